@@ -1,0 +1,17 @@
+// Library-wide progress globals of the numerical library. Long computations add 1 to
+// MathProgressCount per step, call MathProgressHook (when assigned) with the count, and stop
+// at their next check when MathAbort is set. Plain variables: the library is single-threaded.
+#pragma once
+
+#include <functional>
+
+namespace orvex {
+
+extern std::function<void(double)> MathProgressHook;
+extern double MathProgressCount;
+extern bool MathAbort;
+
+// One progress step: count, report, and tell the caller whether to stop now.
+bool MathProgressStep();
+
+}  // namespace orvex

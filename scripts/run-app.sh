@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Starts the application; until the main window exists, the report tool on the demonstration data stands in.
+set -euo pipefail
+build=${1:-build}
+if [ -x "$build/app/mlrcalc" ]; then
+  exec "$build/app/mlrcalc"
+fi
+exec "$build/tools/mlrreport" --inputs Length,Width --target "Net Weight" --caption
