@@ -33,7 +33,8 @@ struct TCurveFitStatistics {
 
 struct TAnovaTable {
   int DFReg = 0, DFRes = 0, DFTot = 0;
-  // MSRes, MSReg and FValue are NaN when their degrees of freedom are 0.
+  // MSRes and MSReg are NaN when their degrees of freedom are 0 or below, and FValue is NaN
+  // when either of them is.
   double SSRes = 0, SSReg = 0, SSTot = 0, MSRes = 0, MSReg = 0, FValue = 0;
 };
 
@@ -60,7 +61,13 @@ public:
   TAnovaTable CalcAnova(int NumIndep, bool Intercept) const;
 
 private:
-  // implementation's choice
+  static constexpr int StoreGrowth = 1000;
+
+  // Pairs in rows 1..FNumPairs: column 1 holds x, column 2 holds y. Grows by StoreGrowth rows.
+  TMatrix FStore;
+  int FNumPairs = 0;
+  // Running sums in extended precision: x, y, x^2, y^2, x - y, (x - y)^2, x y.
+  long double FSx = 0, FSy = 0, FSxx = 0, FSyy = 0, FSd = 0, FSdd = 0, FSxy = 0;
 };
 
 }  // namespace orvex

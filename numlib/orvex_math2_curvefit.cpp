@@ -1,0 +1,136 @@
+// TCurveFit: running sums over (observed, estimated) pairs in extended precision, the stored
+// pairs, and the summary statistics and analysis of variance read from the sums.
+#include "orvex_math2.h"
+
+#include <cmath>
+#include <limits>
+
+namespace orvex {
+
+TCurveFit::TCurveFit(TComponent* AOwner) : TComponent(AOwner)
+{
+  FStore.Resize(2, StoreGrowth);
+  Clear();
+}
+
+int TCurveFit::NumPairs() const
+{
+  return FNumPairs;
+}
+
+double TCurveFit::DataX(int i) const
+{
+  return i >= 1 && i <= FNumPairs ? FStore.Elem(1, i) : 0.0;
+}
+
+double TCurveFit::DataY(int i) const
+{
+  return i >= 1 && i <= FNumPairs ? FStore.Elem(2, i) : 0.0;
+}
+
+void TCurveFit::Clear()
+{
+  FNumPairs = 0;
+  FSx = FSy = FSxx = FSyy = FSd = FSdd = FSxy = 0.0L;
+  FStore.Fill(0.0);
+}
+
+int TCurveFit::AddPair(double X, double Y)
+{
+  const long double x = X;
+  const long double y = Y;
+  const long double d = x - y;
+  // Grow first, so that a failed allocation leaves the sums and the count untouched.
+  if (FNumPairs + 1 > FStore.NrOfRows())
+    FStore.Resize(2, FStore.NrOfRows() + StoreGrowth);
+  FSx += x;
+  FSy += y;
+  FSxx += x * x;
+  FSyy += y * y;
+  FSd += d;
+  FSdd += d * d;
+  FSxy += x * y;
+  ++FNumPairs;
+  FStore.SetElem(1, FNumPairs, X);
+  FStore.SetElem(2, FNumPairs, Y);
+  return FNumPairs;
+}
+
+void TCurveFit::GetStatistics(int& N, double& MeanX, double& MeanY, double& StdDevX, double& StdDevY,
+                              double& MeanDiff, double& StdDevDiff, double& RCorr) const
+{
+  MeanX = MeanY = StdDevX = StdDevY = MeanDiff = StdDevDiff = RCorr = 0.0;
+  const int n = FNumPairs;
+  if (n > 0) {
+    MeanX = static_cast<double>(FSx / n);
+    MeanY = static_cast<double>(FSy / n);
+    MeanDiff = static_cast<double>(FSd / n);
+  }
+  if (n > 2) {
+    // The absolute values keep rounding noise from producing a negative radicand.
+    auto stdDev = [n](long double sum, long double sumSq) {
+      return static_cast<double>(std::sqrt(std::fabs((sumSq - sum * sum / n) / (n - 1))));
+    };
+    StdDevX = stdDev(FSx, FSxx);
+    StdDevY = stdDev(FSy, FSyy);
+    StdDevDiff = stdDev(FSd, FSdd);
+    if (FSxx > 0 && FSyy > 0) {
+      const double qx = static_cast<double>(FSxx - FSx * FSx / n);
+      const double qy = static_cast<double>(FSyy - FSy * FSy / n);
+      if (qx != 0.0 && qy != 0.0)
+        RCorr = static_cast<double>((FSxy - FSx * FSy / n) /
+                                    std::sqrt(std::fabs(static_cast<long double>(qx) * qy)));
+    }
+  }
+  N = n;
+}
+
+TCurveFitStatistics TCurveFit::GetStatistics() const
+{
+  TCurveFitStatistics s;
+  GetStatistics(s.N, s.MeanX, s.MeanY, s.StdDevX, s.StdDevY, s.MeanDiff, s.StdDevDiff, s.RCorr);
+  return s;
+}
+
+void TCurveFit::CalcAnova(int NumIndep, bool Intercept, int& DFReg, int& DFRes, int& DFTot,
+                          double& SSRes, double& SSReg, double& SSTot, double& MSRes, double& MSReg,
+                          double& FValue) const
+{
+  const int n = FNumPairs;
+  DFReg = NumIndep;
+  long double mean = 0.0L;
+  if (Intercept) {
+    DFTot = n - 1;
+    if (n > 0)
+      mean = FSx / n;
+  } else {
+    DFTot = n;
+  }
+  DFRes = DFTot - DFReg;
+  SSRes = static_cast<double>(FSdd);
+  SSReg = static_cast<double>(n * mean * mean + (FSyy - 2 * mean * FSy));
+  SSTot = static_cast<double>(n * mean * mean + (FSxx - 2 * mean * FSx));
+  // Without degrees of freedom a mean square does not exist (and a negative count would give
+  // a meaningless negative one): it is NaN, and so is the F value, for the caller to show.
+  constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
+  MSRes = DFRes > 0 ? SSRes / DFRes : NaN;
+  MSReg = DFReg > 0 ? SSReg / DFReg : NaN;
+  if (std::isnan(MSRes) || std::isnan(MSReg))
+    FValue = NaN;
+  else if (MSReg == 0.0)
+    FValue = 0.0;
+  else if (MSRes == 0.0)
+    FValue = 1E10;
+  else
+    FValue = MSReg / MSRes;
+}
+
+TAnovaTable TCurveFit::CalcAnova(int NumIndep, bool Intercept) const
+{
+  TAnovaTable t;
+  CalcAnova(NumIndep, Intercept, t.DFReg, t.DFRes, t.DFTot, t.SSRes, t.SSReg, t.SSTot, t.MSRes, t.MSReg,
+            t.FValue);
+  return t;
+}
+
+}  // namespace orvex

@@ -1,0 +1,473 @@
+// The least-squares solver: singular value decomposition by Householder bidiagonalisation and
+// implicit-shift QR sweeps, the back substitution, and the regression entry that scales the
+// design matrix into a safe range first.
+//
+// The inner loops run on the raw column storage of the matrices. Every loop performs the same
+// floating-point operations in the same order as element-by-element access would; only loops
+// whose iterations are independent are reordered (to walk columns instead of rows).
+#include "orvex_math2.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace orvex {
+
+namespace {
+
+// |a| with the sign of b; b = 0 (either zero) counts as positive.
+inline double Sign(double a, double b)
+{
+  return b >= 0.0 ? std::fabs(a) : -std::fabs(a);
+}
+
+// x is negligible against anorm when adding it does not change anorm in extended precision.
+inline bool Negligible(double x, double anorm)
+{
+  const long double sum = static_cast<long double>(std::fabs(x)) + static_cast<long double>(anorm);
+  return sum == static_cast<long double>(anorm);
+}
+
+// Plane rotation of two columns over Count rows: (y, z) -> (y c + z s, z c - y s).
+inline void RotateColumns(double* colY, double* colZ, int Count, double c, double s)
+{
+  for (int r = 0; r < Count; ++r) {
+    const double y = colY[r];
+    const double z = colZ[r];
+    colY[r] = y * c + z * s;
+    colZ[r] = z * c - y * s;
+  }
+}
+
+// The working state of one decomposition. a[r, c] is row r, column c of A (1-based), kept in
+// A's own column storage; V, W and the work vector live here and are copied out at the end.
+class TSvdWork {
+public:
+  TSvdWork(TMatrix& A) : m(A.NrOfRows()), n(A.NrOfColumns()), acol(static_cast<std::size_t>(n) + 1)
+  {
+    for (int c = 1; c <= n; ++c)
+      acol[static_cast<std::size_t>(c)] = A.Column(c);
+    w.assign(static_cast<std::size_t>(n) + 1, 0.0);
+    rv1.assign(static_cast<std::size_t>(n) + 1, 0.0);
+    v.assign(static_cast<std::size_t>(n) * static_cast<std::size_t>(n), 0.0);
+  }
+
+  bool Run();
+  void CopyOut(TMatrix& V, TVector& W) const;
+
+private:
+  double* Col(int c) { return acol[static_cast<std::size_t>(c)]; }
+  // Row access; rows beyond m (when there are fewer observations than parameters) read 0 and
+  // take no writes, as the checked element access of the matrix would.
+  double A(int r, int c) const { return r <= m ? acol[static_cast<std::size_t>(c)][r - 1] : 0.0; }
+  double& Aref(int r, int c) { return acol[static_cast<std::size_t>(c)][r - 1]; }
+  double* VCol(int c) { return v.data() + static_cast<std::size_t>(c - 1) * static_cast<std::size_t>(n); }
+  double& Vref(int r, int c) { return VCol(c)[r - 1]; }
+
+  bool Bidiagonalise();
+  bool RightTransformations();
+  bool LeftTransformations();
+  bool Diagonalise(bool& ok);
+
+  const int m;
+  const int n;
+  std::vector<double*> acol;
+  std::vector<double> w, rv1, v;
+  std::vector<double> rowSums;
+  double g = 0.0;
+  double anorm = 0.0;
+};
+
+// Phase 1: Householder reduction to upper bidiagonal form; w receives the diagonal, rv1 the
+// superdiagonal. Returns false when aborted.
+bool TSvdWork::Bidiagonalise()
+{
+  double scale = 0.0;
+  g = 0.0;
+  anorm = 0.0;
+  for (int i = 1; i <= n; ++i) {
+    if (MathProgressStep())
+      return false;
+    const int l = i + 1;
+    rv1[i] = scale * g;
+    g = 0.0;
+    double s = 0.0;
+    scale = 0.0;
+    if (i <= m) {
+      double* ci = Col(i);
+      for (int k = i; k <= m; ++k)
+        scale += std::fabs(ci[k - 1]);
+      if (scale != 0.0) {
+        for (int k = i; k <= m; ++k) {
+          ci[k - 1] /= scale;
+          s += ci[k - 1] * ci[k - 1];
+        }
+        const double f = ci[i - 1];
+        g = -Sign(std::sqrt(s), f);
+        const double h = f * g - s;
+        ci[i - 1] = f - g;
+        for (int j = l; j <= n; ++j) {
+          double* cj = Col(j);
+          double sj = 0.0;
+          for (int k = i; k <= m; ++k)
+            sj += ci[k - 1] * cj[k - 1];
+          const double fj = sj / h;
+          for (int k = i; k <= m; ++k)
+            cj[k - 1] += fj * ci[k - 1];
+        }
+        for (int k = i; k <= m; ++k)
+          ci[k - 1] *= scale;
+      }
+    }
+    w[i] = scale * g;
+    g = 0.0;
+    s = 0.0;
+    scale = 0.0;
+    if (i <= m && i != n) {
+      for (int k = l; k <= n; ++k)
+        scale += std::fabs(Aref(i, k));
+      if (scale != 0.0) {
+        for (int k = l; k <= n; ++k) {
+          Aref(i, k) /= scale;
+          s += Aref(i, k) * Aref(i, k);
+        }
+        const double f = Aref(i, l);
+        g = -Sign(std::sqrt(s), f);
+        const double h = f * g - s;
+        Aref(i, l) = f - g;
+        for (int k = l; k <= n; ++k)
+          rv1[k] = Aref(i, k) / h;
+        if (i != m) {
+          // Rows l..m each take s_j = sum over k of a[j, k] a[i, k], then a[j, k] += s_j rv1[k].
+          // The rows are independent, so the sums are gathered column by column (each s_j still
+          // adds its terms in the order k = l..n) and the updates follow column by column.
+          rowSums.assign(static_cast<std::size_t>(m) + 1, 0.0);
+          for (int k = l; k <= n; ++k) {
+            const double* ck = Col(k);
+            const double aik = Aref(i, k);
+            for (int j = l; j <= m; ++j)
+              rowSums[static_cast<std::size_t>(j)] += ck[j - 1] * aik;
+          }
+          for (int k = l; k <= n; ++k) {
+            double* ck = Col(k);
+            const double rk = rv1[k];
+            for (int j = l; j <= m; ++j)
+              ck[j - 1] += rowSums[static_cast<std::size_t>(j)] * rk;
+          }
+        }
+        for (int k = l; k <= n; ++k)
+          Aref(i, k) *= scale;
+      }
+    }
+    anorm = std::max(anorm, std::fabs(w[i]) + std::fabs(rv1[i]));
+  }
+  return true;
+}
+
+// Phase 2: accumulation of the right-hand transformations into V.
+bool TSvdWork::RightTransformations()
+{
+  int l = n + 1;
+  for (int i = n; i >= 1; --i) {
+    if (MathProgressStep())
+      return false;
+    if (i < n) {
+      if (g != 0.0) {
+        // Two divisions in this order avoid a possible underflow.
+        for (int j = l; j <= n; ++j)
+          Vref(j, i) = (A(i, j) / A(i, l)) / g;
+        for (int j = l; j <= n; ++j) {
+          double s = 0.0;
+          for (int k = l; k <= n; ++k)
+            s += A(i, k) * Vref(k, j);
+          for (int k = l; k <= n; ++k)
+            Vref(k, j) += s * Vref(k, i);
+        }
+      }
+      for (int j = l; j <= n; ++j) {
+        Vref(i, j) = 0.0;
+        Vref(j, i) = 0.0;
+      }
+    }
+    Vref(i, i) = 1.0;
+    g = rv1[i];
+    l = i;
+  }
+  return true;
+}
+
+// Phase 3: accumulation of the left-hand transformations; A becomes U.
+bool TSvdWork::LeftTransformations()
+{
+  for (int i = n; i >= 1; --i) {
+    if (MathProgressStep())
+      return false;
+    const int l = i + 1;
+    double gi = w[i];
+    if (i < n && i <= m)
+      for (int j = l; j <= n; ++j)
+        Aref(i, j) = 0.0;
+    double* ci = Col(i);
+    if (gi != 0.0) {
+      gi = 1.0 / gi;
+      if (i != n) {
+        for (int j = l; j <= n; ++j) {
+          double* cj = Col(j);
+          double s = 0.0;
+          for (int k = l; k <= m; ++k)
+            s += ci[k - 1] * cj[k - 1];
+          const double f = (s / A(i, i)) * gi;
+          for (int k = i; k <= m; ++k)
+            cj[k - 1] += f * ci[k - 1];
+        }
+      }
+      for (int j = i; j <= m; ++j)
+        ci[j - 1] *= gi;
+    } else {
+      for (int j = i; j <= m; ++j)
+        ci[j - 1] = 0.0;
+    }
+    if (i <= m)
+      Aref(i, i) += 1.0;
+  }
+  return true;
+}
+
+// Phase 4: diagonalisation of the bidiagonal form by implicit-shift QR sweeps, at most 30 per
+// singular value. ok turns false when a value needed all 30. Returns false when aborted.
+bool TSvdWork::Diagonalise(bool& ok)
+{
+  for (int k = n; k >= 1; --k) {
+    if (MathProgressStep())
+      return false;
+    for (int its = 1; its <= 30; ++its) {
+      // Split test. rv1[1] is 0, so l = 1 always ends the search; stopping there explicitly
+      // also keeps w[0] out of reach when anorm is not a number.
+      bool cancel = true;
+      int l = k;
+      int nm = 0;
+      for (; l >= 1; --l) {
+        nm = l - 1;
+        if (l == 1 || Negligible(rv1[l], anorm)) {
+          cancel = false;
+          break;
+        }
+        if (Negligible(w[nm], anorm))
+          break;
+      }
+      if (cancel) {
+        // w[nm] is negligible: chase rv1[l] out of row nm with rotations against rows l..k.
+        // Once the fill-in has become negligible there is nothing left to chase.
+        double c = 0.0;
+        double s = 1.0;
+        for (int i = l; i <= k; ++i) {
+          const double f = s * rv1[i];
+          rv1[i] = c * rv1[i];
+          if (Negligible(f, anorm))
+            break;
+          const double gw = w[i];
+          double h = std::hypot(f, gw);
+          w[i] = h;
+          h = 1.0 / h;
+          c = gw * h;
+          s = -f * h;
+          RotateColumns(Col(nm), Col(i), m, c, s);
+        }
+      }
+      double z = w[k];
+      if (l == k) {
+        // Converged: make the singular value non-negative.
+        if (z < 0.0) {
+          w[k] = -z;
+          double* vk = VCol(k);
+          for (int r = 0; r < n; ++r)
+            vk[r] = -vk[r];
+        }
+        break;
+      }
+      if (its == 30)
+        ok = false;
+      // Shift from the bottom 2 x 2 minor.
+      double x = w[l];
+      nm = k - 1;
+      double y = w[nm];
+      double gg = rv1[nm];
+      double h = rv1[k];
+      double f = ((y - z) * (y + z) + (gg - h) * (gg + h)) / (2.0 * h * y);
+      gg = std::hypot(f, 1.0);
+      f = ((x - z) * (x + z) + h * ((y / (f + Sign(gg, f))) - h)) / x;
+      // Next QR transformation.
+      double c = 1.0;
+      double s = 1.0;
+      for (int j = l; j <= nm; ++j) {
+        const int i = j + 1;
+        gg = rv1[i];
+        y = w[i];
+        h = s * gg;
+        gg = c * gg;
+        z = std::hypot(f, h);
+        rv1[j] = z;
+        c = f / z;
+        s = h / z;
+        f = x * c + gg * s;
+        gg = gg * c - x * s;
+        h = y * s;
+        y = y * c;
+        RotateColumns(VCol(j), VCol(i), n, c, s);
+        z = std::hypot(f, h);
+        w[j] = z;
+        if (z != 0.0) {
+          z = 1.0 / z;
+          c = f * z;
+          s = h * z;
+        }
+        f = c * gg + s * y;
+        x = c * y - s * gg;
+        RotateColumns(Col(j), Col(i), m, c, s);
+      }
+      rv1[l] = 0.0;
+      rv1[k] = f;
+      w[k] = x;
+    }
+  }
+  return true;
+}
+
+bool TSvdWork::Run()
+{
+  bool ok = true;
+  if (Bidiagonalise() && RightTransformations() && LeftTransformations())
+    Diagonalise(ok);
+  return ok;
+}
+
+void TSvdWork::CopyOut(TMatrix& V, TVector& W) const
+{
+  if (V.NrOfColumns() == n && V.NrOfRows() == n) {
+    std::copy(v.begin(), v.end(), V.Column(1));
+  } else {
+    for (int c = 1; c <= std::min(n, V.NrOfColumns()); ++c)
+      for (int r = 1; r <= std::min(n, V.NrOfRows()); ++r)
+        V.Column(c)[r - 1] = v[static_cast<std::size_t>(c - 1) * static_cast<std::size_t>(n) +
+                               static_cast<std::size_t>(r - 1)];
+  }
+  const int nw = std::min(n, W.NrOfElem());
+  std::copy(w.begin() + 1, w.begin() + 1 + nw, W.Data());
+}
+
+}  // namespace
+
+bool SVDecompose(TMatrix& A, TMatrix& V, TVector& W)
+{
+  TSvdWork work(A);
+  const bool ok = work.Run();
+  work.CopyOut(V, W);
+  // One notification per container for the whole decomposition.
+  Fire(A.OnChange, &A);
+  Fire(V.OnChange, &V);
+  Fire(W.OnChange, &W);
+  return ok;
+}
+
+bool SVSolve(const TMatrix& U, const TMatrix& V, const TVector& W, const TVector& B, TVector& X,
+             TVector* Sig)
+{
+  const int n = U.NrOfColumns();
+  const int m = U.NrOfRows();
+  const int mb = std::min(m, B.NrOfElem());
+  const double* b = B.Data();
+  std::vector<double> t(static_cast<std::size_t>(n) + 1, 0.0);
+  for (int i = 1; i <= n; ++i) {
+    const double wi = W.Elem(i);
+    if (wi != 0.0) {
+      const double* u = U.Column(i);
+      double s = 0.0;
+      for (int r = 0; r < mb; ++r)
+        s += u[r] * b[r];
+      // Rows beyond the end of B read as 0.
+      for (int r = mb; r < m; ++r)
+        s += u[r] * 0.0;
+      t[static_cast<std::size_t>(i)] = s / wi;
+    }
+  }
+  for (int j = 1; j <= n; ++j) {
+    double s = 0.0;
+    for (int k = 1; k <= n; ++k)
+      s += V.Elem(k, j) * t[static_cast<std::size_t>(k)];
+    X.SetElem(j, s);
+  }
+  if (Sig) {
+    std::vector<double> q(static_cast<std::size_t>(n) + 1, 0.0);
+    for (int k = 1; k <= n; ++k) {
+      const double wk = W.Elem(k);
+      if (wk != 0.0)
+        q[static_cast<std::size_t>(k)] = 1.0 / (wk * wk);
+    }
+    for (int j = 1; j <= n; ++j) {
+      double s = 0.0;
+      for (int k = 1; k <= n; ++k)
+        s += V.Elem(k, j) * V.Elem(k, j) * q[static_cast<std::size_t>(k)];
+      Sig->SetElem(j, std::sqrt(s));
+    }
+  }
+  return true;
+}
+
+bool MultiLinearRegression(TMatrix& A, const TVector& B, TVector& X, TVector* Sig, bool& NearSingular)
+{
+  NearSingular = false;
+  const int n = A.NrOfColumns();
+  const int m = A.NrOfRows();
+
+  // Scale A by a power of two that brings its largest magnitude into [0.5, 1). The scaling is
+  // exact, so ordinary problems decompose bit for bit as unscaled, while entries near 1e160 or
+  // 1e-160 no longer overflow or underflow in the squares of the QR sweeps. The solution is
+  // computed against the scaled singular values and scaled back by the same power of two.
+  double maxAbs = 0.0;
+  for (int c = 1; c <= n; ++c) {
+    const double* col = A.Column(c);
+    for (int r = 0; r < m; ++r)
+      maxAbs = std::max(maxAbs, std::fabs(col[r]));
+  }
+  int exponent = 0;
+  if (maxAbs > 0.0 && std::isfinite(maxAbs)) {
+    std::frexp(maxAbs, &exponent);
+    if (exponent != 0)
+      for (int c = 1; c <= n; ++c) {
+        double* col = A.Column(c);
+        for (int r = 0; r < m; ++r)
+          col[r] = std::ldexp(col[r], -exponent);
+      }
+  }
+
+  TMatrix V;
+  TVector W;
+  V.Resize(n, n);
+  W.Resize(n);
+  if (!SVDecompose(A, V, W))
+    return false;
+
+  double wmax = 0.0;
+  for (int j = 1; j <= n; ++j)
+    if (W.Elem(j) > wmax)
+      wmax = W.Elem(j);
+  const double threshold = static_cast<double>(static_cast<long double>(wmax) * 1e-14L);
+  for (int j = 1; j <= n; ++j)
+    if (W.Elem(j) < threshold) {
+      W.SetElem(j, 0.0);
+      NearSingular = true;
+    }
+
+  const bool result = SVSolve(A, V, W, B, X, Sig);
+  if (exponent != 0) {
+    // X and Sig scale inversely to A.
+    for (int j = 1; j <= n; ++j) {
+      X.SetElem(j, std::ldexp(X.Elem(j), -exponent));
+      if (Sig)
+        Sig->SetElem(j, std::ldexp(Sig->Elem(j), -exponent));
+    }
+  }
+  return result;
+}
+
+}  // namespace orvex
