@@ -1,0 +1,508 @@
+// TCanvas and TBitmap: the pixel rules of the header, implemented over QPainter.
+#include "orvex_canvas.h"
+
+#include <QFontMetrics>
+#include <QPaintDevice>
+#include <QPainter>
+#include <algorithm>
+#include <cstdlib>
+#include <utility>
+
+namespace orvex {
+
+namespace {
+
+// On/off runs in pixels of the dotted styles of a 1-pixel pen, starting with "on".
+struct DashPattern {
+  const int* Runs;
+  int Count;
+  int Period;
+};
+
+constexpr int DashRuns[] = {18, 6};
+constexpr int DotRuns[] = {3, 3};
+constexpr int DashDotRuns[] = {9, 6, 3, 6};
+constexpr int DashDotDotRuns[] = {9, 3, 3, 3, 3, 3};
+
+// nullptr Runs for solid styles.
+DashPattern PatternOf(TPenStyle Style)
+{
+  switch (Style) {
+    case psDash: return {DashRuns, 2, 24};
+    case psDot: return {DotRuns, 2, 6};
+    case psDashDot: return {DashDotRuns, 4, 24};
+    case psDashDotDot: return {DashDotDotRuns, 6, 24};
+    default: return {nullptr, 0, 0};
+  }
+}
+
+bool PatternOn(const DashPattern& P, int Index)
+{
+  int pos = Index % P.Period;
+  for (int r = 0; r < P.Count; ++r) {
+    if (pos < P.Runs[r])
+      return (r % 2) == 0;
+    pos -= P.Runs[r];
+  }
+  return false;
+}
+
+QPainter::CompositionMode CompositionOf(TPenMode Mode)
+{
+  switch (Mode) {
+    case pmXor: return QPainter::RasterOp_SourceXorDestination;
+    case pmNot: return QPainter::RasterOp_NotDestination;
+    case pmNotXor: return QPainter::RasterOp_NotSourceXorDestination;
+    default: return QPainter::CompositionMode_SourceOver;
+  }
+}
+
+}  // namespace
+
+// --- TCanvas ---------------------------------------------------------------------------------
+
+TCanvas::TCanvas() = default;
+
+TCanvas::TCanvas(QPainter* Painter) { SetPainter(Painter); }
+
+TCanvas::~TCanvas() { End(); }
+
+void TCanvas::SetPainter(QPainter* Painter)
+{
+  End();
+  FPainter = Painter;
+  if (FPainter)
+    FPainter->setRenderHint(QPainter::Antialiasing, false);
+}
+
+bool TCanvas::Begin(QPaintDevice* Device)
+{
+  End();
+  if (!Device)
+    return false;
+  auto painter = std::make_unique<QPainter>();
+  if (!painter->begin(Device))
+    return false;
+  painter->setRenderHint(QPainter::Antialiasing, false);
+  FOwnPainter = std::move(painter);
+  FPainter = FOwnPainter.get();
+  return true;
+}
+
+void TCanvas::End()
+{
+  if (FOwnPainter) {
+    if (FOwnPainter->isActive())
+      FOwnPainter->end();
+    FOwnPainter.reset();
+  }
+  FPainter = nullptr;
+}
+
+void TCanvas::ApplyPenMode() const { FPainter->setCompositionMode(CompositionOf(FPen.Mode())); }
+
+void TCanvas::ResetMode() const { FPainter->setCompositionMode(QPainter::CompositionMode_SourceOver); }
+
+void TCanvas::PlotPoints(const std::vector<QPoint>& Points, TColor Color) const
+{
+  if (Points.empty())
+    return;
+  QPen pen(ToQColor(Color));
+  pen.setWidth(0);  // cosmetic: exactly one pixel per point under any transform
+  FPainter->setPen(pen);
+  FPainter->drawPoints(Points.data(), static_cast<int>(Points.size()));
+}
+
+TColor TCanvas::Pixels(int X, int Y) const
+{
+  if (!FPainter)
+    return clNone;
+  const auto* image = dynamic_cast<const QImage*>(FPainter->device());
+  if (!image)
+    return clNone;
+  const QPoint p = FPainter->transform().map(QPoint(X, Y));
+  if (!image->valid(p))
+    return clNone;
+  return FromQColor(QColor::fromRgb(image->pixel(p)));
+}
+
+void TCanvas::SetPixels(int X, int Y, TColor Color)
+{
+  if (!FPainter)
+    return;
+  ResetMode();
+  FPainter->fillRect(QRect(X, Y, 1, 1), ToQColor(Color));
+}
+
+TRect TCanvas::ClipRect() const
+{
+  if (!FPainter)
+    return {};
+  if (FPainter->hasClipping())
+    return TRect::FromQRect(FPainter->clipBoundingRect().toAlignedRect());
+  const QPaintDevice* dev = FPainter->device();
+  if (!dev)
+    return {};
+  const QRect full = FPainter->transform().inverted().mapRect(QRect(0, 0, dev->width(), dev->height()));
+  return TRect::FromQRect(full);
+}
+
+int TCanvas::VerticalResolution() const
+{
+  if (FPainter && FPainter->device() && FPainter->device()->logicalDpiY() > 0)
+    return FPainter->device()->logicalDpiY();
+  return 96;
+}
+
+void TCanvas::MoveTo(int X, int Y) { FPenPos = {X, Y}; }
+
+void TCanvas::LineTo(int X, int Y)
+{
+  PenLine(FPenPos.X, FPenPos.Y, X, Y);
+  FPenPos = {X, Y};
+}
+
+void TCanvas::PenLine(int X0, int Y0, int X1, int Y1)
+{
+  if (!FPainter || !PenVisible())
+    return;
+  if (X0 == X1 && Y0 == Y1)
+    return;  // the start pixel is the end pixel, which is never drawn
+  ApplyPenMode();
+  FPainter->setBrush(Qt::NoBrush);
+  if (FPen.Width() > 1) {
+    // Wide pens are solid with round ends, like geometric pens.
+    QPen pen(ToQColor(FPen.Color()), FPen.Width(), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    FPainter->setPen(pen);
+    FPainter->drawLine(QPoint(X0, Y0), QPoint(X1, Y1));
+    return;
+  }
+  const int dx = std::abs(X1 - X0);
+  const int dy = std::abs(Y1 - Y0);
+  const int sx = X1 >= X0 ? 1 : -1;
+  const int sy = Y1 >= Y0 ? 1 : -1;
+  const int n = std::max(dx, dy);
+  const DashPattern pattern = PatternOf(FPen.Style());
+
+  // Straight solid lines in copy mode are one rectangle.
+  if (!pattern.Runs && FPen.Mode() == pmCopy && (dx == 0 || dy == 0)) {
+    const int left = dx == 0 ? X0 : (sx > 0 ? X0 : X1 + 1);
+    const int top = dy == 0 ? Y0 : (sy > 0 ? Y0 : Y1 + 1);
+    FPainter->fillRect(QRect(left, top, dx == 0 ? 1 : dx, dy == 0 ? 1 : dy), ToQColor(FPen.Color()));
+    return;
+  }
+
+  std::vector<QPoint> on;
+  std::vector<QPoint> off;
+  on.reserve(static_cast<size_t>(n));
+  const bool fillGaps = pattern.Runs && FBrush.Style() == bsSolid;
+  for (int i = 0; i < n; ++i) {
+    // The minor coordinate is the exact one rounded half up, so every pixel is set once.
+    int x;
+    int y;
+    if (dx >= dy) {
+      x = X0 + sx * i;
+      y = Y0 + sy * static_cast<int>((2LL * i * dy + dx) / (2LL * dx));
+    } else {
+      y = Y0 + sy * i;
+      x = X0 + sx * static_cast<int>((2LL * i * dx + dy) / (2LL * dy));
+    }
+    if (!pattern.Runs || PatternOn(pattern, i))
+      on.emplace_back(x, y);
+    else if (fillGaps)
+      off.emplace_back(x, y);
+  }
+  PlotPoints(on, FPen.Color());
+  PlotPoints(off, FBrush.Color());
+}
+
+void TCanvas::Polyline(const TPoint* Points, int Count)
+{
+  if (!Points || Count < 2)
+    return;
+  for (int i = 1; i < Count; ++i)
+    PenLine(Points[i - 1].X, Points[i - 1].Y, Points[i].X, Points[i].Y);
+}
+
+void TCanvas::Polygon(const TPoint* Points, int Count)
+{
+  if (!FPainter || !Points || Count < 1)
+    return;
+  if (FBrush.Style() == bsSolid && Count >= 3) {
+    std::vector<QPoint> pts;
+    pts.reserve(static_cast<size_t>(Count));
+    for (int i = 0; i < Count; ++i)
+      pts.emplace_back(Points[i].X, Points[i].Y);
+    ApplyPenMode();
+    FPainter->setPen(Qt::NoPen);
+    FPainter->setBrush(ToQColor(FBrush.Color()));
+    FPainter->drawPolygon(pts.data(), Count, Qt::OddEvenFill);
+  }
+  if (!PenVisible())
+    return;
+  // Outline: every edge without its end pixel, which is the start of the next edge, so every
+  // vertex is set exactly once.
+  bool any = false;
+  for (int i = 0; i < Count; ++i) {
+    const TPoint& a = Points[i];
+    const TPoint& b = Points[(i + 1) % Count];
+    if (!(a == b)) {
+      PenLine(a.X, a.Y, b.X, b.Y);
+      any = true;
+    }
+  }
+  if (!any && FPen.Width() <= 1) {
+    ApplyPenMode();
+    PlotPoints({QPoint(Points[0].X, Points[0].Y)}, FPen.Color());
+  }
+}
+
+void TCanvas::Rectangle(int X1, int Y1, int X2, int Y2)
+{
+  if (!FPainter)
+    return;
+  if (X2 < X1)
+    std::swap(X1, X2);
+  if (Y2 < Y1)
+    std::swap(Y1, Y2);
+  const int w = X2 - X1;
+  const int h = Y2 - Y1;
+  if (w <= 0 || h <= 0)
+    return;
+  const bool pen = PenVisible();
+  if (FBrush.Style() == bsSolid) {
+    const QRect inner = pen ? QRect(X1 + 1, Y1 + 1, w - 2, h - 2) : QRect(X1, Y1, w, h);
+    if (inner.width() > 0 && inner.height() > 0) {
+      ApplyPenMode();
+      FPainter->fillRect(inner, ToQColor(FBrush.Color()));
+    }
+  }
+  if (!pen)
+    return;
+  if (FPen.Width() <= 1 && (w == 1 || h == 1)) {
+    // A one-pixel wide box is all outline; plot each pixel once.
+    std::vector<QPoint> pts;
+    for (int y = Y1; y < Y2; ++y)
+      for (int x = X1; x < X2; ++x)
+        pts.emplace_back(x, y);
+    ApplyPenMode();
+    PlotPoints(pts, FPen.Color());
+    return;
+  }
+  PenLine(X1, Y1, X2 - 1, Y1);
+  PenLine(X2 - 1, Y1, X2 - 1, Y2 - 1);
+  PenLine(X2 - 1, Y2 - 1, X1, Y2 - 1);
+  PenLine(X1, Y2 - 1, X1, Y1);
+}
+
+void TCanvas::Ellipse(int X1, int Y1, int X2, int Y2)
+{
+  if (!FPainter)
+    return;
+  if (X2 < X1)
+    std::swap(X1, X2);
+  if (Y2 < Y1)
+    std::swap(Y1, Y2);
+  if (X2 - X1 <= 0 || Y2 - Y1 <= 0)
+    return;
+  ApplyPenMode();
+  if (PenVisible()) {
+    QPen pen(ToQColor(FPen.Color()));
+    pen.setWidth(FPen.Width() <= 1 ? 0 : FPen.Width());
+    switch (FPen.Style()) {
+      case psDash: pen.setStyle(Qt::DashLine); break;
+      case psDot: pen.setStyle(Qt::DotLine); break;
+      case psDashDot: pen.setStyle(Qt::DashDotLine); break;
+      case psDashDotDot: pen.setStyle(Qt::DashDotDotLine); break;
+      default: break;
+    }
+    FPainter->setPen(pen);
+  } else {
+    FPainter->setPen(Qt::NoPen);
+  }
+  if (FBrush.Style() == bsSolid)
+    FPainter->setBrush(ToQColor(FBrush.Color()));
+  else
+    FPainter->setBrush(Qt::NoBrush);
+  FPainter->drawEllipse(QRect(X1, Y1, X2 - X1 - 1, Y2 - Y1 - 1));
+}
+
+void TCanvas::FillRect(const TRect& R)
+{
+  if (!FPainter || FBrush.Style() != bsSolid || R.IsEmpty())
+    return;
+  ResetMode();
+  FPainter->fillRect(R.ToQRect(), ToQColor(FBrush.Color()));
+}
+
+void TCanvas::FrameRect(const TRect& R)
+{
+  if (!FPainter || R.IsEmpty())
+    return;
+  ResetMode();
+  const QColor c = ToQColor(FBrush.Color());
+  FPainter->fillRect(QRect(R.Left, R.Top, R.Width(), 1), c);
+  FPainter->fillRect(QRect(R.Left, R.Bottom - 1, R.Width(), 1), c);
+  if (R.Height() > 2) {
+    FPainter->fillRect(QRect(R.Left, R.Top + 1, 1, R.Height() - 2), c);
+    FPainter->fillRect(QRect(R.Right - 1, R.Top + 1, 1, R.Height() - 2), c);
+  }
+}
+
+void TCanvas::DrawFocusRect(const TRect& R)
+{
+  if (!FPainter || R.IsEmpty())
+    return;
+  // Every other pixel of the outline, each exactly once, inverted.
+  std::vector<QPoint> pts;
+  auto add = [&pts](int x, int y) {
+    if (((x + y) & 1) == 0)
+      pts.emplace_back(x, y);
+  };
+  for (int x = R.Left; x < R.Right; ++x) {
+    add(x, R.Top);
+    if (R.Height() > 1)
+      add(x, R.Bottom - 1);
+  }
+  for (int y = R.Top + 1; y < R.Bottom - 1; ++y) {
+    add(R.Left, y);
+    if (R.Width() > 1)
+      add(R.Right - 1, y);
+  }
+  FPainter->setCompositionMode(QPainter::RasterOp_NotDestination);
+  PlotPoints(pts, clBlack);
+  ResetMode();
+}
+
+void TCanvas::TextOut(int X, int Y, const QString& Text)
+{
+  if (!FPainter) {
+    FPenPos = {X + TextWidth(Text), Y};
+    return;
+  }
+  ResetMode();
+  FPainter->setFont(FFont.ToQFont());
+  const QFontMetrics fm = FPainter->fontMetrics();
+  const int w = fm.horizontalAdvance(Text);
+  if (FBrush.Style() == bsSolid)
+    FPainter->fillRect(QRect(X, Y, w, fm.height()), ToQColor(FBrush.Color()));
+  FPainter->setPen(ToQColor(FFont.Color()));
+  FPainter->drawText(QPoint(X, Y + fm.ascent()), Text);
+  FPenPos = {X + w, Y};
+}
+
+void TCanvas::TextRect(const TRect& R, int X, int Y, const QString& Text)
+{
+  if (!FPainter || R.IsEmpty())
+    return;
+  FPainter->save();
+  FPainter->setClipRect(R.ToQRect(), FPainter->hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
+  ResetMode();
+  if (FBrush.Style() == bsSolid)
+    FPainter->fillRect(R.ToQRect(), ToQColor(FBrush.Color()));
+  FPainter->setFont(FFont.ToQFont());
+  FPainter->setPen(ToQColor(FFont.Color()));
+  FPainter->drawText(QPoint(X, Y + FPainter->fontMetrics().ascent()), Text);
+  FPainter->restore();
+}
+
+int TCanvas::TextWidth(const QString& Text) const
+{
+  if (FPainter) {
+    FPainter->setFont(FFont.ToQFont());
+    return FPainter->fontMetrics().horizontalAdvance(Text);
+  }
+  return QFontMetrics(FFont.ToQFont()).horizontalAdvance(Text);
+}
+
+int TCanvas::TextHeight(const QString& /*Text*/) const
+{
+  // The line height of the font: every text of one font gets the same box.
+  if (FPainter) {
+    FPainter->setFont(FFont.ToQFont());
+    return FPainter->fontMetrics().height();
+  }
+  return QFontMetrics(FFont.ToQFont()).height();
+}
+
+void TCanvas::Draw(int X, int Y, const TBitmap& Bitmap) { DrawImage(X, Y, Bitmap.Image()); }
+
+void TCanvas::DrawImage(int X, int Y, const QImage& Image)
+{
+  if (!FPainter || Image.isNull())
+    return;
+  ResetMode();
+  FPainter->drawImage(QPoint(X, Y), Image);
+}
+
+void TCanvas::StretchDraw(const TRect& R, const TBitmap& Bitmap)
+{
+  if (!FPainter || Bitmap.Empty() || R.IsEmpty())
+    return;
+  ResetMode();
+  FPainter->drawImage(R.ToQRect(), Bitmap.Image());
+}
+
+// --- TBitmap ---------------------------------------------------------------------------------
+
+TBitmap::TBitmap() = default;
+
+TBitmap::TBitmap(int Width, int Height) { SetSize(Width, Height); }
+
+TBitmap::~TBitmap() { FCanvas.End(); }
+
+TCanvas& TBitmap::Canvas()
+{
+  if (!FCanvas.HasPainter() && !FImage.isNull())
+    FCanvas.Begin(&FImage);
+  return FCanvas;
+}
+
+void TBitmap::SetSize(int Width, int Height)
+{
+  Width = std::max(Width, 0);
+  Height = std::max(Height, 0);
+  if (Width == FImage.width() && Height == FImage.height())
+    return;
+  FCanvas.End();
+  QImage image;
+  if (Width > 0 && Height > 0) {
+    image = QImage(Width, Height, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    if (!FImage.isNull()) {
+      QPainter p(&image);
+      p.drawImage(0, 0, FImage);
+    }
+  }
+  FImage = image;
+  // Reopen at once, so a canvas reference taken before the resize keeps drawing.
+  if (!FImage.isNull())
+    FCanvas.Begin(&FImage);
+}
+
+bool TBitmap::LoadFromFile(const std::string& FileName)
+{
+  QImage image;
+  if (!image.load(QString::fromStdString(FileName)))
+    return false;
+  SetImage(image);
+  return true;
+}
+
+void TBitmap::SetImage(const QImage& Image)
+{
+  FCanvas.End();
+  // A deep copy: the painter writes into our pixels, never into a caller's shared image.
+  FImage = Image.convertToFormat(QImage::Format_RGB32).copy();
+  if (!FImage.isNull())
+    FCanvas.Begin(&FImage);
+}
+
+void TBitmap::Assign(const TBitmap& Source)
+{
+  if (&Source == this)
+    return;
+  SetImage(Source.Image());
+}
+
+}  // namespace orvex

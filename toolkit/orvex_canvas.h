@@ -1,0 +1,174 @@
+// TCanvas: the one place where the components' pixel rules meet QPainter. Charts, grids, lists
+// and panels draw only through it. It works over a QPainter that somebody else opened (a
+// widget's paintEvent hands its painter over) or over a painter it opens itself on a paint
+// device (TBitmap does this for its QImage). Every drawing call reads the current Pen, Brush and
+// Font, so settings may change freely between calls.
+//
+// Pixel rules (classic canvas semantics, independent of Qt's own conventions):
+// - LineTo draws from the pen position to (X, Y): the start pixel is set, the end pixel is not,
+//   in every direction (Bresenham, each pixel once, so xor drawing is reversible). Dotted
+//   styles of a 1-pixel pen run in fixed pixel patterns that restart at each line; with a solid
+//   brush the gaps take the brush colour. Pens wider than 1 draw solid.
+// - Rectangle and Ellipse (X1, Y1, X2, Y2) cover X1..X2-1 by Y1..Y2-1; the outline is drawn with
+//   the pen, the inside with the brush. FillRect covers Left..Right-1 by Top..Bottom-1 with the
+//   brush and ignores the pen mode.
+// - TextOut places the top-left corner of the text at (X, Y), fills the text box first when the
+//   brush is solid, writes in the font colour and moves the pen position to (X + width, Y).
+// - No antialiasing of lines and shapes.
+// The canvas sets the painter's pen, brush, font and composition mode as it needs them and does
+// not restore them: a caller that draws with the same painter itself sets what it needs.
+#pragma once
+
+#include "orvex_graphics.h"
+
+#include <QImage>
+#include <QString>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QPainter;
+class QPaintDevice;
+
+namespace orvex {
+
+class TBitmap;
+
+class TCanvas {
+public:
+  // A canvas without a painter: drawing does nothing, text metrics still answer.
+  TCanvas();
+  // A canvas over a painter somebody else opened and will close; the painter must outlive the
+  // canvas's drawing calls (or be detached with SetPainter(nullptr)).
+  explicit TCanvas(QPainter* Painter);
+  ~TCanvas();
+  TCanvas(const TCanvas&) = delete;
+  TCanvas& operator=(const TCanvas&) = delete;
+
+  // properties
+  TPen& Pen() { return FPen; }
+  const TPen& Pen() const { return FPen; }
+  TBrush& Brush() { return FBrush; }
+  const TBrush& Brush() const { return FBrush; }
+  TFont& Font() { return FFont; }
+  const TFont& Font() const { return FFont; }
+  void SetFont(const TFont& Value) { FFont.Assign(Value); }
+  TPoint PenPos() const { return FPenPos; }
+  void SetPenPos(TPoint Value) { FPenPos = Value; }
+  // The colour of one pixel; clNone when the device cannot be read (only images can) or the
+  // pixel lies outside it.
+  TColor Pixels(int X, int Y) const;
+  // Sets one pixel to Color regardless of pen mode and style.
+  void SetPixels(int X, int Y, TColor Color);
+  void SetPixel(int X, int Y, TColor Color) { SetPixels(X, Y, Color); }
+  // The painter in use (nullptr when unattached).
+  QPainter* Painter() const { return FPainter; }
+  // Uses a foreign painter from now on (nullptr detaches); closes an owned painter first.
+  void SetPainter(QPainter* Painter);
+  bool HasPainter() const { return FPainter != nullptr; }
+  // The clip rectangle of the painter, or the device's full area.
+  TRect ClipRect() const;
+  // Screen canvases are never the printer's canvas.
+  bool IsPrinter() const { return false; }
+  // Vertical resolution of the device in pixels per inch (96 when unknown).
+  int VerticalResolution() const;
+
+  // operations
+  // Opens an owned painter on Device (closing a previous owned one); false when Qt cannot
+  // paint on it (a null image, for instance).
+  bool Begin(QPaintDevice* Device);
+  // Closes an owned painter; a foreign painter is only detached.
+  void End();
+
+  void MoveTo(int X, int Y);
+  void LineTo(int X, int Y);
+  // Lines through the points; the last point itself is not set; the pen position is unchanged.
+  void Polyline(const TPoint* Points, int Count);
+  void Polyline(const std::vector<TPoint>& Points) { Polyline(Points.data(), static_cast<int>(Points.size())); }
+  // A closed shape filled with the brush (odd-even rule), outlined with the pen through every
+  // vertex.
+  void Polygon(const TPoint* Points, int Count);
+  void Polygon(const std::vector<TPoint>& Points) { Polygon(Points.data(), static_cast<int>(Points.size())); }
+  void Rectangle(int X1, int Y1, int X2, int Y2);
+  void Rectangle(const TRect& R) { Rectangle(R.Left, R.Top, R.Right, R.Bottom); }
+  void Ellipse(int X1, int Y1, int X2, int Y2);
+  void Ellipse(const TRect& R) { Ellipse(R.Left, R.Top, R.Right, R.Bottom); }
+  void FillRect(const TRect& R);
+  // A one-pixel outline of R in the brush colour (pen untouched).
+  void FrameRect(const TRect& R);
+  // A dotted focus outline of R drawn by inverting, so a second call removes it.
+  void DrawFocusRect(const TRect& R);
+
+  void TextOut(int X, int Y, const QString& Text);
+  void TextOut(int X, int Y, const std::string& Text) { TextOut(X, Y, QString::fromStdString(Text)); }
+  void TextOut(int X, int Y, const char* Text) { TextOut(X, Y, QString::fromUtf8(Text)); }
+  // Text at (X, Y) clipped to R; with a solid brush R is filled first.
+  void TextRect(const TRect& R, int X, int Y, const QString& Text);
+  void TextRect(const TRect& R, int X, int Y, const std::string& Text) { TextRect(R, X, Y, QString::fromStdString(Text)); }
+  void TextRect(const TRect& R, int X, int Y, const char* Text) { TextRect(R, X, Y, QString::fromUtf8(Text)); }
+  int TextWidth(const QString& Text) const;
+  int TextWidth(const std::string& Text) const { return TextWidth(QString::fromStdString(Text)); }
+  int TextWidth(const char* Text) const { return TextWidth(QString::fromUtf8(Text)); }
+  int TextHeight(const QString& Text) const;
+  int TextHeight(const std::string& Text) const { return TextHeight(QString::fromStdString(Text)); }
+  int TextHeight(const char* Text) const { return TextHeight(QString::fromUtf8(Text)); }
+
+  // The whole bitmap with its top-left corner at (X, Y).
+  void Draw(int X, int Y, const TBitmap& Bitmap);
+  // The whole bitmap scaled into R.
+  void StretchDraw(const TRect& R, const TBitmap& Bitmap);
+  // Any image, unscaled, at (X, Y).
+  void DrawImage(int X, int Y, const QImage& Image);
+
+private:
+  // Draws the 1-pixel line from (X0, Y0) towards (X1, Y1) without its end pixel.
+  void PenLine(int X0, int Y0, int X1, int Y1);
+  void ApplyPenMode() const;
+  void ResetMode() const;
+  bool PenVisible() const { return FPen.Style() != psClear; }
+  void PlotPoints(const std::vector<QPoint>& Points, TColor Color) const;
+
+  TPen FPen;
+  TBrush FBrush;
+  TFont FFont;
+  TPoint FPenPos;
+  QPainter* FPainter = nullptr;
+  std::unique_ptr<QPainter> FOwnPainter;
+};
+
+// An off-screen image (32 bits per pixel) with its own canvas. Resizing keeps the canvas's
+// pen, brush and font; new pixels are white.
+class TBitmap {
+public:
+  TBitmap();
+  TBitmap(int Width, int Height);
+  ~TBitmap();
+  TBitmap(const TBitmap&) = delete;
+  TBitmap& operator=(const TBitmap&) = delete;
+
+  // properties
+  int Width() const { return FImage.width(); }
+  void SetWidth(int Value) { SetSize(Value, Height()); }
+  int Height() const { return FImage.height(); }
+  void SetHeight(int Value) { SetSize(Width(), Value); }
+  bool Empty() const { return FImage.isNull(); }
+  // The canvas drawing into the image (its painter is opened on first use).
+  TCanvas& Canvas();
+  // The pixels (drawing writes into them directly; take a copy() to keep a snapshot).
+  const QImage& Image() const { return FImage; }
+
+  // operations
+  // Negative sizes count as 0. The old contents are kept where they fit.
+  void SetSize(int Width, int Height);
+  // Reads any format Qt reads (BMP included); false when the file cannot be read, the bitmap
+  // then keeps its old contents.
+  bool LoadFromFile(const std::string& FileName);
+  void SetImage(const QImage& Image);
+  void Assign(const TBitmap& Source);
+
+private:
+  QImage FImage;
+  TCanvas FCanvas;
+};
+
+}  // namespace orvex
