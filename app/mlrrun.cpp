@@ -1,0 +1,298 @@
+// The regression run: role state, choice of the usable objects, design matrix, scaled solve,
+// evaluation pass and statistics. The texts (caption, report) and the histogram are made in
+// mlrrun_report.cpp.
+#include "mlrrun.h"
+
+#include "demodata.h"
+#include "orvex_datatable.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace orvex {
+
+// ---------------------------------------------------------------------------------------------
+// TRoleState
+
+TRoleState::TRoleState(int NrOfColumns)
+{
+  SetNrOfColumns(NrOfColumns);
+}
+
+void TRoleState::SetNrOfColumns(int Value)
+{
+  const auto n = static_cast<std::size_t>(std::max(Value, 0));
+  FInput.resize(n, false);
+  FTarget.resize(n, false);
+}
+
+bool TRoleState::Input(int Col) const
+{
+  return Col >= 1 && Col <= NrOfColumns() && FInput[static_cast<std::size_t>(Col - 1)];
+}
+
+void TRoleState::SetInput(int Col, bool Value)
+{
+  if (Col >= 1 && Col <= NrOfColumns())
+    FInput[static_cast<std::size_t>(Col - 1)] = Value;
+}
+
+bool TRoleState::Target(int Col) const
+{
+  return Col >= 1 && Col <= NrOfColumns() && FTarget[static_cast<std::size_t>(Col - 1)];
+}
+
+void TRoleState::SetTarget(int Col, bool Value)
+{
+  if (Col >= 1 && Col <= NrOfColumns())
+    FTarget[static_cast<std::size_t>(Col - 1)] = Value;
+}
+
+int TRoleState::NrOfInputs() const
+{
+  return static_cast<int>(std::count(FInput.begin(), FInput.end(), true));
+}
+
+int TRoleState::NrOfTargets() const
+{
+  return static_cast<int>(std::count(FTarget.begin(), FTarget.end(), true));
+}
+
+void TRoleState::Clear()
+{
+  std::fill(FInput.begin(), FInput.end(), false);
+  std::fill(FTarget.begin(), FTarget.end(), false);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TMLRRun
+
+TMLRRun::TMLRRun()
+{
+  FSelColumns.SetName("SelColumns");
+  FMatD.SetName("MatD");
+  FVecC.SetName("VecC");
+  FVecX.SetName("VecX");
+  FVecDx.SetName("VecDx");
+  FStats.SetName("Stats");
+}
+
+bool TMLRRun::Fail(TRunStatus Status, const std::string& Text)
+{
+  FStatus = Status;
+  FErrorText = Text;
+  return false;
+}
+
+bool TMLRRun::Execute(const TDataTable& Table, const TRoleState& Roles)
+{
+  FStatus = TRunStatus::NotRun;
+  FErrorText.clear();
+
+  if (!ReadRoles(Table, Roles))
+    return false;
+  SelectRows(Table);
+
+  const int m = static_cast<int>(FUsedRows.size());
+  const int p = FNumInputs;
+  if (m < p + 2)
+    return Fail(TRunStatus::TooFewObjects,
+                "Not enough valid objects: " + std::to_string(m) + " (" + std::to_string(p) +
+                    " input variables need at least " + std::to_string(p + 2) + ")");
+
+  FillDesign(Table);
+  if (!Solve())
+    return false;
+
+  // The evaluation pass and everything made from it go into temporaries first, so that a fit
+  // whose statistics cannot be shown leaves the previous results in place.
+  std::vector<TFitPoint> points;
+  Evaluate(Table, points);
+
+  TFitSummary summary;
+  summary.NrOfObjects = m;
+  summary.NrOfInputs = p;
+  summary.NrOfMissing = Table.NrOfRows() - m;
+  summary.NearSingular = FNearSingular;
+  summary.Statistics = FStats.GetStatistics();
+  summary.Anova = FStats.CalcAnova(p, true);
+  // m >= p + 2 keeps both degrees of freedom in the quotient positive.
+  const long double dfRatio =
+      static_cast<long double>(m - p - 1) / static_cast<long double>(m - 1);
+  summary.SRes = static_cast<double>(summary.Statistics.StdDevDiff / std::sqrt(dfRatio));
+  summary.R2 = summary.Statistics.RCorr * summary.Statistics.RCorr;
+
+  const TAnovaTable& a = summary.Anova;
+  const double shown[] = {summary.SRes, summary.R2, a.SSRes, a.SSReg, a.SSTot,
+                          a.MSRes,      a.MSReg,    a.FValue, FResidMin, FResidMax};
+  for (double v : shown)
+    if (!std::isfinite(v))
+      return Fail(TRunStatus::SolveFailed,
+                  "Regression failed: the fit statistics are out of the range of numbers");
+
+  FSummary = summary;
+  FFitPoints = std::move(points);
+  FCaption = MakeCaption(FSummary);
+  MakeHistogram(Table, FHistogram);
+  MakeReport(Table);
+  FStatus = TRunStatus::Succeeded;
+  return true;
+}
+
+// Steps 1 and 2 of the run: the target column and the input columns in increasing order.
+bool TMLRRun::ReadRoles(const TDataTable& Table, const TRoleState& Roles)
+{
+  const int nc = Table.NrOfColumns();
+  FTargetCol = 0;
+  for (int i = 1; i <= nc; ++i)
+    if (Roles.Target(i))
+      FTargetCol = i;
+
+  FNumInputs = 0;
+  std::vector<int> inputs;
+  for (int i = 1; i <= nc; ++i)
+    if (Roles.Input(i))
+      inputs.push_back(i);
+  FNumInputs = static_cast<int>(inputs.size());
+  if (FNumInputs > 0) {
+    FSelColumns.Resize(FNumInputs);
+    std::copy(inputs.begin(), inputs.end(), FSelColumns.Data());
+  }
+
+  if (FTargetCol == 0)
+    return Fail(TRunStatus::InvalidRoles, "No target variable selected");
+  if (FNumInputs == 0)
+    return Fail(TRunStatus::InvalidRoles, "No input variable selected");
+  if (Roles.Input(FTargetCol))
+    return Fail(TRunStatus::InvalidRoles,
+                "The target variable \"" + Table.ColName(FTargetCol) +
+                    "\" cannot also be an input variable");
+  return true;
+}
+
+// An object takes part when its target and every input cell hold a valid, finite number.
+// (A value written into a cell by program can be infinite or NaN without the cell's state
+// saying so; such a value would spoil every sum of the fit.)
+void TMLRRun::SelectRows(const TDataTable& Table)
+{
+  auto usable = [&Table](int Col, int Row) {
+    return Table.ElemValid(Col, Row) && std::isfinite(Table.Elem(Col, Row));
+  };
+  FUsedRows.clear();
+  const int nr = Table.NrOfRows();
+  FUsedRows.reserve(static_cast<std::size_t>(std::max(nr, 0)));
+  const int* sel = FSelColumns.Data();
+  for (int r = 1; r <= nr; ++r) {
+    bool ok = usable(FTargetCol, r);
+    for (int j = 0; ok && j < FNumInputs; ++j)
+      ok = usable(sel[j], r);
+    if (ok)
+      FUsedRows.push_back(r);
+  }
+}
+
+// Steps 3 to 5: size the containers, fill the design matrix (inputs, then the intercept column
+// of ones) and the target vector from the objects used.
+void TMLRRun::FillDesign(const TDataTable& Table)
+{
+  const int m = static_cast<int>(FUsedRows.size());
+  const int n = FNumInputs + 1;
+  FMatD.Resize(n, m);
+  FVecC.Resize(m);
+  FVecX.Resize(n);
+  FVecDx.Resize(n);
+
+  for (int k = 1; k <= FNumInputs; ++k) {
+    const int col = FSelColumns.Elem(k);
+    double* dst = FMatD.Column(k);
+    for (int i = 0; i < m; ++i)
+      dst[i] = Table.Elem(col, FUsedRows[static_cast<std::size_t>(i)]);
+  }
+  std::fill(FMatD.Column(n), FMatD.Column(n) + m, 1.0);
+  double* c = FVecC.Data();
+  for (int i = 0; i < m; ++i)
+    c[i] = Table.Elem(FTargetCol, FUsedRows[static_cast<std::size_t>(i)]);
+}
+
+// Step 6 with the scaling: every column of the working copy is multiplied by a power of two
+// that brings its largest magnitude into [0.5, 1). The singular values then compare columns of
+// like size, so the 1e-14 collinearity threshold does not depend on the units of the inputs.
+// Multiplying by a power of two is exact, so an exact linear dependence stays exact. The
+// solution of the scaled problem is turned back into the coefficients of the original columns
+// by applying the same factors.
+bool TMLRRun::Solve()
+{
+  const int m = FMatD.NrOfRows();
+  const int n = FMatD.NrOfColumns();
+  FWork.Resize(n, m);
+  std::vector<int> exponents(static_cast<std::size_t>(n), 0);
+  for (int k = 1; k <= n; ++k) {
+    const double* src = FMatD.Column(k);
+    double* dst = FWork.Column(k);
+    double maxAbs = 0;
+    for (int i = 0; i < m; ++i)
+      maxAbs = std::max(maxAbs, std::fabs(src[i]));
+    int e = 0;
+    if (maxAbs > 0)
+      std::frexp(maxAbs, &e);  // maxAbs = f * 2^e with f in [0.5, 1)
+    exponents[static_cast<std::size_t>(k - 1)] = e;
+    for (int i = 0; i < m; ++i)
+      dst[i] = std::ldexp(src[i], -e);
+  }
+
+  TVector x, dx;
+  x.Resize(n);
+  dx.Resize(n);
+  bool nearSingular = false;
+  if (!MultiLinearRegression(FWork, FVecC, x, &dx, nearSingular))
+    return Fail(TRunStatus::SolveFailed, "Regression failed: the decomposition did not converge");
+
+  // Column k was multiplied by 2^-e, so its coefficient in the scaled problem is 2^e times the
+  // coefficient of the original column.
+  for (int k = 1; k <= n; ++k) {
+    const int e = exponents[static_cast<std::size_t>(k - 1)];
+    const double xk = std::ldexp(x.Elem(k), -e);
+    const double dxk = std::ldexp(dx.Elem(k), -e);
+    if (!std::isfinite(xk) || !std::isfinite(dxk))
+      return Fail(TRunStatus::SolveFailed, "Regression failed: the coefficients are not finite");
+    FVecX.Data()[k - 1] = xk;
+    FVecDx.Data()[k - 1] = dxk;
+  }
+  FNearSingular = nearSingular;
+  return true;
+}
+
+// The evaluation pass: estimated value, chart point, statistics pair and residual range of every
+// object used, in table order.
+void TMLRRun::Evaluate(const TDataTable& Table, std::vector<TFitPoint>& Points)
+{
+  const int m = FMatD.NrOfRows();
+  const int p = FNumInputs;
+  const double* coef = FVecX.Data();
+  const double* actual = FVecC.Data();
+  std::vector<const double*> columns(static_cast<std::size_t>(p));
+  for (int j = 1; j <= p; ++j)
+    columns[static_cast<std::size_t>(j - 1)] = FMatD.Column(j);
+
+  FResidMax = -1.7E38;
+  FResidMin = 1.7E38;
+  FStats.Clear();
+  Points.clear();
+  Points.reserve(static_cast<std::size_t>(m));
+  for (int i = 0; i < m; ++i) {
+    double est = coef[p];
+    for (int j = 0; j < p; ++j)
+      est += coef[j] * columns[static_cast<std::size_t>(j)][i];
+    const int row = FUsedRows[static_cast<std::size_t>(i)];
+    Points.push_back(TFitPoint{row, ClassColorIndex(Table.RowAttrib(row)), actual[i], est});
+    FStats.AddPair(actual[i], est);
+    const double r = est - actual[i];
+    if (r < FResidMin)
+      FResidMin = r;
+    if (r > FResidMax)
+      FResidMax = r;
+  }
+}
+
+}  // namespace orvex

@@ -1,0 +1,186 @@
+// The regression run of the workbench, without any GUI: from a data table and the role state
+// (which columns are inputs, which one is the target) it builds the design matrix with its
+// intercept column, solves it through the singular value decomposition, evaluates the fitted
+// model on every object it used, and prepares everything the window shows: the points of the
+// actual-versus-estimated chart, the chart caption, the residual histogram and the lines of the
+// details report. The main window calls Execute from its role handler and only pushes the
+// results into its widgets; the command-line tool and the tests use the same run.
+//
+// Objects with a missing (empty or not-a-number) value in the target or in any input column
+// are left out of the whole run, and the report counts them. Each design column is scaled by a
+// power of two before the solve so that the unit of a variable cannot decide the result.
+#pragma once
+
+#include "orvex_math2.h"
+#include "orvex_matrix.h"
+#include "orvex_vector.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace orvex {
+
+class TDataTable;
+
+// Per table column (1-based) an input flag and a target flag, as the variable list holds them.
+// Columns beyond NrOfColumns read as neither input nor target.
+class TRoleState {
+public:
+  explicit TRoleState(int NrOfColumns = 0);
+
+  // properties
+  int NrOfColumns() const { return static_cast<int>(FInput.size()); }
+  // Keeps the flags of the surviving columns; new columns have no role.
+  void SetNrOfColumns(int Value);
+  bool Input(int Col) const;
+  void SetInput(int Col, bool Value);
+  bool Target(int Col) const;
+  void SetTarget(int Col, bool Value);
+  int NrOfInputs() const;
+  int NrOfTargets() const;
+
+  // operations
+  void Clear();
+
+private:
+  std::vector<bool> FInput;
+  std::vector<bool> FTarget;
+};
+
+// One object of the actual-versus-estimated chart.
+struct TFitPoint {
+  int Row = 0;         // table row, the item tag of the mark
+  int ColorIndex = 0;  // index into ClassColors
+  double Actual = 0;
+  double Estimated = 0;
+};
+
+// One histogram bar: the rectangle from (Left, 0) to (Right, Count).
+struct THistogramBar {
+  double Left = 0;
+  double Right = 0;
+  int Count = 0;
+};
+
+// The residual histogram as the chart draws it.
+struct TResidualHistogram {
+  int NrOfBins = 0;          // 7..100, from the table's row count
+  double BinWidth = 0;       // 0 when all residuals (nearly) coincide
+  int MaxCount = 0;
+  std::vector<THistogramBar> Bars;  // NrOfBins bars, empty ones included
+  double LowX = 0, HighX = 0, LowY = 0, HighY = 0;  // the chart's range
+  std::string XCaption;      // "residuals of " and the target's name
+  std::string YCaption;      // "count"
+};
+
+// The numbers of the fit that the caption and the report are made of.
+struct TFitSummary {
+  int NrOfObjects = 0;    // objects used (n)
+  int NrOfInputs = 0;     // p
+  int NrOfMissing = 0;    // objects left out for a missing value
+  bool NearSingular = false;
+  double SRes = 0;        // standard deviation of the residuals
+  double R2 = 0;          // squared correlation of actual and estimated values
+  TCurveFitStatistics Statistics;
+  TAnovaTable Anova;
+};
+
+enum class TRunStatus {
+  NotRun,         // Execute has not been called
+  Succeeded,
+  InvalidRoles,   // no input, no target, or the target is also an input
+  TooFewObjects,  // fewer usable objects than inputs + 2
+  SolveFailed,    // the decomposition failed or the solution is not finite
+};
+
+class TMLRRun {
+public:
+  TMLRRun();
+  TMLRRun(const TMLRRun&) = delete;
+  TMLRRun& operator=(const TMLRRun&) = delete;
+
+  // operations
+  // Runs the regression of the target on the inputs over the usable objects of Table. True on
+  // success. On failure Status and ErrorText tell why; the chart points, caption, report and
+  // histogram then keep what the last successful run left (the window keeps showing it).
+  bool Execute(const TDataTable& Table, const TRoleState& Roles);
+
+  // properties: outcome
+  TRunStatus Status() const { return FStatus; }
+  bool Succeeded() const { return FStatus == TRunStatus::Succeeded; }
+  const std::string& ErrorText() const { return FErrorText; }
+
+  // properties: the containers of the run
+  // Table column of each input, increasing.
+  const TIntVector& SelColumns() const { return FSelColumns; }
+  // Design matrix: NumInputs + 1 columns (the last is the intercept's 1.0), one row per object
+  // used, unscaled (the solve works on a scaled copy).
+  const TMatrix& MatD() const { return FMatD; }
+  // Target values of the objects used.
+  const TVector& VecC() const { return FVecC; }
+  // Coefficients: one per input in SelColumns order, the intercept last.
+  const TVector& VecX() const { return FVecX; }
+  // Unscaled standard deviations of the coefficients, same order as VecX.
+  const TVector& VecDx() const { return FVecDx; }
+  // The (actual, estimated) pairs of the objects used.
+  const TCurveFit& Stats() const { return FStats; }
+
+  // properties: state of the last run
+  int TargetCol() const { return FTargetCol; }
+  int NumInputs() const { return FNumInputs; }
+  bool NearSingular() const { return FSummary.NearSingular; }
+  double ResidMin() const { return FResidMin; }
+  double ResidMax() const { return FResidMax; }
+  // Table rows taken into the fit, increasing; row k of MatD is table row UsedRows()[k - 1].
+  const std::vector<int>& UsedRows() const { return FUsedRows; }
+
+  // properties: results of the last successful run
+  const TFitSummary& Summary() const { return FSummary; }
+  const std::vector<TFitPoint>& FitPoints() const { return FFitPoints; }
+  // "r2 = ... F = ...", the title of the fit chart.
+  const std::string& Caption() const { return FCaption; }
+  const TResidualHistogram& Histogram() const { return FHistogram; }
+  // The details report, one entry per memo line.
+  const std::vector<std::string>& ReportLines() const { return FReportLines; }
+
+private:
+  bool Fail(TRunStatus Status, const std::string& Text);
+  bool ReadRoles(const TDataTable& Table, const TRoleState& Roles);
+  void SelectRows(const TDataTable& Table);
+  void FillDesign(const TDataTable& Table);
+  bool Solve();
+  void Evaluate(const TDataTable& Table, std::vector<TFitPoint>& Points);
+  void MakeHistogram(const TDataTable& Table, TResidualHistogram& Histogram) const;
+  void MakeReport(const TDataTable& Table);
+
+  TRunStatus FStatus = TRunStatus::NotRun;
+  std::string FErrorText;
+
+  TIntVector FSelColumns;
+  TMatrix FMatD;
+  TVector FVecC;
+  TVector FVecX;
+  TVector FVecDx;
+  TCurveFit FStats;
+  TMatrix FWork;   // scaled copy of MatD that the solver overwrites
+
+  int FTargetCol = 0;
+  int FNumInputs = 0;
+  bool FNearSingular = false;
+  double FResidMin = 0;
+  double FResidMax = 0;
+  std::vector<int> FUsedRows;
+
+  TFitSummary FSummary;
+  std::vector<TFitPoint> FFitPoints;
+  std::string FCaption;
+  TResidualHistogram FHistogram;
+  std::vector<std::string> FReportLines;
+};
+
+// The caption and report texts of a fit, exposed for callers that hold the numbers already.
+std::string MakeFText(double FValue);
+std::string MakeCaption(const TFitSummary& Summary);
+
+}  // namespace orvex

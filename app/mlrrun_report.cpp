@@ -1,0 +1,131 @@
+// The texts and the histogram of a regression run: the caption of the fit chart, the details
+// report line by line, and the binning of the residuals. Every number goes through FormatReal,
+// so the report reads the same in the window, in the command-line tool and in the tests.
+#include "mlrrun.h"
+
+#include "orvex_datatable.h"
+#include "orvex_stringl.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace orvex {
+
+namespace {
+
+// " " and 55 dashes, the rule between the report's blocks.
+std::string DashLine()
+{
+  return " " + RepeatChar('-', 55);
+}
+
+// Degrees of freedom in the ANOVA table: right-justified under "DF" in four characters; a
+// larger count widens the field instead of losing its trailing digits.
+std::string DFField(int DF)
+{
+  const std::string s = std::to_string(DF);
+  return s.size() >= 4 ? s : RightJustify(s, 4);
+}
+
+}  // namespace
+
+std::string MakeFText(double FValue)
+{
+  if (FValue > 1E6)
+    return " >1E6";
+  return FormatReal(FValue, 1, 3);
+}
+
+std::string MakeCaption(const TFitSummary& Summary)
+{
+  return "r2 = " + FormatReal(Summary.R2, 1, 6) + "  F = " + MakeFText(Summary.Anova.FValue);
+}
+
+void TMLRRun::MakeReport(const TDataTable& Table)
+{
+  const TFitSummary& s = FSummary;
+  const TAnovaTable& a = s.Anova;
+  const int p = s.NrOfInputs;
+  const std::string fText = MakeFText(a.FValue);
+  // Standard error of a coefficient: its unscaled deviation times the residual deviation.
+  auto stdErr = [this, &s](int j) {
+    return static_cast<long double>(FVecDx.Elem(j)) * static_cast<long double>(s.SRes);
+  };
+
+  std::vector<std::string>& r = FReportLines;
+  r.clear();
+  r.push_back("Number of Objects .............: " + std::to_string(s.NrOfObjects));
+  if (s.NrOfMissing > 0)
+    r.push_back("Objects with Missing Values ...: " + std::to_string(s.NrOfMissing));
+  r.push_back("Number of Input Variables .....: " + std::to_string(p));
+  r.push_back("Degrees of Freedom ............: " + std::to_string(s.NrOfObjects - p - 1));
+  r.push_back("Target Variable ...............: " + Table.ColName(FTargetCol));
+  r.push_back("");
+  r.push_back("Standard Dev. of Residuals ....: " + FormatReal(s.SRes, 1, 4));
+  r.push_back("Quality of Fit ................: " + FormatReal(s.R2, 1, 4));
+  r.push_back("");
+  r.push_back(DashLine());
+  r.push_back(" ANOVA        DF  sum of squares   mean square      F");
+  r.push_back(DashLine());
+  r.push_back(" Regression " + DFField(a.DFReg) + "   " + FormatReal(a.SSReg, 12, -2) + "   " +
+              FormatReal(a.MSReg, 12, -2) + "   " + fText);
+  r.push_back("   Residual " + DFField(a.DFRes) + "   " + FormatReal(a.SSRes, 12, -2) + "   " +
+              FormatReal(a.MSRes, 12, -2));
+  r.push_back("      Total " + DFField(a.DFTot) + "   " + FormatReal(a.SSTot, 12, -2));
+  r.push_back(DashLine());
+  r.push_back("");
+  r.push_back(" Regression coefficients:");
+  r.push_back(DashLine());
+  r.push_back(" INTERCEPT     " + FormatReal(FVecX.Elem(p + 1), 14, -2) + " +/-" +
+              FormatReal(stdErr(p + 1), 14, -2));
+  for (int j = 1; j <= p; ++j)
+    r.push_back(" " + LeftJustify(Table.ColName(FSelColumns.Elem(j)), 12) + "  " +
+                FormatReal(FVecX.Elem(j), 14, -2) + " +/-" + FormatReal(stdErr(j), 14, -2));
+  r.push_back(DashLine());
+}
+
+// Bins the residuals (estimated minus actual) of the pairs in Stats between ResidMin and
+// ResidMax. The number of bins follows the table's row count, not the number of pairs.
+void TMLRRun::MakeHistogram(const TDataTable& Table, TResidualHistogram& Histogram) const
+{
+  TResidualHistogram& h = Histogram;
+  const int nrRows = std::max(Table.NrOfRows(), 0);
+  h.NrOfBins = std::clamp(static_cast<int>(std::lround(std::sqrt(static_cast<double>(nrRows)))),
+                          7, 100);
+  const int nb = h.NrOfBins;
+  double w = (FResidMax - FResidMin) / nb;
+  if (w < 1e-14)
+    w = 0;
+  h.BinWidth = w;
+
+  std::vector<int> counts(static_cast<std::size_t>(nb), 0);
+  h.MaxCount = 0;
+  const int np = FStats.NumPairs();
+  for (int i = 1; i <= np; ++i) {
+    const double r = FStats.DataY(i) - FStats.DataX(i);
+    int b = 1;
+    if (w != 0)
+      b = static_cast<int>(std::trunc((r - FResidMin) / w)) + 1;
+    b = std::clamp(b, 1, nb);  // the largest residual falls into the last bin
+    int& c = counts[static_cast<std::size_t>(b - 1)];
+    ++c;
+    h.MaxCount = std::max(h.MaxCount, c);
+  }
+
+  h.Bars.clear();
+  h.Bars.reserve(static_cast<std::size_t>(nb));
+  for (int k = 1; k <= nb; ++k)
+    h.Bars.push_back(THistogramBar{FResidMin + (k - 1) * w, FResidMin + k * w,
+                                   counts[static_cast<std::size_t>(k - 1)]});
+
+  const double span = FResidMax - FResidMin;
+  h.LowX = FResidMin - 0.05 * span;
+  h.HighX = FResidMax + 0.05 * span;
+  h.LowY = 0;
+  h.HighY = h.MaxCount + 1;
+  // The caption is limited to 63 characters; names (at most 50) always fit whole.
+  h.XCaption = "residuals of " + Table.ColName(FTargetCol);
+  h.YCaption = "count";
+}
+
+}  // namespace orvex

@@ -1,0 +1,432 @@
+// The regression run: the complete report of the demonstration example, the histogram, the
+// collinearity warning, missing values, too few objects, unit independence, failures and the
+// wide degrees of freedom.
+#include "demodata.h"
+#include "mlrrun.h"
+#include "orvex_datatable.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numeric>
+#include <string>
+#include <vector>
+
+using namespace orvex;
+
+namespace {
+
+constexpr int Length = 3, Width = 4, NetWeight = 6;
+
+TRoleState MakeRoles(int NrOfColumns, std::initializer_list<int> Inputs, int Target)
+{
+  TRoleState roles(NrOfColumns);
+  for (int c : Inputs)
+    roles.SetInput(c, true);
+  if (Target > 0)
+    roles.SetTarget(Target, true);
+  return roles;
+}
+
+// Ordinary least squares by the normal equations in extended precision, independent of the
+// decomposition the run uses: coefficients of Inputs in order, then the intercept.
+std::vector<long double> NormalEquations(const TDataTable& T, const std::vector<int>& Inputs,
+                                         int Target, const std::vector<int>& Rows)
+{
+  const std::size_t n = Inputs.size() + 1;
+  std::vector<std::vector<long double>> a(n, std::vector<long double>(n + 1, 0.0L));
+  for (int r : Rows) {
+    std::vector<long double> x;
+    for (int c : Inputs)
+      x.push_back(T.Elem(c, r));
+    x.push_back(1.0L);
+    for (std::size_t i = 0; i < n; ++i) {
+      for (std::size_t j = 0; j < n; ++j)
+        a[i][j] += x[i] * x[j];
+      a[i][n] += x[i] * T.Elem(Target, r);
+    }
+  }
+  for (std::size_t i = 0; i < n; ++i)  // Gauss-Jordan; the systems here are well conditioned
+    for (std::size_t k = 0; k < n; ++k)
+      if (k != i) {
+        const long double f = a[k][i] / a[i][i];
+        for (std::size_t j = i; j <= n; ++j)
+          a[k][j] -= f * a[i][j];
+      }
+  std::vector<long double> x(n);
+  for (std::size_t i = 0; i < n; ++i)
+    x[i] = a[i][n] / a[i][i];
+  return x;
+}
+
+std::vector<int> AllRows(int n)
+{
+  std::vector<int> rows(static_cast<std::size_t>(n));
+  std::iota(rows.begin(), rows.end(), 1);
+  return rows;
+}
+
+bool HasNanOrInf(const std::vector<std::string>& Lines)
+{
+  for (const std::string& l : Lines)
+    if (l.find("Nan") != std::string::npos || l.find("Inf") != std::string::npos)
+      return true;
+  return false;
+}
+
+// A table of one input x = 1..n and the target y = 2x + 5 + a deterministic wobble.
+void FillLine(TDataTable& T, int n)
+{
+  T.Resize(2, n);
+  T.SetColName(1, "x");
+  T.SetColName(2, "y");
+  for (int r = 1; r <= n; ++r) {
+    T.SetElem(1, r, r);
+    T.SetElem(2, r, 2.0 * r + 5 + std::sin(r * 1.7));
+  }
+}
+
+}  // namespace
+
+TEST(MLRRun, DemonstrationExampleGivesTheDocumentedReportAndCaption)
+{
+  TDataTable table;
+  LoadDemoData(table);
+  TMLRRun run;
+  ASSERT_TRUE(run.Execute(table, MakeRoles(6, {Length, Width}, NetWeight))) << run.ErrorText();
+
+  EXPECT_EQ(run.Caption(), "r2 = 0.903586  F = 173.381");
+  const std::vector<std::string> expected = {
+      "Number of Objects .............: 40",
+      "Number of Input Variables .....: 2",
+      "Degrees of Freedom ............: 37",
+      "Target Variable ...............: Net Weight",
+      "",
+      "Standard Dev. of Residuals ....: 7.6558",
+      "Quality of Fit ................: 0.9036",
+      "",
+      " -------------------------------------------------------",
+      " ANOVA        DF  sum of squares   mean square      F",
+      " -------------------------------------------------------",
+      " Regression    2    2.03243E+04    1.01622E+04   173.381",
+      "   Residual   37    2.16863E+03    5.86117E+01",
+      "      Total   39    2.24930E+04",
+      " -------------------------------------------------------",
+      "",
+      " Regression coefficients:",
+      " -------------------------------------------------------",
+      " INTERCEPT     -1.3508957E+02 +/- 2.2448230E+01",
+      " Length         6.8441659E-01 +/- 5.8845671E-02",
+      " Width          3.3731788E+00 +/- 7.0339161E-01",
+      " -------------------------------------------------------",
+  };
+  const std::vector<std::string>& lines = run.ReportLines();
+  ASSERT_EQ(lines.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i)
+    EXPECT_EQ(lines[i], expected[i]) << "report line " << i + 1;
+
+  // The containers as the window reads them.
+  EXPECT_FALSE(run.NearSingular());
+  EXPECT_EQ(run.TargetCol(), NetWeight);
+  ASSERT_EQ(run.NumInputs(), 2);
+  EXPECT_EQ(run.SelColumns().NrOfElem(), 2);
+  EXPECT_EQ(run.SelColumns().Elem(1), Length);
+  EXPECT_EQ(run.SelColumns().Elem(2), Width);
+  ASSERT_EQ(run.MatD().NrOfColumns(), 3);
+  ASSERT_EQ(run.MatD().NrOfRows(), 40);
+  for (int r = 1; r <= 40; ++r) {
+    EXPECT_EQ(run.MatD().Elem(1, r), table.Elem(Length, r));
+    EXPECT_EQ(run.MatD().Elem(3, r), 1.0);
+    EXPECT_EQ(run.VecC().Elem(r), table.Elem(NetWeight, r));
+  }
+  // Coefficients agree with the normal equations to near machine precision (the problem is
+  // well conditioned: condition number of the design about 1e4).
+  const std::vector<long double> ols = NormalEquations(table, {Length, Width}, NetWeight, AllRows(40));
+  for (int j = 1; j <= 3; ++j)
+    EXPECT_NEAR(run.VecX().Elem(j), static_cast<double>(ols[j - 1]),
+                1e-10 * std::fabs(static_cast<double>(ols[j - 1])));
+
+  // One chart point per object, in table order, with the same residuals that Stats holds.
+  ASSERT_EQ(run.FitPoints().size(), 40u);
+  EXPECT_EQ(run.Stats().NumPairs(), 40);
+  double lo = 1e300, hi = -1e300;
+  for (int i = 1; i <= 40; ++i) {
+    const TFitPoint& pt = run.FitPoints()[static_cast<std::size_t>(i - 1)];
+    EXPECT_EQ(pt.Row, i);
+    EXPECT_EQ(pt.ColorIndex, 0);
+    EXPECT_EQ(pt.Actual, table.Elem(NetWeight, i));
+    EXPECT_EQ(run.Stats().DataY(i), pt.Estimated);
+    lo = std::min(lo, pt.Estimated - pt.Actual);
+    hi = std::max(hi, pt.Estimated - pt.Actual);
+  }
+  EXPECT_EQ(run.ResidMin(), lo);
+  EXPECT_EQ(run.ResidMax(), hi);
+  EXPECT_NEAR(run.ResidMin(), -12.673, 5e-4);
+  EXPECT_NEAR(run.ResidMax(), 18.250, 5e-4);
+
+  // The histogram: 7 bins of width about 4.4175 that hold every residual in its own bin.
+  const TResidualHistogram& h = run.Histogram();
+  ASSERT_EQ(h.NrOfBins, 7);
+  ASSERT_EQ(h.Bars.size(), 7u);
+  EXPECT_NEAR(h.BinWidth, 4.4175, 5e-5);
+  EXPECT_NEAR(h.LowX, -14.219, 5e-4);
+  EXPECT_NEAR(h.HighX, 19.796, 5e-4);
+  EXPECT_EQ(h.LowY, 0);
+  int total = 0, maxCount = 0;
+  for (int k = 0; k < 7; ++k) {
+    const THistogramBar& b = h.Bars[static_cast<std::size_t>(k)];
+    EXPECT_DOUBLE_EQ(b.Left, run.ResidMin() + k * h.BinWidth);
+    EXPECT_DOUBLE_EQ(b.Right, run.ResidMin() + (k + 1) * h.BinWidth);
+    int inBar = 0;
+    for (const TFitPoint& pt : run.FitPoints()) {
+      const double r = pt.Estimated - pt.Actual;
+      if ((r >= b.Left && r < b.Right) || (k == 6 && r == run.ResidMax()))
+        ++inBar;
+    }
+    EXPECT_EQ(b.Count, inBar) << "bar " << k + 1;
+    total += b.Count;
+    maxCount = std::max(maxCount, b.Count);
+  }
+  EXPECT_EQ(total, 40);
+  EXPECT_EQ(h.MaxCount, maxCount);
+  EXPECT_EQ(h.HighY, maxCount + 1);
+  EXPECT_EQ(h.XCaption, "residuals of Net Weight");
+  EXPECT_EQ(h.YCaption, "count");
+}
+
+TEST(MLRRun, DuplicatedInputRaisesTheCollinearityWarningAndStillSolves)
+{
+  TDataTable table;
+  LoadDemoData(table);
+  table.Resize(7, 40);
+  table.SetColName(7, "Length again");
+  for (int r = 1; r <= 40; ++r)
+    table.SetElem(7, r, table.Elem(Length, r));
+
+  TMLRRun run;
+  ASSERT_TRUE(run.Execute(table, MakeRoles(7, {Length, 7}, NetWeight))) << run.ErrorText();
+  EXPECT_TRUE(run.NearSingular());
+  EXPECT_TRUE(run.Summary().NearSingular);
+  // Minimum-norm solution: the duplicated columns share the slope of the single-input fit.
+  TMLRRun single;
+  ASSERT_TRUE(single.Execute(table, MakeRoles(7, {Length}, NetWeight)));
+  EXPECT_FALSE(single.NearSingular());
+  EXPECT_NEAR(run.VecX().Elem(1), run.VecX().Elem(2), 1e-12);
+  EXPECT_NEAR(run.VecX().Elem(1) + run.VecX().Elem(2), single.VecX().Elem(1), 1e-10);
+  EXPECT_NEAR(run.VecX().Elem(3), single.VecX().Elem(2), 1e-8);
+  EXPECT_FALSE(HasNanOrInf(run.ReportLines()));
+  EXPECT_EQ(run.ReportLines().size(), 22u);
+}
+
+TEST(MLRRun, RowsWithMissingValuesAreLeftOutOfEveryPartOfTheRun)
+{
+  TDataTable table;
+  LoadDemoData(table);
+  table.SetCellState(NetWeight, 5, 2);  // empty target
+  table.SetCellState(Width, 9, 1);      // not-a-number input
+  table.SetCellState(1, 12, 3);         // a column that is no input does not matter
+  table.SetElem(Length, 20, INFINITY);  // an infinite value in a cell whose state says valid
+  table.SetRowAttrib(3, 3);
+
+  TMLRRun run;
+  ASSERT_TRUE(run.Execute(table, MakeRoles(6, {Length, Width}, NetWeight))) << run.ErrorText();
+  const std::vector<int> used = run.UsedRows();
+  ASSERT_EQ(used.size(), 37u);
+  for (int gone : {5, 9, 20})
+    EXPECT_EQ(std::count(used.begin(), used.end(), gone), 0) << gone;
+  EXPECT_EQ(std::count(used.begin(), used.end(), 12), 1);
+
+  // Same coefficients as the normal equations over exactly the rows used.
+  const std::vector<long double> ols = NormalEquations(table, {Length, Width}, NetWeight, used);
+  for (int j = 1; j <= 3; ++j)
+    EXPECT_NEAR(run.VecX().Elem(j), static_cast<double>(ols[j - 1]),
+                1e-10 * std::fabs(static_cast<double>(ols[j - 1])));
+
+  EXPECT_EQ(run.MatD().NrOfRows(), 37);
+  EXPECT_EQ(run.VecC().NrOfElem(), 37);
+  EXPECT_EQ(run.Stats().NumPairs(), 37);
+  ASSERT_EQ(run.FitPoints().size(), 37u);
+  EXPECT_EQ(run.FitPoints()[2].Row, 3);
+  EXPECT_EQ(run.FitPoints()[2].ColorIndex, 3);
+  int counted = 0;
+  for (const THistogramBar& b : run.Histogram().Bars)
+    counted += b.Count;
+  EXPECT_EQ(counted, 37);
+  EXPECT_EQ(run.Histogram().NrOfBins, 7);  // still decided by the table's 40 rows
+
+  const std::vector<std::string>& lines = run.ReportLines();
+  ASSERT_EQ(lines.size(), 23u);
+  EXPECT_EQ(lines[0], "Number of Objects .............: 37");
+  EXPECT_EQ(lines[1], "Objects with Missing Values ...: 3");
+  EXPECT_EQ(lines[2], "Number of Input Variables .....: 2");
+  EXPECT_EQ(lines[3], "Degrees of Freedom ............: 34");
+  EXPECT_EQ(run.Summary().Anova.DFTot, 36);
+  // With the rows used, SRes is the root of SSRes / (n - p - 1).
+  EXPECT_NEAR(run.Summary().SRes, std::sqrt(run.Summary().Anova.SSRes / 34), 1e-12);
+  EXPECT_FALSE(HasNanOrInf(lines));
+}
+
+TEST(MLRRun, TooFewObjectsFailsWithACountAndKeepsThePreviousResults)
+{
+  TDataTable table;
+  LoadDemoData(table);
+  TMLRRun run;
+  ASSERT_TRUE(run.Execute(table, MakeRoles(6, {Length, Width}, NetWeight)));
+  const std::string caption = run.Caption();
+  const std::vector<std::string> report = run.ReportLines();
+
+  // Leave four valid targets: 4 objects for 3 inputs need at least 5.
+  for (int r = 5; r <= 40; ++r)
+    table.SetCellState(NetWeight, r, 2);
+  EXPECT_FALSE(run.Execute(table, MakeRoles(6, {Length, Width, 1}, NetWeight)));
+  EXPECT_EQ(run.Status(), TRunStatus::TooFewObjects);
+  EXPECT_EQ(run.ErrorText(), "Not enough valid objects: 4 (3 input variables need at least 5)");
+  EXPECT_EQ(run.Caption(), caption);
+  EXPECT_EQ(run.ReportLines(), report);
+
+  // p + 2 objects are enough: one residual degree of freedom, finite texts.
+  ASSERT_TRUE(run.Execute(table, MakeRoles(6, {Length, Width}, NetWeight))) << run.ErrorText();
+  EXPECT_EQ(run.ReportLines()[3], "Degrees of Freedom ............: 1");
+  EXPECT_FALSE(HasNanOrInf(run.ReportLines()));
+  EXPECT_EQ(run.Caption().find("Nan"), std::string::npos);
+
+  // No valid target at all.
+  table.SetCellState(NetWeight, 1, 1);
+  table.SetCellState(NetWeight, 2, 1);
+  table.SetCellState(NetWeight, 3, 1);
+  table.SetCellState(NetWeight, 4, 1);
+  EXPECT_FALSE(run.Execute(table, MakeRoles(6, {Length}, NetWeight)));
+  EXPECT_EQ(run.ErrorText(), "Not enough valid objects: 0 (1 input variables need at least 3)");
+}
+
+TEST(MLRRun, InvalidRolesAreReportedNotRun)
+{
+  TDataTable table;
+  LoadDemoData(table);
+  TMLRRun run;
+  EXPECT_EQ(run.Status(), TRunStatus::NotRun);
+  EXPECT_FALSE(run.Execute(table, MakeRoles(6, {Length}, 0)));
+  EXPECT_EQ(run.Status(), TRunStatus::InvalidRoles);
+  EXPECT_EQ(run.ErrorText(), "No target variable selected");
+  EXPECT_FALSE(run.Execute(table, MakeRoles(6, {}, NetWeight)));
+  EXPECT_EQ(run.ErrorText(), "No input variable selected");
+  EXPECT_FALSE(run.Execute(table, MakeRoles(6, {Length, NetWeight}, NetWeight)));
+  EXPECT_EQ(run.ErrorText(), "The target variable \"Net Weight\" cannot also be an input variable");
+  EXPECT_TRUE(run.ReportLines().empty());
+
+  // Several target flags: the last one wins, as in the window.
+  TRoleState roles = MakeRoles(6, {Length}, 2);
+  roles.SetTarget(NetWeight, true);
+  ASSERT_TRUE(run.Execute(table, roles));
+  EXPECT_EQ(run.TargetCol(), NetWeight);
+}
+
+TEST(MLRRun, UnitsOfAnInputDoNotChangeTheFit)
+{
+  TDataTable base;
+  LoadDemoData(base);
+  TMLRRun baseRun;
+  ASSERT_TRUE(baseRun.Execute(base, MakeRoles(6, {Length, Width}, NetWeight)));
+
+  for (double factor : {1e11, 1e12, 1e14, 1e-9}) {
+    TDataTable table;
+    LoadDemoData(table);
+    for (int r = 1; r <= 40; ++r)
+      table.SetElem(Width, r, table.Elem(Width, r) * factor);
+
+    TMLRRun run;
+    ASSERT_TRUE(run.Execute(table, MakeRoles(6, {Length, Width}, NetWeight))) << factor;
+    EXPECT_FALSE(run.NearSingular()) << factor;
+    auto relDiff = [](double a, double b) { return std::fabs(a - b) / std::fabs(b); };
+    EXPECT_LT(relDiff(run.VecX().Elem(2) * factor, baseRun.VecX().Elem(2)), 1e-10) << factor;
+    EXPECT_LT(relDiff(run.VecDx().Elem(2) * factor, baseRun.VecDx().Elem(2)), 1e-10) << factor;
+    EXPECT_LT(relDiff(run.VecX().Elem(1), baseRun.VecX().Elem(1)), 1e-10) << factor;
+    EXPECT_LT(relDiff(run.VecX().Elem(3), baseRun.VecX().Elem(3)), 1e-10) << factor;
+    EXPECT_EQ(run.Caption(), baseRun.Caption()) << factor;
+
+    if (factor == 1e12) {
+      // The same design solved without scaling loses its small singular value: this is the
+      // fault the scaling prevents.
+      TMatrix raw;
+      raw.Resize(3, 40);
+      TVector c, x, dx;
+      c.Resize(40);
+      x.Resize(3);
+      dx.Resize(3);
+      for (int r = 1; r <= 40; ++r) {
+        raw.SetElem(1, r, table.Elem(Length, r));
+        raw.SetElem(2, r, table.Elem(Width, r));
+        raw.SetElem(3, r, 1.0);
+        c.SetElem(r, table.Elem(NetWeight, r));
+      }
+      bool rawNearSingular = false;
+      ASSERT_TRUE(MultiLinearRegression(raw, c, x, &dx, rawNearSingular));
+      EXPECT_TRUE(rawNearSingular);
+    }
+  }
+}
+
+TEST(MLRRun, NonFiniteSolutionIsAFailureNotANumber)
+{
+  // Targets near the largest double: the products of the solve overflow.
+  TDataTable table;
+  FillLine(table, 10);
+  for (int r = 1; r <= 10; ++r)
+    table.SetElem(2, r, (r % 2 ? 1.7e308 : -1.7e308));
+  TMLRRun run;
+  EXPECT_FALSE(run.Execute(table, MakeRoles(2, {1}, 2)));
+  EXPECT_EQ(run.Status(), TRunStatus::SolveFailed);
+  EXPECT_EQ(run.ErrorText().rfind("Regression failed: ", 0), 0u) << run.ErrorText();
+  EXPECT_TRUE(run.ReportLines().empty());
+}
+
+TEST(MLRRun, PerfectFitLongNamesAndWideDegreesOfFreedom)
+{
+  // A perfect fit: F above one million in caption and ANOVA row, all residuals in bin 1.
+  TDataTable table;
+  FillLine(table, 12);
+  table.SetColName(1, "A rather long variable name");
+  for (int r = 1; r <= 12; ++r)
+    table.SetElem(2, r, 3.0 * r + 1);
+  TMLRRun run;
+  ASSERT_TRUE(run.Execute(table, MakeRoles(2, {1}, 2))) << run.ErrorText();
+  EXPECT_EQ(run.Caption(), "r2 = 1.000000  F =  >1E6");
+  const std::vector<std::string>& lines = run.ReportLines();
+  EXPECT_EQ(lines[11].substr(lines[11].size() - 8), "    >1E6");
+  EXPECT_EQ(lines[19].substr(0, 29), " A rather lon   3.0000000E+00");
+  EXPECT_EQ(lines[19].size(), 47u);
+  EXPECT_EQ(lines[3], "Target Variable ...............: y");
+  EXPECT_EQ(run.Histogram().BinWidth, 0);
+  EXPECT_EQ(run.Histogram().Bars[0].Count, 12);
+  EXPECT_EQ(run.Histogram().Bars[0].Left, run.Histogram().Bars[0].Right);
+
+  // 10003 objects, one input: the residual and total degrees of freedom keep all five digits.
+  FillLine(table, 10003);
+  ASSERT_TRUE(run.Execute(table, MakeRoles(2, {1}, 2))) << run.ErrorText();
+  const std::vector<std::string>& wide = run.ReportLines();
+  EXPECT_EQ(wide[2], "Degrees of Freedom ............: 10001");
+  EXPECT_EQ(wide[11].substr(0, 16), " Regression    1");
+  EXPECT_EQ(wide[12].substr(0, 20), "   Residual 10001   ");
+  EXPECT_EQ(wide[13].substr(0, 20), "      Total 10002   ");
+  EXPECT_EQ(run.Histogram().NrOfBins, 100);
+  EXPECT_NEAR(run.VecX().Elem(1), 2.0, 1e-3);
+}
+
+TEST(MLRRun, HistogramBinCountFollowsTheTableRows)
+{
+  TDataTable table;
+  TMLRRun run;
+  for (auto [rows, bins] : {std::pair{9, 7}, {49, 7}, {100, 10}, {2000, 45}, {20000, 100}}) {
+    FillLine(table, rows);
+    // Rows without a valid target still count towards the bins.
+    table.SetCellState(2, 1, 2);
+    table.SetCellState(2, 2, 2);
+    ASSERT_TRUE(run.Execute(table, MakeRoles(2, {1}, 2))) << rows;
+    EXPECT_EQ(run.Histogram().NrOfBins, bins) << rows;
+    EXPECT_EQ(static_cast<int>(run.Histogram().Bars.size()), bins);
+    int total = 0;
+    for (const THistogramBar& b : run.Histogram().Bars)
+      total += b.Count;
+    EXPECT_EQ(total, rows - 2);
+  }
+}

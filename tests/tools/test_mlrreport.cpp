@@ -1,0 +1,287 @@
+// mlrreport run as a process: its report, caption, values and CSV output, and every error path
+// with its exit status and message.
+#include "demodata.h"
+#include "mlrrun.h"
+#include "orvex_datatable.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace orvex;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct TToolResult {
+  int Status = -1;
+  std::string Out;
+  std::string Err;
+};
+
+std::string ReadFile(const fs::path& P)
+{
+  std::ifstream f(P, std::ios::binary);
+  std::stringstream ss;
+  ss << f.rdbuf();
+  return ss.str();
+}
+
+std::string ShellQuoted(const std::string& S)
+{
+  std::string q = "'";
+  for (char c : S)
+    q += (c == '\'') ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+class MLRReportTool : public ::testing::Test {
+protected:
+  void SetUp() override
+  {
+    Dir = fs::temp_directory_path() / ("mlrreport_test_" + std::to_string(::getpid()));
+    fs::create_directories(Dir);
+  }
+  void TearDown() override { fs::remove_all(Dir); }
+
+  TToolResult Run(const std::vector<std::string>& Args) const
+  {
+    std::string cmd = ShellQuoted(MLRREPORT_PATH);
+    for (const std::string& a : Args)
+      cmd += " " + ShellQuoted(a);
+    cmd += " >" + ShellQuoted((Dir / "out").string()) + " 2>" + ShellQuoted((Dir / "err").string());
+    const int raw = std::system(cmd.c_str());
+    TToolResult r;
+    r.Status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.Out = ReadFile(Dir / "out");
+    r.Err = ReadFile(Dir / "err");
+    return r;
+  }
+
+  std::string WriteFile(const std::string& Name, const std::string& Text) const
+  {
+    const fs::path p = Dir / Name;
+    std::ofstream(p, std::ios::binary) << Text;
+    return p.string();
+  }
+
+  fs::path Dir;
+};
+
+std::vector<std::string> Lines(const std::string& S)
+{
+  std::vector<std::string> lines;
+  std::istringstream in(S);
+  for (std::string l; std::getline(in, l);)
+    lines.push_back(l);
+  return lines;
+}
+
+// Seven objects, two of them with a missing value; row attributes and names.
+const char* const SmallAsc =
+    "Test table for the report tool\n"
+    "3\n"
+    "7\n"
+    "TRUE TRUE TRUE FALSE\n"
+    "x1 \"second x\" y\n"
+    "0 a 1 4 7.5\n"
+    "1 b 2 NAN 9\n"
+    "2 \"row c\" 3 5 ###\n"
+    "0 d 4 1 6.25\n"
+    "3 e 5 7 15\n"
+    "0 f 6 2 10.5\n"
+    "0 g 7 3 -12e-1\n";
+
+}  // namespace
+
+TEST_F(MLRReportTool, DemonstrationReportWithCaptionMatchesTheRun)
+{
+  TDataTable table;
+  LoadDemoData(table);
+  TRoleState roles(6);
+  roles.SetInput(3, true);
+  roles.SetInput(4, true);
+  roles.SetTarget(6, true);
+  TMLRRun run;
+  ASSERT_TRUE(run.Execute(table, roles));
+
+  // The command that stands in for the window in `make run`.
+  const TToolResult byName = Run({"--inputs", "Length,Width", "--target", "Net Weight", "--caption"});
+  ASSERT_EQ(byName.Status, 0) << byName.Err;
+  EXPECT_EQ(byName.Err, "");
+  std::vector<std::string> expected = {run.Caption()};
+  expected.insert(expected.end(), run.ReportLines().begin(), run.ReportLines().end());
+  EXPECT_EQ(Lines(byName.Out), expected);
+  EXPECT_EQ(Lines(byName.Out)[0], "r2 = 0.903586  F = 173.381");
+
+  // Column numbers, in any order, give the same report; without --caption it starts at line 1.
+  const TToolResult byNumber = Run({"--target", "6", "--inputs", "4,3"});
+  ASSERT_EQ(byNumber.Status, 0) << byNumber.Err;
+  EXPECT_EQ(Lines(byNumber.Out), run.ReportLines());
+}
+
+TEST_F(MLRReportTool, ValuesGiveEveryNumberWithAllDigits)
+{
+  TDataTable table;
+  LoadDemoData(table);
+  TRoleState roles(6);
+  roles.SetInput(4, true);
+  roles.SetInput(3, true);
+  roles.SetTarget(6, true);
+  TMLRRun run;
+  ASSERT_TRUE(run.Execute(table, roles));
+
+  const TToolResult r = Run({"--inputs", "Width,Length", "--target", "Net Weight", "--values"});
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  const std::vector<std::string> lines = Lines(r.Out);
+  ASSERT_EQ(lines.size(), 14u);
+  const std::vector<std::string> keys = {"n",   "p",  "df", "missing", "near_singular", "sres",
+                                         "r2",  "f",  "ssreg", "ssres", "sstot"};
+  std::map<std::string, double> v;
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    const std::size_t tab = lines[i].find('\t');
+    ASSERT_NE(tab, std::string::npos) << lines[i];
+    EXPECT_EQ(lines[i].substr(0, tab), keys[i]);
+    v[keys[i]] = std::strtod(lines[i].c_str() + tab + 1, nullptr);
+  }
+  const TFitSummary& s = run.Summary();
+  EXPECT_EQ(v["n"], 40);
+  EXPECT_EQ(v["p"], 2);
+  EXPECT_EQ(v["df"], 37);
+  EXPECT_EQ(v["missing"], 0);
+  EXPECT_EQ(v["near_singular"], 0);
+  // %.17g round-trips a double exactly.
+  EXPECT_EQ(v["sres"], s.SRes);
+  EXPECT_EQ(v["r2"], s.R2);
+  EXPECT_EQ(v["f"], s.Anova.FValue);
+  EXPECT_EQ(v["ssreg"], s.Anova.SSReg);
+  EXPECT_EQ(v["ssres"], s.Anova.SSRes);
+  EXPECT_EQ(v["sstot"], s.Anova.SSTot);
+
+  const char* names[] = {"Length", "Width", "INTERCEPT"};
+  for (int j = 1; j <= 3; ++j) {
+    std::istringstream in(lines[static_cast<std::size_t>(10 + j)]);
+    std::string tag, name, value, stdErr;
+    std::getline(in, tag, '\t');
+    std::getline(in, name, '\t');
+    std::getline(in, value, '\t');
+    std::getline(in, stdErr, '\t');
+    EXPECT_EQ(tag, "coef");
+    EXPECT_EQ(name, names[j - 1]);
+    EXPECT_EQ(std::strtod(value.c_str(), nullptr), run.VecX().Elem(j));
+    EXPECT_EQ(std::strtod(stdErr.c_str(), nullptr), run.VecDx().Elem(j) * s.SRes);
+  }
+}
+
+TEST_F(MLRReportTool, AscFileWithMissingValuesAndItsCsv)
+{
+  const std::string file = WriteFile("small.asc", SmallAsc);
+  const TToolResult r = Run({file, "--inputs", "x1,second x", "--target", "3", "--values"});
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  const std::vector<std::string> lines = Lines(r.Out);
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_EQ(lines[0], "n\t5");
+  EXPECT_EQ(lines[2], "df\t2");
+  EXPECT_EQ(lines[3], "missing\t2");
+
+  const TToolResult report = Run({file, "--inputs", "1,2", "--target", "y"});
+  ASSERT_EQ(report.Status, 0) << report.Err;
+  const std::vector<std::string> rl = Lines(report.Out);
+  ASSERT_EQ(rl.size(), 23u);
+  EXPECT_EQ(rl[0], "Number of Objects .............: 5");
+  EXPECT_EQ(rl[1], "Objects with Missing Values ...: 2");
+  EXPECT_EQ(rl[21], " second x      " + rl[21].substr(15));
+
+  const TToolResult csv = Run({file, "--csv"});
+  ASSERT_EQ(csv.Status, 0) << csv.Err;
+  EXPECT_EQ(csv.Out,
+            "\"name\",\"attribute\",\"x1\",\"second x\",\"y\"\r\n"
+            "\"a\",0,1,4,7.5\r\n"
+            "\"b\",1,2,NaN,9\r\n"
+            "\"row c\",2,3,5,\r\n"
+            "\"d\",0,4,1,6.25\r\n"
+            "\"e\",3,5,7,15\r\n"
+            "\"f\",0,6,2,10.5\r\n"
+            "\"g\",0,7,3,-1.2\r\n");
+
+  // Without a file, the demonstration data; a quote in a name is doubled.
+  const TToolResult demo = Run({"--csv"});
+  ASSERT_EQ(demo.Status, 0) << demo.Err;
+  const std::vector<std::string> dl = Lines(demo.Out);
+  ASSERT_EQ(dl.size(), 41u);
+  EXPECT_EQ(dl[0], "\"name\",\"attribute\",\"Total Weight\",\"Weight Skin\",\"Length\",\"Width\","
+                   "\"Outer Length\",\"Net Weight\"\r");
+  EXPECT_EQ(dl[40], "\"R-40\",0,104,36,130,34,196,68\r");
+  const std::string quoted = WriteFile("quote.asc", "c\n1\n1\nFALSE TRUE FALSE FALSE\n\"a\"\"b\"\n2.5\n");
+  EXPECT_EQ(Run({quoted, "--csv"}).Out, "\"name\",\"attribute\",\"a\"\"b\"\r\n\"R-1\",0,2.5\r\n");
+}
+
+TEST_F(MLRReportTool, ErrorsGoToStandardErrorWithStatusTwo)
+{
+  const std::string small = WriteFile("small.asc", SmallAsc);
+  const std::string badToken =
+      WriteFile("bad.asc", "bad\n2\n2\nFALSE FALSE FALSE FALSE\n1 2\n3 abc\n");
+  const std::string badCount = WriteFile("count.asc", "bad\nzero\n2\nFALSE FALSE FALSE FALSE\n");
+  const std::string tiny =
+      WriteFile("tiny.asc", "tiny\n3\n3\nFALSE FALSE FALSE FALSE\n1 2 3\n2 1 5\n4 4 4\n");
+  const std::string huge = WriteFile(
+      "huge.asc", "huge\n2\n6\nFALSE FALSE FALSE FALSE\n1 1.7e308\n2 -1.7e308\n3 1.7e308\n"
+                  "4 -1.7e308\n5 1.7e308\n6 -1.7e308\n");
+  const std::string missing = (Dir / "no such file.asc").string();
+
+  struct TCase {
+    std::vector<std::string> Args;
+    std::string Message;
+  };
+  const std::vector<TCase> cases = {
+      {{missing, "--inputs", "1", "--target", "2"},
+       "cannot read the ASC file \"" + missing + "\": result code -8 (the file does not exist or cannot be read)"},
+      {{badToken, "--inputs", "1", "--target", "2"},
+       "\"" + badToken + "\": result code -6 (a value token is not a valid token)"},
+      {{badCount, "--csv"}, "result code -1 (the column count is missing"},
+      {{"--inputs", "Length"}, "no target variable given"},
+      {{"--target", "Length"}, "no input variable given"},
+      {{"--inputs", "Length,Width", "--target", "Width"},
+       "the target variable \"Width\" is also among the inputs"},
+      {{"--inputs", "Lenght", "--target", "6"}, "unknown column \"Lenght\" in --inputs"},
+      {{"--inputs", "3", "--target", "9"}, "unknown column number 9 in --target (the table has 6 columns)"},
+      {{"--inputs", "0", "--target", "6"}, "unknown column number 0"},
+      {{"--inputs", "3,,4", "--target", "6"}, "empty column in --inputs"},
+      {{tiny, "--inputs", "1,2", "--target", "3"},
+       "Not enough valid objects: 3 (2 input variables need at least 4)"},
+      {{small, "--inputs", "1,2", "--target", "3", "--caption", "--csv"}, "--csv cannot be combined"},
+      {{huge, "--inputs", "1", "--target", "2"}, "Regression failed: "},
+      {{"--inputs", "3", "--target", "6", "--colour"}, "unknown option --colour"},
+      {{"--inputs"}, "option --inputs needs a value"},
+      {{small, small, "--csv"}, "more than one file given"},
+  };
+  for (const TCase& c : cases) {
+    const TToolResult r = Run(c.Args);
+    std::string args;
+    for (const std::string& a : c.Args)
+      args += " " + a;
+    EXPECT_EQ(r.Status, 2) << args;
+    EXPECT_EQ(r.Out, "") << args;
+    EXPECT_EQ(r.Err.rfind("mlrreport: ", 0), 0u) << args << "\n" << r.Err;
+    EXPECT_NE(r.Err.find(c.Message), std::string::npos) << args << "\n" << r.Err;
+  }
+}
+
+TEST_F(MLRReportTool, HelpExplainsTheOptionsAndErrors)
+{
+  const TToolResult r = Run({"--help"});
+  EXPECT_EQ(r.Status, 0);
+  EXPECT_EQ(r.Err, "");
+  for (const char* word : {"Usage:", "--inputs LIST", "--target COL", "--caption", "--values",
+                           "--csv", "near_singular", "INTERCEPT", "Exit status", "-6", "-8"})
+    EXPECT_NE(r.Out.find(word), std::string::npos) << word;
+}

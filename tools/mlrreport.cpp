@@ -1,0 +1,337 @@
+// mlrreport: the workbench's regression run on the command line. It reads an ASC file (or takes
+// the demonstration data), runs the regression of one target column on a list of input
+// columns and prints the details report exactly as the window's memo shows it, optionally with
+// the chart caption, or the fit's numbers with all digits for other programs. It can also print
+// a table as CSV. Errors go to standard error and end the program with status 2.
+#include "demodata.h"
+#include "mlrrun.h"
+#include "orvex_datatable.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <optional>
+#include <string>
+#include <vector>
+
+using namespace orvex;
+
+namespace {
+
+constexpr int ExitFailure = 2;
+
+const char* const HelpText =
+    "Usage:\n"
+    "  mlrreport [FILE] --inputs LIST --target COL [--caption] [--values]\n"
+    "  mlrreport [FILE] --csv\n"
+    "  mlrreport --help\n"
+    "\n"
+    "Fits the target column as a linear function of the input columns plus an intercept and\n"
+    "prints the details report, line by line, as the workbench window shows it.\n"
+    "\n"
+    "  FILE           an ASC data file; without FILE the demonstration data set is used\n"
+    "                 (40 objects; columns Total Weight, Weight Skin, Length, Width,\n"
+    "                 Outer Length, Net Weight)\n"
+    "  --inputs LIST  the input columns, separated by commas; each is a 1-based column number\n"
+    "                 (a whole number is always taken as a number) or an exact column name\n"
+    "  --target COL   the target column, given the same way\n"
+    "  --caption      print the chart caption (r2 and F) before the output\n"
+    "  --values       print, instead of the report, one KEY<TAB>VALUE line per number with all\n"
+    "                 digits: n, p, df, missing, near_singular (0 or 1), sres, r2, f, ssreg,\n"
+    "                 ssres, sstot, then per coefficient coef<TAB>NAME<TAB>VALUE<TAB>STDERR,\n"
+    "                 the inputs in column order and INTERCEPT last\n"
+    "  --csv          print the table as CSV (RFC 4180): a header \"name\",\"attribute\" and the\n"
+    "                 column names, then per row its name, attribute and values; a\n"
+    "                 not-a-number cell is written NaN, an empty cell as nothing\n"
+    "  --help         show this text\n"
+    "\n"
+    "Objects with an empty or not-a-number value in the target or in an input column are left\n"
+    "out; the report then counts them in the line \"Objects with Missing Values\". The fit\n"
+    "needs at least as many objects as input variables plus two.\n"
+    "\n"
+    "Exit status: 0 on success, 2 on any error, with a message on standard error:\n"
+    "  - the ASC file does not read completely (its name, the reader's result code and what\n"
+    "    the code means: -1 bad column count, -2 bad row count, -3 bad flag line, -5 a row\n"
+    "    attribute is not a number, -6 a value is not a valid token, -8 the file does not\n"
+    "    exist or cannot be read, -9 the declared table size exceeds the file);\n"
+    "  - invalid roles: no input, no target, the target among the inputs, an unknown column;\n"
+    "  - too few objects for the number of inputs;\n"
+    "  - the regression cannot be solved;\n"
+    "  - unknown or incomplete options.\n";
+
+struct TOptions {
+  std::optional<std::string> FileName;
+  std::optional<std::string> Inputs;
+  std::optional<std::string> Target;
+  bool Caption = false;
+  bool Values = false;
+  bool Csv = false;
+  bool Help = false;
+};
+
+// Thrown for every error the user can cause; main prints it and exits with status 2.
+struct TToolError {
+  std::string Text;
+  bool ShowUsageHint = false;
+};
+
+[[noreturn]] void UsageError(const std::string& Text)
+{
+  throw TToolError{Text, true};
+}
+
+[[noreturn]] void ToolError(const std::string& Text)
+{
+  throw TToolError{Text, false};
+}
+
+TOptions ParseArguments(int argc, char** argv)
+{
+  TOptions o;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto value = [&](const char* option) {
+      if (i + 1 >= argc)
+        UsageError(std::string("option ") + option + " needs a value");
+      return std::string(argv[++i]);
+    };
+    if (arg == "--help" || arg == "-h")
+      o.Help = true;
+    else if (arg == "--inputs")
+      o.Inputs = value("--inputs");
+    else if (arg.rfind("--inputs=", 0) == 0)
+      o.Inputs = arg.substr(9);
+    else if (arg == "--target")
+      o.Target = value("--target");
+    else if (arg.rfind("--target=", 0) == 0)
+      o.Target = arg.substr(9);
+    else if (arg == "--caption")
+      o.Caption = true;
+    else if (arg == "--values")
+      o.Values = true;
+    else if (arg == "--csv")
+      o.Csv = true;
+    else if (arg.size() > 1 && arg[0] == '-')
+      UsageError("unknown option " + arg);
+    else if (o.FileName)
+      UsageError("more than one file given: " + *o.FileName + " and " + arg);
+    else
+      o.FileName = arg;
+  }
+  return o;
+}
+
+const char* AscResultMeaning(int Code)
+{
+  switch (Code) {
+  case -1: return "the column count is missing, not an integer, or below 1";
+  case -2: return "the row count is missing, not an integer, or below 1";
+  case -3: return "one of the first three flag words is neither TRUE nor FALSE";
+  case -5: return "a row attribute is not a number";
+  case -6: return "a value token is not a valid token";
+  case -8: return "the file does not exist or cannot be read";
+  case -9: return "the declared table size exceeds the file";
+  default: return "unknown result code";
+  }
+}
+
+void LoadTable(const TOptions& Options, TDataTable& Table)
+{
+  if (!Options.FileName) {
+    LoadDemoData(Table);
+    return;
+  }
+  const int code = Table.LoadFromASCFile(*Options.FileName);
+  if (code != 0)
+    ToolError("cannot read the ASC file \"" + *Options.FileName + "\": result code " +
+              std::to_string(code) + " (" + AscResultMeaning(code) + ")");
+}
+
+bool IsWholeNumber(const std::string& S)
+{
+  if (S.empty())
+    return false;
+  for (char c : S)
+    if (c < '0' || c > '9')
+      return false;
+  return true;
+}
+
+// A column given by its 1-based number or its exact name.
+int ResolveColumn(const TDataTable& Table, const std::string& Spec, const char* Option)
+{
+  if (Spec.empty())
+    ToolError(std::string("empty column in ") + Option);
+  if (IsWholeNumber(Spec)) {
+    const std::string digits = Spec.substr(std::min(Spec.find_first_not_of('0'), Spec.size()));
+    const int n = Table.NrOfColumns();
+    if (digits.empty() || digits.size() > 9 || std::stoi(digits) > n)
+      ToolError(std::string("unknown column number ") + Spec + " in " + Option +
+                " (the table has " + std::to_string(n) + " columns)");
+    return std::stoi(digits);
+  }
+  for (int i = 1; i <= Table.NrOfColumns(); ++i)
+    if (Table.ColName(i) == Spec)
+      return i;
+  ToolError(std::string("unknown column \"") + Spec + "\" in " + Option);
+}
+
+std::vector<int> ResolveColumnList(const TDataTable& Table, const std::string& List)
+{
+  std::vector<int> cols;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t comma = List.find(',', start);
+    cols.push_back(ResolveColumn(Table, List.substr(start, comma - start), "--inputs"));
+    if (comma == std::string::npos)
+      break;
+    start = comma + 1;
+  }
+  return cols;
+}
+
+TRoleState MakeRoles(const TOptions& Options, const TDataTable& Table)
+{
+  if (!Options.Inputs)
+    UsageError("no input variable given (--inputs LIST)");
+  if (!Options.Target)
+    UsageError("no target variable given (--target COL)");
+  const std::vector<int> inputs = ResolveColumnList(Table, *Options.Inputs);
+  const int target = ResolveColumn(Table, *Options.Target, "--target");
+
+  TRoleState roles(Table.NrOfColumns());
+  for (int c : inputs) {
+    if (c == target)
+      ToolError("the target variable \"" + Table.ColName(target) +
+                "\" is also among the inputs");
+    roles.SetInput(c, true);
+  }
+  roles.SetTarget(target, true);
+  return roles;
+}
+
+void PrintLine(const std::string& S)
+{
+  std::fwrite(S.data(), 1, S.size(), stdout);
+  std::fputc('\n', stdout);
+}
+
+std::string Digits(double V)
+{
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.17g", V);
+  return buf;
+}
+
+void PrintValues(const TMLRRun& Run, const TDataTable& Table)
+{
+  const TFitSummary& s = Run.Summary();
+  const TAnovaTable& a = s.Anova;
+  auto key = [](const char* Key, const std::string& Value) {
+    PrintLine(std::string(Key) + "\t" + Value);
+  };
+  key("n", std::to_string(s.NrOfObjects));
+  key("p", std::to_string(s.NrOfInputs));
+  key("df", std::to_string(s.NrOfObjects - s.NrOfInputs - 1));
+  key("missing", std::to_string(s.NrOfMissing));
+  key("near_singular", s.NearSingular ? "1" : "0");
+  key("sres", Digits(s.SRes));
+  key("r2", Digits(s.R2));
+  key("f", Digits(a.FValue));
+  key("ssreg", Digits(a.SSReg));
+  key("ssres", Digits(a.SSRes));
+  key("sstot", Digits(a.SSTot));
+  const int p = Run.NumInputs();
+  auto coef = [&](const std::string& Name, int j) {
+    PrintLine("coef\t" + Name + "\t" + Digits(Run.VecX().Elem(j)) + "\t" +
+              Digits(Run.VecDx().Elem(j) * s.SRes));
+  };
+  for (int j = 1; j <= p; ++j)
+    coef(Table.ColName(Run.SelColumns().Elem(j)), j);
+  coef("INTERCEPT", p + 1);
+}
+
+std::string CsvQuoted(const std::string& S)
+{
+  std::string q = "\"";
+  for (char c : S) {
+    if (c == '"')
+      q += '"';
+    q += c;
+  }
+  return q + "\"";
+}
+
+// RFC 4180: every record ends with CR LF; texts are quoted, numbers are not.
+void PrintCsv(const TDataTable& Table)
+{
+  std::string line = "\"name\",\"attribute\"";
+  for (int c = 1; c <= Table.NrOfColumns(); ++c)
+    line += "," + CsvQuoted(Table.ColName(c));
+  std::fputs((line + "\r\n").c_str(), stdout);
+  for (int r = 1; r <= Table.NrOfRows(); ++r) {
+    line = CsvQuoted(Table.RowName(r)) + "," + std::to_string(Table.RowAttrib(r));
+    for (int c = 1; c <= Table.NrOfColumns(); ++c) {
+      line += ',';
+      const unsigned state = Table.CellState(c, r);
+      if (state & 1u)
+        line += "NaN";
+      else if (!(state & 2u))
+        line += Digits(Table.Elem(c, r));
+    }
+    line += "\r\n";
+    std::fwrite(line.data(), 1, line.size(), stdout);
+  }
+}
+
+int Run(int argc, char** argv)
+{
+  const TOptions o = ParseArguments(argc, argv);
+  if (o.Help) {
+    std::fputs(HelpText, stdout);
+    return 0;
+  }
+  if (o.Csv && (o.Inputs || o.Target || o.Caption || o.Values))
+    UsageError("--csv cannot be combined with --inputs, --target, --caption or --values");
+
+  TDataTable table;
+  LoadTable(o, table);
+  if (o.Csv) {
+    PrintCsv(table);
+    return 0;
+  }
+
+  const TRoleState roles = MakeRoles(o, table);
+  TMLRRun run;
+  if (!run.Execute(table, roles))
+    ToolError(run.ErrorText());
+  if (o.Caption)
+    PrintLine(run.Caption());
+  if (o.Values)
+    PrintValues(run, table);
+  else
+    for (const std::string& line : run.ReportLines())
+      PrintLine(line);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+  try {
+    const int status = Run(argc, argv);
+    if (std::fflush(stdout) != 0) {
+      std::fputs("mlrreport: cannot write the output\n", stderr);
+      return ExitFailure;
+    }
+    return status;
+  } catch (const TToolError& e) {
+    std::fprintf(stderr, "mlrreport: %s\n", e.Text.c_str());
+    if (e.ShowUsageHint)
+      std::fputs("Try 'mlrreport --help' for more information.\n", stderr);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "mlrreport: %s\n", e.what());
+  }
+  return ExitFailure;
+}
