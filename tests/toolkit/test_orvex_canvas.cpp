@@ -1,0 +1,389 @@
+// Pixel tests of TCanvas and TBitmap: everything is painted into an RGB32 image offscreen and the
+// painted pixels are counted or compared exactly.
+#include "orvex_canvas.h"
+
+#include <QFontInfo>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPalette>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <set>
+#include <utility>
+
+using namespace orvex;
+
+namespace {
+
+// The set of pixels whose colour differs from Background.
+std::set<std::pair<int, int>> Painted(const TBitmap& bmp, TColor Background = clWhite)
+{
+  std::set<std::pair<int, int>> result;
+  const QImage& img = bmp.Image();
+  for (int y = 0; y < img.height(); ++y)
+    for (int x = 0; x < img.width(); ++x)
+      if (FromQColor(QColor::fromRgb(img.pixel(x, y))) != Background)
+        result.insert({x, y});
+  return result;
+}
+
+struct Box {
+  int Left, Top, Right, Bottom;  // inclusive
+  bool operator==(const Box&) const = default;
+};
+
+Box BoundsOf(const std::set<std::pair<int, int>>& pts)
+{
+  Box b{1 << 30, 1 << 30, -(1 << 30), -(1 << 30)};
+  for (auto [x, y] : pts) {
+    b.Left = std::min(b.Left, x);
+    b.Top = std::min(b.Top, y);
+    b.Right = std::max(b.Right, x);
+    b.Bottom = std::max(b.Bottom, y);
+  }
+  return b;
+}
+
+}  // namespace
+
+TEST(Colors, ByteOrderSystemColoursAndContrast)
+{
+  const QColor red = ToQColor(clRed);
+  EXPECT_EQ(red, QColor(255, 0, 0));
+  EXPECT_EQ(ToQColor(0x00332211), QColor(0x11, 0x22, 0x33));
+  EXPECT_EQ(FromQColor(QColor(0x11, 0x22, 0x33)), 0x00332211u);
+  // System colours come from the application palette.
+  EXPECT_EQ(ColorToRGB(clBtnFace), FromQColor(QGuiApplication::palette().color(QPalette::Button)));
+  EXPECT_EQ(ColorToRGB(clWindow), FromQColor(QGuiApplication::palette().color(QPalette::Base)));
+  EXPECT_EQ(ColorToRGB(clWhite), clWhite);
+  // Grey 0.3 R + 0.59 G + 0.11 B: yellow 227 and (140,140,140) take black text, blue and
+  // (139,139,139) white text.
+  EXPECT_EQ(GreyValue(clYellow), 227);
+  EXPECT_EQ(ContrastColor(clYellow), clBlack);
+  EXPECT_EQ(ContrastColor(RGB(140, 140, 140)), clBlack);
+  EXPECT_EQ(ContrastColor(RGB(139, 139, 139)), clWhite);
+  EXPECT_EQ(ContrastColor(clBlue), clWhite);
+}
+
+TEST(Colors, MulDivRoundsHalvesAwayFromZero)
+{
+  EXPECT_EQ(MulDiv(1, 100, 3), 33);
+  EXPECT_EQ(MulDiv(2, 100, 3), 67);
+  EXPECT_EQ(MulDiv(1, 1, 2), 1);
+  EXPECT_EQ(MulDiv(-1, 1, 2), -1);
+  EXPECT_EQ(MulDiv(1, -3, 2), -2);
+  EXPECT_EQ(MulDiv(3, 5, 0), -1);
+  EXPECT_EQ(MulDiv(2000000000, 3, 4), 1500000000);  // no 32-bit overflow in between
+}
+
+TEST(Canvas, LineSetsStartButNotEndPixelInEveryDirection)
+{
+  const int cx = 20, cy = 20;
+  const std::pair<int, int> ends[] = {{10, 0}, {10, 4}, {10, 10}, {4, 10}, {0, 10}, {-4, 10}, {-10, 10},
+                                      {-10, 3}, {-10, 0}, {-10, -7}, {-10, -10}, {-2, -10}, {0, -10},
+                                      {5, -10}, {10, -10}, {10, -1}};
+  for (auto [dx, dy] : ends) {
+    TBitmap bmp(41, 41);
+    TCanvas& c = bmp.Canvas();
+    c.Pen().SetColor(clBlack);
+    c.MoveTo(cx, cy);
+    c.LineTo(cx + dx, cy + dy);
+    const auto pts = Painted(bmp);
+    SCOPED_TRACE(testing::Message() << "direction " << dx << "," << dy);
+    EXPECT_TRUE(pts.count({cx, cy}));
+    EXPECT_FALSE(pts.count({cx + dx, cy + dy}));
+    EXPECT_EQ(static_cast<int>(pts.size()), std::max(std::abs(dx), std::abs(dy)));
+    // The line stays within the box spanned by its ends and moves one pixel per step.
+    const Box b = BoundsOf(pts);
+    EXPECT_GE(b.Left, std::min(cx, cx + dx));
+    EXPECT_LE(b.Right, std::max(cx, cx + dx));
+    EXPECT_GE(b.Top, std::min(cy, cy + dy));
+    EXPECT_LE(b.Bottom, std::max(cy, cy + dy));
+    EXPECT_EQ(c.PenPos(), Point(cx + dx, cy + dy));
+  }
+}
+
+TEST(Canvas, RectangleAndEllipseCoverX1ToX2Minus1)
+{
+  TBitmap bmp(30, 30);
+  TCanvas& c = bmp.Canvas();
+  c.Pen().SetColor(clRed);
+  c.Brush().SetColor(clBlue);
+  c.Rectangle(3, 4, 13, 10);
+  auto pts = Painted(bmp);
+  EXPECT_EQ(BoundsOf(pts), (Box{3, 4, 12, 9}));
+  EXPECT_EQ(pts.size(), 60u);
+  EXPECT_EQ(c.Pixels(3, 4), clRed);
+  EXPECT_EQ(c.Pixels(12, 9), clRed);
+  EXPECT_EQ(c.Pixels(4, 5), clBlue);
+  EXPECT_EQ(c.Pixels(11, 8), clBlue);
+
+  // Reversed corners give the same box.
+  TBitmap rev(30, 30);
+  rev.Canvas().Rectangle(13, 10, 3, 4);
+  EXPECT_EQ(BoundsOf(Painted(rev)), (Box{3, 4, 12, 9}));
+
+  // A clear brush keeps the inside.
+  TBitmap hollow(30, 30);
+  hollow.Canvas().Brush().SetStyle(bsClear);
+  hollow.Canvas().Rectangle(0, 0, 5, 5);
+  EXPECT_EQ(Painted(hollow).size(), 16u);
+
+  TBitmap ell(30, 30);
+  ell.Canvas().Pen().SetColor(clBlack);
+  ell.Canvas().Brush().SetColor(clBlack);
+  ell.Canvas().Ellipse(5, 6, 15, 12);
+  EXPECT_EQ(BoundsOf(Painted(ell)), (Box{5, 6, 14, 11}));
+
+  // FillRect covers Left..Right-1 whatever the pen mode.
+  TBitmap fill(20, 20);
+  fill.Canvas().Pen().SetMode(pmXor);
+  fill.Canvas().Brush().SetColor(clGreen);
+  fill.Canvas().FillRect(Rect(2, 3, 7, 5));
+  pts = Painted(fill);
+  EXPECT_EQ(BoundsOf(pts), (Box{2, 3, 6, 4}));
+  EXPECT_EQ(fill.Canvas().Pixels(2, 3), clGreen);
+}
+
+TEST(Canvas, XorDrawingTwiceRestoresTheImage)
+{
+  TBitmap bmp(60, 40);
+  TCanvas& c = bmp.Canvas();
+  c.Brush().SetColor(RGB(10, 200, 30));
+  c.FillRect(Rect(0, 0, 30, 40));
+  const QImage before = bmp.Image().copy();
+  c.Pen().SetMode(pmXor);
+  c.Pen().SetColor(RGB(200, 100, 50));
+  c.Brush().SetColor(RGB(7, 77, 177));
+  auto drawAll = [&c] {
+    c.MoveTo(1, 1);
+    c.LineTo(57, 33);
+    c.LineTo(5, 38);
+    c.Rectangle(10, 5, 50, 30);
+    c.Pen().SetStyle(psDashDot);
+    c.Brush().SetStyle(bsClear);
+    c.MoveTo(0, 20);
+    c.LineTo(59, 20);
+    c.Pen().SetStyle(psSolid);
+    c.Brush().SetStyle(bsSolid);
+  };
+  drawAll();
+  EXPECT_NE(bmp.Image(), before);
+  drawAll();
+  EXPECT_EQ(bmp.Image(), before);
+
+  // Invert mode ignores the colour and also restores after two passes.
+  c.Pen().SetMode(pmNot);
+  c.MoveTo(3, 3);
+  c.LineTo(40, 3);
+  EXPECT_EQ(c.Pixels(3, 3), RGB(255 - 10, 255 - 200, 255 - 30));
+  c.MoveTo(3, 3);
+  c.LineTo(40, 3);
+  EXPECT_EQ(bmp.Image(), before);
+
+  // The focus rectangle toggles the same way.
+  c.DrawFocusRect(Rect(5, 5, 25, 15));
+  EXPECT_NE(bmp.Image(), before);
+  c.DrawFocusRect(Rect(5, 5, 25, 15));
+  EXPECT_EQ(bmp.Image(), before);
+}
+
+TEST(Canvas, DashPatternsRunInPixelsAndRestartAtEachLine)
+{
+  struct Case {
+    TPenStyle Style;
+    std::vector<int> Runs;
+  };
+  const Case cases[] = {{psDot, {3, 3}}, {psDash, {18, 6}}, {psDashDot, {9, 6, 3, 6}},
+                        {psDashDotDot, {9, 3, 3, 3, 3, 3}}};
+  for (const Case& k : cases) {
+    TBitmap bmp(100, 3);
+    TCanvas& c = bmp.Canvas();
+    c.Pen().SetStyle(k.Style);
+    c.Brush().SetStyle(bsClear);
+    c.MoveTo(0, 1);
+    c.LineTo(60, 1);
+    c.LineTo(99, 1);  // restarts the pattern at x = 60
+    int x = 0;
+    bool on = true;
+    auto expectRuns = [&](int from, int to) {
+      x = from;
+      on = true;
+      size_t r = 0;
+      while (x < to) {
+        for (int i = 0; i < k.Runs[r] && x < to; ++i, ++x)
+          EXPECT_EQ(c.Pixels(x, 1), on ? clBlack : clWhite) << "style " << k.Style << " x " << x;
+        on = !on;
+        r = (r + 1) % k.Runs.size();
+      }
+    };
+    expectRuns(0, 60);
+    expectRuns(60, 99);
+  }
+  // With a solid brush the gaps take the brush colour.
+  TBitmap bmp(20, 1);
+  TCanvas& c = bmp.Canvas();
+  c.Pen().SetStyle(psDot);
+  c.Brush().SetColor(clYellow);
+  c.MoveTo(0, 0);
+  c.LineTo(12, 0);
+  EXPECT_EQ(c.Pixels(0, 0), clBlack);
+  EXPECT_EQ(c.Pixels(3, 0), clYellow);
+  EXPECT_EQ(c.Pixels(6, 0), clBlack);
+  EXPECT_EQ(c.Pixels(12, 0), clWhite);
+  // A clear pen draws nothing.
+  c.Pen().SetStyle(psClear);
+  c.MoveTo(0, 0);
+  c.LineTo(19, 0);
+  EXPECT_EQ(c.Pixels(14, 0), clWhite);
+}
+
+TEST(Canvas, PolygonAndPolylineOutlines)
+{
+  TBitmap bmp(20, 20);
+  TCanvas& c = bmp.Canvas();
+  const std::vector<TPoint> tri = {{2, 2}, {12, 2}, {2, 12}};
+  c.Brush().SetColor(clRed);
+  c.Polygon(tri);
+  for (const TPoint& p : tri)
+    EXPECT_EQ(c.Pixels(p.X, p.Y), clBlack);  // every vertex is on the outline
+  EXPECT_EQ(c.Pixels(4, 4), clRed);
+  EXPECT_EQ(c.Pixels(10, 10), clWhite);
+  EXPECT_EQ(BoundsOf(Painted(bmp)), (Box{2, 2, 12, 12}));
+
+  TBitmap line(20, 20);
+  line.Canvas().MoveTo(7, 7);
+  line.Canvas().Polyline({{0, 0}, {5, 0}, {5, 5}});
+  EXPECT_EQ(Painted(line).size(), 10u);  // the last point stays unset
+  EXPECT_EQ(line.Canvas().Pixels(5, 5), clWhite);
+  EXPECT_EQ(line.Canvas().PenPos(), Point(7, 7));
+}
+
+TEST(Canvas, TextOutPlacesTopLeftAndMovesThePen)
+{
+  TBitmap bmp(200, 40);
+  TCanvas& c = bmp.Canvas();
+  c.Font().SetName("Arial");
+  c.Font().SetSize(10);
+  c.Font().SetColor(clBlack);
+  c.Brush().SetStyle(bsClear);
+  c.TextOut(20, 10, "HHHH");
+  const int w = c.TextWidth("HHHH");
+  const int h = c.TextHeight("HHHH");
+  EXPECT_GT(w, 20);
+  EXPECT_EQ(c.PenPos(), Point(20 + w, 10));
+  const Box b = BoundsOf(Painted(bmp));
+  // Capital letters lie inside the text box, starting right below its top.
+  EXPECT_GE(b.Left, 20);
+  EXPECT_LE(b.Right, 20 + w);
+  EXPECT_GT(b.Top, 10);
+  EXPECT_LT(b.Bottom, 10 + h);
+
+  // An opaque text fills its box with the brush.
+  TBitmap opaque(200, 40);
+  opaque.Canvas().Font().SetName("Arial");
+  opaque.Canvas().Font().SetSize(10);
+  opaque.Canvas().Brush().SetColor(clAqua);
+  opaque.Canvas().TextOut(5, 5, "x");
+  EXPECT_EQ(opaque.Canvas().Pixels(5, 5), clAqua);
+  EXPECT_EQ(opaque.Canvas().Pixels(5 + opaque.Canvas().TextWidth("x") - 1, 5 + h - 1), clAqua);
+  EXPECT_EQ(opaque.Canvas().Pixels(5 + opaque.Canvas().TextWidth("x"), 5), clWhite);
+
+  // TextRect keeps the text inside its rectangle.
+  TBitmap clip(200, 40);
+  clip.Canvas().Brush().SetStyle(bsClear);
+  clip.Canvas().Font().SetColor(clBlack);
+  clip.Canvas().TextRect(Rect(10, 0, 30, 40), 5, 5, "WWWWWWWWWW");
+  const Box cb = BoundsOf(Painted(clip));
+  EXPECT_GE(cb.Left, 10);
+  EXPECT_LE(cb.Right, 29);
+}
+
+TEST(Canvas, FontsMapToMetricCompatibleFamilies)
+{
+  TFont f;
+  EXPECT_EQ(f.Name(), "MS Sans Serif");
+  EXPECT_EQ(f.Size(), 8);
+  EXPECT_EQ(f.Height(), -11);  // 8 points at 96 pixels per inch
+  EXPECT_EQ(f.ToQFont().family(), "Liberation Sans");
+  f.SetName("Courier New");
+  const QFontInfo info(f.ToQFont());
+  EXPECT_EQ(info.family(), "Liberation Mono");
+  EXPECT_TRUE(info.fixedPitch());
+  int changes = 0;
+  f.OnChange = [&changes](TObject*) { ++changes; };
+  f.SetSize(12);
+  EXPECT_EQ(f.Height(), -16);
+  f.SetPixelsPerInch(300);  // a printer: same point size, more pixels
+  EXPECT_EQ(f.Size(), 12);
+  EXPECT_EQ(f.Height(), -50);
+  f.SetBold(true);
+  f.SetBold(true);
+  EXPECT_TRUE(f.ToQFont().bold());
+  EXPECT_EQ(changes, 3);
+  EXPECT_TRUE(QFontInfo(FixedPitchFont(9)).fixedPitch());
+}
+
+TEST(Bitmap, DrawStretchLoadAndResize)
+{
+  TBitmap src(4, 2);
+  src.Canvas().Brush().SetColor(clRed);
+  src.Canvas().FillRect(Rect(0, 0, 2, 2));
+  TBitmap dst(20, 20);
+  dst.Canvas().Draw(5, 6, src);
+  EXPECT_EQ(dst.Canvas().Pixels(5, 6), clRed);
+  EXPECT_EQ(dst.Canvas().Pixels(7, 7), clWhite);
+  dst.Canvas().StretchDraw(Rect(0, 10, 8, 14), src);
+  EXPECT_EQ(dst.Canvas().Pixels(3, 13), clRed);
+  EXPECT_EQ(dst.Canvas().Pixels(4, 10), clWhite);
+
+  // A canvas reference keeps working across a resize, with its pen; old pixels survive.
+  TCanvas& c = src.Canvas();
+  c.Pen().SetColor(clBlue);
+  src.SetSize(10, 10);
+  EXPECT_EQ(c.Pixels(1, 1), clRed);
+  EXPECT_EQ(c.Pixels(8, 8), clWhite);
+  c.MoveTo(0, 9);
+  c.LineTo(10, 9);
+  EXPECT_EQ(c.Pixels(9, 9), clBlue);
+
+  QTemporaryDir dir;
+  const QString path = dir.filePath("pic.bmp");
+  ASSERT_TRUE(src.Image().save(path, "BMP"));
+  TBitmap loaded;
+  ASSERT_TRUE(loaded.LoadFromFile(path.toStdString()));
+  EXPECT_EQ(loaded.Width(), 10);
+  EXPECT_EQ(loaded.Canvas().Pixels(1, 1), clRed);
+  EXPECT_EQ(loaded.Canvas().Pixels(5, 9), clBlue);
+  EXPECT_FALSE(loaded.LoadFromFile(dir.filePath("missing.bmp").toStdString()));
+  EXPECT_EQ(loaded.Width(), 10);
+
+  TBitmap empty;
+  empty.SetSize(-3, 5);
+  EXPECT_TRUE(empty.Empty());
+  empty.Canvas().LineTo(3, 3);  // no device: nothing happens, nothing crashes
+  EXPECT_EQ(empty.Canvas().Pixels(0, 0), clNone);
+}
+
+TEST(Canvas, ForeignPainterWithTransform)
+{
+  // The grid hands over a painter it opened itself, possibly translated.
+  QImage img(20, 20, QImage::Format_RGB32);
+  img.fill(Qt::white);
+  QPainter p(&img);
+  p.translate(5, 5);
+  {
+    TCanvas c(&p);
+    EXPECT_FALSE(c.IsPrinter());
+    c.MoveTo(0, 0);
+    c.LineTo(3, 0);
+    EXPECT_EQ(c.Pixels(0, 0), clBlack);
+    EXPECT_EQ(c.Pixels(3, 0), clWhite);
+  }
+  EXPECT_TRUE(p.isActive());  // a foreign painter is not closed by the canvas
+  p.end();
+  EXPECT_EQ(img.pixel(5, 5), qRgb(0, 0, 0));
+  EXPECT_EQ(img.pixel(7, 5), qRgb(0, 0, 0));
+  EXPECT_EQ(img.pixel(8, 5), qRgb(255, 255, 255));
+}
