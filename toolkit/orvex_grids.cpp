@@ -1,0 +1,557 @@
+// TCustomGrid: axis geometry, layout properties, scrolling and the current cell. Input handling
+// lives in orvex_grids_input.cpp, the in-place editor in orvex_grids_editor.cpp and painting in
+// orvex_grids_paint.cpp.
+#include "orvex_grids.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <algorithm>
+
+namespace orvex {
+
+// ---------------------------------------------------------------------------------------------
+// TGridAxis
+
+void TGridAxis::SetCount(int Value)
+{
+  FCount = Value;
+  FSizes.erase(FSizes.lower_bound(Value), FSizes.end());
+}
+
+void TGridAxis::SetDefaultSize(int Value)
+{
+  FDefaultSize = Value;
+  FSizes.clear();
+}
+
+int TGridAxis::Size(int Index) const
+{
+  if (Index < 0 || Index >= FCount)
+    return 0;
+  auto it = FSizes.find(Index);
+  return it == FSizes.end() ? FDefaultSize : it->second;
+}
+
+void TGridAxis::SetSize(int Index, int Value)
+{
+  if (Index < 0 || Index >= FCount)
+    return;
+  if (Value == FDefaultSize)
+    FSizes.erase(Index);
+  else
+    FSizes[Index] = Value;
+}
+
+void TGridAxis::SetLineWidths(int FixedLine, int CellLine)
+{
+  FFixedLine = FixedLine;
+  FCellLine = CellLine;
+}
+
+int TGridAxis::FixedExtent() const
+{
+  int extent = 0;
+  for (int i = 0; i < FFixed; ++i)
+    extent += Pitch(i);
+  return extent;
+}
+
+int TGridAxis::Start(int Index, int First, int Limit) const
+{
+  if (Index < 0 || Index >= FCount)
+    return -1;
+  int pos = 0;
+  if (Index < FFixed) {
+    for (int i = 0; i < Index; ++i)
+      pos += Pitch(i);
+    return pos < Limit ? pos : -1;
+  }
+  if (Index < First)
+    return -1;
+  pos = FixedExtent();
+  for (int i = First; i < Index; ++i) {
+    pos += Pitch(i);
+    if (pos >= Limit)
+      return -1;
+  }
+  return pos < Limit ? pos : -1;
+}
+
+int TGridAxis::CellAt(int Pos, int First, int Limit) const
+{
+  if (Pos < 0 || Pos >= Limit)
+    return -1;
+  int start = 0;
+  for (int i = 0; i < FFixed; ++i) {
+    int next = start + Pitch(i);
+    if (Pos < next)
+      return i;
+    start = next;
+  }
+  for (int i = First; i < FCount && start < Limit; ++i) {
+    int next = start + Pitch(i);
+    if (Pos < next)
+      return i;
+    start = next;
+  }
+  return -1;
+}
+
+int TGridAxis::MaxFirst(int Limit) const
+{
+  int room = Limit - FixedExtent();
+  int first = FCount - 1;
+  int used = Pitch(first);
+  while (first > FFixed && used + Pitch(first - 1) <= room) {
+    --first;
+    used += Pitch(first);
+  }
+  return std::max(first, FFixed);
+}
+
+int TGridAxis::FullyVisible(int First, int Limit) const
+{
+  int room = Limit - FixedExtent();
+  int n = 0;
+  int used = 0;
+  for (int i = First; i < FCount; ++i) {
+    used += Size(i);
+    if (used > room)
+      break;
+    used += LineAfter(i);
+    ++n;
+  }
+  return std::max(n, FCount > FFixed ? 1 : 0);
+}
+
+int TGridAxis::LastVisible(int First, int Limit) const
+{
+  int pos = FixedExtent();
+  int last = First;
+  for (int i = First; i < FCount && pos < Limit; ++i) {
+    last = i;
+    pos += Pitch(i);
+  }
+  return std::min(last, FCount - 1);
+}
+
+int TGridAxis::FirstShowing(int Index, int Limit) const
+{
+  int room = Limit - FixedExtent();
+  int first = Index;
+  int used = Size(Index);
+  while (first > FFixed && used + Pitch(first - 1) <= room) {
+    --first;
+    used += Pitch(first);
+  }
+  return first;
+}
+
+// ---------------------------------------------------------------------------------------------
+// TCustomGrid: construction and layout properties
+
+TCustomGrid::TCustomGrid(QWidget* Parent)
+    : QAbstractScrollArea(Parent),
+      TComponent(nullptr),
+      FColor(clWindow),
+      FFixedColor(clBtnFace),
+      FGridLineColor(clSilver),
+      FFixedLineColor(clBlack)
+{
+  FCols.SetDefaultSize(64);
+  FRows.SetDefaultSize(24);
+  setFocusPolicy(Qt::StrongFocus);
+  viewport()->setMouseTracking(true);
+  viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+  FFont.OnChange = [this](TObject*) { LayoutChanged(); };
+  UpdateLineWidths();
+  UpdateScrollBars();
+}
+
+TCustomGrid::~TCustomGrid()
+{
+  // The editor widgets are children of the viewport; remove them while the grid's filter and
+  // hooks still work, so that their focus change reaches nothing half-destroyed.
+  FEditing = false;
+  delete FEdit;
+  delete FPickList;
+}
+
+int TCustomGrid::ClampCol(int ACol) const
+{
+  return std::clamp(ACol, FixedCols(), ColCount() - 1);
+}
+
+int TCustomGrid::ClampRow(int ARow) const
+{
+  return std::clamp(ARow, FixedRows(), RowCount() - 1);
+}
+
+void TCustomGrid::SetColCount(int Value)
+{
+  Value = std::max(Value, 1);
+  if (Value == ColCount())
+    return;
+  HideEditor(true);
+  FCols.SetCount(Value);
+  if (FixedCols() >= Value)
+    FCols.SetFixed(Value - 1);
+  ClampSelection();
+  LayoutChanged();
+}
+
+void TCustomGrid::SetRowCount(int Value)
+{
+  Value = std::max(Value, 1);
+  if (Value == RowCount())
+    return;
+  HideEditor(true);
+  FRows.SetCount(Value);
+  if (FixedRows() >= Value)
+    FRows.SetFixed(Value - 1);
+  ClampSelection();
+  LayoutChanged();
+}
+
+void TCustomGrid::SetFixedCols(int Value)
+{
+  if (Value < 0 || Value >= ColCount() || Value == FixedCols())
+    return;
+  HideEditor(true);
+  FCols.SetFixed(Value);
+  UpdateLineWidths();
+  ClampSelection();
+  LayoutChanged();
+}
+
+void TCustomGrid::SetFixedRows(int Value)
+{
+  if (Value < 0 || Value >= RowCount() || Value == FixedRows())
+    return;
+  HideEditor(true);
+  FRows.SetFixed(Value);
+  UpdateLineWidths();
+  ClampSelection();
+  LayoutChanged();
+}
+
+void TCustomGrid::SetDefaultColWidth(int Value)
+{
+  if (Value < 0)
+    return;
+  FCols.SetDefaultSize(Value);
+  LayoutChanged();
+  ColWidthsChanged();
+}
+
+void TCustomGrid::SetDefaultRowHeight(int Value)
+{
+  if (Value < 0)
+    return;
+  FRows.SetDefaultSize(Value);
+  LayoutChanged();
+  RowHeightsChanged();
+}
+
+void TCustomGrid::SetColWidths(int ACol, int Value)
+{
+  if (ACol < 0 || ACol >= ColCount() || Value < 0 || Value == ColWidths(ACol))
+    return;
+  FCols.SetSize(ACol, Value);
+  LayoutChanged();
+  ColWidthsChanged();
+}
+
+void TCustomGrid::SetRowHeights(int ARow, int Value)
+{
+  if (ARow < 0 || ARow >= RowCount() || Value < 0 || Value == RowHeights(ARow))
+    return;
+  FRows.SetSize(ARow, Value);
+  LayoutChanged();
+  RowHeightsChanged();
+}
+
+void TCustomGrid::SetGridLineWidth(int Value)
+{
+  if (Value < 0 || Value == FGridLineWidth)
+    return;
+  FGridLineWidth = Value;
+  UpdateLineWidths();
+  LayoutChanged();
+}
+
+void TCustomGrid::SetOptions(TGridOptions Value)
+{
+  if (Value == FOptions)
+    return;
+  bool editingGone = FOptions.Contains(goEditing) && !Value.Contains(goEditing);
+  FOptions = Value;
+  if (editingGone)
+    HideEditor(true);
+  UpdateLineWidths();
+  ClampSelection();
+  LayoutChanged();
+  if (FOptions.Contains(goAlwaysShowEditor) && FOptions.Contains(goEditing))
+    ShowEditor();
+}
+
+void TCustomGrid::SetColor(TColor Value)
+{
+  FColor = Value;
+  InvalidateGrid();
+}
+
+void TCustomGrid::SetFixedColor(TColor Value)
+{
+  FFixedColor = Value;
+  InvalidateGrid();
+}
+
+void TCustomGrid::SetGridLineColor(TColor Value)
+{
+  FGridLineColor = Value;
+  InvalidateGrid();
+}
+
+void TCustomGrid::SetFixedLineColor(TColor Value)
+{
+  FFixedLineColor = Value;
+  InvalidateGrid();
+}
+
+void TCustomGrid::SetDefaultDrawing(bool Value)
+{
+  FDefaultDrawing = Value;
+  InvalidateGrid();
+}
+
+// The gap after a cell exists only where its line is drawn.
+void TCustomGrid::UpdateLineWidths()
+{
+  int w = FGridLineWidth;
+  FCols.SetLineWidths(FOptions.Contains(goFixedVertLine) ? w : 0, FOptions.Contains(goVertLine) ? w : 0);
+  FRows.SetLineWidths(FOptions.Contains(goFixedHorzLine) ? w : 0, FOptions.Contains(goHorzLine) ? w : 0);
+}
+
+// Counts, sizes or the viewport changed: keep the top-left cell inside its range, the editor on
+// its cell, the scroll bars in step, and repaint.
+void TCustomGrid::LayoutChanged()
+{
+  UpdateScrollBars();
+  TGridCoord topLeft = FTopLeft;
+  topLeft.X = std::clamp(topLeft.X, FixedCols(), FCols.MaxFirst(viewport()->width()));
+  topLeft.Y = std::clamp(topLeft.Y, FixedRows(), FRows.MaxFirst(viewport()->height()));
+  if (!(topLeft == FTopLeft))
+    MoveTopLeft(topLeft.X, topLeft.Y);
+  UpdateEditorGeometry();
+  InvalidateGrid();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Scrolling
+
+int TCustomGrid::VisibleColCount() const
+{
+  return FCols.FullyVisible(FTopLeft.X, viewport()->width());
+}
+
+int TCustomGrid::VisibleRowCount() const
+{
+  return FRows.FullyVisible(FTopLeft.Y, viewport()->height());
+}
+
+// The scroll bars count scrollable columns and rows: value 0 is the first scrollable one.
+void TCustomGrid::UpdateScrollBars()
+{
+  FSyncingScrollBars = true;
+  int maxLeft = FCols.MaxFirst(viewport()->width());
+  int maxTop = FRows.MaxFirst(viewport()->height());
+  horizontalScrollBar()->setRange(0, maxLeft - FixedCols());
+  horizontalScrollBar()->setPageStep(std::max(1, VisibleColCount()));
+  horizontalScrollBar()->setSingleStep(1);
+  verticalScrollBar()->setRange(0, maxTop - FixedRows());
+  verticalScrollBar()->setPageStep(std::max(1, VisibleRowCount()));
+  verticalScrollBar()->setSingleStep(1);
+  horizontalScrollBar()->setValue(FTopLeft.X - FixedCols());
+  verticalScrollBar()->setValue(FTopLeft.Y - FixedRows());
+  FSyncingScrollBars = false;
+}
+
+void TCustomGrid::MoveTopLeft(int ALeft, int ATop)
+{
+  ALeft = std::clamp(ALeft, FixedCols(), FCols.MaxFirst(viewport()->width()));
+  ATop = std::clamp(ATop, FixedRows(), FRows.MaxFirst(viewport()->height()));
+  if (ALeft == FTopLeft.X && ATop == FTopLeft.Y)
+    return;
+  FTopLeft = {ALeft, ATop};
+  FSyncingScrollBars = true;
+  horizontalScrollBar()->setValue(ALeft - FixedCols());
+  verticalScrollBar()->setValue(ATop - FixedRows());
+  FSyncingScrollBars = false;
+  UpdateEditorGeometry();
+  InvalidateGrid();
+  TopLeftChanged();
+}
+
+void TCustomGrid::scrollContentsBy(int, int)
+{
+  if (FSyncingScrollBars)
+    return;
+  MoveTopLeft(FixedCols() + horizontalScrollBar()->value(), FixedRows() + verticalScrollBar()->value());
+}
+
+void TCustomGrid::resizeEvent(QResizeEvent* e)
+{
+  QAbstractScrollArea::resizeEvent(e);
+  LayoutChanged();
+}
+
+void TCustomGrid::TopLeftChanged()
+{
+  Fire(OnTopLeftChanged, this);
+}
+
+// Scrolls as little as needed to show the cell fully (or from its start when it is larger than
+// the viewport).
+void TCustomGrid::ScrollIntoView(TGridCoord Cell)
+{
+  TGridCoord topLeft = FTopLeft;
+  if (Cell.X >= FixedCols()) {
+    if (Cell.X < topLeft.X)
+      topLeft.X = Cell.X;
+    else if (Cell.X >= topLeft.X + VisibleColCount())
+      topLeft.X = FCols.FirstShowing(Cell.X, viewport()->width());
+  }
+  if (Cell.Y >= FixedRows()) {
+    if (Cell.Y < topLeft.Y)
+      topLeft.Y = Cell.Y;
+    else if (Cell.Y >= topLeft.Y + VisibleRowCount())
+      topLeft.Y = FRows.FirstShowing(Cell.Y, viewport()->height());
+  }
+  MoveTopLeft(topLeft.X, topLeft.Y);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Cells and coordinates
+
+TRect TCustomGrid::CellRect(int ACol, int ARow) const
+{
+  int w = viewport()->width();
+  int h = viewport()->height();
+  int x = FCols.Start(ACol, FTopLeft.X, w);
+  int y = FRows.Start(ARow, FTopLeft.Y, h);
+  if (x < 0 || y < 0)
+    return TRect{};
+  return TRect{x, y, x + FCols.Size(ACol), y + FRows.Size(ARow)};
+}
+
+TGridCoord TCustomGrid::MouseCoord(int X, int Y) const
+{
+  int c = FCols.CellAt(X, FTopLeft.X, viewport()->width());
+  int r = FRows.CellAt(Y, FTopLeft.Y, viewport()->height());
+  if (c < 0 || r < 0)
+    return {-1, -1};
+  return {c, r};
+}
+
+void TCustomGrid::MouseToCell(int X, int Y, int& ACol, int& ARow) const
+{
+  TGridCoord c = MouseCoord(X, Y);
+  ACol = c.X;
+  ARow = c.Y;
+}
+
+TGridRect TCustomGrid::Selection() const
+{
+  TGridRect r{std::min(FCurrent.X, FSelEnd.X), std::min(FCurrent.Y, FSelEnd.Y),
+              std::max(FCurrent.X, FSelEnd.X), std::max(FCurrent.Y, FSelEnd.Y)};
+  if (FOptions.Contains(goRowSelect)) {
+    r.Left = FixedCols();
+    r.Right = ColCount() - 1;
+  }
+  return r;
+}
+
+void TCustomGrid::SetSelection(const TGridRect& Value)
+{
+  TGridRect r{ClampCol(std::min(Value.Left, Value.Right)), ClampRow(std::min(Value.Top, Value.Bottom)),
+              ClampCol(std::max(Value.Left, Value.Right)), ClampRow(std::max(Value.Top, Value.Bottom))};
+  if (!FOptions.Contains(goRangeSelect) && !FOptions.Contains(goRowSelect)) {
+    r.Right = r.Left;
+    r.Bottom = r.Top;
+  }
+  if (!(TGridCoord{r.Left, r.Top} == FCurrent))
+    HideEditor(true);
+  FCurrent = {r.Left, r.Top};
+  FSelEnd = {r.Right, r.Bottom};
+  ScrollIntoView(FCurrent);
+  InvalidateGrid();
+}
+
+// Keeps the current cell and the selection on scrollable cells after a layout change.
+void TCustomGrid::ClampSelection()
+{
+  FCurrent = {ClampCol(FCurrent.X), ClampRow(FCurrent.Y)};
+  FSelEnd = {ClampCol(FSelEnd.X), ClampRow(FSelEnd.Y)};
+  if (!FOptions.Contains(goRangeSelect))
+    FSelEnd = FCurrent;
+}
+
+bool TCustomGrid::SelectCell(int ACol, int ARow)
+{
+  bool canSelect = true;
+  Fire(OnSelectCell, this, ACol, ARow, canSelect);
+  return canSelect;
+}
+
+void TCustomGrid::FocusCell(int ACol, int ARow, bool MoveAnchor)
+{
+  ACol = ClampCol(ACol);
+  ARow = ClampRow(ARow);
+  TGridCoord target{ACol, ARow};
+  if (!(target == FCurrent)) {
+    if (!SelectCell(ACol, ARow))
+      return;
+    HideEditor(true);
+  }
+  FCurrent = target;
+  if (MoveAnchor || !FOptions.Contains(goRangeSelect))
+    FSelEnd = FCurrent;
+  ScrollIntoView(FCurrent);
+  InvalidateGrid();
+  if (FOptions.Contains(goAlwaysShowEditor) && FOptions.Contains(goEditing))
+    ShowEditor();
+}
+
+// Moves the far corner of the selection, the current cell staying where it is.
+void TCustomGrid::MoveSelEnd(int ACol, int ARow)
+{
+  if (!FOptions.Contains(goRangeSelect)) {
+    FocusCell(ACol, ARow, true);
+    return;
+  }
+  TGridCoord target{ClampCol(ACol), ClampRow(ARow)};
+  if (target == FSelEnd)
+    return;
+  HideEditor(true);
+  FSelEnd = target;
+  ScrollIntoView(FSelEnd);
+  InvalidateGrid();
+}
+
+void TCustomGrid::InvalidateCell(int ACol, int ARow)
+{
+  TRect r = CellRect(ACol, ARow);
+  if (r.IsEmpty())
+    return;
+  // Include the lines after the cell and the focus rectangle drawn on its edge.
+  viewport()->update(r.Left, r.Top, r.Width() + FGridLineWidth + 1, r.Height() + FGridLineWidth + 1);
+}
+
+void TCustomGrid::InvalidateGrid()
+{
+  viewport()->update();
+}
+
+}  // namespace orvex

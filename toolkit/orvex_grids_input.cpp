@@ -1,0 +1,358 @@
+// TCustomGrid: keyboard navigation, mouse selection, column and row sizing by dragging a header
+// border, and wheel scrolling.
+#include "orvex_grids.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QWheelEvent>
+#include <algorithm>
+
+namespace orvex {
+
+namespace {
+// Half the width of the zone around a header border in which a drag sizes the column or row.
+constexpr int kSizingZone = 3;
+}  // namespace
+
+bool TCustomGrid::event(QEvent* e)
+{
+  // Tab normally moves the focus to the next control; with goTabs it moves between cells.
+  if (e->type() == QEvent::KeyPress && FOptions.Contains(goTabs)) {
+    auto* k = static_cast<QKeyEvent*>(e);
+    if (k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab) {
+      keyPressEvent(k);
+      return true;
+    }
+  }
+  return QAbstractScrollArea::event(e);
+}
+
+bool TCustomGrid::viewportEvent(QEvent* e)
+{
+  if (e->type() == QEvent::Leave && FGridState == TGridState::gsNormal)
+    viewport()->unsetCursor();
+  return QAbstractScrollArea::viewportEvent(e);
+}
+
+void TCustomGrid::KeyMove(int ACol, int ARow, bool Extend)
+{
+  if (Extend && FOptions.Contains(goRangeSelect))
+    MoveSelEnd(ACol, ARow);
+  else
+    FocusCell(ACol, ARow, true);
+}
+
+void TCustomGrid::keyPressEvent(QKeyEvent* e)
+{
+  const Qt::KeyboardModifiers mods = e->modifiers();
+  const bool shift = mods.testFlag(Qt::ShiftModifier);
+  const bool ctrl = mods.testFlag(Qt::ControlModifier);
+  const bool rowSelect = FOptions.Contains(goRowSelect);
+  // Shift+keys move the far corner of the selection; plain keys move the current cell.
+  const TGridCoord from = (shift && FOptions.Contains(goRangeSelect)) ? FSelEnd : FCurrent;
+  const int page = std::max(1, VisibleRowCount());
+
+  switch (e->key()) {
+  case Qt::Key_Up:
+    KeyMove(from.X, from.Y - 1, shift);
+    break;
+  case Qt::Key_Down:
+    KeyMove(from.X, from.Y + 1, shift);
+    break;
+  case Qt::Key_Left:
+    if (rowSelect)
+      MoveTopLeft(FTopLeft.X - 1, FTopLeft.Y);
+    else
+      KeyMove(from.X - 1, from.Y, shift);
+    break;
+  case Qt::Key_Right:
+    if (rowSelect)
+      MoveTopLeft(FTopLeft.X + 1, FTopLeft.Y);
+    else
+      KeyMove(from.X + 1, from.Y, shift);
+    break;
+  case Qt::Key_PageUp:
+    // The view moves by a page and the cell with it, so it keeps its place on the screen.
+    MoveTopLeft(FTopLeft.X, FTopLeft.Y - page);
+    KeyMove(from.X, from.Y - page, shift);
+    break;
+  case Qt::Key_PageDown:
+    MoveTopLeft(FTopLeft.X, FTopLeft.Y + page);
+    KeyMove(from.X, from.Y + page, shift);
+    break;
+  case Qt::Key_Home:
+    if (ctrl)
+      KeyMove(FixedCols(), FixedRows(), shift);
+    else if (rowSelect)
+      KeyMove(from.X, FixedRows(), shift);
+    else
+      KeyMove(FixedCols(), from.Y, shift);
+    break;
+  case Qt::Key_End:
+    if (ctrl)
+      KeyMove(ColCount() - 1, RowCount() - 1, shift);
+    else if (rowSelect)
+      KeyMove(from.X, RowCount() - 1, shift);
+    else
+      KeyMove(ColCount() - 1, from.Y, shift);
+    break;
+  case Qt::Key_Tab:
+  case Qt::Key_Backtab: {
+    if (!FOptions.Contains(goTabs)) {
+      e->ignore();
+      return;
+    }
+    // Tab runs along the row and wraps to the next one; Shift+Tab runs backwards.
+    bool back = e->key() == Qt::Key_Backtab || shift;
+    int c = FCurrent.X;
+    int r = FCurrent.Y;
+    if (rowSelect) {
+      r += back ? -1 : 1;
+    } else if (back) {
+      if (--c < FixedCols()) {
+        if (r > FixedRows()) {
+          c = ColCount() - 1;
+          --r;
+        } else {
+          c = FixedCols();
+        }
+      }
+    } else if (++c >= ColCount()) {
+      if (r < RowCount() - 1) {
+        c = FixedCols();
+        ++r;
+      } else {
+        c = ColCount() - 1;
+      }
+    }
+    FocusCell(c, r, true);
+    break;
+  }
+  case Qt::Key_Return:
+  case Qt::Key_Enter:
+    if (EditorMode())
+      HideEditor(true);
+    else if (CanEditShow())
+      ShowEditor();
+    break;
+  case Qt::Key_Escape:
+    if (EditorMode())
+      HideEditor(false);
+    else
+      e->ignore();
+    return;
+  case Qt::Key_F2:
+    if (CanEditShow())
+      ShowEditor();
+    break;
+  default: {
+    // A printable character starts editing with that character as the new text.
+    const QString text = e->text();
+    if (!text.isEmpty() && text.at(0).isPrint() && !ctrl && !mods.testFlag(Qt::AltModifier) &&
+        !EditorMode() && CanEditShow()) {
+      ShowEditor();
+      if (QLineEdit* edit = InplaceEditor()) {
+        edit->setText(text);
+        edit->setModified(true);
+      }
+      break;
+    }
+    e->ignore();
+    return;
+  }
+  }
+  e->accept();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Mouse
+
+int TCustomGrid::SizingColAt(int X, int Y) const
+{
+  if (!FOptions.Contains(goColSizing) || Y < 0 || Y >= FRows.FixedExtent())
+    return -1;
+  int c = FCols.CellAt(X + kSizingZone, FTopLeft.X, viewport()->width() + kSizingZone);
+  // The border is the end of the cell left of the line; look at the cell whose end is nearest.
+  for (int cand : {c, c - 1}) {
+    if (cand < 0)
+      continue;
+    if (cand >= FixedCols() && cand < FTopLeft.X)
+      continue;
+    int start = FCols.Start(cand, FTopLeft.X, viewport()->width());
+    if (start < 0)
+      continue;
+    int border = start + FCols.Size(cand);
+    if (X >= border - kSizingZone && X <= border + kSizingZone)
+      return cand;
+  }
+  return -1;
+}
+
+int TCustomGrid::SizingRowAt(int X, int Y) const
+{
+  if (!FOptions.Contains(goRowSizing) || X < 0 || X >= FCols.FixedExtent())
+    return -1;
+  int r = FRows.CellAt(Y + kSizingZone, FTopLeft.Y, viewport()->height() + kSizingZone);
+  for (int cand : {r, r - 1}) {
+    if (cand < 0)
+      continue;
+    if (cand >= FixedRows() && cand < FTopLeft.Y)
+      continue;
+    int start = FRows.Start(cand, FTopLeft.Y, viewport()->height());
+    if (start < 0)
+      continue;
+    int border = start + FRows.Size(cand);
+    if (Y >= border - kSizingZone && Y <= border + kSizingZone)
+      return cand;
+  }
+  return -1;
+}
+
+void TCustomGrid::mousePressEvent(QMouseEvent* e)
+{
+  const QPoint p = e->position().toPoint();
+  if (!hasFocus() && !EditorMode())
+    setFocus(Qt::MouseFocusReason);
+  if (e->button() != Qt::LeftButton) {
+    e->accept();
+    return;
+  }
+  if (int c = SizingColAt(p.x(), p.y()); c >= 0) {
+    HideEditor(true);
+    FGridState = TGridState::gsColSizing;
+    FSizingIndex = c;
+    // The border keeps its distance to the mouse while it is dragged.
+    FSizingStart = p.x() - FCols.Size(c);
+    e->accept();
+    return;
+  }
+  if (int r = SizingRowAt(p.x(), p.y()); r >= 0) {
+    HideEditor(true);
+    FGridState = TGridState::gsRowSizing;
+    FSizingIndex = r;
+    FSizingStart = p.y() - FRows.Size(r);
+    e->accept();
+    return;
+  }
+  TGridCoord cell = MouseCoord(p.x(), p.y());
+  if (cell.X >= FixedCols() && cell.Y >= FixedRows()) {
+    // A press on the cell that is already current opens the editor when the button goes up.
+    FEditOnRelease = cell == FCurrent && !EditorMode() && FCurrent == FSelEnd;
+    if (e->modifiers().testFlag(Qt::ShiftModifier) && FOptions.Contains(goRangeSelect)) {
+      MoveSelEnd(cell.X, cell.Y);
+    } else {
+      FocusCell(cell.X, cell.Y, true);
+    }
+    if (FOptions.Contains(goRangeSelect))
+      FGridState = TGridState::gsSelecting;
+  }
+  e->accept();
+}
+
+void TCustomGrid::mouseMoveEvent(QMouseEvent* e)
+{
+  const QPoint p = e->position().toPoint();
+  switch (FGridState) {
+  case TGridState::gsColSizing:
+    SetColWidths(FSizingIndex, std::max(1, p.x() - FSizingStart));
+    break;
+  case TGridState::gsRowSizing:
+    SetRowHeights(FSizingIndex, std::max(1, p.y() - FSizingStart));
+    break;
+  case TGridState::gsSelecting: {
+    // Beyond an edge of the viewport the selection runs on, one cell per move.
+    int w = viewport()->width();
+    int h = viewport()->height();
+    int x = std::clamp(p.x(), 0, w - 1);
+    int y = std::clamp(p.y(), 0, h - 1);
+    int c = FCols.CellAt(std::max(x, FCols.FixedExtent()), FTopLeft.X, w);
+    int r = FRows.CellAt(std::max(y, FRows.FixedExtent()), FTopLeft.Y, h);
+    if (c < 0)
+      c = FCols.LastVisible(FTopLeft.X, w);
+    if (r < 0)
+      r = FRows.LastVisible(FTopLeft.Y, h);
+    if (p.x() >= w)
+      c = std::max(c, FSelEnd.X + 1);
+    else if (p.x() < FCols.FixedExtent())
+      c = std::min(c, FSelEnd.X - 1);
+    if (p.y() >= h)
+      r = std::max(r, FSelEnd.Y + 1);
+    else if (p.y() < FRows.FixedExtent())
+      r = std::min(r, FSelEnd.Y - 1);
+    if (c != FSelEnd.X || r != FSelEnd.Y)
+      FEditOnRelease = false;
+    MoveSelEnd(c, r);
+    break;
+  }
+  case TGridState::gsNormal:
+    if (SizingColAt(p.x(), p.y()) >= 0)
+      viewport()->setCursor(Qt::SplitHCursor);
+    else if (SizingRowAt(p.x(), p.y()) >= 0)
+      viewport()->setCursor(Qt::SplitVCursor);
+    else
+      viewport()->unsetCursor();
+    break;
+  }
+  e->accept();
+}
+
+void TCustomGrid::mouseReleaseEvent(QMouseEvent* e)
+{
+  bool openEditor = FEditOnRelease && FGridState != TGridState::gsColSizing &&
+                    FGridState != TGridState::gsRowSizing && e->button() == Qt::LeftButton;
+  FEditOnRelease = false;
+  if (e->button() == Qt::LeftButton) {
+    FGridState = TGridState::gsNormal;
+    FSizingIndex = -1;
+  }
+  if (openEditor && CanEditShow())
+    ShowEditor();
+  e->accept();
+}
+
+void TCustomGrid::mouseDoubleClickEvent(QMouseEvent* e)
+{
+  const QPoint p = e->position().toPoint();
+  TGridCoord cell = MouseCoord(p.x(), p.y());
+  if (e->button() == Qt::LeftButton && cell == FCurrent && CanEditShow() && !EditorMode())
+    ShowEditor();
+  e->accept();
+}
+
+void TCustomGrid::wheelEvent(QWheelEvent* e)
+{
+  const QPoint delta = e->angleDelta();
+  const QPoint pos = e->position().toPoint();
+  bool handled = false;
+  if (delta.y() < 0)
+    Fire(OnMouseWheelDown, this, e->modifiers(), pos, handled);
+  else if (delta.y() > 0)
+    Fire(OnMouseWheelUp, this, e->modifiers(), pos, handled);
+  if (!handled) {
+    // One notch scrolls the configured number of lines; Shift or a sideways wheel scrolls columns.
+    const int notches = (delta.y() != 0 ? delta.y() : delta.x()) / 120;
+    const int lines = notches * QApplication::wheelScrollLines();
+    const bool sideways = delta.y() == 0 || e->modifiers().testFlag(Qt::ShiftModifier);
+    if (sideways)
+      MoveTopLeft(FTopLeft.X - notches, FTopLeft.Y);
+    else
+      MoveTopLeft(FTopLeft.X, FTopLeft.Y - lines);
+  }
+  e->accept();
+}
+
+void TCustomGrid::focusInEvent(QFocusEvent* e)
+{
+  QAbstractScrollArea::focusInEvent(e);
+  InvalidateCell(FCurrent.X, FCurrent.Y);
+}
+
+void TCustomGrid::focusOutEvent(QFocusEvent* e)
+{
+  QAbstractScrollArea::focusOutEvent(e);
+  InvalidateCell(FCurrent.X, FCurrent.Y);
+}
+
+}  // namespace orvex

@@ -1,0 +1,131 @@
+// TCustomGrid: painting. Only the cells that show in the viewport are visited: the fixed ones
+// and the scrollable ones from the left column and the top row up to the viewport's edge. Each
+// cell is filled (with DefaultDrawing), handed to DrawCell, and followed by its grid lines; the
+// area beyond the last column and row takes the grid's colour.
+#include "orvex_grids.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <vector>
+
+namespace orvex {
+
+namespace {
+struct TBand {
+  int Index;
+  int Pos;
+};
+
+// The fixed cells, then the scrollable ones from First, that start inside Limit pixels.
+std::vector<TBand> VisibleBands(const TGridAxis& Axis, int First, int Limit)
+{
+  std::vector<TBand> bands;
+  int pos = 0;
+  for (int i = 0; i < Axis.Fixed() && pos < Limit; ++i) {
+    bands.push_back({i, pos});
+    pos += Axis.Pitch(i);
+  }
+  for (int i = First; i < Axis.Count() && pos < Limit; ++i) {
+    bands.push_back({i, pos});
+    pos += Axis.Pitch(i);
+  }
+  return bands;
+}
+}  // namespace
+
+void TCustomGrid::DrawCell(int ACol, int ARow, const TRect& Rect, TGridDrawState State)
+{
+  Fire(OnDrawCell, this, ACol, ARow, Rect, State);
+}
+
+void TCustomGrid::paintEvent(QPaintEvent* e)
+{
+  QPainter painter(viewport());
+  TCanvas canvas(&painter);
+  canvas.SetFont(FFont);
+  FCanvas = &canvas;
+  FPaintArea = TRect::FromQRect(e->rect());
+  // A handler that throws must not leave a dangling canvas nor escape into Qt's event loop.
+  try {
+    PaintGrid(canvas);
+    PaintOverlay();
+  } catch (...) {
+  }
+  FCanvas = nullptr;
+}
+
+void TCustomGrid::PaintGrid(TCanvas& ACanvas)
+{
+  const int w = viewport()->width();
+  const int h = viewport()->height();
+  const std::vector<TBand> cols = VisibleBands(FCols, FTopLeft.X, w);
+  const std::vector<TBand> rows = VisibleBands(FRows, FTopLeft.Y, h);
+  for (const TBand& r : rows) {
+    if (r.Pos >= FPaintArea.Bottom || r.Pos + FRows.Pitch(r.Index) <= FPaintArea.Top)
+      continue;
+    for (const TBand& c : cols) {
+      if (c.Pos >= FPaintArea.Right || c.Pos + FCols.Pitch(c.Index) <= FPaintArea.Left)
+        continue;
+      PaintCell(ACanvas, c.Index, r.Index, c.Pos, r.Pos);
+    }
+  }
+  // What lies beyond the last column and below the last row.
+  const int right = cols.empty() ? 0 : cols.back().Pos + FCols.Pitch(cols.back().Index);
+  const int bottom = rows.empty() ? 0 : rows.back().Pos + FRows.Pitch(rows.back().Index);
+  ACanvas.Brush().SetStyle(bsSolid);
+  ACanvas.Brush().SetColor(FColor);
+  if (right < w)
+    ACanvas.FillRect(TRect{right, 0, w, h});
+  if (bottom < h)
+    ACanvas.FillRect(TRect{0, bottom, std::min(right, w), h});
+}
+
+void TCustomGrid::PaintCell(TCanvas& ACanvas, int ACol, int ARow, int X, int Y)
+{
+  const TRect rect{X, Y, X + FCols.Size(ACol), Y + FRows.Size(ARow)};
+  const bool fixed = ACol < FixedCols() || ARow < FixedRows();
+  TGridDrawState state;
+  if (fixed) {
+    state.Include(gdFixed);
+  } else {
+    const bool current = ACol == FCurrent.X && ARow == FCurrent.Y;
+    const bool rowSelect = FOptions.Contains(goRowSelect);
+    if (Selection().Contains(ACol, ARow) && (!current || rowSelect || FOptions.Contains(goDrawFocusSelected)))
+      state.Include(gdSelected);
+    if (current && hasFocus())
+      state.Include(gdFocused);
+  }
+
+  const TColor background = fixed ? FFixedColor : state.Contains(gdSelected) ? clHighlight : FColor;
+  ACanvas.Font().Assign(FFont);
+  ACanvas.Brush().SetStyle(bsSolid);
+  ACanvas.Brush().SetColor(background);
+  if (FDefaultDrawing) {
+    if (state.Contains(gdSelected))
+      ACanvas.Font().SetColor(clHighlightText);
+    if (!rect.IsEmpty())
+      ACanvas.FillRect(rect);
+  }
+  DrawCell(ACol, ARow, rect, state);
+  if (FDefaultDrawing && state.Contains(gdFocused) && !FEditing && !rect.IsEmpty())
+    ACanvas.DrawFocusRect(rect);
+
+  // The lines after the cell: the vertical one runs down through the horizontal one.
+  const int vLine = FCols.LineAfter(ACol);
+  const int hLine = FRows.LineAfter(ARow);
+  const TGridOption vOption = fixed ? goFixedVertLine : goVertLine;
+  const TGridOption hOption = fixed ? goFixedHorzLine : goHorzLine;
+  const TColor lineColor = fixed ? FFixedLineColor : FGridLineColor;
+  const TColor gapColor = fixed ? FFixedColor : FColor;
+  ACanvas.Brush().SetStyle(bsSolid);
+  if (vLine > 0) {
+    ACanvas.Brush().SetColor(FOptions.Contains(vOption) ? lineColor : gapColor);
+    ACanvas.FillRect(TRect{rect.Right, rect.Top, rect.Right + vLine, rect.Bottom + hLine});
+  }
+  if (hLine > 0) {
+    ACanvas.Brush().SetColor(FOptions.Contains(hOption) ? lineColor : gapColor);
+    ACanvas.FillRect(TRect{rect.Left, rect.Bottom, rect.Right, rect.Bottom + hLine});
+  }
+}
+
+}  // namespace orvex
