@@ -1,0 +1,111 @@
+// The base of the visual components: a QWidget that is also a TComponent (Name, ClassName) and
+// offers the classic control vocabulary on top of Qt: bounds, alignment in the parent, colour,
+// font, hint, a TCanvas while painting, and mouse events as std::function members with the
+// sender first.
+//
+// Ownership: a control belongs to its Qt parent widget, which deletes it. Its TComponent owner
+// is always nullptr, so no object is ever deleted twice. Non-visual components keep using the
+// TComponent owner.
+#pragma once
+
+#include "orvex_canvas.h"
+#include "orvex_component.h"
+
+#include <QChar>
+#include <QWidget>
+#include <functional>
+#include <string>
+
+namespace orvex {
+
+enum TMouseButton { mbLeft, mbRight, mbMiddle };
+enum TShiftStateItem { ssShift, ssAlt, ssCtrl, ssLeft, ssRight, ssMiddle, ssDouble };
+using TShiftState = TSet<TShiftStateItem>;
+// Where a control sits in its parent: as placed, or stretched along one side, or filling it.
+enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
+
+using TMouseEvent =
+    std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
+using TMouseMoveEvent = std::function<void(TObject* Sender, TShiftState Shift, int X, int Y)>;
+using TKeyEvent = std::function<void(TObject* Sender, int& Key, TShiftState Shift)>;
+using TKeyPressEvent = std::function<void(TObject* Sender, QChar& Key)>;
+
+TShiftState ShiftStateOf(Qt::KeyboardModifiers Modifiers, Qt::MouseButtons Buttons = Qt::NoButton);
+TMouseButton MouseButtonOf(Qt::MouseButton Button);
+
+// A windowed control: it can take the keyboard focus.
+class TCustomControl : public QWidget, public TComponent {
+public:
+  explicit TCustomControl(QWidget* Parent = nullptr);
+  ~TCustomControl() override;
+  std::string ClassName() const override { return "TCustomControl"; }
+
+  // properties
+  int Left() const { return x(); }
+  int Top() const { return y(); }
+  int Width() const { return width(); }
+  int Height() const { return height(); }
+  void SetWidth(int Value) { resize(Value < 0 ? 0 : Value, height()); }
+  void SetHeight(int Value) { resize(width(), Value < 0 ? 0 : Value); }
+  void SetBounds(int ALeft, int ATop, int AWidth, int AHeight);
+  TRect ClientRect() const { return {0, 0, width(), height()}; }
+  TAlign Align() const { return FAlign; }
+  void SetAlign(TAlign Value);
+  bool Visible() const { return !isHidden(); }
+  void SetVisible(bool Value) { setVisible(Value); }
+  TColor Color() const { return FColor; }
+  void SetColor(TColor Value);
+  TFont& Font() { return FFont; }
+  const TFont& Font() const { return FFont; }
+  const std::string& Hint() const { return FHint; }
+  void SetHint(const std::string& Value);
+  bool ShowHint() const { return FShowHint; }
+  void SetShowHint(bool Value);
+  // The canvas Paint draws on; it has a painter only while Paint runs.
+  TCanvas& Canvas() { return FCanvas; }
+
+  // operations
+  // Asks for a repaint later (nothing happens while the control is hidden).
+  void Invalidate() { update(); }
+  // Repaints at once.
+  void Repaint() { repaint(); }
+
+  // events
+  TNotifyEvent OnClick;
+  TNotifyEvent OnDblClick;
+  TMouseEvent OnMouseDown;
+  TMouseEvent OnMouseUp;
+  TMouseMoveEvent OnMouseMove;
+
+protected:
+  // Draws the control on Canvas(); the default fills it with Color.
+  virtual void Paint();
+
+  void paintEvent(QPaintEvent* Event) override;
+  void mousePressEvent(QMouseEvent* Event) override;
+  void mouseReleaseEvent(QMouseEvent* Event) override;
+  void mouseDoubleClickEvent(QMouseEvent* Event) override;
+  void mouseMoveEvent(QMouseEvent* Event) override;
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
+
+private:
+  void ApplyAlign();
+  void UpdateToolTip();
+
+  TCanvas FCanvas;
+  TFont FFont;
+  TColor FColor = clBtnFace;
+  TAlign FAlign = alNone;
+  std::string FHint;
+  bool FShowHint = false;
+  bool FLeftPressed = false;
+};
+
+// A non-windowed control: drawn and clicked like any other, but never takes the focus.
+class TGraphicControl : public TCustomControl {
+public:
+  explicit TGraphicControl(QWidget* Parent = nullptr);
+  std::string ClassName() const override { return "TGraphicControl"; }
+};
+
+}  // namespace orvex
