@@ -187,11 +187,7 @@ private:
   [[noreturn]] void RaiseOutOfMemory() const;
   // Resize without events; the caller fires OnResize.
   void ResizeArrays(int NrCols, int NrRows);
-  // Replaces the matrix and every array by a freshly read table (the ASC reader's commit).
-  void ReplaceContents(std::unique_ptr<TMatrix> Matrix, int NrCols, int NrRows, std::vector<std::uint8_t> States,
-                       std::vector<std::string> ColNames, std::vector<std::string> RowNames,
-                       std::vector<std::int32_t> RowAttribs);
-  void MoveColumn(int From, int To, bool CarryLabelsAlways);
+  void MoveColumn(int From, int To);
   void ClearColumn(int Col);
 
   std::string FComment;

@@ -1,0 +1,530 @@
+// TDataTable: storage, sizing, names, attributes, measurement types, level labels, cell states,
+// row and column insertion and deletion, and assignment. The ASC reader lives in
+// orvex_datatable_asc.cpp.
+#include "orvex_datatable.h"
+
+#include "orvex_datatable_text.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+#include <stdexcept>
+#include <utility>
+
+namespace orvex {
+
+namespace {
+
+std::string DefaultColName(int Col) { return "C-" + std::to_string(Col); }
+std::string DefaultRowName(int Row) { return "R-" + std::to_string(Row); }
+
+std::string LimitName(const std::string& Value)
+{
+  return dtext::Utf8Left(dtext::ToUtf8(Value), static_cast<std::size_t>(MaxNameLength));
+}
+
+// Runs a cleanup when the scope ends, also when an exception leaves it.
+template <typename F>
+class TScopeExit {
+public:
+  explicit TScopeExit(F Fn) : FFn(std::move(Fn)) {}
+  ~TScopeExit() { FFn(); }
+  TScopeExit(const TScopeExit&) = delete;
+  TScopeExit& operator=(const TScopeExit&) = delete;
+
+private:
+  F FFn;
+};
+
+}  // namespace
+
+TDataTable::TDataTable(TComponent* AOwner) : TComponent(AOwner)
+{
+  try {
+    FMatrix = std::make_unique<TMatrix>();
+    FRowAttribs.assign(1, 0);
+    FColAttribs.assign(1, 0);
+    FColumns.assign(1, TColumnDescriptor{});
+    FCellStates.assign(1, 0);
+    FColNames.assign(1, DefaultColName(1));
+    FRowNames.assign(1, DefaultRowName(1));
+  } catch (const std::bad_alloc&) {
+    FMatrix.reset();
+    throw EOrvexDataTableError(ComponentMessage("failed to initialize (out of memory)"));
+  } catch (const EOrvexMatrixError&) {
+    throw EOrvexDataTableError(ComponentMessage("failed to initialize (out of memory)"));
+  }
+  AttachMatrix();
+}
+
+TDataTable::~TDataTable()
+{
+  DetachMatrix();
+}
+
+void TDataTable::AttachMatrix()
+{
+  FMatrix->OnChange = [this](TObject*) { Fire(OnChange, this); };
+  FMatrix->OnSortExchange = [this](TObject*, std::uint8_t What, int Index1, int Index2, int First, int Last) {
+    Fire(OnSortExchange, this, What, Index1, Index2, First, Last);
+  };
+}
+
+void TDataTable::DetachMatrix()
+{
+  if (!FMatrix)
+    return;
+  FMatrix->OnChange = nullptr;
+  FMatrix->OnSortExchange = nullptr;
+}
+
+void TDataTable::RaiseOutOfMemory() const
+{
+  throw EOrvexDataTableError(ComponentMessage("not enough memory on heap"));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Sizing
+
+void TDataTable::ResizeArrays(int NrCols, int NrRows)
+{
+  const int oldCols = FNrOfColumns;
+  const int oldRows = FNrOfRows;
+  const int keepCols = std::min(oldCols, NrCols);
+  const int keepRows = std::min(oldRows, NrRows);
+  try {
+    // Everything new is built aside first, so that running out of memory changes nothing.
+    std::vector<std::uint8_t> states(static_cast<std::size_t>(NrCols) * static_cast<std::size_t>(NrRows), 0);
+    for (int c = 1; c <= keepCols; ++c) {
+      const auto src = FCellStates.begin() + static_cast<std::ptrdiff_t>(CellIndex(c, 1));
+      std::copy(src, src + keepRows,
+                states.begin() + static_cast<std::ptrdiff_t>(c - 1) * static_cast<std::ptrdiff_t>(NrRows));
+    }
+    std::vector<std::string> colNames(FColNames.begin(), FColNames.begin() + keepCols);
+    colNames.reserve(static_cast<std::size_t>(NrCols));
+    for (int c = keepCols + 1; c <= NrCols; ++c)
+      colNames.push_back(DefaultColName(c));
+    std::vector<std::string> rowNames(FRowNames.begin(), FRowNames.begin() + keepRows);
+    rowNames.reserve(static_cast<std::size_t>(NrRows));
+    for (int r = keepRows + 1; r <= NrRows; ++r)
+      rowNames.push_back(DefaultRowName(r));
+    std::vector<std::int32_t> colAttribs(FColAttribs.begin(), FColAttribs.begin() + keepCols);
+    colAttribs.resize(static_cast<std::size_t>(NrCols), 0);
+    std::vector<std::int32_t> rowAttribs(FRowAttribs.begin(), FRowAttribs.begin() + keepRows);
+    rowAttribs.resize(static_cast<std::size_t>(NrRows), 0);
+    std::vector<TColumnDescriptor> columns(FColumns.begin(), FColumns.begin() + keepCols);
+    columns.resize(static_cast<std::size_t>(NrCols));
+
+    // The matrix refuses sizes below 1 and keeps its last size meanwhile; no access reaches it
+    // then, because every access checks the table's own counts.
+    if (NrCols >= 1 && NrRows >= 1) {
+      FMatrix->Resize(NrCols, NrRows);
+      // Cells new to the table start at 0, also where the matrix kept old values while the
+      // table was empty.
+      for (int c = 1; c <= NrCols; ++c) {
+        double* col = FMatrix->Column(c);
+        const int firstNew = c > keepCols ? 0 : keepRows;
+        std::fill(col + firstNew, col + NrRows, 0.0);
+      }
+    }
+
+    FCellStates.swap(states);
+    FColNames.swap(colNames);
+    FRowNames.swap(rowNames);
+    FColAttribs.swap(colAttribs);
+    FRowAttribs.swap(rowAttribs);
+    FColumns.swap(columns);
+    FNrOfColumns = NrCols;
+    FNrOfRows = NrRows;
+  } catch (const std::bad_alloc&) {
+    RaiseOutOfMemory();
+  } catch (const std::length_error&) {
+    RaiseOutOfMemory();
+  } catch (const EOrvexMatrixError&) {
+    RaiseOutOfMemory();
+  }
+}
+
+void TDataTable::Resize(int NrCols, int NrRows)
+{
+  if (NrCols < 0 || NrRows < 0)
+    return;
+  if (NrCols == FNrOfColumns && NrRows == FNrOfRows)
+    return;
+  const int oldCols = FNrOfColumns;
+  const int oldRows = FNrOfRows;
+  DetachMatrix();
+  {
+    TScopeExit reattach([this] { AttachMatrix(); });
+    ResizeArrays(NrCols, NrRows);
+  }
+  Fire(OnResize, this, oldCols, oldRows, FNrOfColumns, FNrOfRows);
+}
+
+void TDataTable::SetNrOfColumns(int Value)
+{
+  Resize(Value, FNrOfRows);
+}
+
+void TDataTable::SetNrOfRows(int Value)
+{
+  Resize(FNrOfColumns, Value);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Cells
+
+double TDataTable::Elem(int Col, int Row) const
+{
+  if (!ColInRange(Col) || !RowInRange(Row))
+    return 0.0;
+  const double v = FMatrix->Elem(Col, Row);
+  // Level numbers are whole: round to nearest, halves to even. nearbyint stays in double, so a
+  // huge or non-finite value passes through unchanged.
+  if (IsLevelType(FColumns[static_cast<std::size_t>(Col - 1)].VarType))
+    return std::nearbyint(v);
+  return v;
+}
+
+void TDataTable::SetElem(int Col, int Row, double Value)
+{
+  if (!ColInRange(Col) || !RowInRange(Row))
+    return;
+  FMatrix->SetElem(Col, Row, Value);
+  Fire(OnChange, this);
+}
+
+std::uint8_t TDataTable::CellState(int Col, int Row) const
+{
+  if (!ColInRange(Col) || !RowInRange(Row))
+    return 0;
+  return FCellStates[CellIndex(Col, Row)];
+}
+
+void TDataTable::SetCellState(int Col, int Row, std::uint8_t Value)
+{
+  if (!ColInRange(Col) || !RowInRange(Row))
+    return;
+  std::uint8_t& state = FCellStates[CellIndex(Col, Row)];
+  if (state == Value)
+    return;
+  state = Value;
+  Fire(OnChangeCellState, this);
+}
+
+bool TDataTable::ElemValid(int Col, int Row) const
+{
+  if (!ColInRange(Col) || !RowInRange(Row))
+    return false;
+  return (FCellStates[CellIndex(Col, Row)] & (csNotANumber | csEmpty)) == 0;
+}
+
+void TDataTable::ClearMarks()
+{
+  for (std::uint8_t& s : FCellStates)
+    s = static_cast<std::uint8_t>(s & ~(csMarkA | csMarkB));
+  Fire(OnChangeCellState, this);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Texts and attributes
+
+void TDataTable::SetComment(const std::string& Value)
+{
+  std::string text = dtext::ToUtf8(Value);
+  text.erase(std::remove_if(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 32; }),
+             text.end());
+  FComment = std::move(text);
+  Fire(OnChangeSetup, this);
+}
+
+std::string TDataTable::ColName(int Col) const
+{
+  return ColInRange(Col) ? FColNames[static_cast<std::size_t>(Col - 1)] : std::string();
+}
+
+void TDataTable::SetColName(int Col, const std::string& Value)
+{
+  if (!ColInRange(Col))
+    return;
+  FColNames[static_cast<std::size_t>(Col - 1)] = LimitName(Value);
+  Fire(OnChangeNames, this);
+}
+
+std::string TDataTable::RowName(int Row) const
+{
+  return RowInRange(Row) ? FRowNames[static_cast<std::size_t>(Row - 1)] : std::string();
+}
+
+void TDataTable::SetRowName(int Row, const std::string& Value)
+{
+  if (!RowInRange(Row))
+    return;
+  FRowNames[static_cast<std::size_t>(Row - 1)] = LimitName(Value);
+  Fire(OnChangeNames, this);
+}
+
+std::int32_t TDataTable::ColAttrib(int Col) const
+{
+  return ColInRange(Col) ? FColAttribs[static_cast<std::size_t>(Col - 1)] : 0;
+}
+
+void TDataTable::SetColAttrib(int Col, std::int32_t Value)
+{
+  if (!ColInRange(Col))
+    return;
+  FColAttribs[static_cast<std::size_t>(Col - 1)] = Value;
+  Fire(OnChangeAttrib, this);
+}
+
+std::int32_t TDataTable::RowAttrib(int Row) const
+{
+  return RowInRange(Row) ? FRowAttribs[static_cast<std::size_t>(Row - 1)] : 0;
+}
+
+void TDataTable::SetRowAttrib(int Row, std::int32_t Value)
+{
+  if (!RowInRange(Row))
+    return;
+  FRowAttribs[static_cast<std::size_t>(Row - 1)] = Value;
+  Fire(OnChangeAttrib, this);
+}
+
+TVarType TDataTable::VarType(int Col) const
+{
+  return ColInRange(Col) ? FColumns[static_cast<std::size_t>(Col - 1)].VarType : TVarType(0);
+}
+
+void TDataTable::SetVarType(int Col, TVarType Value)
+{
+  if (!ColInRange(Col))
+    return;
+  FColumns[static_cast<std::size_t>(Col - 1)].VarType = Value;
+  Fire(OnChangeSetup, this);
+}
+
+std::string TDataTable::LevelName(int Col, int Level) const
+{
+  if (!ColInRange(Col) || Level < 0 || Level > MaxLevel)
+    return std::string();
+  const TColumnDescriptor& d = FColumns[static_cast<std::size_t>(Col - 1)];
+  if (!IsLevelType(d.VarType) || d.Labels.empty())
+    return std::string();
+  return d.Labels[static_cast<std::size_t>(Level)];
+}
+
+void TDataTable::SetLevelName(int Col, int Level, const std::string& Value)
+{
+  if (!ColInRange(Col) || Level < 0 || Level > MaxLevel)
+    return;
+  TColumnDescriptor& d = FColumns[static_cast<std::size_t>(Col - 1)];
+  std::string label = dtext::Utf8Left(dtext::ToUtf8(Value), static_cast<std::size_t>(MaxLevelLength));
+  if (label.empty() || IsLevelType(d.VarType)) {
+    if (!label.empty() && d.Labels.empty()) {
+      try {
+        d.Labels.resize(static_cast<std::size_t>(MaxLevel) + 1);
+      } catch (const std::bad_alloc&) {
+        RaiseOutOfMemory();
+      }
+    }
+    if (!d.Labels.empty())
+      d.Labels[static_cast<std::size_t>(Level)] = std::move(label);
+  }
+  Fire(OnChangeSetup, this);
+}
+
+int TDataTable::FindLevel(int Col, const std::string& Name, bool IgnoreCase) const
+{
+  if (!ColInRange(Col) || Name.empty())
+    return -1;
+  const TColumnDescriptor& d = FColumns[static_cast<std::size_t>(Col - 1)];
+  if (!IsLevelType(d.VarType) || d.Labels.empty())
+    return -1;
+  std::string key = dtext::Utf8Left(dtext::ToUtf8(Name), static_cast<std::size_t>(MaxLevelLength));
+  if (IgnoreCase)
+    key = dtext::LowerAscii(key);
+  for (int level = 0; level <= MaxLevel; ++level) {
+    const std::string& label = d.Labels[static_cast<std::size_t>(level)];
+    if (IgnoreCase ? dtext::LowerAscii(label) == key : label == key)
+      return level;
+  }
+  return -1;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Inserting and deleting rows and columns
+
+void TDataTable::InsertRow(int Row)
+{
+  if (Row < 1 || Row > FNrOfRows + 1)
+    return;
+  // The moves go through the ordinary setters; value changes are not announced one by one.
+  {
+    TNotifyEvent savedChange = std::move(OnChange);
+    OnChange = nullptr;
+    TScopeExit restore([this, &savedChange] { OnChange = std::move(savedChange); });
+
+  Resize(FNrOfColumns, FNrOfRows + 1);
+  for (int r = FNrOfRows; r >= Row + 1; --r) {
+    SetRowAttrib(r, RowAttrib(r - 1));
+    SetRowName(r, RowName(r - 1));
+    for (int c = 1; c <= FNrOfColumns; ++c) {
+      FMatrix->SetElem(c, r, FMatrix->Elem(c, r - 1));
+      SetCellState(c, r, CellState(c, r - 1));
+    }
+  }
+  SetRowAttrib(Row, 0);
+  SetRowName(Row, std::string());
+  for (int c = 1; c <= FNrOfColumns; ++c) {
+    FMatrix->SetElem(c, Row, 0.0);
+    SetCellState(c, Row, 0);
+  }
+  }
+  Fire(OnChangeSetup, this);
+}
+
+void TDataTable::DeleteRow(int Row)
+{
+  if (Row < 1 || Row > FNrOfRows || FNrOfRows < 2)
+    return;
+  {
+    TNotifyEvent savedChange = std::move(OnChange);
+    OnChange = nullptr;
+    TScopeExit restore([this, &savedChange] { OnChange = std::move(savedChange); });
+
+  for (int r = Row; r < FNrOfRows; ++r) {
+    SetRowAttrib(r, RowAttrib(r + 1));
+    SetRowName(r, RowName(r + 1));
+    for (int c = 1; c <= FNrOfColumns; ++c) {
+      FMatrix->SetElem(c, r, FMatrix->Elem(c, r + 1));
+      SetCellState(c, r, CellState(c, r + 1));
+    }
+  }
+  Resize(FNrOfColumns, FNrOfRows - 1);
+  }
+  Fire(OnChangeSetup, this);
+}
+
+// Moves column From onto column To: attribute and name through their setters, type and labels,
+// values and states. Labels travel with their column whatever its type, so that a column never
+// inherits the labels of a neighbour.
+void TDataTable::MoveColumn(int From, int To)
+{
+  SetColAttrib(To, ColAttrib(From));
+  SetColName(To, ColName(From));
+  FColumns[static_cast<std::size_t>(To - 1)] = FColumns[static_cast<std::size_t>(From - 1)];
+  for (int r = 1; r <= FNrOfRows; ++r) {
+    FMatrix->SetElem(To, r, FMatrix->Elem(From, r));
+    SetCellState(To, r, CellState(From, r));
+  }
+}
+
+void TDataTable::ClearColumn(int Col)
+{
+  SetColAttrib(Col, 0);
+  SetColName(Col, std::string());
+  FColumns[static_cast<std::size_t>(Col - 1)] = TColumnDescriptor{};
+  for (int r = 1; r <= FNrOfRows; ++r) {
+    FMatrix->SetElem(Col, r, 0.0);
+    SetCellState(Col, r, 0);
+  }
+}
+
+void TDataTable::InsertColumn(int Col)
+{
+  if (Col < 1 || Col > FNrOfColumns + 1)
+    return;
+  {
+    TNotifyEvent savedChange = std::move(OnChange);
+    TNotifyEvent savedSetup = std::move(OnChangeSetup);
+    OnChange = nullptr;
+    OnChangeSetup = nullptr;
+    TScopeExit restore([this, &savedChange, &savedSetup] {
+      OnChange = std::move(savedChange);
+      OnChangeSetup = std::move(savedSetup);
+    });
+
+  Resize(FNrOfColumns + 1, FNrOfRows);
+  for (int c = FNrOfColumns; c >= Col + 1; --c)
+    MoveColumn(c - 1, c);
+  ClearColumn(Col);
+  }
+  Fire(OnChangeSetup, this);
+}
+
+void TDataTable::DeleteColumn(int Col)
+{
+  if (Col < 1 || Col > FNrOfColumns || FNrOfColumns < 2)
+    return;
+  {
+    TNotifyEvent savedChange = std::move(OnChange);
+    TNotifyEvent savedSetup = std::move(OnChangeSetup);
+    OnChange = nullptr;
+    OnChangeSetup = nullptr;
+    TScopeExit restore([this, &savedChange, &savedSetup] {
+      OnChange = std::move(savedChange);
+      OnChangeSetup = std::move(savedSetup);
+    });
+
+  for (int c = Col; c < FNrOfColumns; ++c)
+    MoveColumn(c + 1, c);
+  Resize(FNrOfColumns - 1, FNrOfRows);
+  }
+  Fire(OnChangeSetup, this);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Assignment
+
+void TDataTable::Assign(const TComponent& Source)
+{
+  const auto* src = dynamic_cast<const TDataTable*>(&Source);
+  if (!src) {
+    TComponent::Assign(Source);
+    return;
+  }
+  if (src == this)
+    return;
+  try {
+    // Copies first, so that a failure leaves this table as it was.
+    auto matrix = std::make_unique<TMatrix>();
+    matrix->Assign(*src->FMatrix);
+    std::string comment = src->FComment;
+    auto rowAttribs = src->FRowAttribs;
+    auto colAttribs = src->FColAttribs;
+    auto columns = src->FColumns;
+    auto states = src->FCellStates;
+    auto colNames = src->FColNames;
+    auto rowNames = src->FRowNames;
+
+    DetachMatrix();
+    FMatrix = std::move(matrix);
+    FComment = std::move(comment);
+    FRowAttribs = std::move(rowAttribs);
+    FColAttribs = std::move(colAttribs);
+    FColumns = std::move(columns);
+    FCellStates = std::move(states);
+    FColNames = std::move(colNames);
+    FRowNames = std::move(rowNames);
+    FNrOfColumns = src->FNrOfColumns;
+    FNrOfRows = src->FNrOfRows;
+  } catch (const std::bad_alloc&) {
+    RaiseOutOfMemory();
+  } catch (const EOrvexMatrixError&) {
+    RaiseOutOfMemory();
+  }
+  // The matrix's assignment copied the source matrix's handlers, which report to the source
+  // table: connect the copy to this table instead.
+  AttachMatrix();
+  OnChange = src->OnChange;
+  OnChangeSetup = src->OnChangeSetup;
+  OnChangeNames = src->OnChangeNames;
+  OnChangeCellState = src->OnChangeCellState;
+  OnChangeAttrib = src->OnChangeAttrib;
+  OnPercentDone = src->OnPercentDone;
+  OnResize = src->OnResize;
+  OnSortExchange = src->OnSortExchange;
+  OnExportText = src->OnExportText;
+}
+
+}  // namespace orvex

@@ -1,0 +1,826 @@
+// The ASC reader of TDataTable. An ASC file holds a comment line, the column and row counts, a
+// flag line, optional column names, the rows (optional attribute and name, then the values as
+// a stream of tokens), an optional VARTYPES section with measurement types and level labels
+// and an optional key/value section.
+//
+// The file is read once, in large blocks. Everything the file yields is collected aside (the
+// values row by row in fixed-size chunks, non-zero cell states in a sparse list) and only then
+// replaces the table's contents, so the memory used follows the values actually present,
+// whatever size the file declares, and a failure before that point leaves the table as it was.
+#include "orvex_datatable.h"
+
+#include "orvex_datatable_asc.h"
+#include "orvex_datatable_text.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <memory>
+#include <new>
+#include <utility>
+
+namespace orvex {
+
+// ---------------------------------------------------------------------------------------------
+// TASCTextFile
+
+bool TASCTextFile::Open(const std::string& FileName, std::size_t BlockSize)
+{
+  Close();
+  FFile = std::fopen(FileName.c_str(), "rb");
+  if (!FFile)
+    return false;
+  // Our own block buffer does the buffering.
+  std::setvbuf(FFile, nullptr, _IONBF, 0);
+  std::error_code ec;
+  const std::filesystem::path path(FileName);
+  if (std::filesystem::is_regular_file(path, ec)) {
+    const auto size = std::filesystem::file_size(path, ec);
+    FSize = ec ? -1 : static_cast<std::int64_t>(size);
+  }
+  FBuffer.resize(std::max<std::size_t>(BlockSize, 16));
+  FPos = FEnd = 0;
+  FEnded = FFailed = false;
+  FUtf8 = dtext::TUtf8Validator();
+  Fill();
+  if (FFailed) {
+    Close();
+    return false;
+  }
+  return true;
+}
+
+void TASCTextFile::Close()
+{
+  if (FFile) {
+    std::fclose(FFile);
+    FFile = nullptr;
+  }
+  FEnded = true;
+  FPos = FEnd = 0;
+}
+
+bool TASCTextFile::Fill()
+{
+  FPos = FEnd = 0;
+  if (FEnded || !FFile)
+    return false;
+  std::size_t n = std::fread(FBuffer.data(), 1, FBuffer.size(), FFile);
+  if (n < FBuffer.size()) {
+    FEnded = true;
+    if (std::ferror(FFile)) {
+      FFailed = true;
+      n = 0;
+    }
+  }
+  // Ctrl-Z ends the file.
+  if (const void* z = std::memchr(FBuffer.data(), 26, n)) {
+    n = static_cast<std::size_t>(static_cast<const char*>(z) - FBuffer.data());
+    FEnded = true;
+  }
+  FUtf8.Feed(FBuffer.data(), n);
+  FEnd = n;
+  return n > 0;
+}
+
+bool TASCTextFile::ReadLine(std::string& Line)
+{
+  Line.clear();
+  if (Eof())
+    return false;
+  for (;;) {
+    const char* start = FBuffer.data() + FPos;
+    const auto* lf = static_cast<const char*>(std::memchr(start, '\n', FEnd - FPos));
+    const char* stop = lf ? lf : FBuffer.data() + FEnd;
+    // Carriage returns never belong to a line: before a line feed they end it, alone they are
+    // dropped.
+    for (const char* p = start; p < stop; ++p)
+      if (*p != '\r')
+        Line += *p;
+    if (lf) {
+      FPos = static_cast<std::size_t>(lf - FBuffer.data()) + 1;
+      return true;
+    }
+    FPos = FEnd;
+    if (!Fill())
+      return true;
+  }
+}
+
+void TASCTextFile::SkipLine()
+{
+  while (!Eof()) {
+    const char* start = FBuffer.data() + FPos;
+    if (const void* lf = std::memchr(start, '\n', FEnd - FPos)) {
+      FPos = static_cast<std::size_t>(static_cast<const char*>(lf) - FBuffer.data()) + 1;
+      return;
+    }
+    FPos = FEnd;
+  }
+}
+
+std::string_view TASCTextFile::NextToken()
+{
+  for (;;) {
+    while (FPos < FEnd && static_cast<unsigned char>(FBuffer[FPos]) <= 32)
+      ++FPos;
+    if (FPos < FEnd)
+      break;
+    if (!Fill())
+      return {};
+  }
+  const std::size_t start = FPos;
+  while (FPos < FEnd && static_cast<unsigned char>(FBuffer[FPos]) > 32)
+    ++FPos;
+  if (FPos < FEnd || FEnded)
+    return std::string_view(FBuffer.data() + start, FPos - start);
+  // The token runs on into the next block.
+  FScratch.assign(FBuffer.data() + start, FPos - start);
+  while (Fill()) {
+    while (FPos < FEnd && static_cast<unsigned char>(FBuffer[FPos]) > 32)
+      FScratch += FBuffer[FPos++];
+    if (FPos < FEnd)
+      break;
+  }
+  return FScratch;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Tokens
+
+namespace asc {
+
+namespace {
+
+bool IsDigit(char C) { return C >= '0' && C <= '9'; }
+
+}  // namespace
+
+bool ParseNumber(std::string_view Token, double& Value)
+{
+  const std::size_t n = Token.size();
+  std::size_t i = 0;
+  while (i < n && Token[i] == ' ')
+    ++i;
+  bool negative = false;
+  if (i < n && (Token[i] == '+' || Token[i] == '-')) {
+    negative = Token[i] == '-';
+    ++i;
+  }
+  const std::size_t mantissa = i;
+  std::size_t intDigits = 0;
+  std::size_t fracDigits = 0;
+  while (i < n && IsDigit(Token[i])) {
+    ++i;
+    ++intDigits;
+  }
+  if (i < n && Token[i] == '.') {
+    ++i;
+    while (i < n && IsDigit(Token[i])) {
+      ++i;
+      ++fracDigits;
+    }
+  }
+  if (intDigits + fracDigits == 0)
+    return false;
+  const std::size_t mantissaEnd = i;
+  long long exponent = 0;
+  if (i < n && (Token[i] == 'e' || Token[i] == 'E')) {
+    ++i;
+    bool expNegative = false;
+    if (i < n && (Token[i] == '+' || Token[i] == '-')) {
+      expNegative = Token[i] == '-';
+      ++i;
+    }
+    std::size_t expDigits = 0;
+    while (i < n && IsDigit(Token[i])) {
+      if (exponent < 100000000)
+        exponent = exponent * 10 + (Token[i] - '0');
+      ++i;
+      ++expDigits;
+    }
+    if (expDigits == 0)
+      return false;
+    if (expNegative)
+      exponent = -exponent;
+  }
+  if (i != n)
+    return false;
+
+  double v = 0.0;
+  const auto [ptr, ec] = std::from_chars(Token.data() + mantissa, Token.data() + n, v, std::chars_format::general);
+  if (ec == std::errc::result_out_of_range) {
+    // Out of range either way: decide by the decimal magnitude of the first significant digit.
+    long long magnitude = 0;
+    bool found = false;
+    long long position = static_cast<long long>(intDigits);  // digits before the point
+    for (std::size_t k = mantissa; k < mantissaEnd; ++k) {
+      if (Token[k] == '.')
+        continue;
+      --position;
+      if (Token[k] != '0') {
+        magnitude = position;
+        found = true;
+        break;
+      }
+    }
+    if (found && magnitude + exponent >= 0)
+      return false;  // overflow
+    v = 0.0;         // underflow
+  } else if (ec != std::errc() || ptr != Token.data() + n) {
+    return false;
+  }
+  if (!std::isfinite(v))
+    return false;
+  Value = negative ? -v : v;
+  return true;
+}
+
+bool ParseInteger(std::string_view Token, int& Value)
+{
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < Token.size() && (Token[i] == '+' || Token[i] == '-')) {
+    negative = Token[i] == '-';
+    ++i;
+  }
+  if (i == Token.size())
+    return false;
+  long long v = 0;
+  for (; i < Token.size(); ++i) {
+    if (!IsDigit(Token[i]))
+      return false;
+    v = v * 10 + (Token[i] - '0');
+    if (v > static_cast<long long>(std::numeric_limits<int>::max()) + 1)
+      return false;
+  }
+  if (negative)
+    v = -v;
+  if (v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max())
+    return false;
+  Value = static_cast<int>(v);
+  return true;
+}
+
+bool ParseFlags(std::string_view Line, bool& Flag1, bool& Flag2, bool& Flag3, bool& Flag4)
+{
+  std::string words;
+  for (const char c : Line)
+    if (static_cast<unsigned char>(c) > 32)
+      words += c;
+  words = dtext::UpperAscii(words);
+  std::string_view rest(words);
+  bool* flags[3] = {&Flag1, &Flag2, &Flag3};
+  for (bool* flag : flags) {
+    if (rest.substr(0, 4) == "TRUE") {
+      *flag = true;
+      rest.remove_prefix(4);
+    } else if (rest.substr(0, 5) == "FALSE") {
+      *flag = false;
+      rest.remove_prefix(5);
+    } else {
+      return false;
+    }
+  }
+  Flag4 = rest.substr(0, 4) == "TRUE";
+  return true;
+}
+
+}  // namespace asc
+
+std::string TDataTable::ReadToken(TASCTextFile& F)
+{
+  return std::string(F.NextToken());
+}
+
+bool TDataTable::ScanQuotedWord(char Ch, char Quote, std::string& Text, int& State)
+{
+  const auto code = static_cast<unsigned char>(Ch);
+  switch (State) {
+    case 0:  // before a name
+      if (code <= 32)
+        return false;
+      if (Ch == Quote) {
+        State = 1;
+      } else {
+        Text += Ch;
+        State = 3;
+      }
+      return false;
+    case 1:  // just after an opening quote
+      if (code < 32) {
+        State = 0;
+        return true;
+      }
+      Text += Ch;
+      State = Ch == Quote ? 3 : 2;
+      return false;
+    case 2:  // inside quotes: blanks and line ends belong to the name
+      if (Ch == Quote && code > 32)
+        State = 3;
+      else
+        Text += Ch;
+      return false;
+    case 3:  // after a bare word or a closing quote
+      if (code <= 32) {
+        State = 0;
+        return true;
+      }
+      if (Ch == Quote)
+        State = 1;
+      else
+        Text += Ch;
+      return false;
+    default:
+      State = 0;
+      return false;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The reader
+
+namespace {
+
+constexpr int QuoteChar = '"';
+constexpr std::string_view EmptyNameMark = "(.;#;.)";
+// Raw bytes kept of a name or label before it is cut to its characters: enough for 50
+// characters of up to four bytes, so that a runaway quoted name cannot fill the memory.
+constexpr std::size_t RawNameCap = 4 * static_cast<std::size_t>(MaxNameLength) + 8;
+
+// Appends in fixed-size chunks: no reallocation copies, memory follows what was appended.
+template <typename T>
+class TChunkedBuffer {
+public:
+  static constexpr std::size_t ChunkBits = 16;
+  static constexpr std::size_t ChunkSize = std::size_t(1) << ChunkBits;
+
+  void PushBack(T Value)
+  {
+    if (FFill == ChunkSize || FChunks.empty()) {
+      FChunks.push_back(std::make_unique<T[]>(ChunkSize));
+      FFill = 0;
+    }
+    FChunks.back()[FFill++] = Value;
+    ++FSize;
+  }
+  std::size_t Size() const { return FSize; }
+  // Calls Fn(index, value) for every element in order.
+  template <typename Fn>
+  void ForEach(Fn&& F) const
+  {
+    std::size_t index = 0;
+    for (const auto& chunk : FChunks) {
+      const std::size_t count = std::min(ChunkSize, FSize - index);
+      for (std::size_t k = 0; k < count; ++k)
+        F(index + k, chunk[k]);
+      index += count;
+    }
+  }
+
+private:
+  std::vector<std::unique_ptr<T[]>> FChunks;
+  std::size_t FFill = 0;
+  std::size_t FSize = 0;
+};
+
+struct TSparseState {
+  std::uint64_t Index;  // row-major cell number in reading order
+  std::uint8_t State;
+};
+
+// One parsed VARTYPES line of a Nominal, Ordinal or Ratio column.
+struct TVarTypeLine {
+  int Col = 0;
+  TVarType Type = vtInterval;
+  std::vector<std::pair<int, std::string>> Labels;  // level, raw label
+};
+
+// Reads the four header lines; shared by ReadASCHeader and the reader.
+int ReadHeaderLines(TASCTextFile& F, std::string& Comment, int& NrCols, int& NrRows, bool& Flag1, bool& Flag2,
+                    bool& Flag3, bool& Flag4)
+{
+  F.ReadLine(Comment);
+  if (!asc::ParseInteger(F.NextToken(), NrCols) || NrCols < 1)
+    return ascBadColumnCount;
+  F.SkipLine();
+  if (!asc::ParseInteger(F.NextToken(), NrRows) || NrRows < 1)
+    return ascBadRowCount;
+  F.SkipLine();
+  std::string flagLine;
+  F.ReadLine(flagLine);
+  if (!asc::ParseFlags(flagLine, Flag1, Flag2, Flag3, Flag4))
+    return ascBadFlags;
+  return ascOK;
+}
+
+std::string ReadName(TASCTextFile& F)
+{
+  std::string text;
+  int state = 0;
+  for (int ch = F.GetChar(); ch != -1; ch = F.GetChar()) {
+    if (TDataTable::ScanQuotedWord(static_cast<char>(ch), QuoteChar, text, state))
+      break;
+    if (text.size() > RawNameCap)
+      text.resize(RawNameCap);
+  }
+  return text;
+}
+
+}  // namespace
+
+// Reads one file into a table: collects everything aside, then commits.
+class TASCReader {
+public:
+  TASCReader(TDataTable& Table, TASCTextFile& File, TCustomData& CustomData)
+      : T(Table), F(File), FCustomData(CustomData)
+  {
+  }
+
+  int Run();
+
+private:
+  int ReadContents();
+  int ReadRows();
+  void ReadVarTypes();
+  void ReadCustomData();
+  void Commit();
+  void ApplyVarTypes();
+  void Finish();
+  std::string Text(std::string_view Raw) const
+  {
+    return FUtf8 ? std::string(Raw) : dtext::Cp1252ToUtf8(Raw);
+  }
+
+  TDataTable& T;
+  TASCTextFile& F;
+  TCustomData& FCustomData;
+
+  int FOldCols = 0;
+  int FOldRows = 0;
+  TDataTableResizeEvent FSavedResize;
+
+  std::string FComment;
+  int FNrCols = 0;
+  int FNrRows = 0;
+  bool FFlag1 = false, FFlag2 = false, FFlag3 = false, FFlag4 = false;
+  bool FUtf8 = true;
+
+  std::vector<std::string> FColNames;  // raw, only with flag 2
+  std::vector<std::string> FRowNames;  // raw, only with flag 3
+  std::vector<std::int32_t> FRowAttribs;
+  TChunkedBuffer<double> FValues;  // row-major
+  std::vector<TSparseState> FStates;
+  int FRowsRead = 0;
+  std::vector<TVarTypeLine> FVarTypes;
+  TCustomData FCustom;
+};
+
+int TASCReader::Run()
+{
+  FOldCols = T.FNrOfColumns;
+  FOldRows = T.FNrOfRows;
+  FSavedResize = std::move(T.OnResize);
+  T.OnResize = nullptr;
+  T.DetachMatrix();
+
+  int result = ascOK;
+  try {
+    result = ReadContents();
+  } catch (const std::bad_alloc&) {
+    F.Close();
+    Finish();
+    T.RaiseOutOfMemory();
+  } catch (...) {
+    F.Close();
+    Finish();
+    throw;
+  }
+  F.Close();
+  Finish();
+  return result;
+}
+
+int TASCReader::ReadContents()
+{
+  int result = ReadHeaderLines(F, FComment, FNrCols, FNrRows, FFlag1, FFlag2, FFlag3, FFlag4);
+  if (F.Failed())
+    return ascCannotRead;
+  if (result != ascOK)
+    return result;
+  // No file can hold more values than it has bytes: refuse before anything is allocated.
+  if (F.Size() >= 0 && static_cast<std::int64_t>(FNrCols) * static_cast<std::int64_t>(FNrRows) > F.Size())
+    return ascSizeExceedsFile;
+
+  if (FFlag2) {
+    for (int c = 1; c <= FNrCols; ++c)
+      FColNames.push_back(ReadName(F));
+  }
+  result = ReadRows();
+  if (FFlag4)
+    ReadVarTypes();
+  else
+    ReadCustomData();
+  if (F.Failed())
+    return ascCannotRead;
+
+  FUtf8 = F.Utf8Valid();
+  Commit();
+  ApplyVarTypes();
+  FCustomData = std::move(FCustom);
+  for (TCustDataEntry& e : FCustomData) {
+    e.Key = Text(e.Key);
+    e.Value = Text(e.Value);
+  }
+  return result;
+}
+
+int TASCReader::ReadRows()
+{
+  const auto nrCols = static_cast<std::size_t>(FNrCols);
+  for (int r = 1; r <= FNrRows; ++r) {
+    FRowsRead = r;
+    int code = ascOK;
+    if (FFlag1) {
+      double a = 0.0;
+      std::int32_t attrib = 0;
+      if (!asc::ParseNumber(F.NextToken(), a)) {
+        code = ascBadRowAttrib;
+      } else {
+        const double rounded = std::nearbyint(a);
+        if (rounded < std::numeric_limits<std::int32_t>::min() || rounded > std::numeric_limits<std::int32_t>::max())
+          code = ascBadRowAttrib;
+        else
+          attrib = static_cast<std::int32_t>(rounded);
+      }
+      FRowAttribs.push_back(attrib);
+    }
+    if (FFlag3)
+      FRowNames.push_back(code == ascOK ? ReadName(F) : "R-" + std::to_string(r));
+
+    std::size_t c = 0;
+    if (code == ascOK) {
+      for (; c < nrCols; ++c) {
+        std::string_view tok = F.NextToken();
+        double v = 0.0;
+        std::uint8_t state = 0;
+        if (tok.empty()) {
+          code = ascBadValue;
+        } else if (tok[0] == 'N' && tok == "NAN") {
+          state = csNotANumber;
+        } else if (tok[0] == '#' && tok == "###") {
+          state = csEmpty;
+        } else if (tok.size() == 1 && tok[0] == '(') {
+          tok = F.NextToken();
+          if (tok.size() >= 2 && tok.back() == ')' && asc::ParseNumber(tok.substr(0, tok.size() - 1), v))
+            state = csParenthesized;
+          else
+            code = ascBadValue;
+        } else if (!asc::ParseNumber(tok, v)) {
+          code = ascBadValue;
+        }
+        if (code != ascOK)
+          break;
+        FValues.PushBack(v);
+        if (state != 0)
+          FStates.push_back({FValues.Size() - 1, state});
+      }
+    }
+    if (code != ascOK) {
+      // The cells of the failing row that were not read hold no value: mark them empty so that
+      // they cannot enter a computation as data.
+      for (; c < nrCols; ++c) {
+        FValues.PushBack(0.0);
+        FStates.push_back({FValues.Size() - 1, csEmpty});
+      }
+      return code;
+    }
+    if (F.Failed())
+      return ascCannotRead;
+  }
+  return ascOK;
+}
+
+void TASCReader::ReadVarTypes()
+{
+  std::string line;
+  bool inside = false;
+  while (F.ReadLine(line)) {
+    std::string upper = dtext::UpperAscii(line);
+    if (upper.find("</VARTYPES>") != std::string::npos)
+      inside = false;
+    std::string rest = line;
+    if (inside) {
+      // column number, blank, type word, blank, then "<" level "=" label ">" items
+      const std::size_t blank = line.find(' ');
+      int col = 0;
+      if (blank != std::string::npos && asc::ParseInteger(std::string_view(line).substr(0, blank), col)) {
+        rest = line.substr(blank + 1);
+        const std::size_t wordEnd = rest.find(' ');
+        const std::string word = dtext::LowerAscii(rest.substr(0, wordEnd));
+        rest = wordEnd == std::string::npos ? std::string() : rest.substr(wordEnd + 1);
+        TVarTypeLine vt;
+        vt.Col = col;
+        if (word == "ordinal")
+          vt.Type = vtOrdinal;
+        else if (word == "nominal")
+          vt.Type = vtNominal;
+        else if (word == "ratio")
+          vt.Type = vtRatio;
+        if (vt.Type != vtInterval) {
+          std::size_t close;
+          while ((close = rest.find('>')) != std::string::npos) {
+            const std::string item = rest.substr(0, close + 1);
+            rest.erase(0, close + 1);
+            const std::size_t eq = item.find('=');
+            if (eq == std::string::npos)
+              continue;
+            int level = 0;
+            if (eq < 1 || !asc::ParseInteger(std::string_view(item).substr(1, eq - 1), level))
+              continue;  // a malformed item is skipped
+            std::string label = item.substr(eq + 1, item.size() - eq - 2);
+            if (label.size() > RawNameCap)
+              label.resize(RawNameCap);
+            vt.Labels.emplace_back(level, std::move(label));
+          }
+          FVarTypes.push_back(std::move(vt));
+        }
+      }
+      upper = dtext::UpperAscii(rest);
+    }
+    if (upper.find("<VARTYPES>") != std::string::npos)
+      inside = true;
+  }
+}
+
+void TASCReader::ReadCustomData()
+{
+  std::string line;
+  bool found = false;
+  while (F.ReadLine(line)) {
+    if (dtext::LowerAscii(line).find("<custdata>") != std::string::npos) {
+      found = true;
+      break;
+    }
+  }
+  if (!found)
+    return;
+  FCustom.reserve(1000);
+  while (F.ReadLine(line)) {
+    const std::size_t open = line.find('<');
+    const std::size_t close = line.find('>');
+    if (open == std::string::npos || close == std::string::npos || close < open)
+      continue;
+    const std::string tag = line.substr(open + 1, close - open - 1);
+    const std::string lowerTag = dtext::LowerAscii(tag);
+    if (lowerTag == "/custdata")
+      break;
+    const std::string rest = line.substr(close + 1);
+    const std::size_t open2 = rest.find('<');
+    if (open2 == std::string::npos)
+      continue;
+    const std::size_t close2 = rest.find('>', open2);
+    if (close2 == std::string::npos)
+      continue;
+    if (dtext::LowerAscii(rest.substr(open2 + 1, close2 - open2 - 1)) != "/" + lowerTag)
+      continue;
+    if (FCustom.size() == FCustom.capacity())
+      FCustom.reserve(FCustom.size() + 1000);
+    FCustom.push_back({tag, rest.substr(0, open2)});
+  }
+  FCustom.shrink_to_fit();
+}
+
+// Builds the new contents completely, then swaps them in: a failure on the way leaves the
+// table as it was.
+void TASCReader::Commit()
+{
+  const int nrRows = FRowsRead;
+  const auto cols = static_cast<std::size_t>(FNrCols);
+  const auto rows = static_cast<std::size_t>(nrRows);
+
+  auto matrix = std::make_unique<TMatrix>();
+  try {
+    matrix->Resize(FNrCols, nrRows);
+  } catch (const EOrvexMatrixError&) {
+    T.RaiseOutOfMemory();
+  }
+  {
+    std::vector<double*> columns(cols);
+    for (std::size_t c = 0; c < cols; ++c)
+      columns[c] = matrix->Column(static_cast<int>(c) + 1);
+    std::size_t c = 0, r = 0;
+    FValues.ForEach([&](std::size_t, double v) {
+      columns[c][r] = v;
+      if (++c == cols) {
+        c = 0;
+        ++r;
+      }
+    });
+  }
+  std::vector<std::uint8_t> states(cols * rows, 0);
+  for (const TSparseState& s : FStates)
+    states[(s.Index % cols) * rows + s.Index / cols] = s.State;
+
+  std::vector<std::string> colNames;
+  colNames.reserve(cols);
+  for (std::size_t c = 0; c < cols; ++c) {
+    if (!FFlag2)
+      colNames.push_back("C-" + std::to_string(c + 1));
+    else if (FColNames[c] == EmptyNameMark)
+      colNames.emplace_back();
+    else
+      colNames.push_back(dtext::Utf8Left(Text(FColNames[c]), static_cast<std::size_t>(MaxNameLength)));
+  }
+  std::vector<std::string> rowNames;
+  rowNames.reserve(rows);
+  for (std::size_t r = 0; r < rows; ++r) {
+    if (!FFlag3)
+      rowNames.push_back("R-" + std::to_string(r + 1));
+    else if (FRowNames[r] == EmptyNameMark)
+      rowNames.emplace_back();
+    else
+      rowNames.push_back(dtext::Utf8Left(Text(FRowNames[r]), static_cast<std::size_t>(MaxNameLength)));
+  }
+  std::vector<std::int32_t> rowAttribs = FFlag1 ? std::move(FRowAttribs) : std::vector<std::int32_t>();
+  rowAttribs.resize(rows, 0);
+  std::vector<std::int32_t> colAttribs(cols, 0);
+  std::vector<TDataTable::TColumnDescriptor> descriptors(cols);
+  std::string comment = Text(FComment);
+
+  T.FMatrix = std::move(matrix);
+  T.FComment = std::move(comment);
+  T.FCellStates = std::move(states);
+  T.FColNames = std::move(colNames);
+  T.FRowNames = std::move(rowNames);
+  T.FRowAttribs = std::move(rowAttribs);
+  T.FColAttribs = std::move(colAttribs);
+  T.FColumns = std::move(descriptors);
+  T.FNrOfColumns = FNrCols;
+  T.FNrOfRows = nrRows;
+
+  // Each cell read with a state other than 0 is announced as a state change, in file order.
+  if (T.OnChangeCellState)
+    for (std::size_t k = 0; k < FStates.size(); ++k)
+      Fire(T.OnChangeCellState, &T);
+}
+
+void TASCReader::ApplyVarTypes()
+{
+  for (const TVarTypeLine& vt : FVarTypes) {
+    T.SetVarType(vt.Col, vt.Type);
+    for (const auto& [level, label] : vt.Labels)
+      T.SetLevelName(vt.Col, level, Text(label));
+  }
+}
+
+void TASCReader::Finish()
+{
+  T.AttachMatrix();
+  Fire(T.OnChange, &T);
+  Fire(T.OnChangeCellState, &T);
+  Fire(T.OnChangeAttrib, &T);
+  Fire(T.OnChangeNames, &T);
+  Fire(T.OnChangeSetup, &T);
+  T.OnResize = std::move(FSavedResize);
+  Fire(T.OnResize, &T, FOldCols, FOldRows, T.FNrOfColumns, T.FNrOfRows);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TDataTable entry points
+
+int TDataTable::ReadASCFile(const std::string& FileName, TCustomData& CustomData)
+{
+  CustomData.clear();
+  TASCTextFile file;
+  // A file that is missing or cannot be read changes nothing and fires no event.
+  if (!file.Open(FileName))
+    return ascCannotRead;
+  TASCReader reader(*this, file, CustomData);
+  return reader.Run();
+}
+
+int TDataTable::LoadFromASCFile(const std::string& FileName)
+{
+  TCustomData customData;
+  return ReadASCFile(FileName, customData);
+}
+
+int TDataTable::ReadASCHeader(const std::string& FileName, std::string& Comment, int& NrCols, int& NrRows,
+                              bool& Flag1, bool& Flag2, bool& Flag3, bool& Flag4)
+{
+  TASCTextFile file;
+  if (!file.Open(FileName))
+    return ascCannotRead;
+  std::string comment;
+  const int result = ReadHeaderLines(file, comment, NrCols, NrRows, Flag1, Flag2, Flag3, Flag4);
+  Comment = dtext::ToUtf8(comment);
+  if (file.Failed())
+    return ascCannotRead;
+  return result;
+}
+
+}  // namespace orvex

@@ -1,0 +1,82 @@
+// The pieces of the ASC reader that stand on their own: the block-buffered text file with the
+// format's line and end-of-file rules, and the number grammar of the format. TDataTable's
+// reader (orvex_datatable_asc.cpp) is built from them; the tests use them directly.
+#pragma once
+
+#include "orvex_datatable_text.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orvex {
+
+// An ASC file opened for reading, read in large blocks. A byte 26 (Ctrl-Z) ends the file. Line
+// ends are a line feed or carriage return + line feed; a carriage return alone is dropped from
+// the line. Checks on the way whether the text read is valid UTF-8.
+class TASCTextFile {
+public:
+  TASCTextFile() = default;
+  ~TASCTextFile() { Close(); }
+  TASCTextFile(const TASCTextFile&) = delete;
+  TASCTextFile& operator=(const TASCTextFile&) = delete;
+
+  // False when the file cannot be opened or its first block cannot be read.
+  bool Open(const std::string& FileName, std::size_t BlockSize = 1 << 20);
+  void Close();
+  bool IsOpen() const { return FFile != nullptr; }
+  // True after a read of the file failed; the file then counts as ended.
+  bool Failed() const { return FFailed; }
+  // Size of the file in bytes, -1 when unknown (not a regular file).
+  std::int64_t Size() const { return FSize; }
+  // Whether all bytes read so far form valid UTF-8.
+  bool Utf8Valid() const { return FUtf8.Valid(); }
+
+  // The next byte (0..255), or -1 at the end of the file.
+  int GetChar()
+  {
+    if (FPos == FEnd && !Fill())
+      return -1;
+    return static_cast<unsigned char>(FBuffer[FPos++]);
+  }
+  bool Eof() { return FPos == FEnd && !Fill(); }
+  // Reads up to the end of the line; false when the file had already ended.
+  bool ReadLine(std::string& Line);
+  // Skips the rest of the current line, line end included.
+  void SkipLine();
+  // Skips characters of code 32 or below, then returns the run of characters above 32 that
+  // follows (empty at the end of the file). The delimiter after the token is not consumed.
+  // The view stays valid until the next read.
+  std::string_view NextToken();
+
+private:
+  bool Fill();
+
+  std::FILE* FFile = nullptr;
+  std::vector<char> FBuffer;
+  std::size_t FPos = 0;
+  std::size_t FEnd = 0;
+  bool FEnded = false;
+  bool FFailed = false;
+  std::int64_t FSize = -1;
+  dtext::TUtf8Validator FUtf8;
+  std::string FScratch;  // a token split between two blocks
+};
+
+namespace asc {
+
+// A number as the format writes it: optional sign, digits with an optional decimal point,
+// optional exponent (E or e, optional sign, digits). Read in the C locale. False for anything
+// else, and for a value beyond the range of a double (underflow gives 0).
+bool ParseNumber(std::string_view Token, double& Value);
+// An optionally signed decimal integer that fits 32 bits.
+bool ParseInteger(std::string_view Token, int& Value);
+// The flag line: four words TRUE or FALSE, case-insensitive, blanks anywhere. False when one of
+// the first three words is neither; the fourth counts as TRUE only when it is TRUE.
+bool ParseFlags(std::string_view Line, bool& Flag1, bool& Flag2, bool& Flag3, bool& Flag4);
+
+}  // namespace asc
+
+}  // namespace orvex
