@@ -278,7 +278,8 @@ private:
   void MoveSelEnd(int ACol, int ARow);
   void KeyMove(int ACol, int ARow, bool Extend);
   void PaintGrid(TCanvas& ACanvas);
-  void PaintCell(TCanvas& ACanvas, int ACol, int ARow, int X, int Y);
+  void PaintCell(TCanvas& ACanvas, int ACol, int ARow, const TRect& Rect, int VLine, int HLine,
+                 const TGridRect& ASelection);
   void UpdateEditorGeometry();
   void ForwardEditorKey(QKeyEvent* e);
   // Column (or row) border under a pixel of the fixed rows (columns), for sizing; -1 if none.

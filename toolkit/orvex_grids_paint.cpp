@@ -14,6 +14,7 @@ namespace {
 struct TBand {
   int Index;
   int Pos;
+  int Size;  // without the line after it
 };
 
 // The fixed cells, then the scrollable ones from First, that start inside Limit pixels.
@@ -22,12 +23,14 @@ std::vector<TBand> VisibleBands(const TGridAxis& Axis, int First, int Limit)
   std::vector<TBand> bands;
   int pos = 0;
   for (int i = 0; i < Axis.Fixed() && pos < Limit; ++i) {
-    bands.push_back({i, pos});
-    pos += Axis.Pitch(i);
+    int size = Axis.Size(i);
+    bands.push_back({i, pos, size});
+    pos += size + Axis.LineAfter(i);
   }
   for (int i = First; i < Axis.Count() && pos < Limit; ++i) {
-    bands.push_back({i, pos});
-    pos += Axis.Pitch(i);
+    int size = Axis.Size(i);
+    bands.push_back({i, pos, size});
+    pos += size + Axis.LineAfter(i);
   }
   return bands;
 }
@@ -60,18 +63,22 @@ void TCustomGrid::PaintGrid(TCanvas& ACanvas)
   const int h = viewport()->height();
   const std::vector<TBand> cols = VisibleBands(FCols, FTopLeft.X, w);
   const std::vector<TBand> rows = VisibleBands(FRows, FTopLeft.Y, h);
+  const TGridRect selection = Selection();
   for (const TBand& r : rows) {
-    if (r.Pos >= FPaintArea.Bottom || r.Pos + FRows.Pitch(r.Index) <= FPaintArea.Top)
+    const int rLine = FRows.LineAfter(r.Index);
+    if (r.Pos >= FPaintArea.Bottom || r.Pos + r.Size + rLine <= FPaintArea.Top)
       continue;
     for (const TBand& c : cols) {
-      if (c.Pos >= FPaintArea.Right || c.Pos + FCols.Pitch(c.Index) <= FPaintArea.Left)
+      const int cLine = FCols.LineAfter(c.Index);
+      if (c.Pos >= FPaintArea.Right || c.Pos + c.Size + cLine <= FPaintArea.Left)
         continue;
-      PaintCell(ACanvas, c.Index, r.Index, c.Pos, r.Pos);
+      PaintCell(ACanvas, c.Index, r.Index, TRect{c.Pos, r.Pos, c.Pos + c.Size, r.Pos + r.Size}, cLine, rLine,
+                selection);
     }
   }
   // What lies beyond the last column and below the last row.
-  const int right = cols.empty() ? 0 : cols.back().Pos + FCols.Pitch(cols.back().Index);
-  const int bottom = rows.empty() ? 0 : rows.back().Pos + FRows.Pitch(rows.back().Index);
+  const int right = cols.empty() ? 0 : cols.back().Pos + cols.back().Size + FCols.LineAfter(cols.back().Index);
+  const int bottom = rows.empty() ? 0 : rows.back().Pos + rows.back().Size + FRows.LineAfter(rows.back().Index);
   ACanvas.Brush().SetStyle(bsSolid);
   ACanvas.Brush().SetColor(FColor);
   if (right < w)
@@ -80,9 +87,9 @@ void TCustomGrid::PaintGrid(TCanvas& ACanvas)
     ACanvas.FillRect(TRect{0, bottom, std::min(right, w), h});
 }
 
-void TCustomGrid::PaintCell(TCanvas& ACanvas, int ACol, int ARow, int X, int Y)
+void TCustomGrid::PaintCell(TCanvas& ACanvas, int ACol, int ARow, const TRect& Rect, int VLine, int HLine,
+                            const TGridRect& ASelection)
 {
-  const TRect rect{X, Y, X + FCols.Size(ACol), Y + FRows.Size(ARow)};
   const bool fixed = ACol < FixedCols() || ARow < FixedRows();
   TGridDrawState state;
   if (fixed) {
@@ -90,7 +97,7 @@ void TCustomGrid::PaintCell(TCanvas& ACanvas, int ACol, int ARow, int X, int Y)
   } else {
     const bool current = ACol == FCurrent.X && ARow == FCurrent.Y;
     const bool rowSelect = FOptions.Contains(goRowSelect);
-    if (Selection().Contains(ACol, ARow) && (!current || rowSelect || FOptions.Contains(goDrawFocusSelected)))
+    if (ASelection.Contains(ACol, ARow) && (!current || rowSelect || FOptions.Contains(goDrawFocusSelected)))
       state.Include(gdSelected);
     if (current && hasFocus())
       state.Include(gdFocused);
@@ -103,28 +110,26 @@ void TCustomGrid::PaintCell(TCanvas& ACanvas, int ACol, int ARow, int X, int Y)
   if (FDefaultDrawing) {
     if (state.Contains(gdSelected))
       ACanvas.Font().SetColor(clHighlightText);
-    if (!rect.IsEmpty())
-      ACanvas.FillRect(rect);
+    if (!Rect.IsEmpty())
+      ACanvas.FillRect(Rect);
   }
-  DrawCell(ACol, ARow, rect, state);
-  if (FDefaultDrawing && state.Contains(gdFocused) && !FEditing && !rect.IsEmpty())
-    ACanvas.DrawFocusRect(rect);
+  DrawCell(ACol, ARow, Rect, state);
+  if (FDefaultDrawing && state.Contains(gdFocused) && !FEditing && !Rect.IsEmpty())
+    ACanvas.DrawFocusRect(Rect);
 
   // The lines after the cell: the vertical one runs down through the horizontal one.
-  const int vLine = FCols.LineAfter(ACol);
-  const int hLine = FRows.LineAfter(ARow);
   const TGridOption vOption = fixed ? goFixedVertLine : goVertLine;
   const TGridOption hOption = fixed ? goFixedHorzLine : goHorzLine;
   const TColor lineColor = fixed ? FFixedLineColor : FGridLineColor;
   const TColor gapColor = fixed ? FFixedColor : FColor;
   ACanvas.Brush().SetStyle(bsSolid);
-  if (vLine > 0) {
+  if (VLine > 0) {
     ACanvas.Brush().SetColor(FOptions.Contains(vOption) ? lineColor : gapColor);
-    ACanvas.FillRect(TRect{rect.Right, rect.Top, rect.Right + vLine, rect.Bottom + hLine});
+    ACanvas.FillRect(TRect{Rect.Right, Rect.Top, Rect.Right + VLine, Rect.Bottom + HLine});
   }
-  if (hLine > 0) {
+  if (HLine > 0) {
     ACanvas.Brush().SetColor(FOptions.Contains(hOption) ? lineColor : gapColor);
-    ACanvas.FillRect(TRect{rect.Left, rect.Bottom, rect.Right, rect.Bottom + hLine});
+    ACanvas.FillRect(TRect{Rect.Left, Rect.Bottom, Rect.Right, Rect.Bottom + HLine});
   }
 }
 
