@@ -19,6 +19,7 @@
 
 #include "orvex_canvas.h"
 #include "orvex_component.h"
+#include "orvex_controls.h"
 
 class QComboBox;
 class QLineEdit;
@@ -81,7 +82,7 @@ using TGetEditStyleEvent = std::function<void(TObject* Sender, int ACol, int ARo
 using TGetPickListEvent =
     std::function<void(TObject* Sender, int ACol, int ARow, std::vector<std::string>& Items)>;
 using TGridWheelEvent =
-    std::function<void(TObject* Sender, Qt::KeyboardModifiers Shift, const QPoint& MousePos, bool& Handled)>;
+    std::function<void(TObject* Sender, TShiftState Shift, const QPoint& MousePos, bool& Handled)>;
 
 // One axis of the grid (the columns or the rows): count, fixed count, sizes and line widths,
 // and the walks that map between cell indexes and pixel positions. Positions are viewport
@@ -205,6 +206,13 @@ public:
   // The pick list while an esPickList editor is open, else nullptr.
   QComboBox* InplacePickList() const;
 
+  // The area the cells are drawn in (the viewport, without frame and scroll bars).
+  int ClientWidth() const { return viewport()->width(); }
+  int ClientHeight() const { return viewport()->height(); }
+  TRect ClientRect() const { return {0, 0, ClientWidth(), ClientHeight()}; }
+  bool Visible() const { return !isHidden(); }
+  void SetVisible(bool Value) { setVisible(Value); }
+
   // operations
   // Viewport rectangle of a cell without its grid lines; empty when no part of it is visible.
   TRect CellRect(int ACol, int ARow) const;
@@ -218,6 +226,7 @@ public:
   void HideEditor(bool Accept = true);
   void InvalidateCell(int ACol, int ARow);
   void InvalidateGrid();
+  void Invalidate() { InvalidateGrid(); }
   // The canvas the cells are being drawn on; valid only inside DrawCell and OnDrawCell.
   TCanvas* Canvas() const { return FCanvas; }
 
@@ -231,6 +240,17 @@ public:
   TGetPickListEvent OnGetPickListItems;
   TGridWheelEvent OnMouseWheelDown;
   TGridWheelEvent OnMouseWheelUp;
+  // Raised after the grid's own handling of the press, move, release or click.
+  TNotifyEvent OnClick;
+  TNotifyEvent OnDblClick;
+  TMouseEvent OnMouseDown;
+  TMouseEvent OnMouseUp;
+  TMouseMoveEvent OnMouseMove;
+  // Raised before the grid handles the key: a handler may change Key (a Qt key code) or set it
+  // to 0 to keep the grid from acting; OnKeyPress may change or clear (QChar()) a typed character.
+  TKeyEvent OnKeyDown;
+  TKeyPressEvent OnKeyPress;
+  TKeyEvent OnKeyUp;
 
 protected:
   // Hooks for derived controls; each default raises the matching event.
@@ -255,6 +275,7 @@ protected:
   void resizeEvent(QResizeEvent* e) override;
   void scrollContentsBy(int dx, int dy) override;
   void keyPressEvent(QKeyEvent* e) override;
+  void keyReleaseEvent(QKeyEvent* e) override;
   void mousePressEvent(QMouseEvent* e) override;
   void mouseMoveEvent(QMouseEvent* e) override;
   void mouseReleaseEvent(QMouseEvent* e) override;
@@ -277,6 +298,7 @@ private:
   void ScrollIntoView(TGridCoord Cell);
   void MoveSelEnd(int ACol, int ARow);
   void KeyMove(int ACol, int ARow, bool Extend);
+  void LeftButtonDown(QPoint p, Qt::KeyboardModifiers Mods);
   void PaintGrid(TCanvas& ACanvas);
   void PaintCell(TCanvas& ACanvas, int ACol, int ARow, const TRect& Rect, int VLine, int HLine,
                  const TGridRect& ASelection);
@@ -307,6 +329,7 @@ private:
   int FSizingIndex = -1;
   int FSizingStart = 0;  // mouse position minus the size: the size follows the mouse from here
   bool FEditOnRelease = false;
+  bool FLeftPressed = false;
   bool FSyncingScrollBars = false;
 
   QLineEdit* FEdit = nullptr;

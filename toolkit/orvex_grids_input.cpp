@@ -47,6 +47,13 @@ void TCustomGrid::KeyMove(int ACol, int ARow, bool Extend)
 void TCustomGrid::keyPressEvent(QKeyEvent* e)
 {
   const Qt::KeyboardModifiers mods = e->modifiers();
+  // The owner sees the key first and may change it (Enter into Down, say) or swallow it (0).
+  int key = e->key();
+  Fire(OnKeyDown, this, key, ShiftStateOf(mods));
+  if (key == 0) {
+    e->accept();
+    return;
+  }
   const bool shift = mods.testFlag(Qt::ShiftModifier);
   const bool ctrl = mods.testFlag(Qt::ControlModifier);
   const bool rowSelect = FOptions.Contains(goRowSelect);
@@ -54,7 +61,7 @@ void TCustomGrid::keyPressEvent(QKeyEvent* e)
   const TGridCoord from = (shift && FOptions.Contains(goRangeSelect)) ? FSelEnd : FCurrent;
   const int page = std::max(1, VisibleRowCount());
 
-  switch (e->key()) {
+  switch (key) {
   case Qt::Key_Up:
     KeyMove(from.X, from.Y - 1, shift);
     break;
@@ -105,7 +112,7 @@ void TCustomGrid::keyPressEvent(QKeyEvent* e)
       return;
     }
     // Tab runs along the row and wraps to the next one; Shift+Tab runs backwards.
-    bool back = e->key() == Qt::Key_Backtab || shift;
+    bool back = key == Qt::Key_Backtab || shift;
     int c = FCurrent.X;
     int r = FCurrent.Y;
     if (rowSelect) {
@@ -150,20 +157,29 @@ void TCustomGrid::keyPressEvent(QKeyEvent* e)
   default: {
     // A printable character starts editing with that character as the new text.
     const QString text = e->text();
-    if (!text.isEmpty() && text.at(0).isPrint() && !ctrl && !mods.testFlag(Qt::AltModifier) &&
-        !EditorMode() && CanEditShow()) {
-      ShowEditor();
-      if (QLineEdit* edit = InplaceEditor()) {
-        edit->setText(text);
-        edit->setModified(true);
+    if (!text.isEmpty() && text.at(0).isPrint() && !ctrl && !mods.testFlag(Qt::AltModifier)) {
+      QChar ch = text.at(0);
+      Fire(OnKeyPress, this, ch);
+      if (!ch.isNull() && !EditorMode() && CanEditShow()) {
+        ShowEditor();
+        if (QLineEdit* edit = InplaceEditor())
+          edit->setText(QString(ch));
       }
-      break;
+      if (ch.isNull() || EditorMode())
+        break;
     }
     e->ignore();
     return;
   }
   }
   e->accept();
+}
+
+void TCustomGrid::keyReleaseEvent(QKeyEvent* e)
+{
+  int key = e->key();
+  Fire(OnKeyUp, this, key, ShiftStateOf(e->modifiers()));
+  QAbstractScrollArea::keyReleaseEvent(e);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -215,17 +231,22 @@ void TCustomGrid::mousePressEvent(QMouseEvent* e)
   const QPoint p = e->position().toPoint();
   if (!hasFocus() && !EditorMode())
     setFocus(Qt::MouseFocusReason);
-  if (e->button() != Qt::LeftButton) {
-    e->accept();
-    return;
+  if (e->button() == Qt::LeftButton) {
+    FLeftPressed = true;
+    LeftButtonDown(p, e->modifiers());
   }
+  Fire(OnMouseDown, this, MouseButtonOf(e->button()), ShiftStateOf(e->modifiers(), e->buttons()), p.x(), p.y());
+  e->accept();
+}
+
+void TCustomGrid::LeftButtonDown(QPoint p, Qt::KeyboardModifiers Mods)
+{
   if (int c = SizingColAt(p.x(), p.y()); c >= 0) {
     HideEditor(true);
     FGridState = TGridState::gsColSizing;
     FSizingIndex = c;
     // The border keeps its distance to the mouse while it is dragged.
     FSizingStart = p.x() - FCols.Size(c);
-    e->accept();
     return;
   }
   if (int r = SizingRowAt(p.x(), p.y()); r >= 0) {
@@ -233,14 +254,13 @@ void TCustomGrid::mousePressEvent(QMouseEvent* e)
     FGridState = TGridState::gsRowSizing;
     FSizingIndex = r;
     FSizingStart = p.y() - FRows.Size(r);
-    e->accept();
     return;
   }
   TGridCoord cell = MouseCoord(p.x(), p.y());
   if (cell.X >= FixedCols() && cell.Y >= FixedRows()) {
     // A press on the cell that is already current opens the editor when the button goes up.
     FEditOnRelease = cell == FCurrent && !EditorMode() && FCurrent == FSelEnd;
-    if (e->modifiers().testFlag(Qt::ShiftModifier) && FOptions.Contains(goRangeSelect)) {
+    if (Mods.testFlag(Qt::ShiftModifier) && FOptions.Contains(goRangeSelect)) {
       MoveSelEnd(cell.X, cell.Y);
     } else {
       FocusCell(cell.X, cell.Y, true);
@@ -248,7 +268,6 @@ void TCustomGrid::mousePressEvent(QMouseEvent* e)
     if (FOptions.Contains(goRangeSelect))
       FGridState = TGridState::gsSelecting;
   }
-  e->accept();
 }
 
 void TCustomGrid::mouseMoveEvent(QMouseEvent* e)
@@ -295,6 +314,7 @@ void TCustomGrid::mouseMoveEvent(QMouseEvent* e)
       viewport()->unsetCursor();
     break;
   }
+  Fire(OnMouseMove, this, ShiftStateOf(e->modifiers(), e->buttons()), p.x(), p.y());
   e->accept();
 }
 
@@ -309,6 +329,14 @@ void TCustomGrid::mouseReleaseEvent(QMouseEvent* e)
   }
   if (openEditor && CanEditShow())
     ShowEditor();
+  const QPoint p = e->position().toPoint();
+  Fire(OnMouseUp, this, MouseButtonOf(e->button()), ShiftStateOf(e->modifiers(), e->buttons()), p.x(), p.y());
+  // A click is a left press and release inside the grid.
+  if (e->button() == Qt::LeftButton && FLeftPressed) {
+    FLeftPressed = false;
+    if (viewport()->rect().contains(p))
+      Fire(OnClick, this);
+  }
   e->accept();
 }
 
@@ -318,6 +346,7 @@ void TCustomGrid::mouseDoubleClickEvent(QMouseEvent* e)
   TGridCoord cell = MouseCoord(p.x(), p.y());
   if (e->button() == Qt::LeftButton && cell == FCurrent && CanEditShow() && !EditorMode())
     ShowEditor();
+  Fire(OnDblClick, this);
   e->accept();
 }
 
@@ -326,10 +355,11 @@ void TCustomGrid::wheelEvent(QWheelEvent* e)
   const QPoint delta = e->angleDelta();
   const QPoint pos = e->position().toPoint();
   bool handled = false;
+  const TShiftState shift = ShiftStateOf(e->modifiers(), e->buttons());
   if (delta.y() < 0)
-    Fire(OnMouseWheelDown, this, e->modifiers(), pos, handled);
+    Fire(OnMouseWheelDown, this, shift, pos, handled);
   else if (delta.y() > 0)
-    Fire(OnMouseWheelUp, this, e->modifiers(), pos, handled);
+    Fire(OnMouseWheelUp, this, shift, pos, handled);
   if (!handled) {
     // One notch scrolls the configured number of lines; Shift or a sideways wheel scrolls columns.
     const int notches = (delta.y() != 0 ? delta.y() : delta.x()) / 120;

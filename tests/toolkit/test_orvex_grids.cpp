@@ -624,7 +624,7 @@ TEST(TCustomGrid, WheelScrollsRowsUnlessAHandlerTakesIt)
   EXPECT_EQ(g.LeftCol(), 2);
 
   int downs = 0;
-  g.OnMouseWheelDown = [&](TObject*, Qt::KeyboardModifiers, const QPoint& Pos, bool& Handled) {
+  g.OnMouseWheelDown = [&](TObject*, TShiftState, const QPoint& Pos, bool& Handled) {
     EXPECT_EQ(Pos, QPoint(60, 60));
     ++downs;
     Handled = true;
@@ -633,4 +633,61 @@ TEST(TCustomGrid, WheelScrollsRowsUnlessAHandlerTakesIt)
   wheel(-120);
   EXPECT_EQ(downs, 1);
   EXPECT_EQ(g.TopRow(), top);
+}
+
+TEST(TCustomGrid, OwnerEventsSeeKeysAndClicksAndMayRedirectThem)
+{
+  TestGrid t(6, 30);
+  TCustomGrid& g = t.grid;
+  g.SetOptions(g.Options() + TGridOptions{goEditing});
+  std::vector<std::string> log;
+
+  // Enter turned into Down (an auto-advancing owner), Delete swallowed.
+  g.OnKeyDown = [&](TObject*, int& Key, TShiftState) {
+    if (Key == Qt::Key_Return)
+      Key = Qt::Key_Down;
+    else if (Key == Qt::Key_Down)
+      log.push_back("down");
+    else if (Key == Qt::Key_End)
+      Key = 0;
+  };
+  SendKey(&g, Qt::Key_Return);
+  EXPECT_EQ(g.Row(), 2);
+  EXPECT_FALSE(g.EditorMode());
+  EXPECT_EQ(log, std::vector<std::string>{});  // the handler saw Enter, not its replacement
+  SendKey(&g, Qt::Key_End);
+  EXPECT_EQ(g.Col(), 1);
+  // Keys pressed in the open editor reach the owner too: Enter there closes and moves on.
+  SendKey(&g, Qt::Key_F2);
+  ASSERT_TRUE(g.EditorMode());
+  SendKey(g.InplaceEditor(), Qt::Key_Down);
+  EXPECT_FALSE(g.EditorMode());
+  EXPECT_EQ(g.Row(), 3);
+  EXPECT_EQ(log, std::vector<std::string>{"down"});
+
+  // A typed character the owner clears does not open the editor; one it changes is used.
+  g.OnKeyPress = [](TObject*, QChar& Key) { Key = Key == 'x' ? QChar() : Key.toUpper(); };
+  SendKey(&g, Qt::Key_X, Qt::NoModifier, "x");
+  EXPECT_FALSE(g.EditorMode());
+  SendKey(&g, Qt::Key_A, Qt::NoModifier, "a");
+  ASSERT_TRUE(g.EditorMode());
+  EXPECT_EQ(g.InplaceEditor()->text(), QString("A"));
+  g.HideEditor(false);
+
+  // Mouse events come after the grid moved its cell; a click needs press and release inside.
+  log.clear();
+  g.OnMouseDown = [&](TObject*, TMouseButton Button, TShiftState, int X, int Y) {
+    TGridCoord c = g.MouseCoord(X, Y);
+    log.push_back("down " + std::to_string(Button) + " " + std::to_string(c.X) + "," + std::to_string(c.Y) +
+                  " current " + std::to_string(g.Col()) + "," + std::to_string(g.Row()));
+  };
+  g.OnMouseUp = [&](TObject*, TMouseButton, TShiftState, int, int) { log.push_back("up"); };
+  g.OnClick = [&](TObject*) { log.push_back("click"); };
+  Click(t.vp(), Centre(g, 4, 5));
+  EXPECT_EQ(log, (std::vector<std::string>{"down 0 4,5 current 4,5", "up", "click"}));
+  log.clear();
+  SendMouse(t.vp(), QEvent::MouseButtonPress, Centre(g, 2, 2), Qt::LeftButton);
+  SendMouse(t.vp(), QEvent::MouseButtonRelease, QPoint(-5, -5), Qt::NoButton);
+  EXPECT_EQ(log.size(), 2u);
+  EXPECT_EQ(log.back(), "up");
 }
