@@ -221,7 +221,7 @@ TEST_F(MLRReportTool, AscFileWithMissingValuesAndItsCsv)
   EXPECT_EQ(dl[0], "\"name\",\"attribute\",\"Total Weight\",\"Weight Skin\",\"Length\",\"Width\","
                    "\"Outer Length\",\"Net Weight\"\r");
   EXPECT_EQ(dl[40], "\"R-40\",0,104,36,130,34,196,68\r");
-  const std::string quoted = WriteFile("quote.asc", "c\n1\n1\nFALSE TRUE FALSE FALSE\n\"a\"\"b\"\n2.5\n");
+  const std::string quoted = WriteFile("quote.asc", "c\n1\n1\nFALSE TRUE FALSE FALSE\na\"\"b\n2.5\n");
   EXPECT_EQ(Run({quoted, "--csv"}).Out, "\"name\",\"attribute\",\"a\"\"b\"\r\n\"R-1\",0,2.5\r\n");
 }
 

@@ -1,0 +1,168 @@
+// The regression run on 100,000 objects with 20 inputs: one complete run (design matrix, scaled
+// solve, evaluation pass, statistics, caption, report and histogram) against the bare solver on
+// the same design matrix as baseline; and mlrreport end to end, started as a process on an ASC
+// file of the same size, against reading that file in-process as baseline.
+#include "mlrrun.h"
+#include "orvex_datatable.h"
+#include "orvex_math2.h"
+
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+using namespace orvex;
+
+namespace {
+
+constexpr int NrOfObjects = 100000;
+constexpr int NrOfInputs = 20;
+
+// Deterministic uniform numbers in [0, 1).
+struct TLcg {
+  std::uint64_t State = 12345;
+  double Next()
+  {
+    State = State * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<double>(State >> 11) * 0x1.0p-53;
+  }
+};
+
+// Inputs on different scales, the target a linear combination plus noise.
+double Value(TLcg& R, int Col)
+{
+  return R.Next() * (1 << (Col % 8)) + Col;
+}
+
+void FillTable(TDataTable& T)
+{
+  T.Resize(NrOfInputs + 1, NrOfObjects);
+  TLcg r;
+  for (int row = 1; row <= NrOfObjects; ++row) {
+    double y = 3.0;
+    for (int c = 1; c <= NrOfInputs; ++c) {
+      const double v = Value(r, c);
+      T.SetElem(c, row, v);
+      y += (c % 5 - 2) * 0.5 * v;
+    }
+    T.SetElem(NrOfInputs + 1, row, y + r.Next() - 0.5);
+  }
+}
+
+TRoleState AllInputs()
+{
+  TRoleState roles(NrOfInputs + 1);
+  for (int c = 1; c <= NrOfInputs; ++c)
+    roles.SetInput(c, true);
+  roles.SetTarget(NrOfInputs + 1, true);
+  return roles;
+}
+
+const TDataTable& Table()
+{
+  static TDataTable table;
+  static bool filled = false;
+  if (!filled) {
+    FillTable(table);
+    filled = true;
+  }
+  return table;
+}
+
+void BM_CompleteRun(benchmark::State& State)
+{
+  const TDataTable& table = Table();
+  const TRoleState roles = AllInputs();
+  TMLRRun run;
+  for (auto _ : State) {
+    if (!run.Execute(table, roles))
+      State.SkipWithError(run.ErrorText().c_str());
+    benchmark::DoNotOptimize(run.ReportLines().data());
+  }
+  State.counters["rows/s"] =
+      benchmark::Counter(static_cast<double>(NrOfObjects), benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_CompleteRun)->Unit(benchmark::kMillisecond);
+
+// Baseline: MultiLinearRegression alone on the design matrix of the run (copied in each
+// iteration, since the solver overwrites it).
+void BM_SolverOnly(benchmark::State& State)
+{
+  const TDataTable& table = Table();
+  TMatrix design;
+  design.Resize(NrOfInputs + 1, NrOfObjects);
+  TVector c, x, dx;
+  c.Resize(NrOfObjects);
+  x.Resize(NrOfInputs + 1);
+  dx.Resize(NrOfInputs + 1);
+  for (int row = 1; row <= NrOfObjects; ++row) {
+    for (int col = 1; col <= NrOfInputs; ++col)
+      design.Column(col)[row - 1] = table.Elem(col, row);
+    design.Column(NrOfInputs + 1)[row - 1] = 1.0;
+    c.Data()[row - 1] = table.Elem(NrOfInputs + 1, row);
+  }
+  TMatrix work;
+  for (auto _ : State) {
+    State.PauseTiming();
+    work.Assign(design);
+    State.ResumeTiming();
+    bool nearSingular = false;
+    benchmark::DoNotOptimize(MultiLinearRegression(work, c, x, &dx, nearSingular));
+  }
+  State.counters["rows/s"] =
+      benchmark::Counter(static_cast<double>(NrOfObjects), benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_SolverOnly)->Unit(benchmark::kMillisecond);
+
+// The ASC file of the same table (6 significant digits), written once per process.
+const std::string& AscFile()
+{
+  static std::string name;
+  if (name.empty()) {
+    name = (std::filesystem::temp_directory_path() /
+            ("bench_app_" + std::to_string(::getpid()) + ".asc"))
+               .string();
+    std::FILE* f = std::fopen(name.c_str(), "w");
+    std::fprintf(f, "benchmark table\n%d\n%d\nFALSE FALSE FALSE FALSE\n", NrOfInputs + 1, NrOfObjects);
+    const TDataTable& t = Table();
+    for (int row = 1; row <= NrOfObjects; ++row)
+      for (int col = 1; col <= NrOfInputs + 1; ++col)
+        std::fprintf(f, "%.6g%c", t.Elem(col, row), col == NrOfInputs + 1 ? '\n' : ' ');
+    std::fclose(f);
+    std::atexit([] { std::filesystem::remove(name); });
+  }
+  return name;
+}
+
+// Baseline of the tool's figure: reading the file in this process.
+void BM_ReadAscInProcess(benchmark::State& State)
+{
+  const std::string& file = AscFile();
+  for (auto _ : State) {
+    TDataTable t;
+    if (t.LoadFromASCFile(file) != 0)
+      State.SkipWithError("the ASC file does not read");
+  }
+}
+BENCHMARK(BM_ReadAscInProcess)->Unit(benchmark::kMillisecond);
+
+// The whole tool as a user starts it: process start, ASC read, run, report on stdout.
+void BM_MlrreportEndToEnd(benchmark::State& State)
+{
+  std::string inputs;
+  for (int c = 1; c <= NrOfInputs; ++c)
+    inputs += (c > 1 ? "," : "") + std::to_string(c);
+  const std::string cmd = std::string("'") + MLRREPORT_PATH + "' '" + AscFile() + "' --inputs " + inputs +
+                          " --target " + std::to_string(NrOfInputs + 1) + " >/dev/null";
+  for (auto _ : State)
+    if (std::system(cmd.c_str()) != 0)
+      State.SkipWithError("mlrreport failed");
+}
+BENCHMARK(BM_MlrreportEndToEnd)->Unit(benchmark::kMillisecond);
+
+}  // namespace
