@@ -135,10 +135,13 @@ std::string Utf8LeftBytes(std::string_view S, std::size_t MaxBytes)
 {
   if (S.size() <= MaxBytes)
     return std::string(S);
+  // Step back to the start of the character that the cut would split (at most three bytes;
+  // bytes that belong to no character are cut where they are).
   std::size_t n = MaxBytes;
-  // Step back to the start of the character that the cut would split.
-  while (n > 0 && IsContinuation(static_cast<unsigned char>(S[n])))
+  for (int k = 0; k < 3 && n > 0 && IsContinuation(static_cast<unsigned char>(S[n])); ++k)
     --n;
+  if (IsContinuation(static_cast<unsigned char>(S[n])) || static_cast<unsigned char>(S[n]) < 0xC0)
+    n = MaxBytes;
   return std::string(S.substr(0, n));
 }
 
