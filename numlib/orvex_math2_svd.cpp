@@ -29,7 +29,7 @@ inline bool Negligible(double x, double anorm)
 }
 
 // Plane rotation of two columns over Count rows: (y, z) -> (y c + z s, z c - y s).
-inline void RotateColumns(double* colY, double* colZ, int Count, double c, double s)
+inline void RotateColumns(double* __restrict colY, double* __restrict colZ, int Count, double c, double s)
 {
   for (int r = 0; r < Count; ++r) {
     const double y = colY[r];
@@ -37,6 +37,51 @@ inline void RotateColumns(double* colY, double* colZ, int Count, double c, doubl
     colY[r] = y * c + z * s;
     colZ[r] = z * c - y * s;
   }
+}
+
+// Sums[j] = sum over r = 0..Count-1 of x[r] y_j[r] for the columns Ys[0..NrOfY), each sum
+// added up in row order exactly like a plain loop. The sums are independent, so four of them
+// run side by side: their additions overlap instead of each waiting for the previous one.
+#if defined(__GNUC__) && !defined(__clang__)
+// The vectoriser can only turn these strict in-order sums into lane-by-lane additions, which
+// is slower than the four interleaved scalar chains.
+__attribute__((optimize("no-tree-vectorize")))
+#endif
+void ColumnDots(const double* x, const double* const* Ys, int NrOfY, int Count, double* Sums)
+{
+  int j = 0;
+  for (; j + 4 <= NrOfY; j += 4) {
+    const double* __restrict y0 = Ys[j];
+    const double* __restrict y1 = Ys[j + 1];
+    const double* __restrict y2 = Ys[j + 2];
+    const double* __restrict y3 = Ys[j + 3];
+    double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+    for (int r = 0; r < Count; ++r) {
+      const double xr = x[r];
+      s0 += xr * y0[r];
+      s1 += xr * y1[r];
+      s2 += xr * y2[r];
+      s3 += xr * y3[r];
+    }
+    Sums[j] = s0;
+    Sums[j + 1] = s1;
+    Sums[j + 2] = s2;
+    Sums[j + 3] = s3;
+  }
+  for (; j < NrOfY; ++j) {
+    const double* y = Ys[j];
+    double s = 0.0;
+    for (int r = 0; r < Count; ++r)
+      s += x[r] * y[r];
+    Sums[j] = s;
+  }
+}
+
+// y += f x over Count rows.
+inline void AddScaled(double* __restrict y, const double* __restrict x, double f, int Count)
+{
+  for (int r = 0; r < Count; ++r)
+    y[r] += f * x[r];
 }
 
 // The working state of one decomposition. a[r, c] is row r, column c of A (1-based), kept in
@@ -50,6 +95,7 @@ public:
     w.assign(static_cast<std::size_t>(n) + 1, 0.0);
     rv1.assign(static_cast<std::size_t>(n) + 1, 0.0);
     v.assign(static_cast<std::size_t>(n) * static_cast<std::size_t>(n), 0.0);
+    colSums.assign(static_cast<std::size_t>(n) + 1, 0.0);
   }
 
   bool Run();
@@ -68,12 +114,21 @@ private:
   bool RightTransformations();
   bool LeftTransformations();
   bool Diagonalise(bool& ok);
+  // columnPtrs[j - First] = column j of A from row Row on, for j = First..n.
+  void GatherColumns(int First, int Row)
+  {
+    columnPtrs.clear();
+    for (int j = First; j <= n; ++j)
+      columnPtrs.push_back(Col(j) + (Row - 1));
+  }
 
   const int m;
   const int n;
   std::vector<double*> acol;
   std::vector<double> w, rv1, v;
   std::vector<double> rowSums;
+  std::vector<const double*> columnPtrs;
+  std::vector<double> colSums;
   double g = 0.0;
   double anorm = 0.0;
 };
@@ -106,15 +161,14 @@ bool TSvdWork::Bidiagonalise()
         g = -Sign(std::sqrt(s), f);
         const double h = f * g - s;
         ci[i - 1] = f - g;
-        for (int j = l; j <= n; ++j) {
-          double* cj = Col(j);
-          double sj = 0.0;
-          for (int k = i; k <= m; ++k)
-            sj += ci[k - 1] * cj[k - 1];
-          const double fj = sj / h;
-          for (int k = i; k <= m; ++k)
-            cj[k - 1] += fj * ci[k - 1];
-        }
+        // Column j takes f_j = (sum over k = i..m of a[k, i] a[k, j]) / h, then
+        // a[k, j] += f_j a[k, i]. Each column's sum reads only itself and column i, so all
+        // sums are formed first (in one pass) and the updates follow.
+        const int count = m - i + 1;
+        GatherColumns(l, i);
+        ColumnDots(ci + (i - 1), columnPtrs.data(), n - l + 1, count, colSums.data());
+        for (int j = l; j <= n; ++j)
+          AddScaled(Col(j) + (i - 1), ci + (i - 1), colSums[static_cast<std::size_t>(j - l)] / h, count);
         for (int k = i; k <= m; ++k)
           ci[k - 1] *= scale;
       }
@@ -211,14 +265,17 @@ bool TSvdWork::LeftTransformations()
     if (gi != 0.0) {
       gi = 1.0 / gi;
       if (i != n) {
+        // As in phase 1: the sums over rows l..m first, then the updates of rows i..m.
+        if (l <= m) {
+          GatherColumns(l, l);
+          ColumnDots(ci + (l - 1), columnPtrs.data(), n - l + 1, m - l + 1, colSums.data());
+        } else {
+          std::fill(colSums.begin(), colSums.end(), 0.0);
+        }
         for (int j = l; j <= n; ++j) {
-          double* cj = Col(j);
-          double s = 0.0;
-          for (int k = l; k <= m; ++k)
-            s += ci[k - 1] * cj[k - 1];
-          const double f = (s / A(i, i)) * gi;
-          for (int k = i; k <= m; ++k)
-            cj[k - 1] += f * ci[k - 1];
+          const double f = (colSums[static_cast<std::size_t>(j - l)] / A(i, i)) * gi;
+          if (i <= m)
+            AddScaled(Col(j) + (i - 1), ci + (i - 1), f, m - i + 1);
         }
       }
       for (int j = i; j <= m; ++j)
@@ -375,16 +432,18 @@ bool SVSolve(const TMatrix& U, const TMatrix& V, const TVector& W, const TVector
   const int n = U.NrOfColumns();
   const int m = U.NrOfRows();
   const int mb = std::min(m, B.NrOfElem());
-  const double* b = B.Data();
+  // Column i of U against B, all columns in one pass; rows beyond the end of B read as 0.
+  std::vector<const double*> columns;
+  for (int i = 1; i <= n; ++i)
+    columns.push_back(U.Column(i));
+  std::vector<double> dots(static_cast<std::size_t>(n), 0.0);
+  ColumnDots(B.Data(), columns.data(), n, mb, dots.data());
   std::vector<double> t(static_cast<std::size_t>(n) + 1, 0.0);
   for (int i = 1; i <= n; ++i) {
     const double wi = W.Elem(i);
     if (wi != 0.0) {
+      double s = dots[static_cast<std::size_t>(i - 1)];
       const double* u = U.Column(i);
-      double s = 0.0;
-      for (int r = 0; r < mb; ++r)
-        s += u[r] * b[r];
-      // Rows beyond the end of B read as 0.
       for (int r = mb; r < m; ++r)
         s += u[r] * 0.0;
       t[static_cast<std::size_t>(i)] = s / wi;
@@ -435,8 +494,15 @@ bool MultiLinearRegression(TMatrix& A, const TVector& B, TVector& X, TVector* Si
     if (exponent != 0)
       for (int c = 1; c <= n; ++c) {
         double* col = A.Column(c);
-        for (int r = 0; r < m; ++r)
-          col[r] = std::ldexp(col[r], -exponent);
+        if (std::abs(exponent) <= 1000) {
+          // The factor is a normal power of two, so the product is the exact ldexp result.
+          const double factor = std::ldexp(1.0, -exponent);
+          for (int r = 0; r < m; ++r)
+            col[r] *= factor;
+        } else {
+          for (int r = 0; r < m; ++r)
+            col[r] = std::ldexp(col[r], -exponent);
+        }
       }
   }
 
