@@ -339,11 +339,14 @@ void TCustomGrid::UpdateLineWidths()
 void TCustomGrid::LayoutChanged()
 {
   UpdateScrollBars();
+  // A top row or left column that no longer exists gives way to the last full page.
   TGridCoord topLeft = FTopLeft;
-  topLeft.X = std::clamp(topLeft.X, FixedCols(), FCols.MaxFirst(viewport()->width()));
-  topLeft.Y = std::clamp(topLeft.Y, FixedRows(), FRows.MaxFirst(viewport()->height()));
+  if (topLeft.X >= ColCount() || topLeft.X < FixedCols())
+    topLeft.X = std::clamp(topLeft.X, FixedCols(), FCols.MaxFirst(viewport()->width()));
+  if (topLeft.Y >= RowCount() || topLeft.Y < FixedRows())
+    topLeft.Y = std::clamp(topLeft.Y, FixedRows(), FRows.MaxFirst(viewport()->height()));
   if (!(topLeft == FTopLeft))
-    MoveTopLeft(topLeft.X, topLeft.Y);
+    MoveTopLeft(topLeft.X, topLeft.Y, true);
   UpdateEditorGeometry();
   InvalidateGrid();
 }
@@ -378,10 +381,14 @@ void TCustomGrid::UpdateScrollBars()
   FSyncingScrollBars = false;
 }
 
-void TCustomGrid::MoveTopLeft(int ALeft, int ATop)
+void TCustomGrid::MoveTopLeft(int ALeft, int ATop, bool AllowBeyond)
 {
-  ALeft = std::clamp(ALeft, FixedCols(), FCols.MaxFirst(viewport()->width()));
-  ATop = std::clamp(ATop, FixedRows(), FRows.MaxFirst(viewport()->height()));
+  // Interactive scrolling stops at the last full page but does not pull back a view that a
+  // program placed beyond it.
+  const int maxLeft = AllowBeyond ? ColCount() - 1 : std::max(FCols.MaxFirst(viewport()->width()), FTopLeft.X);
+  const int maxTop = AllowBeyond ? RowCount() - 1 : std::max(FRows.MaxFirst(viewport()->height()), FTopLeft.Y);
+  ALeft = std::clamp(ALeft, FixedCols(), std::min(maxLeft, ColCount() - 1));
+  ATop = std::clamp(ATop, FixedRows(), std::min(maxTop, RowCount() - 1));
   if (ALeft == FTopLeft.X && ATop == FTopLeft.Y)
     return;
   FTopLeft = {ALeft, ATop};
@@ -429,7 +436,7 @@ void TCustomGrid::ScrollIntoView(TGridCoord Cell)
     else if (Cell.Y >= topLeft.Y + VisibleRowCount())
       topLeft.Y = FRows.FirstShowing(Cell.Y, viewport()->height());
   }
-  MoveTopLeft(topLeft.X, topLeft.Y);
+  MoveTopLeft(topLeft.X, topLeft.Y, true);
 }
 
 // ---------------------------------------------------------------------------------------------

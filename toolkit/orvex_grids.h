@@ -178,10 +178,13 @@ public:
   void SetFont(const TFont& Value) { FFont.Assign(Value); }
 
   // properties: scrolling
+  // The first scrollable row and column shown. A program may set any scrollable one (even the
+  // last, leaving blank space after it); the scroll bars, wheel and keys stop where the last
+  // row or column shows in full.
   int TopRow() const { return FTopLeft.Y; }
-  void SetTopRow(int Value) { MoveTopLeft(FTopLeft.X, Value); }
+  void SetTopRow(int Value) { MoveTopLeft(FTopLeft.X, Value, true); }
   int LeftCol() const { return FTopLeft.X; }
-  void SetLeftCol(int Value) { MoveTopLeft(Value, FTopLeft.Y); }
+  void SetLeftCol(int Value) { MoveTopLeft(Value, FTopLeft.Y, true); }
   // Scrollable columns and rows fully visible from the left column and the top row.
   int VisibleColCount() const;
   int VisibleRowCount() const;
@@ -290,7 +293,7 @@ protected:
 private:
   enum class TGridState { gsNormal, gsSelecting, gsColSizing, gsRowSizing };
 
-  void MoveTopLeft(int ALeft, int ATop);
+  void MoveTopLeft(int ALeft, int ATop, bool AllowBeyond = false);
   void LayoutChanged();
   void UpdateScrollBars();
   void UpdateLineWidths();

@@ -126,17 +126,29 @@ TEST(TCustomGrid, CellRectsAndMouseMappingWithFixedAndScrolledAreas)
   EXPECT_EQ(g.MouseCoord(pitchX + 1, 2 * pitchY + 41), (TGridCoord{3, 102}));
   g.SetRowHeights(101, kRowHeight);
 
-  // The top row cannot pass the point where the last row shows at the bottom.
-  g.SetTopRow(1000000);
+  // Scrolling stops where the last row shows at the bottom.
   const int rowsThatFit = (200 - pitchY) / pitchY;
+  g.verticalScrollBar()->setValue(g.verticalScrollBar()->maximum());
   EXPECT_EQ(g.TopRow(), 1000 - rowsThatFit);
   EXPECT_EQ(g.VisibleRowCount(), rowsThatFit);
-  EXPECT_LE(g.CellRect(1, 999).Bottom, 200);
-  EXPECT_EQ(g.verticalScrollBar()->maximum(), g.TopRow() - g.FixedRows());
+  EXPECT_EQ(g.CellRect(0, 999).Bottom, pitchY * (1 + rowsThatFit) - 1);
+  g.SetRow(985);
+  g.SetTopRow(g.TopRow() - 5);
+  for (int i = 0; i < 10; ++i)
+    SendKey(&g, Qt::Key_PageDown);
+  EXPECT_EQ(g.TopRow(), 1000 - rowsThatFit);
+  EXPECT_EQ(g.Row(), 999);
+  // A program may put any row at the top (the table editor clamps only to its data rows).
+  g.SetTopRow(1000000);
+  EXPECT_EQ(g.TopRow(), 999);
+  EXPECT_EQ(g.CellRect(0, 999).Top, pitchY);
+  g.SetTopRow(-3);
+  EXPECT_EQ(g.TopRow(), 1);
   // Columns: beyond the last one there is no cell.
   g.SetLeftCol(9);
-  EXPECT_EQ(g.MouseCoord(299, 5), (TGridCoord{-1, -1}));
-  EXPECT_EQ(g.LeftCol(), 10 - (300 - pitchX) / pitchX);
+  EXPECT_EQ(g.LeftCol(), 9);
+  EXPECT_EQ(g.MouseCoord(2 * pitchX + 1, 5), (TGridCoord{-1, -1}));
+  EXPECT_EQ(g.MouseCoord(pitchX + 1, 5), (TGridCoord{9, 0}));
 
   // Scrolling through the scroll bar moves the top row, and the top-left change is reported.
   int topLeftChanges = 0;
