@@ -93,6 +93,11 @@ bool TMLRRun::Execute(const TDataTable& Table, const TRoleState& Roles)
   if (!ReadRoles(Table, Roles))
     return false;
   SelectRows(Table);
+  if (!FUsedRows.empty()) {
+    FillDesign(Table);
+    if (DropNonFiniteRows() && !FUsedRows.empty())
+      FillDesign(Table);
+  }
 
   const int m = static_cast<int>(FUsedRows.size());
   const int p = FNumInputs;
@@ -101,7 +106,6 @@ bool TMLRRun::Execute(const TDataTable& Table, const TRoleState& Roles)
                 "Not enough valid objects: " + std::to_string(m) + " (" + std::to_string(p) +
                     " input variables need at least " + std::to_string(p + 2) + ")");
 
-  FillDesign(Table);
   if (!Solve())
     return false;
 
@@ -171,25 +175,47 @@ bool TMLRRun::ReadRoles(const TDataTable& Table, const TRoleState& Roles)
   return true;
 }
 
-// An object takes part when its target and every input cell hold a valid, finite number.
-// (A value written into a cell by program can be infinite or NaN without the cell's state
-// saying so; such a value would spoil every sum of the fit.)
+// An object takes part when its target and every input cell hold a valid number.
 void TMLRRun::SelectRows(const TDataTable& Table)
 {
-  auto usable = [&Table](int Col, int Row) {
-    return Table.ElemValid(Col, Row) && std::isfinite(Table.Elem(Col, Row));
-  };
   FUsedRows.clear();
   const int nr = Table.NrOfRows();
   FUsedRows.reserve(static_cast<std::size_t>(std::max(nr, 0)));
   const int* sel = FSelColumns.Data();
   for (int r = 1; r <= nr; ++r) {
-    bool ok = usable(FTargetCol, r);
+    bool ok = Table.ElemValid(FTargetCol, r);
     for (int j = 0; ok && j < FNumInputs; ++j)
-      ok = usable(sel[j], r);
+      ok = Table.ElemValid(sel[j], r);
     if (ok)
       FUsedRows.push_back(r);
   }
+}
+
+// A value written into a cell by program can be infinite or NaN without the cell's state
+// saying so; such a value would spoil every sum of the fit, so its object is left out like one
+// with a missing value. True when objects were dropped (MatD and VecC must then be refilled).
+bool TMLRRun::DropNonFiniteRows()
+{
+  const int m = FMatD.NrOfRows();
+  const int n = FMatD.NrOfColumns();
+  // Column by column, so that each pass reads contiguous memory.
+  std::vector<unsigned char> finite(static_cast<std::size_t>(m));
+  const double* c = FVecC.Data();
+  for (int i = 0; i < m; ++i)
+    finite[static_cast<std::size_t>(i)] = std::isfinite(c[i]);
+  for (int k = 1; k < n; ++k) {
+    const double* col = FMatD.Column(k);
+    for (int i = 0; i < m; ++i)
+      finite[static_cast<std::size_t>(i)] &= std::isfinite(col[i]);
+  }
+  std::vector<int> kept;
+  for (int i = 0; i < m; ++i)
+    if (finite[static_cast<std::size_t>(i)])
+      kept.push_back(FUsedRows[static_cast<std::size_t>(i)]);
+  if (static_cast<int>(kept.size()) == m)
+    return false;
+  FUsedRows = std::move(kept);
+  return true;
 }
 
 // Steps 3 to 5: size the containers, fill the design matrix (inputs, then the intercept column
@@ -237,8 +263,15 @@ bool TMLRRun::Solve()
     if (maxAbs > 0)
       std::frexp(maxAbs, &e);  // maxAbs = f * 2^e with f in [0.5, 1)
     exponents[static_cast<std::size_t>(k - 1)] = e;
-    for (int i = 0; i < m; ++i)
-      dst[i] = std::ldexp(src[i], -e);
+    // A product with a power of two is exact, like ldexp, and much faster; only a factor that
+    // is itself not a normal double (columns near the ends of the range) needs ldexp.
+    const double factor = std::ldexp(1.0, -e);
+    if (std::isnormal(factor))
+      for (int i = 0; i < m; ++i)
+        dst[i] = src[i] * factor;
+    else
+      for (int i = 0; i < m; ++i)
+        dst[i] = std::ldexp(src[i], -e);
   }
 
   TVector x, dx;
@@ -271,9 +304,16 @@ void TMLRRun::Evaluate(const TDataTable& Table, std::vector<TFitPoint>& Points)
   const int p = FNumInputs;
   const double* coef = FVecX.Data();
   const double* actual = FVecC.Data();
-  std::vector<const double*> columns(static_cast<std::size_t>(p));
-  for (int j = 1; j <= p; ++j)
-    columns[static_cast<std::size_t>(j - 1)] = FMatD.Column(j);
+
+  // Estimated values, accumulated per object in the fixed order intercept, input 1, input 2,
+  // ...; running over the columns keeps the memory access contiguous.
+  std::vector<double> est(static_cast<std::size_t>(m), coef[p]);
+  for (int j = 0; j < p; ++j) {
+    const double b = coef[j];
+    const double* col = FMatD.Column(j + 1);
+    for (int i = 0; i < m; ++i)
+      est[static_cast<std::size_t>(i)] += b * col[i];
+  }
 
   FResidMax = -1.7E38;
   FResidMin = 1.7E38;
@@ -281,13 +321,11 @@ void TMLRRun::Evaluate(const TDataTable& Table, std::vector<TFitPoint>& Points)
   Points.clear();
   Points.reserve(static_cast<std::size_t>(m));
   for (int i = 0; i < m; ++i) {
-    double est = coef[p];
-    for (int j = 0; j < p; ++j)
-      est += coef[j] * columns[static_cast<std::size_t>(j)][i];
+    const double e = est[static_cast<std::size_t>(i)];
     const int row = FUsedRows[static_cast<std::size_t>(i)];
-    Points.push_back(TFitPoint{row, ClassColorIndex(Table.RowAttrib(row)), actual[i], est});
-    FStats.AddPair(actual[i], est);
-    const double r = est - actual[i];
+    Points.push_back(TFitPoint{row, ClassColorIndex(Table.RowAttrib(row)), actual[i], e});
+    FStats.AddPair(actual[i], e);
+    const double r = e - actual[i];
     if (r < FResidMin)
       FResidMin = r;
     if (r > FResidMax)

@@ -148,6 +148,7 @@ private:
   bool Fail(TRunStatus Status, const std::string& Text);
   bool ReadRoles(const TDataTable& Table, const TRoleState& Roles);
   void SelectRows(const TDataTable& Table);
+  bool DropNonFiniteRows();
   void FillDesign(const TDataTable& Table);
   bool Solve();
   void Evaluate(const TDataTable& Table, std::vector<TFitPoint>& Points);
