@@ -198,10 +198,14 @@ bool TCustomGrid::eventFilter(QObject* Watched, QEvent* e)
       if (alt)  // Alt+Down opens the pick list
         return false;
       [[fallthrough]];
-    case Qt::Key_PageUp:
-    case Qt::Key_PageDown:
     case Qt::Key_Tab:
     case Qt::Key_Backtab:
+      // Without goTabs, Tab leaves the grid as usual (the editor closes on losing the focus).
+      if ((k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab) && !FOptions.Contains(goTabs))
+        return false;
+      [[fallthrough]];
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
     case Qt::Key_Return:
     case Qt::Key_Enter:
     case Qt::Key_Escape:

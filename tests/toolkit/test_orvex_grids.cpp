@@ -388,6 +388,18 @@ TEST(TCustomGrid, InplaceEditorGetsAndSetsTextThroughTheHooks)
   EXPECT_EQ(stored[1].first, (TGridCoord{2, 3}));
   EXPECT_EQ(stored[1].second, "7");
 
+  // With goTabs, Tab in the editor stores the text and moves to the next cell.
+  g.SetOptions(g.Options() + TGridOptions{goTabs});
+  SendKey(&g, Qt::Key_5, Qt::NoModifier, "5");
+  SendKey(g.InplaceEditor(), Qt::Key_Tab);
+  EXPECT_FALSE(g.EditorMode());
+  EXPECT_EQ(g.Col(), 3);
+  ASSERT_EQ(stored.size(), 3u);
+  EXPECT_EQ(stored[2].first, (TGridCoord{2, 4}));
+  EXPECT_EQ(stored[2].second, "5");
+  g.SetOptions(g.Options() - TGridOptions{goTabs});
+  g.FocusCell(2, 4, true);
+
   // A second press on the current cell opens the editor; a press on another cell does not.
   Click(t.vp(), Centre(g, 3, 4));
   EXPECT_FALSE(g.EditorMode());
@@ -406,9 +418,9 @@ TEST(TCustomGrid, InplaceEditorGetsAndSetsTextThroughTheHooks)
   TypeText(edit, "x");
   g.SetOptions(g.Options() - TGridOptions{goEditing});
   EXPECT_FALSE(g.EditorMode());
-  ASSERT_EQ(stored.size(), 3u);
-  EXPECT_EQ(stored[2].first, (TGridCoord{1, 25}));
-  EXPECT_EQ(stored[2].second, "x");
+  ASSERT_EQ(stored.size(), 4u);
+  EXPECT_EQ(stored[3].first, (TGridCoord{1, 25}));
+  EXPECT_EQ(stored[3].second, "x");
 }
 
 TEST(TCustomGrid, PickListEditorOffersItemsAndHandsOverTheChoice)
