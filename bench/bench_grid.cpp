@@ -28,7 +28,7 @@ std::unique_ptr<TCustomGrid> MakeGrid(int Rows, bool MixedHeights)
       grid->SetRowHeights(r, 28);
   grid->resize(800, 600);
   grid->OnDrawCell = [g = grid.get()](TObject*, int ACol, int ARow, const TRect& Rect, TGridDrawState) {
-    g->Canvas()->TextRect(Rect, Rect.Left + 2, Rect.Top + 1, std::to_string((ACol * 7919 + ARow) % 9000 + 1000));
+    g->Canvas().TextRect(Rect, Rect.Left + 2, Rect.Top + 1, std::to_string((ACol * 7919 + ARow) % 9000 + 1000));
   };
   return grid;
 }

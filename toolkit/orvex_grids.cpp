@@ -164,7 +164,11 @@ TCustomGrid::TCustomGrid(QWidget* Parent)
   setFocusPolicy(Qt::StrongFocus);
   viewport()->setMouseTracking(true);
   viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
-  FFont.OnChange = [this](TObject*) { LayoutChanged(); };
+  FCanvas.SetFont(FFont);
+  FFont.OnChange = [this](TObject*) {
+    FCanvas.SetFont(FFont);
+    LayoutChanged();
+  };
   UpdateLineWidths();
   UpdateScrollBars();
 }

@@ -10,6 +10,14 @@
 // exceptions, and every mapping between pixels and cells starts at the fixed cells or at the top
 // row / left column and stops at the viewport's edge, so a grid of a million rows paints and
 // scrolls as fast as one of ten.
+//
+// Building on it: a derived control sets the counts, fixed counts and sizes from its data,
+// overrides DrawCell (or assigns OnDrawCell) and draws each cell on Canvas() inside the given
+// rectangle (TextRect clips to it); with DefaultDrawing false it fills the cell itself.
+// GetEditText / SetEditText (and GetEditStyle, GetPickListItems for drop-down lists) connect the
+// in-place editor to the data; SelectCell can refuse cells; TopLeftChanged follows scrolling.
+// It may override the Qt handlers (keyPressEvent, mousePressEvent, paintEvent, ...) and call
+// the grid's own ones, or use OnKeyDown to redirect keys; PaintOverlay draws over the cells.
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -230,8 +238,9 @@ public:
   void InvalidateCell(int ACol, int ARow);
   void InvalidateGrid();
   void Invalidate() { InvalidateGrid(); }
-  // The canvas the cells are being drawn on; valid only inside DrawCell and OnDrawCell.
-  TCanvas* Canvas() const { return FCanvas; }
+  // The canvas the cells are drawn on. It paints only while the grid paints (inside DrawCell,
+  // OnDrawCell and PaintOverlay); outside painting it still measures text.
+  TCanvas& Canvas() { return FCanvas; }
 
   // events
   TDrawCellEvent OnDrawCell;
@@ -344,7 +353,7 @@ private:
   std::string FEditBaseline;  // the text last handed over (or first shown) for FEditCell
   int FDropDownRows = 8;
 
-  TCanvas* FCanvas = nullptr;
+  TCanvas FCanvas;
   TRect FPaintArea;  // the part of the viewport being repainted
 };
 

@@ -44,17 +44,17 @@ void TCustomGrid::DrawCell(int ACol, int ARow, const TRect& Rect, TGridDrawState
 void TCustomGrid::paintEvent(QPaintEvent* e)
 {
   QPainter painter(viewport());
-  TCanvas canvas(&painter);
-  canvas.SetFont(FFont);
-  FCanvas = &canvas;
+  FCanvas.SetPainter(&painter);
+  FCanvas.SetFont(FFont);
   FPaintArea = TRect::FromQRect(e->rect());
-  // A handler that throws must not leave a dangling canvas nor escape into Qt's event loop.
+  // A handler that throws must not leave the canvas on a dead painter nor escape into Qt's
+  // event loop.
   try {
-    PaintGrid(canvas);
+    PaintGrid(FCanvas);
     PaintOverlay();
   } catch (...) {
   }
-  FCanvas = nullptr;
+  FCanvas.SetPainter(nullptr);
 }
 
 void TCustomGrid::PaintGrid(TCanvas& ACanvas)

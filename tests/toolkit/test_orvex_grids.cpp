@@ -523,10 +523,10 @@ TEST(TCustomGrid, DrawStateAndGridLinePixels)
   g.OnDrawCell = [&](TObject* Sender, int ACol, int ARow, const TRect& Rect, TGridDrawState State) {
     states[{ACol, ARow}] = State;
     // The canvas is there while cells are drawn; a mark in the corner of cell (3, 3).
-    TCanvas* canvas = dynamic_cast<TCustomGrid*>(Sender)->Canvas();
-    ASSERT_NE(canvas, nullptr);
+    TCanvas& canvas = dynamic_cast<TCustomGrid*>(Sender)->Canvas();
+    ASSERT_TRUE(canvas.HasPainter());
     if (ACol == 3 && ARow == 3)
-      canvas->SetPixels(Rect.Left + 5, Rect.Top + 5, clRed);
+      canvas.SetPixels(Rect.Left + 5, Rect.Top + 5, clRed);
   };
   g.SetSelection(TGridRect{1, 1, 2, 2});
   QImage img = g.grab().toImage();
@@ -541,7 +541,8 @@ TEST(TCustomGrid, DrawStateAndGridLinePixels)
   EXPECT_TRUE(state(2, 2).Contains(gdSelected));
   EXPECT_TRUE(state(1, 2).Contains(gdSelected));
   EXPECT_TRUE(state(3, 3).Empty());
-  EXPECT_FALSE(g.Canvas());  // only while painting
+  EXPECT_FALSE(g.Canvas().HasPainter());  // paints only while the grid paints
+  EXPECT_GT(g.Canvas().TextWidth("Wide text"), g.Canvas().TextWidth("W"));
 
   // Cell fills: fixed colour, selection highlight, window colour; the handler's own pixel.
   EXPECT_EQ(img.pixel(10, 10), Rgb(clBtnFace));
@@ -579,8 +580,8 @@ TEST(TCustomGrid, DrawStateAndGridLinePixels)
   // Without default drawing the grid leaves the cell to the handler.
   g.SetDefaultDrawing(false);
   g.OnDrawCell = [&](TObject*, int, int, const TRect& Rect, TGridDrawState) {
-    g.Canvas()->Brush().SetColor(clYellow);
-    g.Canvas()->FillRect(Rect);
+    g.Canvas().Brush().SetColor(clYellow);
+    g.Canvas().FillRect(Rect);
   };
   img = g.grab().toImage();
   EXPECT_EQ(img.pixel(10, 10), Rgb(clYellow));
