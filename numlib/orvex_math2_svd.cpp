@@ -88,7 +88,7 @@ inline void AddScaled(double* __restrict y, const double* __restrict x, double f
 // A's own column storage; V, W and the work vector live here and are copied out at the end.
 class TSvdWork {
 public:
-  TSvdWork(TMatrix& A) : m(A.NrOfRows()), n(A.NrOfColumns()), acol(static_cast<std::size_t>(n) + 1)
+  explicit TSvdWork(TMatrix& A) : m(A.NrOfRows()), n(A.NrOfColumns()), acol(static_cast<std::size_t>(n) + 1)
   {
     for (int c = 1; c <= n; ++c)
       acol[static_cast<std::size_t>(c)] = A.Column(c);
