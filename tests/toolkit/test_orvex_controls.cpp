@@ -1,0 +1,108 @@
+// The control base: paints through its canvas, reports mouse events with the sender first and
+// follows its parent when aligned.
+#include "orvex_controls.h"
+
+#include <QCoreApplication>
+#include <QMouseEvent>
+#include <gtest/gtest.h>
+
+using namespace orvex;
+
+namespace {
+
+class Cross : public TCustomControl {
+public:
+  using TCustomControl::TCustomControl;
+
+protected:
+  void Paint() override
+  {
+    TCustomControl::Paint();
+    Canvas().Pen().SetColor(clRed);
+    Canvas().MoveTo(0, 0);
+    Canvas().LineTo(Width(), Height());
+  }
+};
+
+}  // namespace
+
+TEST(Controls, PaintGoesThroughTheCanvas)
+{
+  Cross c;
+  c.resize(10, 10);
+  c.SetColor(clAqua);
+  const QImage img = c.grab().toImage().convertToFormat(QImage::Format_RGB32);
+  EXPECT_EQ(FromQColor(QColor::fromRgb(img.pixel(0, 0))), clRed);
+  EXPECT_EQ(FromQColor(QColor::fromRgb(img.pixel(9, 9))), clRed);
+  EXPECT_EQ(FromQColor(QColor::fromRgb(img.pixel(9, 0))), clAqua);
+  EXPECT_FALSE(c.Canvas().HasPainter());  // the canvas only draws while painting
+}
+
+namespace {
+
+void Send(QWidget& w, QEvent::Type type, Qt::MouseButton button, Qt::KeyboardModifiers mods, QPoint pos)
+{
+  const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
+  QMouseEvent e(type, QPointF(pos), w.mapToGlobal(QPointF(pos)), button, held, mods);
+  QCoreApplication::sendEvent(&w, &e);
+}
+
+}  // namespace
+
+TEST(Controls, MouseEventsAndClick)
+{
+  TGraphicControl c;
+  c.resize(50, 50);
+  EXPECT_EQ(c.focusPolicy(), Qt::NoFocus);
+  std::vector<std::string> log;
+  c.OnMouseDown = [&log, &c](TObject* s, TMouseButton b, TShiftState sh, int x, int y) {
+    EXPECT_EQ(s, &c);
+    log.push_back("down " + std::to_string(b) + " " + std::to_string(x) + "," + std::to_string(y) +
+                  (sh.Contains(ssShift) ? " shift" : "") + (sh.Contains(ssDouble) ? " double" : ""));
+  };
+  c.OnMouseUp = [&log](TObject*, TMouseButton b, TShiftState, int x, int y) {
+    log.push_back("up " + std::to_string(b) + " " + std::to_string(x) + "," + std::to_string(y));
+  };
+  c.OnMouseMove = [&log](TObject*, TShiftState sh, int x, int y) {
+    log.push_back("move " + std::to_string(x) + "," + std::to_string(y) + (sh.Contains(ssLeft) ? " left" : ""));
+  };
+  c.OnClick = [&log](TObject*) { log.push_back("click"); };
+  c.OnDblClick = [&log](TObject*) { log.push_back("dblclick"); };
+
+  const Qt::KeyboardModifiers none = Qt::NoModifier;
+  Send(c, QEvent::MouseButtonPress, Qt::LeftButton, Qt::ShiftModifier, {5, 6});
+  Send(c, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::ShiftModifier, {5, 6});
+  Send(c, QEvent::MouseButtonPress, Qt::RightButton, none, {7, 8});  // no click for the right button
+  Send(c, QEvent::MouseButtonRelease, Qt::RightButton, none, {7, 8});
+  Send(c, QEvent::MouseButtonDblClick, Qt::LeftButton, none, {1, 2});
+  Send(c, QEvent::MouseButtonRelease, Qt::LeftButton, none, {1, 2});
+  // Released outside the control: no click.
+  Send(c, QEvent::MouseButtonPress, Qt::LeftButton, none, {3, 3});
+  Send(c, QEvent::MouseMove, Qt::NoButton, none, {80, 3});
+  Send(c, QEvent::MouseButtonRelease, Qt::LeftButton, none, {80, 3});
+  const std::vector<std::string> expected = {
+      "down 0 5,6 shift", "up 0 5,6", "click",    "down 1 7,8", "up 1 7,8",   "down 0 1,2 double",
+      "dblclick",         "up 0 1,2", "click",    "down 0 3,3", "move 80,3", "up 0 80,3"};
+  EXPECT_EQ(log, expected);
+}
+
+TEST(Controls, AlignFollowsTheParent)
+{
+  QWidget parent;
+  parent.resize(200, 100);
+  TGraphicControl top(&parent);
+  top.SetHeight(20);
+  top.SetAlign(alTop);
+  EXPECT_EQ(top.geometry(), QRect(0, 0, 200, 20));
+  TGraphicControl right(&parent);
+  right.SetWidth(30);
+  right.SetAlign(alRight);
+  parent.show();  // a hidden widget gets its resize events only when shown
+  parent.resize(300, 150);
+  EXPECT_EQ(top.geometry(), QRect(0, 0, 300, 20));
+  EXPECT_EQ(right.geometry(), QRect(270, 0, 30, 150));
+  top.SetHint("tip");
+  EXPECT_TRUE(top.toolTip().isEmpty());
+  top.SetShowHint(true);
+  EXPECT_EQ(top.toolTip(), "tip");
+}
