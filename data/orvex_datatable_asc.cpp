@@ -170,16 +170,34 @@ bool ParseNumber(std::string_view Token, double& Value)
     negative = Token[i] == '-';
     ++i;
   }
+  // One pass checks the grammar and gathers up to 19 significant digits.
   const std::size_t mantissa = i;
+  std::uint64_t digits = 0;
+  int significant = 0;
+  int dropped = 0;  // significant integer digits beyond the 19 gathered
   std::size_t intDigits = 0;
   std::size_t fracDigits = 0;
+  int fracGathered = 0;
   while (i < n && IsDigit(Token[i])) {
+    if (significant < 19) {
+      digits = digits * 10 + static_cast<unsigned>(Token[i] - '0');
+      if (digits != 0)
+        ++significant;
+    } else {
+      ++dropped;
+    }
     ++i;
     ++intDigits;
   }
   if (i < n && Token[i] == '.') {
     ++i;
     while (i < n && IsDigit(Token[i])) {
+      if (significant < 19) {
+        digits = digits * 10 + static_cast<unsigned>(Token[i] - '0');
+        if (digits != 0)
+          ++significant;
+        ++fracGathered;
+      }
       ++i;
       ++fracDigits;
     }
@@ -209,6 +227,18 @@ bool ParseNumber(std::string_view Token, double& Value)
   }
   if (i != n)
     return false;
+
+  // Exact fast path: at most 15 significant digits and a power of ten that is itself exact,
+  // so one multiplication or division gives the correctly rounded value.
+  static constexpr double Pow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                     1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  const long long scale = exponent + dropped - fracGathered;
+  if (significant <= 15 && scale >= -22 && scale <= 22) {
+    const auto m = static_cast<double>(digits);
+    const double v = scale >= 0 ? m * Pow10[scale] : m / Pow10[-scale];
+    Value = negative ? -v : v;
+    return true;
+  }
 
   double v = 0.0;
   const auto [ptr, ec] = std::from_chars(Token.data() + mantissa, Token.data() + n, v, std::chars_format::general);

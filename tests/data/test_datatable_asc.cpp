@@ -6,9 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <clocale>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -544,4 +547,36 @@ TEST(AscTextFile, TokensAndLinesAcrossBlocks)
   EXPECT_EQ(f.Size(), static_cast<std::int64_t>(content.size()));
   f.Close();
   fs::remove(p);
+}
+
+TEST(AscNumbers, ParseNumberIsCorrectlyRounded)
+{
+  // Every printed double must come back bit for bit, whichever path the parser takes (short
+  // mantissas with small exponents, long ones, extreme exponents, denormals).
+  std::mt19937_64 gen(2024);
+  std::uniform_real_distribution<double> mantissa(-10.0, 10.0);
+  std::uniform_int_distribution<int> exp10(-320, 300);
+  std::uniform_int_distribution<int> precision(1, 17);
+  char buf[64];
+  for (int k = 0; k < 20000; ++k) {
+    const double x = mantissa(gen) * std::pow(10.0, exp10(gen) % (k % 3 == 0 ? 300 : 25));
+    const int p = precision(gen);
+    const auto format = k % 2 ? std::chars_format::scientific : std::chars_format::general;
+    const auto res = std::to_chars(buf, buf + sizeof buf, x, format, p);
+    const std::string_view text(buf, static_cast<std::size_t>(res.ptr - buf));
+    double expected = 0.0;
+    std::from_chars(text.data(), text.data() + text.size(), expected);
+    double got = 1.0;
+    ASSERT_TRUE(asc::ParseNumber(text, got)) << text;
+    ASSERT_EQ(got, expected) << text;
+  }
+  double v = 0.0;
+  ASSERT_TRUE(asc::ParseNumber("0.000000000000000000000000000001", v));
+  EXPECT_EQ(v, 1e-30);
+  ASSERT_TRUE(asc::ParseNumber("123456789012345678901234567890", v));
+  EXPECT_EQ(v, 1.2345678901234568e29);
+  ASSERT_TRUE(asc::ParseNumber("-0", v));
+  EXPECT_TRUE(std::signbit(v));
+  ASSERT_TRUE(asc::ParseNumber("4.9e-324", v));
+  EXPECT_GT(v, 0.0);
 }
