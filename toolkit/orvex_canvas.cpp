@@ -492,8 +492,17 @@ bool TBitmap::LoadFromFile(const std::string& FileName)
 void TBitmap::SetImage(const QImage& Image)
 {
   FCanvas.End();
-  // A deep copy: the painter writes into our pixels, never into a caller's shared image.
-  FImage = Image.convertToFormat(QImage::Format_RGB32).copy();
+  if (Image.hasAlphaChannel() && !Image.isNull()) {
+    QImage flat(Image.size(), QImage::Format_RGB32);
+    flat.fill(Qt::white);
+    QPainter p(&flat);
+    p.drawImage(0, 0, Image);
+    p.end();
+    FImage = flat;
+  } else {
+    // A deep copy: the painter writes into our pixels, never into a caller's shared image.
+    FImage = Image.convertToFormat(QImage::Format_RGB32).copy();
+  }
   if (!FImage.isNull())
     FCanvas.Begin(&FImage);
 }

@@ -112,12 +112,16 @@ public:
   int TextHeight(const QString& Text) const;
   int TextHeight(const std::string& Text) const { return TextHeight(QString::fromStdString(Text)); }
   int TextHeight(const char* Text) const { return TextHeight(QString::fromUtf8(Text)); }
+  // Width (X) and height (Y) of a text in one call.
+  TPoint TextExtent(const QString& Text) const { return {TextWidth(Text), TextHeight(Text)}; }
+  TPoint TextExtent(const std::string& Text) const { return TextExtent(QString::fromStdString(Text)); }
 
   // The whole bitmap with its top-left corner at (X, Y).
   void Draw(int X, int Y, const TBitmap& Bitmap);
   // The whole bitmap scaled into R.
   void StretchDraw(const TRect& R, const TBitmap& Bitmap);
-  // Any image, unscaled, at (X, Y).
+  // Any image, unscaled, at (X, Y); transparent pixels of the image (the check boxes of the
+  // resources, for instance) leave the canvas as it is.
   void DrawImage(int X, int Y, const QImage& Image);
 
 private:
@@ -163,6 +167,7 @@ public:
   // Reads any format Qt reads (BMP included); false when the file cannot be read, the bitmap
   // then keeps its old contents.
   bool LoadFromFile(const std::string& FileName);
+  // Takes a copy of Image; transparent parts become white, as the bitmap has no alpha.
   void SetImage(const QImage& Image);
   void Assign(const TBitmap& Source);
 

@@ -323,6 +323,16 @@ QString MapFontFamily(const std::string& Name)
   return n;
 }
 
+void InstallFontSubstitutions()
+{
+  for (const char* name : {"MS Sans Serif", "Arial", "Helvetica", "Courier New", "Courier", "Times New Roman"}) {
+    const QString family = QString::fromLatin1(name);
+    const QString target = MapFontFamily(name);
+    if (!QFont::substitutes(family).contains(target, Qt::CaseInsensitive))
+      QFont::insertSubstitution(family, target);
+  }
+}
+
 QFont FixedPitchFont(int PointSize)
 {
   QFont f;

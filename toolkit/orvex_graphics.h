@@ -279,6 +279,9 @@ private:
 
 // The installed family a font name resolves to.
 QString MapFontFamily(const std::string& Name);
+// Lets QFont itself resolve the classic names as MapFontFamily does (for Qt widgets that are given
+// a family name directly); safe to call more than once.
+void InstallFontSubstitutions();
 // A fixed-pitch font for memos: Liberation Mono when installed, else the system's fixed font.
 QFont FixedPitchFont(int PointSize);
 // Ratio of vertical to horizontal logical resolution of the screen (1.0 when unknown).

@@ -323,6 +323,12 @@ TEST(Canvas, FontsMapToMetricCompatibleFamilies)
   EXPECT_TRUE(f.ToQFont().bold());
   EXPECT_EQ(changes, 3);
   EXPECT_TRUE(QFontInfo(FixedPitchFont(9)).fixedPitch());
+
+  // Qt widgets given the classic name directly get the same family once substitutions are in.
+  InstallFontSubstitutions();
+  InstallFontSubstitutions();
+  EXPECT_EQ(QFontInfo(QFont("MS Sans Serif")).family(), "Liberation Sans");
+  EXPECT_EQ(QFont::substitutes("MS Sans Serif").size(), 1);  // not inserted twice
 }
 
 TEST(Bitmap, DrawStretchLoadAndResize)
@@ -358,6 +364,21 @@ TEST(Bitmap, DrawStretchLoadAndResize)
   EXPECT_EQ(loaded.Canvas().Pixels(5, 9), clBlue);
   EXPECT_FALSE(loaded.LoadFromFile(dir.filePath("missing.bmp").toStdString()));
   EXPECT_EQ(loaded.Width(), 10);
+
+  // Transparent parts of an image turn white in a bitmap, and stay untouched by DrawImage.
+  QImage alpha(4, 4, QImage::Format_ARGB32);
+  alpha.fill(Qt::transparent);
+  alpha.setPixel(1, 1, qRgba(255, 0, 0, 255));
+  TBitmap flat;
+  flat.SetImage(alpha);
+  EXPECT_EQ(flat.Canvas().Pixels(0, 0), clWhite);
+  EXPECT_EQ(flat.Canvas().Pixels(1, 1), clRed);
+  TBitmap under(4, 4);
+  under.Canvas().Brush().SetColor(clBlue);
+  under.Canvas().FillRect(Rect(0, 0, 4, 4));
+  under.Canvas().DrawImage(0, 0, alpha);
+  EXPECT_EQ(under.Canvas().Pixels(0, 0), clBlue);
+  EXPECT_EQ(under.Canvas().Pixels(1, 1), clRed);
 
   TBitmap empty;
   empty.SetSize(-3, 5);
