@@ -168,6 +168,7 @@ TEST(TCustomGrid, CellRectsAndMouseMappingWithFixedAndScrolledAreas)
   EXPECT_EQ(g.Row(), 19);
   EXPECT_LE(g.TopRow(), 19);
   EXPECT_EQ(g.RowHeights(5), kRowHeight);
+  EXPECT_EQ(g.verticalScrollBar()->maximum(), 20 - rowsThatFit - g.FixedRows());
 }
 
 TEST(TCustomGrid, FixedCountsStayBelowTheCounts)
@@ -179,6 +180,11 @@ TEST(TCustomGrid, FixedCountsStayBelowTheCounts)
   g.SetFixedCols(2);
   EXPECT_EQ(g.FixedCols(), 2);
   EXPECT_EQ(g.Col(), 2);  // the current cell left the fixed area
+  // A new default width replaces every individual one.
+  g.SetColWidths(3, 80);
+  g.SetDefaultColWidth(40);
+  EXPECT_EQ(g.ColWidths(3), 40);
+  EXPECT_EQ(g.CellRect(4, 1).Left, 4 * 41);
   g.SetColCount(2);       // fewer columns than fixed ones plus one
   EXPECT_EQ(g.FixedCols(), 1);
   EXPECT_EQ(g.Col(), 1);
