@@ -158,22 +158,22 @@ bool IsWholeNumber(const std::string& S)
 }
 
 // A column given by its 1-based number or its exact name.
-int ResolveColumn(const TDataTable& Table, const std::string& Spec, const char* Option)
+int ResolveColumn(const TDataTable& Table, const std::string& Column, const char* Option)
 {
-  if (Spec.empty())
+  if (Column.empty())
     ToolError(std::string("empty column in ") + Option);
-  if (IsWholeNumber(Spec)) {
-    const std::string digits = Spec.substr(std::min(Spec.find_first_not_of('0'), Spec.size()));
+  if (IsWholeNumber(Column)) {
+    const std::string digits = Column.substr(std::min(Column.find_first_not_of('0'), Column.size()));
     const int n = Table.NrOfColumns();
     if (digits.empty() || digits.size() > 9 || std::stoi(digits) > n)
-      ToolError(std::string("unknown column number ") + Spec + " in " + Option +
+      ToolError(std::string("unknown column number ") + Column + " in " + Option +
                 " (the table has " + std::to_string(n) + " columns)");
     return std::stoi(digits);
   }
   for (int i = 1; i <= Table.NrOfColumns(); ++i)
-    if (Table.ColName(i) == Spec)
+    if (Table.ColName(i) == Column)
       return i;
-  ToolError(std::string("unknown column \"") + Spec + "\" in " + Option);
+  ToolError(std::string("unknown column \"") + Column + "\" in " + Option);
 }
 
 std::vector<int> ResolveColumnList(const TDataTable& Table, const std::string& List)
