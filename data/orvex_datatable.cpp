@@ -358,27 +358,21 @@ void TDataTable::InsertRow(int Row)
 {
   if (Row < 1 || Row > FNrOfRows + 1)
     return;
-  // The moves go through the ordinary setters; value changes are not announced one by one.
   {
+    // The moves go through the ordinary setters; value changes are not announced one by one.
     TNotifyEvent savedChange = std::move(OnChange);
     OnChange = nullptr;
     TScopeExit restore([this, &savedChange] { OnChange = std::move(savedChange); });
 
-  Resize(FNrOfColumns, FNrOfRows + 1);
-  for (int r = FNrOfRows; r >= Row + 1; --r) {
-    SetRowAttrib(r, RowAttrib(r - 1));
-    SetRowName(r, RowName(r - 1));
+    Resize(FNrOfColumns, FNrOfRows + 1);
+    for (int r = FNrOfRows; r >= Row + 1; --r)
+      CopyRow(r - 1, r);
+    SetRowAttrib(Row, 0);
+    SetRowName(Row, std::string());
     for (int c = 1; c <= FNrOfColumns; ++c) {
-      FMatrix->SetElem(c, r, FMatrix->Elem(c, r - 1));
-      SetCellState(c, r, CellState(c, r - 1));
+      FMatrix->SetElem(c, Row, 0.0);
+      SetCellState(c, Row, 0);
     }
-  }
-  SetRowAttrib(Row, 0);
-  SetRowName(Row, std::string());
-  for (int c = 1; c <= FNrOfColumns; ++c) {
-    FMatrix->SetElem(c, Row, 0.0);
-    SetCellState(c, Row, 0);
-  }
   }
   Fire(OnChangeSetup, this);
 }
@@ -392,17 +386,22 @@ void TDataTable::DeleteRow(int Row)
     OnChange = nullptr;
     TScopeExit restore([this, &savedChange] { OnChange = std::move(savedChange); });
 
-  for (int r = Row; r < FNrOfRows; ++r) {
-    SetRowAttrib(r, RowAttrib(r + 1));
-    SetRowName(r, RowName(r + 1));
-    for (int c = 1; c <= FNrOfColumns; ++c) {
-      FMatrix->SetElem(c, r, FMatrix->Elem(c, r + 1));
-      SetCellState(c, r, CellState(c, r + 1));
-    }
-  }
-  Resize(FNrOfColumns, FNrOfRows - 1);
+    for (int r = Row; r < FNrOfRows; ++r)
+      CopyRow(r + 1, r);
+    Resize(FNrOfColumns, FNrOfRows - 1);
   }
   Fire(OnChangeSetup, this);
+}
+
+// Copies row From onto row To: attribute and name through their setters, values and states.
+void TDataTable::CopyRow(int From, int To)
+{
+  SetRowAttrib(To, RowAttrib(From));
+  SetRowName(To, RowName(From));
+  for (int c = 1; c <= FNrOfColumns; ++c) {
+    FMatrix->SetElem(c, To, FMatrix->Elem(c, From));
+    SetCellState(c, To, CellState(c, From));
+  }
 }
 
 // Moves column From onto column To: attribute and name through their setters, type and labels,
@@ -444,10 +443,10 @@ void TDataTable::InsertColumn(int Col)
       OnChangeSetup = std::move(savedSetup);
     });
 
-  Resize(FNrOfColumns + 1, FNrOfRows);
-  for (int c = FNrOfColumns; c >= Col + 1; --c)
-    MoveColumn(c - 1, c);
-  ClearColumn(Col);
+    Resize(FNrOfColumns + 1, FNrOfRows);
+    for (int c = FNrOfColumns; c >= Col + 1; --c)
+      MoveColumn(c - 1, c);
+    ClearColumn(Col);
   }
   Fire(OnChangeSetup, this);
 }
@@ -466,9 +465,9 @@ void TDataTable::DeleteColumn(int Col)
       OnChangeSetup = std::move(savedSetup);
     });
 
-  for (int c = Col; c < FNrOfColumns; ++c)
-    MoveColumn(c + 1, c);
-  Resize(FNrOfColumns - 1, FNrOfRows);
+    for (int c = Col; c < FNrOfColumns; ++c)
+      MoveColumn(c + 1, c);
+    Resize(FNrOfColumns - 1, FNrOfRows);
   }
   Fire(OnChangeSetup, this);
 }

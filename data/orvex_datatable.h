@@ -187,6 +187,7 @@ private:
   [[noreturn]] void RaiseOutOfMemory() const;
   // Resize without events; the caller fires OnResize.
   void ResizeArrays(int NrCols, int NrRows);
+  void CopyRow(int From, int To);
   void MoveColumn(int From, int To);
   void ClearColumn(int Col);
 
