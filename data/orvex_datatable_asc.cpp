@@ -303,7 +303,7 @@ bool ParseFlags(std::string_view Line, bool& Flag1, bool& Flag2, bool& Flag3, bo
       words += c;
   words = dtext::UpperAscii(words);
   std::string_view rest(words);
-  bool* flags[3] = {&Flag1, &Flag2, &Flag3};
+  bool* const flags[3] = {&Flag1, &Flag2, &Flag3};
   for (bool* flag : flags) {
     if (rest.substr(0, 4) == "TRUE") {
       *flag = true;
@@ -434,6 +434,9 @@ int ReadHeaderLines(TASCTextFile& F, std::string& Comment, int& NrCols, int& NrR
                     bool& Flag3, bool& Flag4)
 {
   F.ReadLine(Comment);
+  // A byte-order mark written by some editors is not part of the comment.
+  if (Comment.compare(0, 3, "\xEF\xBB\xBF") == 0)
+    Comment.erase(0, 3);
   if (!asc::ParseInteger(F.NextToken(), NrCols) || NrCols < 1)
     return ascBadColumnCount;
   F.SkipLine();

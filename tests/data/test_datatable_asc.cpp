@@ -479,7 +479,7 @@ TEST_F(AscFiles, TextEncodings)
   for (int i = 0; i < 55; ++i)
     longName += "\xC3\xA4";  // a with diaeresis
   TDataTable t;
-  ASSERT_EQ(t.LoadFromASCFile(Write("Ma\xC3\x9F und Gewicht\n1\n1\nFALSE TRUE FALSE TRUE\n" + longName +
+  ASSERT_EQ(t.LoadFromASCFile(Write("\xEF\xBB\xBFMa\xC3\x9F und Gewicht\n1\n1\nFALSE TRUE FALSE TRUE\n" + longName +
                                     "\n1\n<VARTYPES>\n1 Nominal <0=\xC3\xBC\xC3\xBC\xC3\xBC\xC3\xBC\xC3\xBC\xC3\xBC"
                                     "\xC3\xBC\xC3\xBC\xC3\xBC\xC3\xBC\xC3\xBC\xC3\xBC>\n</VARTYPES>\n")),
             ascOK);
