@@ -223,6 +223,15 @@ public:
   TRect ClientRect() const { return {0, 0, ClientWidth(), ClientHeight()}; }
   bool Visible() const { return !isHidden(); }
   void SetVisible(bool Value) { setVisible(Value); }
+  // Placement in the parent, as for the other controls: bounds, or stretched along a side of
+  // the parent or over all of it (followed when the parent is resized).
+  int Left() const { return x(); }
+  int Top() const { return y(); }
+  int Width() const { return width(); }
+  int Height() const { return height(); }
+  void SetBounds(int ALeft, int ATop, int AWidth, int AHeight);
+  TAlign Align() const { return FAlign; }
+  void SetAlign(TAlign Value);
 
   // operations
   // Viewport rectangle of a cell without its grid lines; empty when no part of it is visible.
@@ -315,6 +324,7 @@ private:
   void PaintCell(TCanvas& ACanvas, int ACol, int ARow, const TRect& Rect, int VLine, int HLine,
                  const TGridRect& ASelection);
   void UpdateEditorGeometry();
+  void ApplyAlign();
   void ForwardEditorKey(QKeyEvent* e);
   // Column (or row) border under a pixel of the fixed rows (columns), for sizing; -1 if none.
   int SizingColAt(int X, int Y) const;
@@ -332,6 +342,7 @@ private:
   TColor FFixedLineColor;
   bool FDefaultDrawing = true;
   TFont FFont;
+  TAlign FAlign = alNone;
 
   TGridCoord FTopLeft{1, 1};
   TGridCoord FCurrent{1, 1};

@@ -185,6 +185,8 @@ void TCustomGrid::ForwardEditorKey(QKeyEvent* e)
 
 bool TCustomGrid::eventFilter(QObject* Watched, QEvent* e)
 {
+  if (Watched == parentWidget() && e->type() == QEvent::Resize)
+    ApplyAlign();
   const bool isEditor = FEditing && (Watched == FEdit || (FPickList && (Watched == FPickList ||
                                                                          Watched == FPickList->lineEdit())));
   if (!isEditor)

@@ -171,6 +171,23 @@ TEST(TCustomGrid, CellRectsAndMouseMappingWithFixedAndScrolledAreas)
   EXPECT_EQ(g.verticalScrollBar()->maximum(), 20 - rowsThatFit - g.FixedRows());
 }
 
+TEST(TCustomGrid, AlignedGridFollowsItsParent)
+{
+  QWidget parent;
+  parent.resize(400, 300);
+  parent.show();  // a hidden widget gets its resize events only when shown
+  auto* g = new TCustomGrid(&parent);
+  g->SetBounds(10, 10, 100, 80);
+  g->SetAlign(alClient);
+  EXPECT_EQ(g->geometry(), QRect(0, 0, 400, 300));
+  parent.resize(500, 350);
+  EXPECT_EQ(g->geometry(), QRect(0, 0, 500, 350));
+  g->SetAlign(alBottom);
+  g->SetBounds(0, 0, 100, 80);
+  parent.resize(520, 360);
+  EXPECT_EQ(g->geometry(), QRect(0, 280, 520, 80));
+}
+
 TEST(TCustomGrid, FixedCountsStayBelowTheCounts)
 {
   TestGrid t(5, 5);
