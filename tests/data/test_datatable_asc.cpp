@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+
+#include <sys/resource.h>
 #include <string>
 #include <vector>
 
@@ -579,4 +581,41 @@ TEST(AscNumbers, ParseNumberIsCorrectlyRounded)
   EXPECT_TRUE(std::signbit(v));
   ASSERT_TRUE(asc::ParseNumber("4.9e-324", v));
   EXPECT_GT(v, 0.0);
+}
+
+TEST_F(AscFiles, RunningOutOfMemoryWhileReadingKeepsThePreviousTable)
+{
+  // 4,000,000 one-digit values need about 32 MB aside while being read. In a child process
+  // whose address space is capped a little above its current size, the read must fail with the
+  // table's out-of-memory error and leave the previous table as it was.
+  std::string content = "big\n1\n4000000\nFALSE FALSE FALSE FALSE\n";
+  content.reserve(content.size() + 8000000);
+  for (int i = 0; i < 4000000; ++i)
+    content += "1\n";
+  const std::string file = Write(content);
+  const auto readCapped = [&file] {
+    TDataTable t;
+    t.SetName("T1");
+    Prepare(t);
+    int closing = 0;
+    t.OnResize = [&closing](TObject*, int, int, int, int) { ++closing; };
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0;
+    statm >> pages;
+    const rlim_t limit = static_cast<rlim_t>(pages) * 4096 + (16u << 20);
+    const rlimit rl{limit, limit};
+    if (setrlimit(RLIMIT_AS, &rl) != 0)
+      std::exit(3);
+    try {
+      t.LoadFromASCFile(file);
+      std::exit(4);
+    } catch (const EOrvexDataTableError& e) {
+      if (std::string(e.what()) != "Component \"T1\": not enough memory on heap")
+        std::exit(5);
+    }
+    const bool intact = t.NrOfColumns() == 2 && t.NrOfRows() == 2 && t.Comment() == "before" &&
+                        t.Elem(1, 1) == 1.5 && t.LevelName(2, 0) == "lbl" && t.CellState(2, 2) == csMarkA;
+    std::exit(intact && closing == 1 ? 0 : 6);
+  };
+  EXPECT_EXIT(readCapped(), ::testing::ExitedWithCode(0), "");
 }
