@@ -390,11 +390,13 @@ public:
 
   void PushBack(T Value)
   {
-    if (FFill == ChunkSize || FChunks.empty()) {
-      FChunks.push_back(std::make_unique<T[]>(ChunkSize));
+    if (FFill == ChunkSize) {
+      // for_overwrite: the chunk is filled as it is used, no need to zero it first.
+      FChunks.push_back(std::make_unique_for_overwrite<T[]>(ChunkSize));
+      FCurrent = FChunks.back().get();
       FFill = 0;
     }
-    FChunks.back()[FFill++] = Value;
+    FCurrent[FFill++] = Value;
     ++FSize;
   }
   std::size_t Size() const { return FSize; }
@@ -413,7 +415,8 @@ public:
 
 private:
   std::vector<std::unique_ptr<T[]>> FChunks;
-  std::size_t FFill = 0;
+  T* FCurrent = nullptr;
+  std::size_t FFill = ChunkSize;
   std::size_t FSize = 0;
 };
 
