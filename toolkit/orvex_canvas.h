@@ -130,7 +130,9 @@ private:
   void ApplyPenMode() const;
   void ResetMode() const;
   bool PenVisible() const { return FPen.Style() != psClear; }
-  void PlotPoints(const std::vector<QPoint>& Points, TColor Color) const;
+  // Sets each point once in Color combined by Mode.
+  void PlotPoints(const std::vector<QPoint>& Points, TColor Color, TPenMode Mode) const;
+  bool PlotDirect(const QPoint* Points, int Count, TColor Color, TPenMode Mode) const;
 
   TPen FPen;
   TBrush FBrush;

@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPalette>
+#include <QPixmap>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -407,4 +408,56 @@ TEST(Canvas, ForeignPainterWithTransform)
   EXPECT_EQ(img.pixel(5, 5), qRgb(0, 0, 0));
   EXPECT_EQ(img.pixel(7, 5), qRgb(0, 0, 0));
   EXPECT_EQ(img.pixel(8, 5), qRgb(255, 255, 255));
+}
+
+TEST(Canvas, FastImagePathAgreesWithPainterPathAndHonoursClip)
+{
+  // On a pixmap the canvas cannot write pixels itself and goes through QPainter; both ways must
+  // give exactly the same pixels.
+  auto draw = [](QPainter& p) {
+    TCanvas c(&p);
+    c.Brush().SetColor(clYellow);
+    for (TPenMode mode : {pmCopy, pmXor, pmNot, pmNotXor})
+      for (TPenStyle style : {psSolid, psDot, psDashDotDot}) {
+        c.Pen().SetMode(mode);
+        c.Pen().SetStyle(style);
+        c.Pen().SetColor(RGB(30 * mode, 200, 40 * style));
+        c.MoveTo(3 + mode, 1 + style);
+        c.LineTo(57 - mode, 38 - 2 * style);
+        c.LineTo(2, 30);
+        c.Rectangle(5 + 3 * mode, 5 + style, 40, 35);
+      }
+    c.SetPixels(59, 39, clRed);
+    c.DrawFocusRect(Rect(1, 1, 50, 20));
+  };
+  QImage direct(60, 40, QImage::Format_RGB32);
+  direct.fill(Qt::white);
+  {
+    QPainter p(&direct);
+    draw(p);
+  }
+  QPixmap pixmap(60, 40);
+  pixmap.fill(Qt::white);
+  {
+    QPainter p(&pixmap);
+    draw(p);
+  }
+  EXPECT_EQ(direct, pixmap.toImage().convertToFormat(QImage::Format_RGB32));
+
+  // A rectangular clip keeps the direct path inside it.
+  QImage clipped(60, 40, QImage::Format_RGB32);
+  clipped.fill(Qt::white);
+  {
+    QPainter p(&clipped);
+    p.setClipRect(10, 10, 20, 20);
+    TCanvas c(&p);
+    c.MoveTo(0, 15);
+    c.LineTo(60, 15);
+    c.SetPixels(5, 5, clRed);
+  }
+  EXPECT_EQ(clipped.pixel(9, 15), qRgb(255, 255, 255));
+  EXPECT_EQ(clipped.pixel(10, 15), qRgb(0, 0, 0));
+  EXPECT_EQ(clipped.pixel(29, 15), qRgb(0, 0, 0));
+  EXPECT_EQ(clipped.pixel(30, 15), qRgb(255, 255, 255));
+  EXPECT_EQ(clipped.pixel(5, 5), qRgb(255, 255, 255));
 }
