@@ -1,6 +1,8 @@
 // The persistent settings objects of the chart library: copying and the setter rules.
 #include "orvex_orvexbase.h"
 
+#include <algorithm>
+
 namespace orvex {
 
 // --- TPersistent -----------------------------------------------------------------------------
@@ -286,9 +288,8 @@ void TCustomTextLabel::SetFont(const TFont& Value)
 void TCustomTextLabel::SetCaption(const std::string& Value)
 {
   std::string s = Value;
-  for (char& ch : s)
-    if (static_cast<unsigned char>(ch) < 32 && ch != '\n')
-      ch = ' ';
+  std::replace_if(
+      s.begin(), s.end(), [](char ch) { return static_cast<unsigned char>(ch) < 32 && ch != '\n'; }, ' ');
   FCaption = s;
   Changed();
 }

@@ -197,6 +197,12 @@ TRect TCanvas::ClipRect() const
   return TRect::FromQRect(full);
 }
 
+bool TCanvas::IsPrinter() const
+{
+  // No printing in this system: every canvas draws on the screen or into an image.
+  return false;
+}
+
 int TCanvas::VerticalResolution() const
 {
   if (FPainter && FPainter->device() && FPainter->device()->logicalDpiY() > 0)

@@ -68,8 +68,8 @@ public:
   bool HasPainter() const { return FPainter != nullptr; }
   // The clip rectangle of the painter, or the device's full area.
   TRect ClipRect() const;
-  // Screen canvases are never the printer's canvas.
-  bool IsPrinter() const { return false; }
+  // Whether this is the printer's canvas; screen and bitmap canvases never are.
+  bool IsPrinter() const;
   // Vertical resolution of the device in pixels per inch (96 when unknown).
   int VerticalResolution() const;
 

@@ -49,7 +49,7 @@ inline constexpr TColor clDefault = 0x20000000;
 
 // System colours: the flag bit plus the index of the palette entry.
 inline constexpr TColor clSystemColor = 0x80000000;
-inline constexpr TColor clScrollBar = clSystemColor | 0;
+inline constexpr TColor clScrollBar = clSystemColor;
 inline constexpr TColor clBackground = clSystemColor | 1;
 inline constexpr TColor clActiveCaption = clSystemColor | 2;
 inline constexpr TColor clInactiveCaption = clSystemColor | 3;
@@ -135,7 +135,7 @@ public:
   constexpr TSet(std::initializer_list<E> Items)
   {
     for (E e : Items)
-      FBits |= Bit(e);
+      FBits |= Bit(e);  // cppcheck-suppress useStlAlgorithm
   }
   constexpr bool Contains(E e) const { return (FBits & Bit(e)) != 0; }
   constexpr TSet& Include(E e)

@@ -55,7 +55,7 @@ TEST(Controls, MouseEventsAndClick)
   c.resize(50, 50);
   EXPECT_EQ(c.focusPolicy(), Qt::NoFocus);
   std::vector<std::string> log;
-  c.OnMouseDown = [&log, &c](TObject* s, TMouseButton b, TShiftState sh, int x, int y) {
+  c.OnMouseDown = [&log, &c](const TObject* s, TMouseButton b, TShiftState sh, int x, int y) {
     EXPECT_EQ(s, &c);
     log.push_back("down " + std::to_string(b) + " " + std::to_string(x) + "," + std::to_string(y) +
                   (sh.Contains(ssShift) ? " shift" : "") + (sh.Contains(ssDouble) ? " double" : ""));

@@ -197,7 +197,7 @@ TEST(GradFill, PaintShowsTheBitmapAndRaisesOnPaint)
   g.SetColorLast(clAqua);
   g.SetFillType(gtRadial);
   int paints = 0;
-  g.OnPaint = [&paints, &g](TObject* Sender) {
+  g.OnPaint = [&paints, &g](const TObject* Sender) {
     EXPECT_EQ(Sender, &g);
     ++paints;
   };
