@@ -34,7 +34,7 @@ namespace {
 void DrawGlyph(TCanvas& C, int Glyph, int X, int Y)
 {
   const TColor color = C.Pen().Color();
-  const std::uint8_t* rows = &MarkGlyphs[7 * (Glyph - 1)];
+  const std::uint8_t* rows = &MarkGlyphs[static_cast<std::size_t>(7 * (Glyph - 1))];
   for (int r = 0; r < 7; ++r)
     for (int bit = 6; bit >= 0; --bit)
       if (rows[r] & (1u << bit))

@@ -28,29 +28,39 @@ TColor SystemColor(unsigned Index)
   const QPalette pal = QGuiApplication::palette();
   QColor c;
   switch (Index) {
-    case 0: c = pal.color(QPalette::Mid); break;                          // scroll bar
-    case 1: c = pal.color(QPalette::Window); break;                       // desktop
-    case 2: c = pal.color(QPalette::Active, QPalette::Highlight); break;  // active caption
-    case 3: c = pal.color(QPalette::Midlight); break;                     // inactive caption
-    case 4: c = pal.color(QPalette::Window); break;                       // menu
-    case 5: c = pal.color(QPalette::Base); break;                         // window
-    case 6: c = pal.color(QPalette::Shadow); break;                       // window frame
-    case 7: c = pal.color(QPalette::WindowText); break;                   // menu text
-    case 8: c = pal.color(QPalette::Text); break;                         // window text
-    case 9: c = pal.color(QPalette::HighlightedText); break;              // caption text
-    case 10: c = pal.color(QPalette::Window); break;                      // active border
-    case 11: c = pal.color(QPalette::Window); break;                      // inactive border
-    case 12: c = pal.color(QPalette::Dark); break;                        // application work space
-    case 13: c = pal.color(QPalette::Active, QPalette::Highlight); break;
+    case 0: c = pal.color(QPalette::Mid); break;  // scroll bar
+    case 1:                                       // desktop
+    case 4:                                       // menu
+    case 10:                                      // active border
+    case 11:                                      // inactive border
+      c = pal.color(QPalette::Window);
+      break;
+    case 2:   // active caption
+    case 13:  // highlight
+      c = pal.color(QPalette::Active, QPalette::Highlight);
+      break;
+    case 3:   // inactive caption
+    case 22:  // 3-D light
+      c = pal.color(QPalette::Midlight);
+      break;
+    case 5: c = pal.color(QPalette::Base); break;  // window
+    case 6:                                         // window frame
+    case 21:                                        // 3-D dark shadow
+      c = pal.color(QPalette::Shadow);
+      break;
+    case 7: c = pal.color(QPalette::WindowText); break;  // menu text
+    case 8: c = pal.color(QPalette::Text); break;        // window text
+    case 9: c = pal.color(QPalette::HighlightedText); break;  // caption text
+    case 12:  // application work space
+    case 16:  // button shadow
+      c = pal.color(QPalette::Dark);
+      break;
     case 14: c = pal.color(QPalette::Active, QPalette::HighlightedText); break;
-    case 15: c = pal.color(QPalette::Button); break;                      // button face
-    case 16: c = pal.color(QPalette::Dark); break;                        // button shadow
-    case 17: c = pal.color(QPalette::Disabled, QPalette::Text); break;    // gray text
+    case 15: c = pal.color(QPalette::Button); break;                    // button face
+    case 17: c = pal.color(QPalette::Disabled, QPalette::Text); break;  // gray text
     case 18: c = pal.color(QPalette::ButtonText); break;
     case 19: c = pal.color(QPalette::Inactive, QPalette::WindowText); break;
-    case 20: c = pal.color(QPalette::Light); break;                       // button highlight
-    case 21: c = pal.color(QPalette::Shadow); break;                      // 3-D dark shadow
-    case 22: c = pal.color(QPalette::Midlight); break;                    // 3-D light
+    case 20: c = pal.color(QPalette::Light); break;  // button highlight
     case 23: c = pal.color(QPalette::ToolTipText); break;
     case 24: c = pal.color(QPalette::ToolTipBase); break;
     default: return clBlack;
