@@ -58,30 +58,40 @@ void TCustomControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight)
 
 void TCustomControl::SetAlign(TAlign Value)
 {
-  if (Value == FAlign)
-    return;
-  FAlign = Value;
-  if (parentWidget()) {
-    parentWidget()->removeEventFilter(this);
-    if (FAlign != alNone)
-      parentWidget()->installEventFilter(this);
-  }
-  ApplyAlign();
+  ChangeAlign(*this, FAlign, Value);
 }
 
 void TCustomControl::ApplyAlign()
 {
-  const QWidget* p = parentWidget();
-  if (!p || FAlign == alNone)
+  AlignInParent(*this, FAlign);
+}
+
+void ChangeAlign(QWidget& Control, TAlign& Current, TAlign Value)
+{
+  if (Value == Current)
+    return;
+  Current = Value;
+  if (QWidget* p = Control.parentWidget()) {
+    p->removeEventFilter(&Control);
+    if (Current != alNone)
+      p->installEventFilter(&Control);
+  }
+  AlignInParent(Control, Current);
+}
+
+void AlignInParent(QWidget& Control, TAlign Align)
+{
+  const QWidget* p = Control.parentWidget();
+  if (!p || Align == alNone)
     return;
   const int pw = p->width();
   const int ph = p->height();
-  switch (FAlign) {
-    case alTop: setGeometry(0, 0, pw, height()); break;
-    case alBottom: setGeometry(0, ph - height(), pw, height()); break;
-    case alLeft: setGeometry(0, 0, width(), ph); break;
-    case alRight: setGeometry(pw - width(), 0, width(), ph); break;
-    case alClient: setGeometry(0, 0, pw, ph); break;
+  switch (Align) {
+    case alTop: Control.setGeometry(0, 0, pw, Control.height()); break;
+    case alBottom: Control.setGeometry(0, ph - Control.height(), pw, Control.height()); break;
+    case alLeft: Control.setGeometry(0, 0, Control.width(), ph); break;
+    case alRight: Control.setGeometry(pw - Control.width(), 0, Control.width(), ph); break;
+    case alClient: Control.setGeometry(0, 0, pw, ph); break;
     default: break;
   }
 }

@@ -33,6 +33,13 @@ using TKeyPressEvent = std::function<void(TObject* Sender, QChar& Key)>;
 TShiftState ShiftStateOf(Qt::KeyboardModifiers Modifiers, Qt::MouseButtons Buttons = Qt::NoButton);
 TMouseButton MouseButtonOf(Qt::MouseButton Button);
 
+// Places Control in its parent as Align says (stretched along one side or over the whole
+// parent); alNone leaves it where it is.
+void AlignInParent(QWidget& Control, TAlign Align);
+// Sets Current to Value and re-places Control; while it is aligned, Control watches its
+// parent's resizes (its eventFilter is expected to call AlignInParent again).
+void ChangeAlign(QWidget& Control, TAlign& Current, TAlign Value);
+
 // A windowed control: it can take the keyboard focus.
 class TCustomControl : public QWidget, public TComponent {
 public:

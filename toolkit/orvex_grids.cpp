@@ -337,43 +337,12 @@ void TCustomGrid::SetBounds(int ALeft, int ATop, int AWidth, int AHeight)
 
 void TCustomGrid::SetAlign(TAlign Value)
 {
-  if (Value == FAlign)
-    return;
-  FAlign = Value;
-  if (parentWidget()) {
-    parentWidget()->removeEventFilter(this);
-    if (FAlign != alNone)
-      parentWidget()->installEventFilter(this);
-  }
-  ApplyAlign();
+  ChangeAlign(*this, FAlign, Value);
 }
 
 void TCustomGrid::ApplyAlign()
 {
-  const QWidget* p = parentWidget();
-  if (!p || FAlign == alNone)
-    return;
-  const int pw = p->width();
-  const int ph = p->height();
-  switch (FAlign) {
-  case alTop:
-    setGeometry(0, 0, pw, height());
-    break;
-  case alBottom:
-    setGeometry(0, ph - height(), pw, height());
-    break;
-  case alLeft:
-    setGeometry(0, 0, width(), ph);
-    break;
-  case alRight:
-    setGeometry(pw - width(), 0, width(), ph);
-    break;
-  case alClient:
-    setGeometry(0, 0, pw, ph);
-    break;
-  default:
-    break;
-  }
+  AlignInParent(*this, FAlign);
 }
 
 // The gap after a cell exists only where its line is drawn.
