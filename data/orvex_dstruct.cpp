@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <stdexcept>
 #include <numeric>
 
 namespace orvex {
@@ -189,7 +190,7 @@ bool TStringArray::Resize(int NrCols, int NrRows)
     const auto alloc = static_cast<std::size_t>(allocated);
     try {
       // Physical rows that stay keep their texts and flags; rows that appear start empty.
-      std::vector<std::uint32_t> handles(static_cast<std::size_t>(NrCols + 1) * alloc, 0);
+      std::vector<std::uint32_t> handles((static_cast<std::size_t>(NrCols) + 1) * alloc, 0);
       const int keepCols = std::min(FNrOfColumns, NrCols);
       for (int c = 0; c <= keepCols; ++c)
         std::copy_n(FHandles.begin() + static_cast<std::ptrdiff_t>(HandleIndex(c, 1)), keepRows,
@@ -204,6 +205,8 @@ bool TStringArray::Resize(int NrCols, int NrRows)
       FRowOrder.swap(rowOrder);
       FColAttribs.swap(colAttribs);
     } catch (const std::bad_alloc&) {
+      return false;
+    } catch (const std::length_error&) {
       return false;
     }
     FAllocatedRows = static_cast<int>(allocated);

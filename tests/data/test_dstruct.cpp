@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include <string>
 #include <vector>
 
@@ -111,6 +113,16 @@ TEST(StringArray, RowsGrowInStepsAndResizeClearsAppearingRows)
   EXPECT_EQ(b.NrOfColumns(), 4);
   EXPECT_EQ(b.NrOfRows(), 5);
   EXPECT_EQ(b.Elem(1, 1), "t1");
+
+  // Sizes no memory can hold are refused the same way, without overflowing on the way.
+  changes = 0;
+  EXPECT_FALSE(b.Resize(INT_MAX, 1));
+  EXPECT_FALSE(b.Resize(INT_MAX, INT_MAX));
+  EXPECT_FALSE(b.Resize(2, INT_MAX));
+  EXPECT_EQ(changes, 0);
+  EXPECT_EQ(b.NrOfColumns(), 4);
+  EXPECT_EQ(b.NrOfRows(), 5);
+  EXPECT_EQ(b.Elem(1, 2), "t2");
 }
 
 TEST(StringArray, SortIgnoresCaseUsesSecondaryColumnAndMovesFlags)
