@@ -128,8 +128,12 @@ bool TMLRRun::Execute(const TDataTable& Table, const TRoleState& Roles)
   summary.R2 = summary.Statistics.RCorr * summary.Statistics.RCorr;
 
   const TAnovaTable& a = summary.Anova;
-  const double shown[] = {summary.SRes, summary.R2, a.SSRes, a.SSReg, a.SSTot,
-                          a.MSRes,      a.MSReg,    a.FValue, FResidMin, FResidMax};
+  std::vector<double> shown = {summary.SRes, summary.R2, a.SSRes, a.SSReg, a.SSTot,
+                               a.MSRes,      a.MSReg,    a.FValue, FResidMin, FResidMax};
+  // The standard errors as the value output writes them (a finite deviation times a finite
+  // SRes can still overflow).
+  for (int j = 1; j <= p + 1; ++j)
+    shown.push_back(FVecDx.Elem(j) * summary.SRes);
   for (double v : shown)
     if (!std::isfinite(v))
       return Fail(TRunStatus::SolveFailed,
@@ -278,7 +282,9 @@ bool TMLRRun::Solve()
   x.Resize(n);
   dx.Resize(n);
   bool nearSingular = false;
-  if (!MultiLinearRegression(FWork, FVecC, x, &dx, nearSingular))
+  const bool solved = FSolver ? FSolver(FWork, FVecC, x, &dx, nearSingular)
+                              : MultiLinearRegression(FWork, FVecC, x, &dx, nearSingular);
+  if (!solved)
     return Fail(TRunStatus::SolveFailed, "Regression failed: the decomposition did not converge");
 
   // Column k was multiplied by 2^-e, so its coefficient in the scaled problem is 2^e times the

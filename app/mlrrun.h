@@ -16,7 +16,9 @@
 #include "orvex_vector.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace orvex {
@@ -86,6 +88,15 @@ struct TFitSummary {
   TAnovaTable Anova;
 };
 
+// The text of the window's collinearity warning label, shown while NearSingular is set.
+inline constexpr const char* NearSingularWarning =
+    "Warning: some of the selected input variables are highly collinear!!";
+
+// The least-squares solve the run applies to its scaled design matrix, with the parameters of
+// MultiLinearRegression.
+using TRegressionSolver =
+    std::function<bool(TMatrix& A, const TVector& B, TVector& X, TVector* Sig, bool& NearSingular)>;
+
 enum class TRunStatus {
   NotRun,         // Execute has not been called
   Succeeded,
@@ -105,6 +116,11 @@ public:
   // success. On failure Status and ErrorText tell why; the chart points, caption, report and
   // histogram then keep what the last successful run left (the window keeps showing it).
   bool Execute(const TDataTable& Table, const TRoleState& Roles);
+
+  // properties: the solver; empty (the default) means MultiLinearRegression. Another solver
+  // lets a test reach the failure branches that real data practically never reach.
+  const TRegressionSolver& Solver() const { return FSolver; }
+  void SetSolver(TRegressionSolver Value) { FSolver = std::move(Value); }
 
   // properties: outcome
   TRunStatus Status() const { return FStatus; }
@@ -157,6 +173,7 @@ private:
 
   TRunStatus FStatus = TRunStatus::NotRun;
   std::string FErrorText;
+  TRegressionSolver FSolver;
 
   TIntVector FSelColumns;
   TMatrix FMatD;
@@ -179,6 +196,11 @@ private:
   TResidualHistogram FHistogram;
   std::vector<std::string> FReportLines;
 };
+
+// A column name as the report, the histogram caption and the tool write it: every control
+// character (a quoted name in an ASC file may hold tabs and line breaks) becomes a space, so
+// that a report line stays one line and a tab-separated value line keeps its fields.
+std::string ReportName(const std::string& Name);
 
 // The caption and report texts of a fit, exposed for callers that hold the numbers already.
 std::string MakeFText(double FValue);

@@ -29,6 +29,15 @@ std::string DFField(int DF)
 
 }  // namespace
 
+std::string ReportName(const std::string& Name)
+{
+  std::string s = Name;
+  for (char& c : s)
+    if (static_cast<unsigned char>(c) < 32)
+      c = ' ';
+  return s;
+}
+
 std::string MakeFText(double FValue)
 {
   if (FValue > 1E6)
@@ -59,7 +68,7 @@ void TMLRRun::MakeReport(const TDataTable& Table)
     r.push_back("Objects with Missing Values ...: " + std::to_string(s.NrOfMissing));
   r.push_back("Number of Input Variables .....: " + std::to_string(p));
   r.push_back("Degrees of Freedom ............: " + std::to_string(s.NrOfObjects - p - 1));
-  r.push_back("Target Variable ...............: " + Table.ColName(FTargetCol));
+  r.push_back("Target Variable ...............: " + ReportName(Table.ColName(FTargetCol)));
   r.push_back("");
   r.push_back("Standard Dev. of Residuals ....: " + FormatReal(s.SRes, 1, 4));
   r.push_back("Quality of Fit ................: " + FormatReal(s.R2, 1, 4));
@@ -79,7 +88,7 @@ void TMLRRun::MakeReport(const TDataTable& Table)
   r.push_back(" INTERCEPT     " + FormatReal(FVecX.Elem(p + 1), 14, -2) + " +/-" +
               FormatReal(stdErr(p + 1), 14, -2));
   for (int j = 1; j <= p; ++j)
-    r.push_back(" " + LeftJustify(Table.ColName(FSelColumns.Elem(j)), 12) + "  " +
+    r.push_back(" " + LeftJustify(ReportName(Table.ColName(FSelColumns.Elem(j))), 12) + "  " +
                 FormatReal(FVecX.Elem(j), 14, -2) + " +/-" + FormatReal(stdErr(j), 14, -2));
   r.push_back(DashLine());
 }
@@ -124,7 +133,7 @@ void TMLRRun::MakeHistogram(const TDataTable& Table, TResidualHistogram& Histogr
   h.LowY = 0;
   h.HighY = h.MaxCount + 1;
   // The caption is limited to 63 characters; names (at most 50) always fit whole.
-  h.XCaption = "residuals of " + Table.ColName(FTargetCol);
+  h.XCaption = "residuals of " + ReportName(Table.ColName(FTargetCol));
   h.YCaption = "count";
 }
 

@@ -39,7 +39,8 @@ const char* const HelpText =
     "  --values       print, instead of the report, one KEY<TAB>VALUE line per number with all\n"
     "                 digits: n, p, df, missing, near_singular (0 or 1), sres, r2, f, ssreg,\n"
     "                 ssres, sstot, then per coefficient coef<TAB>NAME<TAB>VALUE<TAB>STDERR,\n"
-    "                 the inputs in column order and INTERCEPT last\n"
+    "                 the inputs in column order and INTERCEPT last (control characters in\n"
+    "                 a name, such as tabs, are written as spaces)\n"
     "  --csv          print the table as CSV (RFC 4180): a header \"name\",\"attribute\" and the\n"
     "                 column names, then per row its name, attribute and values; a\n"
     "                 not-a-number cell is written NaN, an empty cell as nothing\n"
@@ -47,14 +48,17 @@ const char* const HelpText =
     "\n"
     "Objects with an empty or not-a-number value in the target or in an input column are left\n"
     "out; the report then counts them in the line \"Objects with Missing Values\". The fit\n"
-    "needs at least as many objects as input variables plus two.\n"
+    "needs at least as many objects as input variables plus two. When the inputs are nearly\n"
+    "collinear the fit still succeeds and the window's warning line is written to standard\n"
+    "error.\n"
     "\n"
     "Exit status: 0 on success, 2 on any error, with a message on standard error:\n"
     "  - the ASC file does not read completely (its name, the reader's result code and what\n"
     "    the code means: -1 bad column count, -2 bad row count, -3 bad flag line, -5 a row\n"
     "    attribute is not a number, -6 a value is not a valid token, -8 the file does not\n"
     "    exist or cannot be read, -9 the declared table size exceeds the file);\n"
-    "  - invalid roles: no input, no target, the target among the inputs, an unknown column;\n"
+    "  - invalid roles: no input, no target, the target among the inputs, an unknown column,\n"
+    "    a column given twice in --inputs;\n"
     "  - too few objects for the number of inputs;\n"
     "  - the regression cannot be solved;\n"
     "  - unknown or incomplete options.\n";
@@ -204,6 +208,10 @@ TRoleState MakeRoles(const TOptions& Options, const TDataTable& Table)
     if (c == target)
       ToolError("the target variable \"" + Table.ColName(target) +
                 "\" is also among the inputs");
+    // The roles are one flag per column: a repeated column would silently fit a model with
+    // fewer inputs than the user listed (often a typing slip for another column).
+    if (roles.Input(c))
+      ToolError("column \"" + Table.ColName(c) + "\" is given twice in --inputs");
     roles.SetInput(c, true);
   }
   roles.SetTarget(target, true);
@@ -247,7 +255,7 @@ void PrintValues(const TMLRRun& Run, const TDataTable& Table)
               Digits(Run.VecDx().Elem(j) * s.SRes));
   };
   for (int j = 1; j <= p; ++j)
-    coef(Table.ColName(Run.SelColumns().Elem(j)), j);
+    coef(ReportName(Table.ColName(Run.SelColumns().Elem(j))), j);
   coef("INTERCEPT", p + 1);
 }
 
@@ -305,6 +313,8 @@ int Run(int argc, char** argv)
   TMLRRun run;
   if (!run.Execute(table, roles))
     ToolError(run.ErrorText());
+  if (run.NearSingular())
+    std::fprintf(stderr, "mlrreport: %s\n", NearSingularWarning);
   if (o.Caption)
     PrintLine(run.Caption());
   if (o.Values)

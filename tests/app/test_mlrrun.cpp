@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numeric>
 #include <string>
@@ -429,4 +430,91 @@ TEST(MLRRun, HistogramBinCountFollowsTheTableRows)
       total += b.Count;
     EXPECT_EQ(total, rows - 2);
   }
+}
+
+TEST(MLRRun, SolverFailuresAreReportedAndKeepThePreviousResults)
+{
+  TDataTable table;
+  LoadDemoData(table);
+  const TRoleState roles = MakeRoles(6, {Length, Width}, NetWeight);
+  TMLRRun run;
+  // The solver sees the design scaled column by column by powers of two into [0.5, 1).
+  TMatrix seen;
+  run.SetSolver([&seen](TMatrix& A, const TVector& B, TVector& X, TVector* Sig, bool& NS) {
+    seen.Assign(A);
+    return MultiLinearRegression(A, B, X, Sig, NS);
+  });
+  ASSERT_TRUE(run.Execute(table, roles)) << run.ErrorText();
+  ASSERT_EQ(seen.NrOfColumns(), 3);
+  ASSERT_EQ(seen.NrOfRows(), 40);
+  for (int k = 1; k <= 3; ++k) {
+    double maxAbs = 0;
+    for (int r = 1; r <= 40; ++r)
+      maxAbs = std::max(maxAbs, std::fabs(seen.Elem(k, r)));
+    EXPECT_GE(maxAbs, 0.5) << k;
+    EXPECT_LT(maxAbs, 1.0) << k;
+    const double factor = seen.Elem(k, 1) / run.MatD().Elem(k, 1);
+    int e = 0;
+    EXPECT_EQ(std::frexp(factor, &e), 0.5) << k;  // a power of two
+    for (int r = 1; r <= 40; ++r)
+      EXPECT_EQ(seen.Elem(k, r), run.MatD().Elem(k, r) * factor);
+  }
+  const std::string caption = run.Caption();
+  const std::vector<std::string> report = run.ReportLines();
+  const std::size_t points = run.FitPoints().size();
+  const double lowX = run.Histogram().LowX;
+
+  struct TCase {
+    TRegressionSolver Solver;
+    std::string Text;
+  };
+  const TCase cases[] = {
+      {[](TMatrix&, const TVector&, TVector&, TVector*, bool&) { return false; },
+       "Regression failed: the decomposition did not converge"},
+      {[](TMatrix& A, const TVector& B, TVector& X, TVector* Sig, bool& NS) {
+         const bool ok = MultiLinearRegression(A, B, X, Sig, NS);
+         X.SetElem(2, NAN);
+         return ok;
+       },
+       "Regression failed: the coefficients are not finite"},
+      {[](TMatrix& A, const TVector& B, TVector& X, TVector* Sig, bool& NS) {
+         const bool ok = MultiLinearRegression(A, B, X, Sig, NS);
+         Sig->SetElem(3, 1e308);  // finite, but times SRes it overflows
+         return ok;
+       },
+       "Regression failed: the fit statistics are out of the range of numbers"},
+  };
+  for (const TCase& c : cases) {
+    run.SetSolver(c.Solver);
+    EXPECT_FALSE(run.Execute(table, roles));
+    EXPECT_EQ(run.Status(), TRunStatus::SolveFailed);
+    EXPECT_EQ(run.ErrorText(), c.Text);
+    EXPECT_EQ(run.Caption(), caption);
+    EXPECT_EQ(run.ReportLines(), report);
+    EXPECT_EQ(run.FitPoints().size(), points);
+    EXPECT_EQ(run.Histogram().LowX, lowX);
+  }
+
+  run.SetSolver({});
+  ASSERT_TRUE(run.Execute(table, roles));
+  EXPECT_EQ(run.ReportLines(), report);
+}
+
+TEST(MLRRun, ControlCharactersInNamesKeepEveryReportLineOneLine)
+{
+  // Quoted names in an ASC file may hold tabs and line breaks.
+  TDataTable table;
+  FillLine(table, 20);
+  table.SetColName(1, "x\tone");
+  table.SetColName(2, "y\r\nz");
+  TMLRRun run;
+  ASSERT_TRUE(run.Execute(table, MakeRoles(2, {1}, 2))) << run.ErrorText();
+  const std::vector<std::string>& lines = run.ReportLines();
+  for (const std::string& l : lines)
+    for (char c : l)
+      EXPECT_GE(static_cast<unsigned char>(c), 32u) << l;
+  EXPECT_EQ(lines[3], "Target Variable ...............: y  z");
+  EXPECT_EQ(lines[19].substr(0, 13), " x one       ");
+  EXPECT_EQ(lines[19].size(), 47u);
+  EXPECT_EQ(run.Histogram().XCaption, "residuals of y  z");
 }

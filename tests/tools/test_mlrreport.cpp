@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -256,6 +257,7 @@ TEST_F(MLRReportTool, ErrorsGoToStandardErrorWithStatusTwo)
       {{"--inputs", "3", "--target", "9"}, "unknown column number 9 in --target (the table has 6 columns)"},
       {{"--inputs", "0", "--target", "6"}, "unknown column number 0"},
       {{"--inputs", "3,,4", "--target", "6"}, "empty column in --inputs"},
+      {{"--inputs", "Length,3", "--target", "6"}, "column \"Length\" is given twice in --inputs"},
       {{tiny, "--inputs", "1,2", "--target", "3"},
        "Not enough valid objects: 3 (2 input variables need at least 4)"},
       {{small, "--inputs", "1,2", "--target", "3", "--caption", "--csv"}, "--csv cannot be combined"},
@@ -274,6 +276,33 @@ TEST_F(MLRReportTool, ErrorsGoToStandardErrorWithStatusTwo)
     EXPECT_EQ(r.Err.rfind("mlrreport: ", 0), 0u) << args << "\n" << r.Err;
     EXPECT_NE(r.Err.find(c.Message), std::string::npos) << args << "\n" << r.Err;
   }
+}
+
+TEST_F(MLRReportTool, CollinearInputsWarnOnStandardErrorAndNamesStayOnOneLine)
+{
+  // Total Weight is exactly Weight Skin plus Net Weight in the demonstration data.
+  const TToolResult r = Run({"--inputs", "1,2,6", "--target", "Length"});
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  EXPECT_EQ(r.Err, "mlrreport: Warning: some of the selected input variables are highly collinear!!\n");
+  EXPECT_EQ(Lines(r.Out).size(), 23u);
+  const TToolResult v = Run({"--inputs", "1,2,6", "--target", "Length", "--values"});
+  EXPECT_NE(v.Out.find("near_singular\t1\n"), std::string::npos);
+  EXPECT_EQ(v.Err, r.Err);
+
+  // A quoted name with a tab and a line break: the value lines keep four fields, the report
+  // keeps its line count.
+  const std::string file = WriteFile(
+      "names.asc", "c\n2\n4\nFALSE TRUE FALSE FALSE\n\"a\tb\" \"y\nz\"\n1 2\n2 3.5\n3 3\n4 5\n");
+  const TToolResult values = Run({file, "--inputs", "1", "--target", "2", "--values"});
+  ASSERT_EQ(values.Status, 0) << values.Err;
+  const std::vector<std::string> vl = Lines(values.Out);
+  ASSERT_EQ(vl.size(), 13u);
+  EXPECT_EQ(vl[11].rfind("coef\ta b\t", 0), 0u) << vl[11];
+  EXPECT_EQ(std::count(vl[11].begin(), vl[11].end(), '\t'), 3);
+  const TToolResult report = Run({file, "--inputs", "1", "--target", "2"});
+  const std::vector<std::string> rl = Lines(report.Out);
+  ASSERT_EQ(rl.size(), 21u);
+  EXPECT_EQ(rl[3], "Target Variable ...............: y z");
 }
 
 TEST_F(MLRReportTool, HelpExplainsTheOptionsAndErrors)
