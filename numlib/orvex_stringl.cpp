@@ -1,6 +1,6 @@
-// Character and column helpers of the text unit. Strings are UTF-8: widths count characters
-// (lead bytes), so a cut never splits a multi-byte sequence, and the control-character test
-// looks at unsigned bytes so that non-ASCII text passes through untouched.
+// Character and column helpers of the text unit. Strings are UTF-8: widths count characters,
+// so a cut never splits a multi-byte sequence, and the control-character test looks at
+// unsigned bytes so that non-ASCII text passes through untouched.
 #include "orvex_stringl.h"
 
 #include <algorithm>
@@ -10,9 +10,9 @@ namespace orvex {
 
 namespace {
 
-bool IsContinuationByte(char c)
+bool IsContinuationByte(unsigned char c)
 {
-  return (static_cast<unsigned char>(c) & 0xC0u) == 0x80u;
+  return (c & 0xC0u) == 0x80u;
 }
 
 int ClampWidth(int Width)
@@ -20,30 +20,45 @@ int ClampWidth(int Width)
   return std::clamp(Width, 0, 255);
 }
 
-// Number of characters in S; a stray continuation byte at the very start counts as one.
+// Byte length of the character that starts at byte I of S. A lead byte followed by the
+// continuation bytes it announces is one character; any other byte (a stray continuation
+// byte, a lead byte of a cut-off sequence, an invalid byte of some other encoding) is a
+// character of its own, as a text display would show it. So a field never takes more bytes
+// than the characters it is meant to hold, whatever the text contains.
+std::size_t CharBytes(const std::string& S, std::size_t I)
+{
+  const auto lead = static_cast<unsigned char>(S[I]);
+  std::size_t length = 1;
+  if (lead >= 0xC2u && lead <= 0xDFu)
+    length = 2;
+  else if (lead >= 0xE0u && lead <= 0xEFu)
+    length = 3;
+  else if (lead >= 0xF0u && lead <= 0xF4u)
+    length = 4;
+  if (length == 1 || I + length > S.size())
+    return 1;
+  for (std::size_t k = 1; k < length; ++k)
+    if (!IsContinuationByte(static_cast<unsigned char>(S[I + k])))
+      return 1;
+  return length;
+}
+
+// Number of characters in S.
 int CharCount(const std::string& S)
 {
   int count = 0;
-  for (std::size_t i = 0; i < S.size(); ++i)
-    if (i == 0 || !IsContinuationByte(S[i]))
-      ++count;
+  for (std::size_t i = 0; i < S.size(); i += CharBytes(S, i))
+    ++count;
   return count;
 }
 
-// Byte length of the first Count characters of S, including their continuation bytes.
+// Byte length of the first Count characters of S (all of S when it has fewer).
 std::size_t PrefixBytes(const std::string& S, int Count)
 {
-  if (Count <= 0)
-    return 0;
-  int seen = 0;
-  for (std::size_t i = 0; i < S.size(); ++i) {
-    if (i == 0 || !IsContinuationByte(S[i])) {
-      if (seen == Count)
-        return i;
-      ++seen;
-    }
-  }
-  return S.size();
+  std::size_t i = 0;
+  for (int seen = 0; seen < Count && i < S.size(); ++seen)
+    i += CharBytes(S, i);
+  return i;
 }
 
 }  // namespace

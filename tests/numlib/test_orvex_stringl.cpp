@@ -112,6 +112,14 @@ TEST(TextHelpers, RepeatAndJustify)
   EXPECT_EQ(RightJustify(groesse, 4), "Gr\xC3\xB6\xC3\x9F");
   const std::string euro = "\xE2\x82\xAC";
   EXPECT_EQ(LeftJustify(euro + euro, 1), euro);
+
+  // Bytes that form no complete sequence (Latin-1 text, a cut-off sequence, stray continuation
+  // bytes) are one character each, so they can neither stretch nor shrink the field.
+  EXPECT_EQ(LeftJustify("25\xB0" "C", 6), "25\xB0" "C  ");
+  EXPECT_EQ(RightJustify("\xE2\x82" "x", 4), " \xE2\x82" "x");
+  EXPECT_EQ(LeftJustify("a" + std::string(20, '\x80'), 5), "a" + std::string(4, '\x80'));
+  EXPECT_EQ(RightJustify(std::string(30, '\xBF') + euro, 3), std::string(3, '\xBF'));
+  EXPECT_EQ(LeftJustify(euro + "\xE2\x82", 2), euro + "\xE2");
 }
 
 TEST(TextHelpers, ReplaceAndStrip)
