@@ -43,6 +43,7 @@ bool TASCTextFile::Open(const std::string& FileName, std::size_t BlockSize)
   }
   FBuffer.resize(std::max<std::size_t>(BlockSize, 16));
   FPos = FEnd = 0;
+  FBytesRead = 0;
   FEnded = FFailed = false;
   FUtf8 = dtext::TUtf8Validator();
   Fill();
@@ -69,6 +70,7 @@ bool TASCTextFile::Fill()
   if (FEnded || !FFile)
     return false;
   std::size_t n = std::fread(FBuffer.data(), 1, FBuffer.size(), FFile);
+  FBytesRead += static_cast<std::int64_t>(n);
   if (n < FBuffer.size()) {
     FEnded = true;
     if (std::ferror(FFile)) {
@@ -120,6 +122,13 @@ void TASCTextFile::SkipLine()
     }
     FPos = FEnd;
   }
+}
+
+void TASCTextFile::SkipToEnd()
+{
+  FPos = FEnd;
+  while (Fill())
+    FPos = FEnd;
 }
 
 std::string_view TASCTextFile::NextToken()
@@ -174,7 +183,7 @@ bool ParseNumber(std::string_view Token, double& Value)
   const std::size_t mantissa = i;
   std::uint64_t digits = 0;
   int significant = 0;
-  int dropped = 0;  // significant integer digits beyond the 19 gathered
+  long long dropped = 0;  // significant integer digits beyond the 19 gathered
   std::size_t intDigits = 0;
   std::size_t fracDigits = 0;
   int fracGathered = 0;
@@ -530,6 +539,10 @@ int TASCReader::Run()
     F.Close();
     Finish();
     T.RaiseOutOfMemory();
+  } catch (const std::length_error&) {
+    F.Close();
+    Finish();
+    T.RaiseOutOfMemory();
   } catch (...) {
     F.Close();
     Finish();
@@ -548,11 +561,13 @@ int TASCReader::ReadContents()
   if (result != ascOK)
     return result;
   // No file can hold more values than it has bytes: refuse before anything is allocated.
-  if (F.Size() >= 0 && static_cast<std::int64_t>(FNrCols) * static_cast<std::int64_t>(FNrRows) > F.Size())
+  const std::int64_t cells = static_cast<std::int64_t>(FNrCols) * static_cast<std::int64_t>(FNrRows);
+  if (F.Size() >= 0 && cells > F.Size())
     return ascSizeExceedsFile;
 
   if (FFlag2) {
-    for (int c = 1; c <= FNrCols; ++c)
+    // Names missing at the end of the file are empty; nothing is collected for them.
+    for (int c = 1; c <= FNrCols && !F.Eof(); ++c)
       FColNames.push_back(ReadName(F));
   }
   result = ReadRows();
@@ -560,8 +575,13 @@ int TASCReader::ReadContents()
     ReadVarTypes();
   else
     ReadCustomData();
+  // The whole file decides the encoding of its texts, also the part after the key/value
+  // section; and a stream of unknown size is held to the same limit once its size is known.
+  F.SkipToEnd();
   if (F.Failed())
     return ascCannotRead;
+  if (F.Size() < 0 && cells > F.BytesRead())
+    return ascSizeExceedsFile;
 
   FUtf8 = F.Utf8Valid();
   Commit();
@@ -597,9 +617,8 @@ int TASCReader::ReadRows()
     if (FFlag3)
       FRowNames.push_back(code == ascOK ? ReadName(F) : "R-" + std::to_string(r));
 
-    std::size_t c = 0;
     if (code == ascOK) {
-      for (; c < nrCols; ++c) {
+      for (std::size_t c = 0; c < nrCols; ++c) {
         std::string_view tok = F.NextToken();
         double v = 0.0;
         std::uint8_t state = 0;
@@ -625,15 +644,10 @@ int TASCReader::ReadRows()
           FStates.push_back({FValues.Size() - 1, state});
       }
     }
-    if (code != ascOK) {
-      // The cells of the failing row that were not read hold no value: mark them empty so that
-      // they cannot enter a computation as data.
-      for (; c < nrCols; ++c) {
-        FValues.PushBack(0.0);
-        FStates.push_back({FValues.Size() - 1, csEmpty});
-      }
+    // The cells of the failing row that were not read are marked empty when the table is
+    // built (Commit).
+    if (code != ascOK)
       return code;
-    }
     if (F.Failed())
       return ascCannotRead;
   }
@@ -760,13 +774,18 @@ void TASCReader::Commit()
   std::vector<std::uint8_t> states(cols * rows, 0);
   for (const TSparseState& s : FStates)
     states[(s.Index % cols) * rows + s.Index / cols] = s.State;
+  // After a failed row, its cells that were not read hold no value: empty, so that they cannot
+  // enter a computation as data. They are no state read from the file and are not announced
+  // one by one; the closing OnChangeCellState covers them.
+  for (std::size_t k = FValues.Size(); k < cols * rows; ++k)
+    states[(k % cols) * rows + k / cols] = csEmpty;
 
   std::vector<std::string> colNames;
   colNames.reserve(cols);
   for (std::size_t c = 0; c < cols; ++c) {
     if (!FFlag2)
       colNames.push_back("C-" + std::to_string(c + 1));
-    else if (FColNames[c] == EmptyNameMark)
+    else if (c >= FColNames.size() || FColNames[c] == EmptyNameMark)
       colNames.emplace_back();
     else
       colNames.push_back(dtext::Utf8Left(Text(FColNames[c]), static_cast<std::size_t>(MaxNameLength)));
@@ -798,7 +817,8 @@ void TASCReader::Commit()
   T.FNrOfColumns = FNrCols;
   T.FNrOfRows = nrRows;
 
-  // Each cell read with a state other than 0 is announced as a state change, in file order.
+  // Each value token read with a state other than 0 is announced as a state change, in file
+  // order.
   if (T.OnChangeCellState)
     for (std::size_t k = 0; k < FStates.size(); ++k)
       Fire(T.OnChangeCellState, &T);

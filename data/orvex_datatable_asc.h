@@ -31,6 +31,8 @@ public:
   bool Failed() const { return FFailed; }
   // Size of the file in bytes, -1 when unknown (not a regular file).
   std::int64_t Size() const { return FSize; }
+  // Bytes taken from the file so far.
+  std::int64_t BytesRead() const { return FBytesRead; }
   // Whether all bytes read so far form valid UTF-8.
   bool Utf8Valid() const { return FUtf8.Valid(); }
 
@@ -46,6 +48,8 @@ public:
   bool ReadLine(std::string& Line);
   // Skips the rest of the current line, line end included.
   void SkipLine();
+  // Reads on to the end of the file, so that Utf8Valid and BytesRead cover all of it.
+  void SkipToEnd();
   // Skips characters of code 32 or below, then returns the run of characters above 32 that
   // follows (empty at the end of the file). The delimiter after the token is not consumed.
   // The view stays valid until the next read.
@@ -61,6 +65,7 @@ private:
   bool FEnded = false;
   bool FFailed = false;
   std::int64_t FSize = -1;
+  std::int64_t FBytesRead = 0;
   dtext::TUtf8Validator FUtf8;
   std::string FScratch;  // a token split between two blocks
 };

@@ -12,10 +12,12 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include <sys/resource.h>
-#include <string>
-#include <vector>
+#include <sys/stat.h>
 
 using namespace orvex;
 namespace fs = std::filesystem;
@@ -308,13 +310,21 @@ TEST_F(AscFiles, ShortAndFailingRowsKeepTheRowsReadAndMarkTheRestEmpty)
   }
   EXPECT_EQ(log.Events.back(), "Resize 1x1->2x4");
 
-  // A bad token in the middle of row 2: the value before it stays, the rest is empty.
-  ASSERT_EQ(t.LoadFromASCFile(Write("c\n3\n3\nFALSE FALSE FALSE FALSE\n1 2 3\n4 x 6\n7 8 9\n")), ascBadValue);
+  // A bad token in the middle of row 2: the value before it stays, the rest is empty. Only the
+  // state read from the file ("NAN") is announced on its own; the cells marked empty are
+  // covered by the closing events.
+  log.Events.clear();
+  ASSERT_EQ(t.LoadFromASCFile(Write("c\n3\n3\nFALSE FALSE FALSE FALSE\n1 NAN 3\n4 x 6\n7 8 9\n")), ascBadValue);
   ASSERT_EQ(t.NrOfRows(), 2);
+  EXPECT_EQ(t.CellState(2, 1), csNotANumber);
   EXPECT_EQ(t.Elem(1, 2), 4.0);
   EXPECT_TRUE(t.ElemValid(1, 2));
   EXPECT_EQ(t.CellState(2, 2), csEmpty);
   EXPECT_EQ(t.CellState(3, 2), csEmpty);
+  std::vector<std::string> expected = {"CellState"};
+  for (const auto& e : Finale("Resize 2x4->3x2"))
+    expected.push_back(e);
+  EXPECT_EQ(log.Events, expected);
 
   // Ctrl-Z ends the file.
   ASSERT_EQ(t.LoadFromASCFile(Write(std::string("c\n1\n2\nFALSE FALSE FALSE FALSE\n1\n\x1A\n2\n"))), ascBadValue);
@@ -504,6 +514,50 @@ TEST_F(AscFiles, TextEncodings)
   ASSERT_EQ(custom.size(), 1u);
   EXPECT_EQ(custom[0].Key, "K\xC3\xA4y");
   EXPECT_EQ(custom[0].Value, "\xC2\xB5g");
+}
+
+TEST_F(AscFiles, TheWholeFileDecidesTheEncoding)
+{
+  // The key/value section ends early in a file larger than one read block. A UTF-8 character
+  // that straddles the block boundary after it keeps the file UTF-8; a byte that is not UTF-8
+  // anywhere after it makes the whole file Windows-1252.
+  const std::string head = "\xC3\xA9t\xC3\xA9\n1\n1\nFALSE FALSE FALSE FALSE\n1\n<custdata>\n<k>v</k>\n</custdata>\n";
+  std::string padded = head;
+  padded.resize((1u << 20) - 1, 'x');
+  TDataTable t;
+  TCustomData custom;
+  ASSERT_EQ(t.ReadASCFile(Write(padded + "\xC3\xA9 tail\n"), custom), ascOK);
+  EXPECT_EQ(t.Comment(), "\xC3\xA9t\xC3\xA9");
+  ASSERT_EQ(custom.size(), 1u);
+  ASSERT_EQ(t.ReadASCFile(Write(padded + "xx\xE9\n"), custom), ascOK);
+  EXPECT_EQ(t.Comment(), "\xC3\x83\xC2\xA9t\xC3\x83\xC2\xA9");
+}
+
+TEST_F(AscFiles, StreamOfUnknownSizeIsHeldToTheSameSizeLimit)
+{
+  // A named pipe has no size to check in advance: the declared table must still not drive
+  // the memory used, and is refused once the stream has ended.
+  const fs::path pipe = FDir / "pipe.asc";
+  const auto readThroughPipe = [&pipe](const std::string& Content, TDataTable& T) {
+    EXPECT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    std::thread writer([&pipe, &Content] { std::ofstream(pipe, std::ios::binary) << Content; });
+    const int code = T.LoadFromASCFile(pipe.string());
+    writer.join();
+    fs::remove(pipe);
+    return code;
+  };
+  TDataTable t;
+  Prepare(t);
+  TEventLog log;
+  log.Attach(t);
+  EXPECT_EQ(readThroughPipe("c\n100000000\n1\nFALSE TRUE FALSE FALSE\nA B\n1 2\n", t), ascSizeExceedsFile);
+  ExpectPrepared(t);
+  EXPECT_EQ(log.Events, Finale("Resize 2x2->2x2"));
+
+  ASSERT_EQ(readThroughPipe("piped\n2\n2\nFALSE FALSE FALSE FALSE\n1 2\n3 NAN\n", t), ascOK);
+  EXPECT_EQ(t.Comment(), "piped");
+  EXPECT_EQ(t.Elem(1, 2), 3.0);
+  EXPECT_EQ(t.CellState(2, 2), csNotANumber);
 }
 
 TEST_F(AscFiles, ReadCallsFromAHandlerSeeTheNewTable)
