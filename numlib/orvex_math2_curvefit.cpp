@@ -40,9 +40,16 @@ int TCurveFit::AddPair(double X, double Y)
   const long double x = X;
   const long double y = Y;
   const long double d = x - y;
-  // Grow first, so that a failed allocation leaves the sums and the count untouched.
-  if (FNumPairs + 1 > FStore.NrOfRows())
-    FStore.Resize(2, FStore.NrOfRows() + StoreGrowth);
+  // Grow first, so that a failed allocation leaves the sums and the count untouched. The row
+  // count is an int: the last block is cut short at its largest value, and a store that holds
+  // that many pairs is full.
+  if (FNumPairs >= FStore.NrOfRows()) {
+    const int rows = FStore.NrOfRows();
+    constexpr int MaxRows = std::numeric_limits<int>::max();
+    if (rows == MaxRows)
+      throw EOrvexMatrixError(ComponentMessage("not enough memory on heap"));
+    FStore.Resize(2, rows > MaxRows - StoreGrowth ? MaxRows : rows + StoreGrowth);
+  }
   FSx += x;
   FSy += y;
   FSxx += x * x;
