@@ -113,8 +113,9 @@ public:
 
   // operations
   // Runs the regression of the target on the inputs over the usable objects of Table. True on
-  // success. On failure Status and ErrorText tell why; the chart points, caption, report and
-  // histogram then keep what the last successful run left (the window keeps showing it).
+  // success. On failure Status and ErrorText tell why; the summary, chart points, caption,
+  // report and histogram then keep what the last successful run left (the window keeps showing
+  // it), while the containers, Stats and the residual range may hold the failed attempt's.
   bool Execute(const TDataTable& Table, const TRoleState& Roles);
 
   // properties: the solver; empty (the default) means MultiLinearRegression. Another solver

@@ -181,6 +181,14 @@ TEST_F(MLRReportTool, ValuesGiveEveryNumberWithAllDigits)
     EXPECT_EQ(std::strtod(value.c_str(), nullptr), run.VecX().Elem(j));
     EXPECT_EQ(std::strtod(stdErr.c_str(), nullptr), run.VecDx().Elem(j) * s.SRes);
   }
+
+  // --caption puts the caption line before the values.
+  const TToolResult withCaption =
+      Run({"--inputs", "Width,Length", "--target", "Net Weight", "--values", "--caption"});
+  ASSERT_EQ(withCaption.Status, 0) << withCaption.Err;
+  std::vector<std::string> expected = {run.Caption()};
+  expected.insert(expected.end(), lines.begin(), lines.end());
+  EXPECT_EQ(Lines(withCaption.Out), expected);
 }
 
 TEST_F(MLRReportTool, AscFileWithMissingValuesAndItsCsv)
