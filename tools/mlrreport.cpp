@@ -7,8 +7,8 @@
 #include "mlrrun.h"
 #include "orvex_datatable.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <exception>
 #include <optional>
 #include <string>
