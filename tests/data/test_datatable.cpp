@@ -309,6 +309,41 @@ TEST(DataTable, InsertAndDeleteRowsMoveEverythingAndFireSetupOnce)
   EXPECT_TRUE(oneLog.Events.empty());
 }
 
+TEST(DataTable, InsertAndDeleteAnnounceEachMoveAndOneSetupAtTheEnd)
+{
+  // Rows and columns move through the name, attribute and state setters, so those events fire
+  // per moved row or column (states only where the byte changes); values move silently; the
+  // resize comes first when growing and last when shrinking; one OnChangeSetup closes.
+  using V = std::vector<std::string>;
+  TDataTable t;
+  t.Resize(2, 3);
+  t.SetCellState(2, 2, csNotANumber);
+  TEventLog log;
+  log.Attach(t);
+  t.InsertRow(2);
+  EXPECT_EQ(log.Events, (V{"Resize 2x3->2x4", "Attrib", "Names", "Attrib", "Names", "CellState", "Attrib", "Names",
+                           "CellState", "Setup"}));
+  log.Events.clear();
+  t.DeleteRow(2);
+  EXPECT_EQ(log.Events, (V{"Attrib", "Names", "CellState", "Attrib", "Names", "CellState", "Resize 2x4->2x3",
+                           "Setup"}));
+  EXPECT_EQ(t.CellState(2, 2), csNotANumber);
+
+  TDataTable c;
+  c.Resize(2, 1);
+  c.SetCellState(1, 1, csMarkA);
+  log.Attach(c);
+  log.Events.clear();
+  c.InsertColumn(1);
+  EXPECT_EQ(log.Events, (V{"Resize 2x1->3x1", "Attrib", "Names", "Attrib", "Names", "CellState", "Attrib", "Names",
+                           "CellState", "Setup"}));
+  log.Events.clear();
+  c.DeleteColumn(1);
+  EXPECT_EQ(log.Events, (V{"Attrib", "Names", "CellState", "Attrib", "Names", "CellState", "Resize 3x1->2x1",
+                           "Setup"}));
+  EXPECT_EQ(c.CellState(1, 1), csMarkA);
+}
+
 TEST(DataTable, InsertAndDeleteColumnsCarryTypesAndLabels)
 {
   TDataTable t;
