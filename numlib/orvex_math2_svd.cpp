@@ -412,22 +412,11 @@ void TSvdWork::CopyOut(TMatrix& V, TVector& W) const
   std::copy(w.begin() + 1, w.begin() + 1 + nw, W.Data());
 }
 
-}  // namespace
-
-bool SVDecompose(TMatrix& A, TMatrix& V, TVector& W)
-{
-  TSvdWork work(A);
-  const bool ok = work.Run();
-  work.CopyOut(V, W);
-  // One notification per container for the whole decomposition.
-  Fire(A.OnChange, &A);
-  Fire(V.OnChange, &V);
-  Fire(W.OnChange, &W);
-  return ok;
-}
-
-bool SVSolve(const TMatrix& U, const TMatrix& V, const TVector& W, const TVector& B, TVector& X,
-             TVector* Sig)
+// X = V diag(1/W) U^T B and, when Sig is given, the square roots of the diagonal of
+// V diag(1/W^2) V^T. Each result is multiplied by 2^Exponent as it is stored (exact), so that a
+// solution computed for a scaled design reaches X and Sig once, already in the caller's units.
+void BackSubstitute(const TMatrix& U, const TMatrix& V, const TVector& W, const TVector& B, TVector& X,
+                    TVector* Sig, int Exponent)
 {
   const int n = U.NrOfColumns();
   const int m = U.NrOfRows();
@@ -453,7 +442,7 @@ bool SVSolve(const TMatrix& U, const TMatrix& V, const TVector& W, const TVector
     double s = 0.0;
     for (int k = 1; k <= n; ++k)
       s += V.Elem(k, j) * t[static_cast<std::size_t>(k)];
-    X.SetElem(j, s);
+    X.SetElem(j, std::ldexp(s, Exponent));
   }
   if (Sig) {
     std::vector<double> q(static_cast<std::size_t>(n) + 1, 0.0);
@@ -466,9 +455,29 @@ bool SVSolve(const TMatrix& U, const TMatrix& V, const TVector& W, const TVector
       double s = 0.0;
       for (int k = 1; k <= n; ++k)
         s += V.Elem(k, j) * V.Elem(k, j) * q[static_cast<std::size_t>(k)];
-      Sig->SetElem(j, std::sqrt(s));
+      Sig->SetElem(j, std::ldexp(std::sqrt(s), Exponent));
     }
   }
+}
+
+}  // namespace
+
+bool SVDecompose(TMatrix& A, TMatrix& V, TVector& W)
+{
+  TSvdWork work(A);
+  const bool ok = work.Run();
+  work.CopyOut(V, W);
+  // One notification per container for the whole decomposition.
+  Fire(A.OnChange, &A);
+  Fire(V.OnChange, &V);
+  Fire(W.OnChange, &W);
+  return ok;
+}
+
+bool SVSolve(const TMatrix& U, const TMatrix& V, const TVector& W, const TVector& B, TVector& X,
+             TVector* Sig)
+{
+  BackSubstitute(U, V, W, B, X, Sig, 0);
   return true;
 }
 
@@ -524,16 +533,9 @@ bool MultiLinearRegression(TMatrix& A, const TVector& B, TVector& X, TVector* Si
       NearSingular = true;
     }
 
-  const bool result = SVSolve(A, V, W, B, X, Sig);
-  if (exponent != 0) {
-    // X and Sig scale inversely to A.
-    for (int j = 1; j <= n; ++j) {
-      X.SetElem(j, std::ldexp(X.Elem(j), -exponent));
-      if (Sig)
-        Sig->SetElem(j, std::ldexp(Sig->Elem(j), -exponent));
-    }
-  }
-  return result;
+  // X and Sig scale inversely to A.
+  BackSubstitute(A, V, W, B, X, Sig, -exponent);
+  return true;
 }
 
 }  // namespace orvex

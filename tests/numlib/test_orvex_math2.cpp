@@ -306,9 +306,24 @@ TEST(MultiLinearRegression, DegenerateDesigns)
 
 TEST(MultiLinearRegression, ScalingIsExactAndSurvivesExtremeMagnitudes)
 {
+  // Each coefficient and deviation is written once, already scaled back: a listener never
+  // sees the solution of the scaled design.
   TDemoProblem ref({1, 3, 4});
+  std::vector<std::vector<double>> seen;
+  auto snapshot = [&seen](TObject* Sender) {
+    const auto* v = static_cast<TVector*>(Sender);
+    seen.emplace_back(v->Data(), v->Data() + v->NrOfElem());
+  };
+  ref.X.OnChange = snapshot;
+  ref.Sig.OnChange = snapshot;
   bool refFlag = true;
   ASSERT_TRUE(MultiLinearRegression(ref.A, ref.B, ref.X, &ref.Sig, refFlag));
+  ASSERT_EQ(seen.size(), 8u);
+  for (std::size_t e = 0; e < 8; ++e) {
+    const TVector& v = e < 4 ? ref.X : ref.Sig;
+    for (std::size_t j = 0; j <= e % 4; ++j)
+      EXPECT_EQ(seen[e][j], v.Data()[j]) << e << " " << j;
+  }
 
   // The regression scales internally by a power of two; the result must be bit for bit what
   // the unscaled decomposition and back substitution give.
