@@ -10,18 +10,27 @@
 
 namespace orvex {
 
+namespace {
+// Limits that keep every sum of sizes and every index step inside an int: positions are only
+// summed up to the viewport's edge, which lies far below kMaxExtent.
+constexpr int kMaxCount = 1 << 30;
+constexpr int kMaxSize = 1 << 20;
+constexpr int kMaxLineWidth = 1 << 10;
+constexpr int kMaxExtent = 1 << 24;
+}  // namespace
+
 // ---------------------------------------------------------------------------------------------
 // TGridAxis
 
 void TGridAxis::SetCount(int Value)
 {
-  FCount = Value;
-  FSizes.erase(FSizes.lower_bound(Value), FSizes.end());
+  FCount = std::clamp(Value, 1, kMaxCount);
+  FSizes.erase(FSizes.lower_bound(FCount), FSizes.end());
 }
 
 void TGridAxis::SetDefaultSize(int Value)
 {
-  FDefaultSize = Value;
+  FDefaultSize = std::clamp(Value, 0, kMaxSize);
   FSizes.clear();
 }
 
@@ -37,6 +46,7 @@ void TGridAxis::SetSize(int Index, int Value)
 {
   if (Index < 0 || Index >= FCount)
     return;
+  Value = std::clamp(Value, 0, kMaxSize);
   if (Value == FDefaultSize)
     FSizes.erase(Index);
   else
@@ -45,14 +55,15 @@ void TGridAxis::SetSize(int Index, int Value)
 
 void TGridAxis::SetLineWidths(int FixedLine, int CellLine)
 {
-  FFixedLine = FixedLine;
-  FCellLine = CellLine;
+  FFixedLine = std::clamp(FixedLine, 0, kMaxLineWidth);
+  FCellLine = std::clamp(CellLine, 0, kMaxLineWidth);
 }
 
 int TGridAxis::FixedExtent() const
 {
+  // Beyond kMaxExtent nothing of the scrollable cells can show anyway.
   int extent = 0;
-  for (int i = 0; i < FFixed; ++i)
+  for (int i = 0; i < FFixed && extent < kMaxExtent; ++i)
     extent += Pitch(i);
   return extent;
 }
@@ -63,7 +74,7 @@ int TGridAxis::Start(int Index, int First, int Limit) const
     return -1;
   int pos = 0;
   if (Index < FFixed) {
-    for (int i = 0; i < Index; ++i)
+    for (int i = 0; i < Index && pos < Limit; ++i)
       pos += Pitch(i);
     return pos < Limit ? pos : -1;
   }
@@ -100,14 +111,7 @@ int TGridAxis::CellAt(int Pos, int First, int Limit) const
 
 int TGridAxis::MaxFirst(int Limit) const
 {
-  int room = Limit - FixedExtent();
-  int first = FCount - 1;
-  int used = Pitch(first);
-  while (first > FFixed && used + Pitch(first - 1) <= room) {
-    --first;
-    used += Pitch(first);
-  }
-  return std::max(first, FFixed);
+  return std::max(FirstShowing(FCount - 1, Limit), FFixed);
 }
 
 int TGridAxis::FullyVisible(int First, int Limit) const
@@ -194,27 +198,35 @@ int TCustomGrid::ClampRow(int ARow) const
 
 void TCustomGrid::SetColCount(int Value)
 {
-  Value = std::max(Value, 1);
+  Value = std::clamp(Value, 1, kMaxCount);
   if (Value == ColCount())
     return;
+  const bool shrinking = Value < ColCount();
   HideEditor(true);
   FCols.SetCount(Value);
   if (FixedCols() >= Value)
     FCols.SetFixed(Value - 1);
   ClampSelection();
+  // Columns taken away: the view pulls back so that it ends with the last column, as far as
+  // there are columns to fill it.
+  if (shrinking)
+    MoveTopLeft(std::min(FTopLeft.X, FCols.MaxFirst(viewport()->width())), FTopLeft.Y, true);
   LayoutChanged();
 }
 
 void TCustomGrid::SetRowCount(int Value)
 {
-  Value = std::max(Value, 1);
+  Value = std::clamp(Value, 1, kMaxCount);
   if (Value == RowCount())
     return;
+  const bool shrinking = Value < RowCount();
   HideEditor(true);
   FRows.SetCount(Value);
   if (FixedRows() >= Value)
     FRows.SetFixed(Value - 1);
   ClampSelection();
+  if (shrinking)
+    MoveTopLeft(FTopLeft.X, std::min(FTopLeft.Y, FRows.MaxFirst(viewport()->height())), true);
   LayoutChanged();
 }
 
@@ -244,6 +256,7 @@ void TCustomGrid::SetDefaultColWidth(int Value)
 {
   if (Value < 0)
     return;
+  Value = std::min(Value, kMaxSize);
   FCols.SetDefaultSize(Value);
   LayoutChanged();
   ColWidthsChanged();
@@ -253,6 +266,7 @@ void TCustomGrid::SetDefaultRowHeight(int Value)
 {
   if (Value < 0)
     return;
+  Value = std::min(Value, kMaxSize);
   FRows.SetDefaultSize(Value);
   LayoutChanged();
   RowHeightsChanged();
@@ -260,7 +274,10 @@ void TCustomGrid::SetDefaultRowHeight(int Value)
 
 void TCustomGrid::SetColWidths(int ACol, int Value)
 {
-  if (ACol < 0 || ACol >= ColCount() || Value < 0 || Value == ColWidths(ACol))
+  if (ACol < 0 || ACol >= ColCount() || Value < 0)
+    return;
+  Value = std::min(Value, kMaxSize);
+  if (Value == ColWidths(ACol))
     return;
   FCols.SetSize(ACol, Value);
   LayoutChanged();
@@ -269,7 +286,10 @@ void TCustomGrid::SetColWidths(int ACol, int Value)
 
 void TCustomGrid::SetRowHeights(int ARow, int Value)
 {
-  if (ARow < 0 || ARow >= RowCount() || Value < 0 || Value == RowHeights(ARow))
+  if (ARow < 0 || ARow >= RowCount() || Value < 0)
+    return;
+  Value = std::min(Value, kMaxSize);
+  if (Value == RowHeights(ARow))
     return;
   FRows.SetSize(ARow, Value);
   LayoutChanged();
@@ -278,7 +298,10 @@ void TCustomGrid::SetRowHeights(int ARow, int Value)
 
 void TCustomGrid::SetGridLineWidth(int Value)
 {
-  if (Value < 0 || Value == FGridLineWidth)
+  if (Value < 0)
+    return;
+  Value = std::min(Value, kMaxLineWidth);
+  if (Value == FGridLineWidth)
     return;
   FGridLineWidth = Value;
   UpdateLineWidths();
@@ -289,13 +312,20 @@ void TCustomGrid::SetOptions(TGridOptions Value)
 {
   if (Value == FOptions)
     return;
-  bool editingGone = FOptions.Contains(goEditing) && !Value.Contains(goEditing);
+  const bool editingGone = FOptions.Contains(goEditing) && !Value.Contains(goEditing);
+  const TGridOptions lines{goFixedVertLine, goFixedHorzLine, goVertLine, goHorzLine};
+  const bool linesChanged = !(FOptions * lines == Value * lines);
   FOptions = Value;
   if (editingGone)
     HideEditor(true);
-  UpdateLineWidths();
   ClampSelection();
-  LayoutChanged();
+  // Owners switch goEditing on and off around every key and click: only the lines move cells.
+  if (linesChanged) {
+    UpdateLineWidths();
+    LayoutChanged();
+  } else {
+    InvalidateGrid();
+  }
   if (FOptions.Contains(goAlwaysShowEditor) && FOptions.Contains(goEditing))
     ShowEditor();
 }
@@ -490,6 +520,8 @@ void TCustomGrid::MouseToCell(int X, int Y, int& ACol, int& ARow) const
 
 TGridRect TCustomGrid::Selection() const
 {
+  if (FNoSelection)
+    return TGridRect{-1, -1, -1, -1};
   TGridRect r{std::min(FCurrent.X, FSelEnd.X), std::min(FCurrent.Y, FSelEnd.Y),
               std::max(FCurrent.X, FSelEnd.X), std::max(FCurrent.Y, FSelEnd.Y)};
   if (FOptions.Contains(goRowSelect)) {
@@ -501,6 +533,17 @@ TGridRect TCustomGrid::Selection() const
 
 void TCustomGrid::SetSelection(const TGridRect& Value)
 {
+  // A block without any scrollable cell (such as -1, -1, -1, -1) leaves the grid without a
+  // current cell until a key or a click puts one back.
+  if (std::max(Value.Left, Value.Right) < FixedCols() || std::max(Value.Top, Value.Bottom) < FixedRows()) {
+    if (!FNoSelection) {
+      HideEditor(true);
+      FNoSelection = true;
+      InvalidateGrid();
+    }
+    return;
+  }
+  FNoSelection = false;
   TGridRect r{ClampCol(std::min(Value.Left, Value.Right)), ClampRow(std::min(Value.Top, Value.Bottom)),
               ClampCol(std::max(Value.Left, Value.Right)), ClampRow(std::max(Value.Top, Value.Bottom))};
   if (!FOptions.Contains(goRangeSelect) && !FOptions.Contains(goRowSelect)) {
@@ -536,11 +579,12 @@ void TCustomGrid::FocusCell(int ACol, int ARow, bool MoveAnchor)
   ACol = ClampCol(ACol);
   ARow = ClampRow(ARow);
   TGridCoord target{ACol, ARow};
-  if (!(target == FCurrent)) {
+  if (!(target == FCurrent) || FNoSelection) {
     if (!SelectCell(ACol, ARow))
       return;
     HideEditor(true);
   }
+  FNoSelection = false;
   FCurrent = target;
   if (MoveAnchor || !FOptions.Contains(goRangeSelect))
     FSelEnd = FCurrent;
@@ -553,7 +597,8 @@ void TCustomGrid::FocusCell(int ACol, int ARow, bool MoveAnchor)
 // Moves the far corner of the selection, the current cell staying where it is.
 void TCustomGrid::MoveSelEnd(int ACol, int ARow)
 {
-  if (!FOptions.Contains(goRangeSelect)) {
+  // Without a current cell there is no corner to stretch from.
+  if (!FOptions.Contains(goRangeSelect) || FNoSelection) {
     FocusCell(ACol, ARow, true);
     return;
   }

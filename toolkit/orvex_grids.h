@@ -198,13 +198,20 @@ public:
   int VisibleRowCount() const;
 
   // properties: current cell and selection
-  int Col() const { return FCurrent.X; }
+  // The current cell; -1 while the grid has no selection (see SetSelection).
+  int Col() const { return FNoSelection ? -1 : FCurrent.X; }
   void SetCol(int Value) { FocusCell(Value, FCurrent.Y, true); }
-  int Row() const { return FCurrent.Y; }
+  int Row() const { return FNoSelection ? -1 : FCurrent.Y; }
   void SetRow(int Value) { FocusCell(FCurrent.X, Value, true); }
+  // The selected block; -1, -1, -1, -1 while there is no selection.
   TGridRect Selection() const;
-  // Makes the block the selection, with the current cell at its top-left corner.
+  // Makes the block the selection, with the current cell at its top-left corner (clamped to the
+  // scrollable cells). A block that holds no scrollable cell, such as -1, -1, -1, -1, removes
+  // the selection: no cell is drawn selected or focused and the editor cannot open, until a
+  // click, a navigation key or FocusCell makes a cell current again (keys move on from the
+  // cell that was current before).
   void SetSelection(const TGridRect& Value);
+  bool HasSelection() const { return !FNoSelection; }
 
   // properties: in-place editor
   bool EditorMode() const;
@@ -347,6 +354,8 @@ private:
   TGridCoord FTopLeft{1, 1};
   TGridCoord FCurrent{1, 1};
   TGridCoord FSelEnd{1, 1};  // the corner of the selection opposite the current cell
+  bool FNoSelection = false;  // the selection was moved off the scrollable cells
+  int FWheelRemainder = 0;    // wheel movement not yet worth a whole notch
 
   TGridState FGridState = TGridState::gsNormal;
   int FSizingIndex = -1;

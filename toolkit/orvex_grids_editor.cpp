@@ -15,8 +15,8 @@ namespace orvex {
 
 bool TCustomGrid::CanEditShow() const
 {
-  return FOptions.Contains(goEditing) && !FOptions.Contains(goRowSelect) && FCurrent.X >= FixedCols() &&
-         FCurrent.Y >= FixedRows();
+  return FOptions.Contains(goEditing) && !FOptions.Contains(goRowSelect) && !FNoSelection &&
+         FCurrent.X >= FixedCols() && FCurrent.Y >= FixedRows();
 }
 
 std::string TCustomGrid::GetEditText(int ACol, int ARow)

@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QWheelEvent>
 #include <algorithm>
+#include <climits>
 
 namespace orvex {
 
@@ -58,7 +59,7 @@ void TCustomGrid::keyPressEvent(QKeyEvent* e)
   const bool ctrl = mods.testFlag(Qt::ControlModifier);
   const bool rowSelect = FOptions.Contains(goRowSelect);
   // Shift+keys move the far corner of the selection; plain keys move the current cell.
-  const TGridCoord from = (shift && FOptions.Contains(goRangeSelect)) ? FSelEnd : FCurrent;
+  const TGridCoord from = (shift && FOptions.Contains(goRangeSelect) && !FNoSelection) ? FSelEnd : FCurrent;
   const int page = std::max(1, VisibleRowCount());
 
   switch (key) {
@@ -239,6 +240,24 @@ void TCustomGrid::mousePressEvent(QMouseEvent* e)
   e->accept();
 }
 
+// The second press of a double click: handled like any press (so a second press on the
+// current cell opens the editor on release, and the owner sees the press with ssDouble), then
+// OnDblClick. The pair of clicks raises OnClick once, for the first.
+void TCustomGrid::mouseDoubleClickEvent(QMouseEvent* e)
+{
+  const QPoint p = e->position().toPoint();
+  if (!hasFocus() && !EditorMode())
+    setFocus(Qt::MouseFocusReason);
+  if (e->button() == Qt::LeftButton)
+    LeftButtonDown(p, e->modifiers());
+  TShiftState shift = ShiftStateOf(e->modifiers(), e->buttons());
+  shift.Include(ssDouble);
+  Fire(OnMouseDown, this, MouseButtonOf(e->button()), shift, p.x(), p.y());
+  if (e->button() == Qt::LeftButton)
+    Fire(OnDblClick, this);
+  e->accept();
+}
+
 void TCustomGrid::LeftButtonDown(QPoint p, Qt::KeyboardModifiers Mods)
 {
   if (int c = SizingColAt(p.x(), p.y()); c >= 0) {
@@ -259,7 +278,7 @@ void TCustomGrid::LeftButtonDown(QPoint p, Qt::KeyboardModifiers Mods)
   TGridCoord cell = MouseCoord(p.x(), p.y());
   if (cell.X >= FixedCols() && cell.Y >= FixedRows()) {
     // A press on the cell that is already current opens the editor when the button goes up.
-    FEditOnRelease = cell == FCurrent && !EditorMode() && FCurrent == FSelEnd;
+    FEditOnRelease = cell == FCurrent && !FNoSelection && !EditorMode() && FCurrent == FSelEnd;
     if (Mods.testFlag(Qt::ShiftModifier) && FOptions.Contains(goRangeSelect)) {
       MoveSelEnd(cell.X, cell.Y);
     } else {
@@ -340,15 +359,6 @@ void TCustomGrid::mouseReleaseEvent(QMouseEvent* e)
   e->accept();
 }
 
-void TCustomGrid::mouseDoubleClickEvent(QMouseEvent* e)
-{
-  const QPoint p = e->position().toPoint();
-  TGridCoord cell = MouseCoord(p.x(), p.y());
-  if (e->button() == Qt::LeftButton && cell == FCurrent && CanEditShow() && !EditorMode())
-    ShowEditor();
-  Fire(OnDblClick, this);
-  e->accept();
-}
 
 void TCustomGrid::wheelEvent(QWheelEvent* e)
 {
@@ -361,14 +371,24 @@ void TCustomGrid::wheelEvent(QWheelEvent* e)
   else if (delta.y() > 0)
     Fire(OnMouseWheelUp, this, shift, pos, handled);
   if (!handled) {
-    // One notch scrolls the configured number of lines; Shift or a sideways wheel scrolls columns.
-    const int notches = (delta.y() != 0 ? delta.y() : delta.x()) / 120;
-    const int lines = notches * QApplication::wheelScrollLines();
+    // One notch (120 units) scrolls the configured number of lines; Shift or a sideways wheel
+    // scrolls columns. Fine-grained wheels and touchpads send parts of a notch: they add up.
+    const long long step = delta.y() != 0 ? delta.y() : delta.x();
+    const long long sum = FWheelRemainder + step;
+    const long long notches = sum / 120;
+    FWheelRemainder = static_cast<int>(sum - notches * 120);
+    const long long lines = notches * std::max(1, QApplication::wheelScrollLines());
     const bool sideways = delta.y() == 0 || e->modifiers().testFlag(Qt::ShiftModifier);
-    if (sideways)
-      MoveTopLeft(FTopLeft.X - notches, FTopLeft.Y);
-    else
-      MoveTopLeft(FTopLeft.X, FTopLeft.Y - lines);
+    // Targets beyond the grid are clamped by MoveTopLeft; keep them inside an int first.
+    auto target = [](int From, long long By) {
+      return static_cast<int>(std::clamp(From - By, -1LL, static_cast<long long>(INT_MAX)));
+    };
+    if (notches != 0) {
+      if (sideways)
+        MoveTopLeft(target(FTopLeft.X, notches), FTopLeft.Y);
+      else
+        MoveTopLeft(FTopLeft.X, target(FTopLeft.Y, lines));
+    }
   }
   e->accept();
 }

@@ -95,7 +95,7 @@ void TCustomGrid::PaintCell(TCanvas& ACanvas, int ACol, int ARow, const TRect& R
   if (fixed) {
     state.Include(gdFixed);
   } else {
-    const bool current = ACol == FCurrent.X && ARow == FCurrent.Y;
+    const bool current = !FNoSelection && ACol == FCurrent.X && ARow == FCurrent.Y;
     const bool rowSelect = FOptions.Contains(goRowSelect);
     if (ASelection.Contains(ACol, ARow) && (!current || rowSelect || FOptions.Contains(goDrawFocusSelected)))
       state.Include(gdSelected);

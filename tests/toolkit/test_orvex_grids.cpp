@@ -11,6 +11,8 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QWheelEvent>
+#include <algorithm>
+#include <climits>
 #include <gtest/gtest.h>
 #include <map>
 #include <set>
@@ -738,4 +740,188 @@ TEST(TCustomGrid, OwnerEventsSeeKeysAndClicksAndMayRedirectThem)
   SendMouse(t.vp(), QEvent::MouseButtonRelease, QPoint(-5, -5), Qt::NoButton);
   EXPECT_EQ(log.size(), 2u);
   EXPECT_EQ(log.back(), "up");
+}
+
+TEST(TCustomGrid, DoubleClickIsAPressTheOwnerSeesAndOpensTheEditor)
+{
+  TestGrid t(6, 30);
+  TCustomGrid& g = t.grid;
+  g.SetOptions(g.Options() + TGridOptions{goEditing});
+  g.OnGetEditText = [](TObject*, int ACol, int ARow, std::string& Value) {
+    Value = std::to_string(ACol) + ":" + std::to_string(ARow);
+  };
+  std::vector<std::string> log;
+  g.OnMouseDown = [&](TObject*, TMouseButton, TShiftState Shift, int X, int Y) {
+    TGridCoord c = g.MouseCoord(X, Y);
+    log.push_back(std::string(Shift.Contains(ssDouble) ? "down2 " : "down ") + std::to_string(c.X) + "," +
+                  std::to_string(c.Y) + " current " + std::to_string(g.Col()) + "," + std::to_string(g.Row()));
+  };
+  g.OnMouseUp = [&](TObject*, TMouseButton, TShiftState, int, int) { log.push_back("up"); };
+  g.OnClick = [&](TObject*) { log.push_back("click"); };
+  g.OnDblClick = [&](TObject*) { log.push_back("dblclick"); };
+
+  // Qt's order for a double click on a cell that was not current: press, release, double
+  // click, release. The second press reaches the owner; the editor opens on its release.
+  const QPoint p = Centre(g, 3, 4);
+  SendMouse(t.vp(), QEvent::MouseButtonPress, p, Qt::LeftButton);
+  SendMouse(t.vp(), QEvent::MouseButtonRelease, p, Qt::NoButton);
+  EXPECT_FALSE(g.EditorMode());
+  SendMouse(t.vp(), QEvent::MouseButtonDblClick, p, Qt::LeftButton);
+  EXPECT_FALSE(g.EditorMode());
+  SendMouse(t.vp(), QEvent::MouseButtonRelease, p, Qt::NoButton);
+  ASSERT_TRUE(g.EditorMode());
+  EXPECT_EQ(g.InplaceEditor()->text(), QString("3:4"));
+  EXPECT_EQ(log, (std::vector<std::string>{"down 3,4 current 3,4", "up", "click", "down2 3,4 current 3,4",
+                                           "dblclick", "up"}));
+  g.HideEditor(false);
+
+  // A double click on a fixed cell moves nothing and opens nothing.
+  log.clear();
+  const QPoint header = Centre(g, 2, 0);
+  SendMouse(t.vp(), QEvent::MouseButtonPress, header, Qt::LeftButton);
+  SendMouse(t.vp(), QEvent::MouseButtonRelease, header, Qt::NoButton);
+  SendMouse(t.vp(), QEvent::MouseButtonDblClick, header, Qt::LeftButton);
+  SendMouse(t.vp(), QEvent::MouseButtonRelease, header, Qt::NoButton);
+  EXPECT_FALSE(g.EditorMode());
+  EXPECT_EQ(g.Col(), 3);
+  EXPECT_EQ(g.Row(), 4);
+  EXPECT_EQ(std::count(log.begin(), log.end(), "dblclick"), 1);
+}
+
+TEST(TCustomGrid, WheelAddsUpPartsOfANotch)
+{
+  TestGrid t(6, 100);
+  TCustomGrid& g = t.grid;
+  auto wheel = [&](int dy) {
+    QWheelEvent e(QPointF(60, 60), t.vp()->mapToGlobal(QPointF(60, 60)), QPoint(), QPoint(0, dy), Qt::NoButton,
+                  Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(t.vp(), &e);
+  };
+  const int lines = QApplication::wheelScrollLines();
+  // A touchpad sends a notch in four parts: the view moves once, when they make a whole notch.
+  for (int i = 0; i < 3; ++i)
+    wheel(-30);
+  EXPECT_EQ(g.TopRow(), 1);
+  wheel(-30);
+  EXPECT_EQ(g.TopRow(), 1 + lines);
+  // Parts in the other direction take back what was collected first.
+  wheel(-60);
+  wheel(60);
+  wheel(60);
+  EXPECT_EQ(g.TopRow(), 1 + lines);
+  wheel(60);
+  EXPECT_EQ(g.TopRow(), 1);
+  // Huge turns stop at the ends.
+  wheel(-2000000000);
+  EXPECT_EQ(g.TopRow(), 100 - (200 - (kRowHeight + 1)) / (kRowHeight + 1));
+  wheel(2000000000);
+  wheel(2000000000);
+  EXPECT_EQ(g.TopRow(), 1);
+}
+
+TEST(TCustomGrid, SelectionCanLeaveTheCellsUntilAKeyOrClickBringsItBack)
+{
+  TestGrid t(6, 30);
+  TCustomGrid& g = t.grid;
+  g.setFocus();
+  g.SetOptions(g.Options() + TGridOptions{goEditing});
+  std::vector<std::string> stored;
+  g.OnSetEditText = [&](TObject*, int, int, const std::string& Value) { stored.push_back(Value); };
+  std::map<std::pair<int, int>, TGridDrawState> states;
+  g.OnDrawCell = [&](TObject*, int ACol, int ARow, const TRect&, TGridDrawState State) {
+    states[{ACol, ARow}] = State;
+  };
+
+  // Removing the selection closes an open editor, handing its text over.
+  g.SetSelection(TGridRect{2, 3, 4, 5});
+  SendKey(&g, Qt::Key_9, Qt::NoModifier, "9");
+  ASSERT_TRUE(g.EditorMode());
+  g.SetSelection(TGridRect{-1, -1, -1, -1});
+  EXPECT_FALSE(g.EditorMode());
+  EXPECT_EQ(stored, std::vector<std::string>{"9"});
+  EXPECT_FALSE(g.HasSelection());
+  EXPECT_EQ(g.Selection(), (TGridRect{-1, -1, -1, -1}));
+  EXPECT_EQ(g.Col(), -1);
+  EXPECT_EQ(g.Row(), -1);
+
+  // No cell is drawn selected or focused, and neither keys nor presses open the editor.
+  g.grab();
+  ASSERT_FALSE(states.empty());
+  for (const auto& [cell, state] : states)
+    EXPECT_FALSE(state.Contains(gdSelected) || state.Contains(gdFocused)) << cell.first << "," << cell.second;
+  SendKey(&g, Qt::Key_F2);
+  SendKey(&g, Qt::Key_Return);
+  SendKey(&g, Qt::Key_7, Qt::NoModifier, "7");
+  EXPECT_FALSE(g.EditorMode());
+  Click(t.vp(), Centre(g, 2, 3));  // the cell that was current before
+  EXPECT_FALSE(g.EditorMode());
+  EXPECT_TRUE(g.HasSelection());
+  EXPECT_EQ(g.Selection(), (TGridRect{2, 3, 2, 3}));
+
+  // A navigation key moves on from the cell that was current; Shift cannot stretch from nothing.
+  g.SetSelection(TGridRect{-1, -1, -1, -1});
+  SendKey(&g, Qt::Key_Down);
+  EXPECT_EQ(g.Selection(), (TGridRect{2, 4, 2, 4}));
+  g.SetSelection(TGridRect{-1, -1, -1, -1});
+  Click(t.vp(), Centre(g, 4, 6), Qt::ShiftModifier);
+  EXPECT_EQ(g.Selection(), (TGridRect{4, 6, 4, 6}));
+  // Layout changes keep the grid without a selection; a block touching the cells clamps into them.
+  g.SetSelection(TGridRect{-1, -1, -1, -1});
+  g.SetRowCount(10);
+  g.SetColCount(4);
+  EXPECT_FALSE(g.HasSelection());
+  g.SetSelection(TGridRect{-1, -1, 2, 2});
+  EXPECT_EQ(g.Selection(), (TGridRect{1, 1, 2, 2}));
+  // OnSelectCell is asked before a cell becomes current again.
+  g.SetSelection(TGridRect{-1, -1, -1, -1});
+  g.OnSelectCell = [](TObject*, int, int, bool& CanSelect) { CanSelect = false; };
+  g.FocusCell(1, 1, true);
+  EXPECT_FALSE(g.HasSelection());
+}
+
+TEST(TCustomGrid, ScrollLimitsFollowTheLastRowAndHostileSizes)
+{
+  // 188 pixels: a fixed row and eight rows show in full, the eighth without its line.
+  TestGrid t(6, 100, 300, 188);
+  TCustomGrid& g = t.grid;
+  g.verticalScrollBar()->setValue(g.verticalScrollBar()->maximum());
+  EXPECT_EQ(g.TopRow(), 92);
+  EXPECT_EQ(g.VisibleRowCount(), 8);
+  EXPECT_EQ(g.CellRect(0, 99).Bottom, 188);
+  g.SetRow(95);
+  for (int i = 0; i < 3; ++i)
+    SendKey(&g, Qt::Key_PageDown);
+  EXPECT_EQ(g.Row(), 99);
+  EXPECT_EQ(g.TopRow(), 92);
+
+  // Rows taken away pull the view back to a full page; a view that still fits stays.
+  g.SetRowCount(95);
+  EXPECT_EQ(g.TopRow(), 87);
+  EXPECT_EQ(g.verticalScrollBar()->value(), g.verticalScrollBar()->maximum());
+  g.SetTopRow(50);
+  g.SetRowCount(90);
+  EXPECT_EQ(g.TopRow(), 50);
+  g.SetLeftCol(5);
+  g.SetColCount(5);  // 4 columns fit: the view starts at the first scrollable one again
+  EXPECT_EQ(g.LeftCol(), 1);
+
+  // Huge sizes and counts neither wrap positions around nor overflow the key arithmetic.
+  g.SetColWidths(1, INT_MAX);
+  EXPECT_GT(g.ColWidths(1), 10000);
+  EXPECT_TRUE(g.CellRect(2, 1).IsEmpty());
+  EXPECT_EQ(g.MouseCoord(290, 30).X, 1);
+  g.SetColWidths(1, kColWidth);
+  g.SetRowCount(INT_MAX);
+  EXPECT_GT(g.RowCount(), 1000000);
+  SendKey(&g, Qt::Key_End, Qt::ControlModifier);
+  EXPECT_EQ(g.Row(), g.RowCount() - 1);
+  SendKey(&g, Qt::Key_PageDown);
+  SendKey(&g, Qt::Key_Down);
+  EXPECT_EQ(g.Row(), g.RowCount() - 1);
+  EXPECT_EQ(g.TopRow(), g.RowCount() - 8);
+  EXPECT_EQ(g.CellRect(0, g.RowCount() - 1).Bottom, 188);
+  g.SetGridLineWidth(INT_MAX);
+  g.SetDefaultRowHeight(INT_MAX);
+  EXPECT_TRUE(g.CellRect(0, g.TopRow() + 1).IsEmpty());
+  EXPECT_EQ(g.MouseCoord(5, 187).Y, 0);
 }
