@@ -38,17 +38,6 @@ DashPattern PatternOf(TPenStyle Style)
   }
 }
 
-bool PatternOn(const DashPattern& P, int Index)
-{
-  int pos = Index % P.Period;
-  for (int r = 0; r < P.Count; ++r) {
-    if (pos < P.Runs[r])
-      return (r % 2) == 0;
-    pos -= P.Runs[r];
-  }
-  return false;
-}
-
 QPainter::CompositionMode CompositionOf(TPenMode Mode)
 {
   switch (Mode) {
@@ -58,6 +47,19 @@ QPainter::CompositionMode CompositionOf(TPenMode Mode)
     default: return QPainter::CompositionMode_SourceOver;
   }
 }
+
+// Drawing coordinates are kept within +-2^29, so that sizes and the one-pixel adjustments of the
+// shapes never overflow; no device comes anywhere near that size.
+constexpr int CoordLimit = 1 << 29;
+
+int ClampCoord(int V) { return std::clamp(V, -CoordLimit, CoordLimit); }
+TRect ClampRect(const TRect& R)
+{
+  return {ClampCoord(R.Left), ClampCoord(R.Top), ClampCoord(R.Right), ClampCoord(R.Bottom)};
+}
+
+// Lines longer than this are rasterised only where they cross the visible area.
+constexpr long long LineClipLength = 512;
 
 }  // namespace
 
@@ -230,43 +232,91 @@ void TCanvas::PenLine(int X0, int Y0, int X1, int Y1)
     // Wide pens are solid with round ends, like geometric pens.
     QPen pen(ToQColor(FPen.Color()), FPen.Width(), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
     FPainter->setPen(pen);
-    FPainter->drawLine(QPoint(X0, Y0), QPoint(X1, Y1));
+    FPainter->drawLine(QPoint(ClampCoord(X0), ClampCoord(Y0)), QPoint(ClampCoord(X1), ClampCoord(Y1)));
     return;
   }
-  const int dx = std::abs(X1 - X0);
-  const int dy = std::abs(Y1 - Y0);
+  // 64-bit throughout: the ends may lie anywhere in the int range.
+  const long long dx = std::llabs(static_cast<long long>(X1) - X0);
+  const long long dy = std::llabs(static_cast<long long>(Y1) - Y0);
   const int sx = X1 >= X0 ? 1 : -1;
   const int sy = Y1 >= Y0 ? 1 : -1;
-  const int n = std::max(dx, dy);
+  const bool xMajor = dx >= dy;
+  const long long major = xMajor ? dx : dy;
+  const long long minor = xMajor ? dy : dx;
+
+  // Step i sets the pixel i steps along the major axis; the minor coordinate is the exact one
+  // rounded half up: (2 i minor + major) div (2 major). Long lines only compute the steps whose
+  // major coordinate is visible (the dash pattern still counts from the start pixel).
+  long long first = 0;
+  long long last = major - 1;
+  if (major > LineClipLength) {
+    const TRect b = ClipRect();
+    if (b.IsEmpty())
+      return;
+    const long long start = xMajor ? X0 : Y0;
+    const int dir = xMajor ? sx : sy;
+    const long long lo = xMajor ? b.Left : b.Top;
+    const long long hi = (xMajor ? b.Right : b.Bottom) - 1LL;
+    first = std::max(first, dir > 0 ? lo - start : start - hi);
+    last = std::min(last, dir > 0 ? hi - start : start - lo);
+    if (first > last)
+      return;
+  }
   const DashPattern pattern = PatternOf(FPen.Style());
 
   // Straight solid lines in copy mode are one rectangle.
-  if (!pattern.Runs && FPen.Mode() == pmCopy && (dx == 0 || dy == 0)) {
-    const int left = dx == 0 ? X0 : (sx > 0 ? X0 : X1 + 1);
-    const int top = dy == 0 ? Y0 : (sy > 0 ? Y0 : Y1 + 1);
-    FPainter->fillRect(QRect(left, top, dx == 0 ? 1 : dx, dy == 0 ? 1 : dy), ToQColor(FPen.Color()));
+  if (!pattern.Runs && FPen.Mode() == pmCopy && minor == 0) {
+    const long long a = (xMajor ? X0 : Y0) + (xMajor ? sx : sy) * first;
+    const long long b = (xMajor ? X0 : Y0) + (xMajor ? sx : sy) * last;
+    const int from = static_cast<int>(std::min(a, b));
+    const int len = static_cast<int>(last - first + 1);
+    const QRect r = xMajor ? QRect(from, Y0, len, 1) : QRect(X0, from, 1, len);
+    FPainter->fillRect(r, ToQColor(FPen.Color()));
     return;
   }
 
   std::vector<QPoint> on;
   std::vector<QPoint> off;
-  on.reserve(static_cast<size_t>(n));
+  on.reserve(static_cast<size_t>(last - first + 1));
   const bool fillGaps = pattern.Runs && FBrush.Style() == bsSolid;
-  for (int i = 0; i < n; ++i) {
-    // The minor coordinate is the exact one rounded half up, so every pixel is set once.
-    int x;
-    int y;
-    if (dx >= dy) {
-      x = X0 + sx * i;
-      y = Y0 + sy * static_cast<int>((2LL * i * dy + dx) / (2LL * dx));
-    } else {
-      y = Y0 + sy * i;
-      x = X0 + sx * static_cast<int>((2LL * i * dx + dy) / (2LL * dy));
-    }
-    if (!pattern.Runs || PatternOn(pattern, i))
+  // The minor offset as a quotient and remainder, advanced incrementally (at most one carry per
+  // step, as minor <= major); only the first value needs the wide product.
+  const long long twoMajor = 2 * major;
+  const auto num = static_cast<__int128>(2) * first * minor + major;
+  const auto q = static_cast<long long>(num / twoMajor);
+  auto rem = static_cast<long long>(num % twoMajor);
+  const int ax = xMajor ? sx : 0;  // one step along the major axis
+  const int ay = xMajor ? 0 : sy;
+  const int bx = xMajor ? 0 : sx;  // one carry along the minor axis
+  const int by = xMajor ? sy : 0;
+  int x = static_cast<int>(X0 + ax * first + bx * q);
+  int y = static_cast<int>(Y0 + ay * first + by * q);
+  // Position in the dash pattern: the current run and the pixels left in it.
+  int run = 0;
+  int left = 0;
+  if (pattern.Runs) {
+    auto pos = static_cast<int>(first % pattern.Period);
+    while (pos >= pattern.Runs[run])
+      pos -= pattern.Runs[run++];
+    left = pattern.Runs[run] - pos;
+  }
+  for (long long i = first; i <= last; ++i) {
+    if (!pattern.Runs || (run % 2) == 0)
       on.emplace_back(x, y);
     else if (fillGaps)
       off.emplace_back(x, y);
+    if (pattern.Runs && --left == 0) {
+      run = (run + 1) % pattern.Count;
+      left = pattern.Runs[run];
+    }
+    x += ax;
+    y += ay;
+    rem += 2 * minor;
+    if (rem >= twoMajor) {
+      rem -= twoMajor;
+      x += bx;
+      y += by;
+    }
   }
   PlotPoints(on, FPen.Color(), FPen.Mode());
   PlotPoints(off, FBrush.Color(), FPen.Mode());
@@ -288,7 +338,7 @@ void TCanvas::Polygon(const TPoint* Points, int Count)
     std::vector<QPoint> pts;
     pts.reserve(static_cast<size_t>(Count));
     for (int i = 0; i < Count; ++i)
-      pts.emplace_back(Points[i].X, Points[i].Y);
+      pts.emplace_back(ClampCoord(Points[i].X), ClampCoord(Points[i].Y));
     ApplyPenMode();
     FPainter->setPen(Qt::NoPen);
     FPainter->setBrush(ToQColor(FBrush.Color()));
@@ -316,6 +366,10 @@ void TCanvas::Rectangle(int X1, int Y1, int X2, int Y2)
 {
   if (!FPainter)
     return;
+  X1 = ClampCoord(X1);
+  Y1 = ClampCoord(Y1);
+  X2 = ClampCoord(X2);
+  Y2 = ClampCoord(Y2);
   if (X2 < X1)
     std::swap(X1, X2);
   if (Y2 < Y1)
@@ -335,10 +389,14 @@ void TCanvas::Rectangle(int X1, int Y1, int X2, int Y2)
   if (!pen)
     return;
   if (FPen.Width() <= 1 && (w == 1 || h == 1)) {
-    // A one-pixel wide box is all outline; plot each pixel once.
+    // A one-pixel wide box is all outline; plot each pixel once (the visible ones).
+    const TRect box = Rect(X1, Y1, X2, Y2);
+    const TRect clip = ClipRect();
+    const TRect vis = Rect(std::max(box.Left, clip.Left), std::max(box.Top, clip.Top),
+                           std::min(box.Right, clip.Right), std::min(box.Bottom, clip.Bottom));
     std::vector<QPoint> pts;
-    for (int y = Y1; y < Y2; ++y)
-      for (int x = X1; x < X2; ++x)
+    for (int y = vis.Top; y < vis.Bottom; ++y)
+      for (int x = vis.Left; x < vis.Right; ++x)
         pts.emplace_back(x, y);
     PlotPoints(pts, FPen.Color(), FPen.Mode());
     return;
@@ -353,6 +411,10 @@ void TCanvas::Ellipse(int X1, int Y1, int X2, int Y2)
 {
   if (!FPainter)
     return;
+  X1 = ClampCoord(X1);
+  Y1 = ClampCoord(Y1);
+  X2 = ClampCoord(X2);
+  Y2 = ClampCoord(Y2);
   if (X2 < X1)
     std::swap(X1, X2);
   if (Y2 < Y1)
@@ -381,16 +443,18 @@ void TCanvas::Ellipse(int X1, int Y1, int X2, int Y2)
   FPainter->drawEllipse(QRect(X1, Y1, X2 - X1 - 1, Y2 - Y1 - 1));
 }
 
-void TCanvas::FillRect(const TRect& R)
+void TCanvas::FillRect(const TRect& Area)
 {
+  const TRect R = ClampRect(Area);
   if (!FPainter || FBrush.Style() != bsSolid || R.IsEmpty())
     return;
   ResetMode();
   FPainter->fillRect(R.ToQRect(), ToQColor(FBrush.Color()));
 }
 
-void TCanvas::FrameRect(const TRect& R)
+void TCanvas::FrameRect(const TRect& Area)
 {
+  const TRect R = ClampRect(Area);
   if (!FPainter || R.IsEmpty())
     return;
   ResetMode();
@@ -403,22 +467,29 @@ void TCanvas::FrameRect(const TRect& R)
   }
 }
 
-void TCanvas::DrawFocusRect(const TRect& R)
+void TCanvas::DrawFocusRect(const TRect& Area)
 {
+  const TRect R = ClampRect(Area);
   if (!FPainter || R.IsEmpty())
     return;
-  // Every other pixel of the outline, each exactly once, inverted.
+  // Every other pixel of the outline, each exactly once, inverted; only the visible part is
+  // walked (the parity rule does not depend on where the walk starts).
+  const TRect clip = ClipRect();
   std::vector<QPoint> pts;
   auto add = [&pts](int x, int y) {
     if (((x + y) & 1) == 0)
       pts.emplace_back(x, y);
   };
-  for (int x = R.Left; x < R.Right; ++x) {
+  const int x0 = std::max(R.Left, clip.Left);
+  const int x1 = std::min(R.Right, clip.Right);
+  for (int x = x0; x < x1; ++x) {
     add(x, R.Top);
     if (R.Height() > 1)
       add(x, R.Bottom - 1);
   }
-  for (int y = R.Top + 1; y < R.Bottom - 1; ++y) {
+  const int y0 = std::max(R.Top + 1, clip.Top);
+  const int y1 = std::min(R.Bottom - 1, clip.Bottom);
+  for (int y = y0; y < y1; ++y) {
     add(R.Left, y);
     if (R.Width() > 1)
       add(R.Right - 1, y);
@@ -444,8 +515,9 @@ void TCanvas::TextOut(int X, int Y, const QString& Text)
   FPenPos = {X + w, Y};
 }
 
-void TCanvas::TextRect(const TRect& R, int X, int Y, const QString& Text)
+void TCanvas::TextRect(const TRect& Area, int X, int Y, const QString& Text)
 {
+  const TRect R = ClampRect(Area);
   if (!FPainter || R.IsEmpty())
     return;
   FPainter->save();
@@ -488,8 +560,9 @@ void TCanvas::DrawImage(int X, int Y, const QImage& Image)
   FPainter->drawImage(QPoint(X, Y), Image);
 }
 
-void TCanvas::StretchDraw(const TRect& R, const TBitmap& Bitmap)
+void TCanvas::StretchDraw(const TRect& Area, const TBitmap& Bitmap)
 {
+  const TRect R = ClampRect(Area);
   if (!FPainter || Bitmap.Empty() || R.IsEmpty())
     return;
   ResetMode();

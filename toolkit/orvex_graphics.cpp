@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 
 namespace orvex {
 
@@ -72,7 +73,8 @@ TColor SystemColor(unsigned Index)
 
 TColor ColorToRGB(TColor Color)
 {
-  if (Color & clSystemColor)
+  // Any value with the top bit set counts as a system colour, whatever else its top byte holds.
+  if (Color & 0x80000000u)
     return SystemColor(Color & 0xFF);
   return Color & 0xFFFFFF;
 }
@@ -110,6 +112,9 @@ int MulDiv(int Number, int Numerator, int Denominator)
   // Round half away from zero: compare twice the remainder with the divisor.
   if (2 * std::llabs(r) >= std::llabs(den))
     q += ((num < 0) != (den < 0)) ? -1 : 1;
+  // A result outside the int range is a failure like a zero divisor.
+  if (q > std::numeric_limits<int>::max() || q < std::numeric_limits<int>::min())
+    return -1;
   return static_cast<int>(q);
 }
 

@@ -18,8 +18,8 @@ namespace orvex {
 // ---------------------------------------------------------------------------------------------
 // Colours
 
-// A colour: 0x00BBGGRR (red in the low byte), or a system colour 0x800000nn resolved from the
-// application palette, or one of the special values clNone and clDefault.
+// A colour: 0x00BBGGRR (red in the low byte), or a system colour 0xFF0000nn (top byte 255)
+// resolved from the application palette, or one of the special values clNone and clDefault.
 using TColor = std::uint32_t;
 
 // The 16 basic colours.
@@ -47,8 +47,8 @@ inline constexpr TColor clGrey = clGray;
 inline constexpr TColor clNone = 0x1FFFFFFF;
 inline constexpr TColor clDefault = 0x20000000;
 
-// System colours: the flag bit plus the index of the palette entry.
-inline constexpr TColor clSystemColor = 0x80000000;
+// System colours: the top byte 255 plus the index of the palette entry.
+inline constexpr TColor clSystemColor = 0xFF000000;
 inline constexpr TColor clScrollBar = clSystemColor;
 inline constexpr TColor clBackground = clSystemColor | 1;
 inline constexpr TColor clActiveCaption = clSystemColor | 2;
@@ -97,7 +97,8 @@ int GreyValue(TColor Color);
 TColor ContrastColor(TColor Color);
 
 // Number * Numerator / Denominator rounded to the nearest integer, halves away from zero;
-// -1 when Denominator is 0. Formed in 64 bits, so no intermediate overflow.
+// -1 when Denominator is 0 or the result does not fit an int. Formed in 64 bits, so no
+// intermediate overflow.
 int MulDiv(int Number, int Numerator, int Denominator);
 
 // ---------------------------------------------------------------------------------------------

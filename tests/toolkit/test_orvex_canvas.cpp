@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <limits>
 #include <set>
 #include <utility>
 
@@ -76,6 +78,21 @@ TEST(Colors, MulDivRoundsHalvesAwayFromZero)
   EXPECT_EQ(MulDiv(1, -3, 2), -2);
   EXPECT_EQ(MulDiv(3, 5, 0), -1);
   EXPECT_EQ(MulDiv(2000000000, 3, 4), 1500000000);  // no 32-bit overflow in between
+  // A result beyond the int range fails like a zero divisor instead of wrapping around.
+  EXPECT_EQ(MulDiv(2000000000, 3, 2), -1);
+  EXPECT_EQ(MulDiv(std::numeric_limits<int>::min(), -1, 1), -1);
+  EXPECT_EQ(MulDiv(std::numeric_limits<int>::min(), 1, 1), std::numeric_limits<int>::min());
+}
+
+TEST(Colors, SystemColoursCarryTheTopByte255)
+{
+  EXPECT_EQ(clBtnFace, 0xFF00000Fu);
+  EXPECT_EQ(clWindow >> 24, 0xFFu);
+  // Any value with the top bit set resolves through the palette by its low byte.
+  EXPECT_EQ(ColorToRGB(0x8000000Fu), ColorToRGB(clBtnFace));
+  // The special values are no system colours.
+  EXPECT_EQ(ColorToRGB(clNone), 0xFFFFFFu);
+  EXPECT_EQ(ColorToRGB(clDefault), 0u);
 }
 
 TEST(Canvas, LineSetsStartButNotEndPixelInEveryDirection)
@@ -460,4 +477,79 @@ TEST(Canvas, FastImagePathAgreesWithPainterPathAndHonoursClip)
   EXPECT_EQ(clipped.pixel(29, 15), qRgb(0, 0, 0));
   EXPECT_EQ(clipped.pixel(30, 15), qRgb(255, 255, 255));
   EXPECT_EQ(clipped.pixel(5, 5), qRgb(255, 255, 255));
+}
+
+TEST(Canvas, FarAwayEndsDrawOnlyTheVisiblePartExactly)
+{
+  // Long lines are walked only where they are visible: the pixels must be the ones the whole
+  // line would set, with the dash pattern counted from the real start pixel. The reference is the
+  // same line drawn whole on a big image, shifted by (Ox, Oy).
+  constexpr int Ox = 1000, Oy = 700;
+  struct Case {
+    int X0, Y0, X1, Y1;
+    TPenStyle Style;
+  };
+  const Case cases[] = {{-1000, -300, 1000, 337, psSolid}, {-1000, -300, 1000, 337, psDot},
+                        {1000, 20, -1000, 5, psDashDot},  {7, -700, 30, 650, psDashDotDot},
+                        {-999, 13, 998, 13, psDot},       {25, 600, 25, -650, psDash}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE(testing::Message() << k.X0 << "," << k.Y0 << " to " << k.X1 << "," << k.Y1);
+    TBitmap small(40, 40);
+    small.Canvas().Pen().SetStyle(k.Style);
+    small.Canvas().Brush().SetColor(clYellow);
+    small.Canvas().MoveTo(k.X0, k.Y0);
+    small.Canvas().LineTo(k.X1, k.Y1);
+    TBitmap big(2100, 1500);
+    big.Canvas().Pen().SetStyle(k.Style);
+    big.Canvas().Brush().SetColor(clYellow);
+    big.Canvas().MoveTo(k.X0 + Ox, k.Y0 + Oy);
+    big.Canvas().LineTo(k.X1 + Ox, k.Y1 + Oy);
+    EXPECT_FALSE(Painted(small).empty());
+    EXPECT_EQ(small.Image(), big.Image().copy(Ox, Oy, 40, 40));
+  }
+
+  // Ends at the limits of the int range: no overflow, no endless walk.
+  TBitmap bmp(40, 40);
+  TCanvas& c = bmp.Canvas();
+  c.MoveTo(INT_MIN, 5);
+  c.LineTo(INT_MAX, 5);
+  c.MoveTo(INT_MIN, INT_MIN);
+  c.LineTo(INT_MAX, INT_MAX);
+  auto pts = Painted(bmp);
+  for (int x = 0; x < 40; ++x) {
+    EXPECT_TRUE(pts.count({x, 5})) << x;
+    EXPECT_TRUE(pts.count({x, x})) << x;
+  }
+  EXPECT_EQ(pts.size(), 40u + 39u);
+  // xor over the same far line restores the image.
+  const QImage before = bmp.Image().copy();
+  c.Pen().SetMode(pmXor);
+  c.Pen().SetColor(clLime);
+  for (int pass = 0; pass < 2; ++pass) {
+    c.MoveTo(INT_MIN / 3, INT_MAX / 5);
+    c.LineTo(INT_MAX / 2, INT_MIN / 7);
+  }
+  EXPECT_EQ(bmp.Image(), before);
+  c.Pen().SetMode(pmCopy);
+
+  // Shapes with far corners: a huge filled box covers everything, a huge hollow one nothing, a
+  // one-pixel-high strip and a focus rectangle only their visible pixels.
+  TBitmap shapes(30, 20);
+  TCanvas& s = shapes.Canvas();
+  s.Brush().SetStyle(bsClear);
+  s.Rectangle(INT_MIN, INT_MIN, INT_MAX, INT_MAX);
+  s.Ellipse(INT_MIN, INT_MIN, INT_MAX, INT_MAX);
+  s.DrawFocusRect(Rect(INT_MIN, INT_MIN, INT_MAX, INT_MAX));
+  EXPECT_TRUE(Painted(shapes).empty());
+  s.Rectangle(-5, 3, INT_MAX, 4);
+  EXPECT_EQ(Painted(shapes).size(), 30u);
+  s.DrawFocusRect(Rect(-7, 10, INT_MAX, 12));
+  EXPECT_EQ(Painted(shapes).size(), 30u + 30u);  // every other pixel of two rows
+  s.Brush().SetStyle(bsSolid);
+  s.Brush().SetColor(clRed);
+  s.Rectangle(INT_MIN, INT_MIN, INT_MAX, INT_MAX);
+  s.FillRect(Rect(INT_MIN, INT_MIN, INT_MAX, INT_MAX));
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 30; ++x)
+      ASSERT_EQ(s.Pixels(x, y), clRed) << x << "," << y;
 }
