@@ -69,10 +69,25 @@ void Plus(TCanvas& C, int X, int Y, int Lo, int Hi)
   Line(C, X, Y - Lo, X, Y + Hi);
 }
 
+// The character a mark code stands for. Codes are single bytes of the western 8-bit character
+// set: 128..159 hold printable signs there (the bullet at 149, for instance), where Unicode has
+// invisible control codes; codes without a sign in that range keep their own value.
+QChar MarkCharacter(std::uint8_t Code)
+{
+  static constexpr char16_t Western[32] = {
+      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+      0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+  if (Code >= 200 && Code <= 209)
+    return QChar(u'0' + (Code - 200));
+  if (Code >= 128 && Code < 160)
+    return QChar(Western[Code - 128]);
+  return QChar(static_cast<char16_t>(Code));
+}
+
 void DrawCharacterMark(TCanvas& C, std::uint8_t MarkType, int X, int Y)
 {
-  const QString text = (MarkType >= 200 && MarkType <= 209) ? QString(QChar('0' + (MarkType - 200)))
-                                                            : QString(QChar(static_cast<char16_t>(MarkType)));
+  const QString text(MarkCharacter(MarkType));
   const TColor oldFontColor = C.Font().Color();
   C.Font().SetColor(C.Pen().Color());
   Hollow(C);

@@ -247,6 +247,21 @@ TEST(DrawMark, CharactersAndDigitsAndRestoredBrush)
     EXPECT_EQ(bmp.Image(), ref.Image()) << type;
     EXPECT_FALSE(NotWhite(bmp).empty());
   }
+  // Codes 128..159 are the printable signs of the western 8-bit set (149 the bullet, 128 the euro
+  // sign), not invisible control codes.
+  for (auto [type, ch] : {std::pair{149, u'\u2022'}, {128, u'\u20AC'}, {151, u'\u2014'}}) {
+    TBitmap bmp(40, 40);
+    bmp.Canvas().Pen().SetColor(clBlue);
+    DrawMark(bmp.Canvas(), static_cast<std::uint8_t>(type), 20, 20);
+    TBitmap ref(40, 40);
+    TCanvas& c = ref.Canvas();
+    c.Font().SetColor(clBlue);
+    c.Brush().SetStyle(bsClear);
+    const QString text(QChar{ch});
+    c.TextOut(20 - c.TextWidth(text) / 2, 20 - c.TextHeight(text) / 2, text);
+    EXPECT_FALSE(NotWhite(bmp).empty()) << type;
+    EXPECT_EQ(bmp.Image(), ref.Image()) << type;
+  }
   // 205 differs from 53 (the code of "5") only by going through the digit table; both draw "5".
   {
     TBitmap a(40, 40), b(40, 40);
