@@ -38,7 +38,7 @@ const double DemoData[40][6] = {
 struct TDemoProblem {
   TMatrix A;
   TVector B, X, Sig;
-  TDemoProblem(std::vector<int> inputs, double Factor = 1.0)
+  explicit TDemoProblem(std::vector<int> inputs, double Factor = 1.0)
   {
     const int n = static_cast<int>(inputs.size()) + 1;
     A.Resize(n, 40);
