@@ -34,6 +34,12 @@ std::vector<TBand> VisibleBands(const TGridAxis& Axis, int First, int Limit)
   }
   return bands;
 }
+
+bool SameFont(const TFont& A, const TFont& B)
+{
+  return A.Name() == B.Name() && A.Height() == B.Height() && A.Color() == B.Color() && A.Style() == B.Style() &&
+         A.PixelsPerInch() == B.PixelsPerInch();
+}
 }  // namespace
 
 void TCustomGrid::DrawCell(int ACol, int ARow, const TRect& Rect, TGridDrawState State)
@@ -45,7 +51,8 @@ void TCustomGrid::paintEvent(QPaintEvent* e)
 {
   QPainter painter(viewport());
   FCanvas.SetPainter(&painter);
-  FCanvas.SetFont(FFont);
+  if (!SameFont(FCanvas.Font(), FFont))
+    FCanvas.SetFont(FFont);
   FPaintArea = TRect::FromQRect(e->rect());
   // A handler that throws must not leave the canvas on a dead painter nor escape into Qt's
   // event loop.
@@ -55,6 +62,9 @@ void TCustomGrid::paintEvent(QPaintEvent* e)
   } catch (...) {
   }
   FCanvas.SetPainter(nullptr);
+  // Texts measured outside painting use the grid's font, not what the last cell left behind.
+  if (!SameFont(FCanvas.Font(), FFont))
+    FCanvas.SetFont(FFont);
 }
 
 void TCustomGrid::PaintGrid(TCanvas& ACanvas)
@@ -104,7 +114,10 @@ void TCustomGrid::PaintCell(TCanvas& ACanvas, int ACol, int ARow, const TRect& R
   }
 
   const TColor background = fixed ? FFixedColor : state.Contains(gdSelected) ? clHighlight : FColor;
-  ACanvas.Font().Assign(FFont);
+  // Each cell starts with the grid's font. Assigning an equal font would still throw away the
+  // canvas's prepared Qt font, so only a font that a previous cell changed is reset.
+  if (!SameFont(ACanvas.Font(), FFont))
+    ACanvas.Font().Assign(FFont);
   ACanvas.Brush().SetStyle(bsSolid);
   ACanvas.Brush().SetColor(background);
   if (FDefaultDrawing) {

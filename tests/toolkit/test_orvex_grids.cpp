@@ -611,6 +611,24 @@ TEST(TCustomGrid, DrawStateAndGridLinePixels)
   img = g.grab().toImage();
   EXPECT_EQ(img.pixel(10, 10), Rgb(clYellow));
   EXPECT_EQ(img.pixel(2 * (kColWidth + 2) + 10, 2 * (kRowHeight + 2) + 10), Rgb(clYellow));
+
+  // Every cell starts with the grid's font, whatever the cell before it did to the canvas font;
+  // a change of the grid's font reaches the next paint.
+  g.Font().SetSize(12);
+  int cells = 0;
+  g.OnDrawCell = [&](TObject*, int ACol, int ARow, const TRect&, TGridDrawState) {
+    TFont& f = g.Canvas().Font();
+    EXPECT_FALSE(f.Bold()) << ACol << "," << ARow;
+    EXPECT_EQ(f.Color(), g.Font().Color());
+    EXPECT_EQ(f.Height(), g.Font().Height());
+    ++cells;
+    f.SetBold(true);
+    f.SetColor(clRed);
+    f.SetHeight(-30);
+  };
+  g.grab();
+  EXPECT_GT(cells, 10);
+  EXPECT_EQ(g.Canvas().Font().Height(), g.Font().Height());
 }
 
 TEST(TCustomGrid, ColumnAndRowSizingByDraggingHeaderBorders)
