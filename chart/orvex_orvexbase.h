@@ -40,6 +40,8 @@ enum TMouseActMode {
   maZoomDrag, maDragCrossH, maDragLabel, maRotate, maRotAndZoom, maRotXOnly, maRotZOnly,
   maSelectRect, maDrawMTrace, maZoomPanColors
 };
+// TScaleUnitAnchor (uaSclTopLft, uaSclCenter, uaSclBotRgt), the anchor of a scale caption, belongs
+// to the scale control and is declared with it, not here.
 
 // ---------------------------------------------------------------------------------------------
 // Arrays and events

@@ -595,7 +595,7 @@ void TBitmap::SetSize(int Width, int Height)
   if (Width > 0 && Height > 0) {
     image = QImage(Width, Height, QImage::Format_RGB32);
     image.fill(Qt::white);
-    if (!FImage.isNull()) {
+    if (!FImage.isNull() && !image.isNull()) {
       QPainter p(&image);
       p.drawImage(0, 0, FImage);
     }

@@ -36,6 +36,8 @@ TMouseButton MouseButtonOf(Qt::MouseButton Button)
 
 TCustomControl::TCustomControl(QWidget* Parent) : QWidget(Parent), TComponent(nullptr)
 {
+  if (const auto* parent = dynamic_cast<const TCustomControl*>(Parent))
+    FShowHint = parent->ShowHint();
   setMouseTracking(true);
   setFocusPolicy(Qt::StrongFocus);
   FFont.OnChange = [this](TObject*) {
@@ -119,8 +121,24 @@ void TCustomControl::SetHint(const std::string& Value)
 
 void TCustomControl::SetShowHint(bool Value)
 {
+  FParentShowHint = false;
+  ApplyShowHint(Value);
+}
+
+void TCustomControl::SetParentShowHint(bool Value)
+{
+  FParentShowHint = Value;
+  if (const auto* parent = dynamic_cast<const TCustomControl*>(parentWidget()); Value && parent)
+    ApplyShowHint(parent->ShowHint());
+}
+
+void TCustomControl::ApplyShowHint(bool Value)
+{
   FShowHint = Value;
   UpdateToolTip();
+  for (QObject* child : children())
+    if (auto* control = dynamic_cast<TCustomControl*>(child); control && control->FParentShowHint)
+      control->ApplyShowHint(Value);
 }
 
 void TCustomControl::UpdateToolTip()

@@ -67,7 +67,12 @@ public:
   const std::string& Hint() const { return FHint; }
   void SetHint(const std::string& Value);
   bool ShowHint() const { return FShowHint; }
+  // Setting ShowHint also ends taking it from the parent.
   void SetShowHint(bool Value);
+  // While true (the default), ShowHint follows the parent control's ShowHint; a parent that is
+  // not one of our controls has nothing to hand down, and the control keeps its own value.
+  bool ParentShowHint() const { return FParentShowHint; }
+  void SetParentShowHint(bool Value);
   // The canvas Paint draws on; it has a painter only while Paint runs.
   TCanvas& Canvas() { return FCanvas; }
 
@@ -98,6 +103,8 @@ protected:
 private:
   void ApplyAlign();
   void UpdateToolTip();
+  // Stores the effective ShowHint and hands it down to the children that follow this control.
+  void ApplyShowHint(bool Value);
 
   TCanvas FCanvas;
   TFont FFont;
@@ -105,6 +112,7 @@ private:
   TAlign FAlign = alNone;
   std::string FHint;
   bool FShowHint = false;
+  bool FParentShowHint = true;
   bool FLeftPressed = false;
 };
 

@@ -106,3 +106,34 @@ TEST(Controls, AlignFollowsTheParent)
   top.SetShowHint(true);
   EXPECT_EQ(top.toolTip(), "tip");
 }
+
+TEST(Controls, ShowHintFollowsTheParentUntilSetOwnValue)
+{
+  TCustomControl parent;
+  parent.SetShowHint(true);
+  EXPECT_FALSE(parent.ParentShowHint());  // setting its own value ends following
+  TGraphicControl follower(&parent);
+  TGraphicControl own(&parent);
+  TGraphicControl grandchild(&follower);
+  follower.SetHint("f");
+  EXPECT_TRUE(follower.ParentShowHint());
+  EXPECT_TRUE(follower.ShowHint());  // taken over at creation
+  EXPECT_EQ(follower.toolTip(), "f");
+  own.SetShowHint(true);
+  parent.SetShowHint(false);
+  EXPECT_FALSE(follower.ShowHint());
+  EXPECT_FALSE(grandchild.ShowHint());  // handed down through every following level
+  EXPECT_TRUE(follower.toolTip().isEmpty());
+  EXPECT_TRUE(own.ShowHint());
+  own.SetParentShowHint(true);  // follows again, starting with the parent's current value
+  EXPECT_FALSE(own.ShowHint());
+  parent.SetShowHint(true);
+  EXPECT_TRUE(own.ShowHint());
+  EXPECT_TRUE(grandchild.ShowHint());
+  // A parent that is not one of our controls hands nothing down.
+  QWidget plain;
+  TGraphicControl orphan(&plain);
+  orphan.SetShowHint(true);
+  orphan.SetParentShowHint(true);
+  EXPECT_TRUE(orphan.ShowHint());
+}
