@@ -234,10 +234,15 @@ void TCustomGrid::SetFixedCols(int Value)
 {
   if (Value < 0 || Value >= ColCount() || Value == FixedCols())
     return;
+  // A view that starts at the first scrollable column keeps doing so: columns that stop being
+  // fixed come into view instead of hiding to the left.
+  const bool atStart = FTopLeft.X == FixedCols();
   HideEditor(true);
   FCols.SetFixed(Value);
   UpdateLineWidths();
   ClampSelection();
+  if (atStart)
+    MoveTopLeft(Value, FTopLeft.Y, true);
   LayoutChanged();
 }
 
@@ -245,10 +250,13 @@ void TCustomGrid::SetFixedRows(int Value)
 {
   if (Value < 0 || Value >= RowCount() || Value == FixedRows())
     return;
+  const bool atStart = FTopLeft.Y == FixedRows();
   HideEditor(true);
   FRows.SetFixed(Value);
   UpdateLineWidths();
   ClampSelection();
+  if (atStart)
+    MoveTopLeft(FTopLeft.X, Value, true);
   LayoutChanged();
 }
 
@@ -563,7 +571,8 @@ void TCustomGrid::ClampSelection()
 {
   FCurrent = {ClampCol(FCurrent.X), ClampRow(FCurrent.Y)};
   FSelEnd = {ClampCol(FSelEnd.X), ClampRow(FSelEnd.Y)};
-  if (!FOptions.Contains(goRangeSelect))
+  // A block of rows set by a program stays with goRowSelect, as SetSelection lets it in.
+  if (!FOptions.Contains(goRangeSelect) && !FOptions.Contains(goRowSelect))
     FSelEnd = FCurrent;
 }
 

@@ -204,6 +204,26 @@ TEST(TCustomGrid, FixedCountsStayBelowTheCounts)
   g.SetDefaultColWidth(40);
   EXPECT_EQ(g.ColWidths(3), 40);
   EXPECT_EQ(g.CellRect(4, 1).Left, 4 * 41);
+  // Header rows and columns that stop being fixed come into view when the view was at the start
+  // (a hidden attribute row, a list without header lines); a scrolled view stays where it is.
+  g.SetFixedRows(2);
+  EXPECT_EQ(g.TopRow(), 2);
+  g.SetFixedRows(1);
+  EXPECT_EQ(g.TopRow(), 1);
+  EXPECT_EQ(g.CellRect(2, 1).Top, kRowHeight + 1);
+  g.SetFixedRows(0);
+  EXPECT_EQ(g.TopRow(), 0);
+  EXPECT_EQ(g.MouseCoord(5, 5), (TGridCoord{0, 0}));
+  g.SetFixedCols(1);
+  EXPECT_EQ(g.LeftCol(), 1);
+  EXPECT_EQ(g.CellRect(1, 0).Left, g.ColWidths(0) + 1);
+  g.SetRowCount(40);
+  g.SetTopRow(10);
+  g.SetFixedRows(1);
+  EXPECT_EQ(g.TopRow(), 10);
+  g.SetFixedRows(0);
+  EXPECT_EQ(g.TopRow(), 10);
+  g.SetFixedCols(2);
   g.SetColCount(2);       // fewer columns than fixed ones plus one
   EXPECT_EQ(g.FixedCols(), 1);
   EXPECT_EQ(g.Col(), 1);
@@ -349,6 +369,11 @@ TEST(TCustomGrid, MouseRangeSelectionAndShiftClick)
   // Whole rows with goRowSelect.
   g.SetOptions(g.Options() + TGridOptions{goRowSelect});
   EXPECT_EQ(g.Selection(), (TGridRect{1, 7, 7, 9}));
+  // Without range selection a program may still select a block of rows; a layout change keeps it.
+  g.SetOptions(g.Options() - TGridOptions{goRangeSelect});
+  g.SetSelection(TGridRect{1, 3, 1, 5});
+  g.SetColCount(6);
+  EXPECT_EQ(g.Selection(), (TGridRect{1, 3, 5, 5}));
 }
 
 TEST(TCustomGrid, InplaceEditorGetsAndSetsTextThroughTheHooks)
