@@ -191,6 +191,10 @@ void TGradFill::GradientBitmap(TBitmap& Bitmap) const
         break;
       }
       case gtRadial: {
+        // The sectors are triangles: a single step (one degenerate half-turn) covers nothing, and
+        // few steps leave the slivers between their chords and the corners. Those parts show the
+        // first colour rather than the blank bitmap.
+        Band(C, steps.First(), Rect(0, 0, W, H));
         const int R = RoundEven(std::sqrt(static_cast<double>(W) * W + static_cast<double>(H) * H) * 0.5);
         for (int k = 0; k < N; ++k) {
           SetShapeColor(C, steps.Col(k, N));

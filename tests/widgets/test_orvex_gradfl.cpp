@@ -83,7 +83,8 @@ TEST(GradFill, HorizontalBandsFollowMulDivRounding)
 
   // One step: the whole area has the first colour, for every geometry.
   g.SetNrColors(1);
-  for (TGradType t : {gtHoriz, gtVert, gtMidBandHoriz, gtMidBandVert, gtEllipticFull, gtEllipticFit, gtRect}) {
+  for (TGradType t : {gtHoriz, gtVert, gtMidBandHoriz, gtMidBandVert, gtEllipticFull, gtEllipticFit, gtRect,
+                      gtRadial}) {
     g.SetFillType(t);
     const QImage img = Render(g, 31, 17);
     for (int y = 0; y < 17; ++y)
@@ -149,6 +150,16 @@ TEST(GradFill, ShapesPutTheFirstColourAtTheCentre)
   EXPECT_EQ(At(img, 20, 40), clRed);
   EXPECT_EQ(At(img, 20, 0), outerStep);
   EXPECT_EQ(At(img, 0, 20), At(img, 40, 20));  // both sides mirror each other
+  // Two steps: the lower half-turn has the first colour, the upper the second, and no corner of
+  // the area stays blank between the sector chords.
+  g.SetNrColors(2);
+  img = Render(g, 41, 41);
+  const TColor second = RGB(255 - MulDiv(1, 255, 2), 0, MulDiv(1, 255, 2));
+  EXPECT_EQ(At(img, 20, 38), clRed);
+  EXPECT_EQ(At(img, 20, 2), second);
+  for (auto [x, y] : {std::pair{0, 0}, {40, 0}, {0, 40}, {40, 40}})
+    EXPECT_NE(At(img, x, y), clWhite) << x << "," << y;
+  g.SetNrColors(8);
 
   // Diagonal grid: first colour above, last below, graded lines across.
   g.SetFillType(gtDiagGrid);
