@@ -737,8 +737,7 @@ void TASCReader::ReadCustomData()
       continue;
     if (dtext::LowerAscii(rest.substr(open2 + 1, close2 - open2 - 1)) != "/" + lowerTag)
       continue;
-    if (FCustom.size() == FCustom.capacity())
-      FCustom.reserve(FCustom.size() + 1000);
+    // Grows geometrically: a long section costs no quadratic copying.
     FCustom.push_back({tag, rest.substr(0, open2)});
   }
   FCustom.shrink_to_fit();
