@@ -11,7 +11,6 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QWheelEvent>
-#include <algorithm>
 #include <climits>
 #include <gtest/gtest.h>
 #include <map>
@@ -154,7 +153,7 @@ TEST(TCustomGrid, CellRectsAndMouseMappingWithFixedAndScrolledAreas)
 
   // Scrolling through the scroll bar moves the top row, and the top-left change is reported.
   int topLeftChanges = 0;
-  g.OnTopLeftChanged = [&](TObject* Sender) {
+  g.OnTopLeftChanged = [&](const TObject* Sender) {
     EXPECT_EQ(Sender, &g);
     ++topLeftChanges;
   };
@@ -725,7 +724,7 @@ TEST(TCustomGrid, WheelScrollsRowsUnlessAHandlerTakesIt)
   const int top = g.TopRow();
   wheel(-120);
   EXPECT_EQ(downs, 1);
-  EXPECT_EQ(g.TopRow(), top);
+  EXPECT_EQ(g.TopRow(), top);  // cppcheck-suppress knownConditionTrueFalse
 }
 
 TEST(TCustomGrid, OwnerEventsSeeKeysAndClicksAndMayRedirectThem)
@@ -781,8 +780,8 @@ TEST(TCustomGrid, OwnerEventsSeeKeysAndClicksAndMayRedirectThem)
   log.clear();
   SendMouse(t.vp(), QEvent::MouseButtonPress, Centre(g, 2, 2), Qt::LeftButton);
   SendMouse(t.vp(), QEvent::MouseButtonRelease, QPoint(-5, -5), Qt::NoButton);
-  EXPECT_EQ(log.size(), 2u);
-  EXPECT_EQ(log.back(), "up");
+  // The release outside makes no click.
+  EXPECT_EQ(log, (std::vector<std::string>{"down 0 2,2 current 2,2", "up"}));
 }
 
 TEST(TCustomGrid, DoubleClickIsAPressTheOwnerSeesAndOpensTheEditor)
@@ -828,7 +827,8 @@ TEST(TCustomGrid, DoubleClickIsAPressTheOwnerSeesAndOpensTheEditor)
   EXPECT_FALSE(g.EditorMode());
   EXPECT_EQ(g.Col(), 3);
   EXPECT_EQ(g.Row(), 4);
-  EXPECT_EQ(std::count(log.begin(), log.end(), "dblclick"), 1);
+  EXPECT_EQ(log, (std::vector<std::string>{"down 2,0 current 3,4", "up", "click", "down2 2,0 current 3,4",
+                                           "dblclick", "up"}));
 }
 
 TEST(TCustomGrid, WheelAddsUpPartsOfANotch)
