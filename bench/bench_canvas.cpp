@@ -70,6 +70,51 @@ void BM_QPainterLines(benchmark::State& state)
 }
 BENCHMARK(BM_QPainterLines)->Arg(psSolid)->Arg(psDot);
 
+// Lines of a zoomed-in chart: ends far outside the image (up to the chart's +-30000 clamp), each
+// line crossing the visible area.
+std::vector<QLine> FarLines(int Count)
+{
+  std::mt19937 rng(11);
+  std::uniform_int_distribution<int> far(-30000, 30000), near(0, W - 1);
+  std::vector<QLine> lines;
+  for (int i = 0; i < Count; ++i) {
+    const int x = near(rng);
+    lines.emplace_back(x - 30000, far(rng), x + 30000, far(rng));
+  }
+  return lines;
+}
+
+void BM_CanvasFarLines(benchmark::State& state)
+{
+  const auto lines = FarLines(1000);
+  TBitmap bmp(W, H);
+  TCanvas& c = bmp.Canvas();
+  for (auto _ : state) {
+    for (const QLine& l : lines) {
+      c.MoveTo(l.x1(), l.y1());
+      c.LineTo(l.x2(), l.y2());
+    }
+    benchmark::DoNotOptimize(bmp.Image().constBits());
+  }
+  state.SetItemsProcessed(state.iterations() * 1000);
+}
+BENCHMARK(BM_CanvasFarLines);
+
+void BM_QPainterFarLines(benchmark::State& state)
+{
+  const auto lines = FarLines(1000);
+  QImage img(W, H, QImage::Format_RGB32);
+  img.fill(Qt::white);
+  QPainter p(&img);
+  p.setPen(QPen(Qt::black, 0));
+  for (auto _ : state) {
+    p.drawLines(lines.data(), static_cast<int>(lines.size()));
+    benchmark::DoNotOptimize(img.constBits());
+  }
+  state.SetItemsProcessed(state.iterations() * 1000);
+}
+BENCHMARK(BM_QPainterFarLines);
+
 void BM_CanvasMarks(benchmark::State& state)
 {
   const auto pts = RandomPoints(1000);

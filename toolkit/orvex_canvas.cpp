@@ -8,6 +8,7 @@
 #include <QTransform>
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
 #include <utility>
 
 namespace orvex {
@@ -60,6 +61,17 @@ TRect ClampRect(const TRect& R)
 
 // Lines longer than this are rasterised only where they cross the visible area.
 constexpr long long LineClipLength = 512;
+
+// Ceiling of N / D for D > 0, clamped to the long long range.
+long long CeilDiv(__int128 N, long long D)
+{
+  __int128 q = N / D;
+  if (N % D != 0 && N > 0)
+    ++q;
+  constexpr auto hi = static_cast<__int128>(std::numeric_limits<long long>::max());
+  constexpr auto lo = static_cast<__int128>(std::numeric_limits<long long>::min());
+  return static_cast<long long>(q > hi ? hi : (q < lo ? lo : q));
+}
 
 }  // namespace
 
@@ -259,6 +271,21 @@ void TCanvas::PenLine(int X0, int Y0, int X1, int Y1)
     const long long hi = (xMajor ? b.Right : b.Bottom) - 1LL;
     first = std::max(first, dir > 0 ? lo - start : start - hi);
     last = std::min(last, dir > 0 ? hi - start : start - lo);
+    // The minor offset of step i, floor((2 i minor + major) / (2 major)), lies within [a, b]
+    // exactly for ceil(major (2a - 1) / (2 minor)) <= i < ceil(major (2b + 1) / (2 minor)).
+    const long long mStart = xMajor ? Y0 : X0;
+    const int mDir = xMajor ? sy : sx;
+    const long long mLo = xMajor ? b.Top : b.Left;
+    const long long mHi = (xMajor ? b.Bottom : b.Right) - 1LL;
+    const long long a = mDir > 0 ? mLo - mStart : mStart - mHi;
+    const long long z = mDir > 0 ? mHi - mStart : mStart - mLo;
+    if (minor == 0) {
+      if (a > 0 || z < 0)
+        return;
+    } else {
+      first = std::max(first, CeilDiv(static_cast<__int128>(major) * (2 * a - 1), 2 * minor));
+      last = std::min(last, CeilDiv(static_cast<__int128>(major) * (2 * z + 1), 2 * minor) - 1);
+    }
     if (first > last)
       return;
   }

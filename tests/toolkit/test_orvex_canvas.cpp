@@ -12,7 +12,9 @@
 
 #include <climits>
 #include <limits>
+#include <random>
 #include <set>
+#include <tuple>
 #include <utility>
 
 using namespace orvex;
@@ -491,7 +493,8 @@ TEST(Canvas, FarAwayEndsDrawOnlyTheVisiblePartExactly)
   };
   const Case cases[] = {{-1000, -300, 1000, 337, psSolid}, {-1000, -300, 1000, 337, psDot},
                         {1000, 20, -1000, 5, psDashDot},  {7, -700, 30, 650, psDashDotDot},
-                        {-999, 13, 998, 13, psDot},       {25, 600, 25, -650, psDash}};
+                        {-999, 13, 998, 13, psDot},       {25, 600, 25, -650, psDash},
+                        {-980, -900, 1020, 900, psDashDot}, {900, -772, -600, 578, psDot}};
   for (const Case& k : cases) {
     SCOPED_TRACE(testing::Message() << k.X0 << "," << k.Y0 << " to " << k.X1 << "," << k.Y1);
     TBitmap small(40, 40);
@@ -505,6 +508,30 @@ TEST(Canvas, FarAwayEndsDrawOnlyTheVisiblePartExactly)
     big.Canvas().MoveTo(k.X0 + Ox, k.Y0 + Oy);
     big.Canvas().LineTo(k.X1 + Ox, k.Y1 + Oy);
     EXPECT_FALSE(Painted(small).empty());
+    EXPECT_EQ(small.Image(), big.Image().copy(Ox, Oy, 40, 40));
+  }
+  // Many random lines, most of them missing the small image or leaving it through its top or
+  // bottom edge, in every style and both pen modes.
+  {
+    std::mt19937 rng(5);
+    std::uniform_int_distribution<int> rx(-Ox, Ox), ry(-Oy, Oy), style(psSolid, psDashDotDot), color(0, 0xFFFFFF);
+    TBitmap small(40, 40);
+    TBitmap big(2100, 1500);
+    for (int i = 0; i < 400; ++i) {
+      const int x0 = rx(rng), y0 = ry(rng), x1 = rx(rng), y1 = ry(rng);
+      const auto st = static_cast<TPenStyle>(style(rng));
+      const auto col = static_cast<TColor>(color(rng));
+      for (auto [bmp, dx, dy] : {std::tuple{&small, 0, 0}, {&big, Ox, Oy}}) {
+        TCanvas& c = bmp->Canvas();
+        c.Pen().SetStyle(st);
+        c.Pen().SetColor(col);
+        c.Pen().SetMode(i % 2 ? pmXor : pmCopy);
+        c.Brush().SetColor(col ^ 0x808080);
+        c.MoveTo(x0 + dx, y0 + dy);
+        c.LineTo(x1 + dx, y1 + dy);
+      }
+    }
+    EXPECT_GT(Painted(small).size(), 100u);
     EXPECT_EQ(small.Image(), big.Image().copy(Ox, Oy, 40, 40));
   }
 
