@@ -320,11 +320,11 @@ void TCustomGrid::SetOptions(TGridOptions Value)
 {
   if (Value == FOptions)
     return;
-  const bool editingGone = FOptions.Contains(goEditing) && !Value.Contains(goEditing);
   const TGridOptions lines{goFixedVertLine, goFixedHorzLine, goVertLine, goHorzLine};
   const bool linesChanged = !(FOptions * lines == Value * lines);
   FOptions = Value;
-  if (editingGone)
+  // Without goEditing, or with goRowSelect, an open editor closes (keeping its text).
+  if (FEditing && !CanEditShow())
     HideEditor(true);
   ClampSelection();
   // Owners switch goEditing on and off around every key and click: only the lines move cells.

@@ -470,6 +470,13 @@ TEST(TCustomGrid, InplaceEditorGetsAndSetsTextThroughTheHooks)
   ASSERT_EQ(stored.size(), 4u);
   EXPECT_EQ(stored[3].first, (TGridCoord{1, 25}));
   EXPECT_EQ(stored[3].second, "x");
+  // So does whole-row selection, under which cells are not edited.
+  g.SetOptions(g.Options() + TGridOptions{goEditing});
+  SendKey(&g, Qt::Key_F2);
+  ASSERT_TRUE(g.EditorMode());
+  g.SetOptions(g.Options() + TGridOptions{goRowSelect});
+  EXPECT_FALSE(g.EditorMode());
+  EXPECT_EQ(g.InplaceEditor(), nullptr);
 }
 
 TEST(TCustomGrid, PickListEditorOffersItemsAndHandsOverTheChoice)
