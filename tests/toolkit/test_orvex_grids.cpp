@@ -162,6 +162,9 @@ TEST(TCustomGrid, CellRectsAndMouseMappingWithFixedAndScrolledAreas)
   EXPECT_EQ(topLeftChanges, 1);
   g.SetTopRow(42);
   EXPECT_EQ(topLeftChanges, 1);
+  g.horizontalScrollBar()->setValue(2);
+  EXPECT_EQ(g.LeftCol(), 3);
+  EXPECT_EQ(topLeftChanges, 2);
 
   // Shrinking the row count pulls the top row and the current cell back into range.
   g.SetRow(900);
