@@ -2,8 +2,10 @@
 #include "orvex_controls.h"
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWheelEvent>
 
 namespace orvex {
 
@@ -203,6 +205,54 @@ void TCustomControl::mouseMoveEvent(QMouseEvent* Event)
 {
   const QPoint p = Event->position().toPoint();
   Fire(OnMouseMove, this, ShiftStateOf(Event->modifiers(), Event->buttons()), p.x(), p.y());
+}
+
+void TCustomControl::wheelEvent(QWheelEvent* Event)
+{
+  const QPoint delta = Event->angleDelta();
+  const int turn = delta.y() != 0 ? delta.y() : delta.x();
+  const QPoint pos = Event->position().toPoint();
+  const TShiftState shift = ShiftStateOf(Event->modifiers(), Event->buttons());
+  bool handled = false;
+  Fire(OnMouseWheel, this, shift, turn, pos, handled);
+  if (!handled && turn < 0)
+    Fire(OnMouseWheelDown, this, shift, pos, handled);
+  else if (!handled && turn > 0)
+    Fire(OnMouseWheelUp, this, shift, pos, handled);
+  if (handled)
+    Event->accept();
+  else
+    Event->ignore();
+}
+
+void TCustomControl::keyPressEvent(QKeyEvent* Event)
+{
+  int key = Event->key();
+  Fire(OnKeyDown, this, key, ShiftStateOf(Event->modifiers()));
+  if (key == 0) {
+    Event->accept();
+    return;
+  }
+  if (!Event->text().isEmpty() && Event->text().at(0).isPrint()) {
+    QChar ch = Event->text().at(0);
+    Fire(OnKeyPress, this, ch);
+    if (ch.isNull()) {
+      Event->accept();
+      return;
+    }
+  }
+  QWidget::keyPressEvent(Event);
+}
+
+void TCustomControl::keyReleaseEvent(QKeyEvent* Event)
+{
+  int key = Event->key();
+  Fire(OnKeyUp, this, key, ShiftStateOf(Event->modifiers()));
+  if (key == 0) {
+    Event->accept();
+    return;
+  }
+  QWidget::keyReleaseEvent(Event);
 }
 
 TGraphicControl::TGraphicControl(QWidget* Parent) : TCustomControl(Parent)

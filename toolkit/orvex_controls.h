@@ -29,6 +29,12 @@ using TMouseEvent =
 using TMouseMoveEvent = std::function<void(TObject* Sender, TShiftState Shift, int X, int Y)>;
 using TKeyEvent = std::function<void(TObject* Sender, int& Key, TShiftState Shift)>;
 using TKeyPressEvent = std::function<void(TObject* Sender, QChar& Key)>;
+// WheelDelta in eighths of a degree (120 per notch, negative towards the user); a handler that
+// sets Handled keeps the turn from going further.
+using TMouseWheelEvent =
+    std::function<void(TObject* Sender, TShiftState Shift, int WheelDelta, const QPoint& MousePos, bool& Handled)>;
+using TMouseWheelUpDownEvent =
+    std::function<void(TObject* Sender, TShiftState Shift, const QPoint& MousePos, bool& Handled)>;
 
 TShiftState ShiftStateOf(Qt::KeyboardModifiers Modifiers, Qt::MouseButtons Buttons = Qt::NoButton);
 TMouseButton MouseButtonOf(Qt::MouseButton Button);
@@ -88,6 +94,17 @@ public:
   TMouseEvent OnMouseDown;
   TMouseEvent OnMouseUp;
   TMouseMoveEvent OnMouseMove;
+  // A wheel turn: OnMouseWheel first; unless it handled the turn, OnMouseWheelDown (towards the
+  // user) or OnMouseWheelUp. A turn nobody handled goes on to the parent widget.
+  TMouseWheelEvent OnMouseWheel;
+  TMouseWheelUpDownEvent OnMouseWheelDown;
+  TMouseWheelUpDownEvent OnMouseWheelUp;
+  // Keys reach only a control that has the focus (never a graphic control). OnKeyDown may change
+  // the key or swallow it by setting it to 0; OnKeyPress then sees the typed character, if any,
+  // and may change or clear (QChar()) it.
+  TKeyEvent OnKeyDown;
+  TKeyPressEvent OnKeyPress;
+  TKeyEvent OnKeyUp;
 
 protected:
   // Draws the control on Canvas(); the default fills it with Color.
@@ -98,6 +115,9 @@ protected:
   void mouseReleaseEvent(QMouseEvent* Event) override;
   void mouseDoubleClickEvent(QMouseEvent* Event) override;
   void mouseMoveEvent(QMouseEvent* Event) override;
+  void wheelEvent(QWheelEvent* Event) override;
+  void keyPressEvent(QKeyEvent* Event) override;
+  void keyReleaseEvent(QKeyEvent* Event) override;
   bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:

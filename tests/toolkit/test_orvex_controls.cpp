@@ -3,7 +3,9 @@
 #include "orvex_controls.h"
 
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 
 using namespace orvex;
@@ -136,4 +138,64 @@ TEST(Controls, ShowHintFollowsTheParentUntilSetOwnValue)
   orphan.SetShowHint(true);
   orphan.SetParentShowHint(true);
   EXPECT_TRUE(orphan.ShowHint());
+}
+
+TEST(Controls, WheelAndKeyEventsReachTheHandlersFirst)
+{
+  QWidget parent;
+  TCustomControl c(&parent);
+  c.resize(40, 40);
+  std::vector<std::string> log;
+  bool takeWheel = false;
+  c.OnMouseWheel = [&](const TObject* s, TShiftState sh, int delta, const QPoint& pos, bool& handled) {
+    EXPECT_EQ(s, &c);
+    log.push_back("wheel " + std::to_string(delta) + " at " + std::to_string(pos.x()) + "," +
+                  std::to_string(pos.y()) + (sh.Contains(ssCtrl) ? " ctrl" : ""));
+    handled = takeWheel;
+  };
+  c.OnMouseWheelDown = [&log](TObject*, TShiftState, const QPoint&, bool& handled) {
+    log.push_back("down");
+    handled = true;
+  };
+  c.OnMouseWheelUp = [&log](TObject*, TShiftState, const QPoint&, bool&) { log.push_back("up"); };
+  auto turn = [&c](int delta, Qt::KeyboardModifiers mods) {
+    QWheelEvent e(QPointF(5, 6), c.mapToGlobal(QPointF(5, 6)), QPoint(), QPoint(0, delta), Qt::NoButton, mods,
+                  Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(&c, &e);
+    return e.isAccepted();
+  };
+  EXPECT_TRUE(turn(-120, Qt::ControlModifier));
+  EXPECT_FALSE(turn(240, Qt::NoModifier));  // nobody handled it: the parent may scroll
+  takeWheel = true;
+  EXPECT_TRUE(turn(-120, Qt::NoModifier));
+  const std::vector<std::string> wheel = {"wheel -120 at 5,6 ctrl", "down", "wheel 240 at 5,6", "up",
+                                          "wheel -120 at 5,6"};
+  EXPECT_EQ(log, wheel);
+
+  log.clear();
+  c.OnKeyDown = [&log](TObject*, int& key, TShiftState sh) {
+    log.push_back("keydown " + std::to_string(key) + (sh.Contains(ssShift) ? " shift" : ""));
+    if (key == Qt::Key_Escape)
+      key = 0;  // swallowed
+  };
+  c.OnKeyPress = [&log](TObject*, QChar& ch) {
+    log.push_back(std::string("press ") + ch.toLatin1());
+    if (ch == QChar('x'))
+      ch = QChar();
+  };
+  c.OnKeyUp = [&log](TObject*, int& key, TShiftState) { log.push_back("keyup " + std::to_string(key)); };
+  auto key = [&c](QEvent::Type type, int k, const QString& text, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    QKeyEvent e(type, k, mods, text);
+    QCoreApplication::sendEvent(&c, &e);
+    return e.isAccepted();
+  };
+  key(QEvent::KeyPress, Qt::Key_A, "A", Qt::ShiftModifier);
+  key(QEvent::KeyRelease, Qt::Key_A, "A", Qt::ShiftModifier);
+  EXPECT_TRUE(key(QEvent::KeyPress, Qt::Key_Escape, QString(QChar(27))));  // no press for it
+  EXPECT_TRUE(key(QEvent::KeyPress, Qt::Key_X, "x"));                      // cleared by the handler
+  const std::vector<std::string> keys = {"keydown " + std::to_string(Qt::Key_A) + " shift", "press A",
+                                         "keyup " + std::to_string(Qt::Key_A),
+                                         "keydown " + std::to_string(Qt::Key_Escape),
+                                         "keydown " + std::to_string(Qt::Key_X), "press x"};
+  EXPECT_EQ(log, keys);
 }
