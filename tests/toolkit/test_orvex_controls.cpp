@@ -183,7 +183,7 @@ TEST(Controls, WheelAndKeyEventsReachTheHandlersFirst)
     if (ch == QChar('x'))
       ch = QChar();
   };
-  c.OnKeyUp = [&log](TObject*, int& key, TShiftState) { log.push_back("keyup " + std::to_string(key)); };
+  c.OnKeyUp = [&log](TObject*, const int& key, TShiftState) { log.push_back("keyup " + std::to_string(key)); };
   auto key = [&c](QEvent::Type type, int k, const QString& text, Qt::KeyboardModifiers mods = Qt::NoModifier) {
     QKeyEvent e(type, k, mods, text);
     QCoreApplication::sendEvent(&c, &e);
