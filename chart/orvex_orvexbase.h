@@ -261,9 +261,9 @@ inline constexpr int MarkGlyphCount = 18;
 extern const std::uint8_t MarkGlyphs[7 * MarkGlyphCount];
 
 // Draws mark MarkType centred at (X, Y) in the canvas's pen colour: 0-51 shapes, 200-209 the
-// digits "0"-"9", every other code from 52 the character with that code. Filled shapes are
-// filled with the pen colour; the brush (colour and style) and the font colour are as before
-// afterwards.
+// digits "0"-"9", every other code from 52 the character with that code in the western 8-bit
+// character set (so 149 is the bullet, not an invisible control code). Filled shapes are filled
+// with the pen colour; the brush (colour and style) and the font colour are as before afterwards.
 void DrawMark(TCanvas& Canvas, std::uint8_t MarkType, int X, int Y);
 
 // Draws the frame of Style on the rectangle whose corners (Left, Top) and (Right, Bottom) are
