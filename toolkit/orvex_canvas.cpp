@@ -258,7 +258,8 @@ void TCanvas::PenLine(int X0, int Y0, int X1, int Y1)
 
   // Step i sets the pixel i steps along the major axis; the minor coordinate is the exact one
   // rounded half up: (2 i minor + major) div (2 major). Long lines only compute the steps whose
-  // major coordinate is visible (the dash pattern still counts from the start pixel).
+  // pixel lies in the visible area, both coordinates checked (the dash pattern still counts from
+  // the start pixel).
   long long first = 0;
   long long last = major - 1;
   if (major > LineClipLength) {

@@ -9,6 +9,7 @@
 //   in every direction (Bresenham, each pixel once, so xor drawing is reversible). Dotted
 //   styles of a 1-pixel pen run in fixed pixel patterns that restart at each line; with a solid
 //   brush the gaps take the brush colour. Pens wider than 1 draw solid.
+//   Ends may lie anywhere in the int range: a line costs only its visible part.
 // - Rectangle and Ellipse (X1, Y1, X2, Y2) cover X1..X2-1 by Y1..Y2-1; the outline is drawn with
 //   the pen, the inside with the brush. FillRect covers Left..Right-1 by Top..Bottom-1 with the
 //   brush and ignores the pen mode.
