@@ -189,11 +189,12 @@ void TCustomControl::mouseReleaseEvent(QMouseEvent* Event)
     Fire(OnClick, this);
 }
 
+// The second press of a double click: OnMouseDown with ssDouble, then OnDblClick. Its release
+// raises no second OnClick, so the pair of clicks gives one OnClick, as in the grid.
 void TCustomControl::mouseDoubleClickEvent(QMouseEvent* Event)
 {
   const QPoint p = Event->position().toPoint();
-  if (Event->button() == Qt::LeftButton)
-    FLeftPressed = true;
+  FLeftPressed = false;
   TShiftState shift = ShiftStateOf(Event->modifiers(), Event->buttons());
   shift.Include(ssDouble);
   Fire(OnMouseDown, this, MouseButtonOf(Event->button()), shift, p.x(), p.y());
