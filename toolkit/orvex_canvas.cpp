@@ -54,6 +54,19 @@ QPainter::CompositionMode CompositionOf(TPenMode Mode)
 constexpr int CoordLimit = 1 << 29;
 
 int ClampCoord(int V) { return std::clamp(V, -CoordLimit, CoordLimit); }
+
+// A shape's box with clamped corners, left/top first whichever way it was given.
+void OrderedBox(int& X1, int& Y1, int& X2, int& Y2)
+{
+  X1 = ClampCoord(X1);
+  Y1 = ClampCoord(Y1);
+  X2 = ClampCoord(X2);
+  Y2 = ClampCoord(Y2);
+  if (X2 < X1)
+    std::swap(X1, X2);
+  if (Y2 < Y1)
+    std::swap(Y1, Y2);
+}
 TRect ClampRect(const TRect& R)
 {
   return {ClampCoord(R.Left), ClampCoord(R.Top), ClampCoord(R.Right), ClampCoord(R.Bottom)};
@@ -394,14 +407,7 @@ void TCanvas::Rectangle(int X1, int Y1, int X2, int Y2)
 {
   if (!FPainter)
     return;
-  X1 = ClampCoord(X1);
-  Y1 = ClampCoord(Y1);
-  X2 = ClampCoord(X2);
-  Y2 = ClampCoord(Y2);
-  if (X2 < X1)
-    std::swap(X1, X2);
-  if (Y2 < Y1)
-    std::swap(Y1, Y2);
+  OrderedBox(X1, Y1, X2, Y2);
   const int w = X2 - X1;
   const int h = Y2 - Y1;
   if (w <= 0 || h <= 0)
@@ -439,14 +445,7 @@ void TCanvas::Ellipse(int X1, int Y1, int X2, int Y2)
 {
   if (!FPainter)
     return;
-  X1 = ClampCoord(X1);
-  Y1 = ClampCoord(Y1);
-  X2 = ClampCoord(X2);
-  Y2 = ClampCoord(Y2);
-  if (X2 < X1)
-    std::swap(X1, X2);
-  if (Y2 < Y1)
-    std::swap(Y1, Y2);
+  OrderedBox(X1, Y1, X2, Y2);
   if (X2 - X1 <= 0 || Y2 - Y1 <= 0)
     return;
   ApplyPenMode();

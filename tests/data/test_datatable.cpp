@@ -1,5 +1,6 @@
 // TDataTable: sizing and default names, empty tables, level rounding, names and labels, cell
 // states, insertion and deletion with their events, assignment, and out-of-memory errors.
+#include "datatable_event_log.h"
 #include "orvex_datatable.h"
 
 #include <gtest/gtest.h>
@@ -9,35 +10,6 @@
 #include <vector>
 
 using namespace orvex;
-
-namespace {
-
-// Records the table's events as short texts, in firing order.
-struct TEventLog {
-  std::vector<std::string> Events;
-
-  void Attach(TDataTable& T)
-  {
-    T.OnChange = [this](TObject*) { Events.push_back("Change"); };
-    T.OnChangeSetup = [this](TObject*) { Events.push_back("Setup"); };
-    T.OnChangeNames = [this](TObject*) { Events.push_back("Names"); };
-    T.OnChangeCellState = [this](TObject*) { Events.push_back("CellState"); };
-    T.OnChangeAttrib = [this](TObject*) { Events.push_back("Attrib"); };
-    T.OnResize = [this](TObject*, int oc, int orow, int nc, int nr) {
-      Events.push_back("Resize " + std::to_string(oc) + "x" + std::to_string(orow) + "->" + std::to_string(nc) +
-                       "x" + std::to_string(nr));
-    };
-  }
-  int Count(const std::string& E) const
-  {
-    int n = 0;
-    for (const auto& e : Events)
-      n += e == E;
-    return n;
-  }
-};
-
-}  // namespace
 
 TEST(DataTable, NewTableAndNeutralAccessOutOfRange)
 {

@@ -1,6 +1,7 @@
 // The ASC reader: result codes with the exact event sequences, the value tokens, the layout of
 // rows as a token stream, names, VARTYPES and key/value sections, encodings, and the rules for
 // declared sizes, failed rows and unreadable files.
+#include "datatable_event_log.h"
 #include "orvex_datatable.h"
 #include "orvex_datatable_asc.h"
 
@@ -43,24 +44,6 @@ protected:
   }
 
   fs::path FDir;
-};
-
-// The table's events in firing order.
-struct TEventLog {
-  std::vector<std::string> Events;
-
-  void Attach(TDataTable& T)
-  {
-    T.OnChange = [this](TObject*) { Events.push_back("Change"); };
-    T.OnChangeSetup = [this](TObject*) { Events.push_back("Setup"); };
-    T.OnChangeNames = [this](TObject*) { Events.push_back("Names"); };
-    T.OnChangeCellState = [this](TObject*) { Events.push_back("CellState"); };
-    T.OnChangeAttrib = [this](TObject*) { Events.push_back("Attrib"); };
-    T.OnResize = [this](TObject*, int oc, int orow, int nc, int nr) {
-      Events.push_back("Resize " + std::to_string(oc) + "x" + std::to_string(orow) + "->" + std::to_string(nc) +
-                       "x" + std::to_string(nr));
-    };
-  }
 };
 
 std::vector<std::string> Finale(const std::string& Resize)
