@@ -111,6 +111,34 @@ void BM_PrintfBaseline(benchmark::State& state)
   state.SetItemsProcessed(state.iterations());
 }
 
+// Feeding N pairs into TCurveFit and reading its statistics, as one evaluation pass does;
+// baseline: the same pairs summed in a plain loop.
+void BM_CurveFitPairs(benchmark::State& state)
+{
+  const int n = static_cast<int>(state.range(0));
+  for (auto _ : state) {
+    TCurveFit fit;
+    for (int i = 1; i <= n; ++i)
+      fit.AddPair(i * 0.5, i * 0.5 + 1.0);
+    benchmark::DoNotOptimize(fit.GetStatistics());
+  }
+  state.SetItemsProcessed(state.iterations() * n);
+}
+
+void BM_PlainPairSums(benchmark::State& state)
+{
+  const int n = static_cast<int>(state.range(0));
+  for (auto _ : state) {
+    long double sx = 0, sy = 0;
+    for (int i = 1; i <= n; ++i) {
+      sx += i * 0.5;
+      sy += i * 0.5 + 1.0;
+    }
+    benchmark::DoNotOptimize(sx + sy);
+  }
+  state.SetItemsProcessed(state.iterations() * n);
+}
+
 }  // namespace
 
 BENCHMARK(BM_MultiLinearRegression)->Args({10000, 6})->Unit(benchmark::kMillisecond);
@@ -119,3 +147,5 @@ BENCHMARK(BM_MultiLinearRegression)->Args({1000000, 21})->Unit(benchmark::kMilli
 BENCHMARK(BM_CopyDesignMatrix)->Args({10000, 6})->Args({100000, 21})->Args({1000000, 21})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FormatReal)->Args({12, -2})->Args({14, -2})->Args({1, 4})->Args({12, 3});
 BENCHMARK(BM_PrintfBaseline);
+BENCHMARK(BM_CurveFitPairs)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainPairSums)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);

@@ -63,7 +63,8 @@ public:
 private:
   static constexpr int StoreGrowth = 1000;
 
-  // Pairs in rows 1..FNumPairs: column 1 holds x, column 2 holds y. Grows by StoreGrowth rows.
+  // Pairs in rows 1..FNumPairs: column 1 holds x, column 2 holds y. Grows in blocks of
+  // StoreGrowth rows (see AddPair).
   TMatrix FStore;
   int FNumPairs = 0;
   // Running sums in extended precision: x, y, x^2, y^2, x - y, (x - y)^2, x y.

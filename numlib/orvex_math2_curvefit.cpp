@@ -2,6 +2,7 @@
 // pairs, and the summary statistics and analysis of variance read from the sums.
 #include "orvex_math2.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -40,15 +41,18 @@ int TCurveFit::AddPair(double X, double Y)
   const long double x = X;
   const long double y = Y;
   const long double d = x - y;
-  // Grow first, so that a failed allocation leaves the sums and the count untouched. The row
-  // count is an int: the last block is cut short at its largest value, and a store that holds
-  // that many pairs is full.
+  // Grow first, so that a failed allocation leaves the sums and the count untouched. The store
+  // grows in whole blocks of StoreGrowth rows, by as many blocks as it already has, so that
+  // a million pairs cost a few dozen copies instead of a thousand (1000 rows become 2000,
+  // then 4000, ...). The row count is an int: the last step is cut short at its largest
+  // value, and a store that holds that many pairs is full.
   if (FNumPairs >= FStore.NrOfRows()) {
     const int rows = FStore.NrOfRows();
     constexpr int MaxRows = std::numeric_limits<int>::max();
     if (rows == MaxRows)
       throw EOrvexMatrixError(ComponentMessage("not enough memory on heap"));
-    FStore.Resize(2, rows > MaxRows - StoreGrowth ? MaxRows : rows + StoreGrowth);
+    const int growth = std::max(StoreGrowth, rows / StoreGrowth * StoreGrowth);
+    FStore.Resize(2, rows > MaxRows - growth ? MaxRows : rows + growth);
   }
   FSx += x;
   FSy += y;

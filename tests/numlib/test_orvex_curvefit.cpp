@@ -183,4 +183,16 @@ TEST(TCurveFit, StoreGrowsBeyondAThousandPairs)
   cf.AddPair(7, 8);
   EXPECT_EQ(cf.DataY(1), 8.0);
   EXPECT_EQ(cf.GetStatistics().MeanX, 7.0);
+
+  // Many growth steps later every pair is still where it was put.
+  cf.Clear();
+  const int n = 70001;
+  for (int i = 1; i <= n; ++i)
+    cf.AddPair(i, 2.0 * i);
+  int misplaced = 0;
+  for (int i = 1; i <= n; ++i)
+    misplaced += cf.DataX(i) != i || cf.DataY(i) != 2.0 * i;
+  EXPECT_EQ(misplaced, 0);
+  EXPECT_EQ(cf.DataX(n + 1), 0.0);
+  EXPECT_EQ(cf.GetStatistics().N, n);
 }
