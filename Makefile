@@ -1,6 +1,8 @@
 # Entry points: `make run` and `make test` install what is missing, build, then run.
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
+# The build tool of the generated tree is make as well: keep its directory chatter out of the log.
+MAKEFLAGS += --no-print-directory
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 
 .PHONY: all deps configure build run test bench clean
