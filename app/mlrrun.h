@@ -92,6 +92,12 @@ struct TFitSummary {
 inline constexpr const char* NearSingularWarning =
     "Warning: some of the selected input variables are highly collinear!!";
 
+// Fixed settings of the actual-versus-estimated chart: its axis captions and the mark type of
+// every object.
+inline constexpr const char* FitChartXCaption = "Actual Data";
+inline constexpr const char* FitChartYCaption = "Estimated Data";
+inline constexpr int FitChartMarkType = 26;
+
 // The least-squares solve the run applies to its scaled design matrix, with the parameters of
 // MultiLinearRegression.
 using TRegressionSolver =
@@ -155,6 +161,10 @@ public:
   // properties: results of the last successful run
   const TFitSummary& Summary() const { return FSummary; }
   const std::vector<TFitPoint>& FitPoints() const { return FFitPoints; }
+  // ClassColors index of the chart's diagonal reference line: the colour the last mark leaves,
+  // that of the last object used (0 without points). The line's ends come from the chart's
+  // ranges after it has fitted them to the marks, so the chart supplies them.
+  int FitLineColorIndex() const { return FFitPoints.empty() ? 0 : FFitPoints.back().ColorIndex; }
   // "r2 = ... F = ...", the title of the fit chart.
   const std::string& Caption() const { return FCaption; }
   const TResidualHistogram& Histogram() const { return FHistogram; }

@@ -27,6 +27,15 @@ std::string DFField(int DF)
   return s.size() >= 4 ? s : RightJustify(s, 4);
 }
 
+// S cut to its first MaxChars characters when it is longer; a shorter S stays as it is (no
+// padding). Characters, not bytes, are counted, as everywhere in the report.
+std::string LimitLength(const std::string& S, int MaxChars)
+{
+  // LeftJustify pads a short text (never making it shorter) and cuts a long one.
+  std::string cut = LeftJustify(S, MaxChars);
+  return cut.size() < S.size() ? cut : S;
+}
+
 }  // namespace
 
 std::string ReportName(const std::string& Name)
@@ -68,7 +77,8 @@ void TMLRRun::MakeReport(const TDataTable& Table)
     r.push_back("Objects with Missing Values ...: " + std::to_string(s.NrOfMissing));
   r.push_back("Number of Input Variables .....: " + std::to_string(p));
   r.push_back("Degrees of Freedom ............: " + std::to_string(s.NrOfObjects - p - 1));
-  r.push_back("Target Variable ...............: " + ReportName(Table.ColName(FTargetCol)));
+  r.push_back(LimitLength(
+      "Target Variable ...............: " + ReportName(Table.ColName(FTargetCol)), 83));
   r.push_back("");
   r.push_back("Standard Dev. of Residuals ....: " + FormatReal(s.SRes, 1, 4));
   r.push_back("Quality of Fit ................: " + FormatReal(s.R2, 1, 4));
@@ -132,8 +142,8 @@ void TMLRRun::MakeHistogram(const TDataTable& Table, TResidualHistogram& Histogr
   h.HighX = FResidMax + 0.05 * span;
   h.LowY = 0;
   h.HighY = h.MaxCount + 1;
-  // The caption is limited to 63 characters; names (at most 50) always fit whole.
-  h.XCaption = "residuals of " + ReportName(Table.ColName(FTargetCol));
+  // Limited to 63 characters; names (at most 50) always fit whole.
+  h.XCaption = LimitLength("residuals of " + ReportName(Table.ColName(FTargetCol)), 63);
   h.YCaption = "count";
 }
 

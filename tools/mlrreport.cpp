@@ -33,7 +33,9 @@ const char* const HelpText =
     "                 (40 objects; columns Total Weight, Weight Skin, Length, Width,\n"
     "                 Outer Length, Net Weight)\n"
     "  --inputs LIST  the input columns, separated by commas; each is a 1-based column number\n"
-    "                 (a whole number is always taken as a number) or an exact column name\n"
+    "                 (a whole number is always taken as a number) or an exact column name;\n"
+    "                 a name that holds a comma, that is a whole number or that several\n"
+    "                 columns share must be given by its number\n"
     "  --target COL   the target column, given the same way\n"
     "  --caption      print the chart caption (r2 and F) before the output\n"
     "  --values       print, instead of the report, one KEY<TAB>VALUE line per number with all\n"
@@ -55,10 +57,10 @@ const char* const HelpText =
     "Exit status: 0 on success, 2 on any error, with a message on standard error:\n"
     "  - the ASC file does not read completely (its name, the reader's result code and what\n"
     "    the code means: -1 bad column count, -2 bad row count, -3 bad flag line, -5 a row\n"
-    "    attribute is not a number, -6 a value is not a valid token, -8 the file does not\n"
-    "    exist or cannot be read, -9 the declared table size exceeds the file);\n"
+    "    attribute is not a number or out of range, -6 a value is not a valid token, -8 the\n"
+    "    file does not exist or cannot be read, -9 the declared table size exceeds the file);\n"
     "  - invalid roles: no input, no target, the target among the inputs, an unknown column,\n"
-    "    a column given twice in --inputs;\n"
+    "    a column name that several columns share, a column given twice in --inputs;\n"
     "  - too few objects for the number of inputs;\n"
     "  - the regression cannot be solved;\n"
     "  - unknown or incomplete options.\n";
@@ -128,13 +130,13 @@ TOptions ParseArguments(int argc, char** argv)
 const char* AscResultMeaning(int Code)
 {
   switch (Code) {
-  case -1: return "the column count is missing, not an integer, or below 1";
-  case -2: return "the row count is missing, not an integer, or below 1";
-  case -3: return "one of the first three flag words is neither TRUE nor FALSE";
-  case -5: return "a row attribute is not a number";
-  case -6: return "a value token is not a valid token";
-  case -8: return "the file does not exist or cannot be read";
-  case -9: return "the declared table size exceeds the file";
+  case ascBadColumnCount: return "the column count is missing, not an integer, or below 1";
+  case ascBadRowCount: return "the row count is missing, not an integer, or below 1";
+  case ascBadFlags: return "one of the first three flag words is neither TRUE nor FALSE";
+  case ascBadRowAttrib: return "a row attribute is not a number or out of range";
+  case ascBadValue: return "a value token is not a valid token";
+  case ascCannotRead: return "the file does not exist or cannot be read";
+  case ascSizeExceedsFile: return "the declared table size exceeds the file";
   default: return "unknown result code";
   }
 }
@@ -146,7 +148,7 @@ void LoadTable(const TOptions& Options, TDataTable& Table)
     return;
   }
   const int code = Table.LoadFromASCFile(*Options.FileName);
-  if (code != 0)
+  if (code != ascOK)
     ToolError("cannot read the ASC file \"" + *Options.FileName + "\": result code " +
               std::to_string(code) + " (" + AscResultMeaning(code) + ")");
 }
@@ -174,10 +176,19 @@ int ResolveColumn(const TDataTable& Table, const std::string& Column, const char
                 " (the table has " + std::to_string(n) + " columns)");
     return std::stoi(digits);
   }
+  // A name that several columns share would pick one of them silently: ask for the number.
+  int found = 0;
   for (int i = 1; i <= Table.NrOfColumns(); ++i)
-    if (Table.ColName(i) == Column)
-      return i;
-  ToolError(std::string("unknown column \"") + Column + "\" in " + Option);
+    if (Table.ColName(i) == Column) {
+      if (found != 0)
+        ToolError(std::string("column name \"") + Column + "\" in " + Option +
+                  " is ambiguous (columns " + std::to_string(found) + " and " + std::to_string(i) +
+                  "); give the column number");
+      found = i;
+    }
+  if (found == 0)
+    ToolError(std::string("unknown column \"") + Column + "\" in " + Option);
+  return found;
 }
 
 std::vector<int> ResolveColumnList(const TDataTable& Table, const std::string& List)

@@ -227,13 +227,16 @@ TEST(MLRRun, RowsWithMissingValuesAreLeftOutOfEveryPartOfTheRun)
   table.SetCellState(Width, 9, 1);      // not-a-number input
   table.SetCellState(1, 12, 3);         // a column that is no input does not matter
   table.SetElem(Length, 20, INFINITY);  // an infinite value in a cell whose state says valid
+  table.SetCellState(NetWeight, 40, 1); // the last row: the reference line takes row 39's colour
   table.SetRowAttrib(3, 3);
+  table.SetRowAttrib(39, 5);
+  table.SetRowAttrib(40, 7);
 
   TMLRRun run;
   ASSERT_TRUE(run.Execute(table, MakeRoles(6, {Length, Width}, NetWeight))) << run.ErrorText();
   const std::vector<int> used = run.UsedRows();
-  ASSERT_EQ(used.size(), 37u);
-  for (int gone : {5, 9, 20})
+  ASSERT_EQ(used.size(), 36u);
+  for (int gone : {5, 9, 20, 40})
     EXPECT_EQ(std::count(used.begin(), used.end(), gone), 0) << gone;
   EXPECT_EQ(std::count(used.begin(), used.end(), 12), 1);
 
@@ -243,27 +246,29 @@ TEST(MLRRun, RowsWithMissingValuesAreLeftOutOfEveryPartOfTheRun)
     EXPECT_NEAR(run.VecX().Elem(j), static_cast<double>(ols[j - 1]),
                 1e-10 * std::fabs(static_cast<double>(ols[j - 1])));
 
-  EXPECT_EQ(run.MatD().NrOfRows(), 37);
-  EXPECT_EQ(run.VecC().NrOfElem(), 37);
-  EXPECT_EQ(run.Stats().NumPairs(), 37);
-  ASSERT_EQ(run.FitPoints().size(), 37u);
+  EXPECT_EQ(run.MatD().NrOfRows(), 36);
+  EXPECT_EQ(run.VecC().NrOfElem(), 36);
+  EXPECT_EQ(run.Stats().NumPairs(), 36);
+  ASSERT_EQ(run.FitPoints().size(), 36u);
   EXPECT_EQ(run.FitPoints()[2].Row, 3);
   EXPECT_EQ(run.FitPoints()[2].ColorIndex, 3);
+  EXPECT_EQ(run.FitPoints().back().Row, 39);
+  EXPECT_EQ(run.FitLineColorIndex(), 5);
   int counted = 0;
   for (const THistogramBar& b : run.Histogram().Bars)
     counted += b.Count;
-  EXPECT_EQ(counted, 37);
+  EXPECT_EQ(counted, 36);
   EXPECT_EQ(run.Histogram().NrOfBins, 7);  // still decided by the table's 40 rows
 
   const std::vector<std::string>& lines = run.ReportLines();
   ASSERT_EQ(lines.size(), 23u);
-  EXPECT_EQ(lines[0], "Number of Objects .............: 37");
-  EXPECT_EQ(lines[1], "Objects with Missing Values ...: 3");
+  EXPECT_EQ(lines[0], "Number of Objects .............: 36");
+  EXPECT_EQ(lines[1], "Objects with Missing Values ...: 4");
   EXPECT_EQ(lines[2], "Number of Input Variables .....: 2");
-  EXPECT_EQ(lines[3], "Degrees of Freedom ............: 34");
-  EXPECT_EQ(run.Summary().Anova.DFTot, 36);
+  EXPECT_EQ(lines[3], "Degrees of Freedom ............: 33");
+  EXPECT_EQ(run.Summary().Anova.DFTot, 35);
   // With the rows used, SRes is the root of SSRes / (n - p - 1).
-  EXPECT_NEAR(run.Summary().SRes, std::sqrt(run.Summary().Anova.SSRes / 34), 1e-12);
+  EXPECT_NEAR(run.Summary().SRes, std::sqrt(run.Summary().Anova.SSRes / 33), 1e-12);
   EXPECT_FALSE(HasNanOrInf(lines));
 }
 
@@ -517,4 +522,26 @@ TEST(MLRRun, ControlCharactersInNamesKeepEveryReportLineOneLine)
   EXPECT_EQ(lines[19].substr(0, 13), " x one       ");
   EXPECT_EQ(lines[19].size(), 47u);
   EXPECT_EQ(run.Histogram().XCaption, "residuals of y  z");
+
+  // The longest name the table keeps, in two-byte characters: the target line reaches its 83
+  // characters and the histogram caption its 63 without losing a character; a 14-character
+  // input name is cut to 12 characters, not 12 bytes.
+  auto chars = [](const std::string& S) {
+    return std::count_if(S.begin(), S.end(),
+                         [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; });
+  };
+  std::string longName;
+  for (int i = 0; i < 50; ++i)
+    longName += "\u00e9";
+  table.SetColName(2, longName);
+  table.SetColName(1, "\u00c4\u00d6\u00dc\u00e4\u00f6\u00fc\u00df\u00c4\u00d6\u00dc\u00e4\u00f6\u00fc\u00df");
+  ASSERT_EQ(table.ColName(2), longName);
+  ASSERT_TRUE(run.Execute(table, MakeRoles(2, {1}, 2))) << run.ErrorText();
+  EXPECT_EQ(run.ReportLines()[3], "Target Variable ...............: " + longName);
+  EXPECT_EQ(chars(run.ReportLines()[3]), 83);
+  EXPECT_EQ(run.Histogram().XCaption, "residuals of " + longName);
+  EXPECT_EQ(chars(run.Histogram().XCaption), 63);
+  const std::string& coefLine = run.ReportLines()[19];
+  EXPECT_EQ(coefLine.substr(0, 27), " \u00c4\u00d6\u00dc\u00e4\u00f6\u00fc\u00df\u00c4\u00d6\u00dc\u00e4\u00f6  ");
+  EXPECT_EQ(chars(coefLine), 47);
 }

@@ -246,6 +246,9 @@ TEST_F(MLRReportTool, ErrorsGoToStandardErrorWithStatusTwo)
       "huge.asc", "huge\n2\n6\nFALSE FALSE FALSE FALSE\n1 1.7e308\n2 -1.7e308\n3 1.7e308\n"
                   "4 -1.7e308\n5 1.7e308\n6 -1.7e308\n");
   const std::string missing = (Dir / "no such file.asc").string();
+  const std::string empty = WriteFile("empty.asc", "");
+  const std::string sameNames =
+      WriteFile("same.asc", "c\n3\n4\nFALSE TRUE FALSE FALSE\nx x y\n1 2 3\n2 3 5\n3 5 4\n4 4 9\n");
 
   struct TCase {
     std::vector<std::string> Args;
@@ -257,6 +260,9 @@ TEST_F(MLRReportTool, ErrorsGoToStandardErrorWithStatusTwo)
       {{badToken, "--inputs", "1", "--target", "2"},
        "\"" + badToken + "\": result code -6 (a value token is not a valid token)"},
       {{badCount, "--csv"}, "result code -1 (the column count is missing"},
+      {{empty, "--csv"}, "\"" + empty + "\": result code -1"},
+      {{sameNames, "--inputs", "x", "--target", "y"},
+       "column name \"x\" in --inputs is ambiguous (columns 1 and 2); give the column number"},
       {{"--inputs", "Length"}, "no target variable given"},
       {{"--target", "Length"}, "no input variable given"},
       {{"--inputs", "Length,Width", "--target", "Width"},
