@@ -52,7 +52,12 @@ int TCurveFit::AddPair(double X, double Y)
     if (rows == MaxRows)
       throw EOrvexMatrixError(ComponentMessage("not enough memory on heap"));
     const int growth = std::max(StoreGrowth, rows / StoreGrowth * StoreGrowth);
-    FStore.Resize(2, rows > MaxRows - growth ? MaxRows : rows + growth);
+    // The store is an unnamed part of this component: its failure is reported under our name.
+    try {
+      FStore.Resize(2, rows > MaxRows - growth ? MaxRows : rows + growth);
+    } catch (const EOrvexMatrixError&) {
+      throw EOrvexMatrixError(ComponentMessage("not enough memory on heap"));
+    }
   }
   FSx += x;
   FSy += y;
