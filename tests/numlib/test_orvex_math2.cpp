@@ -409,5 +409,23 @@ TEST(SVDecompose, ReportsProgressAndStopsOnAbort)
   EXPECT_TRUE(SVDecompose(A, V, W));
   EXPECT_EQ(reported.size(), 1u);
   MathAbort = false;
+
+  // An abort raised by the hook during the diagonalisation (its second step) stops there too.
+  // The result is still True for a sound matrix, and stays False once a singular value has
+  // failed to converge: not-a-number entries make the first value use up its 30 sweeps.
+  for (bool failing : {false, true}) {
+    FillRandom(A, n, 10, 1);
+    if (failing)
+      A.SetElem(2, 4, std::numeric_limits<double>::quiet_NaN());
+    const double stopAt = MathProgressCount + 3 * n + 2;
+    reported.clear();
+    MathProgressHook = [&](double count) {
+      reported.push_back(count);
+      MathAbort = count == stopAt;
+    };
+    EXPECT_EQ(SVDecompose(A, V, W), !failing);
+    EXPECT_EQ(reported.size(), 3u * n + 2) << failing;
+    MathAbort = false;
+  }
   MathProgressHook = nullptr;
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdint>
 #include <string>
 
 using namespace orvex;
@@ -91,22 +92,30 @@ TEST(TMatrix, AssignCopiesSizesDataIdValuesAndHandlers)
   src.Resize(2, 2);
   src.SetElem(2, 1, 7.0);
   src.SetDataID("design");
-  int distanceCalls = 0;
-  src.OnCalcDistance = [&](TObject*, int, int, double&) { ++distanceCalls; };
+  std::string calls;
+  src.OnCalcDistance = [&](TObject*, int, int, double&) { calls += 'D'; };
+  src.OnPercentDone = [&](TObject*, int) { calls += 'P'; };
+  src.OnSortExchange = [&](TObject*, std::uint8_t, int, int, int, int) { calls += 'S'; };
+  src.OnResize = [&](TObject*) { calls += 'R'; };
   TMatrix dst;
   TEventLog log;
   log.Attach(dst);
   dst.Assign(src);
   EXPECT_EQ(log.Text, "");
+  EXPECT_EQ(calls, "") << "assigning raises no event";
   EXPECT_EQ(dst.NrOfColumns(), 2);
   EXPECT_EQ(dst.NrOfRows(), 2);
   EXPECT_EQ(dst.Elem(2, 1), 7.0);
   EXPECT_EQ(dst.DataID(), "design");
-  ASSERT_TRUE(dst.OnCalcDistance);
+  ASSERT_TRUE(dst.OnCalcDistance && dst.OnPercentDone && dst.OnSortExchange);
   double d = 0;
   dst.OnCalcDistance(&dst, 1, 2, d);
-  EXPECT_EQ(distanceCalls, 1);
+  dst.OnPercentDone(&dst, 50);
+  dst.OnSortExchange(&dst, 0, 1, 2, 1, 2);
+  EXPECT_TRUE(dst.Resize(3, 3));
+  EXPECT_EQ(calls, "DPSR");
   EXPECT_FALSE(dst.OnChange) << "the source had no OnChange handler";
+  EXPECT_EQ(src.NrOfColumns(), 2) << "the copy has storage of its own";
 }
 
 TEST(TMatrix, ImpossibleSizeRaisesTheMemoryMessageAndKeepsTheMatrix)

@@ -20,6 +20,10 @@ TEST(FormatReal, FixedForm)
   };
   const Case cases[] = {
       {0.125L, 1, 2, "0.13"},  // the half rounds up
+      // Just below the half: 0.12499999999999999999 becomes 0.125000000000000000 in 18 digits
+      // first, and that half rounds up.
+      {std::nextafter(0.125L, 0.0L), 1, 2, "0.13"},
+      {0.1249999999999999L, 1, 2, "0.12"},
       {2.5L, 1, 0, "3"},
       {3.5L, 1, 0, "4"},
       {12.3456L, 1, 3, "12.346"},

@@ -3,8 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
+#include <cstdint>
 #include <memory>
+#include <string>
 
 using namespace orvex;
 
@@ -67,16 +68,23 @@ TEST(TVector, AssignCopiesValuesAndHandlersWithoutEvents)
   TVector src;
   src.Resize(3);
   src.SetElem(2, -1.25);
-  int srcEvents = 0;
-  src.OnChange = [&](TObject*) { ++srcEvents; };
+  std::string srcEvents;
+  src.OnChange = [&](TObject*) { srcEvents += 'C'; };
+  src.OnResize = [&](TObject*) { srcEvents += 'R'; };
+  src.OnSortExchange = [&](TObject*, std::uint8_t, int, int, int, int) { srcEvents += 'S'; };
   TVector dst;
   std::unique_ptr<std::string> log(Record(dst));
   dst.Assign(src);
   EXPECT_EQ(*log, "");
+  EXPECT_EQ(srcEvents, "") << "assigning raises no event";
   EXPECT_EQ(dst.NrOfElem(), 3);
   EXPECT_EQ(dst.Elem(2), -1.25);
   dst.SetElem(1, 1.0);
-  EXPECT_EQ(srcEvents, 1) << "the copied OnChange handler is the source's";
+  dst.Resize(5);
+  ASSERT_TRUE(dst.OnSortExchange);
+  dst.OnSortExchange(&dst, 0, 1, 2, 1, 5);
+  EXPECT_EQ(srcEvents, "CCRS") << "all three handlers are the source's";
+  EXPECT_EQ(src.NrOfElem(), 3) << "the copy has storage of its own";
 
   TIntVector iv;
   EXPECT_THROW(dst.Assign(iv), EOrvexError);
