@@ -6,8 +6,10 @@
 #include <QPainter>
 #include <QRegion>
 #include <QTransform>
+#include <QPolygon>
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <limits>
 #include <utility>
 
@@ -84,6 +86,32 @@ long long CeilDiv(__int128 N, long long D)
   constexpr auto hi = static_cast<__int128>(std::numeric_limits<long long>::max());
   constexpr auto lo = static_cast<__int128>(std::numeric_limits<long long>::min());
   return static_cast<long long>(q > hi ? hi : (q < lo ? lo : q));
+}
+
+// A mask over Area (logical coordinates) of the pixels that Paint sets when it draws in white;
+// painted without antialiasing, like the canvas itself.
+QImage PaintMask(const QRect& Area, const std::function<void(QPainter&)>& Paint)
+{
+  QImage mask(Area.size(), QImage::Format_Grayscale8);
+  mask.fill(0);
+  QPainter p(&mask);
+  p.setRenderHint(QPainter::Antialiasing, false);
+  p.translate(-Area.left(), -Area.top());
+  Paint(p);
+  return mask;
+}
+
+// A mask over Area of the given points; points outside it are left out.
+QImage PointMask(const QRect& Area, const std::vector<QPoint>& Points)
+{
+  if (Points.empty())
+    return {};
+  QImage mask(Area.size(), QImage::Format_Grayscale8);
+  mask.fill(0);
+  for (const QPoint& pt : Points)
+    if (Area.contains(pt))
+      mask.scanLine(pt.y() - Area.top())[pt.x() - Area.left()] = 1;
+  return mask;
 }
 
 }  // namespace
@@ -187,6 +215,63 @@ void TCanvas::PlotPoints(const std::vector<QPoint>& Points, TColor Color, TPenMo
   FPainter->drawPoints(Points.data(), static_cast<int>(Points.size()));
 }
 
+QPen TCanvas::ShapePen(const QColor& Color, bool Styled) const
+{
+  if (FPen.Width() > 1)
+    return QPen(Color, FPen.Width(), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+  QPen pen(Color);
+  pen.setWidth(0);  // cosmetic: one pixel under any transform
+  if (Styled) {
+    switch (FPen.Style()) {
+      case psDash: pen.setStyle(Qt::DashLine); break;
+      case psDot: pen.setStyle(Qt::DotLine); break;
+      case psDashDot: pen.setStyle(Qt::DashDotLine); break;
+      case psDashDotDot: pen.setStyle(Qt::DashDotDotLine); break;
+      default: break;
+    }
+  }
+  return pen;
+}
+
+QRect TCanvas::ShapeArea(const QRect& Box) const
+{
+  const int grow = PenVisible() ? FPen.Width() : 0;
+  const QRect area = Box.adjusted(-grow, -grow, grow, grow);
+  return area & ClipRect().ToQRect();
+}
+
+void TCanvas::PlotShape(const TShapeMasks& Masks) const
+{
+  std::vector<QPoint> pen;
+  std::vector<QPoint> brush;
+  const bool fill = FBrush.Style() == bsSolid;
+  const QRect& a = Masks.Area;
+  for (int y = 0; y < a.height(); ++y) {
+    const uchar* p = Masks.Pen.isNull() ? nullptr : Masks.Pen.constScanLine(y);
+    const uchar* g = Masks.Gaps.isNull() ? nullptr : Masks.Gaps.constScanLine(y);
+    const uchar* in = Masks.Inside.isNull() ? nullptr : Masks.Inside.constScanLine(y);
+    for (int x = 0; x < a.width(); ++x) {
+      if (p && p[x])
+        pen.emplace_back(a.left() + x, a.top() + y);
+      else if (fill && ((g && g[x]) || (in && in[x])))
+        brush.emplace_back(a.left() + x, a.top() + y);
+    }
+  }
+  PlotPoints(pen, FPen.Color(), FPen.Mode());
+  PlotPoints(brush, FBrush.Color(), FPen.Mode());
+}
+
+void TCanvas::PlotBox(const QRect& Box, TColor Color) const
+{
+  const QRect vis = Box & ClipRect().ToQRect();
+  std::vector<QPoint> pts;
+  pts.reserve(static_cast<size_t>(std::max(0, vis.width())) * static_cast<size_t>(std::max(0, vis.height())));
+  for (int y = vis.top(); y <= vis.bottom(); ++y)
+    for (int x = vis.left(); x <= vis.right(); ++x)
+      pts.emplace_back(x, y);
+  PlotPoints(pts, Color, FPen.Mode());
+}
+
 TColor TCanvas::Pixels(int X, int Y) const
 {
   if (!FPainter)
@@ -245,18 +330,17 @@ void TCanvas::LineTo(int X, int Y)
   FPenPos = {X, Y};
 }
 
-void TCanvas::PenLine(int X0, int Y0, int X1, int Y1)
+void TCanvas::PenLine(int X0, int Y0, int X1, int Y1, TLinePixels* Collect)
 {
   if (!FPainter || !PenVisible())
     return;
   if (X0 == X1 && Y0 == Y1)
     return;  // the start pixel is the end pixel, which is never drawn
-  ApplyPenMode();
-  FPainter->setBrush(Qt::NoBrush);
-  if (FPen.Width() > 1) {
+  if (FPen.Width() > 1 && !Collect) {
     // Wide pens are solid with round ends, like geometric pens.
-    QPen pen(ToQColor(FPen.Color()), FPen.Width(), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-    FPainter->setPen(pen);
+    ApplyPenMode();
+    FPainter->setBrush(Qt::NoBrush);
+    FPainter->setPen(ShapePen(ToQColor(FPen.Color()), false));
     FPainter->drawLine(QPoint(ClampCoord(X0), ClampCoord(Y0)), QPoint(ClampCoord(X1), ClampCoord(Y1)));
     return;
   }
@@ -306,19 +390,22 @@ void TCanvas::PenLine(int X0, int Y0, int X1, int Y1)
   const DashPattern pattern = PatternOf(FPen.Style());
 
   // Straight solid lines in copy mode are one rectangle.
-  if (!pattern.Runs && FPen.Mode() == pmCopy && minor == 0) {
+  if (!pattern.Runs && FPen.Mode() == pmCopy && minor == 0 && !Collect) {
     const long long a = (xMajor ? X0 : Y0) + (xMajor ? sx : sy) * first;
     const long long b = (xMajor ? X0 : Y0) + (xMajor ? sx : sy) * last;
     const int from = static_cast<int>(std::min(a, b));
     const int len = static_cast<int>(last - first + 1);
     const QRect r = xMajor ? QRect(from, Y0, len, 1) : QRect(X0, from, 1, len);
+    ResetMode();
     FPainter->fillRect(r, ToQColor(FPen.Color()));
     return;
   }
 
-  std::vector<QPoint> on;
-  std::vector<QPoint> off;
-  on.reserve(static_cast<size_t>(last - first + 1));
+  TLinePixels own;
+  TLinePixels& pixels = Collect ? *Collect : own;
+  std::vector<QPoint>& on = pixels.On;
+  std::vector<QPoint>& off = pixels.Gaps;
+  on.reserve(on.size() + static_cast<size_t>(last - first + 1));
   const bool fillGaps = pattern.Runs && FBrush.Style() == bsSolid;
   // The minor offset as a quotient and remainder, advanced incrementally (at most one carry per
   // step, as minor <= major); only the first value needs the wide product.
@@ -359,6 +446,8 @@ void TCanvas::PenLine(int X0, int Y0, int X1, int Y1)
       y += by;
     }
   }
+  if (Collect)
+    return;
   PlotPoints(on, FPen.Color(), FPen.Mode());
   PlotPoints(off, FBrush.Color(), FPen.Mode());
 }
@@ -375,11 +464,44 @@ void TCanvas::Polygon(const TPoint* Points, int Count)
 {
   if (!FPainter || !Points || Count < 1)
     return;
-  if (FBrush.Style() == bsSolid && Count >= 3) {
-    std::vector<QPoint> pts;
-    pts.reserve(static_cast<size_t>(Count));
-    for (int i = 0; i < Count; ++i)
-      pts.emplace_back(ClampCoord(Points[i].X), ClampCoord(Points[i].Y));
+  std::vector<QPoint> pts;
+  pts.reserve(static_cast<size_t>(Count));
+  for (int i = 0; i < Count; ++i)
+    pts.emplace_back(ClampCoord(Points[i].X), ClampCoord(Points[i].Y));
+  const bool fill = FBrush.Style() == bsSolid && Count >= 3;
+  if (fill && FPen.Mode() != pmCopy) {
+    // The inside and the outline share their edge pixels: set each pixel once.
+    TShapeMasks m;
+    m.Area = ShapeArea(QPolygon(QList<QPoint>(pts.begin(), pts.end())).boundingRect());
+    if (m.Area.isEmpty())
+      return;
+    m.Inside = PaintMask(m.Area, [&pts](QPainter& p) {
+      p.setPen(Qt::NoPen);
+      p.setBrush(Qt::white);
+      p.drawPolygon(pts.data(), static_cast<int>(pts.size()), Qt::OddEvenFill);
+    });
+    if (PenVisible() && FPen.Width() > 1) {
+      m.Pen = PaintMask(m.Area, [this, &pts](QPainter& p) {
+        p.setPen(ShapePen(Qt::white, false));
+        for (size_t i = 0; i < pts.size(); ++i)
+          p.drawLine(pts[i], pts[(i + 1) % pts.size()]);
+      });
+    } else if (PenVisible()) {
+      TLinePixels outline;
+      for (int i = 0; i < Count; ++i) {
+        const TPoint& a = Points[i];
+        const TPoint& b = Points[(i + 1) % Count];
+        PenLine(a.X, a.Y, b.X, b.Y, &outline);
+      }
+      if (outline.On.empty())
+        outline.On.emplace_back(Points[0].X, Points[0].Y);
+      m.Pen = PointMask(m.Area, outline.On);
+      m.Gaps = PointMask(m.Area, outline.Gaps);
+    }
+    PlotShape(m);
+    return;
+  }
+  if (fill) {
     ApplyPenMode();
     FPainter->setPen(Qt::NoPen);
     FPainter->setBrush(ToQColor(FBrush.Color()));
@@ -413,26 +535,35 @@ void TCanvas::Rectangle(int X1, int Y1, int X2, int Y2)
   if (w <= 0 || h <= 0)
     return;
   const bool pen = PenVisible();
-  if (FBrush.Style() == bsSolid) {
-    const QRect inner = pen ? QRect(X1 + 1, Y1 + 1, w - 2, h - 2) : QRect(X1, Y1, w, h);
-    if (inner.width() > 0 && inner.height() > 0) {
-      ApplyPenMode();
-      FPainter->fillRect(inner, ToQColor(FBrush.Color()));
-    }
+  const bool brush = FBrush.Style() == bsSolid;
+  const QRect inner = pen ? QRect(X1 + 1, Y1 + 1, w - 2, h - 2) : QRect(X1, Y1, w, h);
+  if (pen && FPen.Width() > 1 && FPen.Mode() != pmCopy) {
+    // A wide outline overlaps itself at the corners and the inside along its edges.
+    TShapeMasks m;
+    m.Area = ShapeArea(QRect(X1, Y1, w, h));
+    if (m.Area.isEmpty())
+      return;
+    m.Pen = PaintMask(m.Area, [&](QPainter& p) {
+      p.setPen(ShapePen(Qt::white, false));
+      p.drawLine(X1, Y1, X2 - 1, Y1);
+      p.drawLine(X2 - 1, Y1, X2 - 1, Y2 - 1);
+      p.drawLine(X2 - 1, Y2 - 1, X1, Y2 - 1);
+      p.drawLine(X1, Y2 - 1, X1, Y1);
+    });
+    if (brush && !inner.isEmpty())
+      m.Inside = PaintMask(m.Area, [&inner](QPainter& p) { p.fillRect(inner, Qt::white); });
+    PlotShape(m);
+    return;
+  }
+  if (brush && inner.width() > 0 && inner.height() > 0) {
+    ApplyPenMode();
+    FPainter->fillRect(inner, ToQColor(FBrush.Color()));
   }
   if (!pen)
     return;
   if (FPen.Width() <= 1 && (w == 1 || h == 1)) {
-    // A one-pixel wide box is all outline; plot each pixel once (the visible ones).
-    const TRect box = Rect(X1, Y1, X2, Y2);
-    const TRect clip = ClipRect();
-    const TRect vis = Rect(std::max(box.Left, clip.Left), std::max(box.Top, clip.Top),
-                           std::min(box.Right, clip.Right), std::min(box.Bottom, clip.Bottom));
-    std::vector<QPoint> pts;
-    for (int y = vis.Top; y < vis.Bottom; ++y)
-      for (int x = vis.Left; x < vis.Right; ++x)
-        pts.emplace_back(x, y);
-    PlotPoints(pts, FPen.Color(), FPen.Mode());
+    // A one-pixel wide box is all outline.
+    PlotBox(QRect(X1, Y1, w, h), FPen.Color());
     return;
   }
   PenLine(X1, Y1, X2 - 1, Y1);
@@ -446,28 +577,57 @@ void TCanvas::Ellipse(int X1, int Y1, int X2, int Y2)
   if (!FPainter)
     return;
   OrderedBox(X1, Y1, X2, Y2);
-  if (X2 - X1 <= 0 || Y2 - Y1 <= 0)
+  const int w = X2 - X1;
+  const int h = Y2 - Y1;
+  const bool pen = PenVisible();
+  const bool brush = FBrush.Style() == bsSolid;
+  if (w <= 0 || h <= 0 || (!pen && !brush))
     return;
-  ApplyPenMode();
-  if (PenVisible()) {
-    QPen pen(ToQColor(FPen.Color()));
-    pen.setWidth(FPen.Width() <= 1 ? 0 : FPen.Width());
-    switch (FPen.Style()) {
-      case psDash: pen.setStyle(Qt::DashLine); break;
-      case psDot: pen.setStyle(Qt::DotLine); break;
-      case psDashDot: pen.setStyle(Qt::DashDotLine); break;
-      case psDashDotDot: pen.setStyle(Qt::DashDotDotLine); break;
-      default: break;
+  if (w == 1 || h == 1) {
+    // Qt draws nothing for a box one pixel thin; the ellipse is a line filling it.
+    if (pen && FPen.Width() <= 1)
+      PlotBox(QRect(X1, Y1, w, h), FPen.Color());
+    else if (!pen)
+      PlotBox(QRect(X1, Y1, w, h), FBrush.Color());
+    if (pen && FPen.Width() > 1) {
+      ApplyPenMode();
+      FPainter->setPen(ShapePen(ToQColor(FPen.Color()), false));
+      FPainter->drawLine(X1, Y1, X2 - 1, Y2 - 1);
     }
-    FPainter->setPen(pen);
-  } else {
-    FPainter->setPen(Qt::NoPen);
+    return;
   }
-  if (FBrush.Style() == bsSolid)
-    FPainter->setBrush(ToQColor(FBrush.Color()));
-  else
-    FPainter->setBrush(Qt::NoBrush);
-  FPainter->drawEllipse(QRect(X1, Y1, X2 - X1 - 1, Y2 - Y1 - 1));
+  // Qt's ellipse in the box w-1 by h-1 covers the w by h pixels of the box with a one-pixel
+  // outline; its fill alone would cover one row and column less. So the inside is always drawn
+  // with an outline, in the brush colour where the pen is clear.
+  const QRect box(X1, Y1, w - 1, h - 1);
+  const QPen outline = ShapePen(ToQColor(FPen.Color()), true);
+  const QPen insideOutline(ToQColor(FBrush.Color()), 0);
+  if (FPen.Mode() == pmCopy) {
+    ApplyPenMode();
+    FPainter->setPen(pen ? outline : insideOutline);
+    FPainter->setBrush(brush ? QBrush(ToQColor(FBrush.Color())) : QBrush(Qt::NoBrush));
+    FPainter->drawEllipse(box);
+    return;
+  }
+  // The other modes combine with the destination: each pixel once, the outline in the pen
+  // colour, the inside and the gaps of a dotted outline in the brush colour.
+  TShapeMasks m;
+  m.Area = ShapeArea(QRect(X1, Y1, w, h));
+  if (m.Area.isEmpty())
+    return;
+  if (pen)
+    m.Pen = PaintMask(m.Area, [this, &box](QPainter& p) {
+      p.setPen(ShapePen(Qt::white, true));
+      p.setBrush(Qt::NoBrush);
+      p.drawEllipse(box);
+    });
+  if (brush)
+    m.Inside = PaintMask(m.Area, [&box](QPainter& p) {
+      p.setPen(QPen(Qt::white, 0));
+      p.setBrush(Qt::white);
+      p.drawEllipse(box);
+    });
+  PlotShape(m);
 }
 
 void TCanvas::FillRect(const TRect& Area)

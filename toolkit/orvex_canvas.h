@@ -23,6 +23,9 @@
 #include "orvex_graphics.h"
 
 #include <QImage>
+#include <QPen>
+#include <QPoint>
+#include <QRect>
 #include <QString>
 #include <memory>
 #include <string>
@@ -126,8 +129,33 @@ public:
   void DrawImage(int X, int Y, const QImage& Image);
 
 private:
-  // Draws the 1-pixel line from (X0, Y0) towards (X1, Y1) without its end pixel.
-  void PenLine(int X0, int Y0, int X1, int Y1);
+  // The pixels a 1-pixel line sets: in the pen colour, and in the gaps of a dotted style drawn
+  // over a solid brush.
+  struct TLinePixels {
+    std::vector<QPoint> On;
+    std::vector<QPoint> Gaps;
+  };
+  // A shape to be set pixel by pixel over Area (logical coordinates): masks of the pixels in the
+  // pen colour, and of those in the brush colour (dotted-outline gaps and inside; null masks
+  // are empty). Only the pixels of Pen and of Gaps or Inside outside Pen are set, each once.
+  struct TShapeMasks {
+    QRect Area;
+    QImage Pen;
+    QImage Gaps;
+    QImage Inside;
+  };
+
+  // Draws the 1-pixel line from (X0, Y0) towards (X1, Y1) without its end pixel; with Collect
+  // the pixels are added there instead of being drawn (wide pens are never collected).
+  void PenLine(int X0, int Y0, int X1, int Y1, TLinePixels* Collect = nullptr);
+  // Sets the pixels of the masks, the pen mode applied once to each.
+  void PlotShape(const TShapeMasks& Masks) const;
+  // The visible part of Box grown by the pen's width on every side; empty when nothing shows.
+  QRect ShapeArea(const QRect& Box) const;
+  // Qt's pen for the outlines Qt draws itself (ellipses, wide lines) in Color.
+  QPen ShapePen(const QColor& Color, bool Styled) const;
+  // Sets every visible pixel of Box in Color, combined by the pen mode.
+  void PlotBox(const QRect& Box, TColor Color) const;
   void ApplyPenMode() const;
   void ResetMode() const;
   bool PenVisible() const { return FPen.Style() != psClear; }

@@ -5,7 +5,6 @@
 #include <QGuiApplication>
 #include <QPalette>
 #include <QScreen>
-#include <cmath>
 #include <cstdlib>
 #include <limits>
 
@@ -92,8 +91,10 @@ TColor FromQColor(const QColor& Color)
 
 int GreyValue(TColor Color)
 {
+  // In hundredths, so that the rounding sees the exact value: 0.3, 0.59 and 0.11 have no exact
+  // binary form, and a sum of 139.5 computed in doubles may come out just below it.
   const TColor c = ColorToRGB(Color);
-  return static_cast<int>(std::lround(0.3 * GetRValue(c) + 0.59 * GetGValue(c) + 0.11 * GetBValue(c)));
+  return (30 * GetRValue(c) + 59 * GetGValue(c) + 11 * GetBValue(c) + 50) / 100;
 }
 
 TColor ContrastColor(TColor Color)

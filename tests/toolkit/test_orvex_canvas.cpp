@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <functional>
 #include <limits>
 #include <random>
 #include <set>
@@ -69,6 +70,10 @@ TEST(Colors, ByteOrderSystemColoursAndContrast)
   EXPECT_EQ(ContrastColor(RGB(140, 140, 140)), clBlack);
   EXPECT_EQ(ContrastColor(RGB(139, 139, 139)), clWhite);
   EXPECT_EQ(ContrastColor(clBlue), clWhite);
+  // Exactly 139.5 rounds up to 140; summed in doubles it came out as 139.49999999999997.
+  EXPECT_EQ(GreyValue(RGB(1, 213, 123)), 140);
+  EXPECT_EQ(ContrastColor(RGB(1, 213, 123)), clBlack);
+  EXPECT_EQ(GreyValue(RGB(0, 0, 50)), 6);  // 5.5
 }
 
 TEST(Colors, MulDivRoundsHalvesAwayFromZero)
@@ -155,6 +160,20 @@ TEST(Canvas, RectangleAndEllipseCoverX1ToX2Minus1)
   ell.Canvas().Brush().SetColor(clBlack);
   ell.Canvas().Ellipse(5, 6, 15, 12);
   EXPECT_EQ(BoundsOf(Painted(ell)), (Box{5, 6, 14, 11}));
+  // Without a pen the brush alone covers the same pixels; boxes one pixel thin are lines.
+  for (auto [x2, y2] : {std::pair{15, 12}, {10, 10}, {8, 8}, {6, 9}, {9, 7}, {6, 7}}) {
+    SCOPED_TRACE(testing::Message() << "box to " << x2 << "," << y2);
+    TBitmap outlined(30, 30);
+    outlined.Canvas().Brush().SetColor(clBlack);
+    outlined.Canvas().Ellipse(5, 6, x2, y2);
+    TBitmap brushOnly(30, 30);
+    brushOnly.Canvas().Pen().SetStyle(psClear);
+    brushOnly.Canvas().Brush().SetColor(clBlack);
+    brushOnly.Canvas().Ellipse(5, 6, x2, y2);
+    const auto pts = Painted(brushOnly);
+    EXPECT_EQ(pts, Painted(outlined));
+    EXPECT_EQ(BoundsOf(pts), (Box{5, 6, x2 - 1, y2 - 1}));
+  }
 
   // FillRect covers Left..Right-1 whatever the pen mode.
   TBitmap fill(20, 20);
@@ -207,6 +226,46 @@ TEST(Canvas, XorDrawingTwiceRestoresTheImage)
   EXPECT_NE(bmp.Image(), before);
   c.DrawFocusRect(Rect(5, 5, 25, 15));
   EXPECT_EQ(bmp.Image(), before);
+
+  // Shapes whose outline and inside meet set each pixel once: on black, xor gives exactly what
+  // copy gives, with no outline pixel cancelled by the fill.
+  const std::vector<TPoint> star = {{5, 30}, {20, 2}, {35, 30}, {2, 12}, {38, 12}};
+  const std::function<void(TCanvas&)> shapes[] = {
+      [](TCanvas& k) { k.Ellipse(3, 4, 31, 27); },
+      [](TCanvas& k) { k.Ellipse(10, 10, 11, 20); },
+      [&star](TCanvas& k) { k.Polygon(star); },
+      [](TCanvas& k) {
+        k.Pen().SetWidth(3);
+        k.Rectangle(5, 5, 30, 25);
+      },
+      [](TCanvas& k) {
+        k.Pen().SetWidth(4);
+        k.Ellipse(6, 3, 33, 30);
+      },
+      [&star](TCanvas& k) {
+        k.Pen().SetWidth(2);
+        k.Polygon(star);
+      }};
+  int index = 0;
+  for (const auto& shape : shapes) {
+    SCOPED_TRACE(testing::Message() << "shape " << index++);
+    QImage results[2];
+    for (TPenMode mode : {pmCopy, pmXor}) {
+      TBitmap black(40, 35);
+      TCanvas& k = black.Canvas();
+      k.Brush().SetColor(clBlack);
+      k.FillRect(Rect(0, 0, 40, 35));
+      k.Pen().SetColor(RGB(200, 100, 50));
+      k.Brush().SetColor(RGB(7, 77, 177));
+      k.Pen().SetMode(mode);
+      shape(k);
+      results[mode == pmXor] = black.Image().copy();
+    }
+    EXPECT_EQ(results[1], results[0]);
+    TBitmap painted;
+    painted.SetImage(results[0]);
+    EXPECT_GE(Painted(painted, clBlack).size(), 10u);
+  }
 }
 
 TEST(Canvas, DashPatternsRunInPixelsAndRestartAtEachLine)
