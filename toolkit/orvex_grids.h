@@ -53,8 +53,8 @@ using TGridOptions = TSet<TGridOption>;
 
 // What the draw-cell callback is told about a cell.
 enum TGridDrawStateItem {
-  gdSelected,  // inside the selection rectangle
-  gdFocused,   // the current cell of a grid that has the keyboard focus
+  gdSelected,  // inside the selection rectangle (the current cell included)
+  gdFocused,   // the current cell of a grid that has the keyboard focus (or whose editor has it)
   gdFixed,     // a fixed (header) cell
 };
 using TGridDrawState = TSet<TGridDrawStateItem>;
@@ -175,9 +175,9 @@ public:
   void SetGridLineColor(TColor Value);
   TColor FixedLineColor() const { return FFixedLineColor; }
   void SetFixedLineColor(TColor Value);
-  // When true the grid fills each cell (fixed colour, selection highlight or Color) and draws
-  // the focus rectangle around the OnDrawCell output; when false it leaves every pixel of the
-  // cell to DrawCell.
+  // When true the grid fills each cell (fixed colour, selection highlight or Color; the focused
+  // cell keeps Color unless goRowSelect or goDrawFocusSelected) and draws the focus rectangle
+  // around the OnDrawCell output; when false it leaves every pixel of the cell to DrawCell.
   bool DefaultDrawing() const { return FDefaultDrawing; }
   void SetDefaultDrawing(bool Value);
   // The font the canvas starts each paint with; a change repaints.
@@ -329,7 +329,7 @@ private:
   void LeftButtonDown(QPoint p, Qt::KeyboardModifiers Mods);
   void PaintGrid(TCanvas& ACanvas);
   void PaintCell(TCanvas& ACanvas, int ACol, int ARow, const TRect& Rect, int VLine, int HLine,
-                 const TGridRect& ASelection);
+                 const TGridRect& ASelection, bool Focused);
   void UpdateEditorGeometry();
   void ApplyAlign();
   void ForwardEditorKey(QKeyEvent* e);

@@ -4,6 +4,7 @@
 // area beyond the last column and row takes the grid's colour.
 #include "orvex_grids.h"
 
+#include <QApplication>
 #include <QPaintEvent>
 #include <QPainter>
 #include <vector>
@@ -74,6 +75,9 @@ void TCustomGrid::PaintGrid(TCanvas& ACanvas)
   const std::vector<TBand> cols = VisibleBands(FCols, FTopLeft.X, w);
   const std::vector<TBand> rows = VisibleBands(FRows, FTopLeft.Y, h);
   const TGridRect selection = Selection();
+  // The grid counts as focused while its in-place editor has the keyboard.
+  const QWidget* focus = QApplication::focusWidget();
+  const bool focused = hasFocus() || (FEditing && focus && isAncestorOf(focus));
   for (const TBand& r : rows) {
     const int rLine = FRows.LineAfter(r.Index);
     if (r.Pos >= FPaintArea.Bottom || r.Pos + r.Size + rLine <= FPaintArea.Top)
@@ -83,7 +87,7 @@ void TCustomGrid::PaintGrid(TCanvas& ACanvas)
       if (c.Pos >= FPaintArea.Right || c.Pos + c.Size + cLine <= FPaintArea.Left)
         continue;
       PaintCell(ACanvas, c.Index, r.Index, TRect{c.Pos, r.Pos, c.Pos + c.Size, r.Pos + r.Size}, cLine, rLine,
-                selection);
+                selection, focused);
     }
   }
   // What lies beyond the last column and below the last row.
@@ -98,7 +102,7 @@ void TCustomGrid::PaintGrid(TCanvas& ACanvas)
 }
 
 void TCustomGrid::PaintCell(TCanvas& ACanvas, int ACol, int ARow, const TRect& Rect, int VLine, int HLine,
-                            const TGridRect& ASelection)
+                            const TGridRect& ASelection, bool Focused)
 {
   const bool fixed = ACol < FixedCols() || ARow < FixedRows();
   TGridDrawState state;
@@ -106,14 +110,18 @@ void TCustomGrid::PaintCell(TCanvas& ACanvas, int ACol, int ARow, const TRect& R
     state.Include(gdFixed);
   } else {
     const bool current = !FNoSelection && ACol == FCurrent.X && ARow == FCurrent.Y;
-    const bool rowSelect = FOptions.Contains(goRowSelect);
-    if (ASelection.Contains(ACol, ARow) && (!current || rowSelect || FOptions.Contains(goDrawFocusSelected)))
+    if (ASelection.Contains(ACol, ARow))
       state.Include(gdSelected);
-    if (current && hasFocus())
+    if (current && Focused)
       state.Include(gdFocused);
   }
 
-  const TColor background = fixed ? FFixedColor : state.Contains(gdSelected) ? clHighlight : FColor;
+  // The focused cell shows its focus rectangle instead of the highlight, unless whole rows are
+  // selected or the options ask for both; a grid without the focus highlights its whole selection.
+  const bool highlight = state.Contains(gdSelected) &&
+                         (!state.Contains(gdFocused) || FOptions.Contains(goRowSelect) ||
+                          FOptions.Contains(goDrawFocusSelected));
+  const TColor background = fixed ? FFixedColor : highlight ? clHighlight : FColor;
   // Each cell starts with the grid's font. Assigning an equal font would still throw away the
   // canvas's prepared Qt font, so only a font that a previous cell changed is reset.
   if (!SameFont(ACanvas.Font(), FFont))
@@ -121,7 +129,7 @@ void TCustomGrid::PaintCell(TCanvas& ACanvas, int ACol, int ARow, const TRect& R
   ACanvas.Brush().SetStyle(bsSolid);
   ACanvas.Brush().SetColor(background);
   if (FDefaultDrawing) {
-    if (state.Contains(gdSelected))
+    if (highlight)
       ACanvas.Font().SetColor(clHighlightText);
     if (!Rect.IsEmpty())
       ACanvas.FillRect(Rect);

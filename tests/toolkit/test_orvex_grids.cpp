@@ -595,8 +595,20 @@ TEST(TCustomGrid, DrawStateAndGridLinePixels)
   auto state = [&](int c, int r) { return states[std::make_pair(c, r)]; };
   EXPECT_TRUE(state(0, 0).Contains(gdFixed));
   EXPECT_TRUE(state(0, 2).Contains(gdFixed));
-  EXPECT_FALSE(state(1, 1).Contains(gdSelected));  // the current cell is drawn as focused
-  EXPECT_EQ(state(1, 1).Contains(gdFocused), g.hasFocus());
+  // The current cell belongs to the selection; with the focus it keeps the window colour and
+  // gets the focus rectangle, without the focus it is highlighted like the rest of the block.
+  ASSERT_TRUE(g.hasFocus());
+  EXPECT_TRUE(state(1, 1).Contains(gdSelected));
+  EXPECT_TRUE(state(1, 1).Contains(gdFocused));
+  EXPECT_FALSE(state(2, 2).Contains(gdFocused));
+  EXPECT_EQ(img.pixel(pitchX + 10, pitchY + 10), Rgb(clWindow));
+  EXPECT_NE(img.pixel(pitchX, pitchY), img.pixel(pitchX + 1, pitchY + 1));  // dotted focus outline
+  g.clearFocus();
+  const QImage unfocused = g.grab().toImage();
+  EXPECT_FALSE(state(1, 1).Contains(gdFocused));
+  EXPECT_TRUE(state(1, 1).Contains(gdSelected));
+  EXPECT_EQ(unfocused.pixel(pitchX + 10, pitchY + 10), Rgb(clHighlight));
+  g.setFocus();
   EXPECT_TRUE(state(2, 2).Contains(gdSelected));
   EXPECT_TRUE(state(1, 2).Contains(gdSelected));
   EXPECT_TRUE(state(3, 3).Empty());
