@@ -47,23 +47,29 @@ void operator delete(void* P, std::size_t) noexcept
 
 using namespace orvex;
 
+namespace {
+
+// Creating a Component whose first allocation fails raises Error with the creation message.
+template <typename Component, typename Error>
+void ExpectCreationFailure()
+{
+  FailNextAllocation(1);
+  try {
+    Component c;
+    ADD_FAILURE() << "no exception for " << c.ClassName();
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "Component \"\": not enough memory on heap");
+  }
+}
+
+}  // namespace
+
 TEST(OutOfMemory, ConstructorsAndResizesRaiseTheirComponentMessages)
 {
   // Creation: the name cannot be set yet, so it is empty in the message.
-  FailNextAllocation(sizeof(double));
-  try {
-    TVector v;
-    FAIL() << "no exception";
-  } catch (const EOrvexVectorError& e) {
-    EXPECT_STREQ(e.what(), "Component \"\": not enough memory on heap");
-  }
-  FailNextAllocation(sizeof(double));
-  try {
-    TMatrix m;
-    FAIL() << "no exception";
-  } catch (const EOrvexMatrixError& e) {
-    EXPECT_STREQ(e.what(), "Component \"\": not enough memory on heap");
-  }
+  ExpectCreationFailure<TVector, EOrvexVectorError>();
+  ExpectCreationFailure<TIntVector, EOrvexVectorError>();
+  ExpectCreationFailure<TMatrix, EOrvexMatrixError>();
 
   // A failed vector resize says "not enough memory" without "on heap", raises no event and
   // keeps size and contents; the same holds for the integer vector.
