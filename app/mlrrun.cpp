@@ -173,7 +173,7 @@ bool TMLRRun::ReadRoles(const TDataTable& Table, const TRoleState& Roles)
     return Fail(TRunStatus::InvalidRoles, "No input variable selected");
   if (Roles.Input(FTargetCol))
     return Fail(TRunStatus::InvalidRoles,
-                "The target variable \"" + Table.ColName(FTargetCol) +
+                "The target variable \"" + ReportName(Table.ColName(FTargetCol)) +
                     "\" cannot also be an input variable");
   return true;
 }
