@@ -235,7 +235,8 @@ QPen TCanvas::ShapePen(const QColor& Color, bool Styled) const
 
 QRect TCanvas::ShapeArea(const QRect& Box) const
 {
-  const int grow = PenVisible() ? FPen.Width() : 0;
+  // Coordinates are clamped to +-2^29; a pen wider than a device cannot grow the area further.
+  const int grow = PenVisible() ? std::min(FPen.Width(), CoordLimit) : 0;
   const QRect area = Box.adjusted(-grow, -grow, grow, grow);
   return area & ClipRect().ToQRect();
 }
