@@ -10,9 +10,11 @@
 //   styles of a 1-pixel pen run in fixed pixel patterns that restart at each line; with a solid
 //   brush the gaps take the brush colour. Pens wider than 1 draw solid.
 //   Ends may lie anywhere in the int range: a line costs only its visible part.
-// - Rectangle and Ellipse (X1, Y1, X2, Y2) cover X1..X2-1 by Y1..Y2-1; the outline is drawn with
-//   the pen, the inside with the brush. FillRect covers Left..Right-1 by Top..Bottom-1 with the
-//   brush and ignores the pen mode.
+// - Rectangle and Ellipse (X1, Y1, X2, Y2) cover X1..X2-1 by Y1..Y2-1, with or without a pen;
+//   the outline is drawn with the pen, the inside with the brush. In the modes other than copy
+//   each pixel of a shape is set once (outline in the pen colour, the rest in the brush colour),
+//   so an xor shape keeps its outline and a second drawing removes it. FillRect covers
+//   Left..Right-1 by Top..Bottom-1 with the brush and ignores the pen mode.
 // - TextOut places the top-left corner of the text at (X, Y), fills the text box first when the
 //   brush is solid, writes in the font colour and moves the pen position to (X + width, Y).
 // - No antialiasing of lines and shapes.
