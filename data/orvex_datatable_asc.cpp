@@ -179,37 +179,23 @@ bool ParseNumber(std::string_view Token, double& Value)
     negative = Token[i] == '-';
     ++i;
   }
-  // One pass checks the grammar and gathers up to 19 significant digits.
+  // One pass checks the grammar and gathers the digits. With at most 19 digits in all the
+  // mantissa fits 64 bits exactly; with more it may wrap, and only the exact path below reads it.
   const std::size_t mantissa = i;
   std::uint64_t digits = 0;
-  int significant = 0;
-  long long dropped = 0;  // significant integer digits beyond the 19 gathered
-  std::size_t intDigits = 0;
-  std::size_t fracDigits = 0;
-  int fracGathered = 0;
   while (i < n && IsDigit(Token[i])) {
-    if (significant < 19) {
-      digits = digits * 10 + static_cast<unsigned>(Token[i] - '0');
-      if (digits != 0)
-        ++significant;
-    } else {
-      ++dropped;
-    }
+    digits = digits * 10 + static_cast<unsigned>(Token[i] - '0');
     ++i;
-    ++intDigits;
   }
+  const std::size_t intDigits = i - mantissa;
+  std::size_t fracDigits = 0;
   if (i < n && Token[i] == '.') {
-    ++i;
+    const std::size_t fracStart = ++i;
     while (i < n && IsDigit(Token[i])) {
-      if (significant < 19) {
-        digits = digits * 10 + static_cast<unsigned>(Token[i] - '0');
-        if (digits != 0)
-          ++significant;
-        ++fracGathered;
-      }
+      digits = digits * 10 + static_cast<unsigned>(Token[i] - '0');
       ++i;
-      ++fracDigits;
     }
+    fracDigits = i - fracStart;
   }
   if (intDigits + fracDigits == 0)
     return false;
@@ -237,12 +223,12 @@ bool ParseNumber(std::string_view Token, double& Value)
   if (i != n)
     return false;
 
-  // Exact fast path: at most 15 significant digits and a power of ten that is itself exact,
-  // so one multiplication or division gives the correctly rounded value.
+  // Exact fast path: a mantissa that a double holds exactly (below 2^53) and a power of ten
+  // that is itself exact, so one multiplication or division gives the correctly rounded value.
   static constexpr double Pow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                                      1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-  const long long scale = exponent + dropped - fracGathered;
-  if (significant <= 15 && scale >= -22 && scale <= 22) {
+  const long long scale = exponent - static_cast<long long>(fracDigits);
+  if (intDigits + fracDigits <= 19 && digits <= (std::uint64_t(1) << 53) && scale >= -22 && scale <= 22) {
     const auto m = static_cast<double>(digits);
     const double v = scale >= 0 ? m * Pow10[scale] : m / Pow10[-scale];
     Value = negative ? -v : v;
@@ -466,6 +452,22 @@ std::string ReadName(TASCTextFile& F)
 {
   std::string text;
   int state = 0;
+  // The scanner skips what leads the name and never completes it on a character above 32, so
+  // the first run of such characters is taken as one token; a bare word without quotes needs
+  // no scanning at all. Only what follows the run goes through the scanner one by one.
+  const std::string_view head = F.NextToken();
+  if (head.empty())
+    return text;  // the file ended
+  if (head.find(static_cast<char>(QuoteChar)) == std::string_view::npos) {
+    text.assign(head.substr(0, RawNameCap));
+    state = 3;
+  } else {
+    for (const char ch : head) {
+      TDataTable::ScanQuotedWord(ch, QuoteChar, text, state);
+      if (text.size() > RawNameCap)
+        text.resize(RawNameCap);
+    }
+  }
   for (int ch = F.GetChar(); ch != -1; ch = F.GetChar()) {
     if (TDataTable::ScanQuotedWord(static_cast<char>(ch), QuoteChar, text, state))
       break;
