@@ -342,10 +342,10 @@ int TDataTable::FindLevel(int Col, const std::string& Name, bool IgnoreCase) con
     return -1;
   std::string key = dtext::Utf8Left(dtext::ToUtf8(Name), static_cast<std::size_t>(MaxLevelLength));
   if (IgnoreCase)
-    key = dtext::LowerAscii(key);
+    key = dtext::LowerText(key);
   for (int level = 0; level <= MaxLevel; ++level) {
     const std::string& label = d.Labels[static_cast<std::size_t>(level)];
-    if (IgnoreCase ? dtext::LowerAscii(label) == key : label == key)
+    if (IgnoreCase ? dtext::LowerText(label) == key : label == key)
       return level;
   }
   return -1;

@@ -154,6 +154,46 @@ std::string LowerAscii(std::string_view S)
   return out;
 }
 
+namespace {
+
+// The small letter of a capital in U+00C0..U+017F, else Cp itself. Latin Extended-A pairs its
+// letters capital first, on even code points in some runs and on odd ones in others; U+0130
+// (capital I with dot) has no small letter of its own in this range and stays.
+unsigned LowerLatin(unsigned Cp)
+{
+  if (Cp >= 0xC0 && Cp <= 0xDE && Cp != 0xD7)
+    return Cp + 0x20;
+  const bool even = Cp % 2 == 0;
+  if ((Cp >= 0x100 && Cp <= 0x12F && even) || (Cp >= 0x132 && Cp <= 0x137 && even) ||
+      (Cp >= 0x139 && Cp <= 0x148 && !even) || (Cp >= 0x14A && Cp <= 0x177 && even) ||
+      (Cp >= 0x179 && Cp <= 0x17E && !even))
+    return Cp + 1;
+  if (Cp == 0x178)
+    return 0xFF;
+  return Cp;
+}
+
+}  // namespace
+
+std::string LowerText(std::string_view S)
+{
+  std::string out(S);
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    const auto c = static_cast<unsigned char>(out[i]);
+    if (c >= 'A' && c <= 'Z') {
+      out[i] = static_cast<char>(c - 'A' + 'a');
+    } else if (c >= 0xC3 && c <= 0xC5 && i + 1 < out.size() && IsContinuation(static_cast<unsigned char>(out[i + 1]))) {
+      // Two-byte characters U+00C0..U+017F; their small letters are two-byte characters too.
+      const unsigned cp = ((c & 0x1Fu) << 6) | (static_cast<unsigned char>(out[i + 1]) & 0x3Fu);
+      const unsigned lower = LowerLatin(cp);
+      out[i] = static_cast<char>(0xC0 | (lower >> 6));
+      out[i + 1] = static_cast<char>(0x80 | (lower & 0x3F));
+      ++i;
+    }
+  }
+  return out;
+}
+
 std::string UpperAscii(std::string_view S)
 {
   std::string out(S);

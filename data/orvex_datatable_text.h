@@ -19,8 +19,7 @@ public:
 private:
   bool FValid = true;
   int FPending = 0;           // continuation bytes still expected
-  unsigned char FFirst = 0;   // range limits for the first continuation byte
-  unsigned char FLow = 0x80;
+  unsigned char FLow = 0x80;  // range limits for the next continuation byte
   unsigned char FHigh = 0xBF;
 };
 
@@ -36,6 +35,10 @@ std::string Utf8Left(std::string_view S, std::size_t Count);
 std::string Utf8LeftBytes(std::string_view S, std::size_t MaxBytes);
 // ASCII letters lowered; other bytes unchanged.
 std::string LowerAscii(std::string_view S);
+// Letters lowered for case-insensitive comparison of UTF-8 text: the ASCII letters and the
+// capitals of Latin-1 Supplement and Latin Extended-A (which hold every letter of the
+// Windows-1252 texts of older files); other characters and bytes unchanged.
+std::string LowerText(std::string_view S);
 std::string UpperAscii(std::string_view S);
 
 }  // namespace orvex::dtext

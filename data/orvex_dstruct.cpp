@@ -29,10 +29,11 @@ TStringArray::TStringArray(TComponent* AOwner) : TComponent(AOwner)
 
 void TStringArray::ResetPool()
 {
+  // The fresh block comes first, so that running out of memory leaves the pool as it was.
+  auto first = std::make_unique<TBlock>();
+  FNextFree.assign(1, 1);
   FBlocks.clear();
-  FNextFree.clear();
-  FBlocks.push_back(std::make_unique<TBlock>());
-  FNextFree.push_back(1);
+  FBlocks.push_back(std::move(first));
   FFirstFit.fill(1);
 }
 
@@ -231,11 +232,15 @@ bool TStringArray::Resize(int NrCols, int NrRows)
 
 void TStringArray::Clear()
 {
+  try {
+    ResetPool();
+  } catch (const std::bad_alloc&) {
+    throw EOrvexDStructError(ComponentMessage("not enough memory on heap"));
+  }
   std::fill(FHandles.begin(), FHandles.end(), 0u);
   std::fill(FRowAttribs.begin(), FRowAttribs.end(), std::uint8_t(0));
   std::fill(FColAttribs.begin(), FColAttribs.end(), std::uint8_t(0));
   IdentityOrder();
-  ResetPool();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -263,7 +268,7 @@ void TStringArray::Sort(int Col, int SecondaryCol, bool Ascending)
         const std::string text = TextAt(FHandles[HandleIndex(C, p)]);
         std::string key = text;
         Fire(OnBeforeSortExchange, this, text, key);
-        keys[static_cast<std::size_t>(p)] = dtext::LowerAscii(key);
+        keys[static_cast<std::size_t>(p)] = dtext::LowerText(key);
       }
       return keys;
     };

@@ -208,6 +208,13 @@ TEST(DataTable, LevelLabelsAndFindLevel)
   EXPECT_EQ(t.FindLevel(1, "a label longer", false), 150);
   EXPECT_EQ(t.FindLevel(1, "", false), -1);
   EXPECT_EQ(t.FindLevel(2, "low", true), -1);
+  // Ignoring case covers accented capitals too (Latin-1 and Latin Extended-A), not only ASCII.
+  t.SetLevelName(1, 7, "\xC3\xA4rger \xC5\x82\xC3\xB3" "d\xC5\xBA");  // "ärger łódź"
+  EXPECT_EQ(t.FindLevel(1, "\xC3\x84RGER \xC5\x81\xC3\x93" "D\xC5\xB9", true), 7);
+  EXPECT_EQ(t.FindLevel(1, "\xC3\x84RGER \xC5\x81\xC3\x93" "D\xC5\xB9", false), -1);
+  t.SetLevelName(1, 8, "a\xC3\xB7" "b");  // the division sign is no small letter of the multiplication sign
+  EXPECT_EQ(t.FindLevel(1, "A\xC3\x97" "B", true), -1);
+  EXPECT_EQ(t.FindLevel(1, "A\xC3\xB7" "B", true), 8);
 
   // Labels stay with the column but show only while it is a level type.
   t.SetVarType(1, vtRatio);

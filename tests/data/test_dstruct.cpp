@@ -166,6 +166,18 @@ TEST(StringArray, SortIgnoresCaseUsesSecondaryColumnAndMovesFlags)
     ASSERT_TRUE(p1 == p2 ? b.Elem(2, r) <= b.Elem(2, r + 1) : p1 == "EVEN") << r;
   }
 
+  // Accented capitals compare as their small letters, so these pairs tie on the primary
+  // column and go by the secondary one.
+  TStringArray u;
+  u.Resize(2, 4);
+  const char* words[][2] = {{"\xC3\x9C" "BER", "2"}, {"\xC3\xBF", "3"}, {"\xC3\xBC" "ber", "1"}, {"\xC5\xB8", "0"}};
+  for (int r = 1; r <= 4; ++r) {
+    u.SetElem(1, r, words[r - 1][0]);
+    u.SetElem(2, r, words[r - 1][1]);
+  }
+  u.Sort(1, 2, true);
+  EXPECT_EQ(u.Elem(2, 1) + u.Elem(2, 2) + u.Elem(2, 3) + u.Elem(2, 4), "1203");
+
   // The owner's keys decide: numbers sorted by value instead of as text.
   TStringArray c;
   c.Resize(1, 4);
