@@ -10,6 +10,7 @@
 #include <charconv>
 #include <clocale>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -110,6 +111,46 @@ TEST_F(AscFiles, HeaderErrorsKeepTheTableAndStillFireTheClosingEvents)
     t.SetElem(1, 1, 2.0);
     EXPECT_EQ(log.Events, (std::vector<std::string>{"Change", "Change"}));
   }
+}
+
+TEST_F(AscFiles, EveryOutcomeClosesTheFileAndReconnectsTheTable)
+{
+  const auto openFiles = [] {
+    return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
+  };
+  struct Case {
+    const char* Content;
+    int Code;
+  };
+  const Case cases[] = {
+      {"c\n2\n1\nFALSE FALSE FALSE FALSE\n1 2\n", ascOK},
+      {"c\nx\n", ascBadColumnCount},
+      {"c\n1\n2\nTRUE FALSE FALSE TRUE\n1 5\nx 6\n<VARTYPES>\n1 Nominal <0=a>\n</VARTYPES>\n", ascBadRowAttrib},
+      {"c\n2\n2\nFALSE FALSE FALSE FALSE\n1 2\n3 y\n<custdata>\n<k>v</k>\n", ascBadValue},
+      {"c\n100\n100\nFALSE FALSE FALSE FALSE\n1\n", ascSizeExceedsFile},
+      {"c\n1\n1\nFALSE FALSE FALSE TRUE\n1\n<VARTYPES>\n1.5 Nominal <x=a>\nNominal\n 1 Ordinal\n</VARTYPES>\n",
+       ascOK},
+  };
+  const auto before = openFiles();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Content);
+    TDataTable t;
+    TEventLog log;
+    log.Attach(t);
+    EXPECT_EQ(t.LoadFromASCFile(Write(c.Content)), c.Code);
+    EXPECT_EQ(openFiles(), before);
+    EXPECT_EQ(log.Events.back().rfind("Resize ", 0), 0u);
+    log.Events.clear();
+    t.SetElem(1, 1, 4.0);
+    EXPECT_EQ(log.Events, (std::vector<std::string>{"Change", "Change"}));
+    t.SetNrOfRows(t.NrOfRows() + 1);  // the resize handler is back
+    EXPECT_EQ(log.Events.size(), 3u);
+  }
+  // A malformed VARTYPES line or item is skipped and the table stays as read.
+  TDataTable t;
+  ASSERT_EQ(t.LoadFromASCFile(Write(cases[5].Content)), ascOK);
+  EXPECT_EQ(t.VarType(1), vtInterval);
+  EXPECT_EQ(t.Elem(1, 1), 1.0);
 }
 
 TEST_F(AscFiles, MissingOrUnreadableFileChangesNothingAndFiresNothing)
@@ -614,6 +655,14 @@ TEST(AscNumbers, ParseNumberIsCorrectlyRounded)
   EXPECT_EQ(v, 1e-30);
   ASSERT_TRUE(asc::ParseNumber("123456789012345678901234567890", v));
   EXPECT_EQ(v, 1.2345678901234568e29);
+  // Around the limits of the exact path: 2^53 and one above it, 19 and 20 digits.
+  for (const char* text : {"9007199254740992", "9007199254740993", "9007199254740993e-3", "1234567890123456789",
+                           "12345678901234567891", "0.0000000000000000001", "1e22", "1e23", "3e-22", "3e-23"}) {
+    double expected = 0.0;
+    std::from_chars(text, text + std::strlen(text), expected);
+    ASSERT_TRUE(asc::ParseNumber(text, v)) << text;
+    EXPECT_EQ(v, expected) << text;
+  }
   ASSERT_TRUE(asc::ParseNumber("-0", v));
   EXPECT_TRUE(std::signbit(v));
   ASSERT_TRUE(asc::ParseNumber("4.9e-324", v));
