@@ -40,8 +40,9 @@ enum TMouseActMode {
   maZoomDrag, maDragCrossH, maDragLabel, maRotate, maRotAndZoom, maRotXOnly, maRotZOnly,
   maSelectRect, maDrawMTrace, maZoomPanColors
 };
-// TScaleUnitAnchor (uaSclTopLft, uaSclCenter, uaSclBotRgt), the anchor of a scale caption, belongs
-// to the scale control and is declared with it, not here.
+// Where the caption of a scale control is anchored along its axis (the type of the scale's
+// CaptionAnchor); declared here so that the scale and the chart's standard layouts share it.
+enum TScaleUnitAnchor { uaSclTopLft, uaSclCenter, uaSclBotRgt };
 
 // ---------------------------------------------------------------------------------------------
 // Arrays and events

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <set>
 #include <utility>
 
@@ -52,6 +54,15 @@ PixelSet Offsets(std::initializer_list<std::pair<int, int>> d)
   return s;
 }
 
+// Property values are stored and compared by ordinal, so the order of every enumeration is part
+// of its contract.
+static_assert(bfTile == 2 && csSystem == 1 && ftUserText == 4 && sctYR == 3 && vaBottom == 2);
+static_assert(ylYYYY == 2 && doYYMMDD == 2 && dtAllTicks == 3 && ssBox == 1 && fsEngraved == 5);
+static_assert(tfAMPM == 2 && orHoriz == 1 && chBox == 5 && tlamBoth == 3);
+static_assert(tlsimple == 1 && tlShadow == 4);
+static_assert(maZoomDrag == 9 && maDragCrossH == 10 && maSelectRect == 16 && maZoomPanColors == 18);
+static_assert(uaSclTopLft == 0 && uaSclCenter == 1 && uaSclBotRgt == 2);
+
 }  // namespace
 
 TEST(SettingsObjects, SetterRules)
@@ -78,6 +89,10 @@ TEST(SettingsObjects, SetterRules)
   EXPECT_EQ(lbl.Mode(), tlsimple);
   EXPECT_EQ(lbl.VerticalAlignment(), vaBottom);
   EXPECT_EQ(lbl.Alignment(), taCenter);
+  EXPECT_EQ(lbl.AttachToData(), tlamNone);
+  EXPECT_EQ(lbl.ColorBorder(), clBlack);
+  EXPECT_EQ(lbl.Layer(), 1);
+  EXPECT_FALSE(lbl.Transparent());
   EXPECT_TRUE(lbl.Visible());
   lbl.OnChange = count;
   lbl.SetLayer(5);
@@ -142,12 +157,28 @@ TEST(SettingsObjects, AssignCopiesSettingsAndHandlerWithoutEvent)
   TCrossHair a;
   a.SetLayer(3);
   a.SetPosX(1.5);
+  a.SetPosY(-2.0);
+  a.SetColor(clTeal);
+  a.SetMode(chCrossBox);
+  a.SetLineWid(2);
   a.SetLineType(psDashDotDot);
+  int aEvents = 0;
+  int bEvents = 0;
+  a.OnChange = [&aEvents](TObject*) { ++aEvents; };
   TCrossHair b;
+  b.OnChange = [&bEvents](TObject*) { ++bEvents; };
   b.Assign(a);
   EXPECT_EQ(b.Layer(), 3);
   EXPECT_EQ(b.PosX(), 1.5);
+  EXPECT_EQ(b.PosY(), -2.0);
+  EXPECT_EQ(b.Color(), clTeal);
+  EXPECT_EQ(b.Mode(), chCrossBox);
+  EXPECT_EQ(b.LineWid(), 2);
   EXPECT_EQ(b.LineType(), psDashDotDot);
+  EXPECT_EQ(aEvents + bEvents, 0);
+  b.SetPosX(0.0);  // the handler came along
+  EXPECT_EQ(aEvents, 1);
+  EXPECT_EQ(bEvents, 0);
 
   TCustomTextLabel l1;
   l1.SetCaption("x\ny");
@@ -162,6 +193,10 @@ TEST(SettingsObjects, AssignCopiesSettingsAndHandlerWithoutEvent)
   EXPECT_EQ(l2.Font().Name(), "Courier New");
   EXPECT_TRUE(l2.Transparent());
   EXPECT_NE(&l2.Font(), &l1.Font());  // its own font object
+  // The handler came along too, and the copied font still reports to its own label.
+  l2.Font().SetBold(true);
+  EXPECT_EQ(l1Events, 1);
+  EXPECT_FALSE(l1.Font().Bold());
 
   // Unrelated classes refuse in both directions.
   EXPECT_THROW(dst.Assign(a), EOrvexConvertError);
@@ -229,6 +264,58 @@ TEST(DrawMark, ShapesCoverTheirPixels)
   for (int d = -3; d <= 3; ++d) {
     EXPECT_TRUE(bold.count({20 + d, 20 + d})) << d;
     EXPECT_TRUE(bold.count({20 + d, 20 - d})) << d;
+  }
+}
+
+TEST(DrawMark, EveryShapeFillsTheBoxOfItsCorners)
+{
+  // The box each shape reaches (offsets from the centre), from the corner coordinates of the
+  // shape: lines and boxes leave out their right/bottom end, polygons include their vertices.
+  // Centre tells whether the centre pixel itself is painted (not for hollow outlines).
+  struct Box {
+    int Type, X0, X1, Y0, Y1;
+    bool Centre;
+  };
+  const Box boxes[] = {
+      {0, 0, 0, 0, 0, true},     {1, -1, 1, -1, 1, true},    {2, -2, 2, -2, 2, true},
+      {3, -3, 3, -3, 3, true},   {4, -1, 1, -1, 1, true},    {5, -2, 2, -2, 2, true},
+      {6, -3, 3, -3, 3, true},   {7, -1, 1, -1, 1, true},    {8, -2, 2, -2, 2, true},
+      {9, -3, 3, -3, 3, true},   {10, -1, 1, -1, 1, false},  {11, -2, 2, -2, 2, false},
+      {12, -3, 3, -3, 3, false}, {13, -3, 3, -3, 3, true},   {14, -2, 2, -2, 2, true},
+      {15, -3, 3, -3, 3, true},  {16, -2, 2, -2, 2, false},  {17, -3, 3, -3, 3, false},
+      {18, -3, 3, -3, 3, true},  {19, -3, 3, -3, 3, false},  {20, -2, 2, 0, 2, true},
+      {21, -3, 3, 0, 3, true},   {22, -2, 2, -2, 0, true},   {23, -3, 3, -3, 0, true},
+      {24, -3, 3, -3, 3, true},  {25, -3, 3, -3, 3, true},   {26, -2, 2, -2, 2, true},
+      {27, -2, 1, -2, 1, false}, {28, -2, 1, -2, 1, true},   {29, -2, 2, 0, 2, true},
+      {30, -3, 3, 0, 3, true},   {31, -2, 2, 0, 2, true},    {32, -3, 3, 0, 3, true},
+      {33, -4, 4, -3, 4, false}, {34, -4, 4, -3, 4, true},   {35, -4, 4, -4, 3, false},
+      {36, -4, 4, -4, 3, true},  {37, -3, 3, -7, 0, true},   {38, -3, 3, -2, 2, true},
+      {39, -3, 3, -3, 3, true},  {40, -2, 3, -2, 2, false},  {41, -2, 3, -2, 2, true},
+      {42, -3, 4, -3, 3, false}, {43, -3, 4, -3, 3, true},   {44, -3, 2, -2, 2, false},
+      {45, -3, 2, -2, 2, true},  {46, -4, 3, -3, 3, false},  {47, -4, 3, -3, 3, true},
+      {48, -3, 3, -3, 3, true},  {49, -4, 4, -4, 4, true},   {50, -4, 4, -4, 4, true},
+      {51, -4, 4, -4, 4, true}};
+  for (const Box& b : boxes) {
+    const PixelSet p = Mark(b.Type);
+    ASSERT_FALSE(p.empty()) << b.Type;
+    int x0 = 99, x1 = -99, y0 = 99, y1 = -99;
+    for (auto [x, y] : p) {
+      x0 = std::min(x0, x - 20);
+      x1 = std::max(x1, x - 20);
+      y0 = std::min(y0, y - 20);
+      y1 = std::max(y1, y - 20);
+    }
+    EXPECT_EQ((std::array{x0, x1, y0, y1}), (std::array{b.X0, b.X1, b.Y0, b.Y1})) << "mark " << b.Type;
+    EXPECT_EQ(p.count({20, 20}) == 1, b.Centre) << "mark " << b.Type;
+  }
+
+  // A filled shape covers its outline twin and more.
+  for (auto [filled, outline] : {std::pair{7, 10}, {8, 11}, {9, 12}, {15, 13}, {24, 17}, {26, 16}, {28, 27},
+                                 {29, 31}, {30, 32}, {34, 33}, {36, 35}, {41, 40}, {43, 42}, {45, 44}, {47, 46}}) {
+    const PixelSet f = Mark(filled);
+    const PixelSet o = Mark(outline);
+    EXPECT_TRUE(std::includes(f.begin(), f.end(), o.begin(), o.end())) << filled << " over " << outline;
+    EXPECT_GT(f.size(), o.size()) << filled << " over " << outline;
   }
 }
 
