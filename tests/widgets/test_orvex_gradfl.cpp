@@ -44,6 +44,9 @@ TEST(GradFill, PropertiesClampAndFlip)
   EXPECT_EQ(g.GridColor(), RGB(0, 0, 128));
   EXPECT_EQ(g.NrColors(), 16);
   EXPECT_EQ(g.FillType(), gtHoriz);
+  EXPECT_EQ(g.GridMode(), gmNone);
+  EXPECT_EQ(g.FrameStyle(), fsNone);
+  EXPECT_FALSE(g.ColorFlipped());
 
   for (auto [in, stored] : {std::pair{0, 1}, {-7, 1}, {300, 255}, {256, 255}, {255, 255}, {2, 2}}) {
     g.SetNrColors(in);
@@ -80,6 +83,21 @@ TEST(GradFill, HorizontalBandsFollowMulDivRounding)
   EXPECT_EQ(cols[32], clRed);
   EXPECT_EQ(cols[33], RGB(170, 0, 85));
   EXPECT_EQ(cols[99], RGB(85, 0, 170));
+
+  // System colours are resolved before the steps are formed (the window's banner runs from the
+  // button face to white): the bands are the palette's colour, not the constant's low bytes.
+  g.SetFillType(gtHoriz);
+  g.SetColorFirst(clBtnFace);
+  g.SetColorLast(clWhite);
+  g.SetNrColors(2);
+  const TColor face = ColorToRGB(clBtnFace);
+  const std::vector<TColor> banner = Lines(Render(g, 8, 10), true);
+  EXPECT_EQ(banner[0], face);
+  EXPECT_EQ(banner[9], RGB(GetRValue(face) + MulDiv(1, 255 - GetRValue(face), 2),
+                           GetGValue(face) + MulDiv(1, 255 - GetGValue(face), 2),
+                           GetBValue(face) + MulDiv(1, 255 - GetBValue(face), 2)));
+  g.SetColorFirst(clRed);
+  g.SetColorLast(clBlue);
 
   // One step: the whole area has the first colour, for every geometry.
   g.SetNrColors(1);
@@ -168,6 +186,17 @@ TEST(GradFill, ShapesPutTheFirstColourAtTheCentre)
   EXPECT_EQ(At(img, 1, 39), clBlue);
   EXPECT_EQ(At(img, 0, 5), clRed);  // column 0 is step 0 of the vertical lines
   EXPECT_EQ(At(img, 38, 5), RGB(255 - MulDiv(19, 255, 20), 0, MulDiv(19, 255, 20)));
+  // An odd column shows the horizontal lines: step k at row 2k and at row 2k + 2r - 1 (r = 10),
+  // the first colour on the other rows of the upper half, the last colour below.
+  auto step = [](int k, int r) { return RGB(255 - MulDiv(k, 255, r), 0, MulDiv(k, 255, r)); };
+  for (int y = 0; y < 40; ++y) {
+    TColor expected = y < 20 ? clRed : clBlue;
+    if (y % 2 == 0 && y <= 20)
+      expected = step(y / 2, 10);
+    if (y >= 19 && (y - 19) % 2 == 0)
+      expected = step((y - 19) / 2, 10);
+    EXPECT_EQ(At(img, 7, y), expected) << "row " << y;
+  }
 }
 
 TEST(GradFill, HatchAndFrame)
