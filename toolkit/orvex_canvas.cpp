@@ -605,6 +605,16 @@ void TCanvas::Ellipse(int X1, int Y1, int X2, int Y2)
   const QPen insideOutline(ToQColor(FBrush.Color()), 0);
   if (FPen.Mode() == pmCopy) {
     ApplyPenMode();
+    if (pen && brush && FPen.Style() != psSolid && FPen.Width() <= 1) {
+      // The gaps of a dotted outline take the brush colour, as they do on lines.
+      FPainter->setPen(insideOutline);
+      FPainter->setBrush(ToQColor(FBrush.Color()));
+      FPainter->drawEllipse(box);
+      FPainter->setPen(outline);
+      FPainter->setBrush(Qt::NoBrush);
+      FPainter->drawEllipse(box);
+      return;
+    }
     FPainter->setPen(pen ? outline : insideOutline);
     FPainter->setBrush(brush ? QBrush(ToQColor(FBrush.Color())) : QBrush(Qt::NoBrush));
     FPainter->drawEllipse(box);
