@@ -470,16 +470,25 @@ void TCanvas::Polygon(const TPoint* Points, int Count)
   for (int i = 0; i < Count; ++i)
     pts.emplace_back(ClampCoord(Points[i].X), ClampCoord(Points[i].Y));
   const bool fill = FBrush.Style() == bsSolid && Count >= 3;
+  // The outline runs through pixel centres, while Qt fills the pixels whose centres lie inside
+  // a polygon through the given points: the inside goes through the centres too, or it falls
+  // half a pixel short of the outline and leaves holes along its lower and right edges.
+  std::vector<QPointF> centres;
+  if (fill) {
+    centres.reserve(pts.size());
+    for (const QPoint& q : pts)
+      centres.emplace_back(q.x() + 0.5, q.y() + 0.5);
+  }
   if (fill && FPen.Mode() != pmCopy) {
     // The inside and the outline share their edge pixels: set each pixel once.
     TShapeMasks m;
     m.Area = ShapeArea(QPolygon(QList<QPoint>(pts.begin(), pts.end())).boundingRect());
     if (m.Area.isEmpty())
       return;
-    m.Inside = PaintMask(m.Area, [&pts](QPainter& p) {
+    m.Inside = PaintMask(m.Area, [&centres](QPainter& p) {
       p.setPen(Qt::NoPen);
       p.setBrush(Qt::white);
-      p.drawPolygon(pts.data(), static_cast<int>(pts.size()), Qt::OddEvenFill);
+      p.drawPolygon(centres.data(), static_cast<int>(centres.size()), Qt::OddEvenFill);
     });
     if (PenVisible() && FPen.Width() > 1) {
       m.Pen = PaintMask(m.Area, [this, &pts](QPainter& p) {
@@ -506,7 +515,7 @@ void TCanvas::Polygon(const TPoint* Points, int Count)
     ApplyPenMode();
     FPainter->setPen(Qt::NoPen);
     FPainter->setBrush(ToQColor(FBrush.Color()));
-    FPainter->drawPolygon(pts.data(), Count, Qt::OddEvenFill);
+    FPainter->drawPolygon(centres.data(), Count, Qt::OddEvenFill);
   }
   if (!PenVisible())
     return;

@@ -338,6 +338,35 @@ TEST(Canvas, PolygonAndPolylineOutlines)
   EXPECT_EQ(c.Pixels(10, 10), clWhite);
   EXPECT_EQ(BoundsOf(Painted(bmp)), (Box{2, 2, 12, 12}));
 
+  // A filled convex polygon leaves no hole between its inside and its outline: every row is
+  // painted without a gap from the outline's left end to its right end, and nothing beyond it.
+  const std::vector<std::vector<TPoint>> convex = {
+      {{6, 7}, {10, 14}, {14, 7}},   {{6, 13}, {10, 6}, {14, 13}}, {{13, 8}, {8, 10}, {13, 12}},
+      {{7, 8}, {12, 10}, {7, 12}},   {{6, 7}, {13, 10}, {6, 13}},  {{8, 10}, {10, 12}, {12, 10}},
+      {{1, 1}, {18, 5}, {9, 18}},    {{2, 9}, {9, 2}, {17, 9}, {9, 17}}};
+  for (const auto& shape : convex) {
+    SCOPED_TRACE(testing::Message() << "polygon from (" << shape[0].X << ", " << shape[0].Y << ")");
+    TBitmap outline(20, 20), filled(20, 20);
+    outline.Canvas().Brush().SetStyle(bsClear);
+    outline.Canvas().Polygon(shape);
+    filled.Canvas().Brush().SetColor(clBlack);
+    filled.Canvas().Polygon(shape);
+    const auto rim = Painted(outline);
+    const auto all = Painted(filled);
+    std::set<std::pair<int, int>> expected;
+    for (int y = 0; y < 20; ++y) {
+      int lo = 20, hi = -1;
+      for (auto [px, py] : rim)
+        if (py == y) {
+          lo = std::min(lo, px);
+          hi = std::max(hi, px);
+        }
+      for (int x = lo; x <= hi; ++x)
+        expected.insert({x, y});
+    }
+    EXPECT_EQ(all, expected);
+  }
+
   TBitmap line(20, 20);
   line.Canvas().MoveTo(7, 7);
   line.Canvas().Polyline({{0, 0}, {5, 0}, {5, 5}});
