@@ -1,5 +1,5 @@
 // Test entry for the widget tests: a QApplication on the offscreen platform (unless the caller
-// chose another one), fonts that resolve the same on every machine, then GoogleTest.
+// chose another one), then GoogleTest. Font names are mapped by the toolkit's font objects.
 #include <QApplication>
 #include <QFont>
 #include <cstdlib>
