@@ -75,15 +75,17 @@ void ExpectPrepared(const TDataTable& T)
   EXPECT_EQ(T.CellState(2, 2), csMarkA);
 }
 
+// A file's content and the result code its read must give.
+struct FileCase {
+  const char* Content;
+  int Code;
+};
+
 }  // namespace
 
 TEST_F(AscFiles, HeaderErrorsKeepTheTableAndStillFireTheClosingEvents)
 {
-  struct Case {
-    const char* Content;
-    int Code;
-  };
-  const Case cases[] = {
+  const FileCase cases[] = {
       {"", ascBadColumnCount},
       {"only a comment line", ascBadColumnCount},
       {"c\n0\n1\nFALSE FALSE FALSE FALSE\n1\n", ascBadColumnCount},
@@ -97,7 +99,7 @@ TEST_F(AscFiles, HeaderErrorsKeepTheTableAndStillFireTheClosingEvents)
       {"c\n2\n1\nTRUE FALSE\n1 2\n", ascBadFlags},
       {"c\n2\n1\n", ascBadFlags},
   };
-  for (const Case& c : cases) {
+  for (const FileCase& c : cases) {
     SCOPED_TRACE(c.Content);
     TDataTable t;
     Prepare(t);
@@ -118,11 +120,7 @@ TEST_F(AscFiles, EveryOutcomeClosesTheFileAndReconnectsTheTable)
   const auto openFiles = [] {
     return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
   };
-  struct Case {
-    const char* Content;
-    int Code;
-  };
-  const Case cases[] = {
+  const FileCase cases[] = {
       {"c\n2\n1\nFALSE FALSE FALSE FALSE\n1 2\n", ascOK},
       {"c\nx\n", ascBadColumnCount},
       {"c\n1\n2\nTRUE FALSE FALSE TRUE\n1 5\nx 6\n<VARTYPES>\n1 Nominal <0=a>\n</VARTYPES>\n", ascBadRowAttrib},
@@ -132,7 +130,7 @@ TEST_F(AscFiles, EveryOutcomeClosesTheFileAndReconnectsTheTable)
        ascOK},
   };
   const auto before = openFiles();
-  for (const Case& c : cases) {
+  for (const FileCase& c : cases) {
     SCOPED_TRACE(c.Content);
     TDataTable t;
     TEventLog log;
