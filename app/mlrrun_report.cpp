@@ -4,6 +4,7 @@
 #include "mlrrun.h"
 
 #include "orvex_datatable.h"
+#include "orvex_datatable_text.h"
 #include "orvex_stringl.h"
 
 #include <algorithm>
@@ -25,15 +26,6 @@ std::string DFField(int DF)
 {
   const std::string s = std::to_string(DF);
   return s.size() >= 4 ? s : RightJustify(s, 4);
-}
-
-// S cut to its first MaxChars characters when it is longer; a shorter S stays as it is (no
-// padding). Characters, not bytes, are counted, as everywhere in the report.
-std::string LimitLength(const std::string& S, int MaxChars)
-{
-  // LeftJustify pads a short text (never making it shorter) and cuts a long one.
-  std::string cut = LeftJustify(S, MaxChars);
-  return cut.size() < S.size() ? cut : S;
 }
 
 }  // namespace
@@ -77,8 +69,8 @@ void TMLRRun::MakeReport(const TDataTable& Table)
     r.push_back("Objects with Missing Values ...: " + std::to_string(s.NrOfMissing));
   r.push_back("Number of Input Variables .....: " + std::to_string(p));
   r.push_back("Degrees of Freedom ............: " + std::to_string(s.NrOfObjects - p - 1));
-  r.push_back(LimitLength(
-      "Target Variable ...............: " + ReportName(Table.ColName(FTargetCol)), 83));
+  // The line holds at most 83 characters; names (at most 50) always fit whole.
+  r.push_back(dtext::Utf8Left("Target Variable ...............: " + ReportName(Table.ColName(FTargetCol)), 83));
   r.push_back("");
   r.push_back("Standard Dev. of Residuals ....: " + FormatReal(s.SRes, 1, 4));
   r.push_back("Quality of Fit ................: " + FormatReal(s.R2, 1, 4));
@@ -143,7 +135,7 @@ void TMLRRun::MakeHistogram(const TDataTable& Table, TResidualHistogram& Histogr
   h.LowY = 0;
   h.HighY = h.MaxCount + 1;
   // Limited to 63 characters; names (at most 50) always fit whole.
-  h.XCaption = LimitLength("residuals of " + ReportName(Table.ColName(FTargetCol)), 63);
+  h.XCaption = dtext::Utf8Left("residuals of " + ReportName(Table.ColName(FTargetCol)), 63);
   h.YCaption = "count";
 }
 
