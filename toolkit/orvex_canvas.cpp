@@ -498,12 +498,7 @@ void TCanvas::Polygon(const TPoint* Points, int Count)
       });
     } else if (PenVisible()) {
       TLinePixels outline;
-      for (int i = 0; i < Count; ++i) {
-        const TPoint& a = Points[i];
-        const TPoint& b = Points[(i + 1) % Count];
-        PenLine(a.X, a.Y, b.X, b.Y, &outline);
-      }
-      if (outline.On.empty())
+      if (!PolygonOutline(Points, Count, &outline))
         outline.On.emplace_back(Points[0].X, Points[0].Y);
       m.Pen = PointMask(m.Area, outline.On);
       m.Gaps = PointMask(m.Area, outline.Gaps);
@@ -519,20 +514,24 @@ void TCanvas::Polygon(const TPoint* Points, int Count)
   }
   if (!PenVisible())
     return;
-  // Outline: every edge without its end pixel, which is the start of the next edge, so every
-  // vertex is set exactly once.
+  if (!PolygonOutline(Points, Count, nullptr) && FPen.Width() <= 1)
+    PlotPoints({QPoint(Points[0].X, Points[0].Y)}, FPen.Color(), FPen.Mode());
+}
+
+bool TCanvas::PolygonOutline(const TPoint* Points, int Count, TLinePixels* Collect)
+{
+  // Every edge without its end pixel, which is the start of the next edge, so every vertex is
+  // set exactly once.
   bool any = false;
   for (int i = 0; i < Count; ++i) {
     const TPoint& a = Points[i];
     const TPoint& b = Points[(i + 1) % Count];
     if (!(a == b)) {
-      PenLine(a.X, a.Y, b.X, b.Y);
+      PenLine(a.X, a.Y, b.X, b.Y, Collect);
       any = true;
     }
   }
-  if (!any && FPen.Width() <= 1) {
-    PlotPoints({QPoint(Points[0].X, Points[0].Y)}, FPen.Color(), FPen.Mode());
-  }
+  return any;
 }
 
 void TCanvas::Rectangle(int X1, int Y1, int X2, int Y2)

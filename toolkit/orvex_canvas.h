@@ -150,6 +150,9 @@ private:
   // Draws the 1-pixel line from (X0, Y0) towards (X1, Y1) without its end pixel; with Collect
   // the pixels are added there instead of being drawn (wide pens are never collected).
   void PenLine(int X0, int Y0, int X1, int Y1, TLinePixels* Collect = nullptr);
+  // The closed outline of a polygon through PenLine (drawn, or collected into Collect); false
+  // when all its points coincide, so that no edge was drawn.
+  bool PolygonOutline(const TPoint* Points, int Count, TLinePixels* Collect);
   // Sets the pixels of the masks, the pen mode applied once to each.
   void PlotShape(const TShapeMasks& Masks) const;
   // The visible part of Box grown by the pen's width on every side; empty when nothing shows.
