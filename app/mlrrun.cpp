@@ -143,6 +143,7 @@ bool TMLRRun::Execute(const TDataTable& Table, const TRoleState& Roles)
   FCaption = MakeCaption(FSummary);
   MakeHistogram(Table, FHistogram);
   MakeReport(Table);
+  MakeInference(Table);
   FStatus = TRunStatus::Succeeded;
   return true;
 }

@@ -88,6 +88,35 @@ struct TFitSummary {
   TAnovaTable Anova;
 };
 
+// Inference on the coefficients of a fit, beyond the fixed report: t tests, 95 % confidence
+// intervals, variance inflation factors, adjusted R squared and the F test's p-value. NaN marks
+// a value that means nothing (the coefficient of an input that takes part in an exact or
+// nearly exact linear dependence, or a VIF for the intercept).
+struct TCoefficientInference {
+  std::string Name;       // ReportName of the column, or "INTERCEPT"
+  int Column = 0;         // table column, 0 for the intercept
+  double Estimate = 0;
+  double StdError = 0;
+  double TValue = 0;
+  double PValue = 0;      // two-sided
+  double CILow = 0;       // 95 % confidence interval
+  double CIHigh = 0;
+  double VIF = 0;         // 1 / (1 - R2_j); NaN for the intercept, +inf for a constant input
+  bool Collinear = false; // involved in the dependence that set NearSingular
+};
+
+struct TFitInference {
+  int DFRes = 0;          // n - p - 1
+  double AdjR2 = 0;
+  double FValue = 0;
+  double FPValue = 0;
+  double TQuantile = 0;   // the 97.5 % quantile of the t distribution with DFRes degrees
+  // Inputs in SelColumns order, then the intercept.
+  std::vector<TCoefficientInference> Coefficients;
+  // Table rows left out of the fit for a missing or non-finite value, increasing.
+  std::vector<int> MissingRows;
+};
+
 // The text of the window's collinearity warning label, shown while NearSingular is set.
 inline constexpr const char* NearSingularWarning =
     "Warning: some of the selected input variables are highly collinear!!";
@@ -171,6 +200,13 @@ public:
   // The details report, one entry per memo line.
   const std::vector<std::string>& ReportLines() const { return FReportLines; }
 
+  // properties: inference of the last successful run
+  const TFitInference& Inference() const { return FInference; }
+  // The extended block that follows the details report: the coefficient table with t values,
+  // p-values, confidence intervals and VIFs, the residual standard error, R squared and its
+  // adjusted form, the F test's p-value, the objects used and the collinear inputs.
+  const std::vector<std::string>& ExtendedLines() const { return FExtendedLines; }
+
 private:
   bool Fail(TRunStatus Status, const std::string& Text);
   bool ReadRoles(const TDataTable& Table, const TRoleState& Roles);
@@ -206,6 +242,13 @@ private:
   std::string FCaption;
   TResidualHistogram FHistogram;
   std::vector<std::string> FReportLines;
+
+  // inference (mlrrun_inference.cpp)
+  void MakeInference(const TDataTable& Table);
+  void MakeExtendedLines();
+  std::vector<double> InvolvedWeights() const;
+  TFitInference FInference;
+  std::vector<std::string> FExtendedLines;
 };
 
 // A column name as the report, the histogram caption and the tool write it: every control
@@ -216,5 +259,11 @@ std::string ReportName(const std::string& Name);
 // The caption and report texts of a fit, exposed for callers that hold the numbers already.
 std::string MakeFText(double FValue);
 std::string MakeCaption(const TFitSummary& Summary);
+
+// Numbers of the extended block: 5 significant digits, fixed form for magnitudes from 1e-4 to
+// below 1e5, short scientific form otherwise, at most 11 characters; "n/a" for NaN.
+std::string FormatSig5(double Value);
+// A p-value of the extended block: "< 1e-16" below 1e-16, otherwise FormatSig5.
+std::string FormatPValue(double Value);
 
 }  // namespace orvex

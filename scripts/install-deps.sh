@@ -7,6 +7,7 @@ packages=(
   build-essential cmake pkg-config
   qt6-base-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  libboost-math-dev
   xvfb xauth x11-utils xdotool x11-apps imagemagick
   fonts-liberation fonts-dejavu-core
 )

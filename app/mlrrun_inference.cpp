@@ -1,0 +1,368 @@
+// Inference on a successful fit, beyond the fixed report: t tests and 95 % confidence intervals
+// of the coefficients, the F test's p-value, adjusted R squared, variance inflation factors and
+// the inputs that take part in a (nearly) exact linear dependence, and the extended block of
+// report lines that shows them. The distributions come from Boost.Math.
+#include "mlrrun.h"
+
+#include "orvex_datatable.h"
+#include "orvex_stringl.h"
+
+#include <boost/math/distributions/fisher_f.hpp>
+#include <boost/math/distributions/students_t.hpp>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace orvex {
+
+namespace {
+
+// Domain, pole and overflow errors give NaN or infinity instead of an exception: the run checks
+// its arguments first, and a value it cannot compute is written "n/a".
+using TDistPolicy = boost::math::policies::policy<
+    boost::math::policies::domain_error<boost::math::policies::ignore_error>,
+    boost::math::policies::pole_error<boost::math::policies::ignore_error>,
+    boost::math::policies::overflow_error<boost::math::policies::ignore_error>,
+    boost::math::policies::evaluation_error<boost::math::policies::ignore_error>>;
+using TStudentsT = boost::math::students_t_distribution<double, TDistPolicy>;
+using TFisherF = boost::math::fisher_f_distribution<double, TDistPolicy>;
+
+constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double Inf = std::numeric_limits<double>::infinity();
+
+// Singular values up to this fraction of the largest count as zero when the dependent inputs
+// are named; the smallest one always counts.
+constexpr double NullSpaceTolerance = 1e-8;
+// An input (or the intercept) takes part in the dependence when its weight in the null space
+// (the length of its unit vector's projection onto it) reaches this; roundoff leaves the others
+// many orders of magnitude below.
+constexpr double InvolvedWeight = 1e-3;
+
+// Table layout: a name of 12 characters after one space, then seven numbers of at most 11
+// characters, each after one space: 97 characters.
+constexpr int NameWidth = 12;
+constexpr int NumberWidth = 11;
+constexpr int TableWidth = 1 + NameWidth + 7 * (1 + NumberWidth);
+constexpr std::size_t MaxLineChars = 100;
+constexpr std::size_t MaxListedRows = 10;
+
+const char* const CollinearText = "n/a (collinear)";
+
+// Two-sided p-value of a t statistic.
+double TwoSidedP(const TStudentsT& Dist, double T)
+{
+  if (std::isnan(T))
+    return NaN;
+  if (std::isinf(T))
+    return 0.0;
+  const double p = 2.0 * boost::math::cdf(boost::math::complement(Dist, std::fabs(T)));
+  return std::min(p, 1.0);
+}
+
+double FTestP(int DFReg, int DFRes, double F)
+{
+  if (std::isnan(F) || DFReg < 1 || DFRes < 1)
+    return NaN;
+  if (std::isinf(F))
+    return 0.0;
+  if (F <= 0)
+    return 1.0;
+  const TFisherF dist(DFReg, DFRes);
+  return boost::math::cdf(boost::math::complement(dist, F));
+}
+
+std::size_t CharCount(const std::string& S)
+{
+  return static_cast<std::size_t>(std::count_if(
+      S.begin(), S.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0u) != 0x80u; }));
+}
+
+// Prefix followed by Items joined with ", ", broken after a comma where a line would pass 100
+// characters; continuation lines are indented by three spaces.
+void AppendWrapped(std::vector<std::string>& Lines, const std::string& Prefix,
+                   const std::vector<std::string>& Items)
+{
+  std::string line = Prefix;
+  bool first = true;
+  for (std::size_t i = 0; i < Items.size(); ++i) {
+    const std::string item = Items[i] + (i + 1 < Items.size() ? "," : "");
+    const std::string joined = first ? line + item : line + " " + item;
+    if (CharCount(joined) > MaxLineChars) {
+      // Also before the first item when a long one would not fit behind the prefix.
+      while (!line.empty() && line.back() == ' ')
+        line.pop_back();
+      Lines.push_back(line);
+      line = "   " + item;
+    } else {
+      line = joined;
+    }
+    first = false;
+  }
+  Lines.push_back(line);
+}
+
+std::string Number(double V)
+{
+  return RightJustify(FormatSig5(V), NumberWidth);
+}
+
+}  // namespace
+
+std::string FormatSig5(double Value)
+{
+  if (std::isnan(Value))
+    return "n/a";
+  if (std::isinf(Value))
+    return Value > 0 ? "inf" : "-inf";
+  if (Value == 0)
+    return "0";
+  char buf[64];
+  // The scientific form fixes the decimal exponent after rounding to 5 digits; that exponent
+  // decides the form, so that 99999.6 becomes 1.0000e+05, not 100000.
+  auto r = std::to_chars(buf, buf + sizeof buf, Value, std::chars_format::scientific, 4);
+  const std::string sci(buf, r.ptr);
+  const int exponent = std::stoi(sci.substr(sci.find('e') + 1));
+  if (exponent >= -4 && exponent <= 4) {
+    r = std::to_chars(buf, buf + sizeof buf, Value, std::chars_format::fixed, 4 - exponent);
+    return std::string(buf, r.ptr);
+  }
+  if (std::abs(exponent) < 100)
+    return sci;
+  // A three-digit exponent costs one mantissa digit, so the text still fits 11 characters.
+  r = std::to_chars(buf, buf + sizeof buf, Value, std::chars_format::scientific, 3);
+  return std::string(buf, r.ptr);
+}
+
+std::string FormatPValue(double Value)
+{
+  if (Value < 1e-16)
+    return "< 1e-16";
+  return FormatSig5(Value);
+}
+
+// Weight of every design column (inputs, then the intercept) in the null space of the design
+// whose columns are scaled to unit length: the right singular vectors of the smallest singular
+// value and of every other one that is numerically zero. The intercept column takes part, so an
+// input that is (nearly) constant is found together with the intercept.
+std::vector<double> TMLRRun::InvolvedWeights() const
+{
+  const int m = FMatD.NrOfRows();
+  const int n = FMatD.NrOfColumns();
+  TMatrix a, v;
+  TVector w;
+  a.Resize(n, m);
+  v.Resize(n, n);
+  w.Resize(n);
+  for (int k = 1; k <= n; ++k) {
+    const double* src = FMatD.Column(k);
+    long double ss = 0;
+    for (int i = 0; i < m; ++i)
+      ss += static_cast<long double>(src[i]) * src[i];
+    const double scale = ss > 0 ? static_cast<double>(1.0L / std::sqrt(ss)) : 0.0;
+    double* dst = a.Column(k);
+    for (int i = 0; i < m; ++i)
+      dst[i] = src[i] * scale;
+  }
+  std::vector<double> weights(static_cast<std::size_t>(n), 0.0);
+  if (!SVDecompose(a, v, w))
+    return weights;
+  int smallest = 1;
+  double wmax = 0;
+  for (int k = 1; k <= n; ++k) {
+    wmax = std::max(wmax, w.Elem(k));
+    if (w.Elem(k) < w.Elem(smallest))
+      smallest = k;
+  }
+  for (int k = 1; k <= n; ++k) {
+    if (k != smallest && w.Elem(k) > NullSpaceTolerance * wmax)
+      continue;
+    const double* vk = v.Column(k);
+    for (int j = 0; j < n; ++j)
+      weights[static_cast<std::size_t>(j)] += vk[j] * vk[j];
+  }
+  for (double& x : weights)
+    x = std::sqrt(x);
+  return weights;
+}
+
+void TMLRRun::MakeInference(const TDataTable& Table)
+{
+  const TFitSummary& s = FSummary;
+  const int m = s.NrOfObjects;
+  const int p = s.NrOfInputs;
+  TFitInference& inf = FInference;
+  inf = TFitInference{};
+  inf.DFRes = m - p - 1;
+  inf.AdjR2 = static_cast<double>(
+      1.0L - (1.0L - s.R2) * static_cast<long double>(m - 1) / static_cast<long double>(inf.DFRes));
+  inf.FValue = s.Anova.FValue;
+  inf.FPValue = FTestP(p, inf.DFRes, inf.FValue);
+  const TStudentsT dist(inf.DFRes);
+  inf.TQuantile = boost::math::quantile(boost::math::complement(dist, 0.025));
+
+  // Variance inflation factors from the standardized inputs Z (centred, unit length), so that
+  // Z^T Z is the correlation matrix of the inputs and VIF_j its inverse's diagonal element j:
+  // with Z = U W V^T that is the sum over k of (V_jk / W_k)^2. A constant input cannot be
+  // standardized; it is collinear with the intercept and gets an infinite VIF.
+  std::vector<double> vif(static_cast<std::size_t>(p), Inf);
+  std::vector<int> varying;
+  TMatrix z;
+  z.Resize(std::max(p, 1), m);
+  for (int j = 1; j <= p; ++j) {
+    const double* src = FMatD.Column(j);
+    long double sum = 0, raw = 0;
+    for (int i = 0; i < m; ++i) {
+      sum += src[i];
+      raw += static_cast<long double>(src[i]) * src[i];
+    }
+    const long double mean = sum / m;
+    long double ss = 0;
+    for (int i = 0; i < m; ++i)
+      ss += (src[i] - mean) * (src[i] - mean);
+    // A spread at the level of the values' roundoff is no real variation.
+    if (!(ss > 1e-26L * raw))
+      continue;
+    varying.push_back(j);
+    const long double scale = 1.0L / std::sqrt(ss);
+    double* dst = z.Column(static_cast<int>(varying.size()));
+    for (int i = 0; i < m; ++i)
+      dst[i] = static_cast<double>((src[i] - mean) * scale);
+  }
+  const int q = static_cast<int>(varying.size());
+  if (q > 0) {
+    z.Resize(q, m);
+    TMatrix v;
+    TVector w;
+    v.Resize(q, q);
+    w.Resize(q);
+    if (SVDecompose(z, v, w)) {
+      for (int a = 0; a < q; ++a) {
+        long double sum = 0;
+        for (int k = 1; k <= q; ++k) {
+          const long double wk = w.Elem(k);
+          const long double vjk = v.Column(k)[a];
+          if (wk > 0)
+            sum += (vjk / wk) * (vjk / wk);
+          else if (vjk != 0)
+            sum = INFINITY;
+        }
+        vif[static_cast<std::size_t>(varying[static_cast<std::size_t>(a)] - 1)] =
+            static_cast<double>(sum);
+      }
+    } else {
+      std::fill(vif.begin(), vif.end(), NaN);
+    }
+  }
+
+  std::vector<double> weights;
+  if (s.NearSingular)
+    weights = InvolvedWeights();
+
+  for (int j = 1; j <= p + 1; ++j) {
+    TCoefficientInference c;
+    if (j <= p) {
+      c.Column = FSelColumns.Elem(j);
+      c.Name = ReportName(Table.ColName(c.Column));
+      c.VIF = vif[static_cast<std::size_t>(j - 1)];
+    } else {
+      c.Name = "INTERCEPT";
+      c.VIF = NaN;
+    }
+    c.Estimate = FVecX.Elem(j);
+    c.StdError = static_cast<double>(static_cast<long double>(FVecDx.Elem(j)) * s.SRes);
+    c.Collinear = s.NearSingular && weights[static_cast<std::size_t>(j - 1)] >= InvolvedWeight;
+    if (c.Collinear) {
+      c.TValue = c.PValue = c.CILow = c.CIHigh = NaN;
+    } else {
+      // A zero standard error (a perfect fit) gives an infinite t and p = 0; 0 / 0 stays NaN.
+      c.TValue = c.Estimate / c.StdError;
+      c.PValue = TwoSidedP(dist, c.TValue);
+      const double half = inf.TQuantile * c.StdError;
+      c.CILow = c.Estimate - half;
+      c.CIHigh = c.Estimate + half;
+    }
+    inf.Coefficients.push_back(c);
+  }
+
+  // Rows of the table that the run did not use.
+  const int nr = Table.NrOfRows();
+  std::size_t u = 0;
+  for (int r = 1; r <= nr; ++r) {
+    if (u < FUsedRows.size() && FUsedRows[u] == r)
+      ++u;
+    else
+      inf.MissingRows.push_back(r);
+  }
+
+  MakeExtendedLines();
+}
+
+void TMLRRun::MakeExtendedLines()
+{
+  const TFitSummary& s = FSummary;
+  const TFitInference& inf = FInference;
+  const std::string dash = " " + std::string(static_cast<std::size_t>(TableWidth - 1), '-');
+  std::vector<std::string>& l = FExtendedLines;
+  l.clear();
+
+  l.push_back(" Coefficient tests and 95 % confidence intervals (t distribution, " +
+              std::to_string(inf.DFRes) + " degrees of freedom):");
+  l.push_back(dash);
+  std::string head = " " + LeftJustify("Coefficient", NameWidth);
+  for (const char* h : {"Estimate", "Std. Error", "t value", "Pr(>|t|)", "CI 2.5 %",
+                        "CI 97.5 %", "VIF"})
+    head += " " + RightJustify(h, NumberWidth);
+  l.push_back(head);
+  l.push_back(dash);
+  std::vector<std::string> collinear;
+  for (const TCoefficientInference& c : inf.Coefficients) {
+    std::string line = " " + LeftJustify(c.Name, NameWidth) + " " + Number(c.Estimate) + " " +
+                       Number(c.StdError);
+    if (c.Collinear) {
+      // One text across the four columns of the tests and the interval, centred.
+      const int span = 4 * (1 + NumberWidth);
+      const int text = static_cast<int>(CharCount(CollinearText));
+      const int left = (span - text) / 2;
+      line += std::string(static_cast<std::size_t>(left), ' ') + CollinearText +
+              std::string(static_cast<std::size_t>(span - text - left), ' ');
+      collinear.push_back(c.Column > 0
+                              ? "\"" + c.Name + "\" (column " + std::to_string(c.Column) + ")"
+                              : c.Name);
+    } else {
+      line += " " + Number(c.TValue) + " " + RightJustify(FormatPValue(c.PValue), NumberWidth) +
+              " " + Number(c.CILow) + " " + Number(c.CIHigh);
+    }
+    if (c.Column > 0)
+      line += " " + Number(c.VIF);
+    // The intercept row ends after its interval, without trailing spaces.
+    while (!line.empty() && line.back() == ' ')
+      line.pop_back();
+    l.push_back(line);
+  }
+  l.push_back(dash);
+
+  l.push_back(" Residual standard error: " + FormatSig5(s.SRes) + " on " +
+              std::to_string(inf.DFRes) + " degrees of freedom");
+  l.push_back(" R-squared: " + FormatSig5(s.R2) + ",  Adjusted R-squared: " +
+              FormatSig5(inf.AdjR2));
+  l.push_back(" F-statistic: " + FormatSig5(inf.FValue) + " on " + std::to_string(s.NrOfInputs) +
+              " and " + std::to_string(inf.DFRes) + " DF,  p-value: " +
+              FormatPValue(inf.FPValue));
+  const int nrRows = s.NrOfObjects + static_cast<int>(inf.MissingRows.size());
+  l.push_back(" Objects used: " + std::to_string(s.NrOfObjects) + " of " + std::to_string(nrRows));
+  if (!inf.MissingRows.empty()) {
+    std::vector<std::string> rows;
+    const std::size_t shown = std::min(inf.MissingRows.size(), MaxListedRows);
+    for (std::size_t i = 0; i < shown; ++i)
+      rows.push_back(std::to_string(inf.MissingRows[i]));
+    if (inf.MissingRows.size() > shown)
+      rows.back() += " and " + std::to_string(inf.MissingRows.size() - shown) + " more";
+    AppendWrapped(l, " Rows left out for missing values: ", rows);
+  }
+  if (!collinear.empty())
+    AppendWrapped(l, " Collinear (t, p and intervals not available): ", collinear);
+}
+
+}  // namespace orvex
