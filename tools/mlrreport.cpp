@@ -8,6 +8,7 @@
 #include "orvex_datatable.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <exception>
 #include <optional>
@@ -22,7 +23,7 @@ constexpr int ExitFailure = 2;
 
 const char* const HelpText =
     "Usage:\n"
-    "  mlrreport [FILE] --inputs LIST --target COL [--caption] [--values]\n"
+    "  mlrreport [FILE] --inputs LIST --target COL [--caption] [--extended | --values]\n"
     "  mlrreport [FILE] --csv\n"
     "  mlrreport --help\n"
     "\n"
@@ -38,11 +39,24 @@ const char* const HelpText =
     "                 columns share must be given by its number\n"
     "  --target COL   the target column, given the same way\n"
     "  --caption      print the chart caption (r2 and F) before the output\n"
+    "  --extended     print the report, one empty line, then the extended block: per\n"
+    "                 coefficient (inputs, then INTERCEPT) the estimate, standard error,\n"
+    "                 t value, two-sided p-value, 95 % confidence interval and, for inputs,\n"
+    "                 the variance inflation factor; the residual standard error, R-squared\n"
+    "                 and adjusted R-squared, the F test with its p-value, the objects used\n"
+    "                 and the rows left out, and the inputs that are collinear (their tests\n"
+    "                 and intervals read \"n/a (collinear)\"); p-values below 1e-16 read\n"
+    "                 \"< 1e-16\"\n"
     "  --values       print, instead of the report, one KEY<TAB>VALUE line per number with all\n"
     "                 digits: n, p, df, missing, near_singular (0 or 1), sres, r2, f, ssreg,\n"
     "                 ssres, sstot, then per coefficient coef<TAB>NAME<TAB>VALUE<TAB>STDERR,\n"
     "                 the inputs in column order and INTERCEPT last (control characters in\n"
-    "                 a name, such as tabs, are written as spaces)\n"
+    "                 a name, such as tabs, are written as spaces); then adj_r2 (adjusted\n"
+    "                 R-squared), f_p (p-value of the F test) and per coefficient, in the\n"
+    "                 same order, coefstat<TAB>NAME<TAB>T<TAB>P<TAB>CI_LOW<TAB>CI_HIGH<TAB>VIF:\n"
+    "                 t value, two-sided p-value, 95 % confidence interval, variance\n"
+    "                 inflation factor (empty for INTERCEPT, inf for a constant input);\n"
+    "                 nan where the inputs are collinear and the value means nothing\n"
     "  --csv          print the table as CSV (RFC 4180): a header \"name\",\"attribute\" and the\n"
     "                 column names, then per row its name, attribute and values; a\n"
     "                 not-a-number cell is written NaN, an empty cell as nothing\n"
@@ -71,6 +85,7 @@ struct TOptions {
   std::optional<std::string> Target;
   bool Caption = false;
   bool Values = false;
+  bool Extended = false;
   bool Csv = false;
   bool Help = false;
 };
@@ -115,6 +130,8 @@ TOptions ParseArguments(int argc, char** argv)
       o.Caption = true;
     else if (arg == "--values")
       o.Values = true;
+    else if (arg == "--extended")
+      o.Extended = true;
     else if (arg == "--csv")
       o.Csv = true;
     else if (arg.size() > 1 && arg[0] == '-')
@@ -237,6 +254,8 @@ void PrintLine(const std::string& S)
 
 std::string Digits(double V)
 {
+  if (std::isnan(V))
+    return "nan";  // whatever its sign bit
   char buf[64];
   std::snprintf(buf, sizeof buf, "%.17g", V);
   return buf;
@@ -268,6 +287,14 @@ void PrintValues(const TMLRRun& Run, const TDataTable& Table)
   for (int j = 1; j <= p; ++j)
     coef(ReportName(Table.ColName(Run.SelColumns().Elem(j))), j);
   coef("INTERCEPT", p + 1);
+
+  const TFitInference& inf = Run.Inference();
+  key("adj_r2", Digits(inf.AdjR2));
+  key("f_p", Digits(inf.FPValue));
+  for (const TCoefficientInference& c : inf.Coefficients)
+    PrintLine("coefstat\t" + c.Name + "\t" + Digits(c.TValue) + "\t" + Digits(c.PValue) + "\t" +
+              Digits(c.CILow) + "\t" + Digits(c.CIHigh) + "\t" +
+              (c.Column > 0 ? Digits(c.VIF) : std::string()));
 }
 
 std::string CsvQuoted(const std::string& S)
@@ -310,8 +337,10 @@ int Run(int argc, char** argv)
     std::fputs(HelpText, stdout);
     return 0;
   }
-  if (o.Csv && (o.Inputs || o.Target || o.Caption || o.Values))
-    UsageError("--csv cannot be combined with --inputs, --target, --caption or --values");
+  if (o.Csv && (o.Inputs || o.Target || o.Caption || o.Values || o.Extended))
+    UsageError("--csv cannot be combined with --inputs, --target, --caption, --values or --extended");
+  if (o.Values && o.Extended)
+    UsageError("--values cannot be combined with --extended");
 
   TDataTable table;
   LoadTable(o, table);
@@ -333,6 +362,11 @@ int Run(int argc, char** argv)
   else
     for (const std::string& line : run.ReportLines())
       PrintLine(line);
+  if (o.Extended && !o.Values) {
+    PrintLine("");
+    for (const std::string& line : run.ExtendedLines())
+      PrintLine(line);
+  }
   return 0;
 }
 

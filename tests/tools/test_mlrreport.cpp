@@ -144,7 +144,8 @@ TEST_F(MLRReportTool, ValuesGiveEveryNumberWithAllDigits)
   const TToolResult r = Run({"--inputs", "Width,Length", "--target", "Net Weight", "--values"});
   ASSERT_EQ(r.Status, 0) << r.Err;
   const std::vector<std::string> lines = Lines(r.Out);
-  ASSERT_EQ(lines.size(), 14u);
+  // 14 lines of the fit, then adj_r2, f_p and three coefstat lines.
+  ASSERT_EQ(lines.size(), 19u);
   const std::vector<std::string> keys = {"n",   "p",  "df", "missing", "near_singular", "sres",
                                          "r2",  "f",  "ssreg", "ssres", "sstot"};
   std::map<std::string, double> v;
@@ -279,6 +280,9 @@ TEST_F(MLRReportTool, ErrorsGoToStandardErrorWithStatusTwo)
       {{"--inputs", "3", "--target", "6", "--colour"}, "unknown option --colour"},
       {{"--inputs"}, "option --inputs needs a value"},
       {{small, small, "--csv"}, "more than one file given"},
+      {{"--inputs", "3", "--target", "6", "--values", "--extended"},
+       "--values cannot be combined with --extended"},
+      {{"--extended", "--csv"}, "--csv cannot be combined"},
   };
   for (const TCase& c : cases) {
     const TToolResult r = Run(c.Args);
@@ -310,9 +314,11 @@ TEST_F(MLRReportTool, CollinearInputsWarnOnStandardErrorAndNamesStayOnOneLine)
   const TToolResult values = Run({file, "--inputs", "1", "--target", "2", "--values"});
   ASSERT_EQ(values.Status, 0) << values.Err;
   const std::vector<std::string> vl = Lines(values.Out);
-  ASSERT_EQ(vl.size(), 13u);
+  ASSERT_EQ(vl.size(), 17u);
   EXPECT_EQ(vl[11].rfind("coef\ta b\t", 0), 0u) << vl[11];
   EXPECT_EQ(std::count(vl[11].begin(), vl[11].end(), '\t'), 3);
+  EXPECT_EQ(vl[15].rfind("coefstat\ta b\t", 0), 0u) << vl[15];
+  EXPECT_EQ(std::count(vl[15].begin(), vl[15].end(), '\t'), 6);
   const TToolResult report = Run({file, "--inputs", "1", "--target", "2"});
   const std::vector<std::string> rl = Lines(report.Out);
   ASSERT_EQ(rl.size(), 21u);
@@ -325,6 +331,89 @@ TEST_F(MLRReportTool, HelpExplainsTheOptionsAndErrors)
   EXPECT_EQ(r.Status, 0);
   EXPECT_EQ(r.Err, "");
   for (const char* word : {"Usage:", "--inputs LIST", "--target COL", "--caption", "--values",
-                           "--csv", "near_singular", "INTERCEPT", "Exit status", "-6", "-8"})
+                           "--csv", "near_singular", "INTERCEPT", "Exit status", "-6", "-8",
+                           "--extended", "adj_r2", "f_p", "coefstat", "VIF", "< 1e-16",
+                           "n/a (collinear)"})
     EXPECT_NE(r.Out.find(word), std::string::npos) << word;
+}
+
+// Tab-separated fields of one output line.
+std::vector<std::string> Fields(const std::string& Line)
+{
+  std::vector<std::string> f;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t tab = Line.find('\t', start);
+    f.push_back(Line.substr(start, tab - start));
+    if (tab == std::string::npos)
+      return f;
+    start = tab + 1;
+  }
+}
+
+TEST_F(MLRReportTool, ExtendedBlockAndInferenceValues)
+{
+  TDataTable table;
+  LoadDemoData(table);
+  TRoleState roles(6);
+  roles.SetInput(3, true);
+  roles.SetInput(4, true);
+  roles.SetTarget(6, true);
+  TMLRRun run;
+  ASSERT_TRUE(run.Execute(table, roles));
+
+  // The fixed report unchanged, one empty line, the extended block.
+  const TToolResult e = Run({"--inputs", "Length,Width", "--target", "Net Weight", "--extended"});
+  ASSERT_EQ(e.Status, 0) << e.Err;
+  std::vector<std::string> expected = run.ReportLines();
+  expected.push_back("");
+  expected.insert(expected.end(), run.ExtendedLines().begin(), run.ExtendedLines().end());
+  EXPECT_EQ(Lines(e.Out), expected);
+
+  // The new value lines round-trip the run's numbers; the old ones stay in front.
+  const TToolResult v = Run({"--inputs", "Length,Width", "--target", "Net Weight", "--values"});
+  ASSERT_EQ(v.Status, 0) << v.Err;
+  const std::vector<std::string> lines = Lines(v.Out);
+  ASSERT_EQ(lines.size(), 19u);
+  EXPECT_EQ(lines[13], "coef\tINTERCEPT\t" + Fields(lines[13])[2] + "\t" + Fields(lines[13])[3]);
+  const TFitInference& inf = run.Inference();
+  EXPECT_EQ(Fields(lines[14])[0], "adj_r2");
+  EXPECT_EQ(std::strtod(Fields(lines[14])[1].c_str(), nullptr), inf.AdjR2);
+  EXPECT_EQ(Fields(lines[15])[0], "f_p");
+  EXPECT_EQ(std::strtod(Fields(lines[15])[1].c_str(), nullptr), inf.FPValue);
+  for (std::size_t j = 0; j < 3; ++j) {
+    const std::vector<std::string> f = Fields(lines[16 + j]);
+    const TCoefficientInference& c = inf.Coefficients[j];
+    ASSERT_EQ(f.size(), 7u) << lines[16 + j];
+    EXPECT_EQ(f[0], "coefstat");
+    EXPECT_EQ(f[1], c.Name);
+    EXPECT_EQ(std::strtod(f[2].c_str(), nullptr), c.TValue);
+    EXPECT_EQ(std::strtod(f[3].c_str(), nullptr), c.PValue);
+    EXPECT_EQ(std::strtod(f[4].c_str(), nullptr), c.CILow);
+    EXPECT_EQ(std::strtod(f[5].c_str(), nullptr), c.CIHigh);
+    if (j < 2)
+      EXPECT_EQ(std::strtod(f[6].c_str(), nullptr), c.VIF);
+    else
+      EXPECT_EQ(f[6], "");
+  }
+  EXPECT_EQ(Fields(lines[18])[1], "INTERCEPT");
+
+  // Collinear inputs (Total Weight = Weight Skin + Net Weight): nan in place of their tests;
+  // the list of their names wraps before 100 characters.
+  const TToolResult c = Run({"--inputs", "1,2,6", "--target", "Length", "--values"});
+  ASSERT_EQ(c.Status, 0) << c.Err;
+  const std::vector<std::string> cl = Lines(c.Out);
+  ASSERT_EQ(cl.size(), 21u);
+  for (std::size_t j = 17; j < 20; ++j) {
+    const std::vector<std::string> f = Fields(cl[j]);
+    ASSERT_EQ(f.size(), 7u);
+    for (std::size_t k = 2; k < 6; ++k)
+      EXPECT_EQ(f[k], "nan") << cl[j];
+    EXPECT_GT(std::strtod(f[6].c_str(), nullptr), 1e12) << cl[j];
+  }
+  const TToolResult ce = Run({"--inputs", "1,2,6", "--target", "Length", "--extended"});
+  EXPECT_NE(ce.Out.find(" Collinear (t, p and intervals not available): \"Total Weight\" (column 1), "
+                        "\"Weight Skin\" (column 2),\n   \"Net Weight\" (column 6)\n"),
+            std::string::npos)
+      << ce.Out;
 }
