@@ -3,6 +3,7 @@
 // wide degrees of freedom.
 #include "demodata.h"
 #include "mlrrun.h"
+#include "mlrrun_testutil.h"
 #include "orvex_datatable.h"
 
 #include <gtest/gtest.h>
@@ -18,16 +19,6 @@ using namespace orvex;
 namespace {
 
 constexpr int Length = 3, Width = 4, NetWeight = 6;
-
-TRoleState MakeRoles(int NrOfColumns, std::initializer_list<int> Inputs, int Target)
-{
-  TRoleState roles(NrOfColumns);
-  for (int c : Inputs)
-    roles.SetInput(c, true);
-  if (Target > 0)
-    roles.SetTarget(Target, true);
-  return roles;
-}
 
 // Ordinary least squares by the normal equations in extended precision, independent of the
 // decomposition the run uses: coefficients of Inputs in order, then the intercept.

@@ -4,6 +4,7 @@
 // extended block's layout and number texts.
 #include "demodata.h"
 #include "mlrrun.h"
+#include "mlrrun_testutil.h"
 #include "orvex_datatable.h"
 
 #include <gtest/gtest.h>
@@ -17,15 +18,6 @@ using namespace orvex;
 namespace {
 
 constexpr int Length = 3, Width = 4, NetWeight = 6;
-
-TRoleState MakeRoles(int NrOfColumns, std::initializer_list<int> Inputs, int Target)
-{
-  TRoleState roles(NrOfColumns);
-  for (int c : Inputs)
-    roles.SetInput(c, true);
-  roles.SetTarget(Target, true);
-  return roles;
-}
 
 // Expected figures of one coefficient.
 struct TExpected {

@@ -102,9 +102,9 @@ const char* const SmallAsc =
     "0 f 6 2 10.5\n"
     "0 g 7 3 -12e-1\n";
 
-}  // namespace
-
-TEST_F(MLRReportTool, DemonstrationReportWithCaptionMatchesTheRun)
+// The demonstration example (inputs Length and Width, target Net Weight) run in process, to
+// compare the tool's output with.
+bool RunDemoExample(TMLRRun& Run)
 {
   TDataTable table;
   LoadDemoData(table);
@@ -112,8 +112,15 @@ TEST_F(MLRReportTool, DemonstrationReportWithCaptionMatchesTheRun)
   roles.SetInput(3, true);
   roles.SetInput(4, true);
   roles.SetTarget(6, true);
+  return Run.Execute(table, roles);
+}
+
+}  // namespace
+
+TEST_F(MLRReportTool, DemonstrationReportWithCaptionMatchesTheRun)
+{
   TMLRRun run;
-  ASSERT_TRUE(run.Execute(table, roles));
+  ASSERT_TRUE(RunDemoExample(run));
 
   // The command that stands in for the window in `make run`.
   const TToolResult byName = Run({"--inputs", "Length,Width", "--target", "Net Weight", "--caption"});
@@ -132,14 +139,8 @@ TEST_F(MLRReportTool, DemonstrationReportWithCaptionMatchesTheRun)
 
 TEST_F(MLRReportTool, ValuesGiveEveryNumberWithAllDigits)
 {
-  TDataTable table;
-  LoadDemoData(table);
-  TRoleState roles(6);
-  roles.SetInput(4, true);
-  roles.SetInput(3, true);
-  roles.SetTarget(6, true);
   TMLRRun run;
-  ASSERT_TRUE(run.Execute(table, roles));
+  ASSERT_TRUE(RunDemoExample(run));
 
   const TToolResult r = Run({"--inputs", "Width,Length", "--target", "Net Weight", "--values"});
   ASSERT_EQ(r.Status, 0) << r.Err;
@@ -353,14 +354,8 @@ std::vector<std::string> Fields(const std::string& Line)
 
 TEST_F(MLRReportTool, ExtendedBlockAndInferenceValues)
 {
-  TDataTable table;
-  LoadDemoData(table);
-  TRoleState roles(6);
-  roles.SetInput(3, true);
-  roles.SetInput(4, true);
-  roles.SetTarget(6, true);
   TMLRRun run;
-  ASSERT_TRUE(run.Execute(table, roles));
+  ASSERT_TRUE(RunDemoExample(run));
 
   // The fixed report unchanged, one empty line, the extended block.
   const TToolResult e = Run({"--inputs", "Length,Width", "--target", "Net Weight", "--extended"});
