@@ -231,14 +231,18 @@ TEST(MLRInference, CollinearInputsAreNamedAndTheirTestsAreNotAvailable)
 
   // A constant input goes with the intercept: both are named, the input's VIF is infinite.
   TMLRRun constant;
-  ASSERT_TRUE(constant.Execute(table, MakeRoles(8, {Length, 8}, NetWeight)));
+  // The other inputs keep the VIFs they have without it (R's figure of the demonstration).
+  ASSERT_TRUE(constant.Execute(table, MakeRoles(8, {Length, Width, 8}, NetWeight)));
   ASSERT_TRUE(constant.NearSingular());
   const std::vector<TCoefficientInference>& k = constant.Inference().Coefficients;
+  ASSERT_EQ(k.size(), 4u);
   EXPECT_FALSE(k[0].Collinear);
-  EXPECT_TRUE(k[1].Collinear);
+  EXPECT_FALSE(k[1].Collinear);
   EXPECT_TRUE(k[2].Collinear);
-  EXPECT_TRUE(std::isinf(k[1].VIF));
-  EXPECT_NEAR(k[0].VIF, 1.0, 1e-12);
+  EXPECT_TRUE(k[3].Collinear);
+  EXPECT_TRUE(std::isinf(k[2].VIF));
+  ExpectClose(k[0].VIF, 1.54454924310194, 1e-9, "VIF of Length");
+  ExpectClose(k[1].VIF, 1.54454924310194, 1e-9, "VIF of Width");
   EXPECT_EQ(constant.ExtendedLines().back(),
             " Collinear (t, p and intervals not available): \"Constant\" (column 8), INTERCEPT");
 }
