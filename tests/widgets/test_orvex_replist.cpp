@@ -58,7 +58,8 @@ struct TestList {
     lv.SetSuppressPaint(false);
   }
   QWidget* vp() { return lv.viewport(); }
-  TRect Cell(int Col, int Row) const { return lv.CellRect(lv.Data().NrOfColumns() >= Col ? Col - 1 : 0, lv.GridRowOf(Row)); }
+  // Screen rectangle of a data cell (display order as created).
+  TRect Cell(int Col, int Row) const { return lv.CellRect(Col - 1, lv.GridRowOf(Row)); }
   QImage Shot() { return lv.grab().toImage(); }
 };
 
@@ -221,8 +222,6 @@ TEST(ReportListView, CheckBoxesDrawnWithTheirTick)
 
   // Empty cells show an empty box only with ShowEmptyCheckBoxes; a state and a label always do.
   t.lv.SetCheckBoxColumn(1, true);  // texts "r - Var" become unchecked boxes with labels
-  t.lv.Data().SetCellText(2, 3, "");  // stays " "
-  t.lv.Data().Cells();
   t.lv.SetShowEmptyCheckBoxes(false);
   img = t.Shot();
   EXPECT_NE(img.pixel(t.Cell(3, 1).Left + 4, t.Cell(3, 1).Top + 8), shadow);  // text " " only
@@ -516,4 +515,43 @@ TEST(ReportListView, CommonHeaderBandAndSuppressPaint)
   t.lv.SetSuppressPaint(false);
   t.Shot();
   EXPECT_GT(paints, 0);
+}
+
+TEST(ReportListView, HighlightFixedColumnPasswordAndDisabledControl)
+{
+  TestList t(3);
+  t.lv.SetHighLightRow(2);
+  t.lv.SetColumnPassword(1, true);
+  std::vector<std::string> texts;
+  t.lv.OnBeforeRenderCell = [&](TObject*, int ACol, int, TColor&, TColor&, TColor&, TFontStyles&, std::string& Text) {
+    if (ACol == 1)
+      texts.push_back(Text);
+  };
+  QImage img = t.Shot();
+  EXPECT_EQ(img.pixel(t.Cell(3, 2).Right - 2, t.Cell(3, 2).Top + 1), Rgb(t.lv.ColorHigh()));
+  EXPECT_EQ(img.pixel(t.Cell(3, 1).Right - 2, t.Cell(3, 1).Top + 1), Rgb(t.lv.ColorBkgdShaded()));
+  ASSERT_FALSE(texts.empty());
+  for (const std::string& s : texts)
+    EXPECT_EQ(s, "******");
+  EXPECT_EQ(t.lv.CellText(1, 1), "1 - Var");  // only drawn masked
+
+  // A fixed first column: header colour and a raised edge.
+  t.lv.SetFixedFirstColumn(true);
+  EXPECT_EQ(t.lv.FixedCols(), 1);
+  img = t.Shot();
+  const TRect f = t.Cell(1, 3);
+  EXPECT_EQ(img.pixel(f.Left, f.Top + 5), Rgb(clWhite));
+  EXPECT_EQ(img.pixel(f.Left + 5, f.Top), Rgb(clWhite));
+  EXPECT_EQ(img.pixel(f.Right - 1, f.Top + 5), Rgb(0x808080));
+  EXPECT_EQ(img.pixel(f.Left + 5, f.Bottom - 1), Rgb(0x808080));
+  EXPECT_EQ(img.pixel(f.Right - 3, f.Top + 3), Rgb(t.lv.ColorColumnHd()));
+
+  // A disabled control: no highlight, boxes and the band in the disabled colours, no toggling.
+  t.lv.SetEnabled(false);
+  img = t.Shot();
+  EXPECT_EQ(img.pixel(t.Cell(3, 2).Right - 2, t.Cell(3, 2).Top + 1), Rgb(t.lv.ColorBkgdNormal()));
+  EXPECT_EQ(img.pixel(t.Cell(3, 2).Left + 4, t.Cell(3, 2).Top + 8), Rgb(clInactiveCaption));
+  EXPECT_EQ(img.pixel(3, 12), Rgb(t.lv.ColorDisabledBkgd()));
+  Click(t.vp(), QPoint(t.Cell(3, 2).Left + 8, t.Cell(3, 2).Top + 8));
+  EXPECT_FALSE(t.lv.Checked(3, 2));
 }
