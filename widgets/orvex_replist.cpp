@@ -42,7 +42,11 @@ TReportListView::TReportListView(QWidget* Parent) : TCustomGrid(Parent), FData(n
 
 TReportListView::~TReportListView()
 {
+  // Nothing may paint from or report on a store that is going.
+  FSuppressPaint = true;
+  FData->OnChange = nullptr;
   delete FData;
+  FData = nullptr;
 }
 
 void TReportListView::Repaint()

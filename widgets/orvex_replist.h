@@ -320,6 +320,7 @@ private:
   void DrawText(const TRect& Area, const std::string& Text, TAlignment Align);
 
   void ToggleCheckBox(int Col, int Row);
+  void LeftPress(QPoint P, Qt::KeyboardModifiers Mods, bool Sort);
   bool ClickedRow(int Row, Qt::KeyboardModifiers Mods);
   bool ClearRowSelections();
 
