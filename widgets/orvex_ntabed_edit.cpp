@@ -245,8 +245,9 @@ void TNTabEd::keyPressEvent(QKeyEvent* e)
     const bool readOnlyCell = DataCell(Col(), Row()) && (FData->CellState(Col() - FAC, Row() - FAR) & csReadOnly);
     e->accept();
     if (key == Qt::Key_Escape && editorOpen) {
-      SetEditingAllowed(false);
+      // Closed first: switching editing off would hand the text over.
       HideEditor(false);
+      SetEditingAllowed(false);
       return;
     }
     if (readOnlyCell && !enter && !arrow)
