@@ -9,6 +9,8 @@
 #include <QComboBox>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <cmath>
+#include <cstring>
 #include <gtest/gtest.h>
 
 using namespace orvex;
@@ -652,4 +654,53 @@ TEST(NTabEdScan, ScanClipboardTextCountsCellsAndLines)
   EXPECT_EQ(scan("1;2 three 4"), (std::vector<TCell>{{0, 0, 1, false}, {1, 0, 2, false}, {2, 0, 4, false}}));
   EXPECT_TRUE(scan("").empty());
   EXPECT_TRUE(scan("no numbers\r\n").empty());
+}
+
+// Copy formats full-precision cells on its own fast path: it must give FormatReal's text for
+// every magnitude, rounding ties and carries included.
+TEST(NTabEdCopy, FullPrecisionTextEqualsFormatReal)
+{
+  TNTabEd e;
+  const int rows = 5000;
+  e.Resize(10, rows);
+  std::uint64_t seed = 12345;
+  auto next = [&] {
+    seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+    return seed;
+  };
+  std::vector<double> special = {0.0, -0.0, 9.99999999999995, 9.99999999999994, 0.5, 1e-320, 5e-324, 1.7976931348623157e308,
+                                 -2.5e-5, 99999999999999.5, 12345678901234.5, 1.00000000000005, 123.4567890123450};
+  for (int r = 1; r <= rows; ++r)
+    for (int c = 1; c <= 10; ++c) {
+      const std::size_t i = static_cast<std::size_t>((r - 1) * 10 + c - 1);
+      double v;
+      if (i < special.size()) {
+        v = special[i];
+      } else if (c % 2 == 0) {
+        // Decimal values with few digits: the ties of the 14-digit rounding lie among them.
+        v = static_cast<double>(static_cast<std::int64_t>(next() % 2000000000000000ULL)) *
+            std::pow(10.0, static_cast<int>(next() % 40) - 25);
+      } else {
+        std::uint64_t bits = next() & 0x7FEFFFFFFFFFFFFFULL;
+        std::memcpy(&v, &bits, sizeof v);
+      }
+      if (next() % 2)
+        v = -v;
+      e.SetElem(c, r, v);
+    }
+  e.SelectAll();
+  e.CopySelection();
+  const std::string text = QApplication::clipboard()->text().toStdString();
+  std::string want;
+  for (int r = 1; r <= rows; ++r) {
+    for (int c = 1; c <= 10; ++c)
+      want += (c == 1 ? " " : "\t") + FormatReal(e.Elem(c, r), 22, -1);
+    want += "\r\n";
+  }
+  ASSERT_EQ(text.size(), want.size());
+  std::size_t mismatches = 0;
+  for (std::size_t i = 0; i < text.size(); i += 23)
+    if (text.compare(i, 23, want, i, 23) != 0 && mismatches++ < 5)
+      ADD_FAILURE() << "at " << i << ": " << text.substr(i, 24) << " vs " << want.substr(i, 24);
+  EXPECT_EQ(text, want);
 }
