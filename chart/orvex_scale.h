@@ -326,10 +326,10 @@ protected:
 private:
   void Remap();
   void PaintAxis(TCanvas& Canvas, int OffX, int OffY);
-  void PaintCaption(TCanvas& Canvas, const TScaleWalk& Walk, int OffX, int OffY);
+  void PaintCaption(TCanvas& Canvas, const TScaleWalk& Walk);
   void PaintBaseLine(TCanvas& Canvas, const TScaleWalk& Walk);
   void DrawTickLabel(TCanvas& Canvas, const TScaleWalk& Walk, const TScaleSettings& S, const TScaleTick& Tick,
-                     const TScaleTickLabel& Label, int NumberHeight, bool& Drawn);
+                     const TScaleTickLabel& Label, int NumberHeight);
   void ApplySchemeColors();
   void ResetState();
 
@@ -378,6 +378,7 @@ private:
   double FAnchorLow = 0.0;
   double FAnchorHigh = 0.0;
   bool FInPaint = false;
+  bool FWindowShown = false;
 };
 
 }  // namespace orvex
