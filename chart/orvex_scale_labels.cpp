@@ -246,7 +246,7 @@ std::string FormatDateValue(const std::string& Pattern, double Value) {
         break;
       case 'y':
         if (run >= 4) {
-          out += std::to_string(f.Year);
+          out += Padded(f.Year, 4);
           i += 4;
         } else {
           out += Padded(f.Year % 100, 2);
