@@ -149,6 +149,7 @@ void TScale::ResetState() {
   FFirstLoad = true;
   FTransform = TScaleTransform{};
   FTransform.Width = width();
+  FMappedWidth = FMappedHeight = -1;
   ApplySchemeColors();
   FTargetCanvas = nullptr;
   FTargetLeft = FTargetTop = 0;
@@ -337,11 +338,24 @@ TScaleSettings TScale::Settings() const {
 // ---------------------------------------------------------------------------------------------
 // Operations
 
-void TScale::CalcTransform() {
+void TScale::CalcTransform() { ComputeTransform(); }
+
+void TScale::ComputeTransform() const {
   if (FLoading || FRangeHigh == FRangeLow) return;
   FTransform = CalcScaleTransform(FTransform, FScaleType, FRangeLow, FRangeHigh, FLogarithmic, width(), height(),
                                   FMarginLeft, FMarginTop, FMarginRight, FMarginBottom);
+  FMappedWidth = width();
+  FMappedHeight = height();
 }
+
+const TScaleTransform& TScale::Transform() const {
+  if (FMappedWidth != width() || FMappedHeight != height()) ComputeTransform();
+  return FTransform;
+}
+
+int TScale::ValueToPos(double Value) const { return Transform().ValueToPos(Value); }
+
+bool TScale::HiddenByUser() const { return isHidden() && testAttribute(Qt::WA_WState_ExplicitShowHide); }
 
 void TScale::Redraw() {
   if (FInPaint) return;
@@ -390,6 +404,8 @@ void TScale::Assign(const TScale& Source) {
   OnBeforeTickLabel = Source.OnBeforeTickLabel;
   FLogarithmic = Source.FLogarithmic;
   FTransform = Source.FTransform;
+  FMappedWidth = Source.FMappedWidth;
+  FMappedHeight = Source.FMappedHeight;
   FRangeLow = Source.FRangeLow;
   FRangeHigh = Source.FRangeHigh;
   FShortTicks = Source.FShortTicks;
@@ -434,7 +450,7 @@ void TScale::Paint() {
 
 void TScale::PaintTo(TCanvas& Target, int OffX, int OffY) {
   if (FSuppressPaint || FLoading || FInPaint) return;
-  if (!FChartEmbedded && !Visible()) return;
+  if (!FChartEmbedded && HiddenByUser()) return;
   FInPaint = true;
   Target.SetFont(Font());
   if (OnBeforeScaleRendered) OnBeforeScaleRendered(this, Target);
@@ -469,7 +485,7 @@ void TScale::PaintAxis(TCanvas& C, int OffX, int OffY) {
   S.OffsetX = OffX;
   S.OffsetY = OffY;
   const TTextMeasure measure = [&C](const std::string& Text) { return C.TextExtent(Text); };
-  const TScaleWalk walk = WalkScale(S, FTransform, measure);
+  const TScaleWalk walk = WalkScale(S, Transform(), measure);
   const int numberHeight = C.TextHeight("0");
   for (const TScaleTick& t : walk.Ticks) {
     C.MoveTo(t.Base.X, t.Base.Y);

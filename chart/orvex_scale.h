@@ -270,9 +270,11 @@ public:
   void SetChartEmbedded(bool Value);
   bool SuppressPaint() const { return FSuppressPaint; }
   void SetSuppressPaint(bool Value);
-  double ScaleFactor() const { return FTransform.ScaleFactor; }
-  double ScaleOffset() const { return FTransform.ScaleOffset; }
-  const TScaleTransform& Transform() const { return FTransform; }
+  double ScaleFactor() const { return Transform().ScaleFactor; }
+  double ScaleOffset() const { return Transform().ScaleOffset; }
+  // The mapping for the current size (a hidden control learns of a resize only when shown, so
+  // the mapping follows the size when it is read).
+  const TScaleTransform& Transform() const;
   TColor FrameHighlight() const { return FFrameHighlight; }
   TColor FrameShadow() const { return FFrameShadow; }
   TColor FrameDarkShadow() const { return FFrameDarkShadow; }
@@ -286,7 +288,7 @@ public:
   // operations
   void SetRange(double Low, double High);
   void CalcTransform();
-  int ValueToPos(double Value) const { return FTransform.ValueToPos(Value); }
+  int ValueToPos(double Value) const;
   // Paints at once when opaque or embedded in a chart, else asks for a repaint.
   void Redraw();
   // One Redraw with painting allowed, then SuppressPaint as before.
@@ -325,6 +327,9 @@ protected:
 
 private:
   void Remap();
+  void ComputeTransform() const;
+  // Not drawn: hidden on purpose (a control that was never shown still counts as visible).
+  bool HiddenByUser() const;
   void PaintAxis(TCanvas& Canvas, int OffX, int OffY);
   void PaintCaption(TCanvas& Canvas, const TScaleWalk& Walk);
   void PaintBaseLine(TCanvas& Canvas, const TScaleWalk& Walk);
@@ -364,7 +369,9 @@ private:
   bool FSuppressPaint = true;
   bool FFirstLoad = true;   // until Loaded: Logarithmic is taken without the range check
   bool FLoading = false;    // between BeginLoading and Loaded
-  TScaleTransform FTransform;
+  mutable TScaleTransform FTransform;
+  mutable int FMappedWidth = -1;  // the size FTransform was computed for
+  mutable int FMappedHeight = -1;
   TColor FFrameHighlight = clWhite;
   TColor FFrameShadow = clGray;
   TColor FFrameDarkShadow = clBlack;
