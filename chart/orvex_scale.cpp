@@ -241,7 +241,17 @@ void TScale::SetChartEmbedded(bool Value) {
   Redraw();
 }
 
-void TScale::SetDateFormat(const TDTLabel& Value) { FDateFormat->Assign(Value); Redraw(); }
+void TScale::SetDateFormat(const TDTLabel& Value) {
+  CopyDateFormat(Value);
+  Redraw();
+}
+
+// TDTLabel's copy takes over the source's change handler as well; the owned object keeps
+// reporting to this scale, or a change of it would repaint the source's owner instead.
+void TScale::CopyDateFormat(const TDTLabel& Value) {
+  FDateFormat->Assign(Value);
+  FDateFormat->OnChange = [this](TObject*) { Redraw(); };
+}
 
 void TScale::SetDecPlaces(int Value) {
   FDecPlaces = std::clamp(Value, -3, 12);
@@ -414,7 +424,7 @@ void TScale::Assign(const TScale& Source) {
   FShowBaseLine = Source.FShowBaseLine;
   FTransparent = Source.FTransparent;
   FLabelType = Source.FLabelType;
-  FDateFormat->Assign(*Source.FDateFormat);
+  CopyDateFormat(*Source.FDateFormat);
   FMarginTop = Source.FMarginTop;
   FMarginBottom = Source.FMarginBottom;
   FMarginLeft = Source.FMarginLeft;

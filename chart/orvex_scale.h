@@ -227,7 +227,8 @@ public:
   void SetColorScheme(TColorScheme Value);
   TDTLabel& DateFormat() { return *FDateFormat; }
   const TDTLabel& DateFormat() const { return *FDateFormat; }
-  // Copies the settings (and the change handler) of Value into the owned object.
+  // Copies the settings of Value into the owned object, which keeps reporting its changes to
+  // this scale.
   void SetDateFormat(const TDTLabel& Value);
   int DecPlaces() const { return FDecPlaces; }
   void SetDecPlaces(int Value);  // clamped to -3..12
@@ -336,6 +337,7 @@ private:
   void DrawTickLabel(TCanvas& Canvas, const TScaleWalk& Walk, const TScaleSettings& S, const TScaleTick& Tick,
                      const TScaleTickLabel& Label, int NumberHeight);
   void ApplySchemeColors();
+  void CopyDateFormat(const TDTLabel& Value);
   void ResetState();
 
   std::string FCaption;

@@ -364,4 +364,23 @@ TEST(Scale, AssignCopiesSettingsButNotMouseActionOrHandlersOfZoom) {
   EXPECT_EQ(b.MouseAction(), maNone);
   EXPECT_FALSE(b.OnZoomPan);
   ASSERT_TRUE(b.OnScaleTickDrawn);
+
+  // a change of the copy's date format repaints the copy, not the source
+  TBitmap bmpA(400, 400), bmpB(400, 400);
+  a.SetTargetCanvas(&bmpA.Canvas(), 0, 0);
+  b.SetTargetCanvas(&bmpB.Canvas(), 0, 0);
+  a.SetSuppressPaint(false);
+  b.SetSuppressPaint(false);
+  int ticksB = 0;
+  b.OnScaleTickDrawn = [&](TObject*, TCanvas&, TScaleType, double, int, int) { ++ticksB; };
+  ticks = 0;
+  b.DateFormat().SetDateSeparator('.');
+  EXPECT_EQ(ticks, 0);
+  EXPECT_GT(ticksB, 0);
+  TDTLabel other;
+  other.OnChange = [](TObject*) {};
+  b.SetDateFormat(other);
+  ticksB = 0;
+  b.DateFormat().SetMonthName(true);  // a new TDTLabel has MonthName false
+  EXPECT_GT(ticksB, 0);
 }
