@@ -436,7 +436,7 @@ void WalkClock(TWalker& w, const TClockUnit& U, double s) {
     const long double k = v / L;
     const bool isLong = !S.ShortTicks || std::fabs(k - std::nearbyint(k)) <= 0.1L;
     TScaleTick& tk = w.Add(vd, isLong);
-    if (!isLong || S.LabelType == ftNoFigs) continue;
+    if (!isLong) continue;
     w.SetLabel(tk, FormatDateValue(timePattern, vd), lpCalendar);
     bool dateLine = false;
     switch (S.DateFormat.DateForTime) {
@@ -486,7 +486,7 @@ void WalkDays(TWalker& w, double s) {
     w.Record(vd);
     const bool isLong = !S.ShortTicks || mod(std::llround(v), step) == residue;
     TScaleTick& tk = w.Add(vd, isLong);
-    if (isLong && S.LabelType != ftNoFigs) w.SetLabel(tk, FormatDateValue(pattern, vd), lpCalendar);
+    if (isLong) w.SetLabel(tk, FormatDateValue(pattern, vd), lpCalendar);
   }
 }
 
@@ -523,7 +523,7 @@ void WalkMonths(TWalker& w) {
     w.Record(v);
     const bool isLong = !(S.ShortTicks && step > 1 && month % step != 1);
     TScaleTick& tk = w.Add(v, isLong);
-    if (isLong && S.LabelType != ftNoFigs) w.SetLabel(tk, FormatDateValue(pattern, v), lpCalendar);
+    if (isLong) w.SetLabel(tk, FormatDateValue(pattern, v), lpCalendar);
   }
 }
 
@@ -550,7 +550,7 @@ void WalkYears(TWalker& w) {
       // the closing tick at 31 December 9999 is long but carries no year: ticks mark 1 January
       const bool isLong = end || !S.ShortTicks || year % h == 0;
       TScaleTick& tk = w.Add(v, isLong);
-      if (isLong && !end && S.LabelType != ftNoFigs) {
+      if (isLong && !end) {
         std::string text;
         if (S.DateFormat.YearLength == ylYY) text = FormatDateValue("yy", v);
         else if (S.DateFormat.YearLength == ylYYYY) text = std::to_string(year);
