@@ -295,6 +295,8 @@ public:
   // One Redraw with painting allowed, then SuppressPaint as before.
   void RedrawNow();
   // Later paints go onto Canvas at (Left, Top) instead of onto the control; nullptr ends that.
+  // Canvas must be drawing (have a painter) when the scale paints, or nothing is drawn. A scale
+  // embedded in a chart paints onto it whether or not its own window is shown.
   void SetTargetCanvas(TCanvas* Canvas, int Left, int Top);
   // Every property and the internal state back to the defaults of a new scale.
   void InitDefaults();
