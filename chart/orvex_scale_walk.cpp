@@ -374,10 +374,13 @@ struct TClockUnit {
 std::string ClockPattern(int Kind, TTimeFormat Format, char Sep) {
   const std::string s = std::string("\"") + Sep + "\"";
   switch (Format) {
-    case tfHHMMSS: {
-      const char* tails[4] = {"", "", "ss", "ss.zz"};
-      return Kind <= 1 ? "hh" + s + "nn" : "hh" + s + "nn" + s + tails[Kind];
-    }
+    case tfHHMMSS:
+      switch (Kind) {
+        case 0:
+        case 1: return "hh" + s + "nn";
+        case 2: return "hh" + s + "nn" + s + "ss";
+        default: return "hh" + s + "nn" + s + "ss.zz";
+      }
     case tfHHhMM:
       switch (Kind) {
         case 0: return "h\"h\"";
