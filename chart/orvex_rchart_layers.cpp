@@ -543,8 +543,10 @@ long double TCustomRChart::WorldToPixelF(int LayerIdx, bool Vertical, double V) 
 
 int TCustomRChart::PixelOf(int LayerIdx, bool Vertical, double V) const
 {
-  // Halves to even (the default rounding mode).
-  return static_cast<int>(std::nearbyint(WorldToPixelF(LayerIdx, Vertical, V)));
+  // Halves to even (the default rounding mode). Rounded as a double: the value is within the int
+  // range, so its halves are exact there, and the extended-precision rounding call is several
+  // times slower than the whole transform.
+  return static_cast<int>(std::nearbyint(static_cast<double>(WorldToPixelF(LayerIdx, Vertical, V))));
 }
 
 void TCustomRChart::WorldToPixel(int Layer, double X, double Y, int& PixelX, int& PixelY) const

@@ -52,7 +52,7 @@ bool ClipSegment(long double& x0, long double& y0, long double& x1, long double&
   return true;
 }
 
-int RoundPix(long double v) { return static_cast<int>(std::nearbyint(v)); }
+int RoundPix(long double v) { return static_cast<int>(std::nearbyint(static_cast<double>(v))); }
 
 }  // namespace
 
