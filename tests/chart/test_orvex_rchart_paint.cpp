@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -305,4 +307,78 @@ TEST(RChartPaint, CrossHairs)
   EXPECT_NE(t.Control(ML + 10, MT + 10), clRed);
   ch.SetMode(chOff);
   EXPECT_NE(t.Control(ML + 10, MT + 70), clRed);
+}
+
+TEST(RChartPaint, LogarithmicGridSteps)
+{
+  TShownChart t(370, 200);  // a plot 300 pixels wide: one decade per 100 pixels
+  t.Chart.SetRange(1, 1, 0, 1000, 1);
+  t.Chart.Scale1X().SetLogarithmic(true);
+  t.Chart.SetGridColor(clLime);
+  t.Chart.SetGridStyle(gsVertLines);
+  t.Chart.SetGridDx(-1);  // decades: 1, 10, 100
+  EXPECT_EQ(t.Plot(0, 70), clLime);
+  EXPECT_EQ(t.Plot(100, 70), clLime);
+  EXPECT_EQ(t.Plot(200, 70), clLime);
+  EXPECT_NE(t.Plot(30, 70), clLime);
+  t.Chart.SetGridDx(-2);  // 2, 5, 10, 20, ...: starts above 1
+  EXPECT_NE(t.Plot(0, 70), clLime);
+  EXPECT_EQ(t.Plot(30, 70), clLime);   // 2
+  EXPECT_EQ(t.Plot(70, 70), clLime);   // 5
+  EXPECT_EQ(t.Plot(170, 70), clLime);  // 50
+  EXPECT_NE(t.Plot(48, 70), clLime);   // 3
+  t.Chart.SetGridDx(-3);  // every integer multiple
+  EXPECT_EQ(t.Plot(0, 70), clLime);
+  EXPECT_EQ(t.Plot(48, 70), clLime);   // 3
+  EXPECT_EQ(t.Plot(248, 70), clLime);  // 300
+}
+
+// The scatter chart's batch of the main window: one paint, the range fitted with 5 %, the
+// diagonal from the larger low end to the larger high end in the colour of the last mark.
+TEST(RChartPaint, FitChartBatchAndHistogram)
+{
+  TShownChart fit;
+  int paints = 0;
+  fit.Chart.OnScalesRendered = [&](TObject*, TCanvas&, int, int) { ++paints; };
+  fit.Chart.SetSuppressPaint(true);
+  fit.Chart.ClearChart();
+  fit.Chart.ClearTextLabels();
+  fit.Chart.Scale1X().SetMinTicks(2);
+  fit.Chart.Scale1X().SetCaption("Actual Data");
+  fit.Chart.Scale1Y().SetCaption("Estimated Data");
+  for (int i = 1; i <= 20; ++i) {
+    fit.Chart.SetDataColor(i == 20 ? clRed : clBlue);
+    fit.Chart.SetItemTag(i);
+    fit.Chart.AddMark(i, i + (i % 3) - 1.0, 26);
+    fit.Chart.AddMark(std::nan(""), 5, 26);  // never drawn, never ranged
+  }
+  fit.Chart.AutoRange(1, 5.0);
+  // The margin is formed in extended precision, so 1 - 0.95 differs from the double difference.
+  EXPECT_NEAR(fit.Chart.Scale1X().RangeLow(), 0.05, 1e-15);
+  EXPECT_NEAR(fit.Chart.Scale1X().RangeHigh(), 20.95, 1e-14);
+  fit.Chart.SetItemTag(0);
+  const double L = std::max(fit.Chart.Scale1X().RangeLow(), fit.Chart.Scale1Y().RangeLow());
+  const double Hh = std::max(fit.Chart.Scale1X().RangeHigh(), fit.Chart.Scale1Y().RangeHigh());
+  fit.Chart.AddLine(L, L, Hh, Hh);
+  fit.Chart.SetSuppressPaint(false);
+  EXPECT_EQ(paints, 1);
+  EXPECT_EQ(fit.Chart.Item(fit.Chart.NumItems() - 1).Color, clRed);
+  EXPECT_EQ(fit.Chart.Item(0).Tag, 1);
+  EXPECT_GT(fit.CountPlot(clBlue), 0);
+
+  TShownChart histo;
+  histo.Chart.ClearChart();
+  histo.Chart.ClearTextLabels();
+  histo.Chart.SetDataColor(clBlack);
+  histo.Chart.SetFillColor(clYellow);
+  const int counts[3] = {2, 5, 0};
+  for (int k = 1; k <= 3; ++k)
+    histo.Chart.AddRect(k - 1, 0, k, counts[k - 1]);
+  histo.Chart.SetRange(1, -0.15, 0, 3.15, 6);
+  histo.Chart.Scale1X().SetCaption("residuals of Net Weight");
+  histo.Chart.ShowChart();
+  // Bar 2 reaches 5 of 6 units: yellow inside, white above it.
+  const int x2 = static_cast<int>(W * (1.5 + 0.15) / 3.3);
+  EXPECT_EQ(histo.Plot(x2, H - 10), clYellow);
+  EXPECT_EQ(histo.Plot(x2, 5), clWhite);
 }
