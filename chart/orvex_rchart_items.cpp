@@ -63,24 +63,25 @@ void TCustomRChart::AddMark(double X, double Y, std::uint8_t MarkType)
   it.MarkType = MarkType;
 }
 
-void TCustomRChart::AddLine(double X1, double Y1, double X2, double Y2)
+// Lines and rectangles: two points and the fill colour.
+static void SetTwoPoints(TrcChartItem& it, double X1, double Y1, double X2, double Y2, TColor Fill)
 {
-  TrcChartItem& it = AppendItem(ikLine);
   it.X1 = X1;
   it.Y1 = Y1;
   it.X2 = X2;
   it.Y2 = Y2;
-  it.FillColor = FFillColor;
+  it.FillColor = Fill;
+}
+
+void TCustomRChart::AddLine(double X1, double Y1, double X2, double Y2)
+{
+  SetTwoPoints(AppendItem(ikLine), X1, Y1, X2, Y2, FFillColor);
 }
 
 void TCustomRChart::AddRect(double X1, double Y1, double X2, double Y2)
 {
   TrcChartItem& it = AppendItem(ikRect);
-  it.X1 = X1;
-  it.Y1 = Y1;
-  it.X2 = X2;
-  it.Y2 = Y2;
-  it.FillColor = FFillColor;
+  SetTwoPoints(it, X1, Y1, X2, Y2, FFillColor);
   it.TransparentFill = false;
 }
 
