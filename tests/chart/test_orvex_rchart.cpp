@@ -443,3 +443,22 @@ TEST(RChartLayers, IsometricYFollowsTheXSpan)
   EXPECT_NEAR(c.Scale1Y().RangeLow(), 2 - h, 1e-12);
   EXPECT_NEAR(c.Scale1Y().RangeHigh(), 2 + h, 1e-12);
 }
+
+TEST(RChartSharing, ShowChartPaintsTheOtherMembersOfTheGroup)
+{
+  TChartFixture owner, user1, user2, alone;
+  user1.Chart.SetUseDataOf(&owner.Chart);
+  user2.Chart.SetUseDataOf(&owner.Chart);
+  user2.Chart.SetAutoRedraw(false);
+  owner.Paints = user1.Paints = user2.Paints = 0;
+  user1.Chart.AddMark(0.5, 0.5, 26);
+  user1.Chart.ShowChart();  // its own plot only; full paints of the owner and all its users
+  EXPECT_EQ(owner.Paints, 1);
+  EXPECT_EQ(user1.Paints, 1);
+  EXPECT_EQ(user2.Paints, 0);  // AutoRedraw off
+  EXPECT_EQ(alone.Paints, 0);
+  owner.Paints = user1.Paints = 0;
+  owner.Chart.ShowChart();
+  EXPECT_EQ(owner.Paints, 0);
+  EXPECT_EQ(user1.Paints, 1);
+}
