@@ -223,14 +223,3 @@ void BM_QPainterText(benchmark::State& state)
 BENCHMARK(BM_QPainterText);
 
 }  // namespace
-
-int main(int argc, char** argv)
-{
-  if (!std::getenv("QT_QPA_PLATFORM"))
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

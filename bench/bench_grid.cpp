@@ -95,16 +95,3 @@ BENCHMARK(BM_PaintScreen)
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ScrollAndPaint)->Arg(100)->Arg(10000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MouseToCell)->Arg(100)->Arg(1000000);
-
-int main(int argc, char** argv)
-{
-  if (!std::getenv("QT_QPA_PLATFORM"))
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv))
-    return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

@@ -59,14 +59,3 @@ void BM_PaintListScreen(benchmark::State& state)
 BENCHMARK(BM_PaintListScreen)->Args({100, 0})->Args({100000, 0})->Args({100000, 1})->Unit(benchmark::kMicrosecond);
 
 }  // namespace
-
-int main(int argc, char** argv)
-{
-  if (!std::getenv("QT_QPA_PLATFORM"))
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
