@@ -201,6 +201,8 @@ void TCustomRChart::RenderPlot(TCanvas& Canvas, bool BlackWhite)
     return;
   PaintPlotBackground(Canvas);
   ItemPass(Canvas, BlackWhite);
+  DrawMouseTrace(Canvas, FMarginLeft, FMarginTop, 0);
+  FTraceRendered = FTrace.size();
 }
 
 // --- item pass -------------------------------------------------------------------------------
