@@ -693,6 +693,8 @@ private:
   void ItemPass(TCanvas& Canvas, bool BlackWhite);
   void DrawGrid(TCanvas& Canvas);
   void DrawTextLabels(TCanvas& Canvas, int OriginX, int OriginY);
+  // The anchor point of a text label in control pixels, by its AttachToData.
+  TPoint TextLabelAnchor(const TTextLabel& Label) const;
   void DrawCrossHairs(TCanvas& Canvas, int OriginX, int OriginY);
   void PaintShadow(TCanvas& Canvas);
   void PaintCaption(TCanvas& Canvas);
@@ -708,6 +710,9 @@ private:
   TZoomPanInput ZoomPanInput(int Layer, bool Vertical, int X, int Y, TMouseActMode Action) const;
   void TakeDragSnapshot(int X, int Y);
   void ApplyRanges(const std::function<bool()>& Change);
+  using TLayerWindowChange = std::function<void(int Layer, double& LowX, double& LowY, double& HighX, double& HighY)>;
+  void ChangeActiveLayers(const TLayerWindowChange& Change);
+  int FirstActiveLayer() const;
   void MoveRectDrag(int X, int Y);
   bool MoveAxisDrag(bool Left, int X, int Y);
   void MoveChartMode(bool Left, int X, int Y);

@@ -153,6 +153,32 @@ void TCustomRChart::ApplyRanges(const std::function<bool()>& Change)
     Fire(OnZoomPan, this);
 }
 
+// Gives every mouse-active layer its new window from Change (which starts from the current one)
+// through the range path, with one paint and OnZoomPan.
+void TCustomRChart::ChangeActiveLayers(const TLayerWindowChange& Change)
+{
+  ApplyRanges([&] {
+    for (int n = 1; n <= MaxLayers; ++n) {
+      if (!MouseActiveLayer(n))
+        continue;
+      const size_t i = static_cast<size_t>(n - 1);
+      double lx = FScaleX[i]->RangeLow(), hx = FScaleX[i]->RangeHigh();
+      double ly = FScaleY[i]->RangeLow(), hy = FScaleY[i]->RangeHigh();
+      Change(n, lx, ly, hx, hy);
+      CommonRangePath(n, lx, ly, hx, hy);
+    }
+    return true;
+  });
+}
+
+int TCustomRChart::FirstActiveLayer() const
+{
+  int layer = 1;
+  while (layer < MaxLayers && !MouseActiveLayer(layer))
+    ++layer;
+  return layer;
+}
+
 // --- rectangle drags -------------------------------------------------------------------------
 
 void TCustomRChart::MoveRectDrag(int X, int Y)
@@ -295,45 +321,28 @@ void TCustomRChart::PanMove(int X, int Y)
       hi = newHi;
     }
   };
-  ApplyRanges([&] {
-    for (int n = 1; n <= MaxLayers; ++n) {
-      if (!MouseActiveLayer(n))
-        continue;
-      const size_t i = static_cast<size_t>(n - 1);
-      double lx = FScaleX[i]->RangeLow(), hx = FScaleX[i]->RangeHigh();
-      double ly = FScaleY[i]->RangeLow(), hy = FScaleY[i]->RangeHigh();
-      if (doX)
-        pan(n, false, lx, hx);
-      if (doY)
-        pan(n, true, ly, hy);
-      CommonRangePath(n, lx, ly, hx, hy);
-    }
-    return true;
+  ChangeActiveLayers([&](int n, double& lx, double& ly, double& hx, double& hy) {
+    if (doX)
+      pan(n, false, lx, hx);
+    if (doY)
+      pan(n, true, ly, hy);
   });
 }
 
 void TCustomRChart::ZoomDragMove(int X, int Y)
 {
-  ApplyRanges([&] {
-    for (int n = 1; n <= MaxLayers; ++n) {
-      if (!MouseActiveLayer(n))
-        continue;
-      const size_t i = static_cast<size_t>(n - 1);
-      double lx = FScaleX[i]->RangeLow(), hx = FScaleX[i]->RangeHigh();
-      double ly = FScaleY[i]->RangeLow(), hy = FScaleY[i]->RangeHigh();
-      CalcZoomPan(ZoomPanInput(n, false, X, Y, maZoomDrag), lx, hx);
-      if (FIsometric && !FScaleY[i]->Logarithmic()) {
-        // The same factor on both axes.
-        const double f = 1.0 - static_cast<double>(X - FDragStart.X) / std::max(1, width());
-        const double mid = (FStartLowY[i] + FStartHighY[i]) / 2, half = (FStartHighY[i] - FStartLowY[i]) * f / 2;
-        ly = mid - half;
-        hy = mid + half;
-      } else {
-        CalcZoomPan(ZoomPanInput(n, true, X, Y, maZoomDrag), ly, hy);
-      }
-      CommonRangePath(n, lx, ly, hx, hy);
+  ChangeActiveLayers([&](int n, double& lx, double& ly, double& hx, double& hy) {
+    const size_t i = static_cast<size_t>(n - 1);
+    CalcZoomPan(ZoomPanInput(n, false, X, Y, maZoomDrag), lx, hx);
+    if (FIsometric && !FScaleY[i]->Logarithmic()) {
+      // The same factor on both axes.
+      const double f = 1.0 - static_cast<double>(X - FDragStart.X) / std::max(1, width());
+      const double mid = (FStartLowY[i] + FStartHighY[i]) / 2, half = (FStartHighY[i] - FStartLowY[i]) * f / 2;
+      ly = mid - half;
+      hy = mid + half;
+    } else {
+      CalcZoomPan(ZoomPanInput(n, true, X, Y, maZoomDrag), ly, hy);
     }
-    return true;
   });
 }
 
@@ -392,11 +401,8 @@ void TCustomRChart::LabelMove(int X, int Y)
       const TTextLabel& l = *FTextLabels[static_cast<size_t>(n - 1)];
       if (l.Mode() == tlOff || !l.Visible())
         continue;
-      const int li = l.Layer() - 1;
-      const bool wx = l.AttachToData() == tlamBoth || l.AttachToData() == tlamXOnly;
-      const bool wy = l.AttachToData() == tlamBoth || l.AttachToData() == tlamYOnly;
-      const long long ax = wx ? PixelOf(li, false, l.PosX()) : std::llround(std::clamp(l.PosX(), -1e9, 1e9));
-      const long long ay = wy ? PixelOf(li, true, l.PosY()) : std::llround(std::clamp(l.PosY(), -1e9, 1e9));
+      const TPoint a = TextLabelAnchor(l);
+      const long long ax = a.X, ay = a.Y;
       const long long d = (X - ax) * (X - ax) + (Y - ay) * (Y - ay);
       if (best < 0 || d < best) {
         best = d;
@@ -424,9 +430,7 @@ void TCustomRChart::TraceMove(int X, int Y)
   if (FTrace.size() >= static_cast<size_t>(MaxMouseTrace))
     return;
   const TPoint p = ClampToPlot(X, Y);
-  int layer = 1;
-  while (layer < MaxLayers && !MouseActiveLayer(layer))
-    ++layer;
+  const int layer = FirstActiveLayer();
   TMouseTracePoint t;
   PixelToWorld(layer, p.X, p.Y, t.X, t.Y);
   t.Color = FMouseTraceColor;
@@ -527,9 +531,7 @@ void TCustomRChart::mouseMoveEvent(QMouseEvent* Event)
   if (!OnMouseMoveInChart)
     return;
   FInMoveReport = true;
-  int layer = 1;
-  while (layer < MaxLayers && !MouseActiveLayer(layer))
-    ++layer;
+  const int layer = FirstActiveLayer();
   double wx, wy;
   PixelToWorld(layer, x, y, wx, wy);
   try {
@@ -615,9 +617,7 @@ void TCustomRChart::DrawMouseTrace(TCanvas& Canvas, int OriginX, int OriginY, si
 {
   if (FTrace.size() < 2)
     return;
-  int layer = 1;
-  while (layer < MaxLayers && !MouseActiveLayer(layer))
-    ++layer;
+  const int layer = FirstActiveLayer();
   TCanvas& c = Canvas;
   c.Pen().SetStyle(psSolid);
   c.Pen().SetWidth(1);
