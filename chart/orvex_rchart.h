@@ -25,6 +25,7 @@
 #include "orvex_orvexbase.h"
 #include "orvex_scale.h"
 
+#include <QCursor>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -110,6 +111,12 @@ using TRenderEvent = std::function<void(TObject* Sender, TCanvas& Canvas, int To
 // ChartItem is a copy that the handler may change to alter only this drawing of the item.
 using TBeforeRenderCItemEvent =
     std::function<void(TObject* Sender, TrcChartItem& ChartItem, int Index, bool IsAnnotation)>;
+
+// Mouse events: positions and corners in world coordinates of the layer named.
+using TMouseMoveInChartEvent =
+    std::function<void(TObject* Sender, bool InChart, TShiftState Shift, double MousePosX, double MousePosY)>;
+using TRubberBandEvent =
+    std::function<void(TObject* Sender, int Layer, double LoX, double LoY, double HiX, double HiY)>;
 
 class TCustomRChart;
 
@@ -291,6 +298,23 @@ private:
 class TTextLabel : public TCustomTextLabel {
 public:
   std::string ClassName() const override { return "TTextLabel"; }
+};
+
+// dx, dy: mouse position minus the cross-hair's pixel position; clearing AllowMove cancels the drag.
+using TBeforeCrossHairMoveEvent =
+    std::function<void(TObject* Sender, TCrossHair& WhichCrossHair, int dx, int dy, bool& AllowMove)>;
+using TCrossHairMoveEvent = std::function<void(TObject* Sender, TCrossHair& WhichCrossHair)>;
+using TTextLabelMoveEvent = std::function<void(TObject* Sender, TTextLabel& WhichTextLabel)>;
+
+inline constexpr int MaxMouseTrace = 5000;
+
+// One point of the free-hand trace, in world coordinates of the first mouse-active layer.
+struct TMouseTracePoint {
+  double X = 0.0;
+  double Y = 0.0;
+  TColor Color = clWhite;
+  bool EndOfStroke = false;
+  bool Invert = true;
 };
 
 // The plot background: an image file, or a coloured area in world coordinates of layer 1.
@@ -555,9 +579,55 @@ public:
   static constexpr const char* MsgMaxShares = "RChart: Max. number of data shares exceeded";
   static constexpr const char* MsgLogNegative = "Logarithmic axis must not be negative.";
 
+  // --- mouse interaction (orvex_rchart_mouse.cpp)
+  // True: the pointer always shows the arrow.
+  bool MouseCursorFixed() const { return FMouseCursorFixed; }
+  void SetMouseCursorFixed(bool Value) { FMouseCursorFixed = Value; }
+  // Snapping step of maPanGrid (0 or less: no snapping on that axis) and the grid's offset.
+  double PanGridDx() const { return FPanGridDx; }
+  void SetPanGridDx(double Value) { FPanGridDx = Value; }
+  double PanGridDy() const { return FPanGridDy; }
+  void SetPanGridDy(double Value) { FPanGridDy = Value; }
+  double PanGridOffsX() const { return FPanGridOffsX; }
+  void SetPanGridOffsX(double Value) { FPanGridOffsX = Value; }
+  double PanGridOffsY() const { return FPanGridOffsY; }
+  void SetPanGridOffsY(double Value) { FPanGridOffsY = Value; }
+  TColor MouseTraceColor() const { return FMouseTraceColor; }
+  void SetMouseTraceColor(TColor Value) { FMouseTraceColor = Value; }
+  // True: the trace is drawn with an exclusive-or pen.
+  bool MouseTraceInvert() const { return FMouseTraceInvert; }
+  void SetMouseTraceInvert(bool Value) { FMouseTraceInvert = Value; }
+  // The free-hand trace drawn with maDrawMTrace (emptied by ClearChart).
+  const std::vector<TMouseTracePoint>& MouseTrace() const { return FTrace; }
+  // Whether the chart-level modes change Layer (1..16); only layer 1 does.
+  bool MouseActiveLayer(int Layer) const { return Layer >= 1 && Layer <= MaxLayers && FMouseActive[static_cast<size_t>(Layer - 1)]; }
+  // The chart's cursors 1..4 ("CURHAND", "CURZOOMW", "CURZOOMD", "CURZOOMP"); others: the arrow.
+  QCursor ChartCursor(int Number) const;
+  // Whether a rectangle or line drag runs, with its corners in control pixels.
+  bool RectDragging() const { return FRectDrag; }
+  TPoint RectDragStart() const { return FRectStart; }
+  TPoint RectDragEnd() const { return FRectEnd; }
+
+  TMouseMoveInChartEvent OnMouseMoveInChart;
+  TNotifyEvent OnMouseEnter;
+  TNotifyEvent OnMouseLeave;
+  TNotifyEvent OnZoomPan;
+  TRubberBandEvent OnRubberBand;
+  TRubberBandEvent OnSelectRect;
+  TBeforeCrossHairMoveEvent OnBeforeCrossHairMove;
+  TCrossHairMoveEvent OnCrossHairMove;
+  TTextLabelMoveEvent OnTextLabelMove;
+
 protected:
-  // Transient figures drawn over the shown bitmap in the paint event (none here).
-  virtual void PaintOverlay(TCanvas& /*Canvas*/) {}
+  // Transient figures drawn over the shown bitmap in the paint event: the figure of a running
+  // rectangle drag and the trace points not yet rendered into the bitmap.
+  virtual void PaintOverlay(TCanvas& Canvas);
+  void mousePressEvent(QMouseEvent* Event) override;
+  void mouseReleaseEvent(QMouseEvent* Event) override;
+  void mouseDoubleClickEvent(QMouseEvent* Event) override;
+  void mouseMoveEvent(QMouseEvent* Event) override;
+  void enterEvent(QEnterEvent* Event) override;
+  void leaveEvent(QEvent* Event) override;
   // Shows the last rendered frame (rendering it first when it is missing or stale).
   void Paint() override;
   void resizeEvent(QResizeEvent* Event) override;
@@ -623,11 +693,37 @@ private:
   void ItemPass(TCanvas& Canvas, bool BlackWhite);
   void DrawGrid(TCanvas& Canvas);
   void DrawTextLabels(TCanvas& Canvas, int OriginX, int OriginY);
+  // The anchor point of a text label in control pixels, by its AttachToData.
+  TPoint TextLabelAnchor(const TTextLabel& Label) const;
   void DrawCrossHairs(TCanvas& Canvas, int OriginX, int OriginY);
   void PaintShadow(TCanvas& Canvas);
   void PaintCaption(TCanvas& Canvas);
   void ResizePlotBitmap();
   void ApplyLayout(TrcLayout Layout);
+
+  // mouse
+  enum TAxisZone { azDrag, azDblClick };
+  static std::array<QCursor, 4> LoadChartCursors();
+  bool InPlot(int X, int Y) const;
+  TPoint ClampToPlot(int X, int Y) const;
+  bool InAxisZone(int Layer, bool Vertical, int X, int Y, TAxisZone Zone) const;
+  TZoomPanInput ZoomPanInput(int Layer, bool Vertical, int X, int Y, TMouseActMode Action) const;
+  void TakeDragSnapshot(int X, int Y);
+  void ApplyRanges(const std::function<bool()>& Change);
+  using TLayerWindowChange = std::function<void(int Layer, double& LowX, double& LowY, double& HighX, double& HighY)>;
+  void ChangeActiveLayers(const TLayerWindowChange& Change);
+  int FirstActiveLayer() const;
+  void MoveRectDrag(int X, int Y);
+  bool MoveAxisDrag(bool Left, int X, int Y);
+  void MoveChartMode(bool Left, int X, int Y);
+  void PanMove(int X, int Y);
+  void ZoomDragMove(int X, int Y);
+  void CrossHairMove(int X, int Y);
+  void LabelMove(int X, int Y);
+  void TraceMove(int X, int Y);
+  void EndRectDrag(bool Cancel);
+  void UpdateCursor(int X, int Y);
+  void DrawMouseTrace(TCanvas& Canvas, int OriginX, int OriginY, size_t From);
 
   // item list and its attributes
   std::shared_ptr<TRcItemStore> FStore;
@@ -699,6 +795,31 @@ private:
   TShadowStyle FShadowStyle = ssFlying;
   TColor FShadowColor = clGrayText;
   TColor FShadowBakColor = clBtnFace;
+
+  // mouse interaction
+  bool FMouseCursorFixed = true;
+  double FPanGridDx = 1.0;
+  double FPanGridDy = 1.0;
+  double FPanGridOffsX = 0.0;
+  double FPanGridOffsY = 0.0;
+  TColor FMouseTraceColor = clWhite;
+  bool FMouseTraceInvert = true;
+  std::array<bool, MaxLayers> FMouseActive{true};
+  std::array<QCursor, 4> FCursors = LoadChartCursors();
+  bool FDragging = false;     // pan, zoom drag, cross-hair, label and axis drags
+  bool FAxisDrag = false;     // the running drag began on a reacting axis
+  bool FDragRefused = false;  // OnBeforeCrossHairMove refused until the button is let go
+  bool FRectDrag = false;
+  TPoint FRectStart{0, 0};
+  TPoint FRectEnd{0, 0};
+  TPoint FDragStart{0, 0};
+  std::array<double, MaxLayers> FStartLowX{}, FStartHighX{}, FStartLowY{}, FStartHighY{};
+  int FDragCrossHair = 1;
+  int FDragLabel = 1;
+  std::vector<TMouseTracePoint> FTrace;
+  size_t FTraceRendered = 0;  // points already drawn into the plot bitmap
+  bool FIgnoreNextButton = false;
+  bool FInMoveReport = false;
 
   // surfaces
   TBitmap FCtrlBmp;

@@ -90,6 +90,8 @@ void TCustomRChart::ClearChart()
   // The store is emptied in place: every member of the group sees the empty list.
   FStore->Count = 0;
   TRcItemContainer().swap(FStore->Items);
+  FTrace.clear();
+  FTraceRendered = 0;
   ResizePlotBitmap();
   TCanvas& c = FPlotBmp.Canvas();
   PaintPlotBackground(c);

@@ -201,6 +201,8 @@ void TCustomRChart::RenderPlot(TCanvas& Canvas, bool BlackWhite)
     return;
   PaintPlotBackground(Canvas);
   ItemPass(Canvas, BlackWhite);
+  DrawMouseTrace(Canvas, FMarginLeft, FMarginTop, 0);
+  FTraceRendered = FTrace.size();
 }
 
 // --- item pass -------------------------------------------------------------------------------
@@ -537,6 +539,16 @@ void TCustomRChart::DrawGrid(TCanvas& Canvas)
 
 // --- text labels -----------------------------------------------------------------------------
 
+TPoint TCustomRChart::TextLabelAnchor(const TTextLabel& Label) const
+{
+  const TTextLabel& l = Label;
+  const int li = l.Layer() - 1;
+  const bool wx = l.AttachToData() == tlamBoth || l.AttachToData() == tlamXOnly;
+  const bool wy = l.AttachToData() == tlamBoth || l.AttachToData() == tlamYOnly;
+  return {wx ? PixelOf(li, false, l.PosX()) : static_cast<int>(std::nearbyint(std::clamp(l.PosX(), -1e9, 1e9))),
+          wy ? PixelOf(li, true, l.PosY()) : static_cast<int>(std::nearbyint(std::clamp(l.PosY(), -1e9, 1e9)))};
+}
+
 void TCustomRChart::DrawTextLabels(TCanvas& Canvas, int OriginX, int OriginY)
 {
   TCanvas& c = Canvas;
@@ -544,13 +556,9 @@ void TCustomRChart::DrawTextLabels(TCanvas& Canvas, int OriginX, int OriginY)
     const TTextLabel& l = *FTextLabels[static_cast<size_t>(n - 1)];
     if (l.Mode() == tlOff || !l.Visible())
       continue;
-    const int li = l.Layer() - 1;
-    const bool wx = l.AttachToData() == tlamBoth || l.AttachToData() == tlamXOnly;
-    const bool wy = l.AttachToData() == tlamBoth || l.AttachToData() == tlamYOnly;
-    int x = wx ? PixelOf(li, false, l.PosX()) : static_cast<int>(std::nearbyint(std::clamp(l.PosX(), -1e9, 1e9)));
-    int y = wy ? PixelOf(li, true, l.PosY()) : static_cast<int>(std::nearbyint(std::clamp(l.PosY(), -1e9, 1e9)));
-    x = ClampPix(x - OriginX);
-    y = ClampPix(y - OriginY);
+    const TPoint anchor = TextLabelAnchor(l);
+    int x = ClampPix(anchor.X - OriginX);
+    int y = ClampPix(anchor.Y - OriginY);
 
     c.SetFont(l.Font());
     c.Pen().SetColor(l.ColorBorder());
