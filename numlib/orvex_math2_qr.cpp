@@ -37,7 +37,7 @@ constexpr int TallMinRows = 256;
 constexpr int TallRatio = 4;
 // Refinement is applied when the largest singular value exceeds the smallest one kept by more
 // than this; below it the solution is already within a few hundred rounding units.
-constexpr double RefineConditionLimit = 1e5;
+constexpr double RefineConditionLimit = 1e4;
 // The exponent of a column that has held only zeros so far.
 constexpr int NoExponent = INT_MIN;
 
