@@ -86,26 +86,29 @@ ORVEX_INLINE double MakeReflector(double& rjj, double* y, int rows)
 // products of the next reflection, whose vector is u, with the updated columns). One pass over
 // the columns does both.
 template <int C>
-ORVEX_INLINE void UpdateAndDot(double* const* cols, const double* f, const double* v, const double* u,
-                               int rows, double* d)
+ORVEX_INLINE void UpdateAndDot(double* const* cols, const double* f, const double* __restrict v,
+                               const double* __restrict u, int rows, double* d)
 {
+  double fc[C];
+  double* __restrict y[C];
+  for (int c = 0; c < C; ++c) {
+    fc[c] = f[c];
+    y[c] = cols[c];
+  }
   double a[C][4] = {};
   int i = 0;
   for (; i + 4 <= rows; i += 4)
-    for (int c = 0; c < C; ++c) {
-      double* y = cols[c];
+    for (int c = 0; c < C; ++c)
       for (int l = 0; l < 4; ++l) {
-        const double t = y[i + l] - f[c] * v[i + l];
-        y[i + l] = t;
+        const double t = y[c][i + l] - fc[c] * v[i + l];
+        y[c][i + l] = t;
         a[c][l] += u[i + l] * t;
       }
-    }
   for (int c = 0; c < C; ++c) {
     double s = (a[c][0] + a[c][2]) + (a[c][1] + a[c][3]);
-    double* y = cols[c];
     for (int k = i; k < rows; ++k) {
-      const double t = y[k] - f[c] * v[k];
-      y[k] = t;
+      const double t = y[c][k] - fc[c] * v[k];
+      y[c][k] = t;
       s += u[k] * t;
     }
     d[c] = s;

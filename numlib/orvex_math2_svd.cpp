@@ -1,6 +1,6 @@
 // The least-squares solver: singular value decomposition by Householder bidiagonalisation and
-// implicit-shift QR sweeps, the back substitution, and the regression entry that scales the
-// design matrix into a safe range first.
+// implicit-shift QR sweeps, the back substitution, and the direct regression path that scales
+// the design matrix into a safe range first and decomposes it whole.
 //
 // The inner loops run on the raw column storage of the matrices. Every loop performs the same
 // floating-point operations in the same order as element-by-element access would; only loops
