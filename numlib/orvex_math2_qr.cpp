@@ -500,15 +500,19 @@ bool SolveTriangle(const TMatrix& A, const TVector& B, const TTriangle& T, TVect
   return true;
 }
 
-// The direct path with refinement: the whole (scaled) design is decomposed; an ill-conditioned
-// fit is refined against a copy of the design taken before the decomposition overwrote it.
-bool SolveDirect(TMatrix& A, const TVector& B, TVector& X, TVector* Sig, bool& NearSingular)
+// The direct path: the whole design is decomposed. It is first scaled by a power of two that
+// brings its largest magnitude into [0.5, 1); the scaling is exact, so ordinary problems
+// decompose bit for bit as unscaled, while entries near 1e160 or 1e-160 no longer overflow or
+// underflow in the squares of the QR sweeps. With Refine an ill-conditioned fit is refined
+// against a copy of the scaled design taken before the decomposition overwrote it.
+bool SolveDirect(TMatrix& A, const TVector& B, TVector& X, TVector* Sig, bool& NearSingular, bool Refine)
 {
   const int n = A.NrOfColumns();
   const int m = A.NrOfRows();
   const int exponent = detail::ScaleIntoUnitRange(A);
   TMatrix scaled;
-  scaled.Assign(A);
+  if (Refine)
+    scaled.Assign(A);
   TMatrix V;
   TVector W;
   V.Resize(n, n);
@@ -518,7 +522,7 @@ bool SolveDirect(TMatrix& A, const TVector& B, TVector& X, TVector* Sig, bool& N
   NearSingular = detail::ZeroSmallSingularValues(W);
   std::vector<double> x, sig;
   detail::SvdSolution(A, V, W, B.Data(), B.NrOfElem(), x, Sig ? &sig : nullptr);
-  if (!NearSingular && m >= n && Condition(W) > RefineConditionLimit) {
+  if (Refine && !NearSingular && m >= n && Condition(W) > RefineConditionLimit) {
     std::vector<const double*> cols;
     for (int c = 1; c <= n; ++c)
       cols.push_back(scaled.Column(c));
@@ -527,6 +531,7 @@ bool SolveDirect(TMatrix& A, const TVector& B, TVector& X, TVector* Sig, bool& N
       if (!RefineOnce(cols, m, B.Data(), B.NrOfElem(), V, W, 0, x))
         break;
   }
+  // X and Sig scale inversely to A.
   detail::WriteSolution(x, -exponent, &sig, -exponent, X, Sig);
   return true;
 }
@@ -569,13 +574,19 @@ bool MultiLinearRegression(TMatrix& A, const TVector& B, TVector& X, TVector* Si
 {
   NearSingular = false;
   if (!IsTall(A))
-    return SolveDirect(A, B, X, Sig, NearSingular);
+    return SolveDirect(A, B, X, Sig, NearSingular, true);
   TTriangle t;
   // An aborted reduction leaves the outputs unwritten; the result stays True, as an aborted
   // decomposition's does.
   if (!ReduceTall(A, B, t))
     return true;
   return SolveTriangle(A, B, t, X, Sig, NearSingular);
+}
+
+bool MultiLinearRegressionDirect(TMatrix& A, const TVector& B, TVector& X, TVector* Sig, bool& NearSingular)
+{
+  NearSingular = false;
+  return SolveDirect(A, B, X, Sig, NearSingular, false);
 }
 
 }  // namespace orvex

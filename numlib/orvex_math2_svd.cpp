@@ -544,27 +544,4 @@ bool SVSolve(const TMatrix& U, const TMatrix& V, const TVector& W, const TVector
   return true;
 }
 
-bool MultiLinearRegressionDirect(TMatrix& A, const TVector& B, TVector& X, TVector* Sig, bool& NearSingular)
-{
-  NearSingular = false;
-  const int n = A.NrOfColumns();
-  // Scale A by a power of two that brings its largest magnitude into [0.5, 1). The scaling is
-  // exact, so ordinary problems decompose bit for bit as unscaled, while entries near 1e160 or
-  // 1e-160 no longer overflow or underflow in the squares of the QR sweeps. The solution is
-  // computed against the scaled singular values and scaled back by the same power of two.
-  const int exponent = detail::ScaleIntoUnitRange(A);
-  TMatrix V;
-  TVector W;
-  V.Resize(n, n);
-  W.Resize(n);
-  if (!SVDecompose(A, V, W))
-    return false;
-  NearSingular = detail::ZeroSmallSingularValues(W);
-  // X and Sig scale inversely to A.
-  std::vector<double> x, sig;
-  detail::SvdSolution(A, V, W, B.Data(), B.NrOfElem(), x, Sig ? &sig : nullptr);
-  detail::WriteSolution(x, -exponent, &sig, -exponent, X, Sig);
-  return true;
-}
-
 }  // namespace orvex
