@@ -185,14 +185,20 @@ void TMLRRun::SelectRows(const TDataTable& Table)
   FUsedRows.clear();
   const int nr = Table.NrOfRows();
   FUsedRows.reserve(static_cast<std::size_t>(std::max(nr, 0)));
+  // Column by column over the raw state bytes: a row stays usable while every state is valid.
+  std::vector<unsigned char> usable(static_cast<std::size_t>(std::max(nr, 0)), 1);
+  auto mark = [&](int Col) {
+    const std::uint8_t* st = Table.ColumnStates(Col);
+    for (int r = 0; r < nr; ++r)
+      usable[static_cast<std::size_t>(r)] &= (st[r] & (csNotANumber | csEmpty)) == 0;
+  };
+  mark(FTargetCol);
   const int* sel = FSelColumns.Data();
-  for (int r = 1; r <= nr; ++r) {
-    bool ok = Table.ElemValid(FTargetCol, r);
-    for (int j = 0; ok && j < FNumInputs; ++j)
-      ok = Table.ElemValid(sel[j], r);
-    if (ok)
-      FUsedRows.push_back(r);
-  }
+  for (int j = 0; j < FNumInputs; ++j)
+    mark(sel[j]);
+  for (int r = 0; r < nr; ++r)
+    if (usable[static_cast<std::size_t>(r)])
+      FUsedRows.push_back(r + 1);
 }
 
 // A value written into a cell by program can be infinite or NaN without the cell's state
@@ -233,16 +239,25 @@ void TMLRRun::FillDesign(const TDataTable& Table)
   FVecX.Resize(n);
   FVecDx.Resize(n);
 
-  for (int k = 1; k <= FNumInputs; ++k) {
-    const int col = FSelColumns.Elem(k);
-    double* dst = FMatD.Column(k);
-    for (int i = 0; i < m; ++i)
-      dst[i] = Table.Elem(col, FUsedRows[static_cast<std::size_t>(i)]);
-  }
+  // From the raw column storage; the level types read as whole numbers, as Elem gives them.
+  // When every row is used the copy is a plain one.
+  const bool allRows = m == Table.NrOfRows();
+  auto copyColumn = [&](int Col, double* dst) {
+    const double* src = Table.ColumnValues(Col);
+    const int* rows = FUsedRows.data();
+    if (allRows)
+      std::copy(src, src + m, dst);
+    else
+      for (int i = 0; i < m; ++i)
+        dst[i] = src[rows[i] - 1];
+    if (IsLevelType(Table.VarType(Col)))
+      for (int i = 0; i < m; ++i)
+        dst[i] = std::nearbyint(dst[i]);
+  };
+  for (int k = 1; k <= FNumInputs; ++k)
+    copyColumn(FSelColumns.Elem(k), FMatD.Column(k));
   std::fill(FMatD.Column(n), FMatD.Column(n) + m, 1.0);
-  double* c = FVecC.Data();
-  for (int i = 0; i < m; ++i)
-    c[i] = Table.Elem(FTargetCol, FUsedRows[static_cast<std::size_t>(i)]);
+  copyColumn(FTargetCol, FVecC.Data());
 }
 
 // Step 6 with the scaling: every column of the working copy is multiplied by a power of two

@@ -40,10 +40,14 @@ struct TProblem {
   }
 };
 
+// Arguments: rows, parameters, threads (0: one per core), direct (1: the plain decomposition of
+// the whole matrix, the baseline).
 void BM_MultiLinearRegression(benchmark::State& state)
 {
   const int rows = static_cast<int>(state.range(0));
   const int params = static_cast<int>(state.range(1));
+  SetMathThreadCount(static_cast<int>(state.range(2)));
+  const bool direct = state.range(3) != 0;
   const TProblem problem(rows, params);
   TMatrix A;
   TVector X, Sig;
@@ -54,13 +58,15 @@ void BM_MultiLinearRegression(benchmark::State& state)
     A.Assign(problem.A);
     state.ResumeTiming();
     bool nearSingular = false;
-    const bool ok = MultiLinearRegression(A, problem.B, X, &Sig, nearSingular);
+    const bool ok = direct ? MultiLinearRegressionDirect(A, problem.B, X, &Sig, nearSingular)
+                           : MultiLinearRegression(A, problem.B, X, &Sig, nearSingular);
     benchmark::DoNotOptimize(ok);
     if (!ok || nearSingular)
       state.SkipWithError("the random design did not solve cleanly");
   }
   state.counters["rows"] = rows;
   state.counters["params"] = params;
+  SetMathThreadCount(0);
 }
 
 // Baseline: one copy of the design matrix.
@@ -71,6 +77,21 @@ void BM_CopyDesignMatrix(benchmark::State& state)
   for (auto _ : state) {
     A.Assign(problem.A);
     benchmark::DoNotOptimize(A.Column(1));
+  }
+}
+
+// Baseline: one pass summing the design matrix, the memory limit of any solve.
+void BM_SumDesignMatrix(benchmark::State& state)
+{
+  const TProblem problem(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+  for (auto _ : state) {
+    double s = 0;
+    for (int c = 1; c <= problem.A.NrOfColumns(); ++c) {
+      const double* col = problem.A.Column(c);
+      for (int r = 0; r < problem.A.NrOfRows(); ++r)
+        s += col[r];
+    }
+    benchmark::DoNotOptimize(s);
   }
 }
 
@@ -141,10 +162,15 @@ void BM_PlainPairSums(benchmark::State& state)
 
 }  // namespace
 
-BENCHMARK(BM_MultiLinearRegression)->Args({10000, 6})->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_MultiLinearRegression)->Args({100000, 21})->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_MultiLinearRegression)->Args({1000000, 21})->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_MultiLinearRegression)->Args({10000, 6, 1, 0})->Args({10000, 6, 1, 1})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MultiLinearRegression)
+    ->Args({100000, 21, 1, 0})->Args({100000, 21, 2, 0})->Args({100000, 21, 1, 1})
+    ->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_MultiLinearRegression)
+    ->Args({1000000, 21, 1, 0})->Args({1000000, 21, 2, 0})->Args({1000000, 21, 1, 1})
+    ->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_CopyDesignMatrix)->Args({10000, 6})->Args({100000, 21})->Args({1000000, 21})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SumDesignMatrix)->Args({100000, 21})->Args({1000000, 21})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FormatReal)->Args({12, -2})->Args({14, -2})->Args({1, 4})->Args({12, 3});
 BENCHMARK(BM_PrintfBaseline);
 BENCHMARK(BM_CurveFitPairs)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);

@@ -106,6 +106,11 @@ public:
   void SetCellState(int Col, int Row, std::uint8_t Value);
   // True when neither csNotANumber nor csEmpty is set (false out of range).
   bool ElemValid(int Col, int Row) const;
+  // Raw storage of column Col (1..NrOfColumns): NrOfRows stored values (not rounded for the
+  // level types, unlike Elem) and NrOfRows state bytes, row 1 first. Valid until the next
+  // change of the table's size or layout.
+  const double* ColumnValues(int Col) const { return FMatrix->Column(Col); }
+  const std::uint8_t* ColumnStates(int Col) const { return FCellStates.data() + CellIndex(Col, 1); }
   std::string ColName(int Col) const;
   void SetColName(int Col, const std::string& Value);  // first 50 characters; OnChangeNames
   std::string RowName(int Row) const;

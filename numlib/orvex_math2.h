@@ -22,9 +22,29 @@ bool SVSolve(const TMatrix& U, const TMatrix& V, const TVector& W, const TVector
 
 // Fits B by the columns of A: X receives the n coefficients, Sig (when given) their unscaled
 // standard deviations, NearSingular tells whether a singular value fell below 1e-14 of the
-// largest and was zeroed. A holds U afterwards. False only when the decomposition fails; X and
-// Sig are then left unwritten.
+// largest and was zeroed. False only when the decomposition fails; X and Sig are then left
+// unwritten. A tall A (many more rows than columns) is first reduced to its n x n triangular
+// factor, which has the singular values of A, and is left unchanged; any other A is decomposed
+// directly and holds U afterwards. Callers treat A's content afterwards as unspecified. An
+// ill-conditioned fit is improved by iterative refinement against the residual formed in
+// extended precision. The result depends only on the input, not on MathThreadCount.
 bool MultiLinearRegression(TMatrix& A, const TVector& B, TVector& X, TVector* Sig, bool& NearSingular);
+
+// The plain path: SVDecompose of the whole (power-of-two scaled) A, the 1e-14 rule and SVSolve,
+// without reduction or refinement. A holds U afterwards.
+bool MultiLinearRegressionDirect(TMatrix& A, const TVector& B, TVector& X, TVector* Sig, bool& NearSingular);
+
+// Householder reduction of [A B] in fixed row blocks: R (resized to n x n) receives the upper
+// triangular factor with A = Q R, QtB the first n elements of Q^T B, and ResidualNorm the norm
+// of the rest of Q^T B, the residual of the least-squares fit. A and B are not changed. The
+// blocks and their merge order depend only on the size of A, so the result does not depend on
+// the number of threads. False when MathAbort stopped the reduction (outputs then unwritten).
+bool ReduceToTriangle(const TMatrix& A, const TVector& B, TMatrix& R, TVector& QtB, double& ResidualNorm);
+
+// Worker threads the reduction may use, the calling thread included. 0 (the default) means one
+// per processor core. The progress globals are only ever touched by the calling thread.
+int MathThreadCount();
+void SetMathThreadCount(int Value);
 
 struct TCurveFitStatistics {
   int N = 0;

@@ -1,11 +1,12 @@
 // The least-squares solver: singular value decomposition by Householder bidiagonalisation and
-// implicit-shift QR sweeps, the back substitution, and the regression entry that scales the
-// design matrix into a safe range first.
+// implicit-shift QR sweeps, the back substitution, and the direct regression path that scales
+// the design matrix into a safe range first and decomposes it whole.
 //
 // The inner loops run on the raw column storage of the matrices. Every loop performs the same
 // floating-point operations in the same order as element-by-element access would; only loops
 // whose iterations are independent are reordered (to walk columns instead of rows).
 #include "orvex_math2.h"
+#include "orvex_math2_internal.h"
 
 #include <algorithm>
 #include <cmath>
@@ -412,21 +413,22 @@ void TSvdWork::CopyOut(TMatrix& V, TVector& W) const
   std::copy(w.begin() + 1, w.begin() + 1 + nw, W.Data());
 }
 
-// X = V diag(1/W) U^T B and, when Sig is given, the square roots of the diagonal of
-// V diag(1/W^2) V^T. Each result is multiplied by 2^Exponent as it is stored (exact), so that a
-// solution computed for a scaled design reaches X and Sig once, already in the caller's units.
-void BackSubstitute(const TMatrix& U, const TMatrix& V, const TVector& W, const TVector& B, TVector& X,
-                    TVector* Sig, int Exponent)
+}  // namespace
+
+namespace detail {
+
+void SvdSolution(const TMatrix& U, const TMatrix& V, const TVector& W, const double* B, int NrOfB,
+                 std::vector<double>& X, std::vector<double>* Sig)
 {
   const int n = U.NrOfColumns();
   const int m = U.NrOfRows();
-  const int mb = std::min(m, B.NrOfElem());
+  const int mb = std::min(m, NrOfB);
   // Column i of U against B, all columns in one pass; rows beyond the end of B read as 0.
   std::vector<const double*> columns;
   for (int i = 1; i <= n; ++i)
     columns.push_back(U.Column(i));
   std::vector<double> dots(static_cast<std::size_t>(n), 0.0);
-  ColumnDots(B.Data(), columns.data(), n, mb, dots.data());
+  ColumnDots(B, columns.data(), n, mb, dots.data());
   std::vector<double> t(static_cast<std::size_t>(n) + 1, 0.0);
   for (int i = 1; i <= n; ++i) {
     const double wi = W.Elem(i);
@@ -438,11 +440,12 @@ void BackSubstitute(const TMatrix& U, const TMatrix& V, const TVector& W, const 
       t[static_cast<std::size_t>(i)] = s / wi;
     }
   }
+  X.assign(static_cast<std::size_t>(n), 0.0);
   for (int j = 1; j <= n; ++j) {
     double s = 0.0;
     for (int k = 1; k <= n; ++k)
       s += V.Elem(k, j) * t[static_cast<std::size_t>(k)];
-    X.SetElem(j, std::ldexp(s, Exponent));
+    X[static_cast<std::size_t>(j - 1)] = s;
   }
   if (Sig) {
     std::vector<double> q(static_cast<std::size_t>(n) + 1, 0.0);
@@ -451,46 +454,47 @@ void BackSubstitute(const TMatrix& U, const TMatrix& V, const TVector& W, const 
       if (wk != 0.0)
         q[static_cast<std::size_t>(k)] = 1.0 / (wk * wk);
     }
+    Sig->assign(static_cast<std::size_t>(n), 0.0);
     for (int j = 1; j <= n; ++j) {
       double s = 0.0;
       for (int k = 1; k <= n; ++k)
         s += V.Elem(k, j) * V.Elem(k, j) * q[static_cast<std::size_t>(k)];
-      Sig->SetElem(j, std::ldexp(std::sqrt(s), Exponent));
+      (*Sig)[static_cast<std::size_t>(j - 1)] = std::sqrt(s);
     }
   }
 }
 
-}  // namespace
-
-bool SVDecompose(TMatrix& A, TMatrix& V, TVector& W)
+void WriteSolution(const std::vector<double>& X, int XExponent, const std::vector<double>* Sig,
+                   int SigExponent, TVector& XOut, TVector* SigOut)
 {
-  TSvdWork work(A);
-  const bool ok = work.Run();
-  work.CopyOut(V, W);
-  // One notification per container for the whole decomposition.
-  Fire(A.OnChange, &A);
-  Fire(V.OnChange, &V);
-  Fire(W.OnChange, &W);
-  return ok;
+  for (std::size_t j = 0; j < X.size(); ++j)
+    XOut.SetElem(static_cast<int>(j) + 1, std::ldexp(X[j], XExponent));
+  if (SigOut && Sig)
+    for (std::size_t j = 0; j < Sig->size(); ++j)
+      SigOut->SetElem(static_cast<int>(j) + 1, std::ldexp((*Sig)[j], SigExponent));
 }
 
-bool SVSolve(const TMatrix& U, const TMatrix& V, const TVector& W, const TVector& B, TVector& X,
-             TVector* Sig)
+bool ZeroSmallSingularValues(TVector& W)
 {
-  BackSubstitute(U, V, W, B, X, Sig, 0);
-  return true;
+  const int n = W.NrOfElem();
+  double wmax = 0.0;
+  for (int j = 1; j <= n; ++j)
+    if (W.Elem(j) > wmax)
+      wmax = W.Elem(j);
+  const double threshold = static_cast<double>(static_cast<long double>(wmax) * 1e-14L);
+  bool nearSingular = false;
+  for (int j = 1; j <= n; ++j)
+    if (W.Elem(j) < threshold) {
+      W.SetElem(j, 0.0);
+      nearSingular = true;
+    }
+  return nearSingular;
 }
 
-bool MultiLinearRegression(TMatrix& A, const TVector& B, TVector& X, TVector* Sig, bool& NearSingular)
+int ScaleIntoUnitRange(TMatrix& A)
 {
-  NearSingular = false;
   const int n = A.NrOfColumns();
   const int m = A.NrOfRows();
-
-  // Scale A by a power of two that brings its largest magnitude into [0.5, 1). The scaling is
-  // exact, so ordinary problems decompose bit for bit as unscaled, while entries near 1e160 or
-  // 1e-160 no longer overflow or underflow in the squares of the QR sweeps. The solution is
-  // computed against the scaled singular values and scaled back by the same power of two.
   double maxAbs = 0.0;
   for (int c = 1; c <= n; ++c) {
     const double* col = A.Column(c);
@@ -514,27 +518,29 @@ bool MultiLinearRegression(TMatrix& A, const TVector& B, TVector& X, TVector* Si
         }
       }
   }
+  return exponent;
+}
 
-  TMatrix V;
-  TVector W;
-  V.Resize(n, n);
-  W.Resize(n);
-  if (!SVDecompose(A, V, W))
-    return false;
+}  // namespace detail
 
-  double wmax = 0.0;
-  for (int j = 1; j <= n; ++j)
-    if (W.Elem(j) > wmax)
-      wmax = W.Elem(j);
-  const double threshold = static_cast<double>(static_cast<long double>(wmax) * 1e-14L);
-  for (int j = 1; j <= n; ++j)
-    if (W.Elem(j) < threshold) {
-      W.SetElem(j, 0.0);
-      NearSingular = true;
-    }
+bool SVDecompose(TMatrix& A, TMatrix& V, TVector& W)
+{
+  TSvdWork work(A);
+  const bool ok = work.Run();
+  work.CopyOut(V, W);
+  // One notification per container for the whole decomposition.
+  Fire(A.OnChange, &A);
+  Fire(V.OnChange, &V);
+  Fire(W.OnChange, &W);
+  return ok;
+}
 
-  // X and Sig scale inversely to A.
-  BackSubstitute(A, V, W, B, X, Sig, -exponent);
+bool SVSolve(const TMatrix& U, const TMatrix& V, const TVector& W, const TVector& B, TVector& X,
+             TVector* Sig)
+{
+  std::vector<double> x, sig;
+  detail::SvdSolution(U, V, W, B.Data(), B.NrOfElem(), x, Sig ? &sig : nullptr);
+  detail::WriteSolution(x, 0, &sig, 0, X, Sig);
   return true;
 }
 

@@ -1,0 +1,592 @@
+// The regression entry for tall designs: Householder reduction of [A B] to its triangular
+// factor in cache-sized row blocks, on several threads, then the singular value decomposition
+// of the small factor; and the iterative refinement that both paths apply to ill-conditioned
+// fits.
+//
+// Reduction. The rows are cut into chunks of ChunkRows rows and each chunk into blocks of
+// BlockRows rows; both sizes are fixed, so the cut depends only on the number of rows. A chunk
+// is reduced block by block: the block is copied (and scaled) into a small buffer that stays in
+// the level-1 cache, stacked under the chunk's running triangle, and the stack is triangularised
+// again by n + 1 Householder reflections. The chunks are independent; the threads take them in
+// any order, and the calling thread merges their triangles in chunk order once all are done.
+// The floating-point operations are therefore the same for any number of threads.
+//
+// Scaling. Every column carries its own power of two, taken from the largest magnitude met
+// while copying each block; when a later block holds a larger value the column of the running
+// triangle is rescaled. Scaling a column by a power of two commutes exactly with the Householder
+// reduction (every reflection is invariant under it), so the factor is the same as for the
+// unscaled data, only safe from overflow and underflow in the sums of squares.
+#include "orvex_math2.h"
+#include "orvex_math2_internal.h"
+
+#include <algorithm>
+#include <atomic>
+#include <climits>
+#include <cmath>
+#include <thread>
+#include <vector>
+
+namespace orvex {
+
+namespace {
+
+constexpr int BlockRows = 128;
+constexpr int ChunkRows = 8192;
+// Designs with fewer rows, or fewer than TallRatio rows per column, are decomposed directly.
+constexpr int TallMinRows = 256;
+constexpr int TallRatio = 4;
+// Refinement is applied when the largest singular value exceeds the smallest one kept by more
+// than this; below it the solution is already within a few hundred rounding units.
+constexpr double RefineConditionLimit = 1e4;
+// The exponent of a column that has held only zeros so far.
+constexpr int NoExponent = INT_MIN;
+
+int GThreadCount = 0;
+
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(__clang__)
+// AVX2 and FMA where the processor has them, plain x86-64 elsewhere.
+#define ORVEX_KERNEL_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
+#else
+#define ORVEX_KERNEL_CLONES
+#endif
+#define ORVEX_INLINE inline __attribute__((always_inline))
+
+// Sum of squares with four interleaved partial sums (a fixed order, vectorisable).
+ORVEX_INLINE double SumSquares(const double* y, int rows)
+{
+  double a[4] = {0.0, 0.0, 0.0, 0.0};
+  int i = 0;
+  for (; i + 4 <= rows; i += 4)
+    for (int l = 0; l < 4; ++l)
+      a[l] += y[i + l] * y[i + l];
+  double s = (a[0] + a[2]) + (a[1] + a[3]);
+  for (; i < rows; ++i)
+    s += y[i] * y[i];
+  return s;
+}
+
+// Householder reflection H = I - tau (1, v)(1, v)^T that maps (rjj, y) to (beta, 0): y becomes
+// v and rjj becomes beta. Returns tau; 0 (H = I) when y is zero.
+ORVEX_INLINE double MakeReflector(double& rjj, double* y, int rows)
+{
+  const double s = SumSquares(y, rows);
+  if (s == 0.0)
+    return 0.0;
+  const double alpha = rjj;
+  const double beta = -std::copysign(std::sqrt(alpha * alpha + s), alpha);
+  const double tau = (beta - alpha) / beta;
+  const double scale = 1.0 / (alpha - beta);
+  for (int i = 0; i < rows; ++i)
+    y[i] *= scale;
+  rjj = beta;
+  return tau;
+}
+
+// For C columns at once: y_c -= f_c v (the reflection with vector v), then d_c = u . y_c (the
+// products of the next reflection, whose vector is u, with the updated columns). One pass over
+// the columns does both.
+template <int C>
+ORVEX_INLINE void UpdateAndDot(double* const* cols, const double* f, const double* __restrict v,
+                               const double* __restrict u, int rows, double* d)
+{
+  double fc[C];
+  double* __restrict y[C];
+  for (int c = 0; c < C; ++c) {
+    fc[c] = f[c];
+    y[c] = cols[c];
+  }
+  double a[C][4] = {};
+  int i = 0;
+  for (; i + 4 <= rows; i += 4)
+    for (int c = 0; c < C; ++c)
+      for (int l = 0; l < 4; ++l) {
+        const double t = y[c][i + l] - fc[c] * v[i + l];
+        y[c][i + l] = t;
+        a[c][l] += u[i + l] * t;
+      }
+  for (int c = 0; c < C; ++c) {
+    double s = (a[c][0] + a[c][2]) + (a[c][1] + a[c][3]);
+    for (int k = i; k < rows; ++k) {
+      const double t = y[c][k] - fc[c] * v[k];
+      y[c][k] = t;
+      s += u[k] * t;
+    }
+    d[c] = s;
+  }
+}
+
+// Stacks the rows x n1 block Y (column-major) under the n1 x n1 upper triangle R (column-major)
+// and triangularises the stack: R receives the new triangle, Y is used up. d and f are work
+// arrays of n1 elements.
+ORVEX_KERNEL_CLONES
+void AbsorbBlock(double* R, int n1, double* Y, int rows, double* d, double* f)
+{
+  auto col = [&](int k) { return Y + static_cast<std::size_t>(k) * static_cast<std::size_t>(rows); };
+  auto r = [&](int i, int k) -> double& { return R[static_cast<std::size_t>(k) * n1 + i]; };
+  double* cols[4];
+  // Reflection 0 and its products with the other columns (no update yet: f = 0).
+  double tau = MakeReflector(r(0, 0), col(0), rows);
+  for (int k = 1; k < n1; ++k)
+    f[k] = 0.0;
+  {
+    int k = 1;
+    for (; k + 4 <= n1; k += 4) {
+      for (int c = 0; c < 4; ++c)
+        cols[c] = col(k + c);
+      UpdateAndDot<4>(cols, f + k, col(0), col(0), rows, d + k);
+    }
+    for (; k < n1; ++k) {
+      cols[0] = col(k);
+      UpdateAndDot<1>(cols, f + k, col(0), col(0), rows, d + k);
+    }
+  }
+  for (int j = 0; j + 1 < n1; ++j) {
+    // Apply reflection j to row j of R, giving the factors of its update of the block.
+    for (int k = j + 1; k < n1; ++k) {
+      f[k] = tau * (r(j, k) + d[k]);
+      r(j, k) -= f[k];
+    }
+    // Column j + 1 first: it yields the next reflection.
+    double* next = col(j + 1);
+    const double* v = col(j);
+    const double fj = f[j + 1];
+    for (int i = 0; i < rows; ++i)
+      next[i] -= fj * v[i];
+    const double nextTau = MakeReflector(r(j + 1, j + 1), next, rows);
+    // The remaining columns take reflection j and meet reflection j + 1 in the same pass.
+    int k = j + 2;
+    for (; k + 4 <= n1; k += 4) {
+      for (int c = 0; c < 4; ++c)
+        cols[c] = col(k + c);
+      UpdateAndDot<4>(cols, f + k, v, next, rows, d + k);
+    }
+    for (; k + 2 <= n1; k += 2) {
+      cols[0] = col(k);
+      cols[1] = col(k + 1);
+      UpdateAndDot<2>(cols, f + k, v, next, rows, d + k);
+    }
+    for (; k < n1; ++k) {
+      cols[0] = col(k);
+      UpdateAndDot<1>(cols, f + k, v, next, rows, d + k);
+    }
+    tau = nextTau;
+  }
+}
+
+// The running triangle of a group of rows: R (n1 x n1, column-major, upper) holds column c in
+// units of 2^Exponent[c].
+struct TTriangle {
+  int N1 = 0;
+  std::vector<double> R;
+  std::vector<int> Exponent;
+
+  void Reset(int n1)
+  {
+    N1 = n1;
+    R.assign(static_cast<std::size_t>(n1) * static_cast<std::size_t>(n1), 0.0);
+    Exponent.assign(static_cast<std::size_t>(n1), NoExponent);
+  }
+  double* Column(int c) { return R.data() + static_cast<std::size_t>(c) * static_cast<std::size_t>(N1); }
+
+  // Makes 2^e the unit of column c when it is larger than the current one (or the column had
+  // none), rescaling the values already held.
+  void RaiseExponent(int c, int e)
+  {
+    int& cur = Exponent[static_cast<std::size_t>(c)];
+    if (cur != NoExponent && e > cur) {
+      double* rc = Column(c);
+      for (int i = 0; i <= c; ++i)
+        rc[i] = std::ldexp(rc[i], cur - e);
+    }
+    if (cur == NoExponent || e > cur)
+      cur = e;
+  }
+};
+
+// Multiplies Count values by 2^-e (exactly; ldexp when the factor is not a normal number).
+void ScaleDown(double* y, int Count, int e)
+{
+  const double factor = std::ldexp(1.0, -e);
+  if (std::isnormal(factor))
+    for (int i = 0; i < Count; ++i)
+      y[i] *= factor;
+  else
+    for (int i = 0; i < Count; ++i)
+      y[i] = std::ldexp(y[i], -e);
+}
+
+// Work buffers of one thread.
+struct TBlockBuffers {
+  std::vector<double> Y, D, F, MaxAbs;
+  void Reserve(int n1)
+  {
+    MaxAbs.resize(static_cast<std::size_t>(n1));
+    Y.resize(static_cast<std::size_t>(BlockRows) * static_cast<std::size_t>(n1));
+    D.resize(static_cast<std::size_t>(n1));
+    F.resize(static_cast<std::size_t>(n1));
+  }
+};
+
+// Stacks the rows x n1 block in Buf.Y (values in the caller's units) under T, bringing the
+// block's columns into T's units first.
+void AbsorbScaled(TTriangle& T, int rows, TBlockBuffers& Buf, const double* MaxAbs)
+{
+  const int n1 = T.N1;
+  for (int c = 0; c < n1; ++c) {
+    double* y = Buf.Y.data() + static_cast<std::size_t>(c) * static_cast<std::size_t>(rows);
+    const double m = MaxAbs[c];
+    if (m > 0.0 && std::isfinite(m)) {
+      int e = 0;
+      std::frexp(m, &e);
+      T.RaiseExponent(c, e);
+    }
+    const int e = T.Exponent[static_cast<std::size_t>(c)];
+    if (e != NoExponent && e != 0)
+      ScaleDown(y, rows, e);
+  }
+  AbsorbBlock(T.R.data(), n1, Buf.Y.data(), rows, Buf.D.data(), Buf.F.data());
+}
+
+// Reduces rows First..First+Count-1 (0-based) of [A B] into T.
+void ReduceRows(const TMatrix& A, const TVector& B, int First, int Count, TTriangle& T, TBlockBuffers& Buf)
+{
+  const int n = A.NrOfColumns();
+  const int n1 = n + 1;
+  const int nb = B.NrOfElem();
+  T.Reset(n1);
+  double* maxAbs = Buf.MaxAbs.data();
+  for (int start = First; start < First + Count; start += BlockRows) {
+    const int rows = std::min(BlockRows, First + Count - start);
+    for (int c = 0; c < n1; ++c) {
+      double* y = Buf.Y.data() + static_cast<std::size_t>(c) * static_cast<std::size_t>(rows);
+      double mx = 0.0;
+      if (c < n) {
+        const double* src = A.Column(c + 1) + start;
+        for (int i = 0; i < rows; ++i) {
+          y[i] = src[i];
+          mx = std::max(mx, std::fabs(src[i]));
+        }
+      } else {
+        // Rows beyond the end of B read as 0.
+        const double* src = B.Data();
+        for (int i = 0; i < rows; ++i) {
+          const double b = start + i < nb ? src[start + i] : 0.0;
+          y[i] = b;
+          mx = std::max(mx, std::fabs(b));
+        }
+      }
+      maxAbs[c] = mx;
+    }
+    AbsorbScaled(T, rows, Buf, maxAbs);
+  }
+}
+
+// Stacks the triangle Other under Into. Each column joins the larger of the two units, so the
+// rescaled values only ever shrink.
+void MergeTriangles(TTriangle& Into, const TTriangle& Other, TBlockBuffers& Buf)
+{
+  const int n1 = Into.N1;
+  for (int c = 0; c < n1; ++c) {
+    double* y = Buf.Y.data() + static_cast<std::size_t>(c) * static_cast<std::size_t>(n1);
+    const double* src = Other.R.data() + static_cast<std::size_t>(c) * static_cast<std::size_t>(n1);
+    const int e = Other.Exponent[static_cast<std::size_t>(c)];
+    if (e == NoExponent) {
+      std::fill(y, y + n1, 0.0);
+      continue;
+    }
+    Into.RaiseExponent(c, e);
+    const int shift = e - Into.Exponent[static_cast<std::size_t>(c)];
+    for (int i = 0; i < n1; ++i)
+      y[i] = std::ldexp(src[i], shift);
+  }
+  AbsorbBlock(Into.R.data(), n1, Buf.Y.data(), n1, Buf.D.data(), Buf.F.data());
+}
+
+// The whole reduction: chunks on up to MathThreadCount threads, merged in chunk order. The
+// calling thread counts one progress step per finished chunk and stops the others when the
+// abort flag is set; false then.
+bool ReduceTall(const TMatrix& A, const TVector& B, TTriangle& Result)
+{
+  const int m = A.NrOfRows();
+  const int n1 = A.NrOfColumns() + 1;
+  const int chunks = (m + ChunkRows - 1) / ChunkRows;
+  std::vector<TTriangle> parts(static_cast<std::size_t>(chunks));
+  for (TTriangle& t : parts)
+    t.Reset(n1);
+  const int threads = std::clamp(MathThreadCount(), 1, chunks);
+  std::vector<TBlockBuffers> buffers(static_cast<std::size_t>(threads));
+  for (TBlockBuffers& b : buffers)
+    b.Reserve(std::max(n1, 1));
+
+  std::atomic<int> next{0};
+  std::atomic<int> finished{0};
+  std::atomic<bool> stop{false};
+  // Takes the next chunk, if any, and reduces it.
+  auto work = [&](TBlockBuffers& buf) {
+    const int c = next.fetch_add(1, std::memory_order_relaxed);
+    if (c >= chunks)
+      return;
+    const int first = c * ChunkRows;
+    ReduceRows(A, B, first, std::min(ChunkRows, m - first), parts[static_cast<std::size_t>(c)], buf);
+    finished.fetch_add(1, std::memory_order_release);
+  };
+
+  std::vector<std::thread> helpers;
+  for (int t = 1; t < threads; ++t) {
+    try {
+      helpers.emplace_back([&, t] {
+        while (!stop.load(std::memory_order_relaxed) && next.load(std::memory_order_relaxed) < chunks)
+          work(buffers[static_cast<std::size_t>(t)]);
+      });
+    } catch (...) {
+      break;  // no thread to be had: the calling thread does the rest
+    }
+  }
+  int reported = 0;
+  bool aborted = false;
+  auto report = [&](int upTo) {
+    while (!aborted && reported < upTo) {
+      ++reported;
+      if (MathProgressStep()) {
+        aborted = true;
+        stop.store(true, std::memory_order_relaxed);
+      }
+    }
+  };
+  while (!aborted && next.load(std::memory_order_relaxed) < chunks) {
+    work(buffers[0]);
+    report(finished.load(std::memory_order_acquire));
+  }
+  for (std::thread& h : helpers)
+    h.join();
+  report(chunks);
+  if (aborted)
+    return false;
+
+  Result = std::move(parts[0]);
+  for (int c = 1; c < chunks; ++c)
+    MergeTriangles(Result, parts[static_cast<std::size_t>(c)], buffers[0]);
+  return true;
+}
+
+// The exponent that the triangle's A columns are brought to for the decomposition: the largest
+// column exponent (0 when all columns are zero).
+int CommonExponent(const TTriangle& T)
+{
+  int g = NoExponent;
+  for (int c = 0; c + 1 < T.N1; ++c)
+    g = std::max(g, T.Exponent[static_cast<std::size_t>(c)]);
+  return g == NoExponent ? 0 : g;
+}
+
+// Entry (i, c) of the triangle in units of 2^Unit.
+double TriangleEntry(const TTriangle& T, int i, int c, int Unit)
+{
+  const int e = T.Exponent[static_cast<std::size_t>(c)];
+  if (e == NoExponent || i > c)
+    return 0.0;
+  return std::ldexp(T.R[static_cast<std::size_t>(c) * static_cast<std::size_t>(T.N1) + static_cast<std::size_t>(i)],
+                    e - Unit);
+}
+
+// One step of iterative refinement of the least-squares solution X of the m x n design whose
+// columns are Cols against B: r = B - A X and g = A^T r in extended precision, then the
+// correction d = (A^T A)^-1 g through the decomposition V diag(W) of A's triangular factor
+// (A^T A = 2^(2 Unit) V diag(W^2) V^T; zero W entries are left out). False, with X unchanged,
+// when the correction is not finite.
+bool RefineOnce(const std::vector<const double*>& Cols, int m, const double* B, int NrOfB, const TMatrix& V,
+                const TVector& W, int Unit, std::vector<double>& X)
+{
+  const int n = static_cast<int>(Cols.size());
+  const int mb = std::min(m, NrOfB);
+  std::vector<long double> r(static_cast<std::size_t>(m), 0.0L);
+  for (int i = 0; i < mb; ++i)
+    r[static_cast<std::size_t>(i)] = B[i];
+  for (int j = 0; j < n; ++j) {
+    const long double xj = X[static_cast<std::size_t>(j)];
+    const double* a = Cols[static_cast<std::size_t>(j)];
+    for (int i = 0; i < m; ++i)
+      r[static_cast<std::size_t>(i)] -= a[i] * xj;
+  }
+  std::vector<long double> g(static_cast<std::size_t>(n));
+  for (int j = 0; j < n; ++j) {
+    const double* a = Cols[static_cast<std::size_t>(j)];
+    long double s = 0.0L;
+    for (int i = 0; i < m; ++i)
+      s += a[i] * r[static_cast<std::size_t>(i)];
+    g[static_cast<std::size_t>(j)] = s;
+  }
+  std::vector<long double> t(static_cast<std::size_t>(n), 0.0L);
+  for (int k = 1; k <= n; ++k) {
+    const double wk = W.Elem(k);
+    if (wk == 0.0)
+      continue;
+    long double s = 0.0L;
+    for (int j = 1; j <= n; ++j)
+      s += V.Elem(k, j) * g[static_cast<std::size_t>(j - 1)];
+    t[static_cast<std::size_t>(k - 1)] = s / (static_cast<long double>(wk) * wk);
+  }
+  std::vector<double> refined(X);
+  for (int j = 1; j <= n; ++j) {
+    long double s = 0.0L;
+    for (int k = 1; k <= n; ++k)
+      s += V.Elem(k, j) * t[static_cast<std::size_t>(k - 1)];
+    const long double d = std::ldexp(s, -2 * Unit);
+    refined[static_cast<std::size_t>(j - 1)] = static_cast<double>(X[static_cast<std::size_t>(j - 1)] + d);
+    if (!std::isfinite(refined[static_cast<std::size_t>(j - 1)]))
+      return false;
+  }
+  X = std::move(refined);
+  return true;
+}
+
+// The ratio of the largest to the smallest nonzero singular value (0 without any).
+double Condition(const TVector& W)
+{
+  double wmax = 0.0, wmin = 0.0;
+  for (int j = 1; j <= W.NrOfElem(); ++j) {
+    const double w = W.Elem(j);
+    if (w > 0.0) {
+      wmax = std::max(wmax, w);
+      wmin = wmin == 0.0 ? w : std::min(wmin, w);
+    }
+  }
+  return wmin > 0.0 ? wmax / wmin : 0.0;
+}
+
+bool IsTall(const TMatrix& A)
+{
+  const int m = A.NrOfRows();
+  const int n = A.NrOfColumns();
+  return m >= TallMinRows && m / TallRatio >= n;
+}
+
+// The solve of the small triangle T (units: A columns 2^Unit, B column 2^BUnit), refined
+// against A when ill-conditioned.
+bool SolveTriangle(const TMatrix& A, const TVector& B, const TTriangle& T, TVector& X, TVector* Sig,
+                   bool& NearSingular)
+{
+  const int n = A.NrOfColumns();
+  const int unit = CommonExponent(T);
+  const int be = T.Exponent[static_cast<std::size_t>(n)];
+  const int bUnit = be == NoExponent ? 0 : be;
+  TMatrix R;
+  TVector W, z;
+  TMatrix V;
+  R.Resize(n, n);
+  V.Resize(n, n);
+  W.Resize(n);
+  z.Resize(n);
+  for (int c = 0; c < n; ++c)
+    for (int i = 0; i <= c; ++i)
+      R.Column(c + 1)[i] = TriangleEntry(T, i, c, unit);
+  for (int i = 0; i < n; ++i)
+    z.Data()[i] = TriangleEntry(T, i, n, bUnit);
+  if (!SVDecompose(R, V, W))
+    return false;
+  NearSingular = detail::ZeroSmallSingularValues(W);
+  std::vector<double> x, sig;
+  detail::SvdSolution(R, V, W, z.Data(), n, x, Sig ? &sig : nullptr);
+  // R x = z in the scaled units gives 2^(unit - bUnit) times the coefficients.
+  for (double& v : x)
+    v = std::ldexp(v, bUnit - unit);
+  if (!NearSingular && Condition(W) > RefineConditionLimit) {
+    std::vector<const double*> cols;
+    for (int c = 1; c <= n; ++c)
+      cols.push_back(A.Column(c));
+    RefineOnce(cols, A.NrOfRows(), B.Data(), B.NrOfElem(), V, W, unit, x);
+  }
+  detail::WriteSolution(x, 0, &sig, -unit, X, Sig);
+  return true;
+}
+
+// The direct path: the whole design is decomposed. It is first scaled by a power of two that
+// brings its largest magnitude into [0.5, 1); the scaling is exact, so ordinary problems
+// decompose bit for bit as unscaled, while entries near 1e160 or 1e-160 no longer overflow or
+// underflow in the squares of the QR sweeps. With Refine an ill-conditioned fit is refined
+// against a copy of the scaled design taken before the decomposition overwrote it.
+bool SolveDirect(TMatrix& A, const TVector& B, TVector& X, TVector* Sig, bool& NearSingular, bool Refine)
+{
+  const int n = A.NrOfColumns();
+  const int m = A.NrOfRows();
+  const int exponent = detail::ScaleIntoUnitRange(A);
+  TMatrix scaled;
+  if (Refine)
+    scaled.Assign(A);
+  TMatrix V;
+  TVector W;
+  V.Resize(n, n);
+  W.Resize(n);
+  if (!SVDecompose(A, V, W))
+    return false;
+  NearSingular = detail::ZeroSmallSingularValues(W);
+  std::vector<double> x, sig;
+  detail::SvdSolution(A, V, W, B.Data(), B.NrOfElem(), x, Sig ? &sig : nullptr);
+  if (Refine && !NearSingular && m >= n && Condition(W) > RefineConditionLimit) {
+    std::vector<const double*> cols;
+    for (int c = 1; c <= n; ++c)
+      cols.push_back(scaled.Column(c));
+    // Small problems: two steps cost nothing and settle the last digits.
+    for (int step = 0; step < 2; ++step)
+      if (!RefineOnce(cols, m, B.Data(), B.NrOfElem(), V, W, 0, x))
+        break;
+  }
+  // X and Sig scale inversely to A.
+  detail::WriteSolution(x, -exponent, &sig, -exponent, X, Sig);
+  return true;
+}
+
+}  // namespace
+
+int MathThreadCount()
+{
+  if (GThreadCount > 0)
+    return GThreadCount;
+  const unsigned hw = std::thread::hardware_concurrency();
+  return hw == 0 ? 1 : static_cast<int>(hw);
+}
+
+void SetMathThreadCount(int Value)
+{
+  GThreadCount = std::max(Value, 0);
+}
+
+bool ReduceToTriangle(const TMatrix& A, const TVector& B, TMatrix& R, TVector& QtB, double& ResidualNorm)
+{
+  const int n = A.NrOfColumns();
+  TTriangle t;
+  if (!ReduceTall(A, B, t))
+    return false;
+  R.Resize(n, n);
+  QtB.Resize(n);
+  for (int c = 0; c < n; ++c)
+    for (int i = 0; i < n; ++i)
+      R.Column(c + 1)[i] = TriangleEntry(t, i, c, 0);
+  for (int i = 0; i < n; ++i)
+    QtB.Data()[i] = TriangleEntry(t, i, n, 0);
+  ResidualNorm = std::fabs(TriangleEntry(t, n, n, 0));
+  Fire(R.OnChange, &R);
+  Fire(QtB.OnChange, &QtB);
+  return true;
+}
+
+bool MultiLinearRegression(TMatrix& A, const TVector& B, TVector& X, TVector* Sig, bool& NearSingular)
+{
+  NearSingular = false;
+  if (!IsTall(A))
+    return SolveDirect(A, B, X, Sig, NearSingular, true);
+  TTriangle t;
+  // An aborted reduction leaves the outputs unwritten; the result stays True, as an aborted
+  // decomposition's does.
+  if (!ReduceTall(A, B, t))
+    return true;
+  return SolveTriangle(A, B, t, X, Sig, NearSingular);
+}
+
+bool MultiLinearRegressionDirect(TMatrix& A, const TVector& B, TVector& X, TVector* Sig, bool& NearSingular)
+{
+  NearSingular = false;
+  return SolveDirect(A, B, X, Sig, NearSingular, false);
+}
+
+}  // namespace orvex
