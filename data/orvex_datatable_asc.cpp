@@ -44,6 +44,7 @@ bool TASCTextFile::Open(const std::string& FileName, std::size_t BlockSize)
   FBuffer.resize(std::max<std::size_t>(BlockSize, 16));
   FPos = FEnd = 0;
   FBytesRead = 0;
+  FTextSize = 0;
   FEnded = FFailed = false;
   FUtf8 = dtext::TUtf8Validator();
   Fill();
@@ -84,6 +85,7 @@ bool TASCTextFile::Fill()
     FEnded = true;
   }
   FUtf8.Feed(FBuffer.data(), n);
+  FTextSize += static_cast<std::int64_t>(n);
   FEnd = n;
   return n > 0;
 }
@@ -562,9 +564,11 @@ int TASCReader::ReadContents()
     return ascCannotRead;
   if (result != ascOK)
     return result;
-  // No file can hold more values than it has bytes: refuse before anything is allocated.
+  // Every value takes at least two bytes (a character and a separator, the last one none), so
+  // the declared table must fit the text before the Ctrl-Z. The file's size is a first bound,
+  // known before anything is read or allocated.
   const std::int64_t cells = static_cast<std::int64_t>(FNrCols) * static_cast<std::int64_t>(FNrRows);
-  if (F.Size() >= 0 && cells > F.Size())
+  if (F.Size() >= 0 && asc::SizeExceedsText(cells, F.Size()))
     return ascSizeExceedsFile;
 
   if (FFlag2) {
@@ -578,11 +582,11 @@ int TASCReader::ReadContents()
   else
     ReadCustomData();
   // The whole file decides the encoding of its texts, also the part after the key/value
-  // section; and a stream of unknown size is held to the same limit once its size is known.
+  // section; and the declared size is held to the text once its end is known.
   F.SkipToEnd();
   if (F.Failed())
     return ascCannotRead;
-  if (F.Size() < 0 && cells > F.BytesRead())
+  if (asc::SizeExceedsText(cells, F.TextSize()))
     return ascSizeExceedsFile;
 
   FUtf8 = F.Utf8Valid();
@@ -664,16 +668,16 @@ void TASCReader::ReadVarTypes()
     std::string upper = dtext::UpperAscii(line);
     if (upper.find("</VARTYPES>") != std::string::npos)
       inside = false;
-    std::string rest = line;
+    std::string_view rest = line;
     if (inside) {
       // column number, blank, type word, blank, then "<" level "=" label ">" items
-      const std::size_t blank = line.find(' ');
+      const std::size_t blank = rest.find(' ');
       int col = 0;
-      if (blank != std::string::npos && asc::ParseInteger(std::string_view(line).substr(0, blank), col)) {
-        rest = line.substr(blank + 1);
+      if (blank != std::string_view::npos && asc::ParseInteger(rest.substr(0, blank), col)) {
+        rest.remove_prefix(blank + 1);
         const std::size_t wordEnd = rest.find(' ');
         const std::string word = dtext::LowerAscii(rest.substr(0, wordEnd));
-        rest = wordEnd == std::string::npos ? std::string() : rest.substr(wordEnd + 1);
+        rest = wordEnd == std::string_view::npos ? std::string_view() : rest.substr(wordEnd + 1);
         TVarTypeLine vt;
         vt.Col = col;
         if (word == "ordinal")
@@ -683,20 +687,21 @@ void TASCReader::ReadVarTypes()
         else if (word == "ratio")
           vt.Type = vtRatio;
         if (vt.Type != vtInterval) {
+          // The items are taken with a moving start, so a long line costs linear time.
           std::size_t close;
-          while ((close = rest.find('>')) != std::string::npos) {
-            const std::string item = rest.substr(0, close + 1);
-            rest.erase(0, close + 1);
+          while ((close = rest.find('>')) != std::string_view::npos) {
+            const std::string_view item = rest.substr(0, close + 1);
+            rest.remove_prefix(close + 1);
             const std::size_t eq = item.find('=');
-            if (eq == std::string::npos)
+            if (eq == std::string_view::npos)
               continue;
             int level = 0;
-            if (eq < 1 || !asc::ParseInteger(std::string_view(item).substr(1, eq - 1), level))
+            if (eq < 1 || !asc::ParseInteger(item.substr(1, eq - 1), level))
               continue;  // a malformed item is skipped
-            std::string label = item.substr(eq + 1, item.size() - eq - 2);
-            if (label.size() > RawNameCap)
-              label.resize(RawNameCap);
-            vt.Labels.emplace_back(level, std::move(label));
+            // A level out of range stores nothing and fires nothing.
+            if (level < 0 || level > MaxLevel)
+              continue;
+            vt.Labels.emplace_back(level, std::string(item.substr(eq + 1, std::min(item.size() - eq - 2, RawNameCap))));
           }
           FVarTypes.push_back(std::move(vt));
         }

@@ -33,6 +33,8 @@ public:
   std::int64_t Size() const { return FSize; }
   // Bytes taken from the file so far.
   std::int64_t BytesRead() const { return FBytesRead; }
+  // Bytes of text read so far: the bytes before the Ctrl-Z that ends the file, if any.
+  std::int64_t TextSize() const { return FTextSize; }
   // Whether all bytes read so far form valid UTF-8.
   bool Utf8Valid() const { return FUtf8.Valid(); }
 
@@ -66,6 +68,7 @@ private:
   bool FFailed = false;
   std::int64_t FSize = -1;
   std::int64_t FBytesRead = 0;
+  std::int64_t FTextSize = 0;
   dtext::TUtf8Validator FUtf8;
   std::string FScratch;  // a token split between two blocks
 };
@@ -76,6 +79,9 @@ namespace asc {
 // optional exponent (E or e, optional sign, digits). Read in the C locale. False for anything
 // else, and for a value beyond the range of a double (underflow gives 0).
 bool ParseNumber(std::string_view Token, double& Value);
+// Whether a text of TextBytes bytes is too short for Cells values: each takes at least two
+// bytes, a character and a separator (the last one needs no separator).
+inline bool SizeExceedsText(std::int64_t Cells, std::int64_t TextBytes) { return Cells > (TextBytes + 1) / 2; }
 // An optionally signed decimal integer that fits 32 bits.
 bool ParseInteger(std::string_view Token, int& Value);
 // The flag line: four words TRUE or FALSE, case-insensitive, blanks anywhere. False when one of
