@@ -22,6 +22,11 @@
 #include <new>
 #include <utility>
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace orvex {
 
 // ---------------------------------------------------------------------------------------------
@@ -42,6 +47,7 @@ bool TASCTextFile::Open(const std::string& FileName, std::size_t BlockSize)
     FSize = ec ? -1 : static_cast<std::int64_t>(size);
   }
   FBuffer.resize(std::max<std::size_t>(BlockSize, 16));
+  FData = FBuffer.data();
   FPos = FEnd = 0;
   FBytesRead = 0;
   FTextSize = 0;
@@ -55,11 +61,59 @@ bool TASCTextFile::Open(const std::string& FileName, std::size_t BlockSize)
   return true;
 }
 
+bool TASCTextFile::OpenMapped(const std::string& FileName)
+{
+  Close();
+  // Only regular files are mapped; opening anything else (a pipe) could wait or consume data.
+  struct stat pathStat {};
+  if (::stat(FileName.c_str(), &pathStat) != 0 || !S_ISREG(pathStat.st_mode))
+    return false;
+  const int fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0)
+    return false;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return false;
+  }
+  const auto size = static_cast<std::size_t>(st.st_size);
+  void* map = nullptr;
+  if (size > 0) {
+    map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+    if (map == MAP_FAILED) {
+      ::close(fd);
+      return false;
+    }
+    ::madvise(map, size, MADV_WILLNEED);
+  }
+  ::close(fd);
+  FMap = map;
+  FMapSize = size;
+  FData = map ? static_cast<const char*>(map) : "";
+  FSize = static_cast<std::int64_t>(size);
+  FBytesRead = FSize;
+  // The whole text is one block; the Ctrl-Z ends it.
+  const void* z = size ? std::memchr(FData, 26, size) : nullptr;
+  FEnd = z ? static_cast<std::size_t>(static_cast<const char*>(z) - FData) : size;
+  FTextSize = static_cast<std::int64_t>(FEnd);
+  FPos = 0;
+  FEnded = true;
+  FFailed = false;
+  FUtf8 = dtext::TUtf8Validator();
+  FUtf8.Feed(FData, FEnd);
+  return true;
+}
+
 void TASCTextFile::Close()
 {
   if (FFile) {
     std::fclose(FFile);
     FFile = nullptr;
+  }
+  if (FMap) {
+    ::munmap(FMap, FMapSize);
+    FMap = nullptr;
+    FMapSize = 0;
   }
   FEnded = true;
   FPos = FEnd = 0;
@@ -80,11 +134,11 @@ bool TASCTextFile::Fill()
     }
   }
   // Ctrl-Z ends the file.
-  if (const void* z = std::memchr(FBuffer.data(), 26, n)) {
-    n = static_cast<std::size_t>(static_cast<const char*>(z) - FBuffer.data());
+  if (const void* z = std::memchr(FData, 26, n)) {
+    n = static_cast<std::size_t>(static_cast<const char*>(z) - FData);
     FEnded = true;
   }
-  FUtf8.Feed(FBuffer.data(), n);
+  FUtf8.Feed(FData, n);
   FTextSize += static_cast<std::int64_t>(n);
   FEnd = n;
   return n > 0;
@@ -96,16 +150,16 @@ bool TASCTextFile::ReadLine(std::string& Line)
   if (Eof())
     return false;
   for (;;) {
-    const char* start = FBuffer.data() + FPos;
+    const char* start = FData + FPos;
     const auto* lf = static_cast<const char*>(std::memchr(start, '\n', FEnd - FPos));
-    const char* stop = lf ? lf : FBuffer.data() + FEnd;
+    const char* stop = lf ? lf : FData + FEnd;
     // Carriage returns never belong to a line: before a line feed they end it, alone they are
     // dropped.
     for (const char* p = start; p < stop; ++p)
       if (*p != '\r')
         Line += *p;
     if (lf) {
-      FPos = static_cast<std::size_t>(lf - FBuffer.data()) + 1;
+      FPos = static_cast<std::size_t>(lf - FData) + 1;
       return true;
     }
     FPos = FEnd;
@@ -117,9 +171,9 @@ bool TASCTextFile::ReadLine(std::string& Line)
 void TASCTextFile::SkipLine()
 {
   while (!Eof()) {
-    const char* start = FBuffer.data() + FPos;
+    const char* start = FData + FPos;
     if (const void* lf = std::memchr(start, '\n', FEnd - FPos)) {
-      FPos = static_cast<std::size_t>(static_cast<const char*>(lf) - FBuffer.data()) + 1;
+      FPos = static_cast<std::size_t>(static_cast<const char*>(lf) - FData) + 1;
       return;
     }
     FPos = FEnd;
@@ -136,7 +190,7 @@ void TASCTextFile::SkipToEnd()
 std::string_view TASCTextFile::NextToken()
 {
   for (;;) {
-    while (FPos < FEnd && static_cast<unsigned char>(FBuffer[FPos]) <= 32)
+    while (FPos < FEnd && static_cast<unsigned char>(FData[FPos]) <= 32)
       ++FPos;
     if (FPos < FEnd)
       break;
@@ -144,15 +198,15 @@ std::string_view TASCTextFile::NextToken()
       return {};
   }
   const std::size_t start = FPos;
-  while (FPos < FEnd && static_cast<unsigned char>(FBuffer[FPos]) > 32)
+  while (FPos < FEnd && static_cast<unsigned char>(FData[FPos]) > 32)
     ++FPos;
   if (FPos < FEnd || FEnded)
-    return std::string_view(FBuffer.data() + start, FPos - start);
+    return std::string_view(FData + start, FPos - start);
   // The token runs on into the next block.
-  FScratch.assign(FBuffer.data() + start, FPos - start);
+  FScratch.assign(FData + start, FPos - start);
   while (Fill()) {
-    while (FPos < FEnd && static_cast<unsigned char>(FBuffer[FPos]) > 32)
-      FScratch += FBuffer[FPos++];
+    while (FPos < FEnd && static_cast<unsigned char>(FData[FPos]) > 32)
+      FScratch += FData[FPos++];
     if (FPos < FEnd)
       break;
   }
@@ -484,8 +538,8 @@ std::string ReadName(TASCTextFile& F)
 // Reads one file into a table: collects everything aside, then commits.
 class TASCReader {
 public:
-  TASCReader(TDataTable& Table, TASCTextFile& File, TCustomData& CustomData)
-      : T(Table), F(File), FCustomData(CustomData)
+  TASCReader(TDataTable& Table, TASCTextFile& File, TCustomData& CustomData, const TASCReadOptions& Options)
+      : T(Table), F(File), FCustomData(CustomData), FOptions(Options)
   {
   }
 
@@ -494,6 +548,7 @@ public:
 private:
   int ReadContents();
   int ReadRows();
+  int ReadRowsDirect();
   void ReadVarTypes();
   void ReadCustomData();
   void Commit();
@@ -507,6 +562,7 @@ private:
   TDataTable& T;
   TASCTextFile& F;
   TCustomData& FCustomData;
+  const TASCReadOptions& FOptions;
 
   int FOldCols = 0;
   int FOldRows = 0;
@@ -526,6 +582,12 @@ private:
   int FRowsRead = 0;
   std::vector<TVarTypeLine> FVarTypes;
   TCustomData FCustom;
+  // The direct path: the rows parsed in place into storage of the declared size.
+  bool FDirect = false;
+  std::unique_ptr<TMatrix> FMatrix;
+  std::vector<std::uint8_t> FCellStates;  // column-major, declared size
+  std::size_t FValuesRead = 0;
+  std::size_t FStatesRead = 0;
 };
 
 int TASCReader::Run()
@@ -576,7 +638,9 @@ int TASCReader::ReadContents()
     for (int c = 1; c <= FNrCols && !F.Eof(); ++c)
       FColNames.push_back(ReadName(F));
   }
-  result = ReadRows();
+  // Without row names the rows' tokens can be counted and cut anywhere between them: a mapped
+  // file is parsed in place, in parallel when large.
+  result = F.IsMapped() && !FFlag3 ? ReadRowsDirect() : ReadRows();
   if (FFlag4)
     ReadVarTypes();
   else
@@ -658,6 +722,47 @@ int TASCReader::ReadRows()
       return ascCannotRead;
   }
   return ascOK;
+}
+
+int TASCReader::ReadRowsDirect()
+{
+  FDirect = true;
+  const auto cols = static_cast<std::size_t>(FNrCols);
+  const auto rows = static_cast<std::size_t>(FNrRows);
+  FMatrix = std::make_unique<TMatrix>();
+  try {
+    FMatrix->Resize(FNrCols, FNrRows);
+  } catch (const EOrvexMatrixError&) {
+    T.RaiseOutOfMemory();
+  }
+  FCellStates.assign(cols * rows, 0);
+  if (FFlag1)
+    FRowAttribs.assign(rows, 0);
+  std::vector<double*> columns(cols);
+  for (std::size_t c = 0; c < cols; ++c)
+    columns[c] = FMatrix->Column(static_cast<int>(c) + 1);
+  asc::TRowTarget target;
+  target.NrCols = FNrCols;
+  target.NrRows = FNrRows;
+  target.Attribs = FFlag1;
+  target.Columns = columns.data();
+  target.States = FCellStates.data();
+  target.RowAttribs = FRowAttribs.data();
+  const asc::TRowsOutcome out =
+      asc::ParseRows(F.BlockData(), F.BlockPos(), F.BlockEnd(), target, FOptions.Threads, FOptions.ChunkSize);
+  F.Seek(out.End);
+  FStatesRead = out.States;
+  if (out.Code == ascOK) {
+    FRowsRead = FNrRows;
+    FValuesRead = cols * rows;
+    return ascOK;
+  }
+  const auto unitsPerRow = static_cast<std::int64_t>(cols) + (FFlag1 ? 1 : 0);
+  const auto row = static_cast<std::size_t>(out.Unit / unitsPerRow);
+  const auto unit = static_cast<std::size_t>(out.Unit % unitsPerRow);
+  FRowsRead = static_cast<int>(row) + 1;
+  FValuesRead = row * cols + (FFlag1 ? (unit == 0 ? 0 : unit - 1) : unit);
+  return out.Code;
 }
 
 void TASCReader::ReadVarTypes()
@@ -758,13 +863,43 @@ void TASCReader::Commit()
   const auto cols = static_cast<std::size_t>(FNrCols);
   const auto rows = static_cast<std::size_t>(nrRows);
 
-  auto matrix = std::make_unique<TMatrix>();
-  try {
-    matrix->Resize(FNrCols, nrRows);
-  } catch (const EOrvexMatrixError&) {
-    T.RaiseOutOfMemory();
-  }
-  {
+  std::unique_ptr<TMatrix> matrix;
+  std::vector<std::uint8_t> states;
+  std::size_t stateEvents = 0;
+  if (FDirect) {
+    // Parsed in place at the declared size: drop the rows after a failed one.
+    matrix = std::move(FMatrix);
+    states = std::move(FCellStates);
+    stateEvents = FStatesRead;
+    const auto declared = static_cast<std::size_t>(FNrRows);
+    if (rows < declared) {
+      auto kept = std::make_unique<TMatrix>();
+      try {
+        kept->Resize(FNrCols, nrRows);
+      } catch (const EOrvexMatrixError&) {
+        T.RaiseOutOfMemory();
+      }
+      std::vector<std::uint8_t> keptStates(cols * rows);
+      for (std::size_t c = 0; c < cols; ++c) {
+        const double* from = matrix->Column(static_cast<int>(c) + 1);
+        std::copy(from, from + rows, kept->Column(static_cast<int>(c) + 1));
+        std::copy(states.begin() + static_cast<std::ptrdiff_t>(c * declared),
+                  states.begin() + static_cast<std::ptrdiff_t>(c * declared + rows),
+                  keptStates.begin() + static_cast<std::ptrdiff_t>(c * rows));
+      }
+      matrix = std::move(kept);
+      states = std::move(keptStates);
+    }
+    // Cells of the failed row after the failing token may hold what a later chunk wrote.
+    for (std::size_t k = FValuesRead; k < cols * rows; ++k)
+      matrix->Column(static_cast<int>(k % cols) + 1)[k / cols] = 0.0;
+  } else {
+    matrix = std::make_unique<TMatrix>();
+    try {
+      matrix->Resize(FNrCols, nrRows);
+    } catch (const EOrvexMatrixError&) {
+      T.RaiseOutOfMemory();
+    }
     std::vector<double*> columns(cols);
     for (std::size_t c = 0; c < cols; ++c)
       columns[c] = matrix->Column(static_cast<int>(c) + 1);
@@ -776,14 +911,16 @@ void TASCReader::Commit()
         ++r;
       }
     });
+    states.assign(cols * rows, 0);
+    for (const TSparseState& st : FStates)
+      states[(st.Index % cols) * rows + st.Index / cols] = st.State;
+    stateEvents = FStates.size();
+    FValuesRead = FValues.Size();
   }
-  std::vector<std::uint8_t> states(cols * rows, 0);
-  for (const TSparseState& s : FStates)
-    states[(s.Index % cols) * rows + s.Index / cols] = s.State;
   // After a failed row, its cells that were not read hold no value: empty, so that they cannot
   // enter a computation as data. They are no state read from the file and are not announced
   // one by one; the closing OnChangeCellState covers them.
-  for (std::size_t k = FValues.Size(); k < cols * rows; ++k)
+  for (std::size_t k = FValuesRead; k < cols * rows; ++k)
     states[(k % cols) * rows + k / cols] = csEmpty;
 
   std::vector<std::string> colNames;
@@ -826,7 +963,7 @@ void TASCReader::Commit()
   // Each value token read with a state other than 0 is announced as a state change, in file
   // order.
   if (T.OnChangeCellState)
-    for (std::size_t k = 0; k < FStates.size(); ++k)
+    for (std::size_t k = 0; k < stateEvents; ++k)
       Fire(T.OnChangeCellState, &T);
 }
 
@@ -854,15 +991,21 @@ void TASCReader::Finish()
 // ---------------------------------------------------------------------------------------------
 // TDataTable entry points
 
-int TDataTable::ReadASCFile(const std::string& FileName, TCustomData& CustomData)
+int ReadASCFileWith(TDataTable& Table, const std::string& FileName, TCustomData& CustomData,
+                    const TASCReadOptions& Options)
 {
   CustomData.clear();
   TASCTextFile file;
   // A file that is missing or cannot be read changes nothing and fires no event.
-  if (!file.Open(FileName))
+  if (!(Options.Mapped && file.OpenMapped(FileName)) && !file.Open(FileName, Options.BlockSize))
     return ascCannotRead;
-  TASCReader reader(*this, file, CustomData);
+  TASCReader reader(Table, file, CustomData, Options);
   return reader.Run();
+}
+
+int TDataTable::ReadASCFile(const std::string& FileName, TCustomData& CustomData)
+{
+  return ReadASCFileWith(*this, FileName, CustomData, TASCReadOptions());
 }
 
 int TDataTable::LoadFromASCFile(const std::string& FileName)
