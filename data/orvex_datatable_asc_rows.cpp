@@ -168,7 +168,12 @@ TRowsOutcome ParseRows(const char* Text, std::size_t Begin, std::size_t End, con
     std::size_t e = End - b > ChunkSize ? b + ChunkSize : End;
     while (e < End && !IsBlank(Text[e]))
       ++e;
-    while (e < End && Text[e - 1] == '(' && (e - 1 == Begin || IsBlank(Text[e - 2]))) {
+    for (;;) {
+      std::size_t last = e;  // just after the last token before e
+      while (last > b && IsBlank(Text[last - 1]))
+        --last;
+      if (e == End || last == b || Text[last - 1] != '(' || (last - 1 > Begin && !IsBlank(Text[last - 2])))
+        break;
       while (e < End && IsBlank(Text[e]))
         ++e;
       while (e < End && !IsBlank(Text[e]))
