@@ -158,8 +158,10 @@ TRowsOutcome ParseRows(const char* Text, std::size_t Begin, std::size_t End, con
   if (Threads <= 0)
     Threads = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 2u));
   const std::size_t size = End - Begin;
+  // One thread takes the text as one chunk, which needs no counting pass.
   if (ChunkSize == 0)
-    ChunkSize = std::max<std::size_t>(size / (static_cast<std::size_t>(Threads) * 8) + 1, std::size_t(1) << 20);
+    ChunkSize = Threads == 1 ? size + 1
+                             : std::max<std::size_t>(size / (static_cast<std::size_t>(Threads) * 8) + 1, std::size_t(1) << 20);
   const std::int64_t nrUnits = static_cast<std::int64_t>(T.NrRows) * (T.NrCols + (T.Attribs ? 1 : 0));
 
   // Chunk boundaries: at the end of a token, and never right after a lone "(".
