@@ -3,10 +3,12 @@
 // a stream of tokens), an optional VARTYPES section with measurement types and level labels
 // and an optional key/value section.
 //
-// The file is read once, in large blocks. Everything the file yields is collected aside (the
-// values row by row in fixed-size chunks, non-zero cell states in a sparse list) and only then
-// replaces the table's contents, so the memory used follows the values actually present,
-// whatever size the file declares, and a failure before that point leaves the table as it was.
+// A regular file is mapped whole; anything else (a pipe) is read once, in large blocks. With
+// the block reader everything the file yields is collected aside (the values row by row in
+// fixed-size chunks, non-zero cell states in a sparse list); from a mapped file the rows
+// without names are parsed in place into storage of the declared size, which the file's text
+// bounds (orvex_datatable_asc_rows.cpp). Either way the table's contents are replaced only at
+// the end, so a failure before that point leaves the table as it was.
 #include "orvex_datatable.h"
 
 #include "orvex_datatable_asc.h"
