@@ -1,9 +1,12 @@
 // Speed of the ASC reader on files of 100,000 and 1,000,000 rows of 20 values, written at the
-// start with 6 significant digits (with a row attribute and a row name, and a few "NAN" and
-// "###" cells). The baseline in the same run is one plain pass over the same bytes (block reads
+// start with 6 significant digits: plain files (no names or attributes, the mapped parallel
+// path) and files with a row attribute, a row name and a few "NAN" and "###" cells (names
+// force the sequential path). Each is read by LoadFromASCFile and by the sequential block
+// reader that serves as the reference. The baseline in the same run is one plain pass over the same bytes (block reads
 // plus a byte sum), so reader/baseline reads as "cost of one raw read". Also the sort of a
 // TStringArray.
 #include "orvex_datatable.h"
+#include "orvex_datatable_asc.h"
 #include "orvex_dstruct.h"
 
 #include <benchmark/benchmark.h>
@@ -32,35 +35,41 @@ public:
     if (!FDir.empty())
       fs::remove_all(FDir, ec);
   }
-  const std::string& File(int Rows)
+  const std::string& File(int Rows, bool Plain)
   {
-    auto& name = Rows == 100000 ? F100k : F1M;
+    auto& name = Plain ? (Rows == 100000 ? FPlain100k : FPlain1M) : (Rows == 100000 ? F100k : F1M);
     if (name.empty())
-      name = Write(Rows);
+      name = Write(Rows, Plain);
     return name;
   }
 
 private:
-  std::string Write(int Rows)
+  std::string Write(int Rows, bool Plain)
   {
     if (FDir.empty()) {
       FDir = fs::temp_directory_path() / ("orvex_bench_data_" + std::to_string(std::random_device{}()));
       fs::create_directories(FDir);
     }
-    const fs::path path = FDir / ("rows" + std::to_string(Rows) + ".asc");
+    const fs::path path = FDir / ((Plain ? "plain" : "rows") + std::to_string(Rows) + ".asc");
     std::FILE* f = std::fopen(path.string().c_str(), "wb");
     std::string out = "Benchmark data\n" + std::to_string(NrCols) + "\n" + std::to_string(Rows) +
-                      "\nTRUE TRUE TRUE FALSE\n";
-    for (int c = 1; c <= NrCols; ++c)
-      out += "V" + std::to_string(c) + (c == NrCols ? "\n" : " ");
+                      (Plain ? "\nFALSE FALSE FALSE FALSE\n\n" : "\nTRUE TRUE TRUE FALSE\n");
+    if (!Plain)
+      for (int c = 1; c <= NrCols; ++c)
+        out += "V" + std::to_string(c) + (c == NrCols ? "\n" : " ");
     std::mt19937_64 gen(42);
     std::normal_distribution<double> dist(100.0, 40.0);
     char buf[64];
     for (int r = 1; r <= Rows; ++r) {
-      out += std::to_string(r % 5) + " R" + std::to_string(r);
+      if (!Plain)
+        out += std::to_string(r % 5) + " R" + std::to_string(r);
       for (int c = 1; c <= NrCols; ++c) {
-        out += ' ';
-        if ((r * 31 + c) % 997 == 0) {
+        if (!Plain || c > 1)
+          out += ' ';
+        if (Plain) {
+          const auto res = std::to_chars(buf, buf + sizeof buf, dist(gen), std::chars_format::general, 6);
+          out.append(buf, res.ptr);
+        } else if ((r * 31 + c) % 997 == 0) {
           out += "NAN";
         } else if ((r * 17 + c) % 991 == 0) {
           out += "###";
@@ -81,20 +90,23 @@ private:
   }
 
   fs::path FDir;
-  std::string F100k;
-  std::string F1M;
+  std::string F100k, F1M, FPlain100k, FPlain1M;
 };
 
 TBenchFiles Files;
 
+// range(0): rows; range(1): 1 for the plain file; range(2): 1 for the reference reader.
 void BM_ReadASCFile(benchmark::State& State)
 {
   const int rows = static_cast<int>(State.range(0));
-  const std::string& file = Files.File(rows);
+  const std::string& file = Files.File(rows, State.range(1) != 0);
   const auto bytes = static_cast<std::int64_t>(fs::file_size(file));
+  TASCReadOptions options;
+  options.Mapped = State.range(2) == 0;
   TDataTable table;
+  TCustomData custom;
   for (auto _ : State) {
-    const int code = table.LoadFromASCFile(file);
+    const int code = ReadASCFileWith(table, file, custom, options);
     if (code != ascOK || table.NrOfRows() != rows)
       State.SkipWithError("read failed");
     benchmark::DoNotOptimize(table.Elem(NrCols, rows));
@@ -104,14 +116,28 @@ void BM_ReadASCFile(benchmark::State& State)
   State.counters["MB/s"] =
       benchmark::Counter(static_cast<double>(bytes) / 1e6, benchmark::Counter::kIsIterationInvariantRate);
 }
-BENCHMARK(BM_ReadASCFile)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_ReadASCFile)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ReadASCFile)
+    ->ArgNames({"rows", "plain", "reference"})
+    ->Args({100000, 1, 0})
+    ->Args({100000, 1, 1})
+    ->Args({100000, 0, 0})
+    ->Args({100000, 0, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+BENCHMARK(BM_ReadASCFile)
+    ->ArgNames({"rows", "plain", "reference"})
+    ->Args({1000000, 1, 0})
+    ->Args({1000000, 1, 1})
+    ->Args({1000000, 0, 0})
+    ->Args({1000000, 0, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 // Baseline: the same bytes read in 1 MiB blocks and summed, nothing parsed.
 void BM_RawRead(benchmark::State& State)
 {
   const int rows = static_cast<int>(State.range(0));
-  const std::string& file = Files.File(rows);
+  const std::string& file = Files.File(rows, State.range(1) != 0);
   const auto bytes = static_cast<std::int64_t>(fs::file_size(file));
   std::vector<unsigned char> buffer(1 << 20);
   for (auto _ : State) {
@@ -129,8 +155,8 @@ void BM_RawRead(benchmark::State& State)
   State.counters["MB/s"] =
       benchmark::Counter(static_cast<double>(bytes) / 1e6, benchmark::Counter::kIsIterationInvariantRate);
 }
-BENCHMARK(BM_RawRead)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_RawRead)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_RawRead)->ArgNames({"rows", "plain"})->Args({100000, 1})->Args({100000, 0})->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_RawRead)->ArgNames({"rows", "plain"})->Args({1000000, 1})->Args({1000000, 0})->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // Sorting 100,000 rows of a string array by a text column (keys computed once per row).
 void BM_StringArraySort(benchmark::State& State)

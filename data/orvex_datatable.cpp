@@ -303,14 +303,27 @@ void TDataTable::SetVarType(int Col, TVarType Value)
   Fire(OnChangeSetup, this);
 }
 
+namespace {
+
+// The entry of Level among a column's labels (ascending levels), or where it would go.
+template <typename TLabels>
+auto FindLabel(TLabels& Labels, int Level)
+{
+  return std::lower_bound(Labels.begin(), Labels.end(), Level,
+                          [](const auto& Entry, int L) { return Entry.first < L; });
+}
+
+}  // namespace
+
 std::string TDataTable::LevelName(int Col, int Level) const
 {
   if (!ColInRange(Col) || Level < 0 || Level > MaxLevel)
     return std::string();
   const TColumnDescriptor& d = FColumns[static_cast<std::size_t>(Col - 1)];
-  if (!IsLevelType(d.VarType) || d.Labels.empty())
+  if (!IsLevelType(d.VarType))
     return std::string();
-  return d.Labels[static_cast<std::size_t>(Level)];
+  const auto it = FindLabel(d.Labels, Level);
+  return it != d.Labels.end() && it->first == Level ? it->second : std::string();
 }
 
 void TDataTable::SetLevelName(int Col, int Level, const std::string& Value)
@@ -319,16 +332,24 @@ void TDataTable::SetLevelName(int Col, int Level, const std::string& Value)
     return;
   TColumnDescriptor& d = FColumns[static_cast<std::size_t>(Col - 1)];
   std::string label = dtext::Utf8Left(dtext::ToUtf8(Value), static_cast<std::size_t>(MaxLevelLength));
-  if (label.empty() || IsLevelType(d.VarType)) {
-    if (!label.empty() && d.Labels.empty()) {
+  const auto it = FindLabel(d.Labels, Level);
+  const bool present = it != d.Labels.end() && it->first == Level;
+  if (label.empty()) {
+    // An empty label is always stored: the level holds no label any more.
+    if (present)
+      d.Labels.erase(it);
+  } else if (IsLevelType(d.VarType)) {
+    if (present) {
+      it->second = std::move(label);
+    } else {
       try {
-        d.Labels.resize(static_cast<std::size_t>(MaxLevel) + 1);
+        d.Labels.emplace(it, static_cast<std::uint8_t>(Level), std::move(label));
       } catch (const std::bad_alloc&) {
+        RaiseOutOfMemory();
+      } catch (const std::length_error&) {
         RaiseOutOfMemory();
       }
     }
-    if (!d.Labels.empty())
-      d.Labels[static_cast<std::size_t>(Level)] = std::move(label);
   }
   Fire(OnChangeSetup, this);
 }
@@ -338,16 +359,16 @@ int TDataTable::FindLevel(int Col, const std::string& Name, bool IgnoreCase) con
   if (!ColInRange(Col) || Name.empty())
     return -1;
   const TColumnDescriptor& d = FColumns[static_cast<std::size_t>(Col - 1)];
-  if (!IsLevelType(d.VarType) || d.Labels.empty())
+  if (!IsLevelType(d.VarType))
     return -1;
   std::string key = dtext::Utf8Left(dtext::ToUtf8(Name), static_cast<std::size_t>(MaxLevelLength));
   if (IgnoreCase)
     key = dtext::LowerText(key);
-  for (int level = 0; level <= MaxLevel; ++level) {
-    const std::string& label = d.Labels[static_cast<std::size_t>(level)];
+  // The key is never empty, so the levels without a label cannot match; the labels held come
+  // in ascending levels, so the first match is the lowest level.
+  for (const auto& [level, label] : d.Labels)
     if (IgnoreCase ? dtext::LowerText(label) == key : label == key)
       return level;
-  }
   return -1;
 }
 

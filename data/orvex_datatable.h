@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace orvex {
@@ -173,11 +174,12 @@ public:
   TExportTextEvent OnExportText;
 
 private:
-  // Measurement type and level labels of one column, copied and moved as a unit. The 151
-  // labels are only allocated once a label is stored.
+  // Measurement type and level labels of one column, copied and moved as a unit. Only the
+  // labels that are not empty are held, ordered by level, so the memory follows the labels
+  // present.
   struct TColumnDescriptor {
     TVarType VarType = vtInterval;
-    std::vector<std::string> Labels;  // empty, or MaxLevel + 1 entries
+    std::vector<std::pair<std::uint8_t, std::string>> Labels;  // level, label; ascending levels
   };
 
   bool ColInRange(int Col) const { return Col >= 1 && Col <= FNrOfColumns; }

@@ -3,10 +3,12 @@
 // a stream of tokens), an optional VARTYPES section with measurement types and level labels
 // and an optional key/value section.
 //
-// The file is read once, in large blocks. Everything the file yields is collected aside (the
-// values row by row in fixed-size chunks, non-zero cell states in a sparse list) and only then
-// replaces the table's contents, so the memory used follows the values actually present,
-// whatever size the file declares, and a failure before that point leaves the table as it was.
+// A regular file is mapped whole; anything else (a pipe) is read once, in large blocks. With
+// the block reader everything the file yields is collected aside (the values row by row in
+// fixed-size chunks, non-zero cell states in a sparse list); from a mapped file the rows
+// without names are parsed in place into storage of the declared size, which the file's text
+// bounds (orvex_datatable_asc_rows.cpp). Either way the table's contents are replaced only at
+// the end, so a failure before that point leaves the table as it was.
 #include "orvex_datatable.h"
 
 #include "orvex_datatable_asc.h"
@@ -21,6 +23,11 @@
 #include <memory>
 #include <new>
 #include <utility>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace orvex {
 
@@ -42,8 +49,10 @@ bool TASCTextFile::Open(const std::string& FileName, std::size_t BlockSize)
     FSize = ec ? -1 : static_cast<std::int64_t>(size);
   }
   FBuffer.resize(std::max<std::size_t>(BlockSize, 16));
+  FData = FBuffer.data();
   FPos = FEnd = 0;
   FBytesRead = 0;
+  FTextSize = 0;
   FEnded = FFailed = false;
   FUtf8 = dtext::TUtf8Validator();
   Fill();
@@ -54,11 +63,59 @@ bool TASCTextFile::Open(const std::string& FileName, std::size_t BlockSize)
   return true;
 }
 
+bool TASCTextFile::OpenMapped(const std::string& FileName)
+{
+  Close();
+  // Only regular files are mapped; opening anything else (a pipe) could wait or consume data.
+  struct stat pathStat {};
+  if (::stat(FileName.c_str(), &pathStat) != 0 || !S_ISREG(pathStat.st_mode))
+    return false;
+  const int fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0)
+    return false;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return false;
+  }
+  const auto size = static_cast<std::size_t>(st.st_size);
+  void* map = nullptr;
+  if (size > 0) {
+    map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+    if (map == MAP_FAILED) {
+      ::close(fd);
+      return false;
+    }
+    ::madvise(map, size, MADV_WILLNEED);
+  }
+  ::close(fd);
+  FMap = map;
+  FMapSize = size;
+  FData = map ? static_cast<const char*>(map) : "";
+  FSize = static_cast<std::int64_t>(size);
+  FBytesRead = FSize;
+  // The whole text is one block; the Ctrl-Z ends it.
+  const void* z = size ? std::memchr(FData, 26, size) : nullptr;
+  FEnd = z ? static_cast<std::size_t>(static_cast<const char*>(z) - FData) : size;
+  FTextSize = static_cast<std::int64_t>(FEnd);
+  FPos = 0;
+  FEnded = true;
+  FFailed = false;
+  FUtf8 = dtext::TUtf8Validator();
+  FUtf8.Feed(FData, FEnd);
+  return true;
+}
+
 void TASCTextFile::Close()
 {
   if (FFile) {
     std::fclose(FFile);
     FFile = nullptr;
+  }
+  if (FMap) {
+    ::munmap(FMap, FMapSize);
+    FMap = nullptr;
+    FMapSize = 0;
   }
   FEnded = true;
   FPos = FEnd = 0;
@@ -79,11 +136,12 @@ bool TASCTextFile::Fill()
     }
   }
   // Ctrl-Z ends the file.
-  if (const void* z = std::memchr(FBuffer.data(), 26, n)) {
-    n = static_cast<std::size_t>(static_cast<const char*>(z) - FBuffer.data());
+  if (const void* z = std::memchr(FData, 26, n)) {
+    n = static_cast<std::size_t>(static_cast<const char*>(z) - FData);
     FEnded = true;
   }
-  FUtf8.Feed(FBuffer.data(), n);
+  FUtf8.Feed(FData, n);
+  FTextSize += static_cast<std::int64_t>(n);
   FEnd = n;
   return n > 0;
 }
@@ -94,16 +152,16 @@ bool TASCTextFile::ReadLine(std::string& Line)
   if (Eof())
     return false;
   for (;;) {
-    const char* start = FBuffer.data() + FPos;
+    const char* start = FData + FPos;
     const auto* lf = static_cast<const char*>(std::memchr(start, '\n', FEnd - FPos));
-    const char* stop = lf ? lf : FBuffer.data() + FEnd;
+    const char* stop = lf ? lf : FData + FEnd;
     // Carriage returns never belong to a line: before a line feed they end it, alone they are
     // dropped.
     for (const char* p = start; p < stop; ++p)
       if (*p != '\r')
         Line += *p;
     if (lf) {
-      FPos = static_cast<std::size_t>(lf - FBuffer.data()) + 1;
+      FPos = static_cast<std::size_t>(lf - FData) + 1;
       return true;
     }
     FPos = FEnd;
@@ -115,9 +173,9 @@ bool TASCTextFile::ReadLine(std::string& Line)
 void TASCTextFile::SkipLine()
 {
   while (!Eof()) {
-    const char* start = FBuffer.data() + FPos;
+    const char* start = FData + FPos;
     if (const void* lf = std::memchr(start, '\n', FEnd - FPos)) {
-      FPos = static_cast<std::size_t>(static_cast<const char*>(lf) - FBuffer.data()) + 1;
+      FPos = static_cast<std::size_t>(static_cast<const char*>(lf) - FData) + 1;
       return;
     }
     FPos = FEnd;
@@ -134,7 +192,7 @@ void TASCTextFile::SkipToEnd()
 std::string_view TASCTextFile::NextToken()
 {
   for (;;) {
-    while (FPos < FEnd && static_cast<unsigned char>(FBuffer[FPos]) <= 32)
+    while (FPos < FEnd && static_cast<unsigned char>(FData[FPos]) <= 32)
       ++FPos;
     if (FPos < FEnd)
       break;
@@ -142,15 +200,15 @@ std::string_view TASCTextFile::NextToken()
       return {};
   }
   const std::size_t start = FPos;
-  while (FPos < FEnd && static_cast<unsigned char>(FBuffer[FPos]) > 32)
+  while (FPos < FEnd && static_cast<unsigned char>(FData[FPos]) > 32)
     ++FPos;
   if (FPos < FEnd || FEnded)
-    return std::string_view(FBuffer.data() + start, FPos - start);
+    return std::string_view(FData + start, FPos - start);
   // The token runs on into the next block.
-  FScratch.assign(FBuffer.data() + start, FPos - start);
+  FScratch.assign(FData + start, FPos - start);
   while (Fill()) {
-    while (FPos < FEnd && static_cast<unsigned char>(FBuffer[FPos]) > 32)
-      FScratch += FBuffer[FPos++];
+    while (FPos < FEnd && static_cast<unsigned char>(FData[FPos]) > 32)
+      FScratch += FData[FPos++];
     if (FPos < FEnd)
       break;
   }
@@ -482,8 +540,8 @@ std::string ReadName(TASCTextFile& F)
 // Reads one file into a table: collects everything aside, then commits.
 class TASCReader {
 public:
-  TASCReader(TDataTable& Table, TASCTextFile& File, TCustomData& CustomData)
-      : T(Table), F(File), FCustomData(CustomData)
+  TASCReader(TDataTable& Table, TASCTextFile& File, TCustomData& CustomData, const TASCReadOptions& Options)
+      : T(Table), F(File), FCustomData(CustomData), FOptions(Options)
   {
   }
 
@@ -492,6 +550,7 @@ public:
 private:
   int ReadContents();
   int ReadRows();
+  int ReadRowsDirect();
   void ReadVarTypes();
   void ReadCustomData();
   void Commit();
@@ -505,6 +564,7 @@ private:
   TDataTable& T;
   TASCTextFile& F;
   TCustomData& FCustomData;
+  const TASCReadOptions& FOptions;
 
   int FOldCols = 0;
   int FOldRows = 0;
@@ -524,6 +584,12 @@ private:
   int FRowsRead = 0;
   std::vector<TVarTypeLine> FVarTypes;
   TCustomData FCustom;
+  // The direct path: the rows parsed in place into storage of the declared size.
+  bool FDirect = false;
+  std::unique_ptr<TMatrix> FMatrix;
+  std::vector<std::uint8_t> FCellStates;  // column-major, declared size
+  std::size_t FValuesRead = 0;
+  std::size_t FStatesRead = 0;
 };
 
 int TASCReader::Run()
@@ -562,9 +628,11 @@ int TASCReader::ReadContents()
     return ascCannotRead;
   if (result != ascOK)
     return result;
-  // No file can hold more values than it has bytes: refuse before anything is allocated.
+  // Every value takes at least two bytes (a character and a separator, the last one none), so
+  // the declared table must fit the text before the Ctrl-Z. The file's size is a first bound,
+  // known before anything is read or allocated.
   const std::int64_t cells = static_cast<std::int64_t>(FNrCols) * static_cast<std::int64_t>(FNrRows);
-  if (F.Size() >= 0 && cells > F.Size())
+  if (F.Size() >= 0 && asc::SizeExceedsText(cells, F.Size()))
     return ascSizeExceedsFile;
 
   if (FFlag2) {
@@ -572,17 +640,19 @@ int TASCReader::ReadContents()
     for (int c = 1; c <= FNrCols && !F.Eof(); ++c)
       FColNames.push_back(ReadName(F));
   }
-  result = ReadRows();
+  // Without row names the rows' tokens can be counted and cut anywhere between them: a mapped
+  // file is parsed in place, in parallel when large.
+  result = F.IsMapped() && !FFlag3 ? ReadRowsDirect() : ReadRows();
   if (FFlag4)
     ReadVarTypes();
   else
     ReadCustomData();
   // The whole file decides the encoding of its texts, also the part after the key/value
-  // section; and a stream of unknown size is held to the same limit once its size is known.
+  // section; and the declared size is held to the text once its end is known.
   F.SkipToEnd();
   if (F.Failed())
     return ascCannotRead;
-  if (F.Size() < 0 && cells > F.BytesRead())
+  if (asc::SizeExceedsText(cells, F.TextSize()))
     return ascSizeExceedsFile;
 
   FUtf8 = F.Utf8Valid();
@@ -656,6 +726,47 @@ int TASCReader::ReadRows()
   return ascOK;
 }
 
+int TASCReader::ReadRowsDirect()
+{
+  FDirect = true;
+  const auto cols = static_cast<std::size_t>(FNrCols);
+  const auto rows = static_cast<std::size_t>(FNrRows);
+  FMatrix = std::make_unique<TMatrix>();
+  try {
+    FMatrix->Resize(FNrCols, FNrRows);
+  } catch (const EOrvexMatrixError&) {
+    T.RaiseOutOfMemory();
+  }
+  FCellStates.assign(cols * rows, 0);
+  if (FFlag1)
+    FRowAttribs.assign(rows, 0);
+  std::vector<double*> columns(cols);
+  for (std::size_t c = 0; c < cols; ++c)
+    columns[c] = FMatrix->Column(static_cast<int>(c) + 1);
+  asc::TRowTarget target;
+  target.NrCols = FNrCols;
+  target.NrRows = FNrRows;
+  target.Attribs = FFlag1;
+  target.Columns = columns.data();
+  target.States = FCellStates.data();
+  target.RowAttribs = FRowAttribs.data();
+  const asc::TRowsOutcome out =
+      asc::ParseRows(F.BlockData(), F.BlockPos(), F.BlockEnd(), target, FOptions.Threads, FOptions.ChunkSize);
+  F.Seek(out.End);
+  FStatesRead = out.States;
+  if (out.Code == ascOK) {
+    FRowsRead = FNrRows;
+    FValuesRead = cols * rows;
+    return ascOK;
+  }
+  const auto unitsPerRow = static_cast<std::int64_t>(cols) + (FFlag1 ? 1 : 0);
+  const auto row = static_cast<std::size_t>(out.Unit / unitsPerRow);
+  const auto unit = static_cast<std::size_t>(out.Unit % unitsPerRow);
+  FRowsRead = static_cast<int>(row) + 1;
+  FValuesRead = row * cols + (FFlag1 ? (unit == 0 ? 0 : unit - 1) : unit);
+  return out.Code;
+}
+
 void TASCReader::ReadVarTypes()
 {
   std::string line;
@@ -664,16 +775,16 @@ void TASCReader::ReadVarTypes()
     std::string upper = dtext::UpperAscii(line);
     if (upper.find("</VARTYPES>") != std::string::npos)
       inside = false;
-    std::string rest = line;
+    std::string_view rest = line;
     if (inside) {
       // column number, blank, type word, blank, then "<" level "=" label ">" items
-      const std::size_t blank = line.find(' ');
+      const std::size_t blank = rest.find(' ');
       int col = 0;
-      if (blank != std::string::npos && asc::ParseInteger(std::string_view(line).substr(0, blank), col)) {
-        rest = line.substr(blank + 1);
+      if (blank != std::string_view::npos && asc::ParseInteger(rest.substr(0, blank), col)) {
+        rest.remove_prefix(blank + 1);
         const std::size_t wordEnd = rest.find(' ');
         const std::string word = dtext::LowerAscii(rest.substr(0, wordEnd));
-        rest = wordEnd == std::string::npos ? std::string() : rest.substr(wordEnd + 1);
+        rest = wordEnd == std::string_view::npos ? std::string_view() : rest.substr(wordEnd + 1);
         TVarTypeLine vt;
         vt.Col = col;
         if (word == "ordinal")
@@ -683,20 +794,21 @@ void TASCReader::ReadVarTypes()
         else if (word == "ratio")
           vt.Type = vtRatio;
         if (vt.Type != vtInterval) {
+          // The items are taken with a moving start, so a long line costs linear time.
           std::size_t close;
-          while ((close = rest.find('>')) != std::string::npos) {
-            const std::string item = rest.substr(0, close + 1);
-            rest.erase(0, close + 1);
+          while ((close = rest.find('>')) != std::string_view::npos) {
+            const std::string_view item = rest.substr(0, close + 1);
+            rest.remove_prefix(close + 1);
             const std::size_t eq = item.find('=');
-            if (eq == std::string::npos)
+            if (eq == std::string_view::npos)
               continue;
             int level = 0;
-            if (eq < 1 || !asc::ParseInteger(std::string_view(item).substr(1, eq - 1), level))
+            if (eq < 1 || !asc::ParseInteger(item.substr(1, eq - 1), level))
               continue;  // a malformed item is skipped
-            std::string label = item.substr(eq + 1, item.size() - eq - 2);
-            if (label.size() > RawNameCap)
-              label.resize(RawNameCap);
-            vt.Labels.emplace_back(level, std::move(label));
+            // A level out of range stores nothing and fires nothing.
+            if (level < 0 || level > MaxLevel)
+              continue;
+            vt.Labels.emplace_back(level, std::string(item.substr(eq + 1, std::min(item.size() - eq - 2, RawNameCap))));
           }
           FVarTypes.push_back(std::move(vt));
         }
@@ -753,13 +865,43 @@ void TASCReader::Commit()
   const auto cols = static_cast<std::size_t>(FNrCols);
   const auto rows = static_cast<std::size_t>(nrRows);
 
-  auto matrix = std::make_unique<TMatrix>();
-  try {
-    matrix->Resize(FNrCols, nrRows);
-  } catch (const EOrvexMatrixError&) {
-    T.RaiseOutOfMemory();
-  }
-  {
+  std::unique_ptr<TMatrix> matrix;
+  std::vector<std::uint8_t> states;
+  std::size_t stateEvents = 0;
+  if (FDirect) {
+    // Parsed in place at the declared size: drop the rows after a failed one.
+    matrix = std::move(FMatrix);
+    states = std::move(FCellStates);
+    stateEvents = FStatesRead;
+    const auto declared = static_cast<std::size_t>(FNrRows);
+    if (rows < declared) {
+      auto kept = std::make_unique<TMatrix>();
+      try {
+        kept->Resize(FNrCols, nrRows);
+      } catch (const EOrvexMatrixError&) {
+        T.RaiseOutOfMemory();
+      }
+      std::vector<std::uint8_t> keptStates(cols * rows);
+      for (std::size_t c = 0; c < cols; ++c) {
+        const double* from = matrix->Column(static_cast<int>(c) + 1);
+        std::copy(from, from + rows, kept->Column(static_cast<int>(c) + 1));
+        std::copy(states.begin() + static_cast<std::ptrdiff_t>(c * declared),
+                  states.begin() + static_cast<std::ptrdiff_t>(c * declared + rows),
+                  keptStates.begin() + static_cast<std::ptrdiff_t>(c * rows));
+      }
+      matrix = std::move(kept);
+      states = std::move(keptStates);
+    }
+    // Cells of the failed row after the failing token may hold what a later chunk wrote.
+    for (std::size_t k = FValuesRead; k < cols * rows; ++k)
+      matrix->Column(static_cast<int>(k % cols) + 1)[k / cols] = 0.0;
+  } else {
+    matrix = std::make_unique<TMatrix>();
+    try {
+      matrix->Resize(FNrCols, nrRows);
+    } catch (const EOrvexMatrixError&) {
+      T.RaiseOutOfMemory();
+    }
     std::vector<double*> columns(cols);
     for (std::size_t c = 0; c < cols; ++c)
       columns[c] = matrix->Column(static_cast<int>(c) + 1);
@@ -771,14 +913,16 @@ void TASCReader::Commit()
         ++r;
       }
     });
+    states.assign(cols * rows, 0);
+    for (const TSparseState& st : FStates)
+      states[(st.Index % cols) * rows + st.Index / cols] = st.State;
+    stateEvents = FStates.size();
+    FValuesRead = FValues.Size();
   }
-  std::vector<std::uint8_t> states(cols * rows, 0);
-  for (const TSparseState& s : FStates)
-    states[(s.Index % cols) * rows + s.Index / cols] = s.State;
   // After a failed row, its cells that were not read hold no value: empty, so that they cannot
   // enter a computation as data. They are no state read from the file and are not announced
   // one by one; the closing OnChangeCellState covers them.
-  for (std::size_t k = FValues.Size(); k < cols * rows; ++k)
+  for (std::size_t k = FValuesRead; k < cols * rows; ++k)
     states[(k % cols) * rows + k / cols] = csEmpty;
 
   std::vector<std::string> colNames;
@@ -821,7 +965,7 @@ void TASCReader::Commit()
   // Each value token read with a state other than 0 is announced as a state change, in file
   // order.
   if (T.OnChangeCellState)
-    for (std::size_t k = 0; k < FStates.size(); ++k)
+    for (std::size_t k = 0; k < stateEvents; ++k)
       Fire(T.OnChangeCellState, &T);
 }
 
@@ -849,15 +993,21 @@ void TASCReader::Finish()
 // ---------------------------------------------------------------------------------------------
 // TDataTable entry points
 
-int TDataTable::ReadASCFile(const std::string& FileName, TCustomData& CustomData)
+int ReadASCFileWith(TDataTable& Table, const std::string& FileName, TCustomData& CustomData,
+                    const TASCReadOptions& Options)
 {
   CustomData.clear();
   TASCTextFile file;
   // A file that is missing or cannot be read changes nothing and fires no event.
-  if (!file.Open(FileName))
+  if (!(Options.Mapped && file.OpenMapped(FileName)) && !file.Open(FileName, Options.BlockSize))
     return ascCannotRead;
-  TASCReader reader(*this, file, CustomData);
+  TASCReader reader(Table, file, CustomData, Options);
   return reader.Run();
+}
+
+int TDataTable::ReadASCFile(const std::string& FileName, TCustomData& CustomData)
+{
+  return ReadASCFileWith(*this, FileName, CustomData, TASCReadOptions());
 }
 
 int TDataTable::LoadFromASCFile(const std::string& FileName)

@@ -3,8 +3,10 @@
 // reader (orvex_datatable_asc.cpp) is built from them; the tests use them directly.
 #pragma once
 
+#include "orvex_datatable.h"
 #include "orvex_datatable_text.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -25,14 +27,26 @@ public:
 
   // False when the file cannot be opened or its first block cannot be read.
   bool Open(const std::string& FileName, std::size_t BlockSize = 1 << 20);
+  // Maps the whole file into memory instead: one block, no reads. False when the file cannot
+  // be opened or mapped, or is not a regular file.
+  bool OpenMapped(const std::string& FileName);
   void Close();
-  bool IsOpen() const { return FFile != nullptr; }
+  bool IsOpen() const { return FFile != nullptr || FMap != nullptr; }
+  bool IsMapped() const { return FMap != nullptr; }
+  // The current block: its bytes, the read position in it and its end (for a mapped file,
+  // the whole text). Seek moves the read position within the block.
+  const char* BlockData() const { return FData; }
+  std::size_t BlockPos() const { return FPos; }
+  std::size_t BlockEnd() const { return FEnd; }
+  void Seek(std::size_t Pos) { FPos = std::min(Pos, FEnd); }
   // True after a read of the file failed; the file then counts as ended.
   bool Failed() const { return FFailed; }
   // Size of the file in bytes, -1 when unknown (not a regular file).
   std::int64_t Size() const { return FSize; }
   // Bytes taken from the file so far.
   std::int64_t BytesRead() const { return FBytesRead; }
+  // Bytes of text read so far: the bytes before the Ctrl-Z that ends the file, if any.
+  std::int64_t TextSize() const { return FTextSize; }
   // Whether all bytes read so far form valid UTF-8.
   bool Utf8Valid() const { return FUtf8.Valid(); }
 
@@ -41,7 +55,7 @@ public:
   {
     if (FPos == FEnd && !Fill())
       return -1;
-    return static_cast<unsigned char>(FBuffer[FPos++]);
+    return static_cast<unsigned char>(FData[FPos++]);
   }
   bool Eof() { return FPos == FEnd && !Fill(); }
   // Reads up to the end of the line; false when the file had already ended.
@@ -59,13 +73,17 @@ private:
   bool Fill();
 
   std::FILE* FFile = nullptr;
+  void* FMap = nullptr;
+  std::size_t FMapSize = 0;
   std::vector<char> FBuffer;
+  const char* FData = nullptr;  // the block: FBuffer's bytes, or the mapping
   std::size_t FPos = 0;
   std::size_t FEnd = 0;
   bool FEnded = false;
   bool FFailed = false;
   std::int64_t FSize = -1;
   std::int64_t FBytesRead = 0;
+  std::int64_t FTextSize = 0;
   dtext::TUtf8Validator FUtf8;
   std::string FScratch;  // a token split between two blocks
 };
@@ -76,12 +94,54 @@ namespace asc {
 // optional exponent (E or e, optional sign, digits). Read in the C locale. False for anything
 // else, and for a value beyond the range of a double (underflow gives 0).
 bool ParseNumber(std::string_view Token, double& Value);
+// Whether a text of TextBytes bytes is too short for Cells values: each takes at least two
+// bytes, a character and a separator (the last one needs no separator).
+inline bool SizeExceedsText(std::int64_t Cells, std::int64_t TextBytes) { return Cells > (TextBytes + 1) / 2; }
 // An optionally signed decimal integer that fits 32 bits.
 bool ParseInteger(std::string_view Token, int& Value);
 // The flag line: four words TRUE or FALSE, case-insensitive, blanks anywhere. False when one of
 // the first three words is neither; the fourth counts as TRUE only when it is TRUE.
 bool ParseFlags(std::string_view Line, bool& Flag1, bool& Flag2, bool& Flag3, bool& Flag4);
 
+// Where ParseRows puts the rows: NrCols columns of NrRows values, the column-major states and,
+// with Attribs (flag 1), the row attributes.
+struct TRowTarget {
+  int NrCols = 0;
+  int NrRows = 0;
+  bool Attribs = false;
+  double* const* Columns = nullptr;
+  std::uint8_t* States = nullptr;
+  std::int32_t* RowAttribs = nullptr;
+};
+
+struct TRowsOutcome {
+  int Code = 0;             // ascOK, ascBadRowAttrib or ascBadValue
+  std::int64_t Unit = 0;    // the failing unit (attribute or value), or all units on success
+  std::size_t End = 0;      // position after the last token taken
+  std::size_t States = 0;   // value tokens taken with a state other than 0
+};
+
+// Parses the rows (without row names) of Text[Begin, End) into Target, exactly as a sequential
+// read of the token stream would, on Threads threads (0: as many as the machine has, at most
+// two) in chunks of about ChunkSize bytes (0: chosen from the size).
+TRowsOutcome ParseRows(const char* Text, std::size_t Begin, std::size_t End, const TRowTarget& Target, int Threads,
+                       std::size_t ChunkSize);
+
 }  // namespace asc
+
+// How TDataTable reads an ASC file. The default maps the file and parses its rows on up to two
+// threads; Mapped = false reads it sequentially in blocks of BlockSize bytes, which is the
+// reference the fast path is checked against (and lets tests read in tiny blocks). A file that
+// cannot be mapped is always read in blocks.
+struct TASCReadOptions {
+  bool Mapped = true;
+  std::size_t BlockSize = std::size_t(1) << 20;
+  int Threads = 0;            // 0: at most two, as the machine has
+  std::size_t ChunkSize = 0;  // bytes per parallel chunk; 0: chosen from the size
+};
+
+// TDataTable::ReadASCFile with the given way of reading; same results, events and codes.
+int ReadASCFileWith(TDataTable& Table, const std::string& FileName, TCustomData& CustomData,
+                    const TASCReadOptions& Options);
 
 }  // namespace orvex

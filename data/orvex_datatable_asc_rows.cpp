@@ -1,0 +1,224 @@
+// The rows of an ASC file held whole in memory, parsed straight into the table's column-major
+// storage, on several threads when the text is large.
+//
+// The rows are a stream of units: per row the attribute (with flag 1) and one value per
+// column; a value "(" takes the next token with it. The text after the header is cut into
+// chunks at token boundaries (never between a lone "(" and its token). A first pass counts
+// the units of every chunk, which gives each chunk the unit it starts with, hence its row and
+// column; a second pass parses the chunks that hold data. Every chunk stops at its first error,
+// and the first chunk in file order that has one decides the outcome, so the result is the
+// same for any number of threads and chunks. Chunks after the deciding one may have written
+// cells of the rows the table then drops or clears.
+#include "orvex_datatable.h"
+#include "orvex_datatable_asc.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <limits>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+namespace orvex::asc {
+
+namespace {
+
+inline bool IsBlank(char C) { return static_cast<unsigned char>(C) <= 32; }
+
+struct TChunk {
+  std::size_t Begin = 0;
+  std::size_t End = 0;
+  std::int64_t Units = 0;      // first pass
+  std::int64_t FirstUnit = 0;  // unit index of the chunk's first unit
+  // second pass
+  int Code = ascOK;
+  std::int64_t StopUnit = 0;  // the failing unit, or the first unit not taken
+  std::size_t StopPos = 0;    // after the last token taken
+  std::size_t States = 0;
+  bool Parsed = false;
+};
+
+std::int64_t CountUnits(const char* Text, std::size_t Pos, std::size_t End)
+{
+  std::int64_t units = 0;
+  for (;;) {
+    while (Pos < End && IsBlank(Text[Pos]))
+      ++Pos;
+    if (Pos == End)
+      return units;
+    const std::size_t start = Pos;
+    while (Pos < End && !IsBlank(Text[Pos]))
+      ++Pos;
+    ++units;
+    if (Pos - start == 1 && Text[start] == '(') {
+      while (Pos < End && IsBlank(Text[Pos]))
+        ++Pos;
+      while (Pos < End && !IsBlank(Text[Pos]))
+        ++Pos;
+    }
+  }
+}
+
+void ParseChunk(const char* Text, TChunk& C, std::int64_t NrUnits, const TRowTarget& T)
+{
+  const auto unitsPerRow = static_cast<std::int64_t>(T.NrCols) + (T.Attribs ? 1 : 0);
+  const auto rows = static_cast<std::size_t>(T.NrRows);
+  std::int64_t u = C.FirstUnit;
+  auto row = static_cast<std::size_t>(u / unitsPerRow);
+  auto col = static_cast<int>(u % unitsPerRow);
+  std::size_t pos = C.Begin;
+  const std::size_t end = C.End;
+  const auto nextToken = [&]() {
+    while (pos < end && IsBlank(Text[pos]))
+      ++pos;
+    const std::size_t start = pos;
+    while (pos < end && !IsBlank(Text[pos]))
+      ++pos;
+    return std::string_view(Text + start, pos - start);
+  };
+  C.Parsed = true;
+  while (u < NrUnits) {
+    while (pos < end && IsBlank(Text[pos]))
+      ++pos;
+    if (pos == end)
+      break;
+    std::string_view tok = nextToken();
+    if (T.Attribs && col == 0) {
+      double a = 0.0;
+      const double rounded = ParseNumber(tok, a) ? std::nearbyint(a) : std::numeric_limits<double>::quiet_NaN();
+      if (!(rounded >= std::numeric_limits<std::int32_t>::min() && rounded <= std::numeric_limits<std::int32_t>::max())) {
+        C.Code = ascBadRowAttrib;
+        break;
+      }
+      T.RowAttribs[row] = static_cast<std::int32_t>(rounded);
+    } else {
+      const auto c = static_cast<std::size_t>(col - (T.Attribs ? 1 : 0));
+      double v = 0.0;
+      std::uint8_t state = 0;
+      bool ok = true;
+      if (tok[0] == 'N' && tok == "NAN") {
+        state = csNotANumber;
+      } else if (tok[0] == '#' && tok == "###") {
+        state = csEmpty;
+      } else if (tok.size() == 1 && tok[0] == '(') {
+        tok = nextToken();
+        ok = tok.size() >= 2 && tok.back() == ')' && ParseNumber(tok.substr(0, tok.size() - 1), v);
+        state = csParenthesized;
+      } else {
+        ok = ParseNumber(tok, v);
+      }
+      if (!ok) {
+        C.Code = ascBadValue;
+        break;
+      }
+      T.Columns[c][row] = v;
+      if (state != 0) {
+        T.States[c * rows + row] = state;
+        ++C.States;
+      }
+    }
+    ++u;
+    if (++col == unitsPerRow) {
+      col = 0;
+      ++row;
+    }
+  }
+  C.StopUnit = u;
+  C.StopPos = pos;
+}
+
+// Runs Work(index) for every index below Count on Threads threads (the caller's included).
+template <typename F>
+void RunShared(std::size_t Count, int Threads, F Work)
+{
+  std::atomic<std::size_t> next{0};
+  const auto loop = [&] {
+    for (std::size_t i = next++; i < Count; i = next++)
+      Work(i);
+  };
+  std::vector<std::thread> helpers;
+  for (int t = 1; t < Threads && static_cast<std::size_t>(t) < Count; ++t) {
+    try {
+      helpers.emplace_back(loop);
+    } catch (const std::system_error&) {
+      break;  // no more threads to be had: the others do the work
+    }
+  }
+  loop();
+  for (std::thread& h : helpers)
+    h.join();
+}
+
+}  // namespace
+
+TRowsOutcome ParseRows(const char* Text, std::size_t Begin, std::size_t End, const TRowTarget& T, int Threads,
+                       std::size_t ChunkSize)
+{
+  if (Threads <= 0)
+    Threads = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 2u));
+  const std::size_t size = End - Begin;
+  // One thread takes the text as one chunk, which needs no counting pass.
+  if (ChunkSize == 0)
+    ChunkSize = Threads == 1 ? size + 1
+                             : std::max<std::size_t>(size / (static_cast<std::size_t>(Threads) * 8) + 1, std::size_t(1) << 20);
+  const std::int64_t nrUnits = static_cast<std::int64_t>(T.NrRows) * (T.NrCols + (T.Attribs ? 1 : 0));
+
+  // Chunk boundaries: at the end of a token, and never right after a lone "(".
+  std::vector<TChunk> chunks;
+  for (std::size_t b = Begin; b < End || chunks.empty();) {
+    std::size_t e = End - b > ChunkSize ? b + ChunkSize : End;
+    while (e < End && !IsBlank(Text[e]))
+      ++e;
+    for (;;) {
+      std::size_t last = e;  // just after the last token before e
+      while (last > b && IsBlank(Text[last - 1]))
+        --last;
+      if (e == End || last == b || Text[last - 1] != '(' || (last - 1 > Begin && !IsBlank(Text[last - 2])))
+        break;
+      while (e < End && IsBlank(Text[e]))
+        ++e;
+      while (e < End && !IsBlank(Text[e]))
+        ++e;
+    }
+    TChunk c;
+    c.Begin = b;
+    c.End = e;
+    chunks.push_back(c);
+    b = e;
+  }
+
+  if (chunks.size() > 1)
+    RunShared(chunks.size(), Threads,
+              [&](std::size_t i) { chunks[i].Units = CountUnits(Text, chunks[i].Begin, chunks[i].End); });
+  std::int64_t first = 0;
+  std::size_t needed = 0;
+  for (TChunk& c : chunks) {
+    if (first >= nrUnits)
+      break;
+    c.FirstUnit = first;
+    first += c.Units;
+    ++needed;
+  }
+  RunShared(needed, Threads, [&](std::size_t i) { ParseChunk(Text, chunks[i], nrUnits, T); });
+
+  TRowsOutcome out;
+  for (std::size_t i = 0; i < needed; ++i) {
+    const TChunk& c = chunks[i];
+    out.States += c.States;
+    out.Unit = c.StopUnit;
+    out.End = c.StopPos;
+    if (c.Code != ascOK) {
+      out.Code = c.Code;
+      return out;
+    }
+    if (c.StopUnit == nrUnits)
+      return out;
+  }
+  // The text ended before the last row: the missing token is the error.
+  out.End = End;
+  out.Code = T.Attribs && out.Unit % (T.NrCols + 1) == 0 ? ascBadRowAttrib : ascBadValue;
+  return out;
+}
+
+}  // namespace orvex::asc

@@ -1,0 +1,161 @@
+// The mapped, chunked reader against the sequential block reader on generated files, valid and
+// malformed: every field of the table, the custom data, the result code and the events must
+// be the same, with one or two threads, tiny chunks and tiny blocks.
+#include "datatable_event_log.h"
+#include "orvex_datatable.h"
+#include "orvex_datatable_asc.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+using namespace orvex;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string RandomFile(std::mt19937& Gen)
+{
+  const auto pick = [&Gen](int N) { return static_cast<int>(Gen() % static_cast<unsigned>(N)); };
+  const bool f1 = pick(2), f2 = pick(2), f3 = pick(3) == 0, f4 = pick(3) == 0;
+  const int cols = 1 + pick(6), rows = 1 + pick(40);
+  const char* eol = pick(3) == 0 ? "\r\n" : "\n";
+  const auto sep = [&]() -> std::string {
+    switch (pick(8)) {
+      case 0: return eol;
+      case 1: return "\t";
+      case 2: return "  ";
+      default: return " ";
+    }
+  };
+  const auto name = [&]() -> std::string {
+    switch (pick(5)) {
+      case 0: return "\"a b" + std::to_string(pick(100)) + "\"";
+      case 1: return "(.;#;.)";
+      case 2: return "\"q\"\"x\"";
+      default: return "n" + std::to_string(pick(1000));
+    }
+  };
+  const auto value = [&]() -> std::string {
+    switch (pick(12)) {
+      case 0: return "NAN";
+      case 1: return "###";
+      case 2: return "( " + std::to_string(pick(1000)) + ".5)";
+      case 3: return std::to_string(pick(2000) - 1000) + "e" + std::to_string(pick(40) - 20);
+      case 4: return "-." + std::to_string(pick(100000));
+      default: {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%.6g", (static_cast<double>(Gen()) - 2e9) / 1e5);
+        return buf;
+      }
+    }
+  };
+  std::string s = "comment " + std::to_string(pick(100)) + eol + std::to_string(cols) + eol + std::to_string(rows) +
+                  eol + (f1 ? "TRUE " : "FALSE ") + (f2 ? "TRUE " : "FALSE ") + (f3 ? "TRUE " : "FALSE ") +
+                  (f4 ? "TRUE" : "FALSE") + eol;
+  if (f2)
+    for (int c = 0; c < cols; ++c)
+      s += name() + sep();
+  s += eol;
+  for (int r = 0; r < rows; ++r) {
+    if (f1)
+      s += std::to_string(pick(20) - 5) + (pick(4) == 0 ? ".5" : "") + sep();
+    if (f3)
+      s += name() + sep();
+    for (int c = 0; c < cols; ++c)
+      s += value() + sep();
+    if (pick(3))
+      s += eol;
+  }
+  if (f4)
+    s += std::string("<VARTYPES>") + eol + "1 Nominal <0=lo><1=hi>" + eol + "2 ordinal <2=x>" + eol + "</VARTYPES>" + eol;
+  else if (pick(2))
+    s += std::string("<custdata>") + eol + "<k>v " + std::to_string(pick(9)) + "</k>" + eol + "</custdata>" + eol;
+  // Malformed variants: cut, or a byte replaced, or a Ctrl-Z inserted, at a random place.
+  switch (pick(6)) {
+    case 0: s.resize(static_cast<std::size_t>(pick(static_cast<int>(s.size())))); break;
+    case 1: s[static_cast<std::size_t>(pick(static_cast<int>(s.size())))] = "x(.)e#N\n "[pick(9)]; break;
+    case 2: s.insert(static_cast<std::size_t>(pick(static_cast<int>(s.size()))), 1, '\x1a'); break;
+    default: break;
+  }
+  return s;
+}
+
+struct TSnapshot {
+  int Code = 0;
+  std::vector<std::string> Events;
+  std::string Text;
+};
+
+TSnapshot ReadWith(const std::string& File, const TASCReadOptions& Options)
+{
+  TDataTable t;
+  t.Resize(2, 3);
+  TEventLog log;
+  log.Attach(t);
+  TCustomData custom;
+  TSnapshot s;
+  s.Code = ReadASCFileWith(t, File, custom, Options);
+  s.Events = log.Events;
+  std::string& x = s.Text;
+  x = t.Comment() + "|" + std::to_string(t.NrOfColumns()) + "x" + std::to_string(t.NrOfRows()) + "\n";
+  for (int c = 1; c <= t.NrOfColumns(); ++c) {
+    x += t.ColName(c) + "|" + std::to_string(t.ColAttrib(c)) + "|" + std::to_string(t.VarType(c));
+    for (int l = 0; l <= MaxLevel; ++l)
+      if (!t.LevelName(c, l).empty())
+        x += "|" + std::to_string(l) + "=" + t.LevelName(c, l);
+    x += "\n";
+  }
+  char buf[40];
+  for (int r = 1; r <= t.NrOfRows(); ++r) {
+    x += t.RowName(r) + "|" + std::to_string(t.RowAttrib(r));
+    for (int c = 1; c <= t.NrOfColumns(); ++c) {
+      std::snprintf(buf, sizeof buf, " %a/%d", t.Elem(c, r), t.CellState(c, r));
+      x += buf;
+    }
+    x += "\n";
+  }
+  for (const TCustDataEntry& e : custom)
+    x += e.Key + "=" + e.Value + "\n";
+  return s;
+}
+
+TEST(AscFastReader, MatchesTheSequentialReaderOnGeneratedFiles)
+{
+  const fs::path file = fs::temp_directory_path() /
+                        ("orvex_asc_fast_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".asc");
+  std::mt19937 gen(20261208);
+  TASCReadOptions reference;
+  reference.Mapped = false;
+  TASCReadOptions tinyBlocks = reference;
+  tinyBlocks.BlockSize = 7;
+  int failures = 0;
+  for (int k = 0; k < 3000; ++k) {
+    const std::string content = RandomFile(gen);
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << content;
+    const TSnapshot expected = ReadWith(file.string(), reference);
+    failures += expected.Code != ascOK;
+    for (const auto& [threads, chunk] : {std::pair{1, 0}, {2, 3}, {2, 64}}) {
+      TASCReadOptions fast;
+      fast.Threads = threads;
+      fast.ChunkSize = static_cast<std::size_t>(chunk);
+      const TSnapshot got = ReadWith(file.string(), fast);
+      ASSERT_EQ(got.Code, expected.Code) << content << "\nthreads " << threads << " chunk " << chunk;
+      ASSERT_EQ(got.Text, expected.Text) << content << "\nthreads " << threads << " chunk " << chunk;
+      ASSERT_EQ(got.Events, expected.Events) << content;
+    }
+    const TSnapshot blocks = ReadWith(file.string(), tinyBlocks);
+    ASSERT_EQ(blocks.Code, expected.Code) << content;
+    ASSERT_EQ(blocks.Text, expected.Text) << content;
+  }
+  fs::remove(file);
+  // The generator must exercise both outcomes.
+  EXPECT_GT(failures, 300);
+  EXPECT_LT(failures, 2700);
+}
+
+}  // namespace
