@@ -1,0 +1,467 @@
+// TNTabEd: creation, properties, data access, the binding to the owned table and the grid layout
+// that follows the table's size and the visibility of the attribute column and row.
+#include "orvex_ntabed.h"
+
+#include "orvex_ntabed_internal.h"
+#include "orvex_stringl.h"
+
+#include <QMenu>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <algorithm>
+
+namespace orvex {
+
+namespace {
+constexpr int kRowNameWidth = 80;
+constexpr int kMaxPrecision = 10;
+}  // namespace
+
+TNTabEd::TNTabEd(QWidget* Parent) : TCustomGrid(Parent)
+{
+  TUpdateLock lock(*this);
+  try {
+    FData = std::make_unique<TDataTable>();
+    FCopyTable = std::make_unique<TDataTable>();
+    // The grid starts with 5 x 5 cells: two fixed columns (names and attributes), one fixed row.
+    SetFixedCols(2);
+    SetColWidths(0, kRowNameWidth);
+    SetColWidths(1, FAttribColWidth);
+    FData->Resize(ColCount() - 2, RowCount() - 1);
+    FColPrecision.assign(static_cast<std::size_t>(FData->NrOfColumns()), 3);
+  } catch (const std::bad_alloc&) {
+    FData.reset();
+    throw EOrvexNTabedError(ComponentMessage("failed to initialize table editor (out of memory)"));
+  } catch (const EOrvexError&) {
+    FData.reset();
+    throw EOrvexNTabedError(ComponentMessage("failed to initialize table editor (out of memory)"));
+  }
+  BindTable();
+  CreateMenus();
+  TCustomGrid::SetOptions(Options() + TGridOptions{goTabs, goEditing});
+  SetColor(clWindow);
+  SetFixedColor(clBtnFace);
+  PopupHook = [](QMenu* Menu, const QPoint& GlobalPos) { Menu->popup(GlobalPos); };
+  ShowMessageHook = [this](const std::string& Message) {
+    QMessageBox::warning(this, QStringLiteral("Table editor"), QString::fromStdString(Message));
+  };
+}
+
+TNTabEd::~TNTabEd()
+{
+  // The table's handlers point at this editor; nothing may reach it while it goes.
+  if (FData) {
+    FData->OnChange = nullptr;
+    FData->OnChangeSetup = nullptr;
+    FData->OnPercentDone = nullptr;
+    FData->OnResize = nullptr;
+  }
+  delete FPopupDT;
+  delete FPopupHT;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Events, repainting and the binding
+
+void TNTabEd::Notify(const TNotifyEvent& Event)
+{
+  if (!Quiet())
+    Fire(Event, this);
+}
+
+void TNTabEd::Repaint()
+{
+  InvalidateGrid();
+}
+
+void TNTabEd::paintEvent(QPaintEvent* e)
+{
+  if (Quiet())
+    return;
+  TCustomGrid::paintEvent(e);
+}
+
+void TNTabEd::BindTable()
+{
+  FData->OnChange = [this](TObject*) {
+    Notify(OnChange);
+    Repaint();
+  };
+  FData->OnChangeSetup = [this](TObject*) {
+    Notify(OnChangeSetup);
+    Repaint();
+  };
+  FData->OnPercentDone = [this](TObject*, int Percent) { Fire(OnPercentDone, this, Percent); };
+  FData->OnResize = [this](TObject*, int OldColumns, int OldRows, int NewColumns, int NewRows) {
+    TableResized(OldColumns, OldRows, NewColumns, NewRows);
+  };
+}
+
+// The grid follows the table: counts, fixed counts, the widths of new columns and their
+// precisions.
+void TNTabEd::TableResized(int OldColumns, int, int NewColumns, int NewRows)
+{
+  const int lastWidth = OldColumns >= 1 ? ColWidths(ColCount() - 1) : TCustomGrid::DefaultColWidth();
+  SetColCount(NewColumns + FAC + 1);
+  for (int j = std::max(OldColumns, 1); j <= NewColumns; ++j)
+    SetColWidths(j + FAC, lastWidth);
+  SetRowCount(NewRows + FAR + 1);
+  if (FAC + 1 < ColCount())
+    SetFixedCols(FAC + 1);
+  if (FAR + 1 < RowCount())
+    SetFixedRows(FAR + 1);
+
+  const bool known = OldColumns >= 1 && OldColumns <= static_cast<int>(FColPrecision.size());
+  const std::int8_t newPrecision = known ? FColPrecision[static_cast<std::size_t>(OldColumns - 1)] : 2;
+  FColPrecision.resize(static_cast<std::size_t>(std::max(NewColumns, 0)), newPrecision);
+  Repaint();
+}
+
+void TNTabEd::Resize(int NrCols, int NrRows)
+{
+  if (NrCols < 0 || NrRows < 0)
+    return;
+  HideEditor(true);
+  {
+    TUpdateLock lock(*this);
+    try {
+      FData->Resize(NrCols, NrRows);
+    } catch (const EOrvexError&) {
+      throw EOrvexNTabedError(ComponentMessage("not enough memory on heap"));
+    } catch (const std::bad_alloc&) {
+      throw EOrvexNTabedError(ComponentMessage("not enough memory on heap"));
+    }
+  }
+  Notify(OnChangeSetup);
+  Repaint();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Properties
+
+void TNTabEd::SetNumWidth(int Value)
+{
+  if (Value >= 1 && Value <= 20) {
+    FNumWidth = Value;
+    Repaint();
+  }
+  Notify(OnLayoutChanged);
+}
+
+void TNTabEd::SetLayoutColor(TColor& Field, TColor Value)
+{
+  Field = Value;
+  Repaint();
+  Notify(OnLayoutChanged);
+}
+
+void TNTabEd::SetColorEmptyMsg(TColor Value)
+{
+  if (Value == FColorEmptyMsg)
+    return;
+  FColorEmptyMsg = Value;
+  Repaint();
+  Notify(OnChangeSetup);
+}
+
+void TNTabEd::SetEmptyMessage(const std::string& Value)
+{
+  if (Value == FEmptyMessage)
+    return;
+  FEmptyMessage = Value;
+  Repaint();
+  Notify(OnChangeSetup);
+}
+
+void TNTabEd::SetBoldMarks(bool Value)
+{
+  if (Value == FBoldMarks)
+    return;
+  FBoldMarks = Value;
+  Repaint();
+  Notify(OnLayoutChanged);
+}
+
+void TNTabEd::SetBoldSelHeads(bool Value)
+{
+  if (Value == FBoldSelHeads)
+    return;
+  FBoldSelHeads = Value;
+  Repaint();
+  Notify(OnLayoutChanged);
+}
+
+void TNTabEd::SetShowCellCursor(bool Value)
+{
+  if (Value == FShowCellCursor)
+    return;
+  FShowCellCursor = Value;
+  InvalidateCell(0, 0);
+}
+
+void TNTabEd::SetOptimizeRowHeight(bool Value)
+{
+  if (Value == FOptimizeRowHeight)
+    return;
+  FOptimizeRowHeight = Value;
+  Repaint();
+}
+
+void TNTabEd::SetOptions(TGridOptions Value)
+{
+  // Editing stays as the editor's own rules set it; Tab always moves between cells.
+  Value.Include(goTabs);
+  if (Options().Contains(goEditing))
+    Value.Include(goEditing);
+  else
+    Value.Exclude(goEditing);
+  TCustomGrid::SetOptions(Value);
+}
+
+void TNTabEd::SetAttribRowVisible(bool Value)
+{
+  if (Value == (FAC == 1))
+    return;
+  HideEditor(true);
+  if (Value) {
+    FAC = 1;
+    SetColCount(NrOfColumns() + 2);
+    for (int c = ColCount() - 1; c >= 2; --c)
+      SetColWidths(c, ColWidths(c - 1));
+    SetColWidths(1, FAttribColWidth);
+    if (2 < ColCount())
+      SetFixedCols(2);
+  } else {
+    SetFixedCols(1);
+    FAC = 0;
+    for (int c = 1; c + 1 < ColCount(); ++c)
+      SetColWidths(c, ColWidths(c + 1));
+    SetColCount(NrOfColumns() + 1);
+  }
+  Repaint();
+  Notify(OnLayoutChanged);
+}
+
+void TNTabEd::SetAttribColVisible(bool Value)
+{
+  if (Value == (FAR == 1))
+    return;
+  HideEditor(true);
+  if (Value) {
+    FAR = 1;
+    SetRowCount(NrOfRows() + 2);
+    for (int r = RowCount() - 1; r >= 2; --r)
+      SetRowHeights(r, RowHeights(r - 1));
+    SetRowHeights(1, RowHeights(0));
+    if (2 < RowCount())
+      SetFixedRows(2);
+  } else {
+    SetFixedRows(1);
+    FAR = 0;
+    for (int r = 1; r + 1 < RowCount(); ++r)
+      SetRowHeights(r, RowHeights(r + 1));
+    SetRowCount(NrOfRows() + 1);
+  }
+  Repaint();
+  Notify(OnLayoutChanged);
+}
+
+void TNTabEd::SetDefaultColWidth(int Value)
+{
+  TCustomGrid::SetDefaultColWidth(Value);
+  SetColWidths(0, kRowNameWidth);
+  if (FAC == 1)
+    SetColWidths(1, FAttribColWidth);
+  Notify(OnLayoutChanged);
+}
+
+void TNTabEd::SetLeftCol(int Value)
+{
+  const int last = FAC + std::max(NrOfColumns(), 1);
+  TCustomGrid::SetLeftCol(std::clamp(Value + FAC, FAC + 1, last));
+}
+
+void TNTabEd::SetTopRow(int Value)
+{
+  const int last = FAR + std::max(NrOfRows(), 1);
+  TCustomGrid::SetTopRow(std::clamp(Value + FAR, FAR + 1, last));
+  Repaint();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Data access
+
+void TNTabEd::SetComment(const std::string& Value)
+{
+  FData->SetComment(StripControlChars(Value));
+  Notify(OnChange);
+}
+
+void TNTabEd::SetColName(int Col, const std::string& Value)
+{
+  if (Col < 1 || Col > NrOfColumns())
+    return;
+  FData->SetColName(Col, Value);
+  Notify(OnHeadingChanged);
+  Repaint();
+}
+
+void TNTabEd::SetRowName(int Row, const std::string& Value)
+{
+  if (Row < 1 || Row > NrOfRows())
+    return;
+  FData->SetRowName(Row, Value);
+  Notify(OnHeadingChanged);
+  Repaint();
+}
+
+void TNTabEd::SetColAttrib(int Col, int Value)
+{
+  if (Col < 1 || Col > NrOfColumns())
+    return;
+  FData->SetColAttrib(Col, std::clamp(Value, 0, 255));
+  Repaint();
+  Notify(OnAttributeChanged);
+}
+
+void TNTabEd::SetRowAttrib(int Row, int Value)
+{
+  if (Row < 1 || Row > NrOfRows())
+    return;
+  FData->SetRowAttrib(Row, std::clamp(Value, 0, 255));
+  Repaint();
+  Notify(OnAttributeChanged);
+}
+
+double TNTabEd::ClampToRange(double Value) const
+{
+  if (FVRangeLow == 0 && FVRangeHigh == 0)
+    return Value;
+  if (Value < FVRangeLow)
+    return FVRangeLow;
+  if (Value > FVRangeHigh)
+    return FVRangeHigh;
+  return Value;
+}
+
+void TNTabEd::SetElem(int Col, int Row, double Value)
+{
+  FData->SetElem(Col, Row, ClampToRange(Value));
+}
+
+int TNTabEd::ColPrecision(int Col) const
+{
+  if (Col < 1 || Col > static_cast<int>(FColPrecision.size()))
+    return 0;
+  return FColPrecision[static_cast<std::size_t>(Col - 1)];
+}
+
+void TNTabEd::SetColPrecision(int Col, int Value)
+{
+  if (Col < 1 || Col > static_cast<int>(FColPrecision.size()))
+    return;
+  const auto byte = static_cast<std::uint8_t>(Value);
+  const int precision = byte >= 128 ? -1 : std::min<int>(byte, kMaxPrecision);
+  FColPrecision[static_cast<std::size_t>(Col - 1)] = static_cast<std::int8_t>(precision);
+  Repaint();
+  Notify(OnLayoutChanged);
+}
+
+namespace {
+// Sets the suspension flag for a scope; leaving a scope that set it repaints.
+class TSuspension {
+public:
+  TSuspension(bool& Flag, TNTabEd& Editor) : FFlag(Flag), FWas(Flag), FEditor(Editor) { Flag = true; }
+  ~TSuspension()
+  {
+    FFlag = FWas;
+    if (!FWas)
+      FEditor.InvalidateGrid();
+  }
+  TSuspension(const TSuspension&) = delete;
+  TSuspension& operator=(const TSuspension&) = delete;
+
+private:
+  bool& FFlag;
+  bool FWas;
+  TNTabEd& FEditor;
+};
+}  // namespace
+
+void TNTabEd::InsertRow(int Row)
+{
+  HideEditor(true);
+  TSuspension suspension(FSuspended, *this);
+  FData->InsertRow(Row);
+}
+
+void TNTabEd::DeleteRow(int Row)
+{
+  HideEditor(true);
+  TSuspension suspension(FSuspended, *this);
+  FData->DeleteRow(Row);
+}
+
+// The precisions move with their columns: the new column takes the precision of the column
+// that was at its place (of the last column when it is appended).
+void TNTabEd::InsertColumn(int Col)
+{
+  HideEditor(true);
+  TSuspension suspension(FSuspended, *this);
+  std::vector<std::int8_t> precisions = FColPrecision;
+  const int before = NrOfColumns();
+  FData->InsertColumn(Col);
+  if (NrOfColumns() != before + 1 || precisions.empty())
+    return;
+  const std::size_t at = static_cast<std::size_t>(Col - 1);
+  const std::int8_t p = at < precisions.size() ? precisions[at] : precisions.back();
+  precisions.insert(precisions.begin() + static_cast<std::ptrdiff_t>(at), p);
+  FColPrecision = std::move(precisions);
+}
+
+void TNTabEd::DeleteColumn(int Col)
+{
+  HideEditor(true);
+  TSuspension suspension(FSuspended, *this);
+  std::vector<std::int8_t> precisions = FColPrecision;
+  const int before = NrOfColumns();
+  FData->DeleteColumn(Col);
+  if (NrOfColumns() != before - 1 || static_cast<int>(precisions.size()) != before)
+    return;
+  precisions.erase(precisions.begin() + (Col - 1));
+  FColPrecision = std::move(precisions);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Selection
+
+TGridRect TNTabEd::DataSelection() const
+{
+  if (!HasSelection() || NrOfColumns() < 1 || NrOfRows() < 1)
+    return {1, 1, 0, 0};
+  const TGridRect s = Selection();
+  return {std::clamp(s.Left - FAC, 1, NrOfColumns()), std::clamp(s.Top - FAR, 1, NrOfRows()),
+          std::clamp(s.Right - FAC, 1, NrOfColumns()), std::clamp(s.Bottom - FAR, 1, NrOfRows())};
+}
+
+void TNTabEd::SelectData(int Left, int Top, int Right, int Bottom)
+{
+  SetSelection({Left + FAC, Top + FAR, Right + FAC, Bottom + FAR});
+}
+
+void TNTabEd::ReportSelection(bool Force)
+{
+  const TGridRect s = Selection();
+  if (!Force && s == FLastSel)
+    return;
+  FLastSel = s;
+  Notify(OnSelectionChanged);
+}
+
+void TNTabEd::TopLeftChanged()
+{
+  ReportSelection(false);
+  TCustomGrid::TopLeftChanged();
+}
+
+}  // namespace orvex
