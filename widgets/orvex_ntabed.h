@@ -301,6 +301,7 @@ private:
   // editing (orvex_ntabed_edit.cpp)
   void SetEditingAllowed(bool Value);
   bool CellEditable(int ACol, int ARow) const;
+  bool CellReadOnly(int ACol, int ARow) const;
   void StoreEditText(int Col, int Row, const std::string& Text);
   void CloseHeadingEdit(bool Accept);
   void CloseCommentMemo(bool Accept);

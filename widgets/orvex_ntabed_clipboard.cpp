@@ -402,7 +402,7 @@ void TNTabEd::ExtractFromClipboard()
       });
     }
     if (!cells.empty())
-      SelectData(sel.Left, sel.Top, sel.Left + maxK, sel.Top + maxM);
+      SelectData(sel.Left, sel.Top, sel.Left + std::min(maxK, NrOfColumns()), sel.Top + std::min(maxM, NrOfRows()));
     Repaint();
     Notify(OnChange);
     Notify(OnPaste);

@@ -205,9 +205,14 @@ void TNTabEd::SetEditingAllowed(bool Value)
   TCustomGrid::SetOptions(o);
 }
 
+bool TNTabEd::CellReadOnly(int ACol, int ARow) const
+{
+  return DataCell(ACol, ARow) && (FData->CellState(ACol - FAC, ARow - FAR) & csReadOnly);
+}
+
 bool TNTabEd::CellEditable(int ACol, int ARow) const
 {
-  return !FDataReadOnly && DataCell(ACol, ARow) && !(FData->CellState(ACol - FAC, ARow - FAR) & csReadOnly);
+  return !FDataReadOnly && DataCell(ACol, ARow) && !CellReadOnly(ACol, ARow);
 }
 
 bool TNTabEd::CanEditShow() const
@@ -242,7 +247,7 @@ void TNTabEd::keyPressEvent(QKeyEvent* e)
     const bool editorOpen = EditorMode();
     const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
     const bool arrow = key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_Left || key == Qt::Key_Right;
-    const bool readOnlyCell = DataCell(Col(), Row()) && (FData->CellState(Col() - FAC, Row() - FAR) & csReadOnly);
+    const bool readOnlyCell = CellReadOnly(Col(), Row());
     e->accept();
     if (key == Qt::Key_Escape && editorOpen) {
       // Closed first: switching editing off would hand the text over.
@@ -349,8 +354,7 @@ void TNTabEd::mouseReleaseEvent(QMouseEvent* e)
     const TGridCoord cell = MouseCoord(p.x(), p.y());
     if (e->button() == Qt::LeftButton) {
       FClickedCell = cell;
-      const bool readOnlyCell = DataCell(cell.X, cell.Y) && (FData->CellState(cell.X - FAC, cell.Y - FAR) & csReadOnly);
-      SetEditingAllowed(!FDataReadOnly && !readOnlyCell);
+      SetEditingAllowed(!FDataReadOnly && !CellReadOnly(cell.X, cell.Y));
     }
     TCustomGrid::mouseReleaseEvent(e);
     ReportSelection(false);

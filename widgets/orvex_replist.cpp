@@ -42,7 +42,11 @@ TReportListView::TReportListView(QWidget* Parent) : TCustomGrid(Parent), FData(n
 
 TReportListView::~TReportListView()
 {
+  // Nothing may paint from or report on a store that is going.
+  FSuppressPaint = true;
+  FData->OnChange = nullptr;
   delete FData;
+  FData = nullptr;
 }
 
 void TReportListView::Repaint()
@@ -191,31 +195,32 @@ void TReportListView::CheckColumn(int Col, bool State)
 }
 
 // Flag changes are one notification each: a repaint, no OnChange.
-void TReportListView::SetRowSelected(int Row, bool Value)
+void TReportListView::ChangeFlag(int Index, std::uint8_t Bit, bool Value, bool OfRow)
 {
   const bool quiet = FData->SetQuiet(true);
-  const std::uint8_t f = FData->RowFlags(Row);
-  FData->SetRowFlags(Row, Value ? f | rlRowSelected : f & ~rlRowSelected);
+  const std::uint8_t f = OfRow ? FData->RowFlags(Index) : FData->ColFlags(Index);
+  const auto flags = static_cast<std::uint8_t>(Value ? f | Bit : f & ~Bit);
+  if (OfRow)
+    FData->SetRowFlags(Index, flags);
+  else
+    FData->SetColFlags(Index, flags);
   FData->SetQuiet(quiet);
   Repaint();
+}
+
+void TReportListView::SetRowSelected(int Row, bool Value)
+{
+  ChangeFlag(Row, rlRowSelected, Value, true);
 }
 
 void TReportListView::SetRowDisabled(int Row, bool Value)
 {
-  const bool quiet = FData->SetQuiet(true);
-  const std::uint8_t f = FData->RowFlags(Row);
-  FData->SetRowFlags(Row, Value ? f | rlRowDisabled : f & ~rlRowDisabled);
-  FData->SetQuiet(quiet);
-  Repaint();
+  ChangeFlag(Row, rlRowDisabled, Value, true);
 }
 
 void TReportListView::SetColSelected(int Col, bool Value)
 {
-  const bool quiet = FData->SetQuiet(true);
-  const std::uint8_t f = FData->ColFlags(Col);
-  FData->SetColFlags(Col, Value ? f | rlColSelected : f & ~rlColSelected);
-  FData->SetQuiet(quiet);
-  Repaint();
+  ChangeFlag(Col, rlColSelected, Value, false);
 }
 
 void TReportListView::SetCommonHeader(const std::string& Value)
@@ -265,42 +270,55 @@ void TReportListView::SetColumnHeadersHeight(int Value)
 // ---------------------------------------------------------------------------------------------
 // Per-column settings and widths
 
+namespace {
+// A per-column setting of data column Col, or Default out of range.
+template <typename V>
+V ColumnValue(const std::vector<V>& Values, int Col, V Default)
+{
+  return Col >= 1 && Col <= static_cast<int>(Values.size()) ? V(Values[static_cast<std::size_t>(Col - 1)]) : Default;
+}
+
+// Stores a per-column setting; false (nothing stored) out of range.
+template <typename V>
+bool StoreColumnValue(std::vector<V>& Values, int Col, V Value)
+{
+  if (Col < 1 || Col > static_cast<int>(Values.size()))
+    return false;
+  Values[static_cast<std::size_t>(Col - 1)] = Value;
+  return true;
+}
+}  // namespace
+
 TAlignment TReportListView::ColumnAlignment(int Col) const
 {
-  return Col >= 1 && Col <= NrOfColumns() ? FAlignments[static_cast<std::size_t>(Col - 1)] : taLeftJustify;
+  return ColumnValue(FAlignments, Col, taLeftJustify);
 }
 
 void TReportListView::SetColumnAlignment(int Col, TAlignment Value)
 {
-  if (Col < 1 || Col > NrOfColumns())
-    return;
-  FAlignments[static_cast<std::size_t>(Col - 1)] = Value;
-  Repaint();
+  if (StoreColumnValue(FAlignments, Col, Value))
+    Repaint();
 }
 
 bool TReportListView::ColumnPassword(int Col) const
 {
-  return Col >= 1 && Col <= NrOfColumns() && FPasswords[static_cast<std::size_t>(Col - 1)];
+  return ColumnValue(FPasswords, Col, false);
 }
 
 void TReportListView::SetColumnPassword(int Col, bool Value)
 {
-  if (Col < 1 || Col > NrOfColumns())
-    return;
-  FPasswords[static_cast<std::size_t>(Col - 1)] = Value;
-  Repaint();
+  if (StoreColumnValue(FPasswords, Col, Value))
+    Repaint();
 }
 
 bool TReportListView::ColumnEditable(int Col) const
 {
-  return Col >= 1 && Col <= NrOfColumns() && FEditables[static_cast<std::size_t>(Col - 1)];
+  return ColumnValue(FEditables, Col, false);
 }
 
 void TReportListView::SetColumnEditable(int Col, bool Value)
 {
-  if (Col < 1 || Col > NrOfColumns())
-    return;
-  FEditables[static_cast<std::size_t>(Col - 1)] = Value;
+  StoreColumnValue(FEditables, Col, Value);
 }
 
 int TReportListView::DisplayOrder(int Pos) const

@@ -319,7 +319,9 @@ private:
   void DrawEmptyMessage();
   void DrawText(const TRect& Area, const std::string& Text, TAlignment Align);
 
+  void ChangeFlag(int Index, std::uint8_t Bit, bool Value, bool OfRow);
   void ToggleCheckBox(int Col, int Row);
+  void LeftPress(QPoint P, Qt::KeyboardModifiers Mods, bool Sort);
   bool ClickedRow(int Row, Qt::KeyboardModifiers Mods);
   bool ClearRowSelections();
 

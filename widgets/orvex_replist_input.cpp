@@ -105,17 +105,25 @@ void TReportListView::ToggleCheckBox(int Col, int Row)
 void TReportListView::mousePressEvent(QMouseEvent* e)
 {
   TCustomGrid::mousePressEvent(e);
-  if (e->button() != Qt::LeftButton || !FEnabled)
+  if (e->button() == Qt::LeftButton)
+    LeftPress(e->position().toPoint(), e->modifiers(), true);
+}
+
+// A left press on a header sorts (when Sort is true), on a data cell toggles its check box and
+// selects the row.
+void TReportListView::LeftPress(QPoint P, Qt::KeyboardModifiers Mods, bool Sort)
+{
+  if (!FEnabled)
     return;
-  const QPoint p = e->position().toPoint();
-  const TGridCoord cell = MouseCoord(p.x(), p.y());
+  const TGridCoord cell = MouseCoord(P.x(), P.y());
   if (cell.X < 0)
     return;
   const TRect rect = CellRect(cell.X, cell.Y);
   const int dc = DataColOf(cell.X);
   if (cell.Y < HeaderRows()) {
     const bool columnHeader = FColumnHeadersVisible && cell.Y == HeaderRows() - 1;
-    if (columnHeader && FSortEnabled && p.x() - rect.Left > kHeaderEdge && rect.Right - 1 - p.x() > kHeaderEdge) {
+    if (Sort && columnHeader && FSortEnabled && P.x() - rect.Left > kHeaderEdge &&
+        rect.Right - 1 - P.x() > kHeaderEdge) {
       QApplication::setOverrideCursor(Qt::WaitCursor);
       SortByColumn(dc, !FData->SortDirection());
       QApplication::restoreOverrideCursor();
@@ -125,10 +133,10 @@ void TReportListView::mousePressEvent(QMouseEvent* e)
   const int row = DataRowOf(cell.Y);
   if (row < 1 || row > NrOfRows())
     return;
-  if (CheckBoxColumn(dc) && p.x() < rect.Left + kBoxZone && !RowDisabled(row) &&
+  if (CheckBoxColumn(dc) && P.x() < rect.Left + kBoxZone && !RowDisabled(row) &&
       BoxShown(FData->CellText(dc, row)))
     ToggleCheckBox(dc, row);
-  if (ClickedRow(row, e->modifiers()))
+  if (ClickedRow(row, Mods))
     Fire(OnSelectedChange, this);
 }
 
@@ -159,6 +167,9 @@ void TReportListView::mouseDoubleClickEvent(QMouseEvent* e)
     }
   }
   TCustomGrid::mouseDoubleClickEvent(e);
+  // The second press of a quick pair on a check box toggles it again, as two clicks would.
+  if (e->button() == Qt::LeftButton && cell.Y >= HeaderRows())
+    LeftPress(p, e->modifiers(), false);
 }
 
 // ---------------------------------------------------------------------------------------------

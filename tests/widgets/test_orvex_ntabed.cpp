@@ -35,6 +35,18 @@ struct TEditorFixture : ::testing::Test {
   }
 };
 
+// The ink box of Text drawn at (X, Y) in the editor's font on a bitmap of the cell's size.
+TRect ReferenceInk(const TNTabEd& E, const TRect& Cell, TColor Back, TColor Fore, int X, int Y, const char* Text)
+{
+  TBitmap ref(Cell.Width(), Cell.Height());
+  ref.Canvas().Brush().SetColor(Back);
+  ref.Canvas().FillRect({0, 0, Cell.Width(), Cell.Height()});
+  ref.Canvas().Font().Assign(E.Font());
+  ref.Canvas().Font().SetColor(Fore);
+  ref.Canvas().TextOut(X, Y, Text);
+  return InkBox(ref.Image(), {0, 0, Cell.Width(), Cell.Height()}, Back);
+}
+
 }  // namespace
 
 TEST(NTabEdFormat, FormatCellNumberSwitchesToExponentFormOutsideTheFixedRange)
@@ -283,13 +295,7 @@ TEST_F(TEditorFixture, DataCellPixelsTextPlaceMarksAndSelection)
   // The text sits 2 pixels from the left and 1 below the top: the same ink as the text drawn
   // there on a bitmap with the same font.
   const TRect cell = E.CellRect(2, 1);
-  TBitmap ref(cell.Width(), cell.Height());
-  ref.Canvas().Brush().SetColor(back);
-  ref.Canvas().FillRect({0, 0, cell.Width(), cell.Height()});
-  ref.Canvas().Font().Assign(E.Font());
-  ref.Canvas().Font().SetColor(E.ColorNormal());
-  ref.Canvas().TextOut(2, 1, "888");
-  const TRect want = InkBox(ref.Image(), {0, 0, cell.Width(), cell.Height()}, back);
+  const TRect want = ReferenceInk(E, cell, back, E.ColorNormal(), 2, 1, "888");
   const TRect got = InkBox(img, cell, back);
   ASSERT_FALSE(want.IsEmpty());
   EXPECT_EQ(got.Left - cell.Left, want.Left);
@@ -344,13 +350,7 @@ TEST_F(TEditorFixture, HeadersCornerAndCommentCaption)
   EXPECT_GT(InkCount(img, E.CellRect(3, 0), fixed), InkCount(img, E.CellRect(2, 0), fixed));
   // Names start 2 pixels into the cell after its 1-pixel margin.
   const TRect head = E.CellRect(2, 0);
-  TBitmap ref(head.Width(), head.Height());
-  ref.Canvas().Brush().SetColor(fixed);
-  ref.Canvas().FillRect({0, 0, head.Width(), head.Height()});
-  ref.Canvas().Font().Assign(E.Font());
-  ref.Canvas().Font().SetColor(E.ColorNormal());
-  ref.Canvas().TextOut(3, 2, "WWW");
-  const TRect want = InkBox(ref.Image(), {0, 0, head.Width(), head.Height()}, fixed);
+  const TRect want = ReferenceInk(E, head, fixed, E.ColorNormal(), 3, 2, "WWW");
   const TRect got = InkBox(img, head, fixed);
   EXPECT_EQ(got.Left - head.Left, want.Left);
   EXPECT_EQ(got.Top - head.Top, want.Top);
@@ -358,13 +358,7 @@ TEST_F(TEditorFixture, HeadersCornerAndCommentCaption)
   // The corner shows the current cell as column:row at (3, 2).
   const TRect corner = E.CellRect(0, 0);
   const TColor window = ColorToRGB(clWindow);
-  TBitmap cref(corner.Width(), corner.Height());
-  cref.Canvas().Brush().SetColor(window);
-  cref.Canvas().FillRect({0, 0, corner.Width(), corner.Height()});
-  cref.Canvas().Font().Assign(E.Font());
-  cref.Canvas().Font().SetColor(E.ColorNormal());
-  cref.Canvas().TextOut(3, 2, "2:2");
-  EXPECT_EQ(InkBox(img, corner, window), InkBox(cref.Image(), {0, 0, corner.Width(), corner.Height()}, window));
+  EXPECT_EQ(InkBox(img, corner, window), ReferenceInk(E, corner, window, E.ColorNormal(), 3, 2, "2:2"));
   E.SetShowCellCursor(false);
   EXPECT_TRUE(InkBox(Grab(E), corner, window).IsEmpty());
 

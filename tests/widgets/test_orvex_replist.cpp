@@ -280,6 +280,17 @@ TEST(ReportListView, CheckBoxClicks)
   t.lv.SetRowDisabled(1, true);
   EXPECT_EQ(t.lv.NrChecked(2), 0);
   EXPECT_EQ(t.lv.NrChecked(1), 0);
+  // A quick pair of clicks on a box toggles it twice.
+  t.lv.OnBeforeCheckedChange = nullptr;
+  log.clear();
+  const TRect b = t.Cell(2, 3);
+  const QPoint inBox(b.Left + 8, b.Top + 8);
+  SendMouse(t.vp(), QEvent::MouseButtonPress, inBox);
+  SendMouse(t.vp(), QEvent::MouseButtonRelease, inBox);
+  SendMouse(t.vp(), QEvent::MouseButtonDblClick, inBox);
+  SendMouse(t.vp(), QEvent::MouseButtonRelease, inBox);
+  EXPECT_EQ(log, (std::vector<std::string>{"after - now X", "after X now -"}));
+  EXPECT_FALSE(t.lv.Checked(2, 3));
 }
 
 TEST(ReportListView, LongTextsAreShortenedWithDots)
