@@ -1,0 +1,632 @@
+// The scale control: its properties and their setter rules, the mapping, the painter that draws a
+// walk's result through TCanvas and raises the tick events, and mouse panning and zooming.
+#include "orvex_scale.h"
+
+#include <QMouseEvent>
+#include <QResizeEvent>
+#include <cmath>
+#include <limits>
+
+namespace orvex {
+
+// ---------------------------------------------------------------------------------------------
+// Mouse pan and zoom
+
+bool CalcZoomPan(const TZoomPanInput& In, double& NewLow, double& NewHigh) {
+  const double SpanX = In.Width - In.MarginLeft - In.MarginRight;
+  const double SpanY = In.Height - In.MarginTop - In.MarginBottom;
+  const double dx = In.X - In.AnchorX;
+  const double dy = In.Y - In.AnchorY;
+  const double AL = In.AnchorLow, AH = In.AnchorHigh, Low = In.Low, High = In.High;
+  double lo, hi;
+  switch (In.Action) {
+    case maPan:
+      if (In.Horizontal) {
+        if (SpanX <= 0) return false;
+        if (In.Logarithmic) {
+          const double factor = std::pow(High / Low, -dx / SpanX);
+          lo = AL * factor;
+          hi = AH * factor;
+        } else {
+          const double shift = dx * (High - Low) / SpanX;
+          lo = AL - shift;
+          hi = AH - shift;
+        }
+      } else {
+        if (SpanY <= 0) return false;
+        if (In.Logarithmic) {
+          const double factor = std::pow(High / Low, dy / SpanY);
+          lo = AL * factor;
+          hi = AH * factor;
+        } else {
+          const double shift = dy * (High - Low) / SpanY;
+          lo = AL + shift;
+          hi = AH + shift;
+        }
+      }
+      break;
+    case maZoom: {
+      const double K = AH - AL;
+      const double G = std::sqrt(AL * AH);
+      const double J = AH / G;
+      lo = AL;
+      hi = AH;
+      if (In.Horizontal) {
+        if (SpanX <= 0) return false;
+        if (In.AnchorX < In.MarginLeft + SpanX / 2) {
+          if (In.Logarithmic) lo = G / std::pow(J, 1 + dx / SpanX);
+          else lo = AH - K * (In.Width - In.MarginRight - In.AnchorX) / double(In.Width - In.MarginRight - In.X);
+        } else {
+          if (In.Logarithmic) hi = G * std::pow(J, 1 - dx / SpanX);
+          else hi = AL + K * (In.AnchorX - In.MarginLeft) / double(In.X - In.MarginLeft);
+        }
+      } else {
+        if (SpanY <= 0) return false;
+        if (In.AnchorY > In.MarginTop + SpanY / 2) {
+          if (In.Logarithmic) lo = G / std::pow(J, 1 - dy / SpanY);
+          else lo = AH - K * (In.AnchorY - In.MarginTop) / double(In.Y - In.MarginTop);
+        } else {
+          if (In.Logarithmic) hi = G * std::pow(J, 1 + dy / SpanY);
+          else hi = AL + K * (In.Height - In.MarginBottom - In.AnchorY) / double(In.Height - In.MarginBottom - In.Y);
+        }
+      }
+      break;
+    }
+    case maZoomDrag: {
+      const double K = AH - AL;
+      const double G = std::sqrt(AL * AH);
+      const double J = AH / G;
+      const double share = In.Horizontal ? -dx / In.Width : dy / In.Height;
+      if (In.Horizontal ? In.Width <= 0 : In.Height <= 0) return false;
+      if (In.Logarithmic) {
+        const double Jn = std::pow(J, 1 + share);
+        lo = G / Jn;
+        hi = G * Jn;
+      } else {
+        const double Mid = (AL + AH) / 2;
+        const double half = K * (1 + share) / 2;
+        lo = Mid - half;
+        hi = Mid + half;
+      }
+      break;
+    }
+    default:
+      return false;
+  }
+  // a pointer on the far edge divides by zero; such a result is no range
+  if (!std::isfinite(lo) || !std::isfinite(hi) || lo == hi) return false;
+  NewLow = lo;
+  NewHigh = hi;
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Construction and defaults
+
+namespace {
+
+// The nearest value above V: V + 1, or the next representable value where + 1 changes nothing.
+double StepAbove(double V) {
+  const double next = V + 1;
+  return next != V ? next : std::nextafter(V, std::numeric_limits<double>::infinity());
+}
+
+}  // namespace
+
+TScale::TScale(QWidget* Parent) : TCustomControl(Parent) {
+  FDateFormat = new TDTLabel;
+  resize(400, 400);
+  ResetState();
+}
+
+TScale::~TScale() { delete FDateFormat; }
+
+void TScale::ResetState() {
+  FCaption.clear();
+  FCaptionPosX = 4;
+  FCaptionPosY = 4;
+  FCaptionAlignment = taCenter;
+  FCaptionAnchor = uaSclTopLft;
+  FColorBackGnd = clBtnFace;
+  FColorScale = clBlack;
+  FColorScheme = csBWG;
+  FDecPlaces = -2;
+  FFrameStyle = fsLowered;
+  FLabelType = ftNum;
+  FLogarithmic = false;
+  FMarginTop = FMarginBottom = FMarginLeft = FMarginRight = 20;
+  FMinTicks = 3;
+  FMouseAction = maNone;
+  FRangeLow = 0;
+  FRangeHigh = 100;
+  FScaleInscript.clear();
+  FScaleType = sctXB;
+  FShortTicks = true;
+  FShowBaseLine = true;
+  FTransparent = false;
+  FUserTickText.clear();
+  FChartEmbedded = false;
+  FFirstLoad = true;
+  FTransform = TScaleTransform{};
+  FTransform.Width = width();
+  FMappedWidth = FMappedHeight = -1;
+  ApplySchemeColors();
+  FTargetCanvas = nullptr;
+  FTargetLeft = FTargetTop = 0;
+  FTickValues.clear();
+  FDragging = false;
+  FAnchorX = FAnchorY = 0;
+  FAnchorLow = FAnchorHigh = 0;
+  TDTLabel& f = *FDateFormat;
+  f.OnChange = nullptr;
+  f.SetTimeFormat(tfHHMMSS);
+  f.SetDateSeparator('-');
+  f.SetTimeSeparator(':');
+  f.SetYearLength(ylYYYY);
+  f.SetMonthName(true);
+  f.SetDateForTime(dtOnePerDay);
+  f.SetDateOrder(doDDMMYY);
+  f.OnChange = [this](TObject*) { Redraw(); };
+}
+
+void TScale::InitDefaults() {
+  ResetState();
+  // a scale whose window exists paints again as soon as it is asked to
+  FSuppressPaint = !FWindowShown;
+}
+
+void TScale::ApplySchemeColors() {
+  FFrameDarkShadow = clBlack;
+  if (FColorScheme == csBWG) {
+    FFrameShadow = RGB(128, 128, 128);
+    FFrameHighlight = clWhite;
+  } else {
+    FFrameShadow = clBtnShadow;
+    FFrameHighlight = clBtnHighlight;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Setters
+
+void TScale::Remap() {
+  CalcTransform();
+  Redraw();
+}
+
+void TScale::SetCaption(const std::string& Value) { FCaption = Value; Redraw(); }
+void TScale::SetCaptionPosX(int Value) { FCaptionPosX = Value; Redraw(); }
+void TScale::SetCaptionPosY(int Value) { FCaptionPosY = Value; Redraw(); }
+void TScale::SetCaptionAlignment(TAlignment Value) { FCaptionAlignment = Value; Redraw(); }
+void TScale::SetCaptionAnchor(TScaleUnitAnchor Value) { FCaptionAnchor = Value; Redraw(); }
+void TScale::SetScaleInscript(const std::string& Value) { FScaleInscript = Value; Redraw(); }
+void TScale::SetUserTickText(const std::string& Value) { FUserTickText = Value; Redraw(); }
+void TScale::SetShowBaseLine(bool Value) { FShowBaseLine = Value; Redraw(); }
+void TScale::SetTransparent(bool Value) { FTransparent = Value; Redraw(); }
+
+void TScale::SetColorBackGnd(TColor Value) {
+  if (Value == FColorBackGnd) return;
+  FColorBackGnd = Value;
+  Redraw();
+}
+
+void TScale::SetColorScale(TColor Value) {
+  if (Value == FColorScale) return;
+  FColorScale = Value;
+  Redraw();
+}
+
+void TScale::SetColorScheme(TColorScheme Value) {
+  if (Value == FColorScheme) return;
+  FColorScheme = Value;
+  ApplySchemeColors();
+  Redraw();
+}
+
+void TScale::SetFrameStyle(TFrameStyle Value) {
+  if (Value == FFrameStyle) return;
+  FFrameStyle = Value;
+  Redraw();
+}
+
+void TScale::SetShortTicks(bool Value) {
+  if (Value == FShortTicks) return;
+  FShortTicks = Value;
+  Redraw();
+}
+
+void TScale::SetChartEmbedded(bool Value) {
+  if (Value == FChartEmbedded) return;
+  FChartEmbedded = Value;
+  Redraw();
+}
+
+void TScale::SetDateFormat(const TDTLabel& Value) {
+  CopyDateFormat(Value);
+  Redraw();
+}
+
+// TDTLabel's copy takes over the source's change handler as well; the owned object keeps
+// reporting to this scale, or a change of it would repaint the source's owner instead.
+void TScale::CopyDateFormat(const TDTLabel& Value) {
+  FDateFormat->Assign(Value);
+  FDateFormat->OnChange = [this](TObject*) { Redraw(); };
+}
+
+void TScale::SetDecPlaces(int Value) {
+  FDecPlaces = std::clamp(Value, -3, 12);
+  Remap();
+}
+
+void TScale::SetMinTicks(int Value) {
+  FMinTicks = Value == 0 ? 0 : std::clamp(Value, 2, 10);
+  Redraw();
+}
+
+void TScale::SetMarginTop(int Value) { FMarginTop = std::max(Value, 0); Remap(); }
+void TScale::SetMarginBottom(int Value) { FMarginBottom = std::max(Value, 0); Remap(); }
+void TScale::SetMarginLeft(int Value) { FMarginLeft = std::max(Value, 0); Remap(); }
+void TScale::SetMarginRight(int Value) { FMarginRight = std::max(Value, 0); Remap(); }
+
+void TScale::SetScaleType(TScaleType Value) {
+  if (Value == FScaleType) return;
+  FScaleType = Value;
+  Remap();
+}
+
+void TScale::SetRangeLow(double Value) {
+  if (!std::isfinite(Value)) return;
+  FRangeLow = Value;
+  if (FRangeLow == FRangeHigh) FRangeHigh = StepAbove(Value);
+  Remap();
+}
+
+void TScale::SetRangeHigh(double Value) {
+  if (!std::isfinite(Value)) return;
+  FRangeHigh = Value;
+  if (FRangeHigh == FRangeLow) FRangeLow = StepAbove(Value);
+  Remap();
+}
+
+void TScale::SetRange(double Low, double High) {
+  if (!std::isfinite(Low) || !std::isfinite(High)) return;
+  FRangeLow = Low;
+  FRangeHigh = Low == High ? StepAbove(Low) : High;
+  Remap();
+}
+
+void TScale::SetLogarithmic(bool Value) {
+  if (Value && !FFirstLoad && (FRangeLow < 1e-100 || FRangeHigh < 1e-100 || FLabelType == ftDateTime)) return;
+  FLogarithmic = Value;
+  Remap();
+}
+
+void TScale::SetLabelType(TFigType Value) {
+  FLabelType = Value;
+  if (Value == ftDateTime) {
+    FLogarithmic = false;
+    CalcTransform();
+  } else if (Value == ftTime) {
+    FDecPlaces = 4;
+  }
+  Redraw();
+}
+
+void TScale::SetSuppressPaint(bool Value) {
+  if (Value == FSuppressPaint) return;
+  FSuppressPaint = Value;
+  if (!Value) Redraw();
+}
+
+double TScale::TickPos(int Index) const {
+  if (Index < 1 || Index > NumTicks()) return 0;
+  return FTickValues[Index - 1];
+}
+
+TScaleSettings TScale::Settings() const {
+  TScaleSettings s;
+  s.RangeLow = FRangeLow;
+  s.RangeHigh = FRangeHigh;
+  s.MinTicks = FMinTicks;
+  s.DecPlaces = FDecPlaces;
+  s.ShortTicks = FShortTicks;
+  s.Logarithmic = FLogarithmic;
+  s.LabelType = FLabelType;
+  s.DateFormat = DateLabelSettingsOf(*FDateFormat);
+  s.UserTickText = FUserTickText;
+  s.ScaleInscript = FScaleInscript;
+  s.ScaleType = FScaleType;
+  s.Width = width();
+  s.Height = height();
+  s.MarginLeft = FMarginLeft;
+  s.MarginTop = FMarginTop;
+  s.MarginRight = FMarginRight;
+  s.MarginBottom = FMarginBottom;
+  return s;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Operations
+
+void TScale::CalcTransform() { ComputeTransform(); }
+
+void TScale::ComputeTransform() const {
+  if (FLoading || FRangeHigh == FRangeLow) return;
+  FTransform = CalcScaleTransform(FTransform, FScaleType, FRangeLow, FRangeHigh, FLogarithmic, width(), height(),
+                                  FMarginLeft, FMarginTop, FMarginRight, FMarginBottom);
+  FMappedWidth = width();
+  FMappedHeight = height();
+}
+
+const TScaleTransform& TScale::Transform() const {
+  if (FMappedWidth != width() || FMappedHeight != height()) ComputeTransform();
+  return FTransform;
+}
+
+int TScale::ValueToPos(double Value) const { return Transform().ValueToPos(Value); }
+
+bool TScale::HiddenByUser() const { return isHidden() && testAttribute(Qt::WA_WState_ExplicitShowHide); }
+
+void TScale::Redraw() {
+  if (FInPaint) return;
+  if (!FTransparent || FChartEmbedded) {
+    if (FTargetCanvas) {
+      if (FTargetCanvas->HasPainter()) PaintTo(*FTargetCanvas, FTargetLeft, FTargetTop);
+    } else if (!FSuppressPaint) {
+      Repaint();
+    }
+  } else {
+    Invalidate();
+  }
+}
+
+void TScale::RedrawNow() {
+  const bool old = FSuppressPaint;
+  FSuppressPaint = false;
+  Redraw();
+  FSuppressPaint = old;
+}
+
+void TScale::SetTargetCanvas(TCanvas* Canvas, int Left, int Top) {
+  FTargetCanvas = Canvas;
+  FTargetLeft = Left;
+  FTargetTop = Top;
+}
+
+void TScale::BeginLoading() { FLoading = true; }
+
+void TScale::Loaded() {
+  FLoading = false;
+  CalcTransform();
+  FFirstLoad = false;
+  Redraw();
+}
+
+void TScale::Assign(const TScale& Source) {
+  FFrameStyle = Source.FFrameStyle;
+  FColorBackGnd = Source.FColorBackGnd;
+  FColorScale = Source.FColorScale;
+  FFrameHighlight = Source.FFrameHighlight;
+  FFrameShadow = Source.FFrameShadow;
+  FFrameDarkShadow = Source.FFrameDarkShadow;
+  FColorScheme = Source.FColorScheme;
+  OnScaleTickDrawn = Source.OnScaleTickDrawn;
+  OnBeforeTickLabel = Source.OnBeforeTickLabel;
+  FLogarithmic = Source.FLogarithmic;
+  FTransform = Source.FTransform;
+  FMappedWidth = Source.FMappedWidth;
+  FMappedHeight = Source.FMappedHeight;
+  FRangeLow = Source.FRangeLow;
+  FRangeHigh = Source.FRangeHigh;
+  FShortTicks = Source.FShortTicks;
+  FMinTicks = Source.FMinTicks;
+  FDecPlaces = Source.FDecPlaces;
+  FShowBaseLine = Source.FShowBaseLine;
+  FTransparent = Source.FTransparent;
+  FLabelType = Source.FLabelType;
+  CopyDateFormat(*Source.FDateFormat);
+  FMarginTop = Source.FMarginTop;
+  FMarginBottom = Source.FMarginBottom;
+  FMarginLeft = Source.FMarginLeft;
+  FMarginRight = Source.FMarginRight;
+  FCaptionPosX = Source.FCaptionPosX;
+  FCaptionPosY = Source.FCaptionPosY;
+  FUserTickText = Source.FUserTickText;
+  FScaleInscript = Source.FScaleInscript;
+  FTickValues = Source.FTickValues;
+  FCaption = Source.FCaption;
+  FCaptionAnchor = Source.FCaptionAnchor;
+  FCaptionAlignment = Source.FCaptionAlignment;
+  FTargetLeft = Source.FTargetLeft;
+  FTargetTop = Source.FTargetTop;
+  FScaleType = Source.FScaleType;
+  FChartEmbedded = Source.FChartEmbedded;
+  OnBeforeScaleRendered = Source.OnBeforeScaleRendered;
+  OnAfterScaleRendered = Source.OnAfterScaleRendered;
+  FSuppressPaint = Source.FSuppressPaint;
+  Redraw();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Painting
+
+void TScale::Paint() {
+  if (FTargetCanvas) {
+    if (FTargetCanvas->HasPainter()) PaintTo(*FTargetCanvas, FTargetLeft, FTargetTop);
+    return;
+  }
+  PaintTo(Canvas(), 0, 0);
+}
+
+void TScale::PaintTo(TCanvas& Target, int OffX, int OffY) {
+  if (FSuppressPaint || FLoading || FInPaint) return;
+  if (!FChartEmbedded && HiddenByUser()) return;
+  FInPaint = true;
+  Target.SetFont(Font());
+  if (OnBeforeScaleRendered) OnBeforeScaleRendered(this, Target);
+  if (FTransparent) {
+    Target.Pen().SetColor(FColorScale);
+    PaintAxis(Target, OffX, OffY);
+    if (OnAfterScaleRendered) OnAfterScaleRendered(this, Target);
+  } else {
+    TBitmap bmp(width(), height());
+    TCanvas& bc = bmp.Canvas();
+    bc.Pen().SetColor(FColorBackGnd);
+    bc.Brush().SetColor(FColorBackGnd);
+    bc.Brush().SetStyle(bsSolid);
+    bc.FillRect({0, 0, width(), height()});
+    bc.SetFont(Font());
+    bc.Pen().SetColor(FColorScale);
+    PaintAxis(bc, 0, 0);
+    if (OnAfterScaleRendered) OnAfterScaleRendered(this, bc);
+    DrawFrame(bc, FFrameStyle, 0, 0, width() - 1, height() - 1, FFrameHighlight, RGB(192, 192, 192), FFrameShadow,
+              FFrameDarkShadow, FFrameDarkShadow);
+    Target.Draw(OffX, OffY, bmp);
+  }
+  FInPaint = false;
+}
+
+void TScale::PaintAxis(TCanvas& C, int OffX, int OffY) {
+  if (C.IsPrinter()) C.Font().SetPixelsPerInch(C.VerticalResolution());
+  C.Brush().SetStyle(FTransparent ? bsClear : bsSolid);
+  if (!FTransparent) C.Brush().SetColor(FColorBackGnd);
+  FTickValues.clear();
+  TScaleSettings S = Settings();
+  S.OffsetX = OffX;
+  S.OffsetY = OffY;
+  const TTextMeasure measure = [&C](const std::string& Text) { return C.TextExtent(Text); };
+  const TScaleWalk walk = WalkScale(S, Transform(), measure);
+  const int numberHeight = C.TextHeight("0");
+  for (const TScaleTick& t : walk.Ticks) {
+    C.MoveTo(t.Base.X, t.Base.Y);
+    C.LineTo(t.End.X, t.End.Y);
+    if (t.Labelled) DrawTickLabel(C, walk, S, t, t.Label, numberHeight);
+    if (t.HasDateLine) DrawTickLabel(C, walk, S, t, t.DateLine, numberHeight);
+    if (OnScaleTickDrawn) OnScaleTickDrawn(this, C, FScaleType, t.Value, t.Base.X, t.Base.Y);
+  }
+  for (const TScaleMessageLine& m : walk.Message) C.TextOut(m.Pos.X, m.Pos.Y, m.Text);
+  FTickValues = walk.TickValues;
+  PaintCaption(C, walk);
+  if (FShowBaseLine) PaintBaseLine(C, walk);
+}
+
+void TScale::DrawTickLabel(TCanvas& C, const TScaleWalk& Walk, const TScaleSettings& S, const TScaleTick& Tick,
+                           const TScaleTickLabel& Label, int NumberHeight) {
+  std::string text = Label.Text;
+  if (OnBeforeTickLabel) OnBeforeTickLabel(this, FScaleType, Tick.Value, text);
+  if (text.empty()) return;
+  TRect r = Label.Rect;
+  if (text != Label.Text) {
+    const bool vertical = FScaleType == sctYL || FScaleType == sctYR;
+    r = PlaceTickLabel(S, Walk, Label.Place, vertical ? Tick.Base.Y : Tick.Base.X, C.TextExtent(text), NumberHeight);
+  }
+  C.TextOut(r.Left, r.Top, text);
+}
+
+void TScale::PaintCaption(TCanvas& C, const TScaleWalk& Walk) {
+  if (FCaption.empty()) return;
+  int x, y;
+  if (FScaleType == sctYL || FScaleType == sctYR) {
+    x = FCaptionPosX + Walk.BaseX;
+    y = FCaptionPosY + (FCaptionAnchor == uaSclTopLft   ? FMarginTop
+                        : FCaptionAnchor == uaSclCenter ? FMarginTop + (height() - FMarginTop - FMarginBottom) / 2
+                                                        : height() - FMarginBottom);
+  } else {
+    y = FCaptionPosY + Walk.BaseY;
+    x = FCaptionPosX + (FCaptionAnchor == uaSclTopLft   ? FMarginLeft
+                        : FCaptionAnchor == uaSclCenter ? FMarginLeft + (width() - FMarginLeft - FMarginRight) / 2
+                                                        : width() - FMarginRight);
+  }
+  const int w = C.TextWidth(FCaption);
+  const int left = FCaptionAlignment == taLeftJustify ? x : FCaptionAlignment == taRightJustify ? x - w : x - w / 2;
+  C.TextOut(left, y, FCaption);
+}
+
+void TScale::PaintBaseLine(TCanvas& C, const TScaleWalk& Walk) {
+  if (FScaleType == sctYL || FScaleType == sctYR) {
+    C.MoveTo(Walk.BaseX, FMarginTop);
+    C.LineTo(Walk.BaseX, height() - FMarginBottom);
+  } else {
+    C.MoveTo(FMarginLeft, Walk.BaseY);
+    C.LineTo(width() - FMarginRight, Walk.BaseY);
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Framework notifications and the mouse
+
+void TScale::resizeEvent(QResizeEvent* Event) {
+  QWidget::resizeEvent(Event);
+  FTransform.Width = width();
+  CalcTransform();
+  Redraw();
+}
+
+void TScale::showEvent(QShowEvent* Event) {
+  QWidget::showEvent(Event);
+  if (!FWindowShown) {
+    FWindowShown = true;
+    FSuppressPaint = false;  // the window exists now; the framework paints it next
+  }
+}
+
+void TScale::mouseMoveEvent(QMouseEvent* Event) {
+  TCustomControl::mouseMoveEvent(Event);
+  if (!(Event->buttons() & Qt::LeftButton)) return;
+  const int x = static_cast<int>(Event->position().x());
+  const int y = static_cast<int>(Event->position().y());
+  const bool horizontal = FScaleType == sctXB || FScaleType == sctXT;
+  const bool inside = horizontal ? FMarginLeft < x && x < width() - FMarginRight && 0 < y && y < height()
+                                 : 0 < x && x < width() && FMarginTop < y && y < height() - FMarginBottom;
+  if (!inside) return;
+  if (!FDragging) {
+    FAnchorX = x;
+    FAnchorY = y;
+    FAnchorLow = FRangeLow;
+    FAnchorHigh = FRangeHigh;
+    FDragging = true;
+    return;
+  }
+  TZoomPanInput in;
+  in.X = x;
+  in.Y = y;
+  in.AnchorX = FAnchorX;
+  in.AnchorY = FAnchorY;
+  in.AnchorLow = FAnchorLow;
+  in.AnchorHigh = FAnchorHigh;
+  in.Low = FRangeLow;
+  in.High = FRangeHigh;
+  in.Logarithmic = FLogarithmic;
+  in.Horizontal = horizontal;
+  in.Action = FMouseAction;
+  in.MarginLeft = FMarginLeft;
+  in.MarginTop = FMarginTop;
+  in.MarginRight = FMarginRight;
+  in.MarginBottom = FMarginBottom;
+  in.Width = width();
+  in.Height = height();
+  double lo, hi;
+  if (!CalcZoomPan(in, lo, hi)) return;
+  const bool old = FSuppressPaint;
+  FSuppressPaint = true;
+  SetRange(lo, hi);
+  SetSuppressPaint(old);
+  if (OnZoomPan) OnZoomPan(this);
+}
+
+void TScale::mouseReleaseEvent(QMouseEvent* Event) {
+  TCustomControl::mouseReleaseEvent(Event);
+  FDragging = false;
+}
+
+void TScale::mouseDoubleClickEvent(QMouseEvent* Event) {
+  if (Event->button() == Qt::LeftButton) DblClick();
+  TCustomControl::mouseDoubleClickEvent(Event);
+}
+
+void TScale::DblClick() {
+  if (FMouseAction == maPan) FMouseAction = maZoom;
+  else if (FMouseAction == maZoom) FMouseAction = maPan;
+}
+
+}  // namespace orvex
