@@ -1,0 +1,77 @@
+// Painting the chart: the full paint (frame, axes, plot) and the plot-only refresh of an 800 x 600
+// chart holding N marks of type 26 in the 16 class colours, against the full paint of the same
+// chart without items (the baseline). The time per mark should not grow with N.
+#include "orvex_rchart.h"
+
+#include <QApplication>
+#include <benchmark/benchmark.h>
+#include <cstdlib>
+#include <memory>
+#include <random>
+
+using namespace orvex;
+
+namespace {
+
+constexpr TColor ClassColors[16] = {0x000000, 0xFF0000, 0x008000, 0x0000FF, 0x0080FF, 0x808080, 0x404080, 0xFF00FF,
+                                    0x800000, 0x00FF00, 0xC5CD18, 0x808000, 0xFF0080, 0x41E1EE, 0x800080, 0x8000FF};
+
+std::unique_ptr<TRChart> MakeChart(int Marks)
+{
+  auto c = std::make_unique<TRChart>();
+  c->resize(800, 600);
+  c->show();
+  QApplication::processEvents();
+  c->SetSuppressPaint(true);
+  std::mt19937 rng(7);
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  for (int i = 0; i < Marks; ++i) {
+    c->SetDataColor(ClassColors[i % 16]);
+    c->SetItemTag(i);
+    c->AddMark(u(rng), u(rng), 26);
+  }
+  c->AutoRange(1, 5.0);
+  c->SetSuppressPaint(false);
+  return c;
+}
+
+void BM_FullPaint(benchmark::State& state)
+{
+  const int marks = static_cast<int>(state.range(0));
+  auto c = MakeChart(marks);
+  for (auto _ : state) {
+    c->FullPaint();
+    benchmark::DoNotOptimize(c->ControlBitmap().Image().constBits());
+  }
+  state.counters["marks"] = marks;
+  if (marks > 0)
+    state.counters["ns_per_mark"] =
+        benchmark::Counter(static_cast<double>(marks) * static_cast<double>(state.iterations()),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_FullPaint)->Arg(0)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+void BM_PlotRefresh(benchmark::State& state)
+{
+  const int marks = static_cast<int>(state.range(0));
+  auto c = MakeChart(marks);
+  for (auto _ : state) {
+    c->PlotRefresh();
+    benchmark::DoNotOptimize(c->ControlBitmap().Image().constBits());
+  }
+  state.counters["marks"] = marks;
+}
+BENCHMARK(BM_PlotRefresh)->Arg(0)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+  if (!std::getenv("QT_QPA_PLATFORM"))
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

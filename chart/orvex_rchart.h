@@ -1,0 +1,715 @@
+// The chart control TRChart. It keeps no series: it keeps a display list of drawing items in
+// world coordinates (marks, lines, rectangles), each stamped with the drawing attributes in force
+// when it was added, and maps them through one of 16 layers onto one plot rectangle. A layer is a
+// world window (an X and a Y range held by TScalePropsHoriz/TScalePropsVert) shown by two TScale
+// axis controls that the chart configures and lets paint onto its own canvas.
+//
+// Painting is double buffered: the full paint renders the whole control synchronously into the
+// control bitmap (frame, shadow, caption, axes, then the plot bitmap with background, grid, items
+// and text labels, then the cross-hairs); the widget's paint event only shows that bitmap and
+// draws transient figures over it. A plot-only refresh (ShowChart with AutoRedraw) renders the
+// plot bitmap again and replaces only that part of the control bitmap.
+//
+// Several charts may show one item list (UseDataOf): the list and its count live in one shared
+// store that every member of the group refers to.
+//
+// The unit is split by concern: orvex_rchart_items.cpp (item list, sharing, paint control),
+// orvex_rchart_layers.cpp (scale properties, joint layers, transforms, ranges, margins),
+// orvex_rchart_axes.cpp (the TScale axis controls), orvex_rchart_paint.cpp (full paint, item
+// pass, grid, text labels, cross-hairs) and orvex_rchart_decor.cpp (background image, shadow,
+// caption, standard layouts).
+#pragma once
+
+#include "orvex_canvas.h"
+#include "orvex_controls.h"
+#include "orvex_orvexbase.h"
+#include "orvex_scale.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <QImage>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace orvex {
+
+class EOrvexRChartError : public EOrvexError {
+public:
+  using EOrvexError::EOrvexError;
+};
+
+inline constexpr int MaxLayers = 16;
+inline constexpr int MaxTextLabels = 50;
+inline constexpr int MaxCrossHairs = 4;
+inline constexpr int MaxDataShares = 4;
+
+// ---------------------------------------------------------------------------------------------
+// Items
+
+// Kinds of drawing items created by this chart.
+inline constexpr std::uint8_t ikMark = 1;
+inline constexpr std::uint8_t ikLine = 2;
+inline constexpr std::uint8_t ikRect = 4;
+
+// One drawing item in world coordinates, stamped with the chart's drawing attributes.
+struct TrcChartItem {
+  double X1 = 0.0;
+  double Y1 = 0.0;
+  double X2 = 0.0;
+  double Y2 = 0.0;
+  TColor Color = 0;
+  TColor FillColor = 0;
+  std::uint8_t PenStyle = psSolid;
+  std::int32_t Tag = 0;
+  std::int32_t LineWidth = 1;
+  std::uint8_t ItemClass = 0;
+  std::uint8_t Kind = 0;
+  std::int32_t Layer = 1;
+  bool TransparentFill = false;
+  std::int32_t MarkType = 0;
+  std::uint8_t CoordMode = 0;
+};
+
+using TRcItemContainer = std::vector<TrcChartItem>;
+
+// The item list of a chart or of a sharing group: the array (its length is the capacity the
+// chart reports) and the number of valid items at its front.
+struct TRcItemStore {
+  TRcItemContainer Items;
+  int Count = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Enumerations of the chart
+
+enum GridStyleType {
+  gsNone, gsPoints, gsVertLines, gsHorizLines, gsLines, gsHorizDotLines, gsVertDotLines, gsDotLines
+};
+enum TTextBkStyle { tbClear, tbSolid };
+enum TScaleLocationHoriz { slTop, slBottom };
+enum TScaleLocationVert { slLeft, slRight };
+enum TBGAreaMode {
+  bamNone, bamLeft, bamRight, bamTop, bamBottom, bamVStripe, bamHStripe, bamRect, bamRectInv,
+  bamVStripeInv, bamHStripeInv
+};
+enum TCaptionAnchorHoriz { cahControlLeft, cahChartLeft, cahChartCenter, cahChartRight, cahControlRight };
+enum TCaptionAnchorVert { cavControlTop, cavChartTop, cavChartCenter, cavChartBottom, cavControlBottom };
+enum TrcLayout {
+  rcl_X1Bottom_Y1Left, rcl_X1Bottom_Y2Left, rcl_X1Bottom_Y3Left, rcl_X1Bottom_Y4Left,
+  rcl_X1Bottom_Y2Both, rcl_X2Bottom_Y2Left, rcl_X2Both_Y2Both
+};
+
+// ---------------------------------------------------------------------------------------------
+// Events of the chart
+
+// Canvas is the surface being drawn; Top and Left are the plot's top-left corner on it.
+using TRenderEvent = std::function<void(TObject* Sender, TCanvas& Canvas, int Top, int Left)>;
+// ChartItem is a copy that the handler may change to alter only this drawing of the item.
+using TBeforeRenderCItemEvent =
+    std::function<void(TObject* Sender, TrcChartItem& ChartItem, int Index, bool IsAnnotation)>;
+
+class TCustomRChart;
+
+// ---------------------------------------------------------------------------------------------
+// Scale properties of one axis of one layer
+
+class TScaleProps : public TPersistent {
+public:
+  TScaleProps();
+  ~TScaleProps() override;
+  TScaleProps(const TScaleProps&) = delete;
+  TScaleProps& operator=(const TScaleProps&) = delete;
+  std::string ClassName() const override { return "TScaleProps"; }
+
+  // properties (every setter fires OnChange unless stated)
+  const std::string& Caption() const { return FCaption; }
+  void SetCaption(const std::string& Value);
+  int CaptionPosX() const { return FCaptionPosX; }
+  void SetCaptionPosX(int Value);
+  int CaptionPosY() const { return FCaptionPosY; }
+  void SetCaptionPosY(int Value);
+  TAlignment CaptionAlignment() const { return FCaptionAlignment; }
+  void SetCaptionAlignment(TAlignment Value);
+  TScaleUnitAnchor CaptionAnchor() const { return FCaptionAnchor; }
+  void SetCaptionAnchor(TScaleUnitAnchor Value);
+  TColor ColorScale() const { return FColorScale; }
+  void SetColorScale(TColor Value);
+  TDTLabel& DateFormat() { return FDateFormat; }
+  const TDTLabel& DateFormat() const { return FDateFormat; }
+  // Takes the settings of Value; the owned object keeps its own change handler.
+  void SetDateFormat(const TDTLabel& Value);
+  // Clamped to -3..12.
+  int DecPlaces() const { return FDecPlaces; }
+  void SetDecPlaces(int Value);
+  TFont& Font() { return FFont; }
+  const TFont& Font() const { return FFont; }
+  void SetFont(const TFont& Value);
+  // True only with both bounds at least 1e-100 and no calendar labels (unless loading).
+  bool Logarithmic() const { return FLogarithmic; }
+  void SetLogarithmic(bool Value);
+  // ftDateTime also clears Logarithmic; ftTime also sets DecPlaces to 4.
+  TFigType LabelType() const { return FLabelType; }
+  void SetLabelType(TFigType Value);
+  int MinTicks() const { return FMinTicks; }
+  void SetMinTicks(int Value);
+  // Values of 1e-100 or less are ignored; a narrower range is widened about its midpoint (and
+  // only then OnChange fires).
+  double MinRange() const { return FMinRange; }
+  void SetMinRange(double Value);
+  // Stored without an event.
+  TMouseActMode MouseAction() const { return FMouseAction; }
+  void SetMouseAction(TMouseActMode Value) { FMouseAction = Value; }
+  double RangeLow() const { return FRangeLow; }
+  void SetRangeLow(double Value);
+  double RangeHigh() const { return FRangeHigh; }
+  void SetRangeHigh(double Value);
+  bool ShortTicks() const { return FShortTicks; }
+  void SetShortTicks(bool Value);
+  const std::string& ScaleInscript() const { return FScaleInscript; }
+  void SetScaleInscript(const std::string& Value);
+  int ScalePos() const { return FScalePos; }
+  void SetScalePos(int Value);
+  const std::string& UserTickText() const { return FUserTickText; }
+  void SetUserTickText(const std::string& Value);
+  bool Visible() const { return FVisible; }
+  void SetVisible(bool Value);
+  bool Loading() const { return FLoading; }
+  void SetLoading(bool Value) { FLoading = Value; }
+
+  // operations
+  void Assign(const TPersistent& Source) override;
+  // Writes both range ends without any rule or event (the chart's range path).
+  void StoreRange(double Low, double High)
+  {
+    FRangeLow = Low;
+    FRangeHigh = High;
+  }
+
+  // events
+  TNotifyEvent OnChange;
+
+protected:
+  void Changed();
+  void AssignTo(TPersistent& Dest) const override;
+  virtual void CopyFrom(const TScaleProps& Source);
+
+  std::string FCaption;
+  int FCaptionPosX = 0;
+  int FCaptionPosY = 0;
+  TAlignment FCaptionAlignment = taCenter;
+  TScaleUnitAnchor FCaptionAnchor = uaSclTopLft;
+  TColor FColorScale = clBlack;
+  TDTLabel FDateFormat;
+  int FDecPlaces = -2;
+  TFont FFont;
+  bool FLogarithmic = false;
+  TFigType FLabelType = ftNum;
+  int FMinTicks = 3;
+  double FMinRange = 1e-10;
+  TMouseActMode FMouseAction = maNone;
+  double FRangeLow = 0.0;
+  double FRangeHigh = 1.0;
+  bool FShortTicks = true;
+  std::string FScaleInscript;
+  int FScalePos = 0;
+  std::string FUserTickText;
+  bool FVisible = false;
+  bool FLoading = true;
+};
+
+class TScalePropsHoriz : public TScaleProps {
+public:
+  std::string ClassName() const override { return "TScalePropsHoriz"; }
+  TScaleLocationHoriz ScaleLocation() const { return FScaleLocation; }
+  void SetScaleLocation(TScaleLocationHoriz Value);
+  // slTop gives sctXB, slBottom sctXT.
+  TScaleType AxisType() const { return FScaleLocation == slTop ? sctXB : sctXT; }
+
+protected:
+  void CopyFrom(const TScaleProps& Source) override;
+
+private:
+  TScaleLocationHoriz FScaleLocation = slBottom;
+};
+
+class TScalePropsVert : public TScaleProps {
+public:
+  std::string ClassName() const override { return "TScalePropsVert"; }
+  TScaleLocationVert ScaleLocation() const { return FScaleLocation; }
+  void SetScaleLocation(TScaleLocationVert Value);
+  // slLeft gives sctYR, slRight sctYL.
+  TScaleType AxisType() const { return FScaleLocation == slLeft ? sctYR : sctYL; }
+
+protected:
+  void CopyFrom(const TScaleProps& Source) override;
+
+private:
+  TScaleLocationVert FScaleLocation = slLeft;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Coupling of layers
+
+// Entry n of each array names the layer whose range layer n follows on that axis (n: free).
+class TJointLayers : public TPersistent {
+public:
+  TJointLayers();
+  std::string ClassName() const override { return "TJointLayers"; }
+
+  // properties, Layer 1..16 (0 for a layer outside that range)
+  int XControlledBy(int Layer) const;
+  int YControlledBy(int Layer) const;
+  // Couples (or frees, with Leader = Layer) the X axis of Layer; raises EOrvexRChartError on
+  // conflicts, the entry then keeps its old value.
+  void SetXControlledBy(int Layer, int Leader) { SetControlledBy(0, Layer, Leader); }
+  void SetYControlledBy(int Layer, int Leader) { SetControlledBy(1, Layer, Leader); }
+  // The published names L01xControlledBy .. L16yControlledBy map onto the two calls above.
+
+  // operations
+  void Assign(const TPersistent& Source) override;
+
+  // events
+  TNotifyEvent OnChange;
+  // Called with (axis 0 = X / 1 = Y, follower, leader) before OnChange, so the chart can copy
+  // the leader's range.
+  std::function<void(int Axis, int Layer, int Leader)> OnJoin;
+
+protected:
+  void AssignTo(TPersistent& Dest) const override;
+
+private:
+  void SetControlledBy(int Axis, int Layer, int Leader);
+  std::array<std::array<int, MaxLayers>, 2> FLeader{};
+};
+
+// ---------------------------------------------------------------------------------------------
+// Decorations
+
+class TTextLabel : public TCustomTextLabel {
+public:
+  std::string ClassName() const override { return "TTextLabel"; }
+};
+
+// The plot background: an image file, or a coloured area in world coordinates of layer 1.
+class TBakGndImg : public TPersistent {
+public:
+  std::string ClassName() const override { return "TBakGndImg"; }
+
+  // properties (every setter fires OnChange)
+  const std::string& Name() const { return FName; }
+  // Without IncludePath only the file-name part is kept.
+  void SetName(const std::string& Value);
+  bool IncludePath() const { return FIncludePath; }
+  void SetIncludePath(bool Value);
+  TBkgFill FillMode() const { return FFillMode; }
+  void SetFillMode(TBkgFill Value);
+  TBGAreaMode AreaMode() const { return FAreaMode; }
+  void SetAreaMode(TBGAreaMode Value);
+  TColor AreaColor() const { return FAreaColor; }
+  void SetAreaColor(TColor Value);
+  double AreaLeft() const { return FAreaLeft; }
+  void SetAreaLeft(double Value);
+  double AreaRight() const { return FAreaRight; }
+  void SetAreaRight(double Value);
+  double AreaTop() const { return FAreaTop; }
+  void SetAreaTop(double Value);
+  double AreaBottom() const { return FAreaBottom; }
+  void SetAreaBottom(double Value);
+
+  // operations
+  void Assign(const TPersistent& Source) override;
+
+  // events
+  TNotifyEvent OnChange;
+
+protected:
+  void AssignTo(TPersistent& Dest) const override;
+
+private:
+  void Changed() { Fire(OnChange, this); }
+  std::string FName;
+  bool FIncludePath = false;
+  TBkgFill FFillMode = bfStretch;
+  TBGAreaMode FAreaMode = bamNone;
+  TColor FAreaColor = 0xDDDDDD;
+  double FAreaLeft = -1.0;
+  double FAreaRight = 1.0;
+  double FAreaTop = 1.0;
+  double FAreaBottom = -1.0;
+};
+
+// ---------------------------------------------------------------------------------------------
+// The chart
+
+class TCustomRChart : public TCustomControl {
+public:
+  explicit TCustomRChart(QWidget* Parent = nullptr);
+  ~TCustomRChart() override;
+  std::string ClassName() const override { return "TCustomRChart"; }
+
+  // --- properties: drawing attributes of new items
+  TColor DataColor() const { return FDataColor; }
+  void SetDataColor(TColor Value) { FDataColor = Value; }
+  TColor FillColor() const { return FFillColor; }
+  void SetFillColor(TColor Value) { FFillColor = Value; }
+  TColor TextBkColor() const { return FFillColor; }
+  void SetTextBkColor(TColor Value) { FFillColor = Value; }
+  TPenStyle PenStyle() const { return FPenStyle; }
+  void SetPenStyle(TPenStyle Value) { FPenStyle = Value; }
+  std::uint8_t LineWidth() const { return FLineWidth; }
+  void SetLineWidth(std::uint8_t Value) { FLineWidth = Value; }
+  // 255 is ignored.
+  std::uint8_t ClassDefault() const { return FClassDefault; }
+  void SetClassDefault(std::uint8_t Value);
+  int ItemTag() const { return FItemTag; }
+  void SetItemTag(int Value) { FItemTag = Value; }
+  int ActiveLayer() const { return 1; }
+
+  // --- properties: the item list
+  // Growth step of the item array: 1..1000000, other values ignored.
+  int AllocSize() const { return FAllocSize; }
+  void SetAllocSize(int Value);
+  int NumItems() const { return FStore->Count; }
+  // Entries allocated (the array's length).
+  int Capacity() const { return static_cast<int>(FStore->Items.size()); }
+  // The valid items in insertion order (0-based).
+  const TrcChartItem* Items() const { return FStore->Items.data(); }
+  const TrcChartItem& Item(int Index) const { return FStore->Items[static_cast<size_t>(Index)]; }
+  // Whether another chart's store is the same as this one's (members of one group).
+  bool SharesItemsWith(const TCustomRChart& Other) const { return FStore == Other.FStore; }
+
+  // --- properties: sharing
+  TCustomRChart* UseDataOf() const { return FUseDataOf; }
+  // Joins the group of Value (nil leaves the group); refusals are shown in a message box.
+  void SetUseDataOf(TCustomRChart* Value);
+  int NumDataUsers() const { return FNumUsers; }
+  // The Index-th chart (1-based) that shows this chart's items; nullptr outside 1..count.
+  TCustomRChart* DataUser(int Index) const;
+
+  // --- properties: paint control
+  bool SuppressPaint() const { return FSuppressPaint; }
+  virtual void SetSuppressPaint(bool Value);
+  bool AutoRedraw() const { return FAutoRedraw; }
+  void SetAutoRedraw(bool Value) { FAutoRedraw = Value; }
+  bool Designing() const { return false; }
+
+  // --- properties: layers
+  TScalePropsHoriz& Scale1X() { return *FScaleX[0]; }
+  TScalePropsHoriz& Scale2X() { return *FScaleX[1]; }
+  TScalePropsHoriz& Scale3X() { return *FScaleX[2]; }
+  TScalePropsHoriz& Scale4X() { return *FScaleX[3]; }
+  TScalePropsVert& Scale1Y() { return *FScaleY[0]; }
+  TScalePropsVert& Scale2Y() { return *FScaleY[1]; }
+  TScalePropsVert& Scale3Y() { return *FScaleY[2]; }
+  TScalePropsVert& Scale4Y() { return *FScaleY[3]; }
+  // Layer 1..16; any other index yields layer 1.
+  TScalePropsHoriz& ScalePropsX(int Layer) { return *FScaleX[LayerIndex(Layer)]; }
+  TScalePropsVert& ScalePropsY(int Layer) { return *FScaleY[LayerIndex(Layer)]; }
+  const TScalePropsHoriz& ScalePropsX(int Layer) const { return *FScaleX[LayerIndex(Layer)]; }
+  const TScalePropsVert& ScalePropsY(int Layer) const { return *FScaleY[LayerIndex(Layer)]; }
+  // The axis controls of a layer (1..16, others yield layer 1).
+  TScale& ScaleControlX(int Layer) const { return *FAxisX[LayerIndex(Layer)]; }
+  TScale& ScaleControlY(int Layer) const { return *FAxisY[LayerIndex(Layer)]; }
+  TJointLayers& JointLayers() { return FJointLayers; }
+  bool Isometric() const { return FIsometric; }
+  void SetIsometric(bool Value);
+
+  // --- properties: margins and size
+  int MarginLeft() const { return FMarginLeft; }
+  void SetMarginLeft(int Value) { SetMargins(Value, FMarginRight, FMarginTop, FMarginBottom); }
+  int MarginRight() const { return FMarginRight; }
+  void SetMarginRight(int Value) { SetMargins(FMarginLeft, Value, FMarginTop, FMarginBottom); }
+  int MarginTop() const { return FMarginTop; }
+  void SetMarginTop(int Value) { SetMargins(FMarginLeft, FMarginRight, Value, FMarginBottom); }
+  int MarginBottom() const { return FMarginBottom; }
+  void SetMarginBottom(int Value) { SetMargins(FMarginLeft, FMarginRight, FMarginTop, Value); }
+  int LRim() const { return FMarginLeft; }
+  void SetLRim(int Value) { SetMarginLeft(Value); }
+  int RRim() const { return FMarginRight; }
+  void SetRRim(int Value) { SetMarginRight(Value); }
+  int TRim() const { return FMarginTop; }
+  void SetTRim(int Value) { SetMarginTop(Value); }
+  int BRim() const { return FMarginBottom; }
+  void SetBRim(int Value) { SetMarginBottom(Value); }
+  // Clamped to 0..32.
+  int ShadowWidth() const { return FShadowWidth; }
+  void SetShadowWidth(int Value);
+  // The plot rectangle in control pixels: Left, Top, and Right, Bottom as the last pixel
+  // column and row the plot frame reaches (width W = Right - Left, height H = Bottom - Top).
+  TRect PlotRect() const;
+
+  // --- properties: rendering
+  TColor ChartColor() const { return FChartColor; }
+  void SetChartColor(TColor Value);
+  TColor WindColor() const { return FWindColor; }
+  void SetWindColor(TColor Value);
+  TColor ChartFrameColor() const { return FChartFrameColor; }
+  void SetChartFrameColor(TColor Value);
+  GridStyleType GridStyle() const { return FGridStyle; }
+  void SetGridStyle(GridStyleType Value);
+  TColor GridColor() const { return FGridColor; }
+  void SetGridColor(TColor Value);
+  // Values below -3 are ignored.
+  double GridDx() const { return FGridDx; }
+  void SetGridDx(double Value);
+  double GridDy() const { return FGridDy; }
+  void SetGridDy(double Value);
+  bool AvoidDuplicateMarks() const { return FAvoidDuplicateMarks; }
+  void SetAvoidDuplicateMarks(bool Value);
+  // Clamped to 1..3.
+  int MinDupMarkDist() const { return FMinDupMarkDist; }
+  void SetMinDupMarkDist(int Value);
+  TFont& TextFont() { return FTextFont; }
+  TFontStyles TextFontStyle() const { return FTextFont.Style(); }
+  void SetTextFontStyle(TFontStyles Value) { FTextFont.SetStyle(Value); }
+  TTextBkStyle TextBkStyle() const { return FTextBkStyle; }
+  void SetTextBkStyle(TTextBkStyle Value) { FTextBkStyle = Value; }
+  TAlignment TextAlignment() const { return FTextAlignment; }
+  void SetTextAlignment(TAlignment Value) { FTextAlignment = Value; }
+  // Text labels 1..50 and cross-hairs 1..4 (other indexes yield the first).
+  TTextLabel& TextLabels(int Index) { return *FTextLabels[static_cast<size_t>(Clamp1(Index, MaxTextLabels))]; }
+  TCrossHair& CrossHair(int Index) { return *FCrossHairs[static_cast<size_t>(Clamp1(Index, MaxCrossHairs))]; }
+  // Chart-level drag mode (used by mouse interaction).
+  TMouseActMode MouseAction() const { return FMouseAction; }
+  void SetMouseAction(TMouseActMode Value) { FMouseAction = Value; }
+
+  // --- properties: decorations
+  TBakGndImg& BackGroundImg() { return FBackGroundImg; }
+  const std::string& Caption() const { return FCaption; }
+  void SetCaption(const std::string& Value);
+  int CaptionPosX() const { return FCaptionPosX; }
+  void SetCaptionPosX(int Value);
+  int CaptionPosY() const { return FCaptionPosY; }
+  void SetCaptionPosY(int Value);
+  TAlignment CaptionAlignment() const { return FCaptionAlignment; }
+  void SetCaptionAlignment(TAlignment Value);
+  TCaptionAnchorHoriz CaptionAnchorHoriz() const { return FCaptionAnchorHoriz; }
+  void SetCaptionAnchorHoriz(TCaptionAnchorHoriz Value);
+  TCaptionAnchorVert CaptionAnchorVert() const { return FCaptionAnchorVert; }
+  void SetCaptionAnchorVert(TCaptionAnchorVert Value);
+  // 0 = never shorten, else 5..100 (percent of the plot width).
+  int CaptionTrim() const { return FCaptionTrim; }
+  void SetCaptionTrim(int Value);
+  TShadowStyle ShadowStyle() const { return FShadowStyle; }
+  void SetShadowStyle(TShadowStyle Value);
+  TColor ShadowColor() const { return FShadowColor; }
+  void SetShadowColor(TColor Value);
+  TColor ShadowBakColor() const { return FShadowBakColor; }
+  void SetShadowBakColor(TColor Value);
+  // Applies a layout; always reads back rcl_X1Bottom_Y1Left.
+  TrcLayout StandardLayout() const { return rcl_X1Bottom_Y1Left; }
+  void SetStandardLayout(TrcLayout Value);
+  // The caption as drawn: shortened to the allowed width with "..." (Canvas measures).
+  std::string TrimmedCaption(const TCanvas& Canvas) const;
+
+  // --- properties: the surfaces (the last rendered frame and plot)
+  const TBitmap& ControlBitmap() const { return FCtrlBmp; }
+  const TBitmap& PlotBitmap() const { return FPlotBmp; }
+
+  // --- operations: items
+  void AddMark(double X, double Y, std::uint8_t MarkType);
+  void AddLine(double X1, double Y1, double X2, double Y2);
+  void AddRect(double X1, double Y1, double X2, double Y2);
+  void ClearChart();
+  void ShowChart();
+  void ClearTextLabels();
+  // Copies settings, event handlers and all items of Source (not its sharing relations).
+  void Assign(const TCustomRChart& Source);
+
+  // --- operations: layers
+  void SetRange(int Layer, long double LowX, long double LowY, long double HighX, long double HighY);
+  void AutoRange(int Layer, double Margin);
+  void WorldToPixel(int Layer, double X, double Y, int& PixelX, int& PixelY) const;
+  void PixelToWorld(int Layer, int PixelX, int PixelY, double& X, double& Y) const;
+  // Recomputes the transform coefficients of all layers; raises EOrvexRChartError "Logarithmic
+  // axis must not be negative." (the layers done so far keep their new coefficients).
+  void CalcTransforms();
+  void SetMargins(int Left, int Right, int Top, int Bottom);
+
+  // --- operations: painting
+  // Renders the whole control into the control bitmap and schedules its display.
+  void FullPaint();
+  // Renders the plot again and replaces only the plot part of the control bitmap.
+  void PlotRefresh();
+  // Pretends the window was created (the first show does this): clears SuppressPaint without
+  // painting.
+  void WindowCreated();
+
+  // --- events
+  TRenderEvent OnBeforeRenderData;
+  TBeforeRenderCItemEvent OnBeforeRenderChartItem;
+  TRenderEvent OnDataRendered;
+  TRenderEvent OnScalesRendered;
+  TScaleTickDrawnEvent OnScaleTickDrawn;
+  TBeforeTickLabelEvent OnBeforeTickLabel;
+  // Shows a modal information box; tests replace it to read the message.
+  std::function<void(const std::string& Message)> ShowMessage;
+
+  // The message box texts of the sharing refusals.
+  static constexpr const char* MsgShareSelf = "RChart: Cannot share data with myself";
+  static constexpr const char* MsgForeignData =
+      "RChart: Cannot use foreign data. Other RCharts are using my own data.";
+  static constexpr const char* MsgMaxShares = "RChart: Max. number of data shares exceeded";
+  static constexpr const char* MsgLogNegative = "Logarithmic axis must not be negative.";
+
+protected:
+  // Transient figures drawn over the shown bitmap in the paint event (none here).
+  virtual void PaintOverlay(TCanvas& /*Canvas*/) {}
+  // Shows the last rendered frame (rendering it first when it is missing or stale).
+  void Paint() override;
+  void resizeEvent(QResizeEvent* Event) override;
+  void showEvent(QShowEvent* Event) override;
+
+private:
+  friend class TRChartPainter;
+
+  // The pixels of one mark shape in one colour, pen style and width, with the offset of the
+  // image's top-left corner from the mark's centre.
+  struct TMarkStamp {
+    QImage Image;
+    int Dx = 0;
+    int Dy = 0;
+  };
+  using TStampCache = std::unordered_map<std::uint64_t, TMarkStamp>;
+
+  struct TLayerTransform {
+    long double kx = 1.0L, ox = 0.0L, ky = -1.0L, oy = 0.0L;
+  };
+
+  static int LayerIndex(int Layer) { return (Layer < 1 || Layer > MaxLayers) ? 0 : Layer - 1; }
+  static int Clamp1(int Index, int Count) { return (Index < 1 || Index > Count) ? 0 : Index - 1; }
+  bool RepaintWanted() const { return FAutoRedraw || Designing(); }
+  void RepaintIfWanted()
+  {
+    if (RepaintWanted())
+      FullPaint();
+  }
+
+  // items
+  TrcChartItem& AppendItem(std::uint8_t Kind);
+  void RemoveFromOwner();
+  void DetachWithCopy();
+  std::vector<TCustomRChart*> GroupMembers();
+  void ShowInfo(const std::string& Message);
+
+  // layers
+  void InitLayers();
+  void ScalePropsChanged();
+  // The common range path, steps 3 to 5, for one layer.
+  void CommonRangePath(int Layer, long double LowX, long double LowY, long double HighX, long double HighY);
+  void StoreLayerRange(int Layer, long double LowX, long double LowY, long double HighX, long double HighY);
+  void IsometricY(long double LowX, long double HighX, long double& LowY, long double& HighY) const;
+  void JoinLayer(int Axis, int Layer, int Leader);
+  void UpdateMinimumSize();
+  void GeometryChanged();
+  // Floating pixel position (before rounding) along one axis of a layer.
+  long double WorldToPixelF(int LayerIdx, bool Vertical, double V) const;
+  int PixelOf(int LayerIdx, bool Vertical, double V) const;
+
+  // axes
+  void CreateAxes();
+  void ApplyAxis(int LayerIdx, bool Vertical);
+  void ApplyAllAxes();
+  void PaintAxes(TCanvas& Canvas);
+  int AxisNumTicks(int LayerIdx, bool Vertical) const;
+  double AxisTickPos(int LayerIdx, bool Vertical, int Index) const;
+
+  // painting
+  void RenderPlot(TCanvas& Canvas, bool BlackWhite);
+  void PaintPlotBackground(TCanvas& Canvas);
+  void ItemPass(TCanvas& Canvas, bool BlackWhite);
+  void DrawGrid(TCanvas& Canvas);
+  void DrawTextLabels(TCanvas& Canvas, int OriginX, int OriginY);
+  void DrawCrossHairs(TCanvas& Canvas, int OriginX, int OriginY);
+  void PaintShadow(TCanvas& Canvas);
+  void PaintCaption(TCanvas& Canvas);
+  void ResizePlotBitmap();
+  void ApplyLayout(TrcLayout Layout);
+
+  // item list and its attributes
+  std::shared_ptr<TRcItemStore> FStore;
+  int FAllocSize = 1000;
+  TColor FDataColor = clBlack;
+  TColor FFillColor = clSilver;
+  TPenStyle FPenStyle = psSolid;
+  std::uint8_t FLineWidth = 1;
+  std::uint8_t FClassDefault = 0;
+  int FItemTag = 0;
+
+  // sharing
+  TCustomRChart* FUseDataOf = nullptr;
+  std::array<TCustomRChart*, MaxDataShares> FUsers{};
+  int FNumUsers = 0;
+
+  // paint control
+  bool FSuppressPaint = true;
+  bool FAutoRedraw = true;
+  bool FLoading = false;
+  bool FWindowCreated = false;
+  bool FFrameValid = false;  // the control bitmap holds a complete frame of the current size
+
+  // layers
+  std::array<std::unique_ptr<TScalePropsHoriz>, MaxLayers> FScaleX;
+  std::array<std::unique_ptr<TScalePropsVert>, MaxLayers> FScaleY;
+  std::array<TScale*, MaxLayers> FAxisX{};
+  std::array<TScale*, MaxLayers> FAxisY{};
+  std::unique_ptr<QWidget> FAxisHost;  // hidden parent of the axis controls
+  std::array<TLayerTransform, MaxLayers> FTransform{};
+  TJointLayers FJointLayers;
+  bool FIsometric = false;
+  double FAspectX = 1.0;
+  double FAspectY = 1.0;
+  int FMarginLeft = 50;
+  int FMarginRight = 10;
+  int FMarginTop = 16;
+  int FMarginBottom = 32;
+  int FShadowWidth = 0;
+
+  // rendering
+  TColor FChartColor = clWhite;
+  TColor FWindColor = clBtnFace;
+  TColor FChartFrameColor = clBlack;
+  GridStyleType FGridStyle = gsNone;
+  TColor FGridColor = clBlack;
+  double FGridDx = 0.0;
+  double FGridDy = 0.0;
+  bool FAvoidDuplicateMarks = false;
+  int FMinDupMarkDist = 1;
+  TFont FTextFont;
+  TTextBkStyle FTextBkStyle = tbClear;
+  TAlignment FTextAlignment = taLeftJustify;
+  std::array<std::unique_ptr<TTextLabel>, MaxTextLabels> FTextLabels;
+  std::array<std::unique_ptr<TCrossHair>, MaxCrossHairs> FCrossHairs;
+  TMouseActMode FMouseAction = maNone;
+  std::vector<std::int16_t> FDupGrid;
+  TStampCache FStamps;
+
+  // decorations
+  TBakGndImg FBackGroundImg;
+  std::string FCaption;
+  int FCaptionPosX = 0;
+  int FCaptionPosY = -16;
+  TAlignment FCaptionAlignment = taRightJustify;
+  TCaptionAnchorHoriz FCaptionAnchorHoriz = cahChartRight;
+  TCaptionAnchorVert FCaptionAnchorVert = cavChartTop;
+  int FCaptionTrim = 100;
+  TShadowStyle FShadowStyle = ssFlying;
+  TColor FShadowColor = clGrayText;
+  TColor FShadowBakColor = clBtnFace;
+
+  // surfaces
+  TBitmap FCtrlBmp;
+  TBitmap FPlotBmp;
+  TBitmap FImageBmp;
+};
+
+class TRChart : public TCustomRChart {
+public:
+  explicit TRChart(QWidget* Parent = nullptr) : TCustomRChart(Parent) {}
+  std::string ClassName() const override { return "TRChart"; }
+};
+
+}  // namespace orvex

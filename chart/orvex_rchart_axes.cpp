@@ -1,0 +1,155 @@
+// The 32 TScale axis controls of the chart: creation, configuration from the scale properties,
+// their margins along the plot edges, painting onto the chart's control bitmap, and the tick
+// values the grid reads back. The controls never appear as windows of their own: they live
+// under a hidden host widget and paint only when the chart asks them to.
+#include "orvex_rchart.h"
+
+#include <QWidget>
+
+namespace orvex {
+
+void TCustomRChart::CreateAxes()
+{
+  FAxisHost = std::make_unique<QWidget>();
+  FAxisHost->hide();
+  for (int i = 0; i < MaxLayers; ++i) {
+    for (int v = 0; v < 2; ++v) {
+      auto* s = new TScale(FAxisHost.get());
+      s->SetName(std::string(v == 0 ? "RC_FScale_X_" : "RC_FScale_Y_") + std::to_string(i + 1));
+      s->InitDefaults();
+      s->OnScaleTickDrawn = [this](TObject*, TCanvas& Canvas, TScaleType ScaleType, double CurrentTickPos,
+                                   int ChartX, int ChartY) {
+        if (OnScaleTickDrawn)
+          OnScaleTickDrawn(this, Canvas, ScaleType, CurrentTickPos, ChartX, ChartY);
+      };
+      s->OnBeforeTickLabel = [this](TObject*, TScaleType ScaleType, double CurrentTickPos, std::string& TickLabel) {
+        if (OnBeforeTickLabel)
+          OnBeforeTickLabel(this, ScaleType, CurrentTickPos, TickLabel);
+      };
+      // A drag on an axis control changed its range: the layer takes it over.
+      s->OnZoomPan = [this, i, v](TObject*) {
+        TScale& a = v == 0 ? *FAxisX[static_cast<size_t>(i)] : *FAxisY[static_cast<size_t>(i)];
+        const auto& sx = *FScaleX[static_cast<size_t>(i)];
+        const auto& sy = *FScaleY[static_cast<size_t>(i)];
+        try {
+          if (v == 0)
+            CommonRangePath(i + 1, a.RangeLow(), sy.RangeLow(), a.RangeHigh(), sy.RangeHigh());
+          else
+            CommonRangePath(i + 1, sx.RangeLow(), a.RangeLow(), sx.RangeHigh(), a.RangeHigh());
+        } catch (const EOrvexRChartError&) {
+        }
+      };
+      s->SetTransparent(true);
+      s->SetColorBackGnd(FWindColor);
+      s->SetFrameStyle(fsNone);
+      s->SetChartEmbedded(true);
+      (v == 0 ? FAxisX : FAxisY)[static_cast<size_t>(i)] = s;
+    }
+  }
+}
+
+void TCustomRChart::ApplyAxis(int LayerIdx, bool Vertical)
+{
+  TScale* axis = (Vertical ? FAxisY : FAxisX)[static_cast<size_t>(LayerIdx)];
+  if (!axis)
+    return;
+  TScale& a = *axis;
+  const TScaleProps& p = Vertical ? static_cast<const TScaleProps&>(*FScaleY[static_cast<size_t>(LayerIdx)])
+                                  : static_cast<const TScaleProps&>(*FScaleX[static_cast<size_t>(LayerIdx)]);
+  const TScaleType type = Vertical ? FScaleY[static_cast<size_t>(LayerIdx)]->AxisType()
+                                   : FScaleX[static_cast<size_t>(LayerIdx)]->AxisType();
+  const bool oldSuppress = a.SuppressPaint();
+  a.SetSuppressPaint(true);
+  a.resize(width(), height());
+  a.SetColorBackGnd(FWindColor);
+  a.SetScaleType(type);
+  // Margins that lay the axis along its plot edge, ScalePos pixels away from it.
+  const int w = width(), h = height(), sw = FShadowWidth;
+  switch (type) {
+    case sctXB:
+      a.SetMarginTop(0);
+      a.SetMarginBottom(p.ScalePos() + h - FMarginTop - 1);
+      break;
+    case sctXT:
+      a.SetMarginBottom(0);
+      a.SetMarginTop(p.ScalePos() + h - FMarginBottom - sw);
+      break;
+    case sctYL:
+      a.SetMarginRight(0);
+      a.SetMarginLeft(p.ScalePos() + w - FMarginRight - sw);
+      break;
+    case sctYR:
+      a.SetMarginLeft(0);
+      a.SetMarginRight(p.ScalePos() + w - FMarginLeft - 1);
+      break;
+  }
+  if (type == sctXB || type == sctXT) {
+    a.SetMarginLeft(FMarginLeft);
+    a.SetMarginRight(FMarginRight + sw - 1);
+  } else {
+    a.SetMarginTop(FMarginTop);
+    a.SetMarginBottom(FMarginBottom + sw - 1);
+  }
+  a.SetRange(p.RangeLow(), p.RangeHigh());
+  a.SetCaption(p.Caption());
+  a.SetCaptionPosX(p.CaptionPosX());
+  a.SetCaptionPosY(p.CaptionPosY());
+  a.SetCaptionAlignment(p.CaptionAlignment());
+  a.SetCaptionAnchor(p.CaptionAnchor());
+  a.SetColorScale(p.ColorScale());
+  a.SetDecPlaces(p.DecPlaces());
+  a.SetLogarithmic(p.Logarithmic());
+  a.SetLabelType(p.LabelType());
+  a.SetShortTicks(p.ShortTicks());
+  a.SetMinTicks(p.MinTicks());
+  a.SetScaleInscript(p.ScaleInscript());
+  a.SetUserTickText(p.UserTickText());
+  a.Font().Assign(p.Font());
+  a.DateFormat().SetTimeFormat(p.DateFormat().TimeFormat());
+  a.DateFormat().SetDateSeparator(p.DateFormat().DateSeparator());
+  a.DateFormat().SetTimeSeparator(p.DateFormat().TimeSeparator());
+  a.DateFormat().SetYearLength(p.DateFormat().YearLength());
+  a.DateFormat().SetMonthName(p.DateFormat().MonthName());
+  a.DateFormat().SetDateOrder(p.DateFormat().DateOrder());
+  a.DateFormat().SetDateForTime(p.DateFormat().DateForTime());
+  a.SetVisible(p.Visible());
+  a.SetSuppressPaint(oldSuppress);
+}
+
+void TCustomRChart::ApplyAllAxes()
+{
+  for (int i = 0; i < MaxLayers; ++i) {
+    ApplyAxis(i, false);
+    ApplyAxis(i, true);
+  }
+}
+
+void TCustomRChart::PaintAxes(TCanvas& Canvas)
+{
+  ApplyAllAxes();
+  for (int v = 0; v < 2; ++v)
+    for (int i = 0; i < MaxLayers; ++i) {
+      const TScaleProps& p = v == 0 ? static_cast<const TScaleProps&>(*FScaleX[static_cast<size_t>(i)])
+                                    : static_cast<const TScaleProps&>(*FScaleY[static_cast<size_t>(i)]);
+      TScale* a = (v == 0 ? FAxisX : FAxisY)[static_cast<size_t>(i)];
+      if (!a || !p.Visible())
+        continue;
+      a->SetTargetCanvas(&Canvas, 0, 0);
+      a->RedrawNow();
+      a->SetTargetCanvas(nullptr, 0, 0);
+    }
+}
+
+int TCustomRChart::AxisNumTicks(int LayerIdx, bool Vertical) const
+{
+  const TScale* a = (Vertical ? FAxisY : FAxisX)[static_cast<size_t>(LayerIdx)];
+  return a ? a->NumTicks() : 0;
+}
+
+double TCustomRChart::AxisTickPos(int LayerIdx, bool Vertical, int Index) const
+{
+  const TScale* a = (Vertical ? FAxisY : FAxisX)[static_cast<size_t>(LayerIdx)];
+  return a ? a->TickPos(Index) : 0.0;
+}
+
+}  // namespace orvex

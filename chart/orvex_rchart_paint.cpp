@@ -1,0 +1,692 @@
+// Rendering of the chart: the full paint into the control bitmap, the plot-only refresh, the
+// item pass with its pen cache and duplicate-mark grid, the grid lines, the text labels and the
+// cross-hairs, and the widget's paint event, which only shows the last rendered frame.
+//
+// Marks are drawn as stamps: the first time a mark shape is needed in a colour, pen style and
+// width, DrawMark draws it once into a small bitmap over two different backgrounds; the pixels
+// that came out the same on both are the mark's own. Later marks of that kind are copied from
+// the stamp, which sets exactly the pixels DrawMark would set, at a fraction of the cost.
+#include "orvex_rchart.h"
+
+#include <QShowEvent>
+#include <algorithm>
+#include <cmath>
+#include <sstream>
+
+namespace orvex {
+
+namespace {
+
+constexpr int PixClamp = 30000;
+
+int ClampPix(int v) { return std::clamp(v, -PixClamp, PixClamp); }
+
+bool Between(double v, double a, double b) { return a <= b ? (v >= a && v <= b) : (v >= b && v <= a); }
+
+// Clips the segment to [-Lim, Lim]^2 (Liang-Barsky); false when nothing of it lies inside.
+bool ClipSegment(long double& x0, long double& y0, long double& x1, long double& y1, long double Lim)
+{
+  long double t0 = 0, t1 = 1;
+  const long double dx = x1 - x0, dy = y1 - y0;
+  const long double p[4] = {-dx, dx, -dy, dy};
+  const long double q[4] = {x0 + Lim, Lim - x0, y0 + Lim, Lim - y0};
+  for (int i = 0; i < 4; ++i) {
+    if (p[i] == 0) {
+      if (q[i] < 0)
+        return false;
+      continue;
+    }
+    const long double r = q[i] / p[i];
+    if (p[i] < 0)
+      t0 = std::max(t0, r);
+    else
+      t1 = std::min(t1, r);
+    if (t0 > t1)
+      return false;
+  }
+  const long double nx0 = x0 + t0 * dx, ny0 = y0 + t0 * dy;
+  x1 = x0 + t1 * dx;
+  y1 = y0 + t1 * dy;
+  x0 = nx0;
+  y0 = ny0;
+  return true;
+}
+
+int RoundPix(long double v) { return static_cast<int>(std::nearbyint(static_cast<double>(v))); }
+
+}  // namespace
+
+// --- rendering attributes --------------------------------------------------------------------
+
+void TCustomRChart::SetChartColor(TColor Value)
+{
+  FChartColor = Value;
+  RepaintIfWanted();
+}
+void TCustomRChart::SetWindColor(TColor Value)
+{
+  FWindColor = Value;
+  ApplyAllAxes();
+  RepaintIfWanted();
+}
+void TCustomRChart::SetChartFrameColor(TColor Value)
+{
+  FChartFrameColor = Value;
+  RepaintIfWanted();
+}
+void TCustomRChart::SetGridStyle(GridStyleType Value)
+{
+  FGridStyle = Value;
+  RepaintIfWanted();
+}
+void TCustomRChart::SetGridColor(TColor Value)
+{
+  FGridColor = Value;
+  RepaintIfWanted();
+}
+void TCustomRChart::SetGridDx(double Value)
+{
+  if (!(Value >= -3))
+    return;
+  FGridDx = Value;
+  RepaintIfWanted();
+}
+void TCustomRChart::SetGridDy(double Value)
+{
+  if (!(Value >= -3))
+    return;
+  FGridDy = Value;
+  RepaintIfWanted();
+}
+void TCustomRChart::SetAvoidDuplicateMarks(bool Value)
+{
+  if (Value == FAvoidDuplicateMarks)
+    return;
+  FAvoidDuplicateMarks = Value;
+  FullPaint();
+}
+void TCustomRChart::SetMinDupMarkDist(int Value)
+{
+  Value = std::clamp(Value, 1, 3);
+  if (Value == FMinDupMarkDist)
+    return;
+  FMinDupMarkDist = Value;
+  FullPaint();
+}
+
+// --- surfaces and the paint event ------------------------------------------------------------
+
+void TCustomRChart::ResizePlotBitmap()
+{
+  const TRect p = PlotRect();
+  FPlotBmp.SetSize(std::max(0, p.Width() + 1), std::max(0, p.Height() + 1));
+}
+
+void TCustomRChart::showEvent(QShowEvent* Event)
+{
+  TCustomControl::showEvent(Event);
+  WindowCreated();
+}
+
+void TCustomRChart::Paint()
+{
+  if (!FFrameValid && !FSuppressPaint && !FLoading)
+    FullPaint();
+  TCanvas& c = Canvas();
+  if (FCtrlBmp.Empty()) {
+    c.Brush().SetColor(FWindColor);
+    c.Brush().SetStyle(bsSolid);
+    c.FillRect(ClientRect());
+  } else {
+    c.Draw(0, 0, FCtrlBmp);
+  }
+  PaintOverlay(c);
+}
+
+void TCustomRChart::FullPaint()
+{
+  if (FSuppressPaint || FLoading)
+    return;
+  if (!isVisible() && !Designing()) {
+    FFrameValid = false;
+    return;
+  }
+  FCtrlBmp.SetSize(width(), height());
+  TCanvas& c = FCtrlBmp.Canvas();
+  c.Pen().SetMode(pmCopy);
+  c.Pen().SetStyle(psSolid);
+  c.Pen().SetWidth(1);
+  c.Pen().SetColor(FWindColor);
+  c.Brush().SetStyle(bsSolid);
+  c.Brush().SetColor(FWindColor);
+  c.FillRect(ClientRect());
+  if (FShadowWidth > 0)
+    PaintShadow(c);
+  PaintCaption(c);
+  try {
+    CalcTransforms();
+  } catch (const EOrvexRChartError&) {
+    // Painted with the mapping the layers had.
+  }
+  PaintAxes(c);
+  Fire(OnScalesRendered, this, c, 0, 0);
+
+  ResizePlotBitmap();
+  RenderPlot(FPlotBmp.Canvas(), false);
+  c.Draw(FMarginLeft, FMarginTop, FPlotBmp);
+  DrawCrossHairs(c, 0, 0);
+  FFrameValid = true;
+  update();
+}
+
+void TCustomRChart::PlotRefresh()
+{
+  if (FSuppressPaint || FLoading || !isVisible())
+    return;
+  if (!FFrameValid || FCtrlBmp.Width() != width() || FCtrlBmp.Height() != height()) {
+    FullPaint();
+    return;
+  }
+  ResizePlotBitmap();
+  TCanvas& pc = FPlotBmp.Canvas();
+  RenderPlot(pc, false);
+  DrawCrossHairs(pc, FMarginLeft, FMarginTop);
+  FCtrlBmp.Canvas().Draw(FMarginLeft, FMarginTop, FPlotBmp);
+  update();
+}
+
+void TCustomRChart::RenderPlot(TCanvas& Canvas, bool BlackWhite)
+{
+  if (FPlotBmp.Empty())
+    return;
+  PaintPlotBackground(Canvas);
+  ItemPass(Canvas, BlackWhite);
+}
+
+// --- item pass -------------------------------------------------------------------------------
+
+// Draws marks from their stamps (see the top of the file).
+class TRChartPainter {
+public:
+  TRChartPainter(TCanvas& Canvas, TCustomRChart::TStampCache& Cache) : FCanvas(Canvas), FCache(Cache) {}
+
+  void Mark(int MarkType, int X, int Y, TColor Color, TPenStyle Style, int Width)
+  {
+    if (MarkType > 51 || Width > 16) {
+      DrawMark(FCanvas, static_cast<std::uint8_t>(MarkType), X, Y);
+      return;
+    }
+    const std::uint64_t key = (static_cast<std::uint64_t>(ColorToRGB(Color)) << 24) |
+                              (static_cast<std::uint64_t>(Style) << 16) |
+                              (static_cast<std::uint64_t>(Width) << 8) | static_cast<std::uint64_t>(MarkType);
+    auto it = FCache.find(key);
+    if (it == FCache.end()) {
+      if (FCache.size() > 4096)
+        FCache.clear();
+      it = FCache.emplace(key, MakeStamp(MarkType, Color, Style, Width)).first;
+    }
+    const TCustomRChart::TMarkStamp& s = it->second;
+    if (!s.Image.isNull())
+      FCanvas.DrawImage(X + s.Dx, Y + s.Dy, s.Image);
+  }
+
+private:
+  static TCustomRChart::TMarkStamp MakeStamp(int MarkType, TColor Color, TPenStyle Style, int Width)
+  {
+    const int r = 10 + Width;
+    const int n = 2 * r + 1;
+    TBitmap on[2] = {TBitmap(n, n), TBitmap(n, n)};
+    const TColor back[2] = {clWhite, clBlack};
+    for (int k = 0; k < 2; ++k) {
+      TCanvas& c = on[k].Canvas();
+      c.Brush().SetColor(back[k]);
+      c.Brush().SetStyle(bsSolid);
+      c.FillRect(Rect(0, 0, n, n));
+      c.Pen().SetColor(Color);
+      c.Pen().SetStyle(Style);
+      c.Pen().SetWidth(Width);
+      c.Pen().SetMode(pmCopy);
+      DrawMark(c, static_cast<std::uint8_t>(MarkType), r, r);
+      c.End();
+    }
+    const QImage& a = on[0].Image();
+    const QImage& b = on[1].Image();
+    int x0 = n, y0 = n, x1 = -1, y1 = -1;
+    for (int y = 0; y < n; ++y)
+      for (int x = 0; x < n; ++x)
+        if (a.pixel(x, y) == b.pixel(x, y)) {
+          x0 = std::min(x0, x);
+          y0 = std::min(y0, y);
+          x1 = std::max(x1, x);
+          y1 = std::max(y1, y);
+        }
+    TCustomRChart::TMarkStamp s;
+    if (x1 < 0)
+      return s;
+    s.Image = QImage(x1 - x0 + 1, y1 - y0 + 1, QImage::Format_ARGB32_Premultiplied);
+    s.Image.fill(0);
+    for (int y = y0; y <= y1; ++y)
+      for (int x = x0; x <= x1; ++x)
+        if (a.pixel(x, y) == b.pixel(x, y))
+          s.Image.setPixel(x - x0, y - y0, a.pixel(x, y) | 0xFF000000u);
+    s.Dx = x0 - r;
+    s.Dy = y0 - r;
+    return s;
+  }
+
+  TCanvas& FCanvas;
+  TCustomRChart::TStampCache& FCache;
+};
+
+void TCustomRChart::ItemPass(TCanvas& Canvas, bool BlackWhite)
+{
+  TCanvas& c = Canvas;
+  const TRect plot = PlotRect();
+  const int W = plot.Width(), H = plot.Height();
+  const int d = FMinDupMarkDist;
+  const int gw = width() + 2 * d, gh = height() + 2 * d;
+  if (FAvoidDuplicateMarks)
+    FDupGrid.assign(static_cast<size_t>(std::max(0, gw)) * static_cast<size_t>(std::max(0, gh)), -1);
+
+  if (OnBeforeRenderData) {
+    const TColor pen = c.Pen().Color(), brush = c.Brush().Color();
+    OnBeforeRenderData(this, c, 0, 0);
+    c.Pen().SetColor(pen);
+    c.Brush().SetColor(brush);
+  }
+  if (FGridStyle != gsNone)
+    DrawGrid(c);
+
+  c.Pen().SetWidth(FLineWidth);
+  c.Pen().SetColor(FChartColor);
+  c.Pen().SetStyle(psSolid);
+  c.Pen().SetMode(pmCopy);
+  c.Brush().SetColor(FChartColor);
+  c.Brush().SetStyle(bsSolid);
+  c.Font().SetColor(FChartColor);
+  c.MoveTo(0, 0);
+
+  // The pen cache: settings are passed to the canvas only when an item needs other values.
+  TColor curPen = FChartColor, curBrush = FChartColor;
+  TPenStyle curStyle = psSolid;
+  int curWidth = std::max(1, static_cast<int>(FLineWidth));
+  auto usePen = [&](TColor Color, TPenStyle Style) {
+    if (Color != curPen) {
+      c.Pen().SetColor(Color);
+      curPen = Color;
+    }
+    if (Style != curStyle) {
+      c.Pen().SetStyle(Style);
+      curStyle = Style;
+    }
+  };
+  auto useBrush = [&](TColor Color) {
+    if (Color != curBrush) {
+      c.Brush().SetColor(Color);
+      curBrush = Color;
+    }
+  };
+
+  TRChartPainter stamps(c, FStamps);
+  const int ml = FMarginLeft, mt = FMarginTop;
+  const TRcItemStore& store = *FStore;
+  TrcChartItem copy;
+  for (int k = 0; k < store.Count; ++k) {
+    const TrcChartItem* item = &store.Items[static_cast<size_t>(k)];
+    if (item->Layer < 1 || item->Layer > MaxLayers)
+      continue;
+    if (item->Kind != ikMark && item->Kind != ikLine && item->Kind != ikRect)
+      continue;
+    if (OnBeforeRenderChartItem) {
+      copy = *item;
+      OnBeforeRenderChartItem(this, copy, k, false);
+      item = &copy;
+      if (item->Layer < 1 || item->Layer > MaxLayers)
+        continue;
+    }
+    const TrcChartItem& it = *item;
+    const int li = it.Layer - 1;
+    const int width = std::max(1, static_cast<int>(it.LineWidth));
+    if (width != curWidth) {
+      c.Pen().SetWidth(width);
+      curWidth = width;
+    }
+    const TColor penColor = BlackWhite ? clBlack : it.Color;
+    const auto style = it.PenStyle <= psInsideFrame ? static_cast<TPenStyle>(it.PenStyle) : psSolid;
+
+    switch (it.Kind) {
+      case ikMark: {
+        if (!std::isfinite(it.X1) || !std::isfinite(it.Y1))
+          break;
+        const TScaleProps& sx = *FScaleX[static_cast<size_t>(li)];
+        const TScaleProps& sy = *FScaleY[static_cast<size_t>(li)];
+        if (!Between(it.X1, sx.RangeLow(), sx.RangeHigh()) || !Between(it.Y1, sy.RangeLow(), sy.RangeHigh()))
+          break;
+        usePen(penColor, style);
+        const int cx = PixelOf(li, false, it.X1), cy = PixelOf(li, true, it.Y1);
+        if (FAvoidDuplicateMarks) {
+          const int gx = cx + d, gy = cy + d;
+          if (gx < 0 || gy < 0 || gx >= gw || gy >= gh)
+            break;
+          std::int16_t& cell = FDupGrid[static_cast<size_t>(gy) * static_cast<size_t>(gw) + static_cast<size_t>(gx)];
+          if (cell == it.MarkType)
+            break;
+          for (int y = std::max(0, gy - d); y <= std::min(gh - 1, gy + d); ++y)
+            for (int x = std::max(0, gx - d); x <= std::min(gw - 1, gx + d); ++x)
+              FDupGrid[static_cast<size_t>(y) * static_cast<size_t>(gw) + static_cast<size_t>(x)] =
+                  static_cast<std::int16_t>(it.MarkType);
+        }
+        stamps.Mark(it.MarkType & 0xFF, ClampPix(cx - ml), ClampPix(cy - mt), penColor, style, width);
+        break;
+      }
+      case ikLine: {
+        if (!std::isfinite(it.X1) || !std::isfinite(it.Y1) || !std::isfinite(it.X2) || !std::isfinite(it.Y2))
+          break;
+        usePen(penColor, style);
+        useBrush(BlackWhite ? clWhite : it.FillColor);
+        long double x0 = WorldToPixelF(li, false, it.X1) - ml, y0 = WorldToPixelF(li, true, it.Y1) - mt;
+        long double x1 = WorldToPixelF(li, false, it.X2) - ml, y1 = WorldToPixelF(li, true, it.Y2) - mt;
+        // Far ends are clipped on the true line, so the visible part keeps its direction.
+        if (!ClipSegment(x0, y0, x1, y1, PixClamp))
+          break;
+        const int px0 = ClampPix(RoundPix(x0)), py0 = ClampPix(RoundPix(y0));
+        const int px1 = ClampPix(RoundPix(x1)), py1 = ClampPix(RoundPix(y1));
+        if (px0 == px1 && py0 == py1) {
+          c.SetPixels(px0, py0, penColor);
+        } else {
+          c.MoveTo(px0, py0);
+          c.LineTo(px1, py1);
+        }
+        break;
+      }
+      case ikRect: {
+        if (!std::isfinite(it.X1) || !std::isfinite(it.Y1) || !std::isfinite(it.X2) || !std::isfinite(it.Y2))
+          break;
+        usePen(BlackWhite ? clBlack : it.Color, style);
+        useBrush(BlackWhite ? clSilver : it.FillColor);
+        c.Brush().SetStyle(it.TransparentFill ? bsClear : bsSolid);
+        const int px0 = ClampPix(PixelOf(li, false, it.X1) - ml), py0 = ClampPix(PixelOf(li, true, it.Y1) - mt);
+        const int px1 = ClampPix(PixelOf(li, false, it.X2) - ml), py1 = ClampPix(PixelOf(li, true, it.Y2) - mt);
+        if (px0 == px1 && py0 == py1)
+          c.SetPixels(px0, py0, curPen);
+        else
+          c.Rectangle(std::min(px0, px1), std::min(py0, py1), std::max(px0, px1) + 1, std::max(py0, py1) + 1);
+        if (it.TransparentFill)
+          c.Brush().SetStyle(bsSolid);
+        break;
+      }
+      default: break;
+    }
+  }
+
+  DrawTextLabels(c, ml, mt);
+  c.Pen().SetWidth(1);
+  Fire(OnDataRendered, this, c, 0, 0);
+
+  c.Pen().SetColor(FChartFrameColor);
+  c.Pen().SetStyle(psSolid);
+  c.Pen().SetWidth(1);
+  c.Brush().SetStyle(bsClear);
+  c.Rectangle(0, 0, W + 1, H + 1);
+  c.Brush().SetStyle(bsSolid);
+}
+
+// --- grid ------------------------------------------------------------------------------------
+
+namespace {
+
+// Grid values along one axis: from the first value below the upper end, at most 1000 of them.
+std::vector<double> GridValues(double Step, bool Log, double Low, double High, int NumTicks,
+                               const std::function<double(int)>& Tick)
+{
+  constexpr int MaxLines = 1000;
+  std::vector<double> out;
+  const double lo = std::min(Low, High), hi = std::max(Low, High);
+  if (Step == 0) {
+    double v = NumTicks > 0 ? Tick(1) : lo;
+    for (int i = 1; v < hi && static_cast<int>(out.size()) < MaxLines; ++i) {
+      out.push_back(v);
+      v = i < NumTicks ? Tick(i + 1) : hi;
+    }
+    return out;
+  }
+  if (Step > 0 || !Log) {
+    const double s = std::fabs(Step);
+    const double first = std::ceil(lo / s) * s;
+    for (int i = 0; static_cast<int>(out.size()) < MaxLines; ++i) {
+      const double v = first + i * s;
+      if (!(v < hi))
+        break;
+      out.push_back(v);
+    }
+    return out;
+  }
+  if (!(lo > 0))
+    return out;
+  const double lg = std::log10(lo);
+  const double k = std::floor(lg);
+  const double u = std::nearbyint(std::pow(10.0, lg - k));
+  const double p0 = std::pow(10.0, k);
+  // The power of ten of v, robust against v lying a rounding error below it.
+  auto decade = [](double v) { return std::pow(10.0, std::floor(std::log10(v) + 1e-9)); };
+  double v;
+  if (Step == -1)
+    v = std::pow(10.0, std::ceil(lg - 1e-12));
+  else if (Step == -2)
+    v = p0 * (u <= 2 ? 2 : u <= 5 ? 5 : 10);
+  else if (Step == -3)
+    v = p0 * u;
+  else
+    v = lo;
+  while (v < hi && static_cast<int>(out.size()) < MaxLines) {
+    out.push_back(v);
+    if (Step == -1) {
+      v *= 10;
+    } else if (Step == -2) {
+      const double p = decade(v);
+      const double m = std::nearbyint(v / p);
+      v = p * (m < 2 ? 2 : m < 5 ? 5 : 10);
+    } else {
+      const double p = decade(v);
+      v = (std::floor(v / p + 1e-9) + 1) * p;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+void TCustomRChart::DrawGrid(TCanvas& Canvas)
+{
+  const int li = ActiveLayer() - 1;
+  const TScaleProps& sx = *FScaleX[static_cast<size_t>(li)];
+  const TScaleProps& sy = *FScaleY[static_cast<size_t>(li)];
+  const auto xs = GridValues(FGridDx, sx.Logarithmic(), sx.RangeLow(), sx.RangeHigh(), AxisNumTicks(li, false),
+                             [&](int i) { return AxisTickPos(li, false, i); });
+  const auto ys = GridValues(FGridDy, sy.Logarithmic(), sy.RangeLow(), sy.RangeHigh(), AxisNumTicks(li, true),
+                             [&](int i) { return AxisTickPos(li, true, i); });
+  const int ml = FMarginLeft, mt = FMarginTop;
+  TCanvas& c = Canvas;
+  c.Pen().SetColor(FGridColor);
+  c.Pen().SetWidth(1);
+  const bool dotted = FGridStyle == gsHorizDotLines || FGridStyle == gsVertDotLines || FGridStyle == gsDotLines;
+  c.Pen().SetStyle(dotted ? psDot : psSolid);
+  const int yLow = ClampPix(PixelOf(li, true, sy.RangeLow()) - mt), yHigh = ClampPix(PixelOf(li, true, sy.RangeHigh()) - mt);
+  const int xLow = ClampPix(PixelOf(li, false, sx.RangeLow()) - ml), xHigh = ClampPix(PixelOf(li, false, sx.RangeHigh()) - ml);
+  const bool vert = FGridStyle == gsVertLines || FGridStyle == gsVertDotLines || FGridStyle == gsLines || FGridStyle == gsDotLines;
+  const bool horiz = FGridStyle == gsHorizLines || FGridStyle == gsHorizDotLines || FGridStyle == gsLines || FGridStyle == gsDotLines;
+  if (FGridStyle == gsPoints) {
+    for (double gx : xs)
+      for (double gy : ys)
+        c.SetPixels(ClampPix(PixelOf(li, false, gx) - ml), ClampPix(PixelOf(li, true, gy) - mt), FGridColor);
+  }
+  if (vert)
+    for (double gx : xs) {
+      const int x = ClampPix(PixelOf(li, false, gx) - ml);
+      c.MoveTo(x, yLow);
+      c.LineTo(x, yHigh);
+    }
+  if (horiz)
+    for (double gy : ys) {
+      const int y = ClampPix(PixelOf(li, true, gy) - mt);
+      c.MoveTo(xLow, y);
+      c.LineTo(xHigh, y);
+    }
+  c.Pen().SetStyle(psSolid);
+}
+
+// --- text labels -----------------------------------------------------------------------------
+
+void TCustomRChart::DrawTextLabels(TCanvas& Canvas, int OriginX, int OriginY)
+{
+  TCanvas& c = Canvas;
+  for (int n = MaxTextLabels; n >= 1; --n) {
+    const TTextLabel& l = *FTextLabels[static_cast<size_t>(n - 1)];
+    if (l.Mode() == tlOff || !l.Visible())
+      continue;
+    const int li = l.Layer() - 1;
+    const bool wx = l.AttachToData() == tlamBoth || l.AttachToData() == tlamXOnly;
+    const bool wy = l.AttachToData() == tlamBoth || l.AttachToData() == tlamYOnly;
+    int x = wx ? PixelOf(li, false, l.PosX()) : static_cast<int>(std::nearbyint(std::clamp(l.PosX(), -1e9, 1e9)));
+    int y = wy ? PixelOf(li, true, l.PosY()) : static_cast<int>(std::nearbyint(std::clamp(l.PosY(), -1e9, 1e9)));
+    x = ClampPix(x - OriginX);
+    y = ClampPix(y - OriginY);
+
+    c.SetFont(l.Font());
+    c.Pen().SetColor(l.ColorBorder());
+    c.Pen().SetStyle(psSolid);
+    c.Pen().SetWidth(1);
+    c.Brush().SetColor(l.ColorBkg());
+    c.Brush().SetStyle(l.Transparent() ? bsClear : bsSolid);
+
+    std::vector<std::string> lines;
+    {
+      std::string cur;
+      for (char ch : l.Caption()) {
+        if (ch == '\n') {
+          lines.push_back(cur);
+          cur.clear();
+        } else {
+          cur += ch;
+        }
+      }
+      lines.push_back(cur);
+    }
+    int bw = 0;
+    for (const auto& s : lines)
+      bw = std::max(bw, c.TextWidth(s));
+    const int h = c.TextHeight(l.Caption().empty() ? std::string("0") : l.Caption());
+    const int nl = static_cast<int>(lines.size());
+    if (l.VerticalAlignment() == vaTop)
+      y += nl * h;
+    else if (l.VerticalAlignment() == vaCenter)
+      y += nl * h / 2;
+    if (l.Alignment() == taRightJustify)
+      x -= bw;
+    else if (l.Alignment() == taCenter)
+      x -= bw / 2;
+
+    const TRect box = Rect(x - 4, y - nl * h - 2, x + bw + 4, y + 2);
+    auto background = [&]() {
+      if (l.Transparent())
+        return;
+      const TColor pen = c.Pen().Color();
+      c.Pen().SetColor(l.ColorBkg());
+      c.Rectangle(box);
+      c.Pen().SetColor(pen);
+    };
+    switch (l.Mode()) {
+      case tlsimple: background(); break;
+      case tlBox: c.Rectangle(box); break;
+      case tlUnderline:
+        background();
+        c.MoveTo(box.Left, y);
+        c.LineTo(box.Right, y);
+        break;
+      case tlShadow: {
+        const TColor bk = c.Brush().Color();
+        const TBrushStyle bs = c.Brush().Style();
+        c.Pen().SetColor(l.ColorShadow());
+        c.Brush().SetColor(l.ColorShadow());
+        c.Brush().SetStyle(bsSolid);
+        c.Rectangle(box.Left + l.ShadowDx(), box.Top + l.ShadowDy(), box.Right + l.ShadowDx(), box.Bottom + l.ShadowDy());
+        c.Pen().SetColor(l.ColorBorder());
+        c.Brush().SetColor(bk);
+        c.Brush().SetStyle(bs);
+        c.Rectangle(box);
+        break;
+      }
+      default: break;
+    }
+    // Lines stacked upwards from the anchor, each aligned within the block.
+    c.Brush().SetStyle(bsClear);
+    for (int i = 0; i < nl; ++i) {
+      const std::string& s = lines[static_cast<size_t>(i)];
+      const int w = c.TextWidth(s);
+      int lx = x;
+      if (l.Alignment() == taRightJustify)
+        lx = x + bw - w;
+      else if (l.Alignment() == taCenter)
+        lx = x + (bw - w) / 2;
+      c.TextOut(lx, y - (nl - i) * h, s);
+    }
+    c.Brush().SetStyle(bsSolid);
+  }
+}
+
+// --- cross-hairs -----------------------------------------------------------------------------
+
+void TCustomRChart::DrawCrossHairs(TCanvas& Canvas, int OriginX, int OriginY)
+{
+  bool any = false;
+  for (const auto& ch : FCrossHairs)
+    any = any || ch->Mode() != chOff;
+  if (!any)
+    return;
+  TCanvas& c = Canvas;
+  const TPen savedPen = c.Pen();
+  const TBrush savedBrush = c.Brush();
+  const TRect p = PlotRect();
+  for (int n = MaxCrossHairs; n >= 1; --n) {
+    const TCrossHair& ch = *FCrossHairs[static_cast<size_t>(n - 1)];
+    if (ch.Mode() == chOff)
+      continue;
+    int x = 0, y = 0;
+    WorldToPixel(ch.Layer(), ch.PosX(), ch.PosY(), x, y);
+    const int half = ch.LineWid() / 2;
+    c.Pen().SetColor(ch.Color());
+    c.Pen().SetWidth(ch.LineWid());
+    c.Pen().SetStyle(ch.LineType());
+    c.Pen().SetMode(pmCopy);
+    c.Brush().SetColor(FChartColor);
+    c.Brush().SetStyle(bsSolid);
+    auto line = [&](int x0, int y0, int x1, int y1) {
+      c.MoveTo(x0 - OriginX, y0 - OriginY);
+      c.LineTo(x1 - OriginX, y1 - OriginY);
+    };
+    const bool insideX = x > p.Left + half && x < p.Right - half;
+    const bool insideY = y > p.Top + half && y < p.Bottom - half;
+    if ((ch.Mode() == chHoriz || ch.Mode() == chBoth) && insideY)
+      line(p.Left, y, p.Right, y);
+    if ((ch.Mode() == chVert || ch.Mode() == chBoth) && insideX)
+      line(x, p.Top, x, p.Bottom);
+    const bool inPlot = x >= p.Left && x <= p.Right && y >= p.Top && y <= p.Bottom;
+    const int ox = x - OriginX, oy = y - OriginY;
+    if (ch.Mode() == chCrossBox && inPlot) {
+      line(x - 13, y, x + 14, y);
+      line(x, y - 13, x, y + 14);
+      c.Pen().SetStyle(psSolid);
+      c.Pen().SetWidth(1);
+      c.Pen().SetColor(clWhite);
+      c.Rectangle(ox - 3, oy - 3, ox + 4, oy + 4);
+      c.Pen().SetColor(clBlack);
+      c.Rectangle(ox - 2, oy - 2, ox + 3, oy + 3);
+    } else if (ch.Mode() == chBox) {
+      c.Rectangle(ox - 4, oy - 4, ox + 5, oy + 5);
+    }
+  }
+  c.Pen().Assign(savedPen);
+  c.Brush().Assign(savedBrush);
+}
+
+}  // namespace orvex
