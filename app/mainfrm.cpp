@@ -37,7 +37,8 @@ bool TOpenDialog::Execute(QWidget* Parent)
   QString filter = QString::fromStdString(FFilter);
   if (const qsizetype bar = filter.indexOf('|'); bar >= 0)
     filter = filter.left(bar) + " (" + filter.mid(bar + 1) + ")";
-  QFileDialog dialog(Parent, QString(), QString(), filter);
+  QFileDialog dialog(Parent, "Load Data", QString(), filter);
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.selectFile(QString::fromStdString(FFileName));
