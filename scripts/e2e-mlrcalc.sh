@@ -48,10 +48,12 @@ printf 'two\n2\n3\nFALSE TRUE FALSE FALSE\nAlpha Beta\n1 2\n3 4\n5 7\n' > "$work
 shaded_before=$(count 150x18+3+137 '#DEDFE7' "$work/histo.png")
 [ "$shaded_before" -gt 1000 ] || fail "list row 3 not shaded before the load ($shaded_before)"
 click 60 15
-dlg=$(timeout 10 xdotool search --sync --onlyvisible --name '^Load Data$' | head -1)
+timeout 10 xdotool search --sync --onlyvisible --name '^Load Data$' >/dev/null
+sleep 1  # the dialog settles (it may replace its first window while it lays itself out)
+dlg=$(xdotool search --onlyvisible --name '^Load Data$' | tail -1)
 xdotool windowfocus --sync "$dlg"; sleep 0.3
-xdotool key --window "$dlg" ctrl+a; xdotool type --window "$dlg" --delay 5 "$work/two.asc"
-xdotool key --window "$dlg" Return; sleep 0.8
+xdotool key ctrl+a; xdotool type --delay 5 "$work/two.asc"
+xdotool key Return; sleep 1
 import -window root "$work/loaded.png"
 shaded_after=$(count 150x18+3+137 '#DEDFE7' "$work/loaded.png")
 [ "$shaded_after" -lt 10 ] || fail "list row 3 still there after loading ($shaded_after)"
