@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Starts the application; until the main window exists, the report tool on the demonstration data stands in.
+# Starts the application (the report tool on the demonstration data stands in when mlrcalc was not built).
 set -euo pipefail
 build=${1:-build}
 if [ -x "$build/app/mlrcalc" ]; then

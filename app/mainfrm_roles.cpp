@@ -1,0 +1,228 @@
+// TFrmMLRCalc: the variable list and its role rules, the regression run, and pushing the run's
+// results into the two charts and the details memo.
+#include "mainfrm.h"
+
+#include "demodata.h"
+#include "orvex_ntabed.h"
+#include "orvex_rchart.h"
+#include "orvex_replist.h"
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <algorithm>
+
+namespace orvex {
+
+namespace {
+constexpr int ColVariable = 1;
+constexpr int ColInput = 2;
+constexpr int ColTarget = 3;
+
+std::string VariableText(int Col, const std::string& Name)
+{
+  return std::to_string(Col) + " - " + Name;
+}
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Variable list
+
+void TFrmMLRCalc::RebuildVariableList()
+{
+  const TDataTable& table = NTData->DataTable();
+  RLVarSel->SetSuppressPaint(true);
+  RLVarSel->SetColumnHeader(ColVariable, "Variable");
+  RLVarSel->SetColumnHeader(ColInput, "Input");
+  RLVarSel->SetColumnHeader(ColTarget, "Target");
+  RLVarSel->SetCheckBoxColumn(ColInput, true);
+  RLVarSel->SetCheckBoxColumn(ColTarget, true);
+  RLVarSel->CheckColumn(ColInput, false);
+  RLVarSel->CheckColumn(ColTarget, false);
+  RLVarSel->SetNrOfRows(table.NrOfColumns());
+  // New rows may come with any state character: the roles are cleared after sizing as well.
+  RLVarSel->CheckColumn(ColInput, false);
+  RLVarSel->CheckColumn(ColTarget, false);
+  for (int i = 1; i <= table.NrOfColumns(); ++i)
+    RLVarSel->SetCellText(ColVariable, i, VariableText(i, table.ColName(i)));
+  RLVarSel->SetColumnWidth(ColInput, 51);
+  RLVarSel->SetColumnWidth(ColTarget, 51);
+  RLVarSel->FitColumnWidth(ColVariable, 28);
+  RLVarSel->SetSuppressPaint(false);
+  RCHisto->hide();
+  RCFit->hide();
+  LblNearSing->hide();
+  SetExplanation(SelectVariablesText);
+}
+
+void TFrmMLRCalc::RefreshVariableTexts()
+{
+  const TDataTable& table = NTData->DataTable();
+  for (int i = 1; i <= table.NrOfColumns(); ++i) {
+    const std::string text = VariableText(i, table.ColName(i));
+    if (RLVarSel->CellText(ColVariable, i) != text)
+      RLVarSel->SetCellText(ColVariable, i, text);
+  }
+}
+
+void TFrmMLRCalc::FollowTable()
+{
+  if (RLVarSel->NrOfRows() != NTData->NrOfColumns())
+    RebuildVariableList();
+  else
+    RefreshVariableTexts();
+}
+
+TRoleState TFrmMLRCalc::Roles() const
+{
+  TRoleState roles(RLVarSel->NrOfRows());
+  for (int i = 1; i <= RLVarSel->NrOfRows(); ++i) {
+    roles.SetInput(i, RLVarSel->Checked(ColInput, i));
+    roles.SetTarget(i, RLVarSel->Checked(ColTarget, i));
+  }
+  return roles;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Role rules
+
+void TFrmMLRCalc::RLVarSelCheckedChange(TObject*, bool&, int Col, int Row)
+{
+  // A list that no longer matches the table (columns changed behind its back) is rebuilt
+  // instead of running on the wrong columns.
+  if (RLVarSel->NrOfRows() != NTData->NrOfColumns()) {
+    RebuildVariableList();
+    return;
+  }
+  if (Col == ColTarget) {
+    for (int i = 1; i <= RLVarSel->NrOfRows(); ++i)
+      if (i != Row && RLVarSel->Checked(ColTarget, i))
+        RLVarSel->SetChecked(ColTarget, i, false);
+    if (RLVarSel->Checked(ColTarget, Row))
+      RLVarSel->SetChecked(ColInput, Row, false);
+  }
+  if (Col == ColInput && RLVarSel->Checked(ColTarget, Row))
+    RLVarSel->SetChecked(ColInput, Row, false);
+  const bool complete = RLVarSel->NrChecked(ColInput) > 0 && RLVarSel->NrChecked(ColTarget) > 0;
+  RCFit->setVisible(complete);
+  RCHisto->setVisible(complete);
+  LblNearSing->hide();
+  if (complete)
+    RunRegression();
+}
+
+void TFrmMLRCalc::RLVarSelBeforeRenderCell(TObject*, int ACol, int ARow, TColor& PenColor, TColor& BrushColor,
+                                           TColor& FontColor, TFontStyles& FontStyles, std::string&)
+{
+  if (ACol != ColVariable)
+    return;
+  if (RLVarSel->Checked(ColInput, ARow)) {
+    FontColor = clBlack;
+    FontStyles.Include(fsBold);
+  }
+  if (RLVarSel->Checked(ColTarget, ARow)) {
+    PenColor = 0x3F3F3F;
+    BrushColor = 0x3F3F3F;
+    FontColor = clWhite;
+    FontStyles.Include(fsBold);
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The run and its results
+
+void TFrmMLRCalc::SetExplanation(const std::string& Text)
+{
+  for (QLabel* label : {Label1, Label2}) {
+    label->setText(QString::fromStdString(Text));
+    // The label keeps its width and grows downwards when a longer text needs more lines.
+    label->resize(144, std::max(48, label->heightForWidth(144)));
+  }
+}
+
+void TFrmMLRCalc::ShowRunFailure(const std::string& Text)
+{
+  RCFit->hide();
+  RCHisto->hide();
+  LblNearSing->hide();
+  MMDetails->setPlainText(QString::fromStdString(Text));
+  SetExplanation(Text);
+}
+
+void TFrmMLRCalc::RunRegression()
+{
+  if (!FRun.Execute(NTData->DataTable(), Roles())) {
+    ShowRunFailure(FRun.ErrorText());
+    return;
+  }
+  LblNearSing->setVisible(FRun.NearSingular());
+  FillFitChart();
+  RCFit->SetCaption(FRun.Caption());
+  FillResidualHistogram();
+  FillDetails();
+  SetExplanation(SelectVariablesText);
+}
+
+void TFrmMLRCalc::FillFitChart()
+{
+  TRChart& chart = *RCFit;
+  chart.SetSuppressPaint(true);
+  chart.ClearChart();
+  chart.ClearTextLabels();
+  chart.Scale1X().SetMinTicks(2);
+  chart.Scale1X().SetCaption(FitChartXCaption);
+  chart.Scale1X().SetDecPlaces(-2);
+  chart.Scale1Y().SetMinTicks(3);
+  chart.Scale1Y().SetCaption(FitChartYCaption);
+  chart.Scale1Y().SetDecPlaces(-2);
+  chart.SetDataColor(clBlack);
+  for (const TFitPoint& p : FRun.FitPoints()) {
+    chart.SetDataColor(ClassColors[static_cast<std::size_t>(p.ColorIndex)]);
+    chart.SetItemTag(p.Row);
+    chart.AddMark(p.Actual, p.Estimated, FitChartMarkType);
+  }
+  chart.AutoRange(1, 5.0);
+  chart.SetItemTag(0);
+  const double low = std::max(chart.Scale1X().RangeLow(), chart.Scale1Y().RangeLow());
+  const double high = std::max(chart.Scale1X().RangeHigh(), chart.Scale1Y().RangeHigh());
+  chart.AddLine(low, low, high, high);
+  chart.SetSuppressPaint(false);
+}
+
+void TFrmMLRCalc::FillResidualHistogram()
+{
+  TRChart& chart = *RCHisto;
+  const TResidualHistogram& h = FRun.Histogram();
+  chart.ClearChart();
+  chart.ClearTextLabels();
+  chart.SetDataColor(clBlack);
+  chart.SetFillColor(clYellow);
+  for (const THistogramBar& bar : h.Bars)
+    chart.AddRect(bar.Left, 0, bar.Right, bar.Count);
+  chart.SetRange(1, h.LowX, h.LowY, h.HighX, h.HighY);
+  chart.Scale1X().SetCaption(h.XCaption);
+  chart.Scale1Y().SetCaption(h.YCaption);
+  chart.ShowChart();
+}
+
+void TFrmMLRCalc::FillDetails()
+{
+  QString text;
+  for (const std::string& line : FRun.ReportLines())
+    text += QString::fromStdString(line) + '\n';
+  text += '\n';
+  for (const std::string& line : FRun.ExtendedLines())
+    text += QString::fromStdString(line) + '\n';
+  text.chop(1);
+  MMDetails->setPlainText(text);
+}
+
+std::vector<std::string> TFrmMLRCalc::DetailsLines() const
+{
+  std::vector<std::string> lines;
+  const QStringList parts = MMDetails->toPlainText().split('\n');
+  for (const QString& s : parts)
+    lines.push_back(s.toStdString());
+  return lines;
+}
+
+}  // namespace orvex

@@ -1,0 +1,116 @@
+// Monkey test of the main window: 10,000 random clicks, drags, wheel turns, key presses and
+// resizes with a fixed seed (printed, and settable through MAINFRM_MONKEY_SEED), then checks
+// that the window is still consistent: the list has a row per table column and a role click
+// gives a report of the current table, or its failure text.
+#include "mainfrm_testutil.h"
+
+#include "orvex_ntabed.h"
+#include "orvex_rchart.h"
+
+#include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QWheelEvent>
+#include <cstdio>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <random>
+
+using namespace orvex;
+using mainfrm_test::SendMouse;
+using mainfrm_test::TShownWindow;
+
+TEST(MainWindowMonkey, TenThousandRandomEvents)
+{
+  unsigned seed = 20261208;
+  if (const char* s = std::getenv("MAINFRM_MONKEY_SEED"))
+    seed = static_cast<unsigned>(std::strtoul(s, nullptr, 10));
+  std::printf("monkey seed %u\n", seed);
+  std::mt19937 rng(seed);
+  auto uniform = [&](int Low, int High) { return std::uniform_int_distribution<int>(Low, High)(rng); };
+
+  TShownWindow t;
+  TFrmMLRCalc& w = *t.W;
+  // Nothing modal may open: the dialog cancels or loads a small file, menus stay closed.
+  const std::string file = mainfrm_test::WriteFile("monkey.asc", "m\n3\n4\nFALSE TRUE FALSE FALSE\nA B C\n1 2 3\n2 3 5\n3 5 4\n4 4 9\n");
+  w.ODiag.ExecuteHook = [&](TOpenDialog& d) {
+    d.SetFileName(file);
+    return uniform(0, 1) == 1;
+  };
+  w.NTData->ShowMessageHook = [](const std::string&) {};
+  w.NTData->PopupHook = [](QMenu*, const QPoint&) {};
+  w.RCFit->ShowMessage = [](const std::string&) {};
+  w.RCHisto->ShowMessage = [](const std::string&) {};
+
+  const int keys[] = {Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down, Qt::Key_Return, Qt::Key_Escape,
+                      Qt::Key_Tab, Qt::Key_Delete, Qt::Key_Backspace, Qt::Key_Space, Qt::Key_Home, Qt::Key_End,
+                      Qt::Key_PageDown, Qt::Key_PageUp, Qt::Key_1, Qt::Key_5, Qt::Key_Minus, Qt::Key_Period,
+                      Qt::Key_A, Qt::Key_E, Qt::Key_X};
+  int succeeded = 0, failed = 0;
+  TRunStatus lastStatus = w.Run().Status();
+  std::string lastCaption;
+  for (int step = 0; step < 10000; ++step) {
+    const QPoint p(uniform(0, w.width() - 1), uniform(0, w.height() - 1));
+    QWidget* target = w.childAt(p);
+    if (!target)
+      target = &w;
+    const QPoint local = target->mapFrom(&w, p);
+    const int kind = uniform(0, 99);
+    if (kind < 15 && w.RLVarSel->NrOfRows() > 0) {
+      // Clicks at random positions rarely hit the small boxes: a share goes to the boxes.
+      t.ClickBox(uniform(2, 3), uniform(1, w.RLVarSel->NrOfRows()));
+    } else if (kind < 45) {
+      const Qt::MouseButton button = uniform(0, 9) == 0 ? Qt::RightButton : Qt::LeftButton;
+      SendMouse(target, QEvent::MouseButtonPress, local, button);
+      SendMouse(target, QEvent::MouseButtonRelease, local, button);
+    } else if (kind < 55) {
+      SendMouse(target, QEvent::MouseButtonPress, local);
+      const QPoint to = local + QPoint(uniform(-80, 80), uniform(-80, 80));
+      SendMouse(target, QEvent::MouseMove, to);
+      SendMouse(target, QEvent::MouseButtonRelease, to);
+    } else if (kind < 65) {
+      QWheelEvent e(QPointF(local), target->mapToGlobal(QPointF(local)), QPoint(), QPoint(0, uniform(0, 1) ? 120 : -120),
+                    Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+      QApplication::sendEvent(target, &e);
+    } else if (kind < 95) {
+      const int key = keys[uniform(0, static_cast<int>(std::size(keys)) - 1)];
+      const QString text = key >= Qt::Key_Space && key <= Qt::Key_Z ? QString(QChar(key)).toLower() : QString();
+      QWidget* focus = QApplication::focusWidget() ? QApplication::focusWidget() : target;
+      QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+      QApplication::sendEvent(focus, &press);
+      QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+      QApplication::sendEvent(focus, &release);
+    } else if (kind < 98) {
+      w.resize(uniform(600, 1100), uniform(400, 800));
+    } else {
+      w.PageControl1->setCurrentIndex(uniform(0, 2));
+    }
+    if (w.Run().Status() != lastStatus || w.Run().Caption() != lastCaption) {
+      lastStatus = w.Run().Status();
+      lastCaption = w.Run().Caption();
+      (w.Run().Succeeded() ? succeeded : failed) += 1;
+    }
+    if (step % 50 == 0)
+      QApplication::processEvents();
+  }
+  QApplication::processEvents();
+  std::printf("runs %d succeeded, %d failed; after the monkey: table %d x %d, run status %d, %d memo lines\n", succeeded, failed, w.NTData->NrOfColumns(),
+              w.NTData->NrOfRows(), static_cast<int>(w.Run().Status()), static_cast<int>(w.DetailsLines().size()));
+
+  EXPECT_GE(w.width(), 700);
+  EXPECT_GE(w.height(), 500);
+  ASSERT_EQ(w.RLVarSel->NrOfRows(), w.NTData->NrOfColumns());
+  // A role set made by clicks: input 1, target 2 (when the table has two columns).
+  if (w.NTData->NrOfColumns() >= 2) {
+    w.RebuildVariableList();
+    t.ClickBox(2, 1);
+    t.ClickBox(3, 2);
+    ASSERT_NE(w.Run().Status(), TRunStatus::NotRun);
+    if (w.Run().Succeeded()) {
+      EXPECT_EQ(w.DetailsLines().front(), w.Run().ReportLines().front());
+      EXPECT_FALSE(w.RCFit->isHidden());
+    } else {
+      EXPECT_EQ(w.DetailsLines(), std::vector<std::string>{w.Run().ErrorText()});
+      EXPECT_TRUE(w.RCFit->isHidden());
+    }
+  }
+}
