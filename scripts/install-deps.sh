@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils xdotool x11-apps imagemagick
   fonts-liberation fonts-dejavu-core
+  clang-14 libclang-rt-14-dev cppcheck ccache
 )
 
 missing=()
