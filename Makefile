@@ -1,11 +1,27 @@
 # Entry points: `make run` and `make test` install what is missing, build, then run.
+# `make check` is what CI runs: the tests, the sanitizer suite, a short run of every fuzzer and
+# cppcheck.
 BUILD_DIR ?= build
+ASAN_DIR ?= build-asan
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 300
+CHECK_FUZZ_SECONDS ?= 30
 JOBS ?= $(shell nproc)
 # The build tool of the generated tree is make as well: keep its directory chatter out of the log.
 MAKEFLAGS += --no-print-directory
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
+# ccache when present; paths below the tree count as relative, so clones share the cache.
+ifneq ($(shell command -v ccache),)
+CMAKE_FLAGS += -DCMAKE_CXX_COMPILER_LAUNCHER=ccache
+export CCACHE_BASEDIR ?= $(CURDIR)
+endif
+ASAN_FLAGS = $(CMAKE_FLAGS) -DORVEX_SANITIZE=ON -DORVEX_BUILD_BENCH=OFF
+# Leaks count as failures; the first finding of either sanitizer ends the test.
+SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
+  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench clean asan-test fuzz-build fuzz fuzz-check cppcheck check
 
 all: build
 
@@ -29,5 +45,29 @@ test: deps build
 bench: deps build
 	bash scripts/run-bench.sh $(BUILD_DIR)
 
+# The whole suite, widget tests included, under AddressSanitizer and UndefinedBehaviorSanitizer.
+$(ASAN_DIR)/CMakeCache.txt:
+	cmake -S . -B $(ASAN_DIR) $(ASAN_FLAGS)
+
+asan-test: deps $(ASAN_DIR)/CMakeCache.txt
+	$(SANITIZER_ENV) cmake --build $(ASAN_DIR) -j $(JOBS)
+	cd $(ASAN_DIR) && $(SANITIZER_ENV) ctest --output-on-failure -j $(JOBS) --timeout 300
+
+fuzz-build: deps
+	JOBS=$(JOBS) bash fuzz/build.sh $(CURDIR)/$(FUZZ_DIR)
+
+# Every fuzzer for FUZZ_SECONDS each.
+fuzz: fuzz-build
+	FUZZ_SECONDS=$(FUZZ_SECONDS) bash fuzz/run.sh $(CURDIR)/$(FUZZ_DIR)
+
+fuzz-check: fuzz-build
+	FUZZ_SECONDS=$(CHECK_FUZZ_SECONDS) bash fuzz/run.sh $(CURDIR)/$(FUZZ_DIR)
+
+cppcheck: deps configure
+	bash scripts/cppcheck.sh $(BUILD_DIR)
+
+check: test asan-test fuzz-check cppcheck
+	@echo "make check: tests, sanitizer suite, fuzzers and cppcheck passed"
+
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR)

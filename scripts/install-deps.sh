@@ -10,6 +10,7 @@ packages=(
   libboost-math-dev
   xvfb xauth x11-utils xdotool x11-apps imagemagick
   fonts-liberation fonts-dejavu-core
+  clang-14 libclang-rt-14-dev cppcheck ccache
 )
 
 missing=()

@@ -1,5 +1,6 @@
 // TDataTable: sizing and default names, empty tables, level rounding, names and labels, cell
 // states, insertion and deletion with their events, assignment, and out-of-memory errors.
+#include "allocation_limit.h"
 #include "datatable_event_log.h"
 #include "orvex_datatable.h"
 
@@ -422,6 +423,8 @@ TEST(DataTable, ResizeBeyondMemoryRaisesAndKeepsTheTable)
   TEventLog log;
   log.Attach(t);
   try {
+    // 2^60 cells; the limit refuses the request whatever the machine would grant.
+    const orvex::testing::TAllocationLimit limit(std::size_t{1} << 30);
     t.Resize(1 << 30, 1 << 30);
     FAIL() << "no exception";
   } catch (const EOrvexDataTableError& e) {

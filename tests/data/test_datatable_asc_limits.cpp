@@ -1,53 +1,19 @@
 // Files made to hurt the ASC reader: what they give, and the heap they may take. Any file of S
 // bytes must load with a peak of at most 64 S + 16 MiB; the heap peak is counted by the global
-// operator new of this test binary (the file itself may be mapped, so S is added to it).
+// operator new the binary gets from allocation_limit.cpp (the file itself may be mapped, so S
+// is added to it).
+#include "allocation_limit.h"
 #include "datatable_event_log.h"
 #include "orvex_datatable.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <new>
 #include <string>
 
-#include <malloc.h>
-
-namespace {
-
-std::atomic<std::size_t> HeapInUse{0};
-std::atomic<std::size_t> HeapPeak{0};
-
-void* CountedAlloc(std::size_t Size)
-{
-  void* p = std::malloc(Size ? Size : 1);
-  if (!p)
-    throw std::bad_alloc();
-  const std::size_t now = HeapInUse.fetch_add(malloc_usable_size(p)) + malloc_usable_size(p);
-  std::size_t peak = HeapPeak.load();
-  while (now > peak && !HeapPeak.compare_exchange_weak(peak, now)) {
-  }
-  return p;
-}
-
-void CountedFree(void* P)
-{
-  if (P) {
-    HeapInUse.fetch_sub(malloc_usable_size(P));
-    std::free(P);
-  }
-}
-
-}  // namespace
-
-void* operator new(std::size_t Size) { return CountedAlloc(Size); }
-void* operator new[](std::size_t Size) { return CountedAlloc(Size); }
-void operator delete(void* P) noexcept { CountedFree(P); }
-void operator delete[](void* P) noexcept { CountedFree(P); }
-void operator delete(void* P, std::size_t) noexcept { CountedFree(P); }
-void operator delete[](void* P, std::size_t) noexcept { CountedFree(P); }
 
 using namespace orvex;
 namespace fs = std::filesystem;
@@ -76,10 +42,10 @@ protected:
   // beyond what was in use before it.
   static int Load(TDataTable& T, const std::string& File, std::size_t& Peak)
   {
-    const std::size_t before = HeapInUse.load();
-    HeapPeak.store(before);
+    const std::size_t before = orvex::testing::HeapBytesInUse();
+    orvex::testing::ResetHeapPeak();
     const int code = T.LoadFromASCFile(File);
-    Peak = HeapPeak.load() - before;
+    Peak = orvex::testing::HeapPeakBytes() - before;
     return code;
   }
 

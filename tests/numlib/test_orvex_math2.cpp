@@ -419,7 +419,7 @@ TEST(SVDecompose, ReportsProgressAndStopsOnAbort)
       A.SetElem(2, 4, std::numeric_limits<double>::quiet_NaN());
     const double stopAt = MathProgressCount + 3 * n + 2;
     reported.clear();
-    MathProgressHook = [&](double count) {
+    MathProgressHook = [&reported, stopAt](double count) {
       reported.push_back(count);
       MathAbort = count == stopAt;
     };

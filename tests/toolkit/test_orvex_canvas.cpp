@@ -170,16 +170,16 @@ TEST(Canvas, RectangleAndEllipseCoverX1ToX2Minus1)
     brushOnly.Canvas().Pen().SetStyle(psClear);
     brushOnly.Canvas().Brush().SetColor(clBlack);
     brushOnly.Canvas().Ellipse(5, 6, x2, y2);
-    const auto pts = Painted(brushOnly);
-    EXPECT_EQ(pts, Painted(outlined));
-    EXPECT_EQ(BoundsOf(pts), (Box{5, 6, x2 - 1, y2 - 1}));
+    const auto brushPts = Painted(brushOnly);
+    EXPECT_EQ(brushPts, Painted(outlined));
+    EXPECT_EQ(BoundsOf(brushPts), (Box{5, 6, x2 - 1, y2 - 1}));
     // A dotted outline leaves its gaps in the brush colour, so the box stays covered.
     TBitmap dotted(30, 30);
     dotted.Canvas().Pen().SetStyle(psDot);
     dotted.Canvas().Pen().SetColor(clRed);
     dotted.Canvas().Brush().SetColor(clBlack);
     dotted.Canvas().Ellipse(5, 6, x2, y2);
-    EXPECT_EQ(Painted(dotted), pts);
+    EXPECT_EQ(Painted(dotted), brushPts);
   }
 
   // FillRect covers Left..Right-1 whatever the pen mode.

@@ -1,0 +1,106 @@
+#include "allocation_limit.h"
+
+#include <atomic>
+#include <cstdint>
+#include <cstdlib>
+#include <new>
+
+#include <malloc.h>
+
+namespace {
+
+std::size_t Limit = SIZE_MAX;
+int RefusedCount = 0;
+std::atomic<std::size_t> InUse{0};
+std::atomic<std::size_t> Peak{0};
+
+void Counted(void* P)
+{
+  const std::size_t size = malloc_usable_size(P);
+  const std::size_t now = InUse.fetch_add(size) + size;
+  std::size_t peak = Peak.load();
+  while (now > peak && !Peak.compare_exchange_weak(peak, now)) {
+  }
+}
+
+void Release(void* P) noexcept
+{
+  if (P) {
+    InUse.fetch_sub(malloc_usable_size(P));
+    std::free(P);
+  }
+}
+
+}  // namespace
+
+namespace orvex::testing {
+
+TAllocationLimit::TAllocationLimit(std::size_t MinBytes) : FPrevious(Limit), FRefusedBefore(RefusedCount)
+{
+  Limit = MinBytes;
+}
+
+TAllocationLimit::~TAllocationLimit()
+{
+  Limit = FPrevious;
+}
+
+int TAllocationLimit::Refused() const
+{
+  return RefusedCount - FRefusedBefore;
+}
+
+std::size_t HeapBytesInUse()
+{
+  return InUse.load();
+}
+
+std::size_t HeapPeakBytes()
+{
+  return Peak.load();
+}
+
+void ResetHeapPeak()
+{
+  Peak.store(InUse.load());
+}
+
+}  // namespace orvex::testing
+
+void* operator new(std::size_t Size)
+{
+  if (Size >= Limit) {
+    ++RefusedCount;
+    throw std::bad_alloc();
+  }
+  if (void* p = std::malloc(Size ? Size : 1)) {
+    Counted(p);
+    return p;
+  }
+  throw std::bad_alloc();
+}
+
+void* operator new[](std::size_t Size)
+{
+  return ::operator new(Size);
+}
+
+void operator delete(void* P) noexcept
+{
+  Release(P);
+}
+
+void operator delete[](void* P) noexcept
+{
+  Release(P);
+}
+
+void operator delete(void* P, std::size_t) noexcept
+{
+  Release(P);
+}
+
+void operator delete[](void* P, std::size_t) noexcept
+{
+  Release(P);
+}
