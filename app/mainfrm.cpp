@@ -48,21 +48,6 @@ bool TOpenDialog::Execute(QWidget* Parent)
   return true;
 }
 
-std::string AscResultMeaning(int Code)
-{
-  switch (Code) {
-  case ascOK: return "the file was read completely";
-  case ascBadColumnCount: return "the column count is missing, not an integer, or below 1";
-  case ascBadRowCount: return "the row count is missing, not an integer, or below 1";
-  case ascBadFlags: return "one of the flag words is neither TRUE nor FALSE";
-  case ascBadRowAttrib: return "a row attribute is not a number or out of range";
-  case ascBadValue: return "a value is not a valid number";
-  case ascCannotRead: return "the file does not exist or cannot be read";
-  case ascSizeExceedsFile: return "the file holds fewer rows or values than it declares";
-  default: return "unknown result code";
-  }
-}
-
 // ---------------------------------------------------------------------------------------------
 // Creation
 

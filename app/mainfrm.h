@@ -131,7 +131,4 @@ private:
   bool FShown = false;
 };
 
-// The text a result code of the ASC reader stands for.
-std::string AscResultMeaning(int Code);
-
 }  // namespace orvex

@@ -64,6 +64,9 @@ inline constexpr int ascBadValue = -6;         // a value token is not a valid t
 inline constexpr int ascCannotRead = -8;       // the file does not exist or cannot be read
 inline constexpr int ascSizeExceedsFile = -9;  // declared table size exceeds the file
 
+// What a result code of the ASC reader means, in words for a message.
+const char* AscResultMeaning(int Code);
+
 // Sender, old and new column and row counts.
 using TDataTableResizeEvent =
     std::function<void(TObject* Sender, int OldColumns, int OldRows, int NewColumns, int NewRows)>;

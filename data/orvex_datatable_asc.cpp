@@ -1030,4 +1030,19 @@ int TDataTable::ReadASCHeader(const std::string& FileName, std::string& Comment,
   return result;
 }
 
+const char* AscResultMeaning(int Code)
+{
+  switch (Code) {
+  case ascOK: return "the file was read completely";
+  case ascBadColumnCount: return "the column count is missing, not an integer, or below 1";
+  case ascBadRowCount: return "the row count is missing, not an integer, or below 1";
+  case ascBadFlags: return "one of the first three flag words is neither TRUE nor FALSE";
+  case ascBadRowAttrib: return "a row attribute is not a number or out of range";
+  case ascBadValue: return "a value token is not a valid token";
+  case ascCannotRead: return "the file does not exist or cannot be read";
+  case ascSizeExceedsFile: return "the declared table size exceeds the file";
+  default: return "unknown result code";
+  }
+}
+
 }  // namespace orvex

@@ -144,20 +144,6 @@ TOptions ParseArguments(int argc, char** argv)
   return o;
 }
 
-const char* AscResultMeaning(int Code)
-{
-  switch (Code) {
-  case ascBadColumnCount: return "the column count is missing, not an integer, or below 1";
-  case ascBadRowCount: return "the row count is missing, not an integer, or below 1";
-  case ascBadFlags: return "one of the first three flag words is neither TRUE nor FALSE";
-  case ascBadRowAttrib: return "a row attribute is not a number or out of range";
-  case ascBadValue: return "a value token is not a valid token";
-  case ascCannotRead: return "the file does not exist or cannot be read";
-  case ascSizeExceedsFile: return "the declared table size exceeds the file";
-  default: return "unknown result code";
-  }
-}
-
 void LoadTable(const TOptions& Options, TDataTable& Table)
 {
   if (!Options.FileName) {
