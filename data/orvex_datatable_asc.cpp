@@ -3,9 +3,9 @@
 // a stream of tokens), an optional VARTYPES section with measurement types and level labels
 // and an optional key/value section.
 //
-// A regular file is mapped whole; anything else (a pipe) is read once, in large blocks. With
-// the block reader everything the file yields is collected aside (the values row by row in
-// fixed-size chunks, non-zero cell states in a sparse list); from a mapped file the rows
+// A regular file is read whole into memory; anything else (a pipe) is read once, in large
+// blocks. With the block reader everything the file yields is collected aside (the values row by
+// row in fixed-size chunks, non-zero cell states in a sparse list); from a whole file the rows
 // without names are parsed in place into storage of the declared size, which the file's text
 // bounds (orvex_datatable_asc_rows.cpp). Either way the table's contents are replaced only at
 // the end, so a failure before that point leaves the table as it was.
@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <limits>
@@ -48,7 +49,12 @@ bool TASCTextFile::Open(const std::string& FileName, std::size_t BlockSize)
     const auto size = std::filesystem::file_size(path, ec);
     FSize = ec ? -1 : static_cast<std::int64_t>(size);
   }
-  FBuffer.resize(std::max<std::size_t>(BlockSize, 16));
+  // A small file needs no large buffer: one byte more than the file lets the first read see
+  // its end.
+  std::size_t blockSize = std::max<std::size_t>(BlockSize, 16);
+  if (FSize >= 0 && static_cast<std::uint64_t>(FSize) < blockSize)
+    blockSize = std::max<std::size_t>(static_cast<std::size_t>(FSize) + 1, 16);
+  FBuffer.resize(blockSize);
   FData = FBuffer.data();
   FPos = FEnd = 0;
   FBytesRead = 0;
@@ -63,10 +69,33 @@ bool TASCTextFile::Open(const std::string& FileName, std::size_t BlockSize)
   return true;
 }
 
-bool TASCTextFile::OpenMapped(const std::string& FileName)
+namespace {
+
+// Pages of their own for a whole file: large ones are asked for as huge pages, which makes
+// touching them far cheaper than touching small pages one by one.
+char* MapPages(std::size_t Size)
+{
+  void* p = ::mmap(nullptr, Size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED)
+    return nullptr;
+  if (Size >= (std::size_t(2) << 20))
+    ::madvise(p, Size, MADV_HUGEPAGE);
+  return static_cast<char*>(p);
+}
+
+std::size_t RoundToPages(std::size_t Size)
+{
+  constexpr std::size_t page = 4096;
+  return (Size + page - 1) / page * page;
+}
+
+}  // namespace
+
+bool TASCTextFile::OpenWhole(const std::string& FileName)
 {
   Close();
-  // Only regular files are mapped; opening anything else (a pipe) could wait or consume data.
+  // Only regular files are read whole; opening anything else (a pipe) could wait or consume
+  // data.
   struct stat pathStat {};
   if (::stat(FileName.c_str(), &pathStat) != 0 || !S_ISREG(pathStat.st_mode))
     return false;
@@ -78,24 +107,45 @@ bool TASCTextFile::OpenMapped(const std::string& FileName)
     ::close(fd);
     return false;
   }
-  const auto size = static_cast<std::size_t>(st.st_size);
-  void* map = nullptr;
-  if (size > 0) {
-    map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
-    if (map == MAP_FAILED) {
-      ::close(fd);
-      return false;
+  // The file is copied, not mapped: a mapped file that someone truncates while it is read would
+  // end the process at the first touch of a page past its new end. Room for the size plus the
+  // byte after the text, and a page more, so that a file that has grown is noticed at once.
+  std::size_t capacity = RoundToPages(static_cast<std::size_t>(st.st_size) + 4097);
+  char* data = MapPages(capacity);
+  std::size_t size = 0;
+  bool ok = data != nullptr;
+  while (ok) {
+    if (capacity - size < 2) {
+      void* grown = ::mremap(data, capacity, capacity * 2, MREMAP_MAYMOVE);
+      if (grown == MAP_FAILED) {
+        ok = false;
+        break;
+      }
+      data = static_cast<char*>(grown);
+      capacity *= 2;
     }
-    ::madvise(map, size, MADV_WILLNEED);
+    const ssize_t n = ::read(fd, data + size, capacity - size - 1);
+    if (n > 0)
+      size += static_cast<std::size_t>(n);
+    else if (n == 0)
+      break;
+    else if (errno != EINTR)
+      ok = false;
   }
   ::close(fd);
-  FMap = map;
-  FMapSize = size;
-  FData = map ? static_cast<const char*>(map) : "";
+  if (!ok) {
+    if (data)
+      ::munmap(data, capacity);
+    return false;
+  }
+  data[size] = '\0';
+  FWhole = data;
+  FWholeSize = capacity;
+  FData = data;
   FSize = static_cast<std::int64_t>(size);
   FBytesRead = FSize;
   // The whole text is one block; the Ctrl-Z ends it.
-  const void* z = size ? std::memchr(FData, 26, size) : nullptr;
+  const void* z = std::memchr(FData, 26, size);
   FEnd = z ? static_cast<std::size_t>(static_cast<const char*>(z) - FData) : size;
   FTextSize = static_cast<std::int64_t>(FEnd);
   FPos = 0;
@@ -112,10 +162,10 @@ void TASCTextFile::Close()
     std::fclose(FFile);
     FFile = nullptr;
   }
-  if (FMap) {
-    ::munmap(FMap, FMapSize);
-    FMap = nullptr;
-    FMapSize = 0;
+  if (FWhole) {
+    ::munmap(FWhole, FWholeSize);
+    FWhole = nullptr;
+    FWholeSize = 0;
   }
   FEnded = true;
   FPos = FEnd = 0;
@@ -640,9 +690,9 @@ int TASCReader::ReadContents()
     for (int c = 1; c <= FNrCols && !F.Eof(); ++c)
       FColNames.push_back(ReadName(F));
   }
-  // Without row names the rows' tokens can be counted and cut anywhere between them: a mapped
+  // Without row names the rows' tokens can be counted and cut anywhere between them: a whole
   // file is parsed in place, in parallel when large.
-  result = F.IsMapped() && !FFlag3 ? ReadRowsDirect() : ReadRows();
+  result = F.IsWhole() && !FFlag3 ? ReadRowsDirect() : ReadRows();
   if (FFlag4)
     ReadVarTypes();
   else
@@ -999,7 +1049,7 @@ int ReadASCFileWith(TDataTable& Table, const std::string& FileName, TCustomData&
   CustomData.clear();
   TASCTextFile file;
   // A file that is missing or cannot be read changes nothing and fires no event.
-  if (!(Options.Mapped && file.OpenMapped(FileName)) && !file.Open(FileName, Options.BlockSize))
+  if (!(Options.Whole && file.OpenWhole(FileName)) && !file.Open(FileName, Options.BlockSize))
     return ascCannotRead;
   TASCReader reader(Table, file, CustomData, Options);
   return reader.Run();

@@ -15,9 +15,9 @@
 
 namespace orvex {
 
-// An ASC file opened for reading, read in large blocks. A byte 26 (Ctrl-Z) ends the file. Line
-// ends are a line feed or carriage return + line feed; a carriage return alone is dropped from
-// the line. Checks on the way whether the text read is valid UTF-8.
+// An ASC file opened for reading, read in large blocks or whole into memory. A byte 26 (Ctrl-Z)
+// ends the file. Line ends are a line feed or carriage return + line feed; a carriage return
+// alone is dropped from the line. Checks on the way whether the text read is valid UTF-8.
 class TASCTextFile {
 public:
   TASCTextFile() = default;
@@ -25,16 +25,20 @@ public:
   TASCTextFile(const TASCTextFile&) = delete;
   TASCTextFile& operator=(const TASCTextFile&) = delete;
 
-  // False when the file cannot be opened or its first block cannot be read.
+  // False when the file cannot be opened or its first block cannot be read. The buffer takes
+  // BlockSize bytes, or less for a smaller regular file.
   bool Open(const std::string& FileName, std::size_t BlockSize = 1 << 20);
-  // Maps the whole file into memory instead: one block, no reads. False when the file cannot
-  // be opened or mapped, or is not a regular file.
-  bool OpenMapped(const std::string& FileName);
+  // Reads the whole file into memory instead, with as few reads as its size allows: one block.
+  // The file is read up to its end whatever size it had when it was opened, so a file that
+  // shrinks or grows meanwhile is read as far as it then goes. False when the file cannot be
+  // opened or read, or is not a regular file.
+  bool OpenWhole(const std::string& FileName);
   void Close();
-  bool IsOpen() const { return FFile != nullptr || FMap != nullptr; }
-  bool IsMapped() const { return FMap != nullptr; }
-  // The current block: its bytes, the read position in it and its end (for a mapped file,
-  // the whole text). Seek moves the read position within the block.
+  bool IsOpen() const { return FFile != nullptr || FWhole != nullptr; }
+  bool IsWhole() const { return FWhole != nullptr; }
+  // The current block: its bytes, the read position in it and its end (for a file read whole,
+  // the whole text, and the byte at BlockEnd is readable and below 33). Seek moves the read
+  // position within the block.
   const char* BlockData() const { return FData; }
   std::size_t BlockPos() const { return FPos; }
   std::size_t BlockEnd() const { return FEnd; }
@@ -73,10 +77,10 @@ private:
   bool Fill();
 
   std::FILE* FFile = nullptr;
-  void* FMap = nullptr;
-  std::size_t FMapSize = 0;
+  char* FWhole = nullptr;  // the whole file, in pages of its own
+  std::size_t FWholeSize = 0;
   std::vector<char> FBuffer;
-  const char* FData = nullptr;  // the block: FBuffer's bytes, or the mapping
+  const char* FData = nullptr;  // the block: FBuffer's bytes, or the whole file
   std::size_t FPos = 0;
   std::size_t FEnd = 0;
   bool FEnded = false;
@@ -123,18 +127,19 @@ struct TRowsOutcome {
 
 // Parses the rows (without row names) of Text[Begin, End) into Target, exactly as a sequential
 // read of the token stream would, on Threads threads (0: as many as the machine has, at most
-// two) in chunks of about ChunkSize bytes (0: chosen from the size).
+// two) in chunks of about ChunkSize bytes (0: chosen from the size). Text[End] must be readable
+// and below 33 (the byte after the text of a file read whole).
 TRowsOutcome ParseRows(const char* Text, std::size_t Begin, std::size_t End, const TRowTarget& Target, int Threads,
                        std::size_t ChunkSize);
 
 }  // namespace asc
 
-// How TDataTable reads an ASC file. The default maps the file and parses its rows on up to two
-// threads; Mapped = false reads it sequentially in blocks of BlockSize bytes, which is the
-// reference the fast path is checked against (and lets tests read in tiny blocks). A file that
-// cannot be mapped is always read in blocks.
+// How TDataTable reads an ASC file. The default reads a regular file whole into memory and
+// parses its rows on up to two threads; Whole = false reads it sequentially in blocks of
+// BlockSize bytes, which is the reference the fast path is checked against (and lets tests read
+// in tiny blocks). Anything but a regular file (a pipe) is always read in blocks.
 struct TASCReadOptions {
-  bool Mapped = true;
+  bool Whole = true;
   std::size_t BlockSize = std::size_t(1) << 20;
   int Threads = 0;            // 0: at most two, as the machine has
   std::size_t ChunkSize = 0;  // bytes per parallel chunk; 0: chosen from the size

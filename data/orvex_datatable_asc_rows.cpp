@@ -60,22 +60,77 @@ std::int64_t CountUnits(const char* Text, std::size_t Pos, std::size_t End)
   }
 }
 
+constexpr double Pow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                            1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+inline bool IsDigit(char C) { return static_cast<unsigned>(C - '0') < 10u; }
+
+// The common number in one pass over its bytes: optional sign, at most 19 digits with an
+// optional point, an optional short exponent, and a value that ParseNumber's exact path gives
+// (the same operations, so the same double). Returns the end of the token, or nullptr when the
+// token is anything else (then ParseNumber or the special tokens decide). The token must be
+// followed by a byte below 33.
+inline const char* FastNumber(const char* P, double& Value)
+{
+  const bool negative = *P == '-';
+  if (*P == '-' || *P == '+')
+    ++P;
+  std::uint64_t digits = 0;
+  const char* start = P;
+  while (IsDigit(*P))
+    digits = digits * 10 + static_cast<unsigned>(*P++ - '0');
+  std::ptrdiff_t count = P - start;
+  std::ptrdiff_t fraction = 0;
+  if (*P == '.') {
+    const char* f = ++P;
+    while (IsDigit(*P))
+      digits = digits * 10 + static_cast<unsigned>(*P++ - '0');
+    fraction = P - f;
+    count += fraction;
+  }
+  if (count == 0 || count > 19)
+    return nullptr;
+  int exponent = 0;
+  if (*P == 'e' || *P == 'E') {
+    ++P;
+    const bool expNegative = *P == '-';
+    if (*P == '-' || *P == '+')
+      ++P;
+    const char* e = P;
+    while (IsDigit(*P) && P - e < 4)
+      exponent = exponent * 10 + (*P++ - '0');
+    if (P == e)
+      return nullptr;
+    if (expNegative)
+      exponent = -exponent;
+  }
+  if (!IsBlank(*P))
+    return nullptr;
+  const auto scale = static_cast<int>(exponent - fraction);
+  if (digits > (std::uint64_t(1) << 53) || scale < -22 || scale > 22)
+    return nullptr;
+  const auto m = static_cast<double>(digits);
+  const double v = scale >= 0 ? m * Pow10[scale] : m / Pow10[-scale];
+  Value = negative ? -v : v;
+  return P;
+}
+
 void ParseChunk(const char* Text, TChunk& C, std::int64_t NrUnits, const TRowTarget& T)
 {
-  const auto unitsPerRow = static_cast<std::int64_t>(T.NrCols) + (T.Attribs ? 1 : 0);
+  const int attribs = T.Attribs ? 1 : 0;
+  const auto unitsPerRow = static_cast<std::int64_t>(T.NrCols) + attribs;
   const auto rows = static_cast<std::size_t>(T.NrRows);
   std::int64_t u = C.FirstUnit;
   auto row = static_cast<std::size_t>(u / unitsPerRow);
   auto col = static_cast<int>(u % unitsPerRow);
   std::size_t pos = C.Begin;
   const std::size_t end = C.End;
-  const auto nextToken = [&]() {
-    while (pos < end && IsBlank(Text[pos]))
-      ++pos;
-    const std::size_t start = pos;
-    while (pos < end && !IsBlank(Text[pos]))
-      ++pos;
-    return std::string_view(Text + start, pos - start);
+  // Every token of the chunk is followed by a byte below 33 (a blank, or the one after the
+  // text), so only the blanks need a bound.
+  const auto tokenEnd = [&](std::size_t From) {
+    while (!IsBlank(Text[From]))
+      ++From;
+    return From;
   };
   C.Parsed = true;
   while (u < NrUnits) {
@@ -83,39 +138,54 @@ void ParseChunk(const char* Text, TChunk& C, std::int64_t NrUnits, const TRowTar
       ++pos;
     if (pos == end)
       break;
-    std::string_view tok = nextToken();
-    if (T.Attribs && col == 0) {
+    if (attribs && col == 0) {
+      const std::size_t stop = tokenEnd(pos);
       double a = 0.0;
-      const double rounded = ParseNumber(tok, a) ? std::nearbyint(a) : std::numeric_limits<double>::quiet_NaN();
+      const double rounded = ParseNumber(std::string_view(Text + pos, stop - pos), a)
+                                 ? std::nearbyint(a)
+                                 : std::numeric_limits<double>::quiet_NaN();
+      pos = stop;
       if (!(rounded >= std::numeric_limits<std::int32_t>::min() && rounded <= std::numeric_limits<std::int32_t>::max())) {
         C.Code = ascBadRowAttrib;
         break;
       }
       T.RowAttribs[row] = static_cast<std::int32_t>(rounded);
     } else {
-      const auto c = static_cast<std::size_t>(col - (T.Attribs ? 1 : 0));
+      const auto c = static_cast<std::size_t>(col - attribs);
       double v = 0.0;
-      std::uint8_t state = 0;
-      bool ok = true;
-      if (tok[0] == 'N' && tok == "NAN") {
-        state = csNotANumber;
-      } else if (tok[0] == '#' && tok == "###") {
-        state = csEmpty;
-      } else if (tok.size() == 1 && tok[0] == '(') {
-        tok = nextToken();
-        ok = tok.size() >= 2 && tok.back() == ')' && ParseNumber(tok.substr(0, tok.size() - 1), v);
-        state = csParenthesized;
+      if (const char* after = FastNumber(Text + pos, v)) {
+        pos = static_cast<std::size_t>(after - Text);
+        T.Columns[c][row] = v;
       } else {
-        ok = ParseNumber(tok, v);
-      }
-      if (!ok) {
-        C.Code = ascBadValue;
-        break;
-      }
-      T.Columns[c][row] = v;
-      if (state != 0) {
-        T.States[c * rows + row] = state;
-        ++C.States;
+        std::size_t stop = tokenEnd(pos);
+        std::string_view tok(Text + pos, stop - pos);
+        std::uint8_t state = 0;
+        bool ok = true;
+        if (tok == "NAN") {
+          state = csNotANumber;
+        } else if (tok == "###") {
+          state = csEmpty;
+        } else if (tok.size() == 1 && tok[0] == '(') {
+          pos = stop;
+          while (pos < end && IsBlank(Text[pos]))
+            ++pos;
+          stop = pos < end ? tokenEnd(pos) : pos;
+          tok = std::string_view(Text + pos, stop - pos);
+          ok = tok.size() >= 2 && tok.back() == ')' && ParseNumber(tok.substr(0, tok.size() - 1), v);
+          state = csParenthesized;
+        } else {
+          ok = ParseNumber(tok, v);
+        }
+        pos = stop;
+        if (!ok) {
+          C.Code = ascBadValue;
+          break;
+        }
+        T.Columns[c][row] = v;
+        if (state != 0) {
+          T.States[c * rows + row] = state;
+          ++C.States;
+        }
       }
     }
     ++u;

@@ -130,7 +130,7 @@ TEST(AscFastReader, MatchesTheSequentialReaderOnGeneratedFiles)
                         ("orvex_asc_fast_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".asc");
   std::mt19937 gen(20261208);
   TASCReadOptions reference;
-  reference.Mapped = false;
+  reference.Whole = false;
   TASCReadOptions tinyBlocks = reference;
   tinyBlocks.BlockSize = 7;
   int failures = 0;
