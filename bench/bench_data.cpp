@@ -102,7 +102,7 @@ void BM_ReadASCFile(benchmark::State& State)
   const std::string& file = Files.File(rows, State.range(1) != 0);
   const auto bytes = static_cast<std::int64_t>(fs::file_size(file));
   TASCReadOptions options;
-  options.Whole = State.range(2) == 0;
+  options.Direct = State.range(2) == 0;
   TDataTable table;
   TCustomData custom;
   for (auto _ : State) {

@@ -3,11 +3,10 @@
 // a stream of tokens), an optional VARTYPES section with measurement types and level labels
 // and an optional key/value section.
 //
-// A regular file is read whole into memory; anything else (a pipe) is read once, in large
-// blocks. With the block reader everything the file yields is collected aside (the values row by
-// row in fixed-size chunks, non-zero cell states in a sparse list); from a whole file the rows
-// without names are parsed in place into storage of the declared size, which the file's text
-// bounds (orvex_datatable_asc_rows.cpp). Either way the table's contents are replaced only at
+// The file is read once, in large blocks. Rows without names are parsed block by block straight
+// into storage of the declared size, which the file's text bounds (orvex_datatable_asc_rows.cpp);
+// otherwise everything the file yields is collected aside (the values row by row in fixed-size
+// chunks, non-zero cell states in a sparse list). Either way the table's contents are replaced only at
 // the end, so a failure before that point leaves the table as it was.
 #include "orvex_datatable.h"
 
@@ -17,7 +16,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <limits>
@@ -54,7 +52,8 @@ bool TASCTextFile::Open(const std::string& FileName, std::size_t BlockSize)
   std::size_t blockSize = std::max<std::size_t>(BlockSize, 16);
   if (FSize >= 0 && static_cast<std::uint64_t>(FSize) < blockSize)
     blockSize = std::max<std::size_t>(static_cast<std::size_t>(FSize) + 1, 16);
-  FBuffer.resize(blockSize);
+  // One byte more for the byte after the text.
+  FBuffer.resize(blockSize + 1);
   FData = FBuffer.data();
   FPos = FEnd = 0;
   FBytesRead = 0;
@@ -69,103 +68,11 @@ bool TASCTextFile::Open(const std::string& FileName, std::size_t BlockSize)
   return true;
 }
 
-namespace {
-
-// Pages of their own for a whole file: large ones are asked for as huge pages, which makes
-// touching them far cheaper than touching small pages one by one.
-char* MapPages(std::size_t Size)
-{
-  void* p = ::mmap(nullptr, Size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (p == MAP_FAILED)
-    return nullptr;
-  if (Size >= (std::size_t(2) << 20))
-    ::madvise(p, Size, MADV_HUGEPAGE);
-  return static_cast<char*>(p);
-}
-
-std::size_t RoundToPages(std::size_t Size)
-{
-  constexpr std::size_t page = 4096;
-  return (Size + page - 1) / page * page;
-}
-
-}  // namespace
-
-bool TASCTextFile::OpenWhole(const std::string& FileName)
-{
-  Close();
-  // Only regular files are read whole; opening anything else (a pipe) could wait or consume
-  // data.
-  struct stat pathStat {};
-  if (::stat(FileName.c_str(), &pathStat) != 0 || !S_ISREG(pathStat.st_mode))
-    return false;
-  const int fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0)
-    return false;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return false;
-  }
-  // The file is copied, not mapped: a mapped file that someone truncates while it is read would
-  // end the process at the first touch of a page past its new end. Room for the size plus the
-  // byte after the text, and a page more, so that a file that has grown is noticed at once.
-  std::size_t capacity = RoundToPages(static_cast<std::size_t>(st.st_size) + 4097);
-  char* data = MapPages(capacity);
-  std::size_t size = 0;
-  bool ok = data != nullptr;
-  while (ok) {
-    if (capacity - size < 2) {
-      void* grown = ::mremap(data, capacity, capacity * 2, MREMAP_MAYMOVE);
-      if (grown == MAP_FAILED) {
-        ok = false;
-        break;
-      }
-      data = static_cast<char*>(grown);
-      capacity *= 2;
-    }
-    const ssize_t n = ::read(fd, data + size, capacity - size - 1);
-    if (n > 0)
-      size += static_cast<std::size_t>(n);
-    else if (n == 0)
-      break;
-    else if (errno != EINTR)
-      ok = false;
-  }
-  ::close(fd);
-  if (!ok) {
-    if (data)
-      ::munmap(data, capacity);
-    return false;
-  }
-  data[size] = '\0';
-  FWhole = data;
-  FWholeSize = capacity;
-  FData = data;
-  FSize = static_cast<std::int64_t>(size);
-  FBytesRead = FSize;
-  // The whole text is one block; the Ctrl-Z ends it.
-  const void* z = std::memchr(FData, 26, size);
-  FEnd = z ? static_cast<std::size_t>(static_cast<const char*>(z) - FData) : size;
-  FTextSize = static_cast<std::int64_t>(FEnd);
-  FPos = 0;
-  FEnded = true;
-  FFailed = false;
-  FUtf8 = dtext::TUtf8Validator();
-  FUtf8.Feed(FData, FEnd);
-  return true;
-}
-
 void TASCTextFile::Close()
 {
   if (FFile) {
     std::fclose(FFile);
     FFile = nullptr;
-  }
-  if (FWhole) {
-    ::munmap(FWhole, FWholeSize);
-    FWhole = nullptr;
-    FWholeSize = 0;
   }
   FEnded = true;
   FPos = FEnd = 0;
@@ -173,12 +80,23 @@ void TASCTextFile::Close()
 
 bool TASCTextFile::Fill()
 {
-  FPos = FEnd = 0;
+  // What is left unread moves to the front; the buffer grows when that is more than half of it.
+  const std::size_t keep = FEnd - FPos;
+  if (keep > 0 && FPos > 0)
+    std::memmove(FBuffer.data(), FBuffer.data() + FPos, keep);
+  FPos = 0;
+  FEnd = keep;
   if (FEnded || !FFile)
     return false;
-  std::size_t n = std::fread(FBuffer.data(), 1, FBuffer.size(), FFile);
+  if (keep > (FBuffer.size() - 1) / 2) {
+    FBuffer.resize(2 * FBuffer.size());
+    FData = FBuffer.data();
+  }
+  const std::size_t room = FBuffer.size() - 1 - keep;
+  char* const fresh = FBuffer.data() + keep;
+  std::size_t n = std::fread(fresh, 1, room, FFile);
   FBytesRead += static_cast<std::int64_t>(n);
-  if (n < FBuffer.size()) {
+  if (n < room) {
     FEnded = true;
     if (std::ferror(FFile)) {
       FFailed = true;
@@ -186,13 +104,14 @@ bool TASCTextFile::Fill()
     }
   }
   // Ctrl-Z ends the file.
-  if (const void* z = std::memchr(FData, 26, n)) {
-    n = static_cast<std::size_t>(static_cast<const char*>(z) - FData);
+  if (const void* z = std::memchr(fresh, 26, n)) {
+    n = static_cast<std::size_t>(static_cast<const char*>(z) - fresh);
     FEnded = true;
   }
-  FUtf8.Feed(FData, n);
+  FUtf8.Feed(fresh, n);
   FTextSize += static_cast<std::int64_t>(n);
-  FEnd = n;
+  FEnd = keep + n;
+  FBuffer[FEnd] = '\0';
   return n > 0;
 }
 
@@ -637,7 +556,7 @@ private:
   // The direct path: the rows parsed in place into storage of the declared size.
   bool FDirect = false;
   std::unique_ptr<TMatrix> FMatrix;
-  std::vector<std::uint8_t> FCellStates;  // column-major, declared size
+  TLargeVector<std::uint8_t> FCellStates;  // column-major, declared size
   std::size_t FValuesRead = 0;
   std::size_t FStatesRead = 0;
 };
@@ -690,9 +609,9 @@ int TASCReader::ReadContents()
     for (int c = 1; c <= FNrCols && !F.Eof(); ++c)
       FColNames.push_back(ReadName(F));
   }
-  // Without row names the rows' tokens can be counted and cut anywhere between them: a whole
-  // file is parsed in place, in parallel when large.
-  result = F.IsWhole() && !FFlag3 ? ReadRowsDirect() : ReadRows();
+  // Without row names the rows' tokens can be counted and cut anywhere between them: they are
+  // parsed in place, in parallel when large.
+  result = FOptions.Direct && !FFlag3 ? ReadRowsDirect() : ReadRows();
   if (FFlag4)
     ReadVarTypes();
   else
@@ -800,10 +719,26 @@ int TASCReader::ReadRowsDirect()
   target.Columns = columns.data();
   target.States = FCellStates.data();
   target.RowAttribs = FRowAttribs.data();
-  const asc::TRowsOutcome out =
-      asc::ParseRows(F.BlockData(), F.BlockPos(), F.BlockEnd(), target, FOptions.Threads, FOptions.ChunkSize);
-  F.Seek(out.End);
-  FStatesRead = out.States;
+  // Block by block: each is parsed up to its last token that is surely complete, the rest
+  // moves on with the next block.
+  const std::int64_t nrUnits = static_cast<std::int64_t>(rows) * static_cast<std::int64_t>(cols + (FFlag1 ? 1 : 0));
+  asc::TRowsOutcome out;
+  FStatesRead = 0;
+  for (;;) {
+    const bool final = F.AllRead();
+    const std::size_t begin = F.BlockPos();
+    const std::size_t cut = final ? F.BlockEnd() : asc::CompleteTokensEnd(F.BlockData(), begin, F.BlockEnd());
+    if (cut == begin && !final) {
+      F.Fill();
+      continue;
+    }
+    out = asc::ParseRows(F.BlockData(), begin, cut, target, out.Unit, final, FOptions.Threads, FOptions.ChunkSize);
+    FStatesRead += out.States;
+    F.Seek(out.End);
+    if (out.Code != ascOK || out.Unit == nrUnits || final)
+      break;
+    F.Fill();
+  }
   if (out.Code == ascOK) {
     FRowsRead = FNrRows;
     FValuesRead = cols * rows;
@@ -916,7 +851,7 @@ void TASCReader::Commit()
   const auto rows = static_cast<std::size_t>(nrRows);
 
   std::unique_ptr<TMatrix> matrix;
-  std::vector<std::uint8_t> states;
+  TLargeVector<std::uint8_t> states;
   std::size_t stateEvents = 0;
   if (FDirect) {
     // Parsed in place at the declared size: drop the rows after a failed one.
@@ -931,7 +866,7 @@ void TASCReader::Commit()
       } catch (const EOrvexMatrixError&) {
         T.RaiseOutOfMemory();
       }
-      std::vector<std::uint8_t> keptStates(cols * rows);
+      TLargeVector<std::uint8_t> keptStates(cols * rows);
       for (std::size_t c = 0; c < cols; ++c) {
         const double* from = matrix->Column(static_cast<int>(c) + 1);
         std::copy(from, from + rows, kept->Column(static_cast<int>(c) + 1));
@@ -985,7 +920,7 @@ void TASCReader::Commit()
     else
       colNames.push_back(dtext::Utf8Left(Text(FColNames[c]), static_cast<std::size_t>(MaxNameLength)));
   }
-  std::vector<std::string> rowNames;
+  TLargeVector<std::string> rowNames;
   rowNames.reserve(rows);
   for (std::size_t r = 0; r < rows; ++r) {
     if (!FFlag3)
@@ -1049,7 +984,7 @@ int ReadASCFileWith(TDataTable& Table, const std::string& FileName, TCustomData&
   CustomData.clear();
   TASCTextFile file;
   // A file that is missing or cannot be read changes nothing and fires no event.
-  if (!(Options.Whole && file.OpenWhole(FileName)) && !file.Open(FileName, Options.BlockSize))
+  if (!file.Open(FileName, Options.BlockSize))
     return ascCannotRead;
   TASCReader reader(Table, file, CustomData, Options);
   return reader.Run();

@@ -1,5 +1,5 @@
-// The rows of an ASC file held whole in memory, parsed straight into the table's column-major
-// storage, on several threads when the text is large.
+// The rows of an ASC file, parsed block by block straight into the table's column-major
+// storage, on several threads when a block is large.
 //
 // The rows are a stream of units: per row the attribute (with flag 1) and one value per
 // column; a value "(" takes the next token with it. The text after the header is cut into
@@ -222,8 +222,8 @@ void RunShared(std::size_t Count, int Threads, F Work)
 
 }  // namespace
 
-TRowsOutcome ParseRows(const char* Text, std::size_t Begin, std::size_t End, const TRowTarget& T, int Threads,
-                       std::size_t ChunkSize)
+TRowsOutcome ParseRows(const char* Text, std::size_t Begin, std::size_t End, const TRowTarget& T,
+                       std::int64_t FirstUnit, bool Final, int Threads, std::size_t ChunkSize)
 {
   if (Threads <= 0)
     Threads = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 2u));
@@ -231,7 +231,7 @@ TRowsOutcome ParseRows(const char* Text, std::size_t Begin, std::size_t End, con
   // One thread takes the text as one chunk, which needs no counting pass.
   if (ChunkSize == 0)
     ChunkSize = Threads == 1 ? size + 1
-                             : std::max<std::size_t>(size / (static_cast<std::size_t>(Threads) * 8) + 1, std::size_t(1) << 20);
+                             : std::max<std::size_t>(size / (static_cast<std::size_t>(Threads) * 4) + 1, std::size_t(64) << 10);
   const std::int64_t nrUnits = static_cast<std::int64_t>(T.NrRows) * (T.NrCols + (T.Attribs ? 1 : 0));
 
   // Chunk boundaries: at the end of a token, and never right after a lone "(".
@@ -261,7 +261,7 @@ TRowsOutcome ParseRows(const char* Text, std::size_t Begin, std::size_t End, con
   if (chunks.size() > 1)
     RunShared(chunks.size(), Threads,
               [&](std::size_t i) { chunks[i].Units = CountUnits(Text, chunks[i].Begin, chunks[i].End); });
-  std::int64_t first = 0;
+  std::int64_t first = FirstUnit;
   std::size_t needed = 0;
   for (TChunk& c : chunks) {
     if (first >= nrUnits)
@@ -273,6 +273,8 @@ TRowsOutcome ParseRows(const char* Text, std::size_t Begin, std::size_t End, con
   RunShared(needed, Threads, [&](std::size_t i) { ParseChunk(Text, chunks[i], nrUnits, T); });
 
   TRowsOutcome out;
+  out.Unit = FirstUnit;
+  out.End = Begin;
   for (std::size_t i = 0; i < needed; ++i) {
     const TChunk& c = chunks[i];
     out.States += c.States;
@@ -285,10 +287,28 @@ TRowsOutcome ParseRows(const char* Text, std::size_t Begin, std::size_t End, con
     if (c.StopUnit == nrUnits)
       return out;
   }
-  // The text ended before the last row: the missing token is the error.
+  // The text ran out before the last unit: in the last piece of text the missing token is the
+  // error.
   out.End = End;
-  out.Code = T.Attribs && out.Unit % (T.NrCols + 1) == 0 ? ascBadRowAttrib : ascBadValue;
+  if (Final)
+    out.Code = T.Attribs && out.Unit % (T.NrCols + 1) == 0 ? ascBadRowAttrib : ascBadValue;
   return out;
+}
+
+std::size_t CompleteTokensEnd(const char* Text, std::size_t Begin, std::size_t End)
+{
+  // Any token but a lone "(" ends a unit; lone "(" tokens may pair with what follows.
+  std::size_t e = End;
+  while (e > Begin && !IsBlank(Text[e - 1]))
+    --e;
+  for (;;) {
+    std::size_t last = e;
+    while (last > Begin && IsBlank(Text[last - 1]))
+      --last;
+    if (last == Begin || Text[last - 1] != '(' || (last - 1 > Begin && !IsBlank(Text[last - 2])))
+      return e;
+    e = last - 1;
+  }
 }
 
 }  // namespace orvex::asc

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace orvex;
@@ -130,7 +131,7 @@ TEST(AscFastReader, MatchesTheSequentialReaderOnGeneratedFiles)
                         ("orvex_asc_fast_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".asc");
   std::mt19937 gen(20261208);
   TASCReadOptions reference;
-  reference.Whole = false;
+  reference.Direct = false;
   TASCReadOptions tinyBlocks = reference;
   tinyBlocks.BlockSize = 7;
   int failures = 0;
@@ -139,14 +140,19 @@ TEST(AscFastReader, MatchesTheSequentialReaderOnGeneratedFiles)
     std::ofstream(file, std::ios::binary | std::ios::trunc) << content;
     const TSnapshot expected = ReadWith(file.string(), reference);
     failures += expected.Code != ascOK;
-    for (const auto& [threads, chunk] : {std::pair{1, 0}, {2, 3}, {2, 64}}) {
+    // Threads, chunk size, block size: one block or many (a unit split between blocks).
+    for (const auto& [threads, chunk, block] : {std::tuple{1, 0, 0}, {2, 3, 0}, {2, 64, 0}, {1, 0, 7}, {2, 3, 20}}) {
       TASCReadOptions fast;
       fast.Threads = threads;
       fast.ChunkSize = static_cast<std::size_t>(chunk);
+      if (block > 0)
+        fast.BlockSize = static_cast<std::size_t>(block);
       const TSnapshot got = ReadWith(file.string(), fast);
-      ASSERT_EQ(got.Code, expected.Code) << content << "\nthreads " << threads << " chunk " << chunk;
-      ASSERT_EQ(got.Text, expected.Text) << content << "\nthreads " << threads << " chunk " << chunk;
-      ASSERT_EQ(got.Events, expected.Events) << content;
+      const std::string how = "\nthreads " + std::to_string(threads) + " chunk " + std::to_string(chunk) + " block " +
+                              std::to_string(block);
+      ASSERT_EQ(got.Code, expected.Code) << content << how;
+      ASSERT_EQ(got.Text, expected.Text) << content << how;
+      ASSERT_EQ(got.Events, expected.Events) << content << how;
     }
     const TSnapshot blocks = ReadWith(file.string(), tinyBlocks);
     ASSERT_EQ(blocks.Code, expected.Code) << content;
