@@ -403,19 +403,21 @@ constexpr std::string_view EmptyNameMark = "(.;#;.)";
 // characters of up to four bytes, so that a runaway quoted name cannot fill the memory.
 constexpr std::size_t RawNameCap = 4 * static_cast<std::size_t>(MaxNameLength) + 8;
 
-// Appends in fixed-size chunks: no reallocation copies, memory follows what was appended.
+// Appends in chunks that double from a small first one up to a fixed size: no reallocation
+// copies, and memory follows what was appended, also for a small file.
 template <typename T>
 class TChunkedBuffer {
 public:
-  static constexpr std::size_t ChunkBits = 16;
-  static constexpr std::size_t ChunkSize = std::size_t(1) << ChunkBits;
+  static constexpr std::size_t FirstChunk = 64;
+  static constexpr std::size_t LargestChunk = std::size_t(1) << 16;
 
   void PushBack(T Value)
   {
-    if (FFill == ChunkSize) {
+    if (FFill == FCapacity) {
+      FCapacity = FChunks.empty() ? FirstChunk : std::min(2 * FCapacity, LargestChunk);
       // for_overwrite: the chunk is filled as it is used, no need to zero it first.
-      FChunks.push_back(std::make_unique_for_overwrite<T[]>(ChunkSize));
-      FCurrent = FChunks.back().get();
+      FChunks.push_back({std::make_unique_for_overwrite<T[]>(FCapacity), FCapacity});
+      FCurrent = FChunks.back().Data.get();
       FFill = 0;
     }
     FCurrent[FFill++] = Value;
@@ -427,18 +429,23 @@ public:
   void ForEach(Fn&& F) const
   {
     std::size_t index = 0;
-    for (const auto& chunk : FChunks) {
-      const std::size_t count = std::min(ChunkSize, FSize - index);
+    for (const TChunk& chunk : FChunks) {
+      const std::size_t count = std::min(chunk.Capacity, FSize - index);
       for (std::size_t k = 0; k < count; ++k)
-        F(index + k, chunk[k]);
+        F(index + k, chunk.Data[k]);
       index += count;
     }
   }
 
 private:
-  std::vector<std::unique_ptr<T[]>> FChunks;
+  struct TChunk {
+    std::unique_ptr<T[]> Data;
+    std::size_t Capacity;
+  };
+  std::vector<TChunk> FChunks;
   T* FCurrent = nullptr;
-  std::size_t FFill = ChunkSize;
+  std::size_t FFill = 0;
+  std::size_t FCapacity = 0;
   std::size_t FSize = 0;
 };
 

@@ -1,4 +1,4 @@
-// The mapped, chunked reader against the sequential block reader on generated files, valid and
+// The direct, chunked reader against the sequential block reader on generated files, valid and
 // malformed: every field of the table, the custom data, the result code and the events must
 // be the same, with one or two threads, tiny chunks and tiny blocks.
 #include "datatable_event_log.h"
@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
 #include <fstream>
 #include <random>
 #include <string>
@@ -41,13 +42,24 @@ std::string RandomFile(std::mt19937& Gen)
       default: return "n" + std::to_string(pick(1000));
     }
   };
+  // Number forms at the edges of the one-pass parse: digit counts around 19 and 2^53, exponents
+  // around the exact range and beyond the double range, signs, bare points and broken forms.
+  static const char* const oddNumbers[] = {
+      "+1.5e+3", "1.",      ".5",   "-0",       "1e22",  "1e23",   "1e-22", "1e-23", "9007199254740992",
+      "9007199254740993", "1234567890123456789", "12345678901234567890", "0.00000000000000000001",
+      "1e400",   "1e-400",  "1e0007", "1e00007", "1e",    "1e+",    "-",     "+.e1",  "1.5.5",  "--1",
+      "1e5e5",   "0x1p3",   "inf",  "nan",      "1,5",   "\xe9",  "1\xe9"};
   const auto value = [&]() -> std::string {
-    switch (pick(12)) {
+    switch (pick(13)) {
       case 0: return "NAN";
       case 1: return "###";
       case 2: return "( " + std::to_string(pick(1000)) + ".5)";
       case 3: return std::to_string(pick(2000) - 1000) + "e" + std::to_string(pick(40) - 20);
       case 4: return "-." + std::to_string(pick(100000));
+      case 5:
+        if (pick(4) == 0)
+          return oddNumbers[pick(static_cast<int>(std::size(oddNumbers)))];
+        [[fallthrough]];
       default: {
         char buf[32];
         std::snprintf(buf, sizeof buf, "%.6g", (static_cast<double>(Gen()) - 2e9) / 1e5);
@@ -79,7 +91,7 @@ std::string RandomFile(std::mt19937& Gen)
   // Malformed variants: cut, or a byte replaced, or a Ctrl-Z inserted, at a random place.
   switch (pick(6)) {
     case 0: s.resize(static_cast<std::size_t>(pick(static_cast<int>(s.size())))); break;
-    case 1: s[static_cast<std::size_t>(pick(static_cast<int>(s.size())))] = "x(.)e#N\n "[pick(9)]; break;
+    case 1: s[static_cast<std::size_t>(pick(static_cast<int>(s.size())))] = "x(.)e#N\n \xe9"[pick(10)]; break;
     case 2: s.insert(static_cast<std::size_t>(pick(static_cast<int>(s.size()))), 1, '\x1a'); break;
     default: break;
   }
