@@ -143,7 +143,8 @@ inline const char* FastNumber(const char* P, double& Value)
   const auto scale = static_cast<int>(exponent - fraction);
   if (digits > (std::uint64_t(1) << 53) || scale < -22 || scale > 22)
     return nullptr;
-  const auto m = static_cast<double>(digits);
+  // Below 2^53 + 1 the digits fit a signed conversion, which is one instruction.
+  const auto m = static_cast<double>(static_cast<std::int64_t>(digits));
   const double v = scale >= 0 ? m * Pow10[scale] : m / Pow10[-scale];
   Value = negative ? -v : v;
   return P;
