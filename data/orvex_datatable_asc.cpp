@@ -3,11 +3,13 @@
 // a stream of tokens), an optional VARTYPES section with measurement types and level labels
 // and an optional key/value section.
 //
-// The file is read once, in large blocks. Rows without names are parsed block by block straight
-// into storage of the declared size, which the file's text bounds (orvex_datatable_asc_rows.cpp);
-// otherwise everything the file yields is collected aside (the values row by row in fixed-size
-// chunks, non-zero cell states in a sparse list). Either way the table's contents are replaced only at
-// the end, so a failure before that point leaves the table as it was.
+// The file is read once, in large blocks (never mapped: a mapped file that someone truncates
+// meanwhile would end the process). Rows without names in a regular file are parsed block by
+// block straight into storage of the declared size, which the file's size bounds
+// (orvex_datatable_asc_rows.cpp); otherwise everything the file yields is collected aside (the
+// values row by row in fixed-size chunks, non-zero cell states in a sparse list). Either way the
+// table's contents are replaced only at the end, so a failure before that point leaves the
+// table as it was.
 #include "orvex_datatable.h"
 
 #include "orvex_datatable_asc.h"
@@ -22,11 +24,6 @@
 #include <memory>
 #include <new>
 #include <utility>
-
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace orvex {
 
@@ -617,8 +614,9 @@ int TASCReader::ReadContents()
       FColNames.push_back(ReadName(F));
   }
   // Without row names the rows' tokens can be counted and cut anywhere between them: they are
-  // parsed in place, in parallel when large.
-  result = FOptions.Direct && !FFlag3 ? ReadRowsDirect() : ReadRows();
+  // parsed in place, in parallel when large. That needs storage of the declared size at once,
+  // so only where the file's size has bound the declared size (not for a pipe).
+  result = FOptions.Direct && !FFlag3 && F.Size() >= 0 ? ReadRowsDirect() : ReadRows();
   if (FFlag4)
     ReadVarTypes();
   else

@@ -15,8 +15,9 @@
 
 namespace orvex {
 
-// An ASC file opened for reading, read in large blocks. A byte 26 (Ctrl-Z) ends the file. Line ends are a line feed or carriage return + line feed; a carriage return
-// alone is dropped from the line. Checks on the way whether the text read is valid UTF-8.
+// An ASC file opened for reading, read in large blocks. A byte 26 (Ctrl-Z) ends the file. Line
+// ends are a line feed or carriage return + line feed; a carriage return alone is dropped from
+// the line. Checks on the way whether the text read is valid UTF-8.
 class TASCTextFile {
 public:
   TASCTextFile() = default;
@@ -122,8 +123,9 @@ struct TRowsOutcome {
 // Parses the rows (without row names) of Text[Begin, End), which starts with unit FirstUnit,
 // into Target, exactly as a sequential read of the token stream would, on Threads threads (0:
 // as many as the machine has, at most two) in chunks of about ChunkSize bytes (0: chosen from
-// the size). Text[End] must be readable and below 33. When the text runs out before the last
-// unit, that is the error if Final, else the outcome is ascOK with the units taken so far.
+// the size). A token that starts before End must end by End, where a readable byte below 33
+// follows it (a blank, or the byte after a block's text). When the text runs out before the
+// last unit, that is the error if Final, else the outcome is ascOK with the units taken so far.
 TRowsOutcome ParseRows(const char* Text, std::size_t Begin, std::size_t End, const TRowTarget& Target,
                        std::int64_t FirstUnit, bool Final, int Threads, std::size_t ChunkSize);
 // Where the units of Text[Begin, End) end that are surely complete when more text may follow:
@@ -133,9 +135,9 @@ std::size_t CompleteTokensEnd(const char* Text, std::size_t Begin, std::size_t E
 }  // namespace asc
 
 // How TDataTable reads an ASC file, in blocks of BlockSize bytes (tests use tiny ones). By
-// default rows without names are parsed straight into the table's storage, block by block, on
-// up to two threads; Direct = false collects every value aside first, token by token, which is
-// the reference the fast path is checked against.
+// default rows without names in a regular file are parsed straight into the table's storage,
+// block by block, on up to two threads; Direct = false (and a pipe) collects every value aside
+// first, token by token, which is the reference the fast path is checked against.
 struct TASCReadOptions {
   bool Direct = true;
   std::size_t BlockSize = std::size_t(8) << 20;
