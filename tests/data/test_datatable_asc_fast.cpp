@@ -176,4 +176,43 @@ TEST(AscFastReader, MatchesTheSequentialReaderOnGeneratedFiles)
   EXPECT_LT(failures, 2700);
 }
 
+TEST(AscFastReader, ParenthesesAndLongTokensAtEveryBlockBoundary)
+{
+  // Lone "(" tokens pair with whatever follows, also another "(": a block must never end
+  // between the two. Long tokens outgrow tiny blocks. Every block size from the smallest up
+  // puts a boundary at every place once.
+  const std::string header = "c\n2\n3\nFALSE FALSE FALSE FALSE\n";
+  const std::vector<std::string> bodies = {
+      "( 1) ( 2)\n(   3) 4 5 ( 6)\n",
+      "( ( 1) 2 3 4 5 6\n",
+      "( ( ( 1) 2 3 4 5\n<custdata>\n<k>( v</k>\n</custdata>\n",
+      "1 2 3 4 5 (",
+      "1 2 3 4 5 ( 6)",
+      "1 2 3 4 5 ( (",
+      "12345678901234567890123456789 2 3e-400 4 -0.0000000000000000000000005 6\n",
+      "1 2 3 4 5 " + std::string(300, '7') + "\n",
+      "1 2 3 4 5 6" + std::string(200, ' ') + "\n<custdata>\n<a>b</a>\n</custdata>\n",
+  };
+  const fs::path file = fs::temp_directory_path() /
+                        ("orvex_asc_paren_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".asc");
+  TASCReadOptions reference;
+  reference.Direct = false;
+  for (const std::string& body : bodies) {
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << header + body;
+    const TSnapshot expected = ReadWith(file.string(), reference);
+    for (std::size_t block = 16; block <= header.size() + body.size() + 2; ++block)
+      for (const int threads : {1, 2}) {
+        TASCReadOptions fast;
+        fast.BlockSize = block;
+        fast.Threads = threads;
+        fast.ChunkSize = threads == 2 ? 5 : 0;
+        const TSnapshot got = ReadWith(file.string(), fast);
+        ASSERT_EQ(got.Code, expected.Code) << body << "\nblock " << block << " threads " << threads;
+        ASSERT_EQ(got.Text, expected.Text) << body << "\nblock " << block << " threads " << threads;
+        ASSERT_EQ(got.Events, expected.Events) << body << "\nblock " << block;
+      }
+  }
+  fs::remove(file);
+}
+
 }  // namespace
