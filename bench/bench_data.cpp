@@ -1,19 +1,22 @@
 // Speed of the ASC reader on files of 100,000 and 1,000,000 rows of 20 values, written at the
-// start with 6 significant digits: plain files (no names or attributes, the mapped parallel
+// start with 6 significant digits: plain files (no names or attributes, the direct parallel
 // path) and files with a row attribute, a row name and a few "NAN" and "###" cells (names
-// force the sequential path). Each is read by LoadFromASCFile and by the sequential block
-// reader that serves as the reference. The baseline in the same run is one plain pass over the same bytes (block reads
-// plus a byte sum), so reader/baseline reads as "cost of one raw read". Also the sort of a
-// TStringArray.
+// force the token-by-token path). Each is read by LoadFromASCFile's path and by the reference
+// reader that collects every value aside. The baseline in the same run is one plain pass over
+// the same bytes (block reads plus a byte sum), so reader/baseline reads as "cost of one raw
+// read"; BM_ReadASCRatios prints those ratios itself. Also the sort of a TStringArray.
 #include "orvex_datatable.h"
 #include "orvex_datatable_asc.h"
 #include "orvex_dstruct.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -102,7 +105,7 @@ void BM_ReadASCFile(benchmark::State& State)
   const std::string& file = Files.File(rows, State.range(1) != 0);
   const auto bytes = static_cast<std::int64_t>(fs::file_size(file));
   TASCReadOptions options;
-  options.Mapped = State.range(2) == 0;
+  options.Direct = State.range(2) == 0;
   TDataTable table;
   TCustomData custom;
   for (auto _ : State) {
@@ -133,6 +136,19 @@ BENCHMARK(BM_ReadASCFile)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
 
+// One plain pass over a file: read in 1 MiB blocks and summed, nothing parsed.
+void RawPass(const std::string& File, std::vector<unsigned char>& Buffer)
+{
+  std::FILE* f = std::fopen(File.c_str(), "rb");
+  std::uint64_t sum = 0;
+  std::size_t n;
+  while ((n = std::fread(Buffer.data(), 1, Buffer.size(), f)) > 0)
+    for (std::size_t i = 0; i < n; ++i)
+      sum += Buffer[i];
+  std::fclose(f);
+  benchmark::DoNotOptimize(sum);
+}
+
 // Baseline: the same bytes read in 1 MiB blocks and summed, nothing parsed.
 void BM_RawRead(benchmark::State& State)
 {
@@ -140,16 +156,8 @@ void BM_RawRead(benchmark::State& State)
   const std::string& file = Files.File(rows, State.range(1) != 0);
   const auto bytes = static_cast<std::int64_t>(fs::file_size(file));
   std::vector<unsigned char> buffer(1 << 20);
-  for (auto _ : State) {
-    std::FILE* f = std::fopen(file.c_str(), "rb");
-    std::uint64_t sum = 0;
-    std::size_t n;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), f)) > 0)
-      for (std::size_t i = 0; i < n; ++i)
-        sum += buffer[i];
-    std::fclose(f);
-    benchmark::DoNotOptimize(sum);
-  }
+  for (auto _ : State)
+    RawPass(file, buffer);
   State.SetBytesProcessed(State.iterations() * bytes);
   State.counters["rows/s"] = benchmark::Counter(static_cast<double>(rows), benchmark::Counter::kIsIterationInvariantRate);
   State.counters["MB/s"] =
@@ -157,6 +165,52 @@ void BM_RawRead(benchmark::State& State)
 }
 BENCHMARK(BM_RawRead)->ArgNames({"rows", "plain"})->Args({100000, 1})->Args({100000, 0})->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_RawRead)->ArgNames({"rows", "plain"})->Args({1000000, 1})->Args({1000000, 0})->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Same-run ratios on the plain file: in every iteration one raw read (baseline), the reference
+// block reader, and LoadFromASCFile's path on one and on two threads, each timed on its own;
+// the counters give the best time of each in ms and the ratios of the best times (raw / x: the
+// reader's speed as a share of a raw read; ref / x: how many times faster than the reference).
+double SecondsOf(const std::function<void()>& F)
+{
+  const auto start = std::chrono::steady_clock::now();
+  F();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void BM_ReadASCRatios(benchmark::State& State)
+{
+  const int rows = static_cast<int>(State.range(0));
+  const std::string& file = Files.File(rows, true);
+  const auto bytes = static_cast<double>(fs::file_size(file));
+  std::vector<unsigned char> buffer(1 << 20);
+  const auto raw = [&] { RawPass(file, buffer); };
+  const auto read = [&](bool Direct, int Threads) {
+    TASCReadOptions options;
+    options.Direct = Direct;
+    options.Threads = Threads;
+    TDataTable table;
+    TCustomData custom;
+    if (ReadASCFileWith(table, file, custom, options) != ascOK || table.NrOfRows() != rows)
+      State.SkipWithError("read failed");
+  };
+  double best[4] = {1e9, 1e9, 1e9, 1e9};
+  for (auto _ : State) {
+    best[0] = std::min(best[0], SecondsOf(raw));
+    best[1] = std::min(best[1], SecondsOf([&] { read(false, 1); }));
+    best[2] = std::min(best[2], SecondsOf([&] { read(true, 1); }));
+    best[3] = std::min(best[3], SecondsOf([&] { read(true, 2); }));
+  }
+  const char* names[4] = {"raw", "reference", "1thread", "2threads"};
+  for (int k = 0; k < 4; ++k)
+    State.counters[std::string(names[k]) + "_ms"] = best[k] * 1e3;
+  for (int k = 1; k < 4; ++k)
+    State.counters[std::string("raw/") + names[k]] = best[0] / best[k];
+  State.counters["ref/1thread"] = best[1] / best[2];
+  State.counters["ref/2threads"] = best[1] / best[3];
+  State.counters["2threads_MB/s"] = bytes / 1e6 / best[3];
+  State.counters["2threads_rows/s"] = rows / best[3];
+}
+BENCHMARK(BM_ReadASCRatios)->ArgName("rows")->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // Sorting 100,000 rows of a string array by a text column (keys computed once per row).
 void BM_StringArraySort(benchmark::State& State)

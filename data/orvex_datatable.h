@@ -13,6 +13,7 @@
 
 #include "orvex_component.h"
 #include "orvex_matrix.h"
+#include "orvex_pages.h"
 
 #include <array>
 #include <cstdint>
@@ -205,9 +206,9 @@ private:
   std::vector<std::int32_t> FRowAttribs;
   std::vector<std::int32_t> FColAttribs;
   std::vector<TColumnDescriptor> FColumns;
-  std::vector<std::uint8_t> FCellStates;  // column-major, NrOfColumns x NrOfRows
+  TLargeVector<std::uint8_t> FCellStates;  // column-major, NrOfColumns x NrOfRows
   std::vector<std::string> FColNames;
-  std::vector<std::string> FRowNames;
+  TLargeVector<std::string> FRowNames;
   int FNrOfColumns = 1;
   int FNrOfRows = 1;
   std::unique_ptr<TMatrix> FMatrix;

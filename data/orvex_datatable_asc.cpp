@@ -3,12 +3,13 @@
 // a stream of tokens), an optional VARTYPES section with measurement types and level labels
 // and an optional key/value section.
 //
-// A regular file is mapped whole; anything else (a pipe) is read once, in large blocks. With
-// the block reader everything the file yields is collected aside (the values row by row in
-// fixed-size chunks, non-zero cell states in a sparse list); from a mapped file the rows
-// without names are parsed in place into storage of the declared size, which the file's text
-// bounds (orvex_datatable_asc_rows.cpp). Either way the table's contents are replaced only at
-// the end, so a failure before that point leaves the table as it was.
+// The file is read once, in large blocks (never mapped: a mapped file that someone truncates
+// meanwhile would end the process). Rows without names in a regular file are parsed block by
+// block straight into storage of the declared size, which the file's size bounds
+// (orvex_datatable_asc_rows.cpp); otherwise everything the file yields is collected aside (the
+// values row by row in fixed-size chunks, non-zero cell states in a sparse list). Either way the
+// table's contents are replaced only at the end, so a failure before that point leaves the
+// table as it was.
 #include "orvex_datatable.h"
 
 #include "orvex_datatable_asc.h"
@@ -23,11 +24,6 @@
 #include <memory>
 #include <new>
 #include <utility>
-
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace orvex {
 
@@ -48,7 +44,13 @@ bool TASCTextFile::Open(const std::string& FileName, std::size_t BlockSize)
     const auto size = std::filesystem::file_size(path, ec);
     FSize = ec ? -1 : static_cast<std::int64_t>(size);
   }
-  FBuffer.resize(std::max<std::size_t>(BlockSize, 16));
+  // A small file needs no large buffer: one byte more than the file lets the first read see
+  // its end.
+  std::size_t blockSize = std::max<std::size_t>(BlockSize, 16);
+  if (FSize >= 0 && static_cast<std::uint64_t>(FSize) < blockSize)
+    blockSize = std::max<std::size_t>(static_cast<std::size_t>(FSize) + 1, 16);
+  // One byte more for the byte after the text.
+  FBuffer.resize(blockSize + 1);
   FData = FBuffer.data();
   FPos = FEnd = 0;
   FBytesRead = 0;
@@ -63,59 +65,11 @@ bool TASCTextFile::Open(const std::string& FileName, std::size_t BlockSize)
   return true;
 }
 
-bool TASCTextFile::OpenMapped(const std::string& FileName)
-{
-  Close();
-  // Only regular files are mapped; opening anything else (a pipe) could wait or consume data.
-  struct stat pathStat {};
-  if (::stat(FileName.c_str(), &pathStat) != 0 || !S_ISREG(pathStat.st_mode))
-    return false;
-  const int fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0)
-    return false;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return false;
-  }
-  const auto size = static_cast<std::size_t>(st.st_size);
-  void* map = nullptr;
-  if (size > 0) {
-    map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
-    if (map == MAP_FAILED) {
-      ::close(fd);
-      return false;
-    }
-    ::madvise(map, size, MADV_WILLNEED);
-  }
-  ::close(fd);
-  FMap = map;
-  FMapSize = size;
-  FData = map ? static_cast<const char*>(map) : "";
-  FSize = static_cast<std::int64_t>(size);
-  FBytesRead = FSize;
-  // The whole text is one block; the Ctrl-Z ends it.
-  const void* z = size ? std::memchr(FData, 26, size) : nullptr;
-  FEnd = z ? static_cast<std::size_t>(static_cast<const char*>(z) - FData) : size;
-  FTextSize = static_cast<std::int64_t>(FEnd);
-  FPos = 0;
-  FEnded = true;
-  FFailed = false;
-  FUtf8 = dtext::TUtf8Validator();
-  FUtf8.Feed(FData, FEnd);
-  return true;
-}
-
 void TASCTextFile::Close()
 {
   if (FFile) {
     std::fclose(FFile);
     FFile = nullptr;
-  }
-  if (FMap) {
-    ::munmap(FMap, FMapSize);
-    FMap = nullptr;
-    FMapSize = 0;
   }
   FEnded = true;
   FPos = FEnd = 0;
@@ -123,12 +77,23 @@ void TASCTextFile::Close()
 
 bool TASCTextFile::Fill()
 {
-  FPos = FEnd = 0;
+  // What is left unread moves to the front; the buffer grows when that is more than half of it.
+  const std::size_t keep = FEnd - FPos;
+  if (keep > 0 && FPos > 0)
+    std::memmove(FBuffer.data(), FBuffer.data() + FPos, keep);
+  FPos = 0;
+  FEnd = keep;
   if (FEnded || !FFile)
     return false;
-  std::size_t n = std::fread(FBuffer.data(), 1, FBuffer.size(), FFile);
+  if (keep > (FBuffer.size() - 1) / 2) {
+    FBuffer.resize(2 * FBuffer.size());
+    FData = FBuffer.data();
+  }
+  const std::size_t room = FBuffer.size() - 1 - keep;
+  char* const fresh = FBuffer.data() + keep;
+  std::size_t n = std::fread(fresh, 1, room, FFile);
   FBytesRead += static_cast<std::int64_t>(n);
-  if (n < FBuffer.size()) {
+  if (n < room) {
     FEnded = true;
     if (std::ferror(FFile)) {
       FFailed = true;
@@ -136,13 +101,14 @@ bool TASCTextFile::Fill()
     }
   }
   // Ctrl-Z ends the file.
-  if (const void* z = std::memchr(FData, 26, n)) {
-    n = static_cast<std::size_t>(static_cast<const char*>(z) - FData);
+  if (const void* z = std::memchr(fresh, 26, n)) {
+    n = static_cast<std::size_t>(static_cast<const char*>(z) - fresh);
     FEnded = true;
   }
-  FUtf8.Feed(FData, n);
+  FUtf8.Feed(fresh, n);
   FTextSize += static_cast<std::int64_t>(n);
-  FEnd = n;
+  FEnd = keep + n;
+  FBuffer[FEnd] = '\0';
   return n > 0;
 }
 
@@ -434,19 +400,21 @@ constexpr std::string_view EmptyNameMark = "(.;#;.)";
 // characters of up to four bytes, so that a runaway quoted name cannot fill the memory.
 constexpr std::size_t RawNameCap = 4 * static_cast<std::size_t>(MaxNameLength) + 8;
 
-// Appends in fixed-size chunks: no reallocation copies, memory follows what was appended.
+// Appends in chunks that double from a small first one up to a fixed size: no reallocation
+// copies, and memory follows what was appended, also for a small file.
 template <typename T>
 class TChunkedBuffer {
 public:
-  static constexpr std::size_t ChunkBits = 16;
-  static constexpr std::size_t ChunkSize = std::size_t(1) << ChunkBits;
+  static constexpr std::size_t FirstChunk = 64;
+  static constexpr std::size_t LargestChunk = std::size_t(1) << 16;
 
   void PushBack(T Value)
   {
-    if (FFill == ChunkSize) {
+    if (FFill == FCapacity) {
+      FCapacity = FChunks.empty() ? FirstChunk : std::min(2 * FCapacity, LargestChunk);
       // for_overwrite: the chunk is filled as it is used, no need to zero it first.
-      FChunks.push_back(std::make_unique_for_overwrite<T[]>(ChunkSize));
-      FCurrent = FChunks.back().get();
+      FChunks.push_back({std::make_unique_for_overwrite<T[]>(FCapacity), FCapacity});
+      FCurrent = FChunks.back().Data.get();
       FFill = 0;
     }
     FCurrent[FFill++] = Value;
@@ -458,18 +426,23 @@ public:
   void ForEach(Fn&& F) const
   {
     std::size_t index = 0;
-    for (const auto& chunk : FChunks) {
-      const std::size_t count = std::min(ChunkSize, FSize - index);
+    for (const TChunk& chunk : FChunks) {
+      const std::size_t count = std::min(chunk.Capacity, FSize - index);
       for (std::size_t k = 0; k < count; ++k)
-        F(index + k, chunk[k]);
+        F(index + k, chunk.Data[k]);
       index += count;
     }
   }
 
 private:
-  std::vector<std::unique_ptr<T[]>> FChunks;
+  struct TChunk {
+    std::unique_ptr<T[]> Data;
+    std::size_t Capacity;
+  };
+  std::vector<TChunk> FChunks;
   T* FCurrent = nullptr;
-  std::size_t FFill = ChunkSize;
+  std::size_t FFill = 0;
+  std::size_t FCapacity = 0;
   std::size_t FSize = 0;
 };
 
@@ -587,7 +560,7 @@ private:
   // The direct path: the rows parsed in place into storage of the declared size.
   bool FDirect = false;
   std::unique_ptr<TMatrix> FMatrix;
-  std::vector<std::uint8_t> FCellStates;  // column-major, declared size
+  TLargeVector<std::uint8_t> FCellStates;  // column-major, declared size
   std::size_t FValuesRead = 0;
   std::size_t FStatesRead = 0;
 };
@@ -640,9 +613,10 @@ int TASCReader::ReadContents()
     for (int c = 1; c <= FNrCols && !F.Eof(); ++c)
       FColNames.push_back(ReadName(F));
   }
-  // Without row names the rows' tokens can be counted and cut anywhere between them: a mapped
-  // file is parsed in place, in parallel when large.
-  result = F.IsMapped() && !FFlag3 ? ReadRowsDirect() : ReadRows();
+  // Without row names the rows' tokens can be counted and cut anywhere between them: they are
+  // parsed in place, in parallel when large. That needs storage of the declared size at once,
+  // so only where the file's size has bound the declared size (not for a pipe).
+  result = FOptions.Direct && !FFlag3 && F.Size() >= 0 ? ReadRowsDirect() : ReadRows();
   if (FFlag4)
     ReadVarTypes();
   else
@@ -750,10 +724,26 @@ int TASCReader::ReadRowsDirect()
   target.Columns = columns.data();
   target.States = FCellStates.data();
   target.RowAttribs = FRowAttribs.data();
-  const asc::TRowsOutcome out =
-      asc::ParseRows(F.BlockData(), F.BlockPos(), F.BlockEnd(), target, FOptions.Threads, FOptions.ChunkSize);
-  F.Seek(out.End);
-  FStatesRead = out.States;
+  // Block by block: each is parsed up to its last token that is surely complete, the rest
+  // moves on with the next block.
+  const std::int64_t nrUnits = static_cast<std::int64_t>(rows) * static_cast<std::int64_t>(cols + (FFlag1 ? 1 : 0));
+  asc::TRowsOutcome out;
+  FStatesRead = 0;
+  for (;;) {
+    const bool final = F.AllRead();
+    const std::size_t begin = F.BlockPos();
+    const std::size_t cut = final ? F.BlockEnd() : asc::CompleteTokensEnd(F.BlockData(), begin, F.BlockEnd());
+    if (cut == begin && !final) {
+      F.Fill();
+      continue;
+    }
+    out = asc::ParseRows(F.BlockData(), begin, cut, target, out.Unit, final, FOptions.Threads, FOptions.ChunkSize);
+    FStatesRead += out.States;
+    F.Seek(out.End);
+    if (out.Code != ascOK || out.Unit == nrUnits || final)
+      break;
+    F.Fill();
+  }
   if (out.Code == ascOK) {
     FRowsRead = FNrRows;
     FValuesRead = cols * rows;
@@ -866,7 +856,7 @@ void TASCReader::Commit()
   const auto rows = static_cast<std::size_t>(nrRows);
 
   std::unique_ptr<TMatrix> matrix;
-  std::vector<std::uint8_t> states;
+  TLargeVector<std::uint8_t> states;
   std::size_t stateEvents = 0;
   if (FDirect) {
     // Parsed in place at the declared size: drop the rows after a failed one.
@@ -881,7 +871,7 @@ void TASCReader::Commit()
       } catch (const EOrvexMatrixError&) {
         T.RaiseOutOfMemory();
       }
-      std::vector<std::uint8_t> keptStates(cols * rows);
+      TLargeVector<std::uint8_t> keptStates(cols * rows);
       for (std::size_t c = 0; c < cols; ++c) {
         const double* from = matrix->Column(static_cast<int>(c) + 1);
         std::copy(from, from + rows, kept->Column(static_cast<int>(c) + 1));
@@ -935,7 +925,7 @@ void TASCReader::Commit()
     else
       colNames.push_back(dtext::Utf8Left(Text(FColNames[c]), static_cast<std::size_t>(MaxNameLength)));
   }
-  std::vector<std::string> rowNames;
+  TLargeVector<std::string> rowNames;
   rowNames.reserve(rows);
   for (std::size_t r = 0; r < rows; ++r) {
     if (!FFlag3)
@@ -999,7 +989,7 @@ int ReadASCFileWith(TDataTable& Table, const std::string& FileName, TCustomData&
   CustomData.clear();
   TASCTextFile file;
   // A file that is missing or cannot be read changes nothing and fires no event.
-  if (!(Options.Mapped && file.OpenMapped(FileName)) && !file.Open(FileName, Options.BlockSize))
+  if (!file.Open(FileName, Options.BlockSize))
     return ascCannotRead;
   TASCReader reader(Table, file, CustomData, Options);
   return reader.Run();

@@ -25,20 +25,23 @@ public:
   TASCTextFile(const TASCTextFile&) = delete;
   TASCTextFile& operator=(const TASCTextFile&) = delete;
 
-  // False when the file cannot be opened or its first block cannot be read.
+  // False when the file cannot be opened or its first block cannot be read. The buffer takes
+  // BlockSize bytes, or less for a smaller regular file.
   bool Open(const std::string& FileName, std::size_t BlockSize = 1 << 20);
-  // Maps the whole file into memory instead: one block, no reads. False when the file cannot
-  // be opened or mapped, or is not a regular file.
-  bool OpenMapped(const std::string& FileName);
   void Close();
-  bool IsOpen() const { return FFile != nullptr || FMap != nullptr; }
-  bool IsMapped() const { return FMap != nullptr; }
-  // The current block: its bytes, the read position in it and its end (for a mapped file,
-  // the whole text). Seek moves the read position within the block.
+  bool IsOpen() const { return FFile != nullptr; }
+  // The current block: its bytes, the read position in it and its end; the byte at BlockEnd is
+  // readable and below 33. Seek moves the read position within the block.
   const char* BlockData() const { return FData; }
   std::size_t BlockPos() const { return FPos; }
   std::size_t BlockEnd() const { return FEnd; }
   void Seek(std::size_t Pos) { FPos = std::min(Pos, FEnd); }
+  // Moves the unread rest of the block (from BlockPos) to its front and appends the next bytes
+  // of the file; the buffer grows when the rest fills more than half of it. False when nothing
+  // more came.
+  bool Fill();
+  // True when the file has nothing more to give: the block holds the rest of the text.
+  bool AllRead() const { return FEnded; }
   // True after a read of the file failed; the file then counts as ended.
   bool Failed() const { return FFailed; }
   // Size of the file in bytes, -1 when unknown (not a regular file).
@@ -70,13 +73,9 @@ public:
   std::string_view NextToken();
 
 private:
-  bool Fill();
-
   std::FILE* FFile = nullptr;
-  void* FMap = nullptr;
-  std::size_t FMapSize = 0;
-  std::vector<char> FBuffer;
-  const char* FData = nullptr;  // the block: FBuffer's bytes, or the mapping
+  TLargeVector<char> FBuffer;  // the block and the byte after it
+  const char* FData = nullptr;
   std::size_t FPos = 0;
   std::size_t FEnd = 0;
   bool FEnded = false;
@@ -116,26 +115,32 @@ struct TRowTarget {
 
 struct TRowsOutcome {
   int Code = 0;             // ascOK, ascBadRowAttrib or ascBadValue
-  std::int64_t Unit = 0;    // the failing unit (attribute or value), or all units on success
+  std::int64_t Unit = 0;    // the failing unit (attribute or value), or the units taken so far
   std::size_t End = 0;      // position after the last token taken
   std::size_t States = 0;   // value tokens taken with a state other than 0
 };
 
-// Parses the rows (without row names) of Text[Begin, End) into Target, exactly as a sequential
-// read of the token stream would, on Threads threads (0: as many as the machine has, at most
-// two) in chunks of about ChunkSize bytes (0: chosen from the size).
-TRowsOutcome ParseRows(const char* Text, std::size_t Begin, std::size_t End, const TRowTarget& Target, int Threads,
-                       std::size_t ChunkSize);
+// Parses the rows (without row names) of Text[Begin, End), which starts with unit FirstUnit,
+// into Target, exactly as a sequential read of the token stream would, on Threads threads (0:
+// as many as the machine has, at most two) in chunks of about ChunkSize bytes (0: chosen from
+// the size). A token that starts before End must end by End, where a readable byte below 33
+// follows it (a blank, or the byte after a block's text). When the text runs out before the
+// last unit, that is the error if Final, else the outcome is ascOK with the units taken so far.
+TRowsOutcome ParseRows(const char* Text, std::size_t Begin, std::size_t End, const TRowTarget& Target,
+                       std::int64_t FirstUnit, bool Final, int Threads, std::size_t ChunkSize);
+// Where the units of Text[Begin, End) end that are surely complete when more text may follow:
+// before the last token if it reaches End, and before lone "(" tokens that would end up last.
+std::size_t CompleteTokensEnd(const char* Text, std::size_t Begin, std::size_t End);
 
 }  // namespace asc
 
-// How TDataTable reads an ASC file. The default maps the file and parses its rows on up to two
-// threads; Mapped = false reads it sequentially in blocks of BlockSize bytes, which is the
-// reference the fast path is checked against (and lets tests read in tiny blocks). A file that
-// cannot be mapped is always read in blocks.
+// How TDataTable reads an ASC file, in blocks of BlockSize bytes (tests use tiny ones). By
+// default rows without names in a regular file are parsed straight into the table's storage,
+// block by block, on up to two threads; Direct = false (and a pipe) collects every value aside
+// first, token by token, which is the reference the fast path is checked against.
 struct TASCReadOptions {
-  bool Mapped = true;
-  std::size_t BlockSize = std::size_t(1) << 20;
+  bool Direct = true;
+  std::size_t BlockSize = std::size_t(8) << 20;
   int Threads = 0;            // 0: at most two, as the machine has
   std::size_t ChunkSize = 0;  // bytes per parallel chunk; 0: chosen from the size
 };

@@ -1,6 +1,7 @@
 // The ASC reader: result codes with the exact event sequences, the value tokens, the layout of
 // rows as a token stream, names, VARTYPES and key/value sections, encodings, and the rules for
 // declared sizes, failed rows and unreadable files.
+#include "allocation_limit.h"
 #include "datatable_event_log.h"
 #include "orvex_datatable.h"
 #include "orvex_datatable_asc.h"
@@ -572,7 +573,11 @@ TEST_F(AscFiles, StreamOfUnknownSizeIsHeldToTheSameSizeLimit)
   Prepare(t);
   TEventLog log;
   log.Attach(t);
+  const std::size_t before = orvex::testing::HeapBytesInUse();
+  orvex::testing::ResetHeapPeak();
   EXPECT_EQ(readThroughPipe("c\n100000000\n1\nFALSE TRUE FALSE FALSE\nA B\n1 2\n", t), ascSizeExceedsFile);
+  // Nothing of the declared size (800 MB of values) was set up.
+  EXPECT_LT(orvex::testing::HeapPeakBytes() - before, std::size_t(64) << 20);
   ExpectPrepared(t);
   EXPECT_EQ(log.Events, Finale("Resize 2x2->2x2"));
 

@@ -1,4 +1,4 @@
-// The mapped, chunked reader against the sequential block reader on generated files, valid and
+// The direct, chunked reader against the sequential block reader on generated files, valid and
 // malformed: every field of the table, the custom data, the result code and the events must
 // be the same, with one or two threads, tiny chunks and tiny blocks.
 #include "datatable_event_log.h"
@@ -8,9 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
 #include <fstream>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace orvex;
@@ -40,13 +42,24 @@ std::string RandomFile(std::mt19937& Gen)
       default: return "n" + std::to_string(pick(1000));
     }
   };
+  // Number forms at the edges of the one-pass parse: digit counts around 19 and 2^53, exponents
+  // around the exact range and beyond the double range, signs, bare points and broken forms.
+  static const char* const oddNumbers[] = {
+      "+1.5e+3", "1.",      ".5",   "-0",       "1e22",  "1e23",   "1e-22", "1e-23", "9007199254740992",
+      "9007199254740993", "1234567890123456789", "12345678901234567890", "0.00000000000000000001",
+      "1e400",   "1e-400",  "1e0007", "1e00007", "1e",    "1e+",    "-",     "+.e1",  "1.5.5",  "--1",
+      "1e5e5",   "0x1p3",   "inf",  "nan",      "1,5",   "\xe9",  "1\xe9"};
   const auto value = [&]() -> std::string {
-    switch (pick(12)) {
+    switch (pick(13)) {
       case 0: return "NAN";
       case 1: return "###";
       case 2: return "( " + std::to_string(pick(1000)) + ".5)";
       case 3: return std::to_string(pick(2000) - 1000) + "e" + std::to_string(pick(40) - 20);
       case 4: return "-." + std::to_string(pick(100000));
+      case 5:
+        if (pick(4) == 0)
+          return oddNumbers[pick(static_cast<int>(std::size(oddNumbers)))];
+        [[fallthrough]];
       default: {
         char buf[32];
         std::snprintf(buf, sizeof buf, "%.6g", (static_cast<double>(Gen()) - 2e9) / 1e5);
@@ -78,7 +91,7 @@ std::string RandomFile(std::mt19937& Gen)
   // Malformed variants: cut, or a byte replaced, or a Ctrl-Z inserted, at a random place.
   switch (pick(6)) {
     case 0: s.resize(static_cast<std::size_t>(pick(static_cast<int>(s.size())))); break;
-    case 1: s[static_cast<std::size_t>(pick(static_cast<int>(s.size())))] = "x(.)e#N\n "[pick(9)]; break;
+    case 1: s[static_cast<std::size_t>(pick(static_cast<int>(s.size())))] = "x(.)e#N\n \xe9"[pick(10)]; break;
     case 2: s.insert(static_cast<std::size_t>(pick(static_cast<int>(s.size()))), 1, '\x1a'); break;
     default: break;
   }
@@ -130,7 +143,7 @@ TEST(AscFastReader, MatchesTheSequentialReaderOnGeneratedFiles)
                         ("orvex_asc_fast_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".asc");
   std::mt19937 gen(20261208);
   TASCReadOptions reference;
-  reference.Mapped = false;
+  reference.Direct = false;
   TASCReadOptions tinyBlocks = reference;
   tinyBlocks.BlockSize = 7;
   int failures = 0;
@@ -139,14 +152,19 @@ TEST(AscFastReader, MatchesTheSequentialReaderOnGeneratedFiles)
     std::ofstream(file, std::ios::binary | std::ios::trunc) << content;
     const TSnapshot expected = ReadWith(file.string(), reference);
     failures += expected.Code != ascOK;
-    for (const auto& [threads, chunk] : {std::pair{1, 0}, {2, 3}, {2, 64}}) {
+    // Threads, chunk size, block size: one block or many (a unit split between blocks).
+    for (const auto& [threads, chunk, block] : {std::tuple{1, 0, 0}, {2, 3, 0}, {2, 64, 0}, {1, 0, 7}, {2, 3, 20}}) {
       TASCReadOptions fast;
       fast.Threads = threads;
       fast.ChunkSize = static_cast<std::size_t>(chunk);
+      if (block > 0)
+        fast.BlockSize = static_cast<std::size_t>(block);
       const TSnapshot got = ReadWith(file.string(), fast);
-      ASSERT_EQ(got.Code, expected.Code) << content << "\nthreads " << threads << " chunk " << chunk;
-      ASSERT_EQ(got.Text, expected.Text) << content << "\nthreads " << threads << " chunk " << chunk;
-      ASSERT_EQ(got.Events, expected.Events) << content;
+      const std::string how = "\nthreads " + std::to_string(threads) + " chunk " + std::to_string(chunk) + " block " +
+                              std::to_string(block);
+      ASSERT_EQ(got.Code, expected.Code) << content << how;
+      ASSERT_EQ(got.Text, expected.Text) << content << how;
+      ASSERT_EQ(got.Events, expected.Events) << content << how;
     }
     const TSnapshot blocks = ReadWith(file.string(), tinyBlocks);
     ASSERT_EQ(blocks.Code, expected.Code) << content;
@@ -156,6 +174,45 @@ TEST(AscFastReader, MatchesTheSequentialReaderOnGeneratedFiles)
   // The generator must exercise both outcomes.
   EXPECT_GT(failures, 300);
   EXPECT_LT(failures, 2700);
+}
+
+TEST(AscFastReader, ParenthesesAndLongTokensAtEveryBlockBoundary)
+{
+  // Lone "(" tokens pair with whatever follows, also another "(": a block must never end
+  // between the two. Long tokens outgrow tiny blocks. Every block size from the smallest up
+  // puts a boundary at every place once.
+  const std::string header = "c\n2\n3\nFALSE FALSE FALSE FALSE\n";
+  const std::vector<std::string> bodies = {
+      "( 1) ( 2)\n(   3) 4 5 ( 6)\n",
+      "( ( 1) 2 3 4 5 6\n",
+      "( ( ( 1) 2 3 4 5\n<custdata>\n<k>( v</k>\n</custdata>\n",
+      "1 2 3 4 5 (",
+      "1 2 3 4 5 ( 6)",
+      "1 2 3 4 5 ( (",
+      "12345678901234567890123456789 2 3e-400 4 -0.0000000000000000000000005 6\n",
+      "1 2 3 4 5 " + std::string(300, '7') + "\n",
+      "1 2 3 4 5 6" + std::string(200, ' ') + "\n<custdata>\n<a>b</a>\n</custdata>\n",
+  };
+  const fs::path file = fs::temp_directory_path() /
+                        ("orvex_asc_paren_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".asc");
+  TASCReadOptions reference;
+  reference.Direct = false;
+  for (const std::string& body : bodies) {
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << header + body;
+    const TSnapshot expected = ReadWith(file.string(), reference);
+    for (std::size_t block = 16; block <= header.size() + body.size() + 2; ++block)
+      for (const int threads : {1, 2}) {
+        TASCReadOptions fast;
+        fast.BlockSize = block;
+        fast.Threads = threads;
+        fast.ChunkSize = threads == 2 ? 5 : 0;
+        const TSnapshot got = ReadWith(file.string(), fast);
+        ASSERT_EQ(got.Code, expected.Code) << body << "\nblock " << block << " threads " << threads;
+        ASSERT_EQ(got.Text, expected.Text) << body << "\nblock " << block << " threads " << threads;
+        ASSERT_EQ(got.Events, expected.Events) << body << "\nblock " << block;
+      }
+  }
+  fs::remove(file);
 }
 
 }  // namespace

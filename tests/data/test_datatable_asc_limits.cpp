@@ -1,10 +1,10 @@
 // Files made to hurt the ASC reader: what they give, and the heap they may take. Any file of S
 // bytes must load with a peak of at most 64 S + 16 MiB; the heap peak is counted by the global
-// operator new the binary gets from allocation_limit.cpp (the file itself may be mapped, so S
-// is added to it).
+// operator new the binary gets from allocation_limit.cpp (the read buffer included).
 #include "allocation_limit.h"
 #include "datatable_event_log.h"
 #include "orvex_datatable.h"
+#include "orvex_datatable_asc.h"
 
 #include <gtest/gtest.h>
 
@@ -133,6 +133,33 @@ TEST_F(HostileAscFiles, DeclaredCountsAreBoundByTheBytesThatCanHoldValues)
   EXPECT_EQ(t.LoadFromASCFile(Write(fifty + std::string(68, ' ') + "\x1a" + std::string(100, ' '))), ascBadValue);
   EXPECT_EQ(t.LoadFromASCFile(Write(fifty + std::string(67, ' ') + "\x1a" + std::string(100, ' '))),
             ascSizeExceedsFile);
+}
+
+TEST_F(HostileAscFiles, SmallFilesTakeASmallReadBuffer)
+{
+  // The read buffer follows the file's size, not the block size: a table of four values costs
+  // a few hundred bytes, whether the file is read whole at once or in the reference way.
+  const std::string small = Write("c\n2\n2\nFALSE FALSE FALSE FALSE\n1 2\n3 4\n");
+  for (const bool direct : {true, false}) {
+    TDataTable t;
+    TCustomData custom;
+    TASCReadOptions options;
+    options.Direct = direct;
+    const std::size_t before = orvex::testing::HeapBytesInUse();
+    orvex::testing::ResetHeapPeak();
+    ASSERT_EQ(ReadASCFileWith(t, small, custom, options), ascOK);
+    EXPECT_LT(orvex::testing::HeapPeakBytes() - before, std::size_t(4096)) << direct;
+    EXPECT_EQ(t.Elem(2, 2), 4.0);
+  }
+  // A header read on its own, too.
+  std::string comment;
+  int cols = 0, rows = 0;
+  bool f1, f2, f3, f4;
+  const std::size_t before = orvex::testing::HeapBytesInUse();
+  orvex::testing::ResetHeapPeak();
+  EXPECT_EQ(TDataTable::ReadASCHeader(small, comment, cols, rows, f1, f2, f3, f4), ascOK);
+  EXPECT_LT(orvex::testing::HeapPeakBytes() - before, std::size_t(4096));
+  EXPECT_EQ(rows, 2);
 }
 
 }  // namespace

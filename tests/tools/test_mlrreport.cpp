@@ -412,3 +412,34 @@ TEST_F(MLRReportTool, ExtendedBlockAndInferenceValues)
             std::string::npos)
       << ce.Out;
 }
+
+TEST_F(MLRReportTool, LargeFileGivesTheReportOfTheTableReadInProcess)
+{
+  // From 16 MiB on the tool starts itself once more (with huge pages for the C library's large
+  // blocks): the arguments must come through whole, and the report must be the one the run
+  // gives on the same file read in this process.
+  std::string text = "large\n3\n1000000\nFALSE TRUE FALSE FALSE\nx \"x two\" y\n";
+  text.reserve(18u << 20);
+  for (int r = 1; r <= 1000000; ++r) {
+    const int x1 = r % 1000, x2 = (r * 7) % 113;
+    text += std::to_string(x1) + " " + std::to_string(x2) + " " + std::to_string(3 * x1 - x2 + r % 5) + ".25   \n";
+  }
+  ASSERT_GE(text.size(), std::size_t(16) << 20);
+  const std::string file = WriteFile("large.asc", text);
+  const TToolResult r = Run({file, "--inputs", "x,x two", "--target", "y", "--caption"});
+  ASSERT_EQ(r.Status, 0) << r.Err;
+
+  TDataTable table;
+  ASSERT_EQ(table.LoadFromASCFile(file), ascOK);
+  TRoleState roles(3);
+  roles.SetInput(1, true);
+  roles.SetInput(2, true);
+  roles.SetTarget(3, true);
+  TMLRRun run;
+  ASSERT_TRUE(run.Execute(table, roles));
+  std::string expected = run.Caption() + "\n";
+  for (const std::string& line : run.ReportLines())
+    expected += line + "\n";
+  EXPECT_EQ(r.Out, expected);
+  EXPECT_EQ(Lines(r.Out).at(1), "Number of Objects .............: 1000000");
+}
