@@ -110,7 +110,8 @@ bool TMLRRun::Execute(const TDataTable& Table, const TRoleState& Roles)
 
   // The evaluation pass and everything made from it go into temporaries first, so that a fit
   // whose statistics cannot be shown leaves the previous results in place.
-  std::vector<TFitPoint> points;
+  // The points go into the spare buffer of the previous run's points; the two swap on success.
+  std::vector<TFitPoint>& points = FSparePoints;
   Evaluate(Table, points);
 
   TFitSummary summary;
@@ -139,7 +140,7 @@ bool TMLRRun::Execute(const TDataTable& Table, const TRoleState& Roles)
                   "Regression failed: the fit statistics are out of the range of numbers");
 
   FSummary = summary;
-  FFitPoints = std::move(points);
+  FFitPoints.swap(points);
   FCaption = MakeCaption(FSummary);
   MakeHistogram(Table, FHistogram);
   MakeReport(Table);
@@ -186,7 +187,8 @@ void TMLRRun::SelectRows(const TDataTable& Table)
   const int nr = Table.NrOfRows();
   FUsedRows.reserve(static_cast<std::size_t>(std::max(nr, 0)));
   // Column by column over the raw state bytes: a row stays usable while every state is valid.
-  std::vector<unsigned char> usable(static_cast<std::size_t>(std::max(nr, 0)), 1);
+  std::vector<unsigned char>& usable = FRowFlags;
+  usable.assign(static_cast<std::size_t>(std::max(nr, 0)), 1);
   auto mark = [&](int Col) {
     const std::uint8_t* st = Table.ColumnStates(Col);
     for (int r = 0; r < nr; ++r)
@@ -209,7 +211,8 @@ bool TMLRRun::DropNonFiniteRows()
   const int m = FMatD.NrOfRows();
   const int n = FMatD.NrOfColumns();
   // Column by column, so that each pass reads contiguous memory.
-  std::vector<unsigned char> finite(static_cast<std::size_t>(m));
+  std::vector<unsigned char>& finite = FRowFlags;
+  finite.resize(static_cast<std::size_t>(m));
   const double* c = FVecC.Data();
   for (int i = 0; i < m; ++i)
     finite[static_cast<std::size_t>(i)] = std::isfinite(c[i]);
@@ -218,13 +221,14 @@ bool TMLRRun::DropNonFiniteRows()
     for (int i = 0; i < m; ++i)
       finite[static_cast<std::size_t>(i)] &= std::isfinite(col[i]);
   }
-  std::vector<int> kept;
+  if (std::find(finite.begin(), finite.begin() + m, 0) == finite.begin() + m)
+    return false;
+  // Compacted in place: the kept rows keep their order.
+  std::size_t kept = 0;
   for (int i = 0; i < m; ++i)
     if (finite[static_cast<std::size_t>(i)])
-      kept.push_back(FUsedRows[static_cast<std::size_t>(i)]);
-  if (static_cast<int>(kept.size()) == m)
-    return false;
-  FUsedRows = std::move(kept);
+      FUsedRows[kept++] = FUsedRows[static_cast<std::size_t>(i)];
+  FUsedRows.resize(kept);
   return true;
 }
 
@@ -270,11 +274,9 @@ bool TMLRRun::Solve()
 {
   const int m = FMatD.NrOfRows();
   const int n = FMatD.NrOfColumns();
-  FWork.Resize(n, m);
   std::vector<int> exponents(static_cast<std::size_t>(n), 0);
   for (int k = 1; k <= n; ++k) {
     const double* src = FMatD.Column(k);
-    double* dst = FWork.Column(k);
     double maxAbs = 0;
     for (int i = 0; i < m; ++i)
       maxAbs = std::max(maxAbs, std::fabs(src[i]));
@@ -282,15 +284,18 @@ bool TMLRRun::Solve()
     if (maxAbs > 0)
       std::frexp(maxAbs, &e);  // maxAbs = f * 2^e with f in [0.5, 1)
     exponents[static_cast<std::size_t>(k - 1)] = e;
-    // A product with a power of two is exact, like ldexp, and much faster; only a factor that
-    // is itself not a normal double (columns near the ends of the range) needs ldexp.
-    const double factor = std::ldexp(1.0, -e);
-    if (std::isnormal(factor))
-      for (int i = 0; i < m; ++i)
-        dst[i] = src[i] * factor;
-    else
+  }
+  // The library's solver takes the factors without a scaled copy of the design; another solver
+  // gets the copy, which it may overwrite.
+  if (FSolver) {
+    FWork.Resize(n, m);
+    for (int k = 1; k <= n; ++k) {
+      const double* src = FMatD.Column(k);
+      double* dst = FWork.Column(k);
+      const int e = exponents[static_cast<std::size_t>(k - 1)];
       for (int i = 0; i < m; ++i)
         dst[i] = std::ldexp(src[i], -e);
+    }
   }
 
   TVector x, dx;
@@ -298,7 +303,7 @@ bool TMLRRun::Solve()
   dx.Resize(n);
   bool nearSingular = false;
   const bool solved = FSolver ? FSolver(FWork, FVecC, x, &dx, nearSingular)
-                              : MultiLinearRegression(FWork, FVecC, x, &dx, nearSingular);
+                              : MultiLinearRegressionScaled(FMatD, exponents, FVecC, x, &dx, nearSingular);
   if (!solved)
     return Fail(TRunStatus::SolveFailed, "Regression failed: the decomposition did not converge");
 
@@ -328,7 +333,10 @@ void TMLRRun::Evaluate(const TDataTable& Table, std::vector<TFitPoint>& Points)
 
   // Estimated values, accumulated per object in the fixed order intercept, input 1, input 2,
   // ...; running over the columns keeps the memory access contiguous.
-  std::vector<double> est(static_cast<std::size_t>(m), coef[p]);
+  // The buffer lives in the run object, so that a repeated run on a large table finds its
+  // memory already in place.
+  std::vector<double>& est = FEstimates;
+  est.assign(static_cast<std::size_t>(m), coef[p]);
   for (int j = 0; j < p; ++j) {
     const double b = coef[j];
     const double* col = FMatD.Column(j + 1);

@@ -236,6 +236,11 @@ private:
   double FResidMin = 0;
   double FResidMax = 0;
   std::vector<int> FUsedRows;
+  // Work buffers kept between runs: a flag per row (usable, finite), the estimated values, and
+  // the points of the run in progress (swapped with FFitPoints when it succeeds).
+  std::vector<unsigned char> FRowFlags;
+  std::vector<double> FEstimates;
+  std::vector<TFitPoint> FSparePoints;
 
   TFitSummary FSummary;
   std::vector<TFitPoint> FFitPoints;

@@ -8,6 +8,8 @@
 #include "orvex_matrix.h"
 #include "orvex_vector.h"
 
+#include <vector>
+
 namespace orvex {
 
 // A (m x n, m = NrOfRows observations, n = NrOfColumns parameters) is overwritten by U;
@@ -29,6 +31,14 @@ bool SVSolve(const TMatrix& U, const TMatrix& V, const TVector& W, const TVector
 // ill-conditioned fit is improved by iterative refinement against the residual formed in
 // extended precision. The result depends only on the input, not on MathThreadCount.
 bool MultiLinearRegression(TMatrix& A, const TVector& B, TVector& X, TVector* Sig, bool& NearSingular);
+
+// MultiLinearRegression of the design whose column k is column k of A times 2^-Exponents[k - 1]
+// (Exponents has n elements), without forming that design: X and Sig belong to the scaled
+// columns, A is not changed. The scaling is exact, so the result is that of
+// MultiLinearRegression on the scaled copy; a caller that equilibrates its columns saves the
+// copy of a large design.
+bool MultiLinearRegressionScaled(const TMatrix& A, const std::vector<int>& Exponents, const TVector& B,
+                                 TVector& X, TVector* Sig, bool& NearSingular);
 
 // The plain path: SVDecompose of the whole (power-of-two scaled) A, the 1e-14 rule and SVSolve,
 // without reduction or refinement. A holds U afterwards.

@@ -33,7 +33,9 @@ void TCurveFit::Clear()
 {
   FNumPairs = 0;
   FSx = FSy = FSxx = FSyy = FSd = FSdd = FSxy = 0.0L;
-  FStore.Fill(0.0);
+  // The store keeps its rows and their old values: DataX and DataY read 0 beyond NumPairs, and
+  // AddPair overwrites each row before it counts, so zeroing a million rows on every run would
+  // buy nothing.
 }
 
 int TCurveFit::AddPair(double X, double Y)

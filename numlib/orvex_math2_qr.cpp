@@ -394,16 +394,18 @@ double TriangleEntry(const TTriangle& T, int i, int c, int Unit)
 // correction d = (A^T A)^-1 g through the decomposition V diag(W) of A's triangular factor
 // (A^T A = 2^(2 Unit) V diag(W^2) V^T; zero W entries are left out). False, with X unchanged,
 // when the correction is not finite.
+// With ColExp, design column j is Cols[j] times 2^-ColExp[j] (exactly).
 bool RefineOnce(const std::vector<const double*>& Cols, int m, const double* B, int NrOfB, const TMatrix& V,
-                const TVector& W, int Unit, std::vector<double>& X)
+                const TVector& W, int Unit, std::vector<double>& X, const int* ColExp = nullptr)
 {
   const int n = static_cast<int>(Cols.size());
+  auto shift = [&](int j) { return ColExp ? -ColExp[j] : 0; };
   const int mb = std::min(m, NrOfB);
   std::vector<long double> r(static_cast<std::size_t>(m), 0.0L);
   for (int i = 0; i < mb; ++i)
     r[static_cast<std::size_t>(i)] = B[i];
   for (int j = 0; j < n; ++j) {
-    const long double xj = X[static_cast<std::size_t>(j)];
+    const long double xj = std::ldexp(static_cast<long double>(X[static_cast<std::size_t>(j)]), shift(j));
     const double* a = Cols[static_cast<std::size_t>(j)];
     for (int i = 0; i < m; ++i)
       r[static_cast<std::size_t>(i)] -= a[i] * xj;
@@ -414,7 +416,7 @@ bool RefineOnce(const std::vector<const double*>& Cols, int m, const double* B, 
     long double s = 0.0L;
     for (int i = 0; i < m; ++i)
       s += a[i] * r[static_cast<std::size_t>(i)];
-    g[static_cast<std::size_t>(j)] = s;
+    g[static_cast<std::size_t>(j)] = std::ldexp(s, shift(j));
   }
   std::vector<long double> t(static_cast<std::size_t>(n), 0.0L);
   for (int k = 1; k <= n; ++k) {
@@ -464,7 +466,7 @@ bool IsTall(const TMatrix& A)
 // The solve of the small triangle T (units: A columns 2^Unit, B column 2^BUnit), refined
 // against A when ill-conditioned.
 bool SolveTriangle(const TMatrix& A, const TVector& B, const TTriangle& T, TVector& X, TVector* Sig,
-                   bool& NearSingular)
+                   bool& NearSingular, const int* ColExp = nullptr)
 {
   const int n = A.NrOfColumns();
   const int unit = CommonExponent(T);
@@ -494,7 +496,7 @@ bool SolveTriangle(const TMatrix& A, const TVector& B, const TTriangle& T, TVect
     std::vector<const double*> cols;
     for (int c = 1; c <= n; ++c)
       cols.push_back(A.Column(c));
-    RefineOnce(cols, A.NrOfRows(), B.Data(), B.NrOfElem(), V, W, unit, x);
+    RefineOnce(cols, A.NrOfRows(), B.Data(), B.NrOfElem(), V, W, unit, x, ColExp);
   }
   detail::WriteSolution(x, 0, &sig, -unit, X, Sig);
   return true;
@@ -581,6 +583,34 @@ bool MultiLinearRegression(TMatrix& A, const TVector& B, TVector& X, TVector* Si
   if (!ReduceTall(A, B, t))
     return true;
   return SolveTriangle(A, B, t, X, Sig, NearSingular);
+}
+
+bool MultiLinearRegressionScaled(const TMatrix& A, const std::vector<int>& Exponents, const TVector& B,
+                                 TVector& X, TVector* Sig, bool& NearSingular)
+{
+  NearSingular = false;
+  const int n = A.NrOfColumns();
+  const int m = A.NrOfRows();
+  if (!IsTall(A)) {
+    TMatrix scaled;
+    scaled.Resize(n, m);
+    for (int c = 1; c <= n; ++c) {
+      const double* src = A.Column(c);
+      double* dst = scaled.Column(c);
+      const int e = Exponents[static_cast<std::size_t>(c - 1)];
+      for (int i = 0; i < m; ++i)
+        dst[i] = std::ldexp(src[i], -e);
+    }
+    return SolveDirect(scaled, B, X, Sig, NearSingular, true);
+  }
+  TTriangle t;
+  if (!ReduceTall(A, B, t))
+    return true;
+  // Scaling a column by a power of two scales the same column of the factor exactly.
+  for (int c = 0; c < n; ++c)
+    if (t.Exponent[static_cast<std::size_t>(c)] != NoExponent)
+      t.Exponent[static_cast<std::size_t>(c)] -= Exponents[static_cast<std::size_t>(c)];
+  return SolveTriangle(A, B, t, X, Sig, NearSingular, Exponents.data());
 }
 
 bool MultiLinearRegressionDirect(TMatrix& A, const TVector& B, TVector& X, TVector* Sig, bool& NearSingular)
