@@ -51,14 +51,23 @@ int GThreadCount = 0;
 #endif
 #define ORVEX_INLINE inline __attribute__((always_inline))
 
+// Four doubles as one value: a register of the AVX2 clone, a pair of registers in the plain
+// one. The unaligned form loads and stores anywhere.
+typedef double TQuad __attribute__((vector_size(32)));
+typedef double TQuadU __attribute__((vector_size(32), aligned(8)));
+
+#define ORVEX_LOAD_QUAD(p) (*reinterpret_cast<const TQuadU*>(p))
+#define ORVEX_STORE_QUAD(p, q) (*reinterpret_cast<TQuadU*>(p) = (q))
+
 // Sum of squares with four interleaved partial sums (a fixed order, vectorisable).
 ORVEX_INLINE double SumSquares(const double* y, int rows)
 {
-  double a[4] = {0.0, 0.0, 0.0, 0.0};
+  TQuad a = {};
   int i = 0;
-  for (; i + 4 <= rows; i += 4)
-    for (int l = 0; l < 4; ++l)
-      a[l] += y[i + l] * y[i + l];
+  for (; i + 4 <= rows; i += 4) {
+    const TQuad q = ORVEX_LOAD_QUAD(y + i);
+    a += q * q;
+  }
   double s = (a[0] + a[2]) + (a[1] + a[3]);
   for (; i < rows; ++i)
     s += y[i] * y[i];
@@ -76,7 +85,11 @@ ORVEX_INLINE double MakeReflector(double& rjj, double* y, int rows)
   const double beta = -std::copysign(std::sqrt(alpha * alpha + s), alpha);
   const double tau = (beta - alpha) / beta;
   const double scale = 1.0 / (alpha - beta);
-  for (int i = 0; i < rows; ++i)
+  const TQuad sq = scale - TQuad{};
+  int i = 0;
+  for (; i + 4 <= rows; i += 4)
+    ORVEX_STORE_QUAD(y + i, ORVEX_LOAD_QUAD(y + i) * sq);
+  for (; i < rows; ++i)
     y[i] *= scale;
   rjj = beta;
   return tau;
@@ -84,30 +97,35 @@ ORVEX_INLINE double MakeReflector(double& rjj, double* y, int rows)
 
 // For C columns at once: y_c -= f_c v (the reflection with vector v), then d_c = u . y_c (the
 // products of the next reflection, whose vector is u, with the updated columns). One pass over
-// the columns does both.
+// the columns does both. Each column keeps four partial sums, one per lane, in a register.
 template <int C>
 ORVEX_INLINE void UpdateAndDot(double* const* cols, const double* f, const double* __restrict v,
                                const double* __restrict u, int rows, double* d)
 {
-  double fc[C];
+  TQuad fc[C];
+  TQuad a[C];
   double* __restrict y[C];
   for (int c = 0; c < C; ++c) {
-    fc[c] = f[c];
+    fc[c] = f[c] - TQuad{};  // the scalar broadcast to all four lanes
+    a[c] = TQuad{};
     y[c] = cols[c];
   }
-  double a[C][4] = {};
   int i = 0;
-  for (; i + 4 <= rows; i += 4)
-    for (int c = 0; c < C; ++c)
-      for (int l = 0; l < 4; ++l) {
-        const double t = y[c][i + l] - fc[c] * v[i + l];
-        y[c][i + l] = t;
-        a[c][l] += u[i + l] * t;
-      }
+  for (; i + 4 <= rows; i += 4) {
+    const TQuad vi = ORVEX_LOAD_QUAD(v + i);
+    const TQuad ui = ORVEX_LOAD_QUAD(u + i);
+#pragma GCC unroll 4
+    for (int c = 0; c < C; ++c) {
+      const TQuad t = ORVEX_LOAD_QUAD(y[c] + i) - fc[c] * vi;
+      ORVEX_STORE_QUAD(y[c] + i, t);
+      a[c] += ui * t;
+    }
+  }
+#pragma GCC unroll 4
   for (int c = 0; c < C; ++c) {
     double s = (a[c][0] + a[c][2]) + (a[c][1] + a[c][3]);
     for (int k = i; k < rows; ++k) {
-      const double t = y[c][k] - fc[c] * v[k];
+      const double t = y[c][k] - f[c] * v[k];
       y[c][k] = t;
       s += u[k] * t;
     }
@@ -150,7 +168,11 @@ void AbsorbBlock(double* R, int n1, double* Y, int rows, double* d, double* f)
     double* next = col(j + 1);
     const double* v = col(j);
     const double fj = f[j + 1];
-    for (int i = 0; i < rows; ++i)
+    const TQuad fq = fj - TQuad{};
+    int i = 0;
+    for (; i + 4 <= rows; i += 4)
+      ORVEX_STORE_QUAD(next + i, ORVEX_LOAD_QUAD(next + i) - fq * ORVEX_LOAD_QUAD(v + i));
+    for (; i < rows; ++i)
       next[i] -= fj * v[i];
     const double nextTau = MakeReflector(r(j + 1, j + 1), next, rows);
     // The remaining columns take reflection j and meet reflection j + 1 in the same pass.
@@ -159,11 +181,6 @@ void AbsorbBlock(double* R, int n1, double* Y, int rows, double* d, double* f)
       for (int c = 0; c < 4; ++c)
         cols[c] = col(k + c);
       UpdateAndDot<4>(cols, f + k, v, next, rows, d + k);
-    }
-    for (; k + 2 <= n1; k += 2) {
-      cols[0] = col(k);
-      cols[1] = col(k + 1);
-      UpdateAndDot<2>(cols, f + k, v, next, rows, d + k);
     }
     for (; k < n1; ++k) {
       cols[0] = col(k);
@@ -247,6 +264,26 @@ void AbsorbScaled(TTriangle& T, int rows, TBlockBuffers& Buf, const double* MaxA
   AbsorbBlock(T.R.data(), n1, Buf.Y.data(), rows, Buf.D.data(), Buf.F.data());
 }
 
+// Copies Count values to Dst and returns their largest magnitude (NaN does not count).
+ORVEX_KERNEL_CLONES
+double CopyWithMaxAbs(const double* __restrict Src, double* __restrict Dst, int Count)
+{
+  TQuad mq = {};
+  int i = 0;
+  for (; i + 4 <= Count; i += 4) {
+    const TQuad q = ORVEX_LOAD_QUAD(Src + i);
+    ORVEX_STORE_QUAD(Dst + i, q);
+    const TQuad aq = q < 0 ? -q : q;
+    mq = aq > mq ? aq : mq;
+  }
+  double mx = std::max(std::max(mq[0], mq[1]), std::max(mq[2], mq[3]));
+  for (; i < Count; ++i) {
+    Dst[i] = Src[i];
+    mx = std::max(mx, std::fabs(Src[i]));
+  }
+  return mx;
+}
+
 // Reduces rows First..First+Count-1 (0-based) of [A B] into T.
 void ReduceRows(const TMatrix& A, const TVector& B, int First, int Count, TTriangle& T, TBlockBuffers& Buf)
 {
@@ -262,10 +299,11 @@ void ReduceRows(const TMatrix& A, const TVector& B, int First, int Count, TTrian
       double mx = 0.0;
       if (c < n) {
         const double* src = A.Column(c + 1) + start;
-        for (int i = 0; i < rows; ++i) {
-          y[i] = src[i];
-          mx = std::max(mx, std::fabs(src[i]));
-        }
+        mx = CopyWithMaxAbs(src, y, rows);
+        // The same column of the next block, one cache line in eight per request.
+        if (start + 2 * BlockRows <= First + Count)
+          for (int k = BlockRows; k < 2 * BlockRows; k += 8)
+            __builtin_prefetch(src + k);
       } else {
         // Rows beyond the end of B read as 0.
         const double* src = B.Data();
