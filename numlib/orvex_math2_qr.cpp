@@ -613,6 +613,9 @@ bool ReduceToTriangle(const TMatrix& A, const TVector& B, TMatrix& R, TVector& Q
 bool MultiLinearRegression(TMatrix& A, const TVector& B, TVector& X, TVector* Sig, bool& NearSingular)
 {
   NearSingular = false;
+  if (detail::IsExtendedSize(A) && detail::SolveExtended(A, B, X, Sig, NearSingular))
+    return true;
+  NearSingular = false;
   if (!IsTall(A))
     return SolveDirect(A, B, X, Sig, NearSingular, true);
   TTriangle t;
@@ -629,7 +632,7 @@ bool MultiLinearRegressionScaled(const TMatrix& A, const std::vector<int>& Expon
   NearSingular = false;
   const int n = A.NrOfColumns();
   const int m = A.NrOfRows();
-  if (!IsTall(A)) {
+  if (!IsTall(A) || detail::IsExtendedSize(A)) {
     TMatrix scaled;
     scaled.Resize(n, m);
     for (int c = 1; c <= n; ++c) {
@@ -639,6 +642,9 @@ bool MultiLinearRegressionScaled(const TMatrix& A, const std::vector<int>& Expon
       for (int i = 0; i < m; ++i)
         dst[i] = std::ldexp(src[i], -e);
     }
+    if (detail::IsExtendedSize(scaled) && detail::SolveExtended(scaled, B, X, Sig, NearSingular))
+      return true;
+    NearSingular = false;
     return SolveDirect(scaled, B, X, Sig, NearSingular, true);
   }
   TTriangle t;
