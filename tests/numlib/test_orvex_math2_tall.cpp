@@ -350,3 +350,50 @@ TEST(ReferenceData, CertifiedCoefficientsAndStandardDeviations)
     EXPECT_GE(w2.StdDev, 13.5);
   }
 }
+
+TEST(TallRegression, ScaledEntryEqualsTheRegressionOfTheScaledCopy)
+{
+  // MultiLinearRegressionScaled must give bit for bit what MultiLinearRegression gives on the
+  // design with its columns multiplied by the powers of two, on the tall path (with and without
+  // refinement) and on the small extended-precision one, and leave A as it was.
+  for (int rows : {60, 5000}) {
+    for (bool illConditioned : {false, true}) {
+      const int n = 5;
+      TMatrix A, scaled;
+      A.Resize(n, rows);
+      scaled.Resize(n, rows);
+      TVector B;
+      B.Resize(rows);
+      const std::vector<int> e = {7, -3, 0, 12, -40};
+      for (int r = 0; r < rows; ++r) {
+        const double t = std::sin(r * 0.7) + r * 1e-3;
+        A.Column(1)[r] = std::ldexp(std::cos(r * 1.3), 7);
+        // A near copy of column 1 makes the design ill-conditioned and calls for refinement.
+        A.Column(2)[r] = illConditioned ? std::ldexp(A.Column(1)[r], -10) * (1 + 1e-7 * t) : t;
+        A.Column(3)[r] = t * t;
+        A.Column(4)[r] = std::ldexp(1.0 + (r % 7), 12);
+        A.Column(5)[r] = 1e-12 * (r % 3);
+        B.Data()[r] = 2 * t - A.Column(3)[r] + std::sin(r * 3.1);
+      }
+      for (int c = 1; c <= n; ++c)
+        for (int r = 0; r < rows; ++r)
+          scaled.Column(c)[r] = std::ldexp(A.Column(c)[r], -e[static_cast<std::size_t>(c - 1)]);
+      TMatrix before;
+      before.Assign(A);
+      TVector x1, s1, x2, s2;
+      for (TVector* v : {&x1, &s1, &x2, &s2})
+        v->Resize(n);
+      bool ns1 = true, ns2 = true;
+      ASSERT_TRUE(MultiLinearRegressionScaled(A, e, B, x1, &s1, ns1));
+      ASSERT_TRUE(MultiLinearRegression(scaled, B, x2, &s2, ns2));
+      EXPECT_EQ(ns1, ns2);
+      for (int j = 1; j <= n; ++j) {
+        EXPECT_EQ(x1.Elem(j), x2.Elem(j)) << rows << " " << illConditioned << " " << j;
+        EXPECT_EQ(s1.Elem(j), s2.Elem(j)) << rows << " " << illConditioned << " " << j;
+      }
+      for (int c = 1; c <= n; ++c)
+        for (int r = 0; r < rows; ++r)
+          ASSERT_EQ(A.Column(c)[r], before.Column(c)[r]);
+    }
+  }
+}
