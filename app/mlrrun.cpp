@@ -7,6 +7,7 @@
 #include "orvex_datatable.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace orvex {
@@ -210,6 +211,8 @@ bool TMLRRun::DropNonFiniteRows()
 {
   const int m = FMatD.NrOfRows();
   const int n = FMatD.NrOfColumns();
+  if (FDesignFinite)
+    return false;
   // Column by column, so that each pass reads contiguous memory.
   std::vector<unsigned char>& finite = FRowFlags;
   finite.resize(static_cast<std::size_t>(m));
@@ -232,6 +235,48 @@ bool TMLRRun::DropNonFiniteRows()
   return true;
 }
 
+namespace {
+
+struct TCopyResult {
+  double MaxAbs = 0;
+  bool Finite = true;
+};
+
+// Dst[i] = Src[Rows[i] - 1] (Src[i] without Rows), rounded to a whole number when Round, for
+// Count values; gives their largest magnitude (NaN does not count) and whether all are
+// finite. Four interleaved lanes keep the maximum from becoming one long dependency chain.
+TCopyResult CopyColumn(const double* Src, const int* Rows, int Count, bool Round, double* Dst)
+{
+  double mx[4] = {0, 0, 0, 0};
+  double chk[4] = {0, 0, 0, 0};  // v - v is 0 for a finite v and NaN otherwise
+  auto fetch = [&](int i) {
+    const double v = Rows ? Src[Rows[i] - 1] : Src[i];
+    return Round ? std::nearbyint(v) : v;
+  };
+  int i = 0;
+  for (; i + 4 <= Count; i += 4)
+    for (int l = 0; l < 4; ++l) {
+      const double v = fetch(i + l);
+      Dst[i + l] = v;
+      const double a = std::fabs(v);
+      mx[l] = a > mx[l] ? a : mx[l];
+      chk[l] += v - v;
+    }
+  for (; i < Count; ++i) {
+    const double v = fetch(i);
+    Dst[i] = v;
+    const double a = std::fabs(v);
+    mx[0] = a > mx[0] ? a : mx[0];
+    chk[0] += v - v;
+  }
+  TCopyResult r;
+  r.MaxAbs = std::max(std::max(mx[0], mx[1]), std::max(mx[2], mx[3]));
+  r.Finite = chk[0] + chk[1] + chk[2] + chk[3] == 0;
+  return r;
+}
+
+}  // namespace
+
 // Steps 3 to 5: size the containers, fill the design matrix (inputs, then the intercept column
 // of ones) and the target vector from the objects used.
 void TMLRRun::FillDesign(const TDataTable& Table)
@@ -246,20 +291,20 @@ void TMLRRun::FillDesign(const TDataTable& Table)
   // From the raw column storage; the level types read as whole numbers, as Elem gives them.
   // When every row is used the copy is a plain one.
   const bool allRows = m == Table.NrOfRows();
+  // The copy also finds each column's largest magnitude (for the scaling of the solve) and
+  // whether a value is not finite, so that neither needs a pass of its own.
+  FColumnMax.assign(static_cast<std::size_t>(n), 1.0);
+  FDesignFinite = true;
   auto copyColumn = [&](int Col, double* dst) {
     const double* src = Table.ColumnValues(Col);
-    const int* rows = FUsedRows.data();
-    if (allRows)
-      std::copy(src, src + m, dst);
-    else
-      for (int i = 0; i < m; ++i)
-        dst[i] = src[rows[i] - 1];
-    if (IsLevelType(Table.VarType(Col)))
-      for (int i = 0; i < m; ++i)
-        dst[i] = std::nearbyint(dst[i]);
+    const bool round = IsLevelType(Table.VarType(Col));
+    const TCopyResult r = allRows ? CopyColumn(src, nullptr, m, round, dst)
+                                  : CopyColumn(src, FUsedRows.data(), m, round, dst);
+    FDesignFinite = FDesignFinite && r.Finite;
+    return r.MaxAbs;
   };
   for (int k = 1; k <= FNumInputs; ++k)
-    copyColumn(FSelColumns.Elem(k), FMatD.Column(k));
+    FColumnMax[static_cast<std::size_t>(k - 1)] = copyColumn(FSelColumns.Elem(k), FMatD.Column(k));
   std::fill(FMatD.Column(n), FMatD.Column(n) + m, 1.0);
   copyColumn(FTargetCol, FVecC.Data());
 }
@@ -276,10 +321,7 @@ bool TMLRRun::Solve()
   const int n = FMatD.NrOfColumns();
   std::vector<int> exponents(static_cast<std::size_t>(n), 0);
   for (int k = 1; k <= n; ++k) {
-    const double* src = FMatD.Column(k);
-    double maxAbs = 0;
-    for (int i = 0; i < m; ++i)
-      maxAbs = std::max(maxAbs, std::fabs(src[i]));
+    const double maxAbs = FColumnMax[static_cast<std::size_t>(k - 1)];
     int e = 0;
     if (maxAbs > 0)
       std::frexp(maxAbs, &e);  // maxAbs = f * 2^e with f in [0.5, 1)
@@ -337,11 +379,70 @@ void TMLRRun::Evaluate(const TDataTable& Table, std::vector<TFitPoint>& Points)
   // memory already in place.
   std::vector<double>& est = FEstimates;
   est.assign(static_cast<std::size_t>(m), coef[p]);
+  // The same pass gives the moments of each input for the variance inflation factors: sums
+  // over the values minus a shift (the mean of the first values), which keeps the centred sum
+  // free of cancellation whenever the shift lies within a few spreads of the mean; four
+  // interleaved partial sums.
+  FInputMoments.assign(static_cast<std::size_t>(p), TColumnMoments{});
+  double* estData = est.data();
+  const int head = std::min(m, 1024);
+  std::vector<double> shift(static_cast<std::size_t>(p), 0.0);
   for (int j = 0; j < p; ++j) {
-    const double b = coef[j];
     const double* col = FMatD.Column(j + 1);
-    for (int i = 0; i < m; ++i)
-      est[static_cast<std::size_t>(i)] += b * col[i];
+    double sum = 0;
+    for (int i = 0; i < head; ++i)
+      sum += col[i];
+    shift[static_cast<std::size_t>(j)] = head > 0 ? sum / head : 0.0;
+  }
+  // Rows in blocks whose estimates stay in the cache while every column adds its term; the
+  // block length is a multiple of 4, so each lane sees its values in the same order as in one
+  // pass over all rows.
+  constexpr int EvalBlock = 2048;
+  std::vector<std::array<double, 12>> lanes(static_cast<std::size_t>(p), std::array<double, 12>{});
+  for (int start = 0; start < m; start += EvalBlock) {
+    const int end = std::min(m, start + EvalBlock);
+    for (int j = 0; j < p; ++j) {
+      const double b = coef[j];
+      const double sh = shift[static_cast<std::size_t>(j)];
+      const double* col = FMatD.Column(j + 1);
+      // Local copies, which the compiler can keep in registers.
+      std::array<double, 12> lane = lanes[static_cast<std::size_t>(j)];
+      double* s1 = lane.data();
+      double* s2 = s1 + 4;
+      double* raw = s1 + 8;
+      int i = start;
+      for (; i + 4 <= end; i += 4)
+        for (int l = 0; l < 4; ++l) {
+          const double v = col[i + l];
+          estData[i + l] += b * v;
+          const double d = v - sh;
+          s1[l] += d;
+          s2[l] += d * d;
+          raw[l] += v * v;
+        }
+      for (; i < end; ++i) {
+        const double v = col[i];
+        estData[i] += b * v;
+        const double d = v - sh;
+        s1[0] += d;
+        s2[0] += d * d;
+        raw[0] += v * v;
+      }
+      lanes[static_cast<std::size_t>(j)] = lane;
+    }
+  }
+  for (int j = 0; j < p; ++j) {
+    const double* s1 = lanes[static_cast<std::size_t>(j)].data();
+    const double* s2 = s1 + 4;
+    const double* raw = s1 + 8;
+    const double a = (s1[0] + s1[2]) + (s1[1] + s1[3]);
+    const double q = (s2[0] + s2[2]) + (s2[1] + s2[3]);
+    TColumnMoments& mo = FInputMoments[static_cast<std::size_t>(j)];
+    if (m > 0) {
+      mo.Mean = shift[static_cast<std::size_t>(j)] + a / m;
+      mo.CentredSS = std::max(0.0, q - a * (a / m));
+    }
+    mo.RawSS = (raw[0] + raw[2]) + (raw[1] + raw[3]);
   }
 
   FResidMax = -1.7E38;
@@ -353,13 +454,13 @@ void TMLRRun::Evaluate(const TDataTable& Table, std::vector<TFitPoint>& Points)
     const double e = est[static_cast<std::size_t>(i)];
     const int row = FUsedRows[static_cast<std::size_t>(i)];
     Points.push_back(TFitPoint{row, ClassColorIndex(Table.RowAttrib(row)), actual[i], e});
-    FStats.AddPair(actual[i], e);
     const double r = e - actual[i];
     if (r < FResidMin)
       FResidMin = r;
     if (r > FResidMax)
       FResidMax = r;
   }
+  FStats.AddPairs(actual, estData, m);
 }
 
 }  // namespace orvex

@@ -239,6 +239,15 @@ private:
   // Work buffers kept between runs: a flag per row (usable, finite), the estimated values, and
   // the points of the run in progress (swapped with FFitPoints when it succeeds).
   std::vector<unsigned char> FRowFlags;
+  // Of the last fill: the largest magnitude of each design column and whether every value of
+  // the design and the target is finite.
+  std::vector<double> FColumnMax;
+  bool FDesignFinite = true;
+  // Of the evaluation pass: mean, centred and raw sum of squares of each input column.
+  struct TColumnMoments {
+    double Mean = 0, CentredSS = 0, RawSS = 0;
+  };
+  std::vector<TColumnMoments> FInputMoments;
   std::vector<double> FEstimates;
   std::vector<TFitPoint> FSparePoints;
 

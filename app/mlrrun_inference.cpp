@@ -103,50 +103,6 @@ void AppendWrapped(std::vector<std::string>& Lines, const std::string& Prefix,
   Lines.push_back(line);
 }
 
-// Mean, centred sum of squares and raw sum of squares of Count values in one pass: the sums
-// run over the values minus a shift (the mean of the first values), which keeps the centred
-// sum free of cancellation whenever the shift lies within a few spreads of the mean. Four
-// interleaved partial sums: a fixed order that the compiler can vectorise.
-struct TColumnMoments {
-  double Mean = 0, CentredSS = 0, RawSS = 0;
-};
-
-TColumnMoments Moments(const double* Values, int Count)
-{
-  const int head = std::min(Count, 1024);
-  double shift = 0;
-  for (int i = 0; i < head; ++i)
-    shift += Values[i];
-  shift = head > 0 ? shift / head : 0.0;
-  double s1[4] = {}, s2[4] = {}, raw[4] = {};
-  int i = 0;
-  for (; i + 4 <= Count; i += 4)
-    for (int l = 0; l < 4; ++l) {
-      const double v = Values[i + l];
-      const double d = v - shift;
-      s1[l] += d;
-      s2[l] += d * d;
-      raw[l] += v * v;
-    }
-  double a = (s1[0] + s1[2]) + (s1[1] + s1[3]);
-  double b = (s2[0] + s2[2]) + (s2[1] + s2[3]);
-  double c = (raw[0] + raw[2]) + (raw[1] + raw[3]);
-  for (; i < Count; ++i) {
-    const double v = Values[i];
-    const double d = v - shift;
-    a += d;
-    b += d * d;
-    c += v * v;
-  }
-  TColumnMoments r;
-  if (Count > 0) {
-    r.Mean = shift + a / Count;
-    r.CentredSS = std::max(0.0, b - a * (a / Count));
-  }
-  r.RawSS = c;
-  return r;
-}
-
 // V and W of the singular value decomposition A = U W V^T; A is used up. A tall A is first
 // reduced to its triangular factor, which has the same V and W, so that only the small factor
 // goes through the full decomposition.
@@ -276,7 +232,7 @@ void TMLRRun::MakeInference(const TDataTable& Table)
   std::vector<int> varying;
   std::vector<double> means(static_cast<std::size_t>(p), 0.0), sums(static_cast<std::size_t>(p), 0.0);
   for (int j = 1; j <= p; ++j) {
-    const TColumnMoments mo = Moments(FMatD.Column(j), m);
+    const TColumnMoments& mo = FInputMoments[static_cast<std::size_t>(j - 1)];
     // A spread at the level of the values' roundoff is no real variation.
     if (!(mo.CentredSS > 1e-26 * mo.RawSS))
       continue;

@@ -83,6 +83,9 @@ public:
   void Clear();
   // Adds one pair and returns the new NumPairs.
   int AddPair(double X, double Y);
+  // Adds the pairs (X[i], Y[i]) for i = 0..Count-1 in order, with the same sums and store as
+  // Count calls of AddPair, and returns the new NumPairs.
+  int AddPairs(const double* X, const double* Y, int Count);
   void GetStatistics(int& N, double& MeanX, double& MeanY, double& StdDevX, double& StdDevY,
                      double& MeanDiff, double& StdDevDiff, double& RCorr) const;
   TCurveFitStatistics GetStatistics() const;
@@ -92,6 +95,8 @@ public:
 
 private:
   static constexpr int StoreGrowth = 1000;
+  // Grows the store, as AddPair does, until it holds Pairs rows.
+  void GrowStore(long long Pairs);
 
   // Pairs in rows 1..FNumPairs: column 1 holds x, column 2 holds y. Grows in blocks of
   // StoreGrowth rows (see AddPair).

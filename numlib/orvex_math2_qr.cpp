@@ -407,6 +407,32 @@ bool ReduceTall(const TMatrix& A, const TVector& B, TTriangle& Result)
   return true;
 }
 
+// Calls Work(c) for every chunk c in 0..Chunks-1, on up to MathThreadCount threads (the
+// calling thread included), and returns when all are done. Work must not touch the progress
+// globals.
+template <typename TWork>
+void ForEachChunk(int Chunks, const TWork& Work)
+{
+  const int threads = std::clamp(MathThreadCount(), 1, std::max(Chunks, 1));
+  std::atomic<int> next{0};
+  auto loop = [&] {
+    for (int c = next.fetch_add(1, std::memory_order_relaxed); c < Chunks;
+         c = next.fetch_add(1, std::memory_order_relaxed))
+      Work(c);
+  };
+  std::vector<std::thread> helpers;
+  for (int t = 1; t < threads; ++t) {
+    try {
+      helpers.emplace_back(loop);
+    } catch (...) {
+      break;  // no thread to be had: the calling thread does the rest
+    }
+  }
+  loop();
+  for (std::thread& h : helpers)
+    h.join();
+}
+
 // The exponent that the triangle's A columns are brought to for the decomposition: the largest
 // column exponent (0 when all columns are zero).
 int CommonExponent(const TTriangle& T)
@@ -439,23 +465,42 @@ bool RefineOnce(const std::vector<const double*>& Cols, int m, const double* B, 
   const int n = static_cast<int>(Cols.size());
   auto shift = [&](int j) { return ColExp ? -ColExp[j] : 0; };
   const int mb = std::min(m, NrOfB);
-  std::vector<long double> r(static_cast<std::size_t>(m), 0.0L);
-  for (int i = 0; i < mb; ++i)
-    r[static_cast<std::size_t>(i)] = B[i];
-  for (int j = 0; j < n; ++j) {
-    const long double xj = std::ldexp(static_cast<long double>(X[static_cast<std::size_t>(j)]), shift(j));
-    const double* a = Cols[static_cast<std::size_t>(j)];
-    for (int i = 0; i < m; ++i)
-      r[static_cast<std::size_t>(i)] -= a[i] * xj;
-  }
-  std::vector<long double> g(static_cast<std::size_t>(n));
-  for (int j = 0; j < n; ++j) {
-    const double* a = Cols[static_cast<std::size_t>(j)];
-    long double s = 0.0L;
-    for (int i = 0; i < m; ++i)
-      s += a[i] * r[static_cast<std::size_t>(i)];
-    g[static_cast<std::size_t>(j)] = std::ldexp(s, shift(j));
-  }
+  // The chunks of the reduction, each on whichever thread takes it, give partial gradients
+  // that are added in chunk order: the result does not depend on the number of threads.
+  const int chunks = (m + ChunkRows - 1) / ChunkRows;
+  std::vector<long double> parts(static_cast<std::size_t>(chunks) * static_cast<std::size_t>(n), 0.0L);
+  ForEachChunk(chunks, [&](int c) {
+    long double* gc = parts.data() + static_cast<std::size_t>(c) * static_cast<std::size_t>(n);
+    // Block by block of rows, so that the block's residuals stay in the cache between the two
+    // passes.
+    constexpr int RefineBlock = 256;
+    long double r[RefineBlock];
+    const int end = std::min(m, (c + 1) * ChunkRows);
+    for (int start = c * ChunkRows; start < end; start += RefineBlock) {
+      const int rows = std::min(RefineBlock, end - start);
+      for (int i = 0; i < rows; ++i)
+        r[i] = start + i < mb ? B[start + i] : 0.0L;
+      for (int j = 0; j < n; ++j) {
+        const long double xj = std::ldexp(static_cast<long double>(X[static_cast<std::size_t>(j)]), shift(j));
+        const double* a = Cols[static_cast<std::size_t>(j)] + start;
+        for (int i = 0; i < rows; ++i)
+          r[i] -= a[i] * xj;
+      }
+      for (int j = 0; j < n; ++j) {
+        const double* a = Cols[static_cast<std::size_t>(j)] + start;
+        long double sum = gc[j];
+        for (int i = 0; i < rows; ++i)
+          sum += a[i] * r[i];
+        gc[j] = sum;
+      }
+    }
+  });
+  std::vector<long double> g(static_cast<std::size_t>(n), 0.0L);
+  for (int c = 0; c < chunks; ++c)
+    for (int j = 0; j < n; ++j)
+      g[static_cast<std::size_t>(j)] += parts[static_cast<std::size_t>(c) * static_cast<std::size_t>(n) + static_cast<std::size_t>(j)];
+  for (int j = 0; j < n; ++j)
+    g[static_cast<std::size_t>(j)] = std::ldexp(g[static_cast<std::size_t>(j)], shift(j));
   std::vector<long double> t(static_cast<std::size_t>(n), 0.0L);
   for (int k = 1; k <= n; ++k) {
     const double wk = W.Elem(k);
