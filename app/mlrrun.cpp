@@ -126,6 +126,8 @@ bool TMLRRun::Execute(const TDataTable& Table, const TRoleState& Roles)
   const long double dfRatio =
       static_cast<long double>(m - p - 1) / static_cast<long double>(m - 1);
   summary.SRes = static_cast<double>(summary.Statistics.StdDevDiff / std::sqrt(dfRatio));
+  if (static_cast<long long>(m) * (p + 2) <= ExtendedResidualElements)
+    summary.SRes = ExtendedSRes();
   summary.R2 = summary.Statistics.RCorr * summary.Statistics.RCorr;
 
   const TAnovaTable& a = summary.Anova;
@@ -276,6 +278,28 @@ TCopyResult CopyColumn(const double* Src, const int* Rows, int Count, bool Round
 }
 
 }  // namespace
+
+// The standard deviation of the residuals with the estimates and the residual sum of squares
+// formed in extended precision. For a least-squares fit with an intercept it equals the
+// StdDevDiff form, whose estimates in double precision can lose digits to cancellation (large
+// terms summing to a much smaller estimate); on a small design the extended pass costs
+// nothing.
+double TMLRRun::ExtendedSRes() const
+{
+  const int m = FMatD.NrOfRows();
+  const int p = FNumInputs;
+  const double* coef = FVecX.Data();
+  const double* actual = FVecC.Data();
+  long double rss = 0;
+  for (int i = 0; i < m; ++i) {
+    long double est = coef[p];
+    for (int j = 0; j < p; ++j)
+      est += static_cast<long double>(coef[j]) * FMatD.Column(j + 1)[i];
+    const long double r = actual[i] - est;
+    rss += r * r;
+  }
+  return static_cast<double>(std::sqrt(rss / (m - p - 1)));
+}
 
 // Steps 3 to 5: size the containers, fill the design matrix (inputs, then the intercept column
 // of ones) and the target vector from the objects used.

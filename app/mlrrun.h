@@ -217,6 +217,9 @@ private:
   void Evaluate(const TDataTable& Table, std::vector<TFitPoint>& Points);
   void MakeHistogram(const TDataTable& Table, TResidualHistogram& Histogram) const;
   void MakeReport(const TDataTable& Table);
+  // Designs of at most this many elements (target included) take ExtendedSRes.
+  static constexpr long long ExtendedResidualElements = 16384;
+  double ExtendedSRes() const;
 
   TRunStatus FStatus = TRunStatus::NotRun;
   std::string FErrorText;

@@ -5,6 +5,7 @@
 #include "mlrrun.h"
 #include "mlrrun_testutil.h"
 #include "orvex_datatable.h"
+#include "../numlib/reference_data.h"
 
 #include <gtest/gtest.h>
 
@@ -588,4 +589,28 @@ TEST(MLRRun, RepeatedRunsOnOneObjectMatchFreshRuns)
   TMLRRun freshBig;
   ASSERT_TRUE(freshBig.Execute(big, bigRoles));
   same(reused, freshBig, "large after small");
+}
+
+TEST(MLRRun, ReferenceDataStandardErrorsReachTheCertifiedDigits)
+{
+  // Longley through the whole run: the intercept is about -3.5e6 while the estimates are near
+  // 6e4, so estimates formed in double lose digits to cancellation and cap the standard errors
+  // near 12 digits; the run forms the residuals in extended precision on such a small design.
+  TDataTable table;
+  table.Resize(7, 16);
+  for (int r = 1; r <= 16; ++r)
+    for (int c = 1; c <= 7; ++c)
+      table.SetElem(c, r, refdata::LongleyData[r - 1][c - 1]);
+  TMLRRun run;
+  ASSERT_TRUE(run.Execute(table, MakeRoles(7, {2, 3, 4, 5, 6, 7}, 1))) << run.ErrorText();
+  auto lre = [](double v, double certified) {
+    const double err = std::fabs(v - certified) / std::fabs(certified);
+    return err == 0 ? 15.0 : -std::log10(err);
+  };
+  // Coefficients and their standard errors, inputs in column order, then the intercept.
+  for (int j = 1; j <= 7; ++j) {
+    const int k = j == 7 ? 0 : j;  // certified values: intercept first
+    EXPECT_GE(lre(run.VecX().Elem(j), refdata::LongleyCoef[k]), 13.5) << j;
+    EXPECT_GE(lre(run.VecDx().Elem(j) * run.Summary().SRes, refdata::LongleyStdDev[k]), 13.5) << j;
+  }
 }
