@@ -341,7 +341,6 @@ void TMLRRun::FillDesign(const TDataTable& Table)
 // by applying the same factors.
 bool TMLRRun::Solve()
 {
-  const int m = FMatD.NrOfRows();
   const int n = FMatD.NrOfColumns();
   std::vector<int> exponents(static_cast<std::size_t>(n), 0);
   for (int k = 1; k <= n; ++k) {
@@ -353,16 +352,8 @@ bool TMLRRun::Solve()
   }
   // The library's solver takes the factors without a scaled copy of the design; another solver
   // gets the copy, which it may overwrite.
-  if (FSolver) {
-    FWork.Resize(n, m);
-    for (int k = 1; k <= n; ++k) {
-      const double* src = FMatD.Column(k);
-      double* dst = FWork.Column(k);
-      const int e = exponents[static_cast<std::size_t>(k - 1)];
-      for (int i = 0; i < m; ++i)
-        dst[i] = std::ldexp(src[i], -e);
-    }
-  }
+  if (FSolver)
+    ScaleColumns(FMatD, exponents, FWork);
 
   TVector x, dx;
   x.Resize(n);

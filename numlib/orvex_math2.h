@@ -40,6 +40,10 @@ bool MultiLinearRegression(TMatrix& A, const TVector& B, TVector& X, TVector* Si
 bool MultiLinearRegressionScaled(const TMatrix& A, const std::vector<int>& Exponents, const TVector& B,
                                  TVector& X, TVector* Sig, bool& NearSingular);
 
+// Scaled receives A with column k multiplied by 2^-Exponents[k - 1] (exactly, also where the
+// factor is no normal double).
+void ScaleColumns(const TMatrix& A, const std::vector<int>& Exponents, TMatrix& Scaled);
+
 // The plain path: SVDecompose of the whole (power-of-two scaled) A, the 1e-14 rule and SVSolve,
 // without reduction or refinement. A holds U afterwards.
 bool MultiLinearRegressionDirect(TMatrix& A, const TVector& B, TVector& X, TVector* Sig, bool& NearSingular);

@@ -40,22 +40,7 @@ void TCurveFit::Clear()
 
 int TCurveFit::AddPair(double X, double Y)
 {
-  const long double x = X;
-  const long double y = Y;
-  const long double d = x - y;
-  // Grow first, so that a failed allocation leaves the sums and the count untouched.
-  GrowStore(static_cast<long long>(FNumPairs) + 1);
-  FSx += x;
-  FSy += y;
-  FSxx += x * x;
-  FSyy += y * y;
-  FSd += d;
-  FSdd += d * d;
-  FSxy += x * y;
-  ++FNumPairs;
-  FStore.SetElem(1, FNumPairs, X);
-  FStore.SetElem(2, FNumPairs, Y);
-  return FNumPairs;
+  return AddPairs(&X, &Y, 1);
 }
 
 void TCurveFit::GrowStore(long long Pairs)

@@ -140,8 +140,11 @@ bool JacobiDecompose(TLongMatrix& G, TLongMatrix& V, std::vector<TLong>& W)
   return true;
 }
 
-// d = V diag(1/W^2) V^T g over the nonzero W.
-std::vector<TLong> NormalSolve(const TLongMatrix& V, const std::vector<TLong>& W, const std::vector<TLong>& g)
+// Sum over the nonzero W[k] of V_k (L_k . g) / W[k]^Power, with V_k and L_k the columns k
+// of V and L: with L = U and Power 1 the solution V diag(1/W) U^T g, with L = V and Power 2
+// the correction V diag(1/W^2) V^T g of the normal equations.
+std::vector<TLong> InverseApply(const TLongMatrix& L, const TLongMatrix& V, const std::vector<TLong>& W,
+                                const TLong* g, int Power)
 {
   const int n = V.Cols;
   std::vector<TLong> d(static_cast<std::size_t>(n), 0.0L);
@@ -149,11 +152,12 @@ std::vector<TLong> NormalSolve(const TLongMatrix& V, const std::vector<TLong>& W
     const TLong w = W[static_cast<std::size_t>(k)];
     if (w == 0)
       continue;
-    const TLong* v = V.Column(k);
+    const TLong* l = L.Column(k);
     TLong t = 0;
     for (int j = 0; j < n; ++j)
-      t += v[j] * g[static_cast<std::size_t>(j)];
-    t /= w * w;
+      t += l[j] * g[j];
+    t /= Power == 2 ? w * w : w;
+    const TLong* v = V.Column(k);
     for (int j = 0; j < n; ++j)
       d[static_cast<std::size_t>(j)] += t * v[j];
   }
@@ -215,21 +219,7 @@ bool SolveExtended(const TMatrix& A, const TVector& B, TVector& X, TVector* Sig,
     }
 
   // x = V diag(1/W) U^T (Q^T B).
-  const TLong* z = Y.Column(n);
-  std::vector<TLong> x(static_cast<std::size_t>(n), 0.0L);
-  for (int k = 0; k < n; ++k) {
-    const TLong w = W[static_cast<std::size_t>(k)];
-    if (w == 0)
-      continue;
-    const TLong* u = G.Column(k);
-    TLong t = 0;
-    for (int i = 0; i < n; ++i)
-      t += u[i] * z[i];
-    t /= w;
-    const TLong* v = V.Column(k);
-    for (int j = 0; j < n; ++j)
-      x[static_cast<std::size_t>(j)] += t * v[j];
-  }
+  std::vector<TLong> x = InverseApply(G, V, W, Y.Column(n), 1);
 
   // One refinement step against the original design: r = B - A x and g = A^T r in quadruple
   // precision, where the products of a double and a long double are exact. A solution with a
@@ -252,7 +242,7 @@ bool SolveExtended(const TMatrix& A, const TVector& B, TVector& X, TVector* Sig,
         s += static_cast<TQuadReal>(a[i]) * r[static_cast<std::size_t>(i)];
       g[static_cast<std::size_t>(c)] = static_cast<TLong>(s);
     }
-    const std::vector<TLong> d = NormalSolve(V, W, g);
+    const std::vector<TLong> d = InverseApply(V, V, W, g.data(), 2);
     for (int j = 0; j < n; ++j)
       x[static_cast<std::size_t>(j)] += d[static_cast<std::size_t>(j)];
   }

@@ -671,22 +671,28 @@ bool MultiLinearRegression(TMatrix& A, const TVector& B, TVector& X, TVector* Si
   return SolveTriangle(A, B, t, X, Sig, NearSingular);
 }
 
+void ScaleColumns(const TMatrix& A, const std::vector<int>& Exponents, TMatrix& Scaled)
+{
+  const int n = A.NrOfColumns();
+  const int m = A.NrOfRows();
+  Scaled.Resize(n, m);
+  for (int c = 1; c <= n; ++c) {
+    const double* src = A.Column(c);
+    double* dst = Scaled.Column(c);
+    const int e = Exponents[static_cast<std::size_t>(c - 1)];
+    for (int i = 0; i < m; ++i)
+      dst[i] = std::ldexp(src[i], -e);
+  }
+}
+
 bool MultiLinearRegressionScaled(const TMatrix& A, const std::vector<int>& Exponents, const TVector& B,
                                  TVector& X, TVector* Sig, bool& NearSingular)
 {
   NearSingular = false;
   const int n = A.NrOfColumns();
-  const int m = A.NrOfRows();
   if (!IsTall(A) || detail::IsExtendedSize(A)) {
     TMatrix scaled;
-    scaled.Resize(n, m);
-    for (int c = 1; c <= n; ++c) {
-      const double* src = A.Column(c);
-      double* dst = scaled.Column(c);
-      const int e = Exponents[static_cast<std::size_t>(c - 1)];
-      for (int i = 0; i < m; ++i)
-        dst[i] = std::ldexp(src[i], -e);
-    }
+    ScaleColumns(A, Exponents, scaled);
     if (detail::IsExtendedSize(scaled) && detail::SolveExtended(scaled, B, X, Sig, NearSingular))
       return true;
     NearSingular = false;
