@@ -29,7 +29,10 @@ bool SVSolve(const TMatrix& U, const TMatrix& V, const TVector& W, const TVector
 // factor, which has the singular values of A, and is left unchanged; any other A is decomposed
 // directly and holds U afterwards. Callers treat A's content afterwards as unspecified. An
 // ill-conditioned fit is improved by iterative refinement against the residual formed in
-// extended precision. The result depends only on the input, not on MathThreadCount.
+// extended precision. A small design (at least as many rows as columns and a few thousand
+// elements at most) is solved in extended precision throughout and is left unchanged; its
+// NearSingular applies the same 1e-14 rule to the singular values of A. The result depends
+// only on the input, not on MathThreadCount.
 bool MultiLinearRegression(TMatrix& A, const TVector& B, TVector& X, TVector* Sig, bool& NearSingular);
 
 // MultiLinearRegression of the design whose column k is column k of A times 2^-Exponents[k - 1]
