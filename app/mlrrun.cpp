@@ -7,7 +7,6 @@
 #include "orvex_datatable.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 
 namespace orvex {
@@ -413,51 +412,53 @@ void TMLRRun::Evaluate(const TDataTable& Table, std::vector<TFitPoint>& Points)
   // block length is a multiple of 4, so each lane sees its values in the same order as in one
   // pass over all rows.
   constexpr int EvalBlock = 2048;
-  std::vector<std::array<double, 12>> lanes(static_cast<std::size_t>(p), std::array<double, 12>{});
+  // Four doubles as one value (two SSE registers): the lanes of the partial sums.
+  typedef double TLanes __attribute__((vector_size(32)));
+  typedef double TLanesU __attribute__((vector_size(32), aligned(8)));
+  struct TSums {
+    TLanes S1, S2, Raw;
+  };
+  std::vector<TSums> lanes(static_cast<std::size_t>(p), TSums{TLanes{}, TLanes{}, TLanes{}});
   for (int start = 0; start < m; start += EvalBlock) {
     const int end = std::min(m, start + EvalBlock);
     for (int j = 0; j < p; ++j) {
       const double b = coef[j];
+      const TLanes bq = b - TLanes{};
       const double sh = shift[static_cast<std::size_t>(j)];
+      const TLanes shq = sh - TLanes{};
       const double* col = FMatD.Column(j + 1);
-      // Local copies, which the compiler can keep in registers.
-      std::array<double, 12> lane = lanes[static_cast<std::size_t>(j)];
-      double* s1 = lane.data();
-      double* s2 = s1 + 4;
-      double* raw = s1 + 8;
+      TSums acc = lanes[static_cast<std::size_t>(j)];
       int i = start;
-      for (; i + 4 <= end; i += 4)
-        for (int l = 0; l < 4; ++l) {
-          const double v = col[i + l];
-          estData[i + l] += b * v;
-          const double d = v - sh;
-          s1[l] += d;
-          s2[l] += d * d;
-          raw[l] += v * v;
-        }
+      for (; i + 4 <= end; i += 4) {
+        const TLanes v = *reinterpret_cast<const TLanesU*>(col + i);
+        TLanesU& est4 = *reinterpret_cast<TLanesU*>(estData + i);
+        est4 = est4 + bq * v;
+        const TLanes d = v - shq;
+        acc.S1 += d;
+        acc.S2 += d * d;
+        acc.Raw += v * v;
+      }
       for (; i < end; ++i) {
         const double v = col[i];
         estData[i] += b * v;
         const double d = v - sh;
-        s1[0] += d;
-        s2[0] += d * d;
-        raw[0] += v * v;
+        acc.S1[0] += d;
+        acc.S2[0] += d * d;
+        acc.Raw[0] += v * v;
       }
-      lanes[static_cast<std::size_t>(j)] = lane;
+      lanes[static_cast<std::size_t>(j)] = acc;
     }
   }
   for (int j = 0; j < p; ++j) {
-    const double* s1 = lanes[static_cast<std::size_t>(j)].data();
-    const double* s2 = s1 + 4;
-    const double* raw = s1 + 8;
-    const double a = (s1[0] + s1[2]) + (s1[1] + s1[3]);
-    const double q = (s2[0] + s2[2]) + (s2[1] + s2[3]);
+    const TSums& acc = lanes[static_cast<std::size_t>(j)];
+    const double a = (acc.S1[0] + acc.S1[2]) + (acc.S1[1] + acc.S1[3]);
+    const double q = (acc.S2[0] + acc.S2[2]) + (acc.S2[1] + acc.S2[3]);
     TColumnMoments& mo = FInputMoments[static_cast<std::size_t>(j)];
     if (m > 0) {
       mo.Mean = shift[static_cast<std::size_t>(j)] + a / m;
       mo.CentredSS = std::max(0.0, q - a * (a / m));
     }
-    mo.RawSS = (raw[0] + raw[2]) + (raw[1] + raw[3]);
+    mo.RawSS = (acc.Raw[0] + acc.Raw[2]) + (acc.Raw[1] + acc.Raw[3]);
   }
 
   FResidMax = -1.7E38;
