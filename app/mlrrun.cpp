@@ -110,7 +110,8 @@ bool TMLRRun::Execute(const TDataTable& Table, const TRoleState& Roles)
 
   // The evaluation pass and everything made from it go into temporaries first, so that a fit
   // whose statistics cannot be shown leaves the previous results in place.
-  std::vector<TFitPoint> points;
+  // The points go into the spare buffer of the previous run's points; the two swap on success.
+  std::vector<TFitPoint>& points = FSparePoints;
   Evaluate(Table, points);
 
   TFitSummary summary;
@@ -124,6 +125,8 @@ bool TMLRRun::Execute(const TDataTable& Table, const TRoleState& Roles)
   const long double dfRatio =
       static_cast<long double>(m - p - 1) / static_cast<long double>(m - 1);
   summary.SRes = static_cast<double>(summary.Statistics.StdDevDiff / std::sqrt(dfRatio));
+  if (static_cast<long long>(m) * (p + 2) <= ExtendedResidualElements)
+    summary.SRes = ExtendedSRes();
   summary.R2 = summary.Statistics.RCorr * summary.Statistics.RCorr;
 
   const TAnovaTable& a = summary.Anova;
@@ -139,7 +142,7 @@ bool TMLRRun::Execute(const TDataTable& Table, const TRoleState& Roles)
                   "Regression failed: the fit statistics are out of the range of numbers");
 
   FSummary = summary;
-  FFitPoints = std::move(points);
+  FFitPoints.swap(points);
   FCaption = MakeCaption(FSummary);
   MakeHistogram(Table, FHistogram);
   MakeReport(Table);
@@ -186,7 +189,8 @@ void TMLRRun::SelectRows(const TDataTable& Table)
   const int nr = Table.NrOfRows();
   FUsedRows.reserve(static_cast<std::size_t>(std::max(nr, 0)));
   // Column by column over the raw state bytes: a row stays usable while every state is valid.
-  std::vector<unsigned char> usable(static_cast<std::size_t>(std::max(nr, 0)), 1);
+  std::vector<unsigned char>& usable = FRowFlags;
+  usable.assign(static_cast<std::size_t>(std::max(nr, 0)), 1);
   auto mark = [&](int Col) {
     const std::uint8_t* st = Table.ColumnStates(Col);
     for (int r = 0; r < nr; ++r)
@@ -208,8 +212,11 @@ bool TMLRRun::DropNonFiniteRows()
 {
   const int m = FMatD.NrOfRows();
   const int n = FMatD.NrOfColumns();
+  if (FDesignFinite)
+    return false;
   // Column by column, so that each pass reads contiguous memory.
-  std::vector<unsigned char> finite(static_cast<std::size_t>(m));
+  std::vector<unsigned char>& finite = FRowFlags;
+  finite.resize(static_cast<std::size_t>(m));
   const double* c = FVecC.Data();
   for (int i = 0; i < m; ++i)
     finite[static_cast<std::size_t>(i)] = std::isfinite(c[i]);
@@ -218,14 +225,79 @@ bool TMLRRun::DropNonFiniteRows()
     for (int i = 0; i < m; ++i)
       finite[static_cast<std::size_t>(i)] &= std::isfinite(col[i]);
   }
-  std::vector<int> kept;
+  if (std::find(finite.begin(), finite.begin() + m, 0) == finite.begin() + m)
+    return false;
+  // Compacted in place: the kept rows keep their order.
+  std::size_t kept = 0;
   for (int i = 0; i < m; ++i)
     if (finite[static_cast<std::size_t>(i)])
-      kept.push_back(FUsedRows[static_cast<std::size_t>(i)]);
-  if (static_cast<int>(kept.size()) == m)
-    return false;
-  FUsedRows = std::move(kept);
+      FUsedRows[kept++] = FUsedRows[static_cast<std::size_t>(i)];
+  FUsedRows.resize(kept);
   return true;
+}
+
+namespace {
+
+struct TCopyResult {
+  double MaxAbs = 0;
+  bool Finite = true;
+};
+
+// Dst[i] = Src[Rows[i] - 1] (Src[i] without Rows), rounded to a whole number when Round, for
+// Count values; gives their largest magnitude (NaN does not count) and whether all are
+// finite. Four interleaved lanes keep the maximum from becoming one long dependency chain.
+TCopyResult CopyColumn(const double* Src, const int* Rows, int Count, bool Round, double* Dst)
+{
+  double mx[4] = {0, 0, 0, 0};
+  double chk[4] = {0, 0, 0, 0};  // v - v is 0 for a finite v and NaN otherwise
+  auto fetch = [&](int i) {
+    const double v = Rows ? Src[Rows[i] - 1] : Src[i];
+    return Round ? std::nearbyint(v) : v;
+  };
+  int i = 0;
+  for (; i + 4 <= Count; i += 4)
+    for (int l = 0; l < 4; ++l) {
+      const double v = fetch(i + l);
+      Dst[i + l] = v;
+      const double a = std::fabs(v);
+      mx[l] = a > mx[l] ? a : mx[l];
+      chk[l] += v - v;
+    }
+  for (; i < Count; ++i) {
+    const double v = fetch(i);
+    Dst[i] = v;
+    const double a = std::fabs(v);
+    mx[0] = a > mx[0] ? a : mx[0];
+    chk[0] += v - v;
+  }
+  TCopyResult r;
+  r.MaxAbs = std::max(std::max(mx[0], mx[1]), std::max(mx[2], mx[3]));
+  r.Finite = chk[0] + chk[1] + chk[2] + chk[3] == 0;
+  return r;
+}
+
+}  // namespace
+
+// The standard deviation of the residuals with the estimates and the residual sum of squares
+// formed in extended precision. For a least-squares fit with an intercept it equals the
+// StdDevDiff form, whose estimates in double precision can lose digits to cancellation (large
+// terms summing to a much smaller estimate); on a small design the extended pass costs
+// nothing.
+double TMLRRun::ExtendedSRes() const
+{
+  const int m = FMatD.NrOfRows();
+  const int p = FNumInputs;
+  const double* coef = FVecX.Data();
+  const double* actual = FVecC.Data();
+  long double rss = 0;
+  for (int i = 0; i < m; ++i) {
+    long double est = coef[p];
+    for (int j = 0; j < p; ++j)
+      est += static_cast<long double>(coef[j]) * FMatD.Column(j + 1)[i];
+    const long double r = actual[i] - est;
+    rss += r * r;
+  }
+  return static_cast<double>(std::sqrt(rss / (m - p - 1)));
 }
 
 // Steps 3 to 5: size the containers, fill the design matrix (inputs, then the intercept column
@@ -242,20 +314,20 @@ void TMLRRun::FillDesign(const TDataTable& Table)
   // From the raw column storage; the level types read as whole numbers, as Elem gives them.
   // When every row is used the copy is a plain one.
   const bool allRows = m == Table.NrOfRows();
+  // The copy also finds each column's largest magnitude (for the scaling of the solve) and
+  // whether a value is not finite, so that neither needs a pass of its own.
+  FColumnMax.assign(static_cast<std::size_t>(n), 1.0);
+  FDesignFinite = true;
   auto copyColumn = [&](int Col, double* dst) {
     const double* src = Table.ColumnValues(Col);
-    const int* rows = FUsedRows.data();
-    if (allRows)
-      std::copy(src, src + m, dst);
-    else
-      for (int i = 0; i < m; ++i)
-        dst[i] = src[rows[i] - 1];
-    if (IsLevelType(Table.VarType(Col)))
-      for (int i = 0; i < m; ++i)
-        dst[i] = std::nearbyint(dst[i]);
+    const bool round = IsLevelType(Table.VarType(Col));
+    const TCopyResult r = allRows ? CopyColumn(src, nullptr, m, round, dst)
+                                  : CopyColumn(src, FUsedRows.data(), m, round, dst);
+    FDesignFinite = FDesignFinite && r.Finite;
+    return r.MaxAbs;
   };
   for (int k = 1; k <= FNumInputs; ++k)
-    copyColumn(FSelColumns.Elem(k), FMatD.Column(k));
+    FColumnMax[static_cast<std::size_t>(k - 1)] = copyColumn(FSelColumns.Elem(k), FMatD.Column(k));
   std::fill(FMatD.Column(n), FMatD.Column(n) + m, 1.0);
   copyColumn(FTargetCol, FVecC.Data());
 }
@@ -268,37 +340,26 @@ void TMLRRun::FillDesign(const TDataTable& Table)
 // by applying the same factors.
 bool TMLRRun::Solve()
 {
-  const int m = FMatD.NrOfRows();
   const int n = FMatD.NrOfColumns();
-  FWork.Resize(n, m);
   std::vector<int> exponents(static_cast<std::size_t>(n), 0);
   for (int k = 1; k <= n; ++k) {
-    const double* src = FMatD.Column(k);
-    double* dst = FWork.Column(k);
-    double maxAbs = 0;
-    for (int i = 0; i < m; ++i)
-      maxAbs = std::max(maxAbs, std::fabs(src[i]));
+    const double maxAbs = FColumnMax[static_cast<std::size_t>(k - 1)];
     int e = 0;
     if (maxAbs > 0)
       std::frexp(maxAbs, &e);  // maxAbs = f * 2^e with f in [0.5, 1)
     exponents[static_cast<std::size_t>(k - 1)] = e;
-    // A product with a power of two is exact, like ldexp, and much faster; only a factor that
-    // is itself not a normal double (columns near the ends of the range) needs ldexp.
-    const double factor = std::ldexp(1.0, -e);
-    if (std::isnormal(factor))
-      for (int i = 0; i < m; ++i)
-        dst[i] = src[i] * factor;
-    else
-      for (int i = 0; i < m; ++i)
-        dst[i] = std::ldexp(src[i], -e);
   }
+  // The library's solver takes the factors without a scaled copy of the design; another solver
+  // gets the copy, which it may overwrite.
+  if (FSolver)
+    ScaleColumns(FMatD, exponents, FWork);
 
   TVector x, dx;
   x.Resize(n);
   dx.Resize(n);
   bool nearSingular = false;
   const bool solved = FSolver ? FSolver(FWork, FVecC, x, &dx, nearSingular)
-                              : MultiLinearRegression(FWork, FVecC, x, &dx, nearSingular);
+                              : MultiLinearRegressionScaled(FMatD, exponents, FVecC, x, &dx, nearSingular);
   if (!solved)
     return Fail(TRunStatus::SolveFailed, "Regression failed: the decomposition did not converge");
 
@@ -328,12 +389,76 @@ void TMLRRun::Evaluate(const TDataTable& Table, std::vector<TFitPoint>& Points)
 
   // Estimated values, accumulated per object in the fixed order intercept, input 1, input 2,
   // ...; running over the columns keeps the memory access contiguous.
-  std::vector<double> est(static_cast<std::size_t>(m), coef[p]);
+  // The buffer lives in the run object, so that a repeated run on a large table finds its
+  // memory already in place.
+  std::vector<double>& est = FEstimates;
+  est.assign(static_cast<std::size_t>(m), coef[p]);
+  // The same pass gives the moments of each input for the variance inflation factors: sums
+  // over the values minus a shift (the mean of the first values), which keeps the centred sum
+  // free of cancellation whenever the shift lies within a few spreads of the mean; four
+  // interleaved partial sums.
+  FInputMoments.assign(static_cast<std::size_t>(p), TColumnMoments{});
+  double* estData = est.data();
+  const int head = std::min(m, 1024);
+  std::vector<double> shift(static_cast<std::size_t>(p), 0.0);
   for (int j = 0; j < p; ++j) {
-    const double b = coef[j];
     const double* col = FMatD.Column(j + 1);
-    for (int i = 0; i < m; ++i)
-      est[static_cast<std::size_t>(i)] += b * col[i];
+    double sum = 0;
+    for (int i = 0; i < head; ++i)
+      sum += col[i];
+    shift[static_cast<std::size_t>(j)] = head > 0 ? sum / head : 0.0;
+  }
+  // Rows in blocks whose estimates stay in the cache while every column adds its term; the
+  // block length is a multiple of 4, so each lane sees its values in the same order as in one
+  // pass over all rows.
+  constexpr int EvalBlock = 2048;
+  // Four doubles as one value (two SSE registers): the lanes of the partial sums.
+  typedef double TLanes __attribute__((vector_size(32)));
+  typedef double TLanesU __attribute__((vector_size(32), aligned(8)));
+  struct TSums {
+    TLanes S1, S2, Raw;
+  };
+  std::vector<TSums> lanes(static_cast<std::size_t>(p), TSums{TLanes{}, TLanes{}, TLanes{}});
+  for (int start = 0; start < m; start += EvalBlock) {
+    const int end = std::min(m, start + EvalBlock);
+    for (int j = 0; j < p; ++j) {
+      const double b = coef[j];
+      const TLanes bq = b - TLanes{};
+      const double sh = shift[static_cast<std::size_t>(j)];
+      const TLanes shq = sh - TLanes{};
+      const double* col = FMatD.Column(j + 1);
+      TSums acc = lanes[static_cast<std::size_t>(j)];
+      int i = start;
+      for (; i + 4 <= end; i += 4) {
+        const TLanes v = *reinterpret_cast<const TLanesU*>(col + i);
+        TLanesU& est4 = *reinterpret_cast<TLanesU*>(estData + i);
+        est4 = est4 + bq * v;
+        const TLanes d = v - shq;
+        acc.S1 += d;
+        acc.S2 += d * d;
+        acc.Raw += v * v;
+      }
+      for (; i < end; ++i) {
+        const double v = col[i];
+        estData[i] += b * v;
+        const double d = v - sh;
+        acc.S1[0] += d;
+        acc.S2[0] += d * d;
+        acc.Raw[0] += v * v;
+      }
+      lanes[static_cast<std::size_t>(j)] = acc;
+    }
+  }
+  for (int j = 0; j < p; ++j) {
+    const TSums& acc = lanes[static_cast<std::size_t>(j)];
+    const double a = (acc.S1[0] + acc.S1[2]) + (acc.S1[1] + acc.S1[3]);
+    const double q = (acc.S2[0] + acc.S2[2]) + (acc.S2[1] + acc.S2[3]);
+    TColumnMoments& mo = FInputMoments[static_cast<std::size_t>(j)];
+    if (m > 0) {
+      mo.Mean = shift[static_cast<std::size_t>(j)] + a / m;
+      mo.CentredSS = std::max(0.0, q - a * (a / m));
+    }
+    mo.RawSS = (acc.Raw[0] + acc.Raw[2]) + (acc.Raw[1] + acc.Raw[3]);
   }
 
   FResidMax = -1.7E38;
@@ -345,13 +470,13 @@ void TMLRRun::Evaluate(const TDataTable& Table, std::vector<TFitPoint>& Points)
     const double e = est[static_cast<std::size_t>(i)];
     const int row = FUsedRows[static_cast<std::size_t>(i)];
     Points.push_back(TFitPoint{row, ClassColorIndex(Table.RowAttrib(row)), actual[i], e});
-    FStats.AddPair(actual[i], e);
     const double r = e - actual[i];
     if (r < FResidMin)
       FResidMin = r;
     if (r > FResidMax)
       FResidMax = r;
   }
+  FStats.AddPairs(actual, estData, m);
 }
 
 }  // namespace orvex

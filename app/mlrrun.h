@@ -217,6 +217,9 @@ private:
   void Evaluate(const TDataTable& Table, std::vector<TFitPoint>& Points);
   void MakeHistogram(const TDataTable& Table, TResidualHistogram& Histogram) const;
   void MakeReport(const TDataTable& Table);
+  // Designs of at most this many elements (target included) take ExtendedSRes.
+  static constexpr long long ExtendedResidualElements = 16384;
+  double ExtendedSRes() const;
 
   TRunStatus FStatus = TRunStatus::NotRun;
   std::string FErrorText;
@@ -236,6 +239,20 @@ private:
   double FResidMin = 0;
   double FResidMax = 0;
   std::vector<int> FUsedRows;
+  // Work buffers kept between runs: a flag per row (usable, finite), the estimated values, and
+  // the points of the run in progress (swapped with FFitPoints when it succeeds).
+  std::vector<unsigned char> FRowFlags;
+  // Of the last fill: the largest magnitude of each design column and whether every value of
+  // the design and the target is finite.
+  std::vector<double> FColumnMax;
+  bool FDesignFinite = true;
+  // Of the evaluation pass: mean, centred and raw sum of squares of each input column.
+  struct TColumnMoments {
+    double Mean = 0, CentredSS = 0, RawSS = 0;
+  };
+  std::vector<TColumnMoments> FInputMoments;
+  std::vector<double> FEstimates;
+  std::vector<TFitPoint> FSparePoints;
 
   TFitSummary FSummary;
   std::vector<TFitPoint> FFitPoints;

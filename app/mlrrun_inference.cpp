@@ -103,6 +103,24 @@ void AppendWrapped(std::vector<std::string>& Lines, const std::string& Prefix,
   Lines.push_back(line);
 }
 
+// V and W of the singular value decomposition A = U W V^T; A is used up. A tall A is first
+// reduced to its triangular factor, which has the same V and W, so that only the small factor
+// goes through the full decomposition.
+bool RightSingular(TMatrix& A, TMatrix& V, TVector& W)
+{
+  const int n = A.NrOfColumns();
+  V.Resize(n, n);
+  W.Resize(n);
+  if (A.NrOfRows() < 4 * n || A.NrOfRows() < 256)
+    return SVDecompose(A, V, W);
+  TMatrix r;
+  TVector b, qtb;
+  double rho = 0;
+  if (!ReduceToTriangle(A, b, r, qtb, rho))
+    return false;
+  return SVDecompose(r, V, W);
+}
+
 std::string Number(double V)
 {
   return RightJustify(FormatSig5(V), NumberWidth);
@@ -153,8 +171,6 @@ std::vector<double> TMLRRun::InvolvedWeights() const
   TMatrix a, v;
   TVector w;
   a.Resize(n, m);
-  v.Resize(n, n);
-  w.Resize(n);
   for (int k = 1; k <= n; ++k) {
     const double* src = FMatD.Column(k);
     long double ss = 0;
@@ -166,7 +182,7 @@ std::vector<double> TMLRRun::InvolvedWeights() const
       dst[i] = src[i] * scale;
   }
   std::vector<double> weights(static_cast<std::size_t>(n), 0.0);
-  if (!SVDecompose(a, v, w))
+  if (!RightSingular(a, v, w))
     return weights;
   int smallest = 1;
   double wmax = 0;
@@ -202,42 +218,49 @@ void TMLRRun::MakeInference(const TDataTable& Table)
   const TStudentsT dist(inf.DFRes);
   inf.TQuantile = boost::math::quantile(boost::math::complement(dist, 0.025));
 
-  // Variance inflation factors from the standardized inputs Z (centred, unit length), so that
-  // Z^T Z is the correlation matrix of the inputs and VIF_j its inverse's diagonal element j:
-  // with Z = U W V^T that is the sum over k of (V_jk / W_k)^2. A constant input cannot be
-  // standardized; it is collinear with the intercept and gets an infinite VIF.
+  // Variance inflation factors. VIF_j is element j of the diagonal of the inverse of the
+  // inputs' correlation matrix, that is ss_j times element j of the diagonal of (Xc^T Xc)^-1,
+  // with Xc the centred inputs and ss_j the sum of squares of centred input j. With the
+  // intercept in the design A = [X 1], the inputs' block of (A^T A)^-1 is exactly (Xc^T Xc)^-1,
+  // and its diagonal is the square of the unscaled standard deviations that the solve gave: so
+  // a fit with nothing zeroed costs one centred pass per input. A constant input cannot be
+  // standardized; it is collinear with the intercept and gets an infinite VIF. When the solve
+  // zeroed a singular value, the VIFs come from the decomposition of the standardized varying
+  // inputs alone, so that the inputs outside the dependence keep the figures they have without
+  // it.
   std::vector<double> vif(static_cast<std::size_t>(p), Inf);
   std::vector<int> varying;
-  TMatrix z;
-  z.Resize(std::max(p, 1), m);
+  std::vector<double> means(static_cast<std::size_t>(p), 0.0), sums(static_cast<std::size_t>(p), 0.0);
   for (int j = 1; j <= p; ++j) {
-    const double* src = FMatD.Column(j);
-    long double sum = 0, raw = 0;
-    for (int i = 0; i < m; ++i) {
-      sum += src[i];
-      raw += static_cast<long double>(src[i]) * src[i];
-    }
-    const long double mean = sum / m;
-    long double ss = 0;
-    for (int i = 0; i < m; ++i)
-      ss += (src[i] - mean) * (src[i] - mean);
+    const TColumnMoments& mo = FInputMoments[static_cast<std::size_t>(j - 1)];
     // A spread at the level of the values' roundoff is no real variation.
-    if (!(ss > 1e-26L * raw))
+    if (!(mo.CentredSS > 1e-26 * mo.RawSS))
       continue;
     varying.push_back(j);
-    const long double scale = 1.0L / std::sqrt(ss);
-    double* dst = z.Column(static_cast<int>(varying.size()));
-    for (int i = 0; i < m; ++i)
-      dst[i] = static_cast<double>((src[i] - mean) * scale);
+    means[static_cast<std::size_t>(j - 1)] = mo.Mean;
+    sums[static_cast<std::size_t>(j - 1)] = mo.CentredSS;
   }
   const int q = static_cast<int>(varying.size());
-  if (q > 0) {
+  if (!s.NearSingular && q == p) {
+    for (int j = 1; j <= p; ++j) {
+      const long double dx = FVecDx.Elem(j);
+      vif[static_cast<std::size_t>(j - 1)] = static_cast<double>(dx * dx * sums[static_cast<std::size_t>(j - 1)]);
+    }
+  } else if (q > 0) {
+    TMatrix z;
     z.Resize(q, m);
+    for (int a = 1; a <= q; ++a) {
+      const std::size_t j = static_cast<std::size_t>(varying[static_cast<std::size_t>(a - 1)] - 1);
+      const double* src = FMatD.Column(static_cast<int>(j) + 1);
+      const long double mean = means[j];
+      const long double scale = 1.0L / std::sqrt(static_cast<long double>(sums[j]));
+      double* dst = z.Column(a);
+      for (int i = 0; i < m; ++i)
+        dst[i] = static_cast<double>((src[i] - mean) * scale);
+    }
     TMatrix v;
     TVector w;
-    v.Resize(q, q);
-    w.Resize(q);
-    if (SVDecompose(z, v, w)) {
+    if (RightSingular(z, v, w)) {
       for (int a = 0; a < q; ++a) {
         long double sum = 0;
         for (int k = 1; k <= q; ++k) {

@@ -8,6 +8,8 @@
 #include "orvex_matrix.h"
 #include "orvex_vector.h"
 
+#include <vector>
+
 namespace orvex {
 
 // A (m x n, m = NrOfRows observations, n = NrOfColumns parameters) is overwritten by U;
@@ -27,8 +29,23 @@ bool SVSolve(const TMatrix& U, const TMatrix& V, const TVector& W, const TVector
 // factor, which has the singular values of A, and is left unchanged; any other A is decomposed
 // directly and holds U afterwards. Callers treat A's content afterwards as unspecified. An
 // ill-conditioned fit is improved by iterative refinement against the residual formed in
-// extended precision. The result depends only on the input, not on MathThreadCount.
+// extended precision. A small design (at least as many rows as columns and a few thousand
+// elements at most) is solved in extended precision throughout and is left unchanged; its
+// NearSingular applies the same 1e-14 rule to the singular values of A. The result depends
+// only on the input, not on MathThreadCount.
 bool MultiLinearRegression(TMatrix& A, const TVector& B, TVector& X, TVector* Sig, bool& NearSingular);
+
+// MultiLinearRegression of the design whose column k is column k of A times 2^-Exponents[k - 1]
+// (Exponents has n elements), without forming that design: X and Sig belong to the scaled
+// columns, A is not changed. The scaling is exact, so the result is that of
+// MultiLinearRegression on the scaled copy; a caller that equilibrates its columns saves the
+// copy of a large design.
+bool MultiLinearRegressionScaled(const TMatrix& A, const std::vector<int>& Exponents, const TVector& B,
+                                 TVector& X, TVector* Sig, bool& NearSingular);
+
+// Scaled receives A with column k multiplied by 2^-Exponents[k - 1] (exactly, also where the
+// factor is no normal double).
+void ScaleColumns(const TMatrix& A, const std::vector<int>& Exponents, TMatrix& Scaled);
 
 // The plain path: SVDecompose of the whole (power-of-two scaled) A, the 1e-14 rule and SVSolve,
 // without reduction or refinement. A holds U afterwards.
@@ -73,6 +90,9 @@ public:
   void Clear();
   // Adds one pair and returns the new NumPairs.
   int AddPair(double X, double Y);
+  // Adds the pairs (X[i], Y[i]) for i = 0..Count-1 in order, with the same sums and store as
+  // Count calls of AddPair, and returns the new NumPairs.
+  int AddPairs(const double* X, const double* Y, int Count);
   void GetStatistics(int& N, double& MeanX, double& MeanY, double& StdDevX, double& StdDevY,
                      double& MeanDiff, double& StdDevDiff, double& RCorr) const;
   TCurveFitStatistics GetStatistics() const;
@@ -82,6 +102,8 @@ public:
 
 private:
   static constexpr int StoreGrowth = 1000;
+  // Grows the store, as AddPair does, until it holds Pairs rows.
+  void GrowStore(long long Pairs);
 
   // Pairs in rows 1..FNumPairs: column 1 holds x, column 2 holds y. Grows in blocks of
   // StoreGrowth rows (see AddPair).

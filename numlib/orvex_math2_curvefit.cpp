@@ -33,42 +33,69 @@ void TCurveFit::Clear()
 {
   FNumPairs = 0;
   FSx = FSy = FSxx = FSyy = FSd = FSdd = FSxy = 0.0L;
-  FStore.Fill(0.0);
+  // The store keeps its rows and their old values: DataX and DataY read 0 beyond NumPairs, and
+  // AddPair overwrites each row before it counts, so zeroing a million rows on every run would
+  // buy nothing.
 }
 
 int TCurveFit::AddPair(double X, double Y)
 {
-  const long double x = X;
-  const long double y = Y;
-  const long double d = x - y;
-  // Grow first, so that a failed allocation leaves the sums and the count untouched. The store
-  // grows in whole blocks of StoreGrowth rows, by as many blocks as it already has, so that
-  // a million pairs cost a few dozen copies instead of a thousand (1000 rows become 2000,
-  // then 4000, ...). The row count is an int: the last step is cut short at its largest
+  return AddPairs(&X, &Y, 1);
+}
+
+void TCurveFit::GrowStore(long long Pairs)
+{
+  // The store grows in whole blocks of StoreGrowth rows, by as many blocks as it already has,
+  // so that a million pairs cost a few dozen copies instead of a thousand (1000 rows become
+  // 2000, then 4000, ...). The row count is an int: the last step is cut short at its largest
   // value, and a store that holds that many pairs is full.
-  if (FNumPairs >= FStore.NrOfRows()) {
-    const int rows = FStore.NrOfRows();
-    constexpr int MaxRows = std::numeric_limits<int>::max();
-    if (rows == MaxRows)
-      throw EOrvexMatrixError(ComponentMessage("not enough memory on heap"));
+  constexpr int MaxRows = std::numeric_limits<int>::max();
+  int rows = FStore.NrOfRows();
+  if (Pairs <= rows)
+    return;
+  if (Pairs > MaxRows)
+    throw EOrvexMatrixError(ComponentMessage("not enough memory on heap"));
+  while (rows < Pairs) {
     const int growth = std::max(StoreGrowth, rows / StoreGrowth * StoreGrowth);
-    // The store is an unnamed part of this component: its failure is reported under our name.
-    try {
-      FStore.Resize(2, rows > MaxRows - growth ? MaxRows : rows + growth);
-    } catch (const EOrvexMatrixError&) {
-      throw EOrvexMatrixError(ComponentMessage("not enough memory on heap"));
-    }
+    rows = rows > MaxRows - growth ? MaxRows : rows + growth;
   }
-  FSx += x;
-  FSy += y;
-  FSxx += x * x;
-  FSyy += y * y;
-  FSd += d;
-  FSdd += d * d;
-  FSxy += x * y;
-  ++FNumPairs;
-  FStore.SetElem(1, FNumPairs, X);
-  FStore.SetElem(2, FNumPairs, Y);
+  // The store is an unnamed part of this component: its failure is reported under our name.
+  try {
+    FStore.Resize(2, rows);
+  } catch (const EOrvexMatrixError&) {
+    throw EOrvexMatrixError(ComponentMessage("not enough memory on heap"));
+  }
+}
+
+int TCurveFit::AddPairs(const double* X, const double* Y, int Count)
+{
+  if (Count <= 0)
+    return FNumPairs;
+  GrowStore(static_cast<long long>(FNumPairs) + Count);
+  long double sx = FSx, sy = FSy, sxx = FSxx, syy = FSyy, sd = FSd, sdd = FSdd, sxy = FSxy;
+  for (int i = 0; i < Count; ++i) {
+    const long double x = X[i];
+    const long double y = Y[i];
+    const long double d = x - y;
+    sx += x;
+    sy += y;
+    sxx += x * x;
+    syy += y * y;
+    sd += d;
+    sdd += d * d;
+    sxy += x * y;
+  }
+  FSx = sx;
+  FSy = sy;
+  FSxx = sxx;
+  FSyy = syy;
+  FSd = sd;
+  FSdd = sdd;
+  FSxy = sxy;
+  std::copy(X, X + Count, FStore.Column(1) + FNumPairs);
+  std::copy(Y, Y + Count, FStore.Column(2) + FNumPairs);
+  FNumPairs += Count;
+  Fire(FStore.OnChange, &FStore);
   return FNumPairs;
 }
 

@@ -27,4 +27,19 @@ bool ZeroSmallSingularValues(TVector& W);
 // returns e (0 for an all-zero or non-finite matrix, which stays as it is).
 int ScaleIntoUnitRange(TMatrix& A);
 
+// Designs of at most this many elements, counting the target column, take the path in
+// extended precision.
+constexpr long long ExtendedMaxElements = 16384;
+
+// True for a design that the extended-precision path serves: at least as many rows as columns
+// and at most ExtendedMaxElements elements with the target.
+bool IsExtendedSize(const TMatrix& A);
+
+// The least-squares solution in extended precision (see orvex_math2_extended.cpp): X, Sig and
+// NearSingular as MultiLinearRegression gives them; A and B are not changed. False, with X and
+// Sig unwritten, when A or B holds a value that is not finite, when the decomposition does not
+// converge or when the solution is not finite: the caller then takes the double path, which
+// reports such a design as it always has.
+bool SolveExtended(const TMatrix& A, const TVector& B, TVector& X, TVector* Sig, bool& NearSingular);
+
 }  // namespace orvex::detail

@@ -51,14 +51,23 @@ int GThreadCount = 0;
 #endif
 #define ORVEX_INLINE inline __attribute__((always_inline))
 
+// Four doubles as one value: a register of the AVX2 clone, a pair of registers in the plain
+// one. The unaligned form loads and stores anywhere.
+typedef double TQuad __attribute__((vector_size(32)));
+typedef double TQuadU __attribute__((vector_size(32), aligned(8)));
+
+#define ORVEX_LOAD_QUAD(p) (*reinterpret_cast<const TQuadU*>(p))
+#define ORVEX_STORE_QUAD(p, q) (*reinterpret_cast<TQuadU*>(p) = (q))
+
 // Sum of squares with four interleaved partial sums (a fixed order, vectorisable).
 ORVEX_INLINE double SumSquares(const double* y, int rows)
 {
-  double a[4] = {0.0, 0.0, 0.0, 0.0};
+  TQuad a = {};
   int i = 0;
-  for (; i + 4 <= rows; i += 4)
-    for (int l = 0; l < 4; ++l)
-      a[l] += y[i + l] * y[i + l];
+  for (; i + 4 <= rows; i += 4) {
+    const TQuad q = ORVEX_LOAD_QUAD(y + i);
+    a += q * q;
+  }
   double s = (a[0] + a[2]) + (a[1] + a[3]);
   for (; i < rows; ++i)
     s += y[i] * y[i];
@@ -76,7 +85,11 @@ ORVEX_INLINE double MakeReflector(double& rjj, double* y, int rows)
   const double beta = -std::copysign(std::sqrt(alpha * alpha + s), alpha);
   const double tau = (beta - alpha) / beta;
   const double scale = 1.0 / (alpha - beta);
-  for (int i = 0; i < rows; ++i)
+  const TQuad sq = scale - TQuad{};
+  int i = 0;
+  for (; i + 4 <= rows; i += 4)
+    ORVEX_STORE_QUAD(y + i, ORVEX_LOAD_QUAD(y + i) * sq);
+  for (; i < rows; ++i)
     y[i] *= scale;
   rjj = beta;
   return tau;
@@ -84,30 +97,35 @@ ORVEX_INLINE double MakeReflector(double& rjj, double* y, int rows)
 
 // For C columns at once: y_c -= f_c v (the reflection with vector v), then d_c = u . y_c (the
 // products of the next reflection, whose vector is u, with the updated columns). One pass over
-// the columns does both.
+// the columns does both. Each column keeps four partial sums, one per lane, in a register.
 template <int C>
 ORVEX_INLINE void UpdateAndDot(double* const* cols, const double* f, const double* __restrict v,
                                const double* __restrict u, int rows, double* d)
 {
-  double fc[C];
+  TQuad fc[C];
+  TQuad a[C];
   double* __restrict y[C];
   for (int c = 0; c < C; ++c) {
-    fc[c] = f[c];
+    fc[c] = f[c] - TQuad{};  // the scalar broadcast to all four lanes
+    a[c] = TQuad{};
     y[c] = cols[c];
   }
-  double a[C][4] = {};
   int i = 0;
-  for (; i + 4 <= rows; i += 4)
-    for (int c = 0; c < C; ++c)
-      for (int l = 0; l < 4; ++l) {
-        const double t = y[c][i + l] - fc[c] * v[i + l];
-        y[c][i + l] = t;
-        a[c][l] += u[i + l] * t;
-      }
+  for (; i + 4 <= rows; i += 4) {
+    const TQuad vi = ORVEX_LOAD_QUAD(v + i);
+    const TQuad ui = ORVEX_LOAD_QUAD(u + i);
+#pragma GCC unroll 4
+    for (int c = 0; c < C; ++c) {
+      const TQuad t = ORVEX_LOAD_QUAD(y[c] + i) - fc[c] * vi;
+      ORVEX_STORE_QUAD(y[c] + i, t);
+      a[c] += ui * t;
+    }
+  }
+#pragma GCC unroll 4
   for (int c = 0; c < C; ++c) {
     double s = (a[c][0] + a[c][2]) + (a[c][1] + a[c][3]);
     for (int k = i; k < rows; ++k) {
-      const double t = y[c][k] - fc[c] * v[k];
+      const double t = y[c][k] - f[c] * v[k];
       y[c][k] = t;
       s += u[k] * t;
     }
@@ -150,7 +168,11 @@ void AbsorbBlock(double* R, int n1, double* Y, int rows, double* d, double* f)
     double* next = col(j + 1);
     const double* v = col(j);
     const double fj = f[j + 1];
-    for (int i = 0; i < rows; ++i)
+    const TQuad fq = fj - TQuad{};
+    int i = 0;
+    for (; i + 4 <= rows; i += 4)
+      ORVEX_STORE_QUAD(next + i, ORVEX_LOAD_QUAD(next + i) - fq * ORVEX_LOAD_QUAD(v + i));
+    for (; i < rows; ++i)
       next[i] -= fj * v[i];
     const double nextTau = MakeReflector(r(j + 1, j + 1), next, rows);
     // The remaining columns take reflection j and meet reflection j + 1 in the same pass.
@@ -159,11 +181,6 @@ void AbsorbBlock(double* R, int n1, double* Y, int rows, double* d, double* f)
       for (int c = 0; c < 4; ++c)
         cols[c] = col(k + c);
       UpdateAndDot<4>(cols, f + k, v, next, rows, d + k);
-    }
-    for (; k + 2 <= n1; k += 2) {
-      cols[0] = col(k);
-      cols[1] = col(k + 1);
-      UpdateAndDot<2>(cols, f + k, v, next, rows, d + k);
     }
     for (; k < n1; ++k) {
       cols[0] = col(k);
@@ -247,6 +264,26 @@ void AbsorbScaled(TTriangle& T, int rows, TBlockBuffers& Buf, const double* MaxA
   AbsorbBlock(T.R.data(), n1, Buf.Y.data(), rows, Buf.D.data(), Buf.F.data());
 }
 
+// Copies Count values to Dst and returns their largest magnitude (NaN does not count).
+ORVEX_KERNEL_CLONES
+double CopyWithMaxAbs(const double* __restrict Src, double* __restrict Dst, int Count)
+{
+  TQuad mq = {};
+  int i = 0;
+  for (; i + 4 <= Count; i += 4) {
+    const TQuad q = ORVEX_LOAD_QUAD(Src + i);
+    ORVEX_STORE_QUAD(Dst + i, q);
+    const TQuad aq = q < 0 ? -q : q;
+    mq = aq > mq ? aq : mq;
+  }
+  double mx = std::max(std::max(mq[0], mq[1]), std::max(mq[2], mq[3]));
+  for (; i < Count; ++i) {
+    Dst[i] = Src[i];
+    mx = std::max(mx, std::fabs(Src[i]));
+  }
+  return mx;
+}
+
 // Reduces rows First..First+Count-1 (0-based) of [A B] into T.
 void ReduceRows(const TMatrix& A, const TVector& B, int First, int Count, TTriangle& T, TBlockBuffers& Buf)
 {
@@ -262,10 +299,11 @@ void ReduceRows(const TMatrix& A, const TVector& B, int First, int Count, TTrian
       double mx = 0.0;
       if (c < n) {
         const double* src = A.Column(c + 1) + start;
-        for (int i = 0; i < rows; ++i) {
-          y[i] = src[i];
-          mx = std::max(mx, std::fabs(src[i]));
-        }
+        mx = CopyWithMaxAbs(src, y, rows);
+        // The same column of the next block, one cache line in eight per request.
+        if (start + 2 * BlockRows <= First + Count)
+          for (int k = BlockRows; k < 2 * BlockRows; k += 8)
+            __builtin_prefetch(src + k);
       } else {
         // Rows beyond the end of B read as 0.
         const double* src = B.Data();
@@ -369,6 +407,32 @@ bool ReduceTall(const TMatrix& A, const TVector& B, TTriangle& Result)
   return true;
 }
 
+// Calls Work(c) for every chunk c in 0..Chunks-1, on up to MathThreadCount threads (the
+// calling thread included), and returns when all are done. Work must not touch the progress
+// globals.
+template <typename TWork>
+void ForEachChunk(int Chunks, const TWork& Work)
+{
+  const int threads = std::clamp(MathThreadCount(), 1, std::max(Chunks, 1));
+  std::atomic<int> next{0};
+  auto loop = [&] {
+    for (int c = next.fetch_add(1, std::memory_order_relaxed); c < Chunks;
+         c = next.fetch_add(1, std::memory_order_relaxed))
+      Work(c);
+  };
+  std::vector<std::thread> helpers;
+  for (int t = 1; t < threads; ++t) {
+    try {
+      helpers.emplace_back(loop);
+    } catch (...) {
+      break;  // no thread to be had: the calling thread does the rest
+    }
+  }
+  loop();
+  for (std::thread& h : helpers)
+    h.join();
+}
+
 // The exponent that the triangle's A columns are brought to for the decomposition: the largest
 // column exponent (0 when all columns are zero).
 int CommonExponent(const TTriangle& T)
@@ -394,28 +458,49 @@ double TriangleEntry(const TTriangle& T, int i, int c, int Unit)
 // correction d = (A^T A)^-1 g through the decomposition V diag(W) of A's triangular factor
 // (A^T A = 2^(2 Unit) V diag(W^2) V^T; zero W entries are left out). False, with X unchanged,
 // when the correction is not finite.
+// With ColExp, design column j is Cols[j] times 2^-ColExp[j] (exactly).
 bool RefineOnce(const std::vector<const double*>& Cols, int m, const double* B, int NrOfB, const TMatrix& V,
-                const TVector& W, int Unit, std::vector<double>& X)
+                const TVector& W, int Unit, std::vector<double>& X, const int* ColExp = nullptr)
 {
   const int n = static_cast<int>(Cols.size());
+  auto shift = [&](int j) { return ColExp ? -ColExp[j] : 0; };
   const int mb = std::min(m, NrOfB);
-  std::vector<long double> r(static_cast<std::size_t>(m), 0.0L);
-  for (int i = 0; i < mb; ++i)
-    r[static_cast<std::size_t>(i)] = B[i];
-  for (int j = 0; j < n; ++j) {
-    const long double xj = X[static_cast<std::size_t>(j)];
-    const double* a = Cols[static_cast<std::size_t>(j)];
-    for (int i = 0; i < m; ++i)
-      r[static_cast<std::size_t>(i)] -= a[i] * xj;
-  }
-  std::vector<long double> g(static_cast<std::size_t>(n));
-  for (int j = 0; j < n; ++j) {
-    const double* a = Cols[static_cast<std::size_t>(j)];
-    long double s = 0.0L;
-    for (int i = 0; i < m; ++i)
-      s += a[i] * r[static_cast<std::size_t>(i)];
-    g[static_cast<std::size_t>(j)] = s;
-  }
+  // The chunks of the reduction, each on whichever thread takes it, give partial gradients
+  // that are added in chunk order: the result does not depend on the number of threads.
+  const int chunks = (m + ChunkRows - 1) / ChunkRows;
+  std::vector<long double> parts(static_cast<std::size_t>(chunks) * static_cast<std::size_t>(n), 0.0L);
+  ForEachChunk(chunks, [&](int c) {
+    long double* gc = parts.data() + static_cast<std::size_t>(c) * static_cast<std::size_t>(n);
+    // Block by block of rows, so that the block's residuals stay in the cache between the two
+    // passes.
+    constexpr int RefineBlock = 256;
+    long double r[RefineBlock];
+    const int end = std::min(m, (c + 1) * ChunkRows);
+    for (int start = c * ChunkRows; start < end; start += RefineBlock) {
+      const int rows = std::min(RefineBlock, end - start);
+      for (int i = 0; i < rows; ++i)
+        r[i] = start + i < mb ? B[start + i] : 0.0L;
+      for (int j = 0; j < n; ++j) {
+        const long double xj = std::ldexp(static_cast<long double>(X[static_cast<std::size_t>(j)]), shift(j));
+        const double* a = Cols[static_cast<std::size_t>(j)] + start;
+        for (int i = 0; i < rows; ++i)
+          r[i] -= a[i] * xj;
+      }
+      for (int j = 0; j < n; ++j) {
+        const double* a = Cols[static_cast<std::size_t>(j)] + start;
+        long double sum = gc[j];
+        for (int i = 0; i < rows; ++i)
+          sum += a[i] * r[i];
+        gc[j] = sum;
+      }
+    }
+  });
+  std::vector<long double> g(static_cast<std::size_t>(n), 0.0L);
+  for (int c = 0; c < chunks; ++c)
+    for (int j = 0; j < n; ++j)
+      g[static_cast<std::size_t>(j)] += parts[static_cast<std::size_t>(c) * static_cast<std::size_t>(n) + static_cast<std::size_t>(j)];
+  for (int j = 0; j < n; ++j)
+    g[static_cast<std::size_t>(j)] = std::ldexp(g[static_cast<std::size_t>(j)], shift(j));
   std::vector<long double> t(static_cast<std::size_t>(n), 0.0L);
   for (int k = 1; k <= n; ++k) {
     const double wk = W.Elem(k);
@@ -464,7 +549,7 @@ bool IsTall(const TMatrix& A)
 // The solve of the small triangle T (units: A columns 2^Unit, B column 2^BUnit), refined
 // against A when ill-conditioned.
 bool SolveTriangle(const TMatrix& A, const TVector& B, const TTriangle& T, TVector& X, TVector* Sig,
-                   bool& NearSingular)
+                   bool& NearSingular, const int* ColExp = nullptr)
 {
   const int n = A.NrOfColumns();
   const int unit = CommonExponent(T);
@@ -494,7 +579,7 @@ bool SolveTriangle(const TMatrix& A, const TVector& B, const TTriangle& T, TVect
     std::vector<const double*> cols;
     for (int c = 1; c <= n; ++c)
       cols.push_back(A.Column(c));
-    RefineOnce(cols, A.NrOfRows(), B.Data(), B.NrOfElem(), V, W, unit, x);
+    RefineOnce(cols, A.NrOfRows(), B.Data(), B.NrOfElem(), V, W, unit, x, ColExp);
   }
   detail::WriteSolution(x, 0, &sig, -unit, X, Sig);
   return true;
@@ -573,6 +658,9 @@ bool ReduceToTriangle(const TMatrix& A, const TVector& B, TMatrix& R, TVector& Q
 bool MultiLinearRegression(TMatrix& A, const TVector& B, TVector& X, TVector* Sig, bool& NearSingular)
 {
   NearSingular = false;
+  if (detail::IsExtendedSize(A) && detail::SolveExtended(A, B, X, Sig, NearSingular))
+    return true;
+  NearSingular = false;
   if (!IsTall(A))
     return SolveDirect(A, B, X, Sig, NearSingular, true);
   TTriangle t;
@@ -581,6 +669,43 @@ bool MultiLinearRegression(TMatrix& A, const TVector& B, TVector& X, TVector* Si
   if (!ReduceTall(A, B, t))
     return true;
   return SolveTriangle(A, B, t, X, Sig, NearSingular);
+}
+
+void ScaleColumns(const TMatrix& A, const std::vector<int>& Exponents, TMatrix& Scaled)
+{
+  const int n = A.NrOfColumns();
+  const int m = A.NrOfRows();
+  Scaled.Resize(n, m);
+  for (int c = 1; c <= n; ++c) {
+    const double* src = A.Column(c);
+    double* dst = Scaled.Column(c);
+    const int e = Exponents[static_cast<std::size_t>(c - 1)];
+    for (int i = 0; i < m; ++i)
+      dst[i] = std::ldexp(src[i], -e);
+  }
+}
+
+bool MultiLinearRegressionScaled(const TMatrix& A, const std::vector<int>& Exponents, const TVector& B,
+                                 TVector& X, TVector* Sig, bool& NearSingular)
+{
+  NearSingular = false;
+  const int n = A.NrOfColumns();
+  if (!IsTall(A) || detail::IsExtendedSize(A)) {
+    TMatrix scaled;
+    ScaleColumns(A, Exponents, scaled);
+    if (detail::IsExtendedSize(scaled) && detail::SolveExtended(scaled, B, X, Sig, NearSingular))
+      return true;
+    NearSingular = false;
+    return SolveDirect(scaled, B, X, Sig, NearSingular, true);
+  }
+  TTriangle t;
+  if (!ReduceTall(A, B, t))
+    return true;
+  // Scaling a column by a power of two scales the same column of the factor exactly.
+  for (int c = 0; c < n; ++c)
+    if (t.Exponent[static_cast<std::size_t>(c)] != NoExponent)
+      t.Exponent[static_cast<std::size_t>(c)] -= Exponents[static_cast<std::size_t>(c)];
+  return SolveTriangle(A, B, t, X, Sig, NearSingular, Exponents.data());
 }
 
 bool MultiLinearRegressionDirect(TMatrix& A, const TVector& B, TVector& X, TVector* Sig, bool& NearSingular)

@@ -4,6 +4,7 @@
 // dropped; every write raises OnChange, every effective resize OnChange then OnResize.
 #pragma once
 
+#include "orvex_bulkalloc.h"
 #include "orvex_component.h"
 
 #include <cstddef>
@@ -70,7 +71,7 @@ private:
 
   int FNrOfColumns = 1;
   int FNrOfRows = 1;
-  std::vector<double> FData;
+  std::vector<double, TBulkAllocator<double>> FData;
   std::string FDataID;
 };
 

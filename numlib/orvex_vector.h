@@ -3,6 +3,7 @@
 // every effective resize OnChange, then OnResize. Data() gives unchecked access for inner loops.
 #pragma once
 
+#include "orvex_bulkalloc.h"
 #include "orvex_component.h"
 
 #include <cstdint>
@@ -97,7 +98,7 @@ protected:
   }
 
 private:
-  std::vector<T> FData;
+  std::vector<T, TBulkAllocator<T>> FData;
 };
 
 class TVector : public TBasicVector<double> {

@@ -5,6 +5,7 @@
 #include "mlrrun.h"
 #include "mlrrun_testutil.h"
 #include "orvex_datatable.h"
+#include "../numlib/reference_data.h"
 
 #include <gtest/gtest.h>
 
@@ -535,4 +536,81 @@ TEST(MLRRun, ControlCharactersInNamesKeepEveryReportLineOneLine)
   const std::string& coefLine = run.ReportLines()[19];
   EXPECT_EQ(coefLine.substr(0, 27), " \u00c4\u00d6\u00dc\u00e4\u00f6\u00fc\u00df\u00c4\u00d6\u00dc\u00e4\u00f6  ");
   EXPECT_EQ(chars(coefLine), 47);
+}
+
+TEST(MLRRun, RepeatedRunsOnOneObjectMatchFreshRuns)
+{
+  // The run keeps its buffers (row flags, estimates, the spare point list, the statistics
+  // store) from one run to the next; whatever a run leaves there must not reach the next one.
+  // A large run with every row, then a smaller one with missing and non-finite rows, then the
+  // large one again, each compared with a fresh run object.
+  TDataTable big;
+  big.Resize(4, 3000);
+  for (int r = 1; r <= 3000; ++r) {
+    big.SetElem(1, r, std::sin(r * 0.37) * 40);
+    big.SetElem(2, r, (r % 17) * 1.5);
+    big.SetElem(3, r, std::cos(r * 0.11) * 1e4);
+    big.SetElem(4, r, 3 * big.Elem(1, r) - 2 * big.Elem(2, r) + 1e-3 * big.Elem(3, r) + std::sin(r * 2.3));
+  }
+  TDataTable holes;
+  LoadDemoData(holes);
+  holes.SetCellState(NetWeight, 7, 2);
+  holes.SetElem(Width, 11, NAN);  // a value whose state says valid: dropped after the fill
+  holes.SetElem(Length, 30, INFINITY);
+
+  const TRoleState bigRoles = MakeRoles(4, {1, 2, 3}, 4);
+  const TRoleState demoRoles = MakeRoles(6, {Length, Width}, NetWeight);
+  auto same = [](const TMLRRun& a, const TMLRRun& b, const char* what) {
+    EXPECT_EQ(a.UsedRows(), b.UsedRows()) << what;
+    EXPECT_EQ(a.ReportLines(), b.ReportLines()) << what;
+    EXPECT_EQ(a.ExtendedLines(), b.ExtendedLines()) << what;
+    EXPECT_EQ(a.Caption(), b.Caption()) << what;
+    ASSERT_EQ(a.FitPoints().size(), b.FitPoints().size()) << what;
+    for (std::size_t i = 0; i < a.FitPoints().size(); ++i) {
+      EXPECT_EQ(a.FitPoints()[i].Row, b.FitPoints()[i].Row) << what << i;
+      EXPECT_EQ(a.FitPoints()[i].Estimated, b.FitPoints()[i].Estimated) << what << i;
+    }
+    ASSERT_EQ(a.Stats().NumPairs(), b.Stats().NumPairs()) << what;
+    EXPECT_EQ(a.Stats().DataX(a.Stats().NumPairs() + 1), 0.0) << what;
+    EXPECT_EQ(a.Histogram().MaxCount, b.Histogram().MaxCount) << what;
+    EXPECT_EQ(a.ResidMin(), b.ResidMin()) << what;
+    EXPECT_EQ(a.ResidMax(), b.ResidMax()) << what;
+  };
+
+  TMLRRun reused;
+  ASSERT_TRUE(reused.Execute(big, bigRoles)) << reused.ErrorText();
+  ASSERT_TRUE(reused.Execute(holes, demoRoles)) << reused.ErrorText();
+  ASSERT_EQ(reused.UsedRows().size(), 37u);
+  TMLRRun freshHoles;
+  ASSERT_TRUE(freshHoles.Execute(holes, demoRoles));
+  same(reused, freshHoles, "small after large");
+
+  ASSERT_TRUE(reused.Execute(big, bigRoles));
+  TMLRRun freshBig;
+  ASSERT_TRUE(freshBig.Execute(big, bigRoles));
+  same(reused, freshBig, "large after small");
+}
+
+TEST(MLRRun, ReferenceDataStandardErrorsReachTheCertifiedDigits)
+{
+  // Longley through the whole run: the intercept is about -3.5e6 while the estimates are near
+  // 6e4, so estimates formed in double lose digits to cancellation and cap the standard errors
+  // near 12 digits; the run forms the residuals in extended precision on such a small design.
+  TDataTable table;
+  table.Resize(7, 16);
+  for (int r = 1; r <= 16; ++r)
+    for (int c = 1; c <= 7; ++c)
+      table.SetElem(c, r, refdata::LongleyData[r - 1][c - 1]);
+  TMLRRun run;
+  ASSERT_TRUE(run.Execute(table, MakeRoles(7, {2, 3, 4, 5, 6, 7}, 1))) << run.ErrorText();
+  auto lre = [](double v, double certified) {
+    const double err = std::fabs(v - certified) / std::fabs(certified);
+    return err == 0 ? 15.0 : -std::log10(err);
+  };
+  // Coefficients and their standard errors, inputs in column order, then the intercept.
+  for (int j = 1; j <= 7; ++j) {
+    const int k = j == 7 ? 0 : j;  // certified values: intercept first
+    EXPECT_GE(lre(run.VecX().Elem(j), refdata::LongleyCoef[k]), 13.5) << j;
+    EXPECT_GE(lre(run.VecDx().Elem(j) * run.Summary().SRes, refdata::LongleyStdDev[k]), 13.5) << j;
+  }
 }

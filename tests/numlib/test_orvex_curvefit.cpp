@@ -196,3 +196,48 @@ TEST(TCurveFit, StoreGrowsBeyondAThousandPairs)
   EXPECT_EQ(cf.DataX(n + 1), 0.0);
   EXPECT_EQ(cf.GetStatistics().N, n);
 }
+
+TEST(TCurveFit, BulkPairsEqualSinglePairsAfterAReusedStore)
+{
+  // AddPairs must leave exactly the sums, count and store that the same AddPair calls leave,
+  // also when it continues pairs already added and crosses several growth steps; and a store
+  // reused after Clear must not show old pairs.
+  std::mt19937_64 gen(3);
+  std::uniform_real_distribution<double> dist(-1e6, 1e6);
+  std::vector<double> x(5000), y(5000);
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    x[i] = dist(gen);
+    y[i] = x[i] * 0.5 + dist(gen) * 1e-3;
+  }
+  TCurveFit one, bulk;
+  for (int i = 0; i < 10; ++i)
+    bulk.AddPair(7.0 * i, 3.0);  // old pairs that Clear must hide
+  bulk.Clear();
+  for (std::size_t i = 0; i < 300; ++i) {
+    one.AddPair(x[i], y[i]);
+    bulk.AddPair(x[i], y[i]);
+  }
+  for (std::size_t i = 300; i < x.size(); ++i)
+    one.AddPair(x[i], y[i]);
+  EXPECT_EQ(bulk.AddPairs(x.data() + 300, y.data() + 300, 4700), 5000);
+  EXPECT_EQ(bulk.AddPairs(x.data(), y.data(), 0), 5000);
+  const TCurveFitStatistics a = one.GetStatistics(), b = bulk.GetStatistics();
+  EXPECT_EQ(a.N, b.N);
+  for (auto m : {&TCurveFitStatistics::MeanX, &TCurveFitStatistics::MeanY, &TCurveFitStatistics::StdDevX,
+                 &TCurveFitStatistics::StdDevY, &TCurveFitStatistics::MeanDiff,
+                 &TCurveFitStatistics::StdDevDiff, &TCurveFitStatistics::RCorr})
+    EXPECT_EQ(a.*m, b.*m);
+  const TAnovaTable ta = one.CalcAnova(1, true), tb = bulk.CalcAnova(1, true);
+  EXPECT_EQ(ta.SSRes, tb.SSRes);
+  EXPECT_EQ(ta.SSReg, tb.SSReg);
+  EXPECT_EQ(ta.SSTot, tb.SSTot);
+  for (int i = 1; i <= 5001; ++i) {
+    ASSERT_EQ(one.DataX(i), bulk.DataX(i)) << i;
+    ASSERT_EQ(one.DataY(i), bulk.DataY(i)) << i;
+  }
+  bulk.Clear();
+  EXPECT_EQ(bulk.DataX(1), 0.0);
+  EXPECT_EQ(bulk.AddPairs(x.data(), y.data(), 2), 2);
+  EXPECT_EQ(bulk.DataX(2), x[1]);
+  EXPECT_EQ(bulk.DataX(3), 0.0);
+}

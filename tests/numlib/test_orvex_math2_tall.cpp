@@ -3,6 +3,7 @@
 // collinearity on the tall path, and the accuracy on public reference data sets with
 // certified results.
 #include "orvex_math2.h"
+#include "reference_data.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,7 @@
 #include <vector>
 
 using namespace orvex;
+using namespace orvex::refdata;
 
 namespace {
 
@@ -199,26 +201,6 @@ TEST(TallRegression, CollinearityScalingAndProgressOnTheTallPath)
 
 namespace {
 
-const double NorrisData[36][2] = {{0.1, 0.2}, {338.8, 337.4}, {118.1, 118.2}, {888.0, 884.6}, {9.2, 10.1}, {228.1, 226.5}, {668.5, 666.3}, {998.5, 996.3}, {449.1, 448.6}, {778.9, 777.0}, {559.2, 558.2}, {0.3, 0.4}, {0.1, 0.6}, {778.1, 775.5}, {668.8, 666.9}, {339.3, 338.0}, {448.9, 447.5}, {10.8, 11.6}, {557.7, 556.0}, {228.3, 228.1}, {998.0, 995.8}, {888.8, 887.6}, {119.6, 120.2}, {0.3, 0.3}, {0.6, 0.3}, {557.6, 556.8}, {339.3, 339.1}, {888.0, 887.2}, {998.5, 999.0}, {778.9, 779.0}, {10.2, 11.1}, {117.6, 118.3}, {228.9, 229.2}, {668.4, 669.1}, {449.2, 448.9}, {0.2, 0.5}};
-
-const double LongleyData[16][7] = {
-{60323, 83, 234289, 2356, 1590, 107608, 1947},
-{61122, 88.5, 259426, 2325, 1456, 108632, 1948},
-{60171, 88.2, 258054, 3682, 1616, 109773, 1949},
-{61187, 89.5, 284599, 3351, 1650, 110929, 1950},
-{63221, 96.2, 328975, 2099, 3099, 112075, 1951},
-{63639, 98.1, 346999, 1932, 3594, 113270, 1952},
-{64989, 99, 365385, 1870, 3547, 115094, 1953},
-{63761, 100, 363112, 3578, 3350, 116219, 1954},
-{66019, 101.2, 397469, 2904, 3048, 117388, 1955},
-{67857, 104.6, 419180, 2822, 2857, 118734, 1956},
-{68169, 108.4, 442769, 2936, 2798, 120445, 1957},
-{66513, 110.8, 444546, 4681, 2637, 121950, 1958},
-{68655, 112.6, 482704, 3813, 2552, 123366, 1959},
-{69564, 114.2, 502601, 3931, 2514, 125368, 1960},
-{69331, 115.7, 518173, 4806, 2572, 127852, 1961},
-{70551, 116.9, 554894, 4007, 2827, 130081, 1962}};
-
 // Log relative error: the number of correct significant digits, at most 15 (the certified
 // values have 15); against a certified 0 it is the absolute error's.
 double Lre(double Value, double Certified)
@@ -330,22 +312,73 @@ TEST(ReferenceData, CertifiedCoefficientsAndStandardDeviations)
         cols[static_cast<std::size_t>(k)].push_back(row[k]);
     }
     const TLre lre = Check(cols, y,
-                           {-3482258.63459582, 15.0618722713733, -0.358191792925910E-01, -2.02022980381683,
-                            -1.03322686717359, -0.511041056535807E-01, 1829.15146461355},
-                           {890420.383607373, 84.9149257747669, 0.334910077722432E-01, 0.488399681651699,
-                            0.214274163161675, 0.226073200069370, 455.478499142212});
-    // The refinement takes the coefficients to the ceiling; the deviations follow the
-    // conditioning of the decomposition (13.3 here).
+                           std::vector<double>(std::begin(LongleyCoef), std::end(LongleyCoef)),
+                           std::vector<double>(std::begin(LongleyStdDev), std::end(LongleyStdDev)));
+    // The extended-precision path takes coefficients and deviations to the ceiling (14.6 and
+    // 14.9 here; the double decomposition gives 13.3 digits of the deviations).
     EXPECT_GE(lre.Coef, 14.0);
-    EXPECT_GE(lre.StdDev, 13.0);
+    EXPECT_GE(lre.StdDev, 14.0);
   }
   {
     const TLre w1 = Wampler(1), w2 = Wampler(10);
-    // Scaled column by column, Wampler1 stays below the refinement's condition limit and keeps
-    // the direct decomposition's nine digits.
-    EXPECT_GE(w1.Coef, 9.0);
-    EXPECT_GE(w1.StdDev, 9.0);
-    EXPECT_GE(w2.Coef, 12.0);
+    // The double decomposition keeps only nine digits of Wampler1's small coefficients (their
+    // terms are up to 3e6 times larger than they are) and twelve of Wampler2's; the extended
+    // path with its refinement in quadruple precision gives 15 and 13.2.
+    EXPECT_GE(w1.Coef, 14.0);
+    EXPECT_GE(w1.StdDev, 14.0);
+    EXPECT_GE(w2.Coef, 13.0);
     EXPECT_GE(w2.StdDev, 13.5);
+  }
+}
+
+TEST(TallRegression, ScaledEntryEqualsTheRegressionOfTheScaledCopy)
+{
+  // MultiLinearRegressionScaled must give bit for bit what MultiLinearRegression gives on the
+  // design with its columns multiplied by the powers of two, on the tall path (with and without
+  // refinement) and on the small extended-precision one, and leave A as it was; on one thread
+  // as on three (20000 rows are three chunks for the reduction and the refinement).
+  for (int rows : {60, 20000}) {
+    for (bool illConditioned : {false, true}) {
+      const int n = 5;
+      TMatrix A, scaled;
+      A.Resize(n, rows);
+      scaled.Resize(n, rows);
+      TVector B;
+      B.Resize(rows);
+      const std::vector<int> e = {7, -3, 0, 12, -40};
+      for (int r = 0; r < rows; ++r) {
+        const double t = std::sin(r * 0.7) + r * 1e-3;
+        A.Column(1)[r] = std::ldexp(std::cos(r * 1.3), 7);
+        // A near copy of column 1 makes the design ill-conditioned and calls for refinement.
+        A.Column(2)[r] = illConditioned ? std::ldexp(A.Column(1)[r], -10) * (1 + 1e-7 * t) : t;
+        A.Column(3)[r] = t * t;
+        A.Column(4)[r] = std::ldexp(1.0 + (r % 7), 12);
+        A.Column(5)[r] = 1e-12 * (r % 3);
+        B.Data()[r] = 2 * t - A.Column(3)[r] + std::sin(r * 3.1);
+      }
+      for (int c = 1; c <= n; ++c)
+        for (int r = 0; r < rows; ++r)
+          scaled.Column(c)[r] = std::ldexp(A.Column(c)[r], -e[static_cast<std::size_t>(c - 1)]);
+      TMatrix before;
+      before.Assign(A);
+      TVector x1, s1, x2, s2;
+      for (TVector* v : {&x1, &s1, &x2, &s2})
+        v->Resize(n);
+      bool ns1 = true, ns2 = true;
+      SetMathThreadCount(1);
+      ASSERT_TRUE(MultiLinearRegressionScaled(A, e, B, x1, &s1, ns1));
+      SetMathThreadCount(3);
+      ASSERT_TRUE(MultiLinearRegression(scaled, B, x2, &s2, ns2));
+      SetMathThreadCount(0);
+      EXPECT_EQ(ns1, ns2);
+      EXPECT_FALSE(ns1);
+      for (int j = 1; j <= n; ++j) {
+        EXPECT_EQ(x1.Elem(j), x2.Elem(j)) << rows << " " << illConditioned << " " << j;
+        EXPECT_EQ(s1.Elem(j), s2.Elem(j)) << rows << " " << illConditioned << " " << j;
+      }
+      for (int c = 1; c <= n; ++c)
+        for (int r = 0; r < rows; ++r)
+          ASSERT_EQ(A.Column(c)[r], before.Column(c)[r]);
+    }
   }
 }
