@@ -94,7 +94,7 @@ void TDataTable::ResizeArrays(int NrCols, int NrRows)
   const int keepRows = std::min(oldRows, NrRows);
   try {
     // Everything new is built aside first, so that running out of memory changes nothing.
-    TLargeVector<std::uint8_t> states(static_cast<std::size_t>(NrCols) * static_cast<std::size_t>(NrRows), 0);
+    TBulkVector<std::uint8_t> states(static_cast<std::size_t>(NrCols) * static_cast<std::size_t>(NrRows), 0);
     for (int c = 1; c <= keepCols; ++c) {
       const auto src = FCellStates.begin() + static_cast<std::ptrdiff_t>(CellIndex(c, 1));
       std::copy(src, src + keepRows,
@@ -104,7 +104,7 @@ void TDataTable::ResizeArrays(int NrCols, int NrRows)
     colNames.reserve(static_cast<std::size_t>(NrCols));
     for (int c = keepCols + 1; c <= NrCols; ++c)
       colNames.push_back(DefaultColName(c));
-    TLargeVector<std::string> rowNames(FRowNames.begin(), FRowNames.begin() + keepRows);
+    TBulkVector<std::string> rowNames(FRowNames.begin(), FRowNames.begin() + keepRows);
     rowNames.reserve(static_cast<std::size_t>(NrRows));
     for (int r = keepRows + 1; r <= NrRows; ++r)
       rowNames.push_back(DefaultRowName(r));

@@ -13,7 +13,7 @@
 
 #include "orvex_component.h"
 #include "orvex_matrix.h"
-#include "orvex_pages.h"
+#include "orvex_bulkalloc.h"
 
 #include <array>
 #include <cstdint>
@@ -206,9 +206,9 @@ private:
   std::vector<std::int32_t> FRowAttribs;
   std::vector<std::int32_t> FColAttribs;
   std::vector<TColumnDescriptor> FColumns;
-  TLargeVector<std::uint8_t> FCellStates;  // column-major, NrOfColumns x NrOfRows
+  TBulkVector<std::uint8_t> FCellStates;  // column-major, NrOfColumns x NrOfRows
   std::vector<std::string> FColNames;
-  TLargeVector<std::string> FRowNames;
+  TBulkVector<std::string> FRowNames;
   int FNrOfColumns = 1;
   int FNrOfRows = 1;
   std::unique_ptr<TMatrix> FMatrix;

@@ -560,7 +560,7 @@ private:
   // The direct path: the rows parsed in place into storage of the declared size.
   bool FDirect = false;
   std::unique_ptr<TMatrix> FMatrix;
-  TLargeVector<std::uint8_t> FCellStates;  // column-major, declared size
+  TBulkVector<std::uint8_t> FCellStates;  // column-major, declared size
   std::size_t FValuesRead = 0;
   std::size_t FStatesRead = 0;
 };
@@ -856,7 +856,7 @@ void TASCReader::Commit()
   const auto rows = static_cast<std::size_t>(nrRows);
 
   std::unique_ptr<TMatrix> matrix;
-  TLargeVector<std::uint8_t> states;
+  TBulkVector<std::uint8_t> states;
   std::size_t stateEvents = 0;
   if (FDirect) {
     // Parsed in place at the declared size: drop the rows after a failed one.
@@ -871,7 +871,7 @@ void TASCReader::Commit()
       } catch (const EOrvexMatrixError&) {
         T.RaiseOutOfMemory();
       }
-      TLargeVector<std::uint8_t> keptStates(cols * rows);
+      TBulkVector<std::uint8_t> keptStates(cols * rows);
       for (std::size_t c = 0; c < cols; ++c) {
         const double* from = matrix->Column(static_cast<int>(c) + 1);
         std::copy(from, from + rows, kept->Column(static_cast<int>(c) + 1));
@@ -925,7 +925,7 @@ void TASCReader::Commit()
     else
       colNames.push_back(dtext::Utf8Left(Text(FColNames[c]), static_cast<std::size_t>(MaxNameLength)));
   }
-  TLargeVector<std::string> rowNames;
+  TBulkVector<std::string> rowNames;
   rowNames.reserve(rows);
   for (std::size_t r = 0; r < rows; ++r) {
     if (!FFlag3)

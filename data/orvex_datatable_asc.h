@@ -74,7 +74,7 @@ public:
 
 private:
   std::FILE* FFile = nullptr;
-  TLargeVector<char> FBuffer;  // the block and the byte after it
+  TBulkVector<char> FBuffer;  // the block and the byte after it
   const char* FData = nullptr;
   std::size_t FPos = 0;
   std::size_t FEnd = 0;

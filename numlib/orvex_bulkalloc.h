@@ -1,45 +1,75 @@
-// The allocator of the containers' element storage. It takes its memory from the global
-// operator new like the standard allocator; a block of several megabytes is additionally
-// marked as a candidate for huge pages where the system offers them, which cuts the page
-// faults of first touching a large design matrix by a factor of several hundred.
+// The allocator of the containers' large element storage (matrices, vectors, a table's cell
+// states and row names). Blocks of several MiB are placed on 2 MiB boundaries and offered to the
+// system as huge pages, so that first touching them takes one page fault per 2 MiB instead of one
+// per 4 KiB (on a virtual machine a small-page fault can cost more than the bytes it brings).
+// Small blocks are plain heap blocks. Every block comes from the global operator new, so
+// allocation limits and heap counts see it.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <limits>
 #include <new>
+#include <vector>
 
 namespace orvex {
 
 namespace detail {
-// Asks the system to back the whole 2 MiB pages inside [P, P + Bytes) with huge pages; no
-// effect where it cannot.
-void AdviseHugePages(void* P, std::size_t Bytes) noexcept;
-inline constexpr std::size_t HugePageHintBytes = std::size_t(8) << 20;
+
+inline constexpr std::size_t HugePageSize = std::size_t(2) << 20;
+// Blocks from this size on are placed for huge pages.
+inline constexpr std::size_t HugePageHintBytes = std::size_t(4) << 20;
+
+// Asks the system to back [Begin, Begin + Bytes) with huge pages (Begin on a 2 MiB boundary);
+// nothing happens where the system has none.
+void AdviseHugePages(void* Begin, std::size_t Bytes) noexcept;
+
 }  // namespace detail
 
 template <typename T>
 struct TBulkAllocator {
   using value_type = T;
+
   TBulkAllocator() noexcept = default;
   template <typename U>
   TBulkAllocator(const TBulkAllocator<U>&) noexcept
   {
   }
+
   T* allocate(std::size_t N)
   {
-    if (N > static_cast<std::size_t>(-1) / sizeof(T))
+    if (N > (std::numeric_limits<std::size_t>::max() - detail::HugePageSize) / sizeof(T))
       throw std::bad_array_new_length();
     const std::size_t bytes = N * sizeof(T);
-    void* p = ::operator new(bytes);
-    if (bytes >= detail::HugePageHintBytes)
-      detail::AdviseHugePages(p, bytes);
-    return static_cast<T*>(p);
+    if (bytes < detail::HugePageHintBytes)
+      return static_cast<T*>(::operator new(bytes));
+    // One huge page more than asked, so that the block can start on a boundary; the heap
+    // block's own address is kept just before it.
+    void* raw = ::operator new(bytes + detail::HugePageSize);
+    const auto address = reinterpret_cast<std::uintptr_t>(raw) + sizeof(void*);
+    const std::uintptr_t aligned = (address + detail::HugePageSize - 1) & ~(detail::HugePageSize - 1);
+    void* block = reinterpret_cast<void*>(aligned);
+    static_cast<void**>(block)[-1] = raw;
+    detail::AdviseHugePages(block, bytes & ~(detail::HugePageSize - 1));
+    return static_cast<T*>(block);
   }
-  void deallocate(T* P, std::size_t) noexcept { ::operator delete(P); }
+
+  void deallocate(T* P, std::size_t N) noexcept
+  {
+    if (N * sizeof(T) < detail::HugePageHintBytes)
+      ::operator delete(P);
+    else
+      ::operator delete(reinterpret_cast<void**>(P)[-1]);
+  }
+
   template <typename U>
   bool operator==(const TBulkAllocator<U>&) const noexcept
   {
     return true;
   }
 };
+
+template <typename T>
+using TBulkVector = std::vector<T, TBulkAllocator<T>>;
 
 }  // namespace orvex

@@ -31,7 +31,7 @@ bool TMatrix::Resize(int NewNrOfColumns, int NewNrOfRows)
     return false;
   if (NewNrOfColumns == FNrOfColumns && NewNrOfRows == FNrOfRows)
     return false;
-  std::vector<double, TBulkAllocator<double>> data;
+  TBulkVector<double> data;
   try {
     data.assign(static_cast<std::size_t>(NewNrOfColumns) * static_cast<std::size_t>(NewNrOfRows), 0.0);
   } catch (const std::bad_alloc&) {

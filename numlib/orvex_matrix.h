@@ -71,7 +71,7 @@ private:
 
   int FNrOfColumns = 1;
   int FNrOfRows = 1;
-  std::vector<double, TBulkAllocator<double>> FData;
+  TBulkVector<double> FData;
   std::string FDataID;
 };
 

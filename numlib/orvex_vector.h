@@ -98,7 +98,7 @@ protected:
   }
 
 private:
-  std::vector<T, TBulkAllocator<T>> FData;
+  TBulkVector<T> FData;
 };
 
 class TVector : public TBasicVector<double> {
