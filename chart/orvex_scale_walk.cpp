@@ -110,7 +110,7 @@ TRect PlaceTickLabel(const TScaleSettings& S, const TScaleWalk& Walk, TTickLabel
     const long long half = w / 2;
     left = along + half < S.Width - 2LL ? along - std::min(along - 2, half) : S.Width - 2 * half - 2;
     const long long further = Place == lpDateLine ? h : 0;
-    top = S.ScaleType == sctXT ? Walk.BaseY + 7 + further : Walk.BaseY - h - 7 - further;
+    top = S.ScaleType == sctXT ? Walk.BaseY + 7LL + further : Walk.BaseY - h - 7 - further;
   }
   return {Saturated(left), Saturated(top), Saturated(left + w), Saturated(top + h)};
 }
@@ -154,13 +154,13 @@ struct TWalker {
     t.Long = Long;
     const int along = T.ValueToPos(v);
     if (Vertical) {
-      const int len = Long ? 6 : 4;
+      const long long len = Long ? 6 : 4;
       t.Base = {W.BaseX, along};
-      t.End = {Saturated(S.ScaleType == sctYL ? W.BaseX + static_cast<long long>(len) : W.BaseX - static_cast<long long>(len)), along};
+      t.End = {Saturated(S.ScaleType == sctYL ? W.BaseX + len : W.BaseX - len), along};
     } else {
-      const int len = Long ? 7 : 4;
+      const long long len = Long ? 7 : 4;
       t.Base = {along, W.BaseY};
-      t.End = {along, Saturated(S.ScaleType == sctXT ? W.BaseY + static_cast<long long>(len) : W.BaseY - static_cast<long long>(len))};
+      t.End = {along, Saturated(S.ScaleType == sctXT ? W.BaseY + len : W.BaseY - len)};
     }
     W.Ticks.push_back(std::move(t));
     return W.Ticks.back();
@@ -359,19 +359,19 @@ void Message(TWalker& w, const std::vector<std::string>& Lines) {
   const TScaleSettings& S = w.S;
   const int along = w.T.ValueToPos((S.RangeLow + S.RangeHigh) / 2);
   if (w.Vertical) {
-    const int h = w.Measure ? w.Measure("T").Y : 0;
-    int top = along - h;
+    const long long h = w.Measure ? w.Measure("T").Y : 0;
+    long long top = along - h;
     for (const std::string& line : Lines) {
-      const int width = w.Measure ? w.Measure(line).X : 0;
-      const int x = S.ScaleType == sctYR ? w.W.BaseX - 2 - width : w.W.BaseX + 2;
-      w.W.Message.push_back({line, {x, top}});
+      const long long width = w.Measure ? w.Measure(line).X : 0;
+      const long long x = S.ScaleType == sctYR ? w.W.BaseX - 2LL - width : w.W.BaseX + 2LL;
+      w.W.Message.push_back({line, {Saturated(x), Saturated(top)}});
       top += h;
     }
   } else {
     std::string line;
     for (const std::string& l : Lines) line += (line.empty() ? "" : " ") + l;
-    const int width = w.Measure ? w.Measure(line).X : 0;
-    w.W.Message.push_back({line, {along - width / 2, w.W.BaseY + 7}});
+    const long long width = w.Measure ? w.Measure(line).X : 0;
+    w.W.Message.push_back({line, {Saturated(along - width / 2), Saturated(w.W.BaseY + 7LL)}});
   }
 }
 
