@@ -14,7 +14,6 @@
 
 #include <cstring>
 #include <string>
-#include <vector>
 
 using namespace orvex;
 
