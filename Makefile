@@ -56,12 +56,12 @@ asan-test: deps $(ASAN_DIR)/CMakeCache.txt
 fuzz-build: deps
 	JOBS=$(JOBS) bash fuzz/build.sh $(CURDIR)/$(FUZZ_DIR)
 
-# Every fuzzer for FUZZ_SECONDS each.
+# Every fuzzer for FUZZ_SECONDS each, JOBS at a time.
 fuzz: fuzz-build
-	FUZZ_SECONDS=$(FUZZ_SECONDS) bash fuzz/run.sh $(CURDIR)/$(FUZZ_DIR)
+	JOBS=$(JOBS) FUZZ_SECONDS=$(FUZZ_SECONDS) bash fuzz/run.sh $(CURDIR)/$(FUZZ_DIR)
 
 fuzz-check: fuzz-build
-	FUZZ_SECONDS=$(CHECK_FUZZ_SECONDS) bash fuzz/run.sh $(CURDIR)/$(FUZZ_DIR)
+	JOBS=$(JOBS) FUZZ_SECONDS=$(CHECK_FUZZ_SECONDS) bash fuzz/run.sh $(CURDIR)/$(FUZZ_DIR)
 
 cppcheck: deps configure
 	bash scripts/cppcheck.sh $(BUILD_DIR)

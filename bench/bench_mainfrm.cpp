@@ -50,7 +50,7 @@ TFrmMLRCalc& WindowFor(int NrOfObjects)
 {
   static std::unique_ptr<TFrmMLRCalc> window;
   static int size = 0;
-  if (size != NrOfObjects) {
+  if (!window || size != NrOfObjects) {
     window = std::make_unique<TFrmMLRCalc>();
     window->show();
     window->PageControl1->setCurrentWidget(window->TSMLR);

@@ -28,10 +28,10 @@ void TCustomRChart::CreateAxes()
       };
       // A drag on an axis control changed its range: the layer takes it over.
       s->OnZoomPan = [this, i, v](TObject*) {
-        TScale& a = v == 0 ? *FAxisX[static_cast<size_t>(i)] : *FAxisY[static_cast<size_t>(i)];
         const auto& sx = *FScaleX[static_cast<size_t>(i)];
         const auto& sy = *FScaleY[static_cast<size_t>(i)];
         try {
+          const TScale& a = v == 0 ? *FAxisX[static_cast<size_t>(i)] : *FAxisY[static_cast<size_t>(i)];
           if (v == 0)
             CommonRangePath(i + 1, a.RangeLow(), sy.RangeLow(), a.RangeHigh(), sy.RangeHigh());
           else

@@ -323,16 +323,16 @@ TCustomRChart::~TCustomRChart()
     u->DetachWithCopy();
   }
   FNumUsers = 0;
-  for (auto& l : FTextLabels)
+  for (const auto& l : FTextLabels)
     l->OnChange = nullptr;
-  for (auto& c : FCrossHairs)
+  for (const auto& c : FCrossHairs)
     c->OnChange = nullptr;
   FBackGroundImg.OnChange = nullptr;
   FJointLayers.OnChange = nullptr;
   FJointLayers.OnJoin = nullptr;
-  for (auto& p : FScaleX)
+  for (const auto& p : FScaleX)
     p->OnChange = nullptr;
-  for (auto& p : FScaleY)
+  for (const auto& p : FScaleY)
     p->OnChange = nullptr;
 }
 

@@ -276,8 +276,8 @@ bool TCustomRChart::MoveAxisDrag(bool Left, int X, int Y)
     bool changed = false;
     for (int n = 1; n <= MaxLayers; ++n) {
       const size_t i = static_cast<size_t>(n - 1);
-      TScalePropsHoriz& sx = *FScaleX[i];
-      TScalePropsVert& sy = *FScaleY[i];
+      const TScalePropsHoriz& sx = *FScaleX[i];
+      const TScalePropsVert& sy = *FScaleY[i];
       double lo, hi;
       if (sx.MouseAction() != maNone && InAxisZone(n, false, X, Y, azDrag) &&
           CalcZoomPan(ZoomPanInput(n, false, X, Y, sx.MouseAction()), lo, hi)) {

@@ -147,6 +147,7 @@ void TCustomRChart::FullPaint()
 {
   if (FSuppressPaint || FLoading)
     return;
+  // cppcheck-suppress knownConditionTrueFalse ; Designing() is false outside a form designer
   if (!isVisible() && !Designing()) {
     FFrameValid = false;
     return;

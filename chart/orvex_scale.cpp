@@ -1,5 +1,6 @@
 // The scale control: its properties and their setter rules, the mapping, the painter that draws a
-// walk's result through TCanvas and raises the tick events, and mouse panning and zooming.
+// walk's result through TCanvas and raises the tick events, and mouse panning and zooming (the
+// range arithmetic of a drag, CalcZoomPan, is in orvex_scale_walk.cpp).
 #include "orvex_scale.h"
 
 #include <QMouseEvent>
@@ -8,97 +9,6 @@
 #include <limits>
 
 namespace orvex {
-
-// ---------------------------------------------------------------------------------------------
-// Mouse pan and zoom
-
-bool CalcZoomPan(const TZoomPanInput& In, double& NewLow, double& NewHigh) {
-  const double SpanX = In.Width - In.MarginLeft - In.MarginRight;
-  const double SpanY = In.Height - In.MarginTop - In.MarginBottom;
-  const double dx = In.X - In.AnchorX;
-  const double dy = In.Y - In.AnchorY;
-  const double AL = In.AnchorLow, AH = In.AnchorHigh, Low = In.Low, High = In.High;
-  double lo, hi;
-  switch (In.Action) {
-    case maPan:
-      if (In.Horizontal) {
-        if (SpanX <= 0) return false;
-        if (In.Logarithmic) {
-          const double factor = std::pow(High / Low, -dx / SpanX);
-          lo = AL * factor;
-          hi = AH * factor;
-        } else {
-          const double shift = dx * (High - Low) / SpanX;
-          lo = AL - shift;
-          hi = AH - shift;
-        }
-      } else {
-        if (SpanY <= 0) return false;
-        if (In.Logarithmic) {
-          const double factor = std::pow(High / Low, dy / SpanY);
-          lo = AL * factor;
-          hi = AH * factor;
-        } else {
-          const double shift = dy * (High - Low) / SpanY;
-          lo = AL + shift;
-          hi = AH + shift;
-        }
-      }
-      break;
-    case maZoom: {
-      const double K = AH - AL;
-      const double G = std::sqrt(AL * AH);
-      const double J = AH / G;
-      lo = AL;
-      hi = AH;
-      if (In.Horizontal) {
-        if (SpanX <= 0) return false;
-        if (In.AnchorX < In.MarginLeft + SpanX / 2) {
-          if (In.Logarithmic) lo = G / std::pow(J, 1 + dx / SpanX);
-          else lo = AH - K * (In.Width - In.MarginRight - In.AnchorX) / double(In.Width - In.MarginRight - In.X);
-        } else {
-          if (In.Logarithmic) hi = G * std::pow(J, 1 - dx / SpanX);
-          else hi = AL + K * (In.AnchorX - In.MarginLeft) / double(In.X - In.MarginLeft);
-        }
-      } else {
-        if (SpanY <= 0) return false;
-        if (In.AnchorY > In.MarginTop + SpanY / 2) {
-          if (In.Logarithmic) lo = G / std::pow(J, 1 - dy / SpanY);
-          else lo = AH - K * (In.AnchorY - In.MarginTop) / double(In.Y - In.MarginTop);
-        } else {
-          if (In.Logarithmic) hi = G * std::pow(J, 1 + dy / SpanY);
-          else hi = AL + K * (In.Height - In.MarginBottom - In.AnchorY) / double(In.Height - In.MarginBottom - In.Y);
-        }
-      }
-      break;
-    }
-    case maZoomDrag: {
-      const double K = AH - AL;
-      const double G = std::sqrt(AL * AH);
-      const double J = AH / G;
-      const double share = In.Horizontal ? -dx / In.Width : dy / In.Height;
-      if (In.Horizontal ? In.Width <= 0 : In.Height <= 0) return false;
-      if (In.Logarithmic) {
-        const double Jn = std::pow(J, 1 + share);
-        lo = G / Jn;
-        hi = G * Jn;
-      } else {
-        const double Mid = (AL + AH) / 2;
-        const double half = K * (1 + share) / 2;
-        lo = Mid - half;
-        hi = Mid + half;
-      }
-      break;
-    }
-    default:
-      return false;
-  }
-  // a pointer on the far edge divides by zero; such a result is no range
-  if (!std::isfinite(lo) || !std::isfinite(hi) || lo == hi) return false;
-  NewLow = lo;
-  NewHigh = hi;
-  return true;
-}
 
 // ---------------------------------------------------------------------------------------------
 // Construction and defaults

@@ -28,8 +28,10 @@ void CalcScaleTicks(int MinTicks, long double Low, long double High, long double
     }
   };
   if (MinTicks <= 0) {
-    Distance = 1;
-    FirstTick = std::trunc(Low) - 1;
+    // A unit step from Low towards High: on a reversed axis a step of +1 would walk away from
+    // High for ever.
+    Distance = dir;
+    FirstTick = std::trunc(Low) - dir;
     approach();
     SubTicks = std::fabs(High - Low) > 10 ? 1 : 5;
     return;

@@ -1,6 +1,7 @@
-// The axis mapping and the tick walks. A walk turns (settings, mapping, text measure) into the
-// ticks of one axis in drawing order, with their label texts placed, and the recorded tick list.
-// Tick values are always origin + i * step; every walk stops after ScaleMaxTicks ticks.
+// The axis mapping, the tick walks and the range arithmetic of pan and zoom drags: plain functions
+// that need no window. A walk turns (settings, mapping, text measure) into the ticks of one axis
+// in drawing order, with their label texts placed, and the recorded tick list. Tick values are
+// always origin + i * step; every walk stops after ScaleMaxTicks ticks.
 #include "orvex_scale.h"
 
 #include <algorithm>
@@ -37,7 +38,9 @@ TScaleTransform CalcScaleTransform(const TScaleTransform& Previous, TScaleType S
   t.RangeHigh = High;
   t.Width = Width;
   const bool horizontal = ScaleType == sctXB || ScaleType == sctXT;
-  const double span = horizontal ? Width - MarginLeft - MarginRight - 1 : Height - MarginTop - MarginBottom - 1;
+  // In doubles: margins and sizes may each be up to the int limit.
+  const double span = horizontal ? double(Width) - MarginLeft - MarginRight - 1
+                                 : double(Height) - MarginTop - MarginBottom - 1;
   if (span <= 0) {
     t.ScaleFactor = 0;
     t.ScaleOffset = (horizontal ? Width : Height) / 2;
@@ -82,27 +85,34 @@ namespace {
 
 bool IsVertical(TScaleType t) { return t == sctYL || t == sctYR; }
 
+// Pixel arithmetic is done in 64 bits and saturated to the int range: ValueToPos may give the
+// int limits, and sizes, margins and offsets are only bounded by them.
+int Saturated(long long V) {
+  return static_cast<int>(std::clamp<long long>(V, -2147483647LL, 2147483647LL));
+}
+
 }  // namespace
 
 TRect PlaceTickLabel(const TScaleSettings& S, const TScaleWalk& Walk, TTickLabelPlace Place, int Along,
                      TPoint Extent, int NumberHeight) {
-  const int w = Extent.X;
-  const int h = Extent.Y;
-  int left, top;
+  const long long w = Extent.X;
+  const long long h = Extent.Y;
+  const long long along = Along;
+  long long left, top;
   if (IsVertical(S.ScaleType)) {
-    left = S.ScaleType == sctYL ? Walk.BaseX + 8 : Walk.BaseX - w - 8;
+    left = S.ScaleType == sctYL ? Walk.BaseX + 8LL : Walk.BaseX - w - 8;
     switch (Place) {
-      case lpNumeric: top = Along - NumberHeight / 2; break;
-      case lpCalendar: top = Along - h / 2; break;
-      default: top = Along - 3 * (h / 2); break;
+      case lpNumeric: top = along - NumberHeight / 2; break;
+      case lpCalendar: top = along - h / 2; break;
+      default: top = along - 3 * (h / 2); break;
     }
   } else {
-    const int half = w / 2;
-    left = Along + half < S.Width - 2 ? Along - std::min(Along - 2, half) : S.Width - 2 * half - 2;
-    const int further = Place == lpDateLine ? h : 0;
-    top = S.ScaleType == sctXT ? Walk.BaseY + 7 + further : Walk.BaseY - h - 7 - further;
+    const long long half = w / 2;
+    left = along + half < S.Width - 2LL ? along - std::min(along - 2, half) : S.Width - 2 * half - 2;
+    const long long further = Place == lpDateLine ? h : 0;
+    top = S.ScaleType == sctXT ? Walk.BaseY + 7LL + further : Walk.BaseY - h - 7 - further;
   }
-  return {left, top, left + w, top + h};
+  return {Saturated(left), Saturated(top), Saturated(left + w), Saturated(top + h)};
 }
 
 namespace {
@@ -122,10 +132,10 @@ struct TWalker {
   TWalker(const TScaleSettings& Settings, const TScaleTransform& Transform, const TTextMeasure& M)
       : S(Settings), T(Transform), Measure(M), Vertical(IsVertical(Settings.ScaleType)) {
     switch (S.ScaleType) {
-      case sctXB: W.BaseY = S.OffsetY + S.Height - S.MarginBottom - 1; break;
-      case sctXT: W.BaseY = S.OffsetY + S.MarginTop; break;
-      case sctYL: W.BaseX = S.OffsetX + S.MarginLeft; break;
-      case sctYR: W.BaseX = S.OffsetX + S.Width - S.MarginRight - 1; break;
+      case sctXB: W.BaseY = Saturated(S.OffsetY + (S.Height - 1LL) - S.MarginBottom); break;
+      case sctXT: W.BaseY = Saturated(S.OffsetY + static_cast<long long>(S.MarginTop)); break;
+      case sctYL: W.BaseX = Saturated(S.OffsetX + static_cast<long long>(S.MarginLeft)); break;
+      case sctYR: W.BaseX = Saturated(S.OffsetX + (S.Width - 1LL) - S.MarginRight); break;
     }
     NumberHeight = Measure ? Measure("0").Y : 0;
     W.TickValues.reserve(ScaleTickListSize);
@@ -144,13 +154,13 @@ struct TWalker {
     t.Long = Long;
     const int along = T.ValueToPos(v);
     if (Vertical) {
-      const int len = Long ? 6 : 4;
+      const long long len = Long ? 6 : 4;
       t.Base = {W.BaseX, along};
-      t.End = {S.ScaleType == sctYL ? W.BaseX + len : W.BaseX - len, along};
+      t.End = {Saturated(S.ScaleType == sctYL ? W.BaseX + len : W.BaseX - len), along};
     } else {
-      const int len = Long ? 7 : 4;
+      const long long len = Long ? 7 : 4;
       t.Base = {along, W.BaseY};
-      t.End = {along, S.ScaleType == sctXT ? W.BaseY + len : W.BaseY - len};
+      t.End = {along, Saturated(S.ScaleType == sctXT ? W.BaseY + len : W.BaseY - len)};
     }
     W.Ticks.push_back(std::move(t));
     return W.Ticks.back();
@@ -198,8 +208,9 @@ void WalkLinear(TWalker& w) {
   long double First, D;
   std::uint16_t n;
   CalcScaleTicks(S.MinTicks, Low, High, First, D, n);
-  if (D == 0) return;
   const long double dir = High > Low ? 1.0L : -1.0L;
+  // Only a step towards High ends the loops below.
+  if (!(dir * D > 0)) return;
   const long double SD = D / n;
   if (S.ShortTicks) {
     for (long long i = 0; !w.Full(); ++i) {
@@ -348,19 +359,19 @@ void Message(TWalker& w, const std::vector<std::string>& Lines) {
   const TScaleSettings& S = w.S;
   const int along = w.T.ValueToPos((S.RangeLow + S.RangeHigh) / 2);
   if (w.Vertical) {
-    const int h = w.Measure ? w.Measure("T").Y : 0;
-    int top = along - h;
+    const long long h = w.Measure ? w.Measure("T").Y : 0;
+    long long top = along - h;
     for (const std::string& line : Lines) {
-      const int width = w.Measure ? w.Measure(line).X : 0;
-      const int x = S.ScaleType == sctYR ? w.W.BaseX - 2 - width : w.W.BaseX + 2;
-      w.W.Message.push_back({line, {x, top}});
+      const long long width = w.Measure ? w.Measure(line).X : 0;
+      const long long x = S.ScaleType == sctYR ? w.W.BaseX - 2LL - width : w.W.BaseX + 2LL;
+      w.W.Message.push_back({line, {Saturated(x), Saturated(top)}});
       top += h;
     }
   } else {
     std::string line;
     for (const std::string& l : Lines) line += (line.empty() ? "" : " ") + l;
-    const int width = w.Measure ? w.Measure(line).X : 0;
-    w.W.Message.push_back({line, {along - width / 2, w.W.BaseY + 7}});
+    const long long width = w.Measure ? w.Measure(line).X : 0;
+    w.W.Message.push_back({line, {Saturated(along - width / 2), Saturated(w.W.BaseY + 7LL)}});
   }
 }
 
@@ -604,6 +615,100 @@ TScaleWalk WalkScale(const TScaleSettings& Settings, const TScaleTransform& Tran
   } else if (Settings.Logarithmic) WalkLog(w);
   else WalkLinear(w);
   return std::move(w.W);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Mouse pan and zoom
+
+bool CalcZoomPan(const TZoomPanInput& In, double& NewLow, double& NewHigh) {
+  // In doubles throughout: pointer, sizes and margins may each be up to the int limits.
+  const double X = In.X, Y = In.Y, AnchorX = In.AnchorX, AnchorY = In.AnchorY, Width = In.Width,
+               Height = In.Height;
+  const double SpanX = Width - In.MarginLeft - In.MarginRight;
+  const double SpanY = Height - In.MarginTop - In.MarginBottom;
+  const double dx = X - AnchorX;
+  const double dy = Y - AnchorY;
+  const double AL = In.AnchorLow, AH = In.AnchorHigh, Low = In.Low, High = In.High;
+  double lo, hi;
+  switch (In.Action) {
+    case maPan:
+      if (In.Horizontal) {
+        if (SpanX <= 0) return false;
+        if (In.Logarithmic) {
+          const double factor = std::pow(High / Low, -dx / SpanX);
+          lo = AL * factor;
+          hi = AH * factor;
+        } else {
+          const double shift = dx * (High - Low) / SpanX;
+          lo = AL - shift;
+          hi = AH - shift;
+        }
+      } else {
+        if (SpanY <= 0) return false;
+        if (In.Logarithmic) {
+          const double factor = std::pow(High / Low, dy / SpanY);
+          lo = AL * factor;
+          hi = AH * factor;
+        } else {
+          const double shift = dy * (High - Low) / SpanY;
+          lo = AL + shift;
+          hi = AH + shift;
+        }
+      }
+      break;
+    case maZoom: {
+      const double K = AH - AL;
+      const double G = std::sqrt(AL * AH);
+      const double J = AH / G;
+      lo = AL;
+      hi = AH;
+      if (In.Horizontal) {
+        if (SpanX <= 0) return false;
+        if (AnchorX < In.MarginLeft + SpanX / 2) {
+          if (In.Logarithmic) lo = G / std::pow(J, 1 + dx / SpanX);
+          else lo = AH - K * (Width - In.MarginRight - AnchorX) / (Width - In.MarginRight - X);
+        } else {
+          if (In.Logarithmic) hi = G * std::pow(J, 1 - dx / SpanX);
+          else hi = AL + K * (AnchorX - In.MarginLeft) / (X - In.MarginLeft);
+        }
+      } else {
+        if (SpanY <= 0) return false;
+        if (AnchorY > In.MarginTop + SpanY / 2) {
+          if (In.Logarithmic) lo = G / std::pow(J, 1 - dy / SpanY);
+          else lo = AH - K * (AnchorY - In.MarginTop) / (Y - In.MarginTop);
+        } else {
+          if (In.Logarithmic) hi = G * std::pow(J, 1 + dy / SpanY);
+          else hi = AL + K * (Height - In.MarginBottom - AnchorY) / (Height - In.MarginBottom - Y);
+        }
+      }
+      break;
+    }
+    case maZoomDrag: {
+      const double K = AH - AL;
+      const double G = std::sqrt(AL * AH);
+      const double J = AH / G;
+      const double share = In.Horizontal ? -dx / Width : dy / Height;
+      if (In.Horizontal ? In.Width <= 0 : In.Height <= 0) return false;
+      if (In.Logarithmic) {
+        const double Jn = std::pow(J, 1 + share);
+        lo = G / Jn;
+        hi = G * Jn;
+      } else {
+        const double Mid = (AL + AH) / 2;
+        const double half = K * (1 + share) / 2;
+        lo = Mid - half;
+        hi = Mid + half;
+      }
+      break;
+    }
+    default:
+      return false;
+  }
+  // a pointer on the far edge divides by zero; such a result is no range
+  if (!std::isfinite(lo) || !std::isfinite(hi) || lo == hi) return false;
+  NewLow = lo;
+  NewHigh = hi;
+  return true;
 }
 
 }  // namespace orvex

@@ -1,10 +1,13 @@
-// Block boundaries of the ASC text file: the same bytes read through a tiny block (a character,
-// a line end or a token then often straddles two blocks) and through the normal one give the
-// same lines, tokens, characters, end of file, byte count and UTF-8 verdict. The first input
-// byte picks the tiny block size and seeds the order of the reads; the rest is the file.
-//
-// When the table reader lets a caller choose its block size, a second check belongs here: the
-// whole table (values, states, names, labels, result code) read both ways must be the same.
+// Block boundaries of the ASC reader, at two levels.
+//  - The text file: the same bytes read through a tiny block (a character, a line end or a token
+//    then often straddles two blocks) and through the normal one give the same lines, tokens,
+//    characters, end of file, byte count and UTF-8 verdict, read step by step in an order the
+//    first input byte seeds.
+//  - The table: the whole file read by the table reader in blocks of 7 bytes, by default (mapped,
+//    rows on up to two threads) and mapped with two threads in chunks of a few bytes (so that
+//    chunk ends fall inside rows and tokens) gives the same result code and the same table:
+//    size, comment, names, attributes, types, level labels, values, cell states and key/value
+//    section. The first byte also picks the chunk size; the rest is the file.
 #include "fuzz_support.h"
 #include "orvex_datatable.h"
 #include "orvex_datatable_asc.h"
@@ -39,6 +42,50 @@ std::string Step(TASCTextFile& F, unsigned Op)
   }
 }
 
+// Everything a read leaves in a table and its key/value section, as text; values and states
+// byte for byte, so that NaN payloads and the sign of zero count too.
+std::string Snapshot(int Code, const TDataTable& T, const TCustomData& Custom)
+{
+  std::string s = "code " + std::to_string(Code) + " size " + std::to_string(T.NrOfColumns()) + "x" +
+                  std::to_string(T.NrOfRows()) + "\n" + T.Comment() + "\n";
+  for (int c = 1; c <= T.NrOfColumns(); ++c) {
+    s += "col " + T.ColName(c) + " " + std::to_string(T.ColAttrib(c)) + " " + std::to_string(T.VarType(c)) + "\n";
+    if (IsLevelType(T.VarType(c)))
+      for (int level = 0; level <= MaxLevel; ++level)
+        s += T.LevelName(c, level) + "|";
+    s.append(reinterpret_cast<const char*>(T.ColumnValues(c)), sizeof(double) * static_cast<std::size_t>(T.NrOfRows()));
+    s.append(reinterpret_cast<const char*>(T.ColumnStates(c)), static_cast<std::size_t>(T.NrOfRows()));
+  }
+  for (int r = 1; r <= T.NrOfRows(); ++r)
+    s += "row " + T.RowName(r) + " " + std::to_string(T.RowAttrib(r)) + "\n";
+  for (const TCustDataEntry& e : Custom)
+    s += "custom " + e.Key + "=" + e.Value + "\n";
+  return s;
+}
+
+std::string ReadTable(const std::string& File, const TASCReadOptions& Options)
+{
+  TDataTable t;
+  TCustomData custom;
+  const int code = ReadASCFileWith(t, File, custom, Options);
+  return Snapshot(code, t, custom);
+}
+
+void CompareTables(const std::string& File, unsigned Seed)
+{
+  TASCReadOptions blocks;
+  blocks.Mapped = false;
+  blocks.BlockSize = 7;
+  TASCReadOptions chunked;
+  chunked.Threads = 2;
+  chunked.ChunkSize = 1 + Seed % 48;
+  const std::string reference = ReadTable(File, blocks);
+  if (ReadTable(File, TASCReadOptions{}) != reference)
+    fuzz::Fail("default read and 7-byte blocks give different tables");
+  if (ReadTable(File, chunked) != reference)
+    fuzz::Fail("small parallel chunks and 7-byte blocks give different tables", std::to_string(chunked.ChunkSize));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size)
@@ -66,5 +113,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     fuzz::Check(tiny.BytesRead() == normal.BytesRead(), "byte counts differ");
   fuzz::Check(tiny.Utf8Valid() == normal.Utf8Valid(), "UTF-8 verdicts differ");
   fuzz::Check(tiny.Failed() == normal.Failed(), "read failures differ");
+  CompareTables(file, seed);
   return 0;
 }

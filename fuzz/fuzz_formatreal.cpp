@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
   const long double back = std::strtold(text.c_str(), &end);
   fuzz::Check(end != nullptr && *end == '\0', "text does not read back as a number", text);
   // Just below the largest long double the digits may round to a number beyond it.
-  if (std::isinf(back) && std::fabs(value) > 1e4931L)
+  if (std::isinf(back) && std::fabs(value) > std::numeric_limits<long double>::max() / 16)
     return 0;
   // Half a unit of the last digit shown, plus the rounding to 18 significant digits first.
   const long double mag = std::fabs(value);

@@ -14,8 +14,8 @@
 // The unit is split by concern: orvex_ntabed.cpp (creation, properties, data access, binding and
 // layout), orvex_ntabed_draw.cpp (cell drawing and the number format), orvex_ntabed_edit.cpp
 // (in-place editing, keys and mouse), orvex_ntabed_commands.cpp (popup menus, heading and data
-// commands) and orvex_ntabed_clipboard.cpp (Copy, Paste, Extract from Clipboard and the
-// window-free text scanners ScanNumber and ScanClipboardText).
+// commands), orvex_ntabed_clipboard.cpp (Copy, Paste, Extract from Clipboard) and
+// orvex_ntabed_scan.cpp (the window-free text scanners ScanNumber and ScanClipboardText).
 #pragma once
 
 #include "orvex_datatable.h"

@@ -474,7 +474,7 @@ void TReportListView::AutoSizeColumn(int Col)
   if (c < 0)
     return;
   const bool box = CheckBoxColumn(Col);
-  TCanvas& canvas = Canvas();
+  const TCanvas& canvas = Canvas();
   int widest = 0;
   for (int r = 1; r <= NrOfRows(); ++r) {
     std::string text = DisplayText(Col, r);

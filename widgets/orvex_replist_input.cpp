@@ -61,9 +61,9 @@ bool TReportListView::ClickedRow(int Row, Qt::KeyboardModifiers Mods)
     return false;
   const bool shift = Mods.testFlag(Qt::ShiftModifier);
   const bool toggle = Mods.testFlag(Qt::ControlModifier) || !FUseCtrlForMultiSel;
-  bool changed = false;
   if (FRowSelectMode == 2 && shift && FAnchorRow >= 1 && FAnchorRow <= NrOfRows()) {
     // Every row between the anchor and the clicked one takes the anchor's state.
+    bool changed = false;
     const bool state = RowSelected(FAnchorRow);
     for (int r = std::min(FAnchorRow, Row); r <= std::max(FAnchorRow, Row); ++r)
       if (RowSelected(r) != state) {

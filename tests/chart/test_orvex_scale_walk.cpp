@@ -67,6 +67,7 @@ TEST(ScaleTicks, NiceSpacingOfNumericAxes) {
       {3, 100, 0, 100, -20, 4},    {4, 0, 250, 0, 50, 5},      // 62.5 -> 50
       {3, 7, 13, 7, 1, 5},              {2, -1000, -10, -1000, 200, 4},
       {0, 2.5L, 8, 3, 1, 5},       {0, 0, 50, 0, 1, 1},
+      {0, 8, 2.5L, 8, -1, 5},      {0, 1e-6L, -50, 0, -1, 1},  // reversed: unit steps down
   };
   for (const Row& r : rows) {
     long double first, dist;
@@ -211,6 +212,40 @@ TEST(ScaleWalkLinear, WalksAreBounded) {
   TScaleWalk huge = Walk(Range(1e17, 1e17 + 64, 0));
   EXPECT_LE(huge.Ticks.size(), static_cast<std::size_t>(ScaleMaxTicks));
   EXPECT_TRUE(Walk(Range(0, NAN, 3)).Ticks.empty());
+  // a reversed axis with MinTicks 0 walks down to High and stops
+  TScaleSettings reversed = Range(1e-6, -1e6, 0);
+  reversed.ShortTicks = true;
+  TScaleWalk down = Walk(reversed);
+  ASSERT_EQ(down.Ticks.size(), static_cast<std::size_t>(ScaleMaxTicks));
+  EXPECT_NEAR(down.Ticks.front().Value, 0, 1e-12);
+  for (const TScaleTick& t : down.Ticks) EXPECT_LE(t.Value, 1e-6);
+  ExpectNear(Values(Walk(Range(3, -2, 0)), true), {3, 2, 1, 0, -1, -2});
+}
+
+TEST(ScaleWalkLinear, HugeMarginsAndOffsetsSaturateInsteadOfOverflowing) {
+  // sizes, margins and offsets are each only bounded by the int range
+  TScaleSettings s = Range(0, 100, 3);
+  s.MarginLeft = s.MarginRight = 2000000000;
+  const TScaleTransform t = CalcScaleTransform({}, s.ScaleType, 0, 100, false, s.Width, s.Height, s.MarginLeft,
+                                               s.MarginTop, s.MarginRight, s.MarginBottom);
+  EXPECT_EQ(t.ScaleFactor, 0);  // no room left between the margins
+  EXPECT_EQ(t.ScaleOffset, s.Width / 2);
+  s.ScaleType = sctXB;
+  s.Height = 16777215;
+  s.OffsetY = 2147483000;
+  s.MarginBottom = 0;
+  const TScaleWalk w = WalkScale(s, t, FixedFont);
+  EXPECT_EQ(w.BaseY, 2147483647);
+  ASSERT_FALSE(w.Ticks.empty());
+  for (const TScaleTick& k : w.Ticks) {
+    EXPECT_EQ(k.Base.Y, 2147483647);
+    EXPECT_EQ(k.End.Y, 2147483647 - (k.Long ? 7 : 4));
+  }
+  s.ScaleType = sctYR;
+  s.OffsetX = -2147483000;
+  s.Width = 10;
+  s.MarginRight = 2000000000;
+  EXPECT_EQ(WalkScale(s, t, FixedFont).BaseX, -2147483647);
 }
 
 TEST(ScaleWalkLog, DecadesIntermediatesAndExponents) {
