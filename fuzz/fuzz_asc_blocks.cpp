@@ -3,9 +3,10 @@
 //    then often straddles two blocks) and through the normal one give the same lines, tokens,
 //    characters, end of file, byte count and UTF-8 verdict, read step by step in an order the
 //    first input byte seeds.
-//  - The table: the whole file read by the table reader in blocks of 7 bytes, by default (mapped,
-//    rows on up to two threads) and mapped with two threads in chunks of a few bytes (so that
-//    chunk ends fall inside rows and tokens) gives the same result code and the same table:
+//  - The table: the whole file read by the table reader in blocks of 7 bytes with every value
+//    collected aside, by default (rows straight into the table on up to two threads) and on two
+//    threads in chunks of a few bytes (so that chunk ends fall inside rows and tokens) gives the
+//    same result code and the same table:
 //    size, comment, names, attributes, types, level labels, values, cell states and key/value
 //    section. The first byte also picks the chunk size; the rest is the file.
 #include "fuzz_support.h"
@@ -74,7 +75,7 @@ std::string ReadTable(const std::string& File, const TASCReadOptions& Options)
 void CompareTables(const std::string& File, unsigned Seed)
 {
   TASCReadOptions blocks;
-  blocks.Mapped = false;
+  blocks.Direct = false;
   blocks.BlockSize = 7;
   TASCReadOptions chunked;
   chunked.Threads = 2;
