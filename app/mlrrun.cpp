@@ -202,11 +202,13 @@ void TMLRRun::SelectRows(const TDataTable& Table)
   ForEachMathTask(ranges, [&](int k) {
     const int first = k * SelectRange;
     const int last = std::min(nr, first + SelectRange);
-    unsigned char* u = usable.data();
+    unsigned char* __restrict u = usable.data();
     std::fill(u + first, u + last, static_cast<unsigned char>(1));
-    for (const std::uint8_t* st : states)
+    for (const std::uint8_t* st : states) {
+      const std::uint8_t* __restrict s = st;
       for (int r = first; r < last; ++r)
-        u[r] &= (st[r] & (csNotANumber | csEmpty)) == 0;
+        u[r] &= (s[r] & (csNotANumber | csEmpty)) == 0;
+    }
     counts[static_cast<std::size_t>(k) + 1] =
         static_cast<int>(std::count(u + first, u + last, static_cast<unsigned char>(1)));
   });
