@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 namespace orvex {
 
@@ -202,15 +203,34 @@ void TMLRRun::SelectRows(const TDataTable& Table)
   ForEachMathTask(ranges, [&](int k) {
     const int first = k * SelectRange;
     const int last = std::min(nr, first + SelectRange);
-    unsigned char* __restrict u = usable.data();
-    std::fill(u + first, u + last, static_cast<unsigned char>(1));
-    for (const std::uint8_t* st : states) {
-      const std::uint8_t* __restrict s = st;
-      for (int r = first; r < last; ++r)
-        u[r] &= (s[r] & (csNotANumber | csEmpty)) == 0;
+    unsigned char* u = usable.data();
+    // Eight rows at a time: a byte of Ones per usable row (SelectRange is a multiple of 8).
+    constexpr std::uint64_t Ones = 0x0101010101010101ULL;
+    constexpr std::uint64_t Low7 = 0x7f7f7f7f7f7f7f7fULL;
+    constexpr std::uint64_t Invalid = Ones * (csNotANumber | csEmpty);
+    int r = first;
+    int count = 0;
+    for (; r + 8 <= last; r += 8) {
+      std::uint64_t flags = Ones;
+      for (const std::uint8_t* st : states) {
+        std::uint64_t w;
+        std::memcpy(&w, st + r, 8);
+        w &= Invalid;
+        // The top bit of each byte that is not zero, moved down to the byte's lowest bit.
+        const std::uint64_t nonzero = ((((w & Low7) + Low7) | w) >> 7) & Ones;
+        flags &= ~nonzero;
+      }
+      std::memcpy(u + r, &flags, 8);
+      count += static_cast<int>((flags * Ones) >> 56);
     }
-    counts[static_cast<std::size_t>(k) + 1] =
-        static_cast<int>(std::count(u + first, u + last, static_cast<unsigned char>(1)));
+    for (; r < last; ++r) {
+      unsigned char f = 1;
+      for (const std::uint8_t* st : states)
+        f &= (st[r] & (csNotANumber | csEmpty)) == 0;
+      u[r] = f;
+      count += f;
+    }
+    counts[static_cast<std::size_t>(k) + 1] = count;
   });
   for (int k = 0; k < ranges; ++k)
     counts[static_cast<std::size_t>(k) + 1] += counts[static_cast<std::size_t>(k)];
@@ -302,43 +322,52 @@ TCopyResult CopyColumnAs(const double* Src, const int* Rows, int Count, double* 
       sum += fetch(i);
     shift = head > 0 ? sum / head : 0.0;
   }
-  // Lanes 0 and 1 in the first pair of each sum, lanes 2 and 3 in the second.
+  // Lanes 0 and 1 in the first pair of sums, lanes 2 and 3 in the second; chk: v - v is 0
+  // only for a finite v.
+  struct TPairSums {
+    TPair Max, Chk, S1, S2, Raw;
+  };
+  TPairSums lo = {}, hi = {};
   const TPair shq = shift - TPair{};
-  TPair mx[2] = {}, chk[2] = {}, s1[2] = {}, s2[2] = {}, raw[2] = {};  // chk: v - v is 0 only for a finite v
-  int i = 0;
-  for (; i + 4 <= Count; i += 4)
-    for (int h = 0; h < 2; ++h) {
-      TPair v;
-      if (Gather || Round)
-        v = TPair{fetch(i + 2 * h), fetch(i + 2 * h + 1)};
-      else
-        v = *reinterpret_cast<const TPairU*>(Src + i + 2 * h);
-      *reinterpret_cast<TPairU*>(Dst + i + 2 * h) = v;
-      const TPair a = AbsPair(v);
-      mx[h] = a > mx[h] ? a : mx[h];
-      chk[h] += v - v;
-      if (Moments) {
-        const TPair d = v - shq;
-        s1[h] += d;
-        s2[h] += d * d;
-        raw[h] += v * v;
-      }
+  auto add = [&](TPairSums& q, double* D, TPair v) __attribute__((always_inline)) {
+    *reinterpret_cast<TPairU*>(D) = v;
+    const TPair a = AbsPair(v);
+    q.Max = a > q.Max ? a : q.Max;
+    q.Chk += v - v;
+    if (Moments) {
+      const TPair d = v - shq;
+      q.S1 += d;
+      q.S2 += d * d;
+      q.Raw += v * v;
     }
+  };
+  int i = 0;
+  for (; i + 4 <= Count; i += 4) {
+    if (Gather || Round) {
+      add(lo, Dst + i, TPair{fetch(i), fetch(i + 1)});
+      add(hi, Dst + i + 2, TPair{fetch(i + 2), fetch(i + 3)});
+    } else {
+      add(lo, Dst + i, *reinterpret_cast<const TPairU*>(Src + i));
+      add(hi, Dst + i + 2, *reinterpret_cast<const TPairU*>(Src + i + 2));
+    }
+  }
   for (; i < Count; ++i) {
     const double v = fetch(i);
     Dst[i] = v;
     const double a = std::fabs(v);
-    mx[0][0] = a > mx[0][0] ? a : mx[0][0];
-    chk[0][0] += v - v;
+    lo.Max[0] = a > lo.Max[0] ? a : lo.Max[0];
+    lo.Chk[0] += v - v;
     if (Moments) {
       const double d = v - shift;
-      s1[0][0] += d;
-      s2[0][0] += d * d;
-      raw[0][0] += v * v;
+      lo.S1[0] += d;
+      lo.S2[0] += d * d;
+      lo.Raw[0] += v * v;
     }
   }
-  // Lane l + 2 h is element l of pair h.
-  auto lane = [](const TPair* q, int l) { return q[l / 2][l % 2]; };
+  // Lanes 0 to 3 of one of the sums.
+  auto lane = [&](TPair TPairSums::*Sum, int l) { return (l < 2 ? lo.*Sum : hi.*Sum)[l % 2]; };
+  const auto mx = &TPairSums::Max, chk = &TPairSums::Chk, s1 = &TPairSums::S1, s2 = &TPairSums::S2,
+             raw = &TPairSums::Raw;
   TCopyResult r;
   r.MaxAbs = std::max(std::max(lane(mx, 0), lane(mx, 1)), std::max(lane(mx, 2), lane(mx, 3)));
   r.Finite = lane(chk, 0) + lane(chk, 1) + lane(chk, 2) + lane(chk, 3) == 0;
