@@ -526,18 +526,26 @@ void TMLRRun::Evaluate(const TDataTable& Table, TBulkVector<TFitPoint>& Points)
     const int start = k * EvalBlock;
     const int end = std::min(m, start + EvalBlock);
     std::fill(estData + start, estData + end, coef[p]);
-    for (int j = 0; j < p; ++j) {
-      const double b = coef[j];
-      const TLanes bq = b - TLanes{};
-      const double* col = FMatD.Column(j + 1);
+    // Up to four columns per sweep over the block: each estimate still takes the terms one
+    // after the other in column order, with a load and a store per four terms.
+    for (int j0 = 0; j0 < p; j0 += 4) {
+      const int nj = std::min(4, p - j0);
+      const double* col[4];
+      TPair bq[4];
+      for (int t = 0; t < nj; ++t) {
+        col[t] = FMatD.Column(j0 + t + 1);
+        bq[t] = coef[j0 + t] - TPair{};
+      }
       int i = start;
-      for (; i + 4 <= end; i += 4) {
-        const TLanes v = *reinterpret_cast<const TLanesU*>(col + i);
-        TLanesU& est4 = *reinterpret_cast<TLanesU*>(estData + i);
-        est4 = est4 + bq * v;
+      for (; i + 2 <= end; i += 2) {
+        TPair e = *reinterpret_cast<const TPairU*>(estData + i);
+        for (int t = 0; t < nj; ++t)
+          e = e + bq[t] * *reinterpret_cast<const TPairU*>(col[t] + i);
+        *reinterpret_cast<TPairU*>(estData + i) = e;
       }
       for (; i < end; ++i)
-        estData[i] += b * col[i];
+        for (int t = 0; t < nj; ++t)
+          estData[i] += coef[j0 + t] * col[t][i];
     }
   });
 
