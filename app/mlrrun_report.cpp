@@ -116,10 +116,9 @@ void TMLRRun::MakeHistogram(const TDataTable& Table, TResidualHistogram& Histogr
   const double* actual = FVecC.Data();
   const double* est = FEstimates.data();
   const int blocks = (np + PointBlock - 1) / PointBlock;
-  std::vector<std::vector<int>> blockCounts(static_cast<std::size_t>(blocks));
+  std::vector<int> blockCounts(static_cast<std::size_t>(blocks) * static_cast<std::size_t>(nb), 0);
   ForEachMathTask(blocks, [&](int k) {
-    std::vector<int>& counts = blockCounts[static_cast<std::size_t>(k)];
-    counts.assign(static_cast<std::size_t>(nb), 0);
+    int* counts = blockCounts.data() + static_cast<std::size_t>(k) * static_cast<std::size_t>(nb);
     const int end = std::min(np, (k + 1) * PointBlock);
     for (int i = k * PointBlock; i < end; ++i) {
       const double r = est[i] - actual[i];
@@ -127,13 +126,12 @@ void TMLRRun::MakeHistogram(const TDataTable& Table, TResidualHistogram& Histogr
       if (w != 0)
         b = static_cast<int>(std::trunc((r - FResidMin) / w)) + 1;
       b = std::clamp(b, 1, nb);  // the largest residual falls into the last bin
-      ++counts[static_cast<std::size_t>(b - 1)];
+      ++counts[b - 1];
     }
   });
   std::vector<int> counts(static_cast<std::size_t>(nb), 0);
-  for (const std::vector<int>& c : blockCounts)
-    for (int k = 0; k < nb; ++k)
-      counts[static_cast<std::size_t>(k)] += c[static_cast<std::size_t>(k)];
+  for (std::size_t k = 0; k < blockCounts.size(); ++k)
+    counts[k % static_cast<std::size_t>(nb)] += blockCounts[k];
   h.MaxCount = *std::max_element(counts.begin(), counts.end());
 
   h.Bars.clear();

@@ -66,7 +66,8 @@ void SetMathThreadCount(int Value);
 
 // Calls Work(Task) for every Task in 0..Count-1 on up to MathThreadCount threads, the calling
 // thread included, and returns when all are done. Tasks run in any order and at the same time,
-// so each must write only its own results; Work must not touch the progress globals.
+// so each must write only its own results; Work must not throw (what it needs is allocated
+// before) and must not touch the progress globals.
 void ForEachMathTask(int Count, const std::function<void(int)>& Work);
 
 struct TCurveFitStatistics {

@@ -67,6 +67,24 @@ void TCurveFit::GrowStore(long long Pairs)
   }
 }
 
+namespace {
+
+// Adds Value(i) and its square to S and SS for i = 0..Count-1, in that order.
+template <typename TValue>
+void AddSumAndSquares(int Count, const TValue& Value, long double& S, long double& SS)
+{
+  long double s = S, ss = SS;
+  for (int i = 0; i < Count; ++i) {
+    const long double v = Value(i);
+    s += v;
+    ss += v * v;
+  }
+  S = s;
+  SS = ss;
+}
+
+}  // namespace
+
 int TCurveFit::AddPairs(const double* X, const double* Y, int Count)
 {
   if (Count <= 0)
@@ -93,28 +111,14 @@ int TCurveFit::AddPairs(const double* X, const double* Y, int Count)
         FSxy = sxy;
         break;
       }
-      case 1: {
-        long double sy = FSy, syy = FSyy;
-        for (int i = 0; i < Count; ++i) {
-          const long double y = Y[i];
-          sy += y;
-          syy += y * y;
-        }
-        FSy = sy;
-        FSyy = syy;
+      case 1:
+        AddSumAndSquares(Count, [&](int i) { return static_cast<long double>(Y[i]); }, FSy, FSyy);
         break;
-      }
-      case 2: {
-        long double sd = FSd, sdd = FSdd;
-        for (int i = 0; i < Count; ++i) {
-          const long double d = static_cast<long double>(X[i]) - static_cast<long double>(Y[i]);
-          sd += d;
-          sdd += d * d;
-        }
-        FSd = sd;
-        FSdd = sdd;
+      case 2:
+        AddSumAndSquares(
+            Count, [&](int i) { return static_cast<long double>(X[i]) - static_cast<long double>(Y[i]); },
+            FSd, FSdd);
         break;
-      }
       case 3:
         std::copy(X, X + Count, storeX);
         break;
