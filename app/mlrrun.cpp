@@ -284,10 +284,7 @@ struct TCopyResult {
   bool Finite = true;
 };
 
-// Four doubles as one value (two SSE registers on plain x86-64): the lanes of partial sums.
-typedef double TLanes __attribute__((vector_size(32)));
-typedef double TLanesU __attribute__((vector_size(32), aligned(8)));
-// Two doubles: one SSE register.
+// Two doubles: one SSE register (the unaligned form loads and stores anywhere).
 typedef double TPair __attribute__((vector_size(16)));
 typedef double TPairU __attribute__((vector_size(16), aligned(8)));
 typedef std::int64_t TPairBits __attribute__((vector_size(16)));
@@ -549,8 +546,8 @@ void TMLRRun::Evaluate(const TDataTable& Table, TBulkVector<TFitPoint>& Points)
     }
   });
 
-  // The pairs go into the statistics (sums in a fixed order, one task) while the other tasks
-  // make the chart points and the residual range of their blocks; the ranges merge exactly.
+  // The chart points and the residual range in blocks on the math threads (the ranges merge
+  // exactly), then the pairs into the statistics, whose sums AddPairs spreads itself.
   FStats.Clear();
   Points.resize(static_cast<std::size_t>(m));
   const int pointBlocks = (m + PointBlock - 1) / PointBlock;
