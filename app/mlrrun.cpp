@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 namespace orvex {
 
@@ -111,7 +113,7 @@ bool TMLRRun::Execute(const TDataTable& Table, const TRoleState& Roles)
   // The evaluation pass and everything made from it go into temporaries first, so that a fit
   // whose statistics cannot be shown leaves the previous results in place.
   // The points go into the spare buffer of the previous run's points; the two swap on success.
-  std::vector<TFitPoint>& points = FSparePoints;
+  TBulkVector<TFitPoint>& points = FSparePoints;
   Evaluate(Table, points);
 
   TFitSummary summary;
@@ -182,27 +184,66 @@ bool TMLRRun::ReadRoles(const TDataTable& Table, const TRoleState& Roles)
   return true;
 }
 
-// An object takes part when its target and every input cell hold a valid number.
+// An object takes part when its target and every input cell hold a valid number. The rows go
+// in fixed ranges over the math threads: each range marks its rows column by column over the
+// raw state bytes and counts them, then writes its usable rows at the place the counts of the
+// ranges before it give.
 void TMLRRun::SelectRows(const TDataTable& Table)
 {
-  FUsedRows.clear();
-  const int nr = Table.NrOfRows();
-  FUsedRows.reserve(static_cast<std::size_t>(std::max(nr, 0)));
-  // Column by column over the raw state bytes: a row stays usable while every state is valid.
-  std::vector<unsigned char>& usable = FRowFlags;
-  usable.assign(static_cast<std::size_t>(std::max(nr, 0)), 1);
-  auto mark = [&](int Col) {
-    const std::uint8_t* st = Table.ColumnStates(Col);
-    for (int r = 0; r < nr; ++r)
-      usable[static_cast<std::size_t>(r)] &= (st[r] & (csNotANumber | csEmpty)) == 0;
-  };
-  mark(FTargetCol);
+  const int nr = std::max(Table.NrOfRows(), 0);
+  const int ranges = (nr + SelectRange - 1) / SelectRange;
+  TBulkVector<unsigned char>& usable = FRowFlags;
+  usable.resize(static_cast<std::size_t>(nr));
+  std::vector<const std::uint8_t*> states;
+  states.push_back(Table.ColumnStates(FTargetCol));
   const int* sel = FSelColumns.Data();
   for (int j = 0; j < FNumInputs; ++j)
-    mark(sel[j]);
-  for (int r = 0; r < nr; ++r)
-    if (usable[static_cast<std::size_t>(r)])
-      FUsedRows.push_back(r + 1);
+    states.push_back(Table.ColumnStates(sel[j]));
+  std::vector<int> counts(static_cast<std::size_t>(ranges) + 1, 0);
+  ForEachMathTask(ranges, [&](int k) {
+    const int first = k * SelectRange;
+    const int last = std::min(nr, first + SelectRange);
+    unsigned char* u = usable.data();
+    // Eight rows at a time: a byte of Ones per usable row (SelectRange is a multiple of 8).
+    constexpr std::uint64_t Ones = 0x0101010101010101ULL;
+    constexpr std::uint64_t Low7 = 0x7f7f7f7f7f7f7f7fULL;
+    constexpr std::uint64_t Invalid = Ones * (csNotANumber | csEmpty);
+    int r = first;
+    int count = 0;
+    for (; r + 8 <= last; r += 8) {
+      std::uint64_t flags = Ones;
+      for (const std::uint8_t* st : states) {
+        std::uint64_t w;
+        std::memcpy(&w, st + r, 8);
+        w &= Invalid;
+        // The top bit of each byte that is not zero, moved down to the byte's lowest bit.
+        const std::uint64_t nonzero = ((((w & Low7) + Low7) | w) >> 7) & Ones;
+        flags &= ~nonzero;
+      }
+      std::memcpy(u + r, &flags, 8);
+      count += static_cast<int>((flags * Ones) >> 56);
+    }
+    for (; r < last; ++r) {
+      unsigned char f = 1;
+      for (const std::uint8_t* st : states)
+        f &= (st[r] & (csNotANumber | csEmpty)) == 0;
+      u[r] = f;
+      count += f;
+    }
+    counts[static_cast<std::size_t>(k) + 1] = count;
+  });
+  for (int k = 0; k < ranges; ++k)
+    counts[static_cast<std::size_t>(k) + 1] += counts[static_cast<std::size_t>(k)];
+  FUsedRows.resize(static_cast<std::size_t>(counts.back()));
+  ForEachMathTask(ranges, [&](int k) {
+    const int first = k * SelectRange;
+    const int last = std::min(nr, first + SelectRange);
+    int* out = FUsedRows.data() + counts[static_cast<std::size_t>(k)];
+    const unsigned char* u = usable.data();
+    for (int r = first; r < last; ++r)
+      if (u[r])
+        *out++ = r + 1;
+  });
 }
 
 // A value written into a cell by program can be infinite or NaN without the cell's state
@@ -215,7 +256,7 @@ bool TMLRRun::DropNonFiniteRows()
   if (FDesignFinite)
     return false;
   // Column by column, so that each pass reads contiguous memory.
-  std::vector<unsigned char>& finite = FRowFlags;
+  TBulkVector<unsigned char>& finite = FRowFlags;
   finite.resize(static_cast<std::size_t>(m));
   const double* c = FVecC.Data();
   for (int i = 0; i < m; ++i)
@@ -243,37 +284,112 @@ struct TCopyResult {
   bool Finite = true;
 };
 
+// Two doubles: one SSE register (the unaligned form loads and stores anywhere).
+typedef double TPair __attribute__((vector_size(16)));
+typedef double TPairU __attribute__((vector_size(16), aligned(8)));
+typedef std::int64_t TPairBits __attribute__((vector_size(16)));
+
+// The magnitudes of both elements: the sign bits cleared (a NaN stays a NaN).
+inline TPair AbsPair(TPair V)
+{
+  return reinterpret_cast<TPair>(reinterpret_cast<TPairBits>(V) & (TPairBits{} + INT64_MAX));
+}
+
 // Dst[i] = Src[Rows[i] - 1] (Src[i] without Rows), rounded to a whole number when Round, for
 // Count values; gives their largest magnitude (NaN does not count) and whether all are
-// finite. Four interleaved lanes keep the maximum from becoming one long dependency chain.
-TCopyResult CopyColumn(const double* Src, const int* Rows, int Count, bool Round, double* Dst)
+// finite. With Moments it also gives the column's moments for the variance inflation factors:
+// sums over the values minus a shift (the mean of the first values), which keeps the centred
+// sum free of cancellation whenever the shift lies within a few spreads of the mean. Four
+// interleaved lanes keep the maximum and the sums from becoming one long dependency chain;
+// lane l takes the values i = l (mod 4), the values beyond the last multiple of 4 go into
+// lane 0.
+template <bool Gather, bool Round>
+TCopyResult CopyColumnAs(const double* Src, const int* Rows, int Count, double* Dst,
+                         TMLRRun::TColumnMoments* Moments)
 {
-  double mx[4] = {0, 0, 0, 0};
-  double chk[4] = {0, 0, 0, 0};  // v - v is 0 for a finite v and NaN otherwise
   auto fetch = [&](int i) {
-    const double v = Rows ? Src[Rows[i] - 1] : Src[i];
+    const double v = Gather ? Src[Rows[i] - 1] : Src[i];
     return Round ? std::nearbyint(v) : v;
   };
-  int i = 0;
-  for (; i + 4 <= Count; i += 4)
-    for (int l = 0; l < 4; ++l) {
-      const double v = fetch(i + l);
-      Dst[i + l] = v;
-      const double a = std::fabs(v);
-      mx[l] = a > mx[l] ? a : mx[l];
-      chk[l] += v - v;
+  double shift = 0;
+  const int head = std::min(Count, 1024);
+  if (Moments) {
+    double sum = 0;
+    for (int i = 0; i < head; ++i)
+      sum += fetch(i);
+    shift = head > 0 ? sum / head : 0.0;
+  }
+  // Lanes 0 and 1 in the first pair of sums, lanes 2 and 3 in the second; chk: v - v is 0
+  // only for a finite v.
+  struct TPairSums {
+    TPair Max, Chk, S1, S2, Raw;
+  };
+  TPairSums lo = {}, hi = {};
+  const TPair shq = shift - TPair{};
+  auto add = [&](TPairSums& q, double* D, TPair v) __attribute__((always_inline)) {
+    *reinterpret_cast<TPairU*>(D) = v;
+    const TPair a = AbsPair(v);
+    q.Max = a > q.Max ? a : q.Max;
+    q.Chk += v - v;
+    if (Moments) {
+      const TPair d = v - shq;
+      q.S1 += d;
+      q.S2 += d * d;
+      q.Raw += v * v;
     }
+  };
+  int i = 0;
+  for (; i + 4 <= Count; i += 4) {
+    if (Gather || Round) {
+      add(lo, Dst + i, TPair{fetch(i), fetch(i + 1)});
+      add(hi, Dst + i + 2, TPair{fetch(i + 2), fetch(i + 3)});
+    } else {
+      add(lo, Dst + i, *reinterpret_cast<const TPairU*>(Src + i));
+      add(hi, Dst + i + 2, *reinterpret_cast<const TPairU*>(Src + i + 2));
+    }
+  }
   for (; i < Count; ++i) {
     const double v = fetch(i);
     Dst[i] = v;
     const double a = std::fabs(v);
-    mx[0] = a > mx[0] ? a : mx[0];
-    chk[0] += v - v;
+    lo.Max[0] = a > lo.Max[0] ? a : lo.Max[0];
+    lo.Chk[0] += v - v;
+    if (Moments) {
+      const double d = v - shift;
+      lo.S1[0] += d;
+      lo.S2[0] += d * d;
+      lo.Raw[0] += v * v;
+    }
   }
+  // Lanes 0 to 3 of one of the sums.
+  auto lane = [&](TPair TPairSums::*Sum, int l) { return (l < 2 ? lo.*Sum : hi.*Sum)[l % 2]; };
+  const auto mx = &TPairSums::Max, chk = &TPairSums::Chk, s1 = &TPairSums::S1, s2 = &TPairSums::S2,
+             raw = &TPairSums::Raw;
   TCopyResult r;
-  r.MaxAbs = std::max(std::max(mx[0], mx[1]), std::max(mx[2], mx[3]));
-  r.Finite = chk[0] + chk[1] + chk[2] + chk[3] == 0;
+  r.MaxAbs = std::max(std::max(lane(mx, 0), lane(mx, 1)), std::max(lane(mx, 2), lane(mx, 3)));
+  r.Finite = lane(chk, 0) + lane(chk, 1) + lane(chk, 2) + lane(chk, 3) == 0;
+  if (Moments) {
+    const double a = (lane(s1, 0) + lane(s1, 2)) + (lane(s1, 1) + lane(s1, 3));
+    const double q = (lane(s2, 0) + lane(s2, 2)) + (lane(s2, 1) + lane(s2, 3));
+    TMLRRun::TColumnMoments& mo = *Moments;
+    mo = TMLRRun::TColumnMoments{};
+    if (Count > 0) {
+      mo.Mean = shift + a / Count;
+      mo.CentredSS = std::max(0.0, q - a * (a / Count));
+    }
+    mo.RawSS = (lane(raw, 0) + lane(raw, 2)) + (lane(raw, 1) + lane(raw, 3));
+  }
   return r;
+}
+
+TCopyResult CopyColumn(const double* Src, const int* Rows, int Count, bool Round, double* Dst,
+                       TMLRRun::TColumnMoments* Moments)
+{
+  if (Rows)
+    return Round ? CopyColumnAs<true, true>(Src, Rows, Count, Dst, Moments)
+                 : CopyColumnAs<true, false>(Src, Rows, Count, Dst, Moments);
+  return Round ? CopyColumnAs<false, true>(Src, Rows, Count, Dst, Moments)
+               : CopyColumnAs<false, false>(Src, Rows, Count, Dst, Moments);
 }
 
 }  // namespace
@@ -314,22 +430,30 @@ void TMLRRun::FillDesign(const TDataTable& Table)
   // From the raw column storage; the level types read as whole numbers, as Elem gives them.
   // When every row is used the copy is a plain one.
   const bool allRows = m == Table.NrOfRows();
-  // The copy also finds each column's largest magnitude (for the scaling of the solve) and
-  // whether a value is not finite, so that neither needs a pass of its own.
+  // The copy also finds each column's largest magnitude (for the scaling of the solve),
+  // whether a value is not finite, and the moments of each input, so that none of them needs
+  // a pass of its own. One task per column (the inputs, the ones, the target) on the math
+  // threads; each column's sums run in the same order on any number of threads.
   FColumnMax.assign(static_cast<std::size_t>(n), 1.0);
-  FDesignFinite = true;
-  auto copyColumn = [&](int Col, double* dst) {
-    const double* src = Table.ColumnValues(Col);
-    const bool round = IsLevelType(Table.VarType(Col));
-    const TCopyResult r = allRows ? CopyColumn(src, nullptr, m, round, dst)
-                                  : CopyColumn(src, FUsedRows.data(), m, round, dst);
-    FDesignFinite = FDesignFinite && r.Finite;
-    return r.MaxAbs;
-  };
-  for (int k = 1; k <= FNumInputs; ++k)
-    FColumnMax[static_cast<std::size_t>(k - 1)] = copyColumn(FSelColumns.Elem(k), FMatD.Column(k));
-  std::fill(FMatD.Column(n), FMatD.Column(n) + m, 1.0);
-  copyColumn(FTargetCol, FVecC.Data());
+  FInputMoments.assign(static_cast<std::size_t>(FNumInputs), TColumnMoments{});
+  std::vector<unsigned char> finite(static_cast<std::size_t>(n) + 1, 1);
+  ForEachMathTask(n + 1, [&](int k) {
+    if (k == FNumInputs) {
+      std::fill(FMatD.Column(n), FMatD.Column(n) + m, 1.0);
+      return;
+    }
+    const bool target = k > FNumInputs;
+    const int col = target ? FTargetCol : FSelColumns.Data()[k];
+    const double* src = Table.ColumnValues(col);
+    const bool round = IsLevelType(Table.VarType(col));
+    const TCopyResult r = CopyColumn(src, allRows ? nullptr : FUsedRows.data(), m, round,
+                                     target ? FVecC.Data() : FMatD.Column(k + 1),
+                                     target ? nullptr : &FInputMoments[static_cast<std::size_t>(k)]);
+    finite[static_cast<std::size_t>(k)] = r.Finite;
+    if (!target)
+      FColumnMax[static_cast<std::size_t>(k)] = r.MaxAbs;
+  });
+  FDesignFinite = std::find(finite.begin(), finite.end(), 0) == finite.end();
 }
 
 // Step 6 with the scaling: every column of the working copy is multiplied by a power of two
@@ -380,7 +504,7 @@ bool TMLRRun::Solve()
 
 // The evaluation pass: estimated value, chart point, statistics pair and residual range of every
 // object used, in table order.
-void TMLRRun::Evaluate(const TDataTable& Table, std::vector<TFitPoint>& Points)
+void TMLRRun::Evaluate(const TDataTable& Table, TBulkVector<TFitPoint>& Points)
 {
   const int m = FMatD.NrOfRows();
   const int p = FNumInputs;
@@ -388,95 +512,70 @@ void TMLRRun::Evaluate(const TDataTable& Table, std::vector<TFitPoint>& Points)
   const double* actual = FVecC.Data();
 
   // Estimated values, accumulated per object in the fixed order intercept, input 1, input 2,
-  // ...; running over the columns keeps the memory access contiguous.
-  // The buffer lives in the run object, so that a repeated run on a large table finds its
-  // memory already in place.
-  std::vector<double>& est = FEstimates;
-  est.assign(static_cast<std::size_t>(m), coef[p]);
-  // The same pass gives the moments of each input for the variance inflation factors: sums
-  // over the values minus a shift (the mean of the first values), which keeps the centred sum
-  // free of cancellation whenever the shift lies within a few spreads of the mean; four
-  // interleaved partial sums.
-  FInputMoments.assign(static_cast<std::size_t>(p), TColumnMoments{});
-  double* estData = est.data();
-  const int head = std::min(m, 1024);
-  std::vector<double> shift(static_cast<std::size_t>(p), 0.0);
-  for (int j = 0; j < p; ++j) {
-    const double* col = FMatD.Column(j + 1);
-    double sum = 0;
-    for (int i = 0; i < head; ++i)
-      sum += col[i];
-    shift[static_cast<std::size_t>(j)] = head > 0 ? sum / head : 0.0;
-  }
-  // Rows in blocks whose estimates stay in the cache while every column adds its term; the
-  // block length is a multiple of 4, so each lane sees its values in the same order as in one
-  // pass over all rows.
-  constexpr int EvalBlock = 2048;
-  // Four doubles as one value (two SSE registers): the lanes of the partial sums.
-  typedef double TLanes __attribute__((vector_size(32)));
-  typedef double TLanesU __attribute__((vector_size(32), aligned(8)));
-  struct TSums {
-    TLanes S1, S2, Raw;
-  };
-  std::vector<TSums> lanes(static_cast<std::size_t>(p), TSums{TLanes{}, TLanes{}, TLanes{}});
-  for (int start = 0; start < m; start += EvalBlock) {
+  // ...; the rows go in blocks whose estimates stay in the cache while every column adds its
+  // term, so the memory access stays contiguous. The blocks are independent tasks on the math
+  // threads. The buffer lives in the run object, so that a repeated run on a large table finds
+  // its memory already in place.
+  FEstimates.resize(static_cast<std::size_t>(m));
+  double* estData = FEstimates.data();
+  const int blocks = (m + EvalBlock - 1) / EvalBlock;
+  ForEachMathTask(blocks, [&](int k) {
+    const int start = k * EvalBlock;
     const int end = std::min(m, start + EvalBlock);
-    for (int j = 0; j < p; ++j) {
-      const double b = coef[j];
-      const TLanes bq = b - TLanes{};
-      const double sh = shift[static_cast<std::size_t>(j)];
-      const TLanes shq = sh - TLanes{};
-      const double* col = FMatD.Column(j + 1);
-      TSums acc = lanes[static_cast<std::size_t>(j)];
+    std::fill(estData + start, estData + end, coef[p]);
+    // Up to four columns per sweep over the block: each estimate still takes the terms one
+    // after the other in column order, with a load and a store per four terms.
+    for (int j0 = 0; j0 < p; j0 += 4) {
+      const int nj = std::min(4, p - j0);
+      const double* col[4];
+      TPair bq[4];
+      for (int t = 0; t < nj; ++t) {
+        col[t] = FMatD.Column(j0 + t + 1);
+        bq[t] = coef[j0 + t] - TPair{};
+      }
       int i = start;
-      for (; i + 4 <= end; i += 4) {
-        const TLanes v = *reinterpret_cast<const TLanesU*>(col + i);
-        TLanesU& est4 = *reinterpret_cast<TLanesU*>(estData + i);
-        est4 = est4 + bq * v;
-        const TLanes d = v - shq;
-        acc.S1 += d;
-        acc.S2 += d * d;
-        acc.Raw += v * v;
+      for (; i + 2 <= end; i += 2) {
+        TPair e = *reinterpret_cast<const TPairU*>(estData + i);
+        for (int t = 0; t < nj; ++t)
+          e = e + bq[t] * *reinterpret_cast<const TPairU*>(col[t] + i);
+        *reinterpret_cast<TPairU*>(estData + i) = e;
       }
-      for (; i < end; ++i) {
-        const double v = col[i];
-        estData[i] += b * v;
-        const double d = v - sh;
-        acc.S1[0] += d;
-        acc.S2[0] += d * d;
-        acc.Raw[0] += v * v;
-      }
-      lanes[static_cast<std::size_t>(j)] = acc;
+      for (; i < end; ++i)
+        for (int t = 0; t < nj; ++t)
+          estData[i] += coef[j0 + t] * col[t][i];
     }
-  }
-  for (int j = 0; j < p; ++j) {
-    const TSums& acc = lanes[static_cast<std::size_t>(j)];
-    const double a = (acc.S1[0] + acc.S1[2]) + (acc.S1[1] + acc.S1[3]);
-    const double q = (acc.S2[0] + acc.S2[2]) + (acc.S2[1] + acc.S2[3]);
-    TColumnMoments& mo = FInputMoments[static_cast<std::size_t>(j)];
-    if (m > 0) {
-      mo.Mean = shift[static_cast<std::size_t>(j)] + a / m;
-      mo.CentredSS = std::max(0.0, q - a * (a / m));
-    }
-    mo.RawSS = (acc.Raw[0] + acc.Raw[2]) + (acc.Raw[1] + acc.Raw[3]);
-  }
+  });
 
-  FResidMax = -1.7E38;
-  FResidMin = 1.7E38;
+  // The chart points and the residual range in blocks on the math threads (the ranges merge
+  // exactly), then the pairs into the statistics, whose sums AddPairs spreads itself.
   FStats.Clear();
-  Points.clear();
-  Points.reserve(static_cast<std::size_t>(m));
-  for (int i = 0; i < m; ++i) {
-    const double e = est[static_cast<std::size_t>(i)];
-    const int row = FUsedRows[static_cast<std::size_t>(i)];
-    Points.push_back(TFitPoint{row, ClassColorIndex(Table.RowAttrib(row)), actual[i], e});
-    const double r = e - actual[i];
-    if (r < FResidMin)
-      FResidMin = r;
-    if (r > FResidMax)
-      FResidMax = r;
-  }
+  Points.resize(static_cast<std::size_t>(m));
+  const int pointBlocks = (m + PointBlock - 1) / PointBlock;
+  std::vector<std::pair<double, double>> ranges(static_cast<std::size_t>(pointBlocks),
+                                                {1.7E38, -1.7E38});
+  ForEachMathTask(pointBlocks, [&](int k) {
+    const int start = k * PointBlock;
+    const int end = std::min(m, start + PointBlock);
+    double lo = 1.7E38, hi = -1.7E38;
+    for (int i = start; i < end; ++i) {
+      const double e = estData[i];
+      const int row = FUsedRows[static_cast<std::size_t>(i)];
+      Points[static_cast<std::size_t>(i)] = TFitPoint{row, ClassColorIndex(Table.RowAttrib(row)), actual[i], e};
+      const double r = e - actual[i];
+      if (r < lo)
+        lo = r;
+      if (r > hi)
+        hi = r;
+    }
+    ranges[static_cast<std::size_t>(k)] = {lo, hi};
+  });
   FStats.AddPairs(actual, estData, m);
+  FResidMin = 1.7E38;
+  FResidMax = -1.7E38;
+  for (const auto& [lo, hi] : ranges) {
+    FResidMin = std::min(FResidMin, lo);
+    FResidMax = std::max(FResidMax, hi);
+  }
 }
 
 }  // namespace orvex

@@ -11,6 +11,7 @@
 // power of two before the solve so that the unit of a variable cannot decide the result.
 #pragma once
 
+#include "orvex_bulkalloc.h"
 #include "orvex_math2.h"
 #include "orvex_matrix.h"
 #include "orvex_vector.h"
@@ -189,7 +190,7 @@ public:
 
   // properties: results of the last successful run
   const TFitSummary& Summary() const { return FSummary; }
-  const std::vector<TFitPoint>& FitPoints() const { return FFitPoints; }
+  const TBulkVector<TFitPoint>& FitPoints() const { return FFitPoints; }
   // ClassColors index of the chart's diagonal reference line: the colour the last mark leaves,
   // that of the last object used (0 without points). The line's ends come from the chart's
   // ranges after it has fitted them to the marks, so the chart supplies them.
@@ -207,6 +208,11 @@ public:
   // adjusted form, the F test's p-value, the objects used and the collinear inputs.
   const std::vector<std::string>& ExtendedLines() const { return FExtendedLines; }
 
+  // Mean, centred and raw sum of squares of a column of the design, as the fill gives them.
+  struct TColumnMoments {
+    double Mean = 0, CentredSS = 0, RawSS = 0;
+  };
+
 private:
   bool Fail(TRunStatus Status, const std::string& Text);
   bool ReadRoles(const TDataTable& Table, const TRoleState& Roles);
@@ -214,11 +220,16 @@ private:
   bool DropNonFiniteRows();
   void FillDesign(const TDataTable& Table);
   bool Solve();
-  void Evaluate(const TDataTable& Table, std::vector<TFitPoint>& Points);
+  void Evaluate(const TDataTable& Table, TBulkVector<TFitPoint>& Points);
   void MakeHistogram(const TDataTable& Table, TResidualHistogram& Histogram) const;
   void MakeReport(const TDataTable& Table);
   // Designs of at most this many elements (target included) take ExtendedSRes.
   static constexpr long long ExtendedResidualElements = 16384;
+  // Rows per task of the row selection, of the estimates and of the chart points; fixed, so
+  // that the tasks depend only on the number of rows.
+  static constexpr int SelectRange = 65536;
+  static constexpr int EvalBlock = 2048;
+  static constexpr int PointBlock = 32768;
   double ExtendedSRes() const;
 
   TRunStatus FStatus = TRunStatus::NotRun;
@@ -241,21 +252,18 @@ private:
   std::vector<int> FUsedRows;
   // Work buffers kept between runs: a flag per row (usable, finite), the estimated values, and
   // the points of the run in progress (swapped with FFitPoints when it succeeds).
-  std::vector<unsigned char> FRowFlags;
+  TBulkVector<unsigned char> FRowFlags;
   // Of the last fill: the largest magnitude of each design column and whether every value of
   // the design and the target is finite.
   std::vector<double> FColumnMax;
   bool FDesignFinite = true;
-  // Of the evaluation pass: mean, centred and raw sum of squares of each input column.
-  struct TColumnMoments {
-    double Mean = 0, CentredSS = 0, RawSS = 0;
-  };
+  // Of the last fill: the moments of each input column.
   std::vector<TColumnMoments> FInputMoments;
-  std::vector<double> FEstimates;
-  std::vector<TFitPoint> FSparePoints;
+  TBulkVector<double> FEstimates;
+  TBulkVector<TFitPoint> FSparePoints;
 
   TFitSummary FSummary;
-  std::vector<TFitPoint> FFitPoints;
+  TBulkVector<TFitPoint> FFitPoints;
   std::string FCaption;
   TResidualHistogram FHistogram;
   std::vector<std::string> FReportLines;

@@ -109,19 +109,30 @@ void TMLRRun::MakeHistogram(const TDataTable& Table, TResidualHistogram& Histogr
     w = 0;
   h.BinWidth = w;
 
-  std::vector<int> counts(static_cast<std::size_t>(nb), 0);
-  h.MaxCount = 0;
+  // The residuals are those of the statistics pairs (estimated minus actual value), binned in
+  // fixed row blocks on the math threads; the counts of the blocks add up exactly, and as a
+  // count only grows the largest final count is the largest one ever reached.
   const int np = FStats.NumPairs();
-  for (int i = 1; i <= np; ++i) {
-    const double r = FStats.DataY(i) - FStats.DataX(i);
-    int b = 1;
-    if (w != 0)
-      b = static_cast<int>(std::trunc((r - FResidMin) / w)) + 1;
-    b = std::clamp(b, 1, nb);  // the largest residual falls into the last bin
-    int& c = counts[static_cast<std::size_t>(b - 1)];
-    ++c;
-    h.MaxCount = std::max(h.MaxCount, c);
-  }
+  const double* actual = FVecC.Data();
+  const double* est = FEstimates.data();
+  const int blocks = (np + PointBlock - 1) / PointBlock;
+  std::vector<int> blockCounts(static_cast<std::size_t>(blocks) * static_cast<std::size_t>(nb), 0);
+  ForEachMathTask(blocks, [&](int k) {
+    int* counts = blockCounts.data() + static_cast<std::size_t>(k) * static_cast<std::size_t>(nb);
+    const int end = std::min(np, (k + 1) * PointBlock);
+    for (int i = k * PointBlock; i < end; ++i) {
+      const double r = est[i] - actual[i];
+      int b = 1;
+      if (w != 0)
+        b = static_cast<int>(std::trunc((r - FResidMin) / w)) + 1;
+      b = std::clamp(b, 1, nb);  // the largest residual falls into the last bin
+      ++counts[b - 1];
+    }
+  });
+  std::vector<int> counts(static_cast<std::size_t>(nb), 0);
+  for (std::size_t k = 0; k < blockCounts.size(); ++k)
+    counts[k % static_cast<std::size_t>(nb)] += blockCounts[k];
+  h.MaxCount = *std::max_element(counts.begin(), counts.end());
 
   h.Bars.clear();
   h.Bars.reserve(static_cast<std::size_t>(nb));

@@ -85,24 +85,31 @@ void BM_CompleteRun(benchmark::State& State)
   const int rows = static_cast<int>(State.range(0));
   const TDataTable& table = Table(rows);
   const TRoleState roles = AllInputs();
+  const int threads = MathThreadCount();
+  SetMathThreadCount(static_cast<int>(State.range(2)));
   TMLRRun run;
-  // The window repeats its run on every role click: the first run, which allocates the
-  // containers, is left out of the figure (BM_FirstRun has it).
-  if (State.range(1) != 0 && !run.Execute(table, roles))
-    State.SkipWithError(run.ErrorText().c_str());
+  // The window repeats its run on every role click: the first two runs, which allocate the
+  // containers and the second point list, are left out of the figure (BM_FirstRun has the
+  // first).
+  for (int warm = 0; warm < 2 && State.range(1) != 0; ++warm)
+    if (!run.Execute(table, roles))
+      State.SkipWithError(run.ErrorText().c_str());
   for (auto _ : State) {
     if (!run.Execute(table, roles))
       State.SkipWithError(run.ErrorText().c_str());
     benchmark::DoNotOptimize(run.ReportLines().data());
   }
+  SetMathThreadCount(threads);
   State.counters["rows/s"] =
       benchmark::Counter(static_cast<double>(rows), benchmark::Counter::kIsIterationInvariantRate);
 }
-// Args: objects, and 1 for a repeated run on a run object that has run before (its containers
-// are in place), 0 for the first run of a fresh run object.
-BENCHMARK(BM_CompleteRun)->Args({NrOfObjects, 1})->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
+// Args: objects, 1 for a repeated run on a run object that has run before (its containers are
+// in place) or 0 for the first run of a fresh run object, and the math threads (0: one per
+// core).
+BENCHMARK(BM_CompleteRun)->Args({NrOfObjects, 1, 0})->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 BENCHMARK(BM_CompleteRun)
-    ->Args({1000000, 1})->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime()->MeasureProcessCPUTime();
+    ->Args({1000000, 1, 1})->Args({1000000, 1, 2})
+    ->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime()->MeasureProcessCPUTime();
 
 void BM_FirstRun(benchmark::State& State)
 {
@@ -141,16 +148,22 @@ void BM_SolverOnly(benchmark::State& State)
   TVector x, dx;
   x.Resize(NrOfInputs + 1);
   dx.Resize(NrOfInputs + 1);
+  const int threads = MathThreadCount();
+  SetMathThreadCount(static_cast<int>(State.range(1)));
   for (auto _ : State) {
     bool nearSingular = false;
     benchmark::DoNotOptimize(MultiLinearRegressionScaled(design, exponents, run.VecC(), x, &dx, nearSingular));
   }
+  SetMathThreadCount(threads);
   State.counters["rows/s"] =
       benchmark::Counter(static_cast<double>(rows), benchmark::Counter::kIsIterationInvariantRate);
 }
 // Wall time, and the CPU time of the whole process (the solve's worker threads included).
-BENCHMARK(BM_SolverOnly)->Arg(NrOfObjects)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
-BENCHMARK(BM_SolverOnly)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime()->MeasureProcessCPUTime();
+// Args: objects and the math threads (0: one per core).
+BENCHMARK(BM_SolverOnly)->Args({NrOfObjects, 0})->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
+BENCHMARK(BM_SolverOnly)
+    ->Args({1000000, 1})->Args({1000000, 2})
+    ->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime()->MeasureProcessCPUTime();
 
 // The ASC file of the same table (6 significant digits), written once per process.
 const std::string& AscFile()

@@ -8,6 +8,7 @@
 #include "orvex_matrix.h"
 #include "orvex_vector.h"
 
+#include <functional>
 #include <vector>
 
 namespace orvex {
@@ -63,6 +64,12 @@ bool ReduceToTriangle(const TMatrix& A, const TVector& B, TMatrix& R, TVector& Q
 int MathThreadCount();
 void SetMathThreadCount(int Value);
 
+// Calls Work(Task) for every Task in 0..Count-1 on up to MathThreadCount threads, the calling
+// thread included, and returns when all are done. Tasks run in any order and at the same time,
+// so each must write only its own results; Work must not throw (what it needs is allocated
+// before) and must not touch the progress globals.
+void ForEachMathTask(int Count, const std::function<void(int)>& Work);
+
 struct TCurveFitStatistics {
   int N = 0;
   double MeanX = 0, MeanY = 0, StdDevX = 0, StdDevY = 0, MeanDiff = 0, StdDevDiff = 0, RCorr = 0;
@@ -102,6 +109,8 @@ public:
 
 private:
   static constexpr int StoreGrowth = 1000;
+  // AddPairs of at least this many pairs spreads its sums over the math threads.
+  static constexpr int ParallelPairs = 65536;
   // Grows the store, as AddPair does, until it holds Pairs rows.
   void GrowStore(long long Pairs);
 

@@ -67,33 +67,72 @@ void TCurveFit::GrowStore(long long Pairs)
   }
 }
 
+namespace {
+
+// Adds Value(i) and its square to S and SS for i = 0..Count-1, in that order.
+template <typename TValue>
+void AddSumAndSquares(int Count, const TValue& Value, long double& S, long double& SS)
+{
+  long double s = S, ss = SS;
+  for (int i = 0; i < Count; ++i) {
+    const long double v = Value(i);
+    s += v;
+    ss += v * v;
+  }
+  S = s;
+  SS = ss;
+}
+
+}  // namespace
+
 int TCurveFit::AddPairs(const double* X, const double* Y, int Count)
 {
   if (Count <= 0)
     return FNumPairs;
   GrowStore(static_cast<long long>(FNumPairs) + Count);
-  long double sx = FSx, sy = FSy, sxx = FSxx, syy = FSyy, sd = FSd, sdd = FSdd, sxy = FSxy;
-  for (int i = 0; i < Count; ++i) {
-    const long double x = X[i];
-    const long double y = Y[i];
-    const long double d = x - y;
-    sx += x;
-    sy += y;
-    sxx += x * x;
-    syy += y * y;
-    sd += d;
-    sdd += d * d;
-    sxy += x * y;
-  }
-  FSx = sx;
-  FSy = sy;
-  FSxx = sxx;
-  FSyy = syy;
-  FSd = sd;
-  FSdd = sdd;
-  FSxy = sxy;
-  std::copy(X, X + Count, FStore.Column(1) + FNumPairs);
-  std::copy(Y, Y + Count, FStore.Column(2) + FNumPairs);
+  // Each running sum is its own chain of additions in pair order, so the sums can be formed in
+  // separate passes and on separate math threads with the very same result: three groups of at
+  // most three sums (few enough for the extended-precision registers) and the two copies into
+  // the store are the tasks.
+  double* storeX = FStore.Column(1) + FNumPairs;
+  double* storeY = FStore.Column(2) + FNumPairs;
+  auto task = [&](int k) {
+    switch (k) {
+      case 0: {
+        long double sx = FSx, sxx = FSxx, sxy = FSxy;
+        for (int i = 0; i < Count; ++i) {
+          const long double x = X[i];
+          sx += x;
+          sxx += x * x;
+          sxy += x * static_cast<long double>(Y[i]);
+        }
+        FSx = sx;
+        FSxx = sxx;
+        FSxy = sxy;
+        break;
+      }
+      case 1:
+        AddSumAndSquares(Count, [&](int i) { return static_cast<long double>(Y[i]); }, FSy, FSyy);
+        break;
+      case 2:
+        AddSumAndSquares(
+            Count, [&](int i) { return static_cast<long double>(X[i]) - static_cast<long double>(Y[i]); },
+            FSd, FSdd);
+        break;
+      case 3:
+        std::copy(X, X + Count, storeX);
+        break;
+      default:
+        std::copy(Y, Y + Count, storeY);
+        break;
+    }
+  };
+  // Small counts (every single AddPair) stay on the calling thread.
+  if (Count < ParallelPairs)
+    for (int k = 0; k < 5; ++k)
+      task(k);
+  else
+    ForEachMathTask(5, task);
   FNumPairs += Count;
   Fire(FStore.OnChange, &FStore);
   return FNumPairs;

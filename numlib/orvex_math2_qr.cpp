@@ -407,32 +407,6 @@ bool ReduceTall(const TMatrix& A, const TVector& B, TTriangle& Result)
   return true;
 }
 
-// Calls Work(c) for every chunk c in 0..Chunks-1, on up to MathThreadCount threads (the
-// calling thread included), and returns when all are done. Work must not touch the progress
-// globals.
-template <typename TWork>
-void ForEachChunk(int Chunks, const TWork& Work)
-{
-  const int threads = std::clamp(MathThreadCount(), 1, std::max(Chunks, 1));
-  std::atomic<int> next{0};
-  auto loop = [&] {
-    for (int c = next.fetch_add(1, std::memory_order_relaxed); c < Chunks;
-         c = next.fetch_add(1, std::memory_order_relaxed))
-      Work(c);
-  };
-  std::vector<std::thread> helpers;
-  for (int t = 1; t < threads; ++t) {
-    try {
-      helpers.emplace_back(loop);
-    } catch (...) {
-      break;  // no thread to be had: the calling thread does the rest
-    }
-  }
-  loop();
-  for (std::thread& h : helpers)
-    h.join();
-}
-
 // The exponent that the triangle's A columns are brought to for the decomposition: the largest
 // column exponent (0 when all columns are zero).
 int CommonExponent(const TTriangle& T)
@@ -469,7 +443,7 @@ bool RefineOnce(const std::vector<const double*>& Cols, int m, const double* B, 
   // that are added in chunk order: the result does not depend on the number of threads.
   const int chunks = (m + ChunkRows - 1) / ChunkRows;
   std::vector<long double> parts(static_cast<std::size_t>(chunks) * static_cast<std::size_t>(n), 0.0L);
-  ForEachChunk(chunks, [&](int c) {
+  ForEachMathTask(chunks, [&](int c) {
     long double* gc = parts.data() + static_cast<std::size_t>(c) * static_cast<std::size_t>(n);
     // Block by block of rows, so that the block's residuals stay in the cache between the two
     // passes.
@@ -622,6 +596,28 @@ bool SolveDirect(TMatrix& A, const TVector& B, TVector& X, TVector* Sig, bool& N
 }
 
 }  // namespace
+
+void ForEachMathTask(int Count, const std::function<void(int)>& Work)
+{
+  const int threads = std::clamp(MathThreadCount(), 1, std::max(Count, 1));
+  std::atomic<int> next{0};
+  auto loop = [&] {
+    for (int c = next.fetch_add(1, std::memory_order_relaxed); c < Count;
+         c = next.fetch_add(1, std::memory_order_relaxed))
+      Work(c);
+  };
+  std::vector<std::thread> helpers;
+  for (int t = 1; t < threads; ++t) {
+    try {
+      helpers.emplace_back(loop);
+    } catch (...) {
+      break;  // no thread to be had: the calling thread does the rest
+    }
+  }
+  loop();
+  for (std::thread& h : helpers)
+    h.join();
+}
 
 int MathThreadCount()
 {

@@ -614,3 +614,82 @@ TEST(MLRRun, ReferenceDataStandardErrorsReachTheCertifiedDigits)
     EXPECT_GE(lre(run.VecDx().Elem(j) * run.Summary().SRes, refdata::LongleyStdDev[k]), 13.5) << j;
   }
 }
+
+TEST(MLRRun, ResultsDoNotDependOnTheNumberOfThreads)
+{
+  // Enough rows for several tasks of the row selection, the fill, the estimates and the chart
+  // points, a row count that is no multiple of 4, missing cells, a non-finite value whose
+  // state says valid, a level column and row classes: every result on one thread and on two
+  // must be the same to the last bit.
+  const int rows = 140003;
+  TDataTable t;
+  t.Resize(5, rows);
+  for (int r = 1; r <= rows; ++r) {
+    t.SetElem(1, r, std::sin(r * 0.013) * 300 + 1e4);
+    t.SetElem(2, r, (r % 23) + 0.4);
+    t.SetElem(3, r, std::cos(r * 0.7) * 1e-3);
+    t.SetElem(4, r, std::sin(r * 1.9));
+    t.SetElem(5, r, 0.5 * t.Elem(1, r) - 3 * t.Elem(2, r) + 2e3 * t.Elem(3, r) + t.Elem(4, r) +
+                        std::sin(r * 2.3));
+    t.SetRowAttrib(r, r % 5);
+  }
+  t.SetVarType(2, vtOrdinal);
+  for (int r = 11; r <= rows; r += 9973)
+    t.SetCellState(3, r, csEmpty);
+  t.SetElem(4, 70001, NAN);
+  // A "NAN" cell leaves its row out; marks, read-only and parentheses do not.
+  t.SetCellState(5, 20002, csNotANumber | csMarkB);
+  for (int r = 3; r <= rows; r += 31)
+    t.SetCellState(1 + r % 5, r, csMarkA | csMarkB | csReadOnly | csParenthesized);
+  const TRoleState roles = MakeRoles(5, {1, 2, 3, 4}, 5);
+
+  const int threads = MathThreadCount();
+  TMLRRun runs[2];
+  for (int k = 0; k < 2; ++k) {
+    SetMathThreadCount(k + 1);
+    ASSERT_TRUE(runs[k].Execute(t, roles)) << runs[k].ErrorText();
+  }
+  SetMathThreadCount(threads);
+  const TMLRRun& a = runs[0];
+  const TMLRRun& b = runs[1];
+  std::vector<int> expected;
+  for (int r = 1; r <= rows; ++r)
+    if (!((r - 11) % 9973 == 0 && r >= 11) && r != 70001 && r != 20002)
+      expected.push_back(r);
+  EXPECT_EQ(a.UsedRows(), expected);
+  EXPECT_EQ(a.UsedRows(), b.UsedRows());
+  EXPECT_EQ(a.ReportLines(), b.ReportLines());
+  EXPECT_EQ(a.ExtendedLines(), b.ExtendedLines());
+  for (int k = 1; k <= 5; ++k) {
+    EXPECT_EQ(a.VecX().Elem(k), b.VecX().Elem(k)) << k;
+    EXPECT_EQ(a.VecDx().Elem(k), b.VecDx().Elem(k)) << k;
+  }
+  ASSERT_EQ(a.Inference().Coefficients.size(), b.Inference().Coefficients.size());
+  for (std::size_t j = 0; j + 1 < a.Inference().Coefficients.size(); ++j)
+    EXPECT_EQ(a.Inference().Coefficients[j].VIF, b.Inference().Coefficients[j].VIF) << j;
+  EXPECT_EQ(a.Summary().SRes, b.Summary().SRes);
+  EXPECT_EQ(a.Summary().Statistics.RCorr, b.Summary().Statistics.RCorr);
+  EXPECT_EQ(a.ResidMin(), b.ResidMin());
+  EXPECT_EQ(a.ResidMax(), b.ResidMax());
+  ASSERT_EQ(a.Histogram().Bars.size(), b.Histogram().Bars.size());
+  for (std::size_t k = 0; k < a.Histogram().Bars.size(); ++k)
+    EXPECT_EQ(a.Histogram().Bars[k].Count, b.Histogram().Bars[k].Count) << k;
+  ASSERT_EQ(a.FitPoints().size(), b.FitPoints().size());
+  for (std::size_t i = 0; i < a.FitPoints().size(); ++i) {
+    const TFitPoint& p = a.FitPoints()[i];
+    const TFitPoint& q = b.FitPoints()[i];
+    ASSERT_EQ(p.Row, a.UsedRows()[i]) << i;
+    ASSERT_EQ(p.Row, q.Row) << i;
+    ASSERT_EQ(p.ColorIndex, q.ColorIndex) << i;
+    ASSERT_EQ(p.Estimated, q.Estimated) << i;
+    ASSERT_EQ(p.Actual, t.Elem(5, p.Row)) << i;
+  }
+  // The residual range is that of the points.
+  double lo = INFINITY, hi = -INFINITY;
+  for (const TFitPoint& p : a.FitPoints()) {
+    lo = std::min(lo, p.Estimated - p.Actual);
+    hi = std::max(hi, p.Estimated - p.Actual);
+  }
+  EXPECT_EQ(a.ResidMin(), lo);
+  EXPECT_EQ(a.ResidMax(), hi);
+}

@@ -241,3 +241,38 @@ TEST(TCurveFit, BulkPairsEqualSinglePairsAfterAReusedStore)
   EXPECT_EQ(bulk.DataX(2), x[1]);
   EXPECT_EQ(bulk.DataX(3), 0.0);
 }
+
+TEST(TCurveFit, BulkPairsOnTheMathThreadsEqualSinglePairs)
+{
+  // A count large enough for the sums to go in separate passes on the math threads: on one
+  // thread and on two, the sums and the store are exactly those of single AddPair calls made
+  // after pairs already in place.
+  std::mt19937_64 gen(5);
+  std::uniform_real_distribution<double> dist(-1e3, 1e3);
+  std::vector<double> x(90001), y(90001);
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    x[i] = dist(gen) + 1e5;
+    y[i] = x[i] * 0.25 + dist(gen);
+  }
+  TCurveFit one;
+  for (std::size_t i = 0; i < x.size(); ++i)
+    one.AddPair(x[i], y[i]);
+  const int threads = MathThreadCount();
+  for (int t : {1, 2}) {
+    SetMathThreadCount(t);
+    TCurveFit bulk;
+    bulk.AddPair(x[0], y[0]);
+    EXPECT_EQ(bulk.AddPairs(x.data() + 1, y.data() + 1, static_cast<int>(x.size()) - 1), 90001);
+    const TCurveFitStatistics a = one.GetStatistics(), b = bulk.GetStatistics();
+    for (auto m : {&TCurveFitStatistics::MeanX, &TCurveFitStatistics::MeanY, &TCurveFitStatistics::StdDevX,
+                   &TCurveFitStatistics::StdDevY, &TCurveFitStatistics::MeanDiff,
+                   &TCurveFitStatistics::StdDevDiff, &TCurveFitStatistics::RCorr})
+      EXPECT_EQ(a.*m, b.*m) << t;
+    EXPECT_EQ(one.CalcAnova(1, true).SSRes, bulk.CalcAnova(1, true).SSRes) << t;
+    for (int i = 1; i <= 90002; ++i) {
+      ASSERT_EQ(one.DataX(i), bulk.DataX(i)) << i;
+      ASSERT_EQ(one.DataY(i), bulk.DataY(i)) << i;
+    }
+  }
+  SetMathThreadCount(threads);
+}
