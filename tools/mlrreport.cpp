@@ -10,15 +10,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <exception>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 using namespace orvex;
 
@@ -321,33 +316,9 @@ void PrintCsv(const TDataTable& Table)
   }
 }
 
-// Files from this size on are worth the restart below.
-constexpr long long HugePageFileSize = 16ll << 20;
-constexpr const char* HugePageTunable = "glibc.malloc.hugetlb=1";
-
-// A large table fills hundreds of MiB of fresh memory, and on a virtual machine every 4 KiB page
-// fault costs more than the bytes it brings. The C library places its large blocks in huge
-// pages when its hugetlb tunable is set, which it reads only when a process starts: for a
-// large file the tool starts itself once more with the tunable added. Nothing changes when
-// that cannot be done.
-void RestartWithHugePages(const TOptions& Options, char** argv)
-{
-  struct stat st {};
-  if (!Options.FileName || ::stat(Options.FileName->c_str(), &st) != 0 || st.st_size < HugePageFileSize)
-    return;
-  const char* tunables = std::getenv("GLIBC_TUNABLES");
-  if (tunables && std::strstr(tunables, "glibc.malloc.hugetlb"))
-    return;  // already set, by us or by the user
-  const std::string value = tunables && *tunables ? std::string(tunables) + ":" + HugePageTunable : HugePageTunable;
-  if (::setenv("GLIBC_TUNABLES", value.c_str(), 1) != 0)
-    return;
-  ::execv("/proc/self/exe", argv);
-}
-
 int Run(int argc, char** argv)
 {
   const TOptions o = ParseArguments(argc, argv);
-  RestartWithHugePages(o, argv);
   if (o.Help) {
     std::fputs(HelpText, stdout);
     return 0;

@@ -415,9 +415,9 @@ TEST_F(MLRReportTool, ExtendedBlockAndInferenceValues)
 
 TEST_F(MLRReportTool, LargeFileGivesTheReportOfTheTableReadInProcess)
 {
-  // From 16 MiB on the tool starts itself once more (with huge pages for the C library's large
-  // blocks): the arguments must come through whole, and the report must be the one the run
-  // gives on the same file read in this process.
+  // A file of a million rows, large enough for the reader's parallel path and for huge-page
+  // storage: the tool's report must be the one the run gives on the same file read in this
+  // process.
   std::string text = "large\n3\n1000000\nFALSE TRUE FALSE FALSE\nx \"x two\" y\n";
   text.reserve(18u << 20);
   for (int r = 1; r <= 1000000; ++r) {
