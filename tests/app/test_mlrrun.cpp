@@ -5,7 +5,7 @@
 #include "mlrrun.h"
 #include "mlrrun_testutil.h"
 #include "orvex_datatable.h"
-#include "../numlib/reference_data.h"
+#include "numlib/nist_reference.h"
 
 #include <gtest/gtest.h>
 
@@ -596,22 +596,22 @@ TEST(MLRRun, ReferenceDataStandardErrorsReachTheCertifiedDigits)
   // Longley through the whole run: the intercept is about -3.5e6 while the estimates are near
   // 6e4, so estimates formed in double lose digits to cancellation and cap the standard errors
   // near 12 digits; the run forms the residuals in extended precision on such a small design.
+  const nist::TReferenceSet longley = nist::ReadReferenceSet("Longley");
+  const int rows = static_cast<int>(longley.Y.size());
   TDataTable table;
-  table.Resize(7, 16);
-  for (int r = 1; r <= 16; ++r)
-    for (int c = 1; c <= 7; ++c)
-      table.SetElem(c, r, refdata::LongleyData[r - 1][c - 1]);
+  table.Resize(7, rows);
+  for (int r = 1; r <= rows; ++r) {
+    table.SetElem(1, r, longley.Y[static_cast<std::size_t>(r - 1)]);
+    for (int c = 2; c <= 7; ++c)
+      table.SetElem(c, r, longley.Columns[static_cast<std::size_t>(c - 1)][static_cast<std::size_t>(r - 1)]);
+  }
   TMLRRun run;
   ASSERT_TRUE(run.Execute(table, MakeRoles(7, {2, 3, 4, 5, 6, 7}, 1))) << run.ErrorText();
-  auto lre = [](double v, double certified) {
-    const double err = std::fabs(v - certified) / std::fabs(certified);
-    return err == 0 ? 15.0 : -std::log10(err);
-  };
   // Coefficients and their standard errors, inputs in column order, then the intercept.
   for (int j = 1; j <= 7; ++j) {
-    const int k = j == 7 ? 0 : j;  // certified values: intercept first
-    EXPECT_GE(lre(run.VecX().Elem(j), refdata::LongleyCoef[k]), 13.5) << j;
-    EXPECT_GE(lre(run.VecDx().Elem(j) * run.Summary().SRes, refdata::LongleyStdDev[k]), 13.5) << j;
+    const std::size_t k = j == 7 ? 0 : static_cast<std::size_t>(j);  // certified values: intercept first
+    EXPECT_GE(nist::Lre(run.VecX().Elem(j), longley.Coef[k]), 13.5) << j;
+    EXPECT_GE(nist::Lre(run.VecDx().Elem(j) * run.Summary().SRes, longley.StdDev[k]), 13.5) << j;
   }
 }
 
