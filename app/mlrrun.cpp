@@ -361,8 +361,12 @@ TCopyResult CopyColumnAs(const double* Src, const int* Rows, int Count, double* 
       lo.Raw[0] += v * v;
     }
   }
-  // Lanes 0 to 3 of one of the sums.
-  auto lane = [&](TPair TPairSums::*Sum, int l) { return (l < 2 ? lo.*Sum : hi.*Sum)[l % 2]; };
+  // Lanes 0 to 3 of one of the sums. The subscript goes to a named pair: a subscript of the
+  // conditional vector lvalue itself gave wrong sums from GCC 12 at -O1 with the sanitizers.
+  auto lane = [&](TPair TPairSums::*Sum, int l) {
+    const TPairSums& q = l < 2 ? lo : hi;
+    return (q.*Sum)[l % 2];
+  };
   const auto mx = &TPairSums::Max, chk = &TPairSums::Chk, s1 = &TPairSums::S1, s2 = &TPairSums::S2,
              raw = &TPairSums::Raw;
   TCopyResult r;
