@@ -437,6 +437,7 @@ public:
 private:
   struct TChunk {
     std::unique_ptr<T[]> Data;
+    // cppcheck-suppress unusedStructMember ; read when the chunks are copied out
     std::size_t Capacity;
   };
   std::vector<TChunk> FChunks;

@@ -31,7 +31,9 @@ struct TBulkAllocator {
   using value_type = T;
 
   TBulkAllocator() noexcept = default;
+  // Implicit, as allocators' rebinding copies need it.
   template <typename U>
+  // cppcheck-suppress noExplicitConstructor
   TBulkAllocator(const TBulkAllocator<U>&) noexcept
   {
   }
