@@ -5,18 +5,6 @@
 
 namespace orvex {
 
-// --- TPersistent -----------------------------------------------------------------------------
-
-void TPersistent::Assign(const TPersistent& Source)
-{
-  Source.AssignTo(*this);
-}
-
-void TPersistent::AssignTo(TPersistent& Dest) const
-{
-  throw EOrvexConvertError("Cannot assign a " + ClassName() + " to a " + Dest.ClassName());
-}
-
 // --- TDTLabel --------------------------------------------------------------------------------
 
 TDTLabel::~TDTLabel() { OnChange = nullptr; }

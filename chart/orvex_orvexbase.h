@@ -1,14 +1,13 @@
-// What the chart, the scale control and the gradient panel share: the enumerations that appear as
-// property types, the array and event types, the persistent settings objects TDTLabel (date/time
-// label format), TCrossHair and TCustomTextLabel, and two drawing procedures: DrawMark, which
-// draws one data mark centred at a pixel, and DrawFrame, which draws the 3-D frame of a control.
-// Nothing here holds chart state; the owners create the objects, set their defaults and react to
-// their OnChange notifications. The root exception EOrvexError and the shared event types
+// What the chart and the scale control share: the array and event types, the persistent settings
+// objects TDTLabel (date/time label format), TCrossHair and TCustomTextLabel, and DrawMark, which
+// draws one data mark centred at a pixel. The enumerations that appear as property types,
+// TPersistent and DrawFrame sit one level down in orvex_basetypes.h, where the widgets use them
+// too. Nothing here holds chart state; the owners create the objects, set their defaults and
+// react to their OnChange notifications. The root exception EOrvexError and the shared event types
 // TSortExchgEvent and TOnPercentDoneEvent come from orvex_component.h.
 #pragma once
 
-#include "orvex_canvas.h"
-#include "orvex_component.h"
+#include "orvex_basetypes.h"
 
 #include <cstdint>
 #include <functional>
@@ -16,33 +15,6 @@
 #include <vector>
 
 namespace orvex {
-
-// ---------------------------------------------------------------------------------------------
-// Enumerations (first value is ordinal 0)
-
-enum TBkgFill { bfSimple, bfStretch, bfTile };
-enum TColorScheme { csBWG, csSystem };
-enum TFigType { ftNoFigs, ftNum, ftTime, ftDateTime, ftUserText };
-enum TScaleType { sctXB, sctXT, sctYL, sctYR };
-enum TVerticalAlignment { vaTop, vaCenter, vaBottom };
-enum TYearLength { ylNone, ylYY, ylYYYY };
-enum TDateOrder { doMMDDYY, doDDMMYY, doYYMMDD };
-enum TDateForTime { dtNone, dtOnePerChart, dtOnePerDay, dtAllTicks };
-enum TShadowStyle { ssFlying, ssBox };
-enum TFrameStyle { fsNone, fsSimple, fsLowered, fsRaised, fsEmbossed, fsEngraved };
-enum TTimeFormat { tfHHMMSS, tfHHhMM, tfAMPM };
-enum TOrientation { orVert, orHoriz };
-enum TCrossHMode { chOff, chHoriz, chVert, chBoth, chCrossBox, chBox };
-enum TTxtLblAttachMode { tlamNone, tlamXOnly, tlamYOnly, tlamBoth };
-enum TTxtLblMode { tlOff, tlsimple, tlBox, tlUnderline, tlShadow };
-enum TMouseActMode {
-  maNone, maPan, maPanHoriz, maPanVert, maPanGrid, maRubberBand, maZoom, maZoomWind, maZoomWindPos,
-  maZoomDrag, maDragCrossH, maDragLabel, maRotate, maRotAndZoom, maRotXOnly, maRotZOnly,
-  maSelectRect, maDrawMTrace, maZoomPanColors
-};
-// Where the caption of a scale control is anchored along its axis (the type of the scale's
-// CaptionAnchor); declared here so that the scale and the chart's standard layouts share it.
-enum TScaleUnitAnchor { uaSclTopLft, uaSclCenter, uaSclBotRgt };
 
 // ---------------------------------------------------------------------------------------------
 // Arrays and events
@@ -58,18 +30,6 @@ using TSelectRectEvent =
 
 // ---------------------------------------------------------------------------------------------
 // Persistent settings objects
-
-// A settings object that can take the settings of another. The base accepts nothing: Assign
-// asks the source to copy itself into the destination, and a source that does not know the
-// destination's class raises EOrvexConvertError ("Cannot assign a TX to a TY").
-class TPersistent : public TObject {
-public:
-  std::string ClassName() const override { return "TPersistent"; }
-  virtual void Assign(const TPersistent& Source);
-
-protected:
-  virtual void AssignTo(TPersistent& Dest) const;
-};
 
 // The date/time label format of a scale. A new object has every field zero; the scale control
 // sets its own defaults.
@@ -266,11 +226,5 @@ extern const std::uint8_t MarkGlyphs[7 * MarkGlyphCount];
 // character set (so 149 is the bullet, not an invisible control code). Filled shapes are filled
 // with the pen colour; the brush (colour and style) and the font colour are as before afterwards.
 void DrawMark(TCanvas& Canvas, std::uint8_t MarkType, int X, int Y);
-
-// Draws the frame of Style on the rectangle whose corners (Left, Top) and (Right, Bottom) are
-// both included. Lowered, raised, embossed and engraved frames are two nested rings.
-void DrawFrame(TCanvas& Canvas, TFrameStyle Style, int Left, int Top, int Right, int Bottom,
-               TColor FrameHighlight, TColor FrameLight, TColor FrameShadow, TColor FrameDarkShadow,
-               TColor FrameSimple);
 
 }  // namespace orvex

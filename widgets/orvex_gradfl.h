@@ -5,7 +5,7 @@
 #pragma once
 
 #include "orvex_controls.h"
-#include "orvex_orvexbase.h"
+#include "orvex_basetypes.h"
 
 namespace orvex {
 

@@ -20,7 +20,7 @@
 
 #include "orvex_datatable.h"
 #include "orvex_grids.h"
-#include "orvex_orvexbase.h"
+#include "orvex_basetypes.h"
 
 #include <QPoint>
 #include <array>
