@@ -303,6 +303,25 @@ void TCustomRChart::Assign(const TCustomRChart& Source)
   OnMouseUp = Source.OnMouseUp;
   OnMouseMove = Source.OnMouseMove;
 
+  // The mouse settings and the events of the chart's own mouse handling belong to the settings
+  // too; the free-hand trace and a running drag are this chart's state and stay.
+  FMouseCursorFixed = Source.FMouseCursorFixed;
+  FPanGridDx = Source.FPanGridDx;
+  FPanGridDy = Source.FPanGridDy;
+  FPanGridOffsX = Source.FPanGridOffsX;
+  FPanGridOffsY = Source.FPanGridOffsY;
+  FMouseTraceColor = Source.FMouseTraceColor;
+  FMouseTraceInvert = Source.FMouseTraceInvert;
+  OnMouseMoveInChart = Source.OnMouseMoveInChart;
+  OnMouseEnter = Source.OnMouseEnter;
+  OnMouseLeave = Source.OnMouseLeave;
+  OnZoomPan = Source.OnZoomPan;
+  OnRubberBand = Source.OnRubberBand;
+  OnSelectRect = Source.OnSelectRect;
+  OnBeforeCrossHairMove = Source.OnBeforeCrossHairMove;
+  OnCrossHairMove = Source.OnCrossHairMove;
+  OnTextLabelMove = Source.OnTextLabelMove;
+
   UpdateMinimumSize();
   GeometryChanged();
   FSuppressPaint = oldSuppress;

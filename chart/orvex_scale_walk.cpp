@@ -182,20 +182,21 @@ struct TWalker {
     t.Label = MakeLabel(Text, Place, AlongOf(t));
   }
 
-  // User text or inscript; both keep the 14-character cut.
-  std::string Decorate(const std::string& Text) {
-    std::string s = S.LabelType == ftUserText ? UserTickItem(S.UserTickText, LabelCount)
-                                              : ApplyInscript(Text, S.ScaleInscript);
-    if (s.size() > 14) s.resize(14);
-    return s;
+  // User text or inscript, applied to the number text after its 14-character cut, so a unit
+  // behind the number or a user text is shown whole.
+  std::string Decorate(const std::string& Text) const {
+    return S.LabelType == ftUserText ? UserTickItem(S.UserTickText, LabelCount)
+                                     : ApplyInscript(Text, S.ScaleInscript);
   }
 };
 
-// A number label that would not fit 14 characters is written in the short scientific form,
-// never cut (a cut 123456789012345.6 would read ten times too small).
+// A number label that would not fit 14 characters is written in the short scientific form
+// rather than cut (a cut 123456789012345.6 would read ten times too small); the cut to 14 stays
+// for any form still longer.
 std::string FitNumber(double v, int Decimals) {
   std::string s = FormatTickNumber(v, Decimals);
   if (s.size() > 14) s = FormatTickNumber(v, -1);
+  if (s.size() > 14) s.resize(14);
   return s;
 }
 
@@ -327,7 +328,8 @@ bool WalkElapsed(TWalker& w) {
     const long double v = First + u * SD;
     const long double k = v / D;
     if (!(std::fabs(k - std::round(k)) < 0.01L) || !inside(v)) continue;
-    if (w.Vertical || !S.ShortTicks) w.Record(static_cast<double>(v));
+    // Unlike the linear walk, the elapsed-time walk records only its short ticks: with short
+    // ticks off its tick list stays empty (and a grid of GridDx 0 has no lines from it).
     TScaleTick& t = w.Add(static_cast<double>(v), true);
     w.SetLabel(t, FormatSeconds(static_cast<double>(v), index <= 9), lpNumeric);
   }

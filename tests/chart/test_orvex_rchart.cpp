@@ -191,6 +191,53 @@ TEST(RChartItems, AssignCopiesItemsInWholeSteps)
   EXPECT_FALSE(b.SharesItemsWith(a));
 }
 
+TEST(RChartItems, AssignCopiesTheMouseSettingsAndEvents)
+{
+  TRChart a, b;
+  a.SetMouseCursorFixed(false);
+  a.SetPanGridDx(0.25);
+  a.SetPanGridDy(4);
+  a.SetPanGridOffsX(0.5);
+  a.SetPanGridOffsY(-1);
+  a.SetMouseTraceColor(clRed);
+  a.SetMouseTraceInvert(false);
+  std::vector<std::string> fired;
+  auto note = [&fired](const char* Name) { return [&fired, Name](auto&&...) { fired.push_back(Name); }; };
+  a.OnMouseMoveInChart = note("move");
+  a.OnMouseEnter = note("enter");
+  a.OnMouseLeave = note("leave");
+  a.OnZoomPan = note("zoompan");
+  a.OnRubberBand = note("rubber");
+  a.OnSelectRect = note("select");
+  a.OnBeforeCrossHairMove = note("beforecross");
+  a.OnCrossHairMove = note("cross");
+  a.OnTextLabelMove = note("label");
+  b.Assign(a);
+  EXPECT_FALSE(b.MouseCursorFixed());
+  EXPECT_EQ(b.PanGridDx(), 0.25);
+  EXPECT_EQ(b.PanGridDy(), 4);
+  EXPECT_EQ(b.PanGridOffsX(), 0.5);
+  EXPECT_EQ(b.PanGridOffsY(), -1);
+  EXPECT_EQ(b.MouseTraceColor(), clRed);
+  EXPECT_FALSE(b.MouseTraceInvert());
+
+  // each handler of b is a's: calling it reaches a's recorder
+  bool allow = true;
+  ASSERT_TRUE(b.OnMouseMoveInChart && b.OnMouseEnter && b.OnMouseLeave && b.OnZoomPan && b.OnRubberBand &&
+              b.OnSelectRect && b.OnBeforeCrossHairMove && b.OnCrossHairMove && b.OnTextLabelMove);
+  b.OnMouseMoveInChart(&b, true, TShiftState{}, 0, 0);
+  b.OnMouseEnter(&b);
+  b.OnMouseLeave(&b);
+  b.OnZoomPan(&b);
+  b.OnRubberBand(&b, 1, 0, 0, 1, 1);
+  b.OnSelectRect(&b, 1, 0, 0, 1, 1);
+  b.OnBeforeCrossHairMove(&b, b.CrossHair(1), 0, 0, allow);
+  b.OnCrossHairMove(&b, b.CrossHair(1));
+  b.OnTextLabelMove(&b, b.TextLabels(1));
+  EXPECT_EQ(fired, (std::vector<std::string>{"move", "enter", "leave", "zoompan", "rubber", "select", "beforecross",
+                                             "cross", "label"}));
+}
+
 TEST(RChartPaintControl, OnePaintPerBatch)
 {
   TChartFixture f;

@@ -188,8 +188,19 @@ TEST(ScaleWalkLinear, TicksRecordingAndLabels) {
   EXPECT_EQ(Labels(Walk(user)), (std::vector<std::string>{"a", "b", "c", "c", "c"}));
   user.UserTickText = "a|b|c|";
   EXPECT_EQ(Labels(Walk(user)), (std::vector<std::string>{"a", "b", "c", "", ""}));
+  // the 14-character cut applies to the number before the user text or inscript: neither is cut
   user.UserTickText = "twenty characters!!!|x";
-  EXPECT_EQ(Labels(Walk(user))[0], "twenty charact");
+  EXPECT_EQ(Labels(Walk(user))[0], "twenty characters!!!");
+  TScaleSettings kilos = Range(0, 1, 3);
+  kilos.DecPlaces = 12;  // "0.000000000000" is 14 characters, "0.200000000000" too
+  kilos.ScaleInscript = "& kg";
+  const std::vector<std::string> kg = Labels(Walk(kilos));
+  ASSERT_FALSE(kg.empty());
+  EXPECT_EQ(kg.front(), "0.000000000000 kg");
+  TScaleSettings longer = Range(1, 2, 3);
+  longer.DecPlaces = 12;  // a 14-character number stays whole between the two parts
+  longer.ScaleInscript = "~&~";
+  EXPECT_EQ(Labels(Walk(longer)).front(), "~1.000000000000~");
   TScaleSettings none = Range(0, 4, 3);
   none.LabelType = ftNoFigs;
   EXPECT_TRUE(Labels(Walk(none)).empty());
@@ -289,6 +300,18 @@ TEST(ScaleWalkTime, ElapsedSeconds) {
   EXPECT_EQ(Labels(w), (std::vector<std::string>{" 00:00:00", " 00:20:00", " 00:40:00", " 01:00:00"}));
   EXPECT_EQ(Values(w, false).size(), 19u);  // every 200 s
   EXPECT_NEAR(Values(w, false)[1], 200, 1e-9);
+
+  // only the short ticks are recorded: the long ticks at 0, 1200, ... are not listed twice, and
+  // without short ticks the list stays empty, on either orientation
+  for (TScaleType type : {sctXB, sctYL}) {
+    TScaleSettings o = s;
+    o.ScaleType = type;
+    ExpectNear(Walk(o).TickValues, Values(Walk(o), false));
+    o.ShortTicks = false;
+    const TScaleWalk off = Walk(o);
+    EXPECT_EQ(Values(off, true).size(), 4u);
+    EXPECT_TRUE(off.TickValues.empty()) << type;
+  }
 
   s.RangeHigh = 3;  // 1 s per interval: milliseconds shown below index 10 only
   EXPECT_EQ(Labels(Walk(s))[1], " 00:00:01");
