@@ -104,7 +104,17 @@ struct TCoefficientInference {
   double CIHigh = 0;
   double VIF = 0;         // 1 / (1 - R2_j); NaN for the intercept, +inf for a constant input
   bool Collinear = false; // involved in the dependence that set NearSingular
+  // A standard error of exactly 0 outside the two conditions of the fit below: t, p and the
+  // interval are NaN rather than an infinite t with p = 0.
+  bool ZeroStdError = false;
 };
+
+// Fits whose tests mean nothing. PerfectFit: the residual variance is below 1e-30 times the
+// mean square of the estimates plus their variance (the residuals are zero to rounding).
+// ConstantTarget: the target takes one value over the objects used (nothing to explain); the
+// inputs' coefficients are then exactly 0 and the intercept is that value. In both, t, p, the
+// intervals and the F test's p-value are NaN.
+enum class TFitCondition { Regular, PerfectFit, ConstantTarget };
 
 struct TFitInference {
   int DFRes = 0;          // n - p - 1
@@ -112,11 +122,19 @@ struct TFitInference {
   double FValue = 0;
   double FPValue = 0;
   double TQuantile = 0;   // the 97.5 % quantile of the t distribution with DFRes degrees
+  TFitCondition Condition = TFitCondition::Regular;
   // Inputs in SelColumns order, then the intercept.
   std::vector<TCoefficientInference> Coefficients;
   // Table rows left out of the fit for a missing or non-finite value, increasing.
   std::vector<int> MissingRows;
 };
+
+// The extended block's line for a fit whose tests are undefined (after one leading space).
+inline constexpr const char* PerfectFitText =
+    "Essentially perfect fit: the residuals are zero to rounding, so the tests and intervals "
+    "below are undefined.";
+inline constexpr const char* ConstantTargetText =
+    "The target is constant over the objects used: there is nothing to explain.";
 
 // The text of the window's collinearity warning label, shown while NearSingular is set.
 inline constexpr const char* NearSingularWarning =
@@ -271,6 +289,7 @@ private:
   // inference (mlrrun_inference.cpp)
   void MakeInference(const TDataTable& Table);
   void MakeExtendedLines();
+  TFitCondition FitCondition() const;
   std::vector<double> InvolvedWeights() const;
   TFitInference FInference;
   std::vector<std::string> FExtendedLines;
