@@ -149,6 +149,7 @@ bool TMLRRun::Execute(const TDataTable& Table, const TRoleState& Roles)
   MakeHistogram(Table, FHistogram);
   MakeReport(Table);
   MakeInference(Table);
+  MakeResult(Table);
   FStatus = TRunStatus::Succeeded;
   return true;
 }
