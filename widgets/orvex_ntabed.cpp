@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <algorithm>
+#include <cmath>
 
 namespace orvex {
 
@@ -38,6 +39,13 @@ TNTabEd::TNTabEd(QWidget* Parent) : TCustomGrid(Parent)
   }
   BindTable();
   CreateMenus();
+  // Any change of Font other than taking the parent's ends following the parent.
+  Font().OnChange = [this, gridFontChanged = std::move(Font().OnChange)](TObject* Sender) {
+    if (!FAdoptingFont)
+      FParentFont = false;
+    if (gridFontChanged)
+      gridFontChanged(Sender);
+  };
   TCustomGrid::SetOptions(Options() + TGridOptions{goTabs, goEditing});
   SetColor(clWindow);
   SetFixedColor(clBtnFace);
@@ -98,10 +106,18 @@ void TNTabEd::BindTable()
 }
 
 // The grid follows the table: counts, fixed counts, the widths of new columns and their
-// precisions.
+// precisions. New columns take the width of the table's last column. A table without columns
+// has none: its grid's last column is then the attribute or row-name column, whose width would
+// cut every number short, so new columns take the width the last data column had when the
+// table was emptied (the default width when it never had a column).
 void TNTabEd::TableResized(int OldColumns, int, int NewColumns, int NewRows)
 {
-  const int lastWidth = OldColumns >= 1 ? ColWidths(ColCount() - 1) : TCustomGrid::DefaultColWidth();
+  int lastWidth = FEmptiedColWidth > 0 ? FEmptiedColWidth : TCustomGrid::DefaultColWidth();
+  if (OldColumns >= 1) {
+    lastWidth = ColWidths(ColCount() - 1);
+    if (NewColumns < 1)
+      FEmptiedColWidth = lastWidth;
+  }
   SetColCount(NewColumns + FAC + 1);
   for (int j = std::max(OldColumns, 1); j <= NewColumns; ++j)
     SetColWidths(j + FAC, lastWidth);
@@ -207,6 +223,50 @@ void TNTabEd::SetOptimizeRowHeight(bool Value)
   Repaint();
 }
 
+void TNTabEd::SetParentFont(bool Value)
+{
+  FParentFont = Value;
+  if (Value)
+    AdoptParentFont();
+}
+
+void TNTabEd::AdoptParentFont()
+{
+  const QWidget* parent = parentWidget();
+  if (!parent)
+    return;
+  const QFont f = parent->font();
+  TFont adopted;
+  adopted.SetColor(Font().Color());
+  adopted.SetPixelsPerInch(Font().PixelsPerInch());
+  adopted.SetName(f.family().toStdString());
+  if (f.pixelSize() > 0)
+    adopted.SetHeight(-f.pixelSize());
+  else
+    adopted.SetHeight(-static_cast<int>(std::lround(f.pointSizeF() * Font().PixelsPerInch() / 72.0)));
+  TFontStyles style;
+  if (f.bold())
+    style.Include(fsBold);
+  if (f.italic())
+    style.Include(fsItalic);
+  if (f.underline())
+    style.Include(fsUnderline);
+  if (f.strikeOut())
+    style.Include(fsStrikeOut);
+  adopted.SetStyle(style);
+  FAdoptingFont = true;
+  Font().Assign(adopted);
+  FAdoptingFont = false;
+}
+
+// A font set on the parent reaches its children as a font change (so does a new parent).
+void TNTabEd::changeEvent(QEvent* e)
+{
+  TCustomGrid::changeEvent(e);
+  if (e->type() == QEvent::FontChange && FParentFont)
+    Guarded([&] { AdoptParentFont(); });
+}
+
 void TNTabEd::SetOptions(TGridOptions Value)
 {
   // Editing stays as the editor's own rules set it; Tab always moves between cells.
@@ -269,6 +329,7 @@ void TNTabEd::SetAttribColVisible(bool Value)
 void TNTabEd::SetDefaultColWidth(int Value)
 {
   TCustomGrid::SetDefaultColWidth(Value);
+  FEmptiedColWidth = 0;
   SetColWidths(0, kRowNameWidth);
   if (FAC == 1)
     SetColWidths(1, FAttribColWidth);

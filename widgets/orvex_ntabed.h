@@ -21,6 +21,7 @@
 #include "orvex_datatable.h"
 #include "orvex_grids.h"
 #include "orvex_basetypes.h"
+#include "orvex_guard.h"
 
 #include <QPoint>
 #include <array>
@@ -73,10 +74,21 @@ using TBeforePopupEvent = std::function<void(TObject* Sender, QMenu* PMenu)>;
 // with; a handler may change all four.
 using TBeforeRenderCellEvent = std::function<void(TObject* Sender, int colix, int rowix, std::string& Text,
                                                   TColor& ColorText, TColor& ColorBakg, TFontStyles& FontStyles)>;
+// A command of the editor's popup menus as the sender of an event: OnClear receives the "Clear"
+// item, so that a handler shared with other menus can tell where the call came from.
+class TMenuCommand : public TComponent {
+public:
+  explicit TMenuCommand(QAction* Action);
+  std::string ClassName() const override { return "TMenuItem"; }
+  // The menu item behind the command (named "DIt6" for "Clear").
+  QAction* Action() const { return FAction; }
+
+private:
+  QAction* FAction;
+};
+
 // Opens a popup menu at a global screen position without blocking (QMenu::popup by default).
 using TPopupMenuHook = std::function<void(QMenu* Menu, const QPoint& GlobalPos)>;
-// Shows an error message to the user (a modal message box by default).
-using TShowMessageHook = std::function<void(const std::string& Message)>;
 
 class TNTabEd : public TCustomGrid {
   Q_OBJECT
@@ -109,6 +121,10 @@ public:
   void SetTopRow(int Value);
   bool OptimizeRowHeight() const { return FOptimizeRowHeight; }
   void SetOptimizeRowHeight(bool Value);
+  // While true the editor's Font follows the font of its parent widget, now and whenever that
+  // changes; changing Font itself ends following. A new editor keeps its own font (false).
+  bool ParentFont() const { return FParentFont; }
+  void SetParentFont(bool Value);
   // The grid options; goTabs is always kept, so that Tab moves between cells, and goEditing is
   // managed by the editor itself (see the editing rules in orvex_ntabed_edit.cpp).
   void SetOptions(TGridOptions Value);
@@ -230,6 +246,8 @@ public:
   QAction* HeadItem(int Nr) const;
   // Item 1..4 (Range, Column, Row, All) of submenu 0..3 (Mark A, Mark B, Unmark A, Unmark B).
   QAction* ScopeItem(int Submenu, int Nr) const;
+  // The "Clear" item as the sender OnClear receives.
+  TMenuCommand* ClearCommand() const { return FClearCommand.get(); }
   // The heading edit box and the comment memo (nullptr until first used).
   QLineEdit* HeadingEditBox() const { return FHeadEdit; }
   QPlainTextEdit* CommentMemo() const { return FCommentMemo; }
@@ -249,7 +267,7 @@ public:
   TNotifyEvent OnCellStateChanged;
   TNotifyEvent OnEmptyStChanged;
   TNotifyEvent OnSelectionChanged;
-  // Replaces the built-in Clear when assigned; Sender is the editor.
+  // Replaces the built-in Clear when assigned; Sender is the "Clear" menu command (ClearCommand).
   TNotifyEvent OnClear;
   TNotifyEvent OnPaste;
   TOnPercentDoneEvent OnPercentDone;
@@ -268,6 +286,7 @@ protected:
 
   bool eventFilter(QObject* Watched, QEvent* e) override;
   void paintEvent(QPaintEvent* e) override;
+  void changeEvent(QEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
   void mousePressEvent(QMouseEvent* e) override;
   void mouseReleaseEvent(QMouseEvent* e) override;
@@ -286,6 +305,7 @@ private:
   void SetLayoutColor(TColor& Field, TColor Value);
   void BindTable();
   void TableResized(int OldColumns, int OldRows, int NewColumns, int NewRows);
+  void AdoptParentFont();
   void ReportSelection(bool Force);
   void AfterNavigation();
   double ClampToRange(double Value) const;
@@ -321,6 +341,10 @@ private:
   int FAC = 1;
   int FAR = 0;
   int FAttribColWidth = 32;
+  // Width of the last data column before the table lost its last column; 0 when unknown.
+  int FEmptiedColWidth = 0;
+  bool FParentFont = false;
+  bool FAdoptingFont = false;
   bool FSuspended = false;
   bool FUpdateLock = false;
   TGridRect FLastSel{-1, -1, -1, -1};
@@ -366,6 +390,7 @@ private:
   std::array<QAction*, 5> FHeadItems{};
   std::array<std::array<QAction*, 4>, 4> FScopeItems{};
   TGridCoord FMenuCell{-1, -1};  // the header cell the heading menu was opened for
+  std::unique_ptr<TMenuCommand> FClearCommand;
 };
 
 }  // namespace orvex

@@ -32,6 +32,11 @@ constexpr int kCommentHeight = 80;
 QString Q(const char* S) { return QString::fromUtf8(S); }
 }  // namespace
 
+TMenuCommand::TMenuCommand(QAction* Action) : FAction(Action)
+{
+  SetName(Action->objectName().toStdString());
+}
+
 void TNTabEd::CreateMenus()
 {
   FPopupDT = new QMenu(this);
@@ -41,6 +46,7 @@ void TNTabEd::CreateMenus()
     a->setObjectName(QStringLiteral("DIt%1").arg(i + 1));
     FDataItems[static_cast<std::size_t>(i)] = a;
   }
+  FClearCommand = std::make_unique<TMenuCommand>(FDataItems[5]);
   for (int m = 0; m < 4; ++m) {
     auto* sub = new QMenu(FPopupDT);
     const std::uint8_t bit = (m % 2 == 0) ? csMarkA : csMarkB;
@@ -334,7 +340,7 @@ void TNTabEd::ClearSelection()
       TSuspendTableChange detach(*this);
       WithBackup(*FData, DataSelection(), [&] {
         if (OnClear) {
-          OnClear(this);
+          OnClear(FClearCommand.get());
           return;
         }
         ForEachInScope(scRange, [&](int c, int r) {

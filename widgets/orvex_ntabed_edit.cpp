@@ -308,7 +308,12 @@ void TNTabEd::mousePressEvent(QMouseEvent* e)
     }
     TCustomGrid::mousePressEvent(e);
     if (e->button() == Qt::RightButton && cell.X >= 0 && cell.Y >= 0) {
-      if (FPopupMenu) {
+      // The corner opens the comment editor also when the owner has a popup menu of its own,
+      // which would otherwise leave no way to edit the comment.
+      const bool corner = cell == TGridCoord{0, 0};
+      if (corner && FCommentEditingAllowed && !FBlockInternalPopup) {
+        OpenCommentEditor();
+      } else if (FPopupMenu) {
         ShowMenu(FPopupMenu, p);
       } else if (!FBlockInternalPopup) {
         const bool headerCol = cell.X <= FAC;
@@ -317,8 +322,6 @@ void TNTabEd::mousePressEvent(QMouseEvent* e)
           OpenDataPopup(p);
         else if (headerCol != headerRow)
           OpenHeadingPopup(cell.X, cell.Y);
-        else if (cell == TGridCoord{0, 0} && FCommentEditingAllowed)
-          OpenCommentEditor();
       }
     }
     if (left && DataCell(cell.X, cell.Y))

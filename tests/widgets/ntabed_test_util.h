@@ -138,3 +138,19 @@ inline bool HasColour(const QImage& Img, const orvex::TRect& R, orvex::TColor C)
         return true;
   return false;
 }
+
+// The ink box of Text drawn at (X, Y) in the editor's font (made bold when Bold) on a bitmap of
+// the cell's size.
+inline orvex::TRect ReferenceInk(const orvex::TNTabEd& E, const orvex::TRect& Cell, orvex::TColor Back,
+                                 orvex::TColor Fore, int X, int Y, const char* Text, bool Bold = false)
+{
+  orvex::TBitmap ref(Cell.Width(), Cell.Height());
+  ref.Canvas().Brush().SetColor(Back);
+  ref.Canvas().FillRect({0, 0, Cell.Width(), Cell.Height()});
+  ref.Canvas().Font().Assign(E.Font());
+  ref.Canvas().Font().SetColor(Fore);
+  if (Bold)
+    ref.Canvas().Font().SetBold(true);
+  ref.Canvas().TextOut(X, Y, Text);
+  return InkBox(ref.Image(), {0, 0, Cell.Width(), Cell.Height()}, Back);
+}

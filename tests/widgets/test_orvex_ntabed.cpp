@@ -35,18 +35,6 @@ struct TEditorFixture : ::testing::Test {
   }
 };
 
-// The ink box of Text drawn at (X, Y) in the editor's font on a bitmap of the cell's size.
-TRect ReferenceInk(const TNTabEd& E, const TRect& Cell, TColor Back, TColor Fore, int X, int Y, const char* Text)
-{
-  TBitmap ref(Cell.Width(), Cell.Height());
-  ref.Canvas().Brush().SetColor(Back);
-  ref.Canvas().FillRect({0, 0, Cell.Width(), Cell.Height()});
-  ref.Canvas().Font().Assign(E.Font());
-  ref.Canvas().Font().SetColor(Fore);
-  ref.Canvas().TextOut(X, Y, Text);
-  return InkBox(ref.Image(), {0, 0, Cell.Width(), Cell.Height()}, Back);
-}
-
 }  // namespace
 
 TEST(NTabEdFormat, FormatCellNumberSwitchesToExponentFormOutsideTheFixedRange)

@@ -486,7 +486,11 @@ TEST_F(TEditFixture, ErrorsInCommandsAreShownAndLeaveTheTable)
   // An OnClear that works replaces the built-in clearing.
   int calls = 0;
   E.OnClear = [&](TObject* S) {
-    EXPECT_EQ(S, &E);
+    // The sender is the menu command, not the editor.
+    const auto* command = dynamic_cast<TMenuCommand*>(S);
+    ASSERT_NE(command, nullptr);
+    EXPECT_EQ(command->Action(), E.DataItem(6));
+    EXPECT_EQ(command->Name(), "DIt6");
     ++calls;
   };
   E.ClearSelection();
