@@ -3,7 +3,9 @@
 // and exhausted memory inside the window's entry points.
 #include "mainfrm.h"
 
+#include "addestimates.h"
 #include "demodata.h"
+#include "diagnosticdata.h"
 #include "orvex_datatable.h"
 #include "orvex_gradfl.h"
 #include "orvex_ntabed.h"
@@ -11,6 +13,7 @@
 #include "orvex_replist.h"
 #include "orvex_resources.h"
 
+#include <QCheckBox>
 #include <QEvent>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -223,7 +226,13 @@ void TFrmMLRCalc::CreateControls()
   // The list gets its client width only when its page is first shown: the variable column is
   // fitted again then (and on every later resize).
   RLVarSel->viewport()->installEventFilter(this);
-  mlrLayout->addWidget(RLVarSel);
+  auto* listColumn = new QVBoxLayout;
+  listColumn->setSpacing(0);
+  listColumn->addWidget(RLVarSel, 1);
+  listColumn->addWidget(CreateEstimatesBar(TSMLR));
+  connect(SButAddEstimates, &QToolButton::clicked, this,
+          [this] { Guarded([this] { AddEstimatesToTable(CBIntervals->isChecked()); }); });
+  mlrLayout->addLayout(listColumn);
 
   PageControl2 = new QTabWidget(TSMLR);
   PageControl2->setObjectName("PageControl2");
@@ -249,6 +258,7 @@ void TFrmMLRCalc::CreateControls()
   SetupChart(*RCHisto);
   RCHisto->SetCaption("Distribution of the Residuals");
   RCHisto->Scale1Y().SetDecPlaces(0);
+  CreateDiagnosticPages();
 
   // Details page: the report memo.
   TSDetails = AddPage(PageControl1, "Details");

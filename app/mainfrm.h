@@ -17,8 +17,11 @@
 
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
+class QCheckBox;
 class QLabel;
 class QPlainTextEdit;
 class QTabWidget;
@@ -26,6 +29,8 @@ class QToolButton;
 
 namespace orvex {
 
+class TAddedEstimates;
+class TDiagnosticValues;
 class TGradFill;
 class TNTabEd;
 class TRChart;
@@ -82,6 +87,22 @@ public:
   QWidget* TSDistriResid = nullptr;
   QLabel* Label1 = nullptr;
   TRChart* RCHisto = nullptr;
+  // The diagnostic charts, each on its own page over its explanation label (mainfrm_diagnostics.cpp).
+  QWidget* TSResidEst = nullptr;
+  QLabel* LabelResidEst = nullptr;
+  TRChart* RCResidEst = nullptr;
+  QWidget* TSNormalQQ = nullptr;
+  QLabel* LabelNormalQQ = nullptr;
+  TRChart* RCNormalQQ = nullptr;
+  QWidget* TSScaleLoc = nullptr;
+  QLabel* LabelScaleLoc = nullptr;
+  TRChart* RCScaleLoc = nullptr;
+  QWidget* TSResidLev = nullptr;
+  QLabel* LabelResidLev = nullptr;
+  TRChart* RCResidLev = nullptr;
+  // "Add Estimates to Table" under the variable list, with the choice of the interval columns.
+  QToolButton* SButAddEstimates = nullptr;
+  QCheckBox* CBIntervals = nullptr;
   QWidget* TSDetails = nullptr;
   QPlainTextEdit* MMDetails = nullptr;
   TOpenDialog ODiag;
@@ -97,6 +118,10 @@ public:
   void RLVarSelCheckedChange(TObject* Sender, bool& State, int Col, int Row);
   void RLVarSelBeforeRenderCell(TObject* Sender, int ACol, int ARow, TColor& PenColor, TColor& BrushColor,
                                 TColor& FontColor, TFontStyles& FontStyles, std::string& Text);
+  // "Add Estimates to Table": appends the estimates and residuals of the last run (and, with
+  // WithIntervals, the confidence and prediction limits) as columns without a role, replacing
+  // those of an earlier add; the roles and the fit stay. False when there is no run to add.
+  bool AddEstimatesToTable(bool WithIntervals);
   // The role state as the check boxes of the variable list hold it.
   TRoleState Roles() const;
   // The memo's lines.
@@ -126,6 +151,15 @@ private:
   void FillFitChart();
   void FillResidualHistogram();
   void FillDetails();
+  // Diagnostic pages and the estimates command (mainfrm_diagnostics.cpp).
+  void CreateDiagnosticPages();
+  QWidget* CreateEstimatesBar(QWidget* Parent);
+  void FillDiagnosticCharts();
+  // Shows or hides every result chart at once (the explanation labels show where they are hidden).
+  void ShowResultCharts(bool Visible);
+  std::vector<QLabel*> ExplanationLabels() const;
+  std::unique_ptr<TDiagnosticValues> FDiagnostics;
+  std::unique_ptr<TAddedEstimates> FLastEstimates;
 
   TMLRRun FRun;
   bool FShown = false;

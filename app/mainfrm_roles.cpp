@@ -48,8 +48,7 @@ void TFrmMLRCalc::RebuildVariableList()
   RLVarSel->SetColumnWidth(ColTarget, 51);
   RLVarSel->FitColumnWidth(ColVariable, 28);
   RLVarSel->SetSuppressPaint(false);
-  RCHisto->hide();
-  RCFit->hide();
+  ShowResultCharts(false);
   LblNearSing->hide();
   SetExplanation(SelectVariablesText);
 }
@@ -103,8 +102,7 @@ void TFrmMLRCalc::RLVarSelCheckedChange(TObject*, bool&, int Col, int Row)
   if (Col == ColInput && RLVarSel->Checked(ColTarget, Row))
     RLVarSel->SetChecked(ColInput, Row, false);
   const bool complete = RLVarSel->NrChecked(ColInput) > 0 && RLVarSel->NrChecked(ColTarget) > 0;
-  RCFit->setVisible(complete);
-  RCHisto->setVisible(complete);
+  ShowResultCharts(complete);
   LblNearSing->hide();
   if (complete)
     RunRegression();
@@ -132,7 +130,7 @@ void TFrmMLRCalc::RLVarSelBeforeRenderCell(TObject*, int ACol, int ARow, TColor&
 
 void TFrmMLRCalc::SetExplanation(const std::string& Text)
 {
-  for (QLabel* label : {Label1, Label2}) {
+  for (QLabel* label : ExplanationLabels()) {
     label->setText(QString::fromStdString(Text));
     // The label keeps its width and grows downwards when a longer text needs more lines.
     label->resize(144, std::max(48, label->heightForWidth(144)));
@@ -141,8 +139,7 @@ void TFrmMLRCalc::SetExplanation(const std::string& Text)
 
 void TFrmMLRCalc::ShowRunFailure(const std::string& Text)
 {
-  RCFit->hide();
-  RCHisto->hide();
+  ShowResultCharts(false);
   LblNearSing->hide();
   MMDetails->setPlainText(QString::fromStdString(Text));
   SetExplanation(Text);
@@ -158,6 +155,7 @@ void TFrmMLRCalc::RunRegression()
   FillFitChart();
   RCFit->SetCaption(FRun.Caption());
   FillResidualHistogram();
+  FillDiagnosticCharts();
   FillDetails();
   SetExplanation(SelectVariablesText);
 }

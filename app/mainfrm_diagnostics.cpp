@@ -1,0 +1,130 @@
+// TFrmMLRCalc: the four diagnostic pages beside the residual histogram, their filling after a
+// run, and the "Add Estimates to Table" command under the variable list.
+#include "mainfrm.h"
+
+#include "addestimates.h"
+#include "diagnosticdata.h"
+#include "orvex_ntabed.h"
+#include "orvex_rchart.h"
+#include "orvex_replist.h"
+#include "resultcharts.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QTabWidget>
+#include <QToolButton>
+
+namespace orvex {
+
+namespace {
+// Check-box columns of the variable list (as the role rules use them).
+constexpr int ListColInput = 2;
+constexpr int ListColTarget = 3;
+}  // namespace
+
+void TFrmMLRCalc::CreateDiagnosticPages()
+{
+  // Each page as the histogram's: the explanation label, and over it the hidden chart.
+  auto addPage = [this](const char* Title, const char* Name, QWidget*& Page, QLabel*& Label, TRChart*& Chart) {
+    Page = new QWidget;
+    PageControl2->addTab(Page, QString::fromUtf8(Title));
+    Label = new QLabel(Label1->text(), Page);
+    Label->setObjectName(QString("Label") + Name);
+    Label->setGeometry(Label1->geometry());
+    Label->setFont(Label1->font());
+    Label->setPalette(Label1->palette());
+    Label->setWordWrap(true);
+    Label->setAlignment(Label1->alignment());
+    Chart = new TRChart(Page);
+    Chart->SetName(std::string("RC") + Name);
+    SetupChart(*Chart);
+  };
+  addPage(ResidVsEstimatedTitle, "ResidEst", TSResidEst, LabelResidEst, RCResidEst);
+  addPage(NormalQQTitle, "NormalQQ", TSNormalQQ, LabelNormalQQ, RCNormalQQ);
+  addPage(ScaleLocationTitle, "ScaleLoc", TSScaleLoc, LabelScaleLoc, RCScaleLoc);
+  addPage(ResidVsLeverageTitle, "ResidLev", TSResidLev, LabelResidLev, RCResidLev);
+}
+
+QWidget* TFrmMLRCalc::CreateEstimatesBar(QWidget* Parent)
+{
+  auto* bar = new QWidget(Parent);
+  bar->setObjectName("PanelEstimates");
+  bar->setFixedWidth(RLVarSel->width());
+  auto* row = new QHBoxLayout(bar);
+  row->setContentsMargins(4, 2, 4, 2);
+  SButAddEstimates = new QToolButton(bar);
+  SButAddEstimates->setObjectName("SButAddEstimates");
+  SButAddEstimates->setText("Add Estimates to Table");
+  SButAddEstimates->setToolTip("Append the estimates and residuals of the fit to the table as new columns");
+  SButAddEstimates->setEnabled(false);
+  CBIntervals = new QCheckBox("95 % intervals", bar);
+  CBIntervals->setObjectName("CBIntervals");
+  CBIntervals->setToolTip("Also append the confidence and prediction limits of each estimate");
+  row->addWidget(SButAddEstimates);
+  row->addWidget(CBIntervals);
+  row->addStretch(1);
+  return bar;
+}
+
+std::vector<QLabel*> TFrmMLRCalc::ExplanationLabels() const
+{
+  return {Label1, Label2, LabelResidEst, LabelNormalQQ, LabelScaleLoc, LabelResidLev};
+}
+
+void TFrmMLRCalc::ShowResultCharts(bool Visible)
+{
+  for (TRChart* chart : {RCFit, RCHisto, RCResidEst, RCNormalQQ, RCScaleLoc, RCResidLev})
+    chart->setVisible(Visible);
+  SButAddEstimates->setEnabled(Visible);
+}
+
+void TFrmMLRCalc::FillDiagnosticCharts()
+{
+  if (!FDiagnostics)
+    FDiagnostics = std::make_unique<TDiagnosticValues>();
+  FDiagnostics->Assign(FRun, NTData->DataTable());
+  orvex::FillDiagnosticCharts({RCResidEst, RCNormalQQ, RCScaleLoc, RCResidLev}, FDiagnostics->Data());
+}
+
+bool TFrmMLRCalc::AddEstimatesToTable(bool WithIntervals)
+{
+  if (!FRun.Succeeded() || !SButAddEstimates->isEnabled())
+    return false;
+  TDataTable& table = NTData->DataTable();
+  const TRoleState roles = Roles();
+  std::vector<TEstimateColumn> columns = MakeEstimateColumns(FRun, table, WithIntervals);
+  if (columns.empty())
+    return false;
+
+  // The columns of the last add are replaced, unless the user has given one of them a role.
+  TAddedEstimates previous = FLastEstimates ? *FLastEstimates : TAddedEstimates{};
+  for (std::size_t k = 0; k < previous.Names.size(); ++k) {
+    const int col = previous.FirstColumn + static_cast<int>(k);
+    if (roles.Input(col) || roles.Target(col)) {
+      previous = {};
+      break;
+    }
+  }
+  TAddEstimatesCommand command(std::move(columns), previous);
+  // The table's column change rebuilds the variable list, which clears the roles: they are
+  // put back on the columns' new places, and the same fit is made again.
+  command.Redo(table);
+  FLastEstimates = std::make_unique<TAddedEstimates>(command.Added());
+  if (RLVarSel->NrOfRows() != table.NrOfColumns())
+    RebuildVariableList();
+  RLVarSel->SetSuppressPaint(true);
+  for (int c = 1; c <= roles.NrOfColumns(); ++c) {
+    const int moved = command.MovedColumn(c);
+    if (moved < 1)
+      continue;
+    RLVarSel->SetChecked(ListColInput, moved, roles.Input(c));
+    RLVarSel->SetChecked(ListColTarget, moved, roles.Target(c));
+  }
+  RLVarSel->SetSuppressPaint(false);
+  ShowResultCharts(true);
+  RunRegression();
+  return true;
+}
+
+}  // namespace orvex

@@ -1,0 +1,344 @@
+// The diagnostic charts: marks in class colours, the smoother and reference lines as line
+// items, contour lines clipped to the plotted window (the chart draws lines as given, and a
+// contour rises without bound towards zero leverage), and the labels of the most extreme
+// objects as text labels attached to the data.
+#include "resultcharts.h"
+
+#include "demodata.h"
+#include "orvex_diagplot.h"
+#include "orvex_math2.h"
+#include "orvex_rchart.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <new>
+
+namespace orvex {
+
+namespace {
+
+// The mark of every object, as in the actual-versus-estimated chart.
+constexpr std::uint8_t DiagnosticMarkType = 26;
+// Range margin in percent, as the fit chart's.
+constexpr double RangeMargin = 5.0;
+// A smoother curve is drawn through at most about this many vertices: between the points the
+// smoother fits, it interpolates linearly anyway (they lie at least 1 % of the range apart).
+constexpr int MaxCurveVertices = 400;
+
+struct TRange {
+  double Low = 0, High = 0;
+};
+
+// The range of the finite values, widened by Margin percent on each side (by 1 when it is a
+// single value), as the chart's own automatic range does it.
+TRange RangeOf(std::span<const double> Values, double Margin)
+{
+  double lo = std::numeric_limits<double>::infinity();
+  double hi = -lo;
+  for (double v : Values) {
+    if (std::isfinite(v)) {
+      lo = std::min(lo, v);
+      hi = std::max(hi, v);
+    }
+  }
+  if (lo > hi)
+    lo = hi = 0.0;
+  const double span = hi - lo;
+  lo -= Margin / 100.0 * span;
+  hi += Margin / 100.0 * span;
+  if (lo == hi) {
+    lo -= 1.0;
+    hi += 1.0;
+  }
+  return {lo, hi};
+}
+
+void BeginChart(TCustomRChart& Chart, const char* Title, const char* XCaption, const char* YCaption)
+{
+  Chart.SetSuppressPaint(true);
+  Chart.ClearChart();
+  Chart.ClearTextLabels();
+  Chart.SetCaption(Title);
+  Chart.Scale1X().SetCaption(XCaption);
+  Chart.Scale1Y().SetCaption(YCaption);
+  Chart.SetPenStyle(psSolid);
+}
+
+void EndChart(TCustomRChart& Chart, const TRange& X, const TRange& Y)
+{
+  Chart.SetRange(1, X.Low, Y.Low, X.High, Y.High);
+  Chart.SetItemTag(0);
+  Chart.SetDataColor(clBlack);
+  Chart.SetPenStyle(psSolid);
+  Chart.SetSuppressPaint(false);
+}
+
+// One mark per object whose X and Y are finite, in its class colour, tagged with its row.
+void AddMarks(TCustomRChart& Chart, const TDiagnosticData& Data, std::span<const double> X, std::span<const double> Y)
+{
+  for (std::size_t i = 0; i < X.size(); ++i) {
+    if (!std::isfinite(X[i]) || !std::isfinite(Y[i]))
+      continue;
+    Chart.SetDataColor(ClassColors[static_cast<std::size_t>(Data.ColorIndexes[i])]);
+    Chart.SetItemTag(Data.Rows[i]);
+    Chart.AddMark(X[i], Y[i], DiagnosticMarkType);
+  }
+  Chart.SetItemTag(0);
+}
+
+void SetLinePen(TCustomRChart& Chart, TColor Color, TPenStyle Style)
+{
+  Chart.SetDataColor(Color);
+  Chart.SetPenStyle(Style);
+}
+
+// The part of the segment (X1, Y1)-(X2, Y2) inside Low <= y <= High; false when none is.
+bool ClipToRows(double& X1, double& Y1, double& X2, double& Y2, const TRange& Y)
+{
+  if (!std::isfinite(Y1) || !std::isfinite(Y2))
+    return false;
+  if ((Y1 < Y.Low && Y2 < Y.Low) || (Y1 > Y.High && Y2 > Y.High))
+    return false;
+  auto clipEnd = [&](double& Xa, double& Ya, double Xb, double Yb) {
+    const double bound = Ya < Y.Low ? Y.Low : (Ya > Y.High ? Y.High : Ya);
+    if (bound != Ya) {
+      Xa = Xa + (Xb - Xa) * (bound - Ya) / (Yb - Ya);
+      Ya = bound;
+    }
+  };
+  const double x1 = X1, y1 = Y1;
+  clipEnd(X1, Y1, X2, Y2);
+  clipEnd(X2, Y2, x1, y1);
+  return true;
+}
+
+// A polyline through the points, clipped to the rows of the Y range.
+void AddPolyline(TCustomRChart& Chart, std::span<const double> X, std::span<const double> Y, const TRange& YRange)
+{
+  for (std::size_t k = 1; k < X.size(); ++k) {
+    double x1 = X[k - 1], y1 = Y[k - 1], x2 = X[k], y2 = Y[k];
+    if (ClipToRows(x1, y1, x2, y2, YRange))
+      Chart.AddLine(x1, y1, x2, y2);
+  }
+}
+
+// The smoother's curve thinned to about MaxCurveVertices vertices spread evenly over x.
+void AddCurve(TCustomRChart& Chart, const TLowessCurve& Curve, const TRange& YRange)
+{
+  const std::size_t n = Curve.X.size();
+  if (n < 2)
+    return;
+  const double step = (Curve.X.back() - Curve.X.front()) / MaxCurveVertices;
+  std::vector<double> x{Curve.X.front()}, y{Curve.Y.front()};
+  for (std::size_t k = 1; k + 1 < n; ++k) {
+    if (Curve.X[k] - x.back() >= step) {
+      x.push_back(Curve.X[k]);
+      y.push_back(Curve.Y[k]);
+    }
+  }
+  x.push_back(Curve.X.back());
+  y.push_back(Curve.Y.back());
+  AddPolyline(Chart, x, y, YRange);
+}
+
+void HorizontalLine(TCustomRChart& Chart, double Y, const TRange& X)
+{
+  SetLinePen(Chart, ReferenceLineColor, psDot);
+  Chart.AddLine(X.Low, Y, X.High, Y);
+}
+
+// Text label Number (1-based) at a world position, beside the point: to its right in the left
+// half of the chart, to its left in the right half, so that it stays inside.
+void PlaceLabel(TCustomRChart& Chart, int Number, const std::string& Text, double X, double Y, const TRange& XRange,
+                TColor Color = clBlack)
+{
+  TTextLabel& label = Chart.TextLabels(Number);
+  const double offset = 0.01 * (XRange.High - XRange.Low);
+  const bool rightHalf = X > (XRange.Low + XRange.High) / 2.0;
+  label.SetLayer(1);
+  label.SetAttachToData(tlamBoth);
+  label.SetPosX(rightHalf ? X - offset : X + offset);
+  label.SetPosY(Y);
+  label.SetAlignment(rightHalf ? taRightJustify : taLeftJustify);
+  label.SetVerticalAlignment(vaCenter);
+  label.SetTransparent(true);
+  TFont f = label.Font();
+  f.SetName("Arial");
+  f.SetHeight(-11);
+  f.SetColor(Color);
+  label.SetFont(f);
+  label.SetCaption(Text);
+  label.SetVisible(true);
+  label.SetMode(tlsimple);
+}
+
+// Labels the objects with the largest magnitude of Key at their marks (X, Y).
+void LabelExtremes(TCustomRChart& Chart, const TDiagnosticData& Data, std::span<const double> Key,
+                   std::span<const double> X, std::span<const double> Y, const TRange& XRange)
+{
+  int number = 1;
+  for (std::size_t i : MostExtreme(Key, DiagnosticLabelCount)) {
+    if (!std::isfinite(X[i]) || !std::isfinite(Y[i]))
+      continue;
+    const int row = Data.Rows[i];
+    PlaceLabel(Chart, number++, Data.RowLabel ? Data.RowLabel(row) : std::to_string(row), X[i], Y[i], XRange);
+  }
+}
+
+std::vector<double> RootAbs(std::span<const double> Values)
+{
+  std::vector<double> r(Values.size());
+  for (std::size_t i = 0; i < Values.size(); ++i)
+    r[i] = std::sqrt(std::fabs(Values[i]));
+  return r;
+}
+
+// The fills with the smoother curves computed beforehand (FillDiagnosticCharts computes both at
+// once on the math threads).
+void FillResidualsVsEstimatedWith(TCustomRChart& Chart, const TDiagnosticData& Data, const TLowessCurve& Curve)
+{
+  BeginChart(Chart, ResidVsEstimatedTitle, EstimatedCaption, ResidualsCaption);
+  AddMarks(Chart, Data, Data.Estimated, Data.Residuals);
+  const TRange x = RangeOf(Data.Estimated, RangeMargin);
+  const TRange y = RangeOf(Data.Residuals, RangeMargin);
+  HorizontalLine(Chart, 0.0, x);
+  SetLinePen(Chart, SmootherColor, psSolid);
+  AddCurve(Chart, Curve, y);
+  LabelExtremes(Chart, Data, Data.Residuals, Data.Estimated, Data.Residuals, x);
+  EndChart(Chart, x, y);
+}
+
+void FillScaleLocationWith(TCustomRChart& Chart, const TDiagnosticData& Data, std::span<const double> Root,
+                           const TLowessCurve& Curve)
+{
+  BeginChart(Chart, ScaleLocationTitle, EstimatedCaption, RootStdResidualsCaption);
+  AddMarks(Chart, Data, Data.Estimated, Root);
+  const TRange x = RangeOf(Data.Estimated, RangeMargin);
+  TRange y = RangeOf(Root, RangeMargin);
+  y.Low = 0.0;  // the axis starts at zero: these are magnitudes
+  SetLinePen(Chart, SmootherColor, psSolid);
+  AddCurve(Chart, Curve, y);
+  LabelExtremes(Chart, Data, Data.StdResiduals, Data.Estimated, Root, x);
+  EndChart(Chart, x, y);
+}
+
+TLowessCurve ScaleLocationCurve(const TDiagnosticData& Data, std::span<const double> Root)
+{
+  return Lowess(Data.Estimated, Root);
+}
+
+}  // namespace
+
+void FillResidualsVsEstimated(TCustomRChart& Chart, const TDiagnosticData& Data)
+{
+  FillResidualsVsEstimatedWith(Chart, Data, Lowess(Data.Estimated, Data.Residuals));
+}
+
+void FillScaleLocation(TCustomRChart& Chart, const TDiagnosticData& Data)
+{
+  const std::vector<double> root = RootAbs(Data.StdResiduals);
+  FillScaleLocationWith(Chart, Data, root, ScaleLocationCurve(Data, root));
+}
+
+void FillNormalQQ(TCustomRChart& Chart, const TDiagnosticData& Data)
+{
+  BeginChart(Chart, NormalQQTitle, TheoreticalQuantilesCaption, StdResidualsCaption);
+  const TNormalQQ qq = NormalQQ(Data.StdResiduals);
+  AddMarks(Chart, Data, qq.Theoretical, Data.StdResiduals);
+  const TRange x = RangeOf(qq.Theoretical, RangeMargin);
+  const TRange y = RangeOf(Data.StdResiduals, RangeMargin);
+  if (std::isfinite(qq.LineSlope) && std::isfinite(qq.LineIntercept)) {
+    double x1 = x.Low, y1 = qq.LineIntercept + qq.LineSlope * x.Low;
+    double x2 = x.High, y2 = qq.LineIntercept + qq.LineSlope * x.High;
+    SetLinePen(Chart, ReferenceLineColor, psDot);
+    if (ClipToRows(x1, y1, x2, y2, y))
+      Chart.AddLine(x1, y1, x2, y2);
+  }
+  LabelExtremes(Chart, Data, Data.StdResiduals, qq.Theoretical, Data.StdResiduals, x);
+  EndChart(Chart, x, y);
+}
+
+void FillResidualsVsLeverage(TCustomRChart& Chart, const TDiagnosticData& Data)
+{
+  BeginChart(Chart, ResidVsLeverageTitle, LeverageCaption, StdResidualsCaption);
+  // Objects with leverage 1 have no standardized residual and are left out, as everywhere.
+  std::vector<double> h(Data.Leverage.begin(), Data.Leverage.end());
+  std::vector<double> cook(h.size(), std::numeric_limits<double>::quiet_NaN());
+  double hMin = std::numeric_limits<double>::infinity(), hMax = 0.0;
+  const double k = static_cast<double>(std::max(1, Data.NrOfCoefficients));
+  for (std::size_t i = 0; i < h.size(); ++i) {
+    const double r = Data.StdResiduals[i];
+    if (!std::isfinite(h[i]) || !std::isfinite(r) || h[i] >= 1.0) {
+      h[i] = std::numeric_limits<double>::quiet_NaN();
+      continue;
+    }
+    cook[i] = r * r * h[i] / (k * (1.0 - h[i]));
+    hMin = std::min(hMin, h[i]);
+    hMax = std::max(hMax, h[i]);
+  }
+  AddMarks(Chart, Data, h, Data.StdResiduals);
+  TRange x = RangeOf(h, RangeMargin);
+  x.Low = 0.0;  // leverage is never negative; the axis starts at zero
+  if (x.High <= 0.0)
+    x.High = 1.0;
+  // The residual range widened a little more than usual, so that the contours' labels fit.
+  const TRange y = RangeOf(Data.StdResiduals, 8.0);
+  SetLinePen(Chart, ReferenceLineColor, psDot);
+  Chart.AddLine(x.Low, 0.0, x.High, 0.0);
+  if (hMin <= hMax) {
+    const std::vector<double> hh = CookContourLeverages(hMin, hMax, x.High);
+    std::vector<double> upper(hh.size()), lower(hh.size());
+    int number = DiagnosticLabelCount + 1;
+    for (double level : CookLevels) {
+      for (std::size_t j = 0; j < hh.size(); ++j) {
+        upper[j] = CookContour(level, Data.NrOfCoefficients, hh[j]);
+        lower[j] = -upper[j];
+      }
+      SetLinePen(Chart, SmootherColor, psSolid);
+      AddPolyline(Chart, hh, upper, y);
+      AddPolyline(Chart, hh, lower, y);
+      // The level beside each end of the contour that lies inside the chart.
+      char text[16];
+      std::snprintf(text, sizeof text, "%g", level);
+      for (double end : {upper.back(), lower.back()})
+        if (end >= y.Low && end <= y.High)
+          PlaceLabel(Chart, number++, text, x.High, end, x, SmootherColor);
+    }
+    PlaceLabel(Chart, number, "Cook's distance", x.Low, y.Low + 0.04 * (y.High - y.Low), x, SmootherColor);
+  }
+  LabelExtremes(Chart, Data, cook, h, Data.StdResiduals, x);
+  EndChart(Chart, x, y);
+}
+
+void FillDiagnosticCharts(const TDiagnosticCharts& Charts, const TDiagnosticData& Data)
+{
+  // The two smoothers are the expensive part: they run side by side.
+  const std::vector<double> root = RootAbs(Data.StdResiduals);
+  TLowessCurve residCurve, rootCurve;
+  bool failed[2] = {false, false};
+  ForEachMathTask(2, [&](int Task) {
+    // A task must not throw: an exhausted memory is reported on the calling thread.
+    try {
+      if (Task == 0)
+        residCurve = Lowess(Data.Estimated, Data.Residuals);
+      else
+        rootCurve = ScaleLocationCurve(Data, root);
+    } catch (const std::bad_alloc&) {
+      failed[Task] = true;
+    }
+  });
+  if (failed[0] || failed[1])
+    throw std::bad_alloc();
+  if (Charts.ResidVsEstimated)
+    FillResidualsVsEstimatedWith(*Charts.ResidVsEstimated, Data, residCurve);
+  if (Charts.NormalQQ)
+    FillNormalQQ(*Charts.NormalQQ, Data);
+  if (Charts.ScaleLocation)
+    FillScaleLocationWith(*Charts.ScaleLocation, Data, root, rootCurve);
+  if (Charts.ResidVsLeverage)
+    FillResidualsVsLeverage(*Charts.ResidVsLeverage, Data);
+}
+
+}  // namespace orvex

@@ -1,0 +1,75 @@
+// The four diagnostic charts of a fit, beside the residual histogram: residuals against the
+// estimates with a zero line and a smoother, a normal Q-Q chart of the standardized residuals
+// with its quartile line, scale-location (square root of the absolute standardized residuals
+// against the estimates) with a smoother, and standardized residuals against leverage with the
+// contours of Cook's distance 0.5 and 1. The marks take the class colours of the fit chart and
+// their table rows as item tags; the three most extreme objects of each chart carry their row
+// names.
+//
+// The fill functions take a chart and the per-object values as plain arrays; no window is
+// involved, so the window, a command-line plot tool and the tests draw the same charts. The
+// curves come from the pure functions of orvex_diagplot.h.
+#pragma once
+
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace orvex {
+
+class TCustomRChart;
+
+// The per-object values of a fit that the diagnostic charts show, one entry per object used,
+// all arrays of equal length. Residuals follow the workbench's sign (estimated minus actual);
+// a standardized residual is the residual divided by s sqrt(1 - h) and NaN where the leverage h
+// is 1 (such objects are left out of the charts that show it).
+struct TDiagnosticData {
+  std::span<const int> Rows;          // table row, the item tag of the mark
+  std::span<const int> ColorIndexes;  // ClassColors index
+  std::span<const double> Estimated;
+  std::span<const double> Residuals;
+  std::span<const double> StdResiduals;
+  std::span<const double> Leverage;
+  int NrOfCoefficients = 0;  // k: inputs plus the intercept
+  // The label of an object by its table row (its row name, or the row number when it has none).
+  std::function<std::string(int Row)> RowLabel;
+};
+
+// Titles of the charts (also the captions of their tabs) and their axis captions.
+inline constexpr const char* ResidVsEstimatedTitle = "Residuals vs. Estimated";
+inline constexpr const char* NormalQQTitle = "Normal Q-Q";
+inline constexpr const char* ScaleLocationTitle = "Scale-Location";
+inline constexpr const char* ResidVsLeverageTitle = "Residuals vs. Leverage";
+inline constexpr const char* EstimatedCaption = "Estimated Data";
+inline constexpr const char* ResidualsCaption = "Residuals";
+inline constexpr const char* TheoreticalQuantilesCaption = "Theoretical Quantiles";
+inline constexpr const char* StdResidualsCaption = "Standardized Residuals";
+inline constexpr const char* RootStdResidualsCaption = "sqrt(|Standardized Residuals|)";
+inline constexpr const char* LeverageCaption = "Leverage";
+
+// How many objects each chart labels, and the Cook's distance levels of the contours.
+inline constexpr int DiagnosticLabelCount = 3;
+inline constexpr double CookLevels[] = {0.5, 1.0};
+
+// Colours of the added lines (0x00BBGGRR): the smoothers and contours red, the reference lines grey.
+inline constexpr unsigned SmootherColor = 0x0000FF;
+inline constexpr unsigned ReferenceLineColor = 0x808080;
+
+// Each fill empties the chart (items and text labels), sets its title and axis captions, adds
+// the marks and lines, sets the range and shows the chart once.
+void FillResidualsVsEstimated(TCustomRChart& Chart, const TDiagnosticData& Data);
+void FillNormalQQ(TCustomRChart& Chart, const TDiagnosticData& Data);
+void FillScaleLocation(TCustomRChart& Chart, const TDiagnosticData& Data);
+void FillResidualsVsLeverage(TCustomRChart& Chart, const TDiagnosticData& Data);
+
+// Chart for chart, the same fills (the window's tabs, in this order).
+struct TDiagnosticCharts {
+  TCustomRChart* ResidVsEstimated = nullptr;
+  TCustomRChart* NormalQQ = nullptr;
+  TCustomRChart* ScaleLocation = nullptr;
+  TCustomRChart* ResidVsLeverage = nullptr;
+};
+void FillDiagnosticCharts(const TDiagnosticCharts& Charts, const TDiagnosticData& Data);
+
+}  // namespace orvex
