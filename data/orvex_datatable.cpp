@@ -4,6 +4,7 @@
 #include "orvex_datatable.h"
 
 #include "orvex_datatable_text.h"
+#include "orvex_tablebuilder.h"
 
 #include <algorithm>
 #include <cmath>
@@ -315,41 +316,48 @@ auto FindLabel(TLabels& Labels, int Level)
 
 }  // namespace
 
+std::string TColumnDescriptor::Label(int Level) const
+{
+  if (!IsLevelType(VarType))
+    return std::string();
+  const auto it = FindLabel(Labels, Level);
+  return it != Labels.end() && it->first == Level ? it->second : std::string();
+}
+
+void TColumnDescriptor::SetLabel(int Level, const std::string& Value)
+{
+  std::string label = dtext::Utf8Left(dtext::ToUtf8(Value), static_cast<std::size_t>(MaxLevelLength));
+  const auto it = FindLabel(Labels, Level);
+  const bool present = it != Labels.end() && it->first == Level;
+  if (label.empty()) {
+    // An empty label is always stored: the level holds no label any more.
+    if (present)
+      Labels.erase(it);
+  } else if (IsLevelType(VarType)) {
+    if (present)
+      it->second = std::move(label);
+    else
+      Labels.emplace(it, static_cast<std::uint8_t>(Level), std::move(label));
+  }
+}
+
 std::string TDataTable::LevelName(int Col, int Level) const
 {
   if (!ColInRange(Col) || Level < 0 || Level > MaxLevel)
     return std::string();
-  const TColumnDescriptor& d = FColumns[static_cast<std::size_t>(Col - 1)];
-  if (!IsLevelType(d.VarType))
-    return std::string();
-  const auto it = FindLabel(d.Labels, Level);
-  return it != d.Labels.end() && it->first == Level ? it->second : std::string();
+  return FColumns[static_cast<std::size_t>(Col - 1)].Label(Level);
 }
 
 void TDataTable::SetLevelName(int Col, int Level, const std::string& Value)
 {
   if (!ColInRange(Col) || Level < 0 || Level > MaxLevel)
     return;
-  TColumnDescriptor& d = FColumns[static_cast<std::size_t>(Col - 1)];
-  std::string label = dtext::Utf8Left(dtext::ToUtf8(Value), static_cast<std::size_t>(MaxLevelLength));
-  const auto it = FindLabel(d.Labels, Level);
-  const bool present = it != d.Labels.end() && it->first == Level;
-  if (label.empty()) {
-    // An empty label is always stored: the level holds no label any more.
-    if (present)
-      d.Labels.erase(it);
-  } else if (IsLevelType(d.VarType)) {
-    if (present) {
-      it->second = std::move(label);
-    } else {
-      try {
-        d.Labels.emplace(it, static_cast<std::uint8_t>(Level), std::move(label));
-      } catch (const std::bad_alloc&) {
-        RaiseOutOfMemory();
-      } catch (const std::length_error&) {
-        RaiseOutOfMemory();
-      }
-    }
+  try {
+    FColumns[static_cast<std::size_t>(Col - 1)].SetLabel(Level, Value);
+  } catch (const std::bad_alloc&) {
+    RaiseOutOfMemory();
+  } catch (const std::length_error&) {
+    RaiseOutOfMemory();
   }
   Fire(OnChangeSetup, this);
 }
@@ -545,6 +553,50 @@ void TDataTable::Assign(const TComponent& Source)
   OnResize = src->OnResize;
   OnSortExchange = src->OnSortExchange;
   OnExportText = src->OnExportText;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Adopting a finished builder
+
+void TDataTable::Adopt(TTableBuilder&& Builder)
+{
+  const int oldCols = FNrOfColumns;
+  const int oldRows = FNrOfRows;
+  // The builder gets this table's old contents and is then reset; it cannot fail before the
+  // swap, and after it nothing of the table can.
+  DetachMatrix();
+  FMatrix.swap(Builder.FMatrix);
+  FComment.swap(Builder.FComment);
+  FCellStates.swap(Builder.FCellStates);
+  FColNames.swap(Builder.FColNames);
+  FRowNames.swap(Builder.FRowNames);
+  FColAttribs.swap(Builder.FColAttribs);
+  FRowAttribs.swap(Builder.FRowAttribs);
+  FColumns.swap(Builder.FColumns);
+  FNrOfColumns = Builder.FNrOfColumns;
+  FNrOfRows = Builder.FNrOfRows;
+  AttachMatrix();
+  const std::size_t stateNotices = Builder.CellStateNotices;
+  const std::size_t setupNotices = Builder.SetupNotices;
+  Builder.Clear();
+
+  if (OnChangeCellState)
+    for (std::size_t k = 0; k < stateNotices; ++k)
+      Fire(OnChangeCellState, this);
+  if (OnChangeSetup)
+    for (std::size_t k = 0; k < setupNotices; ++k)
+      Fire(OnChangeSetup, this);
+  AnnounceNewContents(oldCols, oldRows);
+}
+
+void TDataTable::AnnounceNewContents(int OldColumns, int OldRows)
+{
+  Fire(OnChange, this);
+  Fire(OnChangeCellState, this);
+  Fire(OnChangeAttrib, this);
+  Fire(OnChangeNames, this);
+  Fire(OnChangeSetup, this);
+  Fire(OnResize, this, OldColumns, OldRows, FNrOfColumns, FNrOfRows);
 }
 
 }  // namespace orvex

@@ -4,7 +4,8 @@
 // and B). Columns carry a name, an attribute, a measurement type and, for the level types
 // Nominal and Ordinal, up to 151 level labels; rows carry a name and an attribute (the class
 // number). Every change is announced through one of the published events so that a viewer can
-// repaint or re-lay itself out. The table also reads ASC data files (orvex_datatable_asc.cpp).
+// repaint or re-lay itself out. The table also reads ASC data files (orvex_datatable_asc.cpp) and takes over any table a
+// reader built aside (Adopt, orvex_tablebuilder.h).
 //
 // Getters return a neutral value (0, empty text, -1 for FindLevel) for an index out of range;
 // setters ignore such an index without an event. Texts are UTF-8: names keep at most 50
@@ -64,6 +65,7 @@ inline constexpr int ascBadRowAttrib = -5;     // a row attribute is not a numbe
 inline constexpr int ascBadValue = -6;         // a value token is not a valid token
 inline constexpr int ascCannotRead = -8;       // the file does not exist or cannot be read
 inline constexpr int ascSizeExceedsFile = -9;  // declared table size exceeds the file
+inline constexpr int ascCancelled = -10;       // the caller's cancel flag stopped the read
 
 // What a result code of the ASC reader means, in words for a message.
 const char* AscResultMeaning(int Code);
@@ -83,6 +85,22 @@ struct TCustDataEntry {
 using TCustomData = std::vector<TCustDataEntry>;
 
 class TASCTextFile;
+class TTableBuilder;
+struct TASCReadOptions;
+
+// Measurement type and level labels of one column, copied and moved as a unit. Only the labels
+// that are not empty are held, ordered by level, so the memory follows the labels present.
+struct TColumnDescriptor {
+  TVarType VarType = vtInterval;
+  std::vector<std::pair<std::uint8_t, std::string>> Labels;  // level, label; ascending levels
+
+  // The label of Level (0..150) when the type is Nominal or Ordinal, else empty.
+  std::string Label(int Level) const;
+  // Label as TDataTable::SetLevelName stores it: cut to 10 characters, a non-empty label only
+  // for the level types, an empty one always (it removes the level's label). Level in range.
+  // Raises std::bad_alloc when memory runs out.
+  void SetLabel(int Level, const std::string& Value);
+};
 
 class TDataTable : public TComponent {
 public:
@@ -150,11 +168,18 @@ public:
   void ClearMarks();
   // From another TDataTable: everything including the nine event handlers, without an event.
   void Assign(const TComponent& Source) override;
+  // Takes over the contents of a finished builder in one step (the builder is left empty, 1 x
+  // 1), then fires the builder's extra notices (see TTableBuilder), OnChange, OnChangeCellState,
+  // OnChangeAttrib, OnChangeNames, OnChangeSetup once, and OnResize (old size, new size). Cheap:
+  // the storage moves, nothing is copied. The event handlers stay.
+  void Adopt(TTableBuilder&& Builder);
 
   // Reads an ASC data file and returns its result code (ascOK or one of the negative codes).
   int LoadFromASCFile(const std::string& FileName);
   // As LoadFromASCFile, and hands back the file's key/value section (empty when there is none).
   int ReadASCFile(const std::string& FileName, TCustomData& CustomData);
+  // The same with a given way of reading (orvex_datatable_asc.h).
+  int ReadASCFile(const std::string& FileName, TCustomData& CustomData, const TASCReadOptions& Options);
   // Reads the four header lines of an ASC file on its own: comment, column count, row count
   // and the four flags. Returns ascOK, -1, -2, -3 or -8 (cannot open).
   static int ReadASCHeader(const std::string& FileName, std::string& Comment, int& NrCols, int& NrRows,
@@ -178,14 +203,6 @@ public:
   TExportTextEvent OnExportText;
 
 private:
-  // Measurement type and level labels of one column, copied and moved as a unit. Only the
-  // labels that are not empty are held, ordered by level, so the memory follows the labels
-  // present.
-  struct TColumnDescriptor {
-    TVarType VarType = vtInterval;
-    std::vector<std::pair<std::uint8_t, std::string>> Labels;  // level, label; ascending levels
-  };
-
   bool ColInRange(int Col) const { return Col >= 1 && Col <= FNrOfColumns; }
   bool RowInRange(int Row) const { return Row >= 1 && Row <= FNrOfRows; }
   std::size_t CellIndex(int Col, int Row) const
@@ -201,6 +218,9 @@ private:
   void CopyRow(int From, int To);
   void MoveColumn(int From, int To);
   void ClearColumn(int Col);
+  // The closing events of a read or an adoption: OnChange, OnChangeCellState, OnChangeAttrib,
+  // OnChangeNames, OnChangeSetup, then OnResize from the given old size to the current one.
+  void AnnounceNewContents(int OldColumns, int OldRows);
 
   std::string FComment;
   std::vector<std::int32_t> FRowAttribs;
@@ -212,8 +232,6 @@ private:
   int FNrOfColumns = 1;
   int FNrOfRows = 1;
   std::unique_ptr<TMatrix> FMatrix;
-
-  friend class TASCReader;
 };
 
 }  // namespace orvex

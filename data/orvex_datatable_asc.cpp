@@ -14,6 +14,7 @@
 
 #include "orvex_datatable_asc.h"
 #include "orvex_datatable_text.h"
+#include "orvex_tablebuilder.h"
 
 #include <algorithm>
 #include <charconv>
@@ -514,8 +515,8 @@ std::string ReadName(TASCTextFile& F)
 // Reads one file into a table: collects everything aside, then commits.
 class TASCReader {
 public:
-  TASCReader(TDataTable& Table, TASCTextFile& File, TCustomData& CustomData, const TASCReadOptions& Options)
-      : T(Table), F(File), FCustomData(CustomData), FOptions(Options)
+  TASCReader(TTableBuilder& Builder, TASCTextFile& File, TCustomData& CustomData, const TASCReadOptions& Options)
+      : B(Builder), F(File), FCustomData(CustomData), FOptions(Options)
   {
   }
 
@@ -529,20 +530,21 @@ private:
   void ReadCustomData();
   void Commit();
   void ApplyVarTypes();
-  void Finish();
+  bool Cancelled() const { return FOptions.Cancel && FOptions.Cancel->load(std::memory_order_relaxed); }
+  void ReportProgress() const
+  {
+    if (FOptions.Progress && F.Size() > 0)
+      FOptions.Progress(std::min(1.0, static_cast<double>(F.BytesRead()) / static_cast<double>(F.Size())));
+  }
   std::string Text(std::string_view Raw) const
   {
     return FUtf8 ? std::string(Raw) : dtext::Cp1252ToUtf8(Raw);
   }
 
-  TDataTable& T;
+  TTableBuilder& B;
   TASCTextFile& F;
   TCustomData& FCustomData;
   const TASCReadOptions& FOptions;
-
-  int FOldCols = 0;
-  int FOldRows = 0;
-  TDataTableResizeEvent FSavedResize;
 
   std::string FComment;
   int FNrCols = 0;
@@ -568,30 +570,23 @@ private:
 
 int TASCReader::Run()
 {
-  FOldCols = T.FNrOfColumns;
-  FOldRows = T.FNrOfRows;
-  FSavedResize = std::move(T.OnResize);
-  T.OnResize = nullptr;
-  T.DetachMatrix();
-
   int result = ascOK;
   try {
     result = ReadContents();
   } catch (const std::bad_alloc&) {
     F.Close();
-    Finish();
-    T.RaiseOutOfMemory();
+    throw EOrvexDataTableError("not enough memory on heap");
   } catch (const std::length_error&) {
     F.Close();
-    Finish();
-    T.RaiseOutOfMemory();
+    throw EOrvexDataTableError("not enough memory on heap");
+  } catch (const EOrvexMatrixError&) {
+    F.Close();
+    throw EOrvexDataTableError("not enough memory on heap");
   } catch (...) {
     F.Close();
-    Finish();
     throw;
   }
   F.Close();
-  Finish();
   return result;
 }
 
@@ -618,6 +613,8 @@ int TASCReader::ReadContents()
   // parsed in place, in parallel when large. That needs storage of the declared size at once,
   // so only where the file's size has bound the declared size (not for a pipe).
   result = FOptions.Direct && !FFlag3 && F.Size() >= 0 ? ReadRowsDirect() : ReadRows();
+  if (result == ascCancelled)
+    return result;
   if (FFlag4)
     ReadVarTypes();
   else
@@ -646,6 +643,11 @@ int TASCReader::ReadRows()
   const auto nrCols = static_cast<std::size_t>(FNrCols);
   for (int r = 1; r <= FNrRows; ++r) {
     FRowsRead = r;
+    if ((r & 0xFFFF) == 0) {
+      if (Cancelled())
+        return ascCancelled;
+      ReportProgress();
+    }
     int code = ascOK;
     if (FFlag1) {
       double a = 0.0;
@@ -710,7 +712,7 @@ int TASCReader::ReadRowsDirect()
   try {
     FMatrix->Resize(FNrCols, FNrRows);
   } catch (const EOrvexMatrixError&) {
-    T.RaiseOutOfMemory();
+    throw std::bad_alloc();
   }
   FCellStates.assign(cols * rows, 0);
   if (FFlag1)
@@ -743,6 +745,9 @@ int TASCReader::ReadRowsDirect()
     F.Seek(out.End);
     if (out.Code != ascOK || out.Unit == nrUnits || final)
       break;
+    if (Cancelled())
+      return ascCancelled;
+    ReportProgress();
     F.Fill();
   }
   if (out.Code == ascOK) {
@@ -870,7 +875,7 @@ void TASCReader::Commit()
       try {
         kept->Resize(FNrCols, nrRows);
       } catch (const EOrvexMatrixError&) {
-        T.RaiseOutOfMemory();
+        throw std::bad_alloc();
       }
       TBulkVector<std::uint8_t> keptStates(cols * rows);
       for (std::size_t c = 0; c < cols; ++c) {
@@ -891,7 +896,7 @@ void TASCReader::Commit()
     try {
       matrix->Resize(FNrCols, nrRows);
     } catch (const EOrvexMatrixError&) {
-      T.RaiseOutOfMemory();
+      throw std::bad_alloc();
     }
     std::vector<double*> columns(cols);
     for (std::size_t c = 0; c < cols; ++c)
@@ -916,89 +921,91 @@ void TASCReader::Commit()
   for (std::size_t k = FValuesRead; k < cols * rows; ++k)
     states[(k % cols) * rows + k / cols] = csEmpty;
 
-  std::vector<std::string> colNames;
-  colNames.reserve(cols);
-  for (std::size_t c = 0; c < cols; ++c) {
-    if (!FFlag2)
-      colNames.push_back("C-" + std::to_string(c + 1));
-    else if (c >= FColNames.size() || FColNames[c] == EmptyNameMark)
-      colNames.emplace_back();
-    else
-      colNames.push_back(dtext::Utf8Left(Text(FColNames[c]), static_cast<std::size_t>(MaxNameLength)));
-  }
-  TBulkVector<std::string> rowNames;
-  rowNames.reserve(rows);
-  for (std::size_t r = 0; r < rows; ++r) {
-    if (!FFlag3)
-      rowNames.push_back("R-" + std::to_string(r + 1));
-    else if (FRowNames[r] == EmptyNameMark)
-      rowNames.emplace_back();
-    else
-      rowNames.push_back(dtext::Utf8Left(Text(FRowNames[r]), static_cast<std::size_t>(MaxNameLength)));
-  }
-  std::vector<std::int32_t> rowAttribs = FFlag1 ? std::move(FRowAttribs) : std::vector<std::int32_t>();
-  rowAttribs.resize(rows, 0);
-  std::vector<std::int32_t> colAttribs(cols, 0);
-  std::vector<TDataTable::TColumnDescriptor> descriptors(cols);
-  std::string comment = Text(FComment);
-
-  T.FMatrix = std::move(matrix);
-  T.FComment = std::move(comment);
-  T.FCellStates = std::move(states);
-  T.FColNames = std::move(colNames);
-  T.FRowNames = std::move(rowNames);
-  T.FRowAttribs = std::move(rowAttribs);
-  T.FColAttribs = std::move(colAttribs);
-  T.FColumns = std::move(descriptors);
-  T.FNrOfColumns = FNrCols;
-  T.FNrOfRows = nrRows;
-
+  B.TakeOver(std::move(matrix), std::move(states));
+  if (FFlag2)
+    for (std::size_t c = 0; c < cols; ++c)
+      B.SetColName(static_cast<int>(c) + 1, c >= FColNames.size() || FColNames[c] == EmptyNameMark
+                                                ? std::string()
+                                                : Text(FColNames[c]));
+  if (FFlag3)
+    for (std::size_t r = 0; r < rows; ++r)
+      B.SetRowName(static_cast<int>(r) + 1, FRowNames[r] == EmptyNameMark ? std::string() : Text(FRowNames[r]));
+  if (FFlag1)
+    for (std::size_t r = 0; r < rows && r < FRowAttribs.size(); ++r)
+      B.SetRowAttrib(static_cast<int>(r) + 1, FRowAttribs[r]);
+  B.SetComment(Text(FComment));
   // Each value token read with a state other than 0 is announced as a state change, in file
-  // order.
-  if (T.OnChangeCellState)
-    for (std::size_t k = 0; k < stateEvents; ++k)
-      Fire(T.OnChangeCellState, &T);
+  // order, when the table adopts the builder.
+  B.CellStateNotices = stateEvents;
 }
 
+// The measurement types and labels; each type and each label in range counts as one
+// OnChangeSetup, as if written through the table's setters.
 void TASCReader::ApplyVarTypes()
 {
   for (const TVarTypeLine& vt : FVarTypes) {
-    T.SetVarType(vt.Col, vt.Type);
-    for (const auto& [level, label] : vt.Labels)
-      T.SetLevelName(vt.Col, level, Text(label));
+    if (vt.Col < 1 || vt.Col > B.NrOfColumns())
+      continue;
+    B.SetVarType(vt.Col, vt.Type);
+    ++B.SetupNotices;
+    for (const auto& [level, label] : vt.Labels) {
+      B.SetLevelName(vt.Col, level, Text(label));
+      ++B.SetupNotices;
+    }
   }
-}
-
-void TASCReader::Finish()
-{
-  T.AttachMatrix();
-  Fire(T.OnChange, &T);
-  Fire(T.OnChangeCellState, &T);
-  Fire(T.OnChangeAttrib, &T);
-  Fire(T.OnChangeNames, &T);
-  Fire(T.OnChangeSetup, &T);
-  T.OnResize = std::move(FSavedResize);
-  Fire(T.OnResize, &T, FOldCols, FOldRows, T.FNrOfColumns, T.FNrOfRows);
 }
 
 // ---------------------------------------------------------------------------------------------
 // TDataTable entry points
 
-int ReadASCFileWith(TDataTable& Table, const std::string& FileName, TCustomData& CustomData,
-                    const TASCReadOptions& Options)
+int ReadASCFileInto(const std::string& FileName, TTableBuilder& Builder, TCustomData& CustomData,
+                    const TASCReadOptions& Options, bool* Opened)
 {
   CustomData.clear();
   TASCTextFile file;
-  // A file that is missing or cannot be read changes nothing and fires no event.
+  if (Opened)
+    *Opened = false;
   if (!file.Open(FileName, Options.BlockSize))
     return ascCannotRead;
-  TASCReader reader(Table, file, CustomData, Options);
+  if (Opened)
+    *Opened = true;
+  TASCReader reader(Builder, file, CustomData, Options);
   return reader.Run();
+}
+
+int ReadASCFileWith(TDataTable& Table, const std::string& FileName, TCustomData& CustomData,
+                    const TASCReadOptions& Options)
+{
+  return Table.ReadASCFile(FileName, CustomData, Options);
 }
 
 int TDataTable::ReadASCFile(const std::string& FileName, TCustomData& CustomData)
 {
-  return ReadASCFileWith(*this, FileName, CustomData, TASCReadOptions());
+  return ReadASCFile(FileName, CustomData, TASCReadOptions());
+}
+
+int TDataTable::ReadASCFile(const std::string& FileName, TCustomData& CustomData, const TASCReadOptions& Options)
+{
+  // The file is read into a builder aside; the table changes only when it adopts the result.
+  // A missing file changes nothing and fires no event; any other outcome ends with the closing
+  // events, on an unchanged table after a header error.
+  TTableBuilder builder;
+  bool opened = false;
+  int result = ascOK;
+  try {
+    result = ReadASCFileInto(FileName, builder, CustomData, Options, &opened);
+  } catch (const EOrvexDataTableError&) {
+    CustomData.clear();
+    AnnounceNewContents(FNrOfColumns, FNrOfRows);
+    RaiseOutOfMemory();
+  }
+  if (!opened)
+    return result;
+  if (result == ascOK || result == ascBadRowAttrib || result == ascBadValue)
+    Adopt(std::move(builder));
+  else
+    AnnounceNewContents(FNrOfColumns, FNrOfRows);
+  return result;
 }
 
 int TDataTable::LoadFromASCFile(const std::string& FileName)
@@ -1032,6 +1039,7 @@ const char* AscResultMeaning(int Code)
   case ascBadValue: return "a value token is not a valid token";
   case ascCannotRead: return "the file does not exist or cannot be read";
   case ascSizeExceedsFile: return "the declared table size exceeds the file";
+  case ascCancelled: return "the read was cancelled";
   default: return "unknown result code";
   }
 }

@@ -5,10 +5,13 @@
 
 #include "orvex_datatable.h"
 #include "orvex_datatable_text.h"
+#include "orvex_tablebuilder.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -138,15 +141,28 @@ std::size_t CompleteTokensEnd(const char* Text, std::size_t Begin, std::size_t E
 // default rows without names in a regular file are parsed straight into the table's storage,
 // block by block, on up to two threads; Direct = false (and a pipe) collects every value aside
 // first, token by token, which is the reference the fast path is checked against.
+// Cancel, when given, is polled between blocks (and every 65536 rows of the token path) and
+// stops the read with ascCancelled; Progress receives the fraction of the file read so far, on
+// the calling thread.
 struct TASCReadOptions {
   bool Direct = true;
   std::size_t BlockSize = std::size_t(8) << 20;
   int Threads = 0;            // 0: at most two, as the machine has
   std::size_t ChunkSize = 0;  // bytes per parallel chunk; 0: chosen from the size
+  const std::atomic<bool>* Cancel = nullptr;
+  std::function<void(double Fraction)> Progress;
 };
 
 // TDataTable::ReadASCFile with the given way of reading; same results, events and codes.
 int ReadASCFileWith(TDataTable& Table, const std::string& FileName, TCustomData& CustomData,
                     const TASCReadOptions& Options);
+
+// Reads an ASC file into a builder without touching any table, and returns the result code.
+// The builder holds the table for ascOK and, as the format defines, the rows up to the failing
+// one for a row error (ascBadRowAttrib, ascBadValue); after any other code its contents are
+// unspecified. Opened, when given, tells whether the file could be opened at all. Raises
+// EOrvexDataTableError when memory runs out.
+int ReadASCFileInto(const std::string& FileName, TTableBuilder& Builder, TCustomData& CustomData,
+                    const TASCReadOptions& Options = {}, bool* Opened = nullptr);
 
 }  // namespace orvex

@@ -7,7 +7,7 @@ packages=(
   build-essential cmake pkg-config
   qt6-base-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libboost-math-dev
+  libboost-math-dev libfast-float-dev
   xvfb xauth x11-utils xdotool x11-apps imagemagick
   fonts-liberation fonts-dejavu-core
   clang-14 libclang-rt-14-dev cppcheck ccache

@@ -1,0 +1,613 @@
+// The whole-file read of delimited text into a table builder.
+//
+// The text is held in memory whole (one copy of the file). The dialect and the column kinds
+// come from the first 64 KiB, as in the import dialog's preview. The data after the header is
+// cut into fixed blocks of about ChunkSize bytes, each moved to the next record start, so the
+// blocks depend only on the text, never on the number of threads. A quote-free stretch is cut
+// at any line end; where quotes are, records are walked from a known start so that a line break
+// inside a quoted field never cuts a block. Then, on the math threads (ForEachMathTask):
+// 1. each block counts its records and line ends; the sums give every block its first row and
+//    its first line;
+// 2. each block parses its records straight into the builder's columns at its rows. Texts of a
+//    level column get block-local codes in order of first appearance;
+// 3. the local codes are merged in block order into the level labels (so the levels follow the
+//    first appearance in the file) and the values are renumbered.
+// Every block stops at its first error, and the first failing block in file order decides the
+// outcome, so the result, also a failure, is the same for any block size and thread count.
+#include "orvex_delimited.h"
+
+#include "orvex_datatable_text.h"
+#include "orvex_delimited_scan.h"
+#include "orvex_math2.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <unordered_map>
+
+namespace orvex {
+
+using delim::TCellKind;
+using delim::TField;
+using delim::TScanError;
+
+namespace {
+
+constexpr std::size_t SampleSize = std::size_t(64) << 10;
+constexpr std::size_t DefaultChunkSize = std::size_t(1) << 20;
+constexpr std::size_t DefaultBlockSize = std::size_t(8) << 20;
+// Raw bytes kept of a row name before it is cut to its characters.
+constexpr std::size_t RawNameCap = 4 * static_cast<std::size_t>(MaxNameLength) + 8;
+// Progress: the share of reading the file; parsing takes the rest.
+constexpr double ReadShare = 0.3;
+constexpr int ChunksPerBatch = 8;
+
+// The texts of one level column met in one block, in order of first appearance. Up to 16 are
+// searched one by one; beyond, an index is built. Past MaxLevels nothing more is kept.
+struct TLevelDict {
+  std::vector<std::string> Texts;
+  std::unique_ptr<std::unordered_map<std::string_view, int>> Index;
+  bool Overflow = false;
+
+  // The local code of Text, or -1 once the column holds too many texts.
+  int Code(std::string_view Text)
+  {
+    if (Overflow)
+      return -1;
+    if (Index) {
+      const auto it = Index->find(Text);
+      if (it != Index->end())
+        return it->second;
+    } else {
+      for (std::size_t i = 0; i < Texts.size(); ++i)
+        if (Texts[i] == Text)
+          return static_cast<int>(i);
+    }
+    if (Texts.size() >= delim::MaxLevels + 1) {
+      Overflow = true;
+      Texts.clear();
+      Index.reset();
+      return -1;
+    }
+    // The strings' storage must not move for the index's views: reserve all at once.
+    if (Texts.capacity() < delim::MaxLevels + 1 && Texts.size() == 16)
+      Texts.reserve(delim::MaxLevels + 1);
+    Texts.emplace_back(Text);
+    const int code = static_cast<int>(Texts.size()) - 1;
+    if (Texts.size() == 17) {
+      Index = std::make_unique<std::unordered_map<std::string_view, int>>();
+      for (std::size_t i = 0; i < Texts.size(); ++i)
+        Index->emplace(Texts[i], static_cast<int>(i));
+    } else if (Index) {
+      Index->emplace(Texts.back(), code);
+    }
+    return code;
+  }
+};
+
+struct TChunk {
+  std::size_t Begin = 0;
+  std::size_t End = 0;
+  // pass 1
+  std::int64_t Records = 0;
+  std::int64_t LineEnds = 0;
+  std::int64_t FirstRow = 0;   // 0-based
+  std::int64_t FirstLine = 0;  // 1-based
+  // pass 2
+  bool Done = false;
+  bool Failed = false;  // parse error, see below, or memory exhausted (Status TooLarge)
+  TReadStatus Status = TReadStatus::OK;
+  std::size_t ErrorPos = 0;
+  int ErrorField = 0;
+  std::string ErrorText;
+  std::string ErrorWhat;
+  std::int64_t NotNumbers = 0;
+  std::vector<TLevelDict> Levels;  // one per level column, when the block has any
+  std::vector<std::string> RowNames;  // raw, one per record, with row names
+};
+
+struct TPlan {
+  delim::TScanDialect Scan;
+  char Mark = '.';
+  const std::vector<std::string>* Missing = nullptr;
+  int Fields = 0;
+  int FirstField = 0;
+  std::vector<TColumnKind> Kinds;  // per table column
+  std::vector<int> LevelSlot;      // per table column: index into TChunk::Levels, or -1
+  int LevelColumns = 0;
+  std::vector<std::string> Names;  // per table column, raw
+};
+
+bool LineHasQuote(std::string_view Text, std::size_t Pos, std::size_t LineEnd, char Quote)
+{
+  return Quote != '\0' && std::memchr(Text.data() + Pos, Quote, LineEnd - Pos) != nullptr;
+}
+
+// The position after the record at Pos, a record start: a line without a quote is a record.
+std::size_t NextRecord(std::string_view Text, std::size_t Pos, const delim::TScanDialect& D)
+{
+  const std::size_t lineEnd = delim::SkipLine(Text, Pos);
+  if (!LineHasQuote(Text, Pos, lineEnd, D.Quote))
+    return lineEnd;
+  return delim::SkipRecordRest(Text, Pos, D);
+}
+
+// Block boundaries: about every ChunkSize bytes, moved to the next record start.
+std::vector<TChunk> CutChunks(std::string_view Text, std::size_t Begin, std::size_t ChunkSize,
+                              const delim::TScanDialect& D)
+{
+  std::vector<TChunk> chunks;
+  const std::size_t end = Text.size();
+  std::size_t start = Begin;
+  std::size_t cursor = Begin;  // a record start, for walking through quoted stretches
+  while (start < end) {
+    std::size_t target = start + ChunkSize;
+    std::size_t b = end;
+    if (target < end) {
+      // A quote-free stretch from the known record start to the line end after the target
+      // holds no quoted line break: cut there.
+      const std::size_t lineEnd = delim::SkipLine(Text, target - 1);
+      if (!LineHasQuote(Text, cursor, lineEnd, D.Quote)) {
+        b = lineEnd;
+      } else {
+        std::size_t p = cursor;
+        while (p < target && p < end)
+          p = NextRecord(Text, delim::SkipToRecord(Text, p, D), D);
+        b = std::min(p, end);
+      }
+    }
+    TChunk c;
+    c.Begin = start;
+    c.End = b;
+    chunks.push_back(std::move(c));
+    start = cursor = b;
+  }
+  return chunks;
+}
+
+void CountChunk(std::string_view Text, TChunk& C, const delim::TScanDialect& D)
+{
+  const std::string_view view = Text.substr(0, C.End);
+  std::int64_t records = 0;
+  for (std::size_t p = delim::SkipToRecord(view, C.Begin, D); p < C.End; p = delim::SkipToRecord(view, p, D)) {
+    p = NextRecord(view, p, D);
+    ++records;
+  }
+  C.Records = records;
+  C.LineEnds = delim::CountLineEnds(Text, C.Begin, C.End);
+}
+
+// Parses the records of one block into the builder's columns from row C.FirstRow on.
+void ParseChunk(std::string_view Text, TChunk& C, const TPlan& Plan, double* const* Columns,
+                std::uint8_t* const* States, const std::atomic<bool>* Cancel)
+{
+  const std::string_view view = Text.substr(0, C.End);
+  const int fields = Plan.Fields;
+  const int first = Plan.FirstField;
+  if (Plan.LevelColumns > 0)
+    C.Levels.resize(static_cast<std::size_t>(Plan.LevelColumns));
+  std::string scratch;
+  std::size_t row = static_cast<std::size_t>(C.FirstRow);
+  std::size_t recordPos = 0;
+  auto fail = [&](TReadStatus Status, std::size_t Pos, int Field, std::string_view FieldText, std::string What) {
+    C.Failed = true;
+    C.Status = Status;
+    C.ErrorPos = Pos;
+    C.ErrorField = Field;
+    C.ErrorText = delim::FieldForMessage(FieldText);
+    C.ErrorWhat = std::move(What);
+  };
+  auto fieldPos = [&](const TField& F) {
+    const char* p = F.Text.data();
+    return p >= view.data() && p <= view.data() + view.size() ? static_cast<std::size_t>(p - view.data())
+                                                               : recordPos;
+  };
+  std::int64_t sinceCheck = 0;
+  for (std::size_t p = delim::SkipToRecord(view, C.Begin, Plan.Scan); p < C.End;
+       p = delim::SkipToRecord(view, p, Plan.Scan)) {
+    if (Cancel && ++sinceCheck >= 4096) {
+      sinceCheck = 0;
+      if (Cancel->load(std::memory_order_relaxed))
+        return;
+    }
+    recordPos = p;
+    int count = 0;
+    TScanError error = TScanError::None;
+    int errorField = 0;
+    std::size_t errorPos = 0;
+    const std::size_t next = delim::ScanRecord(
+        view, p, Plan.Scan, scratch,
+        [&](int Index, const TField& F) {
+          count = Index + 1;
+          if (Index >= fields) {
+            fail(TReadStatus::BadShape, fieldPos(F), Index + 1, F.Text,
+                 "the line has more than the table's " + std::to_string(fields) + " fields");
+            return false;
+          }
+          if (Index < first) {
+            C.RowNames.emplace_back(F.Text.substr(0, RawNameCap));
+            return true;
+          }
+          const auto col = static_cast<std::size_t>(Index - first);
+          const TColumnKind kind = Plan.Kinds[col];
+          if (kind == TColumnKind::LeftOut)
+            return true;
+          double v = 0.0;
+          const TCellKind k = delim::ClassifyCell(F.Text, Plan.Mark, *Plan.Missing, v);
+          double value = 0.0;
+          std::uint8_t state = 0;
+          switch (k) {
+          case TCellKind::Number:
+            value = v;
+            break;
+          case TCellKind::NonFinite:
+            state = csNotANumber;
+            ++C.NotNumbers;
+            break;
+          case TCellKind::Missing:
+            state = csEmpty;
+            break;
+          case TCellKind::NaN:
+            state = csNotANumber;
+            break;
+          case TCellKind::Text:
+            if (kind == TColumnKind::Number) {
+              fail(TReadStatus::BadNumber, fieldPos(F), Index + 1, F.Text,
+                   "a text in the number column \"" + delim::FieldForMessage(Plan.Names[col]) + "\"");
+              return false;
+            }
+            break;
+          }
+          if (kind == TColumnKind::Levels && (k == TCellKind::Number || k == TCellKind::NonFinite || k == TCellKind::Text)) {
+            // A level column takes every text as written, numbers too.
+            state = 0;
+            value = C.Levels[static_cast<std::size_t>(Plan.LevelSlot[col])].Code(F.Text);
+          }
+          Columns[col][row] = value;
+          States[col][row] = state;
+          return true;
+        },
+        error, errorField, errorPos);
+    if (C.Failed)
+      return;
+    if (error != TScanError::None) {
+      fail(TReadStatus::OpenQuote, errorPos, errorField + 1, view.substr(errorPos, 64),
+           error == TScanError::OpenQuote ? "a quote is never closed" : "text follows the closing quote");
+      return;
+    }
+    if (count < fields) {
+      fail(TReadStatus::BadShape, next > 0 ? next - 1 : next, count + 1, std::string_view(),
+           "the line has " + std::to_string(count) + " fields, the table " + std::to_string(fields));
+      // The position is the line end; the line is the record's last one.
+      C.ErrorPos = std::min(C.ErrorPos, C.End);
+      return;
+    }
+    p = next;
+    ++row;
+  }
+  C.Done = true;
+}
+
+// Runs Work on every chunk in batches on the math threads, with cancel and progress between
+// batches. False when cancelled.
+template <typename FWork>
+bool ForEachChunk(std::vector<TChunk>& Chunks, const TReadControl& Control, double From, double To, FWork&& Work)
+{
+  const int n = static_cast<int>(Chunks.size());
+  for (int start = 0; start < n; start += ChunksPerBatch) {
+    if (Control.Cancel && Control.Cancel->load())
+      return false;
+    const int count = std::min(ChunksPerBatch, n - start);
+    ForEachMathTask(count, [&](int i) { Work(Chunks[static_cast<std::size_t>(start + i)]); });
+    if (Control.Progress)
+      Control.Progress(From + (To - From) * (start + count) / std::max(1, n));
+  }
+  return !(Control.Cancel && Control.Cancel->load());
+}
+
+TDelimitedResult Failure(TDelimitedResult R, TReadStatus Status, std::string Message)
+{
+  R.Status = Status;
+  R.Message = std::move(Message);
+  return R;
+}
+
+TDelimitedResult ReadText(std::string_view Whole, const TDelimitedDialect& Dialect, TTableBuilder& Builder,
+                          const TReadControl& Control, double ProgressFrom)
+{
+  TDelimitedResult res;
+  const std::string_view text = delim::DropBom(Whole);
+
+  // The sample: the first 64 KiB as the dialog shows them, more only when it holds fewer than
+  // two whole records (a very long first line).
+  std::size_t sampleSize = std::min(text.size(), SampleSize);
+  while (sampleSize < text.size() &&
+         delim::FieldCounts(text.substr(0, sampleSize),
+                            {Dialect.Delimiter == dlDetect ? dlComma : Dialect.Delimiter, Dialect.Quote}, false, 2)
+                 .size() < 2)
+    sampleSize = std::min(text.size(), 2 * sampleSize);
+  const std::string_view sample = text.substr(0, sampleSize);
+  res.Detected = DetectDialect(sample, Dialect);
+  const TDelimitedDialect& d = res.Detected.Dialect;
+  const delim::TScanDialect scan{d.Delimiter, d.Quote};
+  const bool header = d.Header == TPresence::Yes;
+
+  TPlan plan;
+  plan.Scan = scan;
+  plan.Mark = d.DecimalMark == TDecimalMark::Comma ? ',' : '.';
+  plan.Missing = &d.MissingTokens;
+  plan.Fields = std::max(1, res.Detected.Fields);
+  plan.FirstField = d.RowNames == TPresence::Yes && plan.Fields >= 2 ? 1 : 0;
+  {
+    const std::vector<delim::TSampleRecord> records =
+        delim::SampleRecords(sample, scan, d.SkipLines, sample.size() == text.size(), 5000);
+    plan.Kinds = delim::SampleKinds(records, header ? 1 : 0, plan.Fields, plan.FirstField, plan.Mark, d.MissingTokens);
+  }
+
+  // The header, from the text itself.
+  std::size_t pos = delim::SkipToRecord(text, delim::SkipLines(text, std::max(0, d.SkipLines)), scan);
+  std::vector<std::string> headerFields;
+  if (header && pos < text.size()) {
+    std::string scratch;
+    TScanError error = TScanError::None;
+    int errorField = 0;
+    std::size_t errorPos = 0;
+    const std::size_t next = delim::ScanRecord(
+        text, pos, scan, scratch,
+        [&](int, const TField& F) {
+          headerFields.emplace_back(F.Text.substr(0, RawNameCap));
+          return true;
+        },
+        error, errorField, errorPos);
+    if (error != TScanError::None) {
+      res.Line = 1 + delim::CountLineEnds(text, 0, errorPos);
+      res.Field = errorField + 1;
+      res.Text = delim::FieldForMessage(text.substr(errorPos, 64));
+      return Failure(res, TReadStatus::OpenQuote,
+                     delim::FailureMessage(res.Line, res.Field, res.Text,
+                                           error == TScanError::OpenQuote ? "a quote is never closed"
+                                                                          : "text follows the closing quote"));
+    }
+    const int n = static_cast<int>(headerFields.size());
+    if (n != plan.Fields && !(n == plan.Fields - 1 && plan.FirstField == 1)) {
+      res.Line = 1 + delim::CountLineEnds(text, 0, pos);
+      res.Field = std::min(n, plan.Fields) + 1;
+      res.Text = n > plan.Fields ? delim::FieldForMessage(headerFields[static_cast<std::size_t>(plan.Fields)]) : "";
+      return Failure(res, TReadStatus::BadShape,
+                     delim::FailureMessage(res.Line, res.Field, res.Text,
+                                           "the header has " + std::to_string(n) + " fields, the table " +
+                                               std::to_string(plan.Fields)));
+    }
+    pos = next;
+  }
+  plan.Names = delim::ColumnNames(header ? &headerFields : nullptr, plan.Fields, plan.FirstField);
+  plan.LevelSlot.assign(plan.Kinds.size(), -1);
+  for (std::size_t c = 0; c < plan.Kinds.size(); ++c)
+    if (plan.Kinds[c] == TColumnKind::Levels)
+      plan.LevelSlot[c] = plan.LevelColumns++;
+
+  // Blocks, then pass 1: records and line ends per block.
+  const std::size_t chunkSize = Control.ChunkSize > 0 ? Control.ChunkSize : DefaultChunkSize;
+  std::vector<TChunk> chunks = CutChunks(text, pos, chunkSize, scan);
+  const double parseFrom = ProgressFrom;
+  const double countTo = parseFrom + (1.0 - parseFrom) * 0.2;
+  if (!ForEachChunk(chunks, Control, parseFrom, countTo, [&](TChunk& C) {
+        try {
+          CountChunk(text, C, scan);
+        } catch (const std::bad_alloc&) {
+          C.Failed = true;
+        }
+      }))
+    return Failure(res, TReadStatus::Cancelled, "the read was cancelled");
+  for (const TChunk& c : chunks)
+    if (c.Failed)
+      return Failure(res, TReadStatus::TooLarge, "not enough memory for the table");
+  std::int64_t rows = 0;
+  std::int64_t line = 1 + delim::CountLineEnds(text, 0, pos);
+  for (TChunk& c : chunks) {
+    c.FirstRow = rows;
+    c.FirstLine = line;
+    rows += c.Records;
+    line += c.LineEnds;
+  }
+  const int nrCols = plan.Fields - plan.FirstField;
+  if (rows == 0)
+    return Failure(res, TReadStatus::NoTable, "the file holds no rows of data");
+  if (rows > INT_MAX)
+    return Failure(res, TReadStatus::TooLarge, "the file holds more rows than a table can");
+
+  // Pass 2: straight into the builder.
+  Builder.Resize(nrCols, static_cast<int>(rows));
+  std::vector<double*> columns(static_cast<std::size_t>(nrCols));
+  std::vector<std::uint8_t*> states(static_cast<std::size_t>(nrCols));
+  for (int c = 0; c < nrCols; ++c) {
+    columns[static_cast<std::size_t>(c)] = Builder.Column(c + 1);
+    states[static_cast<std::size_t>(c)] = Builder.ColumnStates(c + 1);
+  }
+  if (!ForEachChunk(chunks, Control, countTo, 1.0, [&](TChunk& C) {
+        try {
+          ParseChunk(text, C, plan, columns.data(), states.data(), Control.Cancel);
+        } catch (const std::bad_alloc&) {
+          C.Failed = true;
+          C.Status = TReadStatus::TooLarge;
+          C.ErrorWhat = "not enough memory";
+        }
+      }))
+    return Failure(res, TReadStatus::Cancelled, "the read was cancelled");
+  for (const TChunk& c : chunks) {
+    if (c.Failed) {
+      if (c.Status == TReadStatus::TooLarge)
+        return Failure(res, TReadStatus::TooLarge, "not enough memory for the table");
+      res.Line = c.FirstLine + delim::CountLineEnds(text, c.Begin, c.ErrorPos);
+      res.Field = c.ErrorField;
+      res.Text = c.ErrorText;
+      return Failure(res, c.Status, delim::FailureMessage(res.Line, res.Field, res.Text, c.ErrorWhat));
+    }
+    if (!c.Done)
+      return Failure(res, TReadStatus::Cancelled, "the read was cancelled");
+    res.NotNumbers += c.NotNumbers;
+  }
+
+  // Level columns: the blocks' texts merged in file order, the values renumbered.
+  std::vector<bool> keep(static_cast<std::size_t>(nrCols), true);
+  std::vector<std::vector<std::string>> labels(static_cast<std::size_t>(nrCols));
+  for (int c = 0; c < nrCols; ++c) {
+    const auto col = static_cast<std::size_t>(c);
+    if (plan.Kinds[col] == TColumnKind::LeftOut) {
+      keep[col] = false;
+      res.LeftOut.push_back({c + 1 + plan.FirstField, plan.Names[col],
+                             "more than " + std::to_string(delim::MaxLevels) + " different texts"});
+      continue;
+    }
+    if (plan.Kinds[col] != TColumnKind::Levels)
+      continue;
+    const auto slot = static_cast<std::size_t>(plan.LevelSlot[col]);
+    std::unordered_map<std::string_view, int> global;
+    std::vector<std::vector<int>> remap(chunks.size());
+    bool overflow = false;
+    for (std::size_t k = 0; k < chunks.size() && !overflow; ++k) {
+      if (chunks[k].Levels.empty())
+        continue;
+      const TLevelDict& dict = chunks[k].Levels[slot];
+      overflow = dict.Overflow;
+      for (const std::string& t : dict.Texts) {
+        auto [it, added] = global.emplace(t, static_cast<int>(labels[col].size()));
+        if (added)
+          labels[col].push_back(t);
+        remap[k].push_back(it->second);
+      }
+      overflow = overflow || labels[col].size() > delim::MaxLevels;
+    }
+    if (overflow) {
+      keep[col] = false;
+      labels[col].clear();
+      res.LeftOut.push_back({c + 1 + plan.FirstField, plan.Names[col],
+                             "more than " + std::to_string(delim::MaxLevels) + " different texts"});
+      continue;
+    }
+    double* values = columns[col];
+    const std::uint8_t* st = states[col];
+    ForEachChunk(chunks, TReadControl(), 0, 0, [&](TChunk& C) {
+      const std::vector<int>& map = remap[static_cast<std::size_t>(&C - chunks.data())];
+      for (std::int64_t r = C.FirstRow; r < C.FirstRow + C.Records; ++r)
+        if (st[r] == 0)
+          values[r] = map[static_cast<std::size_t>(values[r])];
+    });
+  }
+
+  // Texts: UTF-8 unless the kept texts are not valid UTF-8 (or Windows-1252 is given).
+  bool utf8 = d.Encoding == TTextEncoding::Utf8;
+  if (d.Encoding == TTextEncoding::Detect) {
+    utf8 = true;
+    for (const std::string& n : plan.Names)
+      utf8 = utf8 && dtext::IsValidUtf8(n);
+    for (const auto& l : labels)
+      for (const std::string& t : l)
+        utf8 = utf8 && dtext::IsValidUtf8(t);
+    for (const TChunk& c : chunks)
+      for (const std::string& n : c.RowNames)
+        utf8 = utf8 && dtext::IsValidUtf8(n);
+  }
+  res.Detected.Dialect.Encoding = utf8 ? TTextEncoding::Utf8 : TTextEncoding::Windows1252;
+  auto text8 = [utf8](const std::string& S) { return utf8 ? S : dtext::Cp1252ToUtf8(S); };
+  for (int c = 0; c < nrCols; ++c) {
+    const auto col = static_cast<std::size_t>(c);
+    Builder.SetColName(c + 1, text8(plan.Names[col]));
+    if (plan.Kinds[col] == TColumnKind::Levels && keep[col]) {
+      Builder.SetVarType(c + 1, vtNominal);
+      for (std::size_t l = 0; l < labels[col].size(); ++l)
+        Builder.SetLevelName(c + 1, static_cast<int>(l), text8(labels[col][l]));
+    }
+  }
+  if (plan.FirstField == 1) {
+    int r = 1;
+    for (const TChunk& c : chunks)
+      for (const std::string& n : c.RowNames)
+        Builder.SetRowName(r++, text8(n));
+  }
+  if (std::find(keep.begin(), keep.end(), true) == keep.end())
+    return Failure(res, TReadStatus::NoTable,
+                   "no column is left: every column holds more than " + std::to_string(delim::MaxLevels) +
+                       " different texts");
+  Builder.KeepColumns(keep);
+  Builder.CellStateNotices = 0;
+  Builder.SetupNotices = 0;
+  if (Control.Progress)
+    Control.Progress(1.0);
+  return res;
+}
+
+}  // namespace
+
+TDelimitedResult ReadDelimitedText(std::string_view Text, const TDelimitedDialect& Dialect, TTableBuilder& Builder,
+                                   const TReadControl& Control)
+{
+  try {
+    return ReadText(Text, Dialect, Builder, Control, 0.0);
+  } catch (const EOrvexDataTableError&) {
+    return Failure(TDelimitedResult(), TReadStatus::TooLarge, "not enough memory for the table");
+  } catch (const std::bad_alloc&) {
+    return Failure(TDelimitedResult(), TReadStatus::TooLarge, "not enough memory for the table");
+  }
+}
+
+TDelimitedResult ReadDelimitedFile(const std::string& FileName, const TDelimitedDialect& Dialect,
+                                   TTableBuilder& Builder, const TReadControl& Control)
+{
+  std::FILE* f = std::fopen(FileName.c_str(), "rb");
+  if (!f)
+    return Failure(TDelimitedResult(), TReadStatus::CannotRead, "the file does not exist or cannot be read");
+  std::setvbuf(f, nullptr, _IONBF, 0);
+  try {
+    // The whole text, read in blocks so that cancel and progress reach the caller.
+    std::int64_t size = -1;
+    if (std::fseek(f, 0, SEEK_END) == 0) {
+      size = std::ftell(f);
+      std::fseek(f, 0, SEEK_SET);
+    }
+    const std::size_t block = Control.BlockSize > 0 ? Control.BlockSize : DefaultBlockSize;
+    std::size_t capacity = size > 0 ? static_cast<std::size_t>(size) + 1 : block;
+    auto buffer = std::make_unique_for_overwrite<char[]>(capacity);
+    std::size_t filled = 0;
+    for (;;) {
+      if (Control.Cancel && Control.Cancel->load()) {
+        std::fclose(f);
+        return Failure(TDelimitedResult(), TReadStatus::Cancelled, "the read was cancelled");
+      }
+      if (filled == capacity) {
+        auto bigger = std::make_unique_for_overwrite<char[]>(2 * capacity);
+        std::memcpy(bigger.get(), buffer.get(), filled);
+        buffer = std::move(bigger);
+        capacity *= 2;
+      }
+      const std::size_t want = std::min(block, capacity - filled);
+      const std::size_t got = std::fread(buffer.get() + filled, 1, want, f);
+      filled += got;
+      if (Control.Progress && size > 0)
+        Control.Progress(ReadShare * std::min(1.0, static_cast<double>(filled) / static_cast<double>(size)));
+      if (got < want) {
+        if (std::ferror(f)) {
+          std::fclose(f);
+          return Failure(TDelimitedResult(), TReadStatus::CannotRead, "the file cannot be read");
+        }
+        break;
+      }
+    }
+    std::fclose(f);
+    f = nullptr;
+    return ReadText(std::string_view(buffer.get(), filled), Dialect, Builder, Control, ReadShare);
+  } catch (const EOrvexDataTableError&) {
+    if (f)
+      std::fclose(f);
+    return Failure(TDelimitedResult(), TReadStatus::TooLarge, "not enough memory for the table");
+  } catch (const std::bad_alloc&) {
+    if (f)
+      std::fclose(f);
+    return Failure(TDelimitedResult(), TReadStatus::TooLarge, "not enough memory for the table");
+  }
+}
+
+}  // namespace orvex
