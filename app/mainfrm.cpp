@@ -36,11 +36,12 @@ bool TOpenDialog::Execute(QWidget* Parent)
 {
   if (ExecuteHook)
     return ExecuteHook(*this);
-  // "description|pattern" becomes Qt's "description (pattern)".
-  QString filter = QString::fromStdString(FFilter);
-  if (const qsizetype bar = filter.indexOf('|'); bar >= 0)
-    filter = filter.left(bar) + " (" + filter.mid(bar + 1) + ")";
-  QFileDialog dialog(Parent, "Load Data", QString(), filter);
+  // Each "description|pattern" pair becomes Qt's "description (pattern)", the pairs joined by ";;".
+  const QStringList parts = QString::fromStdString(FFilter).split('|');
+  QStringList filters;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
+    filters << parts[i] + " (" + parts[i + 1] + ")";
+  QFileDialog dialog(Parent, "Load Data", QString(), filters.join(";;"));
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -278,8 +279,8 @@ void TFrmMLRCalc::CreateControls()
   PageControl1->setCurrentIndex(0);
   PageControl2->setCurrentIndex(0);
 
-  ODiag.SetFilter("ASC Files|*.asc");
-  ODiag.SetFileName("*.asc");
+  ODiag.SetFilter(DataFileFilter);
+  CreateLoadStrip();
 }
 
 void TFrmMLRCalc::SetupChart(TRChart& Chart)
@@ -311,20 +312,6 @@ void TFrmMLRCalc::SetupChart(TRChart& Chart)
 // ---------------------------------------------------------------------------------------------
 // Entry points
 
-template <typename F>
-void TFrmMLRCalc::Guarded(F&& Handler)
-{
-  try {
-    Handler();
-  } catch (const EOrvexError& e) {
-    if (ShowError)
-      ShowError("Multiple Linear Regression", e.what());
-  } catch (const std::bad_alloc&) {
-    if (ShowError)
-      ShowError("Multiple Linear Regression", "Not enough memory to complete the command.");
-  }
-}
-
 bool TFrmMLRCalc::eventFilter(QObject* Watched, QEvent* Event)
 {
   if (Watched == RLVarSel->viewport() && Event->type() == QEvent::Resize && RLVarSel->NrOfColumns() >= 3)
@@ -344,22 +331,20 @@ void TFrmMLRCalc::showEvent(QShowEvent* Event)
 
 void TFrmMLRCalc::FormShow()
 {
+  // The demonstration data stay when a file given at start cannot be read or is cancelled.
   LoadDemoData(NTData->DataTable());
   RebuildVariableList();
+  if (!FStartFile.empty())
+    OpenDataFile(FStartFile);
 }
 
 void TFrmMLRCalc::SButLoadDataClick()
 {
-  ODiag.SetFilter("ASC Files|*.asc");
-  ODiag.SetFileName("*.asc");
+  ODiag.SetFilter(DataFileFilter);
+  ODiag.SetFileName("");
   if (!ODiag.Execute(this))
     return;
-  const std::string fileName = ODiag.FileName();
-  const int code = NTData->DataTable().LoadFromASCFile(fileName);
-  if (code != ascOK && ShowWarning)
-    ShowWarning("Load Data", "The file \"" + fileName + "\" could not be read completely.\nResult code " +
-                                 std::to_string(code) + ": " + AscResultMeaning(code) + ".");
-  RebuildVariableList();
+  OpenDataFile(ODiag.FileName());
 }
 
 }  // namespace orvex

@@ -8,23 +8,29 @@
 // dialog, warnings and error boxes) goes through replaceable hooks, so tests can answer them.
 //
 // The unit is split by concern: mainfrm.cpp (creation and layout of the controls, the open
-// dialog, "Load Data", guarding of the entry points) and mainfrm_roles.cpp (variable list, role
-// rules, the run and filling the charts and the memo).
+// dialog, "Load Data", guarding of the entry points), mainfrm_roles.cpp (variable list, role
+// rules, the run and filling the charts and the memo) and mainfrm_load.cpp (opening a data file:
+// the format, the import dialog, the background load with its progress strip, dropped files).
 #pragma once
 
 #include "mlrrun.h"
 #include "orvex_controls.h"
 
 #include <QWidget>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
 class QCheckBox;
 class QLabel;
 class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
 class QTabWidget;
+class QTimer;
 class QToolButton;
 
 namespace orvex {
@@ -32,11 +38,13 @@ namespace orvex {
 class TAddedEstimates;
 class TDiagnosticValues;
 class TGradFill;
+class TImportDialog;
 class TNTabEd;
 class TRChart;
 class TReportListView;
 
-// The open-file dialog as a non-visual component: a filter in the "description|pattern" form,
+// The open-file dialog as a non-visual component: a filter of "description|pattern" pairs, each
+// joined to the next by "|" ("Data files|*.csv *.txt|All files|*"),
 // an initial (and, after Execute, the chosen) file name. Execute runs ExecuteHook when one is
 // set, a real modal QFileDialog otherwise; it returns False when the user cancels.
 class TOpenDialog {
@@ -60,6 +68,10 @@ private:
 
 // Shows a modal message (title, text); a warning box by default.
 using TMessageHook = std::function<void(const std::string& Title, const std::string& Text)>;
+
+// The filter of the open dialog: data files, ASC files, all files.
+inline constexpr const char* DataFileFilter =
+    "Data files|*.asc *.csv *.tsv *.txt|ASC Files|*.asc|All files|*";
 
 // The text of both explanation labels while no run has been made.
 inline constexpr const char* SelectVariablesText = "Please select input variables and/or the target variable";
@@ -106,6 +118,11 @@ public:
   QWidget* TSDetails = nullptr;
   QPlainTextEdit* MMDetails = nullptr;
   TOpenDialog ODiag;
+  // The load strip at the bottom, shown while a file is read in the background.
+  QWidget* PnlLoad = nullptr;
+  QLabel* LblLoad = nullptr;
+  QProgressBar* PBLoad = nullptr;
+  QPushButton* BtnLoadCancel = nullptr;
 
   // The run with its containers (SelColumns, MatD, VecC, VecX, VecDx, Stats) and results.
   TMLRRun& Run() { return FRun; }
@@ -127,17 +144,42 @@ public:
   // The memo's lines.
   std::vector<std::string> DetailsLines() const;
 
+  // Opens a data file as "Load Data" does once a file is chosen: an ASC file loads at once, a
+  // delimited text file through the import dialog; files of BackgroundLoadSize bytes or more are
+  // read on a worker thread while the window keeps answering.
+  void OpenDataFile(const std::string& FileName);
+  // The file mlrcalc was started with, opened by FormShow instead of the demonstration data.
+  const std::string& StartFile() const { return FStartFile; }
+  void SetStartFile(const std::string& Value) { FStartFile = Value; }
+  std::int64_t BackgroundLoadSize() const { return FBackgroundLoadSize; }
+  void SetBackgroundLoadSize(std::int64_t Value) { FBackgroundLoadSize = Value; }
+  // Whether a background load runs; CancelLoad ends it and keeps the table and the roles.
+  bool Loading() const;
+  void CancelLoad();
+
   // Hooks, replaceable by tests: the warning after a failed load and the box that shows an error
   // caught at an entry point.
   TMessageHook ShowWarning;
   TMessageHook ShowError;
+  // Runs the import dialog (modal by default); true when the user chose OK.
+  std::function<bool(TImportDialog& Dialog)> ExecuteImportHook;
+  // Fired when a background load has ended: adopted, failed or cancelled.
+  std::function<void(TFrmMLRCalc* Sender)> OnLoadEnded;
 
 protected:
   void showEvent(QShowEvent* Event) override;
   bool eventFilter(QObject* Watched, QEvent* Event) override;
+  void dragEnterEvent(QDragEnterEvent* Event) override;
+  void dropEvent(QDropEvent* Event) override;
 
 private:
+  struct TLoadJob;
   void CreateControls();
+  // mainfrm_load.cpp
+  void CreateLoadStrip();
+  void StartBackgroundLoad(std::shared_ptr<TLoadJob> Job);
+  void PollLoad();
+  void EndLoad();
   void SetupChart(TRChart& Chart);
   // Runs a handler so that no library error or exhausted memory leaves it into Qt.
   template <typename F>
@@ -163,6 +205,27 @@ private:
 
   TMLRRun FRun;
   bool FShown = false;
+  std::string FStartFile;
+  std::int64_t FBackgroundLoadSize = std::int64_t(8) << 20;
+  // The running background load, and a cancelled one whose thread has not ended yet; each job
+  // joins its thread when it goes.
+  std::shared_ptr<TLoadJob> FLoad;
+  std::shared_ptr<TLoadJob> FCancelledLoad;
+  QTimer* FLoadTimer = nullptr;
 };
+
+template <typename F>
+void TFrmMLRCalc::Guarded(F&& Handler)
+{
+  try {
+    Handler();
+  } catch (const EOrvexError& e) {
+    if (ShowError)
+      ShowError("Multiple Linear Regression", e.what());
+  } catch (const std::bad_alloc&) {
+    if (ShowError)
+      ShowError("Multiple Linear Regression", "Not enough memory to complete the command.");
+  }
+}
 
 }  // namespace orvex
