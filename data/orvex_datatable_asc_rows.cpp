@@ -17,7 +17,6 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <thread>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -248,7 +247,7 @@ TRowsOutcome ParseRows(const char* Text, std::size_t Begin, std::size_t End, con
                        std::int64_t FirstUnit, bool Final, int Threads, std::size_t ChunkSize)
 {
   if (Threads <= 0)
-    Threads = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 2u));
+    Threads = std::min(MathThreadCount(), 2);
   const std::size_t size = End - Begin;
   // One thread takes the text as one chunk, which needs no counting pass.
   if (ChunkSize == 0)

@@ -6,6 +6,8 @@
 #include "demodata.h"
 #include "mlrrun.h"
 #include "orvex_datatable.h"
+#include "orvex_datatable_memory.h"
+#include "orvex_math2.h"
 
 #include <algorithm>
 #include <cmath>
@@ -60,6 +62,8 @@ const char* const HelpText =
     "  --csv          print the table as CSV (RFC 4180): a header \"name\",\"attribute\" and the\n"
     "                 column names, then per row its name, attribute and values; a\n"
     "                 not-a-number cell is written NaN, an empty cell as nothing\n"
+    "  --threads N    use N threads for reading and fitting (1 to 64); by default one per\n"
+    "                 processor core\n"
     "  --help         show this text\n"
     "\n"
     "Objects with an empty or not-a-number value in the target or in an input column are left\n"
@@ -69,6 +73,8 @@ const char* const HelpText =
     "error.\n"
     "\n"
     "Exit status: 0 on success, 2 on any error, with a message on standard error:\n"
+    "  - the ASC file's table would need more memory than is available (the message gives\n"
+    "    both figures); nothing is read then;\n"
     "  - the ASC file does not read completely (its name, the reader's result code and what\n"
     "    the code means: -1 bad column count, -2 bad row count, -3 bad flag line, -5 a row\n"
     "    attribute is not a number or out of range, -6 a value is not a valid token, -8 the\n"
@@ -88,6 +94,8 @@ struct TOptions {
   bool Extended = false;
   bool Csv = false;
   bool Help = false;
+  // Resources
+  int Threads = 0;  // 0: one per core
 };
 
 // Thrown for every error the user can cause; main prints it and exits with status 2.
@@ -105,6 +113,47 @@ struct TToolError {
 {
   throw TToolError{Text, false};
 }
+
+// ---- Resources: threads, and the memory a table needs ---------------------------------------
+
+// The options about the machine's resources; false when Arg is none of them. Value(option)
+// takes the option's value from the next argument.
+template <typename TValue>
+bool ParseResourceOption(const std::string& Arg, TValue&& Value, TOptions& O)
+{
+  std::string text;
+  if (Arg == "--threads")
+    text = Value("--threads");
+  else if (Arg.rfind("--threads=", 0) == 0)
+    text = Arg.substr(10);
+  else
+    return false;
+  int n = 0;
+  const bool digits = !text.empty() && text.size() <= 2 &&
+                      std::all_of(text.begin(), text.end(), [](char C) { return C >= '0' && C <= '9'; });
+  if (digits)
+    n = std::stoi(text);
+  if (n < 1 || n > TTaskPool::MaxThreads)
+    UsageError("--threads needs a whole number from 1 to 64, not \"" + text + "\"");
+  O.Threads = n;
+  return true;
+}
+
+std::string Mebibytes(std::int64_t Bytes)
+{
+  return std::to_string((Bytes + (std::int64_t(1) << 20) - 1) >> 20) + " MiB";
+}
+
+// Refuses, before reading anything, a file whose table would not fit in the memory available.
+void CheckMemory(const std::string& FileName)
+{
+  const TMemoryCheck check = CheckAscFileFitsInMemory(FileName);
+  if (!check.Fits)
+    ToolError("the table of \"" + FileName + "\" needs about " + Mebibytes(check.NeededBytes) +
+              " of memory, but only " + Mebibytes(check.AvailableBytes) + " are available");
+}
+
+// ---------------------------------------------------------------------------------------------
 
 TOptions ParseArguments(int argc, char** argv)
 {
@@ -134,6 +183,8 @@ TOptions ParseArguments(int argc, char** argv)
       o.Extended = true;
     else if (arg == "--csv")
       o.Csv = true;
+    else if (ParseResourceOption(arg, value, o))
+      continue;
     else if (arg.size() > 1 && arg[0] == '-')
       UsageError("unknown option " + arg);
     else if (o.FileName)
@@ -150,6 +201,7 @@ void LoadTable(const TOptions& Options, TDataTable& Table)
     LoadDemoData(Table);
     return;
   }
+  CheckMemory(*Options.FileName);
   const int code = Table.LoadFromASCFile(*Options.FileName);
   if (code != ascOK)
     ToolError("cannot read the ASC file \"" + *Options.FileName + "\": result code " +
@@ -328,6 +380,8 @@ int Run(int argc, char** argv)
   if (o.Values && o.Extended)
     UsageError("--values cannot be combined with --extended");
 
+  if (o.Threads > 0)
+    SetMathThreadCount(o.Threads);
   TDataTable table;
   LoadTable(o, table);
   if (o.Csv) {
