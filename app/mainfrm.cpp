@@ -5,6 +5,7 @@
 
 #include "demodata.h"
 #include "orvex_datatable.h"
+#include "orvex_datatable_memory.h"
 #include "orvex_gradfl.h"
 #include "orvex_ntabed.h"
 #include "orvex_rchart.h"
@@ -84,6 +85,7 @@ QWidget* AddPage(QTabWidget* Pages, const char* Caption)
 TFrmMLRCalc::TFrmMLRCalc(QWidget* Parent) : QWidget(Parent)
 {
   ShowWarning = [this](const std::string& Title, const std::string& Text) { ShowMessageBox(this, Title, Text); };
+  AvailableMemory = AvailableMemoryBytes;
   ShowError = ShowWarning;
   CreateControls();
 }
@@ -345,6 +347,17 @@ void TFrmMLRCalc::SButLoadDataClick()
   if (!ODiag.Execute(this))
     return;
   const std::string fileName = ODiag.FileName();
+  // A table that would not fit is not read at all: the table shown and the roles stay.
+  const std::int64_t available = AvailableMemory ? AvailableMemory() : AvailableMemoryBytes();
+  const TMemoryCheck memory = available >= 0 ? CheckAscFileFitsInMemory(fileName, available) : TMemoryCheck();
+  if (!memory.Fits) {
+    if (ShowWarning)
+      ShowWarning("Load Data", "The file \"" + fileName + "\" holds a table too large for the memory of this " +
+                                   "computer.\nIt needs about " + std::to_string(memory.NeededBytes >> 20) +
+                                   " MiB, but only " + std::to_string(memory.AvailableBytes >> 20) +
+                                   " MiB are available. The data shown were kept.");
+    return;
+  }
   const int code = NTData->DataTable().LoadFromASCFile(fileName);
   if (code != ascOK && ShowWarning)
     ShowWarning("Load Data", "The file \"" + fileName + "\" could not be read completely.\nResult code " +

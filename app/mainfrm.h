@@ -16,6 +16,7 @@
 #include "orvex_controls.h"
 
 #include <QWidget>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -106,6 +107,9 @@ public:
   // caught at an entry point.
   TMessageHook ShowWarning;
   TMessageHook ShowError;
+  // The memory "Load Data" may take for a table, in bytes (below 0: unknown, every table is
+  // loaded); by default what the system has available.
+  std::function<std::int64_t()> AvailableMemory;
 
 protected:
   void showEvent(QShowEvent* Event) override;

@@ -50,6 +50,10 @@ TFrmMLRCalc& WindowFor(int NrOfObjects)
 {
   static std::unique_ptr<TFrmMLRCalc> window;
   static int size = 0;
+  if (!window) {
+    // The window goes before the application object does (at exit it would be too late).
+    qAddPostRoutine([] { window.reset(); });
+  }
   if (!window || size != NrOfObjects) {
     window = std::make_unique<TFrmMLRCalc>();
     window->show();
