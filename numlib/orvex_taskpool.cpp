@@ -175,11 +175,19 @@ bool TTaskPool::Run(int Count, const std::function<void(int)>& Work, const TTask
   tInsideRun = true;
   int reported = 0;
   bool stopped = false;
-  // Reports up to UpTo finished tasks; a true answer of the callback stops the run.
+  std::exception_ptr progressError;
+  // Reports up to UpTo finished tasks; a true answer of the callback stops the run, and so does
+  // an exception of it, which is thrown again once the workers have left.
   auto report = [&](int UpTo) {
     while (Context.Progress && reported < UpTo && !stopped && !FStop.load(std::memory_order_relaxed)) {
       ++reported;
-      if (Context.Progress(reported)) {
+      bool stop = true;
+      try {
+        stop = Context.Progress(reported);
+      } catch (...) {
+        progressError = std::current_exception();
+      }
+      if (stop) {
         stopped = true;
         FStop.store(true, std::memory_order_relaxed);
       }
@@ -201,6 +209,8 @@ bool TTaskPool::Run(int Count, const std::function<void(int)>& Work, const TTask
   tInsideRun = false;
   if (error)
     std::rethrow_exception(error);
+  if (progressError)
+    std::rethrow_exception(progressError);
   report(FFinished.load(std::memory_order_acquire));
   return !stopped && FFinished.load(std::memory_order_acquire) == Count;
 }

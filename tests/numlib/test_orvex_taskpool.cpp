@@ -201,6 +201,25 @@ TEST(TaskPool, CancelProgressAndExceptions)
                      },
                      plain),
                  std::runtime_error);
+    // So does an exception of the progress callback, with no task left running behind it.
+    std::atomic<int> running{0};
+    TTaskContext throwing;
+    throwing.Threads = threads;
+    throwing.Progress = [](int Finished) -> bool {
+      if (Finished == 3)
+        throw std::runtime_error("progress 3");
+      return false;
+    };
+    EXPECT_THROW(pool.Run(
+                     10000,
+                     [&](int) {
+                       running.fetch_add(1);
+                       std::this_thread::sleep_for(std::chrono::microseconds(20));
+                       running.fetch_sub(1);
+                     },
+                     throwing),
+                 std::runtime_error);
+    EXPECT_EQ(running.load(), 0);
     std::atomic<int> after{0};
     EXPECT_TRUE(pool.Run(50, [&](int) { after.fetch_add(1); }, plain));
     EXPECT_EQ(after.load(), 50);
