@@ -87,13 +87,16 @@ std::int64_t TableFitMemoryBytes(std::int64_t NrCols, std::int64_t NrRows)
 TMemoryCheck CheckAscFileFitsInMemory(const std::string& FileName, std::int64_t AvailableBytes)
 {
   TMemoryCheck check;
+  // Only a regular file can be read twice: the header of a pipe would be taken from the reader.
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(FileName, error))
+    return check;
   std::string comment;
   int cols = 0, rows = 0;
   bool f1 = false, f2 = false, f3 = false, f4 = false;
   if (TDataTable::ReadASCHeader(FileName, comment, cols, rows, f1, f2, f3, f4) != 0)
     return check;
   // A table the file cannot hold is the reader's error, not a memory question.
-  std::error_code error;
   const auto size = std::filesystem::file_size(FileName, error);
   if (!error && asc::SizeExceedsText(static_cast<std::int64_t>(cols) * rows, static_cast<std::int64_t>(size)))
     return check;

@@ -26,7 +26,7 @@ struct TMemoryCheck {
 
 // The check for an ASC file from its header alone. A file whose header does not read, or that
 // is too short for the table it declares, counts as fitting: reading it then reports what is
-// wrong. AvailableBytes below 0 takes AvailableMemoryBytes().
+// wrong. So does anything but a regular file (a pipe is not opened, its text stays unread). AvailableBytes below 0 takes AvailableMemoryBytes().
 TMemoryCheck CheckAscFileFitsInMemory(const std::string& FileName, std::int64_t AvailableBytes = -1);
 
 }  // namespace orvex
