@@ -88,6 +88,7 @@ QWidget* AddPage(QTabWidget* Pages, const char* Caption)
 TFrmMLRCalc::TFrmMLRCalc(QWidget* Parent) : QWidget(Parent)
 {
   ShowWarning = [this](const std::string& Title, const std::string& Text) { ShowMessageBox(this, Title, Text); };
+  AvailableMemory = AvailableMemoryBytes;
   ShowError = ShowWarning;
   CreateControls();
 }

@@ -165,6 +165,9 @@ public:
   std::function<bool(TImportDialog& Dialog)> ExecuteImportHook;
   // Fired when a background load has ended: adopted, failed or cancelled.
   std::function<void(TFrmMLRCalc* Sender)> OnLoadEnded;
+  // The memory "Load Data" may take for a table, in bytes (below 0: unknown, every table is
+  // loaded); by default what the system has available.
+  std::function<std::int64_t()> AvailableMemory;
 
 protected:
   void showEvent(QShowEvent* Event) override;

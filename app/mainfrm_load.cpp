@@ -6,6 +6,7 @@
 // result over there, and the table's events fire as for a load on the GUI thread. Cancel and
 // errors leave the table and the roles as they were. A file dropped on the window opens too.
 #include "mainfrm.h"
+#include "orvex_datatable_memory.h"
 
 #include "orvex_datatable.h"
 #include "orvex_ntabed.h"
@@ -188,6 +189,17 @@ void TFrmMLRCalc::OpenDataFile(const std::string& FileName)
   if (DataFileKindOf(FileName) == TDataFileKind::Delimited) {
     if (ShowWarning)
       ShowWarning("Load Data", "The file \"" + FileName + "\" is not an ASC file.");
+    return;
+  }
+  // A table that would not fit is not read at all: the table shown and the roles stay.
+  const std::int64_t available = AvailableMemory ? AvailableMemory() : AvailableMemoryBytes();
+  const TMemoryCheck memory = available >= 0 ? CheckAscFileFitsInMemory(FileName, available) : TMemoryCheck();
+  if (!memory.Fits) {
+    if (ShowWarning)
+      ShowWarning("Load Data", "The file \"" + FileName + "\" holds a table too large for the memory of this " +
+                                   "computer.\nIt needs about " + std::to_string(memory.NeededBytes >> 20) +
+                                   " MiB, but only " + std::to_string(memory.AvailableBytes >> 20) +
+                                   " MiB are available. The data shown were kept.");
     return;
   }
   const std::int64_t size = FileSizeOf(FileName);

@@ -147,7 +147,7 @@ std::size_t CompleteTokensEnd(const char* Text, std::size_t Begin, std::size_t E
 struct TASCReadOptions {
   bool Direct = true;
   std::size_t BlockSize = std::size_t(8) << 20;
-  int Threads = 0;            // 0: at most two, as the machine has
+  int Threads = 0;            // 0: MathThreadCount(), at most two
   std::size_t ChunkSize = 0;  // bytes per parallel chunk; 0: chosen from the size
   const std::atomic<bool>* Cancel = nullptr;
   std::function<void(double Fraction)> Progress;

@@ -11,14 +11,12 @@
 // cells of the rows the table then drops or clears.
 #include "orvex_datatable.h"
 #include "orvex_datatable_asc.h"
+#include "orvex_taskpool.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -233,26 +231,14 @@ void ParseChunk(const char* Text, TChunk& C, std::int64_t NrUnits, const TRowTar
   C.StopPos = pos;
 }
 
-// Runs Work(index) for every index below Count on Threads threads (the caller's included).
+// Runs Work(index) for every index below Count through the library's task runner, on up to
+// Threads threads (the caller's included).
 template <typename F>
 void RunShared(std::size_t Count, int Threads, F Work)
 {
-  std::atomic<std::size_t> next{0};
-  const auto loop = [&] {
-    for (std::size_t i = next++; i < Count; i = next++)
-      Work(i);
-  };
-  std::vector<std::thread> helpers;
-  for (int t = 1; t < Threads && static_cast<std::size_t>(t) < Count; ++t) {
-    try {
-      helpers.emplace_back(loop);
-    } catch (const std::system_error&) {
-      break;  // no more threads to be had: the others do the work
-    }
-  }
-  loop();
-  for (std::thread& h : helpers)
-    h.join();
+  TTaskContext context;
+  context.Threads = Threads;
+  TTaskPool::Shared().Run(static_cast<int>(Count), [&](int i) { Work(static_cast<std::size_t>(i)); }, context);
 }
 
 }  // namespace
@@ -261,7 +247,7 @@ TRowsOutcome ParseRows(const char* Text, std::size_t Begin, std::size_t End, con
                        std::int64_t FirstUnit, bool Final, int Threads, std::size_t ChunkSize)
 {
   if (Threads <= 0)
-    Threads = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 2u));
+    Threads = std::min(MathThreadCount(), 2);
   const std::size_t size = End - Begin;
   // One thread takes the text as one chunk, which needs no counting pass.
   if (ChunkSize == 0)

@@ -1,6 +1,8 @@
 // Library-wide progress globals of the numerical library. Long computations add 1 to
 // MathProgressCount per step, call MathProgressHook (when assigned) with the count, and stop
-// at their next check when MathAbort is set. Plain variables: the library is single-threaded.
+// at their next check when MathAbort is set. Plain variables, read and written only on the
+// thread that called the computation: work spread over the task runner's threads reports
+// through its calling thread (see orvex_taskpool.h).
 #pragma once
 
 #include <functional>

@@ -6,6 +6,7 @@
 #include "orvex_component.h"
 #include "orvex_math1.h"
 #include "orvex_matrix.h"
+#include "orvex_taskpool.h"
 #include "orvex_vector.h"
 
 #include <functional>
@@ -56,19 +57,23 @@ bool MultiLinearRegressionDirect(TMatrix& A, const TVector& B, TVector& X, TVect
 // triangular factor with A = Q R, QtB the first n elements of Q^T B, and ResidualNorm the norm
 // of the rest of Q^T B, the residual of the least-squares fit. A and B are not changed. The
 // blocks and their merge order depend only on the size of A, so the result does not depend on
-// the number of threads. False when MathAbort stopped the reduction (outputs then unwritten).
+// the number of threads. Each finished block of rows is one step of the progress globals on the
+// calling thread; false when MathAbort stopped the reduction (outputs then unwritten).
 bool ReduceToTriangle(const TMatrix& A, const TVector& B, TMatrix& R, TVector& QtB, double& ResidualNorm);
+// The same with the threads, cancel flag and progress callback of Context in place of the
+// progress globals (one progress step per block of rows); false, with the outputs unwritten,
+// when the run was cancelled.
+bool ReduceToTriangle(const TMatrix& A, const TVector& B, TMatrix& R, TVector& QtB, double& ResidualNorm,
+                      const TTaskContext& Context);
 
-// Worker threads the reduction may use, the calling thread included. 0 (the default) means one
-// per processor core. The progress globals are only ever touched by the calling thread.
-int MathThreadCount();
-void SetMathThreadCount(int Value);
-
-// Calls Work(Task) for every Task in 0..Count-1 on up to MathThreadCount threads, the calling
-// thread included, and returns when all are done. Tasks run in any order and at the same time,
-// so each must write only its own results; Work must not throw (what it needs is allocated
-// before) and must not touch the progress globals.
+// Calls Work(Task) for every Task in 0..Count-1 through the library's task runner on up to
+// MathThreadCount threads, the calling thread included, and returns when all are done. Tasks
+// run in any order and at the same time, so each must write only its own results and must not
+// touch the progress globals; an exception of a task is thrown again here after the others
+// finished.
 void ForEachMathTask(int Count, const std::function<void(int)>& Work);
+// The same with an explicit context; false when it was cancelled before every task started.
+bool ForEachMathTask(int Count, const std::function<void(int)>& Work, const TTaskContext& Context);
 
 struct TCurveFitStatistics {
   int N = 0;

@@ -23,7 +23,6 @@
 #include <atomic>
 #include <climits>
 #include <cmath>
-#include <thread>
 #include <vector>
 
 namespace orvex {
@@ -40,8 +39,6 @@ constexpr int TallRatio = 4;
 constexpr double RefineConditionLimit = 1e4;
 // The exponent of a column that has held only zeros so far.
 constexpr int NoExponent = INT_MIN;
-
-int GThreadCount = 0;
 
 #if defined(__GNUC__) && defined(__x86_64__) && !defined(__clang__)
 // AVX2 and FMA where the processor has them, plain x86-64 elsewhere.
@@ -340,71 +337,44 @@ void MergeTriangles(TTriangle& Into, const TTriangle& Other, TBlockBuffers& Buf)
   AbsorbBlock(Into.R.data(), n1, Buf.Y.data(), n1, Buf.D.data(), Buf.F.data());
 }
 
-// The whole reduction: chunks on up to MathThreadCount threads, merged in chunk order. The
-// calling thread counts one progress step per finished chunk and stops the others when the
-// abort flag is set; false then.
-bool ReduceTall(const TMatrix& A, const TVector& B, TTriangle& Result)
+// The whole reduction: the chunks as tasks of the task runner, merged in chunk order. Each
+// finished chunk is one progress step on the calling thread; a cancelled run leaves Result
+// unwritten and gives false.
+bool ReduceTall(const TMatrix& A, const TVector& B, TTriangle& Result, const TTaskContext& Context)
 {
   const int m = A.NrOfRows();
   const int n1 = A.NrOfColumns() + 1;
-  const int chunks = (m + ChunkRows - 1) / ChunkRows;
+  const int chunks = BlockCount(m, ChunkRows);
   std::vector<TTriangle> parts(static_cast<std::size_t>(chunks));
   for (TTriangle& t : parts)
     t.Reset(n1);
-  const int threads = std::clamp(MathThreadCount(), 1, chunks);
-  std::vector<TBlockBuffers> buffers(static_cast<std::size_t>(threads));
-  for (TBlockBuffers& b : buffers)
-    b.Reserve(std::max(n1, 1));
-
-  std::atomic<int> next{0};
-  std::atomic<int> finished{0};
-  std::atomic<bool> stop{false};
-  // Takes the next chunk, if any, and reduces it.
-  auto work = [&](TBlockBuffers& buf) {
-    const int c = next.fetch_add(1, std::memory_order_relaxed);
-    if (c >= chunks)
-      return;
-    const int first = c * ChunkRows;
-    ReduceRows(A, B, first, std::min(ChunkRows, m - first), parts[static_cast<std::size_t>(c)], buf);
-    finished.fetch_add(1, std::memory_order_release);
-  };
-
-  std::vector<std::thread> helpers;
-  for (int t = 1; t < threads; ++t) {
-    try {
-      helpers.emplace_back([&, t] {
-        while (!stop.load(std::memory_order_relaxed) && next.load(std::memory_order_relaxed) < chunks)
-          work(buffers[static_cast<std::size_t>(t)]);
-      });
-    } catch (...) {
-      break;  // no thread to be had: the calling thread does the rest
-    }
-  }
-  int reported = 0;
-  bool aborted = false;
-  auto report = [&](int upTo) {
-    while (!aborted && reported < upTo) {
-      ++reported;
-      if (MathProgressStep()) {
-        aborted = true;
-        stop.store(true, std::memory_order_relaxed);
-      }
-    }
-  };
-  while (!aborted && next.load(std::memory_order_relaxed) < chunks) {
-    work(buffers[0]);
-    report(finished.load(std::memory_order_acquire));
-  }
-  for (std::thread& h : helpers)
-    h.join();
-  report(chunks);
-  if (aborted)
+  const bool complete = TTaskPool::Shared().Run(
+      chunks,
+      [&](int c) {
+        // Each thread keeps its block buffer from run to run (a block of n + 1 columns).
+        thread_local TBlockBuffers buf;
+        buf.Reserve(std::max(n1, 1));
+        const int first = c * ChunkRows;
+        ReduceRows(A, B, first, std::min(ChunkRows, m - first), parts[static_cast<std::size_t>(c)], buf);
+      },
+      Context);
+  if (!complete)
     return false;
-
+  TBlockBuffers merge;
+  merge.Reserve(std::max(n1, 1));
   Result = std::move(parts[0]);
   for (int c = 1; c < chunks; ++c)
-    MergeTriangles(Result, parts[static_cast<std::size_t>(c)], buffers[0]);
+    MergeTriangles(Result, parts[static_cast<std::size_t>(c)], merge);
   return true;
+}
+
+// The context of a reduction that follows the library's progress globals: one step per chunk,
+// stopped by MathAbort.
+TTaskContext GlobalProgressContext()
+{
+  TTaskContext context;
+  context.Progress = [](int) { return MathProgressStep(); };
+  return context;
 }
 
 // The exponent that the triangle's A columns are brought to for the decomposition: the largest
@@ -599,44 +569,25 @@ bool SolveDirect(TMatrix& A, const TVector& B, TVector& X, TVector* Sig, bool& N
 
 void ForEachMathTask(int Count, const std::function<void(int)>& Work)
 {
-  const int threads = std::clamp(MathThreadCount(), 1, std::max(Count, 1));
-  std::atomic<int> next{0};
-  auto loop = [&] {
-    for (int c = next.fetch_add(1, std::memory_order_relaxed); c < Count;
-         c = next.fetch_add(1, std::memory_order_relaxed))
-      Work(c);
-  };
-  std::vector<std::thread> helpers;
-  for (int t = 1; t < threads; ++t) {
-    try {
-      helpers.emplace_back(loop);
-    } catch (...) {
-      break;  // no thread to be had: the calling thread does the rest
-    }
-  }
-  loop();
-  for (std::thread& h : helpers)
-    h.join();
+  TTaskPool::Shared().Run(Count, Work);
 }
 
-int MathThreadCount()
+bool ForEachMathTask(int Count, const std::function<void(int)>& Work, const TTaskContext& Context)
 {
-  if (GThreadCount > 0)
-    return GThreadCount;
-  const unsigned hw = std::thread::hardware_concurrency();
-  return hw == 0 ? 1 : static_cast<int>(hw);
-}
-
-void SetMathThreadCount(int Value)
-{
-  GThreadCount = std::max(Value, 0);
+  return TTaskPool::Shared().Run(Count, Work, Context);
 }
 
 bool ReduceToTriangle(const TMatrix& A, const TVector& B, TMatrix& R, TVector& QtB, double& ResidualNorm)
 {
+  return ReduceToTriangle(A, B, R, QtB, ResidualNorm, GlobalProgressContext());
+}
+
+bool ReduceToTriangle(const TMatrix& A, const TVector& B, TMatrix& R, TVector& QtB, double& ResidualNorm,
+                      const TTaskContext& Context)
+{
   const int n = A.NrOfColumns();
   TTriangle t;
-  if (!ReduceTall(A, B, t))
+  if (!ReduceTall(A, B, t, Context))
     return false;
   R.Resize(n, n);
   QtB.Resize(n);
@@ -662,7 +613,7 @@ bool MultiLinearRegression(TMatrix& A, const TVector& B, TVector& X, TVector* Si
   TTriangle t;
   // An aborted reduction leaves the outputs unwritten; the result stays True, as an aborted
   // decomposition's does.
-  if (!ReduceTall(A, B, t))
+  if (!ReduceTall(A, B, t, GlobalProgressContext()))
     return true;
   return SolveTriangle(A, B, t, X, Sig, NearSingular);
 }
@@ -695,7 +646,7 @@ bool MultiLinearRegressionScaled(const TMatrix& A, const std::vector<int>& Expon
     return SolveDirect(scaled, B, X, Sig, NearSingular, true);
   }
   TTriangle t;
-  if (!ReduceTall(A, B, t))
+  if (!ReduceTall(A, B, t, GlobalProgressContext()))
     return true;
   // Scaling a column by a power of two scales the same column of the factor exactly.
   for (int c = 0; c < n; ++c)

@@ -7,6 +7,8 @@
 #include "mlrrun.h"
 #include "orvex_datatable.h"
 #include "orvex_tablefile.h"
+#include "orvex_datatable_memory.h"
+#include "orvex_math2.h"
 
 #include <algorithm>
 #include <cmath>
@@ -66,6 +68,8 @@ const char* const HelpText =
     "  --csv          print the table as CSV (RFC 4180): a header \"name\",\"attribute\" and the\n"
     "                 column names, then per row its name, attribute and values; a\n"
     "                 not-a-number cell is written NaN, an empty cell as nothing\n"
+    "  --threads N    use N threads for reading and fitting (1 to 64); by default one per\n"
+    "                 processor core\n"
     "  --help         show this text\n"
     "\n"
     "Reading delimited text (CSV, TSV, semicolon, pipe or blank separated values): the\n"
@@ -89,6 +93,8 @@ const char* const HelpText =
     "error.\n"
     "\n"
     "Exit status: 0 on success, 2 on any error, with a message on standard error:\n"
+    "  - the ASC file's table would need more memory than is available (the message gives\n"
+    "    both figures); nothing is read then;\n"
     "  - a delimited file cannot be read as a table (the line, the column and the field, cut\n"
     "    to 40 characters: a line with another number of fields, a quote never closed, a\n"
     "    text in a number column);\n"
@@ -112,6 +118,8 @@ struct TOptions {
   bool Extended = false;
   bool Csv = false;
   bool Help = false;
+  // Resources
+  int Threads = 0;  // 0: one per core
 };
 
 // Thrown for every error the user can cause; main prints it and exits with status 2.
@@ -183,6 +191,45 @@ void LoadTableFile(const std::string& FileName, const TDelimitedDialect& Reading
   Table.Adopt(std::move(builder));
 }
 
+// ---- Resources: threads, and the memory a table needs ---------------------------------------
+
+// The options about the machine's resources; false when Arg is none of them. Value(option)
+// takes the option's value from the next argument.
+template <typename TValue>
+bool ParseResourceOption(const std::string& Arg, TValue&& Value, TOptions& O)
+{
+  std::string text;
+  if (Arg == "--threads")
+    text = Value("--threads");
+  else if (Arg.rfind("--threads=", 0) == 0)
+    text = Arg.substr(10);
+  else
+    return false;
+  int n = 0;
+  const bool digits = !text.empty() && text.size() <= 2 &&
+                      std::all_of(text.begin(), text.end(), [](char C) { return C >= '0' && C <= '9'; });
+  if (digits)
+    n = std::stoi(text);
+  if (n < 1 || n > TTaskPool::MaxThreads)
+    UsageError("--threads needs a whole number from 1 to 64, not \"" + text + "\"");
+  O.Threads = n;
+  return true;
+}
+
+std::string Mebibytes(std::int64_t Bytes)
+{
+  return std::to_string((Bytes + (std::int64_t(1) << 20) - 1) >> 20) + " MiB";
+}
+
+// Refuses, before reading anything, a file whose table would not fit in the memory available.
+void CheckMemory(const std::string& FileName)
+{
+  const TMemoryCheck check = CheckAscFileFitsInMemory(FileName);
+  if (!check.Fits)
+    ToolError("the table of \"" + FileName + "\" needs about " + Mebibytes(check.NeededBytes) +
+              " of memory, but only " + Mebibytes(check.AvailableBytes) + " are available");
+}
+
 // ---------------------------------------------------------------------------------------------
 
 TOptions ParseArguments(int argc, char** argv)
@@ -215,6 +262,8 @@ TOptions ParseArguments(int argc, char** argv)
       o.Csv = true;
     else if (ParseReadingOption(arg, i, argc, argv, o.Reading))
       continue;
+    else if (ParseResourceOption(arg, value, o))
+      continue;
     else if (arg.size() > 1 && arg[0] == '-')
       UsageError("unknown option " + arg);
     else if (o.FileName)
@@ -231,6 +280,8 @@ void LoadTable(const TOptions& Options, TDataTable& Table)
     LoadDemoData(Table);
     return;
   }
+  if (DecideFileFormat(*Options.FileName) == TFileFormat::Asc)
+    CheckMemory(*Options.FileName);
   LoadTableFile(*Options.FileName, Options.Reading, Table);
 }
 
@@ -406,6 +457,8 @@ int Run(int argc, char** argv)
   if (o.Values && o.Extended)
     UsageError("--values cannot be combined with --extended");
 
+  if (o.Threads > 0)
+    SetMathThreadCount(o.Threads);
   TDataTable table;
   LoadTable(o, table);
   if (o.Csv) {

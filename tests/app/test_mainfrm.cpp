@@ -1,6 +1,7 @@
 // The main window through its real controls: first show, the role rules, a complete run into
 // both charts and the memo, "Load Data", and the window's guards against stale or failed states.
 #include "mainfrm_testutil.h"
+#include "orvex_datatable_memory.h"
 
 #include "demodata.h"
 #include "orvex_datatable.h"
@@ -299,6 +300,30 @@ TEST(MainWindow, LoadData)
       << t.Warnings[0];
   EXPECT_EQ(w.RLVarSel->NrOfRows(), w.NTData->NrOfColumns());
   EXPECT_EQ(w.RLVarSel->NrChecked(3), 0);
+
+  // A table larger than the memory available: its own message, nothing read, the table shown
+  // and its roles kept.
+  LoadDemoData(w.NTData->DataTable());
+  w.RebuildVariableList();
+  ChooseLengthWidthNetWeight(t);
+  w.AvailableMemory = [] { return std::int64_t(1) << 20; };
+  w.ODiag.ExecuteHook = [&](TOpenDialog& d) {
+    d.SetFileName(good);
+    return true;
+  };
+  w.SButLoadData->click();
+  ASSERT_EQ(t.Warnings.size(), 2u);
+  EXPECT_EQ(t.Warnings[1], "The file \"" + good + "\" holds a table too large for the memory of this computer.\n"
+                           "It needs about " + std::to_string(TableFitMemoryBytes(2, 3) >> 20) +
+                           " MiB, but only 1 MiB are available. The data shown were kept.");
+  EXPECT_EQ(w.NTData->NrOfColumns(), 6);
+  EXPECT_TRUE(w.RLVarSel->Checked(3, 6));
+  EXPECT_TRUE(t.Shown(w.RCFit));
+  // Unknown memory loads as before.
+  w.AvailableMemory = [] { return std::int64_t(-1); };
+  w.SButLoadData->click();
+  EXPECT_EQ(t.Warnings.size(), 2u);
+  EXPECT_EQ(w.NTData->NrOfColumns(), 2);
 }
 
 TEST(MainWindow, FailedRunDoesNotLookCurrent)

@@ -54,9 +54,10 @@ protected:
   }
   void TearDown() override { fs::remove_all(Dir); }
 
-  TToolResult Run(const std::vector<std::string>& Args) const
+  // Prefix: shell commands run before the tool (a resource limit, say).
+  TToolResult Run(const std::vector<std::string>& Args, const std::string& Prefix = "") const
   {
-    std::string cmd = ShellQuoted(MLRREPORT_PATH);
+    std::string cmd = Prefix + ShellQuoted(MLRREPORT_PATH);
     for (const std::string& a : Args)
       cmd += " " + ShellQuoted(a);
     cmd += " >" + ShellQuoted((Dir / "out").string()) + " 2>" + ShellQuoted((Dir / "err").string());
@@ -567,4 +568,49 @@ TEST_F(MLRReportTool, DelimitedFailuresAndLeftOutColumns)
   ASSERT_EQ(left.Status, 0) << left.Err;
   EXPECT_EQ(left.Err, "mlrreport: column 1 \"id\" left out: more than 150 different texts\n");
   EXPECT_EQ(Lines(left.Out)[0], "n\t160");
+}
+
+TEST_F(MLRReportTool, ThreadCountsGiveTheSameDigitsAndATooLargeTableIsRefusedBeforeReading)
+{
+  // Large enough for the reader's chunks and the run's blocks to spread over the threads.
+  std::string text = "threads\n4\n200000\nFALSE FALSE FALSE FALSE\n";
+  for (int r = 1; r <= 200000; ++r) {
+    const int a = (r * 37) % 1009, b = (r * 11) % 97, c = r % 13;
+    text += std::to_string(a) + " " + std::to_string(b) + "." + std::to_string(c) + " " + std::to_string(c) + " " +
+            std::to_string(2 * a - b + 3 * c + r % 7) + ".5\n";
+  }
+  const std::string file = WriteFile("threads.asc", text);
+  std::string first;
+  for (const char* threads : {"1", "2", "4"}) {
+    const TToolResult r = Run({file, "--inputs", "1,2,3", "--target", "4", "--values", "--threads", threads});
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    if (first.empty())
+      first = r.Out;
+    EXPECT_EQ(r.Out, first) << threads;
+  }
+  for (const char* bad : {"0", "65", "two", ""}) {
+    const TToolResult r = Run({file, "--inputs", "1", "--target", "4", "--threads", bad});
+    EXPECT_EQ(r.Status, 2) << bad;
+    EXPECT_NE(r.Err.find("--threads needs a whole number from 1 to 64"), std::string::npos) << r.Err;
+  }
+
+  // 21 x 400,000 values need about 225 MiB in memory; with the address space capped at about
+  // 150 MB the tool says so and reads nothing. A file too short for its declared table still
+  // gets the reader's own message.
+  std::string wide = "wide\n21\n400000\nFALSE FALSE FALSE FALSE\n";
+  wide.reserve(wide.size() + 2 * 21 * 400000);
+  for (int r = 0; r < 400000; ++r)
+    for (int c = 1; c <= 21; ++c)
+      wide += c == 21 ? "1\n" : "1 ";
+  const std::string wideFile = WriteFile("wide.asc", wide);
+  const TToolResult refused = Run({wideFile, "--inputs", "1", "--target", "2"}, "ulimit -v 150000; ");
+  EXPECT_EQ(refused.Status, 2);
+  EXPECT_EQ(refused.Out, "");
+  EXPECT_EQ(refused.Err.rfind("mlrreport: the table of \"" + wideFile + "\" needs about 225 MiB of memory, but only ", 0), 0u)
+      << refused.Err;
+  EXPECT_NE(refused.Err.find(" MiB are available\n"), std::string::npos) << refused.Err;
+  const std::string shortFile = WriteFile("short.asc", "short\n21\n400000000\nFALSE FALSE FALSE FALSE\n1 2 3\n");
+  const TToolResult tooShort = Run({shortFile, "--inputs", "1", "--target", "2"}, "ulimit -v 150000; ");
+  EXPECT_EQ(tooShort.Status, 2);
+  EXPECT_NE(tooShort.Err.find("result code -9"), std::string::npos) << tooShort.Err;
 }
