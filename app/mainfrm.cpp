@@ -7,6 +7,7 @@
 #include "demodata.h"
 #include "diagnosticdata.h"
 #include "orvex_datatable.h"
+#include "orvex_datatable_memory.h"
 #include "orvex_gradfl.h"
 #include "orvex_ntabed.h"
 #include "orvex_rchart.h"
