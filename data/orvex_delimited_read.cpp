@@ -171,6 +171,25 @@ std::vector<TChunk> CutChunks(std::string_view Text, std::size_t Begin, std::siz
 void CountChunk(std::string_view Text, TChunk& C, const delim::TScanDialect& D)
 {
   const std::string_view view = Text.substr(0, C.End);
+  const char* const s = Text.data();
+  // Without quotes and carriage returns every line feed ends a record or a line to skip: jump
+  // from line feed to line feed and look only at the line starts.
+  const std::size_t size = C.End - C.Begin;
+  if ((D.Quote == '\0' || !std::memchr(s + C.Begin, D.Quote, size)) && !std::memchr(s + C.Begin, '\r', size)) {
+    std::int64_t records = 0, lineEnds = 0;
+    std::size_t p = C.Begin;
+    while (p < C.End) {
+      const auto* lf = static_cast<const char*>(std::memchr(s + p, '\n', C.End - p));
+      const std::size_t next = lf ? static_cast<std::size_t>(lf - s) + 1 : C.End;
+      if (delim::SkipToRecord(view.substr(0, next), p, D) < next)
+        ++records;
+      lineEnds += lf ? 1 : 0;
+      p = next;
+    }
+    C.Records = records;
+    C.LineEnds = lineEnds;
+    return;
+  }
   std::int64_t records = 0;
   for (std::size_t p = delim::SkipToRecord(view, C.Begin, D); p < C.End; p = delim::SkipToRecord(view, p, D)) {
     p = NextRecord(view, p, D);
@@ -307,6 +326,31 @@ bool ForEachChunk(std::vector<TChunk>& Chunks, const TReadControl& Control, doub
   }
   return !(Control.Cancel && Control.Cancel->load());
 }
+
+// The whole text of a file, uninitialised storage from the bulk allocator (huge pages for a
+// large file, so that first touching it costs few page faults).
+class TTextBuffer {
+public:
+  explicit TTextBuffer(std::size_t Size) : FData(TBulkAllocator<char>().allocate(Size)), FSize(Size) {}
+  ~TTextBuffer() { TBulkAllocator<char>().deallocate(FData, FSize); }
+  TTextBuffer(const TTextBuffer&) = delete;
+  TTextBuffer& operator=(const TTextBuffer&) = delete;
+  char* Data() { return FData; }
+  std::size_t Size() const { return FSize; }
+  // Twice the size, keeping the first Used bytes.
+  void Grow(std::size_t Used)
+  {
+    char* bigger = TBulkAllocator<char>().allocate(2 * FSize);
+    std::memcpy(bigger, FData, Used);
+    TBulkAllocator<char>().deallocate(FData, FSize);
+    FData = bigger;
+    FSize *= 2;
+  }
+
+private:
+  char* FData;
+  std::size_t FSize;
+};
 
 TDelimitedResult Failure(TDelimitedResult R, TReadStatus Status, std::string Message)
 {
@@ -569,22 +613,17 @@ TDelimitedResult ReadDelimitedFile(const std::string& FileName, const TDelimited
       std::fseek(f, 0, SEEK_SET);
     }
     const std::size_t block = Control.BlockSize > 0 ? Control.BlockSize : DefaultBlockSize;
-    std::size_t capacity = size > 0 ? static_cast<std::size_t>(size) + 1 : block;
-    auto buffer = std::make_unique_for_overwrite<char[]>(capacity);
+    TTextBuffer buffer(size > 0 ? static_cast<std::size_t>(size) + 1 : block);
     std::size_t filled = 0;
     for (;;) {
       if (Control.Cancel && Control.Cancel->load()) {
         std::fclose(f);
         return Failure(TDelimitedResult(), TReadStatus::Cancelled, "the read was cancelled");
       }
-      if (filled == capacity) {
-        auto bigger = std::make_unique_for_overwrite<char[]>(2 * capacity);
-        std::memcpy(bigger.get(), buffer.get(), filled);
-        buffer = std::move(bigger);
-        capacity *= 2;
-      }
-      const std::size_t want = std::min(block, capacity - filled);
-      const std::size_t got = std::fread(buffer.get() + filled, 1, want, f);
+      if (filled == buffer.Size())
+        buffer.Grow(filled);
+      const std::size_t want = std::min(block, buffer.Size() - filled);
+      const std::size_t got = std::fread(buffer.Data() + filled, 1, want, f);
       filled += got;
       if (Control.Progress && size > 0)
         Control.Progress(ReadShare * std::min(1.0, static_cast<double>(filled) / static_cast<double>(size)));
@@ -598,7 +637,7 @@ TDelimitedResult ReadDelimitedFile(const std::string& FileName, const TDelimited
     }
     std::fclose(f);
     f = nullptr;
-    return ReadText(std::string_view(buffer.get(), filled), Dialect, Builder, Control, ReadShare);
+    return ReadText(std::string_view(buffer.Data(), filled), Dialect, Builder, Control, ReadShare);
   } catch (const EOrvexDataTableError&) {
     if (f)
       std::fclose(f);
