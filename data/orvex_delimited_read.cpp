@@ -118,7 +118,11 @@ struct TPlan {
   std::vector<TColumnKind> Kinds;  // per table column
   std::vector<int> LevelSlot;      // per table column: index into TChunk::Levels, or -1
   int LevelColumns = 0;
-  std::vector<std::string> Names;  // per table column, raw
+  const std::vector<std::string>* Header = nullptr;  // the header's fields, raw
+
+  // The raw name of a table column (0-based), made when asked, so that a wide file keeps no
+  // name per column beside the header it has.
+  std::string Name(std::size_t Col) const { return delim::ColumnName(Header, Fields, FirstField, Col); }
 };
 
 bool LineHasQuote(std::string_view Text, std::size_t Pos, std::size_t LineEnd, char Quote)
@@ -275,7 +279,7 @@ void ParseChunk(std::string_view Text, TChunk& C, const TPlan& Plan, double* con
           case TCellKind::Text:
             if (kind == TColumnKind::Number) {
               fail(TReadStatus::BadNumber, fieldPos(F), Index + 1, F.Text,
-                   "a text in the number column \"" + delim::FieldForMessage(Plan.Names[col]) + "\"");
+                   "a text in the number column \"" + delim::FieldForMessage(Plan.Name(col)) + "\"");
               return false;
             }
             break;
@@ -427,7 +431,7 @@ TDelimitedResult ReadText(std::string_view Whole, const TDelimitedDialect& Diale
     }
     pos = next;
   }
-  plan.Names = delim::ColumnNames(header ? &headerFields : nullptr, plan.Fields, plan.FirstField);
+  plan.Header = header ? &headerFields : nullptr;
   plan.LevelSlot.assign(plan.Kinds.size(), -1);
   for (std::size_t c = 0; c < plan.Kinds.size(); ++c)
     if (plan.Kinds[c] == TColumnKind::Levels)
@@ -497,12 +501,13 @@ TDelimitedResult ReadText(std::string_view Whole, const TDelimitedDialect& Diale
 
   // Level columns: the blocks' texts merged in file order, the values renumbered.
   std::vector<bool> keep(static_cast<std::size_t>(nrCols), true);
-  std::vector<std::vector<std::string>> labels(static_cast<std::size_t>(nrCols));
+  // Labels per level column (by slot), so that a wide file of numbers keeps nothing per column.
+  std::vector<std::vector<std::string>> labels(static_cast<std::size_t>(plan.LevelColumns));
   for (int c = 0; c < nrCols; ++c) {
     const auto col = static_cast<std::size_t>(c);
     if (plan.Kinds[col] == TColumnKind::LeftOut) {
       keep[col] = false;
-      res.LeftOut.push_back({c + 1 + plan.FirstField, plan.Names[col],
+      res.LeftOut.push_back({c + 1 + plan.FirstField, plan.Name(col),
                              "more than " + std::to_string(delim::MaxLevels) + " different texts"});
       continue;
     }
@@ -518,17 +523,17 @@ TDelimitedResult ReadText(std::string_view Whole, const TDelimitedDialect& Diale
       const TLevelDict& dict = chunks[k].Levels[slot];
       overflow = dict.Overflow;
       for (const std::string& t : dict.Texts) {
-        auto [it, added] = global.emplace(t, static_cast<int>(labels[col].size()));
+        auto [it, added] = global.emplace(t, static_cast<int>(labels[slot].size()));
         if (added)
-          labels[col].push_back(t);
+          labels[slot].push_back(t);
         remap[k].push_back(it->second);
       }
-      overflow = overflow || labels[col].size() > delim::MaxLevels;
+      overflow = overflow || labels[slot].size() > delim::MaxLevels;
     }
     if (overflow) {
       keep[col] = false;
-      labels[col].clear();
-      res.LeftOut.push_back({c + 1 + plan.FirstField, plan.Names[col],
+      labels[slot].clear();
+      res.LeftOut.push_back({c + 1 + plan.FirstField, plan.Name(col),
                              "more than " + std::to_string(delim::MaxLevels) + " different texts"});
       continue;
     }
@@ -546,8 +551,9 @@ TDelimitedResult ReadText(std::string_view Whole, const TDelimitedDialect& Diale
   bool utf8 = d.Encoding == TTextEncoding::Utf8;
   if (d.Encoding == TTextEncoding::Detect) {
     utf8 = true;
-    for (const std::string& n : plan.Names)
-      utf8 = utf8 && dtext::IsValidUtf8(n);
+    if (plan.Header)
+      for (const std::string& n : *plan.Header)
+        utf8 = utf8 && dtext::IsValidUtf8(n);
     for (const auto& l : labels)
       for (const std::string& t : l)
         utf8 = utf8 && dtext::IsValidUtf8(t);
@@ -559,11 +565,12 @@ TDelimitedResult ReadText(std::string_view Whole, const TDelimitedDialect& Diale
   auto text8 = [utf8](const std::string& S) { return utf8 ? S : dtext::Cp1252ToUtf8(S); };
   for (int c = 0; c < nrCols; ++c) {
     const auto col = static_cast<std::size_t>(c);
-    Builder.SetColName(c + 1, text8(plan.Names[col]));
+    Builder.SetColName(c + 1, text8(plan.Name(col)));
     if (plan.Kinds[col] == TColumnKind::Levels && keep[col]) {
+      const auto slot = static_cast<std::size_t>(plan.LevelSlot[col]);
       Builder.SetVarType(c + 1, vtNominal);
-      for (std::size_t l = 0; l < labels[col].size(); ++l)
-        Builder.SetLevelName(c + 1, static_cast<int>(l), text8(labels[col][l]));
+      for (std::size_t l = 0; l < labels[slot].size(); ++l)
+        Builder.SetLevelName(c + 1, static_cast<int>(l), text8(labels[slot][l]));
     }
   }
   if (plan.FirstField == 1) {
