@@ -96,7 +96,7 @@ std::vector<TSampleRecord> SampleRecords(std::string_view Text, const TScanDiale
         Error->Error = error;
         Error->Field = errorField + 1;
         Error->Line = line + CountLineEnds(Text, pos, errorPos);
-        Error->Text = FieldForMessage(Text.substr(errorPos, 64));
+        Error->Text = FieldForMessage(QuotedFieldStart(Text, errorPos));
       }
       break;
     }

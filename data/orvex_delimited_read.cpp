@@ -297,7 +297,7 @@ void ParseChunk(std::string_view Text, TChunk& C, const TPlan& Plan, double* con
     if (C.Failed)
       return;
     if (error != TScanError::None) {
-      fail(TReadStatus::OpenQuote, errorPos, errorField + 1, view.substr(errorPos, 64),
+      fail(TReadStatus::OpenQuote, errorPos, errorField + 1, delim::QuotedFieldStart(Text, errorPos),
            error == TScanError::OpenQuote ? "a quote is never closed" : "text follows the closing quote");
       return;
     }
@@ -413,7 +413,7 @@ TDelimitedResult ReadText(std::string_view Whole, const TDelimitedDialect& Diale
     if (error != TScanError::None) {
       res.Line = 1 + delim::CountLineEnds(text, 0, errorPos);
       res.Field = errorField + 1;
-      res.Text = delim::FieldForMessage(text.substr(errorPos, 64));
+      res.Text = delim::FieldForMessage(delim::QuotedFieldStart(text, errorPos));
       return Failure(res, TReadStatus::OpenQuote,
                      delim::FailureMessage(res.Line, res.Field, res.Text,
                                            error == TScanError::OpenQuote ? "a quote is never closed"

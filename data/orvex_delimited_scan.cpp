@@ -5,6 +5,7 @@
 
 #include <fast_float/fast_float.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -178,7 +179,11 @@ std::size_t SkipRecordRest(std::string_view Text, std::size_t Pos, const TScanDi
   TScanError error = TScanError::None;
   int errorField = 0;
   std::size_t errorPos = 0;
-  return ScanRecord(Text, Pos, D, scratch, [](int, const TField&) { return true; }, error, errorField, errorPos);
+  const std::size_t next =
+      ScanRecord(Text, Pos, D, scratch, [](int, const TField&) { return true; }, error, errorField, errorPos);
+  // A record with text after a closing quote ends, for the search of record starts, at its line
+  // end: a block boundary then never cuts it, and its block meets the same error.
+  return error == TScanError::AfterQuote ? SkipLine(Text, next) : next;
 }
 
 std::vector<int> FieldCounts(std::string_view Text, const TScanDialect& D, bool Complete, int MaxRecords)
@@ -202,6 +207,12 @@ std::vector<int> FieldCounts(std::string_view Text, const TScanDialect& D, bool 
     pos = SkipToRecord(Text, next, D);
   }
   return counts;
+}
+
+std::string_view QuotedFieldStart(std::string_view Text, std::size_t Pos)
+{
+  const std::string_view rest = Text.substr(std::min(Pos, Text.size()), 64);
+  return rest.substr(0, rest.find_first_of("\r\n"));
 }
 
 std::string FieldForMessage(std::string_view Field)
