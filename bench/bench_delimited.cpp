@@ -3,6 +3,7 @@
 // one plain pass over the same bytes (block reads plus a byte sum) as the baseline in the same
 // run; and the detection over the first 64 KiB. The side-by-side run against a peer reader on
 // the same file is scripts/bench-delimited.sh.
+#include "bench_baseline.h"
 #include "bench_csv.h"
 #include "orvex_delimited.h"
 #include "orvex_math2.h"
@@ -50,25 +51,6 @@ private:
 };
 
 TCsvFiles Files;
-
-double SecondsOf(const std::function<void()>& F)
-{
-  const auto start = std::chrono::steady_clock::now();
-  F();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-void RawPass(const std::string& File, std::vector<unsigned char>& Buffer)
-{
-  std::FILE* f = std::fopen(File.c_str(), "rb");
-  unsigned sum = 0;
-  std::size_t n;
-  while ((n = std::fread(Buffer.data(), 1, Buffer.size(), f)) > 0)
-    for (std::size_t i = 0; i < n; ++i)
-      sum += Buffer[i];
-  std::fclose(f);
-  benchmark::DoNotOptimize(sum);
-}
 
 // Every iteration times a raw pass, the reader on one thread and on two; the counters give the
 // median of each in ms, the slowest two-thread run, and MB/s of the two-thread median.

@@ -452,11 +452,10 @@ TDelimitedPreview PreviewDelimited(std::string_view Sample, const TDelimitedDial
     std::vector<std::string> row;
     for (int c = firstField; c < fields; ++c) {
       const std::string cell = c < static_cast<int>(f.size()) ? f[static_cast<std::size_t>(c)] : std::string();
-      TPreviewColumn& col = out.Columns[static_cast<std::size_t>(c - firstField)];
       double v = 0.0;
       const TCellKind k = delim::ClassifyCell(cell, mark, d.MissingTokens, v);
       if (k == TCellKind::Text || k == TCellKind::NonFinite)
-        ++col.NotNumbers;
+        ++out.Columns[static_cast<std::size_t>(c - firstField)].NotNumbers;
       row.push_back(text8(cell));
     }
     out.Cells.push_back(std::move(row));

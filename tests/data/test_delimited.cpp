@@ -31,13 +31,13 @@ TDelimitedResult Read(const std::string& Text, TTableBuilder& B, const TDelimite
 // The builder adopted into a table, for reading it through the table's own accessors.
 struct TReadTable {
   TDataTable Table;
+  TTableBuilder Builder;
   TDelimitedResult Result;
   explicit TReadTable(const std::string& Text, const TDelimitedDialect& D = {}, const TReadControl& C = {})
+      : Result(Read(Text, Builder, D, C))
   {
-    TTableBuilder b;
-    Result = Read(Text, b, D, C);
     if (Result.Ok())
-      Table.Adopt(std::move(b));
+      Table.Adopt(std::move(Builder));
   }
 };
 
