@@ -9,6 +9,8 @@
 #include "orvex_datatable_asc.h"
 #include "orvex_dstruct.h"
 
+#include "bench_baseline.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -137,18 +139,6 @@ BENCHMARK(BM_ReadASCFile)
     ->Iterations(3);
 
 // One plain pass over a file: read in 1 MiB blocks and summed, nothing parsed.
-void RawPass(const std::string& File, std::vector<unsigned char>& Buffer)
-{
-  std::FILE* f = std::fopen(File.c_str(), "rb");
-  std::uint64_t sum = 0;
-  std::size_t n;
-  while ((n = std::fread(Buffer.data(), 1, Buffer.size(), f)) > 0)
-    for (std::size_t i = 0; i < n; ++i)
-      sum += Buffer[i];
-  std::fclose(f);
-  benchmark::DoNotOptimize(sum);
-}
-
 // Baseline: the same bytes read in 1 MiB blocks and summed, nothing parsed.
 void BM_RawRead(benchmark::State& State)
 {
@@ -170,13 +160,6 @@ BENCHMARK(BM_RawRead)->ArgNames({"rows", "plain"})->Args({1000000, 1})->Args({10
 // block reader, and LoadFromASCFile's path on one and on two threads, each timed on its own;
 // the counters give the best time of each in ms and the ratios of the best times (raw / x: the
 // reader's speed as a share of a raw read; ref / x: how many times faster than the reference).
-double SecondsOf(const std::function<void()>& F)
-{
-  const auto start = std::chrono::steady_clock::now();
-  F();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 void BM_ReadASCRatios(benchmark::State& State)
 {
   const int rows = static_cast<int>(State.range(0));

@@ -65,7 +65,7 @@ std::size_t SkipLine(std::string_view Text, std::size_t Pos);
 std::int64_t CountLineEnds(std::string_view Text, std::size_t Begin, std::size_t End);
 
 // The position after the record whose remaining fields start at Pos (quote-aware); a quote
-// never closed runs to the end.
+// never closed runs to the end, a record with text after a closing quote to its line end.
 std::size_t SkipRecordRest(std::string_view Text, std::size_t Pos, const TScanDialect& D);
 
 // Scans the record that starts at Pos (a record start, see SkipToRecord) and calls
@@ -193,6 +193,10 @@ std::size_t ScanRecord(std::string_view Text, std::size_t Pos, const TScanDialec
 // quote error end the list.
 std::vector<int> FieldCounts(std::string_view Text, const TScanDialect& D, bool Complete, int MaxRecords);
 
+// What a message shows of a quoted field that fails, starting at its opening quote: the rest
+// of that line, at most 64 bytes.
+std::string_view QuotedFieldStart(std::string_view Text, std::size_t Pos);
+
 // A field's text cut to 40 characters for a message, control characters as blanks.
 std::string FieldForMessage(std::string_view Field);
 
@@ -246,5 +250,7 @@ std::string FailureMessage(std::int64_t Line, int Field, std::string_view FieldT
 // The column names of a table: the header fields (after the row-name field) or, without a
 // header or for an empty header field, "V" and the column's number.
 std::vector<std::string> ColumnNames(const std::vector<std::string>* Header, int Fields, int FirstField);
+// The raw name of table column Col (0-based) alone.
+std::string ColumnName(const std::vector<std::string>* Header, int Fields, int FirstField, std::size_t Col);
 
 }  // namespace orvex::delim

@@ -2,8 +2,10 @@
 #include "orvex_tablebuilder.h"
 
 #include "orvex_datatable_text.h"
+#include "orvex_math2.h"
 
 #include <algorithm>
+#include <charconv>
 #include <new>
 #include <stdexcept>
 #include <utility>
@@ -67,10 +69,18 @@ void TTableBuilder::TakeOver(std::unique_ptr<TMatrix> Values, TBulkVector<std::u
     colNames.reserve(cols);
     for (std::size_t c = 1; c <= cols; ++c)
       colNames.push_back("C-" + std::to_string(c));
-    TBulkVector<std::string> rowNames;
-    rowNames.reserve(rows);
-    for (std::size_t r = 1; r <= rows; ++r)
-      rowNames.push_back("R-" + std::to_string(r));
+    // A million default names cost more than the rows' values: written without a temporary
+    // string each (short names live inside the string), in fixed blocks on the math threads.
+    TBulkVector<std::string> rowNames(rows);
+    constexpr std::size_t Block = 1 << 16;
+    ForEachMathTask(static_cast<int>((rows + Block - 1) / Block), [&rowNames, rows](int Task) {
+      char buf[24] = {'R', '-'};
+      const std::size_t end = std::min(rows, (static_cast<std::size_t>(Task) + 1) * Block);
+      for (std::size_t r = static_cast<std::size_t>(Task) * Block; r < end; ++r) {
+        const auto res = std::to_chars(buf + 2, buf + sizeof buf, r + 1);
+        rowNames[r].assign(buf, res.ptr);
+      }
+    });
     std::vector<std::int32_t> colAttribs(cols, 0);
     std::vector<std::int32_t> rowAttribs(rows, 0);
     std::vector<TColumnDescriptor> columns(cols);

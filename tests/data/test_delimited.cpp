@@ -31,13 +31,13 @@ TDelimitedResult Read(const std::string& Text, TTableBuilder& B, const TDelimite
 // The builder adopted into a table, for reading it through the table's own accessors.
 struct TReadTable {
   TDataTable Table;
+  TTableBuilder Builder;
   TDelimitedResult Result;
   explicit TReadTable(const std::string& Text, const TDelimitedDialect& D = {}, const TReadControl& C = {})
+      : Result(Read(Text, Builder, D, C))
   {
-    TTableBuilder b;
-    Result = Read(Text, b, D, C);
     if (Result.Ok())
-      Table.Adopt(std::move(b));
+      Table.Adopt(std::move(Builder));
   }
 };
 
@@ -302,8 +302,8 @@ TEST(Delimited, FailuresNameLineColumnAndField)
        "line 3, column 3 (field \"5\"): the line has more than the table's 2 fields"},
       {"a,b\n1,2\n3\n6,7\n", TReadStatus::BadShape, "line 3, column 2 (field \"\"): the line has 1 fields, the table 2"},
       {"a,b\n1,2\n3,\"open\n4,5\n", TReadStatus::OpenQuote,
-       "line 3, column 2 (field \"\"open 4,5 \"): a quote is never closed"},
-      {"a,b\n1,2\n3,\"x\"y\n", TReadStatus::OpenQuote, "line 3, column 2 (field \"\"x\"y \"): text follows the closing quote"},
+       "line 3, column 2 (field \"\"open\"): a quote is never closed"},
+      {"a,b\n1,2\n3,\"x\"y\n", TReadStatus::OpenQuote, "line 3, column 2 (field \"\"x\"y\"): text follows the closing quote"},
       {"a,b\n1,2\n2,3\n3,4\n4,oops-this-is-a-very-long-stray-text-of-more-than-forty\n", TReadStatus::BadNumber,
        "line 5, column 2 (field \"oops-this-is-a-very-long-stray-text-of-m\"): a text in the number column \"b\""},
       {"a,b\n", TReadStatus::NoTable, "the file holds no rows of data"},
@@ -503,4 +503,20 @@ TEST(Delimited, PreviewShowsKindsAndCountsOfCellsThatAreNotNumbers)
   EXPECT_EQ(p.Cells.size(), 100u);
   EXPECT_EQ(p.RowNames[5], "n5");
   EXPECT_EQ(p.Cells[7][2], "oops");
+}
+
+TEST(Delimited, TextAfterAClosingQuoteFailsAlikeInEveryBlockSize)
+{
+  // Found by the fuzzer: a block boundary right after the closing quote cut the record, and
+  // the block then saw a short line instead of the text after the quote.
+  const std::string text = "name,v\n\"Smith, J.\",1\n\"s\"hi\"\"\",2\n\"two\nlines\",3\n";
+  for (const std::size_t chunk : {1, 2, 3, 1000}) {
+    TReadControl c;
+    c.ChunkSize = chunk;
+    TTableBuilder b;
+    const TDelimitedResult r = Read(text, b, {}, c);
+    EXPECT_EQ(r.Status, TReadStatus::OpenQuote) << chunk;
+    EXPECT_EQ(r.Message, "line 3, column 1 (field \"\"s\"hi\"\"\",2\"): text follows the closing quote")
+        << chunk;
+  }
 }
