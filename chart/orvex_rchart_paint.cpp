@@ -10,6 +10,7 @@
 
 #include <QShowEvent>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <sstream>
 
@@ -20,39 +21,6 @@ namespace {
 constexpr int PixClamp = 30000;
 
 int ClampPix(int v) { return std::clamp(v, -PixClamp, PixClamp); }
-
-bool Between(double v, double a, double b) { return a <= b ? (v >= a && v <= b) : (v >= b && v <= a); }
-
-// Clips the segment to [-Lim, Lim]^2 (Liang-Barsky); false when nothing of it lies inside.
-bool ClipSegment(long double& x0, long double& y0, long double& x1, long double& y1, long double Lim)
-{
-  long double t0 = 0, t1 = 1;
-  const long double dx = x1 - x0, dy = y1 - y0;
-  const long double p[4] = {-dx, dx, -dy, dy};
-  const long double q[4] = {x0 + Lim, Lim - x0, y0 + Lim, Lim - y0};
-  for (int i = 0; i < 4; ++i) {
-    if (p[i] == 0) {
-      if (q[i] < 0)
-        return false;
-      continue;
-    }
-    const long double r = q[i] / p[i];
-    if (p[i] < 0)
-      t0 = std::max(t0, r);
-    else
-      t1 = std::min(t1, r);
-    if (t0 > t1)
-      return false;
-  }
-  const long double nx0 = x0 + t0 * dx, ny0 = y0 + t0 * dy;
-  x1 = x0 + t1 * dx;
-  y1 = y0 + t1 * dy;
-  x0 = nx0;
-  y0 = ny0;
-  return true;
-}
-
-int RoundPix(long double v) { return static_cast<int>(std::nearbyint(static_cast<double>(v))); }
 
 }  // namespace
 
@@ -286,10 +254,9 @@ void TCustomRChart::ItemPass(TCanvas& Canvas, bool BlackWhite)
   TCanvas& c = Canvas;
   const TRect plot = PlotRect();
   const int W = plot.Width(), H = plot.Height();
-  const int d = FMinDupMarkDist;
-  const int gw = width() + 2 * d, gh = height() + 2 * d;
-  if (FAvoidDuplicateMarks)
-    FDupGrid.assign(static_cast<size_t>(std::max(0, gw)) * static_cast<size_t>(std::max(0, gh)), -1);
+  TDupMarkFilter dup(FAvoidDuplicateMarks ? width() : 0, FAvoidDuplicateMarks ? height() : 0, FMinDupMarkDist,
+                     FDupGrid);
+  FHitIndex.Valid = false;
 
   if (OnBeforeRenderData) {
     const TColor pen = c.Pen().Color(), brush = c.Brush().Color();
@@ -332,8 +299,12 @@ void TCustomRChart::ItemPass(TCanvas& Canvas, bool BlackWhite)
 
   TRChartPainter stamps(c, FStamps);
   const int ml = FMarginLeft, mt = FMarginTop;
+  std::array<TLayerView, MaxLayers> views;
+  for (int i = 0; i < MaxLayers; ++i)
+    views[static_cast<size_t>(i)] = LayerView(i);
   const TRcItemStore& store = *FStore;
   TrcChartItem copy;
+  TItemShape shape;
   for (int k = 0; k < store.Count; ++k) {
     const TrcChartItem* item = &store.Items[static_cast<size_t>(k)];
     if (item->Layer < 1 || item->Layer > MaxLayers)
@@ -348,76 +319,44 @@ void TCustomRChart::ItemPass(TCanvas& Canvas, bool BlackWhite)
         continue;
     }
     const TrcChartItem& it = *item;
-    const int li = it.Layer - 1;
     const int width = std::max(1, static_cast<int>(it.LineWidth));
     if (width != curWidth) {
       c.Pen().SetWidth(width);
       curWidth = width;
     }
+    if (!ItemGeometry(it, views[static_cast<size_t>(it.Layer - 1)], shape))
+      continue;
     const TColor penColor = BlackWhite ? clBlack : it.Color;
     const auto style = it.PenStyle <= psInsideFrame ? static_cast<TPenStyle>(it.PenStyle) : psSolid;
 
     switch (it.Kind) {
-      case ikMark: {
-        if (!std::isfinite(it.X1) || !std::isfinite(it.Y1))
-          break;
-        const TScaleProps& sx = *FScaleX[static_cast<size_t>(li)];
-        const TScaleProps& sy = *FScaleY[static_cast<size_t>(li)];
-        if (!Between(it.X1, sx.RangeLow(), sx.RangeHigh()) || !Between(it.Y1, sy.RangeLow(), sy.RangeHigh()))
-          break;
+      case ikMark:
         usePen(penColor, style);
-        const int cx = PixelOf(li, false, it.X1), cy = PixelOf(li, true, it.Y1);
-        if (FAvoidDuplicateMarks) {
-          const int gx = cx + d, gy = cy + d;
-          if (gx < 0 || gy < 0 || gx >= gw || gy >= gh)
-            break;
-          std::int16_t& cell = FDupGrid[static_cast<size_t>(gy) * static_cast<size_t>(gw) + static_cast<size_t>(gx)];
-          if (cell == it.MarkType)
-            break;
-          for (int y = std::max(0, gy - d); y <= std::min(gh - 1, gy + d); ++y)
-            for (int x = std::max(0, gx - d); x <= std::min(gw - 1, gx + d); ++x)
-              FDupGrid[static_cast<size_t>(y) * static_cast<size_t>(gw) + static_cast<size_t>(x)] =
-                  static_cast<std::int16_t>(it.MarkType);
-        }
-        stamps.Mark(it.MarkType & 0xFF, ClampPix(cx - ml), ClampPix(cy - mt), penColor, style, width);
-        break;
-      }
-      case ikLine: {
-        if (!std::isfinite(it.X1) || !std::isfinite(it.Y1) || !std::isfinite(it.X2) || !std::isfinite(it.Y2))
+        if (FAvoidDuplicateMarks && !dup.Admit(shape.X1 + ml, shape.Y1 + mt, it.MarkType))
           break;
+        stamps.Mark(it.MarkType & 0xFF, shape.X1, shape.Y1, penColor, style, width);
+        break;
+      case ikLine:
         usePen(penColor, style);
         useBrush(BlackWhite ? clWhite : it.FillColor);
-        long double x0 = WorldToPixelF(li, false, it.X1) - ml, y0 = WorldToPixelF(li, true, it.Y1) - mt;
-        long double x1 = WorldToPixelF(li, false, it.X2) - ml, y1 = WorldToPixelF(li, true, it.Y2) - mt;
-        // Far ends are clipped on the true line, so the visible part keeps its direction.
-        if (!ClipSegment(x0, y0, x1, y1, PixClamp))
-          break;
-        const int px0 = ClampPix(RoundPix(x0)), py0 = ClampPix(RoundPix(y0));
-        const int px1 = ClampPix(RoundPix(x1)), py1 = ClampPix(RoundPix(y1));
-        if (px0 == px1 && py0 == py1) {
-          c.SetPixels(px0, py0, penColor);
+        if (shape.X1 == shape.X2 && shape.Y1 == shape.Y2) {
+          c.SetPixels(shape.X1, shape.Y1, penColor);
         } else {
-          c.MoveTo(px0, py0);
-          c.LineTo(px1, py1);
+          c.MoveTo(shape.X1, shape.Y1);
+          c.LineTo(shape.X2, shape.Y2);
         }
         break;
-      }
-      case ikRect: {
-        if (!std::isfinite(it.X1) || !std::isfinite(it.Y1) || !std::isfinite(it.X2) || !std::isfinite(it.Y2))
-          break;
+      case ikRect:
         usePen(BlackWhite ? clBlack : it.Color, style);
         useBrush(BlackWhite ? clSilver : it.FillColor);
         c.Brush().SetStyle(it.TransparentFill ? bsClear : bsSolid);
-        const int px0 = ClampPix(PixelOf(li, false, it.X1) - ml), py0 = ClampPix(PixelOf(li, true, it.Y1) - mt);
-        const int px1 = ClampPix(PixelOf(li, false, it.X2) - ml), py1 = ClampPix(PixelOf(li, true, it.Y2) - mt);
-        if (px0 == px1 && py0 == py1)
-          c.SetPixels(px0, py0, curPen);
+        if (shape.X1 == shape.X2 && shape.Y1 == shape.Y2)
+          c.SetPixels(shape.X1, shape.Y1, curPen);
         else
-          c.Rectangle(std::min(px0, px1), std::min(py0, py1), std::max(px0, px1) + 1, std::max(py0, py1) + 1);
+          c.Rectangle(shape.X1, shape.Y1, shape.X2 + 1, shape.Y2 + 1);
         if (it.TransparentFill)
           c.Brush().SetStyle(bsSolid);
         break;
-      }
       default: break;
     }
   }
@@ -514,24 +453,24 @@ void TCustomRChart::DrawGrid(TCanvas& Canvas)
   c.Pen().SetWidth(1);
   const bool dotted = FGridStyle == gsHorizDotLines || FGridStyle == gsVertDotLines || FGridStyle == gsDotLines;
   c.Pen().SetStyle(dotted ? psDot : psSolid);
-  const int yLow = ClampPix(PixelOf(li, true, sy.RangeLow()) - mt), yHigh = ClampPix(PixelOf(li, true, sy.RangeHigh()) - mt);
-  const int xLow = ClampPix(PixelOf(li, false, sx.RangeLow()) - ml), xHigh = ClampPix(PixelOf(li, false, sx.RangeHigh()) - ml);
+  const int yLow = ClampPix(MapY(li).ToPixel(sy.RangeLow()) - mt), yHigh = ClampPix(MapY(li).ToPixel(sy.RangeHigh()) - mt);
+  const int xLow = ClampPix(MapX(li).ToPixel(sx.RangeLow()) - ml), xHigh = ClampPix(MapX(li).ToPixel(sx.RangeHigh()) - ml);
   const bool vert = FGridStyle == gsVertLines || FGridStyle == gsVertDotLines || FGridStyle == gsLines || FGridStyle == gsDotLines;
   const bool horiz = FGridStyle == gsHorizLines || FGridStyle == gsHorizDotLines || FGridStyle == gsLines || FGridStyle == gsDotLines;
   if (FGridStyle == gsPoints) {
     for (double gx : xs)
       for (double gy : ys)
-        c.SetPixels(ClampPix(PixelOf(li, false, gx) - ml), ClampPix(PixelOf(li, true, gy) - mt), FGridColor);
+        c.SetPixels(ClampPix(MapX(li).ToPixel(gx) - ml), ClampPix(MapY(li).ToPixel(gy) - mt), FGridColor);
   }
   if (vert)
     for (double gx : xs) {
-      const int x = ClampPix(PixelOf(li, false, gx) - ml);
+      const int x = ClampPix(MapX(li).ToPixel(gx) - ml);
       c.MoveTo(x, yLow);
       c.LineTo(x, yHigh);
     }
   if (horiz)
     for (double gy : ys) {
-      const int y = ClampPix(PixelOf(li, true, gy) - mt);
+      const int y = ClampPix(MapY(li).ToPixel(gy) - mt);
       c.MoveTo(xLow, y);
       c.LineTo(xHigh, y);
     }
@@ -546,8 +485,8 @@ TPoint TCustomRChart::TextLabelAnchor(const TTextLabel& Label) const
   const int li = l.Layer() - 1;
   const bool wx = l.AttachToData() == tlamBoth || l.AttachToData() == tlamXOnly;
   const bool wy = l.AttachToData() == tlamBoth || l.AttachToData() == tlamYOnly;
-  return {wx ? PixelOf(li, false, l.PosX()) : static_cast<int>(std::nearbyint(std::clamp(l.PosX(), -1e9, 1e9))),
-          wy ? PixelOf(li, true, l.PosY()) : static_cast<int>(std::nearbyint(std::clamp(l.PosY(), -1e9, 1e9)))};
+  return {wx ? MapX(li).ToPixel(l.PosX()) : static_cast<int>(std::nearbyint(std::clamp(l.PosX(), -1e9, 1e9))),
+          wy ? MapY(li).ToPixel(l.PosY()) : static_cast<int>(std::nearbyint(std::clamp(l.PosY(), -1e9, 1e9)))};
 }
 
 void TCustomRChart::DrawTextLabels(TCanvas& Canvas, int OriginX, int OriginY)
