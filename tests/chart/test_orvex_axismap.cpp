@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <random>
+#include <set>
 #include <vector>
 
 using namespace orvex;
@@ -117,6 +118,59 @@ TEST(AxisMap, TheChartMapsThroughItsLayerMaps)
   // layers outside 1..16 answer with the nearest layer
   EXPECT_EQ(t.Chart.AxisMap(0, false).K, t.Chart.AxisMap(1, false).K);
   EXPECT_EQ(t.Chart.AxisMap(99, true).O, t.Chart.AxisMap(16, true).O);
+}
+
+TEST(AxisMap, TicksAndGridLinesShareTheirPixels)
+{
+  // Ranges whose ticks fall on half pixels: -1..83 over W = 210 and -1..55 over H = 140 give
+  // 2.5 pixels per unit, so the tick at 0 lies at x 52.5 and y 157.5; four decades over 210 and
+  // 140 pixels put the decades 52.5 and 35 pixels apart. The ticks come from the axis controls
+  // (OnScaleTickDrawn), the grid lines from the plot's pixels.
+  struct Case {
+    double LowX, HighX, LowY, HighY;
+    bool Log;
+  };
+  for (const Case& k : {Case{-1, 83, -1, 55, false}, Case{1, 1e4, 1, 1e4, true}}) {
+    TShownChart t;
+    t.Chart.Scale1X().SetLogarithmic(k.Log);
+    t.Chart.Scale1Y().SetLogarithmic(k.Log);
+    t.Chart.Scale1X().SetShortTicks(false);
+    t.Chart.Scale1Y().SetShortTicks(false);
+    t.Chart.SetRange(1, k.LowX, k.LowY, k.HighX, k.HighY);
+    t.Chart.SetGridStyle(gsLines);
+    t.Chart.SetGridColor(clRed);
+    std::set<int> tickX, tickY;
+    t.Chart.OnScaleTickDrawn = [&](TObject*, TCanvas&, TScaleType Type, double, int X, int Y) {
+      if (Type == sctXB || Type == sctXT) {
+        if (X > ML && X < ML + W)
+          tickX.insert(X);
+      } else if (Y > MT && Y < MT + H) {
+        tickY.insert(Y);
+      }
+    };
+    t.Chart.FullPaint();
+    const QImage& plot = t.Chart.PlotBitmap().Image();
+    std::set<int> gridX, gridY;
+    const QRgb red = qRgb(255, 0, 0);
+    for (int x = 1; x < W; ++x) {
+      int n = 0;
+      for (int y = 1; y < H; ++y)
+        n += plot.pixel(x, y) == red;
+      if (n > H / 2)
+        gridX.insert(ML + x);
+    }
+    for (int y = 1; y < H; ++y) {
+      int n = 0;
+      for (int x = 1; x < W; ++x)
+        n += plot.pixel(x, y) == red;
+      if (n > W / 2)
+        gridY.insert(MT + y);
+    }
+    EXPECT_GE(tickX.size(), 3u) << k.Log;
+    EXPECT_GE(tickY.size(), 3u) << k.Log;
+    EXPECT_EQ(gridX, tickX) << (k.Log ? "logarithmic" : "linear");
+    EXPECT_EQ(gridY, tickY) << (k.Log ? "logarithmic" : "linear");
+  }
 }
 
 TEST(RChartItemAt, MarksLinesAndRectangles)
