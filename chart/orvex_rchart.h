@@ -79,7 +79,7 @@ using TRcItemContainer = std::vector<TrcChartItem>;
 
 // The pixel shape of one drawing item, in the plot's own pixels (the plot's top-left corner is
 // 0, 0), as the item pass draws it: a mark centred at (X1, Y1); a line from (X1, Y1) to
-// (X2, Y2) (both ends set); a rectangle with the corners (X1, Y1) and (X2, Y2) included, X1 <= X2
+// (X2, Y2) (its end pixel not set, unless both ends coincide); a rectangle with the corners (X1, Y1) and (X2, Y2) included, X1 <= X2
 // and Y1 <= Y2. Coordinates are clamped to +-30000 pixels, lines clipped to that square first.
 struct TItemShape {
   std::uint8_t Kind = 0;  // ikMark, ikLine or ikRect

@@ -8,6 +8,9 @@
 // the stamp, which sets exactly the pixels DrawMark would set, at a fraction of the cost.
 #include "orvex_rchart.h"
 
+#include "orvex_math2.h"
+
+#include <QPainter>
 #include <QShowEvent>
 #include <algorithm>
 #include <array>
@@ -176,29 +179,96 @@ void TCustomRChart::RenderPlot(TCanvas& Canvas, bool BlackWhite)
 
 // --- item pass -------------------------------------------------------------------------------
 
-// Draws marks from their stamps (see the top of the file).
+// Draws marks from their stamps (see the top of the file). On a 32-bit image without transform
+// or clipping, marks are collected and copied into the image's pixels in one go by Flush: the
+// image is cut into a fixed number of row bands that the math threads fill at the same time, each
+// band taking its marks in drawing order, so the pixels are the same whatever the thread count.
+// Flush must run before anything else draws on the canvas (lines, rectangles, texts).
 class TRChartPainter {
 public:
-  TRChartPainter(TCanvas& Canvas, TCustomRChart::TStampCache& Cache) : FCanvas(Canvas), FCache(Cache) {}
+  TRChartPainter(TCanvas& Canvas, TCustomRChart::TStampCache& Cache) : FCanvas(Canvas), FCache(Cache)
+  {
+    QPainter* p = Canvas.Painter();
+    auto* image = p ? dynamic_cast<QImage*>(p->device()) : nullptr;
+    if (image && image->depth() == 32 && image->devicePixelRatio() == 1.0 && !p->hasClipping() &&
+        p->transform().isIdentity() &&
+        (image->format() == QImage::Format_RGB32 || image->format() == QImage::Format_ARGB32 ||
+         image->format() == QImage::Format_ARGB32_Premultiplied))
+      FTarget = image;
+  }
+  TRChartPainter(const TRChartPainter&) = delete;
+  TRChartPainter& operator=(const TRChartPainter&) = delete;
 
   void Mark(int MarkType, int X, int Y, TColor Color, TPenStyle Style, int Width)
   {
     if (MarkType > 51 || Width > 16) {
+      Flush();
       DrawMark(FCanvas, static_cast<std::uint8_t>(MarkType), X, Y);
       return;
     }
     const std::uint64_t key = (static_cast<std::uint64_t>(ColorToRGB(Color)) << 24) |
                               (static_cast<std::uint64_t>(Style) << 16) |
                               (static_cast<std::uint64_t>(Width) << 8) | static_cast<std::uint64_t>(MarkType);
-    auto it = FCache.find(key);
-    if (it == FCache.end()) {
-      if (FCache.size() > 4096)
-        FCache.clear();
-      it = FCache.emplace(key, MakeStamp(MarkType, Color, Style, Width)).first;
+    if (!FLast || key != FLastKey) {
+      auto it = FCache.find(key);
+      if (it == FCache.end()) {
+        if (FCache.size() > 4096) {
+          Flush();  // pending marks point into the cache
+          FCache.clear();
+        }
+        it = FCache.emplace(key, MakeStamp(MarkType, Color, Style, Width)).first;
+      }
+      FLast = &it->second;
+      FLastKey = key;
     }
-    const TCustomRChart::TMarkStamp& s = it->second;
-    if (!s.Image.isNull())
+    const TCustomRChart::TMarkStamp& s = *FLast;
+    if (s.Image.isNull())
+      return;
+    if (!FTarget) {
       FCanvas.DrawImage(X + s.Dx, Y + s.Dy, s.Image);
+      return;
+    }
+    FPending.push_back({X + s.Dx, Y + s.Dy, &s});
+  }
+
+  // Copies the collected marks into the image.
+  void Flush()
+  {
+    if (FPending.empty())
+      return;
+    QImage& img = *FTarget;
+    const int w = img.width(), h = img.height();
+    const int bandRows = std::max(1, (h + Bands - 1) / Bands);
+    std::array<std::vector<int>, Bands> members;
+    for (size_t i = 0; i < FPending.size(); ++i) {
+      const TPendingMark& m = FPending[i];
+      const int top = std::max(0, m.Y), bottom = std::min(h, m.Y + m.Stamp->Image.height());
+      if (top >= bottom || m.X >= w || m.X + m.Stamp->Image.width() <= 0)
+        continue;
+      for (int b = top / bandRows; b <= (bottom - 1) / bandRows; ++b)
+        members[static_cast<size_t>(b)].push_back(static_cast<int>(i));
+    }
+    uchar* bits = const_cast<uchar*>(img.constBits());  // the painter's own buffer, no detach
+    const qsizetype stride = img.bytesPerLine();
+    ForEachMathTask(Bands, [&](int b) {
+      const int y0 = b * bandRows, y1 = std::min(h, y0 + bandRows);
+      for (int i : members[static_cast<size_t>(b)]) {
+        const TPendingMark& m = FPending[static_cast<size_t>(i)];
+        const QImage& st = m.Stamp->Image;
+        const int sy0 = std::max(y0, m.Y), sy1 = std::min(y1, m.Y + st.height());
+        const int sx0 = std::max(0, m.X), sx1 = std::min(w, m.X + st.width());
+        for (int y = sy0; y < sy1; ++y) {
+          const auto* src = reinterpret_cast<const QRgb*>(st.constScanLine(y - m.Y));
+          auto* dst = reinterpret_cast<QRgb*>(bits + y * stride);
+          for (int x = sx0; x < sx1; ++x) {
+            const QRgb v = src[x - m.X];
+            if (v >> 24)
+              dst[x] = v;
+          }
+        }
+      }
+    });
+    FPending.clear();
   }
 
 private:
@@ -245,8 +315,19 @@ private:
     return s;
   }
 
+  struct TPendingMark {
+    int X;
+    int Y;
+    const TCustomRChart::TMarkStamp* Stamp;
+  };
+  static constexpr int Bands = 16;
+
   TCanvas& FCanvas;
   TCustomRChart::TStampCache& FCache;
+  QImage* FTarget = nullptr;
+  std::vector<TPendingMark> FPending;
+  const TCustomRChart::TMarkStamp* FLast = nullptr;
+  std::uint64_t FLastKey = 0;
 };
 
 void TCustomRChart::ItemPass(TCanvas& Canvas, bool BlackWhite)
@@ -337,6 +418,7 @@ void TCustomRChart::ItemPass(TCanvas& Canvas, bool BlackWhite)
         stamps.Mark(it.MarkType & 0xFF, shape.X1, shape.Y1, penColor, style, width);
         break;
       case ikLine:
+        stamps.Flush();
         usePen(penColor, style);
         useBrush(BlackWhite ? clWhite : it.FillColor);
         if (shape.X1 == shape.X2 && shape.Y1 == shape.Y2) {
@@ -347,6 +429,7 @@ void TCustomRChart::ItemPass(TCanvas& Canvas, bool BlackWhite)
         }
         break;
       case ikRect:
+        stamps.Flush();
         usePen(BlackWhite ? clBlack : it.Color, style);
         useBrush(BlackWhite ? clSilver : it.FillColor);
         c.Brush().SetStyle(it.TransparentFill ? bsClear : bsSolid);
@@ -361,6 +444,7 @@ void TCustomRChart::ItemPass(TCanvas& Canvas, bool BlackWhite)
     }
   }
 
+  stamps.Flush();
   DrawTextLabels(c, ml, mt);
   c.Pen().SetWidth(1);
   Fire(OnDataRendered, this, c, 0, 0);
