@@ -699,6 +699,10 @@ private:
     QImage Image;
     int Dx = 0;
     int Dy = 0;
+    // Per row of Image: the first and one past the last set pixel; Solid when every row's pixels
+    // between them are set, so rows can be copied as whole runs.
+    std::vector<std::pair<int, int>> Rows;
+    bool Solid = false;
   };
   using TStampCache = std::unordered_map<std::uint64_t, TMarkStamp>;
 

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <sstream>
 
 namespace orvex {
@@ -260,7 +261,14 @@ public:
         for (int y = sy0; y < sy1; ++y) {
           const auto* src = reinterpret_cast<const QRgb*>(st.constScanLine(y - m.Y));
           auto* dst = reinterpret_cast<QRgb*>(bits + y * stride);
-          for (int x = sx0; x < sx1; ++x) {
+          const auto [first, end] = m.Stamp->Rows[static_cast<size_t>(y - m.Y)];
+          const int rx0 = std::max(sx0, m.X + first), rx1 = std::min(sx1, m.X + end);
+          if (m.Stamp->Solid) {
+            if (rx0 < rx1)
+              std::memcpy(dst + rx0, src + (rx0 - m.X), static_cast<size_t>(rx1 - rx0) * sizeof(QRgb));
+            continue;
+          }
+          for (int x = rx0; x < rx1; ++x) {
             const QRgb v = src[x - m.X];
             if (v >> 24)
               dst[x] = v;
@@ -312,6 +320,22 @@ private:
           s.Image.setPixel(x - x0, y - y0, a.pixel(x, y) | 0xFF000000u);
     s.Dx = x0 - r;
     s.Dy = y0 - r;
+    s.Solid = true;
+    for (int y = 0; y < s.Image.height(); ++y) {
+      const auto* row = reinterpret_cast<const QRgb*>(s.Image.constScanLine(y));
+      int first = -1, end = 0;
+      for (int x = 0; x < s.Image.width(); ++x)
+        if (row[x] >> 24) {
+          if (first < 0)
+            first = x;
+          end = x + 1;
+        }
+      if (first < 0)
+        first = end = 0;
+      for (int x = first; x < end; ++x)
+        s.Solid = s.Solid && (row[x] >> 24) != 0;
+      s.Rows.emplace_back(first, end);
+    }
     return s;
   }
 
