@@ -1,6 +1,7 @@
 // Painting the chart: the full paint (frame, axes, plot) and the plot-only refresh of an 800 x 600
 // chart holding N marks of type 26 in the 16 class colours, against the full paint of the same
-// chart without items (the baseline). The time per mark should not grow with N.
+// chart without items (the baseline). The time per mark should not grow with N. Then the hit test:
+// building its index of pixel cells after a paint, and 1,000 queries at spread-out pixels.
 #include "orvex_rchart.h"
 
 #include <QApplication>
@@ -62,5 +63,34 @@ void BM_PlotRefresh(benchmark::State& state)
   state.counters["marks"] = marks;
 }
 BENCHMARK(BM_PlotRefresh)->Arg(0)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+// The first ItemAt after a plot-only refresh builds the index; the refresh itself is not timed.
+void BM_HitIndexBuild(benchmark::State& state)
+{
+  const int marks = static_cast<int>(state.range(0));
+  auto c = MakeChart(marks);
+  for (auto _ : state) {
+    state.PauseTiming();
+    c->PlotRefresh();
+    state.ResumeTiming();
+    benchmark::DoNotOptimize(c->ItemAt(400, 300, 3));
+  }
+  state.counters["marks"] = marks;
+}
+BENCHMARK(BM_HitIndexBuild)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+void BM_HitQueries1000(benchmark::State& state)
+{
+  const int marks = static_cast<int>(state.range(0));
+  auto c = MakeChart(marks);
+  c->ItemAt(0, 0, 0);  // builds the index
+  int found = 0;
+  for (auto _ : state)
+    for (int q = 0; q < 1000; ++q)
+      found += c->ItemAt(50 + (q * 37) % 740, 16 + (q * 53) % 550, 3) >= 0;
+  benchmark::DoNotOptimize(found);
+  state.counters["marks"] = marks;
+}
+BENCHMARK(BM_HitQueries1000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 }  // namespace

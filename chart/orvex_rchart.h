@@ -20,6 +20,7 @@
 // caption, standard layouts).
 #pragma once
 
+#include "orvex_axismap.h"
 #include "orvex_canvas.h"
 #include "orvex_controls.h"
 #include "orvex_orvexbase.h"
@@ -75,6 +76,49 @@ struct TrcChartItem {
 };
 
 using TRcItemContainer = std::vector<TrcChartItem>;
+
+// The pixel shape of one drawing item, in the plot's own pixels (the plot's top-left corner is
+// 0, 0), as the item pass draws it: a mark centred at (X1, Y1); a line from (X1, Y1) to
+// (X2, Y2) (its end pixel not set, unless both ends coincide); a rectangle with the corners (X1, Y1) and (X2, Y2) included, X1 <= X2
+// and Y1 <= Y2. Coordinates are clamped to +-30000 pixels, lines clipped to that square first.
+struct TItemShape {
+  std::uint8_t Kind = 0;  // ikMark, ikLine or ikRect
+  int X1 = 0;
+  int Y1 = 0;
+  int X2 = 0;
+  int Y2 = 0;
+};
+
+// What ItemGeometry needs of the item's layer: its two mappings (control pixels), its ranges and
+// the plot's top-left corner in control pixels.
+struct TLayerView {
+  TAxisMap X;
+  TAxisMap Y;
+  double XLow = 0.0, XHigh = 1.0, YLow = 0.0, YHigh = 1.0;
+  int OriginX = 0;
+  int OriginY = 0;
+};
+
+// Whether an item is drawn and where: false for an unknown kind, a non-finite coordinate, a mark
+// outside its layer's ranges or a line that lies entirely beyond the clipping square. The rule of
+// duplicate marks depends on the marks drawn before and is applied by the caller.
+bool ItemGeometry(const TrcChartItem& Item, const TLayerView& Layer, TItemShape& Shape);
+
+// The rule of duplicate marks: a mark is left out when a mark of the same type was drawn within
+// Dist pixels (on both axes) before it. Cells holds one entry per control pixel with a border of
+// Dist; it is reset by the constructor.
+class TDupMarkFilter {
+public:
+  TDupMarkFilter(int Width, int Height, int Dist, std::vector<std::int16_t>& Cells);
+  // Whether the mark of MarkType centred at control pixel (X, Y) is drawn (and then noted).
+  bool Admit(int X, int Y, std::int32_t MarkType);
+
+private:
+  int FDist;
+  int FWidth;
+  int FHeight;
+  std::vector<std::int16_t>& FCells;
+};
 
 // The item list of a chart or of a sharing group: the array (its length is the capacity the
 // chart reports) and the number of valid items at its front.
@@ -548,10 +592,23 @@ public:
   void AutoRange(int Layer, double Margin);
   void WorldToPixel(int Layer, double X, double Y, int& PixelX, int& PixelY) const;
   void PixelToWorld(int Layer, int PixelX, int PixelY, double& X, double& Y) const;
+  // The mapping of one axis of Layer (1..16; other values yield the nearest layer) between world
+  // values and control pixels, as the last CalcTransforms left it. Painting, the grid, the mouse
+  // and ItemAt all map through it.
+  const TAxisMap& AxisMap(int Layer, bool Vertical) const;
   // Recomputes the transform coefficients of all layers; raises EOrvexRChartError "Logarithmic
   // axis must not be negative." (the layers done so far keep their new coefficients).
   void CalcTransforms();
   void SetMargins(int Left, int Right, int Top, int Bottom);
+
+  // --- operations: hit testing
+  // The index (0-based, as Item) of the drawn item nearest to the control pixel (X, Y) within
+  // Tolerance pixels, or -1 for none. A mark counts by its centre, a line by its nearest pixel, a
+  // rectangle by its area; among items at the same distance the one added last wins, as it is
+  // drawn on top. Answers for the items and mappings of the last paint, duplicate-mark rule
+  // included (OnBeforeRenderChartItem is not consulted); the first query after a paint builds an
+  // index of pixel cells over the plot.
+  int ItemAt(int X, int Y, int Tolerance) const;
 
   // --- operations: painting
   // Renders the whole control into the control bitmap and schedules its display.
@@ -642,12 +699,12 @@ private:
     QImage Image;
     int Dx = 0;
     int Dy = 0;
+    // Per row of Image: the first and one past the last set pixel; Solid when every row's pixels
+    // between them are set, so rows can be copied as whole runs.
+    std::vector<std::pair<int, int>> Rows;
+    bool Solid = false;
   };
   using TStampCache = std::unordered_map<std::uint64_t, TMarkStamp>;
-
-  struct TLayerTransform {
-    long double kx = 1.0L, ox = 0.0L, ky = -1.0L, oy = 0.0L;
-  };
 
   static int LayerIndex(int Layer) { return (Layer < 1 || Layer > MaxLayers) ? 0 : Layer - 1; }
   static int Clamp1(int Index, int Count) { return (Index < 1 || Index > Count) ? 0 : Index - 1; }
@@ -675,9 +732,9 @@ private:
   void JoinLayer(int Axis, int Layer, int Leader);
   void UpdateMinimumSize();
   void GeometryChanged();
-  // Floating pixel position (before rounding) along one axis of a layer.
-  long double WorldToPixelF(int LayerIdx, bool Vertical, double V) const;
-  int PixelOf(int LayerIdx, bool Vertical, double V) const;
+  // The mappings of a layer by its 0-based index.
+  const TAxisMap& MapX(int LayerIdx) const { return FMapX[static_cast<size_t>(LayerIdx)]; }
+  const TAxisMap& MapY(int LayerIdx) const { return FMapY[static_cast<size_t>(LayerIdx)]; }
 
   // axes
   void CreateAxes();
@@ -753,7 +810,9 @@ private:
   std::array<TScale*, MaxLayers> FAxisX{};
   std::array<TScale*, MaxLayers> FAxisY{};
   std::unique_ptr<QWidget> FAxisHost;  // hidden parent of the axis controls
-  std::array<TLayerTransform, MaxLayers> FTransform{};
+  // The world-to-pixel mapping of each layer's X and Y axis, in control pixels (CalcTransforms).
+  std::array<TAxisMap, MaxLayers> FMapX{};
+  std::array<TAxisMap, MaxLayers> FMapY{};
   TJointLayers FJointLayers;
   bool FIsometric = false;
   double FAspectX = 1.0;
@@ -820,6 +879,22 @@ private:
   size_t FTraceRendered = 0;  // points already drawn into the plot bitmap
   bool FIgnoreNextButton = false;
   bool FInMoveReport = false;
+
+  // hit testing: the drawn items of the last paint, grouped by cells of HitCell x HitCell plot
+  // pixels (CellStart holds each cell's first entry in Entries, plus one end entry)
+  struct THitIndex {
+    bool Valid = false;
+    int Columns = 0;
+    int Rows = 0;
+    std::vector<int> CellStart;
+    std::vector<int> Entries;  // positions in Shapes
+    std::vector<TItemShape> Shapes;
+    std::vector<int> ItemOf;  // item index of each shape
+  };
+  static constexpr int HitCell = 8;
+  TLayerView LayerView(int LayerIdx) const;
+  void BuildHitIndex() const;
+  mutable THitIndex FHitIndex;
 
   // surfaces
   TBitmap FCtrlBmp;

@@ -148,10 +148,10 @@ void TCustomRChart::PaintPlotBackground(TCanvas& Canvas)
   c.Brush().SetColor(FBackGroundImg.AreaColor());
   const int li = ActiveLayer() - 1;
   auto clampPix = [](int v) { return std::clamp(v, -30000, 30000); };
-  const int xl = clampPix(PixelOf(li, false, FBackGroundImg.AreaLeft()) - FMarginLeft);
-  const int xr = clampPix(PixelOf(li, false, FBackGroundImg.AreaRight()) - FMarginLeft);
-  const int yt = clampPix(PixelOf(li, true, FBackGroundImg.AreaTop()) - FMarginTop);
-  const int yb = clampPix(PixelOf(li, true, FBackGroundImg.AreaBottom()) - FMarginTop);
+  const int xl = clampPix(MapX(li).ToPixel(FBackGroundImg.AreaLeft()) - FMarginLeft);
+  const int xr = clampPix(MapX(li).ToPixel(FBackGroundImg.AreaRight()) - FMarginLeft);
+  const int yt = clampPix(MapY(li).ToPixel(FBackGroundImg.AreaTop()) - FMarginTop);
+  const int yb = clampPix(MapY(li).ToPixel(FBackGroundImg.AreaBottom()) - FMarginTop);
   auto top = [&]() { c.Rectangle(0, 0, w, yt); };
   auto bottom = [&]() { c.Rectangle(0, yb, w, h); };
   auto left = [&]() { c.Rectangle(0, 0, xl, h); };

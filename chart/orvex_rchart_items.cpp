@@ -92,6 +92,8 @@ void TCustomRChart::ClearChart()
   TRcItemContainer().swap(FStore->Items);
   FTrace.clear();
   FTraceRendered = 0;
+  FHitIndex = THitIndex{};
+  FHitIndex.Valid = true;  // the plot below is emptied too: nothing to hit until the next paint
   ResizePlotBitmap();
   TCanvas& c = FPlotBmp.Canvas();
   PaintPlotBackground(c);

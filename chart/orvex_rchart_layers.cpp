@@ -387,6 +387,9 @@ TCustomRChart::TCustomRChart(QWidget* Parent) : TCustomControl(Parent), FStore(s
 
 void TCustomRChart::InitLayers()
 {
+  // Until the first CalcTransforms: world = pixel on X, and upwards on Y.
+  for (TAxisMap& m : FMapY)
+    m.K = -1.0L;
   static constexpr TColor LayerColors[MaxLayers] = {
       clBlack, clMaroon, clGreen, clOlive, clNavy, clPurple, clTeal, clGray,
       clSilver, clRed, clLime, clYellow, clBlue, clFuchsia, clAqua, clWhite};
@@ -477,97 +480,41 @@ void TCustomRChart::resizeEvent(QResizeEvent* Event)
 void TCustomRChart::CalcTransforms()
 {
   const TRect p = PlotRect();
-  const long double W = p.Right - p.Left;
-  const long double H = p.Bottom - p.Top;
+  const long double left = p.Left, right = p.Right > p.Left ? p.Right : p.Left;
+  const long double bottom = p.Bottom, top = p.Bottom > p.Top ? p.Top : p.Bottom;
   for (int i = 0; i < MaxLayers; ++i) {
     const auto& sx = *FScaleX[static_cast<size_t>(i)];
     const auto& sy = *FScaleY[static_cast<size_t>(i)];
-    TLayerTransform& t = FTransform[static_cast<size_t>(i)];
-    long double lo = sx.RangeLow(), hi = sx.RangeHigh();
-    if (sx.Logarithmic()) {
-      if (!(lo > 0) || !(hi > 0))
-        throw EOrvexRChartError(MsgLogNegative);
-      lo = std::log(lo);
-      hi = std::log(hi);
-    }
-    if (W <= 0 || hi == lo) {
-      t.kx = 0;
-      t.ox = width() / 2.0L;
-    } else {
-      t.kx = W / (hi - lo);
-      t.ox = (p.Left * hi - p.Right * lo) / (hi - lo);
-    }
-    lo = sy.RangeLow();
-    hi = sy.RangeHigh();
-    if (sy.Logarithmic()) {
-      if (!(lo > 0) || !(hi > 0))
-        throw EOrvexRChartError(MsgLogNegative);
-      lo = std::log(lo);
-      hi = std::log(hi);
-    }
-    if (H <= 0 || hi == lo) {
-      t.ky = 0;
-      t.oy = height() / 2.0L;
-    } else {
-      t.ky = -H / (hi - lo);
-      t.oy = (p.Bottom * hi - p.Top * lo) / (hi - lo);
-    }
+    // Values at or below the logarithmic floor go to the low side's edge of the control.
+    if (sx.Logarithmic() && (!(sx.RangeLow() > 0) || !(sx.RangeHigh() > 0)))
+      throw EOrvexRChartError(MsgLogNegative);
+    FMapX[static_cast<size_t>(i)] =
+        TAxisMap::Make(sx.RangeLow(), sx.RangeHigh(), sx.Logarithmic(), left, right, width() / 2.0L,
+                       sx.RangeHigh() < sx.RangeLow() ? width() : 0.0L);
+    if (sy.Logarithmic() && (!(sy.RangeLow() > 0) || !(sy.RangeHigh() > 0)))
+      throw EOrvexRChartError(MsgLogNegative);
+    FMapY[static_cast<size_t>(i)] =
+        TAxisMap::Make(sy.RangeLow(), sy.RangeHigh(), sy.Logarithmic(), bottom, top, height() / 2.0L,
+                       sy.RangeHigh() < sy.RangeLow() ? 0.0L : height());
   }
 }
 
-long double TCustomRChart::WorldToPixelF(int LayerIdx, bool Vertical, double V) const
+const TAxisMap& TCustomRChart::AxisMap(int Layer, bool Vertical) const
 {
-  const TLayerTransform& t = FTransform[static_cast<size_t>(LayerIdx)];
-  const TScaleProps& s = Vertical ? static_cast<const TScaleProps&>(*FScaleY[static_cast<size_t>(LayerIdx)])
-                                  : static_cast<const TScaleProps&>(*FScaleX[static_cast<size_t>(LayerIdx)]);
-  constexpr long double Lim = 2147483647.0L;
-  if (std::isnan(V))
-    return -Lim;
-  long double p;
-  if (s.Logarithmic()) {
-    if (V <= LogFloor) {
-      const bool reversed = s.RangeHigh() < s.RangeLow();
-      if (Vertical)
-        return reversed ? 0.0L : height();
-      return reversed ? width() : 0.0L;
-    }
-    p = Vertical ? t.ky * std::log(static_cast<long double>(V)) + t.oy
-                 : t.kx * std::log(static_cast<long double>(V)) + t.ox;
-  } else {
-    p = Vertical ? t.ky * V + t.oy : t.kx * V + t.ox;
-  }
-  if (std::isnan(p))
-    return -Lim;
-  return std::clamp(p, -Lim, Lim);
-}
-
-int TCustomRChart::PixelOf(int LayerIdx, bool Vertical, double V) const
-{
-  // Halves to even (the default rounding mode). Rounded as a double: the value is within the int
-  // range, so its halves are exact there, and the extended-precision rounding call is several
-  // times slower than the whole transform.
-  return static_cast<int>(std::nearbyint(static_cast<double>(WorldToPixelF(LayerIdx, Vertical, V))));
+  const size_t i = static_cast<size_t>(std::clamp(Layer, 1, MaxLayers) - 1);
+  return Vertical ? FMapY[i] : FMapX[i];
 }
 
 void TCustomRChart::WorldToPixel(int Layer, double X, double Y, int& PixelX, int& PixelY) const
 {
-  const int i = std::clamp(Layer, 1, MaxLayers) - 1;
-  PixelX = PixelOf(i, false, X);
-  PixelY = PixelOf(i, true, Y);
+  PixelX = AxisMap(Layer, false).ToPixel(X);
+  PixelY = AxisMap(Layer, true).ToPixel(Y);
 }
 
 void TCustomRChart::PixelToWorld(int Layer, int PixelX, int PixelY, double& X, double& Y) const
 {
-  const int i = std::clamp(Layer, 1, MaxLayers) - 1;
-  const TLayerTransform& t = FTransform[static_cast<size_t>(i)];
-  auto inv = [](long double p, long double k, long double o, bool log) -> double {
-    if (k == 0)
-      return 0.0;
-    const long double v = (p - o) / k;
-    return static_cast<double>(log ? std::exp(v) : v);
-  };
-  X = inv(PixelX, t.kx, t.ox, FScaleX[static_cast<size_t>(i)]->Logarithmic());
-  Y = inv(PixelY, t.ky, t.oy, FScaleY[static_cast<size_t>(i)]->Logarithmic());
+  X = AxisMap(Layer, false).ToWorld(PixelX);
+  Y = AxisMap(Layer, true).ToWorld(PixelY);
 }
 
 // --- ranges ----------------------------------------------------------------------------------

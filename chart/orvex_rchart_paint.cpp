@@ -8,9 +8,14 @@
 // the stamp, which sets exactly the pixels DrawMark would set, at a fraction of the cost.
 #include "orvex_rchart.h"
 
+#include "orvex_math2.h"
+
+#include <QPainter>
 #include <QShowEvent>
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstring>
 #include <sstream>
 
 namespace orvex {
@@ -20,39 +25,6 @@ namespace {
 constexpr int PixClamp = 30000;
 
 int ClampPix(int v) { return std::clamp(v, -PixClamp, PixClamp); }
-
-bool Between(double v, double a, double b) { return a <= b ? (v >= a && v <= b) : (v >= b && v <= a); }
-
-// Clips the segment to [-Lim, Lim]^2 (Liang-Barsky); false when nothing of it lies inside.
-bool ClipSegment(long double& x0, long double& y0, long double& x1, long double& y1, long double Lim)
-{
-  long double t0 = 0, t1 = 1;
-  const long double dx = x1 - x0, dy = y1 - y0;
-  const long double p[4] = {-dx, dx, -dy, dy};
-  const long double q[4] = {x0 + Lim, Lim - x0, y0 + Lim, Lim - y0};
-  for (int i = 0; i < 4; ++i) {
-    if (p[i] == 0) {
-      if (q[i] < 0)
-        return false;
-      continue;
-    }
-    const long double r = q[i] / p[i];
-    if (p[i] < 0)
-      t0 = std::max(t0, r);
-    else
-      t1 = std::min(t1, r);
-    if (t0 > t1)
-      return false;
-  }
-  const long double nx0 = x0 + t0 * dx, ny0 = y0 + t0 * dy;
-  x1 = x0 + t1 * dx;
-  y1 = y0 + t1 * dy;
-  x0 = nx0;
-  y0 = ny0;
-  return true;
-}
-
-int RoundPix(long double v) { return static_cast<int>(std::nearbyint(static_cast<double>(v))); }
 
 }  // namespace
 
@@ -208,29 +180,103 @@ void TCustomRChart::RenderPlot(TCanvas& Canvas, bool BlackWhite)
 
 // --- item pass -------------------------------------------------------------------------------
 
-// Draws marks from their stamps (see the top of the file).
+// Draws marks from their stamps (see the top of the file). On a 32-bit image without transform
+// or clipping, marks are collected and copied into the image's pixels in one go by Flush: the
+// image is cut into a fixed number of row bands that the math threads fill at the same time, each
+// band taking its marks in drawing order, so the pixels are the same whatever the thread count.
+// Flush must run before anything else draws on the canvas (lines, rectangles, texts).
 class TRChartPainter {
 public:
-  TRChartPainter(TCanvas& Canvas, TCustomRChart::TStampCache& Cache) : FCanvas(Canvas), FCache(Cache) {}
+  TRChartPainter(TCanvas& Canvas, TCustomRChart::TStampCache& Cache) : FCanvas(Canvas), FCache(Cache)
+  {
+    QPainter* p = Canvas.Painter();
+    auto* image = p ? dynamic_cast<QImage*>(p->device()) : nullptr;
+    if (image && image->depth() == 32 && image->devicePixelRatio() == 1.0 && !p->hasClipping() &&
+        p->transform().isIdentity() &&
+        (image->format() == QImage::Format_RGB32 || image->format() == QImage::Format_ARGB32 ||
+         image->format() == QImage::Format_ARGB32_Premultiplied))
+      FTarget = image;
+  }
+  TRChartPainter(const TRChartPainter&) = delete;
+  TRChartPainter& operator=(const TRChartPainter&) = delete;
 
   void Mark(int MarkType, int X, int Y, TColor Color, TPenStyle Style, int Width)
   {
     if (MarkType > 51 || Width > 16) {
+      Flush();
       DrawMark(FCanvas, static_cast<std::uint8_t>(MarkType), X, Y);
       return;
     }
     const std::uint64_t key = (static_cast<std::uint64_t>(ColorToRGB(Color)) << 24) |
                               (static_cast<std::uint64_t>(Style) << 16) |
                               (static_cast<std::uint64_t>(Width) << 8) | static_cast<std::uint64_t>(MarkType);
-    auto it = FCache.find(key);
-    if (it == FCache.end()) {
-      if (FCache.size() > 4096)
-        FCache.clear();
-      it = FCache.emplace(key, MakeStamp(MarkType, Color, Style, Width)).first;
+    if (!FLast || key != FLastKey) {
+      auto it = FCache.find(key);
+      if (it == FCache.end()) {
+        if (FCache.size() > 4096) {
+          Flush();  // pending marks point into the cache
+          FCache.clear();
+        }
+        it = FCache.emplace(key, MakeStamp(MarkType, Color, Style, Width)).first;
+      }
+      FLast = &it->second;
+      FLastKey = key;
     }
-    const TCustomRChart::TMarkStamp& s = it->second;
-    if (!s.Image.isNull())
+    const TCustomRChart::TMarkStamp& s = *FLast;
+    if (s.Image.isNull())
+      return;
+    if (!FTarget) {
       FCanvas.DrawImage(X + s.Dx, Y + s.Dy, s.Image);
+      return;
+    }
+    FPending.push_back({X + s.Dx, Y + s.Dy, &s});
+  }
+
+  // Copies the collected marks into the image.
+  void Flush()
+  {
+    if (FPending.empty())
+      return;
+    QImage& img = *FTarget;
+    const int w = img.width(), h = img.height();
+    const int bandRows = std::max(1, (h + Bands - 1) / Bands);
+    std::array<std::vector<int>, Bands> members;
+    for (size_t i = 0; i < FPending.size(); ++i) {
+      const TPendingMark& m = FPending[i];
+      const int top = std::max(0, m.Y), bottom = std::min(h, m.Y + m.Stamp->Image.height());
+      if (top >= bottom || m.X >= w || m.X + m.Stamp->Image.width() <= 0)
+        continue;
+      for (int b = top / bandRows; b <= (bottom - 1) / bandRows; ++b)
+        members[static_cast<size_t>(b)].push_back(static_cast<int>(i));
+    }
+    uchar* bits = const_cast<uchar*>(img.constBits());  // the painter's own buffer, no detach
+    const qsizetype stride = img.bytesPerLine();
+    ForEachMathTask(Bands, [&](int b) {
+      const int y0 = b * bandRows, y1 = std::min(h, y0 + bandRows);
+      for (int i : members[static_cast<size_t>(b)]) {
+        const TPendingMark& m = FPending[static_cast<size_t>(i)];
+        const QImage& st = m.Stamp->Image;
+        const int sy0 = std::max(y0, m.Y), sy1 = std::min(y1, m.Y + st.height());
+        const int sx0 = std::max(0, m.X), sx1 = std::min(w, m.X + st.width());
+        for (int y = sy0; y < sy1; ++y) {
+          const auto* src = reinterpret_cast<const QRgb*>(st.constScanLine(y - m.Y));
+          auto* dst = reinterpret_cast<QRgb*>(bits + y * stride);
+          const auto [first, end] = m.Stamp->Rows[static_cast<size_t>(y - m.Y)];
+          const int rx0 = std::max(sx0, m.X + first), rx1 = std::min(sx1, m.X + end);
+          if (m.Stamp->Solid) {
+            if (rx0 < rx1)
+              std::memcpy(dst + rx0, src + (rx0 - m.X), static_cast<size_t>(rx1 - rx0) * sizeof(QRgb));
+            continue;
+          }
+          for (int x = rx0; x < rx1; ++x) {
+            const QRgb v = src[x - m.X];
+            if (v >> 24)
+              dst[x] = v;
+          }
+        }
+      }
+    });
+    FPending.clear();
   }
 
 private:
@@ -274,11 +320,38 @@ private:
           s.Image.setPixel(x - x0, y - y0, a.pixel(x, y) | 0xFF000000u);
     s.Dx = x0 - r;
     s.Dy = y0 - r;
+    s.Solid = true;
+    for (int y = 0; y < s.Image.height(); ++y) {
+      const auto* row = reinterpret_cast<const QRgb*>(s.Image.constScanLine(y));
+      int first = -1, end = 0;
+      for (int x = 0; x < s.Image.width(); ++x)
+        if (row[x] >> 24) {
+          if (first < 0)
+            first = x;
+          end = x + 1;
+        }
+      if (first < 0)
+        first = end = 0;
+      for (int x = first; x < end; ++x)
+        s.Solid = s.Solid && (row[x] >> 24) != 0;
+      s.Rows.emplace_back(first, end);
+    }
     return s;
   }
 
+  struct TPendingMark {
+    int X;
+    int Y;
+    const TCustomRChart::TMarkStamp* Stamp;
+  };
+  static constexpr int Bands = 16;
+
   TCanvas& FCanvas;
   TCustomRChart::TStampCache& FCache;
+  QImage* FTarget = nullptr;
+  std::vector<TPendingMark> FPending;
+  const TCustomRChart::TMarkStamp* FLast = nullptr;
+  std::uint64_t FLastKey = 0;
 };
 
 void TCustomRChart::ItemPass(TCanvas& Canvas, bool BlackWhite)
@@ -286,10 +359,9 @@ void TCustomRChart::ItemPass(TCanvas& Canvas, bool BlackWhite)
   TCanvas& c = Canvas;
   const TRect plot = PlotRect();
   const int W = plot.Width(), H = plot.Height();
-  const int d = FMinDupMarkDist;
-  const int gw = width() + 2 * d, gh = height() + 2 * d;
-  if (FAvoidDuplicateMarks)
-    FDupGrid.assign(static_cast<size_t>(std::max(0, gw)) * static_cast<size_t>(std::max(0, gh)), -1);
+  TDupMarkFilter dup(FAvoidDuplicateMarks ? width() : 0, FAvoidDuplicateMarks ? height() : 0, FMinDupMarkDist,
+                     FDupGrid);
+  FHitIndex.Valid = false;
 
   if (OnBeforeRenderData) {
     const TColor pen = c.Pen().Color(), brush = c.Brush().Color();
@@ -332,8 +404,12 @@ void TCustomRChart::ItemPass(TCanvas& Canvas, bool BlackWhite)
 
   TRChartPainter stamps(c, FStamps);
   const int ml = FMarginLeft, mt = FMarginTop;
+  std::array<TLayerView, MaxLayers> views;
+  for (int i = 0; i < MaxLayers; ++i)
+    views[static_cast<size_t>(i)] = LayerView(i);
   const TRcItemStore& store = *FStore;
   TrcChartItem copy;
+  TItemShape shape;
   for (int k = 0; k < store.Count; ++k) {
     const TrcChartItem* item = &store.Items[static_cast<size_t>(k)];
     if (item->Layer < 1 || item->Layer > MaxLayers)
@@ -348,80 +424,51 @@ void TCustomRChart::ItemPass(TCanvas& Canvas, bool BlackWhite)
         continue;
     }
     const TrcChartItem& it = *item;
-    const int li = it.Layer - 1;
     const int width = std::max(1, static_cast<int>(it.LineWidth));
     if (width != curWidth) {
       c.Pen().SetWidth(width);
       curWidth = width;
     }
+    if (!ItemGeometry(it, views[static_cast<size_t>(it.Layer - 1)], shape))
+      continue;
     const TColor penColor = BlackWhite ? clBlack : it.Color;
     const auto style = it.PenStyle <= psInsideFrame ? static_cast<TPenStyle>(it.PenStyle) : psSolid;
 
     switch (it.Kind) {
-      case ikMark: {
-        if (!std::isfinite(it.X1) || !std::isfinite(it.Y1))
-          break;
-        const TScaleProps& sx = *FScaleX[static_cast<size_t>(li)];
-        const TScaleProps& sy = *FScaleY[static_cast<size_t>(li)];
-        if (!Between(it.X1, sx.RangeLow(), sx.RangeHigh()) || !Between(it.Y1, sy.RangeLow(), sy.RangeHigh()))
-          break;
+      case ikMark:
         usePen(penColor, style);
-        const int cx = PixelOf(li, false, it.X1), cy = PixelOf(li, true, it.Y1);
-        if (FAvoidDuplicateMarks) {
-          const int gx = cx + d, gy = cy + d;
-          if (gx < 0 || gy < 0 || gx >= gw || gy >= gh)
-            break;
-          std::int16_t& cell = FDupGrid[static_cast<size_t>(gy) * static_cast<size_t>(gw) + static_cast<size_t>(gx)];
-          if (cell == it.MarkType)
-            break;
-          for (int y = std::max(0, gy - d); y <= std::min(gh - 1, gy + d); ++y)
-            for (int x = std::max(0, gx - d); x <= std::min(gw - 1, gx + d); ++x)
-              FDupGrid[static_cast<size_t>(y) * static_cast<size_t>(gw) + static_cast<size_t>(x)] =
-                  static_cast<std::int16_t>(it.MarkType);
-        }
-        stamps.Mark(it.MarkType & 0xFF, ClampPix(cx - ml), ClampPix(cy - mt), penColor, style, width);
-        break;
-      }
-      case ikLine: {
-        if (!std::isfinite(it.X1) || !std::isfinite(it.Y1) || !std::isfinite(it.X2) || !std::isfinite(it.Y2))
+        if (FAvoidDuplicateMarks && !dup.Admit(shape.X1 + ml, shape.Y1 + mt, it.MarkType))
           break;
+        stamps.Mark(it.MarkType & 0xFF, shape.X1, shape.Y1, penColor, style, width);
+        break;
+      case ikLine:
+        stamps.Flush();
         usePen(penColor, style);
         useBrush(BlackWhite ? clWhite : it.FillColor);
-        long double x0 = WorldToPixelF(li, false, it.X1) - ml, y0 = WorldToPixelF(li, true, it.Y1) - mt;
-        long double x1 = WorldToPixelF(li, false, it.X2) - ml, y1 = WorldToPixelF(li, true, it.Y2) - mt;
-        // Far ends are clipped on the true line, so the visible part keeps its direction.
-        if (!ClipSegment(x0, y0, x1, y1, PixClamp))
-          break;
-        const int px0 = ClampPix(RoundPix(x0)), py0 = ClampPix(RoundPix(y0));
-        const int px1 = ClampPix(RoundPix(x1)), py1 = ClampPix(RoundPix(y1));
-        if (px0 == px1 && py0 == py1) {
-          c.SetPixels(px0, py0, penColor);
+        if (shape.X1 == shape.X2 && shape.Y1 == shape.Y2) {
+          c.SetPixels(shape.X1, shape.Y1, penColor);
         } else {
-          c.MoveTo(px0, py0);
-          c.LineTo(px1, py1);
+          c.MoveTo(shape.X1, shape.Y1);
+          c.LineTo(shape.X2, shape.Y2);
         }
         break;
-      }
-      case ikRect: {
-        if (!std::isfinite(it.X1) || !std::isfinite(it.Y1) || !std::isfinite(it.X2) || !std::isfinite(it.Y2))
-          break;
+      case ikRect:
+        stamps.Flush();
         usePen(BlackWhite ? clBlack : it.Color, style);
         useBrush(BlackWhite ? clSilver : it.FillColor);
         c.Brush().SetStyle(it.TransparentFill ? bsClear : bsSolid);
-        const int px0 = ClampPix(PixelOf(li, false, it.X1) - ml), py0 = ClampPix(PixelOf(li, true, it.Y1) - mt);
-        const int px1 = ClampPix(PixelOf(li, false, it.X2) - ml), py1 = ClampPix(PixelOf(li, true, it.Y2) - mt);
-        if (px0 == px1 && py0 == py1)
-          c.SetPixels(px0, py0, curPen);
+        if (shape.X1 == shape.X2 && shape.Y1 == shape.Y2)
+          c.SetPixels(shape.X1, shape.Y1, curPen);
         else
-          c.Rectangle(std::min(px0, px1), std::min(py0, py1), std::max(px0, px1) + 1, std::max(py0, py1) + 1);
+          c.Rectangle(shape.X1, shape.Y1, shape.X2 + 1, shape.Y2 + 1);
         if (it.TransparentFill)
           c.Brush().SetStyle(bsSolid);
         break;
-      }
       default: break;
     }
   }
 
+  stamps.Flush();
   DrawTextLabels(c, ml, mt);
   c.Pen().SetWidth(1);
   Fire(OnDataRendered, this, c, 0, 0);
@@ -514,24 +561,24 @@ void TCustomRChart::DrawGrid(TCanvas& Canvas)
   c.Pen().SetWidth(1);
   const bool dotted = FGridStyle == gsHorizDotLines || FGridStyle == gsVertDotLines || FGridStyle == gsDotLines;
   c.Pen().SetStyle(dotted ? psDot : psSolid);
-  const int yLow = ClampPix(PixelOf(li, true, sy.RangeLow()) - mt), yHigh = ClampPix(PixelOf(li, true, sy.RangeHigh()) - mt);
-  const int xLow = ClampPix(PixelOf(li, false, sx.RangeLow()) - ml), xHigh = ClampPix(PixelOf(li, false, sx.RangeHigh()) - ml);
+  const int yLow = ClampPix(MapY(li).ToPixel(sy.RangeLow()) - mt), yHigh = ClampPix(MapY(li).ToPixel(sy.RangeHigh()) - mt);
+  const int xLow = ClampPix(MapX(li).ToPixel(sx.RangeLow()) - ml), xHigh = ClampPix(MapX(li).ToPixel(sx.RangeHigh()) - ml);
   const bool vert = FGridStyle == gsVertLines || FGridStyle == gsVertDotLines || FGridStyle == gsLines || FGridStyle == gsDotLines;
   const bool horiz = FGridStyle == gsHorizLines || FGridStyle == gsHorizDotLines || FGridStyle == gsLines || FGridStyle == gsDotLines;
   if (FGridStyle == gsPoints) {
     for (double gx : xs)
       for (double gy : ys)
-        c.SetPixels(ClampPix(PixelOf(li, false, gx) - ml), ClampPix(PixelOf(li, true, gy) - mt), FGridColor);
+        c.SetPixels(ClampPix(MapX(li).ToPixel(gx) - ml), ClampPix(MapY(li).ToPixel(gy) - mt), FGridColor);
   }
   if (vert)
     for (double gx : xs) {
-      const int x = ClampPix(PixelOf(li, false, gx) - ml);
+      const int x = ClampPix(MapX(li).ToPixel(gx) - ml);
       c.MoveTo(x, yLow);
       c.LineTo(x, yHigh);
     }
   if (horiz)
     for (double gy : ys) {
-      const int y = ClampPix(PixelOf(li, true, gy) - mt);
+      const int y = ClampPix(MapY(li).ToPixel(gy) - mt);
       c.MoveTo(xLow, y);
       c.LineTo(xHigh, y);
     }
@@ -546,8 +593,8 @@ TPoint TCustomRChart::TextLabelAnchor(const TTextLabel& Label) const
   const int li = l.Layer() - 1;
   const bool wx = l.AttachToData() == tlamBoth || l.AttachToData() == tlamXOnly;
   const bool wy = l.AttachToData() == tlamBoth || l.AttachToData() == tlamYOnly;
-  return {wx ? PixelOf(li, false, l.PosX()) : static_cast<int>(std::nearbyint(std::clamp(l.PosX(), -1e9, 1e9))),
-          wy ? PixelOf(li, true, l.PosY()) : static_cast<int>(std::nearbyint(std::clamp(l.PosY(), -1e9, 1e9)))};
+  return {wx ? MapX(li).ToPixel(l.PosX()) : static_cast<int>(std::nearbyint(std::clamp(l.PosX(), -1e9, 1e9))),
+          wy ? MapY(li).ToPixel(l.PosY()) : static_cast<int>(std::nearbyint(std::clamp(l.PosY(), -1e9, 1e9)))};
 }
 
 void TCustomRChart::DrawTextLabels(TCanvas& Canvas, int OriginX, int OriginY)

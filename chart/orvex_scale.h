@@ -20,6 +20,7 @@
 // the chart's plot area go through the free function CalcZoomPan, the same one the scale uses.
 #pragma once
 
+#include "orvex_axismap.h"
 #include "orvex_controls.h"
 #include "orvex_orvexbase.h"
 
@@ -61,6 +62,9 @@ std::string FormatDateValue(const std::string& Pattern, double Value);
 // Mapping
 
 // Maps axis values to pixel coordinates along the axis (x for horizontal, y for vertical scales).
+// ScaleFactor and ScaleOffset are the control's published coefficients; positions come from Map,
+// the axis mapping the chart's layers use too, built from the same range and pixel ends: an axis
+// that a chart lays along its plot puts every tick on the pixel of the chart's grid line.
 struct TScaleTransform {
   double ScaleFactor = 1.0;
   double ScaleOffset = 0.0;
@@ -68,8 +72,9 @@ struct TScaleTransform {
   double RangeLow = 0.0;
   double RangeHigh = 100.0;
   int Width = 0;  // what non-positive values map to on a reversed logarithmic axis
+  TAxisMap Map;
 
-  // Clamped to -2147483647 .. 2147483647; NaN gives the low limit.
+  // Clamped to -2147483647 .. 2147483647; NaN gives the low limit; halves to even.
   int ValueToPos(double Value) const;
 };
 

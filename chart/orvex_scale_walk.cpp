@@ -13,20 +13,7 @@ namespace orvex {
 // ---------------------------------------------------------------------------------------------
 // Mapping
 
-int TScaleTransform::ValueToPos(double Value) const {
-  constexpr double Limit = 2147483647.0;
-  if (std::isnan(Value)) return -2147483647;
-  double p;
-  if (Logarithmic) {
-    if (Value > 1e-100) p = ScaleFactor * std::log(Value) + ScaleOffset;
-    else p = RangeHigh >= RangeLow ? 0.0 : Width;
-  } else {
-    p = ScaleFactor * Value + ScaleOffset;
-  }
-  if (std::isnan(p)) return -2147483647;  // 0 * infinity
-  p = std::clamp(p, -Limit, Limit);
-  return static_cast<int>(std::lround(p));
-}
+int TScaleTransform::ValueToPos(double Value) const { return Map.ToPixel(Value); }
 
 TScaleTransform CalcScaleTransform(const TScaleTransform& Previous, TScaleType ScaleType, double Low,
                                    double High, bool Logarithmic, int Width, int Height, int MarginLeft,
@@ -37,6 +24,8 @@ TScaleTransform CalcScaleTransform(const TScaleTransform& Previous, TScaleType S
   t.RangeLow = Low;
   t.RangeHigh = High;
   t.Width = Width;
+  t.Map.Logarithmic = Logarithmic;
+  t.Map.LogFloorPixel = High >= Low ? 0 : Width;
   const bool horizontal = ScaleType == sctXB || ScaleType == sctXT;
   // In doubles: margins and sizes may each be up to the int limit.
   const double span = horizontal ? double(Width) - MarginLeft - MarginRight - 1
@@ -44,24 +33,22 @@ TScaleTransform CalcScaleTransform(const TScaleTransform& Previous, TScaleType S
   if (span <= 0) {
     t.ScaleFactor = 0;
     t.ScaleOffset = (horizontal ? Width : Height) / 2;
+    t.Map.K = 0;
+    t.Map.O = t.ScaleOffset;
     return t;
   }
-  if (!Logarithmic) {
-    if (horizontal) {
-      t.ScaleFactor = span / (High - Low);
-      t.ScaleOffset = MarginLeft - Low * t.ScaleFactor;
-    } else {
-      t.ScaleFactor = span / (Low - High);
-      t.ScaleOffset = MarginTop - High * t.ScaleFactor;
-    }
-  } else if (Low > 0 && High > 0) {
-    if (horizontal) {
-      t.ScaleFactor = span / (std::log(High) - std::log(Low));
-      t.ScaleOffset = MarginLeft - std::log(Low) * t.ScaleFactor;
-    } else {
-      t.ScaleFactor = span / (std::log(Low) - std::log(High));
-      t.ScaleOffset = MarginTop - std::log(High) * t.ScaleFactor;
-    }
+  if (Logarithmic && !(Low > 0 && High > 0)) return t;  // the old coefficients stay
+  const double lo = Logarithmic ? std::log(Low) : Low, hi = Logarithmic ? std::log(High) : High;
+  if (horizontal) {
+    t.ScaleFactor = span / (hi - lo);
+    t.ScaleOffset = MarginLeft - lo * t.ScaleFactor;
+    t.Map = TAxisMap::Make(Low, High, Logarithmic, MarginLeft, MarginLeft + static_cast<long double>(span),
+                           t.ScaleOffset, t.Map.LogFloorPixel);
+  } else {
+    t.ScaleFactor = span / (lo - hi);
+    t.ScaleOffset = MarginTop - hi * t.ScaleFactor;
+    t.Map = TAxisMap::Make(Low, High, Logarithmic, MarginTop + static_cast<long double>(span), MarginTop,
+                           t.ScaleOffset, t.Map.LogFloorPixel);
   }
   return t;
 }

@@ -3,8 +3,8 @@
 # libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer. The library sources the harnesses
 # need are compiled once into two archives, so that each harness links only what it uses: the
 # Qt-free libraries (numlib/, data/) and the window-free units of the chart and the table editor
-# (the scale's walks and labels, the editor's text scanners), whose headers need Qt's include
-# flags but whose code needs no application object. ccache is used when present.
+# (the scale's walks, labels and axis mapping, the editor's text scanners), whose headers need
+# Qt's include flags but whose code needs no application object. ccache is used when present.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 out="${1:-$root/build-fuzz}"
@@ -20,7 +20,7 @@ flags=(-std=c++20 -O1 -g1 -fno-omit-frame-pointer -fPIC -Wall -Wextra -Wno-overl
        -I"$root/numlib" -I"$root/data" -I"$root/toolkit" -I"$root/chart" -I"$root/widgets" -I"$root/fuzz"
        "${qtflags[@]}")
 core_sources=("$root"/numlib/*.cpp "$root"/data/*.cpp)
-gui_sources=("$root"/chart/orvex_scale_walk.cpp "$root"/chart/orvex_scale_labels.cpp
+gui_sources=("$root"/chart/orvex_scale_walk.cpp "$root"/chart/orvex_scale_labels.cpp "$root"/chart/orvex_axismap.cpp
              "$root"/widgets/orvex_ntabed_scan.cpp)
 mkdir -p "$out/obj"
 jobs="${JOBS:-2}"

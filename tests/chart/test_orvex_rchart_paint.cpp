@@ -1,6 +1,7 @@
 // TRChart pixels: what the full paint and the plot-only refresh put into the control and plot
 // bitmaps (marks, lines, rectangles, grid, text labels, background areas, axes, captions) and
 // the order of the rendering events.
+#include "orvex_math2.h"
 #include "orvex_rchart.h"
 
 #include <QApplication>
@@ -381,4 +382,57 @@ TEST(RChartPaint, FitChartBatchAndHistogram)
   const int x2 = static_cast<int>(W * (1.5 + 0.15) / 3.3);
   EXPECT_EQ(histo.Plot(x2, H - 10), clYellow);
   EXPECT_EQ(histo.Plot(x2, 5), clWhite);
+}
+
+TEST(RChartPaint, ManyMarksMatchDrawMarkInOrderWhateverTheThreadCount)
+{
+  // Marks in 16 colours over the plot and across its edges, a line drawn between two batches of
+  // them: the plot must equal DrawMark's own pixels put down item by item in the same order, with
+  // one, two or five math threads.
+  const TColor colors[4] = {clRed, clBlue, clGreen, clFuchsia};
+  std::vector<QImage> plots;
+  QImage reference;
+  for (int threads : {1, 2, 5}) {
+    SetMathThreadCount(threads);
+    TShownChart t;
+    t.Chart.SetSuppressPaint(true);
+    t.Chart.SetRange(1, 0, 0, W, H);
+    TBitmap ref(W + 1, H + 1);
+    TCanvas& rc = ref.Canvas();
+    rc.Brush().SetColor(clWhite);
+    rc.FillRect(Rect(0, 0, W + 1, H + 1));
+    unsigned seed = 11;
+    auto next = [&seed](int Mod) {
+      seed = seed * 1103515245u + 12345u;
+      return static_cast<int>((seed >> 8) % static_cast<unsigned>(Mod));
+    };
+    for (int i = 0; i < 3000; ++i) {
+      if (i == 1500) {
+        t.Chart.SetDataColor(clBlack);
+        t.Chart.AddLine(0, 70, W, 70);
+        rc.Pen().SetColor(clBlack);
+        rc.MoveTo(0, 70);
+        rc.LineTo(W, 70);
+      }
+      const int x = next(W + 1), y = next(H + 1);
+      const TColor col = colors[i % 4];
+      t.Chart.SetDataColor(col);
+      t.Chart.AddMark(x, H - y, 26);
+      rc.Pen().SetColor(col);
+      DrawMark(rc, 26, x, y);
+    }
+    t.Chart.SetSuppressPaint(false);
+    t.Chart.FullPaint();
+    plots.push_back(t.PlotBeforeFrame.copy());
+    reference = ref.Image().copy();
+  }
+  SetMathThreadCount(0);
+  ASSERT_EQ(plots[0].size(), reference.size());
+  int differ = 0;  // inside the plot frame, which the background does not cover
+  for (int y = 1; y < H; ++y)
+    for (int x = 1; x < W; ++x)
+      differ += (plots[0].pixel(x, y) & 0xFFFFFFu) != (reference.pixel(x, y) & 0xFFFFFFu);
+  EXPECT_EQ(differ, 0);
+  EXPECT_EQ(plots[1], plots[0]);
+  EXPECT_EQ(plots[2], plots[0]);
 }

@@ -1,0 +1,255 @@
+// Where the chart's items are drawn: the pixel shape of one item (used by the item pass and the
+// hit test alike), the duplicate-mark rule, and the hit test ItemAt over an index of pixel cells
+// that the first query after a paint builds.
+#include "orvex_rchart.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace orvex {
+
+namespace {
+
+constexpr int PixClamp = 30000;
+
+int ClampPix(int v) { return std::clamp(v, -PixClamp, PixClamp); }
+
+bool Between(double v, double a, double b) { return a <= b ? (v >= a && v <= b) : (v >= b && v <= a); }
+
+// Clips the segment to [-Lim, Lim]^2 (Liang-Barsky); false when nothing of it lies inside.
+bool ClipSegment(long double& x0, long double& y0, long double& x1, long double& y1, long double Lim)
+{
+  long double t0 = 0, t1 = 1;
+  const long double dx = x1 - x0, dy = y1 - y0;
+  const long double p[4] = {-dx, dx, -dy, dy};
+  const long double q[4] = {x0 + Lim, Lim - x0, y0 + Lim, Lim - y0};
+  for (int i = 0; i < 4; ++i) {
+    if (p[i] == 0) {
+      if (q[i] < 0)
+        return false;
+      continue;
+    }
+    const long double r = q[i] / p[i];
+    if (p[i] < 0)
+      t0 = std::max(t0, r);
+    else
+      t1 = std::min(t1, r);
+    if (t0 > t1)
+      return false;
+  }
+  const long double nx0 = x0 + t0 * dx, ny0 = y0 + t0 * dy;
+  x1 = x0 + t1 * dx;
+  y1 = y0 + t1 * dy;
+  x0 = nx0;
+  y0 = ny0;
+  return true;
+}
+
+// Squared distance from (X, Y) to the segment (X1, Y1)-(X2, Y2).
+double SegmentDistance2(double X, double Y, double X1, double Y1, double X2, double Y2)
+{
+  const double dx = X2 - X1, dy = Y2 - Y1;
+  const double len2 = dx * dx + dy * dy;
+  double t = len2 > 0 ? ((X - X1) * dx + (Y - Y1) * dy) / len2 : 0.0;
+  t = std::clamp(t, 0.0, 1.0);
+  const double ex = X1 + t * dx - X, ey = Y1 + t * dy - Y;
+  return ex * ex + ey * ey;
+}
+
+// Squared distance from a pixel to the nearest pixel of a shape (0 on or inside it).
+double ShapeDistance2(const TItemShape& S, int X, int Y)
+{
+  switch (S.Kind) {
+    case ikMark: {
+      const double dx = X - S.X1, dy = Y - S.Y1;
+      return dx * dx + dy * dy;
+    }
+    case ikLine: return SegmentDistance2(X, Y, S.X1, S.Y1, S.X2, S.Y2);
+    default: {
+      const double dx = X < S.X1 ? S.X1 - X : X > S.X2 ? X - S.X2 : 0;
+      const double dy = Y < S.Y1 ? S.Y1 - Y : Y > S.Y2 ? Y - S.Y2 : 0;
+      return dx * dx + dy * dy;
+    }
+  }
+}
+
+}  // namespace
+
+bool ItemGeometry(const TrcChartItem& It, const TLayerView& L, TItemShape& S)
+{
+  S.Kind = It.Kind;
+  const int ox = L.OriginX, oy = L.OriginY;
+  switch (It.Kind) {
+    case ikMark: {
+      if (!std::isfinite(It.X1) || !std::isfinite(It.Y1))
+        return false;
+      if (!Between(It.X1, L.XLow, L.XHigh) || !Between(It.Y1, L.YLow, L.YHigh))
+        return false;
+      S.X1 = S.X2 = ClampPix(L.X.ToPixel(It.X1) - ox);
+      S.Y1 = S.Y2 = ClampPix(L.Y.ToPixel(It.Y1) - oy);
+      return true;
+    }
+    case ikLine: {
+      if (!std::isfinite(It.X1) || !std::isfinite(It.Y1) || !std::isfinite(It.X2) || !std::isfinite(It.Y2))
+        return false;
+      long double x0 = L.X.ToPixelF(It.X1) - ox, y0 = L.Y.ToPixelF(It.Y1) - oy;
+      long double x1 = L.X.ToPixelF(It.X2) - ox, y1 = L.Y.ToPixelF(It.Y2) - oy;
+      // Far ends are clipped on the true line, so the visible part keeps its direction.
+      if (!ClipSegment(x0, y0, x1, y1, PixClamp))
+        return false;
+      S.X1 = ClampPix(RoundPixel(x0));
+      S.Y1 = ClampPix(RoundPixel(y0));
+      S.X2 = ClampPix(RoundPixel(x1));
+      S.Y2 = ClampPix(RoundPixel(y1));
+      return true;
+    }
+    case ikRect: {
+      if (!std::isfinite(It.X1) || !std::isfinite(It.Y1) || !std::isfinite(It.X2) || !std::isfinite(It.Y2))
+        return false;
+      const int px0 = ClampPix(L.X.ToPixel(It.X1) - ox), py0 = ClampPix(L.Y.ToPixel(It.Y1) - oy);
+      const int px1 = ClampPix(L.X.ToPixel(It.X2) - ox), py1 = ClampPix(L.Y.ToPixel(It.Y2) - oy);
+      S.X1 = std::min(px0, px1);
+      S.Y1 = std::min(py0, py1);
+      S.X2 = std::max(px0, px1);
+      S.Y2 = std::max(py0, py1);
+      return true;
+    }
+    default: return false;
+  }
+}
+
+// --- duplicate marks -------------------------------------------------------------------------
+
+TDupMarkFilter::TDupMarkFilter(int Width, int Height, int Dist, std::vector<std::int16_t>& Cells)
+    : FDist(Dist), FWidth(std::max(0, Width + 2 * Dist)), FHeight(std::max(0, Height + 2 * Dist)), FCells(Cells)
+{
+  FCells.assign(static_cast<size_t>(FWidth) * static_cast<size_t>(FHeight), -1);
+}
+
+bool TDupMarkFilter::Admit(int X, int Y, std::int32_t MarkType)
+{
+  const int d = FDist, gx = X + d, gy = Y + d;
+  if (gx < 0 || gy < 0 || gx >= FWidth || gy >= FHeight)
+    return false;
+  const size_t w = static_cast<size_t>(FWidth);
+  if (FCells[static_cast<size_t>(gy) * w + static_cast<size_t>(gx)] == MarkType)
+    return false;
+  for (int y = std::max(0, gy - d); y <= std::min(FHeight - 1, gy + d); ++y)
+    for (int x = std::max(0, gx - d); x <= std::min(FWidth - 1, gx + d); ++x)
+      FCells[static_cast<size_t>(y) * w + static_cast<size_t>(x)] = static_cast<std::int16_t>(MarkType);
+  return true;
+}
+
+// --- hit testing -----------------------------------------------------------------------------
+
+TLayerView TCustomRChart::LayerView(int LayerIdx) const
+{
+  TLayerView v;
+  v.X = MapX(LayerIdx);
+  v.Y = MapY(LayerIdx);
+  const TScaleProps& sx = *FScaleX[static_cast<size_t>(LayerIdx)];
+  const TScaleProps& sy = *FScaleY[static_cast<size_t>(LayerIdx)];
+  v.XLow = sx.RangeLow();
+  v.XHigh = sx.RangeHigh();
+  v.YLow = sy.RangeLow();
+  v.YHigh = sy.RangeHigh();
+  v.OriginX = FMarginLeft;
+  v.OriginY = FMarginTop;
+  return v;
+}
+
+void TCustomRChart::BuildHitIndex() const
+{
+  THitIndex& h = FHitIndex;
+  h.Shapes.clear();
+  h.ItemOf.clear();
+  std::array<TLayerView, MaxLayers> views;
+  for (int i = 0; i < MaxLayers; ++i)
+    views[static_cast<size_t>(i)] = LayerView(i);
+  std::vector<std::int16_t> dupCells;
+  TDupMarkFilter dup(FAvoidDuplicateMarks ? width() : 0, FAvoidDuplicateMarks ? height() : 0, FMinDupMarkDist,
+                     dupCells);
+  const TRcItemStore& store = *FStore;
+  TItemShape s;
+  for (int k = 0; k < store.Count; ++k) {
+    const TrcChartItem& it = store.Items[static_cast<size_t>(k)];
+    if (it.Layer < 1 || it.Layer > MaxLayers)
+      continue;
+    if (!ItemGeometry(it, views[static_cast<size_t>(it.Layer - 1)], s))
+      continue;
+    if (s.Kind == ikMark && FAvoidDuplicateMarks && !dup.Admit(s.X1 + FMarginLeft, s.Y1 + FMarginTop, it.MarkType))
+      continue;
+    h.Shapes.push_back(s);
+    h.ItemOf.push_back(k);
+  }
+
+  // Cells over the plot and a border of one cell; shapes beyond it are kept in the border cells.
+  const TRect p = PlotRect();
+  h.Columns = std::max(1, p.Width() + 1) / HitCell + 3;
+  h.Rows = std::max(1, p.Height() + 1) / HitCell + 3;
+  const auto cellX = [&](int x) { return std::clamp(x / HitCell + (x < 0 ? 0 : 1), 0, h.Columns - 1); };
+  const auto cellY = [&](int y) { return std::clamp(y / HitCell + (y < 0 ? 0 : 1), 0, h.Rows - 1); };
+  const size_t cells = static_cast<size_t>(h.Columns) * static_cast<size_t>(h.Rows);
+  h.CellStart.assign(cells + 1, 0);
+  // Two passes: count the entries of each cell, then place them (positions ascend in each cell).
+  auto forCells = [&](const TItemShape& Sh, auto&& Visit) {
+    const int x0 = cellX(std::min(Sh.X1, Sh.X2)), x1 = cellX(std::max(Sh.X1, Sh.X2));
+    const int y0 = cellY(std::min(Sh.Y1, Sh.Y2)), y1 = cellY(std::max(Sh.Y1, Sh.Y2));
+    for (int cy = y0; cy <= y1; ++cy)
+      for (int cx = x0; cx <= x1; ++cx)
+        Visit(static_cast<size_t>(cy) * static_cast<size_t>(h.Columns) + static_cast<size_t>(cx));
+  };
+  for (const TItemShape& sh : h.Shapes)
+    forCells(sh, [&](size_t c) { ++h.CellStart[c + 1]; });
+  for (size_t c = 0; c < cells; ++c)
+    h.CellStart[c + 1] += h.CellStart[c];
+  h.Entries.resize(static_cast<size_t>(h.CellStart[cells]));
+  std::vector<int> fill(h.CellStart.begin(), h.CellStart.end() - 1);
+  for (size_t i = 0; i < h.Shapes.size(); ++i)
+    forCells(h.Shapes[i], [&](size_t c) { h.Entries[static_cast<size_t>(fill[c]++)] = static_cast<int>(i); });
+  h.Valid = true;
+}
+
+int TCustomRChart::ItemAt(int X, int Y, int Tolerance) const
+{
+  if (Tolerance < 0)
+    return -1;
+  if (!FHitIndex.Valid)
+    BuildHitIndex();
+  const THitIndex& h = FHitIndex;
+  if (h.Shapes.empty())
+    return -1;
+  const int px = X - FMarginLeft, py = Y - FMarginTop;
+  const int tol = std::min(Tolerance, PixClamp);
+  const auto cellX = [&](long long x) {
+    return static_cast<int>(std::clamp<long long>(x / HitCell + (x < 0 ? 0 : 1), 0, h.Columns - 1));
+  };
+  const auto cellY = [&](long long y) {
+    return static_cast<int>(std::clamp<long long>(y / HitCell + (y < 0 ? 0 : 1), 0, h.Rows - 1));
+  };
+  const int x0 = cellX(static_cast<long long>(px) - tol), x1 = cellX(static_cast<long long>(px) + tol);
+  const int y0 = cellY(static_cast<long long>(py) - tol), y1 = cellY(static_cast<long long>(py) + tol);
+  const double limit = static_cast<double>(tol) * tol;
+  double best = std::numeric_limits<double>::infinity();
+  int bestShape = -1;
+  for (int cy = y0; cy <= y1; ++cy)
+    for (int cx = x0; cx <= x1; ++cx) {
+      const size_t c = static_cast<size_t>(cy) * static_cast<size_t>(h.Columns) + static_cast<size_t>(cx);
+      for (int e = h.CellStart[c]; e < h.CellStart[c + 1]; ++e) {
+        const int i = h.Entries[static_cast<size_t>(e)];
+        const double d = ShapeDistance2(h.Shapes[static_cast<size_t>(i)], px, py);
+        // Later shapes are drawn on top: they win ties.
+        if (d <= limit && (d < best || (d == best && i > bestShape))) {
+          best = d;
+          bestShape = i;
+        }
+      }
+    }
+  if (bestShape < 0)
+    return -1;
+  const int item = h.ItemOf[static_cast<size_t>(bestShape)];
+  return item < FStore->Count ? item : -1;
+}
+
+}  // namespace orvex
