@@ -478,6 +478,7 @@ bool TMLRRun::Solve()
       std::frexp(maxAbs, &e);  // maxAbs = f * 2^e with f in [0.5, 1)
     exponents[static_cast<std::size_t>(k - 1)] = e;
   }
+  FExponents = exponents;
   // The library's solver takes the factors without a scaled copy of the design; another solver
   // gets the copy, which it may overwrite.
   if (FSolver)

@@ -223,6 +223,14 @@ private:
 
   // the result value (mlrrun_result.cpp)
   void MakeResult(const TDataTable& Table);
+  // influence measures, predictions and model measures (mlrrun_influence.cpp)
+  bool MakeLeverageFactor(std::vector<double>& M, int& Rank) const;
+  void MakeInfluence(TMLRResult& Result, const std::vector<double>& M, int Rank) const;
+  void MakePredictions(const TDataTable& Table, TMLRResult& Result, const std::vector<double>& M,
+                       int Rank) const;
+  void MakeMeasures(TMLRResult& Result) const;
+  // The power-of-two exponents of the design's columns in the last solve.
+  std::vector<int> FExponents;
   TMLRResultPtr FResult;
 };
 
