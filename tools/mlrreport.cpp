@@ -399,8 +399,10 @@ int Run(int argc, char** argv)
   if (o.Csv && (o.Inputs || o.Target || o.Caption || o.Values || o.Extended))
     UsageError("--csv cannot be combined with --inputs, --target, --caption, --values or --extended");
   const bool machine = o.Values || o.Influence || o.Predict;
+  if (o.Values && o.Extended)
+    UsageError("--values cannot be combined with --extended");
   if (machine && o.Extended)
-    UsageError("--values, --influence and --predict cannot be combined with --extended");
+    UsageError("--influence and --predict cannot be combined with --extended");
   if (o.Csv && (o.Influence || o.Predict))
     UsageError("--csv cannot be combined with --influence or --predict");
 
