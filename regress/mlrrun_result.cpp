@@ -46,6 +46,8 @@ void TMLRRun::MakeResult(const TDataTable& Table)
     MakePredictions(Table, *r, factor, rank);
   }
   MakeMeasures(*r);
+  AppendResultReport(Table, *r);
+  FExtendedLines = r->ExtendedLines;
   FResult = std::move(r);
 }
 

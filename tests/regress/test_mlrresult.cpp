@@ -3,6 +3,7 @@
 #include "demodata.h"
 #include "mlrrun.h"
 #include "mlrrun_testutil.h"
+#include "mlrtable.h"
 #include "orvex_datatable.h"
 
 #include <gtest/gtest.h>
@@ -230,6 +231,113 @@ TEST(MLRResult, UnitLeverageAndMissingTargetsMatchR)
   ExpectClose(r.Measures.LogLik, -8.2101345149612133, 1e-11, "log-likelihood");
   ExpectClose(r.Measures.AIC, 26.4202690299224265, 1e-11, "AIC");
   ExpectClose(r.Measures.BIC, 28.4097453939142781, 1e-11, "BIC");
+}
+
+TEST(MLRResult, ExtendedBlockAdditions)
+{
+  TDataTable table;
+  LoadDemoData(table);
+  TMLRRun run;
+  ASSERT_TRUE(run.Execute(table, MakeRoles(6, {Length, Width}, NetWeight)));
+  const std::vector<std::string>& l = run.Result()->ExtendedLines;
+  EXPECT_EQ(run.ExtendedLines(), l);
+  std::size_t at = 0;
+  while (at < l.size() && l[at].rfind(" Fitted equation", 0) != 0)
+    ++at;
+  ASSERT_EQ(l.size(), at + 12);
+  const std::vector<std::string> expected = {
+      " Fitted equation: Net Weight = -135.09 + 0.68442 * Length + 3.3732 * Width",
+      " Standardized (beta) coefficients: Length 0.73786, Width 0.30424",
+      " Log-likelihood: -136.62 (df 4),  AIC: 281.23,  BIC: 287.99",
+      " Rules of influence: |DFBETAS| > 1, |DFFITS| > 0.85424, |1 - COVRATIO| > 0.24324,",
+      "   Cook's D > 0.80340, h > 0.22500",
+      " Influential objects (2 of 40; a * marks a broken rule):",
+      " " + std::string(84, '-'),
+      "     Row Name       max|DFBETAS|       DFFITS     COVRATIO     Cook's D            h",
+      " " + std::string(84, '-'),
+      "      29 R-29            0.59554     -0.74883      0.73853*     0.16411     0.083648",
+      "      31 R-31            0.53023     -0.76340      0.68083*     0.16650     0.075181",
+      " " + std::string(84, '-')};
+  for (std::size_t i = 0; i < expected.size(); ++i)
+    EXPECT_EQ(l[at + i], expected[i]);
+
+  // A negative slope is written with " - "; an object of leverage 1 is named.
+  TDataTable t2;
+  t2.Resize(3, 6);
+  const double x[6] = {1, 2, 3, 4, 5, 6}, d[6] = {0, 0, 1, 0, 0, 0}, y[6] = {9, 7.5, 20, 4.2, 2.9, 1};
+  for (int r = 1; r <= 6; ++r) {
+    t2.SetElem(1, r, x[r - 1]);
+    t2.SetElem(2, r, d[r - 1]);
+    t2.SetElem(3, r, y[r - 1]);
+  }
+  t2.SetColName(1, "x");
+  t2.SetColName(2, "d");
+  t2.SetColName(3, "y");
+  ASSERT_TRUE(run.Execute(t2, MakeRoles(3, {1, 2}, 3)));
+  const std::vector<std::string>& l2 = run.ExtendedLines();
+  bool minus = false, unit = false;
+  for (const std::string& s : l2) {
+    minus |= s.rfind(" Fitted equation: y = ", 0) == 0 && s.find(" - ") != std::string::npos;
+    unit |= s == " Objects of leverage 1 (the measures that divide by 1 - h are n/a): rows 3";
+  }
+  EXPECT_TRUE(minus);
+  EXPECT_TRUE(unit);
+}
+
+TEST(MLRResult, LongListsOfInfluentialObjectsAreCut)
+{
+  // 210 objects on a line with an outlier every seventh: the 30 outliers break the COVRATIO
+  // rule, so the list shows 20 and counts the rest.
+  TDataTable table;
+  table.Resize(2, 210);
+  for (int r = 1; r <= 210; ++r) {
+    table.SetElem(1, r, r);
+    table.SetElem(2, r, 0.5 * r + (r % 7 == 0 ? 100 : (r % 3) - 1));
+  }
+  TMLRRun run;
+  ASSERT_TRUE(run.Execute(table, MakeRoles(2, {1}, 2)));
+  const TMLRResult& r = *run.Result();
+  const std::size_t flagged = r.Influence.Flagged.size();
+  ASSERT_GT(flagged, 20u);
+  const std::vector<std::string>& l = r.ExtendedLines;
+  EXPECT_EQ(l.back(), " and " + std::to_string(flagged - 20) + " more");
+  EXPECT_EQ(l[l.size() - 2], " " + std::string(84, '-'));
+  EXPECT_EQ(l[l.size() - 3].substr(0, 11), std::string(8 - std::to_string(r.UsedRows[static_cast<std::size_t>(r.Influence.Flagged[19])]).size(), ' ') +
+                                               std::to_string(r.UsedRows[static_cast<std::size_t>(r.Influence.Flagged[19])]) + " R-");
+  // The result's table holds every flagged object.
+  EXPECT_EQ(r.Tables.back().Rows.size(), flagged);
+}
+
+TEST(MLRResult, TablesRenderToTextTsvAndHtml)
+{
+  TDataTable table;
+  LoadDemoData(table);
+  table.SetColName(Width, "W<i>&\"dth\"");
+  TMLRRun run;
+  ASSERT_TRUE(run.Execute(table, MakeRoles(6, {Length, Width}, NetWeight)));
+  const TMLRResult& r = *run.Result();
+  ASSERT_EQ(r.Tables.size(), 3u);
+  const TReportTable& coef = r.Tables[1];
+  const std::vector<std::string> tsv = RenderTableTsv(coef);
+  ASSERT_EQ(tsv.size(), 4u);
+  EXPECT_EQ(tsv[0], "Coefficient\tEstimate\tStd. Error\tt value\tPr(>|t|)\tCI 2.5 %\tCI 97.5 %\tVIF\tBeta");
+  EXPECT_EQ(tsv[1], "Length\t0.68442\t0.058846\t11.631\t6.3990e-14\t0.56518\t0.80365\t1.5445\t0.73786");
+  EXPECT_EQ(tsv[3], "INTERCEPT\t-135.09\t22.448\t-6.0178\t5.9392e-07\t-180.57\t-89.605\t\t");
+  const std::string html = RenderTableHtml(coef);
+  EXPECT_NE(html.find("<caption> Coefficients:</caption>"), std::string::npos);
+  EXPECT_NE(html.find("<tr><td>W&lt;i&gt;&amp;&quot;dth&quot;</td><td style=\"text-align:right\">3.3732</td>"),
+            std::string::npos)
+      << html;
+  EXPECT_EQ(html.substr(html.size() - 9), "</table>\n");
+  // The fixed text: columns at their widths after one space, long names cut, no trailing blanks.
+  const std::vector<std::string> text = RenderTableText(r.Tables[0]);
+  ASSERT_EQ(text.size(), 8u);
+  EXPECT_EQ(text[0], " Analysis of variance:");
+  EXPECT_EQ(text[2], " Source           DF Sum of squares Mean square           F      Pr(>F)");
+  EXPECT_EQ(text[4], " Regression        2          20324       10162      173.38     < 1e-16");
+  EXPECT_EQ(text[6], " Total            39          22493");
+  const std::vector<std::string> coefText = RenderTableText(coef);
+  EXPECT_EQ(coefText[5].substr(0, 14), " W<i>&\"dth\"   ");
 }
 
 }  // namespace
