@@ -168,6 +168,10 @@ private:
   void Evaluate(const TDataTable& Table, TBulkVector<TFitPoint>& Points);
   void MakeHistogram(const TDataTable& Table, TResidualHistogram& Histogram) const;
   void MakeReport(const TDataTable& Table);
+  // The residual range starts from ResidMin = ResidRangeStart and ResidMax = -ResidRangeStart.
+  // The residuals of a fit with an intercept sum to zero, so the smallest is at most 0 and the
+  // largest at least 0: the start never survives a run with objects.
+  static constexpr double ResidRangeStart = 1.7E38;
   // Designs of at most this many elements (target included) take ExtendedSRes.
   static constexpr long long ExtendedResidualElements = 16384;
   // Rows per task of the row selection, of the estimates and of the chart points; fixed, so
