@@ -10,7 +10,8 @@ fml <- as.formula(paste("y ~", paste(paste0("x", seq_along(inputs)), collapse=" 
 f <- lm(fml, data=df, na.action=na.omit)
 used <- as.integer(names(residuals(f)))
 im <- influence.measures(f)
-k <- length(inputs) + 1
+k <- ncol(im$infmat) - 4  # the rank: R leaves out the aliased coefficients
+aliased <- k < length(inputs) + 1
 fmt <- function(v) ifelse(is.na(v), "nan", sprintf("%.17g", v))
 inf <- im$infmat; isinf <- im$is.inf
 nm <- c("dfb","dffit","cov.r","cook.d","hat")
@@ -20,7 +21,8 @@ for (i in seq_along(used)) {
   fl <- c(any(isinf[i, 1:k]), isinf[i, k+1], isinf[i, k+2], isinf[i, k+3], isinf[i, k+4])
   fl[is.na(fl)] <- FALSE
   cat("infl", r, fmt(inf[i, k+4]), fmt(rs[i]), fmt(rt[i]), fmt(inf[i, k+3]), fmt(inf[i, k+1]), fmt(inf[i, k+2]), paste(nm[fl], collapse=","), sep="\t"); cat("\n")
-  cat("dfbetas", r, fmt(inf[i, c(2:k, 1)]), sep="\t"); cat("\n")
+  # With aliased coefficients the DFBETAS belong to another parametrisation: not compared.
+  if (!aliased) { cat("dfbetas", r, fmt(inf[i, c(2:k, 1)]), sep="\t"); cat("\n") }
 }
 ok <- which(complete.cases(X))
 nd <- df[ok, -1, drop=FALSE]
