@@ -100,6 +100,11 @@ public:
   const TRegressionSolver& Solver() const { return FSolver; }
   void SetSolver(TRegressionSolver Value) { FSolver = std::move(Value); }
 
+  // properties: whether a run also makes the influence measures and the predictions (on by
+  // default); without them their parts of the result stay empty and the block omits the list.
+  bool Influence() const { return FInfluence; }
+  void SetInfluence(bool Value) { FInfluence = Value; }
+
   // properties: outcome
   TRunStatus Status() const { return FStatus; }
   bool Succeeded() const { return FStatus == TRunStatus::Succeeded; }
@@ -144,7 +149,7 @@ public:
 
   // properties: everything the last successful run produced, as one value that stays valid
   // (and unchanged) after later runs; null before the first successful run.
-  const TMLRResultPtr& Result() const { return FResult; }
+  TMLRResultPtr Result() const { return FResult; }
 
   // properties: inference of the last successful run
   const TFitInference& Inference() const { return FInference; }
@@ -168,6 +173,10 @@ private:
   void Evaluate(const TDataTable& Table, TBulkVector<TFitPoint>& Points);
   void MakeHistogram(const TDataTable& Table, TResidualHistogram& Histogram) const;
   void MakeReport(const TDataTable& Table);
+  // The residual range starts from ResidMin = ResidRangeStart and ResidMax = -ResidRangeStart.
+  // The residuals of a fit with an intercept sum to zero, so the smallest is at most 0 and the
+  // largest at least 0: the start never survives a run with objects.
+  static constexpr double ResidRangeStart = 1.7E38;
   // Designs of at most this many elements (target included) take ExtendedSRes.
   static constexpr long long ExtendedResidualElements = 16384;
   // Rows per task of the row selection, of the estimates and of the chart points; fixed, so
@@ -180,6 +189,7 @@ private:
   TRunStatus FStatus = TRunStatus::NotRun;
   std::string FErrorText;
   TRegressionSolver FSolver;
+  bool FInfluence = true;
 
   TIntVector FSelColumns;
   TMatrix FMatD;
@@ -223,7 +233,19 @@ private:
 
   // the result value (mlrrun_result.cpp)
   void MakeResult(const TDataTable& Table);
-  TMLRResultPtr FResult;
+  // influence measures, predictions and model measures (mlrrun_influence.cpp)
+  bool MakeLeverageFactor(std::vector<double>& M, int& Rank) const;
+  void MakeInfluence(TMLRResult& Result, const std::vector<double>& M, int Rank) const;
+  void MakePredictions(const TDataTable& Table, TMLRResult& Result, const std::vector<double>& M,
+                       int Rank) const;
+  void MakeMeasures(TMLRResult& Result) const;
+  // the extended block's additions and the report tables (mlrrun_extended.cpp)
+  void AppendResultReport(const TDataTable& Table, TMLRResult& Result) const;
+  // The power-of-two exponents of the design's columns in the last solve.
+  std::vector<int> FExponents;
+  // Held here as a changeable value, so that its buffers can serve the next result once no
+  // reader holds it any more; readers only ever get it as const.
+  std::shared_ptr<TMLRResult> FResult;
 };
 
 // A column name as the report, the histogram caption and the tool write it: every control
