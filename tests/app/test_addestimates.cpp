@@ -6,7 +6,7 @@
 #include "demodata.h"
 #include "diagnosticdata.h"
 #include "mlrrun.h"
-#include "mlrrun_testutil.h"
+#include "regress/mlrrun_testutil.h"
 #include "orvex_datatable.h"
 #include "orvex_diagplot.h"
 

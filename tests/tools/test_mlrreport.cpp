@@ -443,3 +443,27 @@ TEST_F(MLRReportTool, LargeFileGivesTheReportOfTheTableReadInProcess)
   EXPECT_EQ(r.Out, expected);
   EXPECT_EQ(Lines(r.Out).at(1), "Number of Objects .............: 1000000");
 }
+
+TEST_F(MLRReportTool, PerfectFitAndConstantTargetWriteNanForTheirTests)
+{
+  // y = a + 2 b exactly, and a constant target; R gives NaN t values for the constant one and
+  // warns of an essentially perfect fit for both.
+  const std::string file = WriteFile(
+      "perfect.asc", "p\n4\n5\nTRUE TRUE TRUE FALSE\na b y c\n0 r1 1 2 5 5\n0 r2 2 1 4 5\n"
+                     "0 r3 3 5 13 5\n0 r4 4 3 10 5\n0 r5 5 7 19 5\n");
+  for (const char* target : {"y", "c"}) {
+    const TToolResult r = Run({file, "--inputs", "a,b", "--target", target, "--values"});
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    const std::vector<std::string> l = Lines(r.Out);
+    ASSERT_EQ(l.size(), 19u) << target;
+    EXPECT_EQ(l[15], "f_p\tnan") << target;
+    EXPECT_EQ(l[16].substr(0, 27), "coefstat\ta\tnan\tnan\tnan\tnan\t") << target;
+    EXPECT_EQ(l[18], "coefstat\tINTERCEPT\tnan\tnan\tnan\tnan\t") << target;
+  }
+  const TToolResult c = Run({file, "--inputs", "a,b", "--target", "c", "--values"});
+  EXPECT_NE(c.Out.find("coef\ta\t0\t0\ncoef\tb\t0\t0\ncoef\tINTERCEPT\t5\t0\n"), std::string::npos);
+  const TToolResult e = Run({file, "--inputs", "a,b", "--target", "c", "--extended"});
+  EXPECT_NE(e.Out.find("\n\n The target is constant over the objects used: there is nothing to "
+                       "explain.\n Coefficient tests"),
+            std::string::npos);
+}

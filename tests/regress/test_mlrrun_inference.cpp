@@ -350,3 +350,84 @@ TEST(MLRInference, MissingRowsAreListedAndLongListsWrap)
   EXPECT_FALSE(run.Execute(table, MakeRoles(12, {Length, Width}, NetWeight)));
   EXPECT_EQ(run.ExtendedLines(), before);
 }
+
+// A fit whose residuals are zero to rounding, a constant target and a fit just clear of the
+// perfect-fit rule, as R 4.2 sees them:
+//   a <- c(1,2,3,4,5); b <- c(2,1,5,3,7)
+//   summary(lm(a + 2*b ~ a + b))   # warns "essentially perfect fit"
+//   summary(lm(rep(5,5) ~ a + b))  # t and p NaN for a and b, adj. R-squared NaN
+//   yn <- a + 2*b + 1e-9*c(1,-1,0,1,-1); s <- summary(lm(yn ~ a + b))
+//   print(coef(s), digits=17); print(pf(s$fstatistic[1], 2, 2, lower.tail=FALSE), digits=17)
+TEST(MLRInference, PerfectFitAndConstantTargetHaveNoTests)
+{
+  const std::vector<double> a = {1, 2, 3, 4, 5}, b = {2, 1, 5, 3, 7};
+  const double w[5] = {1, -1, 0, 1, -1};
+  std::vector<double> exact, constant(5, 5.0), near;
+  for (std::size_t i = 0; i < 5; ++i) {
+    exact.push_back(a[i] + 2 * b[i]);
+    near.push_back(a[i] + 2 * b[i] + 1e-9 * w[i]);
+  }
+  TDataTable table;
+  FillTable(table, {a, b, exact, constant, near}, {"a", "b", "exact", "constant", "near"});
+  TMLRRun run;
+
+  ASSERT_TRUE(run.Execute(table, MakeRoles(5, {1, 2}, 3))) << run.ErrorText();
+  EXPECT_EQ(run.Inference().Condition, TFitCondition::PerfectFit);
+  EXPECT_EQ(run.ExtendedLines()[0], std::string(" ") + PerfectFitText);
+  EXPECT_TRUE(std::isnan(run.Inference().FPValue));
+  for (const TCoefficientInference& c : run.Inference().Coefficients) {
+    EXPECT_TRUE(std::isnan(c.TValue) && std::isnan(c.PValue)) << c.Name;
+    EXPECT_TRUE(std::isnan(c.CILow) && std::isnan(c.CIHigh)) << c.Name;
+    EXPECT_FALSE(c.ZeroStdError) << c.Name;  // the block's first line gives the reason
+  }
+  EXPECT_EQ(run.ExtendedLines()[5],
+            " a                 1.0000           0         n/a         n/a         n/a         n/a      2.6364");
+  EXPECT_EQ(run.ExtendedLines()[11], " F-statistic: n/a on 2 and 2 DF,  p-value: n/a");
+  // The fixed report keeps its honest " >1E6".
+  EXPECT_EQ(run.Caption(), "r2 = 1.000000  F =  >1E6");
+
+  ASSERT_TRUE(run.Execute(table, MakeRoles(5, {1, 2}, 4))) << run.ErrorText();
+  EXPECT_EQ(run.Inference().Condition, TFitCondition::ConstantTarget);
+  EXPECT_EQ(run.ExtendedLines()[0], std::string(" ") + ConstantTargetText);
+  EXPECT_EQ(run.VecX().Elem(1), 0.0);  // exactly, not rounding noise
+  EXPECT_EQ(run.VecX().Elem(2), 0.0);
+  EXPECT_EQ(run.VecX().Elem(3), 5.0);
+  EXPECT_TRUE(std::isnan(run.Inference().AdjR2));
+  EXPECT_TRUE(std::isnan(run.Inference().Coefficients[0].TValue));
+  EXPECT_TRUE(std::isnan(run.Inference().Coefficients[2].PValue));
+  EXPECT_EQ(run.ExtendedLines()[5].substr(0, 61),
+            " a                      0           0         n/a         n/a");
+
+  // 1e-9 residuals on values near 20 keep about six digits (the rounding of the target is
+  // 4e-15), so R's figures are met to 1e-5.
+  ASSERT_TRUE(run.Execute(table, MakeRoles(5, {1, 2}, 5))) << run.ErrorText();
+  EXPECT_EQ(run.Inference().Condition, TFitCondition::Regular);
+  const std::vector<TCoefficientInference>& c = run.Inference().Coefficients;
+  ExpectClose(c[0].TValue, 1.4599651587367375e+09, 1e-5, "t of a");
+  ExpectClose(c[1].TValue, 4.4475053569362259e+09, 1e-5, "t of b");
+  ExpectClose(c[2].TValue, 4.2884492547756231e-01, 1e-5, "t of the intercept");
+  ExpectClose(c[2].PValue, 7.0980955477276242e-01, 1e-5, "p of the intercept");
+  ExpectClose(run.Inference().FPValue, 2.3601432197637701e-20, 1e-4, "p of F");
+  EXPECT_EQ(run.ExtendedLines()[0].substr(0, 13), " Coefficient ");
+}
+
+TEST(MLRInference, ZeroStandardErrorIsNoInfiniteT)
+{
+  // Another solver gives an exact zero unscaled deviation for one input of an ordinary fit:
+  // its t would be infinite; it reads n/a with the reason.
+  TDataTable table;
+  LoadDemoData(table);
+  TMLRRun run;
+  run.SetSolver([](TMatrix& A, const TVector& B, TVector& X, TVector* Sig, bool& NearSingular) {
+    const bool ok = MultiLinearRegression(A, B, X, Sig, NearSingular);
+    Sig->SetElem(1, 0.0);
+    return ok;
+  });
+  ASSERT_TRUE(run.Execute(table, MakeRoles(6, {Length, Width}, NetWeight))) << run.ErrorText();
+  const TCoefficientInference& c = run.Inference().Coefficients[0];
+  EXPECT_TRUE(c.ZeroStdError);
+  EXPECT_TRUE(std::isnan(c.TValue) && std::isnan(c.PValue));
+  EXPECT_NE(run.ExtendedLines()[4].find("n/a (std. error 0)"), std::string::npos);
+  EXPECT_FALSE(run.Inference().Coefficients[1].ZeroStdError);
+  EXPECT_TRUE(std::isfinite(run.Inference().Coefficients[1].TValue));
+}

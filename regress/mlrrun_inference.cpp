@@ -49,6 +49,7 @@ constexpr std::size_t MaxLineChars = 100;
 constexpr std::size_t MaxListedRows = 10;
 
 const char* const CollinearText = "n/a (collinear)";
+const char* const ZeroStdErrorText = "n/a (std. error 0)";
 
 // Two-sided p-value of a t statistic.
 double TwoSidedP(const TStudentsT& Dist, double T)
@@ -217,6 +218,12 @@ void TMLRRun::MakeInference(const TDataTable& Table)
   inf.FPValue = FTestP(p, inf.DFRes, inf.FValue);
   const TStudentsT dist(inf.DFRes);
   inf.TQuantile = boost::math::quantile(boost::math::complement(dist, 0.025));
+  inf.Condition = FitCondition();
+  const bool undefined = inf.Condition != TFitCondition::Regular;
+  if (undefined)
+    inf.FPValue = NaN;
+  if (inf.Condition == TFitCondition::ConstantTarget)
+    inf.AdjR2 = NaN;  // 0 / 0: no variation to explain
 
   // Variance inflation factors. VIF_j is element j of the diagonal of the inverse of the
   // inputs' correlation matrix, that is ss_j times element j of the diagonal of (Xc^T Xc)^-1,
@@ -296,10 +303,11 @@ void TMLRRun::MakeInference(const TDataTable& Table)
     c.Estimate = FVecX.Elem(j);
     c.StdError = static_cast<double>(static_cast<long double>(FVecDx.Elem(j)) * s.SRes);
     c.Collinear = s.NearSingular && weights[static_cast<std::size_t>(j - 1)] >= InvolvedWeight;
-    if (c.Collinear) {
+    // A zero standard error would give an infinite t and p = 0, a claim the data cannot make.
+    c.ZeroStdError = !undefined && !c.Collinear && c.StdError == 0;
+    if (c.Collinear || undefined || c.ZeroStdError) {
       c.TValue = c.PValue = c.CILow = c.CIHigh = NaN;
     } else {
-      // A zero standard error (a perfect fit) gives an infinite t and p = 0; 0 / 0 stays NaN.
       c.TValue = c.Estimate / c.StdError;
       c.PValue = TwoSidedP(dist, c.TValue);
       const double half = inf.TQuantile * c.StdError;
@@ -322,14 +330,43 @@ void TMLRRun::MakeInference(const TDataTable& Table)
   MakeExtendedLines();
 }
 
+// The rule of an essentially perfect fit: a residual variance below 1e-30 of the estimates'
+// mean square plus their variance, the estimates' sums formed in extended precision. A target
+// that takes a single value is the stronger statement and is named first.
+TFitCondition TMLRRun::FitCondition() const
+{
+  const int m = FVecC.NrOfElem();
+  const double* c = FVecC.Data();
+  if (m > 0 && std::all_of(c, c + m, [c](double v) { return v == c[0]; }))
+    return TFitCondition::ConstantTarget;
+  const double* est = FEstimates.data();
+  long double sum = 0;
+  for (int i = 0; i < m; ++i)
+    sum += est[i];
+  const long double mean = sum / m;
+  long double ss = 0;
+  for (int i = 0; i < m; ++i)
+    ss += (est[i] - mean) * (est[i] - mean);
+  const long double resVar = static_cast<long double>(FSummary.SRes) * FSummary.SRes;
+  if (resVar < (mean * mean + ss / (m - 1)) * 1e-30L)
+    return TFitCondition::PerfectFit;
+  return TFitCondition::Regular;
+}
+
 void TMLRRun::MakeExtendedLines()
 {
   const TFitSummary& s = FSummary;
   const TFitInference& inf = FInference;
   const std::string dash = " " + std::string(static_cast<std::size_t>(TableWidth - 1), '-');
+  // The F value of a perfect fit is a stand-in for infinity, and that of a constant target 0 / 0.
+  const bool undefined = inf.Condition != TFitCondition::Regular;
   std::vector<std::string>& l = FExtendedLines;
   l.clear();
 
+  if (inf.Condition == TFitCondition::PerfectFit)
+    l.push_back(std::string(" ") + PerfectFitText);
+  else if (inf.Condition == TFitCondition::ConstantTarget)
+    l.push_back(std::string(" ") + ConstantTargetText);
   l.push_back(" Coefficient tests and 95 % confidence intervals (t distribution, " +
               std::to_string(inf.DFRes) + " degrees of freedom):");
   l.push_back(dash);
@@ -343,20 +380,22 @@ void TMLRRun::MakeExtendedLines()
   for (const TCoefficientInference& c : inf.Coefficients) {
     std::string line = " " + LeftJustify(c.Name, NameWidth) + " " + Number(c.Estimate) + " " +
                        Number(c.StdError);
-    if (c.Collinear) {
+    if (c.Collinear || c.ZeroStdError) {
       // One text across the four columns of the tests and the interval, centred.
+      const char* reason = c.Collinear ? CollinearText : ZeroStdErrorText;
       const int span = 4 * (1 + NumberWidth);
-      const int text = static_cast<int>(CharCount(CollinearText));
+      const int text = static_cast<int>(CharCount(reason));
       const int left = (span - text) / 2;
-      line += std::string(static_cast<std::size_t>(left), ' ') + CollinearText +
+      line += std::string(static_cast<std::size_t>(left), ' ') + reason +
               std::string(static_cast<std::size_t>(span - text - left), ' ');
-      collinear.push_back(c.Column > 0
-                              ? "\"" + c.Name + "\" (column " + std::to_string(c.Column) + ")"
-                              : c.Name);
     } else {
       line += " " + Number(c.TValue) + " " + RightJustify(FormatPValue(c.PValue), NumberWidth) +
               " " + Number(c.CILow) + " " + Number(c.CIHigh);
     }
+    if (c.Collinear)
+      collinear.push_back(c.Column > 0
+                              ? "\"" + c.Name + "\" (column " + std::to_string(c.Column) + ")"
+                              : c.Name);
     if (c.Column > 0)
       line += " " + Number(c.VIF);
     // The intercept row ends after its interval, without trailing spaces.
@@ -370,7 +409,7 @@ void TMLRRun::MakeExtendedLines()
               std::to_string(inf.DFRes) + " degrees of freedom");
   l.push_back(" R-squared: " + FormatSig5(s.R2) + ",  Adjusted R-squared: " +
               FormatSig5(inf.AdjR2));
-  l.push_back(" F-statistic: " + FormatSig5(inf.FValue) + " on " + std::to_string(s.NrOfInputs) +
+  l.push_back(" F-statistic: " + FormatSig5(undefined ? NaN : inf.FValue) + " on " + std::to_string(s.NrOfInputs) +
               " and " + std::to_string(inf.DFRes) + " DF,  p-value: " +
               FormatPValue(inf.FPValue));
   const int nrRows = s.NrOfObjects + static_cast<int>(inf.MissingRows.size());

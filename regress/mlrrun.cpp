@@ -149,6 +149,7 @@ bool TMLRRun::Execute(const TDataTable& Table, const TRoleState& Roles)
   MakeHistogram(Table, FHistogram);
   MakeReport(Table);
   MakeInference(Table);
+  MakeResult(Table);
   FStatus = TRunStatus::Succeeded;
   return true;
 }
@@ -501,6 +502,14 @@ bool TMLRRun::Solve()
       return Fail(TRunStatus::SolveFailed, "Regression failed: the coefficients are not finite");
     FVecX.Data()[k - 1] = xk;
     FVecDx.Data()[k - 1] = dxk;
+  }
+  // A constant target leaves nothing to explain: the inputs' coefficients are exactly 0 and
+  // the intercept is the value itself, instead of the solve's rounding noise.
+  const int m = FVecC.NrOfElem();
+  const double* c = FVecC.Data();
+  if (m > 0 && std::all_of(c, c + m, [c](double v) { return v == c[0]; })) {
+    std::fill(FVecX.Data(), FVecX.Data() + n - 1, 0.0);
+    FVecX.Data()[n - 1] = c[0];
   }
   FNearSingular = nearSingular;
   return true;

@@ -11,6 +11,7 @@
 // power of two before the solve so that the unit of a variable cannot decide the result.
 #pragma once
 
+#include "mlrresult.h"
 #include "orvex_bulkalloc.h"
 #include "orvex_math2.h"
 #include "orvex_matrix.h"
@@ -51,72 +52,12 @@ private:
   std::vector<bool> FTarget;
 };
 
-// One object of the actual-versus-estimated chart.
-struct TFitPoint {
-  int Row = 0;         // table row, the item tag of the mark
-  int ColorIndex = 0;  // index into ClassColors
-  double Actual = 0;
-  double Estimated = 0;
-};
-
-// One histogram bar: the rectangle from (Left, 0) to (Right, Count).
-struct THistogramBar {
-  double Left = 0;
-  double Right = 0;
-  int Count = 0;
-};
-
-// The residual histogram as the chart draws it.
-struct TResidualHistogram {
-  int NrOfBins = 0;          // 7..100, from the table's row count
-  double BinWidth = 0;       // 0 when all residuals (nearly) coincide
-  int MaxCount = 0;
-  std::vector<THistogramBar> Bars;  // NrOfBins bars, empty ones included
-  double LowX = 0, HighX = 0, LowY = 0, HighY = 0;  // the chart's range
-  std::string XCaption;      // "residuals of " and the target's name
-  std::string YCaption;      // "count"
-};
-
-// The numbers of the fit that the caption and the report are made of.
-struct TFitSummary {
-  int NrOfObjects = 0;    // objects used (n)
-  int NrOfInputs = 0;     // p
-  int NrOfMissing = 0;    // objects left out for a missing value
-  bool NearSingular = false;
-  double SRes = 0;        // standard deviation of the residuals
-  double R2 = 0;          // squared correlation of actual and estimated values
-  TCurveFitStatistics Statistics;
-  TAnovaTable Anova;
-};
-
-// Inference on the coefficients of a fit, beyond the fixed report: t tests, 95 % confidence
-// intervals, variance inflation factors, adjusted R squared and the F test's p-value. NaN marks
-// a value that means nothing (the coefficient of an input that takes part in an exact or
-// nearly exact linear dependence, or a VIF for the intercept).
-struct TCoefficientInference {
-  std::string Name;       // ReportName of the column, or "INTERCEPT"
-  int Column = 0;         // table column, 0 for the intercept
-  double Estimate = 0;
-  double StdError = 0;
-  double TValue = 0;
-  double PValue = 0;      // two-sided
-  double CILow = 0;       // 95 % confidence interval
-  double CIHigh = 0;
-  double VIF = 0;         // 1 / (1 - R2_j); NaN for the intercept, +inf for a constant input
-  bool Collinear = false; // involved in the dependence that set NearSingular
-};
-
-struct TFitInference {
-  int DFRes = 0;          // n - p - 1
-  double AdjR2 = 0;
-  double FValue = 0;
-  double FPValue = 0;
-  double TQuantile = 0;   // the 97.5 % quantile of the t distribution with DFRes degrees
-  // Inputs in SelColumns order, then the intercept.
-  std::vector<TCoefficientInference> Coefficients;
-  // Table rows left out of the fit for a missing or non-finite value, increasing.
-  std::vector<int> MissingRows;
-};
+// The extended block's line for a fit whose tests are undefined (after one leading space).
+inline constexpr const char* PerfectFitText =
+    "Essentially perfect fit: the residuals are zero to rounding, so the tests and intervals "
+    "below are undefined.";
+inline constexpr const char* ConstantTargetText =
+    "The target is constant over the objects used: there is nothing to explain.";
 
 // The text of the window's collinearity warning label, shown while NearSingular is set.
 inline constexpr const char* NearSingularWarning =
@@ -201,6 +142,10 @@ public:
   // The details report, one entry per memo line.
   const std::vector<std::string>& ReportLines() const { return FReportLines; }
 
+  // properties: everything the last successful run produced, as one value that stays valid
+  // (and unchanged) after later runs; null before the first successful run.
+  const TMLRResultPtr& Result() const { return FResult; }
+
   // properties: inference of the last successful run
   const TFitInference& Inference() const { return FInference; }
   // The extended block that follows the details report: the coefficient table with t values,
@@ -271,9 +216,14 @@ private:
   // inference (mlrrun_inference.cpp)
   void MakeInference(const TDataTable& Table);
   void MakeExtendedLines();
+  TFitCondition FitCondition() const;
   std::vector<double> InvolvedWeights() const;
   TFitInference FInference;
   std::vector<std::string> FExtendedLines;
+
+  // the result value (mlrrun_result.cpp)
+  void MakeResult(const TDataTable& Table);
+  TMLRResultPtr FResult;
 };
 
 // A column name as the report, the histogram caption and the tool write it: every control
