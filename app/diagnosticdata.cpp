@@ -2,10 +2,8 @@
 #include "diagnosticdata.h"
 
 #include "mlrrun.h"
-#include "orvex_datatable.h"
 #include "orvex_math2.h"
 
-#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -43,38 +41,25 @@ double TLeverageFactor::Leverage(const double* X, double* Z) const
   return h;
 }
 
-void TDiagnosticValues::Assign(const TMLRRun& Run, const TDataTable& Table)
+void TDiagnosticValues::Assign(const TMLRRun& Run)
 {
-  FRows.clear();
-  FColorIndexes.clear();
-  FEstimated.clear();
-  FResiduals.clear();
+  FResult.reset();
   FStdResiduals.clear();
   FLeverage.clear();
-  FRowLabels.clear();
   FNrOfCoefficients = 0;
-  if (!Run.Succeeded())
+  if (!Run.Succeeded() || !Run.Result())
+    return;
+  FResult = Run.Result();
+  const TMLRResult& r = *FResult;
+  if (r.Influence.Available)
     return;
 
-  const auto& points = Run.FitPoints();
-  const std::size_t n = points.size();
+  const std::size_t n = r.Residuals.size();
   const TMatrix& design = Run.MatD();
   const int k = design.NrOfColumns();
   if (n == 0 || static_cast<std::size_t>(design.NrOfRows()) != n)
     return;
   FNrOfCoefficients = k;
-  FRows.reserve(n);
-  double rss = 0.0;
-  for (const TFitPoint& p : points) {
-    FRows.push_back(p.Row);
-    FColorIndexes.push_back(p.ColorIndex);
-    FEstimated.push_back(p.Estimated);
-    FResiduals.push_back(p.Estimated - p.Actual);
-    rss += (p.Estimated - p.Actual) * (p.Estimated - p.Actual);
-    const std::string name = Table.RowName(p.Row);
-    FRowLabels.push_back(name.empty() ? std::to_string(p.Row) : name);
-  }
-
   constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
   FLeverage.assign(n, NaN);
   TLeverageFactor factor;
@@ -92,33 +77,30 @@ void TDiagnosticValues::Assign(const TMLRRun& Run, const TDataTable& Table)
   }
 
   // Standardized residuals e / (s sqrt(1 - h)); none where h is 1 up to rounding.
+  double rss = 0.0;
+  for (double e : r.Residuals)
+    rss += e * e;
   const double df = static_cast<double>(n) - static_cast<double>(k);
   const double s = df > 0 ? std::sqrt(rss / df) : NaN;
   FStdResiduals.resize(n);
   for (std::size_t i = 0; i < n; ++i) {
     const double h = FLeverage[i];
     FStdResiduals[i] = (h < 1.0 - 10.0 * std::numeric_limits<double>::epsilon() && s > 0)
-                           ? FResiduals[i] / (s * std::sqrt(1.0 - h))
+                           ? r.Residuals[i] / (s * std::sqrt(1.0 - h))
                            : NaN;
   }
 }
 
 TDiagnosticData TDiagnosticValues::Data() const
 {
-  TDiagnosticData d;
-  d.Rows = FRows;
-  d.ColorIndexes = FColorIndexes;
-  d.Estimated = FEstimated;
-  d.Residuals = FResiduals;
-  d.StdResiduals = FStdResiduals;
-  d.Leverage = FLeverage;
-  d.NrOfCoefficients = FNrOfCoefficients;
-  // Rows of the run come in increasing order: the label of a row is found by binary search.
-  d.RowLabel = [this](int Row) {
-    const auto it = std::lower_bound(FRows.begin(), FRows.end(), Row);
-    return it != FRows.end() && *it == Row ? FRowLabels[static_cast<std::size_t>(it - FRows.begin())]
-                                           : std::to_string(Row);
-  };
+  if (!FResult)
+    return {};
+  TDiagnosticData d = DiagnosticDataOf(*FResult);
+  if (!FResult->Influence.Available) {
+    d.StdResiduals = FStdResiduals;
+    d.Leverage = FLeverage;
+    d.NrOfCoefficients = FNrOfCoefficients;
+  }
   return d;
 }
 

@@ -1,18 +1,17 @@
 // The per-object values of the diagnostic charts taken from a finished regression run: the
-// table rows and class colours of the objects used, their estimates and residuals from the
-// run's chart points, and the leverage and standardized residuals from the triangular factor of
-// the run's design (h = |R^-T x|^2, one triangular solve per object, never an n x n matrix).
-// TDiagnosticValues owns the arrays and lends them to the chart fills as TDiagnosticData.
+// rows, class colours, estimates and residuals of the objects used from the run's result
+// value, and their leverage and standardized residuals from the result's influence measures or,
+// where the result has none, from the triangular factor of the run's design (h = |R^-T x|^2,
+// one triangular solve per object, never an n x n matrix). TDiagnosticValues keeps the result
+// and lends the arrays to the chart fills as TDiagnosticData.
 #pragma once
 
 #include "resultcharts.h"
 
-#include <string>
 #include <vector>
 
 namespace orvex {
 
-class TDataTable;
 class TMLRRun;
 class TMatrix;
 class TVector;
@@ -35,25 +34,21 @@ private:
 
 class TDiagnosticValues {
 public:
-  // Takes the values of the last successful Run over Table (the table the run read); an
-  // unsuccessful run gives no objects.
-  void Assign(const TMLRRun& Run, const TDataTable& Table);
+  // Takes the result of Run's last successful run; its design stands by for the leverage while
+  // the result carries no influence measures. An unsuccessful run gives no objects.
+  void Assign(const TMLRRun& Run);
 
   // properties
-  std::size_t NrOfObjects() const { return FRows.size(); }
-  // The arrays as the fills read them; valid while this object lives and is not reassigned.
+  std::size_t NrOfObjects() const { return FResult ? FResult->FitPoints.size() : 0; }
+  // The arrays as the fills read them (without row labels); valid while this object lives and
+  // is not reassigned.
   TDiagnosticData Data() const;
-  const std::vector<double>& Leverage() const { return FLeverage; }
-  const std::vector<double>& StdResiduals() const { return FStdResiduals; }
 
 private:
-  std::vector<int> FRows;
-  std::vector<int> FColorIndexes;
-  std::vector<double> FEstimated;
-  std::vector<double> FResiduals;
+  TMLRResultPtr FResult;
+  // Only while the result has no influence measures of its own:
   std::vector<double> FStdResiduals;
   std::vector<double> FLeverage;
-  std::vector<std::string> FRowLabels;  // by object
   int FNrOfCoefficients = 0;
 };
 

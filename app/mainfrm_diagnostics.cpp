@@ -4,6 +4,7 @@
 
 #include "addestimates.h"
 #include "diagnosticdata.h"
+#include "orvex_datatable.h"
 #include "orvex_ntabed.h"
 #include "orvex_rchart.h"
 #include "orvex_replist.h"
@@ -83,8 +84,14 @@ void TFrmMLRCalc::FillDiagnosticCharts()
 {
   if (!FDiagnostics)
     FDiagnostics = std::make_unique<TDiagnosticValues>();
-  FDiagnostics->Assign(FRun, NTData->DataTable());
-  orvex::FillDiagnosticCharts({RCResidEst, RCNormalQQ, RCScaleLoc, RCResidLev}, FDiagnostics->Data());
+  FDiagnostics->Assign(FRun);
+  TDiagnosticData data = FDiagnostics->Data();
+  const TDataTable& table = NTData->DataTable();
+  data.RowLabel = [&table](int Row) {
+    const std::string name = table.RowName(Row);
+    return name.empty() ? std::to_string(Row) : name;
+  };
+  orvex::FillDiagnosticCharts({RCResidEst, RCNormalQQ, RCScaleLoc, RCResidLev}, data);
 }
 
 bool TFrmMLRCalc::AddEstimatesToTable(bool WithIntervals)
