@@ -75,10 +75,15 @@ TDiagnosticData Checked(const TDiagnosticData& Input)
   return d;
 }
 
-void BeginChart(TCustomRChart& Chart, const char* Title, const char* XCaption, const char* YCaption)
+void BeginChart(TCustomRChart& Chart, const TDiagnosticData& Data, const char* Title, const char* XCaption,
+                const char* YCaption)
 {
   Chart.SetSuppressPaint(true);
   Chart.ClearChart();
+  // The item array grows in steps of AllocSize: one step for all marks and lines saves the
+  // repeated growth of a large chart.
+  Chart.SetAllocSize(static_cast<int>(std::clamp<std::size_t>(Data.Points.size() + 2 * MaxCurveVertices + 500,
+                                                               1000, 1000000)));
   Chart.ClearTextLabels();
   Chart.SetCaption(Title);
   Chart.Scale1X().SetCaption(XCaption);
@@ -219,7 +224,7 @@ std::vector<double> RootAbs(std::span<const double> Values)
 // once on the math threads).
 void FillResidualsVsEstimatedWith(TCustomRChart& Chart, const TDiagnosticData& Data, const TLowessCurve& Curve)
 {
-  BeginChart(Chart, ResidVsEstimatedTitle, EstimatedCaption, ResidualsCaption);
+  BeginChart(Chart, Data, ResidVsEstimatedTitle, EstimatedCaption, ResidualsCaption);
   AddMarks(Chart, Data, Data.Estimated, Data.Residuals);
   const TRange x = RangeOf(Data.Estimated, RangeMargin);
   const TRange y = RangeOf(Data.Residuals, RangeMargin);
@@ -233,7 +238,7 @@ void FillResidualsVsEstimatedWith(TCustomRChart& Chart, const TDiagnosticData& D
 void FillScaleLocationWith(TCustomRChart& Chart, const TDiagnosticData& Data, std::span<const double> Root,
                            const TLowessCurve& Curve)
 {
-  BeginChart(Chart, ScaleLocationTitle, EstimatedCaption, RootStdResidualsCaption);
+  BeginChart(Chart, Data, ScaleLocationTitle, EstimatedCaption, RootStdResidualsCaption);
   AddMarks(Chart, Data, Data.Estimated, Root);
   const TRange x = RangeOf(Data.Estimated, RangeMargin);
   TRange y = RangeOf(Root, RangeMargin);
@@ -267,7 +272,7 @@ void FillScaleLocation(TCustomRChart& Chart, const TDiagnosticData& Input)
 void FillNormalQQ(TCustomRChart& Chart, const TDiagnosticData& Input)
 {
   const TDiagnosticData Data = Checked(Input);
-  BeginChart(Chart, NormalQQTitle, TheoreticalQuantilesCaption, StdResidualsCaption);
+  BeginChart(Chart, Data, NormalQQTitle, TheoreticalQuantilesCaption, StdResidualsCaption);
   const TNormalQQ qq = NormalQQ(Data.StdResiduals);
   AddMarks(Chart, Data, qq.Theoretical, Data.StdResiduals);
   const TRange x = RangeOf(qq.Theoretical, RangeMargin);
@@ -286,7 +291,7 @@ void FillNormalQQ(TCustomRChart& Chart, const TDiagnosticData& Input)
 void FillResidualsVsLeverage(TCustomRChart& Chart, const TDiagnosticData& Input)
 {
   const TDiagnosticData Data = Checked(Input);
-  BeginChart(Chart, ResidVsLeverageTitle, LeverageCaption, StdResidualsCaption);
+  BeginChart(Chart, Data, ResidVsLeverageTitle, LeverageCaption, StdResidualsCaption);
   // Objects with leverage 1 have no standardized residual and are left out, as everywhere.
   std::vector<double> h(Data.Leverage.begin(), Data.Leverage.end());
   std::vector<double> cook(h.size(), std::numeric_limits<double>::quiet_NaN());
