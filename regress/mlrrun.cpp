@@ -478,6 +478,7 @@ bool TMLRRun::Solve()
       std::frexp(maxAbs, &e);  // maxAbs = f * 2^e with f in [0.5, 1)
     exponents[static_cast<std::size_t>(k - 1)] = e;
   }
+  FExponents = exponents;
   // The library's solver takes the factors without a scaled copy of the design; another solver
   // gets the copy, which it may overwrite.
   if (FSolver)
@@ -565,11 +566,11 @@ void TMLRRun::Evaluate(const TDataTable& Table, TBulkVector<TFitPoint>& Points)
   Points.resize(static_cast<std::size_t>(m));
   const int pointBlocks = (m + PointBlock - 1) / PointBlock;
   std::vector<std::pair<double, double>> ranges(static_cast<std::size_t>(pointBlocks),
-                                                {1.7E38, -1.7E38});
+                                                {ResidRangeStart, -ResidRangeStart});
   ForEachMathTask(pointBlocks, [&](int k) {
     const int start = k * PointBlock;
     const int end = std::min(m, start + PointBlock);
-    double lo = 1.7E38, hi = -1.7E38;
+    double lo = ResidRangeStart, hi = -ResidRangeStart;
     for (int i = start; i < end; ++i) {
       const double e = estData[i];
       const int row = FUsedRows[static_cast<std::size_t>(i)];
@@ -583,8 +584,8 @@ void TMLRRun::Evaluate(const TDataTable& Table, TBulkVector<TFitPoint>& Points)
     ranges[static_cast<std::size_t>(k)] = {lo, hi};
   });
   FStats.AddPairs(actual, estData, m);
-  FResidMin = 1.7E38;
-  FResidMax = -1.7E38;
+  FResidMin = ResidRangeStart;
+  FResidMax = -ResidRangeStart;
   for (const auto& [lo, hi] : ranges) {
     FResidMin = std::min(FResidMin, lo);
     FResidMax = std::max(FResidMax, hi);

@@ -168,6 +168,10 @@ private:
   void Evaluate(const TDataTable& Table, TBulkVector<TFitPoint>& Points);
   void MakeHistogram(const TDataTable& Table, TResidualHistogram& Histogram) const;
   void MakeReport(const TDataTable& Table);
+  // The residual range starts from ResidMin = ResidRangeStart and ResidMax = -ResidRangeStart.
+  // The residuals of a fit with an intercept sum to zero, so the smallest is at most 0 and the
+  // largest at least 0: the start never survives a run with objects.
+  static constexpr double ResidRangeStart = 1.7E38;
   // Designs of at most this many elements (target included) take ExtendedSRes.
   static constexpr long long ExtendedResidualElements = 16384;
   // Rows per task of the row selection, of the estimates and of the chart points; fixed, so
@@ -223,6 +227,16 @@ private:
 
   // the result value (mlrrun_result.cpp)
   void MakeResult(const TDataTable& Table);
+  // influence measures, predictions and model measures (mlrrun_influence.cpp)
+  bool MakeLeverageFactor(std::vector<double>& M, int& Rank) const;
+  void MakeInfluence(TMLRResult& Result, const std::vector<double>& M, int Rank) const;
+  void MakePredictions(const TDataTable& Table, TMLRResult& Result, const std::vector<double>& M,
+                       int Rank) const;
+  void MakeMeasures(TMLRResult& Result) const;
+  // the extended block's additions and the report tables (mlrrun_extended.cpp)
+  void AppendResultReport(const TDataTable& Table, TMLRResult& Result) const;
+  // The power-of-two exponents of the design's columns in the last solve.
+  std::vector<int> FExponents;
   TMLRResultPtr FResult;
 };
 

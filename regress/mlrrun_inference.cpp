@@ -3,6 +3,7 @@
 // the inputs that take part in a (nearly) exact linear dependence, and the extended block of
 // report lines that shows them. The distributions come from Boost.Math.
 #include "mlrrun.h"
+#include "mlrrun_text.h"
 
 #include "orvex_datatable.h"
 #include "orvex_stringl.h"
@@ -74,6 +75,31 @@ double FTestP(int DFReg, int DFRes, double F)
   return boost::math::cdf(boost::math::complement(dist, F));
 }
 
+// V and W of the singular value decomposition A = U W V^T; A is used up. A tall A is first
+// reduced to its triangular factor, which has the same V and W, so that only the small factor
+// goes through the full decomposition.
+bool RightSingular(TMatrix& A, TMatrix& V, TVector& W)
+{
+  const int n = A.NrOfColumns();
+  V.Resize(n, n);
+  W.Resize(n);
+  if (A.NrOfRows() < 4 * n || A.NrOfRows() < 256)
+    return SVDecompose(A, V, W);
+  TMatrix r;
+  TVector b, qtb;
+  double rho = 0;
+  if (!ReduceToTriangle(A, b, r, qtb, rho))
+    return false;
+  return SVDecompose(r, V, W);
+}
+
+std::string Number(double V)
+{
+  return RightJustify(FormatSig5(V), NumberWidth);
+}
+
+}  // namespace
+
 std::size_t CharCount(const std::string& S)
 {
   return static_cast<std::size_t>(std::count_if(
@@ -103,31 +129,6 @@ void AppendWrapped(std::vector<std::string>& Lines, const std::string& Prefix,
   }
   Lines.push_back(line);
 }
-
-// V and W of the singular value decomposition A = U W V^T; A is used up. A tall A is first
-// reduced to its triangular factor, which has the same V and W, so that only the small factor
-// goes through the full decomposition.
-bool RightSingular(TMatrix& A, TMatrix& V, TVector& W)
-{
-  const int n = A.NrOfColumns();
-  V.Resize(n, n);
-  W.Resize(n);
-  if (A.NrOfRows() < 4 * n || A.NrOfRows() < 256)
-    return SVDecompose(A, V, W);
-  TMatrix r;
-  TVector b, qtb;
-  double rho = 0;
-  if (!ReduceToTriangle(A, b, r, qtb, rho))
-    return false;
-  return SVDecompose(r, V, W);
-}
-
-std::string Number(double V)
-{
-  return RightJustify(FormatSig5(V), NumberWidth);
-}
-
-}  // namespace
 
 std::string FormatSig5(double Value)
 {

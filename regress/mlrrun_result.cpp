@@ -38,6 +38,16 @@ void TMLRRun::MakeResult(const TDataTable& Table)
   r->Histogram = FHistogram;
   r->ReportLines = FReportLines;
   r->ExtendedLines = FExtendedLines;
+  std::vector<double> factor;
+  int rank = 0;
+  if (MakeLeverageFactor(factor, rank)) {
+    r->Rank = rank;
+    MakeInfluence(*r, factor, rank);
+    MakePredictions(Table, *r, factor, rank);
+  }
+  MakeMeasures(*r);
+  AppendResultReport(Table, *r);
+  FExtendedLines = r->ExtendedLines;
   FResult = std::move(r);
 }
 

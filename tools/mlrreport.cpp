@@ -23,7 +23,8 @@ constexpr int ExitFailure = 2;
 
 const char* const HelpText =
     "Usage:\n"
-    "  mlrreport [FILE] --inputs LIST --target COL [--caption] [--extended | --values]\n"
+    "  mlrreport [FILE] --inputs LIST --target COL [--caption]\n"
+    "            [--extended | [--values] [--influence] [--predict]]\n"
     "  mlrreport [FILE] --csv\n"
     "  mlrreport --help\n"
     "\n"
@@ -58,7 +59,22 @@ const char* const HelpText =
     "                 inflation factor (empty for INTERCEPT, inf for a constant input);\n"
     "                 nan where the inputs are collinear and the value means nothing, and\n"
     "                 for t, p, the intervals and f_p of an essentially perfect fit or a\n"
-    "                 constant target (the extended block then says so in its first line)\n"
+    "                 constant target (the extended block then says so in its first line);\n"
+    "                 then loglik, aic, bic (R's log-likelihood, AIC and BIC) and per input\n"
+    "                 beta<TAB>NAME<TAB>VALUE, its standardized coefficient\n"
+    "  --influence    print, instead of the report (after --values when both are given), per\n"
+    "                 object used a line infl<TAB>ROW<TAB>H<TAB>RSTANDARD<TAB>RSTUDENT<TAB>\n"
+    "                 COOKS<TAB>DFFITS<TAB>COVRATIO<TAB>FLAGS and a line dfbetas<TAB>ROW with\n"
+    "                 one value per coefficient (inputs, then the intercept); ROW is the\n"
+    "                 1-based table row, FLAGS the broken rules among dfb,dffit,cov.r,cook.d,\n"
+    "                 hat (|DFBETAS| > 1, |DFFITS| > 3 sqrt(k/(n-k)), |1 - COVRATIO| >\n"
+    "                 3k/(n-k), Cook's distance above the median of F(k, n-k), h > 3k/n);\n"
+    "                 nan for the measures that divide by 1 - h where h = 1\n"
+    "  --predict      print, after the outputs above, per table row whose inputs are valid\n"
+    "                 (also where the target is missing) pred<TAB>ROW<TAB>ESTIMATE<TAB>SE_FIT\n"
+    "                 <TAB>CI_LOW<TAB>CI_HIGH<TAB>PI_LOW<TAB>PI_HIGH<TAB>RESIDUAL: 95 %\n"
+    "                 confidence and prediction intervals; RESIDUAL (actual minus estimate)\n"
+    "                 is empty where the target is missing\n"
     "  --csv          print the table as CSV (RFC 4180): a header \"name\",\"attribute\" and the\n"
     "                 column names, then per row its name, attribute and values; a\n"
     "                 not-a-number cell is written NaN, an empty cell as nothing\n"
@@ -90,6 +106,9 @@ struct TOptions {
   bool Extended = false;
   bool Csv = false;
   bool Help = false;
+  // machine-readable outputs beside --values
+  bool Influence = false;
+  bool Predict = false;
 };
 
 // Thrown for every error the user can cause; main prints it and exits with status 2.
@@ -108,6 +127,18 @@ struct TToolError {
   throw TToolError{Text, false};
 }
 
+// The machine-readable outputs of the fit beside --values; true when Arg is one of them.
+bool ParseOutputOption(const std::string& Arg, TOptions& Options)
+{
+  if (Arg == "--influence")
+    Options.Influence = true;
+  else if (Arg == "--predict")
+    Options.Predict = true;
+  else
+    return false;
+  return true;
+}
+
 TOptions ParseArguments(int argc, char** argv)
 {
   TOptions o;
@@ -118,6 +149,8 @@ TOptions ParseArguments(int argc, char** argv)
         UsageError(std::string("option ") + option + " needs a value");
       return std::string(argv[++i]);
     };
+    if (ParseOutputOption(arg, o))
+      continue;
     if (arg == "--help" || arg == "-h")
       o.Help = true;
     else if (arg == "--inputs")
@@ -283,6 +316,44 @@ void PrintValues(const TMLRRun& Run, const TDataTable& Table)
     PrintLine("coefstat\t" + c.Name + "\t" + Digits(c.TValue) + "\t" + Digits(c.PValue) + "\t" +
               Digits(c.CILow) + "\t" + Digits(c.CIHigh) + "\t" +
               (c.Column > 0 ? Digits(c.VIF) : std::string()));
+
+  const TMLRResult& r = *Run.Result();
+  key("loglik", Digits(r.Measures.LogLik));
+  key("aic", Digits(r.Measures.AIC));
+  key("bic", Digits(r.Measures.BIC));
+  for (std::size_t j = 0; j < r.Measures.Beta.size(); ++j)
+    PrintLine("beta\t" + r.InputNames[j] + "\t" + Digits(r.Measures.Beta[j]));
+}
+
+// Per object used its influence line and its DFBETAS line; a buffer per line keeps a million
+// objects quick.
+void PrintInfluence(const TMLRResult& R)
+{
+  const TInfluence& f = R.Influence;
+  for (std::size_t i = 0; i < f.Hat.size(); ++i) {
+    std::string flags;
+    for (int b = 0; b < 5; ++b)
+      if (f.Flags[i] & (1u << b))
+        flags += (flags.empty() ? "" : ",") + std::string(InfluenceFlagNames[b]);
+    const std::string row = std::to_string(R.UsedRows[i]);
+    PrintLine("infl\t" + row + "\t" + Digits(f.Hat[i]) + "\t" + Digits(f.RStandard[i]) + "\t" +
+              Digits(f.RStudent[i]) + "\t" + Digits(f.CooksDistance[i]) + "\t" +
+              Digits(f.DFFits[i]) + "\t" + Digits(f.CovRatio[i]) + "\t" + flags);
+    std::string line = "dfbetas\t" + row;
+    for (int j = 0; j < f.NrOfCoefficients; ++j)
+      line += "\t" + Digits(f.DFBeta(static_cast<int>(i), j));
+    PrintLine(line);
+  }
+}
+
+void PrintPredictions(const TMLRResult& R)
+{
+  const TPredictions& p = R.Predictions;
+  for (std::size_t a = 0; a < p.Rows.size(); ++a)
+    PrintLine("pred\t" + std::to_string(p.Rows[a]) + "\t" + Digits(p.Estimate[a]) + "\t" +
+              Digits(p.SEFit[a]) + "\t" + Digits(p.CILow[a]) + "\t" + Digits(p.CIHigh[a]) + "\t" +
+              Digits(p.PILow[a]) + "\t" + Digits(p.PIHigh[a]) + "\t" +
+              (std::isnan(p.Residual[a]) ? std::string() : Digits(p.Residual[a])));
 }
 
 std::string CsvQuoted(const std::string& S)
@@ -327,8 +398,13 @@ int Run(int argc, char** argv)
   }
   if (o.Csv && (o.Inputs || o.Target || o.Caption || o.Values || o.Extended))
     UsageError("--csv cannot be combined with --inputs, --target, --caption, --values or --extended");
+  const bool machine = o.Values || o.Influence || o.Predict;
   if (o.Values && o.Extended)
     UsageError("--values cannot be combined with --extended");
+  if (machine && o.Extended)
+    UsageError("--influence and --predict cannot be combined with --extended");
+  if (o.Csv && (o.Influence || o.Predict))
+    UsageError("--csv cannot be combined with --influence or --predict");
 
   TDataTable table;
   LoadTable(o, table);
@@ -347,7 +423,11 @@ int Run(int argc, char** argv)
     PrintLine(run.Caption());
   if (o.Values)
     PrintValues(run, table);
-  else
+  if (o.Influence)
+    PrintInfluence(*run.Result());
+  if (o.Predict)
+    PrintPredictions(*run.Result());
+  if (!machine)
     for (const std::string& line : run.ReportLines())
       PrintLine(line);
   if (o.Extended && !o.Values) {

@@ -3,6 +3,7 @@
 #include "demodata.h"
 #include "mlrrun.h"
 #include "mlrrun_testutil.h"
+#include "mlrtable.h"
 #include "orvex_datatable.h"
 
 #include <gtest/gtest.h>
@@ -44,6 +45,299 @@ TEST(MLRResult, KeepsItsValuesAfterLaterRuns)
   // A failed run leaves the last good result in place.
   EXPECT_FALSE(run.Execute(table, MakeRoles(6, {}, Length)));
   EXPECT_EQ(run.Result()->TargetCol, Length);
+}
+
+void ExpectClose(double Actual, double Expected, double RelTol, const std::string& What)
+{
+  EXPECT_NEAR(Actual, Expected, RelTol * std::fabs(Expected)) << What;
+}
+
+// Index of a table row among the objects used.
+std::size_t ObjectOf(const TMLRResult& R, int Row)
+{
+  for (std::size_t i = 0; i < R.UsedRows.size(); ++i)
+    if (R.UsedRows[i] == Row)
+      return i;
+  ADD_FAILURE() << "row " << Row << " not used";
+  return 0;
+}
+
+// Index of a table row among the predictions.
+std::size_t PredictionOf(const TMLRResult& R, int Row)
+{
+  for (std::size_t i = 0; i < R.Predictions.Rows.size(); ++i)
+    if (R.Predictions.Rows[i] == Row)
+      return i;
+  ADD_FAILURE() << "row " << Row << " not predicted";
+  return 0;
+}
+
+// The demonstration example against R 4.2 (every object was compared, to 2e-12; the rows
+// pinned here are an ordinary one and the two flagged ones):
+//   d <- read.csv("demo.csv", check.names=FALSE)    # mlrreport --csv
+//   f <- lm(`Net Weight` ~ Length + Width, data=d); im <- influence.measures(f)
+//   print(im$infmat[c(1, 29, 31), ], digits=17)
+//   print(rstandard(f)[c(1, 29, 31)], digits=17); print(rstudent(f)[c(1, 29, 31)], digits=17)
+//   which(apply(im$is.inf, 1, any))                 # 29 31, both for cov.r
+//   predict(f, newdata=d[c(1, 29), ], interval="prediction", se.fit=TRUE)
+//   predict(f, newdata=d[c(1, 29), ], interval="confidence")
+//   print(c(logLik(f), AIC(f), BIC(f)), digits=17)
+//   cf <- coef(f); cf[-1] * c(sd(d$Length), sd(d$Width)) / sd(d$`Net Weight`)
+TEST(MLRResult, DemonstrationInfluencePredictionsAndMeasuresMatchR)
+{
+  TDataTable table;
+  LoadDemoData(table);
+  TMLRRun run;
+  ASSERT_TRUE(run.Execute(table, MakeRoles(6, {Length, Width}, NetWeight)));
+  const TMLRResult& r = *run.Result();
+  const TInfluence& f = r.Influence;
+  ASSERT_TRUE(f.Available);
+  EXPECT_EQ(f.Rank, 3);
+  struct TRow {
+    int Row;
+    double DfbLength, DfbWidth, DfbIntercept, DFFits, CovRatio, Cook, Hat, RStandard, RStudent;
+  };
+  const TRow expected[] = {
+      {1, 0.0093004291839017053, -0.0065069587695409234, 0.0094157006828353585, 0.10511024633724166,
+       1.07499619909084809, 0.0037406140125469654, 0.025200716528891449, 0.65884496541566473,
+       0.65372668018376479},
+      {29, -0.5955368972515256987, 0.5114748817403097503, -0.3764720711272726561, -0.74882967180010496,
+       0.73853474015775200, 0.1641052708231133528, 0.083648367818336705, -2.32233162156279649,
+       -2.47847982406277101},
+      {31, -0.1184541519874962728, -0.4223697243376776655, 0.5302267766684037875, -0.76339532595551074,
+       0.68082769282805811, 0.1664980255737360249, 0.075180803979435912, -2.47879211608372918,
+       -2.67746887840965853},
+  };
+  for (const TRow& e : expected) {
+    const std::size_t i = ObjectOf(r, e.Row);
+    const int o = static_cast<int>(i);
+    const std::string at = " of row " + std::to_string(e.Row);
+    ExpectClose(f.DFBeta(o, 0), e.DfbLength, 1e-9, "DFBETAS Length" + at);
+    ExpectClose(f.DFBeta(o, 1), e.DfbWidth, 1e-9, "DFBETAS Width" + at);
+    ExpectClose(f.DFBeta(o, 2), e.DfbIntercept, 1e-9, "DFBETAS intercept" + at);
+    ExpectClose(f.DFFits[i], e.DFFits, 1e-9, "DFFITS" + at);
+    ExpectClose(f.CovRatio[i], e.CovRatio, 1e-9, "COVRATIO" + at);
+    ExpectClose(f.CooksDistance[i], e.Cook, 1e-9, "Cook" + at);
+    ExpectClose(f.Hat[i], e.Hat, 1e-9, "h" + at);
+    ExpectClose(f.RStandard[i], e.RStandard, 1e-9, "rstandard" + at);
+    ExpectClose(f.RStudent[i], e.RStudent, 1e-9, "rstudent" + at);
+  }
+  EXPECT_EQ(f.Flagged, (std::vector<int>{static_cast<int>(ObjectOf(r, 29)), static_cast<int>(ObjectOf(r, 31))}));
+  EXPECT_EQ(f.Flags[ObjectOf(r, 29)], ifCovRatio);
+  // The leverages of a fit with an intercept add up to the number of coefficients.
+  double sumH = 0;
+  for (double h : f.Hat)
+    sumH += h;
+  EXPECT_NEAR(sumH, 3.0, 1e-12);
+
+  const TPredictions& p = r.Predictions;
+  ASSERT_EQ(p.Rows.size(), 40u);
+  EXPECT_EQ(p.NrOfPredictedOnly, 0);
+  const std::size_t a1 = PredictionOf(r, 1), a29 = PredictionOf(r, 29);
+  ExpectClose(p.Estimate[a1], 106.01995789918108, 1e-12, "estimate of row 1");
+  ExpectClose(p.SEFit[a1], 1.2153423358697122, 1e-9, "se of row 1");
+  ExpectClose(p.PILow[a1], 90.31353350557707, 1e-9, "PI low of row 1");
+  ExpectClose(p.PIHigh[a1], 121.72638229278509, 1e-9, "PI high of row 1");
+  ExpectClose(p.CILow[a1], 103.55744041824168, 1e-9, "CI low of row 1");
+  ExpectClose(p.CIHigh[a1], 108.48247538012048, 1e-9, "CI high of row 1");
+  ExpectClose(p.SEFit[a29], 2.2142207566389014, 1e-9, "se of row 29");
+  ExpectClose(p.CILow[a29], 112.53308999916554, 1e-9, "CI low of row 29");
+  ExpectClose(p.PIHigh[a29], 133.16746521755124, 1e-9, "PI high of row 29");
+  EXPECT_EQ(p.Residual[a29], table.Elem(NetWeight, 29) - p.Estimate[a29]);
+
+  ExpectClose(r.Measures.LogLik, -136.61699932339542, 1e-12, "log-likelihood");
+  ExpectClose(r.Measures.AIC, 281.23399864679084, 1e-12, "AIC");
+  ExpectClose(r.Measures.BIC, 287.98951646324656, 1e-12, "BIC");
+  ExpectClose(r.Measures.Beta[0], 0.73786280521891834, 1e-12, "beta of Length");
+  ExpectClose(r.Measures.Beta[1], 0.30423683527188716, 1e-12, "beta of Width");
+  EXPECT_EQ(r.Measures.Equation, "Net Weight = -135.09 + 0.68442 * Length + 3.3732 * Width");
+}
+
+// Data of our own: a dummy input that is 1 in row 3 only (leverage 1), a missing input in row
+// 8 and missing targets in rows 11 and 13, against R 4.2:
+//   d <- read.csv("own.csv")     # the columns below, NA for the missing cells
+//   f <- lm(y ~ x1 + x2 + d, data=d); im <- influence.measures(f)
+//   print(im$infmat["14", ], digits=17); print(rstudent(f)["14"], digits=17)
+//   which(apply(im$is.inf, 1, any))   # 14 (dfb, dffit)
+//   hatvalues(f)["3"]                  # 1
+//   predict(f, newdata=d[c(11, 13), ], interval="prediction", se.fit=TRUE)
+//   predict(f, newdata=d[c(11, 13), ], interval="confidence")
+//   print(c(logLik(f), AIC(f), BIC(f)), digits=17)
+// R gives DFBETAS 0 for the object of leverage 1 (its coefficient change is 0 / 0); ours are
+// NaN like every measure that divides by 1 - h.
+TEST(MLRResult, UnitLeverageAndMissingTargetsMatchR)
+{
+  const double nan = std::nan("");
+  const std::vector<std::vector<double>> cols = {
+      {2.5, 3.1, 4.7, 5.2, 6.8, 7.1, 8.9, 9.4, 10.2, 11.8, 12.5, 13.3, 14.1, 15.6},
+      {1.2, 0.8, 2.9, 1.7, 3.3, 2.1, 4.8, nan, 2.2, 5.1, 4.4, 6.0, 3.9, 5.5},
+      {0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+      {7.9, 8.4, 31.0, 13.1, 17.9, 15.2, 24.3, 21.0, 19.8, 27.7, nan, 31.9, nan, 35.2}};
+  TDataTable table;
+  table.Resize(4, 14);
+  const char* names[] = {"x1", "x2", "d", "y"};
+  for (int c = 1; c <= 4; ++c) {
+    table.SetColName(c, names[c - 1]);
+    for (int row = 1; row <= 14; ++row) {
+      const double v = cols[static_cast<std::size_t>(c - 1)][static_cast<std::size_t>(row - 1)];
+      if (std::isnan(v))
+        table.SetCellState(c, row, csNotANumber);
+      else
+        table.SetElem(c, row, v);
+    }
+  }
+  TMLRRun run;
+  ASSERT_TRUE(run.Execute(table, MakeRoles(4, {1, 2, 3}, 4))) << run.ErrorText();
+  const TMLRResult& r = *run.Result();
+  EXPECT_EQ(r.LeftOutRows, (std::vector<int>{8, 11, 13}));
+  const TInfluence& f = r.Influence;
+  const std::size_t i3 = ObjectOf(r, 3), i14 = ObjectOf(r, 14);
+  EXPECT_EQ(f.Hat[i3], 1.0);
+  EXPECT_EQ(f.NrOfUnitLeverage, 1);
+  for (double v : {f.RStandard[i3], f.RStudent[i3], f.CooksDistance[i3], f.DFFits[i3],
+                   f.CovRatio[i3], f.DFBeta(static_cast<int>(i3), 0)})
+    EXPECT_TRUE(std::isnan(v));
+  const int o14 = static_cast<int>(i14);
+  ExpectClose(f.DFBeta(o14, 0), 1.88391513801350485, 1e-9, "DFBETAS x1");
+  ExpectClose(f.DFBeta(o14, 1), -0.90669387809395319, 1e-9, "DFBETAS x2");
+  ExpectClose(f.DFBeta(o14, 2), 0.53253445646302089, 1e-9, "DFBETAS d");
+  ExpectClose(f.DFBeta(o14, 3), -1.52586057769525540, 1e-9, "DFBETAS intercept");
+  ExpectClose(f.DFFits[i14], 2.81309087292638793, 1e-9, "DFFITS");
+  ExpectClose(f.CovRatio[i14], 0.07290928102380223, 1e-9, "COVRATIO");
+  ExpectClose(f.CooksDistance[i14], 0.88505107342974365, 1e-9, "Cook");
+  ExpectClose(f.Hat[i14], 0.45063575651959598, 1e-9, "h");
+  ExpectClose(f.RStudent[i14], 3.1059977147492814, 1e-9, "rstudent");
+  EXPECT_EQ(f.Flagged, std::vector<int>{o14});
+  EXPECT_EQ(f.Flags[i14], ifDFBeta | ifDFFit);
+
+  // Rows 11 and 13 are predicted without being used; row 8 (no x2) is not predicted.
+  const TPredictions& p = r.Predictions;
+  EXPECT_EQ(p.Rows.size(), 13u);
+  EXPECT_EQ(p.NrOfPredictedOnly, 2);
+  for (int row : p.Rows)
+    EXPECT_NE(row, 8);
+  const std::size_t a11 = PredictionOf(r, 11), a13 = PredictionOf(r, 13);
+  EXPECT_TRUE(std::isnan(p.Residual[a11]));
+  EXPECT_EQ(p.Used[a11], 0);
+  EXPECT_EQ(p.Used[PredictionOf(r, 12)], 1);
+  ExpectClose(p.Estimate[a11], 27.833246122498959, 1e-12, "estimate of row 11");
+  ExpectClose(p.SEFit[a11], 0.30479664398436013, 1e-9, "se of row 11");
+  ExpectClose(p.CILow[a11], 27.112516586329448, 1e-9, "CI low of row 11");
+  ExpectClose(p.PIHigh[a11], 29.509077906565032, 1e-9, "PI high of row 11");
+  ExpectClose(p.Estimate[a13], 28.887972887719101, 1e-12, "estimate of row 13");
+  ExpectClose(p.SEFit[a13], 0.51015889979314144, 1e-9, "se of row 13");
+  ExpectClose(p.CIHigh[a13], 30.094306994335856, 1e-9, "CI high of row 13");
+  ExpectClose(p.PILow[a13], 26.952978551560516, 1e-9, "PI low of row 13");
+  ExpectClose(r.Measures.LogLik, -8.2101345149612133, 1e-11, "log-likelihood");
+  ExpectClose(r.Measures.AIC, 26.4202690299224265, 1e-11, "AIC");
+  ExpectClose(r.Measures.BIC, 28.4097453939142781, 1e-11, "BIC");
+}
+
+TEST(MLRResult, ExtendedBlockAdditions)
+{
+  TDataTable table;
+  LoadDemoData(table);
+  TMLRRun run;
+  ASSERT_TRUE(run.Execute(table, MakeRoles(6, {Length, Width}, NetWeight)));
+  const std::vector<std::string>& l = run.Result()->ExtendedLines;
+  EXPECT_EQ(run.ExtendedLines(), l);
+  std::size_t at = 0;
+  while (at < l.size() && l[at].rfind(" Fitted equation", 0) != 0)
+    ++at;
+  ASSERT_EQ(l.size(), at + 12);
+  const std::vector<std::string> expected = {
+      " Fitted equation: Net Weight = -135.09 + 0.68442 * Length + 3.3732 * Width",
+      " Standardized (beta) coefficients: Length 0.73786, Width 0.30424",
+      " Log-likelihood: -136.62 (df 4),  AIC: 281.23,  BIC: 287.99",
+      " Rules of influence: |DFBETAS| > 1, |DFFITS| > 0.85424, |1 - COVRATIO| > 0.24324,",
+      "   Cook's D > 0.80340, h > 0.22500",
+      " Influential objects (2 of 40; a * marks a broken rule):",
+      " " + std::string(84, '-'),
+      "     Row Name       max|DFBETAS|       DFFITS     COVRATIO     Cook's D            h",
+      " " + std::string(84, '-'),
+      "      29 R-29            0.59554     -0.74883      0.73853*     0.16411     0.083648",
+      "      31 R-31            0.53023     -0.76340      0.68083*     0.16650     0.075181",
+      " " + std::string(84, '-')};
+  for (std::size_t i = 0; i < expected.size(); ++i)
+    EXPECT_EQ(l[at + i], expected[i]);
+
+  // A negative slope is written with " - "; an object of leverage 1 is named.
+  TDataTable t2;
+  t2.Resize(3, 6);
+  const double x[6] = {1, 2, 3, 4, 5, 6}, d[6] = {0, 0, 1, 0, 0, 0}, y[6] = {9, 7.5, 20, 4.2, 2.9, 1};
+  for (int r = 1; r <= 6; ++r) {
+    t2.SetElem(1, r, x[r - 1]);
+    t2.SetElem(2, r, d[r - 1]);
+    t2.SetElem(3, r, y[r - 1]);
+  }
+  t2.SetColName(1, "x");
+  t2.SetColName(2, "d");
+  t2.SetColName(3, "y");
+  ASSERT_TRUE(run.Execute(t2, MakeRoles(3, {1, 2}, 3)));
+  const std::vector<std::string>& l2 = run.ExtendedLines();
+  bool minus = false, unit = false;
+  for (const std::string& s : l2) {
+    minus |= s.rfind(" Fitted equation: y = ", 0) == 0 && s.find(" - ") != std::string::npos;
+    unit |= s == " Objects of leverage 1 (the measures that divide by 1 - h are n/a): rows 3";
+  }
+  EXPECT_TRUE(minus);
+  EXPECT_TRUE(unit);
+}
+
+TEST(MLRResult, LongListsOfInfluentialObjectsAreCut)
+{
+  // 210 objects on a line with an outlier every seventh: the 30 outliers break the COVRATIO
+  // rule, so the list shows 20 and counts the rest.
+  TDataTable table;
+  table.Resize(2, 210);
+  for (int r = 1; r <= 210; ++r) {
+    table.SetElem(1, r, r);
+    table.SetElem(2, r, 0.5 * r + (r % 7 == 0 ? 100 : (r % 3) - 1));
+  }
+  TMLRRun run;
+  ASSERT_TRUE(run.Execute(table, MakeRoles(2, {1}, 2)));
+  const TMLRResult& r = *run.Result();
+  const std::size_t flagged = r.Influence.Flagged.size();
+  ASSERT_GT(flagged, 20u);
+  const std::vector<std::string>& l = r.ExtendedLines;
+  EXPECT_EQ(l.back(), " and " + std::to_string(flagged - 20) + " more");
+  EXPECT_EQ(l[l.size() - 2], " " + std::string(84, '-'));
+  EXPECT_EQ(l[l.size() - 3].substr(0, 11), std::string(8 - std::to_string(r.UsedRows[static_cast<std::size_t>(r.Influence.Flagged[19])]).size(), ' ') +
+                                               std::to_string(r.UsedRows[static_cast<std::size_t>(r.Influence.Flagged[19])]) + " R-");
+  // The result's table holds every flagged object.
+  EXPECT_EQ(r.Tables.back().Rows.size(), flagged);
+}
+
+TEST(MLRResult, TablesRenderToTextTsvAndHtml)
+{
+  TDataTable table;
+  LoadDemoData(table);
+  table.SetColName(Width, "W<i>&\"dth\"");
+  TMLRRun run;
+  ASSERT_TRUE(run.Execute(table, MakeRoles(6, {Length, Width}, NetWeight)));
+  const TMLRResult& r = *run.Result();
+  ASSERT_EQ(r.Tables.size(), 3u);
+  const TReportTable& coef = r.Tables[1];
+  const std::vector<std::string> tsv = RenderTableTsv(coef);
+  ASSERT_EQ(tsv.size(), 4u);
+  EXPECT_EQ(tsv[0], "Coefficient\tEstimate\tStd. Error\tt value\tPr(>|t|)\tCI 2.5 %\tCI 97.5 %\tVIF\tBeta");
+  EXPECT_EQ(tsv[1], "Length\t0.68442\t0.058846\t11.631\t6.3990e-14\t0.56518\t0.80365\t1.5445\t0.73786");
+  EXPECT_EQ(tsv[3], "INTERCEPT\t-135.09\t22.448\t-6.0178\t5.9392e-07\t-180.57\t-89.605\t\t");
+  const std::string html = RenderTableHtml(coef);
+  EXPECT_NE(html.find("<caption> Coefficients:</caption>"), std::string::npos);
+  EXPECT_NE(html.find("<tr><td>W&lt;i&gt;&amp;&quot;dth&quot;</td><td style=\"text-align:right\">3.3732</td>"),
+            std::string::npos)
+      << html;
+  EXPECT_EQ(html.substr(html.size() - 9), "</table>\n");
+  // The fixed text: columns at their widths after one space, long names cut, no trailing blanks.
+  const std::vector<std::string> text = RenderTableText(r.Tables[0]);
+  ASSERT_EQ(text.size(), 8u);
+  EXPECT_EQ(text[0], " Analysis of variance:");
+  EXPECT_EQ(text[2], " Source           DF Sum of squares Mean square           F      Pr(>F)");
+  EXPECT_EQ(text[4], " Regression        2          20324       10162      173.38     < 1e-16");
+  EXPECT_EQ(text[6], " Total            39          22493");
+  const std::vector<std::string> coefText = RenderTableText(coef);
+  EXPECT_EQ(coefText[5].substr(0, 14), " W<i>&\"dth\"   ");
 }
 
 }  // namespace

@@ -50,6 +50,20 @@ void ExpectInference(const TMLRRun& Run, const std::vector<TExpected>& Expected)
   }
 }
 
+// The lines of the extended block that the inference makes: those before the fitted equation,
+// where the result's additions begin.
+std::vector<std::string> InferenceLines(const std::vector<std::string>& Lines)
+{
+  std::vector<std::string> l;
+  for (const std::string& s : Lines) {
+    if (s.rfind(" Fitted equation: ", 0) == 0)
+      return l;
+    l.push_back(s);
+  }
+  ADD_FAILURE() << "no fitted equation in the extended block";
+  return l;
+}
+
 // Every table line of the extended block (between the first and the last dash line) has its
 // columns at the same places: a line is at most 100 characters, and where the header has the
 // right end of a column title, every number row has a non-blank character.
@@ -131,7 +145,7 @@ TEST(MLRInference, DemonstrationExampleMatchesR)
   ExpectClose(inf.FPValue, 1.60907011692846e-19, 1e-7, "p of F");
   EXPECT_TRUE(inf.MissingRows.empty());
 
-  const std::vector<std::string>& l = run.ExtendedLines();
+  const std::vector<std::string> l = InferenceLines(run.ExtendedLines());
   ExpectAlignedBlock(l);
   ASSERT_EQ(l.size(), 12u);
   EXPECT_EQ(l[0], " Coefficient tests and 95 % confidence intervals (t distribution, 37 degrees "
@@ -218,7 +232,7 @@ TEST(MLRInference, CollinearInputsAreNamedAndTheirTestsAreNotAvailable)
   EXPECT_TRUE(std::isfinite(c[1].TValue));
   EXPECT_LT(c[1].PValue, 1e-3);
 
-  const std::vector<std::string>& l = run.ExtendedLines();
+  const std::vector<std::string> l = InferenceLines(run.ExtendedLines());
   ExpectAlignedBlock(l);
   int na = 0;
   for (const std::string& s : l)
@@ -243,7 +257,7 @@ TEST(MLRInference, CollinearInputsAreNamedAndTheirTestsAreNotAvailable)
   EXPECT_TRUE(std::isinf(k[2].VIF));
   ExpectClose(k[0].VIF, 1.54454924310194, 1e-9, "VIF of Length");
   ExpectClose(k[1].VIF, 1.54454924310194, 1e-9, "VIF of Width");
-  EXPECT_EQ(constant.ExtendedLines().back(),
+  EXPECT_EQ(InferenceLines(constant.ExtendedLines()).back(),
             " Collinear (t, p and intervals not available): \"Constant\" (column 8), INTERCEPT");
 }
 
@@ -316,8 +330,8 @@ TEST(MLRInference, MissingRowsAreListedAndLongListsWrap)
     table.SetCellState(NetWeight, r, 2);
   TMLRRun run;
   ASSERT_TRUE(run.Execute(table, MakeRoles(6, {Length, Width}, NetWeight)));
-  const std::vector<std::string>& l = run.ExtendedLines();
-  ExpectAlignedBlock(l);
+  const std::vector<std::string> l = InferenceLines(run.ExtendedLines());
+  ExpectAlignedBlock(run.ExtendedLines());
   EXPECT_EQ(l[l.size() - 2], " Objects used: 28 of 40");
   EXPECT_EQ(l.back(), " Rows left out for missing values: 2, 3, 5, 7, 11, 13, 17, 19, 23, 29 and 2 more");
   EXPECT_EQ(run.Inference().MissingRows.size(), 12u);

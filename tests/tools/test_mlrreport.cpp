@@ -3,6 +3,7 @@
 #include "demodata.h"
 #include "mlrrun.h"
 #include "orvex_datatable.h"
+#include "regress/mlrrun_testutil.h"
 
 #include <gtest/gtest.h>
 
@@ -145,8 +146,9 @@ TEST_F(MLRReportTool, ValuesGiveEveryNumberWithAllDigits)
   const TToolResult r = Run({"--inputs", "Width,Length", "--target", "Net Weight", "--values"});
   ASSERT_EQ(r.Status, 0) << r.Err;
   const std::vector<std::string> lines = Lines(r.Out);
-  // 14 lines of the fit, then adj_r2, f_p and three coefstat lines.
-  ASSERT_EQ(lines.size(), 19u);
+  // 14 lines of the fit, then adj_r2, f_p and three coefstat lines, then loglik, aic, bic and
+  // two beta lines.
+  ASSERT_EQ(lines.size(), 24u);
   const std::vector<std::string> keys = {"n",   "p",  "df", "missing", "near_singular", "sres",
                                          "r2",  "f",  "ssreg", "ssres", "sstot"};
   std::map<std::string, double> v;
@@ -315,7 +317,7 @@ TEST_F(MLRReportTool, CollinearInputsWarnOnStandardErrorAndNamesStayOnOneLine)
   const TToolResult values = Run({file, "--inputs", "1", "--target", "2", "--values"});
   ASSERT_EQ(values.Status, 0) << values.Err;
   const std::vector<std::string> vl = Lines(values.Out);
-  ASSERT_EQ(vl.size(), 17u);
+  ASSERT_EQ(vl.size(), 21u);
   EXPECT_EQ(vl[11].rfind("coef\ta b\t", 0), 0u) << vl[11];
   EXPECT_EQ(std::count(vl[11].begin(), vl[11].end(), '\t'), 3);
   EXPECT_EQ(vl[15].rfind("coefstat\ta b\t", 0), 0u) << vl[15];
@@ -369,7 +371,7 @@ TEST_F(MLRReportTool, ExtendedBlockAndInferenceValues)
   const TToolResult v = Run({"--inputs", "Length,Width", "--target", "Net Weight", "--values"});
   ASSERT_EQ(v.Status, 0) << v.Err;
   const std::vector<std::string> lines = Lines(v.Out);
-  ASSERT_EQ(lines.size(), 19u);
+  ASSERT_EQ(lines.size(), 24u);
   EXPECT_EQ(lines[13], "coef\tINTERCEPT\t" + Fields(lines[13])[2] + "\t" + Fields(lines[13])[3]);
   const TFitInference& inf = run.Inference();
   EXPECT_EQ(Fields(lines[14])[0], "adj_r2");
@@ -398,7 +400,10 @@ TEST_F(MLRReportTool, ExtendedBlockAndInferenceValues)
   const TToolResult c = Run({"--inputs", "1,2,6", "--target", "Length", "--values"});
   ASSERT_EQ(c.Status, 0) << c.Err;
   const std::vector<std::string> cl = Lines(c.Out);
-  ASSERT_EQ(cl.size(), 21u);
+  ASSERT_EQ(cl.size(), 27u);
+  // The collinear inputs have no beta coefficient either.
+  EXPECT_EQ(cl[24], "beta\tTotal Weight\tnan");
+  EXPECT_EQ(cl[26], "beta\tNet Weight\tnan");
   for (std::size_t j = 17; j < 20; ++j) {
     const std::vector<std::string> f = Fields(cl[j]);
     ASSERT_EQ(f.size(), 7u);
@@ -455,7 +460,7 @@ TEST_F(MLRReportTool, PerfectFitAndConstantTargetWriteNanForTheirTests)
     const TToolResult r = Run({file, "--inputs", "a,b", "--target", target, "--values"});
     ASSERT_EQ(r.Status, 0) << r.Err;
     const std::vector<std::string> l = Lines(r.Out);
-    ASSERT_EQ(l.size(), 19u) << target;
+    ASSERT_EQ(l.size(), 24u) << target;
     EXPECT_EQ(l[15], "f_p\tnan") << target;
     EXPECT_EQ(l[16].substr(0, 27), "coefstat\ta\tnan\tnan\tnan\tnan\t") << target;
     EXPECT_EQ(l[18], "coefstat\tINTERCEPT\tnan\tnan\tnan\tnan\t") << target;
@@ -466,4 +471,44 @@ TEST_F(MLRReportTool, PerfectFitAndConstantTargetWriteNanForTheirTests)
   EXPECT_NE(e.Out.find("\n\n The target is constant over the objects used: there is nothing to "
                        "explain.\n Coefficient tests"),
             std::string::npos);
+}
+
+TEST_F(MLRReportTool, InfluenceAndPredictionLinesGiveTheResultsValues)
+{
+  // SmallAsc: row 2 lacks an input (no prediction), row 3 lacks the target (a prediction with
+  // an empty residual); five objects are used.
+  const std::string file = WriteFile("small.asc", SmallAsc);
+  const TToolResult r = Run({file, "--inputs", "1,2", "--target", "3", "--influence", "--predict"});
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  TDataTable table;
+  ASSERT_EQ(table.LoadFromASCFile(file), ascOK);
+  TMLRRun run;
+  ASSERT_TRUE(run.Execute(table, MakeRoles(3, {1, 2}, 3)));
+  const TMLRResult& res = *run.Result();
+  const std::vector<std::string> l = Lines(r.Out);
+  ASSERT_EQ(l.size(), 2 * 5 + 6u);
+  for (std::size_t i = 0; i < 5; ++i) {
+    const std::vector<std::string> f = Fields(l[2 * i]);
+    ASSERT_EQ(f.size(), 9u) << l[2 * i];
+    EXPECT_EQ(f[0], "infl");
+    EXPECT_EQ(std::stoi(f[1]), res.UsedRows[i]);
+    EXPECT_EQ(std::strtod(f[2].c_str(), nullptr), res.Influence.Hat[i]);
+    EXPECT_EQ(std::strtod(f[7].c_str(), nullptr), res.Influence.CovRatio[i]);
+    const std::vector<std::string> d = Fields(l[2 * i + 1]);
+    ASSERT_EQ(d.size(), 5u);
+    EXPECT_EQ(d[0] + d[1], "dfbetas" + f[1]);
+    EXPECT_EQ(std::strtod(d[4].c_str(), nullptr), res.Influence.DFBeta(static_cast<int>(i), 2));
+  }
+  // Row 5 breaks three rules, row 6 none: the names in their fixed order.
+  EXPECT_EQ(Fields(l[4])[8], "dfb,cov.r,cook.d");
+  EXPECT_EQ(Fields(l[6]).back(), "");
+  EXPECT_EQ(l[6].back(), '\t');
+  EXPECT_EQ(l[10].substr(0, 7), "pred\t1\t");
+  EXPECT_EQ(l[11].substr(0, 7), "pred\t3\t");
+  EXPECT_EQ(l[11].back(), '\t');  // no target, no residual
+  const std::vector<std::string> p = Fields(l[15]);
+  ASSERT_EQ(p.size(), 9u);
+  EXPECT_EQ(std::strtod(p[8].c_str(), nullptr), -1.2 - res.Predictions.Estimate[5]);
+  EXPECT_LT(std::strtod(p[6].c_str(), nullptr), std::strtod(p[4].c_str(), nullptr));  // PI wider
+  EXPECT_EQ(Run({"--inputs", "3", "--target", "6", "--predict", "--extended"}).Status, 2);
 }

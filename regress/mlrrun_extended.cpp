@@ -1,0 +1,167 @@
+// The extended block's additions made from the result value (the fitted equation, the beta
+// coefficients, the log-likelihood with AIC and BIC, the influential objects) and the report's
+// tables (analysis of variance, coefficients, influential objects) that render to fixed text,
+// tab-separated text and HTML.
+#include "mlrrun.h"
+#include "mlrrun_text.h"
+#include "mlrtable.h"
+
+#include "orvex_datatable.h"
+#include "orvex_stringl.h"
+
+#include <boost/math/distributions/fisher_f.hpp>
+
+#include <algorithm>
+#include <cmath>
+
+namespace orvex {
+
+namespace {
+
+constexpr std::size_t MaxListedObjects = 20;
+constexpr std::size_t MaxEquationChars = 100;
+constexpr int NumberWidth = 11;
+
+// A measure of the influence table: its text, with a "*" behind it when it breaks its rule.
+std::string Marked(double Value, bool Broken)
+{
+  return FormatSig5(Value) + (Broken ? "*" : " ");
+}
+
+// The fitted equation, broken before a " + " or " - " where a line would pass 100 characters.
+void AppendEquation(std::vector<std::string>& Lines, const TMLRResult& R)
+{
+  const std::size_t p = R.InputNames.size();
+  std::string line = " Fitted equation: " + R.TargetName + " = " + FormatSig5(R.Coefficients[p]);
+  for (std::size_t j = 0; j < p; ++j) {
+    const double b = R.Coefficients[j];
+    const std::string term = std::string(std::signbit(b) ? " - " : " + ") + FormatSig5(std::fabs(b)) +
+                             " * " + R.InputNames[j];
+    if (CharCount(line + term) > MaxEquationChars) {
+      Lines.push_back(line);
+      line = "  ";
+    }
+    line += term;
+  }
+  Lines.push_back(line);
+}
+
+TReportTable AnovaTable(const TMLRResult& R)
+{
+  const TAnovaTable& a = R.Summary.Anova;
+  TReportTable t;
+  t.Title = " Analysis of variance:";
+  t.Columns = {{"Source", 10, TColumnAlign::Left}, {"DF", 8, TColumnAlign::Right},
+               {"Sum of squares", NumberWidth + 3, TColumnAlign::Right},
+               {"Mean square", NumberWidth, TColumnAlign::Right}, {"F", NumberWidth, TColumnAlign::Right},
+               {"Pr(>F)", NumberWidth, TColumnAlign::Right}};
+  t.Rows.push_back({"Regression", std::to_string(a.DFReg), FormatSig5(a.SSReg), FormatSig5(a.MSReg),
+                    FormatSig5(R.Inference.Condition == TFitCondition::Regular ? a.FValue : NAN),
+                    FormatPValue(R.Inference.FPValue)});
+  t.Rows.push_back({"Residual", std::to_string(a.DFRes), FormatSig5(a.SSRes), FormatSig5(a.MSRes)});
+  t.Rows.push_back({"Total", std::to_string(a.DFTot), FormatSig5(a.SSTot)});
+  return t;
+}
+
+TReportTable CoefficientTable(const TMLRResult& R)
+{
+  TReportTable t;
+  t.Title = " Coefficients:";
+  t.Columns = {{"Coefficient", 12, TColumnAlign::Left}};
+  for (const char* h : {"Estimate", "Std. Error", "t value", "Pr(>|t|)", "CI 2.5 %", "CI 97.5 %",
+                        "VIF", "Beta"})
+    t.Columns.push_back({h, NumberWidth, TColumnAlign::Right});
+  const std::size_t p = R.InputNames.size();
+  for (std::size_t j = 0; j < R.Inference.Coefficients.size(); ++j) {
+    const TCoefficientInference& c = R.Inference.Coefficients[j];
+    std::vector<std::string> row = {c.Name, FormatSig5(c.Estimate), FormatSig5(c.StdError)};
+    if (c.Collinear || c.ZeroStdError) {
+      row.push_back(c.Collinear ? "n/a (collinear)" : "n/a (std. error 0)");
+      row.insert(row.end(), 3, "");
+    } else {
+      row.insert(row.end(), {FormatSig5(c.TValue), FormatPValue(c.PValue), FormatSig5(c.CILow),
+                             FormatSig5(c.CIHigh)});
+    }
+    row.push_back(j < p ? FormatSig5(c.VIF) : "");
+    row.push_back(j < p ? FormatSig5(R.Measures.Beta[j]) : "");
+    t.Rows.push_back(row);
+  }
+  return t;
+}
+
+}  // namespace
+
+void TMLRRun::AppendResultReport(const TDataTable& Table, TMLRResult& R) const
+{
+  std::vector<std::string>& l = R.ExtendedLines;
+  AppendEquation(l, R);
+  std::vector<std::string> betas;
+  for (std::size_t j = 0; j < R.InputNames.size(); ++j)
+    betas.push_back(R.InputNames[j] + " " + FormatSig5(R.Measures.Beta[j]));
+  AppendWrapped(l, " Standardized (beta) coefficients: ", betas);
+  l.push_back(" Log-likelihood: " + FormatSig5(R.Measures.LogLik) + " (df " +
+              std::to_string(R.Rank + 1) + "),  AIC: " + FormatSig5(R.Measures.AIC) +
+              ",  BIC: " + FormatSig5(R.Measures.BIC));
+
+  R.Tables.push_back(AnovaTable(R));
+  R.Tables.push_back(CoefficientTable(R));
+
+  const TInfluence& f = R.Influence;
+  if (!f.Available)
+    return;
+  const double k = f.Rank;
+  double n = 0;
+  for (double h : f.Hat)
+    n += h > 0;
+  const boost::math::fisher_f_distribution<double> fdist(k, n - k);
+  std::vector<std::string> rules = {
+      "|DFBETAS| > 1", "|DFFITS| > " + FormatSig5(3 * std::sqrt(k / (n - k))),
+      "|1 - COVRATIO| > " + FormatSig5(3 * k / (n - k)),
+      "Cook's D > " + FormatSig5(boost::math::quantile(fdist, 0.5)), "h > " + FormatSig5(3 * k / n)};
+
+  TReportTable t;
+  t.Title = " Influential objects (" + std::to_string(f.Flagged.size()) + " of " +
+            std::to_string(f.Hat.size()) + "; a * marks a broken rule):";
+  t.Columns = {{"Row", 7, TColumnAlign::Right}, {"Name", 10, TColumnAlign::Left}};
+  // The headers end over the digits, before the marks' place.
+  t.Columns.push_back({"max|DFBETAS| ", NumberWidth + 2, TColumnAlign::Right});
+  for (const char* h : {"DFFITS ", "COVRATIO ", "Cook's D ", "h "})
+    t.Columns.push_back({h, NumberWidth + 1, TColumnAlign::Right});
+  const int nc = f.NrOfCoefficients;
+  for (int i : f.Flagged) {
+    const std::size_t o = static_cast<std::size_t>(i);
+    double dfb = 0;
+    for (int j = 0; j < nc; ++j)
+      dfb = std::max(dfb, std::fabs(f.DFBeta(i, j)));
+    const int row = R.UsedRows[o];
+    const std::uint8_t fl = f.Flags[o];
+    t.Rows.push_back({std::to_string(row), Table.RowName(row), Marked(dfb, fl & ifDFBeta),
+                      Marked(f.DFFits[o], fl & ifDFFit), Marked(f.CovRatio[o], fl & ifCovRatio),
+                      Marked(f.CooksDistance[o], fl & ifCooksD), Marked(f.Hat[o], fl & ifHat)});
+  }
+  R.Tables.push_back(t);
+
+  if (f.Flagged.empty()) {
+    AppendWrapped(l, " Influential objects: none by the rules ", rules);
+  } else {
+    AppendWrapped(l, " Rules of influence: ", rules);
+    TReportTable shown = t;
+    if (shown.Rows.size() > MaxListedObjects)
+      shown.Rows.resize(MaxListedObjects);
+    for (const std::string& line : RenderTableText(shown))
+      l.push_back(line);
+    if (t.Rows.size() > MaxListedObjects)
+      l.push_back(" and " + std::to_string(t.Rows.size() - MaxListedObjects) + " more");
+  }
+  if (f.NrOfUnitLeverage > 0) {
+    std::vector<std::string> rows;
+    for (std::size_t o = 0; o < f.Hat.size() && rows.size() < 10; ++o)
+      if (f.Hat[o] == 1)
+        rows.push_back(std::to_string(R.UsedRows[o]));
+    if (f.NrOfUnitLeverage > static_cast<int>(rows.size()))
+      rows.back() += " and " + std::to_string(f.NrOfUnitLeverage - static_cast<int>(rows.size())) + " more";
+    AppendWrapped(l, " Objects of leverage 1 (the measures that divide by 1 - h are n/a): rows ", rows);
+  }
+}
+
+}  // namespace orvex

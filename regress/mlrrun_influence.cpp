@@ -1,0 +1,354 @@
+// Influence measures and predictions of a successful fit, from the design's triangular factor.
+// The factor R of the (power-of-two scaled) design A = Q R has the singular values and right
+// singular vectors of A, so its small n x n decomposition R = U W V^T gives M = D V W^-1 (D the
+// column scaling, only the singular values the solve kept), and for any row x of inputs with
+// its 1 the quantity x (A'A)^+ x' = |x M|^2. That is the leverage h of an object used and, times
+// s^2, the squared standard error of an estimate; (A'A)^+ x' = M (x M)' gives the change of the
+// coefficients when an object is left out. No n x n matrix of the objects is ever formed: each
+// object costs two small products with M, in fixed row blocks on the math threads.
+#include "mlrrun.h"
+
+#include "orvex_datatable.h"
+
+#include <boost/math/distributions/fisher_f.hpp>
+#include <boost/math/distributions/students_t.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numbers>
+
+namespace orvex {
+
+namespace {
+
+constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
+// The solver's rule: singular values below this fraction of the largest are zero.
+constexpr double SingularTolerance = 1e-14;
+// Leverage this close to 1 is 1 (the fit passes through the object), as in R's lm.influence.
+constexpr double UnitLeverageGap = 10 * std::numeric_limits<double>::epsilon();
+// Rows per task of the influence and prediction passes.
+constexpr int InfluenceBlock = 1024;
+
+}  // namespace
+
+// M (n x Rank, column-major, one column per kept singular value) from the triangular factor of
+// the design. False when the reduction or the small decomposition fails.
+bool TMLRRun::MakeLeverageFactor(std::vector<double>& M, int& Rank) const
+{
+  const int n = FMatD.NrOfColumns();
+  TMatrix r, v;
+  TVector qtb, w;
+  double rho = 0;
+  if (!ReduceToTriangle(FMatD, FVecC, r, qtb, rho))
+    return false;
+  // A D = Q (R D): scaling a column of the design scales the same column of the factor.
+  for (int c = 1; c <= n; ++c) {
+    double* col = r.Column(c);
+    for (int i = 0; i < n; ++i)
+      col[i] = std::ldexp(col[i], -FExponents[static_cast<std::size_t>(c - 1)]);
+  }
+  v.Resize(n, n);  // the decomposition fills V and W as sized
+  w.Resize(n);
+  if (!SVDecompose(r, v, w))
+    return false;
+  double wmax = 0;
+  for (int k = 1; k <= n; ++k)
+    wmax = std::max(wmax, w.Elem(k));
+  M.clear();
+  Rank = 0;
+  for (int k = 1; k <= n; ++k) {
+    const double wk = w.Elem(k);
+    if (!(wk > SingularTolerance * wmax))
+      continue;
+    ++Rank;
+    const double* vk = v.Column(k);
+    for (int j = 0; j < n; ++j)
+      M.push_back(std::ldexp(vk[j], -FExponents[static_cast<std::size_t>(j)]) / wk);
+  }
+  return Rank > 0;
+}
+
+void TMLRRun::MakeInfluence(TMLRResult& Result, const std::vector<double>& M, int Rank) const
+{
+  TInfluence& f = Result.Influence;
+  const int m = FMatD.NrOfRows();
+  const int n = FMatD.NrOfColumns();
+  const int k = Rank;
+  f.Rank = k;
+  f.NrOfCoefficients = n;
+  if (m <= k)
+    return;
+  const auto size = static_cast<std::size_t>(m);
+  for (TBulkVector<double>* v : {&f.Hat, &f.RStandard, &f.RStudent, &f.CooksDistance, &f.DFFits,
+                                 &f.CovRatio, &f.SigmaWithout})
+    v->resize(size);
+  f.DFBetas.resize(size * static_cast<std::size_t>(n));
+  f.Flags.assign(size, 0);
+
+  const double* e = Result.Residuals.data();
+  long double rss = 0;
+  for (int i = 0; i < m; ++i)
+    rss += static_cast<long double>(e[i]) * e[i];
+  const double s2 = static_cast<double>(rss / (m - k));
+  const double s = std::sqrt(s2);
+  // The diagonal of (A'A)^+, for the DFBETAS' scale; a coefficient of the collinear part of the
+  // design has no DFBETAS.
+  std::vector<double> cjj(static_cast<std::size_t>(n), 0.0);
+  for (int j = 0; j < n; ++j) {
+    for (int c = 0; c < k; ++c) {
+      const double mjc = M[static_cast<std::size_t>(c * n + j)];
+      cjj[static_cast<std::size_t>(j)] += mjc * mjc;
+    }
+    const TCoefficientInference& ci = Result.Inference.Coefficients[static_cast<std::size_t>(j)];
+    if (ci.Collinear)
+      cjj[static_cast<std::size_t>(j)] = NaN;
+  }
+  std::vector<double> invSqrtC(cjj.size());
+  for (std::size_t j = 0; j < cjj.size(); ++j)
+    invSqrtC[j] = 1.0 / std::sqrt(cjj[j]);
+
+  const int blocks = (m + InfluenceBlock - 1) / InfluenceBlock;
+  ForEachMathTask(blocks, [&](int b) {
+    const int start = b * InfluenceBlock;
+    const int count = std::min(m, start + InfluenceBlock) - start;
+    // z = x M for the block's rows, one column per kept singular value.
+    std::vector<double> z(static_cast<std::size_t>(count) * static_cast<std::size_t>(k), 0.0);
+    for (int j = 0; j < n; ++j) {
+      const double* x = FMatD.Column(j + 1) + start;
+      for (int c = 0; c < k; ++c) {
+        const double mjc = M[static_cast<std::size_t>(c * n + j)];
+        double* zc = z.data() + static_cast<std::size_t>(c) * static_cast<std::size_t>(count);
+        for (int i = 0; i < count; ++i)
+          zc[i] += x[i] * mjc;
+      }
+    }
+    for (int i = 0; i < count; ++i) {
+      const std::size_t o = static_cast<std::size_t>(start + i);
+      double h = 0;
+      for (int c = 0; c < k; ++c) {
+        const double zc = z[static_cast<std::size_t>(c) * static_cast<std::size_t>(count) + static_cast<std::size_t>(i)];
+        h += zc * zc;
+      }
+      const bool unit = h > 1 - UnitLeverageGap;
+      if (unit)
+        h = 1;
+      const double ei = e[o];
+      const double oneMinusH = 1 - h;
+      // Leaving out an object of leverage 1 changes no other residual.
+      const double si2 = unit ? static_cast<double>(rss / (m - k - 1))
+                              : (static_cast<double>(rss) - ei * ei / oneMinusH) / (m - k - 1);
+      const double si = m - k - 1 > 0 ? std::sqrt(std::max(si2, 0.0)) : NaN;
+      f.Hat[o] = h;
+      f.SigmaWithout[o] = si;
+      if (unit) {
+        f.RStandard[o] = f.RStudent[o] = f.CooksDistance[o] = f.DFFits[o] = f.CovRatio[o] = NaN;
+      } else {
+        const double rs = ei / (s * std::sqrt(oneMinusH));
+        const double rt = ei / (si * std::sqrt(oneMinusH));
+        f.RStandard[o] = rs;
+        f.RStudent[o] = rt;
+        f.CooksDistance[o] = rs * rs * h / (k * oneMinusH);
+        f.DFFits[o] = ei * std::sqrt(h) / (si * oneMinusH);
+        f.CovRatio[o] = std::pow(si / s, 2 * k) / oneMinusH;
+      }
+      // DFBETAS: the coefficients' change M (x M)' e / (1 - h), over s_(i) sqrt(C_jj).
+      const double scale = unit ? NaN : ei / (oneMinusH * si);
+      for (int j = 0; j < n; ++j) {
+        double d = 0;
+        for (int c = 0; c < k; ++c)
+          d += M[static_cast<std::size_t>(c * n + j)] *
+               z[static_cast<std::size_t>(c) * static_cast<std::size_t>(count) + static_cast<std::size_t>(i)];
+        f.DFBetas[static_cast<std::size_t>(j) * size + o] = d * scale * invSqrtC[static_cast<std::size_t>(j)];
+      }
+    }
+  });
+  for (TBulkVector<double>* v : {&f.RStandard, &f.RStudent, &f.CooksDistance, &f.DFFits, &f.CovRatio,
+                                 &f.DFBetas})
+    for (double& x : *v)
+      if (std::isinf(x))
+        x = NaN;  // as R: an infinite measure means nothing
+
+  // The flags. The rules' n counts the objects with leverage above 0.
+  int nPositive = 0;
+  for (double h : f.Hat)
+    nPositive += h > 0;
+  f.Available = nPositive > k;
+  if (!f.Available)
+    return;
+  const double dk = k, dn = nPositive;
+  const double dffitLimit = 3 * std::sqrt(dk / (dn - dk));
+  const double covLimit = 3 * dk / (dn - dk);
+  const double hatLimit = 3 * dk / dn;
+  const boost::math::fisher_f_distribution<double> fdist(dk, dn - dk);
+  const double cookLimit = boost::math::quantile(fdist, 0.5);
+  for (int i = 0; i < m; ++i) {
+    const std::size_t o = static_cast<std::size_t>(i);
+    std::uint8_t flags = 0;
+    for (int j = 0; j < n; ++j)
+      if (std::fabs(f.DFBetas[static_cast<std::size_t>(j) * size + o]) > 1)
+        flags |= ifDFBeta;
+    if (std::fabs(f.DFFits[o]) > dffitLimit)
+      flags |= ifDFFit;
+    if (std::fabs(1 - f.CovRatio[o]) > covLimit)
+      flags |= ifCovRatio;
+    if (f.CooksDistance[o] > cookLimit)
+      flags |= ifCooksD;
+    if (f.Hat[o] > hatLimit)
+      flags |= ifHat;
+    f.Flags[o] = flags;
+    if (flags)
+      f.Flagged.push_back(i);
+    f.NrOfUnitLeverage += f.Hat[o] == 1;
+  }
+}
+
+void TMLRRun::MakePredictions(const TDataTable& Table, TMLRResult& Result, const std::vector<double>& M,
+                              int Rank) const
+{
+  TPredictions& pr = Result.Predictions;
+  const int nr = std::max(Table.NrOfRows(), 0);
+  const int p = FNumInputs;
+  const int n = p + 1;
+  const int k = Rank;
+  const int m = FMatD.NrOfRows();
+  if (m <= k)
+    return;
+
+  // Rows whose inputs all hold valid finite numbers; the target may be missing.
+  std::vector<const double*> cols;
+  std::vector<const std::uint8_t*> states;
+  std::vector<bool> round;
+  for (int j = 1; j <= p; ++j) {
+    const int col = FSelColumns.Elem(j);
+    cols.push_back(Table.ColumnValues(col));
+    states.push_back(Table.ColumnStates(col));
+    round.push_back(IsLevelType(Table.VarType(col)));
+  }
+  auto value = [&](int j, int r) {
+    const double v = cols[static_cast<std::size_t>(j)][r];
+    return round[static_cast<std::size_t>(j)] ? std::nearbyint(v) : v;
+  };
+  pr.Rows.clear();
+  for (int r = 0; r < nr; ++r) {
+    bool ok = true;
+    for (int j = 0; j < p && ok; ++j)
+      ok = (states[static_cast<std::size_t>(j)][r] & (csNotANumber | csEmpty)) == 0 &&
+           std::isfinite(value(j, r));
+    if (ok)
+      pr.Rows.push_back(r + 1);
+  }
+  const std::size_t count = pr.Rows.size();
+  for (TBulkVector<double>* v : {&pr.Estimate, &pr.SEFit, &pr.CILow, &pr.CIHigh, &pr.PILow,
+                                 &pr.PIHigh, &pr.Residual})
+    v->resize(count);
+  pr.Used.assign(count, 0);
+
+  const double* y = Table.ColumnValues(FTargetCol);
+  const std::uint8_t* ys = Table.ColumnStates(FTargetCol);
+  const bool roundY = IsLevelType(Table.VarType(FTargetCol));
+  long double rss = 0;
+  for (double e : Result.Residuals)
+    rss += static_cast<long double>(e) * e;
+  const double s = static_cast<double>(std::sqrt(rss / (m - k)));
+  const boost::math::students_t_distribution<double> tdist(m - k);
+  const double tq = boost::math::quantile(boost::math::complement(tdist, 0.025));
+  const double* coef = FVecX.Data();
+
+  // The used rows are matched in order, so that their estimates are the fit's own.
+  const std::vector<int>& used = FUsedRows;
+  std::vector<int> usedIndex(count, -1);
+  for (std::size_t a = 0, u = 0; a < count; ++a) {
+    while (u < used.size() && used[u] < pr.Rows[a])
+      ++u;
+    if (u < used.size() && used[u] == pr.Rows[a])
+      usedIndex[a] = static_cast<int>(u);
+  }
+
+  const int blocks = static_cast<int>((count + InfluenceBlock - 1) / InfluenceBlock);
+  ForEachMathTask(blocks, [&](int b) {
+    const std::size_t start = static_cast<std::size_t>(b) * InfluenceBlock;
+    const std::size_t end = std::min(count, start + InfluenceBlock);
+    std::vector<double> x(static_cast<std::size_t>(n));
+    for (std::size_t a = start; a < end; ++a) {
+      const int r = pr.Rows[a] - 1;
+      const int u = usedIndex[a];
+      double est, h;
+      if (u >= 0) {
+        est = Result.Estimates[static_cast<std::size_t>(u)];
+        h = Result.Influence.Hat[static_cast<std::size_t>(u)];
+      } else {
+        // The fit's order: the intercept, then each input's term.
+        est = coef[p];
+        for (int j = 0; j < p; ++j) {
+          x[static_cast<std::size_t>(j)] = value(j, r);
+          est += coef[j] * x[static_cast<std::size_t>(j)];
+        }
+        x[static_cast<std::size_t>(p)] = 1;
+        h = 0;
+        for (int c = 0; c < k; ++c) {
+          double zc = 0;
+          for (int j = 0; j < n; ++j)
+            zc += x[static_cast<std::size_t>(j)] * M[static_cast<std::size_t>(c * n + j)];
+          h += zc * zc;
+        }
+      }
+      const double se = s * std::sqrt(h);
+      const double ci = tq * se;
+      const double pi = tq * std::sqrt(s * s + se * se);
+      pr.Estimate[a] = est;
+      pr.SEFit[a] = se;
+      pr.CILow[a] = est - ci;
+      pr.CIHigh[a] = est + ci;
+      pr.PILow[a] = est - pi;
+      pr.PIHigh[a] = est + pi;
+      pr.Used[a] = u >= 0;
+      double actual = NaN;
+      if ((ys[r] & (csNotANumber | csEmpty)) == 0)
+        actual = roundY ? std::nearbyint(y[r]) : y[r];
+      pr.Residual[a] = u >= 0 ? Result.Residuals[static_cast<std::size_t>(u)]
+                              : (std::isfinite(actual) ? actual - est : NaN);
+    }
+  });
+  pr.NrOfPredictedOnly = static_cast<int>(
+      std::count_if(pr.Residual.begin(), pr.Residual.end(), [](double v) { return std::isnan(v); }));
+}
+
+// R's log-likelihood of a linear model with normal errors (k coefficients and the variance as
+// parameters), AIC and BIC; the beta coefficients and the fitted equation.
+void TMLRRun::MakeMeasures(TMLRResult& Result) const
+{
+  TModelMeasures& mm = Result.Measures;
+  const int m = FMatD.NrOfRows();
+  const int p = FNumInputs;
+  long double rss = 0;
+  for (double e : Result.Residuals)
+    rss += static_cast<long double>(e) * e;
+  const long double dn = m;
+  const long double ll =
+      -0.5L * dn * (std::log(2 * std::numbers::pi_v<long double>) + 1 - std::log(dn) + std::log(rss));
+  const int params = Result.Rank + 1;
+  mm.LogLik = static_cast<double>(ll);
+  mm.AIC = static_cast<double>(-2 * ll + 2 * params);
+  mm.BIC = static_cast<double>(-2 * ll + std::log(dn) * params);
+
+  const double ssTot = Result.Summary.Anova.SSTot;
+  mm.Beta.assign(static_cast<std::size_t>(p), NaN);
+  for (int j = 0; j < p; ++j) {
+    const TCoefficientInference& c = Result.Inference.Coefficients[static_cast<std::size_t>(j)];
+    if (!c.Collinear && ssTot > 0)
+      mm.Beta[static_cast<std::size_t>(j)] =
+          static_cast<double>(static_cast<long double>(Result.Coefficients[static_cast<std::size_t>(j)]) *
+                              std::sqrt(static_cast<long double>(FInputMoments[static_cast<std::size_t>(j)].CentredSS) / ssTot));
+  }
+
+  std::string eq = Result.TargetName + " = " + FormatSig5(Result.Coefficients[static_cast<std::size_t>(p)]);
+  for (int j = 0; j < p; ++j) {
+    const double b = Result.Coefficients[static_cast<std::size_t>(j)];
+    eq += (std::signbit(b) ? " - " : " + ") + FormatSig5(std::fabs(b)) + " * " +
+          Result.InputNames[static_cast<std::size_t>(j)];
+  }
+  mm.Equation = eq;
+}
+
+}  // namespace orvex
