@@ -1,7 +1,6 @@
 // The estimate columns of a run and the undoable step that adds them to the table.
 #include "addestimates.h"
 
-#include "diagnosticdata.h"
 #include "mlrrun.h"
 #include "orvex_datatable.h"
 
@@ -77,7 +76,6 @@ std::vector<TEstimateColumn> MakeEstimateColumns(const TMLRRun& Run, const TData
     return columns;
   const TMLRResult& result = *Run.Result();
   const int target = result.TargetCol;
-  const int p = static_cast<int>(result.InputCols.size());
   if (target < 1 || target > Table.NrOfColumns() || Table.NrOfRows() != result.NrOfRows)
     return columns;
   for (int col : result.InputCols)
@@ -90,73 +88,18 @@ std::vector<TEstimateColumn> MakeEstimateColumns(const TMLRRun& Run, const TData
   std::vector<double>& est = columns[0].Values;
   std::vector<double>& res = columns[1].Values;
 
-  // The result's own predictions where it has them.
   const TPredictions& pred = result.Predictions;
-  if (!pred.Rows.empty()) {
-    for (std::size_t k = 0; k < pred.Rows.size(); ++k) {
-      const auto ri = static_cast<std::size_t>(pred.Rows[k] - 1);
-      if (pred.Rows[k] < 1 || pred.Rows[k] > rows)
-        continue;
-      est[ri] = pred.Estimate[k];
-      res[ri] = pred.Residual[k];
-      if (WithIntervals) {
-        columns[2].Values[ri] = pred.CILow[k];
-        columns[3].Values[ri] = pred.CIHigh[k];
-        columns[4].Values[ri] = pred.PILow[k];
-        columns[5].Values[ri] = pred.PIHigh[k];
-      }
-    }
-    return columns;
-  }
-
-  // Otherwise from the coefficients and the design's factor. The rows of the fit keep the
-  // run's own estimates (those of the charts and statistics).
-  std::vector<bool> fitted(static_cast<std::size_t>(rows) + 1, false);
-  for (const TFitPoint& pt : result.FitPoints) {
-    if (pt.Row < 1 || pt.Row > rows)
+  for (std::size_t k = 0; k < pred.Rows.size(); ++k) {
+    if (pred.Rows[k] < 1 || pred.Rows[k] > rows)
       continue;
-    fitted[static_cast<std::size_t>(pt.Row)] = true;
-    est[static_cast<std::size_t>(pt.Row - 1)] = pt.Estimated;
-    res[static_cast<std::size_t>(pt.Row - 1)] = pt.Actual - pt.Estimated;
-  }
-
-  TLeverageFactor factor;
-  double s = NaN;
-  const double t = result.Inference.TQuantile;
-  if (WithIntervals && factor.Assign(Run.MatD(), Run.VecC())) {
-    double rss = 0.0;
-    for (double e : result.Residuals)
-      rss += e * e;
-    const double df = static_cast<double>(result.Residuals.size()) - static_cast<double>(factor.NrOfCoefficients());
-    s = df > 0 ? std::sqrt(rss / df) : NaN;
-  }
-
-  const std::vector<double>& b = result.Coefficients;
-  std::vector<double> x(static_cast<std::size_t>(p + 1)), z(x.size());
-  for (int r = 1; r <= rows; ++r) {
-    const auto ri = static_cast<std::size_t>(r - 1);
-    bool valid = true;
-    for (int j = 0; j < p && valid; ++j) {
-      const int col = result.InputCols[static_cast<std::size_t>(j)];
-      x[static_cast<std::size_t>(j)] = Table.Elem(col, r);
-      valid = Table.ElemValid(col, r) && std::isfinite(x[static_cast<std::size_t>(j)]);
-    }
-    if (!valid)
-      continue;
-    x[static_cast<std::size_t>(p)] = 1.0;
-    if (!fitted[static_cast<std::size_t>(r)]) {
-      double e = 0.0;
-      for (int j = 0; j < p; ++j)
-        e += b[static_cast<std::size_t>(j)] * x[static_cast<std::size_t>(j)];
-      est[ri] = e + b[static_cast<std::size_t>(p)];
-    }
-    if (WithIntervals && std::isfinite(s) && std::isfinite(t)) {
-      const double seFit = s * std::sqrt(factor.Leverage(x.data(), z.data()));
-      const double sePred = std::sqrt(s * s + seFit * seFit);
-      columns[2].Values[ri] = est[ri] - t * seFit;
-      columns[3].Values[ri] = est[ri] + t * seFit;
-      columns[4].Values[ri] = est[ri] - t * sePred;
-      columns[5].Values[ri] = est[ri] + t * sePred;
+    const auto ri = static_cast<std::size_t>(pred.Rows[k] - 1);
+    est[ri] = pred.Estimate[k];
+    res[ri] = pred.Residual[k];
+    if (WithIntervals) {
+      columns[2].Values[ri] = pred.CILow[k];
+      columns[3].Values[ri] = pred.CIHigh[k];
+      columns[4].Values[ri] = pred.PILow[k];
+      columns[5].Values[ri] = pred.PIHigh[k];
     }
   }
   return columns;

@@ -4,9 +4,7 @@
 // the last successful run (also where the target is missing: such rows were not used in the
 // fit), its residual where the target is valid (actual minus estimated, as in the result value
 // and the diagnostic charts) and, on request, the 95 % confidence and prediction limits of the
-// estimate. The values are the result value's predictions; while a result has none, they come
-// from its coefficients and the triangular factor of the run's design (one triangular solve
-// per row).
+// estimate: the predictions of the run's result value, placed into table columns.
 //
 // TAddEstimatesCommand applies such columns to a table as one step that can be taken back: it
 // removes the columns a previous add appended (when they are still in place under their names),

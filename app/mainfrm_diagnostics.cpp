@@ -3,7 +3,6 @@
 #include "mainfrm.h"
 
 #include "addestimates.h"
-#include "diagnosticdata.h"
 #include "orvex_datatable.h"
 #include "orvex_ntabed.h"
 #include "orvex_rchart.h"
@@ -82,16 +81,13 @@ void TFrmMLRCalc::ShowResultCharts(bool Visible)
 
 void TFrmMLRCalc::FillDiagnosticCharts()
 {
-  if (!FDiagnostics)
-    FDiagnostics = std::make_unique<TDiagnosticValues>();
-  FDiagnostics->Assign(FRun);
-  TDiagnosticData data = FDiagnostics->Data();
+  if (!FRun.Result())
+    return;
   const TDataTable& table = NTData->DataTable();
-  data.RowLabel = [&table](int Row) {
+  orvex::FillDiagnosticCharts({RCResidEst, RCNormalQQ, RCScaleLoc, RCResidLev}, *FRun.Result(), [&table](int Row) {
     const std::string name = table.RowName(Row);
     return name.empty() ? std::to_string(Row) : name;
-  };
-  orvex::FillDiagnosticCharts({RCResidEst, RCNormalQQ, RCScaleLoc, RCResidLev}, data);
+  });
 }
 
 bool TFrmMLRCalc::AddEstimatesToTable(bool WithIntervals)
