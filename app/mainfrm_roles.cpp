@@ -151,9 +151,9 @@ void TFrmMLRCalc::RunRegression()
     ShowRunFailure(FRun.ErrorText());
     return;
   }
-  LblNearSing->setVisible(FRun.NearSingular());
+  LblNearSing->setVisible(FRun.Result()->NearSingular);
   FillFitChart();
-  RCFit->SetCaption(FRun.Caption());
+  RCFit->SetCaption(FRun.Result()->Caption);
   FillResidualHistogram();
   FillDiagnosticCharts();
   FillDetails();
@@ -173,7 +173,8 @@ void TFrmMLRCalc::FillFitChart()
   chart.Scale1Y().SetCaption(FitChartYCaption);
   chart.Scale1Y().SetDecPlaces(-2);
   chart.SetDataColor(clBlack);
-  for (const TFitPoint& p : FRun.FitPoints()) {
+  const TMLRResultPtr result = FRun.Result();
+  for (const TFitPoint& p : result->FitPoints) {
     chart.SetDataColor(ClassColors[static_cast<std::size_t>(p.ColorIndex)]);
     chart.SetItemTag(p.Row);
     chart.AddMark(p.Actual, p.Estimated, FitChartMarkType);
@@ -189,7 +190,8 @@ void TFrmMLRCalc::FillFitChart()
 void TFrmMLRCalc::FillResidualHistogram()
 {
   TRChart& chart = *RCHisto;
-  const TResidualHistogram& h = FRun.Histogram();
+  const TMLRResultPtr result = FRun.Result();
+  const TResidualHistogram& h = result->Histogram;
   chart.ClearChart();
   chart.ClearTextLabels();
   chart.SetDataColor(clBlack);
@@ -204,11 +206,12 @@ void TFrmMLRCalc::FillResidualHistogram()
 
 void TFrmMLRCalc::FillDetails()
 {
+  const TMLRResultPtr result = FRun.Result();
   QString text;
-  for (const std::string& line : FRun.ReportLines())
+  for (const std::string& line : result->ReportLines)
     text += QString::fromStdString(line) + '\n';
   text += '\n';
-  for (const std::string& line : FRun.ExtendedLines())
+  for (const std::string& line : result->ExtendedLines)
     text += QString::fromStdString(line) + '\n';
   text.chop(1);
   MMDetails->setPlainText(text);

@@ -1,6 +1,7 @@
 // The regression run on 100,000 and 1,000,000 objects with 20 inputs: one complete run (design matrix, scaled
-// solve, evaluation pass, statistics, caption, report and histogram), repeated and first, against
-// the run's solve alone as baseline; and mlrreport end to end, started as a process on an ASC
+// solve, evaluation pass, statistics, caption, report, histogram, influence measures and
+// predictions), repeated and first, against the run's solve alone and the run without the
+// influence measures and predictions as baselines; and mlrreport end to end, started as a process on an ASC
 // file of the same size, against reading that file in-process as baseline.
 #include "mlrrun.h"
 #include "orvex_datatable.h"
@@ -88,6 +89,7 @@ void BM_CompleteRun(benchmark::State& State)
   const int threads = MathThreadCount();
   SetMathThreadCount(static_cast<int>(State.range(2)));
   TMLRRun run;
+  run.SetInfluence(State.range(3) != 0);
   // The window repeats its run on every role click: the first two runs, which allocate the
   // containers and the second point list, are left out of the figure (BM_FirstRun has the
   // first).
@@ -104,11 +106,12 @@ void BM_CompleteRun(benchmark::State& State)
       benchmark::Counter(static_cast<double>(rows), benchmark::Counter::kIsIterationInvariantRate);
 }
 // Args: objects, 1 for a repeated run on a run object that has run before (its containers are
-// in place) or 0 for the first run of a fresh run object, and the math threads (0: one per
-// core).
-BENCHMARK(BM_CompleteRun)->Args({NrOfObjects, 1, 0})->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
+// in place) or 0 for the first run of a fresh run object, the math threads (0: one per core),
+// and 1 for a run with the influence measures and predictions (the default) or 0 for one
+// without them: the difference of the two is their cost, the run without them its baseline.
+BENCHMARK(BM_CompleteRun)->Args({NrOfObjects, 1, 0, 1})->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 BENCHMARK(BM_CompleteRun)
-    ->Args({1000000, 1, 1})->Args({1000000, 1, 2})
+    ->Args({1000000, 1, 1, 1})->Args({1000000, 1, 2, 1})->Args({1000000, 1, 2, 0})
     ->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime()->MeasureProcessCPUTime();
 
 void BM_FirstRun(benchmark::State& State)

@@ -100,6 +100,11 @@ public:
   const TRegressionSolver& Solver() const { return FSolver; }
   void SetSolver(TRegressionSolver Value) { FSolver = std::move(Value); }
 
+  // properties: whether a run also makes the influence measures and the predictions (on by
+  // default); without them their parts of the result stay empty and the block omits the list.
+  bool Influence() const { return FInfluence; }
+  void SetInfluence(bool Value) { FInfluence = Value; }
+
   // properties: outcome
   TRunStatus Status() const { return FStatus; }
   bool Succeeded() const { return FStatus == TRunStatus::Succeeded; }
@@ -144,7 +149,7 @@ public:
 
   // properties: everything the last successful run produced, as one value that stays valid
   // (and unchanged) after later runs; null before the first successful run.
-  const TMLRResultPtr& Result() const { return FResult; }
+  TMLRResultPtr Result() const { return FResult; }
 
   // properties: inference of the last successful run
   const TFitInference& Inference() const { return FInference; }
@@ -184,6 +189,7 @@ private:
   TRunStatus FStatus = TRunStatus::NotRun;
   std::string FErrorText;
   TRegressionSolver FSolver;
+  bool FInfluence = true;
 
   TIntVector FSelColumns;
   TMatrix FMatD;
@@ -237,7 +243,9 @@ private:
   void AppendResultReport(const TDataTable& Table, TMLRResult& Result) const;
   // The power-of-two exponents of the design's columns in the last solve.
   std::vector<int> FExponents;
-  TMLRResultPtr FResult;
+  // Held here as a changeable value, so that its buffers can serve the next result once no
+  // reader holds it any more; readers only ever get it as const.
+  std::shared_ptr<TMLRResult> FResult;
 };
 
 // A column name as the report, the histogram caption and the tool write it: every control

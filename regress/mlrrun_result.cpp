@@ -4,11 +4,43 @@
 
 #include "orvex_datatable.h"
 
+#include <algorithm>
+
 namespace orvex {
+
+namespace {
+
+// The large buffers of a result that nobody else holds any more move to the next result, so
+// that a repeated run on a large table finds their memory in place.
+void RecycleBuffers(TMLRResult& From, TMLRResult& To)
+{
+  To.Estimates.swap(From.Estimates);
+  To.Residuals.swap(From.Residuals);
+  TInfluence& fi = From.Influence;
+  TInfluence& ti = To.Influence;
+  for (auto member : {&TInfluence::Hat, &TInfluence::RStandard, &TInfluence::RStudent,
+                      &TInfluence::CooksDistance, &TInfluence::DFFits, &TInfluence::CovRatio,
+                      &TInfluence::SigmaWithout, &TInfluence::DFBetas})
+    (ti.*member).swap(fi.*member);
+  ti.Flags.swap(fi.Flags);
+  TPredictions& fp = From.Predictions;
+  TPredictions& tp = To.Predictions;
+  for (auto member : {&TPredictions::Estimate, &TPredictions::SEFit, &TPredictions::CILow,
+                      &TPredictions::CIHigh, &TPredictions::PILow, &TPredictions::PIHigh,
+                      &TPredictions::Residual})
+    (tp.*member).swap(fp.*member);
+  tp.Used.swap(fp.Used);
+  tp.Rows.swap(fp.Rows);
+  To.FitPoints.swap(From.FitPoints);
+}
+
+}  // namespace
 
 void TMLRRun::MakeResult(const TDataTable& Table)
 {
   auto r = std::make_shared<TMLRResult>();
+  if (FResult && FResult.use_count() == 1)
+    RecycleBuffers(*FResult, *r);
   const int p = FNumInputs;
   r->TargetCol = FTargetCol;
   r->TargetName = ReportName(Table.ColName(FTargetCol));
@@ -28,19 +60,23 @@ void TMLRRun::MakeResult(const TDataTable& Table)
   r->Summary = FSummary;
   r->Inference = FInference;
   const int m = static_cast<int>(FUsedRows.size());
-  r->Estimates.assign(FEstimates.begin(), FEstimates.begin() + m);
+  r->Estimates.resize(static_cast<std::size_t>(m));
+  std::copy(FEstimates.begin(), FEstimates.begin() + m, r->Estimates.begin());
   r->Residuals.resize(static_cast<std::size_t>(m));
   for (int i = 0; i < m; ++i)
     r->Residuals[static_cast<std::size_t>(i)] = FVecC.Data()[i] - FEstimates[static_cast<std::size_t>(i)];
-  r->FitPoints = FFitPoints;
+  r->FitPoints.resize(FFitPoints.size());
+  std::copy(FFitPoints.begin(), FFitPoints.end(), r->FitPoints.begin());
   r->FitLineColorIndex = FitLineColorIndex();
   r->Caption = FCaption;
   r->Histogram = FHistogram;
   r->ReportLines = FReportLines;
   r->ExtendedLines = FExtendedLines;
+  // Without the factor the rank is known only when the solve zeroed nothing.
+  r->Rank = FSummary.NearSingular ? 0 : p + 1;
   std::vector<double> factor;
   int rank = 0;
-  if (MakeLeverageFactor(factor, rank)) {
+  if (FInfluence && MakeLeverageFactor(factor, rank)) {
     r->Rank = rank;
     MakeInfluence(*r, factor, rank);
     MakePredictions(Table, *r, factor, rank);

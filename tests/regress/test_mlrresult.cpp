@@ -340,4 +340,40 @@ TEST(MLRResult, TablesRenderToTextTsvAndHtml)
   EXPECT_EQ(coefText[5].substr(0, 14), " W<i>&\"dth\"   ");
 }
 
+TEST(MLRResult, RecycledBuffersAndRunsWithoutInfluenceGiveFreshFigures)
+{
+  // A result nobody holds hands its buffers to the next one: a run of another size and then
+  // of the first one again must give exactly the figures of a fresh run object.
+  TDataTable table;
+  LoadDemoData(table);
+  TDataTable shorter;
+  LoadDemoData(shorter);
+  shorter.Resize(6, 25);
+  const TRoleState roles = MakeRoles(6, {Length, Width}, NetWeight);
+  TMLRRun fresh, reused;
+  ASSERT_TRUE(fresh.Execute(table, roles));
+  ASSERT_TRUE(reused.Execute(table, MakeRoles(6, {1, 2, Length}, NetWeight)));
+  ASSERT_TRUE(reused.Execute(shorter, roles));
+  EXPECT_EQ(reused.Result()->Influence.Hat.size(), 25u);
+  ASSERT_TRUE(reused.Execute(table, roles));
+  const TMLRResult& a = *fresh.Result();
+  const TMLRResult& b = *reused.Result();
+  EXPECT_EQ(a.Influence.DFBetas, b.Influence.DFBetas);
+  EXPECT_EQ(a.Influence.CovRatio, b.Influence.CovRatio);
+  EXPECT_EQ(a.Influence.Flagged, b.Influence.Flagged);
+  EXPECT_EQ(a.Predictions.PIHigh, b.Predictions.PIHigh);
+  EXPECT_EQ(a.Predictions.Rows, b.Predictions.Rows);
+  EXPECT_EQ(a.ExtendedLines, b.ExtendedLines);
+
+  TMLRRun plain;
+  plain.SetInfluence(false);
+  ASSERT_TRUE(plain.Execute(table, roles));
+  const TMLRResult& c = *plain.Result();
+  EXPECT_FALSE(c.Influence.Available);
+  EXPECT_TRUE(c.Influence.Hat.empty());
+  EXPECT_TRUE(c.Predictions.Rows.empty());
+  EXPECT_EQ(c.Measures.AIC, a.Measures.AIC);  // the rank of a fit without a dependence
+  EXPECT_EQ(c.ReportLines, a.ReportLines);
+}
+
 }  // namespace
