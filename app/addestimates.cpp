@@ -1,7 +1,6 @@
 // The estimate columns of a run and the undoable step that adds them to the table.
 #include "addestimates.h"
 
-#include "diagnosticdata.h"
 #include "mlrrun.h"
 #include "orvex_datatable.h"
 
@@ -73,71 +72,34 @@ std::vector<std::string> EstimateColumnNames(const std::string& TargetName, bool
 std::vector<TEstimateColumn> MakeEstimateColumns(const TMLRRun& Run, const TDataTable& Table, bool WithIntervals)
 {
   std::vector<TEstimateColumn> columns;
-  if (!Run.Succeeded())
+  if (!Run.Succeeded() || !Run.Result())
     return columns;
-  const int target = Run.TargetCol();
-  const TIntVector& inputs = Run.SelColumns();
-  const int p = Run.NumInputs();
-  if (target < 1 || target > Table.NrOfColumns())
+  const TMLRResult& result = *Run.Result();
+  const int target = result.TargetCol;
+  if (target < 1 || target > Table.NrOfColumns() || Table.NrOfRows() != result.NrOfRows)
     return columns;
-  for (int j = 1; j <= p; ++j)
-    if (inputs.Elem(j) < 1 || inputs.Elem(j) > Table.NrOfColumns())
+  for (int col : result.InputCols)
+    if (col < 1 || col > Table.NrOfColumns())
       return columns;
 
   const int rows = Table.NrOfRows();
-  const std::vector<std::string> names = EstimateColumnNames(ReportName(Table.ColName(target)), WithIntervals);
-  for (const std::string& name : names)
+  for (const std::string& name : EstimateColumnNames(result.TargetName, WithIntervals))
     columns.push_back({name, std::vector<double>(static_cast<std::size_t>(rows), NaN)});
   std::vector<double>& est = columns[0].Values;
   std::vector<double>& res = columns[1].Values;
 
-  // The rows of the fit keep the run's own estimates (those of the charts and statistics).
-  std::vector<bool> fitted(static_cast<std::size_t>(rows) + 1, false);
-  for (const TFitPoint& pt : Run.FitPoints()) {
-    if (pt.Row < 1 || pt.Row > rows)
+  const TPredictions& pred = result.Predictions;
+  for (std::size_t k = 0; k < pred.Rows.size(); ++k) {
+    if (pred.Rows[k] < 1 || pred.Rows[k] > rows)
       continue;
-    fitted[static_cast<std::size_t>(pt.Row)] = true;
-    est[static_cast<std::size_t>(pt.Row - 1)] = pt.Estimated;
-    res[static_cast<std::size_t>(pt.Row - 1)] = pt.Estimated - pt.Actual;
-  }
-
-  TLeverageFactor factor;
-  double s = NaN, t = NaN;
-  if (WithIntervals && factor.Assign(Run.MatD(), Run.VecC())) {
-    double rss = 0.0;
-    for (const TFitPoint& pt : Run.FitPoints())
-      rss += (pt.Estimated - pt.Actual) * (pt.Estimated - pt.Actual);
-    const double df = static_cast<double>(Run.FitPoints().size()) - static_cast<double>(p + 1);
-    s = df > 0 ? std::sqrt(rss / df) : NaN;
-    t = Run.Inference().TQuantile;
-  }
-
-  const TVector& b = Run.VecX();
-  std::vector<double> x(static_cast<std::size_t>(p + 1)), z(x.size());
-  for (int r = 1; r <= rows; ++r) {
-    const auto ri = static_cast<std::size_t>(r - 1);
-    bool valid = true;
-    for (int j = 1; j <= p && valid; ++j) {
-      const int col = inputs.Elem(j);
-      x[static_cast<std::size_t>(j - 1)] = Table.Elem(col, r);
-      valid = Table.ElemValid(col, r) && std::isfinite(x[static_cast<std::size_t>(j - 1)]);
-    }
-    if (!valid)
-      continue;
-    x[static_cast<std::size_t>(p)] = 1.0;
-    if (!fitted[static_cast<std::size_t>(r)]) {
-      double e = 0.0;
-      for (int j = 1; j <= p; ++j)
-        e += b.Elem(j) * x[static_cast<std::size_t>(j - 1)];
-      est[ri] = e + b.Elem(p + 1);
-    }
-    if (WithIntervals && std::isfinite(s) && std::isfinite(t)) {
-      const double seFit = s * std::sqrt(factor.Leverage(x.data(), z.data()));
-      const double sePred = std::sqrt(s * s + seFit * seFit);
-      columns[2].Values[ri] = est[ri] - t * seFit;
-      columns[3].Values[ri] = est[ri] + t * seFit;
-      columns[4].Values[ri] = est[ri] - t * sePred;
-      columns[5].Values[ri] = est[ri] + t * sePred;
+    const auto ri = static_cast<std::size_t>(pred.Rows[k] - 1);
+    est[ri] = pred.Estimate[k];
+    res[ri] = pred.Residual[k];
+    if (WithIntervals) {
+      columns[2].Values[ri] = pred.CILow[k];
+      columns[3].Values[ri] = pred.CIHigh[k];
+      columns[4].Values[ri] = pred.PILow[k];
+      columns[5].Values[ri] = pred.PIHigh[k];
     }
   }
   return columns;

@@ -2,10 +2,9 @@
 //
 // MakeEstimateColumns computes, for every table row whose inputs are all valid, the estimate of
 // the last successful run (also where the target is missing: such rows were not used in the
-// fit), its residual where the target is valid (estimated minus actual, the workbench's sign)
-// and, on request, the 95 % confidence and prediction limits of the estimate. The values come
-// from the run's coefficients and the triangular factor of its design, so a row outside the fit
-// costs one triangular solve.
+// fit), its residual where the target is valid (actual minus estimated, as in the result value
+// and the diagnostic charts) and, on request, the 95 % confidence and prediction limits of the
+// estimate: the predictions of the run's result value, placed into table columns.
 //
 // TAddEstimatesCommand applies such columns to a table as one step that can be taken back: it
 // removes the columns a previous add appended (when they are still in place under their names),

@@ -5,7 +5,6 @@
 
 #include "addestimates.h"
 #include "demodata.h"
-#include "diagnosticdata.h"
 #include "orvex_datatable.h"
 #include "orvex_datatable_memory.h"
 #include "orvex_gradfl.h"

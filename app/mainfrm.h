@@ -36,7 +36,6 @@ class QToolButton;
 namespace orvex {
 
 class TAddedEstimates;
-class TDiagnosticValues;
 class TGradFill;
 class TImportDialog;
 class TNTabEd;
@@ -203,7 +202,6 @@ private:
   // Shows or hides every result chart at once (the explanation labels show where they are hidden).
   void ShowResultCharts(bool Visible);
   std::vector<QLabel*> ExplanationLabels() const;
-  std::unique_ptr<TDiagnosticValues> FDiagnostics;
   std::unique_ptr<TAddedEstimates> FLastEstimates;
 
   TMLRRun FRun;

@@ -3,7 +3,7 @@
 #include "mainfrm.h"
 
 #include "addestimates.h"
-#include "diagnosticdata.h"
+#include "orvex_datatable.h"
 #include "orvex_ntabed.h"
 #include "orvex_rchart.h"
 #include "orvex_replist.h"
@@ -81,10 +81,13 @@ void TFrmMLRCalc::ShowResultCharts(bool Visible)
 
 void TFrmMLRCalc::FillDiagnosticCharts()
 {
-  if (!FDiagnostics)
-    FDiagnostics = std::make_unique<TDiagnosticValues>();
-  FDiagnostics->Assign(FRun, NTData->DataTable());
-  orvex::FillDiagnosticCharts({RCResidEst, RCNormalQQ, RCScaleLoc, RCResidLev}, FDiagnostics->Data());
+  if (!FRun.Result())
+    return;
+  const TDataTable& table = NTData->DataTable();
+  orvex::FillDiagnosticCharts({RCResidEst, RCNormalQQ, RCScaleLoc, RCResidLev}, *FRun.Result(), [&table](int Row) {
+    const std::string name = table.RowName(Row);
+    return name.empty() ? std::to_string(Row) : name;
+  });
 }
 
 bool TFrmMLRCalc::AddEstimatesToTable(bool WithIntervals)

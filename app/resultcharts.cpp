@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <limits>
 #include <new>
+#include <utility>
 
 namespace orvex {
 
@@ -55,10 +56,34 @@ TRange RangeOf(std::span<const double> Values, double Margin)
   return {lo, hi};
 }
 
-void BeginChart(TCustomRChart& Chart, const char* Title, const char* XCaption, const char* YCaption)
+// The arrays with consistent lengths: estimates and residuals must have one value per point,
+// else nothing is drawn; standardized residuals and leverage of another length are ignored (the
+// leverage also without standardized residuals).
+TDiagnosticData Checked(const TDiagnosticData& Input)
+{
+  TDiagnosticData d = Input;
+  const std::size_t n = d.Points.size();
+  if (d.Estimated.size() != n || d.Residuals.size() != n) {
+    d.Points = {};
+    d.Estimated = {};
+    d.Residuals = {};
+  }
+  if (d.StdResiduals.size() != d.Points.size())
+    d.StdResiduals = {};
+  if (d.Leverage.size() != d.StdResiduals.size())
+    d.Leverage = {};
+  return d;
+}
+
+void BeginChart(TCustomRChart& Chart, const TDiagnosticData& Data, const char* Title, const char* XCaption,
+                const char* YCaption)
 {
   Chart.SetSuppressPaint(true);
   Chart.ClearChart();
+  // The item array grows in steps of AllocSize: one step for all marks and lines saves the
+  // repeated growth of a large chart.
+  Chart.SetAllocSize(static_cast<int>(std::clamp<std::size_t>(Data.Points.size() + 2 * MaxCurveVertices + 500,
+                                                               1000, 1000000)));
   Chart.ClearTextLabels();
   Chart.SetCaption(Title);
   Chart.Scale1X().SetCaption(XCaption);
@@ -81,8 +106,8 @@ void AddMarks(TCustomRChart& Chart, const TDiagnosticData& Data, std::span<const
   for (std::size_t i = 0; i < X.size(); ++i) {
     if (!std::isfinite(X[i]) || !std::isfinite(Y[i]))
       continue;
-    Chart.SetDataColor(ClassColors[static_cast<std::size_t>(Data.ColorIndexes[i])]);
-    Chart.SetItemTag(Data.Rows[i]);
+    Chart.SetDataColor(ClassColors[static_cast<std::size_t>(Data.Points[i].ColorIndex)]);
+    Chart.SetItemTag(Data.Points[i].Row);
     Chart.AddMark(X[i], Y[i], DiagnosticMarkType);
   }
   Chart.SetItemTag(0);
@@ -182,7 +207,7 @@ void LabelExtremes(TCustomRChart& Chart, const TDiagnosticData& Data, std::span<
   for (std::size_t i : MostExtreme(Key, DiagnosticLabelCount)) {
     if (!std::isfinite(X[i]) || !std::isfinite(Y[i]))
       continue;
-    const int row = Data.Rows[i];
+    const int row = Data.Points[i].Row;
     PlaceLabel(Chart, number++, Data.RowLabel ? Data.RowLabel(row) : std::to_string(row), X[i], Y[i], XRange);
   }
 }
@@ -199,7 +224,7 @@ std::vector<double> RootAbs(std::span<const double> Values)
 // once on the math threads).
 void FillResidualsVsEstimatedWith(TCustomRChart& Chart, const TDiagnosticData& Data, const TLowessCurve& Curve)
 {
-  BeginChart(Chart, ResidVsEstimatedTitle, EstimatedCaption, ResidualsCaption);
+  BeginChart(Chart, Data, ResidVsEstimatedTitle, EstimatedCaption, ResidualsCaption);
   AddMarks(Chart, Data, Data.Estimated, Data.Residuals);
   const TRange x = RangeOf(Data.Estimated, RangeMargin);
   const TRange y = RangeOf(Data.Residuals, RangeMargin);
@@ -213,7 +238,7 @@ void FillResidualsVsEstimatedWith(TCustomRChart& Chart, const TDiagnosticData& D
 void FillScaleLocationWith(TCustomRChart& Chart, const TDiagnosticData& Data, std::span<const double> Root,
                            const TLowessCurve& Curve)
 {
-  BeginChart(Chart, ScaleLocationTitle, EstimatedCaption, RootStdResidualsCaption);
+  BeginChart(Chart, Data, ScaleLocationTitle, EstimatedCaption, RootStdResidualsCaption);
   AddMarks(Chart, Data, Data.Estimated, Root);
   const TRange x = RangeOf(Data.Estimated, RangeMargin);
   TRange y = RangeOf(Root, RangeMargin);
@@ -231,20 +256,23 @@ TLowessCurve ScaleLocationCurve(const TDiagnosticData& Data, std::span<const dou
 
 }  // namespace
 
-void FillResidualsVsEstimated(TCustomRChart& Chart, const TDiagnosticData& Data)
+void FillResidualsVsEstimated(TCustomRChart& Chart, const TDiagnosticData& Input)
 {
+  const TDiagnosticData Data = Checked(Input);
   FillResidualsVsEstimatedWith(Chart, Data, Lowess(Data.Estimated, Data.Residuals));
 }
 
-void FillScaleLocation(TCustomRChart& Chart, const TDiagnosticData& Data)
+void FillScaleLocation(TCustomRChart& Chart, const TDiagnosticData& Input)
 {
+  const TDiagnosticData Data = Checked(Input);
   const std::vector<double> root = RootAbs(Data.StdResiduals);
   FillScaleLocationWith(Chart, Data, root, ScaleLocationCurve(Data, root));
 }
 
-void FillNormalQQ(TCustomRChart& Chart, const TDiagnosticData& Data)
+void FillNormalQQ(TCustomRChart& Chart, const TDiagnosticData& Input)
 {
-  BeginChart(Chart, NormalQQTitle, TheoreticalQuantilesCaption, StdResidualsCaption);
+  const TDiagnosticData Data = Checked(Input);
+  BeginChart(Chart, Data, NormalQQTitle, TheoreticalQuantilesCaption, StdResidualsCaption);
   const TNormalQQ qq = NormalQQ(Data.StdResiduals);
   AddMarks(Chart, Data, qq.Theoretical, Data.StdResiduals);
   const TRange x = RangeOf(qq.Theoretical, RangeMargin);
@@ -260,9 +288,10 @@ void FillNormalQQ(TCustomRChart& Chart, const TDiagnosticData& Data)
   EndChart(Chart, x, y);
 }
 
-void FillResidualsVsLeverage(TCustomRChart& Chart, const TDiagnosticData& Data)
+void FillResidualsVsLeverage(TCustomRChart& Chart, const TDiagnosticData& Input)
 {
-  BeginChart(Chart, ResidVsLeverageTitle, LeverageCaption, StdResidualsCaption);
+  const TDiagnosticData Data = Checked(Input);
+  BeginChart(Chart, Data, ResidVsLeverageTitle, LeverageCaption, StdResidualsCaption);
   // Objects with leverage 1 have no standardized residual and are left out, as everywhere.
   std::vector<double> h(Data.Leverage.begin(), Data.Leverage.end());
   std::vector<double> cook(h.size(), std::numeric_limits<double>::quiet_NaN());
@@ -312,8 +341,9 @@ void FillResidualsVsLeverage(TCustomRChart& Chart, const TDiagnosticData& Data)
   EndChart(Chart, x, y);
 }
 
-void FillDiagnosticCharts(const TDiagnosticCharts& Charts, const TDiagnosticData& Data)
+void FillDiagnosticCharts(const TDiagnosticCharts& Charts, const TDiagnosticData& Input)
 {
+  const TDiagnosticData Data = Checked(Input);
   // The two smoothers are the expensive part: they run side by side.
   const std::vector<double> root = RootAbs(Data.StdResiduals);
   TLowessCurve residCurve, rootCurve;
@@ -339,6 +369,28 @@ void FillDiagnosticCharts(const TDiagnosticCharts& Charts, const TDiagnosticData
     FillScaleLocationWith(*Charts.ScaleLocation, Data, root, rootCurve);
   if (Charts.ResidVsLeverage)
     FillResidualsVsLeverage(*Charts.ResidVsLeverage, Data);
+}
+
+TDiagnosticData DiagnosticDataOf(const TMLRResult& Result)
+{
+  TDiagnosticData d;
+  d.Points = Result.FitPoints;
+  d.Estimated = Result.Estimates;
+  d.Residuals = Result.Residuals;
+  if (Result.Influence.Available) {
+    d.StdResiduals = Result.Influence.RStandard;
+    d.Leverage = Result.Influence.Hat;
+  }
+  d.NrOfCoefficients = Result.Influence.Available ? Result.Influence.Rank : Result.Rank;
+  return d;
+}
+
+void FillDiagnosticCharts(const TDiagnosticCharts& Charts, const TMLRResult& Result,
+                          std::function<std::string(int Row)> RowLabel)
+{
+  TDiagnosticData d = DiagnosticDataOf(Result);
+  d.RowLabel = std::move(RowLabel);
+  FillDiagnosticCharts(Charts, d);
 }
 
 }  // namespace orvex

@@ -11,6 +11,8 @@
 // curves come from the pure functions of orvex_diagplot.h.
 #pragma once
 
+#include "mlrresult.h"
+
 #include <functional>
 #include <span>
 #include <string>
@@ -20,21 +22,25 @@ namespace orvex {
 
 class TCustomRChart;
 
-// The per-object values of a fit that the diagnostic charts show, one entry per object used,
-// all arrays of equal length. Residuals follow the workbench's sign (estimated minus actual);
-// a standardized residual is the residual divided by s sqrt(1 - h) and NaN where the leverage h
-// is 1 (such objects are left out of the charts that show it).
+// The per-object values of a fit that the diagnostic charts show, one entry per object used
+// (in the order of the result's UsedRows), all arrays of equal length. Residuals are actual
+// minus estimated, as in the result value; a standardized residual is the residual divided by
+// s sqrt(1 - h) and NaN where the leverage h is 1 (such objects are left out of the charts that
+// show it).
 struct TDiagnosticData {
-  std::span<const int> Rows;          // table row, the item tag of the mark
-  std::span<const int> ColorIndexes;  // ClassColors index
+  std::span<const TFitPoint> Points;  // table row (the item tag of the mark) and class colour
   std::span<const double> Estimated;
   std::span<const double> Residuals;
   std::span<const double> StdResiduals;
   std::span<const double> Leverage;
-  int NrOfCoefficients = 0;  // k: inputs plus the intercept
+  int NrOfCoefficients = 0;  // k: the rank of the design
   // The label of an object by its table row (its row name, or the row number when it has none).
   std::function<std::string(int Row)> RowLabel;
 };
+
+// The values of a result: its points, estimates and residuals, and its influence measures
+// (the leverage and standardized residual spans stay empty while the result has none).
+TDiagnosticData DiagnosticDataOf(const TMLRResult& Result);
 
 // Titles of the charts (also the captions of their tabs) and their axis captions.
 inline constexpr const char* ResidVsEstimatedTitle = "Residuals vs. Estimated";
@@ -71,5 +77,8 @@ struct TDiagnosticCharts {
   TCustomRChart* ResidVsLeverage = nullptr;
 };
 void FillDiagnosticCharts(const TDiagnosticCharts& Charts, const TDiagnosticData& Data);
+// From the result value itself (its influence measures must be available).
+void FillDiagnosticCharts(const TDiagnosticCharts& Charts, const TMLRResult& Result,
+                          std::function<std::string(int Row)> RowLabel);
 
 }  // namespace orvex

@@ -1,14 +1,14 @@
-// The values behind the diagnostic charts and the estimate columns, against R on the
+// The values the diagnostic charts and the estimate columns take from the result, against R on the
 // demonstration data (leverage, standardized residuals, smoother, predictions with their
 // intervals, also for rows without a target), and the add step: replacing an earlier add,
 // undoing both, leaving columns alone that are no longer in place, one change event per step.
 #include "addestimates.h"
 #include "demodata.h"
-#include "diagnosticdata.h"
 #include "mlrrun.h"
-#include "mlrrun_testutil.h"
 #include "orvex_datatable.h"
 #include "orvex_diagplot.h"
+#include "regress/mlrrun_testutil.h"
+#include "resultcharts.h"
 
 #include <gtest/gtest.h>
 
@@ -29,43 +29,36 @@ void ExpectRel(double Actual, double Expected, const std::string& What)
 
 }  // namespace
 
-TEST(DiagnosticValues, DemonstrationFitMatchesR)
+TEST(DiagnosticData, DemonstrationFitMatchesR)
 {
   TDataTable table;
   LoadDemoData(table);
   TMLRRun run;
   ASSERT_TRUE(run.Execute(table, MakeRoles(6, {Length, Width}, NetWeight))) << run.ErrorText();
-  TDiagnosticValues values;
-  values.Assign(run, table);
-  ASSERT_EQ(values.NrOfObjects(), 40u);
-  const TDiagnosticData d = values.Data();
+  ASSERT_TRUE(run.Result() && run.Result()->Influence.Available);
+  const TDiagnosticData d = DiagnosticDataOf(*run.Result());
+  ASSERT_EQ(d.Points.size(), 40u);
+  ASSERT_EQ(d.Leverage.size(), 40u);
   EXPECT_EQ(d.NrOfCoefficients, 3);
 
   // R 4.2, d <- the demonstration data (columns TW, WS, Length, Width, OL, NW):
   //   fit <- lm(NW ~ Length + Width, data = d)
   //   hatvalues(fit)[c(1, 5, 14, 40)]; rstandard(fit)[c(1, 5, 14, 40)]
   //   l <- lowess(fitted(fit), resid(fit)); l$y[c(1, 20, 40)]
-  // R's residuals are actual minus estimated; the workbench's are the negatives.
   const int rows[] = {1, 5, 14, 40};
   const double hat[] = {0.025200716528891449, 0.16479005337318825, 0.035607679379474989, 0.11489163256073491};
   const double rstd[] = {0.65884496541566473, 1.476819248282307, 1.6855854325467226, -0.07950746997635201};
   for (int k = 0; k < 4; ++k) {
     const auto i = static_cast<std::size_t>(rows[k] - 1);
-    EXPECT_EQ(d.Rows[i], rows[k]);
+    EXPECT_EQ(d.Points[i].Row, rows[k]);
     ExpectRel(d.Leverage[i], hat[k], "h of row " + std::to_string(rows[k]));
-    ExpectRel(d.StdResiduals[i], -rstd[k], "standardized residual of row " + std::to_string(rows[k]));
+    ExpectRel(d.StdResiduals[i], rstd[k], "standardized residual of row " + std::to_string(rows[k]));
   }
   const TLowessCurve curve = Lowess(d.Estimated, d.Residuals);
-  ExpectRel(curve.Y[0], -0.16521694720119373, "smoother at the smallest estimate");
-  ExpectRel(curve.Y[19], -1.4664535275243626, "smoother at the 20th estimate");
-  ExpectRel(curve.Y[39], -3.051709682924582, "smoother at the largest estimate");
-  // The row names label the objects.
-  EXPECT_EQ(d.RowLabel(31), table.RowName(31));
+  ExpectRel(curve.Y[0], 0.16521694720119373, "smoother at the smallest estimate");
+  ExpectRel(curve.Y[19], 1.4664535275243626, "smoother at the 20th estimate");
+  ExpectRel(curve.Y[39], 3.051709682924582, "smoother at the largest estimate");
 
-  // A failed run leaves nothing to chart.
-  ASSERT_FALSE(run.Execute(table, MakeRoles(6, {}, NetWeight)));
-  values.Assign(run, table);
-  EXPECT_EQ(values.NrOfObjects(), 0u);
 }
 
 TEST(EstimateColumns, PredictionsAndIntervalsMatchRAlsoWithoutTarget)
@@ -114,7 +107,7 @@ TEST(EstimateColumns, PredictionsAndIntervalsMatchRAlsoWithoutTarget)
     if (std::isnan(e.Resid))
       EXPECT_TRUE(std::isnan(cols[1].Values[i])) << "residual" << row;
     else
-      ExpectRel(cols[1].Values[i], -e.Resid, "residual" + row);
+      ExpectRel(cols[1].Values[i], e.Resid, "residual" + row);
   }
   for (const TEstimateColumn& c : cols)
     EXPECT_TRUE(std::isnan(c.Values[37])) << c.Name << ": row 38 has no valid input";
@@ -140,7 +133,7 @@ TEST(AddEstimatesCommand, ReplacesTheLastAddAndUndoesBoth)
   EXPECT_TRUE(table.ElemValid(7, 5)) << "an estimate also where the target is missing";
   EXPECT_FALSE(table.ElemValid(8, 5)) << "but no residual";
   EXPECT_EQ(table.CellState(8, 5), csEmpty);
-  EXPECT_DOUBLE_EQ(table.Elem(8, 1), table.Elem(7, 1) - table.Elem(NetWeight, 1));
+  EXPECT_DOUBLE_EQ(table.Elem(8, 1), table.Elem(NetWeight, 1) - table.Elem(7, 1));
   const std::vector<double> firstEstimates(table.ColumnValues(7), table.ColumnValues(7) + 40);
 
   // A second add with intervals replaces the two columns by six.

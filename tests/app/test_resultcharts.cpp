@@ -27,15 +27,18 @@ constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 struct TSample {
   std::vector<int> Rows{2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24};
   std::vector<int> Colors{0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3};
+  std::vector<TFitPoint> Points;
   std::vector<double> Est{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
   std::vector<double> Res{0.5, -0.3, -2.5, 0.0, 0.2, -0.4, 4.0, 0.3, -0.6, 2.0, 0.1, -0.2};
   std::vector<double> Std{0.4, -0.25, -2.1, NaN, 0.15, -0.33, 3.2, 0.26, -0.5, 1.7, 0.09, -0.18};
   std::vector<double> H{0.1, 0.15, 0.2, 1.0, 0.12, 0.3, 0.45, 0.1, 0.2, 0.6, 0.08, 0.2};
-  TDiagnosticData Data() const
+  TDiagnosticData Data()
   {
+    Points.clear();
+    for (std::size_t i = 0; i < Rows.size(); ++i)
+      Points.push_back({Rows[i], Colors[i], Est[i] + Res[i], Est[i]});
     TDiagnosticData d;
-    d.Rows = Rows;
-    d.ColorIndexes = Colors;
+    d.Points = Points;
     d.Estimated = Est;
     d.Residuals = Res;
     d.StdResiduals = Std;
@@ -90,7 +93,7 @@ void ExpectMarks(const TItems& Items, const TSample& S, const std::vector<double
 
 TEST(ResultCharts, ResidualsVsEstimatedAndScaleLocation)
 {
-  const TSample s;
+  TSample s;
   TRChart chart;
   chart.resize(400, 300);
   FillResidualsVsEstimated(chart, s.Data());
@@ -131,7 +134,7 @@ TEST(ResultCharts, ResidualsVsEstimatedAndScaleLocation)
 
 TEST(ResultCharts, NormalQQAndLeverage)
 {
-  const TSample s;
+  TSample s;
   TRChart chart;
   chart.resize(400, 300);
   FillNormalQQ(chart, s.Data());
@@ -195,4 +198,49 @@ TEST(ResultCharts, LabelsArePainted)
     for (int py = y - 8; py <= y + 8; ++py)
       dark += qGray(img.pixel(px, py)) < 128;
   EXPECT_GT(dark, 10) << "no label text right of the mark at " << x << "," << y;
+}
+
+TEST(ResultCharts, FromTheResultValueAndInconsistentArrays)
+{
+  // A result with influence measures is charted from them directly.
+  TSample s;
+  TMLRResult result;
+  for (std::size_t i = 0; i < s.Rows.size(); ++i) {
+    result.FitPoints.push_back({s.Rows[i], s.Colors[i], s.Est[i] + s.Res[i], s.Est[i]});
+    result.Estimates.push_back(s.Est[i]);
+    result.Residuals.push_back(s.Res[i]);
+    result.Influence.Hat.push_back(s.H[i]);
+    result.Influence.RStandard.push_back(s.Std[i]);
+  }
+  result.Influence.Available = true;
+  result.Influence.Rank = 3;
+  TRChart qq, lev;
+  FillDiagnosticCharts({nullptr, &qq, nullptr, &lev}, result, [](int Row) { return "row" + std::to_string(Row); });
+  std::vector<double> h = s.H;
+  h[3] = NaN;
+  ExpectMarks(ItemsOf(lev), s, h, s.Std);
+  EXPECT_EQ(LabelTexts(lev).count("row14"), 1u);
+  EXPECT_EQ(ItemsOf(qq).Marks.size(), 11u);
+
+  // Without influence measures the result gives no standardized residuals: the charts that
+  // need them stay empty, the residual chart does not.
+  result.Influence.Available = false;
+  TRChart resid;
+  FillDiagnosticCharts({&resid, &qq, nullptr, &lev}, result, nullptr);
+  EXPECT_EQ(ItemsOf(resid).Marks.size(), 12u);
+  EXPECT_EQ(LabelTexts(resid).count("14"), 1u) << "the row number where no label function is given";
+  EXPECT_TRUE(ItemsOf(qq).Marks.empty());
+  EXPECT_TRUE(ItemsOf(lev).Marks.empty());
+
+  // Arrays of different lengths are not read beyond their ends.
+  TDiagnosticData d = s.Data();
+  d.Residuals = d.Residuals.first(5);
+  FillResidualsVsEstimated(resid, d);
+  EXPECT_TRUE(ItemsOf(resid).Marks.empty());
+  d = s.Data();
+  d.Leverage = d.Leverage.first(5);
+  FillResidualsVsLeverage(lev, d);
+  EXPECT_TRUE(ItemsOf(lev).Marks.empty());
+  FillScaleLocation(resid, d);
+  EXPECT_EQ(ItemsOf(resid).Marks.size(), 11u);
 }

@@ -209,6 +209,13 @@ TEST(NormalQQ, PositionsQuartileLineAndTies)
   EXPECT_NEAR(q23.LineSlope, 2.8347736919962725, 1e-9 * 2.83);
   EXPECT_NEAR(q23.LineIntercept, 1.3142141385864554, 1e-9 * 1.31);
 
+  // Zero and negative zero are equal values: ranked in sample order like any tie.
+  const TNormalQQ zeros = NormalQQ(std::vector<double>{0.0, -0.0, -1.0});
+  const std::vector<double> p3 = PlotPositions(3);
+  EXPECT_EQ(zeros.Theoretical[2], NormalQuantile(p3[0]));
+  EXPECT_EQ(zeros.Theoretical[0], NormalQuantile(p3[1]));
+  EXPECT_EQ(zeros.Theoretical[1], NormalQuantile(p3[2]));
+
   // A non-finite value gets no position and does not shift the others' ranks.
   std::vector<double> withNaN = s23;
   withNaN.insert(withNaN.begin() + 5, std::numeric_limits<double>::quiet_NaN());
