@@ -24,6 +24,23 @@ private:
   int FRefusedBefore;
 };
 
+// The Nth request for memory from now on (counting from 1, of any size) throws std::bad_alloc,
+// once; every other request is served. A test steps N through the requests of an operation to
+// fail each of them in turn, also those too small for TAllocationLimit to pick out.
+class TFailNthAllocation {
+public:
+  explicit TFailNthAllocation(long N);
+  ~TFailNthAllocation();
+  TFailNthAllocation(const TFailNthAllocation&) = delete;
+  TFailNthAllocation& operator=(const TFailNthAllocation&) = delete;
+
+  // True once the Nth request came and was refused.
+  bool Failed() const;
+};
+
+// Requests for memory served or refused since the program started.
+long AllocationCount();
+
 // The heap the binary's operator new has handed out and not yet taken back, and the highest
 // that figure has reached since the last ResetHeapPeak (usable sizes of the blocks, in bytes).
 std::size_t HeapBytesInUse();
