@@ -1,7 +1,8 @@
 // Out-of-memory paths without exhausting memory: a test binary that links allocation_limit.cpp
 // replaces the global operator new, which then fails every request of at least a given size
-// while a TAllocationLimit lives, and counts the heap in use so a test can measure its peak. Real exhaustion is no option: a sanitizer build aborts on a
-// huge request instead of throwing, and on a machine with overcommit it may not fail at all.
+// while a TAllocationLimit lives, and counts the heap in use so a test can measure its peak. Real exhaustion is no
+// option: a sanitizer build aborts on a huge request instead of throwing, and on a machine with overcommit it may not
+// fail at all.
 #pragma once
 
 #include <cstddef>

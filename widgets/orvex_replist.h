@@ -106,7 +106,7 @@ private:
   TStringArray FCells;
   int FNrOfColumns = 1;
   int FNrOfRows = 0;
-  std::string FCommonHeader;  // "Orvex Report Listview", set where its failure is reported
+  std::string FCommonHeader;          // "Orvex Report Listview", set where its failure is reported
   std::vector<std::string> FHeaders;  // per column 1..NrOfColumns, at index Col - 1
   std::vector<bool> FCheckBoxes;
   int FSortColumn = 0;
@@ -117,9 +117,8 @@ private:
 // Sender, the new state (a handler may change it), column and row.
 using TCheckStateChangeEvent = std::function<void(TObject* Sender, bool& State, int Col, int Row)>;
 // Sender, data column and row, and the looks of the cell about to be drawn, all changeable.
-using TRenderCellEvent =
-    std::function<void(TObject* Sender, int ACol, int ARow, TColor& PenColor, TColor& BrushColor,
-                       TColor& FontColor, TFontStyles& FontStyles, std::string& Text)>;
+using TRenderCellEvent = std::function<void(TObject* Sender, int ACol, int ARow, TColor& PenColor, TColor& BrushColor,
+                                            TColor& FontColor, TFontStyles& FontStyles, std::string& Text)>;
 using TCursorKeyActionEvent = std::function<void(TObject* Sender, int Key)>;
 
 class TReportListView : public TCustomGrid {

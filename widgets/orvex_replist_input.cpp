@@ -116,8 +116,8 @@ void TReportListView::ToggleCheckBox(int Col, int Row)
 template <typename F>
 void TReportListView::Guarded(F&& Command)
 {
-  if (RunGuarded(std::forward<F>(Command), [this] { return ComponentMessage("not enough memory on heap"); },
-                 ShowMessageHook))
+  if (RunGuarded(
+          std::forward<F>(Command), [this] { return ComponentMessage("not enough memory on heap"); }, ShowMessageHook))
     return;
   // Whatever failed may have left painting suspended half-way.
   FSuppressPaint = false;
@@ -156,8 +156,7 @@ void TReportListView::LeftPress(QPoint P, Qt::KeyboardModifiers Mods, bool Sort)
   const int row = DataRowOf(cell.Y);
   if (row < 1 || row > NrOfRows())
     return;
-  if (CheckBoxColumn(dc) && P.x() < rect.Left + kBoxZone && !RowDisabled(row) &&
-      BoxShown(FData->CellText(dc, row)))
+  if (CheckBoxColumn(dc) && P.x() < rect.Left + kBoxZone && !RowDisabled(row) && BoxShown(FData->CellText(dc, row)))
     ToggleCheckBox(dc, row);
   if (ClickedRow(row, Mods))
     Fire(OnSelectedChange, this);

@@ -148,7 +148,8 @@ TEST(NTabEdOwner, RowHeaderHighlightAttributeCaptionsAndValues)
   // The current row's name in ColorSelected and bold, at 3 pixels in and 1 down (margin included);
   // the other rows' names in ColorNormal.
   const TRect cur = E.CellRect(0, 4);
-  EXPECT_EQ(InkBox(img, cur, fixed).Left - cur.Left, ReferenceInk(E, cur, fixed, E.ColorSelected(), 3, 1, "WWW", true).Left);
+  EXPECT_EQ(InkBox(img, cur, fixed).Left - cur.Left,
+            ReferenceInk(E, cur, fixed, E.ColorSelected(), 3, 1, "WWW", true).Left);
   EXPECT_EQ(InkBox(img, cur, fixed).Width(), ReferenceInk(E, cur, fixed, E.ColorSelected(), 3, 1, "WWW", true).Width());
   EXPECT_TRUE(HasColour(img, cur, E.ColorSelected()));
   const TRect other = E.CellRect(0, 3);
@@ -174,7 +175,7 @@ TEST(NTabEdOwner, RowHeaderHighlightAttributeCaptionsAndValues)
   const TRect attribInk = InkBox(img, attrib, fixed);
   EXPECT_EQ(attribInk.Left - attrib.Left, ReferenceInk(E, attrib, fixed, E.ColorNormal(), 3, 2, "Attrib").Left);
   EXPECT_LE(attribInk.Right, attrib.Right - 3);
-  EXPECT_GE(attribInk.Right, attrib.Right - 6);  // the text goes on to the cut
+  EXPECT_GE(attribInk.Right, attrib.Right - 6);                 // the text goes on to the cut
   EXPECT_TRUE(InkBox(img, E.CellRect(1, 1), fixed).IsEmpty());  // the corner of the two stays blank
 
   // Attribute values as integers: row 2's 255 and column 3's 17, at 3 pixels in and 2 down.
@@ -191,5 +192,6 @@ TEST(NTabEdOwner, RowHeaderHighlightAttributeCaptionsAndValues)
   EXPECT_EQ(colAttrInk.Top - colAttr.Top, colAttrWant.Top);
   EXPECT_EQ(colAttrInk.Width(), colAttrWant.Width());
   // Column 1's attribute 0 is drawn as "0", not left blank.
-  EXPECT_EQ(InkBox(img, E.CellRect(3, 1), fixed).Width(), ReferenceInk(E, E.CellRect(3, 1), fixed, E.ColorNormal(), 3, 2, "0").Width());
+  EXPECT_EQ(InkBox(img, E.CellRect(3, 1), fixed).Width(),
+            ReferenceInk(E, E.CellRect(3, 1), fixed, E.ColorNormal(), 3, 2, "0").Width());
 }

@@ -10,8 +10,8 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <gtest/gtest.h>
 #include <functional>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
@@ -49,9 +49,13 @@ TOutcome AttemptFailingNth(long N, const std::function<void()>& Work)
 // its own ones right after them.
 long GridAllocations()
 {
-  { TCustomGrid warm; }
+  {
+    TCustomGrid warm;
+  }
   const long before = AllocationCount();
-  { TCustomGrid grid; }
+  {
+    TCustomGrid grid;
+  }
   // Destruction allocates nothing; what was counted is the construction.
   return AllocationCount() - before;
 }
@@ -281,8 +285,8 @@ TEST_F(TGuardedList, AThrowingOwnerEventIsShownAndLeavesTheListUsable)
   lv.OnSelectedChange = nullptr;
   lv.OnCursorKeyAction = [](TObject*, int) { throw 42; };
   EXPECT_NO_THROW(SendKey(&lv, Qt::Key_Down));
-  EXPECT_EQ(Messages, (std::vector<std::string>{"owner failed", "before failed", "selection failed",
-                                                "selection failed", "unknown error"}));
+  EXPECT_EQ(Messages, (std::vector<std::string>{"owner failed", "before failed", "selection failed", "selection failed",
+                                                "unknown error"}));
   ExpectUsable();
 }
 
