@@ -244,3 +244,47 @@ TEST(MainWindowDescription, EveryPropertyValueAsBuilt)
     EXPECT_EQ(r.Got(), r.Want) << r.Control << " " << r.Property;
   EXPECT_GT(rows.size(), 120u);
 }
+
+TEST(MainWindowDescription, FitChartTitleSitsRightJustifiedAtTheChartsTopRight)
+{
+  TShownWindow t;
+  TFrmMLRCalc& w = *t.W;
+  t.ClickBox(2, 3);  // inputs Length and Width, target Net Weight
+  t.ClickBox(2, 4);
+  t.ClickBox(3, 6);
+  ASSERT_TRUE(w.Run().Succeeded());
+  TRChart& fit = *w.RCFit;
+  const std::string title = fit.Caption();
+  ASSERT_EQ(title.rfind("r2 = ", 0), 0u) << title;
+  ASSERT_NE(title.find("  F = "), std::string::npos) << title;
+
+  // The title's ink: the chart with and without it.
+  const QImage with = fit.grab().toImage();
+  fit.SetCaption("");
+  const QImage without = fit.grab().toImage();
+  QRect ink;
+  for (int y = 0; y < with.height(); ++y)
+    for (int x = 0; x < with.width(); ++x)
+      if (with.pixel(x, y) != without.pixel(x, y))
+        ink |= QRect(x, y, 1, 1);
+  // The same text drawn alone at (0, 0) in the chart's font.
+  TBitmap ref(600, 40);
+  ref.Canvas().Brush().SetColor(clWhite);
+  ref.Canvas().FillRect({0, 0, 600, 40});
+  const QImage blank = ref.Image().copy();
+  ref.Canvas().Font().Assign(fit.Font());
+  ref.Canvas().Brush().SetStyle(bsClear);
+  ref.Canvas().TextOut(0, 0, title);
+  QRect refInk;
+  for (int y = 0; y < 40; ++y)
+    for (int x = 0; x < 600; ++x)
+      if (ref.Image().pixel(x, y) != blank.pixel(x, y))
+        refInk |= QRect(x, y, 1, 1);
+  // Anchored at the chart's top right (control width - MarginRight, MarginTop), offset by the
+  // caption position, the text's right end at the anchor.
+  const int anchorX = fit.width() - fit.MarginRight() - fit.ShadowWidth() + fit.CaptionPosX();
+  const int top = fit.MarginTop() + fit.CaptionPosY();
+  const int left = anchorX - ref.Canvas().TextWidth(title);
+  EXPECT_EQ(ink, refInk.translated(left, top));
+  EXPECT_LT(ink.bottom(), fit.MarginTop());  // above the plot
+}
