@@ -90,7 +90,7 @@ TEST(RChartDecor, CaptionAtEveryAnchorAndAlignment)
   TDecorChart t;
   const std::string text = "HxH 12";
   const TInk ink = ReferenceInk(t.Chart.Font(), text);
-  struct {
+  const struct {
     TCaptionAnchorHoriz H;
     int AnchorX;
   } horiz[] = {{cahControlLeft, 0},
@@ -99,7 +99,7 @@ TEST(RChartDecor, CaptionAtEveryAnchorAndAlignment)
                {cahChartRight, CW - MR},
                {cahControlRight, CW}};
   // Vertical anchors with an offset that keeps the text outside the plot, above or below it.
-  struct {
+  const struct {
     TCaptionAnchorVert V;
     int AnchorY;
     int PosY;
@@ -139,7 +139,7 @@ TEST(RChartDecor, CaptionOfAVerticalAxisAtItsAnchors)
   // its own bottom margin less 1). Offsets move the texts into the margins, clear of the tick
   // labels, which sit right-aligned against the axis.
   constexpr int AxisBottom = CH - (MB - 1);
-  struct {
+  const struct {
     TScaleUnitAnchor Anchor;
     int AnchorY;
     TAlignment Align;
