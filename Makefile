@@ -21,7 +21,7 @@ SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp
 
-.PHONY: all deps configure build run test bench clean asan-test fuzz-build fuzz fuzz-check cppcheck check
+.PHONY: all deps configure build run test bench package clean asan-test fuzz-build fuzz fuzz-check cppcheck check
 
 all: build
 
@@ -35,6 +35,10 @@ configure: $(BUILD_DIR)/CMakeCache.txt
 
 build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+# The Debian package of mlrcalc and mlrreport (CPack), written into the build directory.
+package: build
+	cmake --build $(BUILD_DIR) --target package
 
 run: deps build
 	bash scripts/run-app.sh $(BUILD_DIR)

@@ -13,6 +13,9 @@ std::size_t Limit = SIZE_MAX;
 int RefusedCount = 0;
 std::atomic<std::size_t> InUse{0};
 std::atomic<std::size_t> Peak{0};
+std::atomic<long> Requests{0};
+std::atomic<long> FailAt{0};  // the request number that fails; 0: none
+std::atomic<bool> NthFailed{false};
 
 void Counted(void* P)
 {
@@ -50,6 +53,27 @@ int TAllocationLimit::Refused() const
   return RefusedCount - FRefusedBefore;
 }
 
+TFailNthAllocation::TFailNthAllocation(long N)
+{
+  NthFailed = false;
+  FailAt = Requests.load() + N;
+}
+
+TFailNthAllocation::~TFailNthAllocation()
+{
+  FailAt = 0;
+}
+
+bool TFailNthAllocation::Failed() const
+{
+  return NthFailed.load();
+}
+
+long AllocationCount()
+{
+  return Requests.load();
+}
+
 std::size_t HeapBytesInUse()
 {
   return InUse.load();
@@ -69,6 +93,13 @@ void ResetHeapPeak()
 
 void* operator new(std::size_t Size)
 {
+  const long request = ++Requests;
+  if (request == FailAt.load()) {
+    FailAt = 0;
+    NthFailed = true;
+    ++RefusedCount;
+    throw std::bad_alloc();
+  }
   if (Size >= Limit) {
     ++RefusedCount;
     throw std::bad_alloc();

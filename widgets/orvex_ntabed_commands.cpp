@@ -18,18 +18,23 @@
 namespace orvex {
 
 namespace {
+// clang-format off
 constexpr const char* kDataCaptions[13] = {"Mark as type A",     "Mark as type B", "Unmark type A",
                                            "Unmark type B",      "Unmark All",     "Clear",
                                            "Copy",               "Paste",          "Extract from Clipboard",
                                            "Data Read-Only",     "Select All",     "Toggle Empty State",
                                            "Reset All Empty States"};
+// clang-format on
 constexpr const char* kScopeCaptions[4] = {"Range", "Column", "Row", "All"};
 constexpr const char* kScopeNames[4] = {"M1It", "M2It", "U1It", "U2It"};
 constexpr const char* kHeadCaptions[5] = {"Edit Heading", "Change Precision", "Select..", "Insert..", "Delete.."};
 constexpr TColor kCommentBack = 8421376;  // teal
 constexpr int kCommentHeight = 80;
 
-QString Q(const char* S) { return QString::fromUtf8(S); }
+QString Q(const char* S)
+{
+  return QString::fromUtf8(S);
+}
 }  // namespace
 
 TMenuCommand::TMenuCommand(QAction* Action) : FAction(Action)
@@ -61,9 +66,9 @@ void TNTabEd::CreateMenus()
     FDataItems[static_cast<std::size_t>(m)]->setMenu(sub);
   }
   const std::array<void (TNTabEd::*)(), 9> dataCommands = {
-      &TNTabEd::UnmarkAll,         &TNTabEd::ClearSelection, &TNTabEd::CopySelection,
-      &TNTabEd::PasteBlock,        &TNTabEd::ExtractFromClipboard, &TNTabEd::ToggleDataReadOnly,
-      &TNTabEd::SelectAll,         &TNTabEd::ToggleEmptyState, &TNTabEd::ResetAllEmptyStates};
+      &TNTabEd::UnmarkAll,  &TNTabEd::ClearSelection,       &TNTabEd::CopySelection,
+      &TNTabEd::PasteBlock, &TNTabEd::ExtractFromClipboard, &TNTabEd::ToggleDataReadOnly,
+      &TNTabEd::SelectAll,  &TNTabEd::ToggleEmptyState,     &TNTabEd::ResetAllEmptyStates};
   for (std::size_t i = 0; i < dataCommands.size(); ++i) {
     auto command = dataCommands[i];
     connect(FDataItems[i + 4], &QAction::triggered, this, [this, command] { (this->*command)(); });

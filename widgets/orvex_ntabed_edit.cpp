@@ -31,7 +31,10 @@ std::string_view TrimBlanks(std::string_view S)
   return S;
 }
 
-bool IsDigit(char C) { return C >= '0' && C <= '9'; }
+bool IsDigit(char C)
+{
+  return C >= '0' && C <= '9';
+}
 
 // A typed number: optional sign, digits with an optional ".", optional exponent. Converted
 // without the locale; a result beyond the double range is no number.

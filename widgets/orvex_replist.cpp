@@ -4,6 +4,7 @@
 // mouse and keyboard in orvex_replist_input.cpp.
 #include "orvex_replist.h"
 
+#include <QMessageBox>
 #include <QPaintEvent>
 #include <algorithm>
 #include <new>
@@ -11,7 +12,7 @@
 
 namespace orvex {
 
-TReportListView::TReportListView(QWidget* Parent) : TCustomGrid(Parent), FData(new TRLData(nullptr))
+TReportListView::TReportListView(QWidget* Parent) : TCustomGrid(Parent), FData(std::make_unique<TRLData>(nullptr))
 {
   try {
     FAlignments.assign(1, taLeftJustify);
@@ -19,7 +20,6 @@ TReportListView::TReportListView(QWidget* Parent) : TCustomGrid(Parent), FData(n
     FEditables.assign(1, false);
     FOrder.assign(1, 1);
   } catch (const std::bad_alloc&) {
-    delete FData;
     throw EOrvexRepListError(ComponentMessage("failed to initialize table editor (out of memory)"));
   }
   SetDefaultDrawing(false);
@@ -38,6 +38,9 @@ TReportListView::TReportListView(QWidget* Parent) : TCustomGrid(Parent), FData(n
   SetNrOfColumns(cols);
   SetNrOfRows(rows);
   FSuppressPaint = false;
+  ShowMessageHook = [this](const std::string& Message) {
+    QMessageBox::warning(this, QStringLiteral("Report list"), QString::fromStdString(Message));
+  };
 }
 
 TReportListView::~TReportListView()
@@ -45,8 +48,7 @@ TReportListView::~TReportListView()
   // Nothing may paint from or report on a store that is going.
   FSuppressPaint = true;
   FData->OnChange = nullptr;
-  delete FData;
-  FData = nullptr;
+  FData.reset();
 }
 
 void TReportListView::Repaint()
@@ -131,18 +133,33 @@ void TReportListView::SetNrOfColumns(int Value)
   Value = std::max(Value, 1);
   const int old = static_cast<int>(FOrder.size());
   const int lastWidth = ColWidths(ColCount() - 1);
+  // The per-column arrays and the store change together or not at all: the new arrays are
+  // made first and swapped in once the store has its new columns.
+  std::vector<TAlignment> alignments;
+  std::vector<bool> passwords;
+  std::vector<bool> editables;
+  std::vector<int> order;
   try {
-    FAlignments.resize(static_cast<std::size_t>(Value), taLeftJustify);
-    FPasswords.resize(static_cast<std::size_t>(Value), false);
-    FEditables.resize(static_cast<std::size_t>(Value), false);
-    FOrder.resize(static_cast<std::size_t>(Value));
+    alignments = FAlignments;
+    passwords = FPasswords;
+    editables = FEditables;
+    alignments.resize(static_cast<std::size_t>(Value), taLeftJustify);
+    passwords.resize(static_cast<std::size_t>(Value), false);
+    editables.resize(static_cast<std::size_t>(Value), false);
+    order.resize(static_cast<std::size_t>(Value));
+    FData->SetNrOfColumns(Value);
   } catch (const std::bad_alloc&) {
     throw EOrvexRepListError(ComponentMessage("not enough memory on heap"));
   } catch (const std::length_error&) {
     throw EOrvexRepListError(ComponentMessage("not enough memory on heap"));
+  } catch (const EOrvexRLDataError&) {
+    throw EOrvexRepListError(ComponentMessage("not enough memory on heap"));
   }
-  std::iota(FOrder.begin(), FOrder.end(), 1);
-  FData->SetNrOfColumns(Value);
+  std::iota(order.begin(), order.end(), 1);
+  FAlignments.swap(alignments);
+  FPasswords.swap(passwords);
+  FEditables.swap(editables);
+  FOrder.swap(order);
   SetColCount(Value);
   for (int c = old; c < Value; ++c)
     SetColWidths(c, lastWidth);
@@ -155,7 +172,11 @@ void TReportListView::SetNrOfColumns(int Value)
 
 void TReportListView::SetNrOfRows(int Value)
 {
-  FData->SetNrOfRows(Value);
+  {
+    // The new row count is one change of the setup, reported once as OnChangeSetup below.
+    TRLData::TQuietScope quiet(*FData);
+    FData->SetNrOfRows(Value);
+  }
   SetSelection(TGridRect{-1, -1, -1, -1});
   FAnchorRow = 0;
   UpdateRows();
@@ -180,31 +201,31 @@ void TReportListView::SetCheckBoxColumn(int Col, bool Value)
 void TReportListView::SetChecked(int Col, int Row, bool Value)
 {
   // A program's own change raises no event, only a repaint.
-  const bool quiet = FData->SetQuiet(true);
-  FData->SetChecked(Col, Row, Value);
-  FData->SetQuiet(quiet);
+  {
+    TRLData::TQuietScope quiet(*FData);
+    FData->SetChecked(Col, Row, Value);
+  }
   Repaint();
 }
 
 void TReportListView::CheckColumn(int Col, bool State)
 {
-  const bool suppress = FSuppressPaint;
-  SetSuppressPaint(true);
+  TPaintSuppression suppress(*this);
   FData->CheckColumn(Col, State);
-  SetSuppressPaint(suppress);
 }
 
 // Flag changes are one notification each: a repaint, no OnChange.
 void TReportListView::ChangeFlag(int Index, std::uint8_t Bit, bool Value, bool OfRow)
 {
-  const bool quiet = FData->SetQuiet(true);
-  const std::uint8_t f = OfRow ? FData->RowFlags(Index) : FData->ColFlags(Index);
-  const auto flags = static_cast<std::uint8_t>(Value ? f | Bit : f & ~Bit);
-  if (OfRow)
-    FData->SetRowFlags(Index, flags);
-  else
-    FData->SetColFlags(Index, flags);
-  FData->SetQuiet(quiet);
+  {
+    TRLData::TQuietScope quiet(*FData);
+    const std::uint8_t f = OfRow ? FData->RowFlags(Index) : FData->ColFlags(Index);
+    const auto flags = static_cast<std::uint8_t>(Value ? f | Bit : f & ~Bit);
+    if (OfRow)
+      FData->SetRowFlags(Index, flags);
+    else
+      FData->SetColFlags(Index, flags);
+  }
   Repaint();
 }
 
@@ -490,9 +511,10 @@ void TReportListView::SortByColumn(int Col, bool Direction)
 {
   if (Col < 1 || Col > NrOfColumns())
     return;
-  const bool quiet = FData->SetQuiet(true);
-  FData->SortByColumn(Col, Direction);
-  FData->SetQuiet(quiet);
+  {
+    TRLData::TQuietScope quiet(*FData);
+    FData->SortByColumn(Col, Direction);
+  }
   Repaint();
 }
 

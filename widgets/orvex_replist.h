@@ -11,8 +11,10 @@
 
 #include "orvex_dstruct.h"
 #include "orvex_grids.h"
+#include "orvex_guard.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -76,6 +78,18 @@ public:
   void Assign(const TComponent& Source) override;
   // While quiet, changes of the cells raise no OnChange; returns the previous setting.
   bool SetQuiet(bool Value);
+  // Keeps the store quiet for a scope and restores the previous setting on every exit.
+  class TQuietScope {
+  public:
+    explicit TQuietScope(TRLData& Data) : FData(Data), FWas(Data.SetQuiet(true)) {}
+    ~TQuietScope() { FData.SetQuiet(FWas); }
+    TQuietScope(const TQuietScope&) = delete;
+    TQuietScope& operator=(const TQuietScope&) = delete;
+
+  private:
+    TRLData& FData;
+    bool FWas;
+  };
 
   // events
   // Raised after every change of a cell, a flag or the size of the cells.
@@ -92,7 +106,7 @@ private:
   TStringArray FCells;
   int FNrOfColumns = 1;
   int FNrOfRows = 0;
-  std::string FCommonHeader = "Orvex Report Listview";
+  std::string FCommonHeader;          // "Orvex Report Listview", set where its failure is reported
   std::vector<std::string> FHeaders;  // per column 1..NrOfColumns, at index Col - 1
   std::vector<bool> FCheckBoxes;
   int FSortColumn = 0;
@@ -103,9 +117,8 @@ private:
 // Sender, the new state (a handler may change it), column and row.
 using TCheckStateChangeEvent = std::function<void(TObject* Sender, bool& State, int Col, int Row)>;
 // Sender, data column and row, and the looks of the cell about to be drawn, all changeable.
-using TRenderCellEvent =
-    std::function<void(TObject* Sender, int ACol, int ARow, TColor& PenColor, TColor& BrushColor,
-                       TColor& FontColor, TFontStyles& FontStyles, std::string& Text)>;
+using TRenderCellEvent = std::function<void(TObject* Sender, int ACol, int ARow, TColor& PenColor, TColor& BrushColor,
+                                            TColor& FontColor, TFontStyles& FontStyles, std::string& Text)>;
 using TCursorKeyActionEvent = std::function<void(TObject* Sender, int Key)>;
 
 class TReportListView : public TCustomGrid {
@@ -264,6 +277,10 @@ public:
   // The grid row of data row Row.
   int GridRowOf(int Row) const { return HeaderRows() + Row - 1; }
 
+  // Shows the message of an error caught at a Qt entry point (a modal message box by default);
+  // replaceable by tests and owners.
+  TShowMessageHook ShowMessageHook;
+
   // events
   TCheckStateChangeEvent OnCheckedChange;
   TCheckStateChangeEvent OnBeforeCheckedChange;
@@ -292,8 +309,14 @@ protected:
   void mousePressEvent(QMouseEvent* e) override;
   void mouseReleaseEvent(QMouseEvent* e) override;
   void mouseDoubleClickEvent(QMouseEvent* e) override;
+  void mouseMoveEvent(QMouseEvent* e) override;
+  void wheelEvent(QWheelEvent* e) override;
 
 private:
+  // Runs the work of a Qt entry point; an error is shown through ShowMessageHook, painting is
+  // resumed and the list repainted.
+  template <typename F>
+  void Guarded(F&& Command);
   template <typename T>
   void SetLook(T& Field, T Value)
   {
@@ -321,11 +344,30 @@ private:
 
   void ChangeFlag(int Index, std::uint8_t Bit, bool Value, bool OfRow);
   void ToggleCheckBox(int Col, int Row);
+  void DoubleClick(QMouseEvent* e);
+  void KeyPress(QKeyEvent* e);
+  // Suspends painting for a scope and restores the previous setting (repainting once when that
+  // was False) on every exit.
+  class TPaintSuppression {
+  public:
+    explicit TPaintSuppression(TReportListView& View) : FView(View), FWas(View.FSuppressPaint)
+    {
+      View.SetSuppressPaint(true);
+    }
+    ~TPaintSuppression() { FView.SetSuppressPaint(FWas); }
+    TPaintSuppression(const TPaintSuppression&) = delete;
+    TPaintSuppression& operator=(const TPaintSuppression&) = delete;
+
+  private:
+    TReportListView& FView;
+    bool FWas;
+  };
   void LeftPress(QPoint P, Qt::KeyboardModifiers Mods, bool Sort);
   bool ClickedRow(int Row, Qt::KeyboardModifiers Mods);
   bool ClearRowSelections();
 
-  TRLData* FData;
+  // Owned; a unique_ptr, so that a constructor failing after the store was made frees it.
+  std::unique_ptr<TRLData> FData;
   bool FCommonHeaderVisible = false;
   TAlignment FCommonHeaderAlignment = taCenter;
   int FCommonHeaderHeight = 20;

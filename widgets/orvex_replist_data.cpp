@@ -12,13 +12,15 @@ namespace orvex {
 
 TRLData::TRLData(TComponent* AOwner) : TComponent(AOwner), FCells(nullptr)
 {
+  // The row reserve of the cells is per-column storage too: its failure is the store's.
   try {
     FHeaders.assign(1, DefaultHeader(1));
     FCheckBoxes.assign(1, false);
+    FCells.SetAllocRowsBy(10);
+    FCommonHeader = "Orvex Report Listview";
   } catch (const std::bad_alloc&) {
     throw EOrvexRLDataError(ComponentMessage("failed to initialize (out of memory)"));
   }
-  FCells.SetAllocRowsBy(10);
   FCells.OnChange = [this](TObject*) {
     if (!FQuiet)
       Fire(OnChange, this);
@@ -204,10 +206,12 @@ void TRLData::SortByColumn(int Col, bool Ascending)
 {
   if (Col < 1 || Col > FNrOfColumns)
     return;
-  FSortColumn = Col;
-  FSortDirection = Ascending;
+  // Recorded only once sorted: a sort that fails (for want of memory, or in the owner's key
+  // handler) leaves the rows in their order and the header's arrow as it was.
   if (FNrOfRows > 1)
     FCells.Sort(Col, 0, Ascending);
+  FSortColumn = Col;
+  FSortDirection = Ascending;
 }
 
 void TRLData::Assign(const TComponent& Source)

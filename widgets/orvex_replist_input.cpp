@@ -6,10 +6,20 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QWheelEvent>
 
 namespace orvex {
 
 namespace {
+// The hourglass while a header click sorts, taken back on every exit.
+class TWaitCursor {
+public:
+  TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
+  TWaitCursor(const TWaitCursor&) = delete;
+  TWaitCursor& operator=(const TWaitCursor&) = delete;
+};
+
 // A header click sorts only this far away from the header cell's edges; a double click this
 // near a border sizes the column left of it.
 constexpr int kHeaderEdge = 4;
@@ -40,15 +50,16 @@ bool IsCursorKey(int Key)
 bool TReportListView::ClearRowSelections()
 {
   bool changed = false;
-  const bool quiet = FData->SetQuiet(true);
-  for (int r = 1; r <= NrOfRows(); ++r) {
-    const std::uint8_t f = FData->RowFlags(r);
-    if (f & rlRowSelected) {
-      FData->SetRowFlags(r, f & ~rlRowSelected);
-      changed = true;
+  {
+    TRLData::TQuietScope quiet(*FData);
+    for (int r = 1; r <= NrOfRows(); ++r) {
+      const std::uint8_t f = FData->RowFlags(r);
+      if (f & rlRowSelected) {
+        FData->SetRowFlags(r, f & ~rlRowSelected);
+        changed = true;
+      }
     }
   }
-  FData->SetQuiet(quiet);
   if (changed)
     Repaint();
   return changed;
@@ -93,20 +104,33 @@ void TReportListView::ToggleCheckBox(int Col, int Row)
   const bool before = Checked(Col, Row);
   bool state = !before;
   Fire(OnBeforeCheckedChange, this, state, Col, Row);
-  const bool suppress = FSuppressPaint;
-  SetSuppressPaint(true);
-  FData->SetChecked(Col, Row, state);
-  SetSuppressPaint(suppress);
+  {
+    TPaintSuppression suppress(*this);
+    FData->SetChecked(Col, Row, state);
+  }
   // The handler is told the state before the click; it reads the new one through Checked.
   bool old = before;
   Fire(OnCheckedChange, this, old, Col, Row);
 }
 
+template <typename F>
+void TReportListView::Guarded(F&& Command)
+{
+  if (RunGuarded(
+          std::forward<F>(Command), [this] { return ComponentMessage("not enough memory on heap"); }, ShowMessageHook))
+    return;
+  // Whatever failed may have left painting suspended half-way.
+  FSuppressPaint = false;
+  InvalidateGrid();
+}
+
 void TReportListView::mousePressEvent(QMouseEvent* e)
 {
-  TCustomGrid::mousePressEvent(e);
-  if (e->button() == Qt::LeftButton)
-    LeftPress(e->position().toPoint(), e->modifiers(), true);
+  Guarded([&] {
+    TCustomGrid::mousePressEvent(e);
+    if (e->button() == Qt::LeftButton)
+      LeftPress(e->position().toPoint(), e->modifiers(), true);
+  });
 }
 
 // A left press on a header sorts (when Sort is true), on a data cell toggles its check box and
@@ -124,17 +148,15 @@ void TReportListView::LeftPress(QPoint P, Qt::KeyboardModifiers Mods, bool Sort)
     const bool columnHeader = FColumnHeadersVisible && cell.Y == HeaderRows() - 1;
     if (Sort && columnHeader && FSortEnabled && P.x() - rect.Left > kHeaderEdge &&
         rect.Right - 1 - P.x() > kHeaderEdge) {
-      QApplication::setOverrideCursor(Qt::WaitCursor);
+      TWaitCursor wait;
       SortByColumn(dc, !FData->SortDirection());
-      QApplication::restoreOverrideCursor();
     }
     return;
   }
   const int row = DataRowOf(cell.Y);
   if (row < 1 || row > NrOfRows())
     return;
-  if (CheckBoxColumn(dc) && P.x() < rect.Left + kBoxZone && !RowDisabled(row) &&
-      BoxShown(FData->CellText(dc, row)))
+  if (CheckBoxColumn(dc) && P.x() < rect.Left + kBoxZone && !RowDisabled(row) && BoxShown(FData->CellText(dc, row)))
     ToggleCheckBox(dc, row);
   if (ClickedRow(row, Mods))
     Fire(OnSelectedChange, this);
@@ -142,13 +164,30 @@ void TReportListView::LeftPress(QPoint P, Qt::KeyboardModifiers Mods, bool Sort)
 
 void TReportListView::mouseReleaseEvent(QMouseEvent* e)
 {
-  TCustomGrid::mouseReleaseEvent(e);
-  if (e->button() == Qt::LeftButton && FRowSelectMode == 2 && !viewport()->rect().contains(e->position().toPoint()))
-    if (ClearRowSelections())
-      Fire(OnSelectedChange, this);
+  Guarded([&] {
+    TCustomGrid::mouseReleaseEvent(e);
+    if (e->button() == Qt::LeftButton && FRowSelectMode == 2 && !viewport()->rect().contains(e->position().toPoint()))
+      if (ClearRowSelections())
+        Fire(OnSelectedChange, this);
+  });
+}
+
+void TReportListView::mouseMoveEvent(QMouseEvent* e)
+{
+  Guarded([&] { TCustomGrid::mouseMoveEvent(e); });
+}
+
+void TReportListView::wheelEvent(QWheelEvent* e)
+{
+  Guarded([&] { TCustomGrid::wheelEvent(e); });
 }
 
 void TReportListView::mouseDoubleClickEvent(QMouseEvent* e)
+{
+  Guarded([&] { DoubleClick(e); });
+}
+
+void TReportListView::DoubleClick(QMouseEvent* e)
 {
   const QPoint p = e->position().toPoint();
   const TGridCoord cell = MouseCoord(p.x(), p.y());
@@ -176,6 +215,11 @@ void TReportListView::mouseDoubleClickEvent(QMouseEvent* e)
 // Keyboard
 
 void TReportListView::keyPressEvent(QKeyEvent* e)
+{
+  Guarded([&] { KeyPress(e); });
+}
+
+void TReportListView::KeyPress(QKeyEvent* e)
 {
   int key = e->key();
   if (FAutoAdvance && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
@@ -222,9 +266,12 @@ std::string TReportListView::GetEditText(int ACol, int ARow)
 
 void TReportListView::SetEditText(int ACol, int ARow, const std::string& Value)
 {
-  // A check-box cell keeps its state character in front of the new label.
-  FData->SetCellText(DataColOf(ACol), DataRowOf(ARow), Value);
-  Fire(OnSetEditText, this, ACol, ARow, Value);
+  // Called by the in-place editor as the user types, outside any handler of ours.
+  Guarded([&] {
+    // A check-box cell keeps its state character in front of the new label.
+    FData->SetCellText(DataColOf(ACol), DataRowOf(ARow), Value);
+    Fire(OnSetEditText, this, ACol, ARow, Value);
+  });
 }
 
 }  // namespace orvex

@@ -99,7 +99,10 @@ inline QPoint CellCentre(const orvex::TNTabEd& E, int ACol, int ARow)
   return {(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2};
 }
 
-inline QImage Grab(orvex::TNTabEd& E) { return E.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+inline QImage Grab(orvex::TNTabEd& E)
+{
+  return E.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
 
 inline orvex::TColor PixelAt(const QImage& Img, int X, int Y)
 {

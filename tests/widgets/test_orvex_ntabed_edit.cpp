@@ -225,9 +225,11 @@ TEST_F(TEditFixture, DataMenuItemsStatesAndPlacement)
   EXPECT_EQ(seen, E.PopupDTAction());
   EXPECT_EQ(Popups[0].second, E.viewport()->mapToGlobal(p + QPoint(10, -20)));
 
+  // clang-format off
   const char* captions[] = {"Mark as type A", "Mark as type B", "Unmark type A", "Unmark type B", "Unmark All",
                             "Clear", "Copy", "Paste", "Extract from Clipboard", "Data Read-Only", "Select All",
                             "Toggle Empty State", "Reset All Empty States"};
+  // clang-format on
   for (int i = 1; i <= 13; ++i) {
     EXPECT_EQ(E.DataItem(i)->text().toStdString(), captions[i - 1]);
     EXPECT_EQ(E.DataItem(i)->objectName(), QString("DIt%1").arg(i));
@@ -672,8 +674,10 @@ TEST(NTabEdCopy, FullPrecisionTextEqualsFormatReal)
     seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
     return seed;
   };
+  // clang-format off
   std::vector<double> special = {0.0, -0.0, 9.99999999999995, 9.99999999999994, 0.5, 1e-320, 5e-324, 1.7976931348623157e308,
                                  -2.5e-5, 99999999999999.5, 12345678901234.5, 1.00000000000005, 123.4567890123450};
+  // clang-format on
   for (int r = 1; r <= rows; ++r)
     for (int c = 1; c <= 10; ++c) {
       const std::size_t i = static_cast<std::size_t>((r - 1) * 10 + c - 1);

@@ -144,52 +144,40 @@ TEST(NTabEdOwner, RowHeaderHighlightAttributeCaptionsAndValues)
   E.SetSelection({3, 4, 3, 4});  // data cell (2, 3)
   const QImage img = Grab(E);
   const TColor fixed = ColorToRGB(clBtnFace);
+  // The ink in Cell against Text drawn alone at (X, Y): the same offsets and the same width.
+  auto expectPlaced = [&](const TRect& Cell, TColor Fore, int X, int Y, const char* Text, bool Bold = false) {
+    const TRect got = InkBox(img, Cell, fixed);
+    const TRect want = ReferenceInk(E, Cell, fixed, Fore, X, Y, Text, Bold);
+    EXPECT_EQ(got.Left - Cell.Left, want.Left) << Text;
+    EXPECT_EQ(got.Top - Cell.Top, want.Top) << Text;
+    EXPECT_EQ(got.Width(), want.Width()) << Text;
+  };
 
-  // The current row's name in ColorSelected and bold, at 3 pixels in and 1 down (margin included);
-  // the other rows' names in ColorNormal.
+  // The current row's name in ColorSelected and bold, at 3 pixels in and 1 down (margin
+  // included); the other rows' names in ColorNormal.
   const TRect cur = E.CellRect(0, 4);
-  EXPECT_EQ(InkBox(img, cur, fixed).Left - cur.Left, ReferenceInk(E, cur, fixed, E.ColorSelected(), 3, 1, "WWW", true).Left);
-  EXPECT_EQ(InkBox(img, cur, fixed).Width(), ReferenceInk(E, cur, fixed, E.ColorSelected(), 3, 1, "WWW", true).Width());
+  expectPlaced(cur, E.ColorSelected(), 3, 1, "WWW", true);
   EXPECT_TRUE(HasColour(img, cur, E.ColorSelected()));
   const TRect other = E.CellRect(0, 3);
   EXPECT_FALSE(HasColour(img, other, E.ColorSelected()));
   EXPECT_TRUE(HasColour(img, other, E.ColorNormal()));
-  const TRect otherInk = InkBox(img, other, fixed);
-  const TRect otherWant = ReferenceInk(E, other, fixed, E.ColorNormal(), 3, 1, "WWW");
-  EXPECT_EQ(otherInk.Left - other.Left, otherWant.Left);
-  EXPECT_EQ(otherInk.Top - other.Top, otherWant.Top);
-  EXPECT_EQ(otherInk.Width(), otherWant.Width());
+  expectPlaced(other, E.ColorNormal(), 3, 1, "WWW");
   // The current row's attribute value is highlighted too.
   EXPECT_TRUE(HasColour(img, E.CellRect(1, 4), E.ColorSelected()));
 
   // "Attribute" left of the column attributes and "Attrib" above the row attributes, both at
   // 3 pixels in and 2 down; "Attrib" is cut 2 pixels before the 32-pixel column's inner edge.
-  const TRect caption = E.CellRect(0, 1);
-  const TRect captionInk = InkBox(img, caption, fixed);
-  const TRect captionWant = ReferenceInk(E, caption, fixed, E.ColorNormal(), 3, 2, "Attribute");
-  EXPECT_EQ(captionInk.Left - caption.Left, captionWant.Left);
-  EXPECT_EQ(captionInk.Top - caption.Top, captionWant.Top);
-  EXPECT_EQ(captionInk.Width(), captionWant.Width());
+  expectPlaced(E.CellRect(0, 1), E.ColorNormal(), 3, 2, "Attribute");
   const TRect attrib = E.CellRect(1, 0);
   const TRect attribInk = InkBox(img, attrib, fixed);
   EXPECT_EQ(attribInk.Left - attrib.Left, ReferenceInk(E, attrib, fixed, E.ColorNormal(), 3, 2, "Attrib").Left);
   EXPECT_LE(attribInk.Right, attrib.Right - 3);
-  EXPECT_GE(attribInk.Right, attrib.Right - 6);  // the text goes on to the cut
+  EXPECT_GE(attribInk.Right, attrib.Right - 6);                 // the text goes on to the cut
   EXPECT_TRUE(InkBox(img, E.CellRect(1, 1), fixed).IsEmpty());  // the corner of the two stays blank
 
-  // Attribute values as integers: row 2's 255 and column 3's 17, at 3 pixels in and 2 down.
-  const TRect rowAttr = E.CellRect(1, 3);
-  const TRect rowAttrInk = InkBox(img, rowAttr, fixed);
-  const TRect rowAttrWant = ReferenceInk(E, rowAttr, fixed, E.ColorNormal(), 3, 2, "255");
-  EXPECT_EQ(rowAttrInk.Left - rowAttr.Left, rowAttrWant.Left);
-  EXPECT_EQ(rowAttrInk.Top - rowAttr.Top, rowAttrWant.Top);
-  EXPECT_EQ(rowAttrInk.Width(), rowAttrWant.Width());
-  const TRect colAttr = E.CellRect(5, 1);
-  const TRect colAttrInk = InkBox(img, colAttr, fixed);
-  const TRect colAttrWant = ReferenceInk(E, colAttr, fixed, E.ColorNormal(), 3, 2, "17");
-  EXPECT_EQ(colAttrInk.Left - colAttr.Left, colAttrWant.Left);
-  EXPECT_EQ(colAttrInk.Top - colAttr.Top, colAttrWant.Top);
-  EXPECT_EQ(colAttrInk.Width(), colAttrWant.Width());
-  // Column 1's attribute 0 is drawn as "0", not left blank.
-  EXPECT_EQ(InkBox(img, E.CellRect(3, 1), fixed).Width(), ReferenceInk(E, E.CellRect(3, 1), fixed, E.ColorNormal(), 3, 2, "0").Width());
+  // Attribute values as integers: row 2's 255, column 3's 17 and column 1's 0 (not blank), at
+  // 3 pixels in and 2 down.
+  expectPlaced(E.CellRect(1, 3), E.ColorNormal(), 3, 2, "255");
+  expectPlaced(E.CellRect(5, 1), E.ColorNormal(), 3, 2, "17");
+  expectPlaced(E.CellRect(3, 1), E.ColorNormal(), 3, 2, "0");
 }
