@@ -98,6 +98,8 @@ public:
   QWidget* TSDetails = nullptr;
   QPlainTextEdit* MMDetails = nullptr;
   TOpenDialog ODiag;
+  // The table editor's message line under it on the data page (how a paste was read).
+  QLabel* LblDataMessage = nullptr;
   // The load strip at the bottom, shown while a file is read in the background.
   QWidget* PnlLoad = nullptr;
   QLabel* LblLoad = nullptr;
@@ -152,8 +154,10 @@ private:
   struct TLoadJob;
   void CreateControls();
   // mainfrm_load.cpp
-  void CreateLoadStrip();
+  void CreateStatusLines();
   void StartBackgroundLoad(std::shared_ptr<TLoadJob> Job);
+  // Puts a finished read into the table (on success) or says why not.
+  void AdoptLoad(TLoadJob& Job);
   void PollLoad();
   void EndLoad();
   void SetupChart(TRChart& Chart);
@@ -174,10 +178,8 @@ private:
   bool FShown = false;
   std::string FStartFile;
   std::int64_t FBackgroundLoadSize = std::int64_t(8) << 20;
-  // The running background load, and a cancelled one whose thread has not ended yet; each job
-  // joins its thread when it goes.
+  // The running background load; the job joins its thread when it goes.
   std::shared_ptr<TLoadJob> FLoad;
-  std::shared_ptr<TLoadJob> FCancelledLoad;
   QTimer* FLoadTimer = nullptr;
 };
 
