@@ -218,7 +218,9 @@ void TImportDialog::Repreview()
   std::string summary;
   if (Readable()) {
     for (const std::string& reason : FPreview.Detected.Reasons)
-      summary += (summary.empty() ? "" : " ") + reason;
+      summary += (summary.empty() ? "Detected: " : "; ") + reason;
+    if (!summary.empty())
+      summary += ".";
     QPalette pal = LblMessage->palette();
     pal.setColor(QPalette::WindowText, palette().color(QPalette::WindowText));
     LblMessage->setPalette(pal);

@@ -305,6 +305,9 @@ std::string TClipboardReading::Description() const
 
 TClipboardReading ScanClipboardText(std::string_view Text, const TClipboardCellEvent& OnCell)
 {
+  // A UTF-8 byte-order mark is no part of the first cell.
+  if (Text.substr(0, 3) == "\xEF\xBB\xBF")
+    Text.remove_prefix(3);
   const TSmallTextDialect dialect = DetectSmallText(Text);
   TClipboardReading reading;
   reading.Delimiter = dialect.Delimiter;
