@@ -1,1 +1,5 @@
 orvex_add_bench(bench_data SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/bench_data.cpp LIBS data)
+orvex_add_bench(bench_delimited SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/bench_delimited.cpp LIBS data numlib)
+# The benchmark CSV for scripts/bench-delimited.sh; not a benchmark itself.
+add_executable(gen_bench_csv ${CMAKE_CURRENT_SOURCE_DIR}/gen_bench_csv.cpp)
+set_target_properties(gen_bench_csv PROPERTIES AUTOMOC OFF)

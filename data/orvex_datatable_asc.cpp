@@ -460,7 +460,12 @@ struct TVarTypeLine {
   std::vector<std::pair<int, std::string>> Labels;  // level, raw label
 };
 
-// Reads the four header lines; shared by ReadASCHeader and the reader.
+// Reads the header; shared by ReadASCHeader and the reader. The counts are tokens, so blank
+// lines before each count are passed over; the flag line is the line after the row count's.
+// The names and rows then follow where the header ended, the flag line. (Reading the header
+// and then starting again after exactly four lines, as a line-counting reader would, takes the
+// flag line or a count for names and values when the header holds a blank line, and reads
+// garbage or fails; for a header of exactly four lines both ways agree.)
 int ReadHeaderLines(TASCTextFile& F, std::string& Comment, int& NrCols, int& NrRows, bool& Flag1, bool& Flag2,
                     bool& Flag3, bool& Flag4)
 {

@@ -143,20 +143,21 @@ std::string FailureMessage(std::int64_t Line, int Field, std::string_view FieldT
          FieldForMessage(FieldText) + "\"): " + What;
 }
 
+std::string ColumnName(const std::vector<std::string>* Header, int Fields, int FirstField, std::size_t Col)
+{
+  const std::size_t field = Col + static_cast<std::size_t>(FirstField);
+  // A header without the row-name field is shifted by one.
+  const std::size_t h = Header && static_cast<int>(Header->size()) == Fields - 1 ? field - 1 : field;
+  if (Header && h < Header->size() && !(*Header)[h].empty())
+    return (*Header)[h];
+  return "V" + std::to_string(Col + 1);
+}
+
 std::vector<std::string> ColumnNames(const std::vector<std::string>* Header, int Fields, int FirstField)
 {
   std::vector<std::string> names;
-  for (int f = FirstField; f < Fields; ++f) {
-    const int col = f - FirstField + 1;
-    // A header without the row-name field is shifted by one.
-    const int h = Header && static_cast<int>(Header->size()) == Fields - 1 ? f - 1 : f;
-    std::string name;
-    if (Header && h >= 0 && h < static_cast<int>(Header->size()))
-      name = (*Header)[static_cast<std::size_t>(h)];
-    if (name.empty())
-      name = "V" + std::to_string(col);
-    names.push_back(std::move(name));
-  }
+  for (int f = FirstField; f < Fields; ++f)
+    names.push_back(ColumnName(Header, Fields, FirstField, static_cast<std::size_t>(f - FirstField)));
   return names;
 }
 

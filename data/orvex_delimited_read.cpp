@@ -118,7 +118,11 @@ struct TPlan {
   std::vector<TColumnKind> Kinds;  // per table column
   std::vector<int> LevelSlot;      // per table column: index into TChunk::Levels, or -1
   int LevelColumns = 0;
-  std::vector<std::string> Names;  // per table column, raw
+  const std::vector<std::string>* Header = nullptr;  // the header's fields, raw
+
+  // The raw name of a table column (0-based), made when asked, so that a wide file keeps no
+  // name per column beside the header it has.
+  std::string Name(std::size_t Col) const { return delim::ColumnName(Header, Fields, FirstField, Col); }
 };
 
 bool LineHasQuote(std::string_view Text, std::size_t Pos, std::size_t LineEnd, char Quote)
@@ -171,6 +175,25 @@ std::vector<TChunk> CutChunks(std::string_view Text, std::size_t Begin, std::siz
 void CountChunk(std::string_view Text, TChunk& C, const delim::TScanDialect& D)
 {
   const std::string_view view = Text.substr(0, C.End);
+  const char* const s = Text.data();
+  // Without quotes and carriage returns every line feed ends a record or a line to skip: jump
+  // from line feed to line feed and look only at the line starts.
+  const std::size_t size = C.End - C.Begin;
+  if ((D.Quote == '\0' || !std::memchr(s + C.Begin, D.Quote, size)) && !std::memchr(s + C.Begin, '\r', size)) {
+    std::int64_t records = 0, lineEnds = 0;
+    std::size_t p = C.Begin;
+    while (p < C.End) {
+      const auto* lf = static_cast<const char*>(std::memchr(s + p, '\n', C.End - p));
+      const std::size_t next = lf ? static_cast<std::size_t>(lf - s) + 1 : C.End;
+      if (delim::SkipToRecord(view.substr(0, next), p, D) < next)
+        ++records;
+      lineEnds += lf ? 1 : 0;
+      p = next;
+    }
+    C.Records = records;
+    C.LineEnds = lineEnds;
+    return;
+  }
   std::int64_t records = 0;
   for (std::size_t p = delim::SkipToRecord(view, C.Begin, D); p < C.End; p = delim::SkipToRecord(view, p, D)) {
     p = NextRecord(view, p, D);
@@ -256,7 +279,7 @@ void ParseChunk(std::string_view Text, TChunk& C, const TPlan& Plan, double* con
           case TCellKind::Text:
             if (kind == TColumnKind::Number) {
               fail(TReadStatus::BadNumber, fieldPos(F), Index + 1, F.Text,
-                   "a text in the number column \"" + delim::FieldForMessage(Plan.Names[col]) + "\"");
+                   "a text in the number column \"" + delim::FieldForMessage(Plan.Name(col)) + "\"");
               return false;
             }
             break;
@@ -307,6 +330,31 @@ bool ForEachChunk(std::vector<TChunk>& Chunks, const TReadControl& Control, doub
   }
   return !(Control.Cancel && Control.Cancel->load());
 }
+
+// The whole text of a file, uninitialised storage from the bulk allocator (huge pages for a
+// large file, so that first touching it costs few page faults).
+class TTextBuffer {
+public:
+  explicit TTextBuffer(std::size_t Size) : FData(TBulkAllocator<char>().allocate(Size)), FSize(Size) {}
+  ~TTextBuffer() { TBulkAllocator<char>().deallocate(FData, FSize); }
+  TTextBuffer(const TTextBuffer&) = delete;
+  TTextBuffer& operator=(const TTextBuffer&) = delete;
+  char* Data() { return FData; }
+  std::size_t Size() const { return FSize; }
+  // Twice the size, keeping the first Used bytes.
+  void Grow(std::size_t Used)
+  {
+    char* bigger = TBulkAllocator<char>().allocate(2 * FSize);
+    std::memcpy(bigger, FData, Used);
+    TBulkAllocator<char>().deallocate(FData, FSize);
+    FData = bigger;
+    FSize *= 2;
+  }
+
+private:
+  char* FData;
+  std::size_t FSize;
+};
 
 TDelimitedResult Failure(TDelimitedResult R, TReadStatus Status, std::string Message)
 {
@@ -383,7 +431,7 @@ TDelimitedResult ReadText(std::string_view Whole, const TDelimitedDialect& Diale
     }
     pos = next;
   }
-  plan.Names = delim::ColumnNames(header ? &headerFields : nullptr, plan.Fields, plan.FirstField);
+  plan.Header = header ? &headerFields : nullptr;
   plan.LevelSlot.assign(plan.Kinds.size(), -1);
   for (std::size_t c = 0; c < plan.Kinds.size(); ++c)
     if (plan.Kinds[c] == TColumnKind::Levels)
@@ -453,12 +501,13 @@ TDelimitedResult ReadText(std::string_view Whole, const TDelimitedDialect& Diale
 
   // Level columns: the blocks' texts merged in file order, the values renumbered.
   std::vector<bool> keep(static_cast<std::size_t>(nrCols), true);
-  std::vector<std::vector<std::string>> labels(static_cast<std::size_t>(nrCols));
+  // Labels per level column (by slot), so that a wide file of numbers keeps nothing per column.
+  std::vector<std::vector<std::string>> labels(static_cast<std::size_t>(plan.LevelColumns));
   for (int c = 0; c < nrCols; ++c) {
     const auto col = static_cast<std::size_t>(c);
     if (plan.Kinds[col] == TColumnKind::LeftOut) {
       keep[col] = false;
-      res.LeftOut.push_back({c + 1 + plan.FirstField, plan.Names[col],
+      res.LeftOut.push_back({c + 1 + plan.FirstField, plan.Name(col),
                              "more than " + std::to_string(delim::MaxLevels) + " different texts"});
       continue;
     }
@@ -474,17 +523,17 @@ TDelimitedResult ReadText(std::string_view Whole, const TDelimitedDialect& Diale
       const TLevelDict& dict = chunks[k].Levels[slot];
       overflow = dict.Overflow;
       for (const std::string& t : dict.Texts) {
-        auto [it, added] = global.emplace(t, static_cast<int>(labels[col].size()));
+        auto [it, added] = global.emplace(t, static_cast<int>(labels[slot].size()));
         if (added)
-          labels[col].push_back(t);
+          labels[slot].push_back(t);
         remap[k].push_back(it->second);
       }
-      overflow = overflow || labels[col].size() > delim::MaxLevels;
+      overflow = overflow || labels[slot].size() > delim::MaxLevels;
     }
     if (overflow) {
       keep[col] = false;
-      labels[col].clear();
-      res.LeftOut.push_back({c + 1 + plan.FirstField, plan.Names[col],
+      labels[slot].clear();
+      res.LeftOut.push_back({c + 1 + plan.FirstField, plan.Name(col),
                              "more than " + std::to_string(delim::MaxLevels) + " different texts"});
       continue;
     }
@@ -502,8 +551,9 @@ TDelimitedResult ReadText(std::string_view Whole, const TDelimitedDialect& Diale
   bool utf8 = d.Encoding == TTextEncoding::Utf8;
   if (d.Encoding == TTextEncoding::Detect) {
     utf8 = true;
-    for (const std::string& n : plan.Names)
-      utf8 = utf8 && dtext::IsValidUtf8(n);
+    if (plan.Header)
+      for (const std::string& n : *plan.Header)
+        utf8 = utf8 && dtext::IsValidUtf8(n);
     for (const auto& l : labels)
       for (const std::string& t : l)
         utf8 = utf8 && dtext::IsValidUtf8(t);
@@ -515,11 +565,12 @@ TDelimitedResult ReadText(std::string_view Whole, const TDelimitedDialect& Diale
   auto text8 = [utf8](const std::string& S) { return utf8 ? S : dtext::Cp1252ToUtf8(S); };
   for (int c = 0; c < nrCols; ++c) {
     const auto col = static_cast<std::size_t>(c);
-    Builder.SetColName(c + 1, text8(plan.Names[col]));
+    Builder.SetColName(c + 1, text8(plan.Name(col)));
     if (plan.Kinds[col] == TColumnKind::Levels && keep[col]) {
+      const auto slot = static_cast<std::size_t>(plan.LevelSlot[col]);
       Builder.SetVarType(c + 1, vtNominal);
-      for (std::size_t l = 0; l < labels[col].size(); ++l)
-        Builder.SetLevelName(c + 1, static_cast<int>(l), text8(labels[col][l]));
+      for (std::size_t l = 0; l < labels[slot].size(); ++l)
+        Builder.SetLevelName(c + 1, static_cast<int>(l), text8(labels[slot][l]));
     }
   }
   if (plan.FirstField == 1) {
@@ -569,22 +620,17 @@ TDelimitedResult ReadDelimitedFile(const std::string& FileName, const TDelimited
       std::fseek(f, 0, SEEK_SET);
     }
     const std::size_t block = Control.BlockSize > 0 ? Control.BlockSize : DefaultBlockSize;
-    std::size_t capacity = size > 0 ? static_cast<std::size_t>(size) + 1 : block;
-    auto buffer = std::make_unique_for_overwrite<char[]>(capacity);
+    TTextBuffer buffer(size > 0 ? static_cast<std::size_t>(size) + 1 : block);
     std::size_t filled = 0;
     for (;;) {
       if (Control.Cancel && Control.Cancel->load()) {
         std::fclose(f);
         return Failure(TDelimitedResult(), TReadStatus::Cancelled, "the read was cancelled");
       }
-      if (filled == capacity) {
-        auto bigger = std::make_unique_for_overwrite<char[]>(2 * capacity);
-        std::memcpy(bigger.get(), buffer.get(), filled);
-        buffer = std::move(bigger);
-        capacity *= 2;
-      }
-      const std::size_t want = std::min(block, capacity - filled);
-      const std::size_t got = std::fread(buffer.get() + filled, 1, want, f);
+      if (filled == buffer.Size())
+        buffer.Grow(filled);
+      const std::size_t want = std::min(block, buffer.Size() - filled);
+      const std::size_t got = std::fread(buffer.Data() + filled, 1, want, f);
       filled += got;
       if (Control.Progress && size > 0)
         Control.Progress(ReadShare * std::min(1.0, static_cast<double>(filled) / static_cast<double>(size)));
@@ -598,7 +644,7 @@ TDelimitedResult ReadDelimitedFile(const std::string& FileName, const TDelimited
     }
     std::fclose(f);
     f = nullptr;
-    return ReadText(std::string_view(buffer.get(), filled), Dialect, Builder, Control, ReadShare);
+    return ReadText(std::string_view(buffer.Data(), filled), Dialect, Builder, Control, ReadShare);
   } catch (const EOrvexDataTableError&) {
     if (f)
       std::fclose(f);

@@ -37,9 +37,11 @@ std::string_view Trim(std::string_view S)
 
 }  // namespace
 
-TCellKind ParseNumber(std::string_view Field, char DecimalMark, double& Value)
+namespace {
+
+// ParseNumber on a field without blanks around it.
+TCellKind ParseTrimmed(std::string_view f, char DecimalMark, double& Value)
 {
-  const std::string_view f = Trim(Field);
   const char* p = f.data();
   const char* const end = p + f.size();
   bool negative = false;
@@ -59,6 +61,34 @@ TCellKind ParseNumber(std::string_view Field, char DecimalMark, double& Value)
     }
     return TCellKind::Text;
   }
+  // The common short number without an exponent, as most files hold them: at most 15 digits
+  // (so the mantissa is exact) and a power of ten that is exact too, so one division gives the
+  // correctly rounded value the full parser would give. Anything else goes to the full parser.
+  {
+    const char* q = p;
+    std::uint64_t digits = 0;
+    int count = 0;
+    while (q < end && IsDigit(*q)) {
+      digits = digits * 10 + static_cast<unsigned>(*q - '0');
+      ++q;
+      ++count;
+    }
+    int fraction = 0;
+    if (q < end && *q == DecimalMark) {
+      ++q;
+      while (q < end && IsDigit(*q)) {
+        digits = digits * 10 + static_cast<unsigned>(*q - '0');
+        ++q;
+        ++fraction;
+      }
+    }
+    if (q == end && count + fraction > 0 && count + fraction <= 15) {
+      static constexpr double Pow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+      const double v = static_cast<double>(digits) / Pow10[fraction];
+      Value = negative ? -v : v;
+      return TCellKind::Number;
+    }
+  }
   double v = 0.0;
   const auto r = fast_float::from_chars_advanced(p, end, v, fast_float::parse_options(fast_float::chars_format::general, DecimalMark));
   if (r.ec != std::errc() || r.ptr != end)
@@ -68,12 +98,22 @@ TCellKind ParseNumber(std::string_view Field, char DecimalMark, double& Value)
   return std::isfinite(v) ? TCellKind::Number : TCellKind::NonFinite;
 }
 
+}  // namespace
+
+TCellKind ParseNumber(std::string_view Field, char DecimalMark, double& Value)
+{
+  return ParseTrimmed(Trim(Field), DecimalMark, Value);
+}
+
 TCellKind ClassifyCell(std::string_view Field, char DecimalMark, const std::vector<std::string>& MissingTokens,
                        double& Value)
 {
-  const std::string_view f = Trim(Field);
+  // Unquoted fields come without blanks around them; a quoted one may have some.
+  const bool blanks = !Field.empty() && (Field.front() == ' ' || Field.front() == '\t' || Field.back() == ' ' ||
+                                         Field.back() == '\t');
+  const std::string_view f = blanks ? Trim(Field) : Field;
   if (!f.empty()) {
-    const TCellKind k = ParseNumber(f, DecimalMark, Value);
+    const TCellKind k = ParseTrimmed(f, DecimalMark, Value);
     if (k != TCellKind::Text)
       return k;
   }

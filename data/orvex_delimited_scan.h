@@ -246,5 +246,7 @@ std::string FailureMessage(std::int64_t Line, int Field, std::string_view FieldT
 // The column names of a table: the header fields (after the row-name field) or, without a
 // header or for an empty header field, "V" and the column's number.
 std::vector<std::string> ColumnNames(const std::vector<std::string>* Header, int Fields, int FirstField);
+// The raw name of table column Col (0-based) alone.
+std::string ColumnName(const std::vector<std::string>* Header, int Fields, int FirstField, std::size_t Col);
 
 }  // namespace orvex::delim

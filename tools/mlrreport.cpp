@@ -1,11 +1,12 @@
-// mlrreport: the workbench's regression run on the command line. It reads an ASC file (or takes
-// the demonstration data), runs the regression of one target column on a list of input
+// mlrreport: the workbench's regression run on the command line. It reads an ASC or a delimited
+// text file (or takes the demonstration data), runs the regression of one target column on a list of input
 // columns and prints the details report exactly as the window's memo shows it, optionally with
 // the chart caption, or the fit's numbers with all digits for other programs. It can also print
 // a table as CSV. Errors go to standard error and end the program with status 2.
 #include "demodata.h"
 #include "mlrrun.h"
 #include "orvex_datatable.h"
+#include "orvex_tablefile.h"
 
 #include <algorithm>
 #include <cmath>
@@ -30,9 +31,12 @@ const char* const HelpText =
     "Fits the target column as a linear function of the input columns plus an intercept and\n"
     "prints the details report, line by line, as the workbench window shows it.\n"
     "\n"
-    "  FILE           an ASC data file; without FILE the demonstration data set is used\n"
+    "  FILE           a data file; without FILE the demonstration data set is used\n"
     "                 (40 objects; columns Total Weight, Weight Skin, Length, Width,\n"
-    "                 Outer Length, Net Weight)\n"
+    "                 Outer Length, Net Weight). A FILE ending in .csv or .tsv is read as\n"
+    "                 delimited text, one ending in .asc as an ASC file, any other by its\n"
+    "                 content (ASC when its first four lines form a valid ASC header,\n"
+    "                 delimited text otherwise)\n"
     "  --inputs LIST  the input columns, separated by commas; each is a 1-based column number\n"
     "                 (a whole number is always taken as a number) or an exact column name;\n"
     "                 a name that holds a comma, that is a whole number or that several\n"
@@ -62,6 +66,20 @@ const char* const HelpText =
     "                 not-a-number cell is written NaN, an empty cell as nothing\n"
     "  --help         show this text\n"
     "\n"
+    "Reading delimited text (CSV, TSV, semicolon, pipe or blank separated values): the\n"
+    "delimiter, the decimal mark, the header line and a row-name column are detected from the\n"
+    "first 64 KiB; these options override the detection:\n"
+    "  --delimiter C      the delimiter: , ; tab | or space (runs of blanks)\n"
+    "  --decimal-comma    numbers use a decimal comma (0,5)\n"
+    "  --decimal-point    numbers use a decimal point (0.5)\n"
+    "  --header           the first line names the columns\n"
+    "  --no-header        the first line is data; the columns are named V1, V2, ...\n"
+    "Column names come from the header, so --inputs and --target take them. Quoted fields may\n"
+    "hold delimiters, doubled quotes and line breaks; lines starting with # and blank lines\n"
+    "are skipped. Empty cells, NA, N/A, NaN, nan, . and ? are missing values. A text column\n"
+    "with at most 150 different texts becomes a column of levels (0, 1, ... in order of first\n"
+    "appearance); one with more is left out with a note on standard error.\n"
+    "\n"
     "Objects with an empty or not-a-number value in the target or in an input column are left\n"
     "out; the report then counts them in the line \"Objects with Missing Values\". The fit\n"
     "needs at least as many objects as input variables plus two. When the inputs are nearly\n"
@@ -69,6 +87,9 @@ const char* const HelpText =
     "error.\n"
     "\n"
     "Exit status: 0 on success, 2 on any error, with a message on standard error:\n"
+    "  - a delimited file cannot be read as a table (the line, the column and the field, cut\n"
+    "    to 40 characters: a line with another number of fields, a quote never closed, a\n"
+    "    text in a number column);\n"
     "  - the ASC file does not read completely (its name, the reader's result code and what\n"
     "    the code means: -1 bad column count, -2 bad row count, -3 bad flag line, -5 a row\n"
     "    attribute is not a number or out of range, -6 a value is not a valid token, -8 the\n"
@@ -81,6 +102,7 @@ const char* const HelpText =
 
 struct TOptions {
   std::optional<std::string> FileName;
+  TDelimitedDialect Reading;  // overrides of the delimited reader's detection
   std::optional<std::string> Inputs;
   std::optional<std::string> Target;
   bool Caption = false;
@@ -105,6 +127,61 @@ struct TToolError {
 {
   throw TToolError{Text, false};
 }
+
+// ---------------------------------------------------------------------------------------------
+// Reading options: how a delimited file is read. Returns false when Arg is none of them; takes
+// the value of --delimiter from the next argument (or after "=").
+
+bool ParseReadingOption(const std::string& Arg, int& I, int Argc, char** Argv, TDelimitedDialect& D)
+{
+  if (Arg == "--delimiter" || Arg.rfind("--delimiter=", 0) == 0) {
+    std::string v;
+    if (Arg == "--delimiter") {
+      if (I + 1 >= Argc)
+        UsageError("option --delimiter needs a value");
+      v = Argv[++I];
+    } else {
+      v = Arg.substr(12);
+    }
+    if (v == "," || v == "comma")
+      D.Delimiter = dlComma;
+    else if (v == ";" || v == "semicolon")
+      D.Delimiter = dlSemicolon;
+    else if (v == "tab" || v == "\t")
+      D.Delimiter = dlTab;
+    else if (v == "|" || v == "pipe")
+      D.Delimiter = dlPipe;
+    else if (v == "space" || v == " ")
+      D.Delimiter = dlBlanks;
+    else
+      UsageError("unknown delimiter \"" + v + "\" (use , ; tab | or space)");
+  } else if (Arg == "--decimal-comma") {
+    D.DecimalMark = TDecimalMark::Comma;
+  } else if (Arg == "--decimal-point") {
+    D.DecimalMark = TDecimalMark::Point;
+  } else if (Arg == "--header") {
+    D.Header = TPresence::Yes;
+  } else if (Arg == "--no-header") {
+    D.Header = TPresence::No;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// Reads the file by its format into the table; a file that cannot be read leaves the table.
+void LoadTableFile(const std::string& FileName, const TDelimitedDialect& Reading, TDataTable& Table)
+{
+  TTableBuilder builder;
+  const TTableFileResult r = ReadTableFile(FileName, Reading, builder);
+  if (!r.Ok())
+    ToolError(r.Message);
+  for (const TLeftOutColumn& c : r.Delimited.LeftOut)
+    std::fprintf(stderr, "mlrreport: column %d \"%s\" left out: %s\n", c.Field, c.Name.c_str(), c.Reason.c_str());
+  Table.Adopt(std::move(builder));
+}
+
+// ---------------------------------------------------------------------------------------------
 
 TOptions ParseArguments(int argc, char** argv)
 {
@@ -134,6 +211,8 @@ TOptions ParseArguments(int argc, char** argv)
       o.Extended = true;
     else if (arg == "--csv")
       o.Csv = true;
+    else if (ParseReadingOption(arg, i, argc, argv, o.Reading))
+      continue;
     else if (arg.size() > 1 && arg[0] == '-')
       UsageError("unknown option " + arg);
     else if (o.FileName)
@@ -150,10 +229,7 @@ void LoadTable(const TOptions& Options, TDataTable& Table)
     LoadDemoData(Table);
     return;
   }
-  const int code = Table.LoadFromASCFile(*Options.FileName);
-  if (code != ascOK)
-    ToolError("cannot read the ASC file \"" + *Options.FileName + "\": result code " +
-              std::to_string(code) + " (" + AscResultMeaning(code) + ")");
+  LoadTableFile(*Options.FileName, Options.Reading, Table);
 }
 
 bool IsWholeNumber(const std::string& S)

@@ -443,3 +443,104 @@ TEST_F(MLRReportTool, LargeFileGivesTheReportOfTheTableReadInProcess)
   EXPECT_EQ(r.Out, expected);
   EXPECT_EQ(Lines(r.Out).at(1), "Number of Objects .............: 1000000");
 }
+
+TEST_F(MLRReportTool, DelimitedFilesGiveTheReportOfTheSameDataInAsc)
+{
+  // The small table as R's write.csv would write it (row names, NA), as write.csv2 would
+  // (semicolons, decimal commas) and as a headerless tab file read with --no-header: every
+  // report equals the ASC file's, whose row attributes the report does not use.
+  const std::string asc = WriteFile("small.asc", SmallAsc);
+  const TToolResult expected = Run({asc, "--inputs", "x1,second x", "--target", "y", "--values"});
+  ASSERT_EQ(expected.Status, 0) << expected.Err;
+  const std::string csv = WriteFile("small.csv",
+                                    "\"\",\"x1\",\"second x\",\"y\"\n\"a\",1,4,7.5\n\"b\",2,NaN,9\n\"row c\",3,5,NA\n"
+                                    "\"d\",4,1,6.25\n\"e\",5,7,15\n\"f\",6,2,10.5\n\"g\",7,3,-12e-1\n");
+  const TToolResult fromCsv = Run({csv, "--inputs", "x1,second x", "--target", "y", "--values"});
+  ASSERT_EQ(fromCsv.Status, 0) << fromCsv.Err;
+  EXPECT_EQ(fromCsv.Out, expected.Out);
+
+  const std::string csv2 = WriteFile("small2.txt",
+                                     "\"\";\"x1\";\"second x\";\"y\"\n\"a\";1;4;7,5\n\"b\";2;NaN;9\n\"row c\";3;5;NA\n"
+                                     "\"d\";4;1;6,25\n\"e\";5;7;15\n\"f\";6;2;10,5\n\"g\";7;3;-1,2\n");
+  const TToolResult fromCsv2 = Run({csv2, "--inputs", "x1,second x", "--target", "y", "--values"});
+  ASSERT_EQ(fromCsv2.Status, 0) << fromCsv2.Err;
+  EXPECT_EQ(fromCsv2.Out, expected.Out);
+
+  const std::string tsv = WriteFile("small.tsv", "1\t4\t7.5\n2\tnan\t9\n3\t5\t\n4\t1\t6.25\n5\t7\t15\n6\t2\t10.5\n7\t3\t-1.2\n");
+  const TToolResult fromTsv = Run({tsv, "--no-header", "--inputs", "V1,V2", "--target", "V3", "--values"});
+  ASSERT_EQ(fromTsv.Status, 0) << fromTsv.Err;
+  // The coefficient lines carry the column names; the numbers are the same.
+  std::string renamed = expected.Out;
+  for (const auto& [from, to] : {std::pair<std::string, std::string>{"\tx1\t", "\tV1\t"}, {"\tsecond x\t", "\tV2\t"}})
+    for (std::size_t p; (p = renamed.find(from)) != std::string::npos;)
+      renamed.replace(p, from.size(), to);
+  EXPECT_EQ(fromTsv.Out, renamed);
+
+  // The table itself, through --csv: the same cells and names as from the ASC file.
+  const std::string ascCsv = Run({asc, "--csv"}).Out;
+  std::string withoutAttribs;
+  for (const std::string& line : Lines(ascCsv)) {
+    // Drop the attribute column, which a delimited file has not.
+    const std::size_t first = line.find(',');
+    const std::size_t second = line.find(',', first + 1);
+    withoutAttribs += line.substr(0, first) + ",0" + line.substr(second) + "\n";
+  }
+  std::string fromCsvTable;
+  for (const std::string& line : Lines(Run({csv, "--csv"}).Out)) {
+    const std::size_t first = line.find(',');
+    const std::size_t second = line.find(',', first + 1);
+    fromCsvTable += line.substr(0, first) + ",0" + line.substr(second) + "\n";
+  }
+  EXPECT_EQ(fromCsvTable, withoutAttribs);
+}
+
+TEST_F(MLRReportTool, ReadingOptionsOverrideTheDetection)
+{
+  // Semicolons with decimal points: detected, and the same when given.
+  const std::string file = WriteFile("data.dat", "a;b;c\n1.5;2;3.5\n2;4.5;6\n3;5;9.25\n4.5;8;12\n5;9.5;14\n");
+  const TToolResult detected = Run({file, "--inputs", "a,b", "--target", "c", "--values"});
+  ASSERT_EQ(detected.Status, 0) << detected.Err;
+  const TToolResult given =
+      Run({file, "--delimiter", ";", "--decimal-point", "--header", "--inputs", "a,b", "--target", "c", "--values"});
+  ASSERT_EQ(given.Status, 0) << given.Err;
+  EXPECT_EQ(given.Out, detected.Out);
+  // A decimal comma given for a file of decimal points: the first value with a point is a
+  // text in a number column, named by line, column and field.
+  const TToolResult comma = Run({file, "--decimal-comma", "--inputs", "a,b", "--target", "c"});
+  EXPECT_EQ(comma.Status, 2);
+  EXPECT_EQ(comma.Err, "mlrreport: cannot read the file \"" + file +
+                           "\": line 2, column 1 (field \"1.5\"): a text in the number column \"a\"\n");
+  // --delimiter tab: one column per line, so b is unknown.
+  const TToolResult tab = Run({file, "--delimiter", "tab", "--inputs", "a,b", "--target", "c"});
+  EXPECT_EQ(tab.Status, 2);
+  EXPECT_NE(tab.Err.find("unknown column \"a\""), std::string::npos) << tab.Err;
+  const TToolResult bad = Run({file, "--delimiter", "x"});
+  EXPECT_EQ(bad.Status, 2);
+  EXPECT_NE(bad.Err.find("unknown delimiter \"x\""), std::string::npos) << bad.Err;
+
+  // An ASC file without the extension is known by its header.
+  const std::string asc = WriteFile("small.data", SmallAsc);
+  const TToolResult byContent = Run({asc, "--inputs", "1,2", "--target", "3", "--values"});
+  ASSERT_EQ(byContent.Status, 0) << byContent.Err;
+  EXPECT_EQ(byContent.Out, Run({WriteFile("small.asc", SmallAsc), "--inputs", "1,2", "--target", "3", "--values"}).Out);
+}
+
+TEST_F(MLRReportTool, DelimitedFailuresAndLeftOutColumns)
+{
+  const std::string ragged = WriteFile("ragged.csv", "a,b\n1,2\n3,4,5\n");
+  const TToolResult r = Run({ragged, "--csv"});
+  EXPECT_EQ(r.Status, 2);
+  EXPECT_EQ(r.Err, "mlrreport: cannot read the file \"" + ragged +
+                       "\": line 3, column 3 (field \"5\"): the line has more than the table's 2 fields\n");
+
+  // 155 different ids, some twice (so no row names): more than a level column holds.
+  std::string ids = "id,g,x,y\n";
+  for (int i = 0; i < 160; ++i)
+    ids += "id" + std::to_string(i % 155) + "," + (i % 2 ? "u" : "v") + "," + std::to_string(i) + "," +
+           std::to_string(2 * i + (i % 3)) + "\n";
+  const std::string file = WriteFile("ids.csv", ids);
+  const TToolResult left = Run({file, "--inputs", "x,g", "--target", "y", "--values"});
+  ASSERT_EQ(left.Status, 0) << left.Err;
+  EXPECT_EQ(left.Err, "mlrreport: column 1 \"id\" left out: more than 150 different texts\n");
+  EXPECT_EQ(Lines(left.Out)[0], "n\t160");
+}
