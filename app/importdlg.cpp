@@ -78,9 +78,9 @@ std::vector<std::string> ParseMissingTokens(const std::string& Text)
   return tokens;
 }
 
-TImportDialog::TImportDialog(const std::string& FileName, QWidget* Parent) : QDialog(Parent), FFileName(FileName)
+TImportDialog::TImportDialog(const std::string& FileName, QWidget* Parent)
+    : QDialog(Parent), FFileName(FileName), FSample(ReadFileSample(FileName))
 {
-  FSample = ReadFileSample(FileName);
   CreateControls();
   Repreview();
 }

@@ -26,6 +26,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <atomic>
+#include <exception>
 #include <filesystem>
 #include <thread>
 
@@ -64,6 +65,8 @@ struct TFrmMLRCalc::TLoadJob {
       Error = e.what();
     } catch (const std::bad_alloc&) {
       Error = "Not enough memory to load the file.";
+    } catch (const std::exception& e) {
+      Error = e.what();
     }
     Done = true;
   }
@@ -128,6 +131,7 @@ void TFrmMLRCalc::CreateStatusLines()
   // Files dropped anywhere on the window open; the memo would take them as text.
   setAcceptDrops(true);
   MMDetails->setAcceptDrops(false);
+  MMDetails->viewport()->setAcceptDrops(false);
 }
 
 bool TFrmMLRCalc::Loading() const { return FLoad != nullptr; }

@@ -11,7 +11,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,6 +23,7 @@
 
 using namespace orvex;
 using mainfrm_test::TShownWindow;
+using mainfrm_test::WaitFor;
 
 namespace {
 
@@ -57,16 +57,6 @@ std::string Cell(const TImportDialog& D, int Row, int Col)
 {
   const QTableWidgetItem* item = D.GrdPreview->item(Row, Col);
   return item ? item->text().toStdString() : std::string("<none>");
-}
-
-template <typename F>
-bool WaitFor(F&& Done)
-{
-  QElapsedTimer clock;
-  clock.start();
-  while (!Done() && clock.elapsed() < 20000)
-    QApplication::processEvents(QEventLoop::AllEvents, 10);
-  return Done();
 }
 
 // As R's write.csv2 writes a data frame: semicolons, decimal commas, a quoted header with an
@@ -236,4 +226,20 @@ TEST(ImportDialog, WindowLoadsThroughTheDialog)
     ASSERT_EQ(w.RLVarSel->NrOfRows(), 4);
     EXPECT_EQ(w.RLVarSel->NrChecked(2) + w.RLVarSel->NrChecked(3), 0);
   }
+}
+
+TEST(ImportDialog, EncodingDetectedAndChangeable)
+{
+  // A header written in Windows-1252: "Größe" is not valid UTF-8.
+  const std::string file = mainfrm_test::WriteFile("cp1252.csv", "Gr\xF6\xDF"
+                                                                 "e,y\n1.5,2\n2.5,3\n");
+  TImportDialog d(file);
+  EXPECT_EQ(d.CBEncoding->currentText(), "Windows-1252");
+  EXPECT_EQ(d.GrdPreview->horizontalHeaderItem(0)->text(), QString::fromUtf8("Gr\xC3\xB6\xC3\x9F"
+                                                                             "e"));
+  d.CBEncoding->setFocus();
+  Key(d.CBEncoding, Qt::Key_Up);
+  EXPECT_EQ(d.Dialect().Encoding, TTextEncoding::Utf8);
+  EXPECT_NE(d.GrdPreview->horizontalHeaderItem(0)->text(), QString::fromUtf8("Gr\xC3\xB6\xC3\x9F"
+                                                                             "e"));
 }
