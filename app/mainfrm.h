@@ -122,11 +122,12 @@ public:
   // The memo's lines.
   std::vector<std::string> DetailsLines() const;
 
-  // Opens a data file as "Load Data" does once a file is chosen: an ASC file loads at once, a
-  // delimited text file through the import dialog; files of BackgroundLoadSize bytes or more are
+  // Opens a data file as "Load Data" does once a file is chosen: an ASC file without a dialog,
+  // a delimited text file through the import dialog; files of BackgroundLoadSize bytes or more are
   // read on a worker thread while the window keeps answering.
   void OpenDataFile(const std::string& FileName);
-  // The file mlrcalc was started with, opened by FormShow instead of the demonstration data.
+  // The file mlrcalc was started with: FormShow opens it over the demonstration data, which stay
+  // when it cannot be read or its load is cancelled.
   const std::string& StartFile() const { return FStartFile; }
   void SetStartFile(const std::string& Value) { FStartFile = Value; }
   std::int64_t BackgroundLoadSize() const { return FBackgroundLoadSize; }
