@@ -281,7 +281,7 @@ void TFrmMLRCalc::CreateControls()
   PageControl2->setCurrentIndex(0);
 
   ODiag.SetFilter(DataFileFilter);
-  CreateLoadStrip();
+  CreateStatusLines();
 }
 
 void TFrmMLRCalc::SetupChart(TRChart& Chart)

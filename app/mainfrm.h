@@ -117,6 +117,8 @@ public:
   QWidget* TSDetails = nullptr;
   QPlainTextEdit* MMDetails = nullptr;
   TOpenDialog ODiag;
+  // The table editor's message line under it on the data page (how a paste was read).
+  QLabel* LblDataMessage = nullptr;
   // The load strip at the bottom, shown while a file is read in the background.
   QWidget* PnlLoad = nullptr;
   QLabel* LblLoad = nullptr;
@@ -143,11 +145,12 @@ public:
   // The memo's lines.
   std::vector<std::string> DetailsLines() const;
 
-  // Opens a data file as "Load Data" does once a file is chosen: an ASC file loads at once, a
-  // delimited text file through the import dialog; files of BackgroundLoadSize bytes or more are
+  // Opens a data file as "Load Data" does once a file is chosen: an ASC file without a dialog,
+  // a delimited text file through the import dialog; files of BackgroundLoadSize bytes or more are
   // read on a worker thread while the window keeps answering.
   void OpenDataFile(const std::string& FileName);
-  // The file mlrcalc was started with, opened by FormShow instead of the demonstration data.
+  // The file mlrcalc was started with: FormShow opens it over the demonstration data, which stay
+  // when it cannot be read or its load is cancelled.
   const std::string& StartFile() const { return FStartFile; }
   void SetStartFile(const std::string& Value) { FStartFile = Value; }
   std::int64_t BackgroundLoadSize() const { return FBackgroundLoadSize; }
@@ -178,8 +181,10 @@ private:
   struct TLoadJob;
   void CreateControls();
   // mainfrm_load.cpp
-  void CreateLoadStrip();
+  void CreateStatusLines();
   void StartBackgroundLoad(std::shared_ptr<TLoadJob> Job);
+  // Puts a finished read into the table (on success) or says why not.
+  void AdoptLoad(TLoadJob& Job);
   void PollLoad();
   void EndLoad();
   void SetupChart(TRChart& Chart);
@@ -208,10 +213,8 @@ private:
   bool FShown = false;
   std::string FStartFile;
   std::int64_t FBackgroundLoadSize = std::int64_t(8) << 20;
-  // The running background load, and a cancelled one whose thread has not ended yet; each job
-  // joins its thread when it goes.
+  // The running background load; the job joins its thread when it goes.
   std::shared_ptr<TLoadJob> FLoad;
-  std::shared_ptr<TLoadJob> FCancelledLoad;
   QTimer* FLoadTimer = nullptr;
 };
 

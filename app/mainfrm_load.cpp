@@ -1,15 +1,18 @@
-// TFrmMLRCalc: opening a data file. The format is decided by the file's name and content (an
-// ASC file loads at once, a delimited text file goes through the import dialog). A file of
-// BackgroundLoadSize bytes or more is read on a worker thread into a table of its own while the
-// window keeps answering; the load strip at the bottom shows the progress and a Cancel button.
-// Only the GUI thread touches the editor's table: when the worker is done, the table takes the
-// result over there, and the table's events fire as for a load on the GUI thread. Cancel and
-// errors leave the table and the roles as they were. A file dropped on the window opens too.
+// TFrmMLRCalc: opening a data file, and the status lines (the load strip, the table editor's
+// message line). Every file is read through ReadTableFile into a table builder: the format is
+// decided by the file's name and content as mlrreport decides it, and a delimited text file
+// first goes through the import dialog. A file of BackgroundLoadSize bytes or more is read on a
+// worker thread while the window keeps answering; the load strip at the bottom shows the
+// progress and a Cancel button. Only the GUI thread touches the editor's table: it adopts the
+// finished builder in one step, with the table's events as for a load on the GUI thread. Cancel
+// and errors leave the table and the roles as they were. A file dropped on the window opens too.
 #include "mainfrm.h"
-#include "orvex_datatable_memory.h"
 
+#include "importdlg.h"
 #include "orvex_datatable.h"
+#include "orvex_datatable_memory.h"
 #include "orvex_ntabed.h"
+#include "orvex_tablefile.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -24,26 +27,24 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <atomic>
+#include <exception>
 #include <filesystem>
 #include <thread>
 
 namespace orvex {
 
-// One background load: the worker thread with its cancel flag and progress, and what it read.
-// The job joins its thread when it goes, so the window never outlives a worker that writes
-// into the job.
+// One read of a data file into a builder, on a worker thread or on the GUI thread, with its
+// cancel flag and progress. A job on a worker joins its thread when it goes, so the window never
+// outlives a worker that writes into the job.
 struct TFrmMLRCalc::TLoadJob {
   std::string FileName;
+  TDelimitedDialect Dialect;
   std::atomic<bool> Cancel{false};
   std::atomic<bool> Done{false};
   std::atomic<int> Percent{-1};  // 0..100, -1 while unknown
-  // Runs on the worker: reads FileName into Table and sets Code or Error.
-  std::function<void(TLoadJob& Job)> Read;
-  // Runs on the GUI thread after a read that was not cancelled.
-  std::function<void(TLoadJob& Job)> Adopt;
-  std::unique_ptr<TDataTable> Table;
-  int Code = 0;
-  std::string Error;
+  TTableBuilder Builder;
+  TTableFileResult Result;
+  std::string Error;  // a failure outside the reader's own (memory)
   std::thread Thread;
 
   ~TLoadJob()
@@ -52,36 +53,27 @@ struct TFrmMLRCalc::TLoadJob {
     if (Thread.joinable())
       Thread.join();
   }
+
+  // Reads the file; nothing escapes, a failure becomes the job's error.
+  void Read()
+  {
+    TReadControl control;
+    control.Cancel = &Cancel;
+    control.Progress = [this](double Fraction) { Percent = static_cast<int>(Fraction * 100.0 + 0.5); };
+    try {
+      Result = ReadTableFile(FileName, Dialect, Builder, control);
+    } catch (const EOrvexError& e) {
+      Error = e.what();
+    } catch (const std::bad_alloc&) {
+      Error = "Not enough memory to load the file.";
+    } catch (const std::exception& e) {
+      Error = e.what();
+    }
+    Done = true;
+  }
 };
 
 namespace {
-
-enum class TDataFileKind { Asc, Delimited };
-
-std::string LowerExtension(const std::string& FileName)
-{
-  std::string ext = std::filesystem::path(FileName).extension().string();
-  for (char& c : ext)
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
-  return ext;
-}
-
-// ".csv" and ".tsv" are delimited text, ".asc" is ASC; any other file is ASC when its first
-// four lines form a valid ASC header and delimited text otherwise.
-TDataFileKind DataFileKindOf(const std::string& FileName)
-{
-  const std::string ext = LowerExtension(FileName);
-  if (ext == ".csv" || ext == ".tsv")
-    return TDataFileKind::Delimited;
-  if (ext == ".asc")
-    return TDataFileKind::Asc;
-  std::string comment;
-  int cols = 0, rows = 0;
-  bool f1 = false, f2 = false, f3 = false, f4 = false;
-  return TDataTable::ReadASCHeader(FileName, comment, cols, rows, f1, f2, f3, f4) == ascOK ? TDataFileKind::Asc
-                                                                                          : TDataFileKind::Delimited;
-}
 
 std::int64_t FileSizeOf(const std::string& FileName)
 {
@@ -96,60 +88,24 @@ std::string AscFailureText(const std::string& FileName, int Code)
          AscResultMeaning(Code) + ".";
 }
 
-// Target takes over everything Source holds and keeps its own handlers; the events fire as an
-// ASC read fires them: one state change per cell read with a state, then the closing round.
-void AdoptTable(TDataTable& Target, TDataTable& Source)
-{
-  std::size_t stateNotices = 0;
-  for (int c = 1; c <= Source.NrOfColumns(); ++c) {
-    const std::uint8_t* states = Source.ColumnStates(c);
-    for (int r = 0; r < Source.NrOfRows(); ++r)
-      stateNotices += states[r] != 0 ? 1 : 0;
-  }
-  const int oldCols = Target.NrOfColumns();
-  const int oldRows = Target.NrOfRows();
-  // Assign copies the source's handlers: the target's own are put back.
-  auto onChange = Target.OnChange;
-  auto onChangeSetup = Target.OnChangeSetup;
-  auto onChangeNames = Target.OnChangeNames;
-  auto onChangeCellState = Target.OnChangeCellState;
-  auto onChangeAttrib = Target.OnChangeAttrib;
-  auto onPercentDone = Target.OnPercentDone;
-  auto onResize = Target.OnResize;
-  auto onSortExchange = Target.OnSortExchange;
-  auto onExportText = Target.OnExportText;
-  Target.Assign(Source);
-  Target.OnChange = std::move(onChange);
-  Target.OnChangeSetup = std::move(onChangeSetup);
-  Target.OnChangeNames = std::move(onChangeNames);
-  Target.OnChangeCellState = std::move(onChangeCellState);
-  Target.OnChangeAttrib = std::move(onChangeAttrib);
-  Target.OnPercentDone = std::move(onPercentDone);
-  Target.OnResize = std::move(onResize);
-  Target.OnSortExchange = std::move(onSortExchange);
-  Target.OnExportText = std::move(onExportText);
-  auto fire = [&](const TNotifyEvent& E) {
-    if (E)
-      E(&Target);
-  };
-  for (std::size_t k = 0; k < stateNotices; ++k)
-    fire(Target.OnChangeCellState);
-  fire(Target.OnChange);
-  fire(Target.OnChangeCellState);
-  fire(Target.OnChangeAttrib);
-  fire(Target.OnChangeNames);
-  fire(Target.OnChangeSetup);
-  if (Target.OnResize)
-    Target.OnResize(&Target, oldCols, oldRows, Target.NrOfColumns(), Target.NrOfRows());
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
-// The load strip
+// The editor's message line and the load strip
 
-void TFrmMLRCalc::CreateLoadStrip()
+void TFrmMLRCalc::CreateStatusLines()
 {
+  LblDataMessage = new QLabel(TSData);
+  LblDataMessage->setObjectName("LblDataMessage");
+  LblDataMessage->setContentsMargins(4, 2, 4, 2);
+  if (auto* dataColumn = qobject_cast<QVBoxLayout*>(TSData->layout()))
+    dataColumn->addWidget(LblDataMessage);
+  LblDataMessage->hide();  // takes no room until there is something to say
+  NTData->OnMessage = [this](TObject*, const std::string& Text) {
+    LblDataMessage->setText(QString::fromStdString(Text));
+    LblDataMessage->setVisible(!Text.empty());
+  };
+
   PnlLoad = new QWidget(this);
   PnlLoad->setObjectName("PnlLoad");
   auto* row = new QHBoxLayout(PnlLoad);
@@ -176,6 +132,7 @@ void TFrmMLRCalc::CreateLoadStrip()
   // Files dropped anywhere on the window open; the memo would take them as text.
   setAcceptDrops(true);
   MMDetails->setAcceptDrops(false);
+  MMDetails->viewport()->setAcceptDrops(false);
 }
 
 bool TFrmMLRCalc::Loading() const { return FLoad != nullptr; }
@@ -186,48 +143,63 @@ bool TFrmMLRCalc::Loading() const { return FLoad != nullptr; }
 void TFrmMLRCalc::OpenDataFile(const std::string& FileName)
 {
   CancelLoad();
-  if (DataFileKindOf(FileName) == TDataFileKind::Delimited) {
-    if (ShowWarning)
-      ShowWarning("Load Data", "The file \"" + FileName + "\" is not an ASC file.");
-    return;
-  }
-  // A table that would not fit is not read at all: the table shown and the roles stay.
-  const std::int64_t available = AvailableMemory ? AvailableMemory() : AvailableMemoryBytes();
-  const TMemoryCheck memory = available >= 0 ? CheckAscFileFitsInMemory(FileName, available) : TMemoryCheck();
-  if (!memory.Fits) {
-    if (ShowWarning)
-      ShowWarning("Load Data", "The file \"" + FileName + "\" holds a table too large for the memory of this " +
-                                   "computer.\nIt needs about " + std::to_string(memory.NeededBytes >> 20) +
-                                   " MiB, but only " + std::to_string(memory.AvailableBytes >> 20) +
-                                   " MiB are available. The data shown were kept.");
-    return;
-  }
-  const std::int64_t size = FileSizeOf(FileName);
-  if (size < FBackgroundLoadSize) {
-    // A small file (or one whose size is unknown) loads at once on the GUI thread.
-    const int code = NTData->DataTable().LoadFromASCFile(FileName);
-    if (code != ascOK && ShowWarning)
-      ShowWarning("Load Data", AscFailureText(FileName, code));
-    RebuildVariableList();
-    return;
+  const TFileFormat format = DecideFileFormat(FileName);
+  if (format == TFileFormat::Asc) {
+    // A table that would not fit is not read at all: the table shown and the roles stay.
+    const std::int64_t available = AvailableMemory ? AvailableMemory() : AvailableMemoryBytes();
+    const TMemoryCheck memory = available >= 0 ? CheckAscFileFitsInMemory(FileName, available) : TMemoryCheck();
+    if (!memory.Fits) {
+      if (ShowWarning)
+        ShowWarning("Load Data", "The file \"" + FileName + "\" holds a table too large for the memory of this " +
+                                     "computer.\nIt needs about " + std::to_string(memory.NeededBytes >> 20) +
+                                     " MiB, but only " + std::to_string(memory.AvailableBytes >> 20) +
+                                     " MiB are available. The data shown were kept.");
+      return;
+    }
   }
   auto job = std::make_shared<TLoadJob>();
   job->FileName = FileName;
-  job->Read = [](TLoadJob& Job) {
-    auto table = std::make_unique<TDataTable>();
-    Job.Code = table->LoadFromASCFile(Job.FileName);
-    Job.Table = std::move(table);
-  };
-  job->Adopt = [this](TLoadJob& Job) {
-    if (Job.Code != ascOK) {
-      if (ShowWarning)
-        ShowWarning("Load Data", AscFailureText(Job.FileName, Job.Code));
+  if (format == TFileFormat::Delimited) {
+    // A delimited file loads with the choices the user confirms in the import dialog.
+    TImportDialog dialog(FileName, this);
+    const bool accepted = ExecuteImportHook ? ExecuteImportHook(dialog) : dialog.exec() == QDialog::Accepted;
+    if (!accepted)
       return;
-    }
-    AdoptTable(NTData->DataTable(), *Job.Table);
-    RebuildVariableList();
-  };
+    job->Dialect = dialog.Dialect();
+  }
+  if (FileSizeOf(FileName) < FBackgroundLoadSize) {
+    // A small file (or one whose size is unknown) is read at once on the GUI thread.
+    job->Read();
+    AdoptLoad(*job);
+    return;
+  }
   StartBackgroundLoad(std::move(job));
+}
+
+void TFrmMLRCalc::AdoptLoad(TLoadJob& Job)
+{
+  const TTableFileResult& res = Job.Result;
+  if (!Job.Error.empty() || !res.Ok()) {
+    // The table and the roles stay as they were.
+    std::string text;
+    if (!Job.Error.empty())
+      text = "The file \"" + Job.FileName + "\" could not be read.\n" + Job.Error;
+    else if (res.Format == TFileFormat::Asc)
+      text = AscFailureText(Job.FileName, res.AscCode);
+    else
+      text = "The file \"" + Job.FileName + "\" could not be read.\n" + res.Delimited.Message;
+    if (ShowWarning)
+      ShowWarning("Load Data", text);
+    return;
+  }
+  NTData->DataTable().Adopt(std::move(Job.Builder));
+  RebuildVariableList();
+  // Text columns that were not taken are named in the editor's message line.
+  std::string leftOut;
+  for (const TLeftOutColumn& c : res.Delimited.LeftOut)
+    leftOut += (leftOut.empty() ? "Left out: " : "; ") + ("\"" + c.Name + "\" (" + c.Reason + ")");
+  LblDataMessage->setText(QString::fromStdString(leftOut));
+  LblDataMessage->setVisible(!leftOut.empty());
 }
 
 void TFrmMLRCalc::StartBackgroundLoad(std::shared_ptr<TLoadJob> Job)
@@ -237,17 +209,7 @@ void TFrmMLRCalc::StartBackgroundLoad(std::shared_ptr<TLoadJob> Job)
   PnlLoad->show();
   TLoadJob* job = Job.get();
   FLoad = std::move(Job);
-  job->Thread = std::thread([job] {
-    // Nothing may escape the worker: a failure becomes the job's error.
-    try {
-      job->Read(*job);
-    } catch (const EOrvexError& e) {
-      job->Error = e.what();
-    } catch (const std::bad_alloc&) {
-      job->Error = "Not enough memory to load the file.";
-    }
-    job->Done = true;
-  });
+  job->Thread = std::thread([job] { job->Read(); });
   FLoadTimer->start();
 }
 
@@ -270,12 +232,7 @@ void TFrmMLRCalc::EndLoad()
   PnlLoad->hide();
   const std::shared_ptr<TLoadJob> job = std::move(FLoad);
   job->Thread.join();
-  if (!job->Error.empty()) {
-    if (ShowWarning)
-      ShowWarning("Load Data", "The file \"" + job->FileName + "\" could not be read.\n" + job->Error);
-  } else if (job->Adopt) {
-    job->Adopt(*job);
-  }
+  AdoptLoad(*job);
   if (OnLoadEnded)
     OnLoadEnded(this);
 }
@@ -286,9 +243,9 @@ void TFrmMLRCalc::CancelLoad()
     return;
   FLoadTimer->stop();
   PnlLoad->hide();
+  // The reader stops at its next check; the job joins its thread when it goes.
   FLoad->Cancel = true;
-  // The worker sees the flag at its next check; its result is dropped unread.
-  FCancelledLoad = std::move(FLoad);
+  FLoad.reset();
   if (OnLoadEnded)
     OnLoadEnded(this);
 }

@@ -5,9 +5,13 @@
 //    "." with the point separator. A double printed in full reads back as itself.
 //  - ScanClipboardText: cells come in reading order (K counts up from 0 in a line, M never goes
 //    down and never beyond the number of line ends), an empty cell has the value 0, and the same
-//    text with LF line ends, or with blanks for its tabs, gives the same cells.
+//    text with LF line ends gives the same cells. Where the delimited reader reads the same text
+//    with the paste's delimiter and decimal mark (no header, no row names, only the empty field
+//    missing) into number columns, each of its cells is the paste's cell: empty where it is
+//    empty, the same value where it holds a number within +-1.7E308.
 // The first input byte picks the options and the start position; the rest is the text.
 #include "fuzz_support.h"
+#include "orvex_delimited.h"
 #include "orvex_ntabed.h"
 
 #include <algorithm>
@@ -90,17 +94,68 @@ struct TCell {
   }
 };
 
-std::vector<TCell> Cells(std::string_view Text)
+std::vector<TCell> Cells(std::string_view Text, TClipboardReading* Reading = nullptr)
 {
   std::vector<TCell> cells;
-  ScanClipboardText(Text, [&](int K, int M, double Value, bool Empty) { cells.push_back({K, M, Value, Empty}); });
+  const TClipboardReading r =
+      ScanClipboardText(Text, [&](int K, int M, double Value, bool Empty) { cells.push_back({K, M, Value, Empty}); });
+  if (Reading)
+    *Reading = r;
   return cells;
+}
+
+// The delimited reader's reading of the same text, compared cell by cell where it gives a table
+// of number columns. Blank lines and lines starting with "#" are skipped by the reader but keep
+// their place in a paste, so such texts are not compared.
+void CompareWithDelimitedReader(const std::string& Text, const std::vector<TCell>& Cells,
+                                const TClipboardReading& Reading)
+{
+  // The lines, CR LF, LF or CR ended, after a byte-order mark; the empty piece after a final
+  // line end is no line.
+  std::size_t lineStart = Text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+  while (lineStart < Text.size()) {
+    std::size_t end = Text.find_first_of("\r\n", lineStart);
+    if (end == std::string::npos)
+      end = Text.size();
+    const std::string_view line(Text.data() + lineStart, end - lineStart);
+    if (line.find_first_not_of(" \t") == std::string_view::npos || line.front() == '#')
+      return;
+    lineStart = end + (Text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+  }
+  if (Text.find('"') != std::string::npos)
+    return;  // quoting: the paste's own cell splitting is checked by the properties above
+  TDelimitedDialect d;
+  d.Delimiter = Reading.Delimiter;
+  d.DecimalMark = Reading.DecimalComma ? TDecimalMark::Comma : TDecimalMark::Point;
+  d.Header = TPresence::No;
+  d.RowNames = TPresence::No;
+  d.SkipLines = 0;
+  d.MissingTokens = {std::string()};
+  d.Encoding = TTextEncoding::Utf8;
+  TTableBuilder b;
+  const TDelimitedResult res = ReadDelimitedText(Text, d, b);
+  if (!res.Ok() || !res.LeftOut.empty())
+    return;
+  for (int c = 1; c <= b.NrOfColumns(); ++c)
+    if (IsLevelType(b.VarType(c)))
+      return;
+  for (const TCell& cell : Cells) {
+    const int c = cell.K + 1;
+    const int r = cell.M + 1;
+    fuzz::Check(c <= b.NrOfColumns() && r <= b.NrOfRows(), "a pasted cell the reader does not have", Text);
+    const std::uint8_t state = b.CellState(c, r);
+    if (state & csNotANumber)
+      continue;  // infinite or beyond a double: the paste limits to +-1.7E308 instead
+    fuzz::Check(((state & csEmpty) != 0) == cell.Empty, "the reader and the paste disagree on an empty cell", Text);
+    if (!cell.Empty && std::fabs(b.Value(c, r)) <= kLimit)
+      fuzz::Check(b.Value(c, r) == cell.Value, "the reader and the paste read a number differently", Text);
+  }
 }
 
 void CheckClipboard(const std::string& Text)
 {
   const std::vector<TCell> cells = Cells(Text);
-  fuzz::Check(cells.size() <= Text.size(), "more cells than characters", Text);
+  fuzz::Check(cells.size() <= Text.size() + 1, "more cells than characters and one", Text);
   const long lineEnds = std::count(Text.begin(), Text.end(), '\n') + std::count(Text.begin(), Text.end(), '\r');
   int k = 0, m = 0;
   for (const TCell& c : cells) {
@@ -126,9 +181,9 @@ void CheckClipboard(const std::string& Text)
     }
   }
   fuzz::Check(Cells(lf) == cells, "LF line ends give other cells", Text);
-  std::string blanks = Text;
-  std::replace(blanks.begin(), blanks.end(), '\t', ' ');
-  fuzz::Check(Cells(blanks) == cells, "blanks for tabs give other cells", Text);
+  TClipboardReading reading;
+  Cells(Text, &reading);
+  CompareWithDelimitedReader(Text, cells, reading);
 }
 
 }  // namespace

@@ -24,6 +24,7 @@
 #include "orvex_guard.h"
 
 #include <QPoint>
+#include <QString>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -61,12 +62,26 @@ struct TScanResult {
 };
 TScanResult ScanNumberChecked(std::string_view Text, bool AllowExponent, int DecimalSeparators, int& Pos);
 
-// The cells that Extract from Clipboard reads from a text, in reading order: K counts the cells
-// of the current line and M the lines (both from 0). Empty is true for a run of "#" and for a
-// token that cannot be read as a number; Value is then 0 and means nothing. Line ends may be
-// CR LF, LF or CR; cells are separated by blanks, tabs or ",".
+// The cells that Extract from Clipboard (and Paste of text from elsewhere) reads from a text, in
+// reading order: K counts the cells of the current line and M the lines (both from 0). The text
+// is read as a small delimited table: the delimiter and the decimal mark are detected once for
+// the whole text (tab when it has tabs; a comma delimiter means the decimal point; "." when the
+// text does not decide the mark). Line ends may be CR LF, LF or CR; a field may be quoted. Empty
+// is true for an empty field, a run of "#" and a field that is not wholly a number by
+// ScanNumber's rules; Value is then 0 and means nothing. A blank line between lines with cells
+// is one empty cell in its place; blank lines at the end are no lines.
 using TClipboardCellEvent = std::function<void(int K, int M, double Value, bool Empty)>;
-void ScanClipboardText(std::string_view Text, const TClipboardCellEvent& OnCell);
+// How a clipboard text was read.
+struct TClipboardReading {
+  char Delimiter = '\t';     // '\t', ';', ',', '|' or ' ' (runs of blanks)
+  bool DecimalComma = false;
+  bool MarkUndecided = false;  // the text has a "," but does not show which mark it uses
+  int Rows = 0;
+  int Columns = 0;  // the most cells in a line
+  // One sentence for the editor's message line.
+  std::string Description() const;
+};
+TClipboardReading ScanClipboardText(std::string_view Text, const TClipboardCellEvent& OnCell);
 
 // Sender, menu about to open.
 using TBeforePopupEvent = std::function<void(TObject* Sender, QMenu* PMenu)>;
@@ -89,6 +104,8 @@ private:
 
 // Opens a popup menu at a global screen position without blocking (QMenu::popup by default).
 using TPopupMenuHook = std::function<void(QMenu* Menu, const QPoint& GlobalPos)>;
+// Sender and the new text of the editor's message line.
+using TMessageEvent = std::function<void(TObject* Sender, const std::string& Text)>;
 
 class TNTabEd : public TCustomGrid {
   Q_OBJECT
@@ -216,6 +233,8 @@ public:
   // The block taken by the last Copy (filled once CopyTableFilled).
   const TDataTable& CopyTable() const { return *FCopyTable; }
   bool CopyTableFilled() const { return FCopyFilled; }
+  // The editor's message line: how the last Extract or Paste of foreign text was read.
+  const std::string& MessageText() const { return FMessageText; }
 
   // operations: the commands of the popup menus, callable directly. Each works on the
   // selection; errors are shown through ShowMessageHook and leave the table as it was.
@@ -273,6 +292,8 @@ public:
   TOnPercentDoneEvent OnPercentDone;
   TBeforePopupEvent OnBeforePopup;
   TBeforeRenderCellEvent OnBeforeRenderCell;
+  // The message line changed.
+  TMessageEvent OnMessage;
 
 protected:
   void DrawCell(int ACol, int ARow, const TRect& Rect, TGridDrawState State) override;
@@ -318,6 +339,9 @@ private:
   template <typename F>
   void Guarded(F&& Command);
 
+  // clipboard (orvex_ntabed_clipboard.cpp): text on the clipboard that the last Copy did not write
+  bool ClipboardHoldsForeignText() const;
+
   // editing (orvex_ntabed_edit.cpp)
   void SetEditingAllowed(bool Value);
   bool CellEditable(int ACol, int ARow) const;
@@ -337,6 +361,8 @@ private:
   std::unique_ptr<TDataTable> FData;
   std::unique_ptr<TDataTable> FCopyTable;
   bool FCopyFilled = false;
+  QString FCopiedText;  // what the last Copy put on the clipboard
+  std::string FMessageText;
   std::vector<std::int8_t> FColPrecision;
   int FAC = 1;
   int FAR = 0;

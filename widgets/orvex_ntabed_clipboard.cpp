@@ -1,8 +1,9 @@
 // TNTabEd: the clipboard. Copy puts the selection into the copy table and on the clipboard as
 // text (one line per row, cells separated by tabs, "####" for cells without a valid value);
-// Paste writes the copy table back at the selection; Extract from Clipboard reads the numbers
-// of any clipboard text into the table line by line, through the window-free scanners of
-// orvex_ntabed_scan.cpp.
+// Paste writes the copy table back at the selection; Extract from Clipboard reads any clipboard
+// text as a small delimited table (orvex_ntabed_scan.cpp) into the table at the selection and
+// says in the message line how it read it. Paste reads text that its own Copy did not write the
+// same way.
 #include "orvex_ntabed.h"
 
 #include "orvex_ntabed_internal.h"
@@ -107,12 +108,26 @@ void TNTabEd::CopySelection()
     FCopyFilled = true;
     // Number texts, blanks, tabs and "#" only: plain ASCII, which the Latin-1 conversion turns
     // into the same text as the UTF-8 one, several times faster.
-    QApplication::clipboard()->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    FCopiedText = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+    QApplication::clipboard()->setText(FCopiedText);
   });
+}
+
+bool TNTabEd::ClipboardHoldsForeignText() const
+{
+  const QMimeData* mime = QApplication::clipboard()->mimeData();
+  if (!mime || !mime->hasText())
+    return false;
+  return !FCopyFilled || QApplication::clipboard()->text() != FCopiedText;
 }
 
 void TNTabEd::PasteBlock()
 {
+  // Text that this editor's last Copy did not write is read as Extract from Clipboard reads it.
+  if (ClipboardHoldsForeignText()) {
+    ExtractFromClipboard();
+    return;
+  }
   Guarded([&] {
     if (!FCopyFilled || FDataReadOnly || !HasSelection())
       return;
@@ -163,12 +178,13 @@ void TNTabEd::ExtractFromClipboard()
     std::vector<TCell> cells;
     int maxK = -1;
     int maxM = -1;
-    ScanClipboardText(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())),
-                      [&](int K, int M, double Value, bool Empty) {
-                        cells.push_back({K, M, Value, Empty});
-                        maxK = std::max(maxK, K);
-                        maxM = std::max(maxM, M);
-                      });
+    const TClipboardReading reading =
+        ScanClipboardText(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())),
+                          [&](int K, int M, double Value, bool Empty) {
+                            cells.push_back({K, M, Value, Empty});
+                            maxK = std::max(maxK, K);
+                            maxM = std::max(maxM, M);
+                          });
     const TGridRect sel = DataSelection();
     bool anyEmpty = false;
     if (!cells.empty()) {
@@ -200,6 +216,9 @@ void TNTabEd::ExtractFromClipboard()
     Notify(OnPaste);
     if (anyEmpty)
       Notify(OnEmptyStChanged);
+    FMessageText = cells.empty() ? std::string("The pasted text holds no cells.") : reading.Description();
+    if (OnMessage)
+      OnMessage(this, FMessageText);
   });
 }
 

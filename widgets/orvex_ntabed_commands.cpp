@@ -122,7 +122,7 @@ void TNTabEd::OpenDataPopup(QPoint Pos)
 {
   FDataItems[9]->setIcon(QIcon(QPixmap::fromImage(ResourceImage(FDataReadOnly ? "CHECKEDBOX" : "EMPTYBOX"))));
   Fire(OnBeforePopup, this, FPopupDT);
-  FDataItems[7]->setEnabled(FCopyFilled && !FDataReadOnly);
+  FDataItems[7]->setEnabled((FCopyFilled || ClipboardHoldsForeignText()) && !FDataReadOnly);
   FDataItems[5]->setEnabled(!FDataReadOnly);
   FDataItems[8]->setEnabled(!FDataReadOnly);
   ShowMenu(FPopupDT, Pos + QPoint(10, -20));

@@ -1,14 +1,19 @@
-// TNTabEd: the text scanners behind Extract from Clipboard (ScanNumber, ScanNumberChecked,
-// ScanClipboardText) and the locale-free number conversion the cell editor shares. Nothing here
+// TNTabEd: the text scanners behind Extract from Clipboard and the Paste of foreign text
+// (ScanNumber, ScanNumberChecked, ScanClipboardText) and the locale-free number conversion the
+// cell editor shares. A pasted text is read as a small delimited table: the delimiter and the
+// decimal mark are detected once per paste by the delimited reader's small-text detection, never
+// per value and never from the locale; within a cell ScanNumber's rules hold. Nothing here
 // needs a window or an application object, so the scanners can be tested and fuzzed on their own.
 #include "orvex_ntabed.h"
 
+#include "orvex_delimited.h"
 #include "orvex_ntabed_internal.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace orvex {
 
@@ -18,7 +23,6 @@ constexpr int kMaxExponentDigitsValue = 4200;
 
 bool IsDigit(char C) { return C >= '0' && C <= '9'; }
 
-bool CanStartCell(char C) { return C == '+' || C == '-' || C == '.' || C == '#' || IsDigit(C); }
 }  // namespace
 
 bool ConvertDecimal(std::string_view Text, double& Value, bool& Overflow)
@@ -171,55 +175,177 @@ double ScanNumber(const std::string& Text, bool AllowExponent, int DecimalSepara
   return ScanNumberChecked(Text, AllowExponent, DecimalSeparators, Pos).Value;
 }
 
-void ScanClipboardText(std::string_view Text, const TClipboardCellEvent& OnCell)
-{
-  // Every line end becomes a blank and a line feed; tabs and "," separate like blanks.
-  std::string s;
-  s.reserve(Text.size() + Text.size() / 8 + 2);
-  for (std::size_t i = 0; i < Text.size(); ++i) {
-    const char c = Text[i];
-    if (c == '\r' || c == '\n') {
-      s += " \n";
-      if (c == '\r' && i + 1 < Text.size() && Text[i + 1] == '\n')
-        ++i;
-    } else if (c == '\t' || c == ',') {
-      s += ' ';
-    } else {
-      s += c;
-    }
-  }
-  s += ' ';
+namespace {
 
-  const std::size_t n = s.size();
-  std::size_t pos = 0;
-  while (pos < n && !CanStartCell(s[pos]))
-    ++pos;
-  int k = 0;
-  int m = 0;
-  while (pos < n) {
-    const std::size_t start = pos;
-    if (s[pos] == '#') {
-      // A run of "#" is one cell without a value, as Copy writes it.
-      while (pos < n && s[pos] == '#')
-        ++pos;
-      OnCell(k, m, 0, true);
-    } else {
-      int p = static_cast<int>(pos) + 1;
-      const TScanResult r = ScanNumberChecked(s, true, 3, p);
-      pos = static_cast<std::size_t>(p - 1);
-      OnCell(k, m, r.Value, !r.Valid);
+bool IsBlank(char C) { return C == ' ' || C == '\t'; }
+
+// The fields of one line of Text from Pos, with Delimiter (dlBlanks: runs of blanks and tabs,
+// none at either end). A field that starts with a double quote runs to the closing quote, with
+// doubled quotes for a quote and line ends inside; what follows the closing quote up to the
+// delimiter belongs to the field as well. Pos ends after the line end.
+void SplitLine(std::string_view Text, std::size_t& Pos, char Delimiter, std::vector<std::string>& Fields)
+{
+  Fields.clear();
+  const std::size_t n = Text.size();
+  auto atLineEnd = [&](std::size_t I) { return I >= n || Text[I] == '\n' || Text[I] == '\r'; };
+  auto endLine = [&] {
+    if (Pos < n && Text[Pos] == '\r') {
+      ++Pos;
+      if (Pos < n && Text[Pos] == '\n')
+        ++Pos;
+    } else if (Pos < n && Text[Pos] == '\n') {
+      ++Pos;
     }
-    ++k;
-    if (pos < start + 1)
-      pos = start + 1;
-    while (pos < n && !CanStartCell(s[pos])) {
-      if (s[pos] == '\n') {
-        ++m;
-        k = 0;
-      }
-      ++pos;
+  };
+  const bool blanks = Delimiter == dlBlanks;
+  if (blanks) {
+    while (Pos < n && IsBlank(Text[Pos]))
+      ++Pos;
+    if (atLineEnd(Pos)) {
+      endLine();
+      return;
     }
   }
+  for (;;) {
+    std::string field;
+    std::size_t q = Pos;
+    while (q < n && Text[q] == ' ')
+      ++q;
+    if (q < n && Text[q] == '"') {
+      Pos = q + 1;
+      while (Pos < n) {
+        if (Text[Pos] == '"') {
+          if (Pos + 1 < n && Text[Pos + 1] == '"') {
+            field += '"';
+            Pos += 2;
+            continue;
+          }
+          ++Pos;
+          break;
+        }
+        field += Text[Pos++];
+      }
+    }
+    while (!atLineEnd(Pos) && (blanks ? !IsBlank(Text[Pos]) : Text[Pos] != Delimiter))
+      field += Text[Pos++];
+    Fields.push_back(std::move(field));
+    if (blanks) {
+      while (Pos < n && IsBlank(Text[Pos]))
+        ++Pos;
+      if (atLineEnd(Pos))
+        break;
+    } else {
+      if (atLineEnd(Pos))
+        break;
+      ++Pos;  // the delimiter
+    }
+  }
+  endLine();
+}
+
+// One cell: empty (blank or a run of "#"), or a number by ScanNumber's rules filling the whole
+// field with the decimal mark of the paste; anything else is not a number.
+TScanResult ScanCell(const std::string& Field, int Separators, bool& Empty)
+{
+  std::size_t b = 0;
+  std::size_t e = Field.size();
+  while (b < e && IsBlank(Field[b]))
+    ++b;
+  while (e > b && IsBlank(Field[e - 1]))
+    --e;
+  Empty = b == e || Field.find_first_not_of('#', b) >= e;
+  if (Empty)
+    return {};
+  const std::string_view cell(Field.data() + b, e - b);
+  int pos = 1;
+  const TScanResult r = ScanNumberChecked(cell, true, Separators, pos);
+  if (!r.Valid || static_cast<std::size_t>(pos - 1) < cell.size())
+    return {};
+  return r;
+}
+
+// Whether every "," of the text stands between a digit and exactly three digits, as a group
+// separator would ("1,234"): such a text does not show whether "," is the decimal mark.
+bool OnlyGroupingCommas(std::string_view Text)
+{
+  bool any = false;
+  for (std::size_t i = Text.find(','); i != std::string_view::npos; i = Text.find(',', i + 1)) {
+    any = true;
+    const bool digitBefore = i > 0 && IsDigit(Text[i - 1]);
+    const bool threeAfter = i + 3 < Text.size() && IsDigit(Text[i + 1]) && IsDigit(Text[i + 2]) &&
+                            IsDigit(Text[i + 3]) && (i + 4 == Text.size() || !IsDigit(Text[i + 4]));
+    if (!digitBefore || !threeAfter)
+      return false;
+  }
+  return any;
+}
+
+const char* SeparatorWords(char Delimiter)
+{
+  switch (Delimiter) {
+  case dlComma: return "commas";
+  case dlSemicolon: return "semicolons";
+  case dlPipe: return "pipes";
+  case dlBlanks: return "blanks";
+  default: return "tabs";
+  }
+}
+
+}  // namespace
+
+std::string TClipboardReading::Description() const
+{
+  std::string s = "Read the pasted text as cells separated by ";
+  s += SeparatorWords(Delimiter);
+  s += DecimalComma ? ", with the decimal comma \",\"." : ", with the decimal point \".\".";
+  if (MarkUndecided)
+    s += " The text does not show which decimal mark it uses; \".\" was taken.";
+  return s;
+}
+
+TClipboardReading ScanClipboardText(std::string_view Text, const TClipboardCellEvent& OnCell)
+{
+  // A UTF-8 byte-order mark is no part of the first cell.
+  if (Text.substr(0, 3) == "\xEF\xBB\xBF")
+    Text.remove_prefix(3);
+  const TSmallTextDialect dialect = DetectSmallText(Text);
+  TClipboardReading reading;
+  reading.Delimiter = dialect.Delimiter;
+  reading.DecimalComma = dialect.DecimalMark == TDecimalMark::Comma && dialect.Delimiter != dlComma;
+  // A "," that may or may not be the decimal mark: both marks in the numbers, or commas only
+  // where a group separator would stand. "." is taken and the reading says so.
+  if (dialect.Delimiter != dlComma && Text.find(',') != std::string_view::npos &&
+      (!dialect.DecimalMarkDecided || (reading.DecimalComma && OnlyGroupingCommas(Text)))) {
+    reading.DecimalComma = false;
+    reading.MarkUndecided = true;
+  }
+  const int separators = reading.DecimalComma ? 2 : 1;
+
+  std::vector<std::string> fields;
+  std::size_t pos = 0;
+  int m = 0;
+  int pendingBlank = 0;  // blank lines kept until a line with cells follows
+  while (pos < Text.size()) {
+    SplitLine(Text, pos, dialect.Delimiter, fields);
+    const bool blankLine = fields.empty() || (fields.size() == 1 && fields[0].find_first_not_of(" \t") == std::string::npos);
+    if (blankLine) {
+      ++pendingBlank;
+      continue;
+    }
+    // A blank line between lines with cells is an empty cell in its place.
+    for (; pendingBlank > 0; --pendingBlank)
+      OnCell(0, m++, 0, true);
+    int k = 0;
+    for (const std::string& f : fields) {
+      bool empty = false;
+      const TScanResult r = ScanCell(f, separators, empty);
+      OnCell(k++, m, r.Value, !r.Valid);
+    }
+    reading.Columns = std::max(reading.Columns, k);
+    ++m;
+  }
+  reading.Rows = m;
+  return reading;
 }
 
 }  // namespace orvex

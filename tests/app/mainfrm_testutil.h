@@ -6,6 +6,7 @@
 #include "orvex_replist.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QTabWidget>
 #include <QToolButton>
@@ -64,6 +65,17 @@ inline std::string WriteFile(const std::string& Name, const std::string& Content
   const auto path = dir / Name;
   std::ofstream(path, std::ios::binary) << Content;
   return path.string();
+}
+
+// Processes events until Done holds or 20 s have passed; returns Done's last answer.
+template <typename F>
+bool WaitFor(F&& Done)
+{
+  QElapsedTimer clock;
+  clock.start();
+  while (!Done() && clock.elapsed() < 20000)
+    QApplication::processEvents(QEventLoop::AllEvents, 10);
+  return Done();
 }
 
 }  // namespace mainfrm_test

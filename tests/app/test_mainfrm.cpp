@@ -279,7 +279,8 @@ TEST(MainWindow, LoadData)
   EXPECT_FALSE(t.Shown(w.RCHisto));
   EXPECT_EQ(w.DetailsLines(), memo);
 
-  // A file shorter than it declares: a warning naming the file and the code, the list rebuilt.
+  // A file shorter than it declares: a warning naming the file and the code; the table and the
+  // roles stay as they were.
   std::string rows;
   for (int r = 1; r <= 39; ++r)
     rows += std::to_string(r) + " " + std::to_string(2 * r) + " " + std::to_string(r % 7) + "\n";
@@ -298,8 +299,10 @@ TEST(MainWindow, LoadData)
   EXPECT_NE(t.Warnings[0].find("Result code " + std::to_string(code) + ": " + AscResultMeaning(code)),
             std::string::npos)
       << t.Warnings[0];
-  EXPECT_EQ(w.RLVarSel->NrOfRows(), w.NTData->NrOfColumns());
-  EXPECT_EQ(w.RLVarSel->NrChecked(3), 0);
+  EXPECT_EQ(w.NTData->NrOfColumns(), 2);
+  EXPECT_EQ(w.NTData->ColName(2), "Beta");
+  EXPECT_EQ(w.RLVarSel->NrOfRows(), 2);
+  EXPECT_TRUE(w.RLVarSel->Checked(3, 1));
 
   // A table larger than the memory available: its own message, nothing read, the table shown
   // and its roles kept.

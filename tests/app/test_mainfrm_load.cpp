@@ -20,19 +20,9 @@
 
 using namespace orvex;
 using mainfrm_test::TShownWindow;
+using mainfrm_test::WaitFor;
 
 namespace {
-
-// Processes events until Done holds or 20 s have passed; returns Done's last answer.
-template <typename F>
-bool WaitFor(F&& Done)
-{
-  QElapsedTimer clock;
-  clock.start();
-  while (!Done() && clock.elapsed() < 20000)
-    QApplication::processEvents(QEventLoop::AllEvents, 10);
-  return Done();
-}
 
 // An ASC file of Cols named columns and Rows rows; cell (c, r) holds r * 10 + c, one cell
 // "NAN" and one "###" so that state changes are part of the read.

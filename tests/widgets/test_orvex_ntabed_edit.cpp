@@ -216,6 +216,7 @@ TEST_F(TEditFixture, KeysAndWheelReportTheSelection)
 
 TEST_F(TEditFixture, DataMenuItemsStatesAndPlacement)
 {
+  QApplication::clipboard()->clear();
   const QPoint p = CellCentre(E, 3, 3);
   QMenu* seen = nullptr;
   E.OnBeforePopup = [&](TObject*, QMenu* M) { seen = M; };
@@ -243,7 +244,7 @@ TEST_F(TEditFixture, DataMenuItemsStatesAndPlacement)
       EXPECT_EQ(E.ScopeItem(m, i)->text().toStdString(), scopes[i - 1]);
     }
   }
-  EXPECT_FALSE(E.DataItem(8)->isEnabled());  // Paste before any Copy
+  EXPECT_FALSE(E.DataItem(8)->isEnabled());  // Paste before any Copy, with no text to read
   EXPECT_TRUE(E.DataItem(6)->isEnabled());
   EXPECT_TRUE(E.DataItem(9)->isEnabled());
   const QImage empty = E.DataItem(10)->icon().pixmap(16, 16).toImage();
@@ -569,8 +570,8 @@ TEST_F(TEditFixture, ExtractReadsCopiedTextLineEndsAndGaps)
   EXPECT_EQ(E.Selection(), (TGridRect{4, 3, 5, 4}));
   EXPECT_EQ(Log.WithoutSelection(), (std::vector<std::string>{"Change", "Paste", "EmptySt"}));
 
-  // LF, CR LF and lone CR line ends give the same block; "," separates cells.
-  for (const char* text : {"1\t2\n3\t4\n", "1\t2\r\n3\t4\r\n", "1\t2\r3\t4", "1,2\n3 4"}) {
+  // LF, CR LF and lone CR line ends give the same block; so do other delimiters.
+  for (const char* text : {"1\t2\n3\t4\n", "1\t2\r\n3\t4\r\n", "1\t2\r3\t4", "1;2\n3;4", "1 2\n3 4"}) {
     E.Resize(4, 6);
     for (int c = 1; c <= 4; ++c)
       for (int r = 1; r <= 6; ++r)
@@ -655,11 +656,12 @@ TEST(NTabEdScan, ScanClipboardTextCountsCellsAndLines)
   };
   EXPECT_EQ(scan(" 1\t####\r\n ##\t2e1\r\n"),
             (std::vector<TCell>{{0, 0, 1, false}, {1, 0, 0, true}, {0, 1, 0, true}, {1, 1, 20, false}}));
-  EXPECT_EQ(scan("a\n\nx 5\n"), (std::vector<TCell>{{0, 0, 5, false}}));  // lines before the first number do not count
-  EXPECT_EQ(scan("1\n\n2"), (std::vector<TCell>{{0, 0, 1, false}, {0, 2, 2, false}}));
-  EXPECT_EQ(scan("1;2 three 4"), (std::vector<TCell>{{0, 0, 1, false}, {1, 0, 2, false}, {2, 0, 4, false}}));
+  // Every line with cells counts, texts are empty cells, a blank line between is one empty cell.
+  EXPECT_EQ(scan("a\n\nx 5\n"), (std::vector<TCell>{{0, 0, 0, true}, {0, 1, 0, true}, {0, 2, 0, true}}));
+  EXPECT_EQ(scan("1\n\n2"), (std::vector<TCell>{{0, 0, 1, false}, {0, 1, 0, true}, {0, 2, 2, false}}));
+  EXPECT_EQ(scan("1;2 three 4"), (std::vector<TCell>{{0, 0, 1, false}, {1, 0, 0, true}}));
   EXPECT_TRUE(scan("").empty());
-  EXPECT_TRUE(scan("no numbers\r\n").empty());
+  EXPECT_EQ(scan("no numbers\r\n"), (std::vector<TCell>{{0, 0, 0, true}, {1, 0, 0, true}}));  // blank-separated
 }
 
 // Copy formats full-precision cells on its own fast path: it must give FormatReal's text for
