@@ -189,8 +189,10 @@ TEST(MainWindowDescription, EveryPropertyValueAsBuilt)
        }},
       {"MMDetails", "no word wrap", "true", [&] { return S(w.MMDetails->lineWrapMode() == QPlainTextEdit::NoWrap); }},
 
-      {"ODiag", "Filter", "ASC Files|*.asc", [&] { return w.ODiag.Filter(); }},
-      {"ODiag", "FileName", "*.asc", [&] { return w.ODiag.FileName(); }},
+      // The open dialog offers every data file the readers take, ASC files alone, or any file.
+      {"ODiag", "Filter", "Data files|*.asc *.csv *.tsv *.txt|ASC Files|*.asc|All files|*",
+       [&] { return w.ODiag.Filter(); }},
+      {"ODiag", "FileName", "", [&] { return w.ODiag.FileName(); }},
       {"SelColumns", "NrOfElem", "1", [&] { return S(run.SelColumns().NrOfElem()); }},
       {"MatD", "size", "1x1", [&] { return S(run.MatD().NrOfColumns()) + "x" + S(run.MatD().NrOfRows()); }},
       {"VecC VecX VecDx", "NrOfElem", "1 1 1",
