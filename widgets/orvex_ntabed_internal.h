@@ -112,21 +112,14 @@ void WithBackup(TDataTable& T, TGridRect Block, F&& Work)
 template <typename F>
 void TNTabEd::Guarded(F&& Command)
 {
-  std::string message;
-  try {
-    std::forward<F>(Command)();
-    return;
-  } catch (const EOrvexError& e) {
-    message = e.what();
-  } catch (const std::bad_alloc&) {
-    message = ComponentMessage("not enough memory on heap");
-  }
-  Repaint();
-  try {
-    if (ShowMessageHook)
-      ShowMessageHook(message);
-  } catch (...) {
-  }
+  // Whatever the command or an owner's handler throws stays here: the grid is repainted from the
+  // table, then the message is shown.
+  RunGuarded(std::forward<F>(Command), [this] { return ComponentMessage("not enough memory on heap"); },
+             [this](const std::string& Message) {
+               Repaint();
+               if (ShowMessageHook)
+                 ShowMessageHook(Message);
+             });
 }
 
 }  // namespace orvex

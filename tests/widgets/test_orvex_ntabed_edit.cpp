@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <stdexcept>
 
 using namespace orvex;
 
@@ -482,6 +483,13 @@ TEST_F(TEditFixture, ErrorsInCommandsAreShownAndLeaveTheTable)
   EXPECT_EQ(Messages, std::vector<std::string>{"broken handler"});
   EXPECT_EQ(E.Elem(1, 1), 3);
   EXPECT_EQ(E.CellState(2, 2), csMarkB);
+  // Exceptions that are not the library's never leave the menu command either.
+  E.OnClear = [](TObject*) { throw std::runtime_error("plain error"); };
+  EXPECT_NO_THROW(E.DataItem(6)->trigger());
+  E.OnClear = [](TObject*) { throw 42; };
+  EXPECT_NO_THROW(E.DataItem(6)->trigger());
+  EXPECT_EQ(Messages, (std::vector<std::string>{"broken handler", "plain error", "unknown error"}));
+  EXPECT_EQ(E.Elem(1, 1), 3);
   // The locks are released again: events fire and the table is still bound.
   Log.Attach(E);
   E.SetElem(1, 1, 4);
