@@ -35,9 +35,9 @@ struct TLocalSums {
 using TLane4 = double __attribute__((vector_size(32)));
 
 template <bool Robust>
-__attribute__((target_clones("arch=x86-64-v3", "default"))) TLocalSums
-NeighbourhoodSums(const double* X, const double* Y, const double* Rw, std::size_t From, std::size_t To, double Xs,
-                  double H)
+inline __attribute__((always_inline)) TLocalSums NeighbourhoodSumsOf(const double* X, const double* Y,
+                                                                     const double* Rw, std::size_t From,
+                                                                     std::size_t To, double Xs, double H)
 {
   const double h9 = 0.999 * H;
   const double h1 = 0.001 * H;
@@ -91,6 +91,20 @@ NeighbourhoodSums(const double* X, const double* Y, const double* Rw, std::size_
   return s;
 }
 
+// The two kinds of sums as plain functions, each cloned for AVX2 (templates cannot be cloned).
+__attribute__((target_clones("arch=x86-64-v3", "default"))) TLocalSums
+NeighbourhoodSums(const double* X, const double* Y, std::size_t From, std::size_t To, double Xs, double H)
+{
+  return NeighbourhoodSumsOf<false>(X, Y, nullptr, From, To, Xs, H);
+}
+
+__attribute__((target_clones("arch=x86-64-v3", "default"))) TLocalSums
+RobustNeighbourhoodSums(const double* X, const double* Y, const double* Rw, std::size_t From, std::size_t To,
+                        double Xs, double H)
+{
+  return NeighbourhoodSumsOf<true>(X, Y, Rw, From, To, Xs, H);
+}
+
 // The local weighted linear fit at Xs over the neighbourhood Left..Right (0-based, inclusive;
 // ties beyond Right are taken in): tricube weights of the distance relative to the radius
 // (times the robustness weights Rw when given), a weighted straight line through the
@@ -108,8 +122,8 @@ bool LocalFit(const double* X, const double* Y, std::size_t N, double Xs, double
   const double* endPtr = std::partition_point(X + Left, X + N, [&](double V) { return !(V - Xs > h9); });
   const auto end = static_cast<std::size_t>(endPtr - X);
 
-  const TLocalSums s = Rw ? NeighbourhoodSums<true>(X, Y, Rw, Left, end, Xs, h)
-                          : NeighbourhoodSums<false>(X, Y, Rw, Left, end, Xs, h);
+  const TLocalSums s = Rw ? RobustNeighbourhoodSums(X, Y, Rw, Left, end, Xs, h)
+                          : NeighbourhoodSums(X, Y, Left, end, Xs, h);
   if (s.W <= 0.0)
     return false;
   const double meanY = s.Y / s.W;
