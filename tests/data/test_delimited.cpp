@@ -6,6 +6,7 @@
 #include "orvex_delimited.h"
 #include "orvex_math2.h"
 #include "orvex_tablebuilder.h"
+#include "table_dump.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +19,7 @@
 #include <vector>
 
 using namespace orvex;
+using orvex_test::Dump;
 namespace fs = std::filesystem;
 
 namespace {
@@ -41,28 +43,6 @@ struct TReadTable {
   }
 };
 
-// Every cell, name, state, type and label of a table as text, for comparing two tables whole.
-std::string Dump(const TDataTable& T)
-{
-  std::string s = std::to_string(T.NrOfColumns()) + "x" + std::to_string(T.NrOfRows()) + "\n";
-  for (int c = 1; c <= T.NrOfColumns(); ++c) {
-    s += T.ColName(c) + " type " + std::to_string(T.VarType(c)) + ":";
-    for (int l = 0; l <= MaxLevel; ++l)
-      if (!T.LevelName(c, l).empty())
-        s += " " + std::to_string(l) + "=" + T.LevelName(c, l);
-    s += "\n";
-  }
-  for (int r = 1; r <= T.NrOfRows(); ++r) {
-    s += T.RowName(r);
-    for (int c = 1; c <= T.NrOfColumns(); ++c) {
-      char buf[64];
-      std::snprintf(buf, sizeof buf, " %.17g/%d", T.ColumnValues(c)[r - 1], T.CellState(c, r));
-      s += buf;
-    }
-    s += "\n";
-  }
-  return s;
-}
 
 }  // namespace
 

@@ -3,6 +3,7 @@
 // and the same data as ASC and as CSV giving the same table.
 #include "datatable_event_log.h"
 #include "orvex_tablefile.h"
+#include "table_dump.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,7 @@
 #include <string>
 
 using namespace orvex;
+using orvex_test::Dump;
 namespace fs = std::filesystem;
 
 namespace {
@@ -34,24 +36,6 @@ protected:
   fs::path FDir;
 };
 
-std::string Dump(const TDataTable& T)
-{
-  std::string s = std::to_string(T.NrOfColumns()) + "x" + std::to_string(T.NrOfRows()) + "\n";
-  for (int c = 1; c <= T.NrOfColumns(); ++c) {
-    s += T.ColName(c) + " " + std::to_string(T.VarType(c));
-    for (int l = 0; l <= MaxLevel; ++l)
-      if (!T.LevelName(c, l).empty())
-        s += " " + std::to_string(l) + "=" + T.LevelName(c, l);
-    s += "\n";
-  }
-  for (int r = 1; r <= T.NrOfRows(); ++r) {
-    s += T.RowName(r);
-    for (int c = 1; c <= T.NrOfColumns(); ++c)
-      s += " " + std::to_string(T.ColumnValues(c)[r - 1]) + "/" + std::to_string(T.CellState(c, r));
-    s += "\n";
-  }
-  return s;
-}
 
 const char* const Asc =
     "Weights\n"
