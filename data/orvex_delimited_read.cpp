@@ -21,12 +21,17 @@
 #include "orvex_math2.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
 #include <unordered_map>
+#if defined(__unix__)
+#include <unistd.h>
+#endif
 
 namespace orvex {
 
@@ -44,6 +49,8 @@ constexpr std::size_t RawNameCap = 4 * static_cast<std::size_t>(MaxNameLength) +
 // Progress: the share of reading the file; parsing takes the rest.
 constexpr double ReadShare = 0.3;
 constexpr int ChunksPerBatch = 8;
+// Blocks of the file read between checks of cancel and progress.
+constexpr int ReadBlocksPerBatch = 4;
 
 // The texts of one level column met in one block, in order of first appearance. Up to 16 are
 // searched one by one; beyond, an index is built. Past MaxLevels nothing more is kept.
@@ -203,6 +210,85 @@ void CountChunk(std::string_view Text, TChunk& C, const delim::TScanDialect& D)
   C.LineEnds = delim::CountLineEnds(Text, C.Begin, C.End);
 }
 
+// The common record of a numeric file, parsed in one pass over its bytes: every field a plain
+// number (optional sign, at most 15 digits with an optional decimal mark, no exponent, no
+// blanks, no quotes) directly followed by the delimiter, and the last by LF, CR LF or the end of
+// the block; a row-name column first may hold a plain name, quoted or not. The values are
+// those ParseNumber gives (a 15-digit mantissa and a power of ten
+// are both exact, so one division rounds correctly). Writes the row and returns the position
+// after the record; anything else returns 0 and the caller parses the record the general way,
+// overwriting what was written. Only for plans whose fields are all number columns.
+std::size_t FastNumericRecord(std::string_view View, std::size_t Pos, const TPlan& Plan, double* const* Columns,
+                              std::uint8_t* const* States, std::size_t Row, std::vector<std::string>& RowNames)
+{
+  static constexpr double Pow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  const char* p = View.data() + Pos;
+  const char* const end = View.data() + View.size();
+  const char delimiter = Plan.Scan.Delimiter;
+  const char mark = Plan.Mark;
+  const int fields = Plan.Fields - Plan.FirstField;
+  // A row name: a field without blanks, quotes inside or line breaks, quoted or not.
+  std::string_view name;
+  if (Plan.FirstField == 1) {
+    const char quote = Plan.Scan.Quote;
+    const bool quoted = quote != '\0' && p < end && *p == quote;
+    const char* const from = quoted ? p + 1 : p;
+    const char* q = from;
+    while (q < end && *q != delimiter && *q != quote && *q != '\n' && *q != '\r' && *q != ' ' && *q != '\t')
+      ++q;
+    if (quoted) {
+      if (q + 1 >= end || *q != quote || q[1] != delimiter)
+        return 0;
+      name = std::string_view(from, static_cast<std::size_t>(q - from));
+      p = q + 2;
+    } else {
+      if (q >= end || *q != delimiter || q == from)
+        return 0;
+      name = std::string_view(from, static_cast<std::size_t>(q - from));
+      p = q + 1;
+    }
+  }
+  for (int col = 0; col < fields; ++col) {
+    bool negative = false;
+    if (p < end && (*p == '-' || *p == '+')) {
+      negative = *p == '-';
+      ++p;
+    }
+    const char* const start = p;
+    std::uint64_t digits = 0;
+    while (p < end && static_cast<unsigned char>(*p - '0') < 10)
+      digits = digits * 10 + static_cast<unsigned>(*p++ - '0');
+    const auto whole = p - start;
+    int fraction = 0;
+    if (p < end && *p == mark) {
+      const char* const fractionStart = ++p;
+      while (p < end && static_cast<unsigned char>(*p - '0') < 10)
+        digits = digits * 10 + static_cast<unsigned>(*p++ - '0');
+      fraction = static_cast<int>(p - fractionStart);
+    }
+    if (whole + fraction == 0 || whole + fraction > 15)
+      return 0;
+    const double v = static_cast<double>(digits) / Pow10[fraction];
+    Columns[col][Row] = negative ? -v : v;
+    States[col][Row] = 0;
+    if (col + 1 < fields) {
+      if (p >= end || *p != delimiter)
+        return 0;
+      ++p;
+    }
+  }
+  std::size_t next = 0;
+  if (p == end)
+    next = View.size();
+  else if (*p == '\n')
+    next = static_cast<std::size_t>(p + 1 - View.data());
+  else if (*p == '\r' && p + 1 < end && p[1] == '\n')
+    next = static_cast<std::size_t>(p + 2 - View.data());
+  if (next != 0 && Plan.FirstField == 1)
+    RowNames.emplace_back(name.substr(0, RawNameCap));
+  return next;
+}
+
 // Parses the records of one block into the builder's columns from row C.FirstRow on.
 void ParseChunk(std::string_view Text, TChunk& C, const TPlan& Plan, double* const* Columns,
                 std::uint8_t* const* States, const std::atomic<bool>* Cancel)
@@ -228,6 +314,8 @@ void ParseChunk(std::string_view Text, TChunk& C, const TPlan& Plan, double* con
     return p >= view.data() && p <= view.data() + view.size() ? static_cast<std::size_t>(p - view.data())
                                                                : recordPos;
   };
+  const bool numeric = Plan.Scan.Delimiter != dlBlanks && Plan.Scan.Delimiter != Plan.Mark &&
+                       std::all_of(Plan.Kinds.begin(), Plan.Kinds.end(), [](TColumnKind K) { return K == TColumnKind::Number; });
   std::int64_t sinceCheck = 0;
   for (std::size_t p = delim::SkipToRecord(view, C.Begin, Plan.Scan); p < C.End;
        p = delim::SkipToRecord(view, p, Plan.Scan)) {
@@ -235,6 +323,14 @@ void ParseChunk(std::string_view Text, TChunk& C, const TPlan& Plan, double* con
       sinceCheck = 0;
       if (Cancel->load(std::memory_order_relaxed))
         return;
+    }
+    if (numeric) {
+      const std::size_t next = FastNumericRecord(view, p, Plan, Columns, States, row, C.RowNames);
+      if (next != 0) {
+        p = next;
+        ++row;
+        continue;
+      }
     }
     recordPos = p;
     int count = 0;
@@ -622,6 +718,59 @@ TDelimitedResult ReadDelimitedFile(const std::string& FileName, const TDelimited
     const std::size_t block = Control.BlockSize > 0 ? Control.BlockSize : DefaultBlockSize;
     TTextBuffer buffer(size > 0 ? static_cast<std::size_t>(size) + 1 : block);
     std::size_t filled = 0;
+#if defined(__unix__)
+    // A file of known size is read in fixed blocks on the math threads (copying from the page
+    // cache is the larger part of reading a cached file); what follows a short block, such as a
+    // file that grew meanwhile, is read by the loop below.
+    if (size > 0) {
+      const int fd = fileno(f);
+      const auto total = static_cast<std::size_t>(size);
+      const int blocks = static_cast<int>((total + block - 1) / block);
+      std::atomic<bool> failed{false};
+      std::vector<std::size_t> got(static_cast<std::size_t>(blocks), 0);
+      for (int first = 0; first < blocks && !failed; first += ReadBlocksPerBatch) {
+        if (Control.Cancel && Control.Cancel->load()) {
+          std::fclose(f);
+          return Failure(TDelimitedResult(), TReadStatus::Cancelled, "the read was cancelled");
+        }
+        const int count = std::min(ReadBlocksPerBatch, blocks - first);
+        ForEachMathTask(count, [&](int i) {
+          const std::size_t k = static_cast<std::size_t>(first + i);
+          const std::size_t from = k * block;
+          const std::size_t want = std::min(block, total - from);
+          std::size_t done = 0;
+          while (done < want) {
+            const ssize_t n = pread(fd, buffer.Data() + from + done, want - done, static_cast<off_t>(from + done));
+            if (n < 0 && errno == EINTR)
+              continue;
+            if (n < 0)
+              failed = true;
+            if (n <= 0)
+              break;
+            done += static_cast<std::size_t>(n);
+          }
+          got[k] = done;
+        });
+        if (Control.Progress)
+          Control.Progress(ReadShare * std::min(1.0, static_cast<double>(first + count) / blocks));
+      }
+      if (failed) {
+        std::fclose(f);
+        return Failure(TDelimitedResult(), TReadStatus::CannotRead, "the file cannot be read");
+      }
+      // The bytes read end at the first short block (a file cut meanwhile).
+      for (std::size_t k = 0; k < got.size(); ++k) {
+        filled += got[k];
+        if (got[k] < std::min(block, total - k * block))
+          break;
+      }
+      if (filled < total || std::fseek(f, static_cast<long>(filled), SEEK_SET) != 0) {
+        std::fclose(f);
+        f = nullptr;
+        return ReadText(std::string_view(buffer.Data(), filled), Dialect, Builder, Control, ReadShare);
+      }
+    }
+#endif
     for (;;) {
       if (Control.Cancel && Control.Cancel->load()) {
         std::fclose(f);

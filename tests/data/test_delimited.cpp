@@ -10,8 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -499,4 +502,81 @@ TEST(Delimited, TextAfterAClosingQuoteFailsAlikeInEveryBlockSize)
     EXPECT_EQ(r.Message, "line 3, column 1 (field \"\"s\"hi\"\"\",2\"): text follows the closing quote")
         << chunk;
   }
+}
+
+TEST(Delimited, NumbersOfEveryFormAreReadAsTheCLibraryReadsThem)
+{
+  // Numeric files mixing the plain numbers most files hold with forms the plain parse leaves to
+  // the full one (16 and more digits, exponents, signs, quotes, blanks), read from a file in
+  // blocks of a few hundred bytes on one and two threads: every cell equals strtod's value of
+  // its text, bit for bit, the sign of zero included. The decimal-comma file has a row-name
+  // column, quoted, plain or with blanks around.
+  std::mt19937 rng(2026);
+  const auto token = [&] {
+    std::string t;
+    switch (rng() % 8) {
+    case 0: t = std::to_string(rng() % 100000); break;
+    case 1: t = std::to_string(rng() % 1000) + "." + std::to_string(rng() % 1000000); break;
+    case 2: t = "-" + std::to_string(rng() % 100) + "." + std::to_string(rng()); break;
+    case 3: t = std::to_string(rng()) + std::to_string(rng()) + "." + std::to_string(rng()); break;  // > 15 digits
+    case 4: t = std::to_string(rng() % 100) + "." + std::to_string(rng() % 100) + "e" + std::to_string(int(rng() % 40) - 20); break;
+    case 5: t = rng() % 2 ? "+." + std::to_string(rng() % 1000) : std::to_string(rng() % 1000) + "."; break;
+    case 6: t = rng() % 2 ? "-0" : "-0.0"; break;
+    default: t = "0.000" + std::to_string(rng() % 10000); break;
+    }
+    return t;
+  };
+  const fs::path file = fs::temp_directory_path() / ("orvex_numbers_" + std::to_string(std::random_device{}()) + ".csv");
+  for (const bool comma : {false, true}) {
+    const char delimiter = comma ? ';' : ',';
+    std::string text = comma ? "\"\";a;b;c\n" : "a,b,c\n";
+    std::vector<std::string> cells;
+    for (int r = 0; r < 400; ++r) {
+      if (comma) {
+        const std::string name = "r" + std::to_string(r);
+        text += (r % 3 == 0 ? "\"" + name + "\"" : r % 7 == 1 ? " " + name + " " : name) + ";";
+      }
+      for (int c = 0; c < 3; ++c) {
+        std::string t = token();
+        cells.push_back(t);
+        if (comma)
+          std::replace(t.begin(), t.end(), '.', ',');
+        if (rng() % 50 == 0)
+          t = "\"" + t + "\"";
+        else if (rng() % 50 == 0)
+          t = " " + t;
+        text += t;
+        text += c < 2 ? std::string(1, delimiter) : std::string(rng() % 3 == 0 ? "\r\n" : "\n");
+      }
+    }
+    text.pop_back();  // the last line without its line end (a CR LF loses only the LF)
+    if (text.back() == '\r')
+      text.pop_back();
+    std::ofstream(file, std::ios::binary) << text;
+    for (const int threads : {1, 2}) {
+      SetMathThreadCount(threads);
+      TReadControl control;
+      control.BlockSize = 300;
+      control.ChunkSize = 500;
+      TDelimitedDialect d;
+      d.Delimiter = delimiter;
+      TTableBuilder b;
+      const TDelimitedResult res = ReadDelimitedFile(file.string(), d, b, control);
+      ASSERT_TRUE(res.Ok()) << res.Message;
+      ASSERT_EQ(b.NrOfRows(), 400);
+      ASSERT_EQ(b.NrOfColumns(), 3);
+      for (int r = 0; r < 400; ++r)
+        for (int c = 0; c < 3; ++c) {
+          if (comma && c == 0) {
+            EXPECT_EQ(b.RowName(r + 1), "r" + std::to_string(r));
+          }
+          const std::string& t = cells[static_cast<std::size_t>(r * 3 + c)];
+          const double expected = std::strtod(t.c_str(), nullptr);
+          const double got = b.Column(c + 1)[r];
+          EXPECT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << t << " read as " << got << " threads " << threads;
+        }
+    }
+    SetMathThreadCount(0);
+  }
+  fs::remove(file);
 }
