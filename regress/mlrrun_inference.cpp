@@ -212,9 +212,12 @@ void TMLRRun::MakeInference(const TDataTable& Table)
   const int p = s.NrOfInputs;
   TFitInference& inf = FInference;
   inf = TFitInference{};
-  inf.DFRes = m - p - 1;
+  const bool intercept = FDesign.Intercept;
+  inf.DFRes = m - NrOfCoefficients();
+  // Without an intercept the total is uncentred and keeps all m degrees of freedom, as in R.
   inf.AdjR2 = static_cast<double>(
-      1.0L - (1.0L - s.R2) * static_cast<long double>(m - 1) / static_cast<long double>(inf.DFRes));
+      1.0L - (1.0L - s.R2) * static_cast<long double>(intercept ? m - 1 : m) /
+                 static_cast<long double>(inf.DFRes));
   inf.FValue = s.Anova.FValue;
   inf.FPValue = FTestP(p, inf.DFRes, inf.FValue);
   const TStudentsT dist(inf.DFRes);
@@ -249,7 +252,9 @@ void TMLRRun::MakeInference(const TDataTable& Table)
     sums[static_cast<std::size_t>(j - 1)] = mo.CentredSS;
   }
   const int q = static_cast<int>(varying.size());
-  if (!s.NearSingular && q == p) {
+  if (!FPlain) {
+    vif = OptionsVIFs();
+  } else if (!s.NearSingular && q == p) {
     for (int j = 1; j <= p; ++j) {
       const long double dx = FVecDx.Elem(j);
       vif[static_cast<std::size_t>(j - 1)] = static_cast<double>(dx * dx * sums[static_cast<std::size_t>(j - 1)]);
@@ -291,11 +296,12 @@ void TMLRRun::MakeInference(const TDataTable& Table)
   if (s.NearSingular)
     weights = InvolvedWeights();
 
-  for (int j = 1; j <= p + 1; ++j) {
+  for (int j = 1; j <= NrOfCoefficients(); ++j) {
     TCoefficientInference c;
     if (j <= p) {
-      c.Column = FSelColumns.Elem(j);
-      c.Name = ReportName(Table.ColName(c.Column));
+      const auto col = static_cast<std::size_t>(j - 1);
+      c.Column = FDesign.Terms[static_cast<std::size_t>(FDesign.ColumnTerm[col])].Column;
+      c.Name = FDesign.ColumnNames[col];
       c.VIF = vif[static_cast<std::size_t>(j - 1)];
     } else {
       c.Name = "INTERCEPT";
@@ -320,10 +326,12 @@ void TMLRRun::MakeInference(const TDataTable& Table)
 
   // Rows of the table that the run did not use.
   const int nr = Table.NrOfRows();
-  std::size_t u = 0;
+  std::size_t u = 0, z = 0;
   for (int r = 1; r <= nr; ++r) {
     if (u < FUsedRows.size() && FUsedRows[u] == r)
       ++u;
+    else if (z < FZeroWeightRows.size() && FZeroWeightRows[z] == r)
+      ++z;
     else
       inf.MissingRows.push_back(r);
   }
@@ -409,11 +417,11 @@ void TMLRRun::MakeExtendedLines()
   l.push_back(" Residual standard error: " + FormatSig5(s.SRes) + " on " +
               std::to_string(inf.DFRes) + " degrees of freedom");
   l.push_back(" R-squared: " + FormatSig5(s.R2) + ",  Adjusted R-squared: " +
-              FormatSig5(inf.AdjR2));
+              FormatSig5(inf.AdjR2) + (FDesign.Intercept ? "" : std::string(" ") + NoInterceptNote));
   l.push_back(" F-statistic: " + FormatSig5(undefined ? NaN : inf.FValue) + " on " + std::to_string(s.NrOfInputs) +
               " and " + std::to_string(inf.DFRes) + " DF,  p-value: " +
               FormatPValue(inf.FPValue));
-  const int nrRows = s.NrOfObjects + static_cast<int>(inf.MissingRows.size());
+  const int nrRows = s.NrOfObjects + static_cast<int>(inf.MissingRows.size() + FZeroWeightRows.size());
   l.push_back(" Objects used: " + std::to_string(s.NrOfObjects) + " of " + std::to_string(nrRows));
   if (!inf.MissingRows.empty()) {
     std::vector<std::string> rows;
