@@ -112,8 +112,13 @@ std::string BuildDesign(const TDataTable& Table, const std::vector<int>& InputCo
       else
         t.ReferenceReplaced = true;
     }
+    // Without an intercept the first categorical input keeps an indicator for every level (its
+    // reference level too), as R codes a factor in a model without intercept: dropping one would
+    // force that level's mean through zero.
+    const bool full = !Options.Intercept && !Design.HasCategorical();
+    t.FullCoding = full;
     for (int level : present)
-      if (level != t.Reference) {
+      if (full || level != t.Reference) {
         t.Levels.push_back(level);
         Design.ColumnNames.push_back(t.Name + "[" + LevelText(Table, col, level) + "]");
         Design.ColumnTerm.push_back(termIndex);

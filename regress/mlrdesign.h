@@ -3,7 +3,8 @@
 // intercept, the type of robust standard errors and the reference level of each categorical
 // input. TDesign describes the columns of the design that the options and the table's
 // measurement types give: a Nominal input becomes one indicator column per level present in
-// the rows used, except its reference level; every other input stays one numeric column.
+// the rows used, except its reference level (in a model without intercept the first such input
+// keeps all its levels, as R codes it); every other input stays one numeric column.
 //
 // Weighted least squares is solved as ordinary least squares on the rows scaled by sqrt(w):
 // FillDesignColumn writes a design column already scaled, so the run's solve, its inference and
@@ -49,6 +50,7 @@ struct TDesignTerm {
   bool Ordinal = false;        // an Ordinal column, taken as its level numbers
   int Reference = 0;           // the reference level (categorical)
   bool ReferenceReplaced = false;  // the chosen reference level has no rows in the fit
+  bool FullCoding = false;     // an indicator for every level (the first one of a model without intercept)
   std::vector<int> Levels;         // the levels with an indicator column, increasing
   std::vector<int> DroppedLevels;  // labelled levels without rows in the fit, increasing
   int FirstColumn = 0;         // 0-based index of the term's first design column

@@ -200,6 +200,7 @@ struct TCategoricalTerm {
   int Column = 0;
   std::string Reference;             // the reference level's text
   bool ReferenceReplaced = false;    // the chosen reference had no objects
+  bool FullCoding = false;           // every level has an indicator (model without intercept)
   std::vector<std::string> Dropped;  // labelled levels without objects
   int DF = 0;
   double SumOfSquares = 0, FValue = 0, PValue = 0, GVIF = 0, ScaledGVIF = 0;

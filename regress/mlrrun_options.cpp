@@ -59,8 +59,10 @@ void AppendOptionsReport(TMLRResult& R)
     AppendWrapped(l, " Ordinal inputs taken as numbers (their level numbers): ", names);
   }
   for (const TCategoricalTerm& c : R.CategoricalTerms) {
-    std::string line = " Categorical input " + Quoted(c.Name) + ": reference level " + Quoted(c.Reference);
-    if (c.ReferenceReplaced)
+    std::string line = " Categorical input " + Quoted(c.Name) + ": " +
+                       (c.FullCoding ? std::string("an indicator for every level (no intercept)")
+                                     : "reference level " + Quoted(c.Reference));
+    if (c.ReferenceReplaced && !c.FullCoding)
       line += " (the chosen reference level has no objects)";
     if (c.Dropped.empty()) {
       l.push_back(line);
@@ -371,6 +373,7 @@ void TMLRRun::MakeOptionsResult(const TDataTable& Table, TMLRResult& R) const
       c.Name = term.Name;
       c.Column = term.Column;
       c.ReferenceReplaced = term.ReferenceReplaced;
+      c.FullCoding = term.FullCoding;
       c.Reference = LevelText(Table, term.Column, term.Reference);
       for (int level : term.DroppedLevels)
         c.Dropped.push_back(LevelText(Table, term.Column, level));
