@@ -14,6 +14,7 @@
 #include <boost/math/distributions/students_t.hpp>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -30,11 +31,12 @@ double CellValue(const TDataTable& Table, int Col, int Row)
   return IsLevelType(Table.VarType(Col)) ? std::nearbyint(v) : v;
 }
 
-std::string Digits17(double V)
+// The shortest text that reads back as V.
+std::string ShortestText(double V)
 {
   char buf[32];
-  std::snprintf(buf, sizeof buf, "%.17g", V);
-  return buf;
+  const auto r = std::to_chars(buf, buf + sizeof buf, V);
+  return std::string(buf, r.ptr);
 }
 
 std::string Quoted(const std::string& S)
@@ -140,7 +142,7 @@ bool TMLRRun::PrepareOptions(const TDataTable& Table)
       if (!std::isfinite(w) || w < 0)
         return Fail(TRunStatus::InvalidOptions,
                     "The weight in row " + std::to_string(r) + " of column \"" +
-                        ReportName(Table.ColName(wc)) + "\" is " + Digits17(w) +
+                        ReportName(Table.ColName(wc)) + "\" is " + ShortestText(w) +
                         ": weights must be finite and not negative");
       if (w == 0) {
         FZeroWeightRows.push_back(r);
