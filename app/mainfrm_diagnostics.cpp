@@ -21,6 +21,7 @@ namespace {
 // Check-box columns of the variable list (as the role rules use them).
 constexpr int ListColInput = 2;
 constexpr int ListColTarget = 3;
+constexpr int ListColWeight = 4;
 }  // namespace
 
 void TFrmMLRCalc::CreateDiagnosticPages()
@@ -96,6 +97,7 @@ bool TFrmMLRCalc::AddEstimatesToTable(bool WithIntervals)
     return false;
   TDataTable& table = NTData->DataTable();
   const TRoleState roles = Roles();
+  const TMLRModelOptions options = ModelOptions();
   std::vector<TEstimateColumn> columns = MakeEstimateColumns(FRun, table, WithIntervals);
   if (columns.empty())
     return false;
@@ -123,6 +125,9 @@ bool TFrmMLRCalc::AddEstimatesToTable(bool WithIntervals)
       continue;
     RLVarSel->SetChecked(ListColInput, moved, roles.Input(c));
     RLVarSel->SetChecked(ListColTarget, moved, roles.Target(c));
+    RLVarSel->SetChecked(ListColWeight, moved, options.WeightCol == c);
+    if (const auto ref = options.ReferenceLevels.find(c); ref != options.ReferenceLevels.end())
+      FReferenceLevels[moved] = ref->second;
   }
   RLVarSel->SetSuppressPaint(false);
   ShowResultCharts(true);
