@@ -194,6 +194,8 @@ private:
   void MakeOptionsSummary(TFitSummary& Summary) const;
   void MakeOptionsResult(const TDataTable& Table, TMLRResult& Result) const;
   bool Weighted() const { return !FSqrtW.empty(); }
+  // The residual sum of squares of the (scaled) problem the solve saw, in extended precision.
+  long double ScaledResidualSS() const;
   // The unscaled covariance (X'X)^-1 of the (scaled) design, row-major over its columns; false
   // when the design is rank deficient.
   bool UnscaledCovariance(std::vector<double>& Cov) const;

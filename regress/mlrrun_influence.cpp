@@ -386,11 +386,8 @@ void TMLRRun::MakeMeasures(TMLRResult& Result) const
   TModelMeasures& mm = Result.Measures;
   const int m = FMatD.NrOfRows();
   const int p = FNumInputs;
-  long double rss = 0, logW = 0;
-  for (int i = 0; i < m; ++i) {
-    const long double e = static_cast<long double>(FVecC.Data()[i]) - FEstimates[static_cast<std::size_t>(i)];
-    rss += e * e;
-  }
+  const long double rss = ScaledResidualSS();
+  long double logW = 0;
   // R's logLik of a weighted fit adds half the sum of the logarithms of the weights.
   for (double sw : FSqrtW)
     logW += 2 * std::log(static_cast<long double>(sw));
@@ -456,12 +453,7 @@ void TMLRRun::MakeOptionsPredictions(const TDataTable& Table, TMLRResult& Result
     v->resize(count);
   pr.Used.assign(count, 0);
 
-  long double rss = 0;
-  for (int i = 0; i < m; ++i) {
-    const long double e = static_cast<long double>(FVecC.Data()[i]) - FEstimates[static_cast<std::size_t>(i)];
-    rss += e * e;
-  }
-  const double s = static_cast<double>(std::sqrt(rss / (m - k)));
+  const double s = static_cast<double>(std::sqrt(ScaledResidualSS() / (m - k)));
   const boost::math::students_t_distribution<double> tdist(m - k);
   const double tq = boost::math::quantile(boost::math::complement(tdist, 0.025));
   const double* coef = FVecX.Data();

@@ -229,11 +229,8 @@ void TMLRRun::MakeOptionsSummary(TFitSummary& Summary) const
   const double* est = FEstimates.data();
   const double* sw = Weighted() ? FSqrtW.data() : nullptr;
   auto root = [sw](int i) { return sw ? static_cast<long double>(sw[i]) : 1.0L; };
-  long double rss = 0, mss = 0, tss = 0;
-  for (int i = 0; i < m; ++i) {
-    const long double e = static_cast<long double>(c[i]) - est[i];
-    rss += e * e;
-  }
+  const long double rss = ScaledResidualSS();
+  long double mss = 0, tss = 0;
   if (FDesign.Intercept) {
     long double sumW = 0, sy = 0, sf = 0;
     for (int i = 0; i < m; ++i) {
@@ -272,6 +269,17 @@ void TMLRRun::MakeOptionsSummary(TFitSummary& Summary) const
     a.FValue = static_cast<double>((mss / a.DFReg) / (rss / a.DFRes));
   Summary.SRes = static_cast<double>(std::sqrt(rss / (m - n)));
   Summary.R2 = mss + rss > 0 ? static_cast<double>(mss / (mss + rss)) : NaN;
+}
+
+long double TMLRRun::ScaledResidualSS() const
+{
+  const int m = FMatD.NrOfRows();
+  long double rss = 0;
+  for (int i = 0; i < m; ++i) {
+    const long double e = static_cast<long double>(FVecC.Data()[i]) - FEstimates[static_cast<std::size_t>(i)];
+    rss += e * e;
+  }
+  return rss;
 }
 
 bool TMLRRun::UnscaledCovariance(std::vector<double>& Cov) const

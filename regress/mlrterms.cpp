@@ -105,12 +105,14 @@ std::vector<TTermTest> TermTests(const TDesign& Design, const std::vector<double
       continue;
     }
     std::vector<std::size_t> in, out;
-    for (std::size_t j = 0; j < p; ++j)
-      (j >= static_cast<std::size_t>(t.FirstColumn) &&
-               j < static_cast<std::size_t>(t.FirstColumn + t.NrOfColumns)
-           ? in
-           : out)
-          .push_back(j);
+    const auto first = static_cast<std::size_t>(t.FirstColumn);
+    const auto last = first + static_cast<std::size_t>(t.NrOfColumns);
+    for (std::size_t j = 0; j < p; ++j) {
+      if (j >= first && j < last)
+        in.push_back(j);
+      else
+        out.push_back(j);
+    }
     TSquare ctt = Sub(Cov, n, in);
     std::vector<long double> b;
     for (std::size_t j : in)

@@ -171,14 +171,16 @@ TEST(MLROptions, WeightedCategoricalFitMatchesR)
   const TInfluence& f = r.Influence;
   ASSERT_TRUE(f.Available);
   for (int k = 0; k < 2; ++k) {
-    const int o = k == 0 ? 2 : 15;  // rows 3 and 16 are objects 3 and 16
-    const std::string at = " of row " + std::to_string(o + 1);
+    const int obj = k == 0 ? 2 : 15;  // rows 3 and 16 are objects 3 and 16
+    const auto i = static_cast<std::size_t>(obj);
+    const std::string at = " of row " + std::to_string(obj + 1);
+    // R's intercept column is the run's last.
     for (int j = 0; j < 7; ++j)
-      ExpectRel(f.DFBeta(o, j == 6 ? 6 : j), inf(k, j == 6 ? 0 : j + 1), 1e-8, "DFBETAS" + at);
-    ExpectRel(f.DFFits[static_cast<std::size_t>(o)], inf(k, 7), 1e-9, "DFFITS" + at);
-    ExpectRel(f.CovRatio[static_cast<std::size_t>(o)], inf(k, 8), 1e-9, "COVRATIO" + at);
-    ExpectRel(f.CooksDistance[static_cast<std::size_t>(o)], inf(k, 9), 1e-9, "Cook" + at);
-    ExpectRel(f.Hat[static_cast<std::size_t>(o)], inf(k, 10), 1e-9, "h" + at);
+      ExpectRel(f.DFBeta(obj, j), inf(k, j == 6 ? 0 : j + 1), 1e-9, "DFBETAS" + at);
+    ExpectRel(f.DFFits[i], inf(k, 7), 1e-9, "DFFITS" + at);
+    ExpectRel(f.CovRatio[i], inf(k, 8), 1e-9, "COVRATIO" + at);
+    ExpectRel(f.CooksDistance[i], inf(k, 9), 1e-9, "Cook" + at);
+    ExpectRel(f.Hat[i], inf(k, 10), 1e-9, "h" + at);
   }
 
   // Predictions: row 3 of the fit (the fit's weight), row 25 with its own weight.
