@@ -75,6 +75,11 @@ using TMessageHook = std::function<void(const std::string& Title, const std::str
 inline constexpr const char* DataFileFilter =
     "Data files|*.asc *.csv *.tsv *.txt|ASC Files|*.asc|All files|*";
 
+// The check-box columns of the variable list: the roles and the weight column.
+inline constexpr int ListColInput = 2;
+inline constexpr int ListColTarget = 3;
+inline constexpr int ListColWeight = 4;
+
 // The text of both explanation labels while no run has been made.
 inline constexpr const char* SelectVariablesText = "Please select input variables and/or the target variable";
 

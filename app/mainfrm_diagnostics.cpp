@@ -17,13 +17,6 @@
 
 namespace orvex {
 
-namespace {
-// Check-box columns of the variable list (as the role rules use them).
-constexpr int ListColInput = 2;
-constexpr int ListColTarget = 3;
-constexpr int ListColWeight = 4;
-}  // namespace
-
 void TFrmMLRCalc::CreateDiagnosticPages()
 {
   // Each page as the histogram's: the explanation label, and over it the hidden chart.

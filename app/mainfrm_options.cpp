@@ -20,12 +20,6 @@
 
 namespace orvex {
 
-namespace {
-constexpr int ListColInput = 2;
-constexpr int ListColTarget = 3;
-constexpr int ListColWeight = 4;
-}  // namespace
-
 QWidget* TFrmMLRCalc::CreateOptionsBar(QWidget* Parent)
 {
   auto* bar = new QWidget(Parent);

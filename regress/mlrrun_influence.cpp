@@ -76,6 +76,20 @@ void MultiplyBlock(const double* const* Cols, int NCols, const double* Coef, int
   }
 }
 
+// Prediction A: the estimate, its standard error SE and the 95 % intervals (TQ the t quantile,
+// PredVar the variance of a new observation about its mean).
+void SetPrediction(TPredictions& Pr, std::size_t A, double Est, double SE, double TQ, double PredVar)
+{
+  const double ci = TQ * SE;
+  const double pi = TQ * std::sqrt(PredVar + SE * SE);
+  Pr.Estimate[A] = Est;
+  Pr.SEFit[A] = SE;
+  Pr.CILow[A] = Est - ci;
+  Pr.CIHigh[A] = Est + ci;
+  Pr.PILow[A] = Est - pi;
+  Pr.PIHigh[A] = Est + pi;
+}
+
 }  // namespace
 
 // M (n x Rank, column-major, one column per kept singular value) from the triangular factor of
@@ -358,15 +372,7 @@ void TMLRRun::MakePredictions(const TDataTable& Table, TMLRResult& Result, const
           h += zc * zc;
         }
       }
-      const double se = s * std::sqrt(h);
-      const double ci = tq * se;
-      const double pi = tq * std::sqrt(s * s + se * se);
-      pr.Estimate[a] = est;
-      pr.SEFit[a] = se;
-      pr.CILow[a] = est - ci;
-      pr.CIHigh[a] = est + ci;
-      pr.PILow[a] = est - pi;
-      pr.PIHigh[a] = est + pi;
+      SetPrediction(pr, a, est, s * std::sqrt(h), tq, s * s);
       pr.Used[a] = u >= 0;
       double actual = NaN;
       if ((ys[r] & (csNotANumber | csEmpty)) == 0)
@@ -435,16 +441,13 @@ void TMLRRun::MakeMeasures(TMLRResult& Result) const
 void TMLRRun::MakeOptionsPredictions(const TDataTable& Table, TMLRResult& Result,
                                      const std::vector<double>& M, int Rank) const
 {
-  TPredictions& pr = Result.Predictions;
-  const int nr = std::max(Table.NrOfRows(), 0);
-  const int p = FNumInputs;
-  const int n = NrOfCoefficients();
-  const int k = Rank;
-  const int m = FMatD.NrOfRows();
-  const auto nn = static_cast<std::size_t>(n);
+  // Rows of the design and its width, the rank k of the fit (MakePredictions checked m > k).
+  const int m = FMatD.NrOfRows(), k = Rank;
+  const auto nn = static_cast<std::size_t>(NrOfCoefficients());
   std::vector<double> x(nn + 1);
+  TPredictions& pr = Result.Predictions;
   pr.Rows.clear();
-  for (int r = 1; r <= nr; ++r)
+  for (int r = 1; r <= Table.NrOfRows(); ++r)
     if (DesignRow(Table, FDesign, r, x.data()))
       pr.Rows.push_back(r);
   const std::size_t count = pr.Rows.size();
@@ -466,7 +469,7 @@ void TMLRRun::MakeOptionsPredictions(const TDataTable& Table, TMLRResult& Result
     const bool used = u < FUsedRows.size() && FUsedRows[u] == row;
     DesignRow(Table, FDesign, row, x.data());
     if (FDesign.Intercept)
-      x[static_cast<std::size_t>(p)] = 1;
+      x[nn - 1] = 1;
     double est = 0, h = 0;
     for (std::size_t j = 0; j < nn; ++j)
       est += coef[j] * x[j];
@@ -484,15 +487,7 @@ void TMLRRun::MakeOptionsPredictions(const TDataTable& Table, TMLRResult& Result
     }
     if (used)
       est = Result.Estimates[u];
-    const double se = s * std::sqrt(h);
-    const double ci = tq * se;
-    const double pi = tq * std::sqrt(s * s / w + se * se);
-    pr.Estimate[a] = est;
-    pr.SEFit[a] = se;
-    pr.CILow[a] = est - ci;
-    pr.CIHigh[a] = est + ci;
-    pr.PILow[a] = est - pi;
-    pr.PIHigh[a] = est + pi;
+    SetPrediction(pr, a, est, s * std::sqrt(h), tq, s * s / w);
     pr.Used[a] = used;
     double actual = NaN;
     if ((Table.ColumnStates(FTargetCol)[row - 1] & (csNotANumber | csEmpty)) == 0) {
