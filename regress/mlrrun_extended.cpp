@@ -70,7 +70,8 @@ TReportTable CoefficientTable(const TMLRResult& R)
 {
   TReportTable t;
   t.Title = " Coefficients:";
-  t.Columns = {{"Coefficient", 12, TColumnAlign::Left}};
+  t.Columns = {{"Coefficient", R.CategoricalTerms.empty() ? 12 : CoefficientNameWidth(R.Inference.Coefficients),
+                TColumnAlign::Left}};
   for (const char* h : {"Estimate", "Std. Error", "t value", "Pr(>|t|)", "CI 2.5 %", "CI 97.5 %",
                         "VIF", "Beta"})
     t.Columns.push_back({h, NumberWidth, TColumnAlign::Right});

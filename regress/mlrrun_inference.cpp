@@ -43,9 +43,8 @@ constexpr double InvolvedWeight = 1e-3;
 
 // Table layout: a name of 12 characters after one space, then seven numbers of at most 11
 // characters, each after one space: 97 characters.
-constexpr int NameWidth = 12;
+constexpr int NameWidth = 12;  // widened for the names of a categorical input's indicators
 constexpr int NumberWidth = 11;
-constexpr int TableWidth = 1 + NameWidth + 7 * (1 + NumberWidth);
 constexpr std::size_t MaxLineChars = 100;
 constexpr std::size_t MaxListedRows = 10;
 
@@ -128,6 +127,14 @@ void AppendWrapped(std::vector<std::string>& Lines, const std::string& Prefix,
     first = false;
   }
   Lines.push_back(line);
+}
+
+int CoefficientNameWidth(const std::vector<TCoefficientInference>& Coefficients)
+{
+  std::size_t w = NameWidth;
+  for (const TCoefficientInference& c : Coefficients)
+    w = std::max(w, CharCount(c.Name));
+  return static_cast<int>(w);
 }
 
 std::string FormatSig5(double Value)
@@ -366,7 +373,10 @@ void TMLRRun::MakeExtendedLines()
 {
   const TFitSummary& s = FSummary;
   const TFitInference& inf = FInference;
-  const std::string dash = " " + std::string(static_cast<std::size_t>(TableWidth - 1), '-');
+  // Indicator names ("Region[north]") are shown whole; other names keep the fixed width.
+  const int nameWidth = FDesign.HasCategorical() ? CoefficientNameWidth(inf.Coefficients) : NameWidth;
+  const int tableWidth = 1 + nameWidth + 7 * (1 + NumberWidth);
+  const std::string dash = " " + std::string(static_cast<std::size_t>(tableWidth - 1), '-');
   // The F value of a perfect fit is a stand-in for infinity, and that of a constant target 0 / 0.
   const bool undefined = inf.Condition != TFitCondition::Regular;
   std::vector<std::string>& l = FExtendedLines;
@@ -379,7 +389,7 @@ void TMLRRun::MakeExtendedLines()
   l.push_back(" Coefficient tests and 95 % confidence intervals (t distribution, " +
               std::to_string(inf.DFRes) + " degrees of freedom):");
   l.push_back(dash);
-  std::string head = " " + LeftJustify("Coefficient", NameWidth);
+  std::string head = " " + LeftJustify("Coefficient", nameWidth);
   for (const char* h : {"Estimate", "Std. Error", "t value", "Pr(>|t|)", "CI 2.5 %",
                         "CI 97.5 %", "VIF"})
     head += " " + RightJustify(h, NumberWidth);
@@ -387,7 +397,7 @@ void TMLRRun::MakeExtendedLines()
   l.push_back(dash);
   std::vector<std::string> collinear;
   for (const TCoefficientInference& c : inf.Coefficients) {
-    std::string line = " " + LeftJustify(c.Name, NameWidth) + " " + Number(c.Estimate) + " " +
+    std::string line = " " + LeftJustify(c.Name, nameWidth) + " " + Number(c.Estimate) + " " +
                        Number(c.StdError);
     if (c.Collinear || c.ZeroStdError) {
       // One text across the four columns of the tests and the interval, centred.

@@ -44,7 +44,8 @@ std::string Quoted(const std::string& S)
   return "\"" + S + "\"";
 }
 
-// The options' lines and tables at the end of the extended block.
+}  // namespace
+
 void AppendOptionsReport(TMLRResult& R)
 {
   std::vector<std::string>& l = R.ExtendedLines;
@@ -78,7 +79,10 @@ void AppendOptionsReport(TMLRResult& R)
   if (!R.CategoricalTerms.empty()) {
     TReportTable t;
     t.Title = " Categorical inputs (F test of all indicators together; generalized VIF):";
-    t.Columns = {{"Input", 12, TColumnAlign::Left}, {"DF", 5, TColumnAlign::Right}};
+    std::size_t nameWidth = 12;
+    for (const TCategoricalTerm& c : R.CategoricalTerms)
+      nameWidth = std::max(nameWidth, CharCount(c.Name));
+    t.Columns = {{"Input", static_cast<int>(nameWidth), TColumnAlign::Left}, {"DF", 5, TColumnAlign::Right}};
     for (const char* h : {"Sum of Sq.", "F value", "Pr(>F)", "GVIF", "GVIF^1/2DF"})
       t.Columns.push_back({h, NumberWidth, TColumnAlign::Right});
     for (const TCategoricalTerm& c : R.CategoricalTerms)
@@ -93,7 +97,7 @@ void AppendOptionsReport(TMLRResult& R)
     const std::string type = RobustTypeName(ri.Type);
     TReportTable t;
     t.Title = " Robust standard errors (" + type + "), t tests and 95 % confidence intervals:";
-    t.Columns = {{"Coefficient", 12, TColumnAlign::Left}};
+    t.Columns = {{"Coefficient", CoefficientNameWidth(R.Inference.Coefficients), TColumnAlign::Left}};
     for (const char* h : {"Estimate", "Std. Error", "t value", "Pr(>|t|)", "CI 2.5 %", "CI 97.5 %"})
       t.Columns.push_back({h, NumberWidth, TColumnAlign::Right});
     for (std::size_t j = 0; j < ri.StdErrors.size(); ++j) {
@@ -112,8 +116,6 @@ void AppendOptionsReport(TMLRResult& R)
       l.push_back(" " + type + " standard errors are n/a: the inputs are collinear");
   }
 }
-
-}  // namespace
 
 bool TMLRRun::PrepareOptions(const TDataTable& Table)
 {
@@ -331,10 +333,8 @@ void TMLRRun::MakeOptionsResult(const TDataTable& Table, TMLRResult& R) const
   const int n = NrOfCoefficients();
   const bool wantRobust = FOptions.Robust != TRobustType::None;
   const bool categorical = FDesign.HasCategorical();
-  if (!wantRobust && !categorical) {
-    AppendOptionsReport(R);
+  if (!wantRobust && !categorical)
     return;
-  }
   std::vector<double> cov;
   const bool full = UnscaledCovariance(cov);
   const std::vector<double> coef(FVecX.Data(), FVecX.Data() + n);
@@ -399,7 +399,6 @@ void TMLRRun::MakeOptionsResult(const TDataTable& Table, TMLRResult& R) const
       R.CategoricalTerms.push_back(c);
     }
   }
-  AppendOptionsReport(R);
 }
 
 }  // namespace orvex

@@ -1,6 +1,7 @@
 // The result value of a successful run: what the run computed, gathered into one immutable
 // TMLRResult that the views and tools share.
 #include "mlrrun.h"
+#include "mlrrun_text.h"
 
 #include "orvex_datatable.h"
 
@@ -91,8 +92,9 @@ void TMLRRun::MakeResult(const TDataTable& Table)
     MakePredictions(Table, *r, factor, rank);
   }
   MakeMeasures(*r);
-  AppendResultReport(Table, *r);
   MakeOptionsResult(Table, *r);
+  AppendResultReport(Table, *r);
+  AppendOptionsReport(*r);
   FExtendedLines = r->ExtendedLines;
   FResult = std::move(r);
 }
