@@ -438,7 +438,7 @@ TEST(MLROptions, ExtendedBlockNamesTheOptions)
   EXPECT_TRUE(has(" Robust standard errors (HC2), t tests and 95 % confidence intervals:"));
   EXPECT_TRUE(has(" Objects used: 24 of 26"));
   // The extended block shows an indicator's name whole (the fixed report's column cuts it).
-  const auto whole = std::count_if(l.begin(), l.end(), [](const std::string& s) { return s.rfind(" region[north] ", 0) == 0; });
+  const auto whole = std::count_if(l.begin(), l.end(), [](const std::string& s) { return s.rfind(" region[south] ", 0) == 0; });
   EXPECT_EQ(whole, 2);  // the coefficient and the robust tables
   // The fixed report counts the indicators in its degrees of freedom and lists them.
   const std::vector<std::string>& rep = run.ReportLines();
