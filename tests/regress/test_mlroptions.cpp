@@ -35,6 +35,7 @@
 //   s <- summary(fd); p17(coef(fd)); p17(s$coefficients[, 2]); p17(s$sigma, s$r.squared, s$fstatistic)
 //   dr <- drop1(fd, test = "F"); p17(dr$`F value`[-1]); p17(dr$`Pr(>F)`[-1])
 //   v <- vif(fd); p17(v[, 1]); p17(v[, 3]); p17(sqrt(diag(vcovHC(fd, type = "HC1"))))
+#include "demodata.h"
 #include "mlrrun.h"
 #include "mlrrun_testutil.h"
 #include "orvex_datatable.h"
@@ -227,6 +228,26 @@ TEST(MLROptions, WeightedCategoricalFitMatchesR)
     ExpectInROrder(ri.StdErrors, hc[static_cast<std::size_t>(k)], 1e-9, RobustTypeName(types[k]));
     EXPECT_DOUBLE_EQ(ri.TValues[0], r.Coefficients[0] / ri.StdErrors[0]);
   }
+}
+
+// The plain fit (numeric inputs, intercept, no weights) keeps its own path; robust standard
+// errors come on top of it. R on the demonstration data (mlrreport --csv > demo.csv):
+//   d <- read.csv("demo.csv", check.names = FALSE); f <- lm(`Net Weight` ~ Length + Width, data = d)
+//   sqrt(diag(sandwich::vcovHC(f, type = "HC2")))
+TEST(MLROptions, RobustErrorsOfThePlainFitMatchR)
+{
+  TDataTable table;
+  LoadDemoData(table);
+  TMLRModelOptions o;
+  o.Robust = TRobustType::HC2;
+  TMLRRun run;
+  ASSERT_TRUE(run.Execute(table, MakeRoles(6, {3, 4}, 6), o));
+  ExpectInROrder(run.Result()->Robust.StdErrors, {22.08035856626482, 0.06208670650573278, 0.71198233452633131},
+                 1e-9, "HC2");
+  TMLRRun plain;
+  ASSERT_TRUE(plain.Execute(table, MakeRoles(6, {3, 4}, 6)));
+  EXPECT_EQ(run.ReportLines(), plain.ReportLines());
+  EXPECT_TRUE(plain.Result()->Robust.StdErrors.empty());
 }
 
 TEST(MLROptions, NoInterceptFitsMatchR)
