@@ -14,7 +14,9 @@
 #include "orvex_resources.h"
 
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QEvent>
+#include <QMenu>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -189,7 +191,7 @@ void TFrmMLRCalc::CreateControls()
   RLVarSel->SetName("RLVarSel");
   RLVarSel->setFixedWidth(281);
   RLVarSel->SetSuppressPaint(true);
-  RLVarSel->SetNrOfColumns(3);
+  RLVarSel->SetNrOfColumns(4);
   RLVarSel->SetCommonHeader("List of Variables");
   RLVarSel->SetCommonHeaderAlignment(taCenter);
   RLVarSel->SetCommonHeaderVisible(true);
@@ -231,6 +233,7 @@ void TFrmMLRCalc::CreateControls()
   auto* listColumn = new QVBoxLayout;
   listColumn->setSpacing(0);
   listColumn->addWidget(RLVarSel, 1);
+  listColumn->addWidget(CreateOptionsBar(TSMLR));
   listColumn->addWidget(CreateEstimatesBar(TSMLR));
   connect(SButAddEstimates, &QToolButton::clicked, this,
           [this] { Guarded([this] { AddEstimatesToTable(CBIntervals->isChecked()); }); });
@@ -315,6 +318,18 @@ void TFrmMLRCalc::SetupChart(TRChart& Chart)
 
 bool TFrmMLRCalc::eventFilter(QObject* Watched, QEvent* Event)
 {
+  if (Watched == RLVarSel->viewport() && Event->type() == QEvent::ContextMenu) {
+    // A categorical variable's menu of reference levels; shown without blocking.
+    const QPoint pos = static_cast<QContextMenuEvent*>(Event)->pos();
+    Guarded([&] {
+      const TGridCoord cell = RLVarSel->MouseCoord(pos.x(), pos.y());
+      if (QMenu* menu = cell.Y >= 0 ? CreateVariableMenu(cell.Y - RLVarSel->HeaderRows() + 1) : nullptr) {
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(RLVarSel->viewport()->mapToGlobal(pos));
+      }
+    });
+    return true;
+  }
   if (Watched == RLVarSel->viewport() && Event->type() == QEvent::Resize && RLVarSel->NrOfColumns() >= 3)
     RLVarSel->FitColumnWidth(1, 28);
   return QWidget::eventFilter(Watched, Event);

@@ -19,13 +19,16 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <new>
 #include <string>
 #include <vector>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
+class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
@@ -72,6 +75,11 @@ using TMessageHook = std::function<void(const std::string& Title, const std::str
 inline constexpr const char* DataFileFilter =
     "Data files|*.asc *.csv *.tsv *.txt|ASC Files|*.asc|All files|*";
 
+// The check-box columns of the variable list: the roles and the weight column.
+inline constexpr int ListColInput = 2;
+inline constexpr int ListColTarget = 3;
+inline constexpr int ListColWeight = 4;
+
 // The text of both explanation labels while no run has been made.
 inline constexpr const char* SelectVariablesText = "Please select input variables and/or the target variable";
 
@@ -114,6 +122,10 @@ public:
   // "Add Estimates to Table" under the variable list, with the choice of the interval columns.
   QToolButton* SButAddEstimates = nullptr;
   QCheckBox* CBIntervals = nullptr;
+  // The model options under the variable list (mainfrm_options.cpp): "Intercept" (on by
+  // default) and the type of robust standard errors ("None", "HC0" .. "HC3").
+  QCheckBox* CBIntercept = nullptr;
+  QComboBox* CBRobust = nullptr;
   QWidget* TSDetails = nullptr;
   QPlainTextEdit* MMDetails = nullptr;
   TOpenDialog ODiag;
@@ -142,6 +154,16 @@ public:
   bool AddEstimatesToTable(bool WithIntervals);
   // The role state as the check boxes of the variable list hold it.
   TRoleState Roles() const;
+  // The model options as the window holds them: the variable list's "Weight" column, the
+  // "Intercept" check box, the robust type and the reference levels chosen in the list's menu.
+  TMLRModelOptions ModelOptions() const;
+  // The reference level of the categorical column Col, as the list's context menu sets it; a
+  // complete role state runs again.
+  void SetReferenceLevel(int Col, int Level);
+  // The variable list's context menu for its row Row: for a categorical (Nominal) column one
+  // checkable action per level that holds values, the reference level checked; null for any
+  // other column. The caller owns the menu.
+  QMenu* CreateVariableMenu(int Row);
   // The memo's lines.
   std::vector<std::string> DetailsLines() const;
 
@@ -203,6 +225,14 @@ private:
   // Diagnostic pages and the estimates command (mainfrm_diagnostics.cpp).
   void CreateDiagnosticPages();
   QWidget* CreateEstimatesBar(QWidget* Parent);
+  // mainfrm_options.cpp
+  QWidget* CreateOptionsBar(QWidget* Parent);
+  // The weight rule of the list: one "Weight" column at most, never an input or the target.
+  void ApplyWeightRule(int Col, int Row);
+  // Runs again when the roles are complete (after an option changed).
+  void OptionsChanged();
+  // Reference levels by table column; cleared when the list is rebuilt.
+  std::map<int, int> FReferenceLevels;
   void FillDiagnosticCharts();
   // Shows or hides every result chart at once (the explanation labels show where they are hidden).
   void ShowResultCharts(bool Visible);

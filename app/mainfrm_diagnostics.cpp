@@ -17,12 +17,6 @@
 
 namespace orvex {
 
-namespace {
-// Check-box columns of the variable list (as the role rules use them).
-constexpr int ListColInput = 2;
-constexpr int ListColTarget = 3;
-}  // namespace
-
 void TFrmMLRCalc::CreateDiagnosticPages()
 {
   // Each page as the histogram's: the explanation label, and over it the hidden chart.
@@ -96,6 +90,7 @@ bool TFrmMLRCalc::AddEstimatesToTable(bool WithIntervals)
     return false;
   TDataTable& table = NTData->DataTable();
   const TRoleState roles = Roles();
+  const TMLRModelOptions options = ModelOptions();
   std::vector<TEstimateColumn> columns = MakeEstimateColumns(FRun, table, WithIntervals);
   if (columns.empty())
     return false;
@@ -123,6 +118,9 @@ bool TFrmMLRCalc::AddEstimatesToTable(bool WithIntervals)
       continue;
     RLVarSel->SetChecked(ListColInput, moved, roles.Input(c));
     RLVarSel->SetChecked(ListColTarget, moved, roles.Target(c));
+    RLVarSel->SetChecked(ListColWeight, moved, options.WeightCol == c);
+    if (const auto ref = options.ReferenceLevels.find(c); ref != options.ReferenceLevels.end())
+      FReferenceLevels[moved] = ref->second;
   }
   RLVarSel->SetSuppressPaint(false);
   ShowResultCharts(true);

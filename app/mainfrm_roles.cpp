@@ -17,6 +17,7 @@ namespace {
 constexpr int ColVariable = 1;
 constexpr int ColInput = 2;
 constexpr int ColTarget = 3;
+constexpr int ColWeight = 4;
 
 std::string VariableText(int Col, const std::string& Name)
 {
@@ -36,16 +37,21 @@ void TFrmMLRCalc::RebuildVariableList()
   RLVarSel->SetColumnHeader(ColTarget, "Target");
   RLVarSel->SetCheckBoxColumn(ColInput, true);
   RLVarSel->SetCheckBoxColumn(ColTarget, true);
+  RLVarSel->SetColumnHeader(ColWeight, "Weight");
+  RLVarSel->SetCheckBoxColumn(ColWeight, true);
   RLVarSel->CheckColumn(ColInput, false);
   RLVarSel->CheckColumn(ColTarget, false);
   RLVarSel->SetNrOfRows(table.NrOfColumns());
   // New rows may come with any state character: the roles are cleared after sizing as well.
   RLVarSel->CheckColumn(ColInput, false);
   RLVarSel->CheckColumn(ColTarget, false);
+  RLVarSel->CheckColumn(ColWeight, false);
+  FReferenceLevels.clear();
   for (int i = 1; i <= table.NrOfColumns(); ++i)
     RLVarSel->SetCellText(ColVariable, i, VariableText(i, table.ColName(i)));
   RLVarSel->SetColumnWidth(ColInput, 51);
   RLVarSel->SetColumnWidth(ColTarget, 51);
+  RLVarSel->SetColumnWidth(ColWeight, 51);
   RLVarSel->FitColumnWidth(ColVariable, 28);
   RLVarSel->SetSuppressPaint(false);
   ShowResultCharts(false);
@@ -101,6 +107,7 @@ void TFrmMLRCalc::RLVarSelCheckedChange(TObject*, bool&, int Col, int Row)
   }
   if (Col == ColInput && RLVarSel->Checked(ColTarget, Row))
     RLVarSel->SetChecked(ColInput, Row, false);
+  ApplyWeightRule(Col, Row);
   const bool complete = RLVarSel->NrChecked(ColInput) > 0 && RLVarSel->NrChecked(ColTarget) > 0;
   ShowResultCharts(complete);
   LblNearSing->hide();
@@ -147,7 +154,7 @@ void TFrmMLRCalc::ShowRunFailure(const std::string& Text)
 
 void TFrmMLRCalc::RunRegression()
 {
-  if (!FRun.Execute(NTData->DataTable(), Roles())) {
+  if (!FRun.Execute(NTData->DataTable(), Roles(), ModelOptions())) {
     ShowRunFailure(FRun.ErrorText());
     return;
   }

@@ -14,6 +14,7 @@
 // - NaN marks a value that means nothing for these data (see each member).
 #pragma once
 
+#include "mlrdesign.h"
 #include "orvex_bulkalloc.h"
 #include "orvex_math2.h"
 
@@ -184,19 +185,53 @@ struct TReportTable {
   std::vector<std::vector<std::string>> Rows;
 };
 
+// Robust standard errors of every coefficient and the tests made with them (the classical
+// degrees of freedom and t quantile); empty when the run asked for none.
+struct TRobustInference {
+  TRobustType Type = TRobustType::None;
+  std::vector<double> StdErrors, TValues, PValues, CILow, CIHigh;  // coefficient order
+  int NrOfUnitLeverage = 0;  // HC2 and HC3: objects with h = 1 (every figure NaN then)
+};
+
+// Per categorical input: the F test of all its indicators together (R's drop1(fit, test = "F"))
+// and its generalized VIF as car::vif prints it.
+struct TCategoricalTerm {
+  std::string Name;     // ReportName of the column
+  int Column = 0;
+  std::string Reference;             // the reference level's text
+  bool ReferenceReplaced = false;    // the chosen reference had no objects
+  bool FullCoding = false;           // every level has an indicator (model without intercept)
+  std::vector<std::string> Dropped;  // labelled levels without objects
+  int DF = 0;
+  double SumOfSquares = 0, FValue = 0, PValue = 0, GVIF = 0, ScaledGVIF = 0;
+};
+
 struct TMLRResult {
+  // model options: intercept, weights (their column and the rows of weight 0 left out),
+  // robust standard errors, categorical inputs and the Ordinal inputs taken as numbers
+  bool Intercept = true;
+  int WeightCol = 0;
+  std::string WeightName;
+  std::vector<int> ZeroWeightRows;
+  TRobustInference Robust;
+  std::vector<TCategoricalTerm> CategoricalTerms;
+  std::vector<std::string> OrdinalNames;
+
   // roles
   int TargetCol = 0;
   std::string TargetName;               // ReportName of the target column
-  std::vector<int> InputCols;           // table columns of the inputs, increasing
-  std::vector<std::string> InputNames;  // their ReportNames
+  // Per design column besides the intercept: its table column (increasing; a categorical input
+  // repeats it for each indicator) and its name (the ReportName, "Column[label]" for an
+  // indicator).
+  std::vector<int> InputCols;
+  std::vector<std::string> InputNames;
 
   // objects
   int NrOfRows = 0;                 // rows of the table
   std::vector<int> UsedRows;        // table rows in the fit, increasing
   std::vector<int> LeftOutRows;     // the others (a missing or non-finite value), increasing
 
-  // design and coefficients (inputs, then the intercept)
+  // design and coefficients (inputs, then the intercept when the model has one)
   bool NearSingular = false;
   int Rank = 0;                     // the design's numerical rank
   std::vector<double> Coefficients;

@@ -86,26 +86,55 @@ bool TMLRRun::Fail(TRunStatus Status, const std::string& Text)
   return false;
 }
 
-bool TMLRRun::Execute(const TDataTable& Table, const TRoleState& Roles)
+bool TMLRRun::Execute(const TDataTable& Table, const TRoleState& Roles,
+                      const TMLRModelOptions& Options)
 {
   FStatus = TRunStatus::NotRun;
   FErrorText.clear();
+  FOptions = Options;
+  FDesign = TDesign{};
+  FSqrtW.clear();
+  FZeroWeightRows.clear();
 
   if (!ReadRoles(Table, Roles))
     return false;
+  FPlain = Options.WeightCol == 0 && Options.Intercept;
+  for (int j = 1; j <= FNumInputs; ++j)
+    FPlain = FPlain && Table.VarType(FSelColumns.Elem(j)) != vtNominal;
   SelectRows(Table);
-  if (!FUsedRows.empty()) {
-    FillDesign(Table);
-    if (DropNonFiniteRows() && !FUsedRows.empty())
+  if (FPlain) {
+    // Numeric inputs only: the design's terms need no pass over the rows.
+    BuildDesign(Table, std::vector<int>(FSelColumns.Data(), FSelColumns.Data() + FNumInputs),
+                FUsedRows, FOptions, FDesign);
+    if (!FUsedRows.empty()) {
       FillDesign(Table);
+      if (DropNonFiniteRows() && !FUsedRows.empty())
+        FillDesign(Table);
+    }
+  } else {
+    if (!PrepareOptions(Table))
+      return false;
+    if (!FUsedRows.empty())
+      FillOptionsDesign(Table);
   }
 
   const int m = static_cast<int>(FUsedRows.size());
   const int p = FNumInputs;
-  if (m < p + 2)
+  const int n = NrOfCoefficients();
+  if (FPlain && m < p + 2)
     return Fail(TRunStatus::TooFewObjects,
                 "Not enough valid objects: " + std::to_string(m) + " (" + std::to_string(p) +
                     " input variables need at least " + std::to_string(p + 2) + ")");
+  if (m < n + 1) {
+    std::string indicators;
+    for (const TDesignTerm& t : FDesign.Terms)
+      if (t.Categorical)
+        indicators += (indicators.empty() ? ", with the indicators of \"" : ", \"") + t.Name + "\"";
+    return Fail(TRunStatus::TooFewObjects,
+                "Not enough valid objects: " + std::to_string(m) + " (the model has " +
+                    std::to_string(n) + " coefficients" + indicators + ", and needs at least " +
+                    std::to_string(n + 1) + ")");
+  }
 
   if (!Solve())
     return false;
@@ -119,24 +148,28 @@ bool TMLRRun::Execute(const TDataTable& Table, const TRoleState& Roles)
   TFitSummary summary;
   summary.NrOfObjects = m;
   summary.NrOfInputs = p;
-  summary.NrOfMissing = Table.NrOfRows() - m;
+  summary.NrOfMissing = Table.NrOfRows() - m - static_cast<int>(FZeroWeightRows.size());
   summary.NearSingular = FNearSingular;
   summary.Statistics = FStats.GetStatistics();
-  summary.Anova = FStats.CalcAnova(p, true);
-  // m >= p + 2 keeps both degrees of freedom in the quotient positive.
-  const long double dfRatio =
-      static_cast<long double>(m - p - 1) / static_cast<long double>(m - 1);
-  summary.SRes = static_cast<double>(summary.Statistics.StdDevDiff / std::sqrt(dfRatio));
-  if (static_cast<long long>(m) * (p + 2) <= ExtendedResidualElements)
-    summary.SRes = ExtendedSRes();
-  summary.R2 = summary.Statistics.RCorr * summary.Statistics.RCorr;
+  if (FPlain) {
+    summary.Anova = FStats.CalcAnova(p, true);
+    // m >= p + 2 keeps both degrees of freedom in the quotient positive.
+    const long double dfRatio =
+        static_cast<long double>(m - p - 1) / static_cast<long double>(m - 1);
+    summary.SRes = static_cast<double>(summary.Statistics.StdDevDiff / std::sqrt(dfRatio));
+    if (static_cast<long long>(m) * (p + 2) <= ExtendedResidualElements)
+      summary.SRes = ExtendedSRes();
+    summary.R2 = summary.Statistics.RCorr * summary.Statistics.RCorr;
+  } else {
+    MakeOptionsSummary(summary);
+  }
 
   const TAnovaTable& a = summary.Anova;
   std::vector<double> shown = {summary.SRes, summary.R2, a.SSRes, a.SSReg, a.SSTot,
                                a.MSRes,      a.MSReg,    a.FValue, FResidMin, FResidMax};
   // The standard errors as the value output writes them (a finite deviation times a finite
   // SRes can still overflow).
-  for (int j = 1; j <= p + 1; ++j)
+  for (int j = 1; j <= n; ++j)
     shown.push_back(FVecDx.Elem(j) * summary.SRes);
   for (double v : shown)
     if (!std::isfinite(v))
@@ -182,6 +215,16 @@ bool TMLRRun::ReadRoles(const TDataTable& Table, const TRoleState& Roles)
     return Fail(TRunStatus::InvalidRoles,
                 "The target variable \"" + ReportName(Table.ColName(FTargetCol)) +
                     "\" cannot also be an input variable");
+  const int w = FOptions.WeightCol;
+  if (w != 0) {
+    if (w < 1 || w > nc)
+      return Fail(TRunStatus::InvalidOptions, "The weight column " + std::to_string(w) +
+                                                  " is not a column of the table");
+    if (w == FTargetCol || Roles.Input(w))
+      return Fail(TRunStatus::InvalidOptions,
+                  "The weight column \"" + ReportName(Table.ColName(w)) + "\" cannot also be " +
+                      (w == FTargetCol ? "the target variable" : "an input variable"));
+  }
   return true;
 }
 
@@ -508,7 +551,8 @@ bool TMLRRun::Solve()
   // the intercept is the value itself, instead of the solve's rounding noise.
   const int m = FVecC.NrOfElem();
   const double* c = FVecC.Data();
-  if (m > 0 && std::all_of(c, c + m, [c](double v) { return v == c[0]; })) {
+  if (FDesign.Intercept && !Weighted() && m > 0 &&
+      std::all_of(c, c + m, [c](double v) { return v == c[0]; })) {
     std::fill(FVecX.Data(), FVecX.Data() + n - 1, 0.0);
     FVecX.Data()[n - 1] = c[0];
   }
@@ -521,9 +565,13 @@ bool TMLRRun::Solve()
 void TMLRRun::Evaluate(const TDataTable& Table, TBulkVector<TFitPoint>& Points)
 {
   const int m = FMatD.NrOfRows();
-  const int p = FNumInputs;
+  // With weights the intercept column holds sqrt(w), so it takes its term like an input; the
+  // estimates are then those of the scaled problem, sqrt(w) times the fitted values.
+  const int p = Weighted() ? NrOfCoefficients() : FNumInputs;
   const double* coef = FVecX.Data();
   const double* actual = FVecC.Data();
+  const double start0 = !Weighted() && FDesign.Intercept ? coef[p] : 0.0;
+  const double* sw = Weighted() ? FSqrtW.data() : nullptr;
 
   // Estimated values, accumulated per object in the fixed order intercept, input 1, input 2,
   // ...; the rows go in blocks whose estimates stay in the cache while every column adds its
@@ -536,7 +584,7 @@ void TMLRRun::Evaluate(const TDataTable& Table, TBulkVector<TFitPoint>& Points)
   ForEachMathTask(blocks, [&](int k) {
     const int start = k * EvalBlock;
     const int end = std::min(m, start + EvalBlock);
-    std::fill(estData + start, estData + end, coef[p]);
+    std::fill(estData + start, estData + end, start0);
     // Up to four columns per sweep over the block: each estimate still takes the terms one
     // after the other in column order, with a load and a store per four terms.
     for (int j0 = 0; j0 < p; j0 += 4) {
@@ -572,10 +620,11 @@ void TMLRRun::Evaluate(const TDataTable& Table, TBulkVector<TFitPoint>& Points)
     const int end = std::min(m, start + PointBlock);
     double lo = ResidRangeStart, hi = -ResidRangeStart;
     for (int i = start; i < end; ++i) {
-      const double e = estData[i];
+      const double e = sw ? estData[i] / sw[i] : estData[i];
+      const double a = sw ? actual[i] / sw[i] : actual[i];
       const int row = FUsedRows[static_cast<std::size_t>(i)];
-      Points[static_cast<std::size_t>(i)] = TFitPoint{row, ClassColorIndex(Table.RowAttrib(row)), actual[i], e};
-      const double r = e - actual[i];
+      Points[static_cast<std::size_t>(i)] = TFitPoint{row, ClassColorIndex(Table.RowAttrib(row)), a, e};
+      const double r = e - a;
       if (r < lo)
         lo = r;
       if (r > hi)

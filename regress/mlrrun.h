@@ -11,6 +11,7 @@
 // power of two before the solve so that the unit of a variable cannot decide the result.
 #pragma once
 
+#include "mlrdesign.h"
 #include "mlrresult.h"
 #include "orvex_bulkalloc.h"
 #include "orvex_math2.h"
@@ -59,6 +60,9 @@ inline constexpr const char* PerfectFitText =
 inline constexpr const char* ConstantTargetText =
     "The target is constant over the objects used: there is nothing to explain.";
 
+// The report's note on the R squared of a model without intercept.
+inline constexpr const char* NoInterceptNote = "(no intercept: R-squared uncentred)";
+
 // The text of the window's collinearity warning label, shown while NearSingular is set.
 inline constexpr const char* NearSingularWarning =
     "Warning: some of the selected input variables are highly collinear!!";
@@ -80,6 +84,7 @@ enum class TRunStatus {
   InvalidRoles,   // no input, no target, or the target is also an input
   TooFewObjects,  // fewer usable objects than inputs + 2
   SolveFailed,    // the decomposition failed or the solution is not finite
+  InvalidOptions, // a weight that is negative or not finite, a categorical input that cannot be coded
 };
 
 class TMLRRun {
@@ -93,7 +98,11 @@ public:
   // success. On failure Status and ErrorText tell why; the summary, chart points, caption,
   // report and histogram then keep what the last successful run left (the window keeps showing
   // it), while the containers, Stats and the residual range may hold the failed attempt's.
-  bool Execute(const TDataTable& Table, const TRoleState& Roles);
+  // Options (mlrdesign.h) add categorical inputs' indicators, weights, a model without an
+  // intercept and robust standard errors; without them (and without a Nominal input) the run
+  // is the plain fit, unchanged.
+  bool Execute(const TDataTable& Table, const TRoleState& Roles,
+               const TMLRModelOptions& Options = TMLRModelOptions());
 
   // properties: the solver; empty (the default) means MultiLinearRegression. Another solver
   // lets a test reach the failure branches that real data practically never reach.
@@ -113,8 +122,12 @@ public:
   // properties: the containers of the run
   // Table column of each input, increasing.
   const TIntVector& SelColumns() const { return FSelColumns; }
-  // Design matrix: NumInputs + 1 columns (the last is the intercept's 1.0), one row per object
-  // used, unscaled (the solve works on a scaled copy).
+  // The options of the last run and the design they made.
+  const TMLRModelOptions& Options() const { return FOptions; }
+  const TDesign& Design() const { return FDesign; }
+  // Design matrix: NumInputs columns, then the intercept's 1.0 when the model has one; one row
+  // per object used, unscaled (the solve works on a scaled copy). With weights every row is
+  // multiplied by sqrt(w), the intercept column included, and so is VecC.
   const TMatrix& MatD() const { return FMatD; }
   // Target values of the objects used.
   const TVector& VecC() const { return FVecC; }
@@ -127,7 +140,11 @@ public:
 
   // properties: state of the last run
   int TargetCol() const { return FTargetCol; }
+  // The design columns besides the intercept: the inputs, a categorical input counting its
+  // indicators.
   int NumInputs() const { return FNumInputs; }
+  // The coefficients: NumInputs, plus one with the intercept.
+  int NrOfCoefficients() const { return FNumInputs + (FDesign.Intercept ? 1 : 0); }
   bool NearSingular() const { return FSummary.NearSingular; }
   double ResidMin() const { return FResidMin; }
   double ResidMax() const { return FResidMax; }
@@ -169,6 +186,22 @@ private:
   void SelectRows(const TDataTable& Table);
   bool DropNonFiniteRows();
   void FillDesign(const TDataTable& Table);
+  // The steps of a run with options (mlrrun_options.cpp): the weights and the design's terms
+  // over the rows, the fill of the scaled design, its statistics, and the extended block's
+  // lines and tables of the options.
+  bool PrepareOptions(const TDataTable& Table);
+  void FillOptionsDesign(const TDataTable& Table);
+  void MakeOptionsSummary(TFitSummary& Summary) const;
+  void MakeOptionsResult(const TDataTable& Table, TMLRResult& Result) const;
+  bool Weighted() const { return !FSqrtW.empty(); }
+  // The residual sum of squares of the (scaled) problem the solve saw, in extended precision.
+  long double ScaledResidualSS() const;
+  // The unscaled covariance (X'X)^-1 of the (scaled) design, row-major over its columns; false
+  // when the design is rank deficient.
+  bool UnscaledCovariance(std::vector<double>& Cov) const;
+  // The VIFs of a run with options, as car::vif gives them from the covariance: one per design
+  // column besides the intercept, NaN for an indicator (its input's GVIF stands for it).
+  std::vector<double> OptionsVIFs() const;
   bool Solve();
   void Evaluate(const TDataTable& Table, TBulkVector<TFitPoint>& Points);
   void MakeHistogram(const TDataTable& Table, TResidualHistogram& Histogram) const;
@@ -185,6 +218,15 @@ private:
   static constexpr int EvalBlock = 2048;
   static constexpr int PointBlock = 32768;
   double ExtendedSRes() const;
+
+  TMLRModelOptions FOptions;
+  TDesign FDesign;
+  // True when the options and the inputs ask for nothing beyond the plain fit.
+  bool FPlain = true;
+  // sqrt(w) per object used; empty without weights.
+  std::vector<double> FSqrtW;
+  // Table rows of weight 0, left out of the fit.
+  std::vector<int> FZeroWeightRows;
 
   TRunStatus FStatus = TRunStatus::NotRun;
   std::string FErrorText;
@@ -238,6 +280,8 @@ private:
   void MakeInfluence(TMLRResult& Result, const std::vector<double>& M, int Rank) const;
   void MakePredictions(const TDataTable& Table, TMLRResult& Result, const std::vector<double>& M,
                        int Rank) const;
+  void MakeOptionsPredictions(const TDataTable& Table, TMLRResult& Result,
+                              const std::vector<double>& M, int Rank) const;
   void MakeMeasures(TMLRResult& Result) const;
   // the extended block's additions and the report tables (mlrrun_extended.cpp)
   void AppendResultReport(const TDataTable& Table, TMLRResult& Result) const;

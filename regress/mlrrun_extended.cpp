@@ -32,11 +32,14 @@ std::string Marked(double Value, bool Broken)
 void AppendEquation(std::vector<std::string>& Lines, const TMLRResult& R)
 {
   const std::size_t p = R.InputNames.size();
-  std::string line = " Fitted equation: " + R.TargetName + " = " + FormatSig5(R.Coefficients[p]);
+  std::string line = " Fitted equation: " + R.TargetName + " =";
+  if (R.Intercept)
+    line += " " + FormatSig5(R.Coefficients[p]);
   for (std::size_t j = 0; j < p; ++j) {
     const double b = R.Coefficients[j];
-    const std::string term = std::string(std::signbit(b) ? " - " : " + ") + FormatSig5(std::fabs(b)) +
-                             " * " + R.InputNames[j];
+    const bool first = j == 0 && !R.Intercept;
+    const std::string term = std::string(std::signbit(b) ? (first ? " -" : " - ") : (first ? " " : " + ")) +
+                             FormatSig5(std::fabs(b)) + " * " + R.InputNames[j];
     if (CharCount(line + term) > MaxEquationChars) {
       Lines.push_back(line);
       line = "  ";
@@ -67,7 +70,8 @@ TReportTable CoefficientTable(const TMLRResult& R)
 {
   TReportTable t;
   t.Title = " Coefficients:";
-  t.Columns = {{"Coefficient", 12, TColumnAlign::Left}};
+  t.Columns = {{"Coefficient", R.CategoricalTerms.empty() ? 12 : CoefficientNameWidth(R.Inference.Coefficients),
+                TColumnAlign::Left}};
   for (const char* h : {"Estimate", "Std. Error", "t value", "Pr(>|t|)", "CI 2.5 %", "CI 97.5 %",
                         "VIF", "Beta"})
     t.Columns.push_back({h, NumberWidth, TColumnAlign::Right});

@@ -43,9 +43,8 @@ constexpr double InvolvedWeight = 1e-3;
 
 // Table layout: a name of 12 characters after one space, then seven numbers of at most 11
 // characters, each after one space: 97 characters.
-constexpr int NameWidth = 12;
+constexpr int NameWidth = 12;  // widened for the names of a categorical input's indicators
 constexpr int NumberWidth = 11;
-constexpr int TableWidth = 1 + NameWidth + 7 * (1 + NumberWidth);
 constexpr std::size_t MaxLineChars = 100;
 constexpr std::size_t MaxListedRows = 10;
 
@@ -130,6 +129,14 @@ void AppendWrapped(std::vector<std::string>& Lines, const std::string& Prefix,
   Lines.push_back(line);
 }
 
+int CoefficientNameWidth(const std::vector<TCoefficientInference>& Coefficients)
+{
+  std::size_t w = NameWidth;
+  for (const TCoefficientInference& c : Coefficients)
+    w = std::max(w, CharCount(c.Name));
+  return static_cast<int>(w);
+}
+
 std::string FormatSig5(double Value)
 {
   if (std::isnan(Value))
@@ -212,9 +219,12 @@ void TMLRRun::MakeInference(const TDataTable& Table)
   const int p = s.NrOfInputs;
   TFitInference& inf = FInference;
   inf = TFitInference{};
-  inf.DFRes = m - p - 1;
+  const bool intercept = FDesign.Intercept;
+  inf.DFRes = m - NrOfCoefficients();
+  // Without an intercept the total is uncentred and keeps all m degrees of freedom, as in R.
   inf.AdjR2 = static_cast<double>(
-      1.0L - (1.0L - s.R2) * static_cast<long double>(m - 1) / static_cast<long double>(inf.DFRes));
+      1.0L - (1.0L - s.R2) * static_cast<long double>(intercept ? m - 1 : m) /
+                 static_cast<long double>(inf.DFRes));
   inf.FValue = s.Anova.FValue;
   inf.FPValue = FTestP(p, inf.DFRes, inf.FValue);
   const TStudentsT dist(inf.DFRes);
@@ -249,7 +259,9 @@ void TMLRRun::MakeInference(const TDataTable& Table)
     sums[static_cast<std::size_t>(j - 1)] = mo.CentredSS;
   }
   const int q = static_cast<int>(varying.size());
-  if (!s.NearSingular && q == p) {
+  if (!FPlain) {
+    vif = OptionsVIFs();
+  } else if (!s.NearSingular && q == p) {
     for (int j = 1; j <= p; ++j) {
       const long double dx = FVecDx.Elem(j);
       vif[static_cast<std::size_t>(j - 1)] = static_cast<double>(dx * dx * sums[static_cast<std::size_t>(j - 1)]);
@@ -291,11 +303,12 @@ void TMLRRun::MakeInference(const TDataTable& Table)
   if (s.NearSingular)
     weights = InvolvedWeights();
 
-  for (int j = 1; j <= p + 1; ++j) {
+  for (int j = 1; j <= NrOfCoefficients(); ++j) {
     TCoefficientInference c;
     if (j <= p) {
-      c.Column = FSelColumns.Elem(j);
-      c.Name = ReportName(Table.ColName(c.Column));
+      const auto col = static_cast<std::size_t>(j - 1);
+      c.Column = FDesign.Terms[static_cast<std::size_t>(FDesign.ColumnTerm[col])].Column;
+      c.Name = FDesign.ColumnNames[col];
       c.VIF = vif[static_cast<std::size_t>(j - 1)];
     } else {
       c.Name = "INTERCEPT";
@@ -320,10 +333,12 @@ void TMLRRun::MakeInference(const TDataTable& Table)
 
   // Rows of the table that the run did not use.
   const int nr = Table.NrOfRows();
-  std::size_t u = 0;
+  std::size_t u = 0, z = 0;
   for (int r = 1; r <= nr; ++r) {
     if (u < FUsedRows.size() && FUsedRows[u] == r)
       ++u;
+    else if (z < FZeroWeightRows.size() && FZeroWeightRows[z] == r)
+      ++z;
     else
       inf.MissingRows.push_back(r);
   }
@@ -358,7 +373,10 @@ void TMLRRun::MakeExtendedLines()
 {
   const TFitSummary& s = FSummary;
   const TFitInference& inf = FInference;
-  const std::string dash = " " + std::string(static_cast<std::size_t>(TableWidth - 1), '-');
+  // Indicator names ("Region[north]") are shown whole; other names keep the fixed width.
+  const int nameWidth = FDesign.HasCategorical() ? CoefficientNameWidth(inf.Coefficients) : NameWidth;
+  const int tableWidth = 1 + nameWidth + 7 * (1 + NumberWidth);
+  const std::string dash = " " + std::string(static_cast<std::size_t>(tableWidth - 1), '-');
   // The F value of a perfect fit is a stand-in for infinity, and that of a constant target 0 / 0.
   const bool undefined = inf.Condition != TFitCondition::Regular;
   std::vector<std::string>& l = FExtendedLines;
@@ -371,7 +389,7 @@ void TMLRRun::MakeExtendedLines()
   l.push_back(" Coefficient tests and 95 % confidence intervals (t distribution, " +
               std::to_string(inf.DFRes) + " degrees of freedom):");
   l.push_back(dash);
-  std::string head = " " + LeftJustify("Coefficient", NameWidth);
+  std::string head = " " + LeftJustify("Coefficient", nameWidth);
   for (const char* h : {"Estimate", "Std. Error", "t value", "Pr(>|t|)", "CI 2.5 %",
                         "CI 97.5 %", "VIF"})
     head += " " + RightJustify(h, NumberWidth);
@@ -379,7 +397,7 @@ void TMLRRun::MakeExtendedLines()
   l.push_back(dash);
   std::vector<std::string> collinear;
   for (const TCoefficientInference& c : inf.Coefficients) {
-    std::string line = " " + LeftJustify(c.Name, NameWidth) + " " + Number(c.Estimate) + " " +
+    std::string line = " " + LeftJustify(c.Name, nameWidth) + " " + Number(c.Estimate) + " " +
                        Number(c.StdError);
     if (c.Collinear || c.ZeroStdError) {
       // One text across the four columns of the tests and the interval, centred.
@@ -409,11 +427,11 @@ void TMLRRun::MakeExtendedLines()
   l.push_back(" Residual standard error: " + FormatSig5(s.SRes) + " on " +
               std::to_string(inf.DFRes) + " degrees of freedom");
   l.push_back(" R-squared: " + FormatSig5(s.R2) + ",  Adjusted R-squared: " +
-              FormatSig5(inf.AdjR2));
+              FormatSig5(inf.AdjR2) + (FDesign.Intercept ? "" : std::string(" ") + NoInterceptNote));
   l.push_back(" F-statistic: " + FormatSig5(undefined ? NaN : inf.FValue) + " on " + std::to_string(s.NrOfInputs) +
               " and " + std::to_string(inf.DFRes) + " DF,  p-value: " +
               FormatPValue(inf.FPValue));
-  const int nrRows = s.NrOfObjects + static_cast<int>(inf.MissingRows.size());
+  const int nrRows = s.NrOfObjects + static_cast<int>(inf.MissingRows.size() + FZeroWeightRows.size());
   l.push_back(" Objects used: " + std::to_string(s.NrOfObjects) + " of " + std::to_string(nrRows));
   if (!inf.MissingRows.empty()) {
     std::vector<std::string> rows;

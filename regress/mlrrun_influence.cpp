@@ -76,6 +76,20 @@ void MultiplyBlock(const double* const* Cols, int NCols, const double* Coef, int
   }
 }
 
+// Prediction A: the estimate, its standard error SE and the 95 % intervals (TQ the t quantile,
+// PredVar the variance of a new observation about its mean).
+void SetPrediction(TPredictions& Pr, std::size_t A, double Est, double SE, double TQ, double PredVar)
+{
+  const double ci = TQ * SE;
+  const double pi = TQ * std::sqrt(PredVar + SE * SE);
+  Pr.Estimate[A] = Est;
+  Pr.SEFit[A] = SE;
+  Pr.CILow[A] = Est - ci;
+  Pr.CIHigh[A] = Est + ci;
+  Pr.PILow[A] = Est - pi;
+  Pr.PIHigh[A] = Est + pi;
+}
+
 }  // namespace
 
 // M (n x Rank, column-major, one column per kept singular value) from the triangular factor of
@@ -132,7 +146,14 @@ void TMLRRun::MakeInfluence(TMLRResult& Result, const std::vector<double>& M, in
   f.DFBetas.resize(size * static_cast<std::size_t>(n));
   f.Flags.assign(size, 0);
 
-  const double* e = Result.Residuals.data();
+  // R's weighted definitions are those of the sqrt(w) scaled problem: its residuals.
+  std::vector<double> scaled;
+  if (Weighted()) {
+    scaled.resize(size);
+    for (std::size_t i = 0; i < size; ++i)
+      scaled[i] = Result.Residuals[i] * FSqrtW[i];
+  }
+  const double* e = Weighted() ? scaled.data() : Result.Residuals.data();
   long double rss = 0;
   for (int i = 0; i < m; ++i)
     rss += static_cast<long double>(e[i]) * e[i];
@@ -263,11 +284,15 @@ void TMLRRun::MakePredictions(const TDataTable& Table, TMLRResult& Result, const
   TPredictions& pr = Result.Predictions;
   const int nr = std::max(Table.NrOfRows(), 0);
   const int p = FNumInputs;
-  const int n = p + 1;
+  const int n = NrOfCoefficients();
   const int k = Rank;
   const int m = FMatD.NrOfRows();
   if (m <= k)
     return;
+  if (!FPlain) {
+    MakeOptionsPredictions(Table, Result, M, Rank);
+    return;
+  }
 
   // Rows whose inputs all hold valid finite numbers; the target may be missing.
   std::vector<const double*> cols;
@@ -347,15 +372,7 @@ void TMLRRun::MakePredictions(const TDataTable& Table, TMLRResult& Result, const
           h += zc * zc;
         }
       }
-      const double se = s * std::sqrt(h);
-      const double ci = tq * se;
-      const double pi = tq * std::sqrt(s * s + se * se);
-      pr.Estimate[a] = est;
-      pr.SEFit[a] = se;
-      pr.CILow[a] = est - ci;
-      pr.CIHigh[a] = est + ci;
-      pr.PILow[a] = est - pi;
-      pr.PIHigh[a] = est + pi;
+      SetPrediction(pr, a, est, s * std::sqrt(h), tq, s * s);
       pr.Used[a] = u >= 0;
       double actual = NaN;
       if ((ys[r] & (csNotANumber | csEmpty)) == 0)
@@ -375,12 +392,15 @@ void TMLRRun::MakeMeasures(TMLRResult& Result) const
   TModelMeasures& mm = Result.Measures;
   const int m = FMatD.NrOfRows();
   const int p = FNumInputs;
-  long double rss = 0;
-  for (double e : Result.Residuals)
-    rss += static_cast<long double>(e) * e;
+  const long double rss = ScaledResidualSS();
+  long double logW = 0;
+  // R's logLik of a weighted fit adds half the sum of the logarithms of the weights.
+  for (double sw : FSqrtW)
+    logW += 2 * std::log(static_cast<long double>(sw));
   const long double dn = m;
   const long double ll =
-      -0.5L * dn * (std::log(2 * std::numbers::pi_v<long double>) + 1 - std::log(dn) + std::log(rss));
+      0.5L * logW -
+      0.5L * dn * (std::log(2 * std::numbers::pi_v<long double>) + 1 - std::log(dn) + std::log(rss));
   // The parameters: the coefficients (the design's rank) and the residual variance.
   const double params = Result.Rank > 0 ? Result.Rank + 1 : NaN;
   mm.LogLik = static_cast<double>(ll);
@@ -397,13 +417,87 @@ void TMLRRun::MakeMeasures(TMLRResult& Result) const
                               std::sqrt(static_cast<long double>(FInputMoments[static_cast<std::size_t>(j)].CentredSS) / ssTot));
   }
 
-  std::string eq = Result.TargetName + " = " + FormatSig5(Result.Coefficients[static_cast<std::size_t>(p)]);
+  std::string eq = Result.TargetName + " =";
+  if (FDesign.Intercept)
+    eq += " " + FormatSig5(Result.Coefficients[static_cast<std::size_t>(p)]);
   for (int j = 0; j < p; ++j) {
     const double b = Result.Coefficients[static_cast<std::size_t>(j)];
-    eq += (std::signbit(b) ? " - " : " + ") + FormatSig5(std::fabs(b)) + " * " +
-          Result.InputNames[static_cast<std::size_t>(j)];
+    if (j == 0 && !FDesign.Intercept)
+      eq += std::string(std::signbit(b) ? " -" : " ") + FormatSig5(std::fabs(b)) + " * " +
+            Result.InputNames[static_cast<std::size_t>(j)];
+    else
+      eq += (std::signbit(b) ? " - " : " + ") + FormatSig5(std::fabs(b)) + " * " +
+            Result.InputNames[static_cast<std::size_t>(j)];
   }
   mm.Equation = eq;
+}
+
+// The predictions of a run with options: each row's design values from its inputs (a
+// categorical input's indicators; a level without a column other than the reference cannot be
+// predicted), the intercept's 1. With weights, x (X'WX)^-1 x' of the unscaled row gives the
+// standard error of the estimate; the prediction interval takes the variance
+// s^2 / w of a row with a valid positive weight and s^2 otherwise, as R's predict does with
+// the fit's weights and with new data.
+void TMLRRun::MakeOptionsPredictions(const TDataTable& Table, TMLRResult& Result,
+                                     const std::vector<double>& M, int Rank) const
+{
+  // Rows of the design and its width, the rank k of the fit (MakePredictions checked m > k).
+  const int m = FMatD.NrOfRows(), k = Rank;
+  const auto nn = static_cast<std::size_t>(NrOfCoefficients());
+  std::vector<double> x(nn + 1);
+  TPredictions& pr = Result.Predictions;
+  pr.Rows.clear();
+  for (int r = 1; r <= Table.NrOfRows(); ++r)
+    if (DesignRow(Table, FDesign, r, x.data()))
+      pr.Rows.push_back(r);
+  const std::size_t count = pr.Rows.size();
+  for (TBulkVector<double>* v : {&pr.Estimate, &pr.SEFit, &pr.CILow, &pr.CIHigh, &pr.PILow,
+                                 &pr.PIHigh, &pr.Residual})
+    v->resize(count);
+  pr.Used.assign(count, 0);
+
+  const double s = static_cast<double>(std::sqrt(ScaledResidualSS() / (m - k)));
+  const boost::math::students_t_distribution<double> tdist(m - k);
+  const double tq = boost::math::quantile(boost::math::complement(tdist, 0.025));
+  const double* coef = FVecX.Data();
+  const int wc = FOptions.WeightCol;
+  std::size_t u = 0;
+  for (std::size_t a = 0; a < count; ++a) {
+    const int row = pr.Rows[a];
+    while (u < FUsedRows.size() && FUsedRows[u] < row)
+      ++u;
+    const bool used = u < FUsedRows.size() && FUsedRows[u] == row;
+    DesignRow(Table, FDesign, row, x.data());
+    if (FDesign.Intercept)
+      x[nn - 1] = 1;
+    double est = 0, h = 0;
+    for (std::size_t j = 0; j < nn; ++j)
+      est += coef[j] * x[j];
+    for (int c = 0; c < k; ++c) {
+      double zc = 0;
+      for (std::size_t j = 0; j < nn; ++j)
+        zc += x[j] * M[static_cast<std::size_t>(c) * nn + j];
+      h += zc * zc;
+    }
+    double w = 1;
+    if (wc != 0 && (Table.ColumnStates(wc)[row - 1] & (csNotANumber | csEmpty)) == 0) {
+      const double v = Table.ColumnValues(wc)[row - 1];
+      if (std::isfinite(v) && v > 0)
+        w = v;
+    }
+    if (used)
+      est = Result.Estimates[u];
+    SetPrediction(pr, a, est, s * std::sqrt(h), tq, s * s / w);
+    pr.Used[a] = used;
+    double actual = NaN;
+    if ((Table.ColumnStates(FTargetCol)[row - 1] & (csNotANumber | csEmpty)) == 0) {
+      const double y = Table.ColumnValues(FTargetCol)[row - 1];
+      actual = IsLevelType(Table.VarType(FTargetCol)) ? std::nearbyint(y) : y;
+    }
+    pr.Residual[a] = used ? Result.Residuals[u] : (std::isfinite(actual) ? actual - est : NaN);
+  }
+  pr.NrOfPredictedOnly = static_cast<int>(
+      std::count_if(pr.Residual.begin(), pr.Residual.end(), [](double v) { return std::isnan(v); }));
 }
 
 }  // namespace orvex

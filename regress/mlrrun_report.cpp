@@ -68,12 +68,15 @@ void TMLRRun::MakeReport(const TDataTable& Table)
   if (s.NrOfMissing > 0)
     r.push_back("Objects with Missing Values ...: " + std::to_string(s.NrOfMissing));
   r.push_back("Number of Input Variables .....: " + std::to_string(p));
-  r.push_back("Degrees of Freedom ............: " + std::to_string(s.NrOfObjects - p - 1));
+  const int n = NrOfCoefficients();
+  r.push_back("Degrees of Freedom ............: " + std::to_string(s.NrOfObjects - n));
   // The line holds at most 83 characters; names (at most 50) always fit whole.
   r.push_back(dtext::Utf8Left("Target Variable ...............: " + ReportName(Table.ColName(FTargetCol)), 83));
   r.push_back("");
   r.push_back("Standard Dev. of Residuals ....: " + FormatReal(s.SRes, 1, 4));
   r.push_back("Quality of Fit ................: " + FormatReal(s.R2, 1, 4));
+  if (!FDesign.Intercept)
+    r.push_back(NoInterceptNote);
   r.push_back("");
   r.push_back(DashLine());
   r.push_back(" ANOVA        DF  sum of squares   mean square      F");
@@ -87,10 +90,11 @@ void TMLRRun::MakeReport(const TDataTable& Table)
   r.push_back("");
   r.push_back(" Regression coefficients:");
   r.push_back(DashLine());
-  r.push_back(" INTERCEPT     " + FormatReal(FVecX.Elem(p + 1), 14, -2) + " +/-" +
-              FormatReal(stdErr(p + 1), 14, -2));
+  if (FDesign.Intercept)
+    r.push_back(" INTERCEPT     " + FormatReal(FVecX.Elem(p + 1), 14, -2) + " +/-" +
+                FormatReal(stdErr(p + 1), 14, -2));
   for (int j = 1; j <= p; ++j)
-    r.push_back(" " + LeftJustify(ReportName(Table.ColName(FSelColumns.Elem(j))), 12) + "  " +
+    r.push_back(" " + LeftJustify(FDesign.ColumnNames[static_cast<std::size_t>(j - 1)], 12) + "  " +
                 FormatReal(FVecX.Elem(j), 14, -2) + " +/-" + FormatReal(stdErr(j), 14, -2));
   r.push_back(DashLine());
 }
@@ -115,13 +119,14 @@ void TMLRRun::MakeHistogram(const TDataTable& Table, TResidualHistogram& Histogr
   const int np = FStats.NumPairs();
   const double* actual = FVecC.Data();
   const double* est = FEstimates.data();
+  const double* sw = Weighted() ? FSqrtW.data() : nullptr;
   const int blocks = (np + PointBlock - 1) / PointBlock;
   std::vector<int> blockCounts(static_cast<std::size_t>(blocks) * static_cast<std::size_t>(nb), 0);
   ForEachMathTask(blocks, [&](int k) {
     int* counts = blockCounts.data() + static_cast<std::size_t>(k) * static_cast<std::size_t>(nb);
     const int end = std::min(np, (k + 1) * PointBlock);
     for (int i = k * PointBlock; i < end; ++i) {
-      const double r = est[i] - actual[i];
+      const double r = sw ? (est[i] - actual[i]) / sw[i] : est[i] - actual[i];
       int b = 1;
       if (w != 0)
         b = static_cast<int>(std::trunc((r - FResidMin) / w)) + 1;

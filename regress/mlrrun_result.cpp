@@ -1,6 +1,7 @@
 // The result value of a successful run: what the run computed, gathered into one immutable
 // TMLRResult that the views and tools share.
 #include "mlrrun.h"
+#include "mlrrun_text.h"
 
 #include "orvex_datatable.h"
 
@@ -42,17 +43,19 @@ void TMLRRun::MakeResult(const TDataTable& Table)
   if (FResult && FResult.use_count() == 1)
     RecycleBuffers(*FResult, *r);
   const int p = FNumInputs;
+  const int n = NrOfCoefficients();
   r->TargetCol = FTargetCol;
   r->TargetName = ReportName(Table.ColName(FTargetCol));
-  for (int j = 1; j <= p; ++j) {
-    r->InputCols.push_back(FSelColumns.Elem(j));
-    r->InputNames.push_back(ReportName(Table.ColName(FSelColumns.Elem(j))));
+  for (int j = 0; j < p; ++j) {
+    const auto col = static_cast<std::size_t>(j);
+    r->InputCols.push_back(FDesign.Terms[static_cast<std::size_t>(FDesign.ColumnTerm[col])].Column);
+    r->InputNames.push_back(FDesign.ColumnNames[col]);
   }
   r->NrOfRows = Table.NrOfRows();
   r->UsedRows = FUsedRows;
   r->LeftOutRows = FInference.MissingRows;
   r->NearSingular = FSummary.NearSingular;
-  for (int j = 1; j <= p + 1; ++j) {
+  for (int j = 1; j <= n; ++j) {
     r->Coefficients.push_back(FVecX.Elem(j));
     r->UnscaledStdDev.push_back(FVecDx.Elem(j));
     r->StdErrors.push_back(FVecDx.Elem(j) * FSummary.SRes);
@@ -65,6 +68,13 @@ void TMLRRun::MakeResult(const TDataTable& Table)
   r->Residuals.resize(static_cast<std::size_t>(m));
   for (int i = 0; i < m; ++i)
     r->Residuals[static_cast<std::size_t>(i)] = FVecC.Data()[i] - FEstimates[static_cast<std::size_t>(i)];
+  // With weights the run's estimates and residuals are those of the sqrt(w) scaled problem;
+  // the result holds the fitted values and residuals of the data.
+  if (Weighted())
+    for (int i = 0; i < m; ++i) {
+      r->Estimates[static_cast<std::size_t>(i)] /= FSqrtW[static_cast<std::size_t>(i)];
+      r->Residuals[static_cast<std::size_t>(i)] /= FSqrtW[static_cast<std::size_t>(i)];
+    }
   r->FitPoints.resize(FFitPoints.size());
   std::copy(FFitPoints.begin(), FFitPoints.end(), r->FitPoints.begin());
   r->FitLineColorIndex = FitLineColorIndex();
@@ -73,7 +83,7 @@ void TMLRRun::MakeResult(const TDataTable& Table)
   r->ReportLines = FReportLines;
   r->ExtendedLines = FExtendedLines;
   // Without the factor the rank is known only when the solve zeroed nothing.
-  r->Rank = FSummary.NearSingular ? 0 : p + 1;
+  r->Rank = FSummary.NearSingular ? 0 : n;
   std::vector<double> factor;
   int rank = 0;
   if (FInfluence && MakeLeverageFactor(factor, rank)) {
@@ -82,7 +92,9 @@ void TMLRRun::MakeResult(const TDataTable& Table)
     MakePredictions(Table, *r, factor, rank);
   }
   MakeMeasures(*r);
+  MakeOptionsResult(Table, *r);
   AppendResultReport(Table, *r);
+  AppendOptionsReport(*r);
   FExtendedLines = r->ExtendedLines;
   FResult = std::move(r);
 }

@@ -1,6 +1,8 @@
 // Text helpers that the run's report files share.
 #pragma once
 
+#include "mlrresult.h"
+
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -14,5 +16,12 @@ std::size_t CharCount(const std::string& S);
 // characters; continuation lines are indented by three spaces.
 void AppendWrapped(std::vector<std::string>& Lines, const std::string& Prefix,
                    const std::vector<std::string>& Items);
+
+// The model options' lines and tables at the end of the extended block (robust standard errors,
+// the categorical inputs' tests, weights, Ordinal inputs taken as numbers).
+void AppendOptionsReport(TMLRResult& R);
+
+// The width of the coefficient names' column that shows every name whole: at least 12.
+int CoefficientNameWidth(const std::vector<TCoefficientInference>& Coefficients);
 
 }  // namespace orvex

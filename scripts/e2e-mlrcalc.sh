@@ -27,8 +27,8 @@ click() { xdotool mousemove --window "$wid" "$1" "$2" click 1; sleep 0.4; }
 count() { convert "$3" -crop "$1" +repage txt:- | grep -ci " $2" || true; }
 
 click 98 46                       # tab "Regression"
-click 161 146; click 161 164      # inputs Length and Width
-click 212 200                     # target Net Weight
+click 110 146; click 110 164      # inputs Length and Width (the Weight column follows Target)
+click 161 200                     # target Net Weight
 import -window root "$work/fit.png"
 marks=$(count 330x340+337+110 '#000000' "$work/fit.png")
 [ "$marks" -gt 300 ] || fail "only $marks black pixels in the plot"

@@ -14,11 +14,12 @@ QT_QPA_PLATFORM=xcb "$build/app/mlrcalc" & app=$!
 wid=$(timeout 20 xdotool search --sync --onlyvisible --name 'Multiple Linear Regression' | head -1)
 sleep 0.5
 # Tab "Regression", then the boxes (window pixels of the 700 x 500 layout: list rows 18 pixels
-# high from y = 110, the input boxes at x = 161, the target boxes 51 further right).
+# high from y = 110, the input boxes at x = 110, the target and weight boxes 51 and 102 further
+# right).
 xdotool mousemove --window "$wid" 98 46 click 1; sleep 0.3
 click_box() { xdotool mousemove --window "$wid" "$1" "$2" click 1; sleep 0.3; }
 row_y() { echo $((110 + 18 * ($1 - 1))); }
-input_x=161; target_x=212
+input_x=110; target_x=161
 click_box "$input_x" "$(row_y 3)"
 click_box "$input_x" "$(row_y 4)"
 click_box "$target_x" "$(row_y 6)"

@@ -27,6 +27,7 @@ constexpr int ExitFailure = 2;
 const char* const HelpText =
     "Usage:\n"
     "  mlrreport [FILE] --inputs LIST --target COL [--caption]\n"
+    "            [--weights COL] [--no-intercept] [--robust TYPE] [--reference COL=LEVEL]\n"
     "            [--extended | [--values] [--influence] [--predict]]\n"
     "  mlrreport [FILE] --csv\n"
     "  mlrreport --help\n"
@@ -84,6 +85,17 @@ const char* const HelpText =
     "  --csv          print the table as CSV (RFC 4180): a header \"name\",\"attribute\" and the\n"
     "                 column names, then per row its name, attribute and values; a\n"
     "                 not-a-number cell is written NaN, an empty cell as nothing\n"
+    "  --weights COL  weighted least squares with the weights in column COL (as R's\n"
+    "                 lm(weights =)): objects of weight 0 are left out and counted; a\n"
+    "                 negative or non-finite weight is an error that names its row\n"
+    "  --no-intercept fit without intercept; R-squared and F then use the uncentred total\n"
+    "                 sum of squares\n"
+    "  --robust TYPE  heteroscedasticity-robust standard errors, TYPE HC0, HC1, HC2 or HC3;\n"
+    "                 the extended block shows them beside the classical ones and --values\n"
+    "                 adds per coefficient robust<TAB>NAME<TAB>SE<TAB>T<TAB>P\n"
+    "  --reference COL=LEVEL\n"
+    "                 the reference level of the categorical input COL (a level's label or\n"
+    "                 number); may be repeated\n"
     "  --threads N    use N threads for reading and fitting (1 to 64); by default one per\n"
     "                 processor core\n"
     "  --help         show this text\n"
@@ -101,6 +113,13 @@ const char* const HelpText =
     "are skipped. Empty cells, NA, N/A, NaN, nan, . and ? are missing values. A text column\n"
     "with at most 150 different texts becomes a column of levels (0, 1, ... in order of first\n"
     "appearance); one with more is left out with a note on standard error.\n"
+    "\n"
+    "A Nominal input column is categorical: it enters the fit as one indicator column per\n"
+    "level present in the objects used except its reference level (the lowest level number\n"
+    "unless --reference names another), named COL[label]; --values then adds per categorical\n"
+    "input anovaf<TAB>NAME<TAB>F<TAB>DF<TAB>P (the F test of all its indicators together) and\n"
+    "gvif<TAB>NAME<TAB>GVIF<TAB>DF<TAB>SCALED (generalized VIF and GVIF^(1/(2 DF))). An\n"
+    "Ordinal input is taken as its level numbers. More than 150 levels is an error.\n"
     "\n"
     "Objects with an empty or not-a-number value in the target or in an input column are left\n"
     "out; the report then counts them in the line \"Objects with Missing Values\". The fit\n"
@@ -139,6 +158,11 @@ struct TOptions {
   // machine-readable outputs beside --values
   bool Influence = false;
   bool Predict = false;
+  // Model options, as given (columns resolved once the table is read)
+  std::optional<std::string> Weights;
+  bool NoIntercept = false;
+  TRobustType Robust = TRobustType::None;
+  std::vector<std::string> References;  // COL=LEVEL
 };
 
 // Thrown for every error the user can cause; main prints it and exits with status 2.
@@ -263,6 +287,78 @@ bool ParseOutputOption(const std::string& Arg, TOptions& Options)
   return true;
 }
 
+// ---- Model options: weights, intercept, robust standard errors, reference levels ----------
+
+// The model options; false when Arg is none of them. Value(option) takes the option's value
+// from the next argument.
+template <typename TValue>
+bool ParseModelOption(const std::string& Arg, TValue&& Value, TOptions& O)
+{
+  auto valueOf = [&](const char* Name) -> std::optional<std::string> {
+    const std::string name = Name;
+    if (Arg == name)
+      return Value(Name);
+    if (Arg.rfind(name + "=", 0) == 0)
+      return Arg.substr(name.size() + 1);
+    return std::nullopt;
+  };
+  if (Arg == "--no-intercept") {
+    O.NoIntercept = true;
+  } else if (auto w = valueOf("--weights")) {
+    O.Weights = *w;
+  } else if (auto r = valueOf("--robust")) {
+    if (!ParseRobustType(*r, O.Robust) || O.Robust == TRobustType::None)
+      UsageError("--robust needs HC0, HC1, HC2 or HC3, not \"" + *r + "\"");
+  } else if (auto ref = valueOf("--reference")) {
+    if (ref->find('=') == std::string::npos)
+      UsageError("--reference needs COL=LEVEL, not \"" + *ref + "\"");
+    O.References.push_back(*ref);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+int ResolveColumn(const TDataTable& Table, const std::string& Column, const char* Option);
+bool IsWholeNumber(const std::string& S);
+
+// The model options with their columns and levels resolved in the table.
+TMLRModelOptions MakeModelOptions(const TOptions& O, const TDataTable& Table, const TRoleState& Roles)
+{
+  TMLRModelOptions m;
+  m.Intercept = !O.NoIntercept;
+  m.Robust = O.Robust;
+  if (O.Weights) {
+    m.WeightCol = ResolveColumn(Table, *O.Weights, "--weights");
+    if (Roles.Target(m.WeightCol) || Roles.Input(m.WeightCol))
+      ToolError("the weight column \"" + Table.ColName(m.WeightCol) + "\" is also " +
+                (Roles.Target(m.WeightCol) ? "the target" : "among the inputs"));
+  }
+  for (const std::string& ref : O.References) {
+    // The column name may itself hold "=": the level is after the last one.
+    const std::size_t eq = ref.rfind('=');
+    const int col = ResolveColumn(Table, ref.substr(0, eq), "--reference");
+    const std::string level = ref.substr(eq + 1);
+    if (Table.VarType(col) != vtNominal)
+      ToolError("--reference: column \"" + Table.ColName(col) + "\" is not categorical (Nominal)");
+    if (!Roles.Input(col))
+      ToolError("--reference: column \"" + Table.ColName(col) + "\" is not among the inputs");
+    int found = Table.FindLevel(col, level, false);
+    if (found < 0 && IsWholeNumber(level) && level.size() <= 3 && std::stoi(level) <= MaxLevel)
+      found = std::stoi(level);
+    if (found < 0)
+      ToolError("--reference: column \"" + Table.ColName(col) + "\" has no level \"" + level + "\"");
+    m.ReferenceLevels[col] = found;
+  }
+  return m;
+}
+
+// The options' lines of --values: robust standard errors, the categorical inputs' F tests and
+// generalized VIFs.
+void PrintOptionValues(const TMLRResult& R);
+
+// ---------------------------------------------------------------------------------------------
+
 TOptions ParseArguments(int argc, char** argv)
 {
   TOptions o;
@@ -296,6 +392,8 @@ TOptions ParseArguments(int argc, char** argv)
     else if (ParseReadingOption(arg, i, argc, argv, o.Reading))
       continue;
     else if (ParseResourceOption(arg, value, o))
+      continue;
+    else if (ParseModelOption(arg, value, o))
       continue;
     else if (arg.size() > 1 && arg[0] == '-')
       UsageError("unknown option " + arg);
@@ -409,7 +507,7 @@ std::string Digits(double V)
   return buf;
 }
 
-void PrintValues(const TMLRRun& Run, const TDataTable& Table)
+void PrintValues(const TMLRRun& Run)
 {
   const TFitSummary& s = Run.Summary();
   const TAnovaTable& a = s.Anova;
@@ -418,7 +516,7 @@ void PrintValues(const TMLRRun& Run, const TDataTable& Table)
   };
   key("n", std::to_string(s.NrOfObjects));
   key("p", std::to_string(s.NrOfInputs));
-  key("df", std::to_string(s.NrOfObjects - s.NrOfInputs - 1));
+  key("df", std::to_string(s.NrOfObjects - Run.NrOfCoefficients()));
   key("missing", std::to_string(s.NrOfMissing));
   key("near_singular", s.NearSingular ? "1" : "0");
   key("sres", Digits(s.SRes));
@@ -433,8 +531,9 @@ void PrintValues(const TMLRRun& Run, const TDataTable& Table)
               Digits(Run.VecDx().Elem(j) * s.SRes));
   };
   for (int j = 1; j <= p; ++j)
-    coef(ReportName(Table.ColName(Run.SelColumns().Elem(j))), j);
-  coef("INTERCEPT", p + 1);
+    coef(Run.Design().ColumnNames[static_cast<std::size_t>(j - 1)], j);
+  if (Run.Design().Intercept)
+    coef("INTERCEPT", p + 1);
 
   const TFitInference& inf = Run.Inference();
   key("adj_r2", Digits(inf.AdjR2));
@@ -450,6 +549,21 @@ void PrintValues(const TMLRRun& Run, const TDataTable& Table)
   key("bic", Digits(r.Measures.BIC));
   for (std::size_t j = 0; j < r.Measures.Beta.size(); ++j)
     PrintLine("beta\t" + r.InputNames[j] + "\t" + Digits(r.Measures.Beta[j]));
+  PrintOptionValues(r);
+}
+
+void PrintOptionValues(const TMLRResult& R)
+{
+  const TRobustInference& ri = R.Robust;
+  for (std::size_t j = 0; j < ri.StdErrors.size(); ++j)
+    PrintLine("robust\t" + R.Inference.Coefficients[j].Name + "\t" + Digits(ri.StdErrors[j]) + "\t" +
+              Digits(ri.TValues[j]) + "\t" + Digits(ri.PValues[j]));
+  for (const TCategoricalTerm& c : R.CategoricalTerms)
+    PrintLine("anovaf\t" + c.Name + "\t" + Digits(c.FValue) + "\t" + std::to_string(c.DF) + "\t" +
+              Digits(c.PValue));
+  for (const TCategoricalTerm& c : R.CategoricalTerms)
+    PrintLine("gvif\t" + c.Name + "\t" + Digits(c.GVIF) + "\t" + std::to_string(c.DF) + "\t" +
+              Digits(c.ScaledGVIF));
 }
 
 // Per object used its influence line and its DFBETAS line; a buffer per line keeps a million
@@ -543,15 +657,16 @@ int Run(int argc, char** argv)
   }
 
   const TRoleState roles = MakeRoles(o, table);
+  const TMLRModelOptions model = MakeModelOptions(o, table, roles);
   TMLRRun run;
-  if (!run.Execute(table, roles))
+  if (!run.Execute(table, roles, model))
     ToolError(run.ErrorText());
   if (run.NearSingular())
     std::fprintf(stderr, "mlrreport: %s\n", NearSingularWarning);
   if (o.Caption)
     PrintLine(run.Caption());
   if (o.Values)
-    PrintValues(run, table);
+    PrintValues(run);
   if (o.Influence)
     PrintInfluence(*run.Result());
   if (o.Predict)

@@ -61,7 +61,9 @@ TEST(MainWindow, FirstShowLayoutAndMinimumSize)
   EXPECT_EQ(w.RLVarSel->ColumnHeader(2), "Input");
   EXPECT_EQ(w.RLVarSel->ColumnHeader(3), "Target");
   EXPECT_EQ(w.RLVarSel->ColumnWidth(2), 51);
-  EXPECT_EQ(w.RLVarSel->ColumnWidth(1), w.RLVarSel->ClientWidth() - 28 - 102);
+  EXPECT_EQ(w.RLVarSel->ColumnHeader(4), "Weight");
+  EXPECT_EQ(w.RLVarSel->ColumnWidth(4), 51);
+  EXPECT_EQ(w.RLVarSel->ColumnWidth(1), w.RLVarSel->ClientWidth() - 28 - 153);
 
   // Charts and warning hidden, the explanation shown in navy bold on both chart pages.
   EXPECT_FALSE(t.Shown(w.RCFit));

@@ -143,7 +143,7 @@ TEST(MainWindowDescription, EveryPropertyValueAsBuilt)
        }},
 
       {"RLVarSel", "left, width", "0 281", [&] { return S(lv.x()) + " " + S(lv.width()); }},
-      {"RLVarSel", "columns", "3", [&] { return S(lv.NrOfColumns()); }},
+      {"RLVarSel", "columns", "4", [&] { return S(lv.NrOfColumns()); }},
       {"RLVarSel", "CommonHeader", "List of Variables", [&] { return lv.CommonHeader(); }},
       {"RLVarSel", "CommonHeaderAlignment centred", "true", [&] { return S(lv.CommonHeaderAlignment() == taCenter); }},
       {"RLVarSel", "CommonHeaderVisible", "true", [&] { return S(lv.CommonHeaderVisible()); }},

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -665,4 +666,122 @@ TEST_F(MLRReportTool, InfluenceAndPredictionLinesGiveTheResultsValues)
   EXPECT_EQ(std::strtod(p[8].c_str(), nullptr), -1.2 - res.Predictions.Estimate[5]);
   EXPECT_LT(std::strtod(p[6].c_str(), nullptr), std::strtod(p[4].c_str(), nullptr));  // PI wider
   EXPECT_EQ(Run({"--inputs", "3", "--target", "6", "--predict", "--extended"}).Status, 2);
+}
+
+namespace {
+
+// The data set of the model options' R comparison (tests/regress/test_mlroptions.cpp, which
+// keeps the R code) as CSV: region is a text column, so it reads as a categorical column with
+// the levels north, south, east, west in order of first appearance; row 25 has no target and
+// row 26 weight 0.
+std::string OptionsCsv()
+{
+  const char* region[] = {"north", "south", "east", "west"};
+  const int levels[] = {0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3, 3, 2, 3, 2, 1, 0};
+  const char* rows[] = {"2.02,-1.61,2,2.28,7.772", "7.87,0.63,0,1.48,13.935", "8.58,0.36,0,1,6.3",
+                        "4.78,3.82,2,2.97,4.236", "2.16,3.07,2,1.8,1.672", "6.51,4.46,1,0.83,-0.852",
+                        "1.12,1.96,2,2.19,1.526", "9.22,4.12,2,1.54,8.91", "2.51,-0.04,0,1.57,5.887",
+                        "2.44,2.52,1,2.69,2.879", "6.96,0.14,0,1.27,2.508", "5.82,4.41,0,0.99,0.673",
+                        "9.22,1.7,2,2.23,10.286", "8.34,0.4,1,1.8,10.441", "5.9,1.46,1,0.9,1.632",
+                        "9.29,2.59,0,2.91,9.259", "1.14,-0.22,2,1.13,6.773", "5.7,4.24,2,2.96,7.307",
+                        "4.29,0.45,0,1.51,1.468", "2.07,1.49,2,2.02,4.016", "1.65,2.06,0,0.93,1.893",
+                        "9.52,2.75,2,2.95,6.19", "4.61,0.78,2,0.67,7.649", "5.73,3.77,0,2.11,3.359",
+                        "5,1,1,1.2,", "3.3,0.5,1,0,5.5"};
+  std::string s = "region,x1,x2,grade,w,y\n";
+  for (int r = 0; r < 26; ++r)
+    s += std::string(region[levels[r]]) + "," + rows[r] + "\n";
+  return s;
+}
+
+// The value lines by their key, and by key and name for the lines that carry a name
+// ("coef\tx1"); each with all its fields.
+std::map<std::string, std::vector<std::string>> KeyedLines(const std::string& Out)
+{
+  std::map<std::string, std::vector<std::string>> m;
+  for (const std::string& l : Lines(Out)) {
+    std::vector<std::string> f;
+    std::istringstream in(l);
+    for (std::string x; std::getline(in, x, '\t');)
+      f.push_back(x);
+    if (!f.empty())
+      m[f.size() > 2 ? f[0] + "\t" + f[1] : f[0]] = f;
+  }
+  return m;
+}
+
+double Rel(const std::string& Text, double Expected)
+{
+  return std::fabs(std::strtod(Text.c_str(), nullptr) - Expected) / std::fabs(Expected);
+}
+
+}  // namespace
+
+TEST_F(MLRReportTool, ModelOptionsGiveRsFiguresInTheirValueLines)
+{
+  const std::string file = WriteFile("options.csv", OptionsCsv());
+  const TToolResult r = Run({file, "--inputs", "region,x1,x2,grade", "--target", "y", "--weights", "w",
+                             "--reference", "region=south", "--robust", "HC3", "--values"});
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  auto v = KeyedLines(r.Out);
+  EXPECT_EQ(v["n"][1], "24");
+  EXPECT_EQ(v["p"][1], "6");
+  EXPECT_EQ(v["df"][1], "17");
+  // R: coef(fa), vcovHC(fa, "HC3"), drop1(fa, test = "F") and car::vif(fa) of the R code.
+  EXPECT_LT(Rel(v["coef\tregion[north]"][2], -0.93361246170390999), 1e-9);
+  EXPECT_LT(Rel(v["coef\tINTERCEPT"][2], 3.7333847058115941), 1e-9);
+  EXPECT_LT(Rel(v["robust\tx1"][2], 0.1410634230241683), 1e-9);
+  EXPECT_LT(Rel(v["robust\tINTERCEPT"][2], 1.5637432815118559), 1e-9);
+  ASSERT_EQ(v["anovaf\tregion"].size(), 5u);
+  EXPECT_LT(Rel(v["anovaf\tregion"][2], 5.030534802505171), 1e-9);
+  EXPECT_EQ(v["anovaf\tregion"][3], "3");
+  EXPECT_LT(Rel(v["anovaf\tregion"][4], 0.011223592998181035), 1e-6);
+  ASSERT_EQ(v["gvif\tregion"].size(), 5u);
+  EXPECT_LT(Rel(v["gvif\tregion"][2], 1.6015760055586492), 1e-9);
+  EXPECT_EQ(v["gvif\tregion"][3], "3");
+  EXPECT_LT(Rel(v["gvif\tregion"][4], 1.0816612185046977), 1e-9);
+  // The level by its number gives the same model.
+  const TToolResult byNumber = Run({file, "--inputs", "region,x1,x2,grade", "--target", "y", "--weights", "w",
+                                    "--reference", "region=1", "--robust", "HC3", "--values"});
+  EXPECT_EQ(byNumber.Out, r.Out);
+
+  // Without intercept: no INTERCEPT coefficient, and the report says R-squared is uncentred.
+  const TToolResult none = Run({file, "--inputs", "x1,x2", "--target", "y", "--no-intercept", "--weights", "w"});
+  ASSERT_EQ(none.Status, 0) << none.Err;
+  EXPECT_NE(none.Out.find("\n(no intercept: R-squared uncentred)\n"), std::string::npos) << none.Out;
+  EXPECT_EQ(none.Out.find("INTERCEPT"), std::string::npos);
+  const TToolResult noneValues =
+      Run({file, "--inputs", "x1,x2", "--target", "y", "--no-intercept", "--weights", "w", "--values"});
+  auto nv = KeyedLines(noneValues.Out);
+  EXPECT_EQ(nv.count("coef\tINTERCEPT"), 0u);
+  EXPECT_LT(Rel(nv["r2"][1], 0.80874890953303868), 1e-9);
+  EXPECT_EQ(nv["df"][1], "22");
+}
+
+TEST_F(MLRReportTool, BadModelOptionsAreErrors)
+{
+  const std::string file = WriteFile("options.csv", OptionsCsv());
+  const std::vector<std::string> base = {file, "--inputs", "region,x1", "--target", "y"};
+  auto run = [&](std::vector<std::string> Extra) {
+    std::vector<std::string> a = base;
+    a.insert(a.end(), Extra.begin(), Extra.end());
+    return Run(a);
+  };
+  const struct {
+    std::vector<std::string> Args;
+    std::string Message;
+  } cases[] = {
+      {{"--robust", "HC4"}, "mlrreport: --robust needs HC0, HC1, HC2 or HC3, not \"HC4\""},
+      {{"--reference", "region"}, "mlrreport: --reference needs COL=LEVEL, not \"region\""},
+      {{"--reference", "region=nowhere"}, "mlrreport: --reference: column \"region\" has no level \"nowhere\""},
+      {{"--reference", "x1=1"}, "mlrreport: --reference: column \"x1\" is not categorical (Nominal)"},
+      {{"--weights", "y"}, "mlrreport: the weight column \"y\" is also the target"},
+      {{"--weights", "x1"}, "mlrreport: the weight column \"x1\" is also among the inputs"},
+      {{"--weights", "x2"}, "mlrreport: The weight in row 1 of column \"x2\" is -1.61: weights must be "
+                            "finite and not negative"},
+  };
+  for (const auto& c : cases) {
+    const TToolResult r = run(c.Args);
+    EXPECT_EQ(r.Status, 2) << c.Message;
+    EXPECT_EQ(Lines(r.Err).at(0), c.Message);
+  }
 }
