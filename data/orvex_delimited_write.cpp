@@ -139,9 +139,9 @@ private:
       bool usable = false;
       for (int l = 0; l <= MaxLevel; ++l) {
         labels[static_cast<std::size_t>(l)] = T.LevelName(c, l);
-        double v = 0.0;
         if (!labels[static_cast<std::size_t>(l)].empty()) {
           usable = true;
+          double v = 0.0;
           if (delim::ClassifyCell(labels[static_cast<std::size_t>(l)], FMark, FMissing, v) != delim::TCellKind::Text)
             labels[static_cast<std::size_t>(l)].clear();
         }

@@ -47,11 +47,10 @@ std::string Extension(const std::string& FileName)
 class TAtomicFile : public TWriteSink {
 public:
   TAtomicFile(const std::string& FileName, const TTableWriteOptions& Options)
-      : FFileName(FileName), FFault(Options.WriteFault)
+      : FFileName(FileName), FTarget(FileName), FFault(Options.WriteFault)
   {
     namespace fs = std::filesystem;
     std::error_code ec;
-    FTarget = FileName;
     if (fs::is_symlink(FTarget, ec)) {
       const fs::path resolved = fs::weakly_canonical(FTarget, ec);
       if (!ec)

@@ -38,16 +38,8 @@ for ((i = 0; i < runs; i++)); do
     rm -f "$dir/fw1.csv" "$dir/fw2.csv"
   fi
 done
-summary() {  # name, times...: the times, their median and the slowest
-  local name="$1"; shift
-  local sorted
-  sorted=$(printf '%s\n' "$@" | sort -g)
-  local n=$#
-  local median slowest
-  median=$(echo "$sorted" | sed -n "$(((n + 1) / 2))p")
-  slowest=$(echo "$sorted" | tail -1)
-  printf '%-34s median %6.3f s  slowest %6.3f s  runs: %s\n' "$name" "$median" "$slowest" "$(printf '%.3f ' "$@")"
-}
+# shellcheck source=bench-summary.sh
+source "$root/scripts/bench-summary.sh"
 echo "1,000,000 x 20 table, CSV of $(stat -c %s "$dir/bench.csv") bytes, $runs rounds, $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
 summary "save as CSV (write, sync, rename)" "${t_csv[@]}"
 summary "save as ASC (write, sync, rename)" "${t_asc[@]}"

@@ -27,11 +27,11 @@ std::string ReadText(const std::string& Path)
   return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
-// The window with its Save As dialog answered by Answer (an empty answer cancels); Asked counts
-// the dialogs and keeps the suggested names.
+// The window with its Save As dialog answered by SetAnswer's name (an empty one
+// cancels); Suggested keeps the name each dialog suggested.
 struct TSaveWindow : TShownWindow {
-  std::string Answer;
   std::vector<std::string> Suggested;
+  void SetAnswer(const std::string& FileName) { Answer = FileName; }
   TSaveWindow()
   {
     W->ExecuteSaveHook = [this](std::string& FileName) {
@@ -44,6 +44,7 @@ struct TSaveWindow : TShownWindow {
     QApplication::setActiveWindow(W.get());
   }
   // S with Modifiers, pressed and released on the table editor as the keyboard sends it.
+  std::string Answer;
   void Key(Qt::KeyboardModifiers Modifiers)
   {
     QKeyEvent press(QEvent::KeyPress, Qt::Key_S, Modifiers, "s");
@@ -74,7 +75,7 @@ TEST(MainWindowSave, DemonstrationDataGoThroughSaveAsThenSaveWritesBack)
   EXPECT_FALSE(fs::exists(file));
   EXPECT_EQ(w.W->DataFileName(), "");
 
-  w.Answer = file;
+  w.SetAnswer(file);
   w.Key(Qt::ControlModifier);
   ASSERT_EQ(w.Suggested.size(), 2u);
   ASSERT_EQ(w.W->DataFileName(), file);
@@ -91,7 +92,7 @@ TEST(MainWindowSave, DemonstrationDataGoThroughSaveAsThenSaveWritesBack)
 
   // Ctrl+Shift+S always asks, suggesting the current file; .tsv writes tab-separated text.
   const std::string tsv = TempPath("demo.tsv");
-  w.Answer = tsv;
+  w.SetAnswer(tsv);
   w.Key(Qt::ControlModifier | Qt::ShiftModifier);
   ASSERT_EQ(w.Suggested.size(), 3u);
   EXPECT_EQ(w.Suggested[2], file);
@@ -116,7 +117,7 @@ TEST(MainWindowSave, LoadedDelimitedFileKeepsItsDialect)
 
   // Save As a .csv keeps the semicolon and the decimal comma.
   const std::string copy = TempPath("copy.csv");
-  w.Answer = copy;
+  w.SetAnswer(copy);
   Click(w.W->SButSaveDataAs, QPoint(10, 10));
   EXPECT_EQ(ReadText(copy), "x;y\n1,5;2\n-7,5;4,25\n");
   EXPECT_TRUE(w.Errors.empty());
@@ -132,7 +133,7 @@ TEST(MainWindowSave, FileWhoseLoadLeftPartsOutIsNotOverwritten)
   const std::string file = WriteFile("leftout.csv", content);
   w.W->OpenDataFile(file);
   ASSERT_EQ(w.W->DataFileName(), file);
-  w.Answer = "";
+  w.SetAnswer("");
   EXPECT_FALSE(w.W->SaveDataFile());
   EXPECT_EQ(w.Suggested.size(), 1u);
   EXPECT_EQ(ReadText(file), content);
@@ -147,7 +148,7 @@ TEST(MainWindowSave, FailedSaveKeepsTableAndFileAndSaysWhy)
   const std::string before = orvex_test::Dump(w.W->NTData->DataTable());
 
   const std::string missing = TempPath("no/such/folder/x.csv");
-  w.Answer = missing;
+  w.SetAnswer(missing);
   EXPECT_FALSE(w.W->SaveDataFileAs());
   ASSERT_EQ(w.Errors.size(), 1u);
   EXPECT_EQ(w.Errors[0], "Cannot save the file \"" + missing +
@@ -156,7 +157,7 @@ TEST(MainWindowSave, FailedSaveKeepsTableAndFileAndSaysWhy)
   EXPECT_EQ(w.W->DataFileName(), asc);
   EXPECT_EQ(orvex_test::Dump(w.W->NTData->DataTable()), before);
 
-  w.Answer = TempPath("wrong.xlsm");
+  w.SetAnswer(TempPath("wrong.xlsm"));
   EXPECT_FALSE(w.W->SaveDataFileAs());
   ASSERT_EQ(w.Errors.size(), 2u);
   EXPECT_EQ(w.Errors[1], "Cannot save the file \"" + w.Answer +
