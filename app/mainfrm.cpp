@@ -285,6 +285,7 @@ void TFrmMLRCalc::CreateControls()
 
   ODiag.SetFilter(DataFileFilter);
   CreateStatusLines();
+  CreateSaveControls();
 }
 
 void TFrmMLRCalc::SetupChart(TRChart& Chart)
@@ -332,6 +333,8 @@ bool TFrmMLRCalc::eventFilter(QObject* Watched, QEvent* Event)
   }
   if (Watched == RLVarSel->viewport() && Event->type() == QEvent::Resize && RLVarSel->NrOfColumns() >= 3)
     RLVarSel->FitColumnWidth(1, 28);
+  if (Watched == Panel1 && Event->type() == QEvent::Resize)
+    PlaceSaveButtons();
   return QWidget::eventFilter(Watched, Event);
 }
 
@@ -349,6 +352,7 @@ void TFrmMLRCalc::FormShow()
 {
   // The demonstration data stay when a file given at start cannot be read or is cancelled.
   LoadDemoData(NTData->DataTable());
+  FDataFile = TDataFile();
   RebuildVariableList();
   if (!FStartFile.empty())
     OpenDataFile(FStartFile);

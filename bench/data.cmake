@@ -3,3 +3,7 @@ orvex_add_bench(bench_delimited SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/bench_delimi
 # The benchmark CSV for scripts/bench-delimited.sh; not a benchmark itself.
 add_executable(gen_bench_csv ${CMAKE_CURRENT_SOURCE_DIR}/gen_bench_csv.cpp)
 set_target_properties(gen_bench_csv PROPERTIES AUTOMOC OFF)
+# Timing of the atomic save for scripts/bench-save.sh; not a benchmark itself.
+add_executable(time_save ${CMAKE_CURRENT_SOURCE_DIR}/time_save.cpp)
+target_link_libraries(time_save PRIVATE data)
+set_target_properties(time_save PROPERTIES AUTOMOC OFF)

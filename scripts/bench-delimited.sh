@@ -38,16 +38,8 @@ for ((i = 0; i < runs; i++)); do
   fi
   t_asc+=("$(seconds "$build/tools/mlrreport" "$asc" --inputs "$inputs" --target y --values)")
 done
-summary() {  # name, times...: the times, their median and the slowest
-  local name="$1"; shift
-  local sorted
-  sorted=$(printf '%s\n' "$@" | sort -g)
-  local n=$#
-  local median slowest
-  median=$(echo "$sorted" | sed -n "$(((n + 1) / 2))p")
-  slowest=$(echo "$sorted" | tail -1)
-  printf '%-32s median %6.3f s  slowest %6.3f s  runs: %s\n' "$name" "$median" "$slowest" "$(printf '%.3f ' "$@")"
-}
+# shellcheck source=bench-summary.sh
+source "$root/scripts/bench-summary.sh"
 echo "1,000,000 x 21 CSV of $(stat -c %s "$csv") bytes, $runs rounds, $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
 summary "mlrreport CSV end to end" "${t_csv[@]}"
 if [ $have_r -eq 1 ]; then summary "fread (2 threads) alone" "${t_fread[@]}"; else echo "fread: R or data.table not installed, skipped"; fi

@@ -2,11 +2,12 @@
 // text file (or takes the demonstration data), runs the regression of one target column on a list of input
 // columns and prints the details report exactly as the window's memo shows it, optionally with
 // the chart caption, or the fit's numbers with all digits for other programs. It can also print
-// a table as CSV. Errors go to standard error and end the program with status 2.
+// a table as CSV, or save it as an ASC or delimited text file. Errors go to standard error and end the program with status 2.
 #include "demodata.h"
 #include "mlrrun.h"
 #include "orvex_datatable.h"
 #include "orvex_tablefile.h"
+#include "orvex_tablewriter.h"
 #include "orvex_datatable_memory.h"
 #include "orvex_math2.h"
 
@@ -30,6 +31,7 @@ const char* const HelpText =
     "            [--weights COL] [--no-intercept] [--robust TYPE] [--reference COL=LEVEL]\n"
     "            [--extended | [--values] [--influence] [--predict]]\n"
     "  mlrreport [FILE] --csv\n"
+    "  mlrreport [FILE] --save OUT\n"
     "  mlrreport --help\n"
     "\n"
     "Fits the target column as a linear function of the input columns plus an intercept and\n"
@@ -96,6 +98,12 @@ const char* const HelpText =
     "  --reference COL=LEVEL\n"
     "                 the reference level of the categorical input COL (a level's label or\n"
     "                 number); may be repeated\n"
+    "  --save OUT     write the table to the file OUT and fit nothing: .asc as an ASC file,\n"
+    "                 .csv comma-separated, .tsv and .txt tab-separated. A delimited FILE\n"
+    "                 saved as delimited text keeps its decimal mark, header, row names and\n"
+    "                 quoting (and, for .csv, a semicolon or pipe delimiter); an ASC FILE\n"
+    "                 saved as ASC keeps its key/value section. OUT is replaced only once\n"
+    "                 it is completely written\n"
     "  --threads N    use N threads for reading and fitting (1 to 64); by default one per\n"
     "                 processor core\n"
     "  --help         show this text\n"
@@ -141,6 +149,7 @@ const char* const HelpText =
     "    a column name that several columns share, a column given twice in --inputs;\n"
     "  - too few objects for the number of inputs;\n"
     "  - the regression cannot be solved;\n"
+    "  - OUT cannot be written (its name and the reason), or has another extension;\n"
     "  - unknown or incomplete options.\n";
 
 struct TOptions {
@@ -163,6 +172,8 @@ struct TOptions {
   bool NoIntercept = false;
   TRobustType Robust = TRobustType::None;
   std::vector<std::string> References;  // COL=LEVEL
+  // --save OUT
+  std::optional<std::string> SaveAs;
 };
 
 // Thrown for every error the user can cause; main prints it and exits with status 2.
@@ -222,11 +233,28 @@ bool ParseReadingOption(const std::string& Arg, int& I, int Argc, char** Argv, T
   return true;
 }
 
+// What a save needs to know of the file read: its format, the dialect used, an ASC file's
+// key/value section.
+struct TReadSource {
+  bool FromFile = false;
+  TFileFormat Format = TFileFormat::Asc;
+  TDelimitedDialect Dialect;
+  TCustomData CustomData;
+};
+
 // Reads the file by its format into the table; a file that cannot be read leaves the table.
-void LoadTableFile(const std::string& FileName, const TDelimitedDialect& Reading, TDataTable& Table)
+void LoadTableFile(const std::string& FileName, const TDelimitedDialect& Reading, TDataTable& Table,
+                   TReadSource* Source = nullptr)
 {
   TTableBuilder builder;
-  const TTableFileResult r = ReadTableFile(FileName, Reading, builder);
+  TCustomData custom;
+  const TTableFileResult r = ReadTableFile(FileName, Reading, builder, TReadControl(), &custom);
+  if (Source && r.Ok()) {
+    Source->FromFile = true;
+    Source->Format = r.Format;
+    Source->Dialect = r.Delimited.Detected.Dialect;
+    Source->CustomData = std::move(custom);
+  }
   if (!r.Ok())
     ToolError(r.Message);
   for (const TLeftOutColumn& c : r.Delimited.LeftOut)
@@ -271,6 +299,56 @@ void CheckMemory(const std::string& FileName)
   if (!check.Fits)
     ToolError("the table of \"" + FileName + "\" needs about " + Mebibytes(check.NeededBytes) +
               " of memory, but only " + Mebibytes(check.AvailableBytes) + " are available");
+}
+
+// ---- Saving: --save OUT --------------------------------------------------------------------
+
+// --save OUT or --save=OUT; false when Arg is neither.
+template <typename TValue>
+bool ParseSaveOption(const std::string& Arg, TValue&& Value, TOptions& O)
+{
+  if (Arg == "--save")
+    O.SaveAs = Value("--save");
+  else if (Arg.rfind("--save=", 0) == 0)
+    O.SaveAs = Arg.substr(7);
+  else
+    return false;
+  if (O.SaveAs->empty())
+    UsageError("--save needs a file name");
+  return true;
+}
+
+// Before anything is read: --save stands alone, and OUT's extension names a format.
+void CheckSaveOptions(const TOptions& O)
+{
+  if (!O.SaveAs)
+    return;
+  if (O.Inputs || O.Target || O.Caption || O.Values || O.Extended || O.Influence || O.Predict || O.Csv ||
+      O.Weights || O.NoIntercept || O.Robust != TRobustType::None || !O.References.empty())
+    UsageError("--save cannot be combined with --inputs, --target, --caption, --values, --extended, "
+               "--influence, --predict, --csv or the model options");
+  try {
+    FormatForSaving(*O.SaveAs);
+  } catch (const EOrvexTableWriteError& e) {
+    ToolError(e.what());
+  }
+}
+
+// Writes the table to OUT in the format of its extension, carrying over what fits of the file
+// it was read from.
+void SaveTable(const std::string& Out, const TDataTable& Table, const TReadSource& Source)
+{
+  try {
+    TTableWriteOptions options;
+    options.Format = FormatForSaving(Out);
+    const bool delimitedSource = Source.FromFile && Source.Format == TFileFormat::Delimited;
+    options.Dialect = DialectForSaving(Out, delimitedSource ? &Source.Dialect : nullptr);
+    if (Source.FromFile && Source.Format == TFileFormat::Asc)
+      options.CustomData = &Source.CustomData;
+    WriteTableFile(Table, Out, options);
+  } catch (const EOrvexTableWriteError& e) {
+    ToolError(e.what());
+  }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -395,6 +473,8 @@ TOptions ParseArguments(int argc, char** argv)
       continue;
     else if (ParseModelOption(arg, value, o))
       continue;
+    else if (ParseSaveOption(arg, value, o))
+      continue;
     else if (arg.size() > 1 && arg[0] == '-')
       UsageError("unknown option " + arg);
     else if (o.FileName)
@@ -405,7 +485,7 @@ TOptions ParseArguments(int argc, char** argv)
   return o;
 }
 
-void LoadTable(const TOptions& Options, TDataTable& Table)
+void LoadTable(const TOptions& Options, TDataTable& Table, TReadSource* Source = nullptr)
 {
   if (!Options.FileName) {
     LoadDemoData(Table);
@@ -413,7 +493,7 @@ void LoadTable(const TOptions& Options, TDataTable& Table)
   }
   if (DecideFileFormat(*Options.FileName) == TFileFormat::Asc)
     CheckMemory(*Options.FileName);
-  LoadTableFile(*Options.FileName, Options.Reading, Table);
+  LoadTableFile(*Options.FileName, Options.Reading, Table, Source);
 }
 
 bool IsWholeNumber(const std::string& S)
@@ -646,11 +726,17 @@ int Run(int argc, char** argv)
     UsageError("--influence and --predict cannot be combined with --extended");
   if (o.Csv && (o.Influence || o.Predict))
     UsageError("--csv cannot be combined with --influence or --predict");
+  CheckSaveOptions(o);
 
   if (o.Threads > 0)
     SetMathThreadCount(o.Threads);
   TDataTable table;
-  LoadTable(o, table);
+  TReadSource source;
+  LoadTable(o, table, &source);
+  if (o.SaveAs) {
+    SaveTable(*o.SaveAs, table, source);
+    return 0;
+  }
   if (o.Csv) {
     PrintCsv(table);
     return 0;
