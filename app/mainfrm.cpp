@@ -12,6 +12,7 @@
 #include "orvex_rchart.h"
 #include "orvex_replist.h"
 #include "orvex_resources.h"
+#include "tablehistory.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -93,7 +94,10 @@ TFrmMLRCalc::TFrmMLRCalc(QWidget* Parent) : QWidget(Parent)
   CreateControls();
 }
 
-TFrmMLRCalc::~TFrmMLRCalc() = default;
+TFrmMLRCalc::~TFrmMLRCalc()
+{
+  NTData->DataTable().RemoveListener(FTableListenerKey);
+}
 
 void TFrmMLRCalc::CreateControls()
 {
@@ -282,6 +286,7 @@ void TFrmMLRCalc::CreateControls()
 
   ODiag.SetFilter(DataFileFilter);
   CreateStatusLines();
+  CreateUndoControls();
 }
 
 void TFrmMLRCalc::SetupChart(TRChart& Chart)
@@ -334,13 +339,18 @@ void TFrmMLRCalc::FormShow()
 {
   // The demonstration data stay when a file given at start cannot be read or is cancelled.
   LoadDemoData(NTData->DataTable());
+  FHistory->Clear();  // the demonstration data are the untouched table
+  FKeptRoles.reset();
   RebuildVariableList();
+  UpdateCaption();
   if (!FStartFile.empty())
     OpenDataFile(FStartFile);
 }
 
 void TFrmMLRCalc::SButLoadDataClick()
 {
+  if (!ConfirmDiscard())
+    return;
   ODiag.SetFilter(DataFileFilter);
   ODiag.SetFileName("");
   if (!ODiag.Execute(this))

@@ -17,12 +17,6 @@
 
 namespace orvex {
 
-namespace {
-// Check-box columns of the variable list (as the role rules use them).
-constexpr int ListColInput = 2;
-constexpr int ListColTarget = 3;
-}  // namespace
-
 void TFrmMLRCalc::CreateDiagnosticPages()
 {
   // Each page as the histogram's: the explanation label, and over it the hidden chart.
@@ -109,24 +103,13 @@ bool TFrmMLRCalc::AddEstimatesToTable(bool WithIntervals)
       break;
     }
   }
-  TAddEstimatesCommand command(std::move(columns), previous);
-  // The table's column change rebuilds the variable list, which clears the roles: they are
-  // put back on the columns' new places, and the same fit is made again.
-  command.Redo(table);
-  FLastEstimates = std::make_unique<TAddedEstimates>(command.Added());
-  if (RLVarSel->NrOfRows() != table.NrOfColumns())
-    RebuildVariableList();
-  RLVarSel->SetSuppressPaint(true);
-  for (int c = 1; c <= roles.NrOfColumns(); ++c) {
-    const int moved = command.MovedColumn(c);
-    if (moved < 1)
-      continue;
-    RLVarSel->SetChecked(ListColInput, moved, roles.Input(c));
-    RLVarSel->SetChecked(ListColTarget, moved, roles.Target(c));
-  }
-  RLVarSel->SetSuppressPaint(false);
+  // One step of the history. The roles stay on their columns as the columns move (the variable
+  // list follows at once), and the same fit is made again, now, instead of after the event.
+  PushAddEstimates(std::move(columns), previous);
+  FollowTable();
   ShowResultCharts(true);
   RunRegression();
+  FRefitPending = false;
   return true;
 }
 

@@ -143,6 +143,7 @@ bool TFrmMLRCalc::Loading() const { return FLoad != nullptr; }
 void TFrmMLRCalc::OpenDataFile(const std::string& FileName)
 {
   CancelLoad();
+  FOpeningFile = FileName;
   const TFileFormat format = DecideFileFormat(FileName);
   if (format == TFileFormat::Asc) {
     // A table that would not fit is not read at all: the table shown and the roles stay.
@@ -278,7 +279,12 @@ void TFrmMLRCalc::dropEvent(QDropEvent* Event)
     return;
   Event->acceptProposedAction();
   // Opened after the drop has ended, so that a dialog does not hold the drag source.
-  QTimer::singleShot(0, this, [this, file] { Guarded([&] { OpenDataFile(file); }); });
+  QTimer::singleShot(0, this, [this, file] {
+    Guarded([&] {
+      if (ConfirmDiscard())
+        OpenDataFile(file);
+    });
+  });
 }
 
 }  // namespace orvex
