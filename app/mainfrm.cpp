@@ -286,6 +286,7 @@ void TFrmMLRCalc::CreateControls()
 
   ODiag.SetFilter(DataFileFilter);
   CreateStatusLines();
+  CreateSaveControls();
   CreateUndoControls();
 }
 
@@ -322,6 +323,10 @@ bool TFrmMLRCalc::eventFilter(QObject* Watched, QEvent* Event)
 {
   if (Watched == RLVarSel->viewport() && Event->type() == QEvent::Resize && RLVarSel->NrOfColumns() >= 3)
     RLVarSel->FitColumnWidth(1, 28);
+  if (Watched == Panel1 && Event->type() == QEvent::Resize) {
+    PlaceSaveButtons();
+    PlaceHistoryButtons();
+  }
   return QWidget::eventFilter(Watched, Event);
 }
 
@@ -341,6 +346,7 @@ void TFrmMLRCalc::FormShow()
   LoadDemoData(NTData->DataTable());
   FHistory->Clear();  // the demonstration data are the untouched table
   FKeptRoles.reset();
+  FDataFile = TDataFile();
   RebuildVariableList();
   UpdateCaption();
   if (!FStartFile.empty())

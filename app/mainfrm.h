@@ -10,13 +10,15 @@
 // The unit is split by concern: mainfrm.cpp (creation and layout of the controls, the open
 // dialog, "Load Data", guarding of the entry points), mainfrm_roles.cpp (variable list, role
 // rules, the run and filling the charts and the memo), mainfrm_load.cpp (opening a data file:
-// the format, the import dialog, the background load with its progress strip, dropped files) and
-// mainfrm_undo.cpp (undo and redo, unsaved changes, and the work that follows each edit: the
-// refit and the roles kept on their columns).
+// the format, the import dialog, the background load with its progress strip, dropped files),
+// mainfrm_save.cpp ("Save Data" and "Save Data As") and mainfrm_undo.cpp (undo and redo, unsaved
+// changes, and the work that follows each edit: the refit and the roles kept on their columns).
 #pragma once
 
 #include "mlrrun.h"
 #include "orvex_controls.h"
+#include "orvex_datatable.h"
+#include "orvex_delimited.h"
 
 #include <QWidget>
 #include <cstdint>
@@ -100,6 +102,8 @@ public:
   // Undo and redo on the tool strip (also Ctrl+Z, and Ctrl+Shift+Z or Ctrl+Y).
   QToolButton* SButUndo = nullptr;
   QToolButton* SButRedo = nullptr;
+  QToolButton* SButSaveData = nullptr;
+  QToolButton* SButSaveDataAs = nullptr;
   QLabel* LblNearSing = nullptr;
   QTabWidget* PageControl1 = nullptr;
   QWidget* TSData = nullptr;
@@ -189,6 +193,19 @@ public:
   static TSaveAnswer AskSaveChangesBox(QWidget* Parent, const std::string& Name);
   // Asks the question (AskSaveChangesBox by default).
   std::function<TSaveAnswer(const std::string& Name)> AskSaveChanges;
+  // "Save Data" (Ctrl+S): writes the table back to the file it was loaded from or last saved to,
+  // in that file's format and dialect (and an ASC file's key/value section); with no such file
+  // (the demonstration data), or when the load left columns of the file out or skipped lines
+  // before the table, which a save would lose, it is Save As. "Save Data As" (Ctrl+Shift+S):
+  // asks for a file name; the format follows its extension (.asc, .csv, .tsv, .txt). Both
+  // return true only when the file was written; a failure is shown with the file's name and
+  // the reason, and the table stays as it is.
+  bool SaveDataFile();
+  bool SaveDataFileAs();
+  // The file the table was loaded from or last saved to; empty for the demonstration data.
+  const std::string& DataFileName() const { return FDataFile.FileName; }
+  TFileFormat DataFileFormat() const { return FDataFile.Format; }
+  const TDelimitedDialect& DataFileDialect() const { return FDataFile.Dialect; }
 
   // Hooks, replaceable by tests: the warning after a failed load and the box that shows an error
   // caught at an entry point.
@@ -196,6 +213,9 @@ public:
   TMessageHook ShowError;
   // Runs the import dialog (modal by default); true when the user chose OK.
   std::function<bool(TImportDialog& Dialog)> ExecuteImportHook;
+  // Asks for the file name of "Save Data As", FileName holding a suggestion; a modal save
+  // dialog by default. False when the user cancels.
+  std::function<bool(std::string& FileName)> ExecuteSaveHook;
   // Fired when a background load has ended: adopted, failed or cancelled.
   std::function<void(TFrmMLRCalc* Sender)> OnLoadEnded;
   // The memory "Load Data" may take for a table, in bytes (below 0: unknown, every table is
@@ -211,6 +231,15 @@ protected:
 
 private:
   struct TLoadJob;
+  // The file behind the table, as loaded or saved.
+  struct TDataFile {
+    std::string FileName;  // empty: none (the demonstration data)
+    TFileFormat Format = TFileFormat::Asc;
+    TDelimitedDialect Dialect;  // as used, for a delimited file
+    TCustomData CustomData;     // an ASC file's key/value section
+    // The load left columns out or skipped lines: a save over the file would lose them.
+    bool Partial = false;
+  };
   void CreateControls();
   // mainfrm_undo.cpp
   void CreateUndoControls();
@@ -224,6 +253,7 @@ private:
   // The role rules' last two steps on the current roles: charts shown and run when complete.
   void Refit();
   void UpdateCaption();
+  void PlaceHistoryButtons();
   // The prompt's Save answer: true when the table was written.
   bool SaveForPrompt();
   // Makes "Add Estimates to Table" a step of the history.
@@ -236,6 +266,14 @@ private:
   void PollLoad();
   void EndLoad();
   void SetupChart(TRChart& Chart);
+  // mainfrm_save.cpp
+  void CreateSaveControls();
+  void PlaceSaveButtons();
+  bool RunSaveDialog(std::string& FileName);
+  bool WriteDataFile(const std::string& FileName, TFileFormat Format, const TDelimitedDialect& Dialect);
+  void ShowSaveFailure(std::string Text);
+  // Called once a save has written FileName: it is now the table's file.
+  void DataFileSaved(const std::string& FileName, TFileFormat Format, const TDelimitedDialect& Dialect);
   // Runs a handler so that no library error or exhausted memory leaves it into Qt.
   template <typename F>
   void Guarded(F&& Handler);
@@ -262,9 +300,7 @@ private:
   bool FRefitPending = false;
   // The roles shifted with the columns, until the variable list has been rebuilt for them.
   std::optional<TRoleState> FKeptRoles;
-  // The file being opened, the table's file once its contents arrive.
-  std::string FOpeningFile;
-  std::string FDocumentFile;
+  TDataFile FDataFile;
 
   TMLRRun FRun;
   bool FShown = false;

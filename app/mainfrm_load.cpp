@@ -44,6 +44,7 @@ struct TFrmMLRCalc::TLoadJob {
   std::atomic<int> Percent{-1};  // 0..100, -1 while unknown
   TTableBuilder Builder;
   TTableFileResult Result;
+  TCustomData CustomData;  // an ASC file's key/value section
   std::string Error;  // a failure outside the reader's own (memory)
   std::thread Thread;
 
@@ -61,7 +62,7 @@ struct TFrmMLRCalc::TLoadJob {
     control.Cancel = &Cancel;
     control.Progress = [this](double Fraction) { Percent = static_cast<int>(Fraction * 100.0 + 0.5); };
     try {
-      Result = ReadTableFile(FileName, Dialect, Builder, control);
+      Result = ReadTableFile(FileName, Dialect, Builder, control, &CustomData);
     } catch (const EOrvexError& e) {
       Error = e.what();
     } catch (const std::bad_alloc&) {
@@ -143,7 +144,6 @@ bool TFrmMLRCalc::Loading() const { return FLoad != nullptr; }
 void TFrmMLRCalc::OpenDataFile(const std::string& FileName)
 {
   CancelLoad();
-  FOpeningFile = FileName;
   const TFileFormat format = DecideFileFormat(FileName);
   if (format == TFileFormat::Asc) {
     // A table that would not fit is not read at all: the table shown and the roles stay.
@@ -194,6 +194,13 @@ void TFrmMLRCalc::AdoptLoad(TLoadJob& Job)
     return;
   }
   NTData->DataTable().Adopt(std::move(Job.Builder));
+  // The table's file from now on, for "Save Data".
+  FDataFile.FileName = Job.FileName;
+  FDataFile.Format = res.Format;
+  FDataFile.Dialect = res.Format == TFileFormat::Delimited ? res.Delimited.Detected.Dialect : TDelimitedDialect();
+  FDataFile.CustomData = std::move(Job.CustomData);
+  FDataFile.Partial = res.Format == TFileFormat::Delimited &&
+                      (!res.Delimited.LeftOut.empty() || res.Delimited.Detected.Dialect.SkipLines > 0);
   RebuildVariableList();
   // Text columns that were not taken are named in the editor's message line.
   std::string leftOut;

@@ -76,14 +76,14 @@ private:
   std::optional<TAddedEstimates> FBefore;
 };
 
-QToolButton* MakeHistoryButton(QWidget* Parent, const char* Name, const char* Hint, QStyle::StandardPixmap Icon, int X)
+QToolButton* MakeHistoryButton(QWidget* Parent, const char* Name, const char* Hint, QStyle::StandardPixmap Icon)
 {
   auto* b = new QToolButton(Parent);
   b->setObjectName(Name);
   b->setAutoRaise(true);
   b->setIcon(Parent->style()->standardIcon(Icon));
   b->setToolTip(QString::fromUtf8(Hint));
-  b->setGeometry(X, 2, 27, 27);
+  b->resize(27, 27);
   b->setEnabled(false);
   return b;
 }
@@ -97,9 +97,9 @@ void TFrmMLRCalc::CreateUndoControls()
   FTableListenerKey = NTData->DataTable().AddListener(
       [this](const TDataTable&, const TTableChange& Change) { TableChanged(Change); });
 
-  SButUndo = MakeHistoryButton(Panel1, "SButUndo", "Undo (Ctrl+Z)", QStyle::SP_ArrowBack, 215);
-  SButRedo = MakeHistoryButton(Panel1, "SButRedo", "Redo (Ctrl+Shift+Z, Ctrl+Y)", QStyle::SP_ArrowForward, 244);
-  LblNearSing->move(276, LblNearSing->y());
+  SButUndo = MakeHistoryButton(Panel1, "SButUndo", "Undo (Ctrl+Z)", QStyle::SP_ArrowBack);
+  SButRedo = MakeHistoryButton(Panel1, "SButRedo", "Redo (Ctrl+Shift+Z, Ctrl+Y)", QStyle::SP_ArrowForward);
+  PlaceHistoryButtons();
   connect(SButUndo, &QToolButton::clicked, this, [this] { Guarded([this] { Undo(); }); });
   connect(SButRedo, &QToolButton::clicked, this, [this] { Guarded([this] { Redo(); }); });
   QUndoStack& stack = FHistory->Stack();
@@ -117,6 +117,13 @@ void TFrmMLRCalc::CreateUndoControls()
     connect(new QShortcut(k, this), &QShortcut::activated, this, [this] { Guarded([this] { Redo(); }); });
 
   AskSaveChanges = [this](const std::string& Name) { return AskSaveChangesBox(this, Name); };
+}
+
+// Left of the save buttons at the strip's right end, a little apart from them.
+void TFrmMLRCalc::PlaceHistoryButtons()
+{
+  SButRedo->move(SButSaveData->x() - 8 - SButRedo->width(), 2);
+  SButUndo->move(SButRedo->x() - 2 - SButUndo->width(), 2);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -149,7 +156,6 @@ void TFrmMLRCalc::TableChanged(const TTableChange& Change)
     // A load: the loader rebuilds the variable list, which clears the roles.
     FKeptRoles.reset();
     FRefitPending = false;
-    FDocumentFile = FOpeningFile;
     ScheduleAfterEvent();
     return;
   }
@@ -270,15 +276,15 @@ bool TFrmMLRCalc::Modified() const
 
 std::string TFrmMLRCalc::DocumentName() const
 {
-  if (FDocumentFile.empty())
+  if (DataFileName().empty())
     return DemoDocumentName;
-  return std::filesystem::path(FDocumentFile).filename().string();
+  return std::filesystem::path(DataFileName()).filename().string();
 }
 
 void TFrmMLRCalc::UpdateCaption()
 {
   const bool modified = Modified();
-  if (FDocumentFile.empty() && !modified) {
+  if (DataFileName().empty() && !modified) {
     setWindowTitle(MainCaption);
     return;
   }
@@ -319,7 +325,7 @@ bool TFrmMLRCalc::ConfirmDiscard()
 
 bool TFrmMLRCalc::SaveForPrompt()
 {
-  return false;
+  return SaveDataFile();
 }
 
 void TFrmMLRCalc::closeEvent(QCloseEvent* Event)

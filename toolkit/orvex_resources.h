@@ -1,6 +1,6 @@
 // Access to the program's own resources by their names: the cursors "CURHAND", "CURZOOMW",
-// "CURZOOMD" and "CURZOOMP", the 16 x 16 bitmaps "CHECKEDBOX" and "EMPTYBOX" and the "Load Data"
-// glyph "LOADDATA". They are compiled in from resources/ and live at ":/<NAME>".
+// "CURZOOMD" and "CURZOOMP", the 16 x 16 bitmaps "CHECKEDBOX" and "EMPTYBOX" and the glyphs
+// "LOADDATA", "SAVEDATA" and "SAVEDATAAS" of the tool strip's buttons. They are compiled in from resources/ and live at ":/<NAME>".
 #pragma once
 
 #include <QCursor>

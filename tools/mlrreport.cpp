@@ -2,11 +2,12 @@
 // text file (or takes the demonstration data), runs the regression of one target column on a list of input
 // columns and prints the details report exactly as the window's memo shows it, optionally with
 // the chart caption, or the fit's numbers with all digits for other programs. It can also print
-// a table as CSV. Errors go to standard error and end the program with status 2.
+// a table as CSV, or save it as an ASC or delimited text file. Errors go to standard error and end the program with status 2.
 #include "demodata.h"
 #include "mlrrun.h"
 #include "orvex_datatable.h"
 #include "orvex_tablefile.h"
+#include "orvex_tablewriter.h"
 #include "orvex_datatable_memory.h"
 #include "orvex_math2.h"
 
@@ -29,6 +30,7 @@ const char* const HelpText =
     "  mlrreport [FILE] --inputs LIST --target COL [--caption]\n"
     "            [--extended | [--values] [--influence] [--predict]]\n"
     "  mlrreport [FILE] --csv\n"
+    "  mlrreport [FILE] --save OUT\n"
     "  mlrreport --help\n"
     "\n"
     "Fits the target column as a linear function of the input columns plus an intercept and\n"
@@ -84,6 +86,12 @@ const char* const HelpText =
     "  --csv          print the table as CSV (RFC 4180): a header \"name\",\"attribute\" and the\n"
     "                 column names, then per row its name, attribute and values; a\n"
     "                 not-a-number cell is written NaN, an empty cell as nothing\n"
+    "  --save OUT     write the table to the file OUT and fit nothing: .asc as an ASC file,\n"
+    "                 .csv comma-separated, .tsv and .txt tab-separated. A delimited FILE\n"
+    "                 saved as delimited text keeps its decimal mark, header, row names and\n"
+    "                 quoting (and, for .csv, a semicolon or pipe delimiter); an ASC FILE\n"
+    "                 saved as ASC keeps its key/value section. OUT is replaced only once\n"
+    "                 it is completely written\n"
     "  --threads N    use N threads for reading and fitting (1 to 64); by default one per\n"
     "                 processor core\n"
     "  --help         show this text\n"
@@ -122,6 +130,7 @@ const char* const HelpText =
     "    a column name that several columns share, a column given twice in --inputs;\n"
     "  - too few objects for the number of inputs;\n"
     "  - the regression cannot be solved;\n"
+    "  - OUT cannot be written (its name and the reason), or has another extension;\n"
     "  - unknown or incomplete options.\n";
 
 struct TOptions {
@@ -139,6 +148,8 @@ struct TOptions {
   // machine-readable outputs beside --values
   bool Influence = false;
   bool Predict = false;
+  // --save OUT
+  std::optional<std::string> SaveAs;
 };
 
 // Thrown for every error the user can cause; main prints it and exits with status 2.
@@ -198,11 +209,28 @@ bool ParseReadingOption(const std::string& Arg, int& I, int Argc, char** Argv, T
   return true;
 }
 
+// What a save needs to know of the file read: its format, the dialect used, an ASC file's
+// key/value section.
+struct TReadSource {
+  bool FromFile = false;
+  TFileFormat Format = TFileFormat::Asc;
+  TDelimitedDialect Dialect;
+  TCustomData CustomData;
+};
+
 // Reads the file by its format into the table; a file that cannot be read leaves the table.
-void LoadTableFile(const std::string& FileName, const TDelimitedDialect& Reading, TDataTable& Table)
+void LoadTableFile(const std::string& FileName, const TDelimitedDialect& Reading, TDataTable& Table,
+                   TReadSource* Source = nullptr)
 {
   TTableBuilder builder;
-  const TTableFileResult r = ReadTableFile(FileName, Reading, builder);
+  TCustomData custom;
+  const TTableFileResult r = ReadTableFile(FileName, Reading, builder, TReadControl(), &custom);
+  if (Source && r.Ok()) {
+    Source->FromFile = true;
+    Source->Format = r.Format;
+    Source->Dialect = r.Delimited.Detected.Dialect;
+    Source->CustomData = std::move(custom);
+  }
   if (!r.Ok())
     ToolError(r.Message);
   for (const TLeftOutColumn& c : r.Delimited.LeftOut)
@@ -247,6 +275,55 @@ void CheckMemory(const std::string& FileName)
   if (!check.Fits)
     ToolError("the table of \"" + FileName + "\" needs about " + Mebibytes(check.NeededBytes) +
               " of memory, but only " + Mebibytes(check.AvailableBytes) + " are available");
+}
+
+// ---- Saving: --save OUT --------------------------------------------------------------------
+
+// --save OUT or --save=OUT; false when Arg is neither.
+template <typename TValue>
+bool ParseSaveOption(const std::string& Arg, TValue&& Value, TOptions& O)
+{
+  if (Arg == "--save")
+    O.SaveAs = Value("--save");
+  else if (Arg.rfind("--save=", 0) == 0)
+    O.SaveAs = Arg.substr(7);
+  else
+    return false;
+  if (O.SaveAs->empty())
+    UsageError("--save needs a file name");
+  return true;
+}
+
+// Before anything is read: --save stands alone, and OUT's extension names a format.
+void CheckSaveOptions(const TOptions& O)
+{
+  if (!O.SaveAs)
+    return;
+  if (O.Inputs || O.Target || O.Caption || O.Values || O.Extended || O.Influence || O.Predict || O.Csv)
+    UsageError("--save cannot be combined with --inputs, --target, --caption, --values, --extended, "
+               "--influence, --predict or --csv");
+  try {
+    FormatForSaving(*O.SaveAs);
+  } catch (const EOrvexTableWriteError& e) {
+    ToolError(e.what());
+  }
+}
+
+// Writes the table to OUT in the format of its extension, carrying over what fits of the file
+// it was read from.
+void SaveTable(const std::string& Out, const TDataTable& Table, const TReadSource& Source)
+{
+  try {
+    TTableWriteOptions options;
+    options.Format = FormatForSaving(Out);
+    const bool delimitedSource = Source.FromFile && Source.Format == TFileFormat::Delimited;
+    options.Dialect = DialectForSaving(Out, delimitedSource ? &Source.Dialect : nullptr);
+    if (Source.FromFile && Source.Format == TFileFormat::Asc)
+      options.CustomData = &Source.CustomData;
+    WriteTableFile(Table, Out, options);
+  } catch (const EOrvexTableWriteError& e) {
+    ToolError(e.what());
+  }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -297,6 +374,8 @@ TOptions ParseArguments(int argc, char** argv)
       continue;
     else if (ParseResourceOption(arg, value, o))
       continue;
+    else if (ParseSaveOption(arg, value, o))
+      continue;
     else if (arg.size() > 1 && arg[0] == '-')
       UsageError("unknown option " + arg);
     else if (o.FileName)
@@ -307,7 +386,7 @@ TOptions ParseArguments(int argc, char** argv)
   return o;
 }
 
-void LoadTable(const TOptions& Options, TDataTable& Table)
+void LoadTable(const TOptions& Options, TDataTable& Table, TReadSource* Source = nullptr)
 {
   if (!Options.FileName) {
     LoadDemoData(Table);
@@ -315,7 +394,7 @@ void LoadTable(const TOptions& Options, TDataTable& Table)
   }
   if (DecideFileFormat(*Options.FileName) == TFileFormat::Asc)
     CheckMemory(*Options.FileName);
-  LoadTableFile(*Options.FileName, Options.Reading, Table);
+  LoadTableFile(*Options.FileName, Options.Reading, Table, Source);
 }
 
 bool IsWholeNumber(const std::string& S)
@@ -532,11 +611,17 @@ int Run(int argc, char** argv)
     UsageError("--influence and --predict cannot be combined with --extended");
   if (o.Csv && (o.Influence || o.Predict))
     UsageError("--csv cannot be combined with --influence or --predict");
+  CheckSaveOptions(o);
 
   if (o.Threads > 0)
     SetMathThreadCount(o.Threads);
   TDataTable table;
-  LoadTable(o, table);
+  TReadSource source;
+  LoadTable(o, table, &source);
+  if (o.SaveAs) {
+    SaveTable(*o.SaveAs, table, source);
+    return 0;
+  }
   if (o.Csv) {
     PrintCsv(table);
     return 0;

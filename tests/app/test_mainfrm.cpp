@@ -80,7 +80,7 @@ TEST(MainWindow, FirstShowLayoutAndMinimumSize)
   EXPECT_EQ(w.SButLoadData->toolTip(), "BF_open a stored MLR model");
   EXPECT_FALSE(w.SButLoadData->icon().isNull());
   EXPECT_EQ(w.SButLoadData->geometry(), QRect(4, 2, 149, 27));
-  EXPECT_EQ(w.LblNearSing->geometry(), QRect(276, 8, 460, 16));  // after the undo and redo buttons
+  EXPECT_EQ(w.LblNearSing->geometry(), QRect(160, 8, 460, 16));
   EXPECT_EQ(w.Panel1->height(), 33);
   EXPECT_EQ(w.RLVarSel->width(), 281);
   EXPECT_EQ(w.RLVarSel->CommonHeader(), "List of Variables");

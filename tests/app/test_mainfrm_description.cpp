@@ -98,7 +98,7 @@ TEST(MainWindowDescription, EveryPropertyValueAsBuilt)
       {"SButLoadData", "flat", "true", [&] { return S(w.SButLoadData->autoRaise()); }},
       {"SButLoadData", "glyph", "true", [&] { return S(!w.SButLoadData->icon().isNull()); }},
 
-      {"LblNearSing", "place", "276,8 460x16", [&] { return S(w.LblNearSing->geometry()); }},
+      {"LblNearSing", "place", "160,8 460x16", [&] { return S(w.LblNearSing->geometry()); }},
       {"LblNearSing", "Caption", "Warning: some of the selected input variables are highly collinear!!",
        [&] { return S(w.LblNearSing->text()); }},
       {"LblNearSing", "colour", Hex(clRed), [&] { return Hex(w.LblNearSing->palette().color(QPalette::WindowText)); }},

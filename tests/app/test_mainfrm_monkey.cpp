@@ -36,6 +36,13 @@ TEST(MainWindowMonkey, TenThousandRandomEvents)
     d.SetFileName(file);
     return uniform(0, 1) == 1;
   };
+  // Save As alternately cancels and saves to a scratch file (no draw from the random sequence).
+  const std::string saved = mainfrm_test::WriteFile("monkey_saved.csv", "");
+  int saveDialogs = 0;
+  w.ExecuteSaveHook = [&](std::string& FileName) {
+    FileName = saved;
+    return ++saveDialogs % 2 == 0;
+  };
   w.NTData->ShowMessageHook = [](const std::string&) {};
   w.NTData->PopupHook = [](QMenu*, const QPoint&) {};
   w.RCFit->ShowMessage = [](const std::string&) {};

@@ -207,8 +207,9 @@ TEST(MainWindowUndo, CleanStateFollowsLoadEditsAndSaves)
   PressEnter(t.E);
   t.Settle();
   EXPECT_EQ(w.windowTitle(), "undo_clean.asc* - Multiple Linear Regression");
-  w.History().SetClean();  // what a successful save does
+  mainfrm_test::Click(w.SButSaveData, QPoint(13, 13));  // back into the loaded file
   t.Settle();
+  EXPECT_TRUE(t.Errors.empty());
   EXPECT_FALSE(w.Modified());
   EXPECT_EQ(w.windowTitle(), "undo_clean.asc - Multiple Linear Regression");
   t.Key(Qt::Key_Z, Qt::ControlModifier);  // past the save point
@@ -258,6 +259,26 @@ TEST(MainWindowUndo, PromptAnswersAndTheBoxCloseButton)
   EXPECT_TRUE(dialogShown);
   EXPECT_TRUE(w.close());
   EXPECT_FALSE(w.isVisible());
+
+  // Save: the close waits for the save; a save the user cancels keeps the window open.
+  w.show();
+  t.Settle();
+  t.ClickCell(1, 3);
+  TypeText(t.E, "4");
+  PressEnter(t.E);
+  t.Settle();
+  answer = TSaveAnswer::Save;
+  std::string saveAs;
+  w.ExecuteSaveHook = [&](std::string& FileName) {
+    FileName = saveAs;
+    return !saveAs.empty();
+  };
+  EXPECT_FALSE(w.close());
+  EXPECT_TRUE(w.Modified());
+  saveAs = mainfrm_test::WriteFile("undo_prompt.asc", "");
+  EXPECT_TRUE(w.close());
+  EXPECT_FALSE(w.Modified());
+  EXPECT_EQ(w.DataFileName(), saveAs);
 
   // The real box, closed with its title bar's button (a close event) and with Escape.
   for (int way = 0; way < 2; ++way) {

@@ -14,7 +14,7 @@ TEST(Resources, AllNamesResolveToImagesOfTheirSize)
     int Size;
   };
   const Case cases[] = {{"CURHAND", 32},   {"CURZOOMW", 32}, {"CURZOOMD", 32},  {"CURZOOMP", 32},
-                        {"CHECKEDBOX", 16}, {"EMPTYBOX", 16}, {"LOADDATA", 16}};
+                        {"CHECKEDBOX", 16}, {"EMPTYBOX", 16}, {"LOADDATA", 16}, {"SAVEDATA", 16}, {"SAVEDATAAS", 16}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
     const QImage img = ResourceImage(c.Name);

@@ -3,6 +3,7 @@
 #include "demodata.h"
 #include "mlrrun.h"
 #include "orvex_datatable.h"
+#include "data/table_dump.h"
 #include "regress/mlrrun_testutil.h"
 
 #include <gtest/gtest.h>
@@ -665,4 +666,96 @@ TEST_F(MLRReportTool, InfluenceAndPredictionLinesGiveTheResultsValues)
   EXPECT_EQ(std::strtod(p[8].c_str(), nullptr), -1.2 - res.Predictions.Estimate[5]);
   EXPECT_LT(std::strtod(p[6].c_str(), nullptr), std::strtod(p[4].c_str(), nullptr));  // PI wider
   EXPECT_EQ(Run({"--inputs", "3", "--target", "6", "--predict", "--extended"}).Status, 2);
+}
+
+// --save: the demonstration data and a file with every state go ASC -> ASC, ASC -> CSV -> ASC
+// and CSV -> CSV unchanged; the extension decides the format, and nothing is fitted.
+TEST_F(MLRReportTool, SaveRoundTripsThroughBothFormats)
+{
+  TDataTable demo;
+  LoadDemoData(demo);
+  const std::string demoAsc = (Dir / "demo.asc").string();
+  const TToolResult saved = Run({"--save", demoAsc});
+  ASSERT_EQ(saved.Status, 0) << saved.Err;
+  EXPECT_EQ(saved.Out, "");
+  EXPECT_EQ(saved.Err, "");
+  TDataTable back;
+  ASSERT_EQ(back.LoadFromASCFile(demoAsc), ascOK);
+  EXPECT_EQ(orvex_test::Dump(back), orvex_test::Dump(demo));
+
+  const std::string csv = (Dir / "demo.csv").string();
+  const std::string again = (Dir / "again.asc").string();
+  ASSERT_EQ(Run({demoAsc, "--save=" + csv}).Status, 0);
+  ASSERT_EQ(Run({csv, "--save", again}).Status, 0);
+  ASSERT_EQ(back.LoadFromASCFile(again), ascOK);
+  EXPECT_EQ(orvex_test::Dump(back), orvex_test::Dump(demo));
+  EXPECT_EQ(ReadFile(again), ReadFile(demoAsc));
+  const std::string csv2 = (Dir / "demo2.csv").string();
+  ASSERT_EQ(Run({csv, "--save", csv2}).Status, 0);
+  EXPECT_EQ(ReadFile(csv2), ReadFile(csv));
+
+  // Attributes, names with blanks, NAN, ### and a key/value section survive ASC -> ASC.
+  const std::string small = WriteFile("small.asc", std::string(SmallAsc) + "<custdata>\n<k>v w</k>\n</custdata>\n");
+  const std::string copy = (Dir / "copy.ASC").string();
+  ASSERT_EQ(Run({small, "--save", copy}).Status, 0);
+  TDataTable a, b;
+  TCustomData ca, cb;
+  ASSERT_EQ(a.ReadASCFile(small, ca), ascOK);
+  ASSERT_EQ(b.ReadASCFile(copy, cb), ascOK);
+  EXPECT_EQ(orvex_test::Dump(b), orvex_test::Dump(a));
+  EXPECT_EQ(b.Comment(), a.Comment());
+  for (int r = 1; r <= a.NrOfRows(); ++r)
+    EXPECT_EQ(b.RowAttrib(r), a.RowAttrib(r));
+  ASSERT_EQ(cb.size(), 1u);
+  EXPECT_EQ(cb[0].Key, "k");
+  EXPECT_EQ(cb[0].Value, "v w");
+
+  // A semicolon file with decimal commas stays one as .csv and becomes tab-separated as .tsv.
+  const std::string semi = WriteFile("semi.csv", "a;b\n1,5;2\n3;-4,25\n");
+  const std::string semiOut = (Dir / "semi_out.csv").string();
+  ASSERT_EQ(Run({semi, "--save", semiOut}).Status, 0);
+  EXPECT_EQ(ReadFile(semiOut), "a;b\n1,5;2\n3;-4,25\n");
+  const std::string tsv = (Dir / "semi_out.tsv").string();
+  ASSERT_EQ(Run({semi, "--save", tsv}).Status, 0);
+  EXPECT_EQ(ReadFile(tsv), "a\tb\n1,5\t2\n3\t-4,25\n");
+}
+
+TEST_F(MLRReportTool, SaveFailuresExitWithStatusTwoAndKeepTheOldFile)
+{
+  const std::string missing = (Dir / "no" / "x.csv").string();
+  const TToolResult r = Run({"--save", missing});
+  EXPECT_EQ(r.Status, 2);
+  EXPECT_EQ(r.Err, "mlrreport: cannot save the file \"" + missing +
+                       "\": cannot create a file in its folder: No such file or directory\n");
+  const TToolResult ext = Run({"--save", (Dir / "x.xls").string()});
+  EXPECT_EQ(ext.Status, 2);
+  EXPECT_NE(ext.Err.find("\".xls\" is not a format that can be saved; use .asc, .csv, .tsv or .txt"),
+            std::string::npos) << ext.Err;
+  const TToolResult both = Run({"--save", (Dir / "x.csv").string(), "--inputs", "1"});
+  EXPECT_EQ(both.Status, 2);
+  EXPECT_EQ(both.Err.rfind("mlrreport: --save cannot be combined with --inputs", 0), 0u) << both.Err;
+  EXPECT_FALSE(fs::exists(Dir / "x.csv"));
+}
+
+TEST_F(MLRReportTool, SaveOntoAFullDiskKeepsTheOldFile)
+{
+#ifdef ORVEX_SANITIZED
+  GTEST_SKIP() << "the sanitizer's own files do not fit the capped file size";
+#endif
+  // A file size limit of 1 KiB stands in for a full disk: the write fails with "File too
+  // large" (the signal that would end the process is ignored), the old file stays whole and
+  // no temporary file is left.
+  std::string big = "a,b\n";
+  for (int i = 0; i < 400; ++i)
+    big += std::to_string(i) + "," + std::to_string(i * 0.5) + "\n";
+  const std::string in = WriteFile("big.csv", big);
+  const fs::path out = Dir / "target";
+  fs::create_directories(out);
+  const std::string old = (out / "old.asc").string();
+  std::ofstream(old, std::ios::binary) << "old";
+  const TToolResult r = Run({in, "--save", old}, "trap '' XFSZ; ulimit -f 1; ");
+  EXPECT_EQ(r.Status, 2);
+  EXPECT_EQ(r.Err, "mlrreport: cannot save the file \"" + old + "\": cannot write it: File too large\n");
+  EXPECT_EQ(ReadFile(old), "old");
+  EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 1);
 }
