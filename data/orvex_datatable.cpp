@@ -24,6 +24,17 @@ std::string LimitName(const std::string& Value)
   return dtext::Utf8Left(dtext::ToUtf8(Value), static_cast<std::size_t>(MaxNameLength));
 }
 
+// The notice of a single edit at (Col, Row), which carries what it replaced.
+TTableChange EditNotice(TTableChangeKind Kind, int Col, int Row)
+{
+  TTableChange c;
+  c.Kind = Kind;
+  c.Col = Col;
+  c.Row = Row;
+  c.HasOld = true;
+  return c;
+}
+
 // Counts an operation whose inner steps tell no notice of their own, for a scope.
 class TCompound {
 public:
@@ -225,11 +236,7 @@ void TDataTable::SetElem(int Col, int Row, double Value)
   const double old = FMatrix->Elem(Col, Row);
   FMatrix->SetElem(Col, Row, Value);
   if (Telling()) {
-    TTableChange c;
-    c.Kind = TTableChangeKind::Value;
-    c.Col = Col;
-    c.Row = Row;
-    c.HasOld = true;
+    TTableChange c = EditNotice(TTableChangeKind::Value, Col, Row);
     c.OldValue = old;
     Tell(c);
   }
@@ -253,11 +260,7 @@ void TDataTable::SetCellState(int Col, int Row, std::uint8_t Value)
   const std::uint8_t old = state;
   state = Value;
   if (Telling()) {
-    TTableChange c;
-    c.Kind = TTableChangeKind::State;
-    c.Col = Col;
-    c.Row = Row;
-    c.HasOld = true;
+    TTableChange c = EditNotice(TTableChangeKind::State, Col, Row);
     c.OldState = old;
     Tell(c);
   }
@@ -280,11 +283,7 @@ void TDataTable::ClearMarks()
       const std::uint8_t old = s;
       s = static_cast<std::uint8_t>(s & ~(csMarkA | csMarkB));
       if (telling && s != old) {
-        TTableChange c;
-        c.Kind = TTableChangeKind::State;
-        c.Col = col;
-        c.Row = row;
-        c.HasOld = true;
+        TTableChange c = EditNotice(TTableChangeKind::State, col, row);
         c.OldState = old;
         Tell(c);
       }
@@ -302,9 +301,7 @@ void TDataTable::SetComment(const std::string& Value)
              text.end());
   std::string old = std::exchange(FComment, std::move(text));
   if (Telling()) {
-    TTableChange c;
-    c.Kind = TTableChangeKind::Comment;
-    c.HasOld = true;
+    TTableChange c = EditNotice(TTableChangeKind::Comment, 0, 0);
     c.OldText = std::move(old);
     Tell(c);
   }
@@ -322,10 +319,7 @@ void TDataTable::SetColName(int Col, const std::string& Value)
     return;
   std::string old = std::exchange(FColNames[static_cast<std::size_t>(Col - 1)], LimitName(Value));
   if (Telling()) {
-    TTableChange c;
-    c.Kind = TTableChangeKind::ColName;
-    c.Col = Col;
-    c.HasOld = true;
+    TTableChange c = EditNotice(TTableChangeKind::ColName, Col, 0);
     c.OldText = std::move(old);
     Tell(c);
   }
@@ -343,10 +337,7 @@ void TDataTable::SetRowName(int Row, const std::string& Value)
     return;
   std::string old = std::exchange(FRowNames[static_cast<std::size_t>(Row - 1)], LimitName(Value));
   if (Telling()) {
-    TTableChange c;
-    c.Kind = TTableChangeKind::RowName;
-    c.Row = Row;
-    c.HasOld = true;
+    TTableChange c = EditNotice(TTableChangeKind::RowName, 0, Row);
     c.OldText = std::move(old);
     Tell(c);
   }
@@ -364,10 +355,7 @@ void TDataTable::SetColAttrib(int Col, std::int32_t Value)
     return;
   const std::int32_t old = std::exchange(FColAttribs[static_cast<std::size_t>(Col - 1)], Value);
   if (Telling()) {
-    TTableChange c;
-    c.Kind = TTableChangeKind::ColAttrib;
-    c.Col = Col;
-    c.HasOld = true;
+    TTableChange c = EditNotice(TTableChangeKind::ColAttrib, Col, 0);
     c.OldAttrib = old;
     Tell(c);
   }
@@ -385,10 +373,7 @@ void TDataTable::SetRowAttrib(int Row, std::int32_t Value)
     return;
   const std::int32_t old = std::exchange(FRowAttribs[static_cast<std::size_t>(Row - 1)], Value);
   if (Telling()) {
-    TTableChange c;
-    c.Kind = TTableChangeKind::RowAttrib;
-    c.Row = Row;
-    c.HasOld = true;
+    TTableChange c = EditNotice(TTableChangeKind::RowAttrib, 0, Row);
     c.OldAttrib = old;
     Tell(c);
   }
@@ -406,10 +391,7 @@ void TDataTable::SetVarType(int Col, TVarType Value)
     return;
   const TVarType old = std::exchange(FColumns[static_cast<std::size_t>(Col - 1)].VarType, Value);
   if (Telling()) {
-    TTableChange c;
-    c.Kind = TTableChangeKind::VarType;
-    c.Col = Col;
-    c.HasOld = true;
+    TTableChange c = EditNotice(TTableChangeKind::VarType, Col, 0);
     c.OldAttrib = old;
     Tell(c);
   }
@@ -476,11 +458,8 @@ void TDataTable::SetLevelName(int Col, int Level, const std::string& Value)
     RaiseOutOfMemory();
   }
   if (Telling()) {
-    TTableChange c;
-    c.Kind = TTableChangeKind::LevelName;
-    c.Col = Col;
+    TTableChange c = EditNotice(TTableChangeKind::LevelName, Col, 0);
     c.Level = Level;
-    c.HasOld = true;
     c.OldText = std::move(old);
     Tell(c);
   }

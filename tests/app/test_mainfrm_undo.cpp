@@ -26,16 +26,9 @@ using mainfrm_test::TShownWindow;
 
 namespace {
 
-// The table whole, with what Dump leaves out (comment and attributes).
-std::string TableText(const TFrmMLRCalc& W)
+std::string TableText(TFrmMLRCalc& W)
 {
-  const TDataTable& t = const_cast<TFrmMLRCalc&>(W).NTData->DataTable();
-  std::string s = orvex_test::Dump(t) + "comment " + t.Comment() + "\nattribs";
-  for (int c = 1; c <= t.NrOfColumns(); ++c)
-    s += " " + std::to_string(t.ColAttrib(c));
-  for (int r = 1; r <= t.NrOfRows(); ++r)
-    s += " " + std::to_string(t.RowAttrib(r));
-  return s;
+  return orvex_test::DumpWhole(W.NTData->DataTable());
 }
 
 // The window on its data page, active (so that its shortcuts answer), menus opening nowhere.
@@ -79,6 +72,25 @@ struct TDataWindow : TShownWindow {
   {
     QWidget* focus = QApplication::focusWidget() ? QApplication::focusWidget() : &E;
     QTest::keyClick(focus, K, Mods);
+  }
+  // Roles chosen by clicks on the variable list's boxes (the regression page stays open).
+  void ChooseRoles(std::initializer_list<int> Inputs, int Target)
+  {
+    W->PageControl1->setCurrentWidget(W->TSMLR);
+    for (int c : Inputs)
+      ClickBox(2, c);
+    ClickBox(3, Target);
+  }
+  // "Load Data" clicked, the file written with Content chosen in the dialog.
+  void LoadWithButton(const std::string& Name, const std::string& Content)
+  {
+    const std::string file = mainfrm_test::WriteFile(Name, Content);
+    W->ODiag.ExecuteHook = [file](TOpenDialog& D) {
+      D.SetFileName(file);
+      return true;
+    };
+    mainfrm_test::Click(W->SButLoadData, QPoint(20, 13));
+    Settle();
   }
   // Lets the event that made a change finish (its undo step closes, the refit runs).
   static void Settle() { QApplication::processEvents(); }
@@ -189,13 +201,7 @@ TEST(MainWindowUndo, CleanStateFollowsLoadEditsAndSaves)
   PressEnter(t.E);
   t.Settle();
   ASSERT_TRUE(w.Modified());
-  const std::string file = mainfrm_test::WriteFile("undo_clean.asc", "c\n2\n3\nFALSE TRUE FALSE FALSE\nA B\n1 2\n3 4\n5 7\n");
-  w.ODiag.ExecuteHook = [&](TOpenDialog& D) {
-    D.SetFileName(file);
-    return true;
-  };
-  mainfrm_test::Click(w.SButLoadData, QPoint(20, 13));
-  t.Settle();
+  t.LoadWithButton("undo_clean.asc", "c\n2\n3\nFALSE TRUE FALSE FALSE\nA B\n1 2\n3 4\n5 7\n");
   EXPECT_EQ(t.Asked, std::vector<std::string>{"Demonstration data"});  // answered Discard
   EXPECT_EQ(w.NTData->NrOfColumns(), 2);
   EXPECT_FALSE(w.Modified());
@@ -310,9 +316,7 @@ TEST(MainWindowRefit, EditsOfRoleColumnsRunTheFitOncePerEvent)
   TFrmMLRCalc& w = *t.W;
   int reports = 0;
   QObject::connect(w.MMDetails, &QPlainTextEdit::textChanged, [&] { ++reports; });
-  w.PageControl1->setCurrentWidget(w.TSMLR);
-  t.ClickBox(2, 2);  // input: column 2
-  t.ClickBox(3, 1);  // target: column 1
+  t.ChooseRoles({2}, 1);
   ASSERT_TRUE(w.Run().Succeeded());
   const int perRun = reports;  // what one run writes into the memo
   ASSERT_GT(perRun, 0);
@@ -375,10 +379,7 @@ TEST(MainWindowRefit, RolesStayOnTheirColumns)
 {
   TDataWindow t;
   TFrmMLRCalc& w = *t.W;
-  w.PageControl1->setCurrentWidget(w.TSMLR);
-  t.ClickBox(2, 2);
-  t.ClickBox(2, 3);
-  t.ClickBox(3, 5);
+  t.ChooseRoles({2, 3}, 5);
   ASSERT_TRUE(w.Run().Succeeded());
   const std::string report = w.DetailsLines().front();
   w.PageControl1->setCurrentWidget(w.TSData);
@@ -414,13 +415,7 @@ TEST(MainWindowRefit, RolesStayOnTheirColumns)
   EXPECT_EQ(roles(), "--II--");
   EXPECT_TRUE(w.RCFit->isHidden());
 
-  const std::string file = mainfrm_test::WriteFile("undo_roles.asc", "r\n6\n3\nFALSE FALSE FALSE FALSE\n1 2 3 4 5 6\n2 3 4 5 6 1\n3 4 5 6 1 2\n");
-  w.ODiag.ExecuteHook = [&](TOpenDialog& D) {
-    D.SetFileName(file);
-    return true;
-  };
-  mainfrm_test::Click(w.SButLoadData, QPoint(20, 13));
-  t.Settle();
+  t.LoadWithButton("undo_roles.asc", "r\n6\n3\nFALSE FALSE FALSE FALSE\n1 2 3 4 5 6\n2 3 4 5 6 1\n3 4 5 6 1 2\n");
   EXPECT_EQ(roles(), "------");
 }
 
@@ -429,9 +424,7 @@ TEST(MainWindowRefit, AddEstimatesIsOneStep)
 {
   TDataWindow t;
   TFrmMLRCalc& w = *t.W;
-  w.PageControl1->setCurrentWidget(w.TSMLR);
-  t.ClickBox(2, 2);
-  t.ClickBox(3, 1);
+  t.ChooseRoles({2}, 1);
   const std::string before = TableText(w);
   ASSERT_TRUE(w.AddEstimatesToTable(false));
   t.Settle();

@@ -16,15 +16,9 @@ using namespace orvex;
 
 namespace {
 
-// Dump plus what it leaves out: the comment and the attributes.
 std::string FullDump(const TDataTable& T)
 {
-  std::string s = orvex_test::Dump(T) + "comment " + T.Comment() + "\nattribs";
-  for (int c = 1; c <= T.NrOfColumns(); ++c)
-    s += " c" + std::to_string(T.ColAttrib(c));
-  for (int r = 1; r <= T.NrOfRows(); ++r)
-    s += " r" + std::to_string(T.RowAttrib(r));
-  return s;
+  return orvex_test::DumpWhole(T);
 }
 
 // A 4 x 5 table with distinct values, some states, names, attributes, a Nominal column with labels.
