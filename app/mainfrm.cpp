@@ -97,6 +97,10 @@ TFrmMLRCalc::TFrmMLRCalc(QWidget* Parent) : QWidget(Parent)
 TFrmMLRCalc::~TFrmMLRCalc()
 {
   NTData->DataTable().RemoveListener(FTableListenerKey);
+  // The stack reports its clearing as it goes: nothing of this window, whose members are going,
+  // may hear it.
+  FHistory->Stack().disconnect();
+  FHistory.reset();
 }
 
 void TFrmMLRCalc::CreateControls()
