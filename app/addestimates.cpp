@@ -180,4 +180,14 @@ void TAddEstimatesCommand::Undo(TDataTable& Table)
   FAdded = {};
 }
 
+std::size_t TAddEstimatesCommand::Bytes() const
+{
+  std::size_t n = sizeof(*this);
+  for (const TEstimateColumn& c : FColumns)
+    n += sizeof(c) + c.Name.capacity() + c.Values.capacity() * sizeof(double);
+  for (const TStoredColumn& c : FRemoved)
+    n += sizeof(c) + c.Name.capacity() + c.Values.capacity() * sizeof(double) + c.States.capacity();
+  return n;
+}
+
 }  // namespace orvex

@@ -55,6 +55,8 @@ public:
   // properties
   // The columns the last Redo appended.
   const TAddedEstimates& Added() const { return FAdded; }
+  // The memory the command holds, in bytes.
+  std::size_t Bytes() const;
   // Where a column of the table before the last Redo is now: its new index, 0 when Redo
   // removed it (so the window can keep the roles of the other columns).
   int MovedColumn(int OldColumn) const;

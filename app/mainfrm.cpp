@@ -12,6 +12,7 @@
 #include "orvex_rchart.h"
 #include "orvex_replist.h"
 #include "orvex_resources.h"
+#include "tablehistory.h"
 
 #include <QCheckBox>
 #include <QContextMenuEvent>
@@ -95,7 +96,14 @@ TFrmMLRCalc::TFrmMLRCalc(QWidget* Parent) : QWidget(Parent)
   CreateControls();
 }
 
-TFrmMLRCalc::~TFrmMLRCalc() = default;
+TFrmMLRCalc::~TFrmMLRCalc()
+{
+  NTData->DataTable().RemoveListener(FTableListenerKey);
+  // The stack reports its clearing as it goes: nothing of this window, whose members are going,
+  // may hear it.
+  FHistory->Stack().disconnect();
+  FHistory.reset();
+}
 
 void TFrmMLRCalc::CreateControls()
 {
@@ -286,6 +294,7 @@ void TFrmMLRCalc::CreateControls()
   ODiag.SetFilter(DataFileFilter);
   CreateStatusLines();
   CreateSaveControls();
+  CreateUndoControls();
 }
 
 void TFrmMLRCalc::SetupChart(TRChart& Chart)
@@ -333,8 +342,10 @@ bool TFrmMLRCalc::eventFilter(QObject* Watched, QEvent* Event)
   }
   if (Watched == RLVarSel->viewport() && Event->type() == QEvent::Resize && RLVarSel->NrOfColumns() >= 3)
     RLVarSel->FitColumnWidth(1, 28);
-  if (Watched == Panel1 && Event->type() == QEvent::Resize)
+  if (Watched == Panel1 && Event->type() == QEvent::Resize) {
     PlaceSaveButtons();
+    PlaceHistoryButtons();
+  }
   return QWidget::eventFilter(Watched, Event);
 }
 
@@ -352,14 +363,19 @@ void TFrmMLRCalc::FormShow()
 {
   // The demonstration data stay when a file given at start cannot be read or is cancelled.
   LoadDemoData(NTData->DataTable());
+  FHistory->Clear();  // the demonstration data are the untouched table
+  FKeptRoles.reset();
   FDataFile = TDataFile();
   RebuildVariableList();
+  UpdateCaption();
   if (!FStartFile.empty())
     OpenDataFile(FStartFile);
 }
 
 void TFrmMLRCalc::SButLoadDataClick()
 {
+  if (!ConfirmDiscard())
+    return;
   ODiag.SetFilter(DataFileFilter);
   ODiag.SetFileName("");
   if (!ODiag.Execute(this))

@@ -10,8 +10,9 @@
 // The unit is split by concern: mainfrm.cpp (creation and layout of the controls, the open
 // dialog, "Load Data", guarding of the entry points), mainfrm_roles.cpp (variable list, role
 // rules, the run and filling the charts and the memo), mainfrm_load.cpp (opening a data file:
-// the format, the import dialog, the background load with its progress strip, dropped files)
-// and mainfrm_save.cpp ("Save Data" and "Save Data As").
+// the format, the import dialog, the background load with its progress strip, dropped files),
+// mainfrm_save.cpp ("Save Data" and "Save Data As") and mainfrm_undo.cpp (undo and redo, unsaved
+// changes, and the work that follows each edit: the refit and the roles kept on their columns).
 #pragma once
 
 #include "mlrrun.h"
@@ -25,6 +26,7 @@
 #include <map>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,12 +43,15 @@ class QToolButton;
 
 namespace orvex {
 
-class TAddedEstimates;
+struct TAddedEstimates;
 class TGradFill;
 class TImportDialog;
 class TNTabEd;
 class TRChart;
 class TReportListView;
+class TTableHistory;
+struct TEstimateColumn;
+struct TTableChange;
 
 // The open-file dialog as a non-visual component: a filter of "description|pattern" pairs, each
 // joined to the next by "|" ("Data files|*.csv *.txt|All files|*"),
@@ -82,6 +87,11 @@ inline constexpr const char* DataFileFilter =
 inline constexpr int ListColInput = 2;
 inline constexpr int ListColTarget = 3;
 inline constexpr int ListColWeight = 4;
+// The answers to "Save changes to NAME?".
+enum class TSaveAnswer { Save, Discard, Cancel };
+
+// The window's caption while the demonstration data are untouched.
+inline constexpr const char* MainCaption = "Multiple Linear Regression";
 
 // The text of both explanation labels while no run has been made.
 inline constexpr const char* SelectVariablesText = "Please select input variables and/or the target variable";
@@ -96,6 +106,9 @@ public:
   QWidget* Panel1 = nullptr;
   TGradFill* GradFill1 = nullptr;
   QToolButton* SButLoadData = nullptr;
+  // Undo and redo on the tool strip (also Ctrl+Z, and Ctrl+Shift+Z or Ctrl+Y).
+  QToolButton* SButUndo = nullptr;
+  QToolButton* SButRedo = nullptr;
   QToolButton* SButSaveData = nullptr;
   QToolButton* SButSaveDataAs = nullptr;
   QLabel* LblNearSing = nullptr;
@@ -186,6 +199,21 @@ public:
   bool Loading() const;
   void CancelLoad();
 
+  // Undo and unsaved changes (mainfrm_undo.cpp). Every change of the table is a step of the
+  // history; a load starts a new one. Modified: the table differs from the last load or save.
+  TTableHistory& History() { return *FHistory; }
+  bool Modified() const;
+  void Undo();
+  void Redo();
+  // Before the table is replaced or the window closes: asks "Save changes to NAME?" when there
+  // are unsaved changes. True when the caller may go on (saved, discarded or nothing to ask).
+  bool ConfirmDiscard();
+  // What the caption and the question call the table: the file's name, or the demonstration data.
+  std::string DocumentName() const;
+  // The box "Save changes to NAME?" with Save, Discard and Cancel; its close button is Cancel.
+  static TSaveAnswer AskSaveChangesBox(QWidget* Parent, const std::string& Name);
+  // Asks the question (AskSaveChangesBox by default).
+  std::function<TSaveAnswer(const std::string& Name)> AskSaveChanges;
   // "Save Data" (Ctrl+S): writes the table back to the file it was loaded from or last saved to,
   // in that file's format and dialect (and an ASC file's key/value section); with no such file
   // (the demonstration data), or when the load left columns of the file out or skipped lines
@@ -220,6 +248,7 @@ protected:
   bool eventFilter(QObject* Watched, QEvent* Event) override;
   void dragEnterEvent(QDragEnterEvent* Event) override;
   void dropEvent(QDropEvent* Event) override;
+  void closeEvent(QCloseEvent* Event) override;
 
 private:
   struct TLoadJob;
@@ -233,6 +262,23 @@ private:
     bool Partial = false;
   };
   void CreateControls();
+  // mainfrm_undo.cpp
+  void CreateUndoControls();
+  void TableChanged(const TTableChange& Change);
+  // Runs AfterEvent once the event being handled has finished (once however often it is asked).
+  void ScheduleAfterEvent();
+  // Closes the undo step of the event, brings the variable list in step, refits when needed.
+  void AfterEvent();
+  // Puts the roles kept across a column change back on the rebuilt variable list.
+  void RestoreKeptRoles();
+  // The role rules' last two steps on the current roles: charts shown and run when complete.
+  void Refit();
+  void UpdateCaption();
+  void PlaceHistoryButtons();
+  // The prompt's Save answer: true when the table was written.
+  bool SaveForPrompt();
+  // Makes "Add Estimates to Table" a step of the history.
+  void PushAddEstimates(std::vector<TEstimateColumn> Columns, const TAddedEstimates& Previous);
   // mainfrm_load.cpp
   void CreateStatusLines();
   void StartBackgroundLoad(std::shared_ptr<TLoadJob> Job);
@@ -277,6 +323,18 @@ private:
   void ShowResultCharts(bool Visible);
   std::vector<QLabel*> ExplanationLabels() const;
   std::unique_ptr<TAddedEstimates> FLastEstimates;
+  std::unique_ptr<TTableHistory> FHistory;
+  int FTableListenerKey = 0;
+  bool FAfterEventPosted = false;
+  bool FRefitPending = false;
+  // The roles, the weight column and the reference levels shifted with the columns, until the
+  // variable list has been rebuilt for them.
+  struct TKeptRoles {
+    TRoleState Roles;
+    int WeightCol = 0;
+    std::map<int, int> ReferenceLevels;
+  };
+  std::optional<TKeptRoles> FKeptRoles;
   TDataFile FDataFile;
 
   TMLRRun FRun;

@@ -99,32 +99,18 @@ bool TFrmMLRCalc::AddEstimatesToTable(bool WithIntervals)
   TAddedEstimates previous = FLastEstimates ? *FLastEstimates : TAddedEstimates{};
   for (std::size_t k = 0; k < previous.Names.size(); ++k) {
     const int col = previous.FirstColumn + static_cast<int>(k);
-    if (roles.Input(col) || roles.Target(col)) {
+    if (roles.Input(col) || roles.Target(col) || options.WeightCol == col) {
       previous = {};
       break;
     }
   }
-  TAddEstimatesCommand command(std::move(columns), previous);
-  // The table's column change rebuilds the variable list, which clears the roles: they are
-  // put back on the columns' new places, and the same fit is made again.
-  command.Redo(table);
-  FLastEstimates = std::make_unique<TAddedEstimates>(command.Added());
-  if (RLVarSel->NrOfRows() != table.NrOfColumns())
-    RebuildVariableList();
-  RLVarSel->SetSuppressPaint(true);
-  for (int c = 1; c <= roles.NrOfColumns(); ++c) {
-    const int moved = command.MovedColumn(c);
-    if (moved < 1)
-      continue;
-    RLVarSel->SetChecked(ListColInput, moved, roles.Input(c));
-    RLVarSel->SetChecked(ListColTarget, moved, roles.Target(c));
-    RLVarSel->SetChecked(ListColWeight, moved, options.WeightCol == c);
-    if (const auto ref = options.ReferenceLevels.find(c); ref != options.ReferenceLevels.end())
-      FReferenceLevels[moved] = ref->second;
-  }
-  RLVarSel->SetSuppressPaint(false);
+  // One step of the history. The roles stay on their columns as the columns move (the variable
+  // list follows at once), and the same fit is made again, now, instead of after the event.
+  PushAddEstimates(std::move(columns), previous);
+  FollowTable();
   ShowResultCharts(true);
   RunRegression();
+  FRefitPending = false;
   return true;
 }
 

@@ -286,7 +286,12 @@ void TFrmMLRCalc::dropEvent(QDropEvent* Event)
     return;
   Event->acceptProposedAction();
   // Opened after the drop has ended, so that a dialog does not hold the drag source.
-  QTimer::singleShot(0, this, [this, file] { Guarded([&] { OpenDataFile(file); }); });
+  QTimer::singleShot(0, this, [this, file] {
+    Guarded([&] {
+      if (ConfirmDiscard())
+        OpenDataFile(file);
+    });
+  });
 }
 
 }  // namespace orvex

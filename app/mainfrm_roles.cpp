@@ -71,10 +71,14 @@ void TFrmMLRCalc::RefreshVariableTexts()
 
 void TFrmMLRCalc::FollowTable()
 {
-  if (RLVarSel->NrOfRows() != NTData->NrOfColumns())
+  if (RLVarSel->NrOfRows() != NTData->NrOfColumns()) {
     RebuildVariableList();
-  else
+    // Columns inserted or deleted keep their roles (mainfrm_undo.cpp); only a load clears them.
+    RestoreKeptRoles();
+  } else {
     RefreshVariableTexts();
+    RestoreKeptRoles();
+  }
 }
 
 TRoleState TFrmMLRCalc::Roles() const

@@ -10,6 +10,7 @@
 #include "orvex_ntabed.h"
 #include "orvex_resources.h"
 #include "orvex_tablewriter.h"
+#include "tablehistory.h"
 
 #include <QFileDialog>
 #include <QIcon>
@@ -153,6 +154,9 @@ void TFrmMLRCalc::DataFileSaved(const std::string& FileName, TFileFormat Format,
   FDataFile.Format = Format;
   FDataFile.Dialect = Dialect;
   FDataFile.Partial = false;
+  // The table as written is the saved one: the clean point of the undo history.
+  FHistory->SetClean();
+  UpdateCaption();
 }
 
 }  // namespace orvex

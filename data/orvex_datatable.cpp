@@ -24,6 +24,29 @@ std::string LimitName(const std::string& Value)
   return dtext::Utf8Left(dtext::ToUtf8(Value), static_cast<std::size_t>(MaxNameLength));
 }
 
+// The notice of a single edit at (Col, Row), which carries what it replaced.
+TTableChange EditNotice(TTableChangeKind Kind, int Col, int Row)
+{
+  TTableChange c;
+  c.Kind = Kind;
+  c.Col = Col;
+  c.Row = Row;
+  c.HasOld = true;
+  return c;
+}
+
+// Counts an operation whose inner steps tell no notice of their own, for a scope.
+class TCompound {
+public:
+  explicit TCompound(int& Depth) : FDepth(Depth) { ++FDepth; }
+  ~TCompound() { --FDepth; }
+  TCompound(const TCompound&) = delete;
+  TCompound& operator=(const TCompound&) = delete;
+
+private:
+  int& FDepth;
+};
+
 // Runs a cleanup when the scope ends, also when an exception leaves it.
 template <typename F>
 class TScopeExit {
@@ -154,10 +177,29 @@ void TDataTable::Resize(int NrCols, int NrRows)
     return;
   const int oldCols = FNrOfColumns;
   const int oldRows = FNrOfRows;
+  // What a cut removes is kept for the listeners: the cut columns whole, then the cut rows of the
+  // columns that stay.
+  std::shared_ptr<TTableSlice> removed;
+  if (Telling() && (NrCols < oldCols || NrRows < oldRows)) {
+    auto cut = std::make_shared<TTableSlice>();
+    if (NrCols < oldCols)
+      cut->Columns = SliceColumns(NrCols + 1, oldCols)->Columns;
+    if (NrRows < oldRows)
+      cut->Rows = SliceRows(NrRows + 1, oldRows, std::min(NrCols, oldCols))->Rows;
+    removed = std::move(cut);
+  }
   DetachMatrix();
   {
     TScopeExit reattach([this] { AttachMatrix(); });
     ResizeArrays(NrCols, NrRows);
+  }
+  if (Telling()) {
+    TTableChange c;
+    c.Kind = TTableChangeKind::Resized;
+    c.OldColumns = oldCols;
+    c.OldRows = oldRows;
+    c.Removed = std::move(removed);
+    Tell(c);
   }
   Fire(OnResize, this, oldCols, oldRows, FNrOfColumns, FNrOfRows);
 }
@@ -191,7 +233,13 @@ void TDataTable::SetElem(int Col, int Row, double Value)
 {
   if (!ColInRange(Col) || !RowInRange(Row))
     return;
+  const double old = FMatrix->Elem(Col, Row);
   FMatrix->SetElem(Col, Row, Value);
+  if (Telling()) {
+    TTableChange c = EditNotice(TTableChangeKind::Value, Col, Row);
+    c.OldValue = old;
+    Tell(c);
+  }
   Fire(OnChange, this);
 }
 
@@ -209,7 +257,13 @@ void TDataTable::SetCellState(int Col, int Row, std::uint8_t Value)
   std::uint8_t& state = FCellStates[CellIndex(Col, Row)];
   if (state == Value)
     return;
+  const std::uint8_t old = state;
   state = Value;
+  if (Telling()) {
+    TTableChange c = EditNotice(TTableChangeKind::State, Col, Row);
+    c.OldState = old;
+    Tell(c);
+  }
   Fire(OnChangeCellState, this);
 }
 
@@ -222,8 +276,18 @@ bool TDataTable::ElemValid(int Col, int Row) const
 
 void TDataTable::ClearMarks()
 {
-  for (std::uint8_t& s : FCellStates)
-    s = static_cast<std::uint8_t>(s & ~(csMarkA | csMarkB));
+  const bool telling = Telling();
+  for (int col = 1; col <= FNrOfColumns; ++col)
+    for (int row = 1; row <= FNrOfRows; ++row) {
+      std::uint8_t& s = FCellStates[CellIndex(col, row)];
+      const std::uint8_t old = s;
+      s = static_cast<std::uint8_t>(s & ~(csMarkA | csMarkB));
+      if (telling && s != old) {
+        TTableChange c = EditNotice(TTableChangeKind::State, col, row);
+        c.OldState = old;
+        Tell(c);
+      }
+    }
   Fire(OnChangeCellState, this);
 }
 
@@ -235,7 +299,12 @@ void TDataTable::SetComment(const std::string& Value)
   std::string text = dtext::ToUtf8(Value);
   text.erase(std::remove_if(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 32; }),
              text.end());
-  FComment = std::move(text);
+  std::string old = std::exchange(FComment, std::move(text));
+  if (Telling()) {
+    TTableChange c = EditNotice(TTableChangeKind::Comment, 0, 0);
+    c.OldText = std::move(old);
+    Tell(c);
+  }
   Fire(OnChangeSetup, this);
 }
 
@@ -248,7 +317,12 @@ void TDataTable::SetColName(int Col, const std::string& Value)
 {
   if (!ColInRange(Col))
     return;
-  FColNames[static_cast<std::size_t>(Col - 1)] = LimitName(Value);
+  std::string old = std::exchange(FColNames[static_cast<std::size_t>(Col - 1)], LimitName(Value));
+  if (Telling()) {
+    TTableChange c = EditNotice(TTableChangeKind::ColName, Col, 0);
+    c.OldText = std::move(old);
+    Tell(c);
+  }
   Fire(OnChangeNames, this);
 }
 
@@ -261,7 +335,12 @@ void TDataTable::SetRowName(int Row, const std::string& Value)
 {
   if (!RowInRange(Row))
     return;
-  FRowNames[static_cast<std::size_t>(Row - 1)] = LimitName(Value);
+  std::string old = std::exchange(FRowNames[static_cast<std::size_t>(Row - 1)], LimitName(Value));
+  if (Telling()) {
+    TTableChange c = EditNotice(TTableChangeKind::RowName, 0, Row);
+    c.OldText = std::move(old);
+    Tell(c);
+  }
   Fire(OnChangeNames, this);
 }
 
@@ -274,7 +353,12 @@ void TDataTable::SetColAttrib(int Col, std::int32_t Value)
 {
   if (!ColInRange(Col))
     return;
-  FColAttribs[static_cast<std::size_t>(Col - 1)] = Value;
+  const std::int32_t old = std::exchange(FColAttribs[static_cast<std::size_t>(Col - 1)], Value);
+  if (Telling()) {
+    TTableChange c = EditNotice(TTableChangeKind::ColAttrib, Col, 0);
+    c.OldAttrib = old;
+    Tell(c);
+  }
   Fire(OnChangeAttrib, this);
 }
 
@@ -287,7 +371,12 @@ void TDataTable::SetRowAttrib(int Row, std::int32_t Value)
 {
   if (!RowInRange(Row))
     return;
-  FRowAttribs[static_cast<std::size_t>(Row - 1)] = Value;
+  const std::int32_t old = std::exchange(FRowAttribs[static_cast<std::size_t>(Row - 1)], Value);
+  if (Telling()) {
+    TTableChange c = EditNotice(TTableChangeKind::RowAttrib, 0, Row);
+    c.OldAttrib = old;
+    Tell(c);
+  }
   Fire(OnChangeAttrib, this);
 }
 
@@ -300,7 +389,12 @@ void TDataTable::SetVarType(int Col, TVarType Value)
 {
   if (!ColInRange(Col))
     return;
-  FColumns[static_cast<std::size_t>(Col - 1)].VarType = Value;
+  const TVarType old = std::exchange(FColumns[static_cast<std::size_t>(Col - 1)].VarType, Value);
+  if (Telling()) {
+    TTableChange c = EditNotice(TTableChangeKind::VarType, Col, 0);
+    c.OldAttrib = old;
+    Tell(c);
+  }
   Fire(OnChangeSetup, this);
 }
 
@@ -352,12 +446,22 @@ void TDataTable::SetLevelName(int Col, int Level, const std::string& Value)
 {
   if (!ColInRange(Col) || Level < 0 || Level > MaxLevel)
     return;
+  TColumnDescriptor& d = FColumns[static_cast<std::size_t>(Col - 1)];
+  // The label as stored, whatever the type (Label() hides it for the other types).
+  const auto held = FindLabel(d.Labels, Level);
+  std::string old = held != d.Labels.end() && held->first == Level ? held->second : std::string();
   try {
-    FColumns[static_cast<std::size_t>(Col - 1)].SetLabel(Level, Value);
+    d.SetLabel(Level, Value);
   } catch (const std::bad_alloc&) {
     RaiseOutOfMemory();
   } catch (const std::length_error&) {
     RaiseOutOfMemory();
+  }
+  if (Telling()) {
+    TTableChange c = EditNotice(TTableChangeKind::LevelName, Col, 0);
+    c.Level = Level;
+    c.OldText = std::move(old);
+    Tell(c);
   }
   Fire(OnChangeSetup, this);
 }
@@ -393,6 +497,7 @@ void TDataTable::InsertRow(int Row)
     OnChange = nullptr;
     TScopeExit restore([this, &savedChange] { OnChange = std::move(savedChange); });
 
+    TCompound compound(FCompound);
     Resize(FNrOfColumns, FNrOfRows + 1);
     for (int r = FNrOfRows; r >= Row + 1; --r)
       CopyRow(r - 1, r);
@@ -403,6 +508,7 @@ void TDataTable::InsertRow(int Row)
       SetCellState(c, Row, 0);
     }
   }
+  TellStructure(TTableChangeKind::RowsInserted, 0, Row, nullptr);
   Fire(OnChangeSetup, this);
 }
 
@@ -410,15 +516,18 @@ void TDataTable::DeleteRow(int Row)
 {
   if (Row < 1 || Row > FNrOfRows || FNrOfRows < 2)
     return;
+  std::shared_ptr<const TTableSlice> removed = Telling() ? SliceRows(Row, Row, FNrOfColumns) : nullptr;
   {
     TNotifyEvent savedChange = std::move(OnChange);
     OnChange = nullptr;
     TScopeExit restore([this, &savedChange] { OnChange = std::move(savedChange); });
 
+    TCompound compound(FCompound);
     for (int r = Row; r < FNrOfRows; ++r)
       CopyRow(r + 1, r);
     Resize(FNrOfColumns, FNrOfRows - 1);
   }
+  TellStructure(TTableChangeKind::RowsDeleted, 0, Row, std::move(removed));
   Fire(OnChangeSetup, this);
 }
 
@@ -472,11 +581,13 @@ void TDataTable::InsertColumn(int Col)
       OnChangeSetup = std::move(savedSetup);
     });
 
+    TCompound compound(FCompound);
     Resize(FNrOfColumns + 1, FNrOfRows);
     for (int c = FNrOfColumns; c >= Col + 1; --c)
       MoveColumn(c - 1, c);
     ClearColumn(Col);
   }
+  TellStructure(TTableChangeKind::ColumnsInserted, Col, 0, nullptr);
   Fire(OnChangeSetup, this);
 }
 
@@ -484,6 +595,7 @@ void TDataTable::DeleteColumn(int Col)
 {
   if (Col < 1 || Col > FNrOfColumns || FNrOfColumns < 2)
     return;
+  std::shared_ptr<const TTableSlice> removed = Telling() ? SliceColumns(Col, Col) : nullptr;
   {
     TNotifyEvent savedChange = std::move(OnChange);
     TNotifyEvent savedSetup = std::move(OnChangeSetup);
@@ -494,10 +606,12 @@ void TDataTable::DeleteColumn(int Col)
       OnChangeSetup = std::move(savedSetup);
     });
 
+    TCompound compound(FCompound);
     for (int c = Col; c < FNrOfColumns; ++c)
       MoveColumn(c + 1, c);
     Resize(FNrOfColumns - 1, FNrOfRows);
   }
+  TellStructure(TTableChangeKind::ColumnsDeleted, Col, 0, std::move(removed));
   Fire(OnChangeSetup, this);
 }
 
@@ -553,6 +667,7 @@ void TDataTable::Assign(const TComponent& Source)
   OnResize = src->OnResize;
   OnSortExchange = src->OnSortExchange;
   OnExportText = src->OnExportText;
+  Tell(TTableChange{});  // Contents
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -591,12 +706,153 @@ void TDataTable::Adopt(TTableBuilder&& Builder)
 
 void TDataTable::AnnounceNewContents(int OldColumns, int OldRows)
 {
+  Tell(TTableChange{});  // Contents
   Fire(OnChange, this);
   Fire(OnChangeCellState, this);
   Fire(OnChangeAttrib, this);
   Fire(OnChangeNames, this);
   Fire(OnChangeSetup, this);
   Fire(OnResize, this, OldColumns, OldRows, FNrOfColumns, FNrOfRows);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Listeners
+
+int TDataTable::AddListener(TTableListener Listener)
+{
+  const int key = FNextListenerKey++;
+  FListeners.emplace_back(key, std::make_unique<TTableListener>(std::move(Listener)));
+  return key;
+}
+
+void TDataTable::RemoveListener(int Key)
+{
+  if (Key <= 0)
+    return;
+  for (auto& entry : FListeners)
+    if (entry.first == Key) {
+      // While listeners are told, the entry stays (its function may be running) and goes later.
+      if (FTellDepth > 0) {
+        entry.first = 0;
+        FListenersRemoved = true;
+      } else {
+        std::erase_if(FListeners, [Key](const auto& E) { return E.first == Key; });
+      }
+      return;
+    }
+}
+
+void TDataTable::Tell(const TTableChange& Change)
+{
+  if (!Telling())
+    return;
+  ++FTellDepth;
+  TScopeExit done([this] {
+    if (--FTellDepth == 0 && FListenersRemoved) {
+      std::erase_if(FListeners, [](const auto& E) { return E.first == 0; });
+      FListenersRemoved = false;
+    }
+  });
+  // By index: a listener may add listeners (which hear this change too) while it is told.
+  for (std::size_t i = 0; i < FListeners.size(); ++i)
+    if (FListeners[i].first != 0)
+      (*FListeners[i].second)(*this, Change);
+}
+
+void TDataTable::TellStructure(TTableChangeKind Kind, int Col, int Row, std::shared_ptr<const TTableSlice> Removed)
+{
+  if (!Telling())
+    return;
+  TTableChange c;
+  c.Kind = Kind;
+  c.Col = Col;
+  c.Row = Row;
+  c.Count = 1;
+  c.Removed = std::move(Removed);
+  Tell(c);
+}
+
+std::shared_ptr<const TTableSlice> TDataTable::SliceColumns(int First, int Last) const
+{
+  auto slice = std::make_shared<TTableSlice>();
+  for (int col = First; col <= Last; ++col) {
+    TTableSlice::TColumn c;
+    const auto i = static_cast<std::size_t>(col - 1);
+    c.Name = FColNames[i];
+    c.Attrib = FColAttribs[i];
+    c.VarType = FColumns[i].VarType;
+    c.Labels = FColumns[i].Labels;
+    if (FNrOfRows > 0) {
+      c.Values.assign(FMatrix->Column(col), FMatrix->Column(col) + FNrOfRows);
+      c.States.assign(ColumnStates(col), ColumnStates(col) + FNrOfRows);
+    }
+    slice->Columns.push_back(std::move(c));
+  }
+  return slice;
+}
+
+std::shared_ptr<const TTableSlice> TDataTable::SliceRows(int First, int Last, int KeepCols) const
+{
+  auto slice = std::make_shared<TTableSlice>();
+  for (int row = First; row <= Last; ++row) {
+    TTableSlice::TRow r;
+    const auto i = static_cast<std::size_t>(row - 1);
+    r.Name = FRowNames[i];
+    r.Attrib = FRowAttribs[i];
+    for (int col = 1; col <= KeepCols; ++col) {
+      r.Values.push_back(FMatrix->Elem(col, row));
+      r.States.push_back(FCellStates[CellIndex(col, row)]);
+    }
+    slice->Rows.push_back(std::move(r));
+  }
+  return slice;
+}
+
+void TDataTable::PutColumns(const TTableSlice& Slice, int Col)
+{
+  for (const TTableSlice::TColumn& c : Slice.Columns) {
+    if (ColInRange(Col)) {
+      const auto i = static_cast<std::size_t>(Col - 1);
+      FColNames[i] = c.Name;
+      FColAttribs[i] = c.Attrib;
+      FColumns[i].VarType = c.VarType;
+      FColumns[i].Labels = c.Labels;
+      const int rows = std::min(FNrOfRows, static_cast<int>(c.Values.size()));
+      if (rows > 0) {
+        std::copy_n(c.Values.begin(), rows, FMatrix->Column(Col));
+        std::copy_n(c.States.begin(), rows, FCellStates.begin() + static_cast<std::ptrdiff_t>(CellIndex(Col, 1)));
+      }
+    }
+    ++Col;
+  }
+}
+
+void TDataTable::PutRows(const TTableSlice& Slice, int Row)
+{
+  for (const TTableSlice::TRow& r : Slice.Rows) {
+    if (RowInRange(Row)) {
+      const auto i = static_cast<std::size_t>(Row - 1);
+      FRowNames[i] = r.Name;
+      FRowAttribs[i] = r.Attrib;
+      const int cols = std::min(FNrOfColumns, static_cast<int>(r.Values.size()));
+      for (int col = 1; col <= cols; ++col) {
+        FMatrix->Column(col)[Row - 1] = r.Values[static_cast<std::size_t>(col - 1)];
+        FCellStates[CellIndex(col, Row)] = r.States[static_cast<std::size_t>(col - 1)];
+      }
+    }
+    ++Row;
+  }
+}
+
+std::size_t TTableSlice::Bytes() const
+{
+  std::size_t n = sizeof(TTableSlice);
+  for (const TColumn& c : Columns)
+    n += sizeof(TColumn) + c.Name.capacity() + c.Values.capacity() * sizeof(double) + c.States.capacity() +
+         c.Labels.size() * (sizeof(c.Labels[0]) + 16);
+  for (const TRow& r : Rows)
+    n += sizeof(TRow) + r.Name.capacity() + r.Values.capacity() * sizeof(double) + r.States.capacity();
+  return n;
 }
 
 }  // namespace orvex

@@ -4,7 +4,8 @@
 // and B). Columns carry a name, an attribute, a measurement type and, for the level types
 // Nominal and Ordinal, up to 151 level labels; rows carry a name and an attribute (the class
 // number). Every change is announced through one of the published events so that a viewer can
-// repaint or re-lay itself out. The table also reads ASC data files (orvex_datatable_asc.cpp) and takes over any table a
+// repaint or re-lay itself out; besides, any number of listeners hear of every change with what
+// it replaced (orvex_tablechange.h). The table also reads ASC data files (orvex_datatable_asc.cpp) and takes over any table a
 // reader built aside (Adopt, orvex_tablebuilder.h).
 //
 // Getters return a neutral value (0, empty text, -1 for FindLevel) for an index out of range;
@@ -15,6 +16,7 @@
 #include "orvex_component.h"
 #include "orvex_matrix.h"
 #include "orvex_bulkalloc.h"
+#include "orvex_tablechange.h"
 
 #include <array>
 #include <cstdint>
@@ -191,6 +193,12 @@ public:
   // kept characters to Text; true when the name is complete, State then returns to 0.
   static bool ScanQuotedWord(char Ch, char Quote, std::string& Text, int& State);
 
+  // listeners: each hears of every change after the table holds it (orvex_tablechange.h), before
+  // the published event that closes the operation. A listener may add or remove listeners while
+  // it is told; one removed then is not told any more.
+  int AddListener(TTableListener Listener);  // returns the key for RemoveListener
+  void RemoveListener(int Key);
+
   // events
   TNotifyEvent OnChange;
   TNotifyEvent OnChangeSetup;
@@ -203,6 +211,18 @@ public:
   TExportTextEvent OnExportText;
 
 private:
+  friend class TTableJournal;
+  // Tells the listeners of a change, unless it is a step inside an operation that tells its own.
+  void Tell(const TTableChange& Change);
+  bool Telling() const { return !FListeners.empty() && FCompound == 0; }
+  void TellStructure(TTableChangeKind Kind, int Col, int Row, std::shared_ptr<const TTableSlice> Removed);
+  // The whole columns First..Last and the rows First..Last over columns 1..KeepCols, as a slice.
+  std::shared_ptr<const TTableSlice> SliceColumns(int First, int Last) const;
+  std::shared_ptr<const TTableSlice> SliceRows(int First, int Last, int KeepCols) const;
+  // Writes a slice's columns back into columns Col, Col+1, ... and its rows into rows Row, ...
+  // without events (the caller tells and fires).
+  void PutColumns(const TTableSlice& Slice, int Col);
+  void PutRows(const TTableSlice& Slice, int Row);
   bool ColInRange(int Col) const { return Col >= 1 && Col <= FNrOfColumns; }
   bool RowInRange(int Row) const { return Row >= 1 && Row <= FNrOfRows; }
   std::size_t CellIndex(int Col, int Row) const
@@ -232,6 +252,12 @@ private:
   int FNrOfColumns = 1;
   int FNrOfRows = 1;
   std::unique_ptr<TMatrix> FMatrix;
+  // Key 0 marks a listener removed while listeners were being told.
+  std::vector<std::pair<int, std::unique_ptr<TTableListener>>> FListeners;
+  int FNextListenerKey = 1;
+  int FTellDepth = 0;
+  bool FListenersRemoved = false;
+  int FCompound = 0;  // depth of operations that tell one notice for their inner steps
 };
 
 }  // namespace orvex

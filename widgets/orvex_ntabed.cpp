@@ -63,6 +63,7 @@ TNTabEd::~TNTabEd()
     FData->OnChangeSetup = nullptr;
     FData->OnPercentDone = nullptr;
     FData->OnResize = nullptr;
+    FData->RemoveListener(FListenerKey);
   }
   delete FPopupDT;
   delete FPopupHT;
@@ -103,6 +104,10 @@ void TNTabEd::BindTable()
   FData->OnResize = [this](TObject*, int OldColumns, int OldRows, int NewColumns, int NewRows) {
     TableResized(OldColumns, OldRows, NewColumns, NewRows);
   };
+  FListenerKey = FData->AddListener([this](const TDataTable&, const TTableChange& Change) {
+    if (Change.Kind == TTableChangeKind::ColumnsInserted || Change.Kind == TTableChangeKind::ColumnsDeleted)
+      ColumnsMoved(Change);
+  });
 }
 
 // The grid follows the table: counts, fixed counts, the widths of new columns and their
@@ -129,6 +134,8 @@ void TNTabEd::TableResized(int OldColumns, int, int NewColumns, int NewRows)
 
   const bool known = OldColumns >= 1 && OldColumns <= static_cast<int>(FColPrecision.size());
   const std::int8_t newPrecision = known ? FColPrecision[static_cast<std::size_t>(OldColumns - 1)] : 2;
+  if (NewColumns >= 0 && static_cast<std::size_t>(NewColumns) < FColPrecision.size())
+    FCutPrecisions.assign(FColPrecision.begin() + NewColumns, FColPrecision.end());
   FColPrecision.resize(static_cast<std::size_t>(std::max(NewColumns, 0)), newPrecision);
   Repaint();
 }
@@ -465,32 +472,42 @@ void TNTabEd::DeleteRow(int Row)
 
 // The precisions move with their columns: the new column takes the precision of the column
 // that was at its place (of the last column when it is appended).
+// The precisions move with their columns (ColumnsMoved), also when the table's own operations
+// insert or delete a column (an owner's undo, for one).
 void TNTabEd::InsertColumn(int Col)
 {
   HideEditor(true);
   TSuspension suspension(FSuspended, *this);
-  std::vector<std::int8_t> precisions = FColPrecision;
-  const int before = NrOfColumns();
   FData->InsertColumn(Col);
-  if (NrOfColumns() != before + 1 || precisions.empty())
-    return;
-  const std::size_t at = static_cast<std::size_t>(Col - 1);
-  const std::int8_t p = at < precisions.size() ? precisions[at] : precisions.back();
-  precisions.insert(precisions.begin() + static_cast<std::ptrdiff_t>(at), p);
-  FColPrecision = std::move(precisions);
 }
 
 void TNTabEd::DeleteColumn(int Col)
 {
   HideEditor(true);
   TSuspension suspension(FSuspended, *this);
-  std::vector<std::int8_t> precisions = FColPrecision;
-  const int before = NrOfColumns();
   FData->DeleteColumn(Col);
-  if (NrOfColumns() != before - 1 || static_cast<int>(precisions.size()) != before)
-    return;
-  precisions.erase(precisions.begin() + (Col - 1));
-  FColPrecision = std::move(precisions);
+}
+
+// The resize inside an insert appended a precision for the new last column, the one inside a
+// delete cut the last precision off: the list is put right for the column that moved. A new
+// column takes the precision of the column that was at its place (of the last column when it
+// is appended).
+void TNTabEd::ColumnsMoved(const TTableChange& Change)
+{
+  const auto at = static_cast<std::size_t>(Change.Col - 1);
+  if (Change.Kind == TTableChangeKind::ColumnsInserted) {
+    if (FColPrecision.size() < 2 || at >= FColPrecision.size())
+      return;
+    FColPrecision.pop_back();
+    const std::int8_t p = at < FColPrecision.size() ? FColPrecision[at] : FColPrecision.back();
+    FColPrecision.insert(FColPrecision.begin() + static_cast<std::ptrdiff_t>(at), p);
+  } else {
+    FColPrecision.insert(FColPrecision.end(), FCutPrecisions.begin(), FCutPrecisions.end());
+    if (at < FColPrecision.size())
+      FColPrecision.erase(FColPrecision.begin() + static_cast<std::ptrdiff_t>(at));
+    FColPrecision.resize(static_cast<std::size_t>(std::max(NrOfColumns(), 0)), 2);
+  }
+  FCutPrecisions.clear();
 }
 
 // ---------------------------------------------------------------------------------------------

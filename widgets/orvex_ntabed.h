@@ -326,6 +326,7 @@ private:
   void SetLayoutColor(TColor& Field, TColor Value);
   void BindTable();
   void TableResized(int OldColumns, int OldRows, int NewColumns, int NewRows);
+  void ColumnsMoved(const TTableChange& Change);
   void AdoptParentFont();
   void ReportSelection(bool Force);
   void AfterNavigation();
@@ -364,6 +365,8 @@ private:
   QString FCopiedText;  // what the last Copy put on the clipboard
   std::string FMessageText;
   std::vector<std::int8_t> FColPrecision;
+  std::vector<std::int8_t> FCutPrecisions;  // cut off by the table's last shrink
+  int FListenerKey = 0;
   int FAC = 1;
   int FAR = 0;
   int FAttribColWidth = 32;

@@ -37,11 +37,17 @@ struct TShownWindow {
   std::unique_ptr<orvex::TFrmMLRCalc> W = std::make_unique<orvex::TFrmMLRCalc>();
   std::vector<std::string> Warnings;
   std::vector<std::string> Errors;
+  std::vector<std::string> Asked;  // the names "Save changes to NAME?" was asked for
 
   TShownWindow()
   {
     W->ShowWarning = [this](const std::string&, const std::string& Text) { Warnings.push_back(Text); };
     W->ShowError = [this](const std::string&, const std::string& Text) { Errors.push_back(Text); };
+    // "Save changes to NAME?" is answered Discard unless a test answers otherwise.
+    W->AskSaveChanges = [this](const std::string& Name) {
+      Asked.push_back(Name);
+      return orvex::TSaveAnswer::Discard;
+    };
     W->show();
     W->PageControl1->setCurrentWidget(W->TSMLR);
     QApplication::processEvents();

@@ -31,4 +31,15 @@ inline std::string Dump(const orvex::TDataTable& T)
   return s;
 }
 
+// Dump with what it leaves out: the comment and the column and row attributes.
+inline std::string DumpWhole(const orvex::TDataTable& T)
+{
+  std::string s = Dump(T) + "comment " + T.Comment() + "\nattributes";
+  for (int c = 1; c <= T.NrOfColumns(); ++c)
+    s += " c" + std::to_string(T.ColAttrib(c));
+  for (int r = 1; r <= T.NrOfRows(); ++r)
+    s += " r" + std::to_string(T.RowAttrib(r));
+  return s;
+}
+
 }  // namespace orvex_test

@@ -177,6 +177,24 @@ TEST_F(TEditorFixture, ResizeAndTableResizeRelayoutTheGrid)
   EXPECT_EQ(E.ColPrecision(2), 2);
 }
 
+// The precisions move with their columns also when the table's own operations insert or delete
+// them (an owner's undo takes a deleted column back that way).
+TEST_F(TEditorFixture, PrecisionsFollowColumnsMovedByTheTable)
+{
+  for (int c = 1; c <= 3; ++c)
+    E.SetColPrecision(c, c);  // 1 2 3
+  E.DataTable().InsertColumn(2);
+  ASSERT_EQ(E.NrOfColumns(), 4);
+  EXPECT_EQ((std::vector<int>{E.ColPrecision(1), E.ColPrecision(2), E.ColPrecision(3), E.ColPrecision(4)}),
+            (std::vector<int>{1, 2, 2, 3}));
+  E.DataTable().DeleteColumn(1);
+  EXPECT_EQ((std::vector<int>{E.ColPrecision(1), E.ColPrecision(2), E.ColPrecision(3)}), (std::vector<int>{2, 2, 3}));
+  E.DeleteColumn(2);  // through the editor: the same rule, applied once
+  EXPECT_EQ((std::vector<int>{E.ColPrecision(1), E.ColPrecision(2)}), (std::vector<int>{2, 3}));
+  E.InsertColumn(3);  // appended: the last column's precision
+  EXPECT_EQ(E.ColPrecision(3), 3);
+}
+
 TEST_F(TEditorFixture, AttributeColumnAndRowShiftTheLayout)
 {
   E.Resize(4, 3);
