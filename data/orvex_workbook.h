@@ -4,9 +4,11 @@
 // Which library reads what:
 // - ods: liborcus's ods filter, through its import interface (orcus::spreadsheet::iface): the
 //   cells are received into a TSheetGrid, never into its document model;
-// - xlsx: liborcus's zip archive and XML parser, with the workbook parts handled here. Its own
-//   xlsx filter (0.17) drops the sheets of files whose package names its parts by absolute paths
-//   (as common writers do) and ignores the 1904 date system, so it is not used.
+// - xlsx: liborcus's zip archive and the expat XML parser, with the workbook parts handled here.
+//   liborcus's own xlsx filter (0.17) drops the sheets of files whose package names its parts by
+//   absolute paths (as common writers do) and ignores the 1904 date system, and its XML parser
+//   reads past the end of a malformed part, so neither is used for xlsx; an ods package's parts
+//   are checked with expat before liborcus's ods filter reads them.
 // Cells: numbers; shared, inline and formula texts; booleans as 1 and 0; the cached value of a
 // formula cell (a formula without one is an empty cell and counted); error values not-a-number
 // and counted; dates as serial day numbers counted from 30 December 1899 (an xlsx file in the

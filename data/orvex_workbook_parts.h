@@ -43,6 +43,10 @@ TPackageRead ReadXlsxPackage(std::string_view Package, const TSheetChoice& Choic
 TPackageRead ReadOdsPackage(std::string_view Package, const TSheetChoice& Choice, TSheetGrid* Grid,
                             const TReadControl& Control);
 
+// Checks with expat that every XML part of Package is well-formed; throws EOrvexSheetError
+// naming the first fault. liborcus's own parser is safe on well-formed text only.
+void CheckXmlParts(std::string_view Package);
+
 // Whether a text is a spreadsheet error value ("#DIV/0!", "#N/A", "Err:502", ...).
 bool IsErrorText(std::string_view Text);
 

@@ -69,6 +69,10 @@ void CheckPackage(std::string_view P, std::size_t Budget)
     if (Le32(P, local) != 0x04034b50)
       throw EOrvexSheetError("the zip directory points outside its parts");
     unpacked = std::max<std::uint64_t>(unpacked, Le32(P, local + 22));
+    // The packed data, by either header, must lie within the file.
+    const std::uint64_t packedMost = std::max<std::uint64_t>(packed, Le32(P, local + 18));
+    if (local + 30 + std::uint64_t(Le16(P, local + 26)) + Le16(P, local + 28) + packedMost > P.size())
+      throw EOrvexSheetError("a part of the package reaches beyond the end of the file");
     total += unpacked;
     if (total > Budget)
       throw EOrvexSheetError("its parts would unpack to more than " + std::to_string(Budget >> 20) +
@@ -319,6 +323,7 @@ private:
 TPackageRead ReadOdsPackage(std::string_view Package, const TSheetChoice& Choice, TSheetGrid* Grid,
                             const TReadControl& Control)
 {
+  CheckXmlParts(Package);
   TOdsFactory factory(Choice, Grid, Control);
   {
     orcus::orcus_ods filter(&factory);

@@ -1,15 +1,22 @@
-// The xlsx reader: liborcus's zip archive and XML parser, with the package's parts handled here.
+// The xlsx reader: liborcus's zip archive and the expat XML parser, with the package's parts
+// handled here. (liborcus's own XML parser reads past the end of a part cut inside a tag, so it
+// is given well-formed parts only: CheckXmlParts checks an ods package's parts with expat before
+// liborcus's ods filter sees them.)
 // The parts read, in order: the package relationships (where the workbook part is), the workbook
 // (the sheets in order with their relationship ids, the 1904 date system), the workbook's
 // relationships (the sheet, shared-string and style parts), the styles (which cell formats are
 // dates), the shared strings, and the chosen sheet alone. Part names may be absolute or relative.
 #include "orvex_workbook_parts.h"
 
-#include <orcus/sax_parser.hpp>
+#include <expat.h>
 #include <orcus/zip_archive.hpp>
 #include <orcus/zip_archive_stream.hpp>
 
+#include <algorithm>
 #include <charconv>
+#include <exception>
+#include <memory>
+#include <new>
 #include <map>
 #include <set>
 
@@ -17,35 +24,25 @@ namespace orvex::wbook {
 
 namespace {
 
-using orcus::sax::parser_attribute;
-using orcus::sax::parser_element;
-
-// Parses Xml with Handler (a class with the sax_handler members).
-template <typename THandler>
-void ParseXml(const std::vector<unsigned char>& Xml, THandler& Handler)
-{
-  orcus::sax_parser<THandler> parser(reinterpret_cast<const char*>(Xml.data()), Xml.size(), Handler);
-  parser.parse();
-}
-
-// The base of our handlers: attributes arrive before their element's start and are kept until
-// the next start (reused storage: a sheet has millions of cells).
-struct THandlerBase : orcus::sax_handler {
+// The base of our handlers: the attributes of the element being started (reused storage: a
+// sheet has millions of cells), and the byte position of the parse.
+struct THandlerBase {
   std::vector<std::pair<std::string, std::string>> AttrStore;
   std::size_t AttrCount = 0;
-  void attribute(const parser_attribute& A)
+  std::int64_t Position = 0;
+  void TakeAttributes(const XML_Char** Atts)
   {
-    if (AttrCount == AttrStore.size())
-      AttrStore.emplace_back();
-    auto& [key, value] = AttrStore[AttrCount++];
-    // The relationship id's prefix varies: "r:id" whatever the prefix.
-    if (A.ns.empty())
-      key.assign(A.name);
-    else if (A.name == "id")
-      key.assign("r:id");
-    else
-      key.assign(std::string(A.ns) + ":" + std::string(A.name));
-    value.assign(A.value);
+    AttrCount = 0;
+    for (; Atts && Atts[0]; Atts += 2) {
+      if (AttrCount == AttrStore.size())
+        AttrStore.emplace_back();
+      auto& [key, value] = AttrStore[AttrCount++];
+      // The relationship id's prefix varies: "r:id" whatever the prefix.
+      const std::string_view name(Atts[0]);
+      const std::size_t colon = name.find(':');
+      key.assign(colon != std::string_view::npos && name.substr(colon + 1) == "id" ? std::string_view("r:id") : name);
+      value.assign(Atts[1]);
+    }
   }
   std::string_view AttrView(std::string_view Name) const
   {
@@ -55,8 +52,90 @@ struct THandlerBase : orcus::sax_handler {
     return {};
   }
   std::string Attr(std::string_view Name) const { return std::string(AttrView(Name)); }
-  void ClearAttrs() { AttrCount = 0; }
+  void characters(std::string_view) {}
 };
+
+// An element's name without its namespace prefix ("x:c" is "c").
+std::string_view LocalName(const XML_Char* Name)
+{
+  const std::string_view n(Name);
+  const std::size_t colon = n.rfind(':');
+  return colon == std::string_view::npos ? n : n.substr(colon + 1);
+}
+
+struct TParserFree {
+  void operator()(XML_Parser P) const { XML_ParserFree(P); }
+};
+
+// Parses Xml with Handler (start_element, end_element and characters taking the local name or
+// the text). expat is a C library: nothing may unwind through it, so an exception of a handler
+// stops the parse and is thrown again once expat has returned. A part that is no well-formed
+// XML fails with expat's reason and line.
+template <typename THandler>
+void ParseXml(const std::vector<unsigned char>& Xml, THandler& Handler, std::string_view Part)
+{
+  struct TContext {
+    THandler* H;
+    XML_Parser P;
+    std::exception_ptr Error;
+  };
+  std::unique_ptr<XML_ParserStruct, TParserFree> parser(XML_ParserCreate(nullptr));
+  if (!parser)
+    throw std::bad_alloc();
+  TContext ctx{&Handler, parser.get(), nullptr};
+  XML_SetUserData(parser.get(), &ctx);
+  XML_SetElementHandler(
+      parser.get(),
+      [](void* U, const XML_Char* Name, const XML_Char** Atts) {
+        auto& c = *static_cast<TContext*>(U);
+        try {
+          c.H->Position = XML_GetCurrentByteIndex(c.P);
+          c.H->TakeAttributes(Atts);
+          c.H->start_element(LocalName(Name));
+        } catch (...) {
+          c.Error = std::current_exception();
+          XML_StopParser(c.P, XML_FALSE);
+        }
+      },
+      [](void* U, const XML_Char* Name) {
+        auto& c = *static_cast<TContext*>(U);
+        try {
+          c.H->end_element(LocalName(Name));
+        } catch (...) {
+          c.Error = std::current_exception();
+          XML_StopParser(c.P, XML_FALSE);
+        }
+      });
+  XML_SetCharacterDataHandler(parser.get(), [](void* U, const XML_Char* S, int Len) {
+    auto& c = *static_cast<TContext*>(U);
+    try {
+      c.H->characters(std::string_view(S, static_cast<std::size_t>(Len)));
+    } catch (...) {
+      c.Error = std::current_exception();
+      XML_StopParser(c.P, XML_FALSE);
+    }
+  });
+  // liborcus's zip reader ends a part with a zero byte of its own: not part of the text.
+  const std::size_t size = !Xml.empty() && Xml.back() == 0 ? Xml.size() - 1 : Xml.size();
+  // expat takes int lengths: a large part goes in pieces.
+  constexpr std::size_t piece = std::size_t(1) << 28;
+  const char* data = reinterpret_cast<const char*>(Xml.data());
+  std::size_t done = 0;
+  do {
+    const std::size_t n = std::min(piece, size - done);
+    const bool last = done + n == size;
+    if (XML_Parse(parser.get(), data + done, static_cast<int>(n), last) != XML_STATUS_OK) {
+      if (ctx.Error)
+        std::rethrow_exception(ctx.Error);
+      throw EOrvexSheetError("the part \"" + std::string(Part) + "\" is no well-formed XML (" +
+                             XML_ErrorString(XML_GetErrorCode(parser.get())) + " at line " +
+                             std::to_string(XML_GetCurrentLineNumber(parser.get())) + ")");
+    }
+    done += n;
+  } while (done < size);
+  if (ctx.Error)
+    std::rethrow_exception(ctx.Error);
+}
 
 // A part's relationships: id -> (type, target).
 struct TRels : THandlerBase {
@@ -64,13 +143,12 @@ struct TRels : THandlerBase {
     std::string Type, Target;
   };
   std::map<std::string, TRel> ById;
-  void start_element(const parser_element& E)
+  void start_element(std::string_view E)
   {
-    if (E.name == "Relationship")
+    if (E == "Relationship")
       ById[Attr("Id")] = {Attr("Type"), Attr("Target")};
-    ClearAttrs();
-  }
-  void end_element(const parser_element&) {}
+      }
+  void end_element(std::string_view) {}
 };
 
 // The part a relationship target names, seen from the folder Dir ("xl/").
@@ -108,15 +186,14 @@ struct TWorkbookPart : THandlerBase {
   };
   std::vector<TSheet> Sheets;
   bool Date1904 = false;
-  void start_element(const parser_element& E)
+  void start_element(std::string_view E)
   {
-    if (E.name == "sheet")
+    if (E == "sheet")
       Sheets.push_back({Attr("name"), Attr("r:id")});
-    else if (E.name == "workbookPr")
+    else if (E == "workbookPr")
       Date1904 = Attr("date1904") == "1" || Attr("date1904") == "true";
-    ClearAttrs();
-  }
-  void end_element(const parser_element&) {}
+      }
+  void end_element(std::string_view) {}
 };
 
 // Whether a number format code shows a date or time: a d, m, y, h or s outside quoted texts,
@@ -161,21 +238,20 @@ struct TStylesPart : THandlerBase {
   std::set<long> CustomDates;
   std::vector<bool> XfIsDate;
   bool InCellXfs = false;
-  void start_element(const parser_element& E)
+  void start_element(std::string_view E)
   {
-    if (E.name == "numFmt" && IsDateCode(Attr("formatCode")))
+    if (E == "numFmt" && IsDateCode(Attr("formatCode")))
       CustomDates.insert(ToLong(Attr("numFmtId")));
-    else if (E.name == "cellXfs")
+    else if (E == "cellXfs")
       InCellXfs = true;
-    else if (E.name == "xf" && InCellXfs) {
+    else if (E == "xf" && InCellXfs) {
       const long id = ToLong(Attr("numFmtId"), 0);
       XfIsDate.push_back(IsBuiltinDateFormat(id) || CustomDates.count(id) > 0);
     }
-    ClearAttrs();
-  }
-  void end_element(const parser_element& E)
+      }
+  void end_element(std::string_view E)
   {
-    if (E.name == "cellXfs")
+    if (E == "cellXfs")
       InCellXfs = false;
   }
 };
@@ -187,26 +263,25 @@ struct TSharedStringsPart : THandlerBase {
   std::string Text;
   bool InT = false;
   int InPhonetic = 0;
-  void start_element(const parser_element& E)
+  void start_element(std::string_view E)
   {
-    ClearAttrs();
-    if (E.name == "si")
+        if (E == "si")
       Text.clear();
-    else if (E.name == "t")
+    else if (E == "t")
       InT = true;
-    else if (E.name == "rPh")
+    else if (E == "rPh")
       ++InPhonetic;
   }
-  void end_element(const parser_element& E)
+  void end_element(std::string_view E)
   {
-    if (E.name == "si")
+    if (E == "si")
       Grid.AddSharedText(Text);
-    else if (E.name == "t")
+    else if (E == "t")
       InT = false;
-    else if (E.name == "rPh")
+    else if (E == "rPh")
       --InPhonetic;
   }
-  void characters(std::string_view V, bool)
+  void characters(std::string_view V)
   {
     if (InT && InPhonetic == 0) {
       if (Text.size() + V.size() > Grid.Budget())
@@ -298,15 +373,15 @@ struct TSheetPart : THandlerBase {
   std::string Text;
   std::size_t Cells = 0;
 
-  void start_element(const parser_element& E)
+  void start_element(std::string_view E)
   {
-    if (E.name == "row") {
+    if (E == "row") {
       const long r = ToLong(AttrView("r"));
       if (r > MaxSheetRows)
         throw EOrvexSheetError("row " + Attr("r") + " lies outside the sheet");
       Row = r >= 1 ? r - 1 : Row + 1;
       Col = -1;
-    } else if (E.name == "c") {
+    } else if (E == "c") {
       std::int64_t r = 0, c = 0;
       const std::string_view ref = AttrView("r");
       if (!ref.empty() && ParseReference(ref, r, c)) {
@@ -326,33 +401,32 @@ struct TSheetPart : THandlerBase {
         if (Control.Cancel && Control.Cancel->load())
           throw TCancelled();
         if (Control.Progress && Size > 0)
-          Control.Progress(0.9 * static_cast<double>(E.end_pos) / static_cast<double>(Size));
+          Control.Progress(0.9 * static_cast<double>(Position) / static_cast<double>(Size));
       }
-    } else if (E.name == "f") {
+    } else if (E == "f") {
       HasFormula = true;
-    } else if (E.name == "v") {
+    } else if (E == "v") {
       InValue = HasValue = true;
-    } else if (E.name == "is") {
+    } else if (E == "is") {
       InInline = HasValue = true;
-    } else if (E.name == "t" && InInline) {
+    } else if (E == "t" && InInline) {
       InText = true;
     }
-    ClearAttrs();
-  }
+      }
 
-  void end_element(const parser_element& E)
+  void end_element(std::string_view E)
   {
-    if (E.name == "v")
+    if (E == "v")
       InValue = false;
-    else if (E.name == "t")
+    else if (E == "t")
       InText = false;
-    else if (E.name == "is")
+    else if (E == "is")
       InInline = false;
-    else if (E.name == "c")
+    else if (E == "c")
       EndCell();
   }
 
-  void characters(std::string_view V, bool)
+  void characters(std::string_view V)
   {
     if (InValue || InText) {
       if (Text.size() + V.size() > Grid.Budget())
@@ -401,7 +475,30 @@ struct TSheetPart : THandlerBase {
   }
 };
 
+// A handler that only lets the parser check the part.
+struct TNoHandler : THandlerBase {
+  void start_element(std::string_view) {}
+  void end_element(std::string_view) {}
+};
+
 }  // namespace
+
+void CheckXmlParts(std::string_view Package)
+{
+  orcus::zip_archive_stream_blob stream(reinterpret_cast<const std::uint8_t*>(Package.data()), Package.size());
+  orcus::zip_archive zip(&stream);
+  zip.load();
+  std::vector<unsigned char> xml;
+  for (std::size_t i = 0; i < zip.get_file_entry_count(); ++i) {
+    const std::string_view name = zip.get_file_entry_name(i);
+    if (name.size() < 4 || name.substr(name.size() - 4) != ".xml")
+      continue;
+    if (!zip.read_file_entry(name, xml))
+      throw EOrvexSheetError("the part \"" + std::string(name) + "\" cannot be unpacked");
+    TNoHandler check;
+    ParseXml(xml, check, name);
+  }
+}
 
 TPackageRead ReadXlsxPackage(std::string_view Package, const TSheetChoice& Choice, TSheetGrid* Grid,
                              const TReadControl& Control)
@@ -416,7 +513,7 @@ TPackageRead ReadXlsxPackage(std::string_view Package, const TSheetChoice& Choic
   std::string workbookPath = "xl/workbook.xml";
   if (readPart("_rels/.rels")) {
     TRels rels;
-    ParseXml(xml, rels);
+    ParseXml(xml, rels, "_rels/.rels");
     for (const auto& [id, rel] : rels.ById)
       if (EndsWith(rel.Type, "/officeDocument"))
         workbookPath = ResolvePart("", rel.Target);
@@ -424,7 +521,7 @@ TPackageRead ReadXlsxPackage(std::string_view Package, const TSheetChoice& Choic
   if (!readPart(workbookPath))
     throw EOrvexSheetError("the package holds no workbook part (it is no xlsx workbook)");
   TWorkbookPart workbook;
-  ParseXml(xml, workbook);
+  ParseXml(xml, workbook, workbookPath);
   if (workbook.Sheets.empty())
     throw EOrvexSheetError("the workbook holds no sheet");
 
@@ -449,7 +546,7 @@ TPackageRead ReadXlsxPackage(std::string_view Package, const TSheetChoice& Choic
   TRels rels;
   if (!readPart(relsPath))
     throw EOrvexSheetError("the package lacks the workbook's relationships");
-  ParseXml(xml, rels);
+  ParseXml(xml, rels, relsPath);
   std::string sheetPath, stringsPath, stylesPath;
   for (const auto& [id, rel] : rels.ById) {
     if (id == workbook.Sheets[*out.Used].RelId)
@@ -461,16 +558,16 @@ TPackageRead ReadXlsxPackage(std::string_view Package, const TSheetChoice& Choic
   }
   TStylesPart styles;
   if (!stylesPath.empty() && readPart(stylesPath))
-    ParseXml(xml, styles);
+    ParseXml(xml, styles, stylesPath);
   if (!stringsPath.empty() && readPart(stringsPath)) {
     TSharedStringsPart strings(*Grid);
-    ParseXml(xml, strings);
+    ParseXml(xml, strings, stringsPath);
   }
   if (sheetPath.empty() || !readPart(sheetPath))
     throw EOrvexSheetError("the part of sheet \"" + workbook.Sheets[*out.Used].Name + "\" is missing");
   // 1 January 1904 is day 1462 of the count from 30 December 1899.
   TSheetPart sheet(*Grid, styles.XfIsDate, workbook.Date1904 ? 1462.0 : 0.0, Control, xml.size());
-  ParseXml(xml, sheet);
+  ParseXml(xml, sheet, sheetPath);
   return out;
 }
 

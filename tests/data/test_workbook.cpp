@@ -5,6 +5,7 @@
 #include "orvex_workbook.h"
 #include "orvex_xlsx_write.h"
 #include "sheet_files.h"
+#include "stored_zip.h"
 
 #include <atomic>
 #include <cstdint>
@@ -14,54 +15,13 @@ using namespace orvex_test;
 
 namespace {
 
-// A zip package with stored (uncompressed) parts, for packages the tests shape by hand.
-std::uint32_t Crc32(const std::string& S)
-{
-  std::uint32_t c = 0xFFFFFFFFu;
-  for (unsigned char b : S) {
-    c ^= b;
-    for (int k = 0; k < 8; ++k)
-      c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
-  }
-  return ~c;
-}
-void Put(std::string& S, std::uint32_t V, int Bytes)
-{
-  for (int i = 0; i < Bytes; ++i)
-    S += static_cast<char>((V >> (8 * i)) & 0xFF);
-}
-// Parts as (name, content); Declared > 0 overrides the unpacked size the directory states.
-std::string StoredZip(const std::vector<std::pair<std::string, std::string>>& Parts, std::uint32_t Declared = 0)
-{
-  std::string zip, dir;
-  for (const auto& [name, data] : Parts) {
-    const auto offset = static_cast<std::uint32_t>(zip.size());
-    const std::uint32_t crc = Crc32(data), size = static_cast<std::uint32_t>(data.size());
-    Put(zip, 0x04034b50, 4), Put(zip, 20, 2), Put(zip, 0, 2), Put(zip, 0, 2), Put(zip, 0, 4);
-    Put(zip, crc, 4), Put(zip, size, 4), Put(zip, size, 4), Put(zip, static_cast<std::uint32_t>(name.size()), 2);
-    Put(zip, 0, 2);
-    zip += name + data;
-    Put(dir, 0x02014b50, 4), Put(dir, 20, 2), Put(dir, 20, 2), Put(dir, 0, 2), Put(dir, 0, 2), Put(dir, 0, 4);
-    Put(dir, crc, 4), Put(dir, size, 4), Put(dir, Declared ? Declared : size, 4);
-    Put(dir, static_cast<std::uint32_t>(name.size()), 2), Put(dir, 0, 2), Put(dir, 0, 2), Put(dir, 0, 2);
-    Put(dir, 0, 2), Put(dir, 0, 4), Put(dir, offset, 4);
-    dir += name;
-  }
-  const auto dirOffset = static_cast<std::uint32_t>(zip.size());
-  zip += dir;
-  Put(zip, 0x06054b50, 4), Put(zip, 0, 2), Put(zip, 0, 2), Put(zip, static_cast<std::uint32_t>(Parts.size()), 2);
-  Put(zip, static_cast<std::uint32_t>(Parts.size()), 2), Put(zip, static_cast<std::uint32_t>(dir.size()), 4);
-  Put(zip, dirOffset, 4), Put(zip, 0, 2);
-  return zip;
-}
-
 // A minimal xlsx package around one sheet's XML.
 std::string XlsxWithSheet(const std::string& SheetData)
 {
   const std::string ns = "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
                          "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"";
   const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
-  return StoredZip({
+  return orvex_zip::StoredZip({
       {"[Content_Types].xml", "<Types/>"},
       {"xl/workbook.xml", "<workbook " + ns + "><sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
       {"xl/_rels/workbook.xml.rels", "<Relationships><Relationship Id=\"rId1\" Type=\"" + rel +
@@ -233,10 +193,14 @@ TEST_F(SheetFiles, BrokenWorkbooksSayWhy)
   } cases[] = {
       {"text.xlsx", "a,b\n1,2\n", "the file is not a zip package"},
       {"cut.xlsx", whole.substr(0, whole.size() / 2), "the zip directory is missing"},
-      {"bomb.xlsx", StoredZip({{"xl/workbook.xml", "<workbook/>"}}, 0x7FFFFFFF), "would unpack to more than"},
-      {"noworkbook.xlsx", StoredZip({{"a.txt", "hello"}}), "the package holds no workbook part"},
-      {"nosheets.xlsx", StoredZip({{"xl/workbook.xml", "<workbook><sheets/></workbook>"}}), "holds no sheet"},
-      {"badxml.xlsx", XlsxWithSheet("<row><c r=\"A1\"><v>1</v></c></row><c r="), "the workbook is damaged ("},
+      {"bomb.xlsx", orvex_zip::StoredZip({{"xl/workbook.xml", "<workbook/>"}}, 0x7FFFFFFF), "would unpack to more than"},
+      {"noworkbook.xlsx", orvex_zip::StoredZip({{"a.txt", "hello"}}), "the package holds no workbook part"},
+      {"nosheets.xlsx", orvex_zip::StoredZip({{"xl/workbook.xml", "<workbook><sheets/></workbook>"}}), "holds no sheet"},
+      {"badxml.xlsx", XlsxWithSheet("<row><c r=\"A1\"><v>1</v></c></row><c r="), "the part \"xl/worksheets/sheet1.xml\" is no well-formed XML (not well-formed"},
+      {"badxml.ods",
+       orvex_zip::StoredZip({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
+                             {"content.xml", "<office:document-content><office:body><table:table"}}),
+       "the part \"content.xml\" is no well-formed XML"},
       {"badref.xlsx", XlsxWithSheet("<row><c r=\"1A\"><v>1</v></c></row>"), "the cell reference \"1A\" is not valid"},
       {"far.xlsx", XlsxWithSheet("<row><c r=\"A1\"><v>1</v></c><c r=\"XFD1048576\"><v>1</v></c></row>"),
        "the used range A1:XFD1048576 is too large"},
