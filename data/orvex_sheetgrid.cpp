@@ -315,7 +315,7 @@ TSheetTableResult BuildSheetTable(const TSheetGrid& Grid, const TSheetRules& Rul
           if (numberColumn) {
             res.Status = TReadStatus::BadNumber;
             res.Message = where + ", cell " + CellReference(L.Row0 + r + top, L.Col0 + c) + " (\"" +
-                          dtext::Utf8Left(t, 40) + "\"): a text in a number column";
+                          dtext::Utf8Left(t, 40) + "\"): a text in the number column \"" + name + "\"";
             return res;
           }
           values[i] = levels.Code(rd.CellText(r + top, c));

@@ -173,7 +173,7 @@ TEST_F(SheetFiles, HeaderAndRowNamesCanBeOverridden)
   const TWorkbookResult r = ReadBook(SampleFile("same.xlsx"), t, o);
   EXPECT_EQ(r.Status, TReadStatus::BadNumber);
   EXPECT_EQ(r.Message, "cannot read the workbook \"" + SampleFile("same.xlsx") +
-                           "\": sheet \"Data\", cell B1 (\"weight\"): a text in a number column");
+                           "\": sheet \"Data\", cell B1 (\"weight\"): a text in the number column \"V2\"");
   o = {};
   o.MaxRows = 2;
   ASSERT_TRUE(ReadBook(SampleFile("same.ods"), t, o).Ok());

@@ -666,3 +666,32 @@ TEST_F(MLRReportTool, InfluenceAndPredictionLinesGiveTheResultsValues)
   EXPECT_LT(std::strtod(p[6].c_str(), nullptr), std::strtod(p[4].c_str(), nullptr));  // PI wider
   EXPECT_EQ(Run({"--inputs", "3", "--target", "6", "--predict", "--extended"}).Status, 2);
 }
+
+TEST_F(MLRReportTool, WorkbookSheetsAndStatFilesReadAsTheirCsv)
+{
+  const std::string files = ORVEX_TEST_FILES;
+  const std::vector<std::string> fit = {"--inputs", "weight", "--target", "y", "--values"};
+  auto run = [&](std::vector<std::string> Args) {
+    Args.insert(Args.end(), fit.begin(), fit.end());
+    return Run(Args);
+  };
+  const TToolResult csv = run({files + "/same.csv"});
+  ASSERT_EQ(csv.Status, 0) << csv.Err;
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{files + "/same.xlsx"}, {files + "/same.xlsx", "--sheet", "1"},
+        {files + "/same.xlsx", "--sheet=Data"}, {files + "/same.ods"}, {files + "/same.sav"}, {files + "/same.dta"}}) {
+    const TToolResult r = run(args);
+    ASSERT_EQ(r.Status, 0) << args[0] << ": " << r.Err;
+    EXPECT_EQ(r.Out, csv.Out) << args[0];
+  }
+  const TToolResult other = run({files + "/same.xlsx", "--sheet", "Other"});
+  EXPECT_EQ(other.Status, 2);
+  EXPECT_EQ(other.Err, "mlrreport: unknown column \"weight\" in --inputs\n");
+  const TToolResult missing = run({files + "/same.xlsx", "--sheet", "3"});
+  EXPECT_EQ(missing.Status, 2);
+  EXPECT_EQ(missing.Err, "mlrreport: cannot read the workbook \"" + files + "/same.xlsx\": it has no sheet \"3\" (its "
+                         "sheets: \"Data\", \"Other\")\n");
+  const TToolResult noValue = Run({files + "/same.xlsx", "--sheet"});
+  EXPECT_EQ(noValue.Status, 2);
+  EXPECT_NE(noValue.Err.find("option --sheet needs a value"), std::string::npos) << noValue.Err;
+}
