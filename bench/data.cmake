@@ -3,3 +3,8 @@ orvex_add_bench(bench_delimited SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/bench_delimi
 # The benchmark CSV for scripts/bench-delimited.sh; not a benchmark itself.
 add_executable(gen_bench_csv ${CMAKE_CURRENT_SOURCE_DIR}/gen_bench_csv.cpp)
 set_target_properties(gen_bench_csv PROPERTIES AUTOMOC OFF)
+# The workbook and statistics-package readers against the CSV of the same data.
+orvex_add_bench(bench_sheets SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/bench_sheets.cpp LIBS data numlib)
+find_path(BENCH_READSTAT_INCLUDE_DIR readstat.h REQUIRED)
+target_include_directories(bench_sheets PRIVATE ${BENCH_READSTAT_INCLUDE_DIR})
+target_link_libraries(bench_sheets PRIVATE ${READSTAT_LIBRARY})

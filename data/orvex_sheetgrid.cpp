@@ -74,6 +74,15 @@ void TSheetGrid::Add(std::int64_t Row, std::int64_t Col, double Value, TKind Kin
   FCells.push_back({static_cast<std::uint32_t>(Row), static_cast<std::uint32_t>(Col), Value, Kind});
 }
 
+void TSheetGrid::Reserve(std::size_t Cells)
+{
+  Cells = std::min(Cells, (FBudget - std::min(FBudget, FSpent)) / sizeof(TCell));
+  if (Cells <= FCells.capacity())
+    return;
+  Spend((Cells - FCells.capacity()) * sizeof(TCell));
+  FCells.reserve(Cells);
+}
+
 void TSheetGrid::SetNumber(std::int64_t Row, std::int64_t Col, double Value)
 {
   if (std::isfinite(Value))

@@ -69,7 +69,11 @@ public:
   std::size_t CellCount() const { return FCells.size(); }
   std::int64_t ErrorCells() const { return FErrorCells; }
 
-  // operations: Row and Col are 0-based; a later cell at the same place replaces an earlier.
+  // operations
+  // Room for about Cells cells at once (within the budget), so that a large sheet's cells are
+  // not copied as the storage grows.
+  void Reserve(std::size_t Cells);
+  // Row and Col are 0-based; a later cell at the same place replaces an earlier.
   void SetNumber(std::int64_t Row, std::int64_t Col, double Value);
   void SetText(std::int64_t Row, std::int64_t Col, std::string_view Text);
   // A text of the shared table (AddSharedText), by its index.
