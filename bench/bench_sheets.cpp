@@ -31,9 +31,8 @@ constexpr int Cols = 20;
 struct TFiles {
   fs::path Dir;
   std::string Csv, Xlsx, Sav;
-  TFiles()
+  TFiles() : Dir(fs::temp_directory_path() / ("orvex_bench_sheets_" + std::to_string(std::random_device{}())))
   {
-    Dir = fs::temp_directory_path() / ("orvex_bench_sheets_" + std::to_string(std::random_device{}()));
     fs::create_directories(Dir);
     // The CSV of 21 columns; its first column is dropped, and the 20 left make every file.
     const std::string csv21 = (Dir / "all.csv").string();

@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cctype>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <unordered_set>
 
@@ -23,6 +25,17 @@ std::string ColumnLetters(std::int64_t Col)
 std::string CellReference(std::int64_t Row, std::int64_t Col)
 {
   return ColumnLetters(Col) + std::to_string(Row + 1);
+}
+
+bool EndsWithNoCase(const std::string& FileName, const char* Suffix)
+{
+  const std::size_t n = std::strlen(Suffix);
+  if (FileName.size() < n)
+    return false;
+  for (std::size_t i = 0; i < n; ++i)
+    if (std::tolower(static_cast<unsigned char>(FileName[FileName.size() - n + i])) != Suffix[i])
+      return false;
+  return true;
 }
 
 std::string NumberText(double Value)

@@ -123,6 +123,9 @@ struct TSheetTableResult {
 TSheetTableResult BuildSheetTable(const TSheetGrid& Grid, const TSheetRules& Rules, const std::string& SheetName,
                                   TTableBuilder& Builder, int MaxRows = 0);
 
+// Whether FileName ends with Suffix (lower case, ".xlsx"), case ignored.
+bool EndsWithNoCase(const std::string& FileName, const char* Suffix);
+
 // The text of a number as a level label or name: the shortest form that reads back the same.
 std::string NumberText(double Value);
 

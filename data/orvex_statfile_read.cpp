@@ -23,17 +23,6 @@ namespace orvex {
 
 namespace {
 
-bool EndsWithNoCase(const std::string& S, const char* Suffix)
-{
-  const std::size_t n = std::strlen(Suffix);
-  if (S.size() < n)
-    return false;
-  for (std::size_t i = 0; i < n; ++i)
-    if (std::tolower(static_cast<unsigned char>(S[S.size() - n + i])) != Suffix[i])
-      return false;
-  return true;
-}
-
 struct TVariable {
   std::string Name, Label, LabelSet;
   bool IsString = false;

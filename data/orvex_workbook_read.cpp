@@ -359,17 +359,6 @@ double SerialDay(int Year, int Month, int Day, int Hour, int Minute, double Seco
 
 namespace {
 
-bool EndsWithNoCase(const std::string& S, const char* Suffix)
-{
-  const std::size_t n = std::strlen(Suffix);
-  if (S.size() < n)
-    return false;
-  for (std::size_t i = 0; i < n; ++i)
-    if (std::tolower(static_cast<unsigned char>(S[S.size() - n + i])) != Suffix[i])
-      return false;
-  return true;
-}
-
 // The whole file, or nothing with Message set.
 bool LoadFile(const std::string& FileName, std::string& Data, std::string& Message)
 {

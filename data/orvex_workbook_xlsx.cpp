@@ -140,6 +140,7 @@ void ParseXml(const std::vector<unsigned char>& Xml, THandler& Handler, std::str
 // A part's relationships: id -> (type, target).
 struct TRels : THandlerBase {
   struct TRel {
+    // cppcheck-suppress unusedStructMember ; read through structured bindings
     std::string Type, Target;
   };
   std::map<std::string, TRel> ById;

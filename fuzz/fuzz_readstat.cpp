@@ -35,16 +35,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
                 r.Message);
     return 0;
   }
-  for (int c = 1; c <= b.NrOfColumns(); ++c) {
-    fuzz::CheckText(b.ColName(c), MaxNameLength, "column name");
-    for (int level = 0; level <= MaxLevel; ++level)
-      fuzz::CheckText(b.LevelName(c, level), MaxLevelLength, "level label");
-    for (int row = 0; row < b.NrOfRows(); ++row) {
-      const double v = b.Column(c)[row];
-      fuzz::Check(std::isfinite(v), "a value that is not finite");
-      if (IsLevelType(b.VarType(c)) && b.ColumnStates(c)[row] == 0)
-        fuzz::Check(v >= 0 && v <= MaxLevel && v == std::floor(v), "a level out of range");
-    }
-  }
+  fuzz::CheckColumns(b);
   return 0;
 }

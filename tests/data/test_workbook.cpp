@@ -190,7 +190,7 @@ TEST_F(SheetFiles, BrokenWorkbooksSayWhy)
   const std::string big(200000, 'a');
   struct TCase {
     std::string Name, Content, Reason;
-  } cases[] = {
+  } const cases[] = {
       {"text.xlsx", "a,b\n1,2\n", "the file is not a zip package"},
       {"cut.xlsx", whole.substr(0, whole.size() / 2), "the zip directory is missing"},
       {"bomb.xlsx", orvex_zip::StoredZip({{"xl/workbook.xml", "<workbook/>"}}, 0x7FFFFFFF), "would unpack to more than"},
