@@ -188,7 +188,8 @@ void TFrmMLRCalc::AdoptLoad(TLoadJob& Job)
     else if (res.Format == TFileFormat::Asc)
       text = AscFailureText(Job.FileName, res.AscCode);
     else
-      text = "The file \"" + Job.FileName + "\" could not be read.\n" + res.Delimited.Message;
+      text = "The file \"" + Job.FileName + "\" could not be read.\n" +
+             (res.Format == TFileFormat::Delimited ? res.Delimited.Message : res.Message);
     if (ShowWarning)
       ShowWarning("Load Data", text);
     return;

@@ -97,7 +97,8 @@ bool TFrmMLRCalc::SaveDataFileAs()
 bool TFrmMLRCalc::RunSaveDialog(std::string& FileName)
 {
   QFileDialog dialog(this, "Save Data As", QString(),
-                     "ASC files (*.asc);;Comma-separated values (*.csv);;Tab-separated values (*.tsv *.txt)");
+                     "ASC files (*.asc);;Comma-separated values (*.csv);;Tab-separated values (*.tsv *.txt);;"
+                     "Workbooks (*.xlsx)");
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);

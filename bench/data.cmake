@@ -7,3 +7,8 @@ set_target_properties(gen_bench_csv PROPERTIES AUTOMOC OFF)
 add_executable(time_save ${CMAKE_CURRENT_SOURCE_DIR}/time_save.cpp)
 target_link_libraries(time_save PRIVATE data)
 set_target_properties(time_save PROPERTIES AUTOMOC OFF)
+# The workbook and statistics-package readers against the CSV of the same data.
+orvex_add_bench(bench_sheets SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/bench_sheets.cpp LIBS data numlib)
+find_path(BENCH_READSTAT_INCLUDE_DIR readstat.h REQUIRED)
+target_include_directories(bench_sheets PRIVATE ${BENCH_READSTAT_INCLUDE_DIR})
+target_link_libraries(bench_sheets PRIVATE ${READSTAT_LIBRARY})

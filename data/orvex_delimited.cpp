@@ -26,6 +26,8 @@
 #include "orvex_datatable_asc.h"
 #include "orvex_datatable_text.h"
 #include "orvex_delimited_scan.h"
+#include "orvex_statfile.h"
+#include "orvex_workbook.h"
 
 #include <algorithm>
 #include <array>
@@ -528,6 +530,12 @@ TFileFormat DecideFileFormat(const std::string& FileName)
     if (ext == "asc")
       return TFileFormat::Asc;
   }
+  TWorkbookKind workbook = TWorkbookKind::Xlsx;
+  if (WorkbookKindOf(FileName, workbook))
+    return TFileFormat::Workbook;
+  TStatFileKind stat = TStatFileKind::Sav;
+  if (StatFileKindOf(FileName, stat))
+    return TFileFormat::StatFile;
   std::string comment;
   int cols = 0, rows = 0;
   bool f1 = false, f2 = false, f3 = false, f4 = false;

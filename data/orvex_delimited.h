@@ -174,10 +174,12 @@ struct TSmallTextDialect {
 };
 TSmallTextDialect DetectSmallText(std::string_view Text);
 
-// How a data file is read: by its extension (".csv" and ".tsv" delimited, ".asc" ASC, case
-// ignored), otherwise by its content (ASC when its first four lines form a valid ASC header,
-// delimited text otherwise).
-enum class TFileFormat : std::uint8_t { Asc, Delimited };
+// How a data file is read: by its extension (".csv" and ".tsv" delimited, ".asc" ASC, ".xlsx",
+// ".xlsm" and ".ods" a workbook, ".sav", ".zsav", ".por", ".dta", ".sas7bdat" and ".xpt" a
+// statistics-package file, case ignored), otherwise by its content (a workbook or
+// statistics-package file by its first bytes, ASC when its first four lines form a valid ASC
+// header, delimited text otherwise).
+enum class TFileFormat : std::uint8_t { Asc, Delimited, Workbook, StatFile };
 TFileFormat DecideFileFormat(const std::string& FileName);
 
 }  // namespace orvex

@@ -6,10 +6,30 @@ namespace orvex {
 TTableFileResult ReadTableFile(const std::string& FileName, const TDelimitedDialect& Dialect,
                                TTableBuilder& Builder, const TReadControl& Control, TCustomData* CustomData)
 {
+  TTableReadOptions options;
+  options.Delimited = Dialect;
+  return ReadTableFileWith(FileName, options, Builder, Control, CustomData);
+}
+
+TTableFileResult ReadTableFileWith(const std::string& FileName, const TTableReadOptions& Options, TTableBuilder& Builder,
+                               const TReadControl& Control, TCustomData* CustomData)
+{
   TTableFileResult res;
   res.Format = DecideFileFormat(FileName);
+  if (res.Format == TFileFormat::Workbook) {
+    res.Workbook = ReadWorkbookFile(FileName, Options.Workbook, Builder, Control);
+    res.Message = res.Workbook.Message;
+    res.Delimited.LeftOut = res.Workbook.Table.LeftOut;
+    return res;
+  }
+  if (res.Format == TFileFormat::StatFile) {
+    res.Stat = ReadStatFile(FileName, Options.Stat, Builder, Control);
+    res.Message = res.Stat.Message;
+    res.Delimited.LeftOut = res.Stat.LeftOut;
+    return res;
+  }
   if (res.Format == TFileFormat::Delimited) {
-    res.Delimited = ReadDelimitedFile(FileName, Dialect, Builder, Control);
+    res.Delimited = ReadDelimitedFile(FileName, Options.Delimited, Builder, Control);
     if (!res.Delimited.Ok())
       res.Message = "cannot read the file \"" + FileName + "\": " + res.Delimited.Message;
     return res;

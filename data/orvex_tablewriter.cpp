@@ -5,6 +5,8 @@
 // A symbolic link is followed: the file it points to is replaced, the link stays.
 #include "orvex_tablewriter.h"
 
+#include "orvex_xlsx_write.h"
+
 #include "orvex_datatable_text.h"
 #include "orvex_math2.h"
 
@@ -187,8 +189,10 @@ TFileFormat FormatForSaving(const std::string& FileName)
     return TFileFormat::Asc;
   if (ext == "csv" || ext == "tsv" || ext == "txt")
     return TFileFormat::Delimited;
-  Fail(FileName, ext.empty() ? "the name has no extension; use .asc, .csv, .tsv or .txt"
-                             : "\"." + ext + "\" is not a format that can be saved; use .asc, .csv, .tsv or .txt");
+  if (ext == "xlsx")
+    return TFileFormat::Workbook;
+  Fail(FileName, ext.empty() ? "the name has no extension; use .asc, .csv, .tsv, .txt or .xlsx"
+                             : "\"." + ext + "\" is not a format that can be saved; use .asc, .csv, .tsv, .txt or .xlsx");
 }
 
 TDelimitedDialect DialectForSaving(const std::string& FileName, const TDelimitedDialect* Loaded)
@@ -245,6 +249,15 @@ void WriteRowBlocks(int NrRows, int RowsPerBlock, const std::function<void(int F
 
 void WriteTableFile(const TDataTable& Table, const std::string& FileName, const TTableWriteOptions& Options)
 {
+  if (Options.Format == TFileFormat::Workbook) {
+    // The workbook writer makes its own temporary file and renames it when complete.
+    try {
+      WriteXlsxFile(Table, FileName);
+    } catch (const EOrvexXlsxWriteError& e) {
+      throw EOrvexTableWriteError(e.what());
+    }
+    return;
+  }
   TAtomicFile file(FileName, Options);
   try {
     if (Options.Format == TFileFormat::Asc)

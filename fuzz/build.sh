@@ -13,12 +13,16 @@ command -v ccache >/dev/null && cxx=(ccache clang++-14)
 export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$root}"
 read -r -a qtflags <<<"$(pkg-config --cflags Qt6Widgets)"
 read -r -a qtlibs <<<"$(pkg-config --libs Qt6Widgets)"
+# The readers' libraries: liborcus and expat (workbooks), libxlsxwriter (saving xlsx), ReadStat (no
+# pkg-config file on Debian). They are not instrumented; the harnesses fuzz our use of them.
+read -r -a readerflags <<<"$(pkg-config --cflags liborcus-0.17 xlsxwriter expat)"
+read -r -a readerlibs <<<"$(pkg-config --libs liborcus-0.17 xlsxwriter expat) -lreadstat"
 # clang's -Wall also reports an Assign(const TOwnClass&) beside the base's virtual Assign, which
 # the components declare on purpose (a typed copy next to the generic one): not a finding here.
 flags=(-std=c++20 -O1 -g1 -fno-omit-frame-pointer -fPIC -Wall -Wextra -Wno-overloaded-virtual
        -fsanitize=address,undefined -fno-sanitize-recover=undefined -D_GLIBCXX_ASSERTIONS
        -I"$root/numlib" -I"$root/data" -I"$root/toolkit" -I"$root/chart" -I"$root/widgets" -I"$root/fuzz"
-       "${qtflags[@]}")
+       "${qtflags[@]}" "${readerflags[@]}")
 core_sources=("$root"/numlib/*.cpp "$root"/data/*.cpp)
 gui_sources=("$root"/chart/orvex_scale_walk.cpp "$root"/chart/orvex_scale_labels.cpp "$root"/chart/orvex_axismap.cpp
              "$root"/widgets/orvex_ntabed_scan.cpp)
@@ -60,6 +64,6 @@ for src in "$root"/fuzz/fuzz_*.cpp; do
   name="$(basename "$src" .cpp)"
   "${cxx[@]}" "${flags[@]}" -fsanitize=fuzzer -c "$src" -o "$out/obj/$name.o"
   clang++-14 -fsanitize=fuzzer,address,undefined "$out/obj/$name.o" "$out/libgui.a" "$out/libcore.a" \
-    -Wl,--as-needed "${qtlibs[@]}" -o "$out/$name"
+    -Wl,--as-needed "${readerlibs[@]}" "${qtlibs[@]}" -o "$out/$name"
 done
 echo "fuzzers built in $out"

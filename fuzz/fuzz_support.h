@@ -3,6 +3,9 @@
 #pragma once
 
 #include "orvex_datatable_text.h"
+#include "orvex_tablebuilder.h"
+
+#include <cmath>
 
 #include <cstddef>
 #include <cstdint>
@@ -39,6 +42,24 @@ inline void CheckText(std::string_view S, std::size_t MaxChars, const char* What
 {
   Check(orvex::dtext::IsValidUtf8(S), What, S);
   Check(CharCount(S) <= MaxChars, What, S);
+}
+
+// A read table's columns: valid names of at most 50 characters, labels of at most 10, finite
+// values, and level values that are whole numbers from 0 to 150.
+inline void CheckColumns(const orvex::TTableBuilder& B)
+{
+  using namespace orvex;
+  for (int c = 1; c <= B.NrOfColumns(); ++c) {
+    CheckText(B.ColName(c), MaxNameLength, "column name");
+    for (int level = 0; level <= MaxLevel; ++level)
+      CheckText(B.LevelName(c, level), MaxLevelLength, "level label");
+    for (int row = 0; row < B.NrOfRows(); ++row) {
+      const double v = B.Column(c)[row];
+      Check(std::isfinite(v), "a value that is not finite");
+      if (IsLevelType(B.VarType(c)) && B.ColumnStates(c)[row] == 0)
+        Check(v >= 0 && v <= MaxLevel && v == std::floor(v), "a level out of range");
+    }
+  }
 }
 
 // A file under /dev/shm (memory, not disk) named after the process, rewritten for every input.

@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libboost-math-dev libfast-float-dev
+  liborcus-dev libexpat1-dev libreadstat-dev libxlsxwriter-dev
   xvfb xauth x11-utils xdotool x11-apps imagemagick
   fonts-liberation fonts-dejavu-core
   clang-14 libclang-rt-14-dev cppcheck ccache

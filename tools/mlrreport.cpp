@@ -116,6 +116,9 @@ const char* const HelpText =
     "  --decimal-point    numbers use a decimal point (0.5)\n"
     "  --header           the first line names the columns\n"
     "  --no-header        the first line is data; the columns are named V1, V2, ...\n"
+    "  --sheet NAME|N     the sheet of an xlsx or ods workbook, by name or 1-based number\n"
+    "                     (the first sheet by default; a name of digits is taken as a name\n"
+    "                     first)\n"
     "Column names come from the header, so --inputs and --target take them. Quoted fields may\n"
     "hold delimiters, doubled quotes and line breaks; lines starting with # and blank lines\n"
     "are skipped. Empty cells, NA, N/A, NaN, nan, . and ? are missing values. A text column\n"
@@ -128,6 +131,12 @@ const char* const HelpText =
     "input anovaf<TAB>NAME<TAB>F<TAB>DF<TAB>P (the F test of all its indicators together) and\n"
     "gvif<TAB>NAME<TAB>GVIF<TAB>DF<TAB>SCALED (generalized VIF and GVIF^(1/(2 DF))). An\n"
     "Ordinal input is taken as its level numbers. More than 150 levels is an error.\n"
+    "Workbooks (.xlsx, .ods) are read one sheet at a time with the same column rules: its used\n"
+    "range is the table, the header and row names detected as for text; booleans read as 1\n"
+    "and 0, formulas as their cached values (none: empty), error values as not-a-number,\n"
+    "dates as day numbers from 30 December 1899. SPSS (.sav, .zsav, .por), Stata (.dta) and\n"
+    "SAS (.sas7bdat, .xpt) files give one column per variable; value labels of whole values\n"
+    "from 0 to 150 become levels; every kind of missing value is an empty cell.\n"
     "\n"
     "Objects with an empty or not-a-number value in the target or in an input column are left\n"
     "out; the report then counts them in the line \"Objects with Missing Values\". The fit\n"
@@ -154,7 +163,7 @@ const char* const HelpText =
 
 struct TOptions {
   std::optional<std::string> FileName;
-  TDelimitedDialect Reading;  // overrides of the delimited reader's detection
+  TTableReadOptions Reading;  // overrides of the readers' detection, the sheet of a workbook
   std::optional<std::string> Inputs;
   std::optional<std::string> Target;
   bool Caption = false;
@@ -193,12 +202,20 @@ struct TToolError {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Reading options: how a delimited file is read. Returns false when Arg is none of them; takes
-// the value of --delimiter from the next argument (or after "=").
+// Reading options: how a delimited file is read, which sheet of a workbook. Returns false when
+// Arg is none of them; takes the value of --delimiter and --sheet from the next argument (or
+// after "=").
 
-bool ParseReadingOption(const std::string& Arg, int& I, int Argc, char** Argv, TDelimitedDialect& D)
+bool ParseReadingOption(const std::string& Arg, int& I, int Argc, char** Argv, TTableReadOptions& R)
 {
-  if (Arg == "--delimiter" || Arg.rfind("--delimiter=", 0) == 0) {
+  TDelimitedDialect& D = R.Delimited;
+  if (Arg == "--sheet" || Arg.rfind("--sheet=", 0) == 0) {
+    if (Arg == "--sheet" && I + 1 >= Argc)
+      UsageError("option --sheet needs a value");
+    R.Workbook.Sheet = Arg == "--sheet" ? Argv[++I] : Arg.substr(8);
+    if (R.Workbook.Sheet.empty())
+      UsageError("option --sheet needs a sheet name or number");
+  } else if (Arg == "--delimiter" || Arg.rfind("--delimiter=", 0) == 0) {
     std::string v;
     if (Arg == "--delimiter") {
       if (I + 1 >= Argc)
@@ -243,12 +260,12 @@ struct TReadSource {
 };
 
 // Reads the file by its format into the table; a file that cannot be read leaves the table.
-void LoadTableFile(const std::string& FileName, const TDelimitedDialect& Reading, TDataTable& Table,
+void LoadTableFile(const std::string& FileName, const TTableReadOptions& Reading, TDataTable& Table,
                    TReadSource* Source = nullptr)
 {
   TTableBuilder builder;
   TCustomData custom;
-  const TTableFileResult r = ReadTableFile(FileName, Reading, builder, TReadControl(), &custom);
+  const TTableFileResult r = ReadTableFileWith(FileName, Reading, builder, TReadControl(), &custom);
   if (Source && r.Ok()) {
     Source->FromFile = true;
     Source->Format = r.Format;
@@ -259,6 +276,13 @@ void LoadTableFile(const std::string& FileName, const TDelimitedDialect& Reading
     ToolError(r.Message);
   for (const TLeftOutColumn& c : r.Delimited.LeftOut)
     std::fprintf(stderr, "mlrreport: column %d \"%s\" left out: %s\n", c.Field, c.Name.c_str(), c.Reason.c_str());
+  for (const std::string& note : r.Stat.Notes)
+    std::fprintf(stderr, "mlrreport: %s\n", note.c_str());
+  const TSheetTableResult& sheet = r.Workbook.Table;
+  if (sheet.ErrorCells > 0 || sheet.NoValueCells > 0)
+    std::fprintf(stderr, "mlrreport: sheet \"%s\": %lld error values read as not-a-number, %lld formulas without a "
+                 "cached value read as empty\n", r.Workbook.SheetUsed.c_str(), static_cast<long long>(sheet.ErrorCells),
+                 static_cast<long long>(sheet.NoValueCells));
   Table.Adopt(std::move(builder));
 }
 

@@ -161,7 +161,7 @@ TEST(MainWindowSave, FailedSaveKeepsTableAndFileAndSaysWhy)
   EXPECT_FALSE(w.W->SaveDataFileAs());
   ASSERT_EQ(w.Errors.size(), 2u);
   EXPECT_EQ(w.Errors[1], "Cannot save the file \"" + w.Answer +
-                             "\": \".xlsm\" is not a format that can be saved; use .asc, .csv, .tsv or .txt.\n"
+                             "\": \".xlsm\" is not a format that can be saved; use .asc, .csv, .tsv, .txt or .xlsx.\n"
                              "The data in the window are unchanged.");
   EXPECT_EQ(ReadText(asc), "kept\n1\n2\nFALSE FALSE FALSE FALSE\n1\n2\n");
 }

@@ -4,6 +4,7 @@
 // the atomic save: an injected write failure or a refused folder leaves the old file whole.
 #include "orvex_datatable_asc.h"
 #include "orvex_delimited.h"
+#include "orvex_tablefile.h"
 #include "orvex_tablewriter.h"
 #include "table_dump.h"
 
@@ -395,18 +396,45 @@ TEST_F(TableWriter, DelimitedKeepsTheDialectItWasReadWith)
   }
 }
 
+TEST_F(TableWriter, SaveAsWorkbookReadsBackTheSameTable)
+{
+  // The same level-column table as above, saved through the one entry as .xlsx and read back:
+  // names, row names, values, the missing cell and the labels are kept.
+  const std::string csv = Path("fish.csv");
+  WriteAll(csv, "Name;Weight;Kind\nPike;1,5;Predator\nCarp;2,25;Peaceful\nPerch;NA;Predator\n");
+  TTableBuilder b;
+  ASSERT_TRUE(ReadDelimitedFile(csv, TDelimitedDialect(), b).Ok());
+  TDataTable t;
+  t.Adopt(std::move(b));
+  const std::string file = Path("fish.xlsx");
+  TTableWriteOptions o;
+  o.Format = FormatForSaving(file);
+  WriteTableFile(t, file, o);
+  TTableBuilder again;
+  const TTableFileResult r = ReadTableFileWith(file, TTableReadOptions(), again);
+  ASSERT_TRUE(r.Ok()) << r.Message;
+  EXPECT_EQ(r.Format, TFileFormat::Workbook);
+  TDataTable back;
+  back.Adopt(std::move(again));
+  EXPECT_EQ(orvex_test::Dump(back), orvex_test::Dump(t));
+  // A folder that does not exist is refused with the file's name, as for the other formats.
+  o.Format = FormatForSaving(Path("none/fish.xlsx"));
+  EXPECT_THROW(WriteTableFile(t, Path("none/fish.xlsx"), o), EOrvexTableWriteError);
+}
+
 TEST_F(TableWriter, FormatAndDialectForSavingFollowTheExtension)
 {
   EXPECT_EQ(FormatForSaving("/x/a.ASC"), TFileFormat::Asc);
   EXPECT_EQ(FormatForSaving("a.csv"), TFileFormat::Delimited);
   EXPECT_EQ(FormatForSaving("a.Tsv"), TFileFormat::Delimited);
   EXPECT_EQ(FormatForSaving("a.txt"), TFileFormat::Delimited);
+  EXPECT_EQ(FormatForSaving("a.XLSX"), TFileFormat::Workbook);
   try {
     FormatForSaving("/x.y/data.xyz");
     ADD_FAILURE() << "no refusal";
   } catch (const EOrvexTableWriteError& e) {
     EXPECT_STREQ(e.what(), "cannot save the file \"/x.y/data.xyz\": \".xyz\" is not a format that can be saved; use "
-                           ".asc, .csv, .tsv or .txt");
+                           ".asc, .csv, .tsv, .txt or .xlsx");
   }
   EXPECT_THROW(FormatForSaving("/x.y/data"), EOrvexTableWriteError);
   EXPECT_EQ(DialectForSaving("a.txt").Delimiter, dlTab);

@@ -846,7 +846,7 @@ TEST_F(MLRReportTool, SaveFailuresExitWithStatusTwoAndKeepTheOldFile)
                        "\": cannot create a file in its folder: No such file or directory\n");
   const TToolResult ext = Run({"--save", (Dir / "x.xls").string()});
   EXPECT_EQ(ext.Status, 2);
-  EXPECT_NE(ext.Err.find("\".xls\" is not a format that can be saved; use .asc, .csv, .tsv or .txt"),
+  EXPECT_NE(ext.Err.find("\".xls\" is not a format that can be saved; use .asc, .csv, .tsv, .txt or .xlsx"),
             std::string::npos) << ext.Err;
   const TToolResult both = Run({"--save", (Dir / "x.csv").string(), "--inputs", "1"});
   EXPECT_EQ(both.Status, 2);
@@ -875,4 +875,31 @@ TEST_F(MLRReportTool, SaveOntoAFullDiskKeepsTheOldFile)
   EXPECT_EQ(r.Err, "mlrreport: cannot save the file \"" + old + "\": cannot write it: File too large\n");
   EXPECT_EQ(ReadFile(old), "old");
   EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 1);
+TEST_F(MLRReportTool, WorkbookSheetsAndStatFilesReadAsTheirCsv)
+{
+  const std::string files = ORVEX_TEST_FILES;
+  const std::vector<std::string> fit = {"--inputs", "weight", "--target", "y", "--values"};
+  auto run = [&](std::vector<std::string> Args) {
+    Args.insert(Args.end(), fit.begin(), fit.end());
+    return Run(Args);
+  };
+  const TToolResult csv = run({files + "/same.csv"});
+  ASSERT_EQ(csv.Status, 0) << csv.Err;
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{files + "/same.xlsx"}, {files + "/same.xlsx", "--sheet", "1"},
+        {files + "/same.xlsx", "--sheet=Data"}, {files + "/same.ods"}, {files + "/same.sav"}, {files + "/same.dta"}}) {
+    const TToolResult r = run(args);
+    ASSERT_EQ(r.Status, 0) << args[0] << ": " << r.Err;
+    EXPECT_EQ(r.Out, csv.Out) << args[0];
+  }
+  const TToolResult other = run({files + "/same.xlsx", "--sheet", "Other"});
+  EXPECT_EQ(other.Status, 2);
+  EXPECT_EQ(other.Err, "mlrreport: unknown column \"weight\" in --inputs\n");
+  const TToolResult missing = run({files + "/same.xlsx", "--sheet", "3"});
+  EXPECT_EQ(missing.Status, 2);
+  EXPECT_EQ(missing.Err, "mlrreport: cannot read the workbook \"" + files + "/same.xlsx\": it has no sheet \"3\" (its "
+                         "sheets: \"Data\", \"Other\")\n");
+  const TToolResult noValue = Run({files + "/same.xlsx", "--sheet"});
+  EXPECT_EQ(noValue.Status, 2);
+  EXPECT_NE(noValue.Err.find("option --sheet needs a value"), std::string::npos) << noValue.Err;
 }
