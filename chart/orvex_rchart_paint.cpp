@@ -593,8 +593,8 @@ TPoint TCustomRChart::TextLabelAnchor(const TTextLabel& Label) const
   const int li = l.Layer() - 1;
   const bool wx = l.AttachToData() == tlamBoth || l.AttachToData() == tlamXOnly;
   const bool wy = l.AttachToData() == tlamBoth || l.AttachToData() == tlamYOnly;
-  return {wx ? MapX(li).ToPixel(l.PosX()) : static_cast<int>(std::nearbyint(std::clamp(l.PosX(), -1e9, 1e9))),
-          wy ? MapY(li).ToPixel(l.PosY()) : static_cast<int>(std::nearbyint(std::clamp(l.PosY(), -1e9, 1e9)))};
+  return {wx ? MapX(li).ToPixel(l.PosX()) : RoundPixel(std::clamp(l.PosX(), -1e9, 1e9)),
+          wy ? MapY(li).ToPixel(l.PosY()) : RoundPixel(std::clamp(l.PosY(), -1e9, 1e9))};
 }
 
 void TCustomRChart::DrawTextLabels(TCanvas& Canvas, int OriginX, int OriginY)

@@ -17,7 +17,8 @@
 // margins, RangeLow, RangeHigh, Caption..., ShortTicks, MinTicks, ScaleInscript, UserTickText)
 // while SuppressPaint is true. To paint it calls SetTargetCanvas(its canvas, 0, 0) and RedrawNow;
 // afterwards NumTicks and TickPos(1..NumTicks) give the tick values for the grid. Drags inside
-// the chart's plot area go through the free function CalcZoomPan, the same one the scale uses.
+// the chart's plot area go through the free function CalcZoomPan, the same one the scale uses; it
+// works in the axis mapping of the drag's anchor range over the span between the margins.
 #pragma once
 
 #include "orvex_axismap.h"
