@@ -596,6 +596,9 @@ public:
   // values and control pixels, as the last CalcTransforms left it. Painting, the grid, the mouse
   // and ItemAt all map through it.
   const TAxisMap& AxisMap(int Layer, bool Vertical) const;
+  // The ticks of one axis of Layer as the last full paint computed them (empty for an axis not
+  // shown): the axis was painted from this value and the grid follows its tick values.
+  const TScaleWalk& AxisTicks(int Layer, bool Vertical) const;
   // Recomputes the transform coefficients of all layers; raises EOrvexRChartError "Logarithmic
   // axis must not be negative." (the layers done so far keep their new coefficients).
   void CalcTransforms();
@@ -741,8 +744,6 @@ private:
   void ApplyAxis(int LayerIdx, bool Vertical);
   void ApplyAllAxes();
   void PaintAxes(TCanvas& Canvas);
-  int AxisNumTicks(int LayerIdx, bool Vertical) const;
-  double AxisTickPos(int LayerIdx, bool Vertical, int Index) const;
 
   // painting
   void RenderPlot(TCanvas& Canvas, bool BlackWhite);
@@ -813,6 +814,9 @@ private:
   // The world-to-pixel mapping of each layer's X and Y axis, in control pixels (CalcTransforms).
   std::array<TAxisMap, MaxLayers> FMapX{};
   std::array<TAxisMap, MaxLayers> FMapY{};
+  // The ticks of each axis computed by the last full paint (PaintAxes).
+  std::array<TScaleWalk, MaxLayers> FTicksX{};
+  std::array<TScaleWalk, MaxLayers> FTicksY{};
   TJointLayers FJointLayers;
   bool FIsometric = false;
   double FAspectX = 1.0;

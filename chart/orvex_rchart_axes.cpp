@@ -1,6 +1,6 @@
 // The 32 TScale axis controls of the chart: creation, configuration from the scale properties,
-// their margins along the plot edges, painting onto the chart's control bitmap, and the tick
-// values the grid reads back. The controls never appear as windows of their own: they live
+// their margins along the plot edges, and painting them onto the chart's canvas from the ticks
+// computed once per full paint, which the grid reads too. The controls never appear as windows of their own: they live
 // under a hidden host widget and paint only when the chart asks them to.
 #include "orvex_rchart.h"
 
@@ -132,24 +132,18 @@ void TCustomRChart::PaintAxes(TCanvas& Canvas)
       const TScaleProps& p = v == 0 ? static_cast<const TScaleProps&>(*FScaleX[static_cast<size_t>(i)])
                                     : static_cast<const TScaleProps&>(*FScaleY[static_cast<size_t>(i)]);
       TScale* a = (v == 0 ? FAxisX : FAxisY)[static_cast<size_t>(i)];
-      if (!a || !p.Visible())
+      TScaleWalk& ticks = (v == 0 ? FTicksX : FTicksY)[static_cast<size_t>(i)];
+      ticks = {};
+      if (!a || !p.Visible() || !Canvas.HasPainter())
         continue;
-      a->SetTargetCanvas(&Canvas, 0, 0);
-      a->RedrawNow();
-      a->SetTargetCanvas(nullptr, 0, 0);
+      ticks = a->Walk(Canvas, 0, 0);
+      a->PaintTo(Canvas, 0, 0, ticks);
     }
 }
 
-int TCustomRChart::AxisNumTicks(int LayerIdx, bool Vertical) const
+const TScaleWalk& TCustomRChart::AxisTicks(int Layer, bool Vertical) const
 {
-  const TScale* a = (Vertical ? FAxisY : FAxisX)[static_cast<size_t>(LayerIdx)];
-  return a ? a->NumTicks() : 0;
-}
-
-double TCustomRChart::AxisTickPos(int LayerIdx, bool Vertical, int Index) const
-{
-  const TScale* a = (Vertical ? FAxisY : FAxisX)[static_cast<size_t>(LayerIdx)];
-  return a ? a->TickPos(Index) : 0.0;
+  return (Vertical ? FTicksY : FTicksX)[static_cast<size_t>(LayerIndex(Layer))];
 }
 
 }  // namespace orvex

@@ -486,9 +486,11 @@ void TCustomRChart::ItemPass(TCanvas& Canvas, bool BlackWhite)
 namespace {
 
 // Grid values along one axis: from the first value below the upper end, at most 1000 of them.
-std::vector<double> GridValues(double Step, bool Log, double Low, double High, int NumTicks,
-                               const std::function<double(int)>& Tick)
+// Ticks are the axis' recorded tick values of this paint (Step 0 follows them).
+std::vector<double> GridValues(double Step, bool Log, double Low, double High, const std::vector<double>& Ticks)
 {
+  const int NumTicks = static_cast<int>(Ticks.size());
+  auto Tick = [&Ticks](int i) { return Ticks[static_cast<size_t>(i - 1)]; };
   constexpr int MaxLines = 1000;
   std::vector<double> out;
   const double lo = std::min(Low, High), hi = std::max(Low, High);
@@ -551,10 +553,8 @@ void TCustomRChart::DrawGrid(TCanvas& Canvas)
   const int li = ActiveLayer() - 1;
   const TScaleProps& sx = *FScaleX[static_cast<size_t>(li)];
   const TScaleProps& sy = *FScaleY[static_cast<size_t>(li)];
-  const auto xs = GridValues(FGridDx, sx.Logarithmic(), sx.RangeLow(), sx.RangeHigh(), AxisNumTicks(li, false),
-                             [&](int i) { return AxisTickPos(li, false, i); });
-  const auto ys = GridValues(FGridDy, sy.Logarithmic(), sy.RangeLow(), sy.RangeHigh(), AxisNumTicks(li, true),
-                             [&](int i) { return AxisTickPos(li, true, i); });
+  const auto xs = GridValues(FGridDx, sx.Logarithmic(), sx.RangeLow(), sx.RangeHigh(), FTicksX[static_cast<size_t>(li)].TickValues);
+  const auto ys = GridValues(FGridDy, sy.Logarithmic(), sy.RangeLow(), sy.RangeHigh(), FTicksY[static_cast<size_t>(li)].TickValues);
   const int ml = FMarginLeft, mt = FMarginTop;
   TCanvas& c = Canvas;
   c.Pen().SetColor(FGridColor);
