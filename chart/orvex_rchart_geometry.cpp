@@ -148,14 +148,14 @@ TLayerView TCustomRChart::LayerView(int LayerIdx) const
   TLayerView v;
   v.X = MapX(LayerIdx);
   v.Y = MapY(LayerIdx);
-  const TScaleProps& sx = *FScaleX[static_cast<size_t>(LayerIdx)];
-  const TScaleProps& sy = *FScaleY[static_cast<size_t>(LayerIdx)];
+  const TScaleProps& sx = *FLayers.ScaleX[static_cast<size_t>(LayerIdx)];
+  const TScaleProps& sy = *FLayers.ScaleY[static_cast<size_t>(LayerIdx)];
   v.XLow = sx.RangeLow();
   v.XHigh = sx.RangeHigh();
   v.YLow = sy.RangeLow();
   v.YHigh = sy.RangeHigh();
-  v.OriginX = FMarginLeft;
-  v.OriginY = FMarginTop;
+  v.OriginX = FPlot.MarginLeft;
+  v.OriginY = FPlot.MarginTop;
   return v;
 }
 
@@ -168,7 +168,7 @@ void TCustomRChart::BuildHitIndex() const
   for (int i = 0; i < MaxLayers; ++i)
     views[static_cast<size_t>(i)] = LayerView(i);
   std::vector<std::int16_t> dupCells;
-  TDupMarkFilter dup(FAvoidDuplicateMarks ? width() : 0, FAvoidDuplicateMarks ? height() : 0, FMinDupMarkDist,
+  TDupMarkFilter dup(FLook.AvoidDuplicateMarks ? width() : 0, FLook.AvoidDuplicateMarks ? height() : 0, FLook.MinDupMarkDist,
                      dupCells);
   const TRcItemStore& store = *FStore;
   TItemShape s;
@@ -178,7 +178,7 @@ void TCustomRChart::BuildHitIndex() const
       continue;
     if (!ItemGeometry(it, views[static_cast<size_t>(it.Layer - 1)], s))
       continue;
-    if (s.Kind == ikMark && FAvoidDuplicateMarks && !dup.Admit(s.X1 + FMarginLeft, s.Y1 + FMarginTop, it.MarkType))
+    if (s.Kind == ikMark && FLook.AvoidDuplicateMarks && !dup.Admit(s.X1 + FPlot.MarginLeft, s.Y1 + FPlot.MarginTop, it.MarkType))
       continue;
     h.Shapes.push_back(s);
     h.ItemOf.push_back(k);
@@ -220,7 +220,7 @@ int TCustomRChart::ItemAt(int X, int Y, int Tolerance) const
   const THitIndex& h = FHitIndex;
   if (h.Shapes.empty())
     return -1;
-  const int px = X - FMarginLeft, py = Y - FMarginTop;
+  const int px = X - FPlot.MarginLeft, py = Y - FPlot.MarginTop;
   const int tol = std::min(Tolerance, PixClamp);
   const auto cellX = [&](long long x) {
     return static_cast<int>(std::clamp<long long>(x / HitCell + (x < 0 ? 0 : 1), 0, h.Columns - 1));
