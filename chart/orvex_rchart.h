@@ -725,6 +725,23 @@ public:
   void FullPaint();
   // Renders the plot again and replaces only the plot part of the control bitmap.
   void PlotRefresh();
+  // Renders the whole chart (background, shadow, caption, axes, grid, items, labels,
+  // cross-hairs) onto Device into the rectangle 0, 0, Width, Height of its coordinates, as the
+  // screen paint lays it out for a control of Width x Height at 96 dots per inch scaled by
+  // Dpi / 96: fonts, pens and marks grow with Dpi. Shapes go to the device as vector primitives
+  // (one per line, rectangle, ellipse or polygon; texts as texts), so SVG and PDF files hold
+  // shapes. Works on a chart that was never shown; the control bitmap and the mappings the
+  // mouse and ItemAt use stay as they were. Raises EOrvexRChartError MsgRenderDevice when no
+  // painter can be opened on Device, or MsgRenderSize for a size below 1 or a Dpi not above 0.
+  void RenderTo(QPaintDevice& Device, int Width, int Height, double Dpi);
+  // RenderTo into a new white image of Width x Height that records Dpi as its resolution.
+  QImage RenderImage(int Width, int Height, double Dpi);
+  // RenderTo written to a file: PNG (or any format Qt writes, by the name's extension), SVG
+  // and PDF (a page of Width x Height at Dpi, no margins). False when the file cannot be
+  // written; the size and Dpi rules of RenderTo raise as there.
+  bool SaveImage(const std::string& FileName, int Width, int Height, double Dpi);
+  bool SaveSvg(const std::string& FileName, int Width, int Height, double Dpi);
+  bool SavePdf(const std::string& FileName, int Width, int Height, double Dpi);
   // Pretends the window was created (the first show does this): clears SuppressPaint without
   // painting.
   void WindowCreated();
@@ -745,6 +762,8 @@ public:
       "RChart: Cannot use foreign data. Other RCharts are using my own data.";
   static constexpr const char* MsgMaxShares = "RChart: Max. number of data shares exceeded";
   static constexpr const char* MsgLogNegative = "Logarithmic axis must not be negative.";
+  static constexpr const char* MsgRenderDevice = "RChart: Cannot paint on the device.";
+  static constexpr const char* MsgRenderSize = "RChart: Invalid size or resolution for rendering.";
 
   // --- mouse interaction (orvex_rchart_mouse.cpp)
   // True: the pointer always shows the arrow.
@@ -853,7 +872,12 @@ private:
   void PaintAxes(TCanvas& Canvas);
 
   // painting
+  // The whole frame onto Canvas at the frame size (the control bitmap's, or RenderTo's).
+  void RenderFrame(TCanvas& Canvas);
   void RenderPlot(TCanvas& Canvas, bool BlackWhite);
+  // The size the frame is laid out for: the control's, or RenderTo's while it renders.
+  int FrameWidth() const { return FFrameWidth >= 0 ? FFrameWidth : width(); }
+  int FrameHeight() const { return FFrameHeight >= 0 ? FFrameHeight : height(); }
   void PaintPlotBackground(TCanvas& Canvas);
   void ItemPass(TCanvas& Canvas, bool BlackWhite);
   void DrawGrid(TCanvas& Canvas);
@@ -959,6 +983,8 @@ private:
   mutable THitIndex FHitIndex;
 
   // surfaces
+  int FFrameWidth = -1;  // RenderTo's layout size while it renders, else -1
+  int FFrameHeight = -1;
   TBitmap FCtrlBmp;
   TBitmap FPlotBmp;
   TBitmap FImageBmp;

@@ -60,11 +60,11 @@ void TCustomRChart::ApplyAxis(int LayerIdx, bool Vertical)
                                    : FLayers.ScaleX[static_cast<size_t>(LayerIdx)]->AxisType();
   const bool oldSuppress = a.SuppressPaint();
   a.SetSuppressPaint(true);
-  a.resize(width(), height());
+  a.resize(FrameWidth(), FrameHeight());
   a.SetColorBackGnd(FLook.WindColor);
   a.SetScaleType(type);
   // Margins that lay the axis along its plot edge, ScalePos pixels away from it.
-  const int w = width(), h = height(), sw = FPlot.ShadowWidth;
+  const int w = FrameWidth(), h = FrameHeight(), sw = FPlot.ShadowWidth;
   switch (type) {
     case sctXB:
       a.SetMarginTop(0);

@@ -101,7 +101,8 @@ void TBakGndImg::AssignTo(TPersistent& Dest) const
 void TCustomRChart::PaintPlotBackground(TCanvas& Canvas)
 {
   TCanvas& c = Canvas;
-  const int w = FPlotBmp.Width(), h = FPlotBmp.Height();
+  const TRect p = PlotRect();
+  const int w = std::max(0, p.Width() + 1), h = std::max(0, p.Height() + 1);
   if (w <= 0 || h <= 0)
     return;
   c.Pen().SetStyle(psSolid);
@@ -187,7 +188,7 @@ void TCustomRChart::PaintPlotBackground(TCanvas& Canvas)
 void TCustomRChart::PaintShadow(TCanvas& Canvas)
 {
   TCanvas& c = Canvas;
-  const int s = FPlot.ShadowWidth, wc = width(), hc = height();
+  const int s = FPlot.ShadowWidth, wc = FrameWidth(), hc = FrameHeight();
   c.Pen().SetStyle(psSolid);
   c.Pen().SetWidth(1);
   c.Pen().SetColor(FDecor.ShadowBakColor);
@@ -273,7 +274,7 @@ std::string TCustomRChart::TrimmedCaption(const TCanvas& Canvas) const
     return FDecor.Caption;
   const QString text = QString::fromStdString(FDecor.Caption);
   const int avail = static_cast<int>(
-      std::nearbyint((width() - FPlot.ShadowWidth - FPlot.MarginLeft - FPlot.MarginRight) * FDecor.CaptionTrim / 100.0));
+      std::nearbyint((FrameWidth() - FPlot.ShadowWidth - FPlot.MarginLeft - FPlot.MarginRight) * FDecor.CaptionTrim / 100.0));
   const int w = Canvas.TextWidth(text);
   if (w <= avail)
     return FDecor.Caption;
@@ -297,15 +298,15 @@ void TCustomRChart::PaintCaption(TCanvas& Canvas)
     case cahControlLeft: x = 0; break;
     case cahChartLeft: x = FPlot.MarginLeft; break;
     case cahChartCenter: x = FPlot.MarginLeft + p.Width() / 2; break;
-    case cahChartRight: x = width() - FPlot.MarginRight - FPlot.ShadowWidth; break;
-    case cahControlRight: x = width(); break;
+    case cahChartRight: x = FrameWidth() - FPlot.MarginRight - FPlot.ShadowWidth; break;
+    case cahControlRight: x = FrameWidth(); break;
   }
   switch (FDecor.CaptionAnchorVert) {
     case cavControlTop: y = 0; break;
     case cavChartTop: y = FPlot.MarginTop; break;
     case cavChartCenter: y = FPlot.MarginTop + p.Height() / 2; break;
-    case cavChartBottom: y = height() - FPlot.MarginBottom; break;
-    case cavControlBottom: y = height(); break;
+    case cavChartBottom: y = FrameHeight() - FPlot.MarginBottom; break;
+    case cavControlBottom: y = FrameHeight(); break;
   }
   x += FDecor.CaptionPosX;
   y += FDecor.CaptionPosY;

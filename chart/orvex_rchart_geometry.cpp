@@ -168,7 +168,7 @@ void TCustomRChart::BuildHitIndex() const
   for (int i = 0; i < MaxLayers; ++i)
     views[static_cast<size_t>(i)] = LayerView(i);
   std::vector<std::int16_t> dupCells;
-  TDupMarkFilter dup(FLook.AvoidDuplicateMarks ? width() : 0, FLook.AvoidDuplicateMarks ? height() : 0, FLook.MinDupMarkDist,
+  TDupMarkFilter dup(FLook.AvoidDuplicateMarks ? FrameWidth() : 0, FLook.AvoidDuplicateMarks ? FrameHeight() : 0, FLook.MinDupMarkDist,
                      dupCells);
   const TRcItemStore& store = *FStore;
   TItemShape s;

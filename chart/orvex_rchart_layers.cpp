@@ -418,7 +418,7 @@ TRect TRcPlotLayout::PlotRect(int Width, int Height) const
   return {MarginLeft, MarginTop, Width - MarginRight - ShadowWidth, Height - MarginBottom - ShadowWidth};
 }
 
-TRect TCustomRChart::PlotRect() const { return FPlot.PlotRect(width(), height()); }
+TRect TCustomRChart::PlotRect() const { return FPlot.PlotRect(FrameWidth(), FrameHeight()); }
 
 void TCustomRChart::UpdateMinimumSize()
 {
@@ -491,13 +491,13 @@ void TCustomRChart::CalcTransforms()
     if (sx.Logarithmic() && (!(sx.RangeLow() > 0) || !(sx.RangeHigh() > 0)))
       throw EOrvexRChartError(MsgLogNegative);
     FLayers.MapX[static_cast<size_t>(i)] =
-        TAxisMap::Make(sx.RangeLow(), sx.RangeHigh(), sx.Logarithmic(), left, right, width() / 2.0L,
-                       sx.RangeHigh() < sx.RangeLow() ? width() : 0.0L);
+        TAxisMap::Make(sx.RangeLow(), sx.RangeHigh(), sx.Logarithmic(), left, right, FrameWidth() / 2.0L,
+                       sx.RangeHigh() < sx.RangeLow() ? FrameWidth() : 0.0L);
     if (sy.Logarithmic() && (!(sy.RangeLow() > 0) || !(sy.RangeHigh() > 0)))
       throw EOrvexRChartError(MsgLogNegative);
     FLayers.MapY[static_cast<size_t>(i)] =
-        TAxisMap::Make(sy.RangeLow(), sy.RangeHigh(), sy.Logarithmic(), bottom, top, height() / 2.0L,
-                       sy.RangeHigh() < sy.RangeLow() ? 0.0L : height());
+        TAxisMap::Make(sy.RangeLow(), sy.RangeHigh(), sy.Logarithmic(), bottom, top, FrameHeight() / 2.0L,
+                       sy.RangeHigh() < sy.RangeLow() ? 0.0L : FrameHeight());
   }
 }
 

@@ -125,14 +125,21 @@ void TCustomRChart::FullPaint()
     return;
   }
   FCtrlBmp.SetSize(width(), height());
-  TCanvas& c = FCtrlBmp.Canvas();
+  RenderFrame(FCtrlBmp.Canvas());
+  FFrameValid = true;
+  update();
+}
+
+void TCustomRChart::RenderFrame(TCanvas& Canvas)
+{
+  TCanvas& c = Canvas;
   c.Pen().SetMode(pmCopy);
   c.Pen().SetStyle(psSolid);
   c.Pen().SetWidth(1);
   c.Pen().SetColor(FLook.WindColor);
   c.Brush().SetStyle(bsSolid);
   c.Brush().SetColor(FLook.WindColor);
-  c.FillRect(ClientRect());
+  c.FillRect(Rect(0, 0, FrameWidth(), FrameHeight()));
   if (FPlot.ShadowWidth > 0)
     PaintShadow(c);
   PaintCaption(c);
@@ -144,12 +151,20 @@ void TCustomRChart::FullPaint()
   PaintAxes(c);
   Fire(OnScalesRendered, this, c, 0, 0);
 
-  ResizePlotBitmap();
-  RenderPlot(FPlotBmp.Canvas(), false);
-  c.Draw(FPlot.MarginLeft, FPlot.MarginTop, FPlotBmp);
+  if (!c.VectorMode()) {
+    // On screen the plot is rendered into its own bitmap, which a plot-only refresh replaces.
+    ResizePlotBitmap();
+    RenderPlot(FPlotBmp.Canvas(), false);
+    c.Draw(FPlot.MarginLeft, FPlot.MarginTop, FPlotBmp);
+  } else if (QPainter* p = c.Painter()) {
+    const TRect plot = PlotRect();
+    p->save();
+    p->translate(FPlot.MarginLeft, FPlot.MarginTop);
+    p->setClipRect(QRect(0, 0, std::max(0, plot.Width() + 1), std::max(0, plot.Height() + 1)), Qt::IntersectClip);
+    RenderPlot(c, false);
+    p->restore();
+  }
   DrawCrossHairs(c, 0, 0);
-  FFrameValid = true;
-  update();
 }
 
 void TCustomRChart::PlotRefresh()
@@ -170,12 +185,14 @@ void TCustomRChart::PlotRefresh()
 
 void TCustomRChart::RenderPlot(TCanvas& Canvas, bool BlackWhite)
 {
-  if (FPlotBmp.Empty())
+  const TRect plot = PlotRect();
+  if (plot.Width() < 0 || plot.Height() < 0 || (!Canvas.VectorMode() && FPlotBmp.Empty()))
     return;
   PaintPlotBackground(Canvas);
   ItemPass(Canvas, BlackWhite);
   DrawMouseTrace(Canvas, FPlot.MarginLeft, FPlot.MarginTop, 0);
-  FTraceRendered = FTrace.size();
+  if (!Canvas.VectorMode())
+    FTraceRendered = FTrace.size();
 }
 
 // --- item pass -------------------------------------------------------------------------------
@@ -202,7 +219,7 @@ public:
 
   void Mark(int MarkType, int X, int Y, TColor Color, TPenStyle Style, int Width)
   {
-    if (MarkType > 51 || Width > 16) {
+    if (MarkType > 51 || Width > 16 || FCanvas.VectorMode()) {
       Flush();
       DrawMark(FCanvas, static_cast<std::uint8_t>(MarkType), X, Y);
       return;
@@ -359,7 +376,7 @@ void TCustomRChart::ItemPass(TCanvas& Canvas, bool BlackWhite)
   TCanvas& c = Canvas;
   const TRect plot = PlotRect();
   const int W = plot.Width(), H = plot.Height();
-  TDupMarkFilter dup(FLook.AvoidDuplicateMarks ? width() : 0, FLook.AvoidDuplicateMarks ? height() : 0, FLook.MinDupMarkDist,
+  TDupMarkFilter dup(FLook.AvoidDuplicateMarks ? FrameWidth() : 0, FLook.AvoidDuplicateMarks ? FrameHeight() : 0, FLook.MinDupMarkDist,
                      FDupGrid);
   FHitIndex.Valid = false;
 

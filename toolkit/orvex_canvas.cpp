@@ -156,7 +156,35 @@ void TCanvas::End()
   FPainter = nullptr;
 }
 
-void TCanvas::ApplyPenMode() const { FPainter->setCompositionMode(CompositionOf(FPen.Mode())); }
+void TCanvas::ApplyPenMode() const
+{
+  FPainter->setCompositionMode(FVector ? QPainter::CompositionMode_SourceOver : CompositionOf(FPen.Mode()));
+}
+
+QPen TCanvas::VectorPen() const
+{
+  if (!PenVisible())
+    return Qt::NoPen;
+  QPen pen(ToQColor(FPen.Color()), std::max(1, FPen.Width()), Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
+  if (FPen.Width() <= 1) {
+    switch (FPen.Style()) {
+      case psDash: pen.setStyle(Qt::DashLine); break;
+      case psDot: pen.setStyle(Qt::DotLine); break;
+      case psDashDot: pen.setStyle(Qt::DashDotLine); break;
+      case psDashDotDot: pen.setStyle(Qt::DashDotDotLine); break;
+      default: break;
+    }
+  } else {
+    pen.setCapStyle(Qt::RoundCap);
+    pen.setJoinStyle(Qt::RoundJoin);
+  }
+  return pen;
+}
+
+QBrush TCanvas::VectorBrush() const
+{
+  return FBrush.Style() == bsSolid ? QBrush(ToQColor(FBrush.Color())) : QBrush(Qt::NoBrush);
+}
 
 void TCanvas::ResetMode() const { FPainter->setCompositionMode(QPainter::CompositionMode_SourceOver); }
 
@@ -206,7 +234,20 @@ bool TCanvas::PlotDirect(const QPoint* Points, int Count, TColor Color, TPenMode
 
 void TCanvas::PlotPoints(const std::vector<QPoint>& Points, TColor Color, TPenMode Mode) const
 {
-  if (Points.empty() || PlotDirect(Points.data(), static_cast<int>(Points.size()), Color, Mode))
+  if (Points.empty())
+    return;
+  if (FVector) {
+    // One-unit squares centred on the pixels, scaled with the painter's transform.
+    std::vector<QPointF> centres;
+    centres.reserve(Points.size());
+    for (const QPoint& p : Points)
+      centres.emplace_back(p.x() + 0.5, p.y() + 0.5);
+    ResetMode();
+    FPainter->setPen(QPen(ToQColor(Color), 1, Qt::SolidLine, Qt::SquareCap));
+    FPainter->drawPoints(centres.data(), static_cast<int>(centres.size()));
+    return;
+  }
+  if (PlotDirect(Points.data(), static_cast<int>(Points.size()), Color, Mode))
     return;
   FPainter->setCompositionMode(CompositionOf(Mode));
   QPen pen(ToQColor(Color));
@@ -291,7 +332,7 @@ void TCanvas::SetPixels(int X, int Y, TColor Color)
   if (!FPainter)
     return;
   const QPoint pt(X, Y);
-  if (PlotDirect(&pt, 1, Color, pmCopy))
+  if (!FVector && PlotDirect(&pt, 1, Color, pmCopy))
     return;
   ResetMode();
   FPainter->fillRect(QRect(X, Y, 1, 1), ToQColor(Color));
@@ -337,6 +378,15 @@ void TCanvas::PenLine(int X0, int Y0, int X1, int Y1, TLinePixels* Collect)
     return;
   if (X0 == X1 && Y0 == Y1)
     return;  // the start pixel is the end pixel, which is never drawn
+  if (FVector && !Collect) {
+    // Through the pixel centres; the end pixel is drawn too (a vector line has no pixels).
+    ResetMode();
+    FPainter->setBrush(Qt::NoBrush);
+    FPainter->setPen(VectorPen());
+    FPainter->drawLine(QPointF(ClampCoord(X0) + 0.5, ClampCoord(Y0) + 0.5),
+                       QPointF(ClampCoord(X1) + 0.5, ClampCoord(Y1) + 0.5));
+    return;
+  }
   if (FPen.Width() > 1 && !Collect) {
     // Wide pens are solid with round ends, like geometric pens.
     ApplyPenMode();
@@ -470,6 +520,17 @@ void TCanvas::Polygon(const TPoint* Points, int Count)
   for (int i = 0; i < Count; ++i)
     pts.emplace_back(ClampCoord(Points[i].X), ClampCoord(Points[i].Y));
   const bool fill = FBrush.Style() == bsSolid && Count >= 3;
+  if (FVector) {
+    std::vector<QPointF> v;
+    v.reserve(pts.size());
+    for (const QPoint& q : pts)
+      v.emplace_back(q.x() + 0.5, q.y() + 0.5);
+    ResetMode();
+    FPainter->setPen(VectorPen());
+    FPainter->setBrush(fill ? VectorBrush() : QBrush(Qt::NoBrush));
+    FPainter->drawPolygon(v.data(), Count, Qt::OddEvenFill);
+    return;
+  }
   // The outline runs through pixel centres, while Qt fills the pixels whose centres lie inside
   // a polygon through the given points: the inside goes through the centres too, or it falls
   // half a pixel short of the outline and leaves holes along its lower and right edges.
@@ -545,6 +606,14 @@ void TCanvas::Rectangle(int X1, int Y1, int X2, int Y2)
     return;
   const bool pen = PenVisible();
   const bool brush = FBrush.Style() == bsSolid;
+  if (FVector) {
+    // The outline through the centres of the box's edge pixels; without a pen the whole box.
+    ResetMode();
+    FPainter->setPen(VectorPen());
+    FPainter->setBrush(VectorBrush());
+    FPainter->drawRect(pen ? QRectF(X1 + 0.5, Y1 + 0.5, w - 1, h - 1) : QRectF(X1, Y1, w, h));
+    return;
+  }
   const QRect inner = pen ? QRect(X1 + 1, Y1 + 1, w - 2, h - 2) : QRect(X1, Y1, w, h);
   if (pen && FPen.Width() > 1 && FPen.Mode() != pmCopy) {
     // A wide outline overlaps itself at the corners and the inside along its edges.
@@ -592,6 +661,13 @@ void TCanvas::Ellipse(int X1, int Y1, int X2, int Y2)
   const bool brush = FBrush.Style() == bsSolid;
   if (w <= 0 || h <= 0 || (!pen && !brush))
     return;
+  if (FVector) {
+    ResetMode();
+    FPainter->setPen(VectorPen());
+    FPainter->setBrush(VectorBrush());
+    FPainter->drawEllipse(pen ? QRectF(X1 + 0.5, Y1 + 0.5, w - 1, h - 1) : QRectF(X1, Y1, w, h));
+    return;
+  }
   if (w == 1 || h == 1) {
     // Qt draws nothing for a box one pixel thin; the ellipse is a line filling it.
     if (pen && FPen.Width() <= 1)

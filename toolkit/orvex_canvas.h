@@ -18,6 +18,11 @@
 // - TextOut places the top-left corner of the text at (X, Y), fills the text box first when the
 //   brush is solid, writes in the font colour and moves the pen position to (X + width, Y).
 // - No antialiasing of lines and shapes.
+// In vector mode (SetVectorMode) the same calls go to the painter as one QPainter primitive each
+// (a line, rectangle, ellipse or polygon) with pens as wide as the canvas pen in the painter's
+// coordinates, so they scale with its transform: for devices that are not a back buffer (SVG and
+// PDF files, images rendered at another resolution). The pixel rules then hold only as far as a
+// vector shape can keep them (outlines through pixel centres, no pen modes other than copy).
 // The canvas sets the painter's pen, brush, font and composition mode as it needs them and does
 // not restore them: a caller that draws with the same painter itself sets what it needs.
 #pragma once
@@ -78,6 +83,9 @@ public:
   bool IsPrinter() const;
   // Vertical resolution of the device in pixels per inch (96 when unknown).
   int VerticalResolution() const;
+  // Whether shapes are drawn as vector primitives instead of pixel by pixel (see the top).
+  bool VectorMode() const { return FVector; }
+  void SetVectorMode(bool Value) { FVector = Value; }
 
   // operations
   // Opens an owned painter on Device (closing a previous owned one); false when Qt cannot
@@ -167,6 +175,10 @@ private:
   // Sets each point once in Color combined by Mode.
   void PlotPoints(const std::vector<QPoint>& Points, TColor Color, TPenMode Mode) const;
   bool PlotDirect(const QPoint* Points, int Count, TColor Color, TPenMode Mode) const;
+  // Vector mode: the canvas pen as a QPen in painter coordinates (NoPen when clear), the brush
+  // as a QBrush (NoBrush unless solid).
+  QPen VectorPen() const;
+  QBrush VectorBrush() const;
 
   TPen FPen;
   TBrush FBrush;
@@ -174,6 +186,7 @@ private:
   TPoint FPenPos;
   QPainter* FPainter = nullptr;
   std::unique_ptr<QPainter> FOwnPainter;
+  bool FVector = false;
 };
 
 // An off-screen image (32 bits per pixel) with its own canvas. Resizing keeps the canvas's
