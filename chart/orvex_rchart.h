@@ -872,8 +872,9 @@ private:
   void PaintAxes(TCanvas& Canvas);
 
   // painting
-  // The whole frame onto Canvas at the frame size (the control bitmap's, or RenderTo's).
-  void RenderFrame(TCanvas& Canvas);
+  // The whole frame onto Canvas at the frame size (the control bitmap's, or RenderTo's); Direct
+  // draws the plot straight onto Canvas instead of through the plot bitmap.
+  void RenderFrame(TCanvas& Canvas, bool Direct);
   void RenderPlot(TCanvas& Canvas, bool BlackWhite);
   // The size the frame is laid out for: the control's, or RenderTo's while it renders.
   int FrameWidth() const { return FFrameWidth >= 0 ? FFrameWidth : width(); }

@@ -91,7 +91,7 @@ void TCustomRChart::SetMinDupMarkDist(int Value)
 void TCustomRChart::ResizePlotBitmap()
 {
   const TRect p = PlotRect();
-  FPlotBmp.SetSize(std::max(0, p.Width() + 1), std::max(0, p.Height() + 1));
+  FPlotBmp.SetSize(std::max(0, p.Width() + 1), std::max(0, p.Height() + 1), devicePixelRatioF());
 }
 
 void TCustomRChart::showEvent(QShowEvent* Event)
@@ -102,7 +102,8 @@ void TCustomRChart::showEvent(QShowEvent* Event)
 
 void TCustomRChart::Paint()
 {
-  if (!FFrameValid && !FSuppressPaint && !FLoading)
+  // A frame made for another screen's pixel density (the window moved) is made again.
+  if ((!FFrameValid || FCtrlBmp.DevicePixelRatio() != devicePixelRatioF()) && !FSuppressPaint && !FLoading)
     FullPaint();
   TCanvas& c = Canvas();
   if (FCtrlBmp.Empty()) {
@@ -124,13 +125,15 @@ void TCustomRChart::FullPaint()
     FFrameValid = false;
     return;
   }
-  FCtrlBmp.SetSize(width(), height());
-  RenderFrame(FCtrlBmp.Canvas());
+  // At the screen's device pixel ratio, so that a high-density screen shows it sharp; sizes,
+  // margins and mouse positions stay in logical pixels.
+  FCtrlBmp.SetSize(width(), height(), devicePixelRatioF());
+  RenderFrame(FCtrlBmp.Canvas(), false);
   FFrameValid = true;
   update();
 }
 
-void TCustomRChart::RenderFrame(TCanvas& Canvas)
+void TCustomRChart::RenderFrame(TCanvas& Canvas, bool Direct)
 {
   TCanvas& c = Canvas;
   c.Pen().SetMode(pmCopy);
@@ -151,7 +154,7 @@ void TCustomRChart::RenderFrame(TCanvas& Canvas)
   PaintAxes(c);
   Fire(OnScalesRendered, this, c, 0, 0);
 
-  if (!c.VectorMode()) {
+  if (!Direct) {
     // On screen the plot is rendered into its own bitmap, which a plot-only refresh replaces.
     ResizePlotBitmap();
     RenderPlot(FPlotBmp.Canvas(), false);
@@ -171,7 +174,8 @@ void TCustomRChart::PlotRefresh()
 {
   if (FSuppressPaint || FLoading || !isVisible())
     return;
-  if (!FFrameValid || FCtrlBmp.Width() != width() || FCtrlBmp.Height() != height()) {
+  if (!FFrameValid || FCtrlBmp.Width() != width() || FCtrlBmp.Height() != height() ||
+      FCtrlBmp.DevicePixelRatio() != devicePixelRatioF()) {
     FullPaint();
     return;
   }
@@ -186,12 +190,12 @@ void TCustomRChart::PlotRefresh()
 void TCustomRChart::RenderPlot(TCanvas& Canvas, bool BlackWhite)
 {
   const TRect plot = PlotRect();
-  if (plot.Width() < 0 || plot.Height() < 0 || (!Canvas.VectorMode() && FPlotBmp.Empty()))
+  if (plot.Width() < 0 || plot.Height() < 0 || (&Canvas == &FPlotBmp.Canvas() && FPlotBmp.Empty()))
     return;
   PaintPlotBackground(Canvas);
   ItemPass(Canvas, BlackWhite);
   DrawMouseTrace(Canvas, FPlot.MarginLeft, FPlot.MarginTop, 0);
-  if (!Canvas.VectorMode())
+  if (&Canvas == &FPlotBmp.Canvas())
     FTraceRendered = FTrace.size();
 }
 

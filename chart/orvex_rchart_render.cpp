@@ -56,7 +56,7 @@ void TCustomRChart::RenderTo(QPaintDevice& Device, int Width, int Height, double
   FFrameHeight = h;
   TCanvas canvas(&painter);
   canvas.SetVectorMode(true);
-  RenderFrame(canvas);
+  RenderFrame(canvas, true);
   canvas.SetPainter(nullptr);
   painter.end();
 }

@@ -401,7 +401,8 @@ void TScale::Render(TCanvas& Target, int OffX, int OffY, const TScaleWalk& Walk)
     PaintAxis(Target, OffX, OffY, Walk);
     if (OnAfterScaleRendered) OnAfterScaleRendered(this, Target);
   } else {
-    TBitmap bmp(width(), height());
+    // At the screen's pixel density (the canvas then draws in vector mode, sharp at 2x).
+    TBitmap bmp(width(), height(), devicePixelRatioF());
     TCanvas& bc = bmp.Canvas();
     bc.Pen().SetColor(FColorBackGnd);
     bc.Brush().SetColor(FColorBackGnd);

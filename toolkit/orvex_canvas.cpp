@@ -8,6 +8,7 @@
 #include <QTransform>
 #include <QPolygon>
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <functional>
 #include <limits>
@@ -128,6 +129,7 @@ void TCanvas::SetPainter(QPainter* Painter)
 {
   End();
   FPainter = Painter;
+  FDenseDevice = FPainter && FPainter->device() && FPainter->device()->devicePixelRatioF() != 1.0;
   if (FPainter)
     FPainter->setRenderHint(QPainter::Antialiasing, false);
 }
@@ -143,6 +145,7 @@ bool TCanvas::Begin(QPaintDevice* Device)
   painter->setRenderHint(QPainter::Antialiasing, false);
   FOwnPainter = std::move(painter);
   FPainter = FOwnPainter.get();
+  FDenseDevice = Device->devicePixelRatioF() != 1.0;
   return true;
 }
 
@@ -154,6 +157,7 @@ void TCanvas::End()
     FOwnPainter.reset();
   }
   FPainter = nullptr;
+  FDenseDevice = false;
 }
 
 void TCanvas::ApplyPenMode() const
@@ -857,6 +861,8 @@ TBitmap::TBitmap() = default;
 
 TBitmap::TBitmap(int Width, int Height) { SetSize(Width, Height); }
 
+TBitmap::TBitmap(int Width, int Height, double Ratio) { SetSize(Width, Height, Ratio); }
+
 TBitmap::~TBitmap() { FCanvas.End(); }
 
 TCanvas& TBitmap::Canvas()
@@ -866,26 +872,44 @@ TCanvas& TBitmap::Canvas()
   return FCanvas;
 }
 
-void TBitmap::SetSize(int Width, int Height)
+void TBitmap::SetSize(int Width, int Height, double Ratio)
 {
   Width = std::max(Width, 0);
   Height = std::max(Height, 0);
-  if (Width == FImage.width() && Height == FImage.height())
+  if (!(Ratio >= 1.0) || !std::isfinite(Ratio))
+    Ratio = 1.0;
+  if (Width == FWidth && Height == FHeight && Ratio == FRatio)
     return;
   FCanvas.End();
   QImage image;
   if (Width > 0 && Height > 0) {
-    image = QImage(Width, Height, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    if (!FImage.isNull() && !image.isNull()) {
-      QPainter p(&image);
-      p.drawImage(0, 0, FImage);
+    image = QImage(static_cast<int>(std::ceil(Width * Ratio)), static_cast<int>(std::ceil(Height * Ratio)),
+                   QImage::Format_RGB32);
+    if (!image.isNull()) {
+      image.setDevicePixelRatio(Ratio);
+      image.fill(Qt::white);
+      if (!FImage.isNull()) {
+        QPainter p(&image);
+        p.drawImage(0, 0, FImage);
+      }
     }
   }
   FImage = image;
+  FWidth = FImage.isNull() ? 0 : Width;
+  FHeight = FImage.isNull() ? 0 : Height;
+  FRatio = Ratio;
   // Reopen at once, so a canvas reference taken before the resize keeps drawing.
   if (!FImage.isNull())
     FCanvas.Begin(&FImage);
+}
+
+void TBitmap::Adopt(QImage Image, double Ratio)
+{
+  FImage = std::move(Image);
+  FImage.setDevicePixelRatio(Ratio);
+  FWidth = static_cast<int>(std::lround(FImage.width() / Ratio));
+  FHeight = static_cast<int>(std::lround(FImage.height() / Ratio));
+  FRatio = Ratio;
 }
 
 bool TBitmap::LoadFromFile(const std::string& FileName)
@@ -900,16 +924,20 @@ bool TBitmap::LoadFromFile(const std::string& FileName)
 void TBitmap::SetImage(const QImage& Image)
 {
   FCanvas.End();
-  if (Image.hasAlphaChannel() && !Image.isNull()) {
-    QImage flat(Image.size(), QImage::Format_RGB32);
+  // Pixel for pixel, keeping the image's device pixel ratio.
+  const double ratio = Image.isNull() || !(Image.devicePixelRatio() >= 1.0) ? 1.0 : Image.devicePixelRatio();
+  QImage source = Image;
+  source.setDevicePixelRatio(1.0);
+  if (source.hasAlphaChannel() && !source.isNull()) {
+    QImage flat(source.size(), QImage::Format_RGB32);
     flat.fill(Qt::white);
     QPainter p(&flat);
-    p.drawImage(0, 0, Image);
+    p.drawImage(0, 0, source);
     p.end();
-    FImage = flat;
+    Adopt(flat, ratio);
   } else {
     // A deep copy: the painter writes into our pixels, never into a caller's shared image.
-    FImage = Image.convertToFormat(QImage::Format_RGB32).copy();
+    Adopt(source.convertToFormat(QImage::Format_RGB32).copy(), ratio);
   }
   if (!FImage.isNull())
     FCanvas.Begin(&FImage);

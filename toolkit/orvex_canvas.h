@@ -83,8 +83,10 @@ public:
   bool IsPrinter() const;
   // Vertical resolution of the device in pixels per inch (96 when unknown).
   int VerticalResolution() const;
-  // Whether shapes are drawn as vector primitives instead of pixel by pixel (see the top).
-  bool VectorMode() const { return FVector; }
+  // Whether shapes are drawn as vector primitives instead of pixel by pixel (see the top): when
+  // set, and always on a device whose pixels are smaller than its logical pixels (a high-density
+  // screen or image, device pixel ratio above 1), where pixel-by-pixel drawing would leave gaps.
+  bool VectorMode() const { return FVector || FDenseDevice; }
   void SetVectorMode(bool Value) { FVector = Value; }
 
   // operations
@@ -187,22 +189,28 @@ private:
   QPainter* FPainter = nullptr;
   std::unique_ptr<QPainter> FOwnPainter;
   bool FVector = false;
+  bool FDenseDevice = false;  // the painter's device has a device pixel ratio other than 1
 };
 
 // An off-screen image (32 bits per pixel) with its own canvas. Resizing keeps the canvas's
-// pen, brush and font; new pixels are white.
+// pen, brush and font; new pixels are white. Sizes are logical pixels: with a device pixel ratio
+// r (a back buffer for a high-density screen) the image holds r times as many pixels each way
+// and its canvas draws in vector mode.
 class TBitmap {
 public:
   TBitmap();
   TBitmap(int Width, int Height);
+  TBitmap(int Width, int Height, double Ratio);
   ~TBitmap();
   TBitmap(const TBitmap&) = delete;
   TBitmap& operator=(const TBitmap&) = delete;
 
   // properties
-  int Width() const { return FImage.width(); }
+  int Width() const { return FWidth; }
   void SetWidth(int Value) { SetSize(Value, Height()); }
-  int Height() const { return FImage.height(); }
+  int Height() const { return FHeight; }
+  // Image pixels per logical pixel (1 unless SetSize gave another).
+  double DevicePixelRatio() const { return FRatio; }
   void SetHeight(int Value) { SetSize(Width(), Value); }
   bool Empty() const { return FImage.isNull(); }
   // The canvas drawing into the image (its painter is opened on first use).
@@ -211,8 +219,10 @@ public:
   const QImage& Image() const { return FImage; }
 
   // operations
-  // Negative sizes count as 0. The old contents are kept where they fit.
-  void SetSize(int Width, int Height);
+  // Negative sizes count as 0. The old contents are kept where they fit. Keeps the ratio.
+  void SetSize(int Width, int Height) { SetSize(Width, Height, FRatio); }
+  // The size in logical pixels at a device pixel ratio (values below 1, or not finite, give 1).
+  void SetSize(int Width, int Height, double Ratio);
   // Reads any format Qt reads (BMP included); false when the file cannot be read, the bitmap
   // then keeps its old contents.
   bool LoadFromFile(const std::string& FileName);
@@ -221,8 +231,13 @@ public:
   void Assign(const TBitmap& Source);
 
 private:
+  void Adopt(QImage Image, double Ratio);
+
   QImage FImage;
   TCanvas FCanvas;
+  int FWidth = 0;
+  int FHeight = 0;
+  double FRatio = 1.0;
 };
 
 }  // namespace orvex
