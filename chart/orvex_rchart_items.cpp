@@ -89,7 +89,9 @@ void TCustomRChart::ClearChart()
 {
   // The store is emptied in place: every member of the group sees the empty list.
   FStore->Count = 0;
-  TRcItemContainer().swap(FStore->Items);
+  // Count and reported capacity 0; the memory behind the array is kept, so that filling the
+  // chart again with as many items (a refit) neither frees nor regrows nor faults it in anew.
+  FStore->Items.clear();
   FTrace.clear();
   FTraceRendered = 0;
   FHitIndex = THitIndex{};
