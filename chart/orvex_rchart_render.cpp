@@ -20,10 +20,19 @@
 
 namespace orvex {
 
-void TCustomRChart::RenderTo(QPaintDevice& Device, int Width, int Height, double Dpi)
+namespace {
+
+void CheckRenderSize(int Width, int Height, double Dpi)
 {
   if (Width < 1 || Height < 1 || !(Dpi > 0) || !std::isfinite(Dpi))
-    throw EOrvexRChartError(MsgRenderSize);
+    throw EOrvexRChartError(TCustomRChart::MsgRenderSize);
+}
+
+}  // namespace
+
+void TCustomRChart::RenderTo(QPaintDevice& Device, int Width, int Height, double Dpi)
+{
+  CheckRenderSize(Width, Height, Dpi);
   const double scale = Dpi / 96.0;
   const auto logical = [scale](int Pixels) {
     return static_cast<int>(std::clamp(std::lround(Pixels / scale), 1L, 1L << 24));
@@ -63,8 +72,7 @@ void TCustomRChart::RenderTo(QPaintDevice& Device, int Width, int Height, double
 
 QImage TCustomRChart::RenderImage(int Width, int Height, double Dpi)
 {
-  if (Width < 1 || Height < 1 || !(Dpi > 0) || !std::isfinite(Dpi))
-    throw EOrvexRChartError(MsgRenderSize);
+  CheckRenderSize(Width, Height, Dpi);
   QImage image(Width, Height, QImage::Format_RGB32);
   if (image.isNull())
     throw EOrvexRChartError(MsgRenderDevice);
@@ -84,8 +92,7 @@ bool TCustomRChart::SaveImage(const std::string& FileName, int Width, int Height
 
 bool TCustomRChart::SaveSvg(const std::string& FileName, int Width, int Height, double Dpi)
 {
-  if (Width < 1 || Height < 1 || !(Dpi > 0) || !std::isfinite(Dpi))
-    throw EOrvexRChartError(MsgRenderSize);
+  CheckRenderSize(Width, Height, Dpi);
   QFile file(QString::fromStdString(FileName));
   if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
     return false;
@@ -101,8 +108,7 @@ bool TCustomRChart::SaveSvg(const std::string& FileName, int Width, int Height, 
 
 bool TCustomRChart::SavePdf(const std::string& FileName, int Width, int Height, double Dpi)
 {
-  if (Width < 1 || Height < 1 || !(Dpi > 0) || !std::isfinite(Dpi))
-    throw EOrvexRChartError(MsgRenderSize);
+  CheckRenderSize(Width, Height, Dpi);
   QFile file(QString::fromStdString(FileName));
   if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
     return false;

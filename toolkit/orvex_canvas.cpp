@@ -102,6 +102,28 @@ QImage PaintMask(const QRect& Area, const std::function<void(QPainter&)>& Paint)
   return mask;
 }
 
+// The centres of pixels, where vector outlines run.
+std::vector<QPointF> PixelCentres(const std::vector<QPoint>& Pixels)
+{
+  std::vector<QPointF> out;
+  out.reserve(Pixels.size());
+  for (const QPoint& p : Pixels)
+    out.emplace_back(p.x() + 0.5, p.y() + 0.5);
+  return out;
+}
+
+// Qt's line style of a dotted canvas style (its own pixel patterns are not Qt's).
+Qt::PenStyle QtPenStyle(TPenStyle Style)
+{
+  switch (Style) {
+    case psDash: return Qt::DashLine;
+    case psDot: return Qt::DotLine;
+    case psDashDot: return Qt::DashDotLine;
+    case psDashDotDot: return Qt::DashDotDotLine;
+    default: return Qt::SolidLine;
+  }
+}
+
 // A mask over Area of the given points; points outside it are left out.
 QImage PointMask(const QRect& Area, const std::vector<QPoint>& Points)
 {
@@ -162,7 +184,7 @@ void TCanvas::End()
 
 void TCanvas::ApplyPenMode() const
 {
-  FPainter->setCompositionMode(FVector ? QPainter::CompositionMode_SourceOver : CompositionOf(FPen.Mode()));
+  FPainter->setCompositionMode(VectorMode() ? QPainter::CompositionMode_SourceOver : CompositionOf(FPen.Mode()));
 }
 
 QPen TCanvas::VectorPen() const
@@ -171,13 +193,7 @@ QPen TCanvas::VectorPen() const
     return Qt::NoPen;
   QPen pen(ToQColor(FPen.Color()), std::max(1, FPen.Width()), Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
   if (FPen.Width() <= 1) {
-    switch (FPen.Style()) {
-      case psDash: pen.setStyle(Qt::DashLine); break;
-      case psDot: pen.setStyle(Qt::DotLine); break;
-      case psDashDot: pen.setStyle(Qt::DashDotLine); break;
-      case psDashDotDot: pen.setStyle(Qt::DashDotDotLine); break;
-      default: break;
-    }
+    pen.setStyle(QtPenStyle(FPen.Style()));
   } else {
     pen.setCapStyle(Qt::RoundCap);
     pen.setJoinStyle(Qt::RoundJoin);
@@ -240,12 +256,9 @@ void TCanvas::PlotPoints(const std::vector<QPoint>& Points, TColor Color, TPenMo
 {
   if (Points.empty())
     return;
-  if (FVector) {
+  if (VectorMode()) {
     // One-unit squares centred on the pixels, scaled with the painter's transform.
-    std::vector<QPointF> centres;
-    centres.reserve(Points.size());
-    for (const QPoint& p : Points)
-      centres.emplace_back(p.x() + 0.5, p.y() + 0.5);
+    const std::vector<QPointF> centres = PixelCentres(Points);
     ResetMode();
     FPainter->setPen(QPen(ToQColor(Color), 1, Qt::SolidLine, Qt::SquareCap));
     FPainter->drawPoints(centres.data(), static_cast<int>(centres.size()));
@@ -266,15 +279,8 @@ QPen TCanvas::ShapePen(const QColor& Color, bool Styled) const
     return QPen(Color, FPen.Width(), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
   QPen pen(Color);
   pen.setWidth(0);  // cosmetic: one pixel under any transform
-  if (Styled) {
-    switch (FPen.Style()) {
-      case psDash: pen.setStyle(Qt::DashLine); break;
-      case psDot: pen.setStyle(Qt::DotLine); break;
-      case psDashDot: pen.setStyle(Qt::DashDotLine); break;
-      case psDashDotDot: pen.setStyle(Qt::DashDotDotLine); break;
-      default: break;
-    }
-  }
+  if (Styled)
+    pen.setStyle(QtPenStyle(FPen.Style()));
   return pen;
 }
 
@@ -336,7 +342,7 @@ void TCanvas::SetPixels(int X, int Y, TColor Color)
   if (!FPainter)
     return;
   const QPoint pt(X, Y);
-  if (!FVector && PlotDirect(&pt, 1, Color, pmCopy))
+  if (!VectorMode() && PlotDirect(&pt, 1, Color, pmCopy))
     return;
   ResetMode();
   FPainter->fillRect(QRect(X, Y, 1, 1), ToQColor(Color));
@@ -382,7 +388,7 @@ void TCanvas::PenLine(int X0, int Y0, int X1, int Y1, TLinePixels* Collect)
     return;
   if (X0 == X1 && Y0 == Y1)
     return;  // the start pixel is the end pixel, which is never drawn
-  if (FVector && !Collect) {
+  if (VectorMode() && !Collect) {
     // Through the pixel centres; the end pixel is drawn too (a vector line has no pixels).
     ResetMode();
     FPainter->setBrush(Qt::NoBrush);
@@ -524,11 +530,8 @@ void TCanvas::Polygon(const TPoint* Points, int Count)
   for (int i = 0; i < Count; ++i)
     pts.emplace_back(ClampCoord(Points[i].X), ClampCoord(Points[i].Y));
   const bool fill = FBrush.Style() == bsSolid && Count >= 3;
-  if (FVector) {
-    std::vector<QPointF> v;
-    v.reserve(pts.size());
-    for (const QPoint& q : pts)
-      v.emplace_back(q.x() + 0.5, q.y() + 0.5);
+  if (VectorMode()) {
+    const std::vector<QPointF> v = PixelCentres(pts);
     ResetMode();
     FPainter->setPen(VectorPen());
     FPainter->setBrush(fill ? VectorBrush() : QBrush(Qt::NoBrush));
@@ -539,11 +542,8 @@ void TCanvas::Polygon(const TPoint* Points, int Count)
   // a polygon through the given points: the inside goes through the centres too, or it falls
   // half a pixel short of the outline and leaves holes along its lower and right edges.
   std::vector<QPointF> centres;
-  if (fill) {
-    centres.reserve(pts.size());
-    for (const QPoint& q : pts)
-      centres.emplace_back(q.x() + 0.5, q.y() + 0.5);
-  }
+  if (fill)
+    centres = PixelCentres(pts);
   if (fill && FPen.Mode() != pmCopy) {
     // The inside and the outline share their edge pixels: set each pixel once.
     TShapeMasks m;
@@ -610,7 +610,7 @@ void TCanvas::Rectangle(int X1, int Y1, int X2, int Y2)
     return;
   const bool pen = PenVisible();
   const bool brush = FBrush.Style() == bsSolid;
-  if (FVector) {
+  if (VectorMode()) {
     // The outline through the centres of the box's edge pixels; without a pen the whole box.
     ResetMode();
     FPainter->setPen(VectorPen());
@@ -665,7 +665,7 @@ void TCanvas::Ellipse(int X1, int Y1, int X2, int Y2)
   const bool brush = FBrush.Style() == bsSolid;
   if (w <= 0 || h <= 0 || (!pen && !brush))
     return;
-  if (FVector) {
+  if (VectorMode()) {
     ResetMode();
     FPainter->setPen(VectorPen());
     FPainter->setBrush(VectorBrush());
