@@ -1,10 +1,15 @@
 // Painting the chart: the full paint (frame, axes, plot) and the plot-only refresh of an 800 x 600
 // chart holding N marks of type 26 in the 16 class colours, against the full paint of the same
 // chart without items (the baseline). The time per mark should not grow with N. Then the hit test:
-// building its index of pixel cells after a paint, and 1,000 queries at spread-out pixels.
+// building its index of pixel cells after a paint, and 1,000 queries at spread-out pixels. Last,
+// RenderTo into an SVG and a PDF document in memory (one vector shape per mark).
 #include "orvex_rchart.h"
 
 #include <QApplication>
+#include <QBuffer>
+#include <QPageSize>
+#include <QPdfWriter>
+#include <QSvgGenerator>
 #include <benchmark/benchmark.h>
 #include <cstdlib>
 #include <memory>
@@ -92,5 +97,49 @@ void BM_HitQueries1000(benchmark::State& state)
   state.counters["marks"] = marks;
 }
 BENCHMARK(BM_HitQueries1000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+// The whole chart as an SVG document of 800 x 600 in memory.
+void BM_RenderSvg(benchmark::State& state)
+{
+  const int marks = static_cast<int>(state.range(0));
+  auto c = MakeChart(marks);
+  qint64 bytes = 0;
+  for (auto _ : state) {
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    QSvgGenerator svg;
+    svg.setOutputDevice(&out);
+    svg.setSize(QSize(800, 600));
+    svg.setViewBox(QRect(0, 0, 800, 600));
+    c->RenderTo(svg, 800, 600, 96);
+    bytes = out.size();
+  }
+  state.counters["marks"] = marks;
+  state.counters["MB"] = static_cast<double>(bytes) / 1e6;
+}
+BENCHMARK(BM_RenderSvg)->Arg(0)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// The whole chart as a one-page PDF document of 800 x 600 at 96 dots per inch in memory.
+void BM_RenderPdf(benchmark::State& state)
+{
+  const int marks = static_cast<int>(state.range(0));
+  auto c = MakeChart(marks);
+  qint64 bytes = 0;
+  for (auto _ : state) {
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    {
+      QPdfWriter pdf(&out);
+      pdf.setResolution(96);
+      pdf.setPageSize(QPageSize(QSizeF(800 / 96.0, 600 / 96.0), QPageSize::Inch));
+      pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+      c->RenderTo(pdf, pdf.width(), pdf.height(), 96);
+    }
+    bytes = out.size();
+  }
+  state.counters["marks"] = marks;
+  state.counters["MB"] = static_cast<double>(bytes) / 1e6;
+}
+BENCHMARK(BM_RenderPdf)->Arg(0)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -410,6 +410,113 @@ private:
 };
 
 // ---------------------------------------------------------------------------------------------
+// The parts of the chart
+//
+// TCustomRChart is the widget that owns the parts below and delegates its properties to them;
+// each setting is held once, in one part:
+//  - the item store (TRcItemStore, shared by a sharing group) and TRcItemAttributes, the drawing
+//    attributes stamped on new items (orvex_rchart_items.cpp);
+//  - TRcPlotLayout, the margins, shadow width and isometry that place the plot in the control
+//    (its PlotRect serves any control size, so rendering onto another device uses it too);
+//  - TRcLayers, the 16 layers' scale properties, their world-to-pixel mappings and the joint
+//    layers (orvex_rchart_layers.cpp);
+//  - TRcAxes, the 32 TScale axis controls and the ticks computed for them in a paint
+//    (orvex_rchart_axes.cpp);
+//  - TRcLook, what the plot is drawn with: colours, grid, duplicate marks, text labels and
+//    cross-hairs (orvex_rchart_paint.cpp);
+//  - TRcDecorations, background image, caption and shadow (orvex_rchart_decor.cpp);
+//  - TRcMouseSettings, the chart-level mouse mode and its settings (orvex_rchart_mouse.cpp).
+
+// Drawing attributes of new items and the item array's growth step.
+struct TRcItemAttributes {
+  int AllocSize = 1000;
+  TColor DataColor = clBlack;
+  TColor FillColor = clSilver;
+  TPenStyle PenStyle = psSolid;
+  std::uint8_t LineWidth = 1;
+  std::uint8_t ClassDefault = 0;
+  int ItemTag = 0;
+};
+
+// Where the plot sits in the control.
+struct TRcPlotLayout {
+  int MarginLeft = 50;
+  int MarginRight = 10;
+  int MarginTop = 16;
+  int MarginBottom = 32;
+  int ShadowWidth = 0;
+  bool Isometric = false;
+  double AspectX = 1.0;
+  double AspectY = 1.0;
+  // The plot rectangle in a control of Width x Height: Left, Top, and Right, Bottom as the last
+  // pixel column and row the plot frame reaches.
+  TRect PlotRect(int Width, int Height) const;
+};
+
+// The 16 layers: their scale properties, mappings (control pixels, CalcTransforms) and joints.
+struct TRcLayers {
+  std::array<std::unique_ptr<TScalePropsHoriz>, MaxLayers> ScaleX;
+  std::array<std::unique_ptr<TScalePropsVert>, MaxLayers> ScaleY;
+  std::array<TAxisMap, MaxLayers> MapX{};
+  std::array<TAxisMap, MaxLayers> MapY{};
+  TJointLayers JointLayers;
+};
+
+// The axis controls of the layers and the ticks the last full paint computed for them.
+struct TRcAxes {
+  std::unique_ptr<QWidget> AxisHost;  // hidden parent of the axis controls
+  std::array<TScale*, MaxLayers> AxisX{};
+  std::array<TScale*, MaxLayers> AxisY{};
+  std::array<TScaleWalk, MaxLayers> TicksX{};
+  std::array<TScaleWalk, MaxLayers> TicksY{};
+};
+
+// What the plot is drawn with.
+struct TRcLook {
+  TColor ChartColor = clWhite;
+  TColor WindColor = clBtnFace;
+  TColor ChartFrameColor = clBlack;
+  GridStyleType GridStyle = gsNone;
+  TColor GridColor = clBlack;
+  double GridDx = 0.0;
+  double GridDy = 0.0;
+  bool AvoidDuplicateMarks = false;
+  int MinDupMarkDist = 1;
+  TFont TextFont;
+  TTextBkStyle TextBkStyle = tbClear;
+  TAlignment TextAlignment = taLeftJustify;
+  std::array<std::unique_ptr<TTextLabel>, MaxTextLabels> TextLabels;
+  std::array<std::unique_ptr<TCrossHair>, MaxCrossHairs> CrossHairs;
+};
+
+// Background image, caption and shadow.
+struct TRcDecorations {
+  TBakGndImg BackGroundImg;
+  std::string Caption;
+  int CaptionPosX = 0;
+  int CaptionPosY = -16;
+  TAlignment CaptionAlignment = taRightJustify;
+  TCaptionAnchorHoriz CaptionAnchorHoriz = cahChartRight;
+  TCaptionAnchorVert CaptionAnchorVert = cavChartTop;
+  int CaptionTrim = 100;
+  TShadowStyle ShadowStyle = ssFlying;
+  TColor ShadowColor = clGrayText;
+  TColor ShadowBakColor = clBtnFace;
+};
+
+// The chart-level mouse mode and its settings.
+struct TRcMouseSettings {
+  TMouseActMode MouseAction = maNone;
+  bool MouseCursorFixed = true;
+  double PanGridDx = 1.0;
+  double PanGridDy = 1.0;
+  double PanGridOffsX = 0.0;
+  double PanGridOffsY = 0.0;
+  TColor MouseTraceColor = clWhite;
+  bool MouseTraceInvert = true;
+};
+
+// ---------------------------------------------------------------------------------------------
 // The chart
 
 class TCustomRChart : public TCustomControl {
@@ -419,26 +526,26 @@ public:
   std::string ClassName() const override { return "TCustomRChart"; }
 
   // --- properties: drawing attributes of new items
-  TColor DataColor() const { return FDataColor; }
-  void SetDataColor(TColor Value) { FDataColor = Value; }
-  TColor FillColor() const { return FFillColor; }
-  void SetFillColor(TColor Value) { FFillColor = Value; }
-  TColor TextBkColor() const { return FFillColor; }
-  void SetTextBkColor(TColor Value) { FFillColor = Value; }
-  TPenStyle PenStyle() const { return FPenStyle; }
-  void SetPenStyle(TPenStyle Value) { FPenStyle = Value; }
-  std::uint8_t LineWidth() const { return FLineWidth; }
-  void SetLineWidth(std::uint8_t Value) { FLineWidth = Value; }
+  TColor DataColor() const { return FAttr.DataColor; }
+  void SetDataColor(TColor Value) { FAttr.DataColor = Value; }
+  TColor FillColor() const { return FAttr.FillColor; }
+  void SetFillColor(TColor Value) { FAttr.FillColor = Value; }
+  TColor TextBkColor() const { return FAttr.FillColor; }
+  void SetTextBkColor(TColor Value) { FAttr.FillColor = Value; }
+  TPenStyle PenStyle() const { return FAttr.PenStyle; }
+  void SetPenStyle(TPenStyle Value) { FAttr.PenStyle = Value; }
+  std::uint8_t LineWidth() const { return FAttr.LineWidth; }
+  void SetLineWidth(std::uint8_t Value) { FAttr.LineWidth = Value; }
   // 255 is ignored.
-  std::uint8_t ClassDefault() const { return FClassDefault; }
+  std::uint8_t ClassDefault() const { return FAttr.ClassDefault; }
   void SetClassDefault(std::uint8_t Value);
-  int ItemTag() const { return FItemTag; }
-  void SetItemTag(int Value) { FItemTag = Value; }
+  int ItemTag() const { return FAttr.ItemTag; }
+  void SetItemTag(int Value) { FAttr.ItemTag = Value; }
   int ActiveLayer() const { return 1; }
 
   // --- properties: the item list
   // Growth step of the item array: 1..1000000, other values ignored.
-  int AllocSize() const { return FAllocSize; }
+  int AllocSize() const { return FAttr.AllocSize; }
   void SetAllocSize(int Value);
   int NumItems() const { return FStore->Count; }
   // Entries allocated (the array's length).
@@ -465,107 +572,107 @@ public:
   bool Designing() const { return false; }
 
   // --- properties: layers
-  TScalePropsHoriz& Scale1X() { return *FScaleX[0]; }
-  TScalePropsHoriz& Scale2X() { return *FScaleX[1]; }
-  TScalePropsHoriz& Scale3X() { return *FScaleX[2]; }
-  TScalePropsHoriz& Scale4X() { return *FScaleX[3]; }
-  TScalePropsVert& Scale1Y() { return *FScaleY[0]; }
-  TScalePropsVert& Scale2Y() { return *FScaleY[1]; }
-  TScalePropsVert& Scale3Y() { return *FScaleY[2]; }
-  TScalePropsVert& Scale4Y() { return *FScaleY[3]; }
+  TScalePropsHoriz& Scale1X() { return *FLayers.ScaleX[0]; }
+  TScalePropsHoriz& Scale2X() { return *FLayers.ScaleX[1]; }
+  TScalePropsHoriz& Scale3X() { return *FLayers.ScaleX[2]; }
+  TScalePropsHoriz& Scale4X() { return *FLayers.ScaleX[3]; }
+  TScalePropsVert& Scale1Y() { return *FLayers.ScaleY[0]; }
+  TScalePropsVert& Scale2Y() { return *FLayers.ScaleY[1]; }
+  TScalePropsVert& Scale3Y() { return *FLayers.ScaleY[2]; }
+  TScalePropsVert& Scale4Y() { return *FLayers.ScaleY[3]; }
   // Layer 1..16; any other index yields layer 1.
-  TScalePropsHoriz& ScalePropsX(int Layer) { return *FScaleX[LayerIndex(Layer)]; }
-  TScalePropsVert& ScalePropsY(int Layer) { return *FScaleY[LayerIndex(Layer)]; }
-  const TScalePropsHoriz& ScalePropsX(int Layer) const { return *FScaleX[LayerIndex(Layer)]; }
-  const TScalePropsVert& ScalePropsY(int Layer) const { return *FScaleY[LayerIndex(Layer)]; }
+  TScalePropsHoriz& ScalePropsX(int Layer) { return *FLayers.ScaleX[LayerIndex(Layer)]; }
+  TScalePropsVert& ScalePropsY(int Layer) { return *FLayers.ScaleY[LayerIndex(Layer)]; }
+  const TScalePropsHoriz& ScalePropsX(int Layer) const { return *FLayers.ScaleX[LayerIndex(Layer)]; }
+  const TScalePropsVert& ScalePropsY(int Layer) const { return *FLayers.ScaleY[LayerIndex(Layer)]; }
   // The axis controls of a layer (1..16, others yield layer 1).
-  TScale& ScaleControlX(int Layer) const { return *FAxisX[LayerIndex(Layer)]; }
-  TScale& ScaleControlY(int Layer) const { return *FAxisY[LayerIndex(Layer)]; }
-  TJointLayers& JointLayers() { return FJointLayers; }
-  bool Isometric() const { return FIsometric; }
+  TScale& ScaleControlX(int Layer) const { return *FAxes.AxisX[LayerIndex(Layer)]; }
+  TScale& ScaleControlY(int Layer) const { return *FAxes.AxisY[LayerIndex(Layer)]; }
+  TJointLayers& JointLayers() { return FLayers.JointLayers; }
+  bool Isometric() const { return FPlot.Isometric; }
   void SetIsometric(bool Value);
 
   // --- properties: margins and size
-  int MarginLeft() const { return FMarginLeft; }
-  void SetMarginLeft(int Value) { SetMargins(Value, FMarginRight, FMarginTop, FMarginBottom); }
-  int MarginRight() const { return FMarginRight; }
-  void SetMarginRight(int Value) { SetMargins(FMarginLeft, Value, FMarginTop, FMarginBottom); }
-  int MarginTop() const { return FMarginTop; }
-  void SetMarginTop(int Value) { SetMargins(FMarginLeft, FMarginRight, Value, FMarginBottom); }
-  int MarginBottom() const { return FMarginBottom; }
-  void SetMarginBottom(int Value) { SetMargins(FMarginLeft, FMarginRight, FMarginTop, Value); }
-  int LRim() const { return FMarginLeft; }
+  int MarginLeft() const { return FPlot.MarginLeft; }
+  void SetMarginLeft(int Value) { SetMargins(Value, FPlot.MarginRight, FPlot.MarginTop, FPlot.MarginBottom); }
+  int MarginRight() const { return FPlot.MarginRight; }
+  void SetMarginRight(int Value) { SetMargins(FPlot.MarginLeft, Value, FPlot.MarginTop, FPlot.MarginBottom); }
+  int MarginTop() const { return FPlot.MarginTop; }
+  void SetMarginTop(int Value) { SetMargins(FPlot.MarginLeft, FPlot.MarginRight, Value, FPlot.MarginBottom); }
+  int MarginBottom() const { return FPlot.MarginBottom; }
+  void SetMarginBottom(int Value) { SetMargins(FPlot.MarginLeft, FPlot.MarginRight, FPlot.MarginTop, Value); }
+  int LRim() const { return FPlot.MarginLeft; }
   void SetLRim(int Value) { SetMarginLeft(Value); }
-  int RRim() const { return FMarginRight; }
+  int RRim() const { return FPlot.MarginRight; }
   void SetRRim(int Value) { SetMarginRight(Value); }
-  int TRim() const { return FMarginTop; }
+  int TRim() const { return FPlot.MarginTop; }
   void SetTRim(int Value) { SetMarginTop(Value); }
-  int BRim() const { return FMarginBottom; }
+  int BRim() const { return FPlot.MarginBottom; }
   void SetBRim(int Value) { SetMarginBottom(Value); }
   // Clamped to 0..32.
-  int ShadowWidth() const { return FShadowWidth; }
+  int ShadowWidth() const { return FPlot.ShadowWidth; }
   void SetShadowWidth(int Value);
   // The plot rectangle in control pixels: Left, Top, and Right, Bottom as the last pixel
   // column and row the plot frame reaches (width W = Right - Left, height H = Bottom - Top).
   TRect PlotRect() const;
 
   // --- properties: rendering
-  TColor ChartColor() const { return FChartColor; }
+  TColor ChartColor() const { return FLook.ChartColor; }
   void SetChartColor(TColor Value);
-  TColor WindColor() const { return FWindColor; }
+  TColor WindColor() const { return FLook.WindColor; }
   void SetWindColor(TColor Value);
-  TColor ChartFrameColor() const { return FChartFrameColor; }
+  TColor ChartFrameColor() const { return FLook.ChartFrameColor; }
   void SetChartFrameColor(TColor Value);
-  GridStyleType GridStyle() const { return FGridStyle; }
+  GridStyleType GridStyle() const { return FLook.GridStyle; }
   void SetGridStyle(GridStyleType Value);
-  TColor GridColor() const { return FGridColor; }
+  TColor GridColor() const { return FLook.GridColor; }
   void SetGridColor(TColor Value);
   // Values below -3 are ignored.
-  double GridDx() const { return FGridDx; }
+  double GridDx() const { return FLook.GridDx; }
   void SetGridDx(double Value);
-  double GridDy() const { return FGridDy; }
+  double GridDy() const { return FLook.GridDy; }
   void SetGridDy(double Value);
-  bool AvoidDuplicateMarks() const { return FAvoidDuplicateMarks; }
+  bool AvoidDuplicateMarks() const { return FLook.AvoidDuplicateMarks; }
   void SetAvoidDuplicateMarks(bool Value);
   // Clamped to 1..3.
-  int MinDupMarkDist() const { return FMinDupMarkDist; }
+  int MinDupMarkDist() const { return FLook.MinDupMarkDist; }
   void SetMinDupMarkDist(int Value);
-  TFont& TextFont() { return FTextFont; }
-  TFontStyles TextFontStyle() const { return FTextFont.Style(); }
-  void SetTextFontStyle(TFontStyles Value) { FTextFont.SetStyle(Value); }
-  TTextBkStyle TextBkStyle() const { return FTextBkStyle; }
-  void SetTextBkStyle(TTextBkStyle Value) { FTextBkStyle = Value; }
-  TAlignment TextAlignment() const { return FTextAlignment; }
-  void SetTextAlignment(TAlignment Value) { FTextAlignment = Value; }
+  TFont& TextFont() { return FLook.TextFont; }
+  TFontStyles TextFontStyle() const { return FLook.TextFont.Style(); }
+  void SetTextFontStyle(TFontStyles Value) { FLook.TextFont.SetStyle(Value); }
+  TTextBkStyle TextBkStyle() const { return FLook.TextBkStyle; }
+  void SetTextBkStyle(TTextBkStyle Value) { FLook.TextBkStyle = Value; }
+  TAlignment TextAlignment() const { return FLook.TextAlignment; }
+  void SetTextAlignment(TAlignment Value) { FLook.TextAlignment = Value; }
   // Text labels 1..50 and cross-hairs 1..4 (other indexes yield the first).
-  TTextLabel& TextLabels(int Index) { return *FTextLabels[static_cast<size_t>(Clamp1(Index, MaxTextLabels))]; }
-  TCrossHair& CrossHair(int Index) { return *FCrossHairs[static_cast<size_t>(Clamp1(Index, MaxCrossHairs))]; }
+  TTextLabel& TextLabels(int Index) { return *FLook.TextLabels[static_cast<size_t>(Clamp1(Index, MaxTextLabels))]; }
+  TCrossHair& CrossHair(int Index) { return *FLook.CrossHairs[static_cast<size_t>(Clamp1(Index, MaxCrossHairs))]; }
   // Chart-level drag mode (used by mouse interaction).
-  TMouseActMode MouseAction() const { return FMouseAction; }
-  void SetMouseAction(TMouseActMode Value) { FMouseAction = Value; }
+  TMouseActMode MouseAction() const { return FMouse.MouseAction; }
+  void SetMouseAction(TMouseActMode Value) { FMouse.MouseAction = Value; }
 
   // --- properties: decorations
-  TBakGndImg& BackGroundImg() { return FBackGroundImg; }
-  const std::string& Caption() const { return FCaption; }
+  TBakGndImg& BackGroundImg() { return FDecor.BackGroundImg; }
+  const std::string& Caption() const { return FDecor.Caption; }
   void SetCaption(const std::string& Value);
-  int CaptionPosX() const { return FCaptionPosX; }
+  int CaptionPosX() const { return FDecor.CaptionPosX; }
   void SetCaptionPosX(int Value);
-  int CaptionPosY() const { return FCaptionPosY; }
+  int CaptionPosY() const { return FDecor.CaptionPosY; }
   void SetCaptionPosY(int Value);
-  TAlignment CaptionAlignment() const { return FCaptionAlignment; }
+  TAlignment CaptionAlignment() const { return FDecor.CaptionAlignment; }
   void SetCaptionAlignment(TAlignment Value);
-  TCaptionAnchorHoriz CaptionAnchorHoriz() const { return FCaptionAnchorHoriz; }
+  TCaptionAnchorHoriz CaptionAnchorHoriz() const { return FDecor.CaptionAnchorHoriz; }
   void SetCaptionAnchorHoriz(TCaptionAnchorHoriz Value);
-  TCaptionAnchorVert CaptionAnchorVert() const { return FCaptionAnchorVert; }
+  TCaptionAnchorVert CaptionAnchorVert() const { return FDecor.CaptionAnchorVert; }
   void SetCaptionAnchorVert(TCaptionAnchorVert Value);
   // 0 = never shorten, else 5..100 (percent of the plot width).
-  int CaptionTrim() const { return FCaptionTrim; }
+  int CaptionTrim() const { return FDecor.CaptionTrim; }
   void SetCaptionTrim(int Value);
-  TShadowStyle ShadowStyle() const { return FShadowStyle; }
+  TShadowStyle ShadowStyle() const { return FDecor.ShadowStyle; }
   void SetShadowStyle(TShadowStyle Value);
-  TColor ShadowColor() const { return FShadowColor; }
+  TColor ShadowColor() const { return FDecor.ShadowColor; }
   void SetShadowColor(TColor Value);
-  TColor ShadowBakColor() const { return FShadowBakColor; }
+  TColor ShadowBakColor() const { return FDecor.ShadowBakColor; }
   void SetShadowBakColor(TColor Value);
   // Applies a layout; always reads back rcl_X1Bottom_Y1Left.
   TrcLayout StandardLayout() const { return rcl_X1Bottom_Y1Left; }
@@ -596,6 +703,9 @@ public:
   // values and control pixels, as the last CalcTransforms left it. Painting, the grid, the mouse
   // and ItemAt all map through it.
   const TAxisMap& AxisMap(int Layer, bool Vertical) const;
+  // The ticks of one axis of Layer as the last full paint computed them (empty for an axis not
+  // shown): the axis was painted from this value and the grid follows its tick values.
+  const TScaleWalk& AxisTicks(int Layer, bool Vertical) const;
   // Recomputes the transform coefficients of all layers; raises EOrvexRChartError "Logarithmic
   // axis must not be negative." (the layers done so far keep their new coefficients).
   void CalcTransforms();
@@ -615,6 +725,23 @@ public:
   void FullPaint();
   // Renders the plot again and replaces only the plot part of the control bitmap.
   void PlotRefresh();
+  // Renders the whole chart (background, shadow, caption, axes, grid, items, labels,
+  // cross-hairs) onto Device into the rectangle 0, 0, Width, Height of its coordinates, as the
+  // screen paint lays it out for a control of Width x Height at 96 dots per inch scaled by
+  // Dpi / 96: fonts, pens and marks grow with Dpi. Shapes go to the device as vector primitives
+  // (one per line, rectangle, ellipse or polygon; texts as texts), so SVG and PDF files hold
+  // shapes. Works on a chart that was never shown; the control bitmap and the mappings the
+  // mouse and ItemAt use stay as they were. Raises EOrvexRChartError MsgRenderDevice when no
+  // painter can be opened on Device, or MsgRenderSize for a size below 1 or a Dpi not above 0.
+  void RenderTo(QPaintDevice& Device, int Width, int Height, double Dpi);
+  // RenderTo into a new white image of Width x Height that records Dpi as its resolution.
+  QImage RenderImage(int Width, int Height, double Dpi);
+  // RenderTo written to a file: PNG (or any format Qt writes, by the name's extension), SVG
+  // and PDF (a page of Width x Height at Dpi, no margins). False when the file cannot be
+  // written; the size and Dpi rules of RenderTo raise as there.
+  bool SaveImage(const std::string& FileName, int Width, int Height, double Dpi);
+  bool SaveSvg(const std::string& FileName, int Width, int Height, double Dpi);
+  bool SavePdf(const std::string& FileName, int Width, int Height, double Dpi);
   // Pretends the window was created (the first show does this): clears SuppressPaint without
   // painting.
   void WindowCreated();
@@ -635,25 +762,27 @@ public:
       "RChart: Cannot use foreign data. Other RCharts are using my own data.";
   static constexpr const char* MsgMaxShares = "RChart: Max. number of data shares exceeded";
   static constexpr const char* MsgLogNegative = "Logarithmic axis must not be negative.";
+  static constexpr const char* MsgRenderDevice = "RChart: Cannot paint on the device.";
+  static constexpr const char* MsgRenderSize = "RChart: Invalid size or resolution for rendering.";
 
   // --- mouse interaction (orvex_rchart_mouse.cpp)
   // True: the pointer always shows the arrow.
-  bool MouseCursorFixed() const { return FMouseCursorFixed; }
-  void SetMouseCursorFixed(bool Value) { FMouseCursorFixed = Value; }
+  bool MouseCursorFixed() const { return FMouse.MouseCursorFixed; }
+  void SetMouseCursorFixed(bool Value) { FMouse.MouseCursorFixed = Value; }
   // Snapping step of maPanGrid (0 or less: no snapping on that axis) and the grid's offset.
-  double PanGridDx() const { return FPanGridDx; }
-  void SetPanGridDx(double Value) { FPanGridDx = Value; }
-  double PanGridDy() const { return FPanGridDy; }
-  void SetPanGridDy(double Value) { FPanGridDy = Value; }
-  double PanGridOffsX() const { return FPanGridOffsX; }
-  void SetPanGridOffsX(double Value) { FPanGridOffsX = Value; }
-  double PanGridOffsY() const { return FPanGridOffsY; }
-  void SetPanGridOffsY(double Value) { FPanGridOffsY = Value; }
-  TColor MouseTraceColor() const { return FMouseTraceColor; }
-  void SetMouseTraceColor(TColor Value) { FMouseTraceColor = Value; }
+  double PanGridDx() const { return FMouse.PanGridDx; }
+  void SetPanGridDx(double Value) { FMouse.PanGridDx = Value; }
+  double PanGridDy() const { return FMouse.PanGridDy; }
+  void SetPanGridDy(double Value) { FMouse.PanGridDy = Value; }
+  double PanGridOffsX() const { return FMouse.PanGridOffsX; }
+  void SetPanGridOffsX(double Value) { FMouse.PanGridOffsX = Value; }
+  double PanGridOffsY() const { return FMouse.PanGridOffsY; }
+  void SetPanGridOffsY(double Value) { FMouse.PanGridOffsY = Value; }
+  TColor MouseTraceColor() const { return FMouse.MouseTraceColor; }
+  void SetMouseTraceColor(TColor Value) { FMouse.MouseTraceColor = Value; }
   // True: the trace is drawn with an exclusive-or pen.
-  bool MouseTraceInvert() const { return FMouseTraceInvert; }
-  void SetMouseTraceInvert(bool Value) { FMouseTraceInvert = Value; }
+  bool MouseTraceInvert() const { return FMouse.MouseTraceInvert; }
+  void SetMouseTraceInvert(bool Value) { FMouse.MouseTraceInvert = Value; }
   // The free-hand trace drawn with maDrawMTrace (emptied by ClearChart).
   const std::vector<TMouseTracePoint>& MouseTrace() const { return FTrace; }
   // Whether the chart-level modes change Layer (1..16); only layer 1 does.
@@ -733,19 +862,23 @@ private:
   void UpdateMinimumSize();
   void GeometryChanged();
   // The mappings of a layer by its 0-based index.
-  const TAxisMap& MapX(int LayerIdx) const { return FMapX[static_cast<size_t>(LayerIdx)]; }
-  const TAxisMap& MapY(int LayerIdx) const { return FMapY[static_cast<size_t>(LayerIdx)]; }
+  const TAxisMap& MapX(int LayerIdx) const { return FLayers.MapX[static_cast<size_t>(LayerIdx)]; }
+  const TAxisMap& MapY(int LayerIdx) const { return FLayers.MapY[static_cast<size_t>(LayerIdx)]; }
 
   // axes
   void CreateAxes();
   void ApplyAxis(int LayerIdx, bool Vertical);
   void ApplyAllAxes();
   void PaintAxes(TCanvas& Canvas);
-  int AxisNumTicks(int LayerIdx, bool Vertical) const;
-  double AxisTickPos(int LayerIdx, bool Vertical, int Index) const;
 
   // painting
+  // The whole frame onto Canvas at the frame size (the control bitmap's, or RenderTo's); Direct
+  // draws the plot straight onto Canvas instead of through the plot bitmap.
+  void RenderFrame(TCanvas& Canvas, bool Direct);
   void RenderPlot(TCanvas& Canvas, bool BlackWhite);
+  // The size the frame is laid out for: the control's, or RenderTo's while it renders.
+  int FrameWidth() const { return FFrameWidth >= 0 ? FFrameWidth : width(); }
+  int FrameHeight() const { return FFrameHeight >= 0 ? FFrameHeight : height(); }
   void PaintPlotBackground(TCanvas& Canvas);
   void ItemPass(TCanvas& Canvas, bool BlackWhite);
   void DrawGrid(TCanvas& Canvas);
@@ -782,15 +915,17 @@ private:
   void UpdateCursor(int X, int Y);
   void DrawMouseTrace(TCanvas& Canvas, int OriginX, int OriginY, size_t From);
 
-  // item list and its attributes
+  // the parts (see "The parts of the chart" above)
+  TRcItemAttributes FAttr;
+  TRcPlotLayout FPlot;
+  TRcLayers FLayers;
+  TRcAxes FAxes;
+  TRcLook FLook;
+  TRcDecorations FDecor;
+  TRcMouseSettings FMouse;
+
+  // item list
   std::shared_ptr<TRcItemStore> FStore;
-  int FAllocSize = 1000;
-  TColor FDataColor = clBlack;
-  TColor FFillColor = clSilver;
-  TPenStyle FPenStyle = psSolid;
-  std::uint8_t FLineWidth = 1;
-  std::uint8_t FClassDefault = 0;
-  int FItemTag = 0;
 
   // sharing
   TCustomRChart* FUseDataOf = nullptr;
@@ -805,64 +940,16 @@ private:
   bool FFrameValid = false;  // the control bitmap holds a complete frame of the current size
 
   // layers
-  std::array<std::unique_ptr<TScalePropsHoriz>, MaxLayers> FScaleX;
-  std::array<std::unique_ptr<TScalePropsVert>, MaxLayers> FScaleY;
-  std::array<TScale*, MaxLayers> FAxisX{};
-  std::array<TScale*, MaxLayers> FAxisY{};
-  std::unique_ptr<QWidget> FAxisHost;  // hidden parent of the axis controls
   // The world-to-pixel mapping of each layer's X and Y axis, in control pixels (CalcTransforms).
-  std::array<TAxisMap, MaxLayers> FMapX{};
-  std::array<TAxisMap, MaxLayers> FMapY{};
-  TJointLayers FJointLayers;
-  bool FIsometric = false;
-  double FAspectX = 1.0;
-  double FAspectY = 1.0;
-  int FMarginLeft = 50;
-  int FMarginRight = 10;
-  int FMarginTop = 16;
-  int FMarginBottom = 32;
-  int FShadowWidth = 0;
+  // The ticks of each axis computed by the last full paint (PaintAxes).
 
   // rendering
-  TColor FChartColor = clWhite;
-  TColor FWindColor = clBtnFace;
-  TColor FChartFrameColor = clBlack;
-  GridStyleType FGridStyle = gsNone;
-  TColor FGridColor = clBlack;
-  double FGridDx = 0.0;
-  double FGridDy = 0.0;
-  bool FAvoidDuplicateMarks = false;
-  int FMinDupMarkDist = 1;
-  TFont FTextFont;
-  TTextBkStyle FTextBkStyle = tbClear;
-  TAlignment FTextAlignment = taLeftJustify;
-  std::array<std::unique_ptr<TTextLabel>, MaxTextLabels> FTextLabels;
-  std::array<std::unique_ptr<TCrossHair>, MaxCrossHairs> FCrossHairs;
-  TMouseActMode FMouseAction = maNone;
   std::vector<std::int16_t> FDupGrid;
   TStampCache FStamps;
 
   // decorations
-  TBakGndImg FBackGroundImg;
-  std::string FCaption;
-  int FCaptionPosX = 0;
-  int FCaptionPosY = -16;
-  TAlignment FCaptionAlignment = taRightJustify;
-  TCaptionAnchorHoriz FCaptionAnchorHoriz = cahChartRight;
-  TCaptionAnchorVert FCaptionAnchorVert = cavChartTop;
-  int FCaptionTrim = 100;
-  TShadowStyle FShadowStyle = ssFlying;
-  TColor FShadowColor = clGrayText;
-  TColor FShadowBakColor = clBtnFace;
 
   // mouse interaction
-  bool FMouseCursorFixed = true;
-  double FPanGridDx = 1.0;
-  double FPanGridDy = 1.0;
-  double FPanGridOffsX = 0.0;
-  double FPanGridOffsY = 0.0;
-  TColor FMouseTraceColor = clWhite;
-  bool FMouseTraceInvert = true;
   std::array<bool, MaxLayers> FMouseActive{true};
   std::array<QCursor, 4> FCursors = LoadChartCursors();
   bool FDragging = false;     // pan, zoom drag, cross-hair, label and axis drags
@@ -897,6 +984,8 @@ private:
   mutable THitIndex FHitIndex;
 
   // surfaces
+  int FFrameWidth = -1;  // RenderTo's layout size while it renders, else -1
+  int FFrameHeight = -1;
   TBitmap FCtrlBmp;
   TBitmap FPlotBmp;
   TBitmap FImageBmp;

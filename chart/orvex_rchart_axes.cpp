@@ -1,6 +1,6 @@
 // The 32 TScale axis controls of the chart: creation, configuration from the scale properties,
-// their margins along the plot edges, painting onto the chart's control bitmap, and the tick
-// values the grid reads back. The controls never appear as windows of their own: they live
+// their margins along the plot edges, and painting them onto the chart's canvas from the ticks
+// computed once per full paint, which the grid reads too. The controls never appear as windows of their own: they live
 // under a hidden host widget and paint only when the chart asks them to.
 #include "orvex_rchart.h"
 
@@ -10,11 +10,11 @@ namespace orvex {
 
 void TCustomRChart::CreateAxes()
 {
-  FAxisHost = std::make_unique<QWidget>();
-  FAxisHost->hide();
+  FAxes.AxisHost = std::make_unique<QWidget>();
+  FAxes.AxisHost->hide();
   for (int i = 0; i < MaxLayers; ++i) {
     for (int v = 0; v < 2; ++v) {
-      auto* s = new TScale(FAxisHost.get());
+      auto* s = new TScale(FAxes.AxisHost.get());
       s->SetName(std::string(v == 0 ? "RC_FScale_X_" : "RC_FScale_Y_") + std::to_string(i + 1));
       s->InitDefaults();
       s->OnScaleTickDrawn = [this](TObject*, TCanvas& Canvas, TScaleType ScaleType, double CurrentTickPos,
@@ -28,10 +28,10 @@ void TCustomRChart::CreateAxes()
       };
       // A drag on an axis control changed its range: the layer takes it over.
       s->OnZoomPan = [this, i, v](TObject*) {
-        const auto& sx = *FScaleX[static_cast<size_t>(i)];
-        const auto& sy = *FScaleY[static_cast<size_t>(i)];
+        const auto& sx = *FLayers.ScaleX[static_cast<size_t>(i)];
+        const auto& sy = *FLayers.ScaleY[static_cast<size_t>(i)];
         try {
-          const TScale& a = v == 0 ? *FAxisX[static_cast<size_t>(i)] : *FAxisY[static_cast<size_t>(i)];
+          const TScale& a = v == 0 ? *FAxes.AxisX[static_cast<size_t>(i)] : *FAxes.AxisY[static_cast<size_t>(i)];
           if (v == 0)
             CommonRangePath(i + 1, a.RangeLow(), sy.RangeLow(), a.RangeHigh(), sy.RangeHigh());
           else
@@ -40,55 +40,55 @@ void TCustomRChart::CreateAxes()
         }
       };
       s->SetTransparent(true);
-      s->SetColorBackGnd(FWindColor);
+      s->SetColorBackGnd(FLook.WindColor);
       s->SetFrameStyle(fsNone);
       s->SetChartEmbedded(true);
-      (v == 0 ? FAxisX : FAxisY)[static_cast<size_t>(i)] = s;
+      (v == 0 ? FAxes.AxisX : FAxes.AxisY)[static_cast<size_t>(i)] = s;
     }
   }
 }
 
 void TCustomRChart::ApplyAxis(int LayerIdx, bool Vertical)
 {
-  TScale* axis = (Vertical ? FAxisY : FAxisX)[static_cast<size_t>(LayerIdx)];
+  TScale* axis = (Vertical ? FAxes.AxisY : FAxes.AxisX)[static_cast<size_t>(LayerIdx)];
   if (!axis)
     return;
   TScale& a = *axis;
-  const TScaleProps& p = Vertical ? static_cast<const TScaleProps&>(*FScaleY[static_cast<size_t>(LayerIdx)])
-                                  : static_cast<const TScaleProps&>(*FScaleX[static_cast<size_t>(LayerIdx)]);
-  const TScaleType type = Vertical ? FScaleY[static_cast<size_t>(LayerIdx)]->AxisType()
-                                   : FScaleX[static_cast<size_t>(LayerIdx)]->AxisType();
+  const TScaleProps& p = Vertical ? static_cast<const TScaleProps&>(*FLayers.ScaleY[static_cast<size_t>(LayerIdx)])
+                                  : static_cast<const TScaleProps&>(*FLayers.ScaleX[static_cast<size_t>(LayerIdx)]);
+  const TScaleType type = Vertical ? FLayers.ScaleY[static_cast<size_t>(LayerIdx)]->AxisType()
+                                   : FLayers.ScaleX[static_cast<size_t>(LayerIdx)]->AxisType();
   const bool oldSuppress = a.SuppressPaint();
   a.SetSuppressPaint(true);
-  a.resize(width(), height());
-  a.SetColorBackGnd(FWindColor);
+  a.resize(FrameWidth(), FrameHeight());
+  a.SetColorBackGnd(FLook.WindColor);
   a.SetScaleType(type);
   // Margins that lay the axis along its plot edge, ScalePos pixels away from it.
-  const int w = width(), h = height(), sw = FShadowWidth;
+  const int w = FrameWidth(), h = FrameHeight(), sw = FPlot.ShadowWidth;
   switch (type) {
     case sctXB:
       a.SetMarginTop(0);
-      a.SetMarginBottom(p.ScalePos() + h - FMarginTop - 1);
+      a.SetMarginBottom(p.ScalePos() + h - FPlot.MarginTop - 1);
       break;
     case sctXT:
       a.SetMarginBottom(0);
-      a.SetMarginTop(p.ScalePos() + h - FMarginBottom - sw);
+      a.SetMarginTop(p.ScalePos() + h - FPlot.MarginBottom - sw);
       break;
     case sctYL:
       a.SetMarginRight(0);
-      a.SetMarginLeft(p.ScalePos() + w - FMarginRight - sw);
+      a.SetMarginLeft(p.ScalePos() + w - FPlot.MarginRight - sw);
       break;
     case sctYR:
       a.SetMarginLeft(0);
-      a.SetMarginRight(p.ScalePos() + w - FMarginLeft - 1);
+      a.SetMarginRight(p.ScalePos() + w - FPlot.MarginLeft - 1);
       break;
   }
   if (type == sctXB || type == sctXT) {
-    a.SetMarginLeft(FMarginLeft);
-    a.SetMarginRight(FMarginRight + sw - 1);
+    a.SetMarginLeft(FPlot.MarginLeft);
+    a.SetMarginRight(FPlot.MarginRight + sw - 1);
   } else {
-    a.SetMarginTop(FMarginTop);
-    a.SetMarginBottom(FMarginBottom + sw - 1);
+    a.SetMarginTop(FPlot.MarginTop);
+    a.SetMarginBottom(FPlot.MarginBottom + sw - 1);
   }
   a.SetRange(p.RangeLow(), p.RangeHigh());
   a.SetCaption(p.Caption());
@@ -129,27 +129,21 @@ void TCustomRChart::PaintAxes(TCanvas& Canvas)
   ApplyAllAxes();
   for (int v = 0; v < 2; ++v)
     for (int i = 0; i < MaxLayers; ++i) {
-      const TScaleProps& p = v == 0 ? static_cast<const TScaleProps&>(*FScaleX[static_cast<size_t>(i)])
-                                    : static_cast<const TScaleProps&>(*FScaleY[static_cast<size_t>(i)]);
-      TScale* a = (v == 0 ? FAxisX : FAxisY)[static_cast<size_t>(i)];
-      if (!a || !p.Visible())
+      const TScaleProps& p = v == 0 ? static_cast<const TScaleProps&>(*FLayers.ScaleX[static_cast<size_t>(i)])
+                                    : static_cast<const TScaleProps&>(*FLayers.ScaleY[static_cast<size_t>(i)]);
+      TScale* a = (v == 0 ? FAxes.AxisX : FAxes.AxisY)[static_cast<size_t>(i)];
+      TScaleWalk& ticks = (v == 0 ? FAxes.TicksX : FAxes.TicksY)[static_cast<size_t>(i)];
+      ticks = {};
+      if (!a || !p.Visible() || !Canvas.HasPainter())
         continue;
-      a->SetTargetCanvas(&Canvas, 0, 0);
-      a->RedrawNow();
-      a->SetTargetCanvas(nullptr, 0, 0);
+      ticks = a->Walk(Canvas, 0, 0);
+      a->PaintTo(Canvas, 0, 0, ticks);
     }
 }
 
-int TCustomRChart::AxisNumTicks(int LayerIdx, bool Vertical) const
+const TScaleWalk& TCustomRChart::AxisTicks(int Layer, bool Vertical) const
 {
-  const TScale* a = (Vertical ? FAxisY : FAxisX)[static_cast<size_t>(LayerIdx)];
-  return a ? a->NumTicks() : 0;
-}
-
-double TCustomRChart::AxisTickPos(int LayerIdx, bool Vertical, int Index) const
-{
-  const TScale* a = (Vertical ? FAxisY : FAxisX)[static_cast<size_t>(LayerIdx)];
-  return a ? a->TickPos(Index) : 0.0;
+  return (Vertical ? FAxes.TicksY : FAxes.TicksX)[static_cast<size_t>(LayerIndex(Layer))];
 }
 
 }  // namespace orvex

@@ -101,28 +101,29 @@ void TBakGndImg::AssignTo(TPersistent& Dest) const
 void TCustomRChart::PaintPlotBackground(TCanvas& Canvas)
 {
   TCanvas& c = Canvas;
-  const int w = FPlotBmp.Width(), h = FPlotBmp.Height();
+  const TRect p = PlotRect();
+  const int w = std::max(0, p.Width() + 1), h = std::max(0, p.Height() + 1);
   if (w <= 0 || h <= 0)
     return;
   c.Pen().SetStyle(psSolid);
   c.Pen().SetMode(pmCopy);
   c.Pen().SetWidth(1);
-  c.Pen().SetColor(FChartFrameColor);
+  c.Pen().SetColor(FLook.ChartFrameColor);
   c.Brush().SetStyle(bsSolid);
-  c.Brush().SetColor(FChartColor);
+  c.Brush().SetColor(FLook.ChartColor);
   auto plain = [&]() { c.Rectangle(0, 0, w, h); };
 
-  if (!FBackGroundImg.Name().empty()) {
-    if (!FImageBmp.LoadFromFile(FBackGroundImg.Name()) || FImageBmp.Empty()) {
+  if (!FDecor.BackGroundImg.Name().empty()) {
+    if (!FImageBmp.LoadFromFile(FDecor.BackGroundImg.Name()) || FImageBmp.Empty()) {
       plain();
       // Cleared without a repaint of its own: this very paint already shows the plain plot.
-      const TNotifyEvent keep = FBackGroundImg.OnChange;
-      FBackGroundImg.OnChange = nullptr;
-      FBackGroundImg.SetName("");
-      FBackGroundImg.OnChange = keep;
+      const TNotifyEvent keep = FDecor.BackGroundImg.OnChange;
+      FDecor.BackGroundImg.OnChange = nullptr;
+      FDecor.BackGroundImg.SetName("");
+      FDecor.BackGroundImg.OnChange = keep;
       return;
     }
-    switch (FBackGroundImg.FillMode()) {
+    switch (FDecor.BackGroundImg.FillMode()) {
       case bfSimple:
         c.FillRect(Rect(0, 0, w, h));
         c.Draw(0, 0, FImageBmp);
@@ -141,17 +142,17 @@ void TCustomRChart::PaintPlotBackground(TCanvas& Canvas)
   }
 
   plain();
-  const TBGAreaMode mode = FBackGroundImg.AreaMode();
+  const TBGAreaMode mode = FDecor.BackGroundImg.AreaMode();
   if (mode == bamNone)
     return;
-  c.Pen().SetColor(FBackGroundImg.AreaColor());
-  c.Brush().SetColor(FBackGroundImg.AreaColor());
+  c.Pen().SetColor(FDecor.BackGroundImg.AreaColor());
+  c.Brush().SetColor(FDecor.BackGroundImg.AreaColor());
   const int li = ActiveLayer() - 1;
   auto clampPix = [](int v) { return std::clamp(v, -30000, 30000); };
-  const int xl = clampPix(MapX(li).ToPixel(FBackGroundImg.AreaLeft()) - FMarginLeft);
-  const int xr = clampPix(MapX(li).ToPixel(FBackGroundImg.AreaRight()) - FMarginLeft);
-  const int yt = clampPix(MapY(li).ToPixel(FBackGroundImg.AreaTop()) - FMarginTop);
-  const int yb = clampPix(MapY(li).ToPixel(FBackGroundImg.AreaBottom()) - FMarginTop);
+  const int xl = clampPix(MapX(li).ToPixel(FDecor.BackGroundImg.AreaLeft()) - FPlot.MarginLeft);
+  const int xr = clampPix(MapX(li).ToPixel(FDecor.BackGroundImg.AreaRight()) - FPlot.MarginLeft);
+  const int yt = clampPix(MapY(li).ToPixel(FDecor.BackGroundImg.AreaTop()) - FPlot.MarginTop);
+  const int yb = clampPix(MapY(li).ToPixel(FDecor.BackGroundImg.AreaBottom()) - FPlot.MarginTop);
   auto top = [&]() { c.Rectangle(0, 0, w, yt); };
   auto bottom = [&]() { c.Rectangle(0, yb, w, h); };
   auto left = [&]() { c.Rectangle(0, 0, xl, h); };
@@ -187,18 +188,18 @@ void TCustomRChart::PaintPlotBackground(TCanvas& Canvas)
 void TCustomRChart::PaintShadow(TCanvas& Canvas)
 {
   TCanvas& c = Canvas;
-  const int s = FShadowWidth, wc = width(), hc = height();
+  const int s = FPlot.ShadowWidth, wc = FrameWidth(), hc = FrameHeight();
   c.Pen().SetStyle(psSolid);
   c.Pen().SetWidth(1);
-  c.Pen().SetColor(FShadowBakColor);
+  c.Pen().SetColor(FDecor.ShadowBakColor);
   c.Brush().SetStyle(bsSolid);
-  c.Brush().SetColor(FShadowBakColor);
+  c.Brush().SetColor(FDecor.ShadowBakColor);
   c.Rectangle(wc - s, 0, wc, s);
   c.Rectangle(0, hc - s, s, hc);
-  c.Brush().SetColor(FShadowColor);
+  c.Brush().SetColor(FDecor.ShadowColor);
   int f;
-  if (FShadowStyle == ssFlying) {
-    c.Pen().SetColor(FShadowColor);
+  if (FDecor.ShadowStyle == ssFlying) {
+    c.Pen().SetColor(FDecor.ShadowColor);
     f = s - 1;
   } else {
     c.Pen().SetColor(clBlack);
@@ -218,65 +219,65 @@ void TCustomRChart::PaintShadow(TCanvas& Canvas)
 
 void TCustomRChart::SetCaption(const std::string& Value)
 {
-  FCaption = Value;
+  FDecor.Caption = Value;
   RepaintIfWanted();
 }
 void TCustomRChart::SetCaptionPosX(int Value)
 {
-  FCaptionPosX = Value;
+  FDecor.CaptionPosX = Value;
   RepaintIfWanted();
 }
 void TCustomRChart::SetCaptionPosY(int Value)
 {
-  FCaptionPosY = Value;
+  FDecor.CaptionPosY = Value;
   RepaintIfWanted();
 }
 void TCustomRChart::SetCaptionAlignment(TAlignment Value)
 {
-  FCaptionAlignment = Value;
+  FDecor.CaptionAlignment = Value;
   RepaintIfWanted();
 }
 void TCustomRChart::SetCaptionAnchorHoriz(TCaptionAnchorHoriz Value)
 {
-  FCaptionAnchorHoriz = Value;
+  FDecor.CaptionAnchorHoriz = Value;
   RepaintIfWanted();
 }
 void TCustomRChart::SetCaptionAnchorVert(TCaptionAnchorVert Value)
 {
-  FCaptionAnchorVert = Value;
+  FDecor.CaptionAnchorVert = Value;
   RepaintIfWanted();
 }
 void TCustomRChart::SetCaptionTrim(int Value)
 {
-  FCaptionTrim = Value == 0 ? 0 : std::clamp(Value, 5, 100);
+  FDecor.CaptionTrim = Value == 0 ? 0 : std::clamp(Value, 5, 100);
   RepaintIfWanted();
 }
 void TCustomRChart::SetShadowStyle(TShadowStyle Value)
 {
-  FShadowStyle = Value;
+  FDecor.ShadowStyle = Value;
   RepaintIfWanted();
 }
 void TCustomRChart::SetShadowColor(TColor Value)
 {
-  FShadowColor = Value;
+  FDecor.ShadowColor = Value;
   RepaintIfWanted();
 }
 void TCustomRChart::SetShadowBakColor(TColor Value)
 {
-  FShadowBakColor = Value;
+  FDecor.ShadowBakColor = Value;
   RepaintIfWanted();
 }
 
 std::string TCustomRChart::TrimmedCaption(const TCanvas& Canvas) const
 {
-  if (FCaptionTrim == 0 || FCaption.empty())
-    return FCaption;
-  const QString text = QString::fromStdString(FCaption);
+  if (FDecor.CaptionTrim == 0 || FDecor.Caption.empty())
+    return FDecor.Caption;
+  const QString text = QString::fromStdString(FDecor.Caption);
   const int avail = static_cast<int>(
-      std::nearbyint((width() - FShadowWidth - FMarginLeft - FMarginRight) * FCaptionTrim / 100.0));
+      std::nearbyint((FrameWidth() - FPlot.ShadowWidth - FPlot.MarginLeft - FPlot.MarginRight) * FDecor.CaptionTrim / 100.0));
   const int w = Canvas.TextWidth(text);
   if (w <= avail)
-    return FCaption;
+    return FDecor.Caption;
   // Characters, not bytes, so a cut never splits a character.
   const int n = static_cast<int>(std::nearbyint(static_cast<double>(text.size()) * avail / w)) - 2;
   return (text.left(std::max(0, n)) + "...").toStdString();
@@ -284,35 +285,35 @@ std::string TCustomRChart::TrimmedCaption(const TCanvas& Canvas) const
 
 void TCustomRChart::PaintCaption(TCanvas& Canvas)
 {
-  if (FCaption.empty())
+  if (FDecor.Caption.empty())
     return;
   TCanvas& c = Canvas;
   c.SetFont(Font());
-  c.Pen().SetColor(FChartFrameColor);
+  c.Pen().SetColor(FLook.ChartFrameColor);
   c.Brush().SetStyle(bsClear);
   const std::string text = TrimmedCaption(c);
   const TRect p = PlotRect();
   int x = 0, y = 0;
-  switch (FCaptionAnchorHoriz) {
+  switch (FDecor.CaptionAnchorHoriz) {
     case cahControlLeft: x = 0; break;
-    case cahChartLeft: x = FMarginLeft; break;
-    case cahChartCenter: x = FMarginLeft + p.Width() / 2; break;
-    case cahChartRight: x = width() - FMarginRight - FShadowWidth; break;
-    case cahControlRight: x = width(); break;
+    case cahChartLeft: x = FPlot.MarginLeft; break;
+    case cahChartCenter: x = FPlot.MarginLeft + p.Width() / 2; break;
+    case cahChartRight: x = FrameWidth() - FPlot.MarginRight - FPlot.ShadowWidth; break;
+    case cahControlRight: x = FrameWidth(); break;
   }
-  switch (FCaptionAnchorVert) {
+  switch (FDecor.CaptionAnchorVert) {
     case cavControlTop: y = 0; break;
-    case cavChartTop: y = FMarginTop; break;
-    case cavChartCenter: y = FMarginTop + p.Height() / 2; break;
-    case cavChartBottom: y = height() - FMarginBottom; break;
-    case cavControlBottom: y = height(); break;
+    case cavChartTop: y = FPlot.MarginTop; break;
+    case cavChartCenter: y = FPlot.MarginTop + p.Height() / 2; break;
+    case cavChartBottom: y = FrameHeight() - FPlot.MarginBottom; break;
+    case cavControlBottom: y = FrameHeight(); break;
   }
-  x += FCaptionPosX;
-  y += FCaptionPosY;
+  x += FDecor.CaptionPosX;
+  y += FDecor.CaptionPosY;
   const int w = c.TextWidth(text);
-  if (FCaptionAlignment == taRightJustify)
+  if (FDecor.CaptionAlignment == taRightJustify)
     x -= w;
-  else if (FCaptionAlignment == taCenter)
+  else if (FDecor.CaptionAlignment == taCenter)
     x -= w / 2;
   c.TextOut(x, y, text);
   c.Brush().SetStyle(bsSolid);
@@ -382,15 +383,15 @@ void TCustomRChart::ApplyLayout(TrcLayout Layout)
   const TLayoutRow& r = Layouts[Layout];
   const bool old = FSuppressPaint;
   FSuppressPaint = true;
-  FMarginLeft = r.Left;
-  FMarginRight = r.Right;
-  FMarginTop = r.Top;
-  FMarginBottom = r.Bottom;
-  FCaptionPosX = r.CapX;
-  FCaptionPosY = r.CapY;
-  FCaptionAlignment = r.Align;
-  FCaptionAnchorHoriz = r.AnchorH;
-  FCaptionAnchorVert = r.AnchorV;
+  FPlot.MarginLeft = r.Left;
+  FPlot.MarginRight = r.Right;
+  FPlot.MarginTop = r.Top;
+  FPlot.MarginBottom = r.Bottom;
+  FDecor.CaptionPosX = r.CapX;
+  FDecor.CaptionPosY = r.CapY;
+  FDecor.CaptionAlignment = r.Align;
+  FDecor.CaptionAnchorHoriz = r.AnchorH;
+  FDecor.CaptionAnchorVert = r.AnchorV;
   // The settings are written without their change events; the axes are updated once below.
   auto quietly = [](TScaleProps& s, auto&& Write) {
     const TNotifyEvent keep = s.OnChange;
@@ -409,16 +410,16 @@ void TCustomRChart::ApplyLayout(TrcLayout Layout)
     });
   };
   for (int i = 0; i < 4; ++i) {
-    auto& x = *FScaleX[static_cast<size_t>(i)];
-    auto& y = *FScaleY[static_cast<size_t>(i)];
+    auto& x = *FLayers.ScaleX[static_cast<size_t>(i)];
+    auto& y = *FLayers.ScaleY[static_cast<size_t>(i)];
     quietly(x, [&] { x.SetScaleLocation(static_cast<TScaleLocationHoriz>(r.X[i].Location)); });
     quietly(y, [&] { y.SetScaleLocation(static_cast<TScaleLocationVert>(r.Y[i].Location)); });
     place(x, r.X[i]);
     place(y, r.Y[i]);
   }
   for (int i = 4; i < MaxLayers; ++i) {
-    auto& x = *FScaleX[static_cast<size_t>(i)];
-    auto& y = *FScaleY[static_cast<size_t>(i)];
+    auto& x = *FLayers.ScaleX[static_cast<size_t>(i)];
+    auto& y = *FLayers.ScaleY[static_cast<size_t>(i)];
     quietly(x, [&] { x.SetVisible(false); });
     quietly(y, [&] { y.SetVisible(false); });
   }

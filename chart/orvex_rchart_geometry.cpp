@@ -3,6 +3,8 @@
 // that the first query after a paint builds.
 #include "orvex_rchart.h"
 
+#include "orvex_math2.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -148,14 +150,14 @@ TLayerView TCustomRChart::LayerView(int LayerIdx) const
   TLayerView v;
   v.X = MapX(LayerIdx);
   v.Y = MapY(LayerIdx);
-  const TScaleProps& sx = *FScaleX[static_cast<size_t>(LayerIdx)];
-  const TScaleProps& sy = *FScaleY[static_cast<size_t>(LayerIdx)];
+  const TScaleProps& sx = *FLayers.ScaleX[static_cast<size_t>(LayerIdx)];
+  const TScaleProps& sy = *FLayers.ScaleY[static_cast<size_t>(LayerIdx)];
   v.XLow = sx.RangeLow();
   v.XHigh = sx.RangeHigh();
   v.YLow = sy.RangeLow();
   v.YHigh = sy.RangeHigh();
-  v.OriginX = FMarginLeft;
-  v.OriginY = FMarginTop;
+  v.OriginX = FPlot.MarginLeft;
+  v.OriginY = FPlot.MarginTop;
   return v;
 }
 
@@ -167,21 +169,56 @@ void TCustomRChart::BuildHitIndex() const
   std::array<TLayerView, MaxLayers> views;
   for (int i = 0; i < MaxLayers; ++i)
     views[static_cast<size_t>(i)] = LayerView(i);
-  std::vector<std::int16_t> dupCells;
-  TDupMarkFilter dup(FAvoidDuplicateMarks ? width() : 0, FAvoidDuplicateMarks ? height() : 0, FMinDupMarkDist,
-                     dupCells);
   const TRcItemStore& store = *FStore;
-  TItemShape s;
-  for (int k = 0; k < store.Count; ++k) {
-    const TrcChartItem& it = store.Items[static_cast<size_t>(k)];
-    if (it.Layer < 1 || it.Layer > MaxLayers)
-      continue;
-    if (!ItemGeometry(it, views[static_cast<size_t>(it.Layer - 1)], s))
-      continue;
-    if (s.Kind == ikMark && FAvoidDuplicateMarks && !dup.Admit(s.X1 + FMarginLeft, s.Y1 + FMarginTop, it.MarkType))
-      continue;
-    h.Shapes.push_back(s);
-    h.ItemOf.push_back(k);
+  const auto geometry = [&](int From, int To, std::vector<TItemShape>& Shapes, std::vector<int>& ItemOf) {
+    TItemShape s;
+    for (int k = From; k < To; ++k) {
+      const TrcChartItem& it = store.Items[static_cast<size_t>(k)];
+      if (it.Layer < 1 || it.Layer > MaxLayers)
+        continue;
+      if (!ItemGeometry(it, views[static_cast<size_t>(it.Layer - 1)], s))
+        continue;
+      Shapes.push_back(s);
+      ItemOf.push_back(k);
+    }
+  };
+  if (FLook.AvoidDuplicateMarks) {
+    // The duplicate-mark rule depends on the marks before: one pass in drawing order.
+    std::vector<std::int16_t> dupCells;
+    TDupMarkFilter dup(FrameWidth(), FrameHeight(), FLook.MinDupMarkDist, dupCells);
+    std::vector<TItemShape> shapes;
+    std::vector<int> items;
+    geometry(0, store.Count, shapes, items);
+    for (size_t i = 0; i < shapes.size(); ++i) {
+      const TItemShape& sh = shapes[i];
+      const int type = store.Items[static_cast<size_t>(items[i])].MarkType;
+      if (sh.Kind == ikMark && !dup.Admit(sh.X1 + FPlot.MarginLeft, sh.Y1 + FPlot.MarginTop, type))
+        continue;
+      h.Shapes.push_back(sh);
+      h.ItemOf.push_back(items[i]);
+    }
+  } else {
+    // Fixed blocks on the math threads, joined in item order: the same index whatever the
+    // thread count.
+    constexpr int Blocks = 16;
+    std::array<std::vector<TItemShape>, Blocks> shapes;
+    std::array<std::vector<int>, Blocks> items;
+    const auto bound = [&](int b) { return static_cast<int>(static_cast<long long>(store.Count) * b / Blocks); };
+    ForEachMathTask(Blocks, [&](int b) {
+      const size_t n = static_cast<size_t>(bound(b + 1) - bound(b));
+      shapes[static_cast<size_t>(b)].reserve(n);
+      items[static_cast<size_t>(b)].reserve(n);
+      geometry(bound(b), bound(b + 1), shapes[static_cast<size_t>(b)], items[static_cast<size_t>(b)]);
+    });
+    size_t total = 0;
+    for (const auto& v : shapes)
+      total += v.size();
+    h.Shapes.reserve(total);
+    h.ItemOf.reserve(total);
+    for (int b = 0; b < Blocks; ++b) {
+      h.Shapes.insert(h.Shapes.end(), shapes[static_cast<size_t>(b)].begin(), shapes[static_cast<size_t>(b)].end());
+      h.ItemOf.insert(h.ItemOf.end(), items[static_cast<size_t>(b)].begin(), items[static_cast<size_t>(b)].end());
+    }
   }
 
   // Cells over the plot and a border of one cell; shapes beyond it are kept in the border cells.
@@ -194,6 +231,10 @@ void TCustomRChart::BuildHitIndex() const
   h.CellStart.assign(cells + 1, 0);
   // Two passes: count the entries of each cell, then place them (positions ascend in each cell).
   auto forCells = [&](const TItemShape& Sh, auto&& Visit) {
+    if (Sh.Kind == ikMark) {  // a mark counts by its centre: one cell
+      Visit(static_cast<size_t>(cellY(Sh.Y1)) * static_cast<size_t>(h.Columns) + static_cast<size_t>(cellX(Sh.X1)));
+      return;
+    }
     const int x0 = cellX(std::min(Sh.X1, Sh.X2)), x1 = cellX(std::max(Sh.X1, Sh.X2));
     const int y0 = cellY(std::min(Sh.Y1, Sh.Y2)), y1 = cellY(std::max(Sh.Y1, Sh.Y2));
     for (int cy = y0; cy <= y1; ++cy)
@@ -220,7 +261,7 @@ int TCustomRChart::ItemAt(int X, int Y, int Tolerance) const
   const THitIndex& h = FHitIndex;
   if (h.Shapes.empty())
     return -1;
-  const int px = X - FMarginLeft, py = Y - FMarginTop;
+  const int px = X - FPlot.MarginLeft, py = Y - FPlot.MarginTop;
   const int tol = std::min(Tolerance, PixClamp);
   const auto cellX = [&](long long x) {
     return static_cast<int>(std::clamp<long long>(x / HitCell + (x < 0 ? 0 : 1), 0, h.Columns - 1));

@@ -15,13 +15,13 @@ namespace orvex {
 void TCustomRChart::SetClassDefault(std::uint8_t Value)
 {
   if (Value != 255)
-    FClassDefault = Value;
+    FAttr.ClassDefault = Value;
 }
 
 void TCustomRChart::SetAllocSize(int Value)
 {
   if (Value >= 1 && Value <= 1000000)
-    FAllocSize = Value;
+    FAttr.AllocSize = Value;
 }
 
 TCustomRChart* TCustomRChart::DataUser(int Index) const
@@ -37,18 +37,18 @@ TrcChartItem& TCustomRChart::AppendItem(std::uint8_t Kind)
   if (static_cast<size_t>(s.Count) >= s.Items.size()) {
     // The reported capacity grows in whole steps of AllocSize; the memory behind it grows
     // geometrically, so a million additions do not copy the array a thousand times.
-    const size_t wanted = s.Items.size() + static_cast<size_t>(FAllocSize);
+    const size_t wanted = s.Items.size() + static_cast<size_t>(FAttr.AllocSize);
     if (wanted > s.Items.capacity())
       s.Items.reserve(std::max(wanted, 2 * s.Items.capacity()));
     s.Items.resize(wanted);
   }
   TrcChartItem& it = s.Items[static_cast<size_t>(s.Count)];
   it.Kind = Kind;
-  it.Color = FDataColor;
-  it.PenStyle = static_cast<std::uint8_t>(FPenStyle);
-  it.Tag = FItemTag;
-  it.LineWidth = FLineWidth;
-  it.ItemClass = FClassDefault;
+  it.Color = FAttr.DataColor;
+  it.PenStyle = static_cast<std::uint8_t>(FAttr.PenStyle);
+  it.Tag = FAttr.ItemTag;
+  it.LineWidth = FAttr.LineWidth;
+  it.ItemClass = FAttr.ClassDefault;
   it.Layer = ActiveLayer();
   it.CoordMode = 0;
   ++s.Count;
@@ -75,13 +75,13 @@ static void SetTwoPoints(TrcChartItem& it, double X1, double Y1, double X2, doub
 
 void TCustomRChart::AddLine(double X1, double Y1, double X2, double Y2)
 {
-  SetTwoPoints(AppendItem(ikLine), X1, Y1, X2, Y2, FFillColor);
+  SetTwoPoints(AppendItem(ikLine), X1, Y1, X2, Y2, FAttr.FillColor);
 }
 
 void TCustomRChart::AddRect(double X1, double Y1, double X2, double Y2)
 {
   TrcChartItem& it = AppendItem(ikRect);
-  SetTwoPoints(it, X1, Y1, X2, Y2, FFillColor);
+  SetTwoPoints(it, X1, Y1, X2, Y2, FAttr.FillColor);
   it.TransparentFill = false;
 }
 
@@ -89,7 +89,9 @@ void TCustomRChart::ClearChart()
 {
   // The store is emptied in place: every member of the group sees the empty list.
   FStore->Count = 0;
-  TRcItemContainer().swap(FStore->Items);
+  // Count and reported capacity 0; the memory behind the array is kept, so that filling the
+  // chart again with as many items (a refit) neither frees nor regrows nor faults it in anew.
+  FStore->Items.clear();
   FTrace.clear();
   FTraceRendered = 0;
   FHitIndex = THitIndex{};
@@ -147,7 +149,7 @@ void TCustomRChart::ClearTextLabels()
 {
   const bool old = FSuppressPaint;
   SetSuppressPaint(true);
-  for (auto& l : FTextLabels)
+  for (auto& l : FLook.TextLabels)
     l->SetMode(tlOff);
   SetSuppressPaint(old);
 }
@@ -228,69 +230,69 @@ void TCustomRChart::Assign(const TCustomRChart& Source)
   const bool oldSuppress = FSuppressPaint;
   FSuppressPaint = true;
 
-  FAllocSize = Source.FAllocSize;
-  FDataColor = Source.FDataColor;
-  FFillColor = Source.FFillColor;
-  FPenStyle = Source.FPenStyle;
-  FLineWidth = Source.FLineWidth;
-  FClassDefault = Source.FClassDefault;
-  FItemTag = Source.FItemTag;
+  FAttr.AllocSize = Source.FAttr.AllocSize;
+  FAttr.DataColor = Source.FAttr.DataColor;
+  FAttr.FillColor = Source.FAttr.FillColor;
+  FAttr.PenStyle = Source.FAttr.PenStyle;
+  FAttr.LineWidth = Source.FAttr.LineWidth;
+  FAttr.ClassDefault = Source.FAttr.ClassDefault;
+  FAttr.ItemTag = Source.FAttr.ItemTag;
   FAutoRedraw = Source.FAutoRedraw;
 
   // Both counts and all items; the array is sized in whole steps of AllocSize.
   const int n = Source.FStore->Count;
   FStore->Items.assign(Source.FStore->Items.begin(), Source.FStore->Items.begin() + n);
-  FStore->Items.resize(static_cast<size_t>(FAllocSize) * static_cast<size_t>(n / FAllocSize + 1));
+  FStore->Items.resize(static_cast<size_t>(FAttr.AllocSize) * static_cast<size_t>(n / FAttr.AllocSize + 1));
   FStore->Count = n;
 
   for (int i = 0; i < MaxLayers; ++i) {
-    FScaleX[static_cast<size_t>(i)]->Assign(*Source.FScaleX[static_cast<size_t>(i)]);
-    FScaleY[static_cast<size_t>(i)]->Assign(*Source.FScaleY[static_cast<size_t>(i)]);
+    FLayers.ScaleX[static_cast<size_t>(i)]->Assign(*Source.FLayers.ScaleX[static_cast<size_t>(i)]);
+    FLayers.ScaleY[static_cast<size_t>(i)]->Assign(*Source.FLayers.ScaleY[static_cast<size_t>(i)]);
   }
-  FJointLayers.Assign(Source.FJointLayers);
-  FIsometric = Source.FIsometric;
-  FMarginLeft = Source.FMarginLeft;
-  FMarginRight = Source.FMarginRight;
-  FMarginTop = Source.FMarginTop;
-  FMarginBottom = Source.FMarginBottom;
-  FShadowWidth = Source.FShadowWidth;
+  FLayers.JointLayers.Assign(Source.FLayers.JointLayers);
+  FPlot.Isometric = Source.FPlot.Isometric;
+  FPlot.MarginLeft = Source.FPlot.MarginLeft;
+  FPlot.MarginRight = Source.FPlot.MarginRight;
+  FPlot.MarginTop = Source.FPlot.MarginTop;
+  FPlot.MarginBottom = Source.FPlot.MarginBottom;
+  FPlot.ShadowWidth = Source.FPlot.ShadowWidth;
 
-  FChartColor = Source.FChartColor;
-  FWindColor = Source.FWindColor;
-  FChartFrameColor = Source.FChartFrameColor;
-  FGridStyle = Source.FGridStyle;
-  FGridColor = Source.FGridColor;
-  FGridDx = Source.FGridDx;
-  FGridDy = Source.FGridDy;
-  FAvoidDuplicateMarks = Source.FAvoidDuplicateMarks;
-  FMinDupMarkDist = Source.FMinDupMarkDist;
-  FTextFont.Assign(Source.FTextFont);
-  FTextBkStyle = Source.FTextBkStyle;
-  FTextAlignment = Source.FTextAlignment;
-  FMouseAction = Source.FMouseAction;
+  FLook.ChartColor = Source.FLook.ChartColor;
+  FLook.WindColor = Source.FLook.WindColor;
+  FLook.ChartFrameColor = Source.FLook.ChartFrameColor;
+  FLook.GridStyle = Source.FLook.GridStyle;
+  FLook.GridColor = Source.FLook.GridColor;
+  FLook.GridDx = Source.FLook.GridDx;
+  FLook.GridDy = Source.FLook.GridDy;
+  FLook.AvoidDuplicateMarks = Source.FLook.AvoidDuplicateMarks;
+  FLook.MinDupMarkDist = Source.FLook.MinDupMarkDist;
+  FLook.TextFont.Assign(Source.FLook.TextFont);
+  FLook.TextBkStyle = Source.FLook.TextBkStyle;
+  FLook.TextAlignment = Source.FLook.TextAlignment;
+  FMouse.MouseAction = Source.FMouse.MouseAction;
   // Labels and cross-hairs keep their own change handler, which repaints this chart.
-  for (size_t i = 0; i < FTextLabels.size(); ++i) {
-    TNotifyEvent keep = FTextLabels[i]->OnChange;
-    FTextLabels[i]->Assign(*Source.FTextLabels[i]);
-    FTextLabels[i]->OnChange = keep;
+  for (size_t i = 0; i < FLook.TextLabels.size(); ++i) {
+    TNotifyEvent keep = FLook.TextLabels[i]->OnChange;
+    FLook.TextLabels[i]->Assign(*Source.FLook.TextLabels[i]);
+    FLook.TextLabels[i]->OnChange = keep;
   }
-  for (size_t i = 0; i < FCrossHairs.size(); ++i) {
-    TNotifyEvent keep = FCrossHairs[i]->OnChange;
-    FCrossHairs[i]->Assign(*Source.FCrossHairs[i]);
-    FCrossHairs[i]->OnChange = keep;
+  for (size_t i = 0; i < FLook.CrossHairs.size(); ++i) {
+    TNotifyEvent keep = FLook.CrossHairs[i]->OnChange;
+    FLook.CrossHairs[i]->Assign(*Source.FLook.CrossHairs[i]);
+    FLook.CrossHairs[i]->OnChange = keep;
   }
 
-  FBackGroundImg.Assign(Source.FBackGroundImg);
-  FCaption = Source.FCaption;
-  FCaptionPosX = Source.FCaptionPosX;
-  FCaptionPosY = Source.FCaptionPosY;
-  FCaptionAlignment = Source.FCaptionAlignment;
-  FCaptionAnchorHoriz = Source.FCaptionAnchorHoriz;
-  FCaptionAnchorVert = Source.FCaptionAnchorVert;
-  FCaptionTrim = Source.FCaptionTrim;
-  FShadowStyle = Source.FShadowStyle;
-  FShadowColor = Source.FShadowColor;
-  FShadowBakColor = Source.FShadowBakColor;
+  FDecor.BackGroundImg.Assign(Source.FDecor.BackGroundImg);
+  FDecor.Caption = Source.FDecor.Caption;
+  FDecor.CaptionPosX = Source.FDecor.CaptionPosX;
+  FDecor.CaptionPosY = Source.FDecor.CaptionPosY;
+  FDecor.CaptionAlignment = Source.FDecor.CaptionAlignment;
+  FDecor.CaptionAnchorHoriz = Source.FDecor.CaptionAnchorHoriz;
+  FDecor.CaptionAnchorVert = Source.FDecor.CaptionAnchorVert;
+  FDecor.CaptionTrim = Source.FDecor.CaptionTrim;
+  FDecor.ShadowStyle = Source.FDecor.ShadowStyle;
+  FDecor.ShadowColor = Source.FDecor.ShadowColor;
+  FDecor.ShadowBakColor = Source.FDecor.ShadowBakColor;
   Font().Assign(Source.Font());
 
   OnBeforeRenderData = Source.OnBeforeRenderData;
@@ -307,13 +309,13 @@ void TCustomRChart::Assign(const TCustomRChart& Source)
 
   // The mouse settings and the events of the chart's own mouse handling belong to the settings
   // too; the free-hand trace and a running drag are this chart's state and stay.
-  FMouseCursorFixed = Source.FMouseCursorFixed;
-  FPanGridDx = Source.FPanGridDx;
-  FPanGridDy = Source.FPanGridDy;
-  FPanGridOffsX = Source.FPanGridOffsX;
-  FPanGridOffsY = Source.FPanGridOffsY;
-  FMouseTraceColor = Source.FMouseTraceColor;
-  FMouseTraceInvert = Source.FMouseTraceInvert;
+  FMouse.MouseCursorFixed = Source.FMouse.MouseCursorFixed;
+  FMouse.PanGridDx = Source.FMouse.PanGridDx;
+  FMouse.PanGridDy = Source.FMouse.PanGridDy;
+  FMouse.PanGridOffsX = Source.FMouse.PanGridOffsX;
+  FMouse.PanGridOffsY = Source.FMouse.PanGridOffsY;
+  FMouse.MouseTraceColor = Source.FMouse.MouseTraceColor;
+  FMouse.MouseTraceInvert = Source.FMouse.MouseTraceInvert;
   OnMouseMoveInChart = Source.OnMouseMoveInChart;
   OnMouseEnter = Source.OnMouseEnter;
   OnMouseLeave = Source.OnMouseLeave;
@@ -344,16 +346,16 @@ TCustomRChart::~TCustomRChart()
     u->DetachWithCopy();
   }
   FNumUsers = 0;
-  for (const auto& l : FTextLabels)
+  for (const auto& l : FLook.TextLabels)
     l->OnChange = nullptr;
-  for (const auto& c : FCrossHairs)
+  for (const auto& c : FLook.CrossHairs)
     c->OnChange = nullptr;
-  FBackGroundImg.OnChange = nullptr;
-  FJointLayers.OnChange = nullptr;
-  FJointLayers.OnJoin = nullptr;
-  for (const auto& p : FScaleX)
+  FDecor.BackGroundImg.OnChange = nullptr;
+  FLayers.JointLayers.OnChange = nullptr;
+  FLayers.JointLayers.OnJoin = nullptr;
+  for (const auto& p : FLayers.ScaleX)
     p->OnChange = nullptr;
-  for (const auto& p : FScaleY)
+  for (const auto& p : FLayers.ScaleY)
     p->OnChange = nullptr;
 }
 

@@ -333,9 +333,9 @@ void TJointLayers::AssignTo(TPersistent& Dest) const
 TCustomRChart::TCustomRChart(QWidget* Parent) : TCustomControl(Parent), FStore(std::make_shared<TRcItemStore>())
 {
   setAttribute(Qt::WA_OpaquePaintEvent);
-  FAspectX = 1.0;
-  FAspectY = ScreenAspect();
-  for (auto& l : FTextLabels) {
+  FPlot.AspectX = 1.0;
+  FPlot.AspectY = ScreenAspect();
+  for (auto& l : FLook.TextLabels) {
     l = std::make_unique<TTextLabel>();
     l->SetPosX(0);
     l->SetPosY(0);
@@ -355,7 +355,7 @@ TCustomRChart::TCustomRChart(QWidget* Parent) : TCustomControl(Parent), FStore(s
     l->OnChange = [this](TObject*) { RepaintIfWanted(); };
   }
   for (int n = 0; n < MaxCrossHairs; ++n) {
-    auto& c = FCrossHairs[static_cast<size_t>(n)];
+    auto& c = FLook.CrossHairs[static_cast<size_t>(n)];
     c = std::make_unique<TCrossHair>();
     c->SetLayer(n + 1);
     c->SetColor(clRed);
@@ -364,22 +364,22 @@ TCustomRChart::TCustomRChart(QWidget* Parent) : TCustomControl(Parent), FStore(s
     c->SetLineWid(1);
     c->OnChange = [this](TObject*) { RepaintIfWanted(); };
   }
-  FBackGroundImg.OnChange = [this](TObject*) { RepaintIfWanted(); };
-  FJointLayers.OnJoin = [this](int Axis, int Layer, int Leader) { JoinLayer(Axis, Layer, Leader); };
-  FJointLayers.OnChange = [this](TObject*) { RepaintIfWanted(); };
+  FDecor.BackGroundImg.OnChange = [this](TObject*) { RepaintIfWanted(); };
+  FLayers.JointLayers.OnJoin = [this](int Axis, int Layer, int Leader) { JoinLayer(Axis, Layer, Leader); };
+  FLayers.JointLayers.OnChange = [this](TObject*) { RepaintIfWanted(); };
 
   InitLayers();
   resize(280, 200);
   // The declared margins first, then the standard layout (which sets 50, 20, 20, 40).
-  FMarginLeft = 50;
-  FMarginRight = 10;
-  FMarginTop = 16;
-  FMarginBottom = 32;
+  FPlot.MarginLeft = 50;
+  FPlot.MarginRight = 10;
+  FPlot.MarginTop = 16;
+  FPlot.MarginBottom = 32;
   ApplyLayout(rcl_X1Bottom_Y1Left);
   // A chart created in code has finished loading: its properties check their rules from now on.
   for (int i = 0; i < MaxLayers; ++i) {
-    FScaleX[static_cast<size_t>(i)]->SetLoading(false);
-    FScaleY[static_cast<size_t>(i)]->SetLoading(false);
+    FLayers.ScaleX[static_cast<size_t>(i)]->SetLoading(false);
+    FLayers.ScaleY[static_cast<size_t>(i)]->SetLoading(false);
   }
   GeometryChanged();
   FAutoRedraw = true;
@@ -388,15 +388,15 @@ TCustomRChart::TCustomRChart(QWidget* Parent) : TCustomControl(Parent), FStore(s
 void TCustomRChart::InitLayers()
 {
   // Until the first CalcTransforms: world = pixel on X, and upwards on Y.
-  for (TAxisMap& m : FMapY)
+  for (TAxisMap& m : FLayers.MapY)
     m.K = -1.0L;
   static constexpr TColor LayerColors[MaxLayers] = {
       clBlack, clMaroon, clGreen, clOlive, clNavy, clPurple, clTeal, clGray,
       clSilver, clRed, clLime, clYellow, clBlue, clFuchsia, clAqua, clWhite};
   for (int i = 0; i < MaxLayers; ++i) {
     const int n = i + 1;
-    auto& x = FScaleX[static_cast<size_t>(i)];
-    auto& y = FScaleY[static_cast<size_t>(i)];
+    auto& x = FLayers.ScaleX[static_cast<size_t>(i)];
+    auto& y = FLayers.ScaleY[static_cast<size_t>(i)];
     x = std::make_unique<TScalePropsHoriz>();
     y = std::make_unique<TScalePropsVert>();
     x->SetColorScale(LayerColors[i]);
@@ -413,15 +413,17 @@ void TCustomRChart::InitLayers()
 
 // --- geometry --------------------------------------------------------------------------------
 
-TRect TCustomRChart::PlotRect() const
+TRect TRcPlotLayout::PlotRect(int Width, int Height) const
 {
-  return {FMarginLeft, FMarginTop, width() - FMarginRight - FShadowWidth, height() - FMarginBottom - FShadowWidth};
+  return {MarginLeft, MarginTop, Width - MarginRight - ShadowWidth, Height - MarginBottom - ShadowWidth};
 }
+
+TRect TCustomRChart::PlotRect() const { return FPlot.PlotRect(FrameWidth(), FrameHeight()); }
 
 void TCustomRChart::UpdateMinimumSize()
 {
-  setMinimumSize(std::max(0, FMarginLeft + FMarginRight + FShadowWidth + 80),
-                 std::max(0, FMarginTop + FMarginBottom + FShadowWidth + 20));
+  setMinimumSize(std::max(0, FPlot.MarginLeft + FPlot.MarginRight + FPlot.ShadowWidth + 80),
+                 std::max(0, FPlot.MarginTop + FPlot.MarginBottom + FPlot.ShadowWidth + 20));
 }
 
 // After a change of size, margins or shadow: isometric Y ranges, the axis controls and the
@@ -429,10 +431,10 @@ void TCustomRChart::UpdateMinimumSize()
 void TCustomRChart::GeometryChanged()
 {
   ResizePlotBitmap();
-  if (FIsometric)
+  if (FPlot.Isometric)
     for (int i = 0; i < MaxLayers; ++i) {
-      auto& x = *FScaleX[static_cast<size_t>(i)];
-      auto& y = *FScaleY[static_cast<size_t>(i)];
+      auto& x = *FLayers.ScaleX[static_cast<size_t>(i)];
+      auto& y = *FLayers.ScaleY[static_cast<size_t>(i)];
       long double lo = y.RangeLow(), hi = y.RangeHigh();
       IsometricY(x.RangeLow(), x.RangeHigh(), lo, hi);
       y.StoreRange(static_cast<double>(lo), static_cast<double>(hi));
@@ -447,10 +449,10 @@ void TCustomRChart::GeometryChanged()
 
 void TCustomRChart::SetMargins(int Left, int Right, int Top, int Bottom)
 {
-  FMarginLeft = Left;
-  FMarginRight = Right;
-  FMarginTop = Top;
-  FMarginBottom = Bottom;
+  FPlot.MarginLeft = Left;
+  FPlot.MarginRight = Right;
+  FPlot.MarginTop = Top;
+  FPlot.MarginBottom = Bottom;
   UpdateMinimumSize();
   GeometryChanged();
   RepaintIfWanted();
@@ -458,7 +460,7 @@ void TCustomRChart::SetMargins(int Left, int Right, int Top, int Bottom)
 
 void TCustomRChart::SetShadowWidth(int Value)
 {
-  FShadowWidth = std::clamp(Value, 0, 32);
+  FPlot.ShadowWidth = std::clamp(Value, 0, 32);
   UpdateMinimumSize();
   GeometryChanged();
   RepaintIfWanted();
@@ -483,26 +485,26 @@ void TCustomRChart::CalcTransforms()
   const long double left = p.Left, right = p.Right > p.Left ? p.Right : p.Left;
   const long double bottom = p.Bottom, top = p.Bottom > p.Top ? p.Top : p.Bottom;
   for (int i = 0; i < MaxLayers; ++i) {
-    const auto& sx = *FScaleX[static_cast<size_t>(i)];
-    const auto& sy = *FScaleY[static_cast<size_t>(i)];
+    const auto& sx = *FLayers.ScaleX[static_cast<size_t>(i)];
+    const auto& sy = *FLayers.ScaleY[static_cast<size_t>(i)];
     // Values at or below the logarithmic floor go to the low side's edge of the control.
     if (sx.Logarithmic() && (!(sx.RangeLow() > 0) || !(sx.RangeHigh() > 0)))
       throw EOrvexRChartError(MsgLogNegative);
-    FMapX[static_cast<size_t>(i)] =
-        TAxisMap::Make(sx.RangeLow(), sx.RangeHigh(), sx.Logarithmic(), left, right, width() / 2.0L,
-                       sx.RangeHigh() < sx.RangeLow() ? width() : 0.0L);
+    FLayers.MapX[static_cast<size_t>(i)] =
+        TAxisMap::Make(sx.RangeLow(), sx.RangeHigh(), sx.Logarithmic(), left, right, FrameWidth() / 2.0L,
+                       sx.RangeHigh() < sx.RangeLow() ? FrameWidth() : 0.0L);
     if (sy.Logarithmic() && (!(sy.RangeLow() > 0) || !(sy.RangeHigh() > 0)))
       throw EOrvexRChartError(MsgLogNegative);
-    FMapY[static_cast<size_t>(i)] =
-        TAxisMap::Make(sy.RangeLow(), sy.RangeHigh(), sy.Logarithmic(), bottom, top, height() / 2.0L,
-                       sy.RangeHigh() < sy.RangeLow() ? 0.0L : height());
+    FLayers.MapY[static_cast<size_t>(i)] =
+        TAxisMap::Make(sy.RangeLow(), sy.RangeHigh(), sy.Logarithmic(), bottom, top, FrameHeight() / 2.0L,
+                       sy.RangeHigh() < sy.RangeLow() ? 0.0L : FrameHeight());
   }
 }
 
 const TAxisMap& TCustomRChart::AxisMap(int Layer, bool Vertical) const
 {
   const size_t i = static_cast<size_t>(std::clamp(Layer, 1, MaxLayers) - 1);
-  return Vertical ? FMapY[i] : FMapX[i];
+  return Vertical ? FLayers.MapY[i] : FLayers.MapX[i];
 }
 
 void TCustomRChart::WorldToPixel(int Layer, double X, double Y, int& PixelX, int& PixelY) const
@@ -523,7 +525,7 @@ void TCustomRChart::IsometricY(long double LowX, long double HighX, long double&
 {
   const TRect p = PlotRect();
   const long double W = p.Right - p.Left, H = p.Bottom - p.Top;
-  const long double h = (HighX - LowX) * (H + 1) / (W + 1) * FAspectY / FAspectX / 2;
+  const long double h = (HighX - LowX) * (H + 1) / (W + 1) * FPlot.AspectY / FPlot.AspectX / 2;
   const long double m = (LowY + HighY) / 2;
   LowY = m - h;
   HighY = m + h;
@@ -550,8 +552,8 @@ void TCustomRChart::StoreLayerRange(int Layer, long double LowX, long double Low
     s.StoreRange(newLo, newHi);
   };
   const int i = Layer - 1;
-  store(*FScaleX[static_cast<size_t>(i)], LowX, HighX);
-  store(*FScaleY[static_cast<size_t>(i)], LowY, HighY);
+  store(*FLayers.ScaleX[static_cast<size_t>(i)], LowX, HighX);
+  store(*FLayers.ScaleY[static_cast<size_t>(i)], LowY, HighY);
   ApplyAxis(i, false);
   ApplyAxis(i, true);
   CalcTransforms();
@@ -560,24 +562,24 @@ void TCustomRChart::StoreLayerRange(int Layer, long double LowX, long double Low
 void TCustomRChart::CommonRangePath(int Layer, long double LowX, long double LowY, long double HighX, long double HighY)
 {
   const size_t i = static_cast<size_t>(Layer - 1);
-  if (FJointLayers.XControlledBy(Layer) != Layer) {
-    LowX = FScaleX[i]->RangeLow();
-    HighX = FScaleX[i]->RangeHigh();
+  if (FLayers.JointLayers.XControlledBy(Layer) != Layer) {
+    LowX = FLayers.ScaleX[i]->RangeLow();
+    HighX = FLayers.ScaleX[i]->RangeHigh();
   }
-  if (FJointLayers.YControlledBy(Layer) != Layer) {
-    LowY = FScaleY[i]->RangeLow();
-    HighY = FScaleY[i]->RangeHigh();
+  if (FLayers.JointLayers.YControlledBy(Layer) != Layer) {
+    LowY = FLayers.ScaleY[i]->RangeLow();
+    HighY = FLayers.ScaleY[i]->RangeHigh();
   }
   TSuppressGuard guard(*this);
   StoreLayerRange(Layer, LowX, LowY, HighX, HighY);
   for (int n = 1; n <= MaxLayers; ++n) {
     if (n == Layer)
       continue;
-    const int lx = FJointLayers.XControlledBy(n), ly = FJointLayers.YControlledBy(n);
+    const int lx = FLayers.JointLayers.XControlledBy(n), ly = FLayers.JointLayers.YControlledBy(n);
     if (lx != Layer && ly != Layer)
       continue;
-    const auto& sx = *FScaleX[static_cast<size_t>(lx - 1)];
-    const auto& sy = *FScaleY[static_cast<size_t>(ly - 1)];
+    const auto& sx = *FLayers.ScaleX[static_cast<size_t>(lx - 1)];
+    const auto& sy = *FLayers.ScaleY[static_cast<size_t>(ly - 1)];
     StoreLayerRange(n, sx.RangeLow(), sy.RangeLow(), sx.RangeHigh(), sy.RangeHigh());
   }
 }
@@ -588,8 +590,8 @@ void TCustomRChart::SetRange(int Layer, long double LowX, long double LowY, long
     return;
   const int first = Layer == 0 ? 1 : Layer, last = Layer == 0 ? MaxLayers : Layer;
   for (int n = first; n <= last; ++n) {
-    const auto& sx = *FScaleX[static_cast<size_t>(n - 1)];
-    const auto& sy = *FScaleY[static_cast<size_t>(n - 1)];
+    const auto& sx = *FLayers.ScaleX[static_cast<size_t>(n - 1)];
+    const auto& sy = *FLayers.ScaleY[static_cast<size_t>(n - 1)];
     long double lx = LowX, hx = HighX, ly = LowY, hy = HighY;
     if (hx == lx) {
       if (sx.Logarithmic()) {
@@ -609,7 +611,7 @@ void TCustomRChart::SetRange(int Layer, long double LowX, long double LowY, long
         hy += sy.MinRange() / 2.0L;
       }
     }
-    if (FIsometric)
+    if (FPlot.Isometric)
       IsometricY(lx, hx, ly, hy);
     CommonRangePath(n, lx, ly, hx, hy);
   }
@@ -665,9 +667,9 @@ void TCustomRChart::AutoRange(int Layer, double Margin)
         hi += 1.0L;
       }
     };
-    widen(*FScaleX[static_cast<size_t>(n - 1)], lx, hx);
-    widen(*FScaleY[static_cast<size_t>(n - 1)], ly, hy);
-    if (FIsometric)
+    widen(*FLayers.ScaleX[static_cast<size_t>(n - 1)], lx, hx);
+    widen(*FLayers.ScaleY[static_cast<size_t>(n - 1)], ly, hy);
+    if (FPlot.Isometric)
       IsometricY(lx, hx, ly, hy);
     CommonRangePath(n, lx, ly, hx, hy);
   }
@@ -675,10 +677,10 @@ void TCustomRChart::AutoRange(int Layer, double Margin)
 
 void TCustomRChart::JoinLayer(int Axis, int Layer, int Leader)
 {
-  auto& follower = Axis == 0 ? static_cast<TScaleProps&>(*FScaleX[static_cast<size_t>(Layer - 1)])
-                             : static_cast<TScaleProps&>(*FScaleY[static_cast<size_t>(Layer - 1)]);
-  const auto& lead = Axis == 0 ? static_cast<const TScaleProps&>(*FScaleX[static_cast<size_t>(Leader - 1)])
-                               : static_cast<const TScaleProps&>(*FScaleY[static_cast<size_t>(Leader - 1)]);
+  auto& follower = Axis == 0 ? static_cast<TScaleProps&>(*FLayers.ScaleX[static_cast<size_t>(Layer - 1)])
+                             : static_cast<TScaleProps&>(*FLayers.ScaleY[static_cast<size_t>(Layer - 1)]);
+  const auto& lead = Axis == 0 ? static_cast<const TScaleProps&>(*FLayers.ScaleX[static_cast<size_t>(Leader - 1)])
+                               : static_cast<const TScaleProps&>(*FLayers.ScaleY[static_cast<size_t>(Leader - 1)]);
   follower.StoreRange(lead.RangeLow(), lead.RangeHigh());
   ApplyAxis(Layer - 1, Axis == 1);
   try {
@@ -694,8 +696,8 @@ void TCustomRChart::ScalePropsChanged()
   ApplyAllAxes();
   try {
     for (int n = 1; n <= MaxLayers; ++n) {
-      const auto& sx = *FScaleX[static_cast<size_t>(n - 1)];
-      const auto& sy = *FScaleY[static_cast<size_t>(n - 1)];
+      const auto& sx = *FLayers.ScaleX[static_cast<size_t>(n - 1)];
+      const auto& sy = *FLayers.ScaleY[static_cast<size_t>(n - 1)];
       CommonRangePath(n, sx.RangeLow(), sy.RangeLow(), sx.RangeHigh(), sy.RangeHigh());
     }
   } catch (const EOrvexRChartError&) {
@@ -707,14 +709,14 @@ void TCustomRChart::ScalePropsChanged()
 
 void TCustomRChart::SetIsometric(bool Value)
 {
-  FIsometric = Value;
+  FPlot.Isometric = Value;
   if (!Value)
     return;
   const bool old = FSuppressPaint;
   FSuppressPaint = true;
   for (int i = 0; i < MaxLayers; ++i) {
-    auto& x = *FScaleX[static_cast<size_t>(i)];
-    auto& y = *FScaleY[static_cast<size_t>(i)];
+    auto& x = *FLayers.ScaleX[static_cast<size_t>(i)];
+    auto& y = *FLayers.ScaleY[static_cast<size_t>(i)];
     long double lo = y.RangeLow(), hi = y.RangeHigh();
     IsometricY(x.RangeLow(), x.RangeHigh(), lo, hi);
     y.SetRangeLow(static_cast<double>(lo));

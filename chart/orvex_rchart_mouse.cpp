@@ -128,10 +128,10 @@ void TCustomRChart::TakeDragSnapshot(int X, int Y)
 {
   FDragStart = {X, Y};
   for (size_t i = 0; i < MaxLayers; ++i) {
-    FStartLowX[i] = FScaleX[i]->RangeLow();
-    FStartHighX[i] = FScaleX[i]->RangeHigh();
-    FStartLowY[i] = FScaleY[i]->RangeLow();
-    FStartHighY[i] = FScaleY[i]->RangeHigh();
+    FStartLowX[i] = FLayers.ScaleX[i]->RangeLow();
+    FStartHighX[i] = FLayers.ScaleX[i]->RangeHigh();
+    FStartLowY[i] = FLayers.ScaleY[i]->RangeLow();
+    FStartHighY[i] = FLayers.ScaleY[i]->RangeHigh();
   }
   FDragging = true;
 }
@@ -162,8 +162,8 @@ void TCustomRChart::ChangeActiveLayers(const TLayerWindowChange& Change)
       if (!MouseActiveLayer(n))
         continue;
       const size_t i = static_cast<size_t>(n - 1);
-      double lx = FScaleX[i]->RangeLow(), hx = FScaleX[i]->RangeHigh();
-      double ly = FScaleY[i]->RangeLow(), hy = FScaleY[i]->RangeHigh();
+      double lx = FLayers.ScaleX[i]->RangeLow(), hx = FLayers.ScaleX[i]->RangeHigh();
+      double ly = FLayers.ScaleY[i]->RangeLow(), hy = FLayers.ScaleY[i]->RangeHigh();
       Change(n, lx, ly, hx, hy);
       CommonRangePath(n, lx, ly, hx, hy);
     }
@@ -184,7 +184,7 @@ int TCustomRChart::FirstActiveLayer() const
 void TCustomRChart::MoveRectDrag(int X, int Y)
 {
   TPoint e = ClampToPlot(X, Y);
-  if (FIsometric && (FMouseAction == maZoomWind || FMouseAction == maZoomWindPos)) {
+  if (FPlot.Isometric && (FMouse.MouseAction == maZoomWind || FMouse.MouseAction == maZoomWindPos)) {
     const int side = std::abs(e.X - FRectStart.X);
     e = ClampToPlot(e.X, FRectStart.Y + (Y < FRectStart.Y ? -side : side));
   }
@@ -202,7 +202,7 @@ void TCustomRChart::EndRectDrag(bool Cancel)
     return;
   const TPoint a = FRectStart, b = FRectEnd;
   // A line needs only a length; a rectangle needs both a width and a height.
-  if (FMouseAction == maRubberBand ? (a.X == b.X && a.Y == b.Y) : (a.X == b.X || a.Y == b.Y))
+  if (FMouse.MouseAction == maRubberBand ? (a.X == b.X && a.Y == b.Y) : (a.X == b.X || a.Y == b.Y))
     return;
   const bool old = FSuppressPaint;
   SetSuppressPaint(true);
@@ -215,7 +215,7 @@ void TCustomRChart::EndRectDrag(bool Cancel)
       PixelToWorld(n, b.X, b.Y, x2, y2);
       const TScaleProps& sx = ScalePropsX(n);
       const TScaleProps& sy = ScalePropsY(n);
-      switch (FMouseAction) {
+      switch (FMouse.MouseAction) {
       case maRubberBand:
         Fire(OnRubberBand, this, n, x1, y1, x2, y2);
         break;
@@ -276,8 +276,8 @@ bool TCustomRChart::MoveAxisDrag(bool Left, int X, int Y)
     bool changed = false;
     for (int n = 1; n <= MaxLayers; ++n) {
       const size_t i = static_cast<size_t>(n - 1);
-      const TScalePropsHoriz& sx = *FScaleX[i];
-      const TScalePropsVert& sy = *FScaleY[i];
+      const TScalePropsHoriz& sx = *FLayers.ScaleX[i];
+      const TScalePropsVert& sy = *FLayers.ScaleY[i];
       double lo, hi;
       if (sx.MouseAction() != maNone && InAxisZone(n, false, X, Y, azDrag) &&
           CalcZoomPan(ZoomPanInput(n, false, X, Y, sx.MouseAction()), lo, hi)) {
@@ -299,20 +299,20 @@ bool TCustomRChart::MoveAxisDrag(bool Left, int X, int Y)
 
 void TCustomRChart::PanMove(int X, int Y)
 {
-  const bool doX = FMouseAction != maPanVert, doY = FMouseAction != maPanHoriz;
-  const bool grid = FMouseAction == maPanGrid;
+  const bool doX = FMouse.MouseAction != maPanVert, doY = FMouse.MouseAction != maPanHoriz;
+  const bool grid = FMouse.MouseAction == maPanGrid;
   // Moves the snapshot range by the pan of CalcZoomPan, snapping the low end to the grid.
   auto pan = [&](int n, bool vertical, double& lo, double& hi) {
     const size_t i = static_cast<size_t>(n - 1);
-    const TScaleProps& s = vertical ? static_cast<TScaleProps&>(*FScaleY[i]) : static_cast<TScaleProps&>(*FScaleX[i]);
+    const TScaleProps& s = vertical ? static_cast<TScaleProps&>(*FLayers.ScaleY[i]) : static_cast<TScaleProps&>(*FLayers.ScaleX[i]);
     lo = vertical ? FStartLowY[i] : FStartLowX[i];
     hi = vertical ? FStartHighY[i] : FStartHighX[i];
     double newLo, newHi;
     if (!CalcZoomPan(ZoomPanInput(n, vertical, X, Y, maPan), newLo, newHi))
       return;
-    const double step = vertical ? FPanGridDy : FPanGridDx;
+    const double step = vertical ? FMouse.PanGridDy : FMouse.PanGridDx;
     if (grid && !s.Logarithmic() && step > 0) {
-      const double offs = vertical ? FPanGridOffsY : FPanGridOffsX;
+      const double offs = vertical ? FMouse.PanGridOffsY : FMouse.PanGridOffsX;
       const double snapped = std::trunc(newLo / step) * step + offs;
       hi += snapped - lo;
       lo = snapped;
@@ -334,7 +334,7 @@ void TCustomRChart::ZoomDragMove(int X, int Y)
   ChangeActiveLayers([&](int n, double& lx, double& ly, double& hx, double& hy) {
     const size_t i = static_cast<size_t>(n - 1);
     CalcZoomPan(ZoomPanInput(n, false, X, Y, maZoomDrag), lx, hx);
-    if (FIsometric && !FScaleY[i]->Logarithmic()) {
+    if (FPlot.Isometric && !FLayers.ScaleY[i]->Logarithmic()) {
       // The same factor on both axes.
       const double f = 1.0 - static_cast<double>(X - FDragStart.X) / std::max(1, width());
       const double mid = (FStartLowY[i] + FStartHighY[i]) / 2, half = (FStartHighY[i] - FStartLowY[i]) * f / 2;
@@ -354,7 +354,7 @@ void TCustomRChart::CrossHairMove(int X, int Y)
     long long best = -1;
     FDragCrossHair = 1;
     for (int n = 1; n <= MaxCrossHairs; ++n) {
-      const TCrossHair& ch = *FCrossHairs[static_cast<size_t>(n - 1)];
+      const TCrossHair& ch = *FLook.CrossHairs[static_cast<size_t>(n - 1)];
       const TCrossHMode m = ch.Mode();
       const bool vert = m == chVert || m == chBoth || m == chCrossBox || m == chBox;
       const bool horiz = m == chHoriz || m == chBoth || m == chCrossBox || m == chBox;
@@ -370,7 +370,7 @@ void TCustomRChart::CrossHairMove(int X, int Y)
         FDragCrossHair = n;
       }
     }
-    TCrossHair& ch = *FCrossHairs[static_cast<size_t>(FDragCrossHair - 1)];
+    TCrossHair& ch = *FLook.CrossHairs[static_cast<size_t>(FDragCrossHair - 1)];
     int px, py;
     WorldToPixel(ch.Layer(), ch.PosX(), ch.PosY(), px, py);
     bool allow = true;
@@ -381,7 +381,7 @@ void TCustomRChart::CrossHairMove(int X, int Y)
       FDragRefused = true;
     return;
   }
-  TCrossHair& ch = *FCrossHairs[static_cast<size_t>(FDragCrossHair - 1)];
+  TCrossHair& ch = *FLook.CrossHairs[static_cast<size_t>(FDragCrossHair - 1)];
   double wx, wy;
   PixelToWorld(ch.Layer(), X, Y, wx, wy);
   const bool old = FSuppressPaint;
@@ -398,7 +398,7 @@ void TCustomRChart::LabelMove(int X, int Y)
     long long best = -1;
     FDragLabel = 1;
     for (int n = 1; n <= MaxTextLabels; ++n) {
-      const TTextLabel& l = *FTextLabels[static_cast<size_t>(n - 1)];
+      const TTextLabel& l = *FLook.TextLabels[static_cast<size_t>(n - 1)];
       if (l.Mode() == tlOff || !l.Visible())
         continue;
       const TPoint a = TextLabelAnchor(l);
@@ -412,7 +412,7 @@ void TCustomRChart::LabelMove(int X, int Y)
     TakeDragSnapshot(X, Y);
     return;
   }
-  TTextLabel& l = *FTextLabels[static_cast<size_t>(FDragLabel - 1)];
+  TTextLabel& l = *FLook.TextLabels[static_cast<size_t>(FDragLabel - 1)];
   double wx, wy;
   PixelToWorld(l.Layer(), X, Y, wx, wy);
   const bool attX = l.AttachToData() == tlamBoth || l.AttachToData() == tlamXOnly;
@@ -433,8 +433,8 @@ void TCustomRChart::TraceMove(int X, int Y)
   const int layer = FirstActiveLayer();
   TMouseTracePoint t;
   PixelToWorld(layer, p.X, p.Y, t.X, t.Y);
-  t.Color = FMouseTraceColor;
-  t.Invert = FMouseTraceInvert;
+  t.Color = FMouse.MouseTraceColor;
+  t.Invert = FMouse.MouseTraceInvert;
   FTrace.push_back(t);
   if (FTrace.size() > 1 && !FTrace[FTrace.size() - 2].EndOfStroke)
     update();
@@ -445,7 +445,7 @@ void TCustomRChart::MoveChartMode(bool Left, int X, int Y)
   if (!Left)
     return;
   const bool inside = InPlot(X, Y);
-  switch (FMouseAction) {
+  switch (FMouse.MouseAction) {
   case maPan:
   case maPanHoriz:
   case maPanVert:
@@ -454,7 +454,7 @@ void TCustomRChart::MoveChartMode(bool Left, int X, int Y)
     if (!FDragging)
       TakeDragSnapshot(X, Y);
     else if (inside)
-      FMouseAction == maZoomDrag ? ZoomDragMove(X, Y) : PanMove(X, Y);
+      FMouse.MouseAction == maZoomDrag ? ZoomDragMove(X, Y) : PanMove(X, Y);
     break;
   case maDragCrossH:
     if (inside)
@@ -475,11 +475,11 @@ void TCustomRChart::MoveChartMode(bool Left, int X, int Y)
 // The cursor is the chart widget's own: it shows only while the pointer is over the chart.
 void TCustomRChart::UpdateCursor(int X, int Y)
 {
-  if (FMouseCursorFixed || !InPlot(X, Y)) {
+  if (FMouse.MouseCursorFixed || !InPlot(X, Y)) {
     setCursor(Qt::ArrowCursor);
     return;
   }
-  switch (FMouseAction) {
+  switch (FMouse.MouseAction) {
   case maNone:
     setCursor(Qt::CrossCursor);
     break;
@@ -550,7 +550,7 @@ void TCustomRChart::mousePressEvent(QMouseEvent* Event)
   }
   TCustomControl::mousePressEvent(Event);
   const QPoint pos = Event->position().toPoint();
-  if (IsRectMode(FMouseAction) && !FRectDrag && Event->button() == Qt::LeftButton && InPlot(pos.x(), pos.y())) {
+  if (IsRectMode(FMouse.MouseAction) && !FRectDrag && Event->button() == Qt::LeftButton && InPlot(pos.x(), pos.y())) {
     FRectDrag = true;
     FRectStart = FRectEnd = {pos.x(), pos.y()};
     update();
@@ -566,7 +566,7 @@ void TCustomRChart::mouseReleaseEvent(QMouseEvent* Event)
   FDragging = false;
   FAxisDrag = false;
   FDragRefused = false;
-  if (FMouseAction == maDrawMTrace && !FTrace.empty())
+  if (FMouse.MouseAction == maDrawMTrace && !FTrace.empty())
     FTrace.back().EndOfStroke = true;
   if (FRectDrag) {
     try {
@@ -648,7 +648,7 @@ void TCustomRChart::PaintOverlay(TCanvas& Canvas)
   c.Pen().SetColor(clWhite);
   c.Pen().SetStyle(psSolid);
   c.Pen().SetWidth(1);
-  if (FMouseAction == maRubberBand) {
+  if (FMouse.MouseAction == maRubberBand) {
     c.MoveTo(FRectStart.X, FRectStart.Y);
     c.LineTo(FRectEnd.X, FRectEnd.Y);
   } else {

@@ -32,57 +32,57 @@ int ClampPix(int v) { return std::clamp(v, -PixClamp, PixClamp); }
 
 void TCustomRChart::SetChartColor(TColor Value)
 {
-  FChartColor = Value;
+  FLook.ChartColor = Value;
   RepaintIfWanted();
 }
 void TCustomRChart::SetWindColor(TColor Value)
 {
-  FWindColor = Value;
+  FLook.WindColor = Value;
   ApplyAllAxes();
   RepaintIfWanted();
 }
 void TCustomRChart::SetChartFrameColor(TColor Value)
 {
-  FChartFrameColor = Value;
+  FLook.ChartFrameColor = Value;
   RepaintIfWanted();
 }
 void TCustomRChart::SetGridStyle(GridStyleType Value)
 {
-  FGridStyle = Value;
+  FLook.GridStyle = Value;
   RepaintIfWanted();
 }
 void TCustomRChart::SetGridColor(TColor Value)
 {
-  FGridColor = Value;
+  FLook.GridColor = Value;
   RepaintIfWanted();
 }
 void TCustomRChart::SetGridDx(double Value)
 {
   if (!(Value >= -3))
     return;
-  FGridDx = Value;
+  FLook.GridDx = Value;
   RepaintIfWanted();
 }
 void TCustomRChart::SetGridDy(double Value)
 {
   if (!(Value >= -3))
     return;
-  FGridDy = Value;
+  FLook.GridDy = Value;
   RepaintIfWanted();
 }
 void TCustomRChart::SetAvoidDuplicateMarks(bool Value)
 {
-  if (Value == FAvoidDuplicateMarks)
+  if (Value == FLook.AvoidDuplicateMarks)
     return;
-  FAvoidDuplicateMarks = Value;
+  FLook.AvoidDuplicateMarks = Value;
   FullPaint();
 }
 void TCustomRChart::SetMinDupMarkDist(int Value)
 {
   Value = std::clamp(Value, 1, 3);
-  if (Value == FMinDupMarkDist)
+  if (Value == FLook.MinDupMarkDist)
     return;
-  FMinDupMarkDist = Value;
+  FLook.MinDupMarkDist = Value;
   FullPaint();
 }
 
@@ -91,7 +91,7 @@ void TCustomRChart::SetMinDupMarkDist(int Value)
 void TCustomRChart::ResizePlotBitmap()
 {
   const TRect p = PlotRect();
-  FPlotBmp.SetSize(std::max(0, p.Width() + 1), std::max(0, p.Height() + 1));
+  FPlotBmp.SetSize(std::max(0, p.Width() + 1), std::max(0, p.Height() + 1), devicePixelRatioF());
 }
 
 void TCustomRChart::showEvent(QShowEvent* Event)
@@ -102,11 +102,12 @@ void TCustomRChart::showEvent(QShowEvent* Event)
 
 void TCustomRChart::Paint()
 {
-  if (!FFrameValid && !FSuppressPaint && !FLoading)
+  // A frame made for another screen's pixel density (the window moved) is made again.
+  if ((!FFrameValid || FCtrlBmp.DevicePixelRatio() != devicePixelRatioF()) && !FSuppressPaint && !FLoading)
     FullPaint();
   TCanvas& c = Canvas();
   if (FCtrlBmp.Empty()) {
-    c.Brush().SetColor(FWindColor);
+    c.Brush().SetColor(FLook.WindColor);
     c.Brush().SetStyle(bsSolid);
     c.FillRect(ClientRect());
   } else {
@@ -124,16 +125,25 @@ void TCustomRChart::FullPaint()
     FFrameValid = false;
     return;
   }
-  FCtrlBmp.SetSize(width(), height());
-  TCanvas& c = FCtrlBmp.Canvas();
+  // At the screen's device pixel ratio, so that a high-density screen shows it sharp; sizes,
+  // margins and mouse positions stay in logical pixels.
+  FCtrlBmp.SetSize(width(), height(), devicePixelRatioF());
+  RenderFrame(FCtrlBmp.Canvas(), false);
+  FFrameValid = true;
+  update();
+}
+
+void TCustomRChart::RenderFrame(TCanvas& Canvas, bool Direct)
+{
+  TCanvas& c = Canvas;
   c.Pen().SetMode(pmCopy);
   c.Pen().SetStyle(psSolid);
   c.Pen().SetWidth(1);
-  c.Pen().SetColor(FWindColor);
+  c.Pen().SetColor(FLook.WindColor);
   c.Brush().SetStyle(bsSolid);
-  c.Brush().SetColor(FWindColor);
-  c.FillRect(ClientRect());
-  if (FShadowWidth > 0)
+  c.Brush().SetColor(FLook.WindColor);
+  c.FillRect(Rect(0, 0, FrameWidth(), FrameHeight()));
+  if (FPlot.ShadowWidth > 0)
     PaintShadow(c);
   PaintCaption(c);
   try {
@@ -144,38 +154,49 @@ void TCustomRChart::FullPaint()
   PaintAxes(c);
   Fire(OnScalesRendered, this, c, 0, 0);
 
-  ResizePlotBitmap();
-  RenderPlot(FPlotBmp.Canvas(), false);
-  c.Draw(FMarginLeft, FMarginTop, FPlotBmp);
+  if (!Direct) {
+    // On screen the plot is rendered into its own bitmap, which a plot-only refresh replaces.
+    ResizePlotBitmap();
+    RenderPlot(FPlotBmp.Canvas(), false);
+    c.Draw(FPlot.MarginLeft, FPlot.MarginTop, FPlotBmp);
+  } else if (QPainter* p = c.Painter()) {
+    const TRect plot = PlotRect();
+    p->save();
+    p->translate(FPlot.MarginLeft, FPlot.MarginTop);
+    p->setClipRect(QRect(0, 0, std::max(0, plot.Width() + 1), std::max(0, plot.Height() + 1)), Qt::IntersectClip);
+    RenderPlot(c, false);
+    p->restore();
+  }
   DrawCrossHairs(c, 0, 0);
-  FFrameValid = true;
-  update();
 }
 
 void TCustomRChart::PlotRefresh()
 {
   if (FSuppressPaint || FLoading || !isVisible())
     return;
-  if (!FFrameValid || FCtrlBmp.Width() != width() || FCtrlBmp.Height() != height()) {
+  if (!FFrameValid || FCtrlBmp.Width() != width() || FCtrlBmp.Height() != height() ||
+      FCtrlBmp.DevicePixelRatio() != devicePixelRatioF()) {
     FullPaint();
     return;
   }
   ResizePlotBitmap();
   TCanvas& pc = FPlotBmp.Canvas();
   RenderPlot(pc, false);
-  DrawCrossHairs(pc, FMarginLeft, FMarginTop);
-  FCtrlBmp.Canvas().Draw(FMarginLeft, FMarginTop, FPlotBmp);
+  DrawCrossHairs(pc, FPlot.MarginLeft, FPlot.MarginTop);
+  FCtrlBmp.Canvas().Draw(FPlot.MarginLeft, FPlot.MarginTop, FPlotBmp);
   update();
 }
 
 void TCustomRChart::RenderPlot(TCanvas& Canvas, bool BlackWhite)
 {
-  if (FPlotBmp.Empty())
+  const TRect plot = PlotRect();
+  if (plot.Width() < 0 || plot.Height() < 0 || (&Canvas == &FPlotBmp.Canvas() && FPlotBmp.Empty()))
     return;
   PaintPlotBackground(Canvas);
   ItemPass(Canvas, BlackWhite);
-  DrawMouseTrace(Canvas, FMarginLeft, FMarginTop, 0);
-  FTraceRendered = FTrace.size();
+  DrawMouseTrace(Canvas, FPlot.MarginLeft, FPlot.MarginTop, 0);
+  if (&Canvas == &FPlotBmp.Canvas())
+    FTraceRendered = FTrace.size();
 }
 
 // --- item pass -------------------------------------------------------------------------------
@@ -202,7 +223,7 @@ public:
 
   void Mark(int MarkType, int X, int Y, TColor Color, TPenStyle Style, int Width)
   {
-    if (MarkType > 51 || Width > 16) {
+    if (MarkType > 51 || Width > 16 || FCanvas.VectorMode()) {
       Flush();
       DrawMark(FCanvas, static_cast<std::uint8_t>(MarkType), X, Y);
       return;
@@ -359,7 +380,7 @@ void TCustomRChart::ItemPass(TCanvas& Canvas, bool BlackWhite)
   TCanvas& c = Canvas;
   const TRect plot = PlotRect();
   const int W = plot.Width(), H = plot.Height();
-  TDupMarkFilter dup(FAvoidDuplicateMarks ? width() : 0, FAvoidDuplicateMarks ? height() : 0, FMinDupMarkDist,
+  TDupMarkFilter dup(FLook.AvoidDuplicateMarks ? FrameWidth() : 0, FLook.AvoidDuplicateMarks ? FrameHeight() : 0, FLook.MinDupMarkDist,
                      FDupGrid);
   FHitIndex.Valid = false;
 
@@ -369,22 +390,22 @@ void TCustomRChart::ItemPass(TCanvas& Canvas, bool BlackWhite)
     c.Pen().SetColor(pen);
     c.Brush().SetColor(brush);
   }
-  if (FGridStyle != gsNone)
+  if (FLook.GridStyle != gsNone)
     DrawGrid(c);
 
-  c.Pen().SetWidth(FLineWidth);
-  c.Pen().SetColor(FChartColor);
+  c.Pen().SetWidth(FAttr.LineWidth);
+  c.Pen().SetColor(FLook.ChartColor);
   c.Pen().SetStyle(psSolid);
   c.Pen().SetMode(pmCopy);
-  c.Brush().SetColor(FChartColor);
+  c.Brush().SetColor(FLook.ChartColor);
   c.Brush().SetStyle(bsSolid);
-  c.Font().SetColor(FChartColor);
+  c.Font().SetColor(FLook.ChartColor);
   c.MoveTo(0, 0);
 
   // The pen cache: settings are passed to the canvas only when an item needs other values.
-  TColor curPen = FChartColor, curBrush = FChartColor;
+  TColor curPen = FLook.ChartColor, curBrush = FLook.ChartColor;
   TPenStyle curStyle = psSolid;
-  int curWidth = std::max(1, static_cast<int>(FLineWidth));
+  int curWidth = std::max(1, static_cast<int>(FAttr.LineWidth));
   auto usePen = [&](TColor Color, TPenStyle Style) {
     if (Color != curPen) {
       c.Pen().SetColor(Color);
@@ -403,7 +424,7 @@ void TCustomRChart::ItemPass(TCanvas& Canvas, bool BlackWhite)
   };
 
   TRChartPainter stamps(c, FStamps);
-  const int ml = FMarginLeft, mt = FMarginTop;
+  const int ml = FPlot.MarginLeft, mt = FPlot.MarginTop;
   std::array<TLayerView, MaxLayers> views;
   for (int i = 0; i < MaxLayers; ++i)
     views[static_cast<size_t>(i)] = LayerView(i);
@@ -437,7 +458,7 @@ void TCustomRChart::ItemPass(TCanvas& Canvas, bool BlackWhite)
     switch (it.Kind) {
       case ikMark:
         usePen(penColor, style);
-        if (FAvoidDuplicateMarks && !dup.Admit(shape.X1 + ml, shape.Y1 + mt, it.MarkType))
+        if (FLook.AvoidDuplicateMarks && !dup.Admit(shape.X1 + ml, shape.Y1 + mt, it.MarkType))
           break;
         stamps.Mark(it.MarkType & 0xFF, shape.X1, shape.Y1, penColor, style, width);
         break;
@@ -473,7 +494,7 @@ void TCustomRChart::ItemPass(TCanvas& Canvas, bool BlackWhite)
   c.Pen().SetWidth(1);
   Fire(OnDataRendered, this, c, 0, 0);
 
-  c.Pen().SetColor(FChartFrameColor);
+  c.Pen().SetColor(FLook.ChartFrameColor);
   c.Pen().SetStyle(psSolid);
   c.Pen().SetWidth(1);
   c.Brush().SetStyle(bsClear);
@@ -486,9 +507,11 @@ void TCustomRChart::ItemPass(TCanvas& Canvas, bool BlackWhite)
 namespace {
 
 // Grid values along one axis: from the first value below the upper end, at most 1000 of them.
-std::vector<double> GridValues(double Step, bool Log, double Low, double High, int NumTicks,
-                               const std::function<double(int)>& Tick)
+// Ticks are the axis' recorded tick values of this paint (Step 0 follows them).
+std::vector<double> GridValues(double Step, bool Log, double Low, double High, const std::vector<double>& Ticks)
 {
+  const int NumTicks = static_cast<int>(Ticks.size());
+  auto Tick = [&Ticks](int i) { return Ticks[static_cast<size_t>(i - 1)]; };
   constexpr int MaxLines = 1000;
   std::vector<double> out;
   const double lo = std::min(Low, High), hi = std::max(Low, High);
@@ -549,26 +572,24 @@ std::vector<double> GridValues(double Step, bool Log, double Low, double High, i
 void TCustomRChart::DrawGrid(TCanvas& Canvas)
 {
   const int li = ActiveLayer() - 1;
-  const TScaleProps& sx = *FScaleX[static_cast<size_t>(li)];
-  const TScaleProps& sy = *FScaleY[static_cast<size_t>(li)];
-  const auto xs = GridValues(FGridDx, sx.Logarithmic(), sx.RangeLow(), sx.RangeHigh(), AxisNumTicks(li, false),
-                             [&](int i) { return AxisTickPos(li, false, i); });
-  const auto ys = GridValues(FGridDy, sy.Logarithmic(), sy.RangeLow(), sy.RangeHigh(), AxisNumTicks(li, true),
-                             [&](int i) { return AxisTickPos(li, true, i); });
-  const int ml = FMarginLeft, mt = FMarginTop;
+  const TScaleProps& sx = *FLayers.ScaleX[static_cast<size_t>(li)];
+  const TScaleProps& sy = *FLayers.ScaleY[static_cast<size_t>(li)];
+  const auto xs = GridValues(FLook.GridDx, sx.Logarithmic(), sx.RangeLow(), sx.RangeHigh(), FAxes.TicksX[static_cast<size_t>(li)].TickValues);
+  const auto ys = GridValues(FLook.GridDy, sy.Logarithmic(), sy.RangeLow(), sy.RangeHigh(), FAxes.TicksY[static_cast<size_t>(li)].TickValues);
+  const int ml = FPlot.MarginLeft, mt = FPlot.MarginTop;
   TCanvas& c = Canvas;
-  c.Pen().SetColor(FGridColor);
+  c.Pen().SetColor(FLook.GridColor);
   c.Pen().SetWidth(1);
-  const bool dotted = FGridStyle == gsHorizDotLines || FGridStyle == gsVertDotLines || FGridStyle == gsDotLines;
+  const bool dotted = FLook.GridStyle == gsHorizDotLines || FLook.GridStyle == gsVertDotLines || FLook.GridStyle == gsDotLines;
   c.Pen().SetStyle(dotted ? psDot : psSolid);
   const int yLow = ClampPix(MapY(li).ToPixel(sy.RangeLow()) - mt), yHigh = ClampPix(MapY(li).ToPixel(sy.RangeHigh()) - mt);
   const int xLow = ClampPix(MapX(li).ToPixel(sx.RangeLow()) - ml), xHigh = ClampPix(MapX(li).ToPixel(sx.RangeHigh()) - ml);
-  const bool vert = FGridStyle == gsVertLines || FGridStyle == gsVertDotLines || FGridStyle == gsLines || FGridStyle == gsDotLines;
-  const bool horiz = FGridStyle == gsHorizLines || FGridStyle == gsHorizDotLines || FGridStyle == gsLines || FGridStyle == gsDotLines;
-  if (FGridStyle == gsPoints) {
+  const bool vert = FLook.GridStyle == gsVertLines || FLook.GridStyle == gsVertDotLines || FLook.GridStyle == gsLines || FLook.GridStyle == gsDotLines;
+  const bool horiz = FLook.GridStyle == gsHorizLines || FLook.GridStyle == gsHorizDotLines || FLook.GridStyle == gsLines || FLook.GridStyle == gsDotLines;
+  if (FLook.GridStyle == gsPoints) {
     for (double gx : xs)
       for (double gy : ys)
-        c.SetPixels(ClampPix(MapX(li).ToPixel(gx) - ml), ClampPix(MapY(li).ToPixel(gy) - mt), FGridColor);
+        c.SetPixels(ClampPix(MapX(li).ToPixel(gx) - ml), ClampPix(MapY(li).ToPixel(gy) - mt), FLook.GridColor);
   }
   if (vert)
     for (double gx : xs) {
@@ -593,15 +614,15 @@ TPoint TCustomRChart::TextLabelAnchor(const TTextLabel& Label) const
   const int li = l.Layer() - 1;
   const bool wx = l.AttachToData() == tlamBoth || l.AttachToData() == tlamXOnly;
   const bool wy = l.AttachToData() == tlamBoth || l.AttachToData() == tlamYOnly;
-  return {wx ? MapX(li).ToPixel(l.PosX()) : static_cast<int>(std::nearbyint(std::clamp(l.PosX(), -1e9, 1e9))),
-          wy ? MapY(li).ToPixel(l.PosY()) : static_cast<int>(std::nearbyint(std::clamp(l.PosY(), -1e9, 1e9)))};
+  return {wx ? MapX(li).ToPixel(l.PosX()) : RoundPixel(std::clamp(l.PosX(), -1e9, 1e9)),
+          wy ? MapY(li).ToPixel(l.PosY()) : RoundPixel(std::clamp(l.PosY(), -1e9, 1e9))};
 }
 
 void TCustomRChart::DrawTextLabels(TCanvas& Canvas, int OriginX, int OriginY)
 {
   TCanvas& c = Canvas;
   for (int n = MaxTextLabels; n >= 1; --n) {
-    const TTextLabel& l = *FTextLabels[static_cast<size_t>(n - 1)];
+    const TTextLabel& l = *FLook.TextLabels[static_cast<size_t>(n - 1)];
     if (l.Mode() == tlOff || !l.Visible())
       continue;
     const TPoint anchor = TextLabelAnchor(l);
@@ -695,7 +716,7 @@ void TCustomRChart::DrawTextLabels(TCanvas& Canvas, int OriginX, int OriginY)
 void TCustomRChart::DrawCrossHairs(TCanvas& Canvas, int OriginX, int OriginY)
 {
   bool any = false;
-  for (const auto& ch : FCrossHairs)
+  for (const auto& ch : FLook.CrossHairs)
     any = any || ch->Mode() != chOff;
   if (!any)
     return;
@@ -704,7 +725,7 @@ void TCustomRChart::DrawCrossHairs(TCanvas& Canvas, int OriginX, int OriginY)
   const TBrush savedBrush = c.Brush();
   const TRect p = PlotRect();
   for (int n = MaxCrossHairs; n >= 1; --n) {
-    const TCrossHair& ch = *FCrossHairs[static_cast<size_t>(n - 1)];
+    const TCrossHair& ch = *FLook.CrossHairs[static_cast<size_t>(n - 1)];
     if (ch.Mode() == chOff)
       continue;
     int x = 0, y = 0;
@@ -714,7 +735,7 @@ void TCustomRChart::DrawCrossHairs(TCanvas& Canvas, int OriginX, int OriginY)
     c.Pen().SetWidth(ch.LineWid());
     c.Pen().SetStyle(ch.LineType());
     c.Pen().SetMode(pmCopy);
-    c.Brush().SetColor(FChartColor);
+    c.Brush().SetColor(FLook.ChartColor);
     c.Brush().SetStyle(bsSolid);
     auto line = [&](int x0, int y0, int x1, int y1) {
       c.MoveTo(x0 - OriginX, y0 - OriginY);

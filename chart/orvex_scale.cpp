@@ -371,15 +371,38 @@ void TScale::Paint() {
 void TScale::PaintTo(TCanvas& Target, int OffX, int OffY) {
   if (FSuppressPaint || FLoading || FInPaint) return;
   if (!FChartEmbedded && HiddenByUser()) return;
+  const TScaleWalk walk = Walk(Target, OffX, OffY);
+  Render(Target, OffX, OffY, walk);
+}
+
+void TScale::PaintTo(TCanvas& Target, int OffX, int OffY, const TScaleWalk& Walk) {
+  if (FLoading || FInPaint) return;
+  Render(Target, OffX, OffY, Walk);
+}
+
+TScaleWalk TScale::Walk(TCanvas& Target, int OffX, int OffY) const {
+  // Measured as the painter will draw: on the target with the scale's font, or (opaque) on a
+  // bitmap of its own at the screen's resolution, at offset 0, 0.
+  Target.SetFont(Font());
+  if (FTransparent && Target.IsPrinter()) Target.Font().SetPixelsPerInch(Target.VerticalResolution());
+  TScaleSettings S = Settings();
+  S.OffsetX = FTransparent ? OffX : 0;
+  S.OffsetY = FTransparent ? OffY : 0;
+  const TTextMeasure measure = [&Target](const std::string& Text) { return Target.TextExtent(Text); };
+  return WalkScale(S, Transform(), measure);
+}
+
+void TScale::Render(TCanvas& Target, int OffX, int OffY, const TScaleWalk& Walk) {
   FInPaint = true;
   Target.SetFont(Font());
   if (OnBeforeScaleRendered) OnBeforeScaleRendered(this, Target);
   if (FTransparent) {
     Target.Pen().SetColor(FColorScale);
-    PaintAxis(Target, OffX, OffY);
+    PaintAxis(Target, OffX, OffY, Walk);
     if (OnAfterScaleRendered) OnAfterScaleRendered(this, Target);
   } else {
-    TBitmap bmp(width(), height());
+    // At the screen's pixel density (the canvas then draws in vector mode, sharp at 2x).
+    TBitmap bmp(width(), height(), devicePixelRatioF());
     TCanvas& bc = bmp.Canvas();
     bc.Pen().SetColor(FColorBackGnd);
     bc.Brush().SetColor(FColorBackGnd);
@@ -387,7 +410,7 @@ void TScale::PaintTo(TCanvas& Target, int OffX, int OffY) {
     bc.FillRect({0, 0, width(), height()});
     bc.SetFont(Font());
     bc.Pen().SetColor(FColorScale);
-    PaintAxis(bc, 0, 0);
+    PaintAxis(bc, 0, 0, Walk);
     if (OnAfterScaleRendered) OnAfterScaleRendered(this, bc);
     DrawFrame(bc, FFrameStyle, 0, 0, width() - 1, height() - 1, FFrameHighlight, RGB(192, 192, 192), FFrameShadow,
               FFrameDarkShadow, FFrameDarkShadow);
@@ -396,16 +419,13 @@ void TScale::PaintTo(TCanvas& Target, int OffX, int OffY) {
   FInPaint = false;
 }
 
-void TScale::PaintAxis(TCanvas& C, int OffX, int OffY) {
+void TScale::PaintAxis(TCanvas& C, int OffX, int OffY, const TScaleWalk& walk) {
   if (C.IsPrinter()) C.Font().SetPixelsPerInch(C.VerticalResolution());
   C.Brush().SetStyle(FTransparent ? bsClear : bsSolid);
   if (!FTransparent) C.Brush().SetColor(FColorBackGnd);
-  FTickValues.clear();
   TScaleSettings S = Settings();
   S.OffsetX = OffX;
   S.OffsetY = OffY;
-  const TTextMeasure measure = [&C](const std::string& Text) { return C.TextExtent(Text); };
-  const TScaleWalk walk = WalkScale(S, Transform(), measure);
   const int numberHeight = C.TextHeight("0");
   for (const TScaleTick& t : walk.Ticks) {
     C.MoveTo(t.Base.X, t.Base.Y);

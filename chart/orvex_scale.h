@@ -15,9 +15,11 @@
 // own OnScaleTickDrawn, OnBeforeTickLabel and OnZoomPan handlers, sets Transparent, ColorBackGnd,
 // FrameStyle fsNone and ChartEmbedded, and copies its axis settings with the setters (ScaleType,
 // margins, RangeLow, RangeHigh, Caption..., ShortTicks, MinTicks, ScaleInscript, UserTickText)
-// while SuppressPaint is true. To paint it calls SetTargetCanvas(its canvas, 0, 0) and RedrawNow;
-// afterwards NumTicks and TickPos(1..NumTicks) give the tick values for the grid. Drags inside
-// the chart's plot area go through the free function CalcZoomPan, the same one the scale uses.
+// while SuppressPaint is true. To paint it takes the scale's Walk on its canvas once and hands
+// that value both to PaintTo and to its own grid (NumTicks and TickPos still report the tick
+// values of the last paint). Drags inside
+// the chart's plot area go through the free function CalcZoomPan, the same one the scale uses; it
+// works in the axis mapping of the drag's anchor range over the span between the margins.
 #pragma once
 
 #include "orvex_axismap.h"
@@ -316,6 +318,13 @@ public:
   bool Loading() const { return FLoading; }
   // Paints the scale onto Canvas at (OffX, OffY) as Paint does.
   void PaintTo(TCanvas& Canvas, int OffX, int OffY);
+  // The ticks the scale paints on Canvas at (OffX, OffY), measured in the scale's font (which
+  // this sets on Canvas): the value a chart computes once per paint and hands to PaintTo and to
+  // its grid alike.
+  TScaleWalk Walk(TCanvas& Canvas, int OffX, int OffY) const;
+  // Paints the given walk (Walk's result for this canvas and offset) whatever SuppressPaint, as
+  // RedrawNow does, and records its tick values.
+  void PaintTo(TCanvas& Canvas, int OffX, int OffY, const TScaleWalk& Walk);
 
   // events
   TZoomPanEvent OnZoomPan;
@@ -338,7 +347,8 @@ private:
   void ComputeTransform() const;
   // Not drawn: hidden on purpose (a control that was never shown still counts as visible).
   bool HiddenByUser() const;
-  void PaintAxis(TCanvas& Canvas, int OffX, int OffY);
+  void Render(TCanvas& Target, int OffX, int OffY, const TScaleWalk& Walk);
+  void PaintAxis(TCanvas& Canvas, int OffX, int OffY, const TScaleWalk& Walk);
   void PaintCaption(TCanvas& Canvas, const TScaleWalk& Walk);
   void PaintBaseLine(TCanvas& Canvas, const TScaleWalk& Walk);
   void DrawTickLabel(TCanvas& Canvas, const TScaleWalk& Walk, const TScaleSettings& S, const TScaleTick& Tick,

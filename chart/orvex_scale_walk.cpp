@@ -609,74 +609,75 @@ TScaleWalk WalkScale(const TScaleSettings& Settings, const TScaleTransform& Tran
 // ---------------------------------------------------------------------------------------------
 // Mouse pan and zoom
 
+namespace {
+
+// The mapping a drag works in: the range Low..High over the pixels between the margins (X from
+// left to right, Y from bottom to top), as the chart's layers and the scale map their ranges.
+TAxisMap DragMap(const TZoomPanInput& In, double Low, double High, long double& PixLow, long double& PixHigh) {
+  // In long doubles: pointer, sizes and margins may each be up to the int limits.
+  if (In.Horizontal) {
+    PixLow = In.MarginLeft;
+    PixHigh = static_cast<long double>(In.Width) - In.MarginRight;
+  } else {
+    PixLow = static_cast<long double>(In.Height) - In.MarginBottom;
+    PixHigh = In.MarginTop;
+  }
+  return TAxisMap::Make(Low, High, In.Logarithmic, PixLow, PixHigh, 0, 0);
+}
+
+// A linear zoom that keeps the value at FixedPix and moves the value under the anchor pixel to
+// the pointer: the new value at pixel Far. NaN when the pointer or the anchor sits on FixedPix.
+double Rezoom(const TAxisMap& Map, long double FixedPix, long double Anchor, long double Pointer, long double Far) {
+  const double fixed = Map.ToWorld(FixedPix), anchored = Map.ToWorld(Anchor);
+  if (Pointer == FixedPix || anchored == fixed) return NAN;
+  return TAxisMap::Make(fixed, anchored, false, FixedPix, Pointer, 0, 0).ToWorld(Far);
+}
+
+}  // namespace
+
 bool CalcZoomPan(const TZoomPanInput& In, double& NewLow, double& NewHigh) {
-  // In doubles throughout: pointer, sizes and margins may each be up to the int limits.
-  const double X = In.X, Y = In.Y, AnchorX = In.AnchorX, AnchorY = In.AnchorY, Width = In.Width,
-               Height = In.Height;
-  const double SpanX = Width - In.MarginLeft - In.MarginRight;
-  const double SpanY = Height - In.MarginTop - In.MarginBottom;
-  const double dx = X - AnchorX;
-  const double dy = Y - AnchorY;
-  const double AL = In.AnchorLow, AH = In.AnchorHigh, Low = In.Low, High = In.High;
+  long double PixLow, PixHigh;
+  const TAxisMap anchor = DragMap(In, In.AnchorLow, In.AnchorHigh, PixLow, PixHigh);
+  const long double span = std::fabs(PixHigh - PixLow);
+  const long double pointer = In.Horizontal ? In.X : In.Y;
+  const long double start = In.Horizontal ? In.AnchorX : In.AnchorY;
+  const long double moved = pointer - start;
+  const double AL = In.AnchorLow, AH = In.AnchorHigh;
   double lo, hi;
   switch (In.Action) {
     case maPan:
-      if (In.Horizontal) {
-        if (SpanX <= 0) return false;
-        if (In.Logarithmic) {
-          const double factor = std::pow(High / Low, -dx / SpanX);
-          lo = AL * factor;
-          hi = AH * factor;
-        } else {
-          const double shift = dx * (High - Low) / SpanX;
-          lo = AL - shift;
-          hi = AH - shift;
-        }
-      } else {
-        if (SpanY <= 0) return false;
-        if (In.Logarithmic) {
-          const double factor = std::pow(High / Low, dy / SpanY);
-          lo = AL * factor;
-          hi = AH * factor;
-        } else {
-          const double shift = dy * (High - Low) / SpanY;
-          lo = AL + shift;
-          hi = AH + shift;
-        }
-      }
+      // The world moves with the pointer: each end takes the value that was under the pixel the
+      // drag has brought onto it.
+      if (span <= 0) return false;
+      lo = anchor.ToWorld(PixLow - moved);
+      hi = anchor.ToWorld(PixHigh - moved);
       break;
     case maZoom: {
-      const double K = AH - AL;
-      const double G = std::sqrt(AL * AH);
-      const double J = AH / G;
+      // The end in the anchor's half moves; linear: the value under the anchor follows the
+      // pointer while the far end stays; logarithmic: the range narrows or widens about its
+      // geometric mean by the share of the span dragged.
+      if (span <= 0) return false;
+      const bool lowHalf = In.Horizontal ? start < PixLow + span / 2 : start > PixHigh + span / 2;
       lo = AL;
       hi = AH;
-      if (In.Horizontal) {
-        if (SpanX <= 0) return false;
-        if (AnchorX < In.MarginLeft + SpanX / 2) {
-          if (In.Logarithmic) lo = G / std::pow(J, 1 + dx / SpanX);
-          else lo = AH - K * (Width - In.MarginRight - AnchorX) / (Width - In.MarginRight - X);
-        } else {
-          if (In.Logarithmic) hi = G * std::pow(J, 1 - dx / SpanX);
-          else hi = AL + K * (AnchorX - In.MarginLeft) / (X - In.MarginLeft);
-        }
+      if (In.Logarithmic) {
+        const double G = std::sqrt(AL * AH), J = AH / G;
+        const double share = static_cast<double>((In.Horizontal ? moved : -moved) / span);
+        if (lowHalf) lo = G / std::pow(J, 1 + share);
+        else hi = G * std::pow(J, 1 - share);
+      } else if (lowHalf) {
+        lo = Rezoom(anchor, PixHigh, start, pointer, PixLow);
       } else {
-        if (SpanY <= 0) return false;
-        if (AnchorY > In.MarginTop + SpanY / 2) {
-          if (In.Logarithmic) lo = G / std::pow(J, 1 - dy / SpanY);
-          else lo = AH - K * (AnchorY - In.MarginTop) / (Y - In.MarginTop);
-        } else {
-          if (In.Logarithmic) hi = G * std::pow(J, 1 + dy / SpanY);
-          else hi = AL + K * (Height - In.MarginBottom - AnchorY) / (Height - In.MarginBottom - Y);
-        }
+        hi = Rezoom(anchor, PixLow, start, pointer, PixHigh);
       }
       break;
     }
     case maZoomDrag: {
+      // The range narrows or widens about its middle by the share of the control's size dragged.
       const double K = AH - AL;
       const double G = std::sqrt(AL * AH);
       const double J = AH / G;
-      const double share = In.Horizontal ? -dx / Width : dy / Height;
+      const double share = In.Horizontal ? -double(In.X - In.AnchorX) / In.Width : double(In.Y - In.AnchorY) / In.Height;
       if (In.Horizontal ? In.Width <= 0 : In.Height <= 0) return false;
       if (In.Logarithmic) {
         const double Jn = std::pow(J, 1 + share);

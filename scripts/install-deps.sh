@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  qt6-base-dev
+  qt6-base-dev qt6-svg-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libboost-math-dev libfast-float-dev
   liborcus-dev libexpat1-dev libreadstat-dev libxlsxwriter-dev

@@ -8,6 +8,7 @@
 #include <QTransform>
 #include <QPolygon>
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <functional>
 #include <limits>
@@ -101,6 +102,28 @@ QImage PaintMask(const QRect& Area, const std::function<void(QPainter&)>& Paint)
   return mask;
 }
 
+// The centres of pixels, where vector outlines run.
+std::vector<QPointF> PixelCentres(const std::vector<QPoint>& Pixels)
+{
+  std::vector<QPointF> out;
+  out.reserve(Pixels.size());
+  for (const QPoint& p : Pixels)
+    out.emplace_back(p.x() + 0.5, p.y() + 0.5);
+  return out;
+}
+
+// Qt's line style of a dotted canvas style (its own pixel patterns are not Qt's).
+Qt::PenStyle QtPenStyle(TPenStyle Style)
+{
+  switch (Style) {
+    case psDash: return Qt::DashLine;
+    case psDot: return Qt::DotLine;
+    case psDashDot: return Qt::DashDotLine;
+    case psDashDotDot: return Qt::DashDotDotLine;
+    default: return Qt::SolidLine;
+  }
+}
+
 // A mask over Area of the given points; points outside it are left out.
 QImage PointMask(const QRect& Area, const std::vector<QPoint>& Points)
 {
@@ -128,6 +151,7 @@ void TCanvas::SetPainter(QPainter* Painter)
 {
   End();
   FPainter = Painter;
+  FDenseDevice = FPainter && FPainter->device() && FPainter->device()->devicePixelRatioF() != 1.0;
   if (FPainter)
     FPainter->setRenderHint(QPainter::Antialiasing, false);
 }
@@ -143,6 +167,7 @@ bool TCanvas::Begin(QPaintDevice* Device)
   painter->setRenderHint(QPainter::Antialiasing, false);
   FOwnPainter = std::move(painter);
   FPainter = FOwnPainter.get();
+  FDenseDevice = Device->devicePixelRatioF() != 1.0;
   return true;
 }
 
@@ -154,9 +179,32 @@ void TCanvas::End()
     FOwnPainter.reset();
   }
   FPainter = nullptr;
+  FDenseDevice = false;
 }
 
-void TCanvas::ApplyPenMode() const { FPainter->setCompositionMode(CompositionOf(FPen.Mode())); }
+void TCanvas::ApplyPenMode() const
+{
+  FPainter->setCompositionMode(VectorMode() ? QPainter::CompositionMode_SourceOver : CompositionOf(FPen.Mode()));
+}
+
+QPen TCanvas::VectorPen() const
+{
+  if (!PenVisible())
+    return Qt::NoPen;
+  QPen pen(ToQColor(FPen.Color()), std::max(1, FPen.Width()), Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
+  if (FPen.Width() <= 1) {
+    pen.setStyle(QtPenStyle(FPen.Style()));
+  } else {
+    pen.setCapStyle(Qt::RoundCap);
+    pen.setJoinStyle(Qt::RoundJoin);
+  }
+  return pen;
+}
+
+QBrush TCanvas::VectorBrush() const
+{
+  return FBrush.Style() == bsSolid ? QBrush(ToQColor(FBrush.Color())) : QBrush(Qt::NoBrush);
+}
 
 void TCanvas::ResetMode() const { FPainter->setCompositionMode(QPainter::CompositionMode_SourceOver); }
 
@@ -206,7 +254,17 @@ bool TCanvas::PlotDirect(const QPoint* Points, int Count, TColor Color, TPenMode
 
 void TCanvas::PlotPoints(const std::vector<QPoint>& Points, TColor Color, TPenMode Mode) const
 {
-  if (Points.empty() || PlotDirect(Points.data(), static_cast<int>(Points.size()), Color, Mode))
+  if (Points.empty())
+    return;
+  if (VectorMode()) {
+    // One-unit squares centred on the pixels, scaled with the painter's transform.
+    const std::vector<QPointF> centres = PixelCentres(Points);
+    ResetMode();
+    FPainter->setPen(QPen(ToQColor(Color), 1, Qt::SolidLine, Qt::SquareCap));
+    FPainter->drawPoints(centres.data(), static_cast<int>(centres.size()));
+    return;
+  }
+  if (PlotDirect(Points.data(), static_cast<int>(Points.size()), Color, Mode))
     return;
   FPainter->setCompositionMode(CompositionOf(Mode));
   QPen pen(ToQColor(Color));
@@ -221,15 +279,8 @@ QPen TCanvas::ShapePen(const QColor& Color, bool Styled) const
     return QPen(Color, FPen.Width(), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
   QPen pen(Color);
   pen.setWidth(0);  // cosmetic: one pixel under any transform
-  if (Styled) {
-    switch (FPen.Style()) {
-      case psDash: pen.setStyle(Qt::DashLine); break;
-      case psDot: pen.setStyle(Qt::DotLine); break;
-      case psDashDot: pen.setStyle(Qt::DashDotLine); break;
-      case psDashDotDot: pen.setStyle(Qt::DashDotDotLine); break;
-      default: break;
-    }
-  }
+  if (Styled)
+    pen.setStyle(QtPenStyle(FPen.Style()));
   return pen;
 }
 
@@ -291,7 +342,7 @@ void TCanvas::SetPixels(int X, int Y, TColor Color)
   if (!FPainter)
     return;
   const QPoint pt(X, Y);
-  if (PlotDirect(&pt, 1, Color, pmCopy))
+  if (!VectorMode() && PlotDirect(&pt, 1, Color, pmCopy))
     return;
   ResetMode();
   FPainter->fillRect(QRect(X, Y, 1, 1), ToQColor(Color));
@@ -337,6 +388,15 @@ void TCanvas::PenLine(int X0, int Y0, int X1, int Y1, TLinePixels* Collect)
     return;
   if (X0 == X1 && Y0 == Y1)
     return;  // the start pixel is the end pixel, which is never drawn
+  if (VectorMode() && !Collect) {
+    // Through the pixel centres; the end pixel is drawn too (a vector line has no pixels).
+    ResetMode();
+    FPainter->setBrush(Qt::NoBrush);
+    FPainter->setPen(VectorPen());
+    FPainter->drawLine(QPointF(ClampCoord(X0) + 0.5, ClampCoord(Y0) + 0.5),
+                       QPointF(ClampCoord(X1) + 0.5, ClampCoord(Y1) + 0.5));
+    return;
+  }
   if (FPen.Width() > 1 && !Collect) {
     // Wide pens are solid with round ends, like geometric pens.
     ApplyPenMode();
@@ -470,15 +530,20 @@ void TCanvas::Polygon(const TPoint* Points, int Count)
   for (int i = 0; i < Count; ++i)
     pts.emplace_back(ClampCoord(Points[i].X), ClampCoord(Points[i].Y));
   const bool fill = FBrush.Style() == bsSolid && Count >= 3;
+  if (VectorMode()) {
+    const std::vector<QPointF> v = PixelCentres(pts);
+    ResetMode();
+    FPainter->setPen(VectorPen());
+    FPainter->setBrush(fill ? VectorBrush() : QBrush(Qt::NoBrush));
+    FPainter->drawPolygon(v.data(), Count, Qt::OddEvenFill);
+    return;
+  }
   // The outline runs through pixel centres, while Qt fills the pixels whose centres lie inside
   // a polygon through the given points: the inside goes through the centres too, or it falls
   // half a pixel short of the outline and leaves holes along its lower and right edges.
   std::vector<QPointF> centres;
-  if (fill) {
-    centres.reserve(pts.size());
-    for (const QPoint& q : pts)
-      centres.emplace_back(q.x() + 0.5, q.y() + 0.5);
-  }
+  if (fill)
+    centres = PixelCentres(pts);
   if (fill && FPen.Mode() != pmCopy) {
     // The inside and the outline share their edge pixels: set each pixel once.
     TShapeMasks m;
@@ -545,6 +610,14 @@ void TCanvas::Rectangle(int X1, int Y1, int X2, int Y2)
     return;
   const bool pen = PenVisible();
   const bool brush = FBrush.Style() == bsSolid;
+  if (VectorMode()) {
+    // The outline through the centres of the box's edge pixels; without a pen the whole box.
+    ResetMode();
+    FPainter->setPen(VectorPen());
+    FPainter->setBrush(VectorBrush());
+    FPainter->drawRect(pen ? QRectF(X1 + 0.5, Y1 + 0.5, w - 1, h - 1) : QRectF(X1, Y1, w, h));
+    return;
+  }
   const QRect inner = pen ? QRect(X1 + 1, Y1 + 1, w - 2, h - 2) : QRect(X1, Y1, w, h);
   if (pen && FPen.Width() > 1 && FPen.Mode() != pmCopy) {
     // A wide outline overlaps itself at the corners and the inside along its edges.
@@ -592,6 +665,13 @@ void TCanvas::Ellipse(int X1, int Y1, int X2, int Y2)
   const bool brush = FBrush.Style() == bsSolid;
   if (w <= 0 || h <= 0 || (!pen && !brush))
     return;
+  if (VectorMode()) {
+    ResetMode();
+    FPainter->setPen(VectorPen());
+    FPainter->setBrush(VectorBrush());
+    FPainter->drawEllipse(pen ? QRectF(X1 + 0.5, Y1 + 0.5, w - 1, h - 1) : QRectF(X1, Y1, w, h));
+    return;
+  }
   if (w == 1 || h == 1) {
     // Qt draws nothing for a box one pixel thin; the ellipse is a line filling it.
     if (pen && FPen.Width() <= 1)
@@ -781,6 +861,8 @@ TBitmap::TBitmap() = default;
 
 TBitmap::TBitmap(int Width, int Height) { SetSize(Width, Height); }
 
+TBitmap::TBitmap(int Width, int Height, double Ratio) { SetSize(Width, Height, Ratio); }
+
 TBitmap::~TBitmap() { FCanvas.End(); }
 
 TCanvas& TBitmap::Canvas()
@@ -790,26 +872,44 @@ TCanvas& TBitmap::Canvas()
   return FCanvas;
 }
 
-void TBitmap::SetSize(int Width, int Height)
+void TBitmap::SetSize(int Width, int Height, double Ratio)
 {
   Width = std::max(Width, 0);
   Height = std::max(Height, 0);
-  if (Width == FImage.width() && Height == FImage.height())
+  if (!(Ratio >= 1.0) || !std::isfinite(Ratio))
+    Ratio = 1.0;
+  if (Width == FWidth && Height == FHeight && Ratio == FRatio)
     return;
   FCanvas.End();
   QImage image;
   if (Width > 0 && Height > 0) {
-    image = QImage(Width, Height, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    if (!FImage.isNull() && !image.isNull()) {
-      QPainter p(&image);
-      p.drawImage(0, 0, FImage);
+    image = QImage(static_cast<int>(std::ceil(Width * Ratio)), static_cast<int>(std::ceil(Height * Ratio)),
+                   QImage::Format_RGB32);
+    if (!image.isNull()) {
+      image.setDevicePixelRatio(Ratio);
+      image.fill(Qt::white);
+      if (!FImage.isNull()) {
+        QPainter p(&image);
+        p.drawImage(0, 0, FImage);
+      }
     }
   }
   FImage = image;
+  FWidth = FImage.isNull() ? 0 : Width;
+  FHeight = FImage.isNull() ? 0 : Height;
+  FRatio = Ratio;
   // Reopen at once, so a canvas reference taken before the resize keeps drawing.
   if (!FImage.isNull())
     FCanvas.Begin(&FImage);
+}
+
+void TBitmap::Adopt(QImage Image, double Ratio)
+{
+  FImage = std::move(Image);
+  FImage.setDevicePixelRatio(Ratio);
+  FWidth = static_cast<int>(std::lround(FImage.width() / Ratio));
+  FHeight = static_cast<int>(std::lround(FImage.height() / Ratio));
+  FRatio = Ratio;
 }
 
 bool TBitmap::LoadFromFile(const std::string& FileName)
@@ -824,16 +924,20 @@ bool TBitmap::LoadFromFile(const std::string& FileName)
 void TBitmap::SetImage(const QImage& Image)
 {
   FCanvas.End();
-  if (Image.hasAlphaChannel() && !Image.isNull()) {
-    QImage flat(Image.size(), QImage::Format_RGB32);
+  // Pixel for pixel, keeping the image's device pixel ratio.
+  const double ratio = Image.isNull() || !(Image.devicePixelRatio() >= 1.0) ? 1.0 : Image.devicePixelRatio();
+  QImage source = Image;
+  source.setDevicePixelRatio(1.0);
+  if (source.hasAlphaChannel() && !source.isNull()) {
+    QImage flat(source.size(), QImage::Format_RGB32);
     flat.fill(Qt::white);
     QPainter p(&flat);
-    p.drawImage(0, 0, Image);
+    p.drawImage(0, 0, source);
     p.end();
-    FImage = flat;
+    Adopt(flat, ratio);
   } else {
     // A deep copy: the painter writes into our pixels, never into a caller's shared image.
-    FImage = Image.convertToFormat(QImage::Format_RGB32).copy();
+    Adopt(source.convertToFormat(QImage::Format_RGB32).copy(), ratio);
   }
   if (!FImage.isNull())
     FCanvas.Begin(&FImage);

@@ -18,6 +18,11 @@
 // - TextOut places the top-left corner of the text at (X, Y), fills the text box first when the
 //   brush is solid, writes in the font colour and moves the pen position to (X + width, Y).
 // - No antialiasing of lines and shapes.
+// In vector mode (SetVectorMode) the same calls go to the painter as one QPainter primitive each
+// (a line, rectangle, ellipse or polygon) with pens as wide as the canvas pen in the painter's
+// coordinates, so they scale with its transform: for devices that are not a back buffer (SVG and
+// PDF files, images rendered at another resolution). The pixel rules then hold only as far as a
+// vector shape can keep them (outlines through pixel centres, no pen modes other than copy).
 // The canvas sets the painter's pen, brush, font and composition mode as it needs them and does
 // not restore them: a caller that draws with the same painter itself sets what it needs.
 #pragma once
@@ -78,6 +83,11 @@ public:
   bool IsPrinter() const;
   // Vertical resolution of the device in pixels per inch (96 when unknown).
   int VerticalResolution() const;
+  // Whether shapes are drawn as vector primitives instead of pixel by pixel (see the top): when
+  // set, and always on a device whose pixels are smaller than its logical pixels (a high-density
+  // screen or image, device pixel ratio above 1), where pixel-by-pixel drawing would leave gaps.
+  bool VectorMode() const { return FVector || FDenseDevice; }
+  void SetVectorMode(bool Value) { FVector = Value; }
 
   // operations
   // Opens an owned painter on Device (closing a previous owned one); false when Qt cannot
@@ -167,6 +177,10 @@ private:
   // Sets each point once in Color combined by Mode.
   void PlotPoints(const std::vector<QPoint>& Points, TColor Color, TPenMode Mode) const;
   bool PlotDirect(const QPoint* Points, int Count, TColor Color, TPenMode Mode) const;
+  // Vector mode: the canvas pen as a QPen in painter coordinates (NoPen when clear), the brush
+  // as a QBrush (NoBrush unless solid).
+  QPen VectorPen() const;
+  QBrush VectorBrush() const;
 
   TPen FPen;
   TBrush FBrush;
@@ -174,22 +188,29 @@ private:
   TPoint FPenPos;
   QPainter* FPainter = nullptr;
   std::unique_ptr<QPainter> FOwnPainter;
+  bool FVector = false;
+  bool FDenseDevice = false;  // the painter's device has a device pixel ratio other than 1
 };
 
 // An off-screen image (32 bits per pixel) with its own canvas. Resizing keeps the canvas's
-// pen, brush and font; new pixels are white.
+// pen, brush and font; new pixels are white. Sizes are logical pixels: with a device pixel ratio
+// r (a back buffer for a high-density screen) the image holds r times as many pixels each way
+// and its canvas draws in vector mode.
 class TBitmap {
 public:
   TBitmap();
   TBitmap(int Width, int Height);
+  TBitmap(int Width, int Height, double Ratio);
   ~TBitmap();
   TBitmap(const TBitmap&) = delete;
   TBitmap& operator=(const TBitmap&) = delete;
 
   // properties
-  int Width() const { return FImage.width(); }
+  int Width() const { return FWidth; }
   void SetWidth(int Value) { SetSize(Value, Height()); }
-  int Height() const { return FImage.height(); }
+  int Height() const { return FHeight; }
+  // Image pixels per logical pixel (1 unless SetSize gave another).
+  double DevicePixelRatio() const { return FRatio; }
   void SetHeight(int Value) { SetSize(Width(), Value); }
   bool Empty() const { return FImage.isNull(); }
   // The canvas drawing into the image (its painter is opened on first use).
@@ -198,8 +219,10 @@ public:
   const QImage& Image() const { return FImage; }
 
   // operations
-  // Negative sizes count as 0. The old contents are kept where they fit.
-  void SetSize(int Width, int Height);
+  // Negative sizes count as 0. The old contents are kept where they fit. Keeps the ratio.
+  void SetSize(int Width, int Height) { SetSize(Width, Height, FRatio); }
+  // The size in logical pixels at a device pixel ratio (values below 1, or not finite, give 1).
+  void SetSize(int Width, int Height, double Ratio);
   // Reads any format Qt reads (BMP included); false when the file cannot be read, the bitmap
   // then keeps its old contents.
   bool LoadFromFile(const std::string& FileName);
@@ -208,8 +231,13 @@ public:
   void Assign(const TBitmap& Source);
 
 private:
+  void Adopt(QImage Image, double Ratio);
+
   QImage FImage;
   TCanvas FCanvas;
+  int FWidth = 0;
+  int FHeight = 0;
+  double FRatio = 1.0;
 };
 
 }  // namespace orvex

@@ -268,3 +268,46 @@ TEST(RChartItemAt, AgreesWithASearchOverEveryMark)
   }
   EXPECT_GT(hits, 500);  // the queries do reach marks
 }
+
+// The ticks of a full paint are one value per axis: the axis is painted from it, the grid follows
+// its tick values, and an axis not shown has none (the grid then starts at the range's low end).
+TEST(AxisMap, TicksAreComputedOncePerPaintAndFeedTheGrid)
+{
+  TShownChart t;
+  t.Chart.Scale1X().SetShortTicks(false);
+  t.Chart.SetRange(1, 0, 0, 10, 10);
+  t.Chart.SetGridStyle(gsVertLines);
+  t.Chart.SetGridColor(clRed);
+  std::vector<int> painted;
+  t.Chart.OnScaleTickDrawn = [&](TObject*, TCanvas&, TScaleType Type, double, int X, int) {
+    if (Type == sctXB || Type == sctXT)
+      painted.push_back(X);
+  };
+  t.Chart.FullPaint();
+  const TScaleWalk& ticks = t.Chart.AxisTicks(1, false);
+  ASSERT_GE(ticks.Ticks.size(), 3u);
+  std::vector<int> walked;
+  for (const TScaleTick& k : ticks.Ticks)
+    walked.push_back(k.Base.X);
+  EXPECT_EQ(painted, walked);
+  EXPECT_EQ(ticks.TickValues, t.Chart.ScaleControlX(1).TickValues());
+  auto redColumns = [&] {
+    const QImage& plot = t.Chart.PlotBitmap().Image();
+    std::vector<int> cols;
+    for (int x = 1; x < W; ++x)
+      if (plot.pixel(x, H / 2) == qRgb(255, 0, 0))
+        cols.push_back(ML + x);
+    return cols;
+  };
+  std::vector<int> inside;
+  for (int x : walked)
+    if (x > ML && x < ML + W)
+      inside.push_back(x);
+  EXPECT_EQ(redColumns(), inside);
+
+  t.Chart.Scale1X().SetVisible(false);
+  t.Chart.FullPaint();
+  EXPECT_TRUE(t.Chart.AxisTicks(1, false).Ticks.empty());
+  EXPECT_TRUE(t.Chart.AxisTicks(1, false).TickValues.empty());
+  EXPECT_TRUE(redColumns().empty());  // one line at the low end, which the plot frame covers
+}

@@ -58,6 +58,25 @@ TEST(RChartItems, CapacityGrowsInStepsAndRefusedSettingsKeepTheirValue)
   EXPECT_EQ(c.ClassDefault(), 254);
 }
 
+// A refit clears the chart and fills it with as many items again: the list reads empty (count
+// and capacity 0) in between, but its memory stays, so the refill neither frees nor regrows it.
+TEST(RChartItems, ClearChartKeepsTheMemoryForARefillOfTheSameSize)
+{
+  TRChart c;
+  for (int i = 0; i < 25000; ++i)
+    c.AddMark(i, i, 26);
+  const TrcChartItem* before = c.Items();
+  c.ClearChart();
+  EXPECT_EQ(c.NumItems(), 0);
+  EXPECT_EQ(c.Capacity(), 0);
+  for (int i = 0; i < 25000; ++i)
+    c.AddMark(-i, 2 * i, 24);
+  EXPECT_EQ(c.Items(), before);
+  EXPECT_EQ(c.Capacity(), 25000);
+  EXPECT_EQ(c.Item(24999).X1, -24999);
+  EXPECT_EQ(c.Item(24999).MarkType, 24);
+}
+
 TEST(RChartItems, ItemsAreStampedWithTheAttributesInForceWhenAdded)
 {
   TRChart c;

@@ -541,3 +541,61 @@ TEST(ScaleZoomPan, PanZoomAndZoomDrag) {
   EXPECT_DOUBLE_EQ(lo, 50 - 37.5);
   EXPECT_DOUBLE_EQ(hi, 50 + 37.5);
 }
+
+// The scale maps through the same axis mapping as the chart's layers: every pixel of its span
+// goes to a value and back to itself, on both orientations, linear and logarithmic, reversed too.
+TEST(ScaleTransform, PixelToValueToPixelIsTheIdentityOnEveryPixel) {
+  struct Case {
+    TScaleType Type;
+    double Low, High;
+    bool Log;
+  };
+  const Case cases[] = {{sctXB, -3.7, 12.9, false}, {sctYL, 0, 1, false},        {sctXT, 1e-3, 1e5, true},
+                        {sctYR, 250, 0.02, true},   {sctXB, 1e12, 1e12 + 1, false}, {sctYL, 5, -5, false}};
+  for (const Case& c : cases) {
+    const TScaleTransform t = CalcScaleTransform({}, c.Type, c.Low, c.High, c.Log, 837, 611, 41, 17, 23, 29);
+    const bool horizontal = c.Type == sctXB || c.Type == sctXT;
+    const int first = horizontal ? 41 : 17, last = horizontal ? 837 - 23 - 1 : 611 - 29 - 1;
+    int failures = 0;
+    for (int p = first; p <= last; ++p)
+      failures += t.ValueToPos(t.Map.ToWorld(p)) != p;
+    EXPECT_EQ(failures, 0) << c.Low << ".." << c.High;
+    // the ends of the range sit on the span's end pixels
+    EXPECT_EQ(t.ValueToPos(c.Low), horizontal ? first : last);
+    EXPECT_EQ(t.ValueToPos(c.High), horizontal ? last : first);
+  }
+}
+
+// A pan keeps the value under the pointer under it, in pixels of the drag's own mapping; a linear
+// zoom moves the value under the anchor to the pointer. Checked through the mapping of the result.
+TEST(ScaleZoomPan, TheValueUnderThePointerStaysOnItsPixel) {
+  for (bool log : {false, true}) {
+    for (bool horizontal : {true, false}) {
+      TZoomPanInput in;
+      in.Logarithmic = log;
+      in.Horizontal = horizontal;
+      in.AnchorLow = in.Low = log ? 0.5 : -2;
+      in.AnchorHigh = in.High = log ? 5e4 : 7;
+      in.MarginLeft = 33, in.MarginRight = 11, in.MarginTop = 9, in.MarginBottom = 27;
+      in.Width = 640, in.Height = 480;
+      const long double pl = horizontal ? 33 : 480 - 27, ph = horizontal ? 640 - 11 : 9;
+      const TAxisMap before = TAxisMap::Make(in.AnchorLow, in.AnchorHigh, log, pl, ph, 0, 0);
+      in.AnchorX = 200, in.AnchorY = 300;
+      in.X = 257, in.Y = 233;
+      const long double from = horizontal ? in.AnchorX : in.AnchorY, to = horizontal ? in.X : in.Y;
+      double lo = 0, hi = 0;
+      in.Action = maPan;
+      ASSERT_TRUE(CalcZoomPan(in, lo, hi));
+      TAxisMap after = TAxisMap::Make(lo, hi, log, pl, ph, 0, 0);
+      EXPECT_EQ(after.ToPixel(before.ToWorld(from)), static_cast<int>(to)) << log << horizontal;
+      if (log) continue;
+      in.Action = maZoom;
+      ASSERT_TRUE(CalcZoomPan(in, lo, hi));
+      after = TAxisMap::Make(lo, hi, log, pl, ph, 0, 0);
+      EXPECT_EQ(after.ToPixel(before.ToWorld(from)), static_cast<int>(to)) << horizontal;
+      // the far end stays: the anchor is in the low half on X (high end kept) and on Y (the
+      // lower half of the control: the top end kept)
+      EXPECT_DOUBLE_EQ(hi, in.AnchorHigh);
+    }
+  }
+}

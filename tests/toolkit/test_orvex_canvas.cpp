@@ -675,3 +675,37 @@ TEST(Canvas, FarAwayEndsDrawOnlyTheVisiblePartExactly)
     for (int x = 0; x < 30; ++x)
       ASSERT_EQ(s.Pixels(x, y), clRed) << x << "," << y;
 }
+
+// A bitmap at a device pixel ratio of 2 keeps logical sizes and draws in vector mode: a diagonal
+// line leaves no gap on any device row (pixel by pixel it would set every other row only), and
+// a one-pixel outline is two device pixels wide.
+TEST(CanvasDense, ABitmapAtRatioTwoDrawsWholeLinesInLogicalPixels)
+{
+  TBitmap b(20, 20, 2.0);
+  EXPECT_EQ(b.Width(), 20);
+  EXPECT_EQ(b.Image().size(), QSize(40, 40));
+  TCanvas& c = b.Canvas();
+  EXPECT_TRUE(c.VectorMode());
+  c.Pen().SetColor(clBlack);
+  c.MoveTo(0, 0);
+  c.LineTo(18, 18);
+  const QImage& img = b.Image();
+  for (int y = 1; y < 36; ++y) {
+    int black = 0;
+    for (int x = 0; x < 40; ++x)
+      black += (img.pixel(x, y) & 0xFFFFFF) == 0;
+    EXPECT_GE(black, 1) << y;
+  }
+  TBitmap r(20, 20, 2.0);
+  r.Canvas().Pen().SetColor(clBlack);
+  r.Canvas().Brush().SetStyle(bsClear);
+  r.Canvas().Rectangle(2, 2, 12, 12);
+  const QImage& ri = r.Image();
+  EXPECT_EQ(ri.pixel(4, 10) & 0xFFFFFF, 0u);
+  EXPECT_EQ(ri.pixel(5, 10) & 0xFFFFFF, 0u);
+  EXPECT_EQ(ri.pixel(6, 10) & 0xFFFFFF, 0xFFFFFFu);
+  EXPECT_EQ(ri.pixel(3, 10) & 0xFFFFFF, 0xFFFFFFu);
+  // A ratio of 1 is the plain pixel canvas.
+  TBitmap plain(20, 20);
+  EXPECT_FALSE(plain.Canvas().VectorMode());
+}
