@@ -34,8 +34,6 @@ namespace orvex {
 
 namespace {
 
-constexpr int ListColInput = 2;
-constexpr int ListColTarget = 3;
 constexpr const char* DemoDocumentName = "Demonstration data";
 
 // "Add Estimates to Table" as a step: the command appends the columns (replacing those of the

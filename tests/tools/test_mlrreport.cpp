@@ -785,6 +785,8 @@ TEST_F(MLRReportTool, BadModelOptionsAreErrors)
     EXPECT_EQ(r.Status, 2) << c.Message;
     EXPECT_EQ(Lines(r.Err).at(0), c.Message);
   }
+}
+
 // --save: the demonstration data and a file with every state go ASC -> ASC, ASC -> CSV -> ASC
 // and CSV -> CSV unchanged; the extension decides the format, and nothing is fitted.
 TEST_F(MLRReportTool, SaveRoundTripsThroughBothFormats)
@@ -875,6 +877,8 @@ TEST_F(MLRReportTool, SaveOntoAFullDiskKeepsTheOldFile)
   EXPECT_EQ(r.Err, "mlrreport: cannot save the file \"" + old + "\": cannot write it: File too large\n");
   EXPECT_EQ(ReadFile(old), "old");
   EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 1);
+}
+
 TEST_F(MLRReportTool, WorkbookSheetsAndStatFilesReadAsTheirCsv)
 {
   const std::string files = ORVEX_TEST_FILES;
