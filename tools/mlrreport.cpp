@@ -769,6 +769,8 @@ int Run(int argc, char** argv)
   const TRoleState roles = MakeRoles(o, table);
   const TMLRModelOptions model = MakeModelOptions(o, table, roles);
   TMLRRun run;
+  // The influence measures and predictions cost more than the fit: made only when printed.
+  run.SetInfluence(o.Influence || o.Predict || o.Extended);
   if (!run.Execute(table, roles, model))
     ToolError(run.ErrorText());
   if (run.NearSingular())
