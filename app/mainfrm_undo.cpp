@@ -129,13 +129,13 @@ void TFrmMLRCalc::PlaceHistoryButtons()
 
 void TFrmMLRCalc::Undo()
 {
-  NTData->HideEditor(true);
+  NTData->CommitOpenEdits();
   FHistory->Undo();
 }
 
 void TFrmMLRCalc::Redo()
 {
-  NTData->HideEditor(true);
+  NTData->CommitOpenEdits();
   FHistory->Redo();
 }
 
@@ -320,8 +320,8 @@ TSaveAnswer TFrmMLRCalc::AskSaveChangesBox(QWidget* Parent, const std::string& N
 
 bool TFrmMLRCalc::ConfirmDiscard()
 {
-  // Text still in the cell editor is an edit as well.
-  NTData->HideEditor(true);
+  // Text still in the cell editor, the heading edit box or the comment memo is an edit as well.
+  NTData->CommitOpenEdits();
   FHistory->EndStep();
   if (!Modified())
     return true;

@@ -250,6 +250,9 @@ public:
   void ResetAllEmptyStates();
   void SelectAll();
   void ToggleDataReadOnly();
+  // Stores what is still being typed in the cell editor, the heading edit box and the comment
+  // memo, as Enter would, so that an owner about to save or discard sees every edit.
+  void CommitOpenEdits();
   // The heading commands for a header cell in grid coordinates.
   void EditHeading(int ACol, int ARow);
   void ChangePrecision(int ACol);

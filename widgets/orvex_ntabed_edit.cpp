@@ -416,6 +416,13 @@ void TNTabEd::CloseHeadingEdit(bool Accept)
   }
 }
 
+void TNTabEd::CommitOpenEdits()
+{
+  HideEditor(true);
+  CloseHeadingEdit(true);
+  CloseCommentMemo(true);
+}
+
 void TNTabEd::CloseCommentMemo(bool Accept)
 {
   if (!FCommentEditing)

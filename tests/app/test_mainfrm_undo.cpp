@@ -307,6 +307,41 @@ TEST(MainWindowUndo, PromptAnswersAndTheBoxCloseButton)
   EXPECT_EQ(TFrmMLRCalc::AskSaveChangesBox(nullptr, "data.csv"), TSaveAnswer::Discard);
 }
 
+TEST(MainWindowUndo, TextStillInTheHeadingBoxOrCommentMemoCountsForTheQuestion)
+{
+  // A name or comment typed but not yet confirmed with Enter is an edit: closing asks, and a
+  // cancelled close keeps it stored.
+  TDataWindow t;
+  TFrmMLRCalc& w = *t.W;
+  w.show();
+  t.Settle();
+  w.AskSaveChanges = [&](const std::string& Name) {
+    t.Asked.push_back(Name);
+    return TSaveAnswer::Cancel;
+  };
+  auto hasName = [&](const std::string& Name) {
+    for (int c = 1; c <= w.NTData->DataTable().NrOfColumns(); ++c)
+      if (w.NTData->DataTable().ColName(c) == Name)
+        return true;
+    return false;
+  };
+  t.HeadingCommand(4, 0, 1);
+  ASSERT_TRUE(w.NTData->HeadingEditing());
+  w.NTData->HeadingEditBox()->setText("Typed name");
+  EXPECT_FALSE(w.close());
+  EXPECT_EQ(t.Asked.size(), 1U);
+  EXPECT_TRUE(hasName("Typed name"));
+  EXPECT_FALSE(w.NTData->HeadingEditing());
+
+  t.RightClick(0, 0);
+  ASSERT_TRUE(w.NTData->CommentEditing());
+  w.NTData->CommentMemo()->setPlainText("Typed comment");
+  EXPECT_FALSE(w.close());
+  EXPECT_EQ(t.Asked.size(), 2U);
+  EXPECT_EQ(w.NTData->Comment(), "Typed comment");
+  w.AskSaveChanges = [](const std::string&) { return TSaveAnswer::Discard; };
+}
+
 // The fit follows the data: an edit of a role column runs it again once its event has finished,
 // a paste over several role cells runs it once, an edit elsewhere not at all; an edit that leaves
 // no usable target takes the failure path; undo brings the old fit back.
