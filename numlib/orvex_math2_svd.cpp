@@ -29,6 +29,18 @@ inline bool Negligible(double x, double anorm)
   return sum == static_cast<long double>(anorm);
 }
 
+// The same test with the sum rounded to double. The arithmetic is double, so an off-diagonal
+// element of a cluster of equal singular values can stall just above the extended test's
+// threshold; once a value has taken SweepsPerValue sweeps, this looser test decides instead.
+inline bool NegligibleInDouble(double x, double anorm)
+{
+  return std::fabs(x) + anorm == anorm;
+}
+
+// Sweeps per singular value with the extended test, and with the double test after them.
+constexpr int SweepsPerValue = 30;
+constexpr int LateSweeps = 30;
+
 // Plane rotation of two columns over Count rows: (y, z) -> (y c + z s, z c - y s).
 inline void RotateColumns(double* __restrict colY, double* __restrict colZ, int Count, double c, double s)
 {
@@ -298,19 +310,21 @@ bool TSvdWork::Diagonalise(bool& ok)
   for (int k = n; k >= 1; --k) {
     if (MathProgressStep())
       return false;
-    for (int its = 1; its <= 30; ++its) {
+    for (int its = 1; its <= SweepsPerValue + LateSweeps; ++its) {
       // Split test. rv1[1] is 0, so l = 1 always ends the search; stopping there explicitly
       // also keeps w[0] out of reach when anorm is not a number.
+      const bool late = its > SweepsPerValue;
+      auto negligible = [&](double x) { return Negligible(x, anorm) || (late && NegligibleInDouble(x, anorm)); };
       bool cancel = true;
       int l = k;
       int nm = 0;
       for (; l >= 1; --l) {
         nm = l - 1;
-        if (l == 1 || Negligible(rv1[l], anorm)) {
+        if (l == 1 || negligible(rv1[l])) {
           cancel = false;
           break;
         }
-        if (Negligible(w[nm], anorm))
+        if (negligible(w[nm]))
           break;
       }
       if (cancel) {
@@ -321,7 +335,7 @@ bool TSvdWork::Diagonalise(bool& ok)
         for (int i = l; i <= k; ++i) {
           const double f = s * rv1[i];
           rv1[i] = c * rv1[i];
-          if (Negligible(f, anorm))
+          if (negligible(f))
             break;
           const double gw = w[i];
           double h = std::hypot(f, gw);
@@ -343,7 +357,7 @@ bool TSvdWork::Diagonalise(bool& ok)
         }
         break;
       }
-      if (its == 30)
+      if (its == SweepsPerValue + LateSweeps)
         ok = false;
       // Shift from the bottom 2 x 2 minor.
       double x = w[l];

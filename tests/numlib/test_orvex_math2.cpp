@@ -431,3 +431,37 @@ TEST(SVDecompose, ReportsProgressAndStopsOnAbort)
   }
   MathProgressHook = nullptr;
 }
+
+TEST(SVDecompose, ManyEqualSingularValuesConverge)
+{
+  // The design of a categorical input with many levels of equal size (an intercept and one
+  // indicator per level but the first) has many equal singular values; their off-diagonal
+  // elements stall at rounding level of the double arithmetic. The decomposition must still
+  // converge and reproduce the matrix.
+  for (const int levels : {100, 150}) {
+    for (const int perLevel : {2, 3}) {
+      const int m = levels * perLevel;
+      const int n = levels + 1;
+      TMatrix A, A0, V;
+      TVector W;
+      A.Resize(n, m);
+      std::mt19937 rng(static_cast<unsigned>(levels * perLevel));
+      std::uniform_real_distribution<double> x(0.0, 10.0);
+      for (int r = 1; r <= m; ++r) {
+        A.SetElem(1, r, 1.0);
+        const int level = (r - 1) % levels;
+        if (level > 0)
+          A.SetElem(1 + level, r, 1.0);
+        A.SetElem(n, r, x(rng));
+      }
+      A0.Assign(A);
+      V.Resize(n, n);
+      W.Resize(n);
+      ASSERT_TRUE(SVDecompose(A, V, W)) << levels << " levels of " << perLevel;
+      const TSvdErrors e = SvdErrors(A0, A, V, W);
+      EXPECT_LT(e.Reconstruction, 1e-12) << levels << " levels of " << perLevel;
+      EXPECT_LT(e.OrthoU, 1e-12);
+      EXPECT_LT(e.OrthoV, 1e-12);
+    }
+  }
+}
