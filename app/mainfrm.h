@@ -46,6 +46,7 @@ namespace orvex {
 struct TAddedEstimates;
 class TGradFill;
 class TImportDialog;
+class TSheetImportDialog;
 class TNTabEd;
 class TRChart;
 class TReportListView;
@@ -81,7 +82,8 @@ using TMessageHook = std::function<void(const std::string& Title, const std::str
 
 // The filter of the open dialog: data files, ASC files, all files.
 inline constexpr const char* DataFileFilter =
-    "Data files|*.asc *.csv *.tsv *.txt|ASC Files|*.asc|All files|*";
+    "Data files|*.asc *.csv *.tsv *.txt *.xlsx *.xlsm *.ods *.sav *.zsav *.por *.dta *.sas7bdat *.xpt|"
+    "ASC Files|*.asc|All files|*";
 
 // The check-box columns of the variable list: the roles and the weight column.
 inline constexpr int ListColInput = 2;
@@ -234,6 +236,8 @@ public:
   TMessageHook ShowError;
   // Runs the import dialog (modal by default); true when the user chose OK.
   std::function<bool(TImportDialog& Dialog)> ExecuteImportHook;
+  // The same for the dialog of workbooks and statistics-package files.
+  std::function<bool(TSheetImportDialog& Dialog)> ExecuteSheetImportHook;
   // Asks for the file name of "Save Data As", FileName holding a suggestion; a modal save
   // dialog by default. False when the user cancels.
   std::function<bool(std::string& FileName)> ExecuteSaveHook;

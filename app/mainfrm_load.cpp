@@ -9,6 +9,7 @@
 #include "mainfrm.h"
 
 #include "importdlg.h"
+#include "sheetimportdlg.h"
 #include "orvex_datatable.h"
 #include "orvex_datatable_memory.h"
 #include "orvex_ntabed.h"
@@ -38,7 +39,7 @@ namespace orvex {
 // outlives a worker that writes into the job.
 struct TFrmMLRCalc::TLoadJob {
   std::string FileName;
-  TDelimitedDialect Dialect;
+  TTableReadOptions Options;  // the import dialog's choices
   std::atomic<bool> Cancel{false};
   std::atomic<bool> Done{false};
   std::atomic<int> Percent{-1};  // 0..100, -1 while unknown
@@ -62,7 +63,7 @@ struct TFrmMLRCalc::TLoadJob {
     control.Cancel = &Cancel;
     control.Progress = [this](double Fraction) { Percent = static_cast<int>(Fraction * 100.0 + 0.5); };
     try {
-      Result = ReadTableFile(FileName, Dialect, Builder, control, &CustomData);
+      Result = ReadTableFileWith(FileName, Options, Builder, control, &CustomData);
     } catch (const EOrvexError& e) {
       Error = e.what();
     } catch (const std::bad_alloc&) {
@@ -166,7 +167,15 @@ void TFrmMLRCalc::OpenDataFile(const std::string& FileName)
     const bool accepted = ExecuteImportHook ? ExecuteImportHook(dialog) : dialog.exec() == QDialog::Accepted;
     if (!accepted)
       return;
-    job->Dialect = dialog.Dialect();
+    job->Options.Delimited = dialog.Dialect();
+  } else if (format == TFileFormat::Workbook || format == TFileFormat::StatFile) {
+    // A workbook or statistics-package file with the sheet and the choices of its dialog.
+    TSheetImportDialog dialog(FileName, format, this);
+    const bool accepted =
+        ExecuteSheetImportHook ? ExecuteSheetImportHook(dialog) : dialog.exec() == QDialog::Accepted;
+    if (!accepted)
+      return;
+    job->Options = dialog.Options();
   }
   if (FileSizeOf(FileName) < FBackgroundLoadSize) {
     // A small file (or one whose size is unknown) is read at once on the GUI thread.
@@ -200,8 +209,11 @@ void TFrmMLRCalc::AdoptLoad(TLoadJob& Job)
   FDataFile.Format = res.Format;
   FDataFile.Dialect = res.Format == TFileFormat::Delimited ? res.Delimited.Detected.Dialect : TDelimitedDialect();
   FDataFile.CustomData = std::move(Job.CustomData);
-  FDataFile.Partial = res.Format == TFileFormat::Delimited &&
-                      (!res.Delimited.LeftOut.empty() || res.Delimited.Detected.Dialect.SkipLines > 0);
+  // A workbook may hold other sheets and a statistics-package file more than a table: Save
+  // never writes over either (it asks for a new file, as Save As does).
+  FDataFile.Partial = res.Format == TFileFormat::Workbook || res.Format == TFileFormat::StatFile ||
+                      (res.Format == TFileFormat::Delimited &&
+                       (!res.Delimited.LeftOut.empty() || res.Delimited.Detected.Dialect.SkipLines > 0));
   RebuildVariableList();
   // Text columns that were not taken are named in the editor's message line.
   std::string leftOut;

@@ -5,6 +5,7 @@
 #include "mainfrm_testutil.h"
 
 #include "importdlg.h"
+#include "sheetimportdlg.h"
 #include "orvex_datatable.h"
 #include "orvex_ntabed.h"
 
@@ -19,6 +20,7 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTableWidget>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace orvex;
@@ -242,4 +244,76 @@ TEST(ImportDialog, EncodingDetectedAndChangeable)
   EXPECT_EQ(d.Dialect().Encoding, TTextEncoding::Utf8);
   EXPECT_NE(d.GrdPreview->horizontalHeaderItem(0)->text(), QString::fromUtf8("Gr\xC3\xB6\xC3\x9F"
                                                                              "e"));
+}
+
+TEST(SheetImportDialog, WorkbooksAndStatisticsFilesLoadWithTheirChoices)
+{
+  const std::string files = ORVEX_TEST_FILES;
+  TShownWindow t;
+  TFrmMLRCalc& w = *t.W;
+
+  // A workbook: its sheets listed, the first previewed with its header detected; the user picks
+  // the other sheet with the keyboard, then Cancel keeps the table.
+  const int before = w.NTData->NrOfColumns();
+  w.ExecuteSheetImportHook = [&](TSheetImportDialog& D) {
+    EXPECT_TRUE(D.CBSheet->isVisibleTo(&D));
+    EXPECT_FALSE(D.ChkLabelsAsNames->isVisibleTo(&D));
+    EXPECT_EQ(D.CBSheet->count(), 2);
+    EXPECT_EQ(D.CBSheet->currentText(), "Data");
+    EXPECT_TRUE(D.ChkHeader->isChecked());
+    EXPECT_TRUE(D.ChkRowNames->isChecked());
+    EXPECT_EQ(D.GrdPreview->horizontalHeaderItem(0)->text(), "weight");
+    EXPECT_EQ(D.GrdPreview->item(0, 0)->text(), "71.5");
+    EXPECT_EQ(D.GrdPreview->item(1, 0)->text(), "");  // missing
+    EXPECT_EQ(D.GrdPreview->item(0, 1)->text(), "ctl");
+    D.CBSheet->setFocus();
+    QTest::keyClick(D.CBSheet, Qt::Key_Down);
+    EXPECT_EQ(D.Options().Workbook.Sheet, "Other");
+    EXPECT_NE(D.GrdPreview->horizontalHeaderItem(0)->text(), "weight");
+    return false;
+  };
+  w.OpenDataFile(files + "/same.xlsx");
+  EXPECT_EQ(w.NTData->NrOfColumns(), before);
+
+  // OK on the first sheet loads the same table as the CSV of the same data.
+  w.ExecuteSheetImportHook = [&](TSheetImportDialog& D) {
+    mainfrm_test::Click(D.Buttons->button(QDialogButtonBox::Ok), QPoint(5, 5));
+    return D.result() == QDialog::Accepted;
+  };
+  w.OpenDataFile(files + "/same.xlsx");
+  ASSERT_TRUE(WaitFor([&] { return !w.Loading(); }));
+  EXPECT_TRUE(t.Warnings.empty()) << (t.Warnings.empty() ? "" : t.Warnings[0]);
+  EXPECT_EQ(w.NTData->DataTable().ColName(1), "weight");
+  EXPECT_EQ(w.NTData->DataTable().Elem(1, 1), 71.5);
+  EXPECT_EQ(w.NTData->DataTable().CellState(1, 2), csEmpty);
+
+  // A statistics-package file: the labels box renames the columns in the preview and the load.
+  w.ExecuteSheetImportHook = [&](TSheetImportDialog& D) {
+    EXPECT_FALSE(D.CBSheet->isVisibleTo(&D));
+    EXPECT_EQ(D.GrdPreview->horizontalHeaderItem(0)->text(), "weight");
+    ClickCheckBox(D.ChkLabelsAsNames);
+    EXPECT_EQ(D.GrdPreview->horizontalHeaderItem(0)->text(), "Body weight (kg)");
+    mainfrm_test::Click(D.Buttons->button(QDialogButtonBox::Ok), QPoint(5, 5));
+    return D.result() == QDialog::Accepted;
+  };
+  w.OpenDataFile(files + "/same.sav");
+  ASSERT_TRUE(WaitFor([&] { return !w.Loading(); }));
+  EXPECT_EQ(w.NTData->DataTable().ColName(1), "Body weight (kg)");
+
+  // A file whose values keep their labels out says so, and a broken file disables OK.
+  w.ExecuteSheetImportHook = [&](TSheetImportDialog& D) {
+    EXPECT_TRUE(D.Readable());
+    EXPECT_NE(D.LblMessage->text().toStdString().find("are not used"), std::string::npos);
+    return false;
+  };
+  w.OpenDataFile(files + "/labels.sav");
+  const std::string broken = mainfrm_test::WriteFile("broken.xlsx", "PK\x03\x04 not a workbook");
+  w.ExecuteSheetImportHook = [&](TSheetImportDialog& D) {
+    EXPECT_FALSE(D.Readable());
+    EXPECT_FALSE(D.Buttons->button(QDialogButtonBox::Ok)->isEnabled());
+    EXPECT_FALSE(D.LblMessage->text().isEmpty());
+    return false;
+  };
+  w.OpenDataFile(broken);
+  EXPECT_EQ(w.NTData->DataTable().ColName(1), "Body weight (kg)");
 }

@@ -91,7 +91,7 @@ TEST(MainWindow, FirstShowLayoutAndMinimumSize)
   EXPECT_EQ(w.RCFit->MarginBottom(), 40);
   EXPECT_TRUE(QFontInfo(w.MMDetails->font()).fixedPitch());
   EXPECT_EQ(w.MMDetails->lineWrapMode(), QPlainTextEdit::NoWrap);
-  EXPECT_EQ(w.ODiag.Filter(), "Data files|*.asc *.csv *.tsv *.txt|ASC Files|*.asc|All files|*");
+  EXPECT_EQ(w.ODiag.Filter(), "Data files|*.asc *.csv *.tsv *.txt *.xlsx *.xlsm *.ods *.sav *.zsav *.por *.dta *.sas7bdat *.xpt|ASC Files|*.asc|All files|*");
   EXPECT_EQ(w.PageControl1->tabText(0), "Data");
   EXPECT_EQ(w.PageControl2->tabText(1), "Distribution of Residuals");
 }
@@ -256,7 +256,7 @@ TEST(MainWindow, LoadData)
   int asked = 0;
   w.ODiag.ExecuteHook = [&](TOpenDialog& d) {
     ++asked;
-    EXPECT_EQ(d.Filter(), "Data files|*.asc *.csv *.tsv *.txt|ASC Files|*.asc|All files|*");
+    EXPECT_EQ(d.Filter(), "Data files|*.asc *.csv *.tsv *.txt *.xlsx *.xlsm *.ods *.sav *.zsav *.por *.dta *.sas7bdat *.xpt|ASC Files|*.asc|All files|*");
     EXPECT_EQ(d.FileName(), "");
     return false;
   };

@@ -190,7 +190,7 @@ TEST(MainWindowDescription, EveryPropertyValueAsBuilt)
       {"MMDetails", "no word wrap", "true", [&] { return S(w.MMDetails->lineWrapMode() == QPlainTextEdit::NoWrap); }},
 
       // The open dialog offers every data file the readers take, ASC files alone, or any file.
-      {"ODiag", "Filter", "Data files|*.asc *.csv *.tsv *.txt|ASC Files|*.asc|All files|*",
+      {"ODiag", "Filter", "Data files|*.asc *.csv *.tsv *.txt *.xlsx *.xlsm *.ods *.sav *.zsav *.por *.dta *.sas7bdat *.xpt|ASC Files|*.asc|All files|*",
        [&] { return w.ODiag.Filter(); }},
       {"ODiag", "FileName", "", [&] { return w.ODiag.FileName(); }},
       {"SelColumns", "NrOfElem", "1", [&] { return S(run.SelColumns().NrOfElem()); }},
