@@ -135,3 +135,29 @@ void operator delete[](void* P, std::size_t) noexcept
 {
   Release(P);
 }
+
+// The nothrow forms go through the same limit, so that memory a library takes with them and
+// gives back with a plain delete is allocated and freed alike.
+void* operator new(std::size_t Size, const std::nothrow_t&) noexcept
+{
+  try {
+    return ::operator new(Size);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+void* operator new[](std::size_t Size, const std::nothrow_t&) noexcept
+{
+  return ::operator new(Size, std::nothrow);
+}
+
+void operator delete(void* P, const std::nothrow_t&) noexcept
+{
+  Release(P);
+}
+
+void operator delete[](void* P, const std::nothrow_t&) noexcept
+{
+  Release(P);
+}
