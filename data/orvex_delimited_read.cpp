@@ -210,39 +210,6 @@ void CountChunk(std::string_view Text, TChunk& C, const delim::TScanDialect& D)
   C.LineEnds = delim::CountLineEnds(Text, C.Begin, C.End);
 }
 
-// Appends the run of decimal digits at P to Digits (wrapping past 19 digits, which the caller
-// refuses anyway) and moves P past it; returns the run's length. Eight bytes at a time where
-// the text allows: the bytes that are digits are found and converted in a few word operations.
-inline std::ptrdiff_t AccumulateDigits(const char*& P, const char* End, std::uint64_t& Digits)
-{
-  static constexpr std::uint64_t Scale[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
-  const char* const start = P;
-  while (End - P >= 8) {
-    std::uint64_t word;
-    std::memcpy(&word, P, 8);
-    const std::uint64_t x = word - 0x3030303030303030ULL;
-    // The high bit of a byte is set where the byte is not a digit: below '0' the subtraction
-    // borrowed, above '9' adding 0x76 carries into it.
-    const std::uint64_t other = (x | (x + 0x7676767676767676ULL)) & 0x8080808080808080ULL;
-    const int n = other == 0 ? 8 : __builtin_ctzll(other) / 8;
-    if (n > 0) {
-      // The n digits moved to the top bytes, zeros (leading zero digits) below, then pairs,
-      // quads and the octet combined.
-      std::uint64_t v = x << (8 * (8 - n));
-      v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FFULL;
-      v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFFULL;
-      v = (v * 10000 + (v >> 32)) & 0x00000000FFFFFFFFULL;
-      Digits = Digits * Scale[n] + v;
-      P += n;
-    }
-    if (n < 8)
-      return P - start;
-  }
-  while (P < End && static_cast<unsigned char>(*P - '0') < 10)
-    Digits = Digits * 10 + static_cast<unsigned>(*P++ - '0');
-  return P - start;
-}
-
 // The common record of a numeric file, parsed in one pass over its bytes: every field a plain
 // number (optional sign, at most 15 digits with an optional decimal mark, no exponent, no
 // blanks, no quotes) directly followed by the delimiter, and the last by LF, CR LF or the end of
@@ -254,7 +221,6 @@ inline std::ptrdiff_t AccumulateDigits(const char*& P, const char* End, std::uin
 std::size_t FastNumericRecord(std::string_view View, std::size_t Pos, const TPlan& Plan, double* const* Columns,
                               std::uint8_t* const* States, std::size_t Row, std::vector<std::string>& RowNames)
 {
-  static constexpr double Pow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
   const char* p = View.data() + Pos;
   const char* const end = View.data() + View.size();
   const char delimiter = Plan.Scan.Delimiter;
@@ -288,15 +254,15 @@ std::size_t FastNumericRecord(std::string_view View, std::size_t Pos, const TPla
       ++p;
     }
     std::uint64_t digits = 0;
-    const std::ptrdiff_t whole = AccumulateDigits(p, end, digits);
+    const std::ptrdiff_t whole = delim::AccumulateDigits(p, end, digits);
     std::ptrdiff_t fraction = 0;
     if (p < end && *p == mark) {
       ++p;
-      fraction = AccumulateDigits(p, end, digits);
+      fraction = delim::AccumulateDigits(p, end, digits);
     }
-    if (whole + fraction == 0 || whole + fraction > 15)
+    if (whole + fraction == 0 || whole + fraction > delim::MaxExactDigits)
       return 0;
-    const double v = static_cast<double>(digits) / Pow10[fraction];
+    const double v = delim::ExactDecimal(digits, static_cast<int>(fraction));
     Columns[col][Row] = negative ? -v : v;
     States[col][Row] = 0;
     if (col + 1 < fields) {

@@ -68,24 +68,14 @@ TCellKind ParseTrimmed(std::string_view f, char DecimalMark, double& Value)
   {
     const char* q = p;
     std::uint64_t digits = 0;
-    int count = 0;
-    while (q < end && IsDigit(*q)) {
-      digits = digits * 10 + static_cast<unsigned>(*q - '0');
-      ++q;
-      ++count;
-    }
-    int fraction = 0;
+    const std::ptrdiff_t count = AccumulateDigits(q, end, digits);
+    std::ptrdiff_t fraction = 0;
     if (q < end && *q == DecimalMark) {
       ++q;
-      while (q < end && IsDigit(*q)) {
-        digits = digits * 10 + static_cast<unsigned>(*q - '0');
-        ++q;
-        ++fraction;
-      }
+      fraction = AccumulateDigits(q, end, digits);
     }
-    if (q == end && count + fraction > 0 && count + fraction <= 15) {
-      static constexpr double Pow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-      const double v = static_cast<double>(digits) / Pow10[fraction];
+    if (q == end && count + fraction > 0 && count + fraction <= MaxExactDigits) {
+      const double v = ExactDecimal(digits, static_cast<int>(fraction));
       Value = negative ? -v : v;
       return TCellKind::Number;
     }

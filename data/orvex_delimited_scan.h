@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,49 @@ enum class TCellKind : std::uint8_t {
   NaN,        // "NaN" or "nan" among the missing-value tokens: state not-a-number
   Text,       // anything else
 };
+
+// Appends the run of decimal digits at P to Digits (wrapping past 19 digits, which the caller
+// refuses anyway) and moves P past it; returns the run's length. Eight bytes at a time where
+// the text allows: the bytes that are digits are found and converted in a few word operations.
+inline std::ptrdiff_t AccumulateDigits(const char*& P, const char* End, std::uint64_t& Digits)
+{
+  static constexpr std::uint64_t Scale[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+  const char* const start = P;
+  while (End - P >= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, P, 8);
+    const std::uint64_t x = word - 0x3030303030303030ULL;
+    // The high bit of a byte is set where the byte is not a digit: below '0' the subtraction
+    // borrowed, above '9' adding 0x76 carries into it.
+    const std::uint64_t other = (x | (x + 0x7676767676767676ULL)) & 0x8080808080808080ULL;
+    const int n = other == 0 ? 8 : __builtin_ctzll(other) / 8;
+    if (n > 0) {
+      // The n digits moved to the top bytes, zeros (leading zero digits) below, then pairs,
+      // quads and the octet combined.
+      std::uint64_t v = x << (8 * (8 - n));
+      v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FFULL;
+      v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFFULL;
+      v = (v * 10000 + (v >> 32)) & 0x00000000FFFFFFFFULL;
+      Digits = Digits * Scale[n] + v;
+      P += n;
+    }
+    if (n < 8)
+      return P - start;
+  }
+  while (P < End && static_cast<unsigned char>(*P - '0') < 10)
+    Digits = Digits * 10 + static_cast<unsigned>(*P++ - '0');
+  return P - start;
+}
+
+// A plain decimal of at most MaxExactDigits digits: its digits as one integer and the count
+// after the mark. The mantissa and the power of ten are both exact, so one division gives the
+// correctly rounded value.
+inline constexpr int MaxExactDigits = 15;
+inline double ExactDecimal(std::uint64_t Digits, int Fraction)
+{
+  static constexpr double Pow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  return static_cast<double>(Digits) / Pow10[Fraction];
+}
 
 // Blanks around an unquoted field: spaces, and tabs unless the tab is the delimiter.
 inline bool IsFieldBlank(char C, char Delimiter)
