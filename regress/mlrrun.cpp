@@ -116,20 +116,9 @@ bool TMLRRun::Execute(const TDataTable& Table, const TRoleState& Roles)
   TBulkVector<TFitPoint>& points = FSparePoints;
   Evaluate(Table, points);
 
-  TFitSummary summary;
-  summary.NrOfObjects = m;
-  summary.NrOfInputs = p;
-  summary.NrOfMissing = Table.NrOfRows() - m;
-  summary.NearSingular = FNearSingular;
-  summary.Statistics = FStats.GetStatistics();
-  summary.Anova = FStats.CalcAnova(p, true);
-  // m >= p + 2 keeps both degrees of freedom in the quotient positive.
-  const long double dfRatio =
-      static_cast<long double>(m - p - 1) / static_cast<long double>(m - 1);
-  summary.SRes = static_cast<double>(summary.Statistics.StdDevDiff / std::sqrt(dfRatio));
+  TFitSummary summary = MakeFitSummary(FStats, p, Table.NrOfRows() - m, FNearSingular);
   if (static_cast<long long>(m) * (p + 2) <= ExtendedResidualElements)
     summary.SRes = ExtendedSRes();
-  summary.R2 = summary.Statistics.RCorr * summary.Statistics.RCorr;
 
   const TAnovaTable& a = summary.Anova;
   std::vector<double> shown = {summary.SRes, summary.R2, a.SSRes, a.SSReg, a.SSTot,
@@ -152,6 +141,25 @@ bool TMLRRun::Execute(const TDataTable& Table, const TRoleState& Roles)
   MakeResult(Table);
   FStatus = TRunStatus::Succeeded;
   return true;
+}
+
+TFitSummary MakeFitSummary(const TCurveFit& Stats, int NrOfInputs, int NrOfMissing, bool NearSingular)
+{
+  const int m = Stats.NumPairs();
+  const int p = NrOfInputs;
+  TFitSummary summary;
+  summary.NrOfObjects = m;
+  summary.NrOfInputs = p;
+  summary.NrOfMissing = NrOfMissing;
+  summary.NearSingular = NearSingular;
+  summary.Statistics = Stats.GetStatistics();
+  summary.Anova = Stats.CalcAnova(p, true);
+  // m >= p + 2 keeps both degrees of freedom in the quotient positive.
+  const long double dfRatio =
+      static_cast<long double>(m - p - 1) / static_cast<long double>(m - 1);
+  summary.SRes = static_cast<double>(summary.Statistics.StdDevDiff / std::sqrt(dfRatio));
+  summary.R2 = summary.Statistics.RCorr * summary.Statistics.RCorr;
+  return summary;
 }
 
 // Steps 1 and 2 of the run: the target column and the input columns in increasing order.

@@ -170,8 +170,7 @@ std::vector<double> TMLRRun::InvolvedWeights() const
 {
   const int m = FMatD.NrOfRows();
   const int n = FMatD.NrOfColumns();
-  TMatrix a, v;
-  TVector w;
+  TMatrix a;
   a.Resize(n, m);
   for (int k = 1; k <= n; ++k) {
     const double* src = FMatD.Column(k);
@@ -183,6 +182,15 @@ std::vector<double> TMLRRun::InvolvedWeights() const
     for (int i = 0; i < m; ++i)
       dst[i] = src[i] * scale;
   }
+  return NullSpaceWeights(a);
+}
+
+std::vector<double> NullSpaceWeights(TMatrix& Normalized)
+{
+  const int n = Normalized.NrOfColumns();
+  TMatrix& a = Normalized;
+  TMatrix v;
+  TVector w;
   std::vector<double> weights(static_cast<std::size_t>(n), 0.0);
   if (!RightSingular(a, v, w))
     return weights;
@@ -210,21 +218,6 @@ void TMLRRun::MakeInference(const TDataTable& Table)
   const TFitSummary& s = FSummary;
   const int m = s.NrOfObjects;
   const int p = s.NrOfInputs;
-  TFitInference& inf = FInference;
-  inf = TFitInference{};
-  inf.DFRes = m - p - 1;
-  inf.AdjR2 = static_cast<double>(
-      1.0L - (1.0L - s.R2) * static_cast<long double>(m - 1) / static_cast<long double>(inf.DFRes));
-  inf.FValue = s.Anova.FValue;
-  inf.FPValue = FTestP(p, inf.DFRes, inf.FValue);
-  const TStudentsT dist(inf.DFRes);
-  inf.TQuantile = boost::math::quantile(boost::math::complement(dist, 0.025));
-  inf.Condition = FitCondition();
-  const bool undefined = inf.Condition != TFitCondition::Regular;
-  if (undefined)
-    inf.FPValue = NaN;
-  if (inf.Condition == TFitCondition::ConstantTarget)
-    inf.AdjR2 = NaN;  // 0 / 0: no variation to explain
 
   // Variance inflation factors. VIF_j is element j of the diagonal of the inverse of the
   // inputs' correlation matrix, that is ss_j times element j of the diagonal of (Xc^T Xc)^-1,
@@ -291,19 +284,63 @@ void TMLRRun::MakeInference(const TDataTable& Table)
   if (s.NearSingular)
     weights = InvolvedWeights();
 
+  std::vector<int> inputCols;
+  std::vector<std::string> inputNames;
+  for (int j = 1; j <= p; ++j) {
+    inputCols.push_back(FSelColumns.Elem(j));
+    inputNames.push_back(Table.ColName(FSelColumns.Elem(j)));
+  }
+  FInference = MakeFitInference(s, FitCondition(), FVecX.Data(), FVecDx.Data(), vif, weights, inputCols, inputNames);
+  TFitInference& inf = FInference;
+
+  // Rows of the table that the run did not use.
+  const int nr = Table.NrOfRows();
+  std::size_t u = 0;
+  for (int r = 1; r <= nr; ++r) {
+    if (u < FUsedRows.size() && FUsedRows[u] == r)
+      ++u;
+    else
+      inf.MissingRows.push_back(r);
+  }
+
+  MakeExtendedLines();
+}
+
+TFitInference MakeFitInference(const TFitSummary& Summary, TFitCondition Condition, const double* Coef,
+                               const double* Dx, const std::vector<double>& VIF, const std::vector<double>& Weights,
+                               const std::vector<int>& InputCols, const std::vector<std::string>& InputNames)
+{
+  const TFitSummary& s = Summary;
+  const int m = s.NrOfObjects;
+  const int p = s.NrOfInputs;
+  TFitInference inf;
+  inf.DFRes = m - p - 1;
+  inf.AdjR2 = static_cast<double>(
+      1.0L - (1.0L - s.R2) * static_cast<long double>(m - 1) / static_cast<long double>(inf.DFRes));
+  inf.FValue = s.Anova.FValue;
+  inf.FPValue = FTestP(p, inf.DFRes, inf.FValue);
+  const TStudentsT dist(inf.DFRes);
+  inf.TQuantile = boost::math::quantile(boost::math::complement(dist, 0.025));
+  inf.Condition = Condition;
+  const bool undefined = inf.Condition != TFitCondition::Regular;
+  if (undefined)
+    inf.FPValue = NaN;
+  if (inf.Condition == TFitCondition::ConstantTarget)
+    inf.AdjR2 = NaN;  // 0 / 0: no variation to explain
+
   for (int j = 1; j <= p + 1; ++j) {
     TCoefficientInference c;
     if (j <= p) {
-      c.Column = FSelColumns.Elem(j);
-      c.Name = ReportName(Table.ColName(c.Column));
-      c.VIF = vif[static_cast<std::size_t>(j - 1)];
+      c.Column = InputCols[static_cast<std::size_t>(j - 1)];
+      c.Name = ReportName(InputNames[static_cast<std::size_t>(j - 1)]);
+      c.VIF = VIF[static_cast<std::size_t>(j - 1)];
     } else {
       c.Name = "INTERCEPT";
       c.VIF = NaN;
     }
-    c.Estimate = FVecX.Elem(j);
-    c.StdError = static_cast<double>(static_cast<long double>(FVecDx.Elem(j)) * s.SRes);
-    c.Collinear = s.NearSingular && weights[static_cast<std::size_t>(j - 1)] >= InvolvedWeight;
+    c.Estimate = Coef[j - 1];
+    c.StdError = static_cast<double>(static_cast<long double>(Dx[j - 1]) * s.SRes);
+    c.Collinear = s.NearSingular && Weights[static_cast<std::size_t>(j - 1)] >= InvolvedWeight;
     // A zero standard error would give an infinite t and p = 0, a claim the data cannot make.
     c.ZeroStdError = !undefined && !c.Collinear && c.StdError == 0;
     if (c.Collinear || undefined || c.ZeroStdError) {
@@ -317,18 +354,7 @@ void TMLRRun::MakeInference(const TDataTable& Table)
     }
     inf.Coefficients.push_back(c);
   }
-
-  // Rows of the table that the run did not use.
-  const int nr = Table.NrOfRows();
-  std::size_t u = 0;
-  for (int r = 1; r <= nr; ++r) {
-    if (u < FUsedRows.size() && FUsedRows[u] == r)
-      ++u;
-    else
-      inf.MissingRows.push_back(r);
-  }
-
-  MakeExtendedLines();
+  return inf;
 }
 
 // The rule of an essentially perfect fit: a residual variance below 1e-30 of the estimates'
@@ -348,21 +374,34 @@ TFitCondition TMLRRun::FitCondition() const
   long double ss = 0;
   for (int i = 0; i < m; ++i)
     ss += (est[i] - mean) * (est[i] - mean);
-  const long double resVar = static_cast<long double>(FSummary.SRes) * FSummary.SRes;
-  if (resVar < (mean * mean + ss / (m - 1)) * 1e-30L)
+  return FitConditionOf(false, mean, ss, m, FSummary.SRes);
+}
+
+TFitCondition FitConditionOf(bool ConstantTarget, long double EstimateMean, long double EstimateSS, int NrOfObjects,
+                             double SRes)
+{
+  if (ConstantTarget)
+    return TFitCondition::ConstantTarget;
+  const long double resVar = static_cast<long double>(SRes) * SRes;
+  if (resVar < (EstimateMean * EstimateMean + EstimateSS / (NrOfObjects - 1)) * 1e-30L)
     return TFitCondition::PerfectFit;
   return TFitCondition::Regular;
 }
 
 void TMLRRun::MakeExtendedLines()
 {
-  const TFitSummary& s = FSummary;
-  const TFitInference& inf = FInference;
+  FExtendedLines = orvex::MakeExtendedLines(FSummary, FInference);
+}
+
+std::vector<std::string> MakeExtendedLines(const TFitSummary& Summary, const TFitInference& Inference)
+{
+  const TFitSummary& s = Summary;
+  const TFitInference& inf = Inference;
   const std::string dash = " " + std::string(static_cast<std::size_t>(TableWidth - 1), '-');
   // The F value of a perfect fit is a stand-in for infinity, and that of a constant target 0 / 0.
   const bool undefined = inf.Condition != TFitCondition::Regular;
-  std::vector<std::string>& l = FExtendedLines;
-  l.clear();
+  std::vector<std::string> lines;
+  std::vector<std::string>& l = lines;
 
   if (inf.Condition == TFitCondition::PerfectFit)
     l.push_back(std::string(" ") + PerfectFitText);
@@ -426,6 +465,7 @@ void TMLRRun::MakeExtendedLines()
   }
   if (!collinear.empty())
     AppendWrapped(l, " Collinear (t, p and intervals not available): ", collinear);
+  return lines;
 }
 
 }  // namespace orvex
