@@ -3,7 +3,6 @@
 #include "orvex_blockreader.h"
 
 #include "orvex_datatable_asc.h"
-#include "orvex_math2.h"
 
 #include <algorithm>
 

@@ -702,8 +702,9 @@ public:
     FBlock = FOptions.BlockBytes > 0 ? FOptions.BlockBytes : DefaultBlockSize;
     // The start holds the sample the dialect is decided from, and the header.
     FBuffer.resize(std::max(FBlock, 2 * SampleSize));
-    if (!Fill())
-      return false;
+    while (!FEof && FEnd < 2 * SampleSize)
+      if (!Fill())
+        return false;
     std::string_view text(FBuffer.data(), FEnd);
     const std::string_view body = delim::DropBom(text);
     FBegin = FEnd - body.size();
@@ -773,6 +774,8 @@ public:
       if (rows < 0)
         return false;
       FBegin = cut;
+      if (!Fill())
+        return false;
       if (rows > 0)
         return true;
     }
@@ -787,7 +790,8 @@ private:
 
   std::string Text8(const std::string& S) const { return FUtf8 ? S : dtext::Cp1252ToUtf8(S); }
 
-  // Moves the unread text to the front and reads on; false (Message set) when the file fails.
+  // Moves the unread text to the front and reads up to a block more; false (Message set) when
+  // the file fails.
   bool Fill()
   {
     if (FBegin > 0) {
@@ -795,10 +799,13 @@ private:
       FEnd -= FBegin;
       FBegin = 0;
     }
-    while (!FEof && FEnd < FBuffer.size()) {
-      const std::size_t got = std::fread(FBuffer.data() + FEnd, 1, FBuffer.size() - FEnd, FFile);
-      FEnd += got;
-      if (got == 0) {
+    const std::size_t want = std::min(FBlock, FBuffer.size() - FEnd);
+    std::size_t got = 0;
+    while (!FEof && got < want) {
+      const std::size_t n = std::fread(FBuffer.data() + FEnd, 1, want - got, FFile);
+      FEnd += n;
+      got += n;
+      if (n == 0) {
         if (std::ferror(FFile))
           return Fail("the file cannot be read");
         FEof = true;
@@ -807,10 +814,10 @@ private:
     return true;
   }
 
-  // More text when the unread part fills the buffer: twice the buffer.
+  // More text: twice the buffer when the unread part fills it.
   bool Grow()
   {
-    if (FBegin == 0 && FEnd == FBuffer.size())
+    if (FEnd - FBegin == FBuffer.size())
       FBuffer.resize(2 * FBuffer.size());
     return Fill();
   }
