@@ -23,6 +23,9 @@ constexpr double Inf = std::numeric_limits<double>::infinity();
 constexpr long long ExtendedResidualElements = 16384;
 constexpr std::size_t ListedObjects = 20;
 constexpr std::size_t ListedUnitLeverage = 10;
+// The residual sum of squares from the triangular factor stands in for the residuals' own when
+// the two agree to this (relative); the measures then agree to far below 1e-12.
+constexpr double RssAgreement = 1e-14;
 
 // The objects of one block: the rows used, column by column (inputs, the ones, the target).
 struct TDesignBlock {
@@ -307,7 +310,8 @@ bool TMLRStream::Execute(std::unique_ptr<TBlockReader> First, const TBlockSource
   listing.NrOfObjects = static_cast<int>(m);
   std::vector<double> est, resid, measures, dfbetas;
   std::vector<double> row(static_cast<std::size_t>(n));
-  if (!ReadPass(*last, [&](const TRowBlock& B) {
+  // The estimates and residuals of a block's objects, in the run's order.
+  auto estimate = [&](const TRowBlock& B) {
         GatherDesign(B, InputCols, TargetCol, d);
         const int count = d.Count;
         const auto cnt = static_cast<std::size_t>(count);
@@ -320,8 +324,14 @@ bool TMLRStream::Execute(std::unique_ptr<TBlockReader> First, const TBlockSource
             est[i] += cj * col[i];
         }
         resid.resize(cnt);
-        for (std::size_t i = 0; i < cnt; ++i) {
+        for (std::size_t i = 0; i < cnt; ++i)
           resid[i] = actual[i] - est[i];
+  };
+  auto statistics = [&]() {
+        const int count = d.Count;
+        const auto cnt = static_cast<std::size_t>(count);
+        const double* actual = d.Target();
+        for (std::size_t i = 0; i < cnt; ++i) {
           const double r = est[i] - actual[i];
           residMin = std::min(residMin, r);
           residMax = std::max(residMax, r);
@@ -338,6 +348,11 @@ bool TMLRStream::Execute(std::unique_ptr<TBlockReader> First, const TBlockSource
             const long double r = actual[i] - e;
             extendedRss += r * r;
           }
+  };
+  // The influence measures of a block's objects and the predictions of its rows, handed out.
+  auto perRow = [&](const TRowBlock& B) {
+        const int count = d.Count;
+        const auto cnt = static_cast<std::size_t>(count);
         // Influence of the objects used.
         if (influence && count > 0) {
           measures.resize(7 * cnt);
@@ -411,8 +426,36 @@ bool TMLRStream::Execute(std::unique_ptr<TBlockReader> First, const TBlockSource
             OnPrediction(this, pr);
           }
         }
+  };
+  if (!ReadPass(*last, [&](const TRowBlock& B) {
+        estimate(B);
+        statistics();
+        perRow(B);
       }))
     return false;
+  // The measures took the residual sum of squares from the factor, and the rules assumed every
+  // leverage above 0. Where either is off by more than rounding that the outputs could show,
+  // the measures are made once more in a pass of their own, after the callers are told.
+  const long double exactRss = rss;
+  if (influence && (std::fabs(static_cast<double>(model.RSS - exactRss)) > RssAgreement * static_cast<double>(exactRss) ||
+                    listing.NrOfPositive != m)) {
+    if (OnRestart)
+      OnRestart(this);
+    model = MakeInfluenceModel(factor, rank, static_cast<int>(m), exactRss, collinear);
+    limits = InfluenceLimitsOf(rank, listing.NrOfPositive);
+    listing = TInfluenceListing();
+    listing.Rank = rank;
+    listing.NrOfObjects = static_cast<int>(m);
+    std::unique_ptr<TBlockReader> again = reopen();
+    if (!again)
+      return false;
+    ++FPasses;
+    if (!ReadPass(*again, [&](const TRowBlock& B) {
+          estimate(B);
+          perRow(B);
+        }))
+      return false;
+  }
   if (stats.NumPairs() != m)
     return Fail("the file changed between the passes of the run");
 

@@ -11,9 +11,10 @@
 //    caller as they come.
 // The result is a TMLRResult without the per-object vectors, whose report, caption, extended
 // block and numbers are made by the writers the in-memory run uses. On files that fit, the
-// coefficients and the report equal the in-memory run's; the influence measures take the
-// residual sum of squares from the triangular factor (the last pass cannot know the residuals'
-// own sum before it ends), which agrees with the residuals' sum to rounding.
+// coefficients and the report equal the in-memory run's. The influence measures need the
+// residual sum of squares before the residuals are known: the last pass takes it from the
+// triangular factor, and when that is off from the residuals' own (an ill-conditioned fit), the
+// measures are made again in a pass of their own (OnRestart).
 //
 // Not covered: the histogram (no reader of this run shows one), and the VIFs of a fit whose
 // solve zeroed a singular value or that has a constant input, which read NaN.
@@ -57,6 +58,9 @@ public:
   // inputs, in row order. Fired during the last pass when assigned.
   std::function<void(TMLRStream* Sender, const TObjectInfluence& Object)> OnInfluence;
   std::function<void(TMLRStream* Sender, const TObjectPrediction& Row)> OnPrediction;
+  // Fired when the per-row values handed out so far are void and come again in a pass of
+  // their own: the residual sum of squares of the factor was off from the residuals' own.
+  std::function<void(TMLRStream* Sender)> OnRestart;
 
   // operations
   // Fits the target column on the input columns (1-based columns of the reader, the inputs
@@ -71,7 +75,7 @@ public:
   // The result of the last successful run: every part but the per-object vectors, the chart
   // points and the histogram; the influence part holds Available, Rank and the flagged count.
   TMLRResultPtr Result() const { return FResult; }
-  // Passes over the file the last run made (2 or 3).
+  // Passes over the file the last run made (2 to 4).
   int NrOfPasses() const { return FPasses; }
 
 private:

@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 using namespace orvex;
 
 namespace {
@@ -607,6 +609,11 @@ int RunStream(const TOptions& O)
       std::fwrite(line.data(), 1, line.size(), predict.get());
     };
   }
+  run.OnRestart = [&](TMLRStream*) {
+    for (std::FILE* f : {influence.get(), predict.get()})
+      if (f && (std::fflush(f) != 0 || ::ftruncate(::fileno(f), 0) != 0 || std::fseek(f, 0, SEEK_SET) != 0))
+        ToolError("cannot start the temporary file of the per-row lines again");
+  };
   if (!run.Execute(std::move(first), open, inputs, target))
     ToolError(run.ErrorText());
   const TMLRResult& r = *run.Result();
