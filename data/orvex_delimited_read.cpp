@@ -680,6 +680,11 @@ TDelimitedResult ReadDelimitedFile(const std::string& FileName, const TDelimited
 
 namespace {
 
+// Text per block and per parsing task: a block of short fields (two bytes a value) parses into
+// about a million values, some 20 MB with the block's copy.
+constexpr std::size_t StreamBlockSize = std::size_t(2) << 20;
+constexpr std::size_t StreamChunkSize = std::size_t(512) << 10;
+
 class TDelimitedBlockReader : public TBlockReader {
 public:
   TDelimitedBlockReader(const std::string& FileName, const TBlockReadOptions& Options) : FFileName(FileName), FOptions(Options)
@@ -699,7 +704,7 @@ public:
     FFile = std::fopen(FFileName.c_str(), "rb");
     if (!FFile)
       return Fail("the file does not exist or cannot be read");
-    FBlock = FOptions.BlockBytes > 0 ? FOptions.BlockBytes : DefaultBlockSize;
+    FBlock = FOptions.BlockBytes > 0 ? FOptions.BlockBytes : StreamBlockSize;
     // The start holds the sample the dialect is decided from, and the header.
     FBuffer.resize(std::max(FBlock, 2 * SampleSize));
     while (!FEof && FEnd < 2 * SampleSize)
@@ -861,7 +866,7 @@ private:
   std::int64_t ParseBlock(std::size_t Cut, TRowBlock& Block)
   {
     const std::string_view text(FBuffer.data(), Cut);
-    const std::size_t chunkSize = FOptions.ChunkSize > 0 ? FOptions.ChunkSize : DefaultChunkSize;
+    const std::size_t chunkSize = FOptions.ChunkSize > 0 ? FOptions.ChunkSize : StreamChunkSize;
     std::vector<TChunk> chunks = CutChunks(text, FBegin, chunkSize, FPlan.Scan);
     TTaskContext context;
     context.Threads = FOptions.Threads;

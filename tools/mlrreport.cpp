@@ -118,8 +118,9 @@ const char* const HelpText =
     "error.\n"
     "\n"
     "Exit status: 0 on success, 2 on any error, with a message on standard error:\n"
-    "  - the ASC file's table would need more memory than is available (the message gives\n"
-    "    both figures and points to --stream); nothing is read then;\n"
+    "  - the file's table would need more memory than is available (the message gives\n"
+    "    both figures, for a delimited file an estimate from its start, and points to\n"
+    "    --stream); nothing is read then;\n"
     "  - a delimited file cannot be read as a table (the line, the column and the field, cut\n"
     "    to 40 characters: a line with another number of fields, a quote never closed, a\n"
     "    text in a number column);\n"
@@ -251,10 +252,13 @@ std::string Mebibytes(std::int64_t Bytes)
   return std::to_string((Bytes + (std::int64_t(1) << 20) - 1) >> 20) + " MiB";
 }
 
-// Refuses, before reading anything, a file whose table would not fit in the memory available.
-void CheckMemory(const std::string& FileName)
+// Refuses, before reading anything, a file whose table would not fit in the memory available
+// (a delimited file's by an estimate from its start).
+void CheckMemory(const std::string& FileName, const TDelimitedDialect& Reading)
 {
-  const TMemoryCheck check = CheckAscFileFitsInMemory(FileName);
+  const TMemoryCheck check = DecideFileFormat(FileName) == TFileFormat::Asc
+                                 ? CheckAscFileFitsInMemory(FileName)
+                                 : CheckDelimitedFileFitsInMemory(FileName, Reading);
   if (!check.Fits)
     ToolError("the table of \"" + FileName + "\" needs about " + Mebibytes(check.NeededBytes) +
               " of memory, but only " + Mebibytes(check.AvailableBytes) +
@@ -327,8 +331,7 @@ void LoadTable(const TOptions& Options, TDataTable& Table)
     LoadDemoData(Table);
     return;
   }
-  if (DecideFileFormat(*Options.FileName) == TFileFormat::Asc)
-    CheckMemory(*Options.FileName);
+  CheckMemory(*Options.FileName, Options.Reading);
   LoadTableFile(*Options.FileName, Options.Reading, Table);
 }
 

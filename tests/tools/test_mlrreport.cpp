@@ -631,6 +631,23 @@ TEST_F(MLRReportTool, ATooLargeTableIsRefusedBeforeReading)
   EXPECT_EQ(inMemory.Status, 0) << inMemory.Err;
   EXPECT_EQ(streamed.Out, inMemory.Out);
   EXPECT_NE(streamed.Out.find("Number of Objects .............: 400000\n"), std::string::npos) << streamed.Out;
+  // The same table as CSV: its size is estimated from its start, and --stream reads it.
+  std::string csv;
+  csv.reserve(2 * 21 * 400000);
+  for (int r = 0; r < 400000; ++r)
+    for (int c = 1; c <= 21; ++c)
+      csv += c == 21 ? "1\n" : "1,";
+  const std::string csvFile = WriteFile("wide.csv", csv);
+  const TToolResult csvRefused = Run({csvFile, "--inputs", "1", "--target", "2"}, "ulimit -v 150000; ");
+  EXPECT_EQ(csvRefused.Status, 2);
+  EXPECT_EQ(csvRefused.Err.rfind("mlrreport: the table of \"" + csvFile + "\" needs about 241 MiB of memory", 0), 0u)
+      << csvRefused.Err;
+  EXPECT_NE(csvRefused.Err.find("--stream"), std::string::npos);
+  const TToolResult csvStreamed = Run({csvFile, "--inputs", "1", "--target", "2", "--stream"}, "ulimit -v 150000; ");
+  EXPECT_EQ(csvStreamed.Status, 0) << csvStreamed.Err;
+  const TToolResult csvInMemory = Run({csvFile, "--inputs", "1", "--target", "2"});
+  EXPECT_EQ(csvStreamed.Out, csvInMemory.Out);
+  EXPECT_NE(csvStreamed.Out.find("Number of Objects .............: 400000\n"), std::string::npos) << csvStreamed.Out;
   const std::string shortFile = WriteFile("short.asc", "short\n21\n400000000\nFALSE FALSE FALSE FALSE\n1 2 3\n");
   const TToolResult tooShort = Run({shortFile, "--inputs", "1", "--target", "2"}, "ulimit -v 150000; ");
   EXPECT_EQ(tooShort.Status, 2);
