@@ -26,7 +26,8 @@ constexpr std::size_t AscBlockValues = std::size_t(1) << 20;
 
 class TAscBlockReader : public TBlockReader {
 public:
-  TAscBlockReader(const std::string& FileName, const TBlockReadOptions& Options) : FFileName(FileName), FOptions(Options)
+  TAscBlockReader(const std::string& FileName, const TBlockReadOptions& Options)
+      : FFileName(FileName), FOptions(Options)
   {
     FFormat = TFileFormat::Asc;
   }
@@ -94,12 +95,14 @@ public:
     for (;;) {
       const bool final = FFile.AllRead();
       const std::size_t begin = FFile.BlockPos();
-      const std::size_t cut = final ? FFile.BlockEnd() : asc::CompleteTokensEnd(FFile.BlockData(), begin, FFile.BlockEnd());
+      const std::size_t cut =
+          final ? FFile.BlockEnd() : asc::CompleteTokensEnd(FFile.BlockData(), begin, FFile.BlockEnd());
       if (cut == begin && !final) {
         FFile.Fill();
         continue;
       }
-      out = asc::ParseRows(FFile.BlockData(), begin, cut, target, out.Unit, final, FOptions.Threads, FOptions.ChunkSize);
+      out =
+          asc::ParseRows(FFile.BlockData(), begin, cut, target, out.Unit, final, FOptions.Threads, FOptions.ChunkSize);
       FFile.Seek(out.End);
       if (out.Code != ascOK || out.Unit == units || final)
         break;

@@ -30,8 +30,8 @@ constexpr double RssAgreement = 1e-14;
 // The objects of one block: the rows used, column by column (inputs, the ones, the target).
 struct TDesignBlock {
   int Count = 0;
-  std::vector<int> Rows;        // table rows, 1-based
-  std::vector<int> Positions;   // their places in the block, 0-based
+  std::vector<int> Rows;       // table rows, 1-based
+  std::vector<int> Positions;  // their places in the block, 0-based
   std::vector<std::vector<double>> Columns;
   std::vector<const double*> Pointers;  // the inputs and the ones, for the kernels
 
@@ -312,120 +312,120 @@ bool TMLRStream::Execute(std::unique_ptr<TBlockReader> First, const TBlockSource
   std::vector<double> row(static_cast<std::size_t>(n));
   // The estimates and residuals of a block's objects, in the run's order.
   auto estimate = [&](const TRowBlock& B) {
-        GatherDesign(B, InputCols, TargetCol, d);
-        const int count = d.Count;
-        const auto cnt = static_cast<std::size_t>(count);
-        const double* actual = d.Target();
-        est.assign(cnt, coef[static_cast<std::size_t>(p)]);
-        for (int j = 0; j < p; ++j) {
-          const double* col = d.Columns[static_cast<std::size_t>(j)].data();
-          const double cj = coef[static_cast<std::size_t>(j)];
-          for (std::size_t i = 0; i < cnt; ++i)
-            est[i] += cj * col[i];
-        }
-        resid.resize(cnt);
-        for (std::size_t i = 0; i < cnt; ++i)
-          resid[i] = actual[i] - est[i];
+    GatherDesign(B, InputCols, TargetCol, d);
+    const int count = d.Count;
+    const auto cnt = static_cast<std::size_t>(count);
+    const double* actual = d.Target();
+    est.assign(cnt, coef[static_cast<std::size_t>(p)]);
+    for (int j = 0; j < p; ++j) {
+      const double* col = d.Columns[static_cast<std::size_t>(j)].data();
+      const double cj = coef[static_cast<std::size_t>(j)];
+      for (std::size_t i = 0; i < cnt; ++i)
+        est[i] += cj * col[i];
+    }
+    resid.resize(cnt);
+    for (std::size_t i = 0; i < cnt; ++i)
+      resid[i] = actual[i] - est[i];
   };
   auto statistics = [&]() {
-        const int count = d.Count;
-        const auto cnt = static_cast<std::size_t>(count);
-        const double* actual = d.Target();
-        for (std::size_t i = 0; i < cnt; ++i) {
-          const double r = est[i] - actual[i];
-          residMin = std::min(residMin, r);
-          residMax = std::max(residMax, r);
-          rss += static_cast<long double>(resid[i]) * resid[i];
-          estSum += est[i];
-          estSquares += static_cast<long double>(est[i]) * est[i];
-        }
-        stats.AddPairs(actual, est.data(), count);
-        if (small)
-          for (std::size_t i = 0; i < cnt; ++i) {
-            long double e = coef[static_cast<std::size_t>(p)];
-            for (int j = 0; j < p; ++j)
-              e += static_cast<long double>(coef[static_cast<std::size_t>(j)]) * d.Columns[static_cast<std::size_t>(j)][i];
-            const long double r = actual[i] - e;
-            extendedRss += r * r;
-          }
+    const int count = d.Count;
+    const auto cnt = static_cast<std::size_t>(count);
+    const double* actual = d.Target();
+    for (std::size_t i = 0; i < cnt; ++i) {
+      const double r = est[i] - actual[i];
+      residMin = std::min(residMin, r);
+      residMax = std::max(residMax, r);
+      rss += static_cast<long double>(resid[i]) * resid[i];
+      estSum += est[i];
+      estSquares += static_cast<long double>(est[i]) * est[i];
+    }
+    stats.AddPairs(actual, est.data(), count);
+    if (small)
+      for (std::size_t i = 0; i < cnt; ++i) {
+        long double e = coef[static_cast<std::size_t>(p)];
+        for (int j = 0; j < p; ++j)
+          e += static_cast<long double>(coef[static_cast<std::size_t>(j)]) * d.Columns[static_cast<std::size_t>(j)][i];
+        const long double r = actual[i] - e;
+        extendedRss += r * r;
+      }
   };
   // The influence measures of a block's objects and the predictions of its rows, handed out.
   auto perRow = [&](const TRowBlock& B) {
-        const int count = d.Count;
-        const auto cnt = static_cast<std::size_t>(count);
-        // Influence of the objects used.
-        if (influence && count > 0) {
-          measures.resize(7 * cnt);
-          dfbetas.resize(static_cast<std::size_t>(n) * cnt);
-          TInfluenceRows out;
-          out.Hat = measures.data();
-          out.RStandard = measures.data() + cnt;
-          out.RStudent = measures.data() + 2 * cnt;
-          out.CooksDistance = measures.data() + 3 * cnt;
-          out.DFFits = measures.data() + 4 * cnt;
-          out.CovRatio = measures.data() + 5 * cnt;
-          out.SigmaWithout = measures.data() + 6 * cnt;
-          out.DFBetas = dfbetas.data();
-          out.DFBetaStride = cnt;
-          InfluenceOfBlock(model, d.Pointers.data(), resid.data(), count, out);
-          for (std::size_t i = 0; i < cnt; ++i) {
-            double dfb = 0;
-            for (int j = 0; j < n; ++j)
-              dfb = std::max(dfb, std::fabs(dfbetas[static_cast<std::size_t>(j) * cnt + i]));
-            const std::uint8_t flags = InfluenceFlagsOf(limits, dfb, out.DFFits[i], out.CovRatio[i],
-                                                        out.CooksDistance[i], out.Hat[i]);
-            listing.NrOfPositive += out.Hat[i] > 0;
-            const int tableRow = d.Rows[i];
-            if (flags) {
-              ++listing.NrOfFlagged;
-              if (listing.Listed.size() < ListedObjects)
-                listing.Listed.push_back({tableRow, B.RowName(d.Positions[i]), dfb, out.DFFits[i], out.CovRatio[i],
-                                          out.CooksDistance[i], out.Hat[i], flags});
-            }
-            if (out.Hat[i] == 1) {
-              ++listing.NrOfUnitLeverage;
-              if (listing.UnitLeverageRows.size() < ListedUnitLeverage)
-                listing.UnitLeverageRows.push_back(tableRow);
-            }
-            if (OnInfluence)
-              OnInfluence(this, TObjectInfluence{tableRow, out.Hat[i], out.RStandard[i], out.RStudent[i],
-                                                 out.CooksDistance[i], out.DFFits[i], out.CovRatio[i], flags,
-                                                 dfbetas.data() + i, cnt, n});
-          }
+    const int count = d.Count;
+    const auto cnt = static_cast<std::size_t>(count);
+    // Influence of the objects used.
+    if (influence && count > 0) {
+      measures.resize(7 * cnt);
+      dfbetas.resize(static_cast<std::size_t>(n) * cnt);
+      TInfluenceRows out;
+      out.Hat = measures.data();
+      out.RStandard = measures.data() + cnt;
+      out.RStudent = measures.data() + 2 * cnt;
+      out.CooksDistance = measures.data() + 3 * cnt;
+      out.DFFits = measures.data() + 4 * cnt;
+      out.CovRatio = measures.data() + 5 * cnt;
+      out.SigmaWithout = measures.data() + 6 * cnt;
+      out.DFBetas = dfbetas.data();
+      out.DFBetaStride = cnt;
+      InfluenceOfBlock(model, d.Pointers.data(), resid.data(), count, out);
+      for (std::size_t i = 0; i < cnt; ++i) {
+        double dfb = 0;
+        for (int j = 0; j < n; ++j)
+          dfb = std::max(dfb, std::fabs(dfbetas[static_cast<std::size_t>(j) * cnt + i]));
+        const std::uint8_t flags =
+            InfluenceFlagsOf(limits, dfb, out.DFFits[i], out.CovRatio[i], out.CooksDistance[i], out.Hat[i]);
+        listing.NrOfPositive += out.Hat[i] > 0;
+        const int tableRow = d.Rows[i];
+        if (flags) {
+          ++listing.NrOfFlagged;
+          if (listing.Listed.size() < ListedObjects)
+            listing.Listed.push_back({tableRow, B.RowName(d.Positions[i]), dfb, out.DFFits[i], out.CovRatio[i],
+                                      out.CooksDistance[i], out.Hat[i], flags});
         }
-        // Predictions of every row with valid inputs, the objects used with their own values.
-        if (influence && OnPrediction) {
-          std::size_t u = 0;
-          for (int i = 0; i < B.NrOfRows; ++i) {
-            TObjectPrediction pr;
-            pr.Row = static_cast<int>(B.FirstRow) + i;
-            double h = 0;
-            if (u < d.Positions.size() && d.Positions[u] == i) {
-              pr.Estimate = est[u];
-              h = measures[u];
-              pr.Residual = resid[u];
-              ++u;
-            } else {
-              bool ok = true;
-              for (int j = 0; j < p && ok; ++j)
-                ok = Usable(B, InputCols[static_cast<std::size_t>(j)], i);
-              if (!ok)
-                continue;
-              pr.Estimate = coef[static_cast<std::size_t>(p)];
-              for (int j = 0; j < p; ++j) {
-                row[static_cast<std::size_t>(j)] = B.Column(InputCols[static_cast<std::size_t>(j)])[i];
-                pr.Estimate += coef[static_cast<std::size_t>(j)] * row[static_cast<std::size_t>(j)];
-              }
-              row[static_cast<std::size_t>(p)] = 1;
-              h = LeverageOf(row.data(), n, factor, rank);
-              pr.Residual = NaN;
-              if ((B.ColumnStates(TargetCol)[i] & (csNotANumber | csEmpty)) == 0 && std::isfinite(B.Column(TargetCol)[i]))
-                pr.Residual = B.Column(TargetCol)[i] - pr.Estimate;
-            }
-            pr.Interval = PredictionOf(pr.Estimate, h, model.S, tq);
-            OnPrediction(this, pr);
-          }
+        if (out.Hat[i] == 1) {
+          ++listing.NrOfUnitLeverage;
+          if (listing.UnitLeverageRows.size() < ListedUnitLeverage)
+            listing.UnitLeverageRows.push_back(tableRow);
         }
+        if (OnInfluence)
+          OnInfluence(this,
+                      TObjectInfluence{tableRow, out.Hat[i], out.RStandard[i], out.RStudent[i], out.CooksDistance[i],
+                                       out.DFFits[i], out.CovRatio[i], flags, dfbetas.data() + i, cnt, n});
+      }
+    }
+    // Predictions of every row with valid inputs, the objects used with their own values.
+    if (influence && OnPrediction) {
+      std::size_t u = 0;
+      for (int i = 0; i < B.NrOfRows; ++i) {
+        TObjectPrediction pr;
+        pr.Row = static_cast<int>(B.FirstRow) + i;
+        double h = 0;
+        if (u < d.Positions.size() && d.Positions[u] == i) {
+          pr.Estimate = est[u];
+          h = measures[u];
+          pr.Residual = resid[u];
+          ++u;
+        } else {
+          bool ok = true;
+          for (int j = 0; j < p && ok; ++j)
+            ok = Usable(B, InputCols[static_cast<std::size_t>(j)], i);
+          if (!ok)
+            continue;
+          pr.Estimate = coef[static_cast<std::size_t>(p)];
+          for (int j = 0; j < p; ++j) {
+            row[static_cast<std::size_t>(j)] = B.Column(InputCols[static_cast<std::size_t>(j)])[i];
+            pr.Estimate += coef[static_cast<std::size_t>(j)] * row[static_cast<std::size_t>(j)];
+          }
+          row[static_cast<std::size_t>(p)] = 1;
+          h = LeverageOf(row.data(), n, factor, rank);
+          pr.Residual = NaN;
+          if ((B.ColumnStates(TargetCol)[i] & (csNotANumber | csEmpty)) == 0 && std::isfinite(B.Column(TargetCol)[i]))
+            pr.Residual = B.Column(TargetCol)[i] - pr.Estimate;
+        }
+        pr.Interval = PredictionOf(pr.Estimate, h, model.S, tq);
+        OnPrediction(this, pr);
+      }
+    }
   };
   if (!ReadPass(*last, [&](const TRowBlock& B) {
         estimate(B);
@@ -437,8 +437,9 @@ bool TMLRStream::Execute(std::unique_ptr<TBlockReader> First, const TBlockSource
   // leverage above 0. Where either is off by more than rounding that the outputs could show,
   // the measures are made once more in a pass of their own, after the callers are told.
   const long double exactRss = rss;
-  if (influence && (std::fabs(static_cast<double>(model.RSS - exactRss)) > RssAgreement * static_cast<double>(exactRss) ||
-                    listing.NrOfPositive != m)) {
+  if (influence &&
+      (std::fabs(static_cast<double>(model.RSS - exactRss)) > RssAgreement * static_cast<double>(exactRss) ||
+       listing.NrOfPositive != m)) {
     if (OnRestart)
       OnRestart(this);
     model = MakeInfluenceModel(factor, rank, static_cast<int>(m), exactRss, collinear);
@@ -464,7 +465,7 @@ bool TMLRStream::Execute(std::unique_ptr<TBlockReader> First, const TBlockSource
   if (small)
     summary.SRes = static_cast<double>(std::sqrt(extendedRss / (m - p - 1)));
   const TAnovaTable& a = summary.Anova;
-  std::vector<double> shown = {summary.SRes, summary.R2, a.SSRes, a.SSReg, a.SSTot,
+  std::vector<double> shown = {summary.SRes, summary.R2, a.SSRes,  a.SSReg,  a.SSTot,
                                a.MSRes,      a.MSReg,    a.FValue, residMin, residMax};
   for (int j = 0; j < n; ++j)
     shown.push_back(dev[static_cast<std::size_t>(j)] * summary.SRes);

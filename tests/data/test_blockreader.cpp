@@ -161,7 +161,8 @@ TEST_F(BlockReader, AscBlocksGiveTheWholeFilesTable)
     text += (r % 31 ? std::to_string(-r) : "NAN") + (r % 2 ? "\r\n" : " ");
     text += (r % 13 ? std::to_string(r % 7) + "e-1" : "( 4)") + "\r\n";
   }
-  text += "\x1a" "1 2 3 garbage\r\n";
+  text += "\x1a"
+          "1 2 3 garbage\r\n";
   const std::string file = WriteFile("a.asc", text);
   const std::string whole = WholeDump(file);
   ASSERT_EQ(whole.substr(0, 12), "first one|b|") << whole.substr(0, 100);
@@ -198,7 +199,8 @@ TEST_F(BlockReader, FailuresGiveTheWholeFileReadersMessages)
   EXPECT_EQ(BlockDump(missing, {}), WholeDump(missing));
   // Row names of an ASC file are not read in blocks.
   const std::string named = WriteFile("named.asc", "c\n1\n1\nFALSE FALSE TRUE FALSE\nr 5\n");
-  EXPECT_EQ(BlockDump(named, {}), "the ASC file \"" + named + "\" names its rows, which a read in blocks does not support yet");
+  EXPECT_EQ(BlockDump(named, {}),
+            "the ASC file \"" + named + "\" names its rows, which a read in blocks does not support yet");
 }
 
 }  // namespace

@@ -85,7 +85,8 @@ TStreamRun RunStream(const std::string& File, const std::vector<int>& Inputs, in
 }
 
 // The in-memory run over the table of the same file.
-TMLRResultPtr RunTable(const std::string& File, const std::vector<int>& Inputs, int Target, std::string* Error = nullptr)
+TMLRResultPtr RunTable(const std::string& File, const std::vector<int>& Inputs, int Target,
+                       std::string* Error = nullptr)
 {
   TTableBuilder b;
   if (!ReadTableFile(File, {}, b).Ok())
@@ -169,8 +170,11 @@ std::string CsvData(int Rows, double Offset, unsigned Seed)
   for (int r = 1; r <= Rows; ++r) {
     const double x1 = Offset + n01(gen), x2 = 3 * n01(gen), x3 = n01(gen) * n01(gen);
     const double y = 2 - 0.5 * x1 + 0.25 * x2 + x3 + (r % 97 == 0 ? 20 : 1) * n01(gen);
-    std::snprintf(buf, sizeof buf, "obj %d,%.17g,%.17g,%s,%s\r\n", r, x1, x2, r % 41 == 0 ? "NA" : std::to_string(x3).c_str(),
-                  r % 53 == 0 ? "NaN" : r % 59 == 0 ? "" : std::to_string(y).c_str());
+    std::snprintf(buf, sizeof buf, "obj %d,%.17g,%.17g,%s,%s\r\n", r, x1, x2,
+                  r % 41 == 0 ? "NA" : std::to_string(x3).c_str(),
+                  r % 53 == 0   ? "NaN"
+                  : r % 59 == 0 ? ""
+                                : std::to_string(y).c_str());
     s += buf;
   }
   return s;
@@ -211,7 +215,8 @@ TEST_F(MLRStream, AscFileWithCtrlZAndASmallDesignGivesTheTablesFit)
     const std::string y = r % 37 == 0 ? "###" : r % 43 == 0 ? "NAN" : std::to_string(a - b + 0.1 * n01(gen));
     text += std::to_string(r % 3) + " " + std::to_string(a) + " " + std::to_string(b) + "\r\n  " + y + "\r\n";
   }
-  const std::string file = WriteFile("small.asc", text + "\x1a" "999 999\r\n");
+  const std::string file = WriteFile("small.asc", text + "\x1a"
+                                                         "999 999\r\n");
   const TMLRResultPtr m = RunTable(file, {1, 2}, 3);
   ASSERT_TRUE(m);
   for (int rows : {0, 1, 16}) {
