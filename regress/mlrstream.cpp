@@ -165,6 +165,7 @@ bool TMLRStream::Execute(std::unique_ptr<TBlockReader> First, const TBlockSource
   std::vector<TMomentSums> sums(static_cast<std::size_t>(p));
   bool constantTarget = true;
   double firstTarget = 0;
+  bool haveTarget = false;
   long long m = 0;
   TDesignBlock d;
   ++FPasses;
@@ -181,11 +182,12 @@ bool TMLRStream::Execute(std::unique_ptr<TBlockReader> First, const TBlockSource
         for (int j = 0; j < p; ++j)
           sums[static_cast<std::size_t>(j)].Add(d.Columns[static_cast<std::size_t>(j)].data(), d.Count);
         const double* c = d.Target();
-        for (int i = 0; i < d.Count; ++i) {
-          if (m == 0 && i == 0)
-            firstTarget = c[0];
-          constantTarget = constantTarget && c[i] == firstTarget;
+        if (!haveTarget && d.Count > 0) {
+          firstTarget = c[0];
+          haveTarget = true;
         }
+        for (int i = 0; i < d.Count; ++i)
+          constantTarget = constantTarget && c[i] == firstTarget;
         m += d.Count;
       }))
     return false;

@@ -47,9 +47,9 @@ std::string Cell(double V, int State)
 std::string WholeDump(const std::string& File, const TDelimitedDialect& Dialect = {})
 {
   TTableBuilder b;
-  const TTableFileResult r = ReadTableFile(File, Dialect, b);
-  if (!r.Ok())
-    return r.Message;
+  const TTableFileResult res = ReadTableFile(File, Dialect, b);
+  if (!res.Ok())
+    return res.Message;
   TDataTable t;
   t.Adopt(std::move(b));
   std::string s;
