@@ -26,13 +26,7 @@ if (( avail_kb < need_kb )); then
 fi
 
 generate() {  # generate FILE ROWS
-  awk -v rows="$2" 'BEGIN {
-    srand(7); printf "stream benchmark\n21\n%d\nFALSE FALSE FALSE FALSE\n", rows
-    for (r = 0; r < rows; r++) {
-      y = 3; line = ""
-      for (c = 1; c <= 20; c++) { v = rand() * (2 ^ (c % 8)) + c; y += (c % 5 - 2) * 0.5 * v; line = line sprintf("%.6g ", v) }
-      printf "%s%.6g\n", line, y + rand() - 0.5
-    } }' >"$1"
+  bash "$(dirname "$0")/gen_asc.sh" "$1" "$2" "stream benchmark"
 }
 
 inputs=$(seq -s, 1 20)
