@@ -5,6 +5,8 @@
 // a table as CSV, or save it as an ASC or delimited text file. Errors go to standard error and end the program with status 2.
 #include "demodata.h"
 #include "mlrrun.h"
+#include "mlrstream.h"
+#include "orvex_blockreader.h"
 #include "orvex_datatable.h"
 #include "orvex_tablefile.h"
 #include "orvex_tablewriter.h"
@@ -15,9 +17,12 @@
 #include <cmath>
 #include <cstdio>
 #include <exception>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 using namespace orvex;
 
@@ -106,6 +111,12 @@ const char* const HelpText =
     "                 it is completely written\n"
     "  --threads N    use N threads for reading and fitting (1 to 64); by default one per\n"
     "                 processor core\n"
+    "  --stream       fit a FILE larger than memory: read it in blocks, never holding the table\n"
+    "                 (two or three passes over the file, memory independent of its size); the\n"
+    "                 outputs are those of the run without it, the --influence and --predict\n"
+    "                 lines written after the pass that makes them. It fits the plain model:\n"
+    "                 not with --csv, --save or the model options, and no column of texts\n"
+    "                 as an input; ASC and delimited text files only\n"
     "  --help         show this text\n"
     "\n"
     "Reading delimited text (CSV, TSV, semicolon, pipe or blank separated values): the\n"
@@ -145,8 +156,9 @@ const char* const HelpText =
     "error.\n"
     "\n"
     "Exit status: 0 on success, 2 on any error, with a message on standard error:\n"
-    "  - the ASC file's table would need more memory than is available (the message gives\n"
-    "    both figures); nothing is read then;\n"
+    "  - the file's table would need more memory than is available (the message gives\n"
+    "    both figures, for a delimited file an estimate from its start, and points to\n"
+    "    --stream); nothing is read then;\n"
     "  - a delimited file cannot be read as a table (the line, the column and the field, cut\n"
     "    to 40 characters: a line with another number of fields, a quote never closed, a\n"
     "    text in a number column);\n"
@@ -183,6 +195,8 @@ struct TOptions {
   std::vector<std::string> References;  // COL=LEVEL
   // --save OUT
   std::optional<std::string> SaveAs;
+  // reading the file in blocks
+  bool Stream = false;
 };
 
 // Thrown for every error the user can cause; main prints it and exits with status 2.
@@ -316,13 +330,17 @@ std::string Mebibytes(std::int64_t Bytes)
   return std::to_string((Bytes + (std::int64_t(1) << 20) - 1) >> 20) + " MiB";
 }
 
-// Refuses, before reading anything, a file whose table would not fit in the memory available.
-void CheckMemory(const std::string& FileName)
+// Refuses, before reading anything, a file whose table would not fit in the memory available
+// (a delimited file's by an estimate from its start).
+void CheckMemory(const std::string& FileName, const TDelimitedDialect& Reading)
 {
-  const TMemoryCheck check = CheckAscFileFitsInMemory(FileName);
+  const TMemoryCheck check = DecideFileFormat(FileName) == TFileFormat::Asc
+                                 ? CheckAscFileFitsInMemory(FileName)
+                                 : CheckDelimitedFileFitsInMemory(FileName, Reading);
   if (!check.Fits)
     ToolError("the table of \"" + FileName + "\" needs about " + Mebibytes(check.NeededBytes) +
-              " of memory, but only " + Mebibytes(check.AvailableBytes) + " are available");
+              " of memory, but only " + Mebibytes(check.AvailableBytes) +
+              " are available; --stream fits it without holding the table");
 }
 
 // ---- Saving: --save OUT --------------------------------------------------------------------
@@ -384,6 +402,8 @@ bool ParseOutputOption(const std::string& Arg, TOptions& Options)
     Options.Influence = true;
   else if (Arg == "--predict")
     Options.Predict = true;
+  else if (Arg == "--stream")
+    Options.Stream = true;
   else
     return false;
   return true;
@@ -421,17 +441,20 @@ bool ParseModelOption(const std::string& Arg, TValue&& Value, TOptions& O)
   return true;
 }
 
-int ResolveColumn(const TDataTable& Table, const std::string& Column, const char* Option);
+int ResolveColumn(const std::vector<std::string>& Names, const std::string& Column, const char* Option);
 bool IsWholeNumber(const std::string& S);
 
 // The model options with their columns and levels resolved in the table.
 TMLRModelOptions MakeModelOptions(const TOptions& O, const TDataTable& Table, const TRoleState& Roles)
 {
+  std::vector<std::string> names;
+  for (int c = 1; c <= Table.NrOfColumns(); ++c)
+    names.push_back(Table.ColName(c));
   TMLRModelOptions m;
   m.Intercept = !O.NoIntercept;
   m.Robust = O.Robust;
   if (O.Weights) {
-    m.WeightCol = ResolveColumn(Table, *O.Weights, "--weights");
+    m.WeightCol = ResolveColumn(names, *O.Weights, "--weights");
     if (Roles.Target(m.WeightCol) || Roles.Input(m.WeightCol))
       ToolError("the weight column \"" + Table.ColName(m.WeightCol) + "\" is also " +
                 (Roles.Target(m.WeightCol) ? "the target" : "among the inputs"));
@@ -439,7 +462,7 @@ TMLRModelOptions MakeModelOptions(const TOptions& O, const TDataTable& Table, co
   for (const std::string& ref : O.References) {
     // The column name may itself hold "=": the level is after the last one.
     const std::size_t eq = ref.rfind('=');
-    const int col = ResolveColumn(Table, ref.substr(0, eq), "--reference");
+    const int col = ResolveColumn(names, ref.substr(0, eq), "--reference");
     const std::string level = ref.substr(eq + 1);
     if (Table.VarType(col) != vtNominal)
       ToolError("--reference: column \"" + Table.ColName(col) + "\" is not categorical (Nominal)");
@@ -515,8 +538,9 @@ void LoadTable(const TOptions& Options, TDataTable& Table, TReadSource* Source =
     LoadDemoData(Table);
     return;
   }
-  if (DecideFileFormat(*Options.FileName) == TFileFormat::Asc)
-    CheckMemory(*Options.FileName);
+  const TFileFormat format = DecideFileFormat(*Options.FileName);
+  if (format == TFileFormat::Asc || format == TFileFormat::Delimited)
+    CheckMemory(*Options.FileName, Options.Reading.Delimited);
   LoadTableFile(*Options.FileName, Options.Reading, Table, Source);
 }
 
@@ -531,13 +555,13 @@ bool IsWholeNumber(const std::string& S)
 }
 
 // A column given by its 1-based number or its exact name.
-int ResolveColumn(const TDataTable& Table, const std::string& Column, const char* Option)
+int ResolveColumn(const std::vector<std::string>& Names, const std::string& Column, const char* Option)
 {
   if (Column.empty())
     ToolError(std::string("empty column in ") + Option);
   if (IsWholeNumber(Column)) {
     const std::string digits = Column.substr(std::min(Column.find_first_not_of('0'), Column.size()));
-    const int n = Table.NrOfColumns();
+    const int n = static_cast<int>(Names.size());
     if (digits.empty() || digits.size() > 9 || std::stoi(digits) > n)
       ToolError(std::string("unknown column number ") + Column + " in " + Option +
                 " (the table has " + std::to_string(n) + " columns)");
@@ -545,8 +569,8 @@ int ResolveColumn(const TDataTable& Table, const std::string& Column, const char
   }
   // A name that several columns share would pick one of them silently: ask for the number.
   int found = 0;
-  for (int i = 1; i <= Table.NrOfColumns(); ++i)
-    if (Table.ColName(i) == Column) {
+  for (int i = 1; i <= static_cast<int>(Names.size()); ++i)
+    if (Names[static_cast<std::size_t>(i - 1)] == Column) {
       if (found != 0)
         ToolError(std::string("column name \"") + Column + "\" in " + Option +
                   " is ambiguous (columns " + std::to_string(found) + " and " + std::to_string(i) +
@@ -558,13 +582,13 @@ int ResolveColumn(const TDataTable& Table, const std::string& Column, const char
   return found;
 }
 
-std::vector<int> ResolveColumnList(const TDataTable& Table, const std::string& List)
+std::vector<int> ResolveColumnList(const std::vector<std::string>& Names, const std::string& List)
 {
   std::vector<int> cols;
   std::size_t start = 0;
   for (;;) {
     const std::size_t comma = List.find(',', start);
-    cols.push_back(ResolveColumn(Table, List.substr(start, comma - start), "--inputs"));
+    cols.push_back(ResolveColumn(Names, List.substr(start, comma - start), "--inputs"));
     if (comma == std::string::npos)
       break;
     start = comma + 1;
@@ -572,24 +596,26 @@ std::vector<int> ResolveColumnList(const TDataTable& Table, const std::string& L
   return cols;
 }
 
-TRoleState MakeRoles(const TOptions& Options, const TDataTable& Table)
+// The roles from --inputs and --target over the columns Names (1-based by position).
+TRoleState MakeRoles(const TOptions& Options, const std::vector<std::string>& Names)
 {
   if (!Options.Inputs)
     UsageError("no input variable given (--inputs LIST)");
   if (!Options.Target)
     UsageError("no target variable given (--target COL)");
-  const std::vector<int> inputs = ResolveColumnList(Table, *Options.Inputs);
-  const int target = ResolveColumn(Table, *Options.Target, "--target");
+  const std::vector<int> inputs = ResolveColumnList(Names, *Options.Inputs);
+  const int target = ResolveColumn(Names, *Options.Target, "--target");
+  auto name = [&](int c) { return Names[static_cast<std::size_t>(c - 1)]; };
 
-  TRoleState roles(Table.NrOfColumns());
+  TRoleState roles(static_cast<int>(Names.size()));
   for (int c : inputs) {
     if (c == target)
-      ToolError("the target variable \"" + Table.ColName(target) +
+      ToolError("the target variable \"" + name(target) +
                 "\" is also among the inputs");
     // The roles are one flag per column: a repeated column would silently fit a model with
     // fewer inputs than the user listed (often a typing slip for another column).
     if (roles.Input(c))
-      ToolError("column \"" + Table.ColName(c) + "\" is given twice in --inputs");
+      ToolError("column \"" + name(c) + "\" is given twice in --inputs");
     roles.SetInput(c, true);
   }
   roles.SetTarget(target, true);
@@ -611,16 +637,16 @@ std::string Digits(double V)
   return buf;
 }
 
-void PrintValues(const TMLRRun& Run)
+void PrintValues(const TMLRResult& R)
 {
-  const TFitSummary& s = Run.Summary();
+  const TFitSummary& s = R.Summary;
   const TAnovaTable& a = s.Anova;
   auto key = [](const char* Key, const std::string& Value) {
     PrintLine(std::string(Key) + "\t" + Value);
   };
   key("n", std::to_string(s.NrOfObjects));
   key("p", std::to_string(s.NrOfInputs));
-  key("df", std::to_string(s.NrOfObjects - Run.NrOfCoefficients()));
+  key("df", std::to_string(s.NrOfObjects - static_cast<int>(R.Coefficients.size())));
   key("missing", std::to_string(s.NrOfMissing));
   key("near_singular", s.NearSingular ? "1" : "0");
   key("sres", Digits(s.SRes));
@@ -629,17 +655,16 @@ void PrintValues(const TMLRRun& Run)
   key("ssreg", Digits(a.SSReg));
   key("ssres", Digits(a.SSRes));
   key("sstot", Digits(a.SSTot));
-  const int p = Run.NumInputs();
-  auto coef = [&](const std::string& Name, int j) {
-    PrintLine("coef\t" + Name + "\t" + Digits(Run.VecX().Elem(j)) + "\t" +
-              Digits(Run.VecDx().Elem(j) * s.SRes));
+  const std::size_t p = R.InputNames.size();
+  auto coef = [&](const std::string& Name, std::size_t j) {
+    PrintLine("coef\t" + Name + "\t" + Digits(R.Coefficients[j]) + "\t" + Digits(R.StdErrors[j]));
   };
-  for (int j = 1; j <= p; ++j)
-    coef(Run.Design().ColumnNames[static_cast<std::size_t>(j - 1)], j);
-  if (Run.Design().Intercept)
-    coef("INTERCEPT", p + 1);
+  for (std::size_t j = 0; j < p; ++j)
+    coef(R.InputNames[j], j);
+  if (R.Intercept)
+    coef("INTERCEPT", p);
 
-  const TFitInference& inf = Run.Inference();
+  const TFitInference& inf = R.Inference;
   key("adj_r2", Digits(inf.AdjR2));
   key("f_p", Digits(inf.FPValue));
   for (const TCoefficientInference& c : inf.Coefficients)
@@ -647,13 +672,12 @@ void PrintValues(const TMLRRun& Run)
               Digits(c.CILow) + "\t" + Digits(c.CIHigh) + "\t" +
               (c.Column > 0 ? Digits(c.VIF) : std::string()));
 
-  const TMLRResult& r = *Run.Result();
-  key("loglik", Digits(r.Measures.LogLik));
-  key("aic", Digits(r.Measures.AIC));
-  key("bic", Digits(r.Measures.BIC));
-  for (std::size_t j = 0; j < r.Measures.Beta.size(); ++j)
-    PrintLine("beta\t" + r.InputNames[j] + "\t" + Digits(r.Measures.Beta[j]));
-  PrintOptionValues(r);
+  key("loglik", Digits(R.Measures.LogLik));
+  key("aic", Digits(R.Measures.AIC));
+  key("bic", Digits(R.Measures.BIC));
+  for (std::size_t j = 0; j < R.Measures.Beta.size(); ++j)
+    PrintLine("beta\t" + R.InputNames[j] + "\t" + Digits(R.Measures.Beta[j]));
+  PrintOptionValues(R);
 }
 
 void PrintOptionValues(const TMLRResult& R)
@@ -670,35 +694,48 @@ void PrintOptionValues(const TMLRResult& R)
               Digits(c.ScaledGVIF));
 }
 
+// An object's influence line and its DFBETAS line.
+std::string InfluenceLines(const TObjectInfluence& O)
+{
+  std::string flags;
+  for (int b = 0; b < 5; ++b)
+    if (O.Flags & (1u << b))
+      flags += (flags.empty() ? "" : ",") + std::string(InfluenceFlagNames[b]);
+  const std::string row = std::to_string(O.Row);
+  std::string line = "infl\t" + row + "\t" + Digits(O.Hat) + "\t" + Digits(O.RStandard) + "\t" +
+                     Digits(O.RStudent) + "\t" + Digits(O.CooksDistance) + "\t" + Digits(O.DFFits) + "\t" +
+                     Digits(O.CovRatio) + "\t" + flags + "\ndfbetas\t" + row;
+  for (int j = 0; j < O.NrOfCoefficients; ++j)
+    line += "\t" + Digits(O.DFBetas[static_cast<std::size_t>(j) * O.Stride]);
+  return line;
+}
+
+std::string PredictionLine(const TObjectPrediction& P)
+{
+  const TPredictionRow& v = P.Interval;
+  return "pred\t" + std::to_string(P.Row) + "\t" + Digits(P.Estimate) + "\t" + Digits(v.SEFit) + "\t" +
+         Digits(v.CILow) + "\t" + Digits(v.CIHigh) + "\t" + Digits(v.PILow) + "\t" + Digits(v.PIHigh) + "\t" +
+         (std::isnan(P.Residual) ? std::string() : Digits(P.Residual));
+}
+
 // Per object used its influence line and its DFBETAS line; a buffer per line keeps a million
 // objects quick.
 void PrintInfluence(const TMLRResult& R)
 {
   const TInfluence& f = R.Influence;
-  for (std::size_t i = 0; i < f.Hat.size(); ++i) {
-    std::string flags;
-    for (int b = 0; b < 5; ++b)
-      if (f.Flags[i] & (1u << b))
-        flags += (flags.empty() ? "" : ",") + std::string(InfluenceFlagNames[b]);
-    const std::string row = std::to_string(R.UsedRows[i]);
-    PrintLine("infl\t" + row + "\t" + Digits(f.Hat[i]) + "\t" + Digits(f.RStandard[i]) + "\t" +
-              Digits(f.RStudent[i]) + "\t" + Digits(f.CooksDistance[i]) + "\t" +
-              Digits(f.DFFits[i]) + "\t" + Digits(f.CovRatio[i]) + "\t" + flags);
-    std::string line = "dfbetas\t" + row;
-    for (int j = 0; j < f.NrOfCoefficients; ++j)
-      line += "\t" + Digits(f.DFBeta(static_cast<int>(i), j));
-    PrintLine(line);
-  }
+  for (std::size_t i = 0; i < f.Hat.size(); ++i)
+    PrintLine(InfluenceLines(TObjectInfluence{R.UsedRows[i], f.Hat[i], f.RStandard[i], f.RStudent[i],
+                                              f.CooksDistance[i], f.DFFits[i], f.CovRatio[i], f.Flags[i],
+                                              f.DFBetas.data() + i, f.Hat.size(), f.NrOfCoefficients}));
 }
 
 void PrintPredictions(const TMLRResult& R)
 {
   const TPredictions& p = R.Predictions;
   for (std::size_t a = 0; a < p.Rows.size(); ++a)
-    PrintLine("pred\t" + std::to_string(p.Rows[a]) + "\t" + Digits(p.Estimate[a]) + "\t" +
-              Digits(p.SEFit[a]) + "\t" + Digits(p.CILow[a]) + "\t" + Digits(p.CIHigh[a]) + "\t" +
-              Digits(p.PILow[a]) + "\t" + Digits(p.PIHigh[a]) + "\t" +
-              (std::isnan(p.Residual[a]) ? std::string() : Digits(p.Residual[a])));
+    PrintLine(PredictionLine(
+        TObjectPrediction{p.Rows[a], p.Estimate[a], {p.SEFit[a], p.CILow[a], p.CIHigh[a], p.PILow[a], p.PIHigh[a]},
+                          p.Residual[a]}));
 }
 
 std::string CsvQuoted(const std::string& S)
@@ -734,6 +771,114 @@ void PrintCsv(const TDataTable& Table)
   }
 }
 
+// Copies the lines a pass wrote aside to the output.
+void CopyToOutput(std::FILE* F)
+{
+  std::rewind(F);
+  char buf[1 << 16];
+  std::size_t got;
+  while ((got = std::fread(buf, 1, sizeof buf, F)) > 0)
+    std::fwrite(buf, 1, got, stdout);
+  if (std::ferror(F))
+    ToolError("cannot read back the lines written aside");
+}
+
+// The fit of a file read in blocks (--stream): the same outputs in the same order as the run
+// on the table. The per-row lines come during the last pass, before the numbers that precede
+// them are known, so they wait in temporary files.
+int RunStream(const TOptions& O)
+{
+  if (!O.FileName)
+    UsageError("--stream needs a FILE");
+  // The run over a file in blocks fits the plain model only.
+  const std::pair<bool, const char*> unsupported[] = {
+      {O.Csv, "--csv"},       {O.SaveAs.has_value(), "--save"},         {O.Weights.has_value(), "--weights"},
+      {O.NoIntercept, "--no-intercept"}, {O.Robust != TRobustType::None, "--robust"},
+      {!O.References.empty(), "--reference"}};
+  for (const auto& [given, option] : unsupported)
+    if (given)
+      UsageError(std::string("--stream cannot be combined with ") + option);
+  const TFileFormat format = DecideFileFormat(*O.FileName);
+  if (format != TFileFormat::Asc && format != TFileFormat::Delimited)
+    ToolError("--stream reads ASC and delimited text files only, not \"" + *O.FileName + "\"");
+  TBlockReadOptions reading;
+  reading.Threads = O.Threads;
+  auto open = [&](std::string& Message) {
+    return OpenBlockReader(*O.FileName, O.Reading.Delimited, Message, reading);
+  };
+  std::string message;
+  std::unique_ptr<TBlockReader> first = open(message);
+  if (!first)
+    ToolError(message);
+  for (const TLeftOutColumn& c : first->LeftOut())
+    std::fprintf(stderr, "mlrreport: column %d \"%s\" left out: %s\n", c.Field, c.Name.c_str(), c.Reason.c_str());
+  std::vector<std::string> names;
+  for (int c = 1; c <= first->NrOfColumns(); ++c)
+    names.push_back(first->ColName(c));
+  const TRoleState roles = MakeRoles(O, names);
+  std::vector<int> inputs;
+  int target = 0;
+  for (int c = 1; c <= roles.NrOfColumns(); ++c) {
+    if (roles.Input(c))
+      inputs.push_back(c);
+    if (roles.Target(c))
+      target = c;
+  }
+
+  struct TFileCloser {
+    void operator()(std::FILE* F) const { std::fclose(F); }
+  };
+  std::unique_ptr<std::FILE, TFileCloser> influence, predict;
+  TMLRStream run;
+  if (O.Influence) {
+    influence.reset(std::tmpfile());
+    if (!influence)
+      ToolError("cannot create a temporary file for the influence lines");
+    run.OnInfluence = [&](TMLRStream*, const TObjectInfluence& Object) {
+      const std::string lines = InfluenceLines(Object) + "\n";
+      std::fwrite(lines.data(), 1, lines.size(), influence.get());
+    };
+  }
+  if (O.Predict) {
+    predict.reset(std::tmpfile());
+    if (!predict)
+      ToolError("cannot create a temporary file for the prediction lines");
+    run.OnPrediction = [&](TMLRStream*, const TObjectPrediction& Row) {
+      const std::string line = PredictionLine(Row) + "\n";
+      std::fwrite(line.data(), 1, line.size(), predict.get());
+    };
+  }
+  run.OnRestart = [&](TMLRStream*) {
+    for (std::FILE* f : {influence.get(), predict.get()})
+      if (f && (std::fflush(f) != 0 || ::ftruncate(::fileno(f), 0) != 0 || std::fseek(f, 0, SEEK_SET) != 0))
+        ToolError("cannot start the temporary file of the per-row lines again");
+  };
+  if (!run.Execute(std::move(first), open, inputs, target))
+    ToolError(run.ErrorText());
+  const TMLRResult& r = *run.Result();
+  if (r.NearSingular)
+    std::fprintf(stderr, "mlrreport: %s\n", NearSingularWarning);
+  if (O.Caption)
+    PrintLine(r.Caption);
+  if (O.Values)
+    PrintValues(r);
+  for (auto* f : {influence.get(), predict.get()})
+    if (f) {
+      if (std::fflush(f) != 0 || std::ferror(f))
+        ToolError("cannot write the temporary file of the per-row lines");
+      CopyToOutput(f);
+    }
+  if (!(O.Values || O.Influence || O.Predict))
+    for (const std::string& line : r.ReportLines)
+      PrintLine(line);
+  if (O.Extended) {
+    PrintLine("");
+    for (const std::string& line : r.ExtendedLines)
+      PrintLine(line);
+  }
+  return 0;
+}
+
 int Run(int argc, char** argv)
 {
   const TOptions o = ParseArguments(argc, argv);
@@ -754,6 +899,8 @@ int Run(int argc, char** argv)
 
   if (o.Threads > 0)
     SetMathThreadCount(o.Threads);
+  if (o.Stream)
+    return RunStream(o);
   TDataTable table;
   TReadSource source;
   LoadTable(o, table, &source);
@@ -766,7 +913,10 @@ int Run(int argc, char** argv)
     return 0;
   }
 
-  const TRoleState roles = MakeRoles(o, table);
+  std::vector<std::string> names;
+  for (int c = 1; c <= table.NrOfColumns(); ++c)
+    names.push_back(table.ColName(c));
+  const TRoleState roles = MakeRoles(o, names);
   const TMLRModelOptions model = MakeModelOptions(o, table, roles);
   TMLRRun run;
   // The influence measures and predictions cost more than the fit: made only when printed.
@@ -778,7 +928,7 @@ int Run(int argc, char** argv)
   if (o.Caption)
     PrintLine(run.Caption());
   if (o.Values)
-    PrintValues(run);
+    PrintValues(*run.Result());
   if (o.Influence)
     PrintInfluence(*run.Result());
   if (o.Predict)
