@@ -2,16 +2,15 @@
 // text file (or takes the demonstration data), runs the regression of one target column on a list of input
 // columns and prints the details report exactly as the window's memo shows it, optionally with
 // the chart caption, or the fit's numbers with all digits for other programs. It can also print
-// a table as CSV, or save it as an ASC or delimited text file. Errors go to standard error and end the program with status 2.
-#include "demodata.h"
+// a table as CSV, or save it as an ASC or delimited text file. Errors go to standard error and
+// end the program with status 2. The file, role and model options are those of toolargs.h.
 #include "mlrrun.h"
 #include "mlrstream.h"
 #include "orvex_blockreader.h"
 #include "orvex_datatable.h"
-#include "orvex_tablefile.h"
-#include "orvex_tablewriter.h"
-#include "orvex_datatable_memory.h"
 #include "orvex_math2.h"
+#include "orvex_tablewriter.h"
+#include "toolargs.h"
 
 #include <algorithm>
 #include <cmath>
@@ -174,174 +173,20 @@ const char* const HelpText =
     "  - unknown or incomplete options.\n";
 
 struct TOptions {
-  std::optional<std::string> FileName;
-  TTableReadOptions Reading;  // overrides of the readers' detection, the sheet of a workbook
-  std::optional<std::string> Inputs;
-  std::optional<std::string> Target;
+  TFitArgs Fit;  // the file, how it is read, the roles, --threads and the model options
   bool Caption = false;
   bool Values = false;
   bool Extended = false;
   bool Csv = false;
   bool Help = false;
-  // Resources
-  int Threads = 0;  // 0: one per core
   // machine-readable outputs beside --values
   bool Influence = false;
   bool Predict = false;
-  // Model options, as given (columns resolved once the table is read)
-  std::optional<std::string> Weights;
-  bool NoIntercept = false;
-  TRobustType Robust = TRobustType::None;
-  std::vector<std::string> References;  // COL=LEVEL
   // --save OUT
   std::optional<std::string> SaveAs;
   // reading the file in blocks
   bool Stream = false;
 };
-
-// Thrown for every error the user can cause; main prints it and exits with status 2.
-struct TToolError {
-  std::string Text;
-  bool ShowUsageHint = false;
-};
-
-[[noreturn]] void UsageError(const std::string& Text)
-{
-  throw TToolError{Text, true};
-}
-
-[[noreturn]] void ToolError(const std::string& Text)
-{
-  throw TToolError{Text, false};
-}
-
-// ---------------------------------------------------------------------------------------------
-// Reading options: how a delimited file is read, which sheet of a workbook. Returns false when
-// Arg is none of them; takes the value of --delimiter and --sheet from the next argument (or
-// after "=").
-
-bool ParseReadingOption(const std::string& Arg, int& I, int Argc, char** Argv, TTableReadOptions& R)
-{
-  TDelimitedDialect& D = R.Delimited;
-  if (Arg == "--sheet" || Arg.rfind("--sheet=", 0) == 0) {
-    if (Arg == "--sheet" && I + 1 >= Argc)
-      UsageError("option --sheet needs a value");
-    R.Workbook.Sheet = Arg == "--sheet" ? Argv[++I] : Arg.substr(8);
-    if (R.Workbook.Sheet.empty())
-      UsageError("option --sheet needs a sheet name or number");
-  } else if (Arg == "--delimiter" || Arg.rfind("--delimiter=", 0) == 0) {
-    std::string v;
-    if (Arg == "--delimiter") {
-      if (I + 1 >= Argc)
-        UsageError("option --delimiter needs a value");
-      v = Argv[++I];
-    } else {
-      v = Arg.substr(12);
-    }
-    if (v == "," || v == "comma")
-      D.Delimiter = dlComma;
-    else if (v == ";" || v == "semicolon")
-      D.Delimiter = dlSemicolon;
-    else if (v == "tab" || v == "\t")
-      D.Delimiter = dlTab;
-    else if (v == "|" || v == "pipe")
-      D.Delimiter = dlPipe;
-    else if (v == "space" || v == " ")
-      D.Delimiter = dlBlanks;
-    else
-      UsageError("unknown delimiter \"" + v + "\" (use , ; tab | or space)");
-  } else if (Arg == "--decimal-comma") {
-    D.DecimalMark = TDecimalMark::Comma;
-  } else if (Arg == "--decimal-point") {
-    D.DecimalMark = TDecimalMark::Point;
-  } else if (Arg == "--header") {
-    D.Header = TPresence::Yes;
-  } else if (Arg == "--no-header") {
-    D.Header = TPresence::No;
-  } else {
-    return false;
-  }
-  return true;
-}
-
-// What a save needs to know of the file read: its format, the dialect used, an ASC file's
-// key/value section.
-struct TReadSource {
-  bool FromFile = false;
-  TFileFormat Format = TFileFormat::Asc;
-  TDelimitedDialect Dialect;
-  TCustomData CustomData;
-};
-
-// Reads the file by its format into the table; a file that cannot be read leaves the table.
-void LoadTableFile(const std::string& FileName, const TTableReadOptions& Reading, TDataTable& Table,
-                   TReadSource* Source = nullptr)
-{
-  TTableBuilder builder;
-  TCustomData custom;
-  const TTableFileResult r = ReadTableFileWith(FileName, Reading, builder, TReadControl(), &custom);
-  if (Source && r.Ok()) {
-    Source->FromFile = true;
-    Source->Format = r.Format;
-    Source->Dialect = r.Delimited.Detected.Dialect;
-    Source->CustomData = std::move(custom);
-  }
-  if (!r.Ok())
-    ToolError(r.Message);
-  for (const TLeftOutColumn& c : r.Delimited.LeftOut)
-    std::fprintf(stderr, "mlrreport: column %d \"%s\" left out: %s\n", c.Field, c.Name.c_str(), c.Reason.c_str());
-  for (const std::string& note : r.Stat.Notes)
-    std::fprintf(stderr, "mlrreport: %s\n", note.c_str());
-  const TSheetTableResult& sheet = r.Workbook.Table;
-  if (sheet.ErrorCells > 0 || sheet.NoValueCells > 0)
-    std::fprintf(stderr, "mlrreport: sheet \"%s\": %lld error values read as not-a-number, %lld formulas without a "
-                 "cached value read as empty\n", r.Workbook.SheetUsed.c_str(), static_cast<long long>(sheet.ErrorCells),
-                 static_cast<long long>(sheet.NoValueCells));
-  Table.Adopt(std::move(builder));
-}
-
-// ---- Resources: threads, and the memory a table needs ---------------------------------------
-
-// The options about the machine's resources; false when Arg is none of them. Value(option)
-// takes the option's value from the next argument.
-template <typename TValue>
-bool ParseResourceOption(const std::string& Arg, TValue&& Value, TOptions& O)
-{
-  std::string text;
-  if (Arg == "--threads")
-    text = Value("--threads");
-  else if (Arg.rfind("--threads=", 0) == 0)
-    text = Arg.substr(10);
-  else
-    return false;
-  int n = 0;
-  const bool digits = !text.empty() && text.size() <= 2 &&
-                      std::all_of(text.begin(), text.end(), [](char C) { return C >= '0' && C <= '9'; });
-  if (digits)
-    n = std::stoi(text);
-  if (n < 1 || n > TTaskPool::MaxThreads)
-    UsageError("--threads needs a whole number from 1 to 64, not \"" + text + "\"");
-  O.Threads = n;
-  return true;
-}
-
-std::string Mebibytes(std::int64_t Bytes)
-{
-  return std::to_string((Bytes + (std::int64_t(1) << 20) - 1) >> 20) + " MiB";
-}
-
-// Refuses, before reading anything, a file whose table would not fit in the memory available
-// (a delimited file's by an estimate from its start).
-void CheckMemory(const std::string& FileName, const TDelimitedDialect& Reading)
-{
-  const TMemoryCheck check = DecideFileFormat(FileName) == TFileFormat::Asc
-                                 ? CheckAscFileFitsInMemory(FileName)
-                                 : CheckDelimitedFileFitsInMemory(FileName, Reading);
-  if (!check.Fits)
-    ToolError("the table of \"" + FileName + "\" needs about " + Mebibytes(check.NeededBytes) +
-              " of memory, but only " + Mebibytes(check.AvailableBytes) +
-              " are available; --stream fits it without holding the table");
-}
 
 // ---- Saving: --save OUT --------------------------------------------------------------------
 
@@ -365,8 +210,8 @@ void CheckSaveOptions(const TOptions& O)
 {
   if (!O.SaveAs)
     return;
-  if (O.Inputs || O.Target || O.Caption || O.Values || O.Extended || O.Influence || O.Predict || O.Csv ||
-      O.Weights || O.NoIntercept || O.Robust != TRobustType::None || !O.References.empty())
+  if (O.Fit.Inputs || O.Fit.Target || O.Caption || O.Values || O.Extended || O.Influence || O.Predict || O.Csv ||
+      O.Fit.HasModelOptions())
     UsageError("--save cannot be combined with --inputs, --target, --caption, --values, --extended, "
                "--influence, --predict, --csv or the model options");
   try {
@@ -409,75 +254,6 @@ bool ParseOutputOption(const std::string& Arg, TOptions& Options)
   return true;
 }
 
-// ---- Model options: weights, intercept, robust standard errors, reference levels ----------
-
-// The model options; false when Arg is none of them. Value(option) takes the option's value
-// from the next argument.
-template <typename TValue>
-bool ParseModelOption(const std::string& Arg, TValue&& Value, TOptions& O)
-{
-  auto valueOf = [&](const char* Name) -> std::optional<std::string> {
-    const std::string name = Name;
-    if (Arg == name)
-      return Value(Name);
-    if (Arg.rfind(name + "=", 0) == 0)
-      return Arg.substr(name.size() + 1);
-    return std::nullopt;
-  };
-  if (Arg == "--no-intercept") {
-    O.NoIntercept = true;
-  } else if (auto w = valueOf("--weights")) {
-    O.Weights = *w;
-  } else if (auto r = valueOf("--robust")) {
-    if (!ParseRobustType(*r, O.Robust) || O.Robust == TRobustType::None)
-      UsageError("--robust needs HC0, HC1, HC2 or HC3, not \"" + *r + "\"");
-  } else if (auto ref = valueOf("--reference")) {
-    if (ref->find('=') == std::string::npos)
-      UsageError("--reference needs COL=LEVEL, not \"" + *ref + "\"");
-    O.References.push_back(*ref);
-  } else {
-    return false;
-  }
-  return true;
-}
-
-int ResolveColumn(const std::vector<std::string>& Names, const std::string& Column, const char* Option);
-bool IsWholeNumber(const std::string& S);
-
-// The model options with their columns and levels resolved in the table.
-TMLRModelOptions MakeModelOptions(const TOptions& O, const TDataTable& Table, const TRoleState& Roles)
-{
-  std::vector<std::string> names;
-  for (int c = 1; c <= Table.NrOfColumns(); ++c)
-    names.push_back(Table.ColName(c));
-  TMLRModelOptions m;
-  m.Intercept = !O.NoIntercept;
-  m.Robust = O.Robust;
-  if (O.Weights) {
-    m.WeightCol = ResolveColumn(names, *O.Weights, "--weights");
-    if (Roles.Target(m.WeightCol) || Roles.Input(m.WeightCol))
-      ToolError("the weight column \"" + Table.ColName(m.WeightCol) + "\" is also " +
-                (Roles.Target(m.WeightCol) ? "the target" : "among the inputs"));
-  }
-  for (const std::string& ref : O.References) {
-    // The column name may itself hold "=": the level is after the last one.
-    const std::size_t eq = ref.rfind('=');
-    const int col = ResolveColumn(names, ref.substr(0, eq), "--reference");
-    const std::string level = ref.substr(eq + 1);
-    if (Table.VarType(col) != vtNominal)
-      ToolError("--reference: column \"" + Table.ColName(col) + "\" is not categorical (Nominal)");
-    if (!Roles.Input(col))
-      ToolError("--reference: column \"" + Table.ColName(col) + "\" is not among the inputs");
-    int found = Table.FindLevel(col, level, false);
-    if (found < 0 && IsWholeNumber(level) && level.size() <= 3 && std::stoi(level) <= MaxLevel)
-      found = std::stoi(level);
-    if (found < 0)
-      ToolError("--reference: column \"" + Table.ColName(col) + "\" has no level \"" + level + "\"");
-    m.ReferenceLevels[col] = found;
-  }
-  return m;
-}
-
 // The options' lines of --values: robust standard errors, the categorical inputs' F tests and
 // generalized VIFs.
 void PrintOptionValues(const TMLRResult& R);
@@ -498,14 +274,6 @@ TOptions ParseArguments(int argc, char** argv)
       continue;
     if (arg == "--help" || arg == "-h")
       o.Help = true;
-    else if (arg == "--inputs")
-      o.Inputs = value("--inputs");
-    else if (arg.rfind("--inputs=", 0) == 0)
-      o.Inputs = arg.substr(9);
-    else if (arg == "--target")
-      o.Target = value("--target");
-    else if (arg.rfind("--target=", 0) == 0)
-      o.Target = arg.substr(9);
     else if (arg == "--caption")
       o.Caption = true;
     else if (arg == "--values")
@@ -514,112 +282,14 @@ TOptions ParseArguments(int argc, char** argv)
       o.Extended = true;
     else if (arg == "--csv")
       o.Csv = true;
-    else if (ParseReadingOption(arg, i, argc, argv, o.Reading))
-      continue;
-    else if (ParseResourceOption(arg, value, o))
-      continue;
-    else if (ParseModelOption(arg, value, o))
-      continue;
     else if (ParseSaveOption(arg, value, o))
       continue;
-    else if (arg.size() > 1 && arg[0] == '-')
-      UsageError("unknown option " + arg);
-    else if (o.FileName)
-      UsageError("more than one file given: " + *o.FileName + " and " + arg);
+    else if (ParseFitArg(i, argc, argv, o.Fit))
+      continue;
     else
-      o.FileName = arg;
+      UsageError("unknown option " + arg);
   }
   return o;
-}
-
-void LoadTable(const TOptions& Options, TDataTable& Table, TReadSource* Source = nullptr)
-{
-  if (!Options.FileName) {
-    LoadDemoData(Table);
-    return;
-  }
-  const TFileFormat format = DecideFileFormat(*Options.FileName);
-  if (format == TFileFormat::Asc || format == TFileFormat::Delimited)
-    CheckMemory(*Options.FileName, Options.Reading.Delimited);
-  LoadTableFile(*Options.FileName, Options.Reading, Table, Source);
-}
-
-bool IsWholeNumber(const std::string& S)
-{
-  if (S.empty())
-    return false;
-  for (char c : S)
-    if (c < '0' || c > '9')
-      return false;
-  return true;
-}
-
-// A column given by its 1-based number or its exact name.
-int ResolveColumn(const std::vector<std::string>& Names, const std::string& Column, const char* Option)
-{
-  if (Column.empty())
-    ToolError(std::string("empty column in ") + Option);
-  if (IsWholeNumber(Column)) {
-    const std::string digits = Column.substr(std::min(Column.find_first_not_of('0'), Column.size()));
-    const int n = static_cast<int>(Names.size());
-    if (digits.empty() || digits.size() > 9 || std::stoi(digits) > n)
-      ToolError(std::string("unknown column number ") + Column + " in " + Option +
-                " (the table has " + std::to_string(n) + " columns)");
-    return std::stoi(digits);
-  }
-  // A name that several columns share would pick one of them silently: ask for the number.
-  int found = 0;
-  for (int i = 1; i <= static_cast<int>(Names.size()); ++i)
-    if (Names[static_cast<std::size_t>(i - 1)] == Column) {
-      if (found != 0)
-        ToolError(std::string("column name \"") + Column + "\" in " + Option +
-                  " is ambiguous (columns " + std::to_string(found) + " and " + std::to_string(i) +
-                  "); give the column number");
-      found = i;
-    }
-  if (found == 0)
-    ToolError(std::string("unknown column \"") + Column + "\" in " + Option);
-  return found;
-}
-
-std::vector<int> ResolveColumnList(const std::vector<std::string>& Names, const std::string& List)
-{
-  std::vector<int> cols;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t comma = List.find(',', start);
-    cols.push_back(ResolveColumn(Names, List.substr(start, comma - start), "--inputs"));
-    if (comma == std::string::npos)
-      break;
-    start = comma + 1;
-  }
-  return cols;
-}
-
-// The roles from --inputs and --target over the columns Names (1-based by position).
-TRoleState MakeRoles(const TOptions& Options, const std::vector<std::string>& Names)
-{
-  if (!Options.Inputs)
-    UsageError("no input variable given (--inputs LIST)");
-  if (!Options.Target)
-    UsageError("no target variable given (--target COL)");
-  const std::vector<int> inputs = ResolveColumnList(Names, *Options.Inputs);
-  const int target = ResolveColumn(Names, *Options.Target, "--target");
-  auto name = [&](int c) { return Names[static_cast<std::size_t>(c - 1)]; };
-
-  TRoleState roles(static_cast<int>(Names.size()));
-  for (int c : inputs) {
-    if (c == target)
-      ToolError("the target variable \"" + name(target) +
-                "\" is also among the inputs");
-    // The roles are one flag per column: a repeated column would silently fit a model with
-    // fewer inputs than the user listed (often a typing slip for another column).
-    if (roles.Input(c))
-      ToolError("column \"" + name(c) + "\" is given twice in --inputs");
-    roles.SetInput(c, true);
-  }
-  roles.SetTarget(target, true);
-  return roles;
 }
 
 void PrintLine(const std::string& S)
@@ -788,23 +458,23 @@ void CopyToOutput(std::FILE* F)
 // them are known, so they wait in temporary files.
 int RunStream(const TOptions& O)
 {
-  if (!O.FileName)
+  if (!O.Fit.FileName)
     UsageError("--stream needs a FILE");
   // The run over a file in blocks fits the plain model only.
   const std::pair<bool, const char*> unsupported[] = {
-      {O.Csv, "--csv"},       {O.SaveAs.has_value(), "--save"},         {O.Weights.has_value(), "--weights"},
-      {O.NoIntercept, "--no-intercept"}, {O.Robust != TRobustType::None, "--robust"},
-      {!O.References.empty(), "--reference"}};
+      {O.Csv, "--csv"},       {O.SaveAs.has_value(), "--save"},         {O.Fit.Weights.has_value(), "--weights"},
+      {O.Fit.NoIntercept, "--no-intercept"}, {O.Fit.Robust != TRobustType::None, "--robust"},
+      {!O.Fit.References.empty(), "--reference"}};
   for (const auto& [given, option] : unsupported)
     if (given)
       UsageError(std::string("--stream cannot be combined with ") + option);
-  const TFileFormat format = DecideFileFormat(*O.FileName);
+  const TFileFormat format = DecideFileFormat(*O.Fit.FileName);
   if (format != TFileFormat::Asc && format != TFileFormat::Delimited)
-    ToolError("--stream reads ASC and delimited text files only, not \"" + *O.FileName + "\"");
+    ToolError("--stream reads ASC and delimited text files only, not \"" + *O.Fit.FileName + "\"");
   TBlockReadOptions reading;
-  reading.Threads = O.Threads;
+  reading.Threads = O.Fit.Threads;
   auto open = [&](std::string& Message) {
-    return OpenBlockReader(*O.FileName, O.Reading.Delimited, Message, reading);
+    return OpenBlockReader(*O.Fit.FileName, O.Fit.Reading.Delimited, Message, reading);
   };
   std::string message;
   std::unique_ptr<TBlockReader> first = open(message);
@@ -815,7 +485,7 @@ int RunStream(const TOptions& O)
   std::vector<std::string> names;
   for (int c = 1; c <= first->NrOfColumns(); ++c)
     names.push_back(first->ColName(c));
-  const TRoleState roles = MakeRoles(O, names);
+  const TRoleState roles = MakeRoles(O.Fit, names);
   std::vector<int> inputs;
   int target = 0;
   for (int c = 1; c <= roles.NrOfColumns(); ++c) {
@@ -886,7 +556,7 @@ int Run(int argc, char** argv)
     std::fputs(HelpText, stdout);
     return 0;
   }
-  if (o.Csv && (o.Inputs || o.Target || o.Caption || o.Values || o.Extended))
+  if (o.Csv && (o.Fit.Inputs || o.Fit.Target || o.Caption || o.Values || o.Extended))
     UsageError("--csv cannot be combined with --inputs, --target, --caption, --values or --extended");
   const bool machine = o.Values || o.Influence || o.Predict;
   if (o.Values && o.Extended)
@@ -897,13 +567,13 @@ int Run(int argc, char** argv)
     UsageError("--csv cannot be combined with --influence or --predict");
   CheckSaveOptions(o);
 
-  if (o.Threads > 0)
-    SetMathThreadCount(o.Threads);
+  if (o.Fit.Threads > 0)
+    SetMathThreadCount(o.Fit.Threads);
   if (o.Stream)
     return RunStream(o);
   TDataTable table;
   TReadSource source;
-  LoadTable(o, table, &source);
+  LoadFitTable(o.Fit, table, &source, "; --stream fits it without holding the table");
   if (o.SaveAs) {
     SaveTable(*o.SaveAs, table, source);
     return 0;
@@ -913,11 +583,8 @@ int Run(int argc, char** argv)
     return 0;
   }
 
-  std::vector<std::string> names;
-  for (int c = 1; c <= table.NrOfColumns(); ++c)
-    names.push_back(table.ColName(c));
-  const TRoleState roles = MakeRoles(o, names);
-  const TMLRModelOptions model = MakeModelOptions(o, table, roles);
+  const TRoleState roles = MakeRoles(o.Fit, ColumnNames(table));
+  const TMLRModelOptions model = MakeModelOptions(o.Fit, table, roles);
   TMLRRun run;
   // The influence measures and predictions cost more than the fit: made only when printed.
   run.SetInfluence(o.Influence || o.Predict || o.Extended);
