@@ -20,6 +20,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -169,12 +170,22 @@ struct TModelMeasures {
   std::string Equation;      // "Net Weight = -135.09 + 0.68442 * Length + 3.3732 * Width"
 };
 
-// One column of a report table.
+// One column of a report table. Before and Widen serve the fixed text only: the text before
+// the cell on its line (the details report's " +/-" and wider gaps), and whether a longer cell
+// widens its line instead of being cut to Width (the details report's numbers).
 enum class TColumnAlign { Left, Right };
 struct TReportColumn {
   std::string Header;
   int Width = 0;  // characters in the fixed text
   TColumnAlign Align = TColumnAlign::Right;
+  std::string Before = " ";
+  bool Widen = false;
+};
+
+// A cell that spans Count columns of its row in the fixed text, its text centred over their
+// whole width (the cells it covers are empty).
+struct TReportSpan {
+  std::size_t Row = 0, Column = 0, Count = 1;
 };
 
 // A report table: columns and rows of cell texts, rendered to the fixed text, tab-separated
@@ -183,6 +194,19 @@ struct TReportTable {
   std::string Title;
   std::vector<TReportColumn> Columns;
   std::vector<std::vector<std::string>> Rows;
+  std::vector<TReportSpan> Spans;
+  // The fixed text's header lines when they are not the columns' headers (the details report's
+  // own heading lines; none for a table without a header in the fixed text).
+  std::optional<std::vector<std::string>> TextHeader;
+  // The width of the fixed text's dash lines with their leading space; 0: that of the columns.
+  int TextWidth = 0;
+};
+
+// Where a table's fixed text stands among the lines of a report.
+struct TPlacedTable {
+  std::size_t FirstLine = 0;  // 0-based, its title's line (or first dash line)
+  std::size_t NrOfLines = 0;
+  TReportTable Table;
 };
 
 // Robust standard errors of every coefficient and the tests made with them (the classical
@@ -255,9 +279,13 @@ struct TMLRResult {
   std::string Caption;
   TResidualHistogram Histogram;
 
-  // report: the fixed lines, the extended block, and the extended block's tables
+  // report: the fixed lines and the extended block with the tables among their lines (mlrtable.h
+  // makes a document of blocks of both), and the tables of the result for other programs (the
+  // analysis of variance, the coefficients with their beta, every influential object, ...)
   std::vector<std::string> ReportLines;
   std::vector<std::string> ExtendedLines;
+  std::vector<TPlacedTable> ReportTables;
+  std::vector<TPlacedTable> ExtendedTables;
   std::vector<TReportTable> Tables;
 };
 

@@ -274,6 +274,7 @@ private:
   std::string FCaption;
   TResidualHistogram FHistogram;
   std::vector<std::string> FReportLines;
+  std::vector<TPlacedTable> FReportTables;
 
   // inference (mlrrun_inference.cpp)
   void MakeInference(const TDataTable& Table);
@@ -282,6 +283,7 @@ private:
   std::vector<double> InvolvedWeights() const;
   TFitInference FInference;
   std::vector<std::string> FExtendedLines;
+  std::vector<TPlacedTable> FExtendedTables;
 
   // the result value (mlrrun_result.cpp)
   void MakeResult(const TDataTable& Table);
@@ -318,7 +320,7 @@ TFitSummary MakeFitSummary(const TCurveFit& Stats, int NrOfInputs, int NrOfMissi
 // then the intercept when Form has one.
 std::vector<std::string> MakeReportLines(const TFitSummary& Summary, const TModelForm& Form,
                                          const std::string& TargetName, const std::vector<std::string>& InputNames,
-                                         const double* Coef, const double* Dx);
+                                         const double* Coef, const double* Dx, std::vector<TPlacedTable>& Placed);
 
 // The inference of a fit from its numbers: Coef and Dx as for MakeReportLines, VIF one per design
 // column, Weights (with NearSingular) each coefficient's weight in the design's null space, the
@@ -338,7 +340,7 @@ TFitCondition FitConditionOf(bool ConstantTarget, long double EstimateMean, long
 std::vector<double> NullSpaceWeights(TMatrix& Normalized);
 // The extended block of a fit.
 std::vector<std::string> MakeExtendedLines(const TFitSummary& Summary, const TModelForm& Form,
-                                           const TFitInference& Inference);
+                                           const TFitInference& Inference, std::vector<TPlacedTable>& Placed);
 
 // The influence measures of objects in blocks, for a run that holds its design and for one that
 // reads it a block at a time alike. From the triangular factor R of the design (used up) and its
@@ -416,8 +418,8 @@ struct TInfluenceListing {
   std::vector<int> UnitLeverageRows;  // the first 10 rows of leverage 1
 };
 // The rules and the influential objects' lines; Tables receives the table of the listed ones.
-void AppendInfluenceReport(std::vector<std::string>& Lines, std::vector<TReportTable>& Tables,
-                           const TInfluenceListing& L);
+void AppendInfluenceReport(std::vector<std::string>& Lines, std::vector<TPlacedTable>& Placed,
+                           std::vector<TReportTable>& Tables, const TInfluenceListing& L);
 
 // The caption and report texts of a fit, exposed for callers that hold the numbers already.
 std::string MakeFText(double FValue);

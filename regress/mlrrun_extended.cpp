@@ -66,30 +66,16 @@ TReportTable AnovaTable(const TMLRResult& R)
   return t;
 }
 
+// The extended block's coefficient tests with the beta coefficients beside them.
 TReportTable CoefficientTable(const TMLRResult& R)
 {
-  TReportTable t;
+  TReportTable t = CoefficientTestTable(
+      R.Inference, R.CategoricalTerms.empty() ? 12 : CoefficientNameWidth(R.Inference.Coefficients));
   t.Title = " Coefficients:";
-  t.Columns = {{"Coefficient", R.CategoricalTerms.empty() ? 12 : CoefficientNameWidth(R.Inference.Coefficients),
-                TColumnAlign::Left}};
-  for (const char* h : {"Estimate", "Std. Error", "t value", "Pr(>|t|)", "CI 2.5 %", "CI 97.5 %",
-                        "VIF", "Beta"})
-    t.Columns.push_back({h, NumberWidth, TColumnAlign::Right});
+  t.Columns.push_back({"Beta", NumberWidth, TColumnAlign::Right});
   const std::size_t p = R.InputNames.size();
-  for (std::size_t j = 0; j < R.Inference.Coefficients.size(); ++j) {
-    const TCoefficientInference& c = R.Inference.Coefficients[j];
-    std::vector<std::string> row = {c.Name, FormatSig5(c.Estimate), FormatSig5(c.StdError)};
-    if (c.Collinear || c.ZeroStdError) {
-      row.push_back(c.Collinear ? "n/a (collinear)" : "n/a (std. error 0)");
-      row.insert(row.end(), 3, "");
-    } else {
-      row.insert(row.end(), {FormatSig5(c.TValue), FormatPValue(c.PValue), FormatSig5(c.CILow),
-                             FormatSig5(c.CIHigh)});
-    }
-    row.push_back(j < p ? FormatSig5(c.VIF) : "");
-    row.push_back(j < p ? FormatSig5(R.Measures.Beta[j]) : "");
-    t.Rows.push_back(row);
-  }
+  for (std::size_t j = 0; j < t.Rows.size(); ++j)
+    t.Rows[j].push_back(j < p ? FormatSig5(R.Measures.Beta[j]) : "");
   return t;
 }
 
@@ -139,11 +125,11 @@ void TMLRRun::AppendResultReport(const TDataTable& Table, TMLRResult& R) const
   for (std::size_t o = 0; o < f.Hat.size() && listing.UnitLeverageRows.size() < 10; ++o)
     if (f.Hat[o] == 1)
       listing.UnitLeverageRows.push_back(R.UsedRows[o]);
-  AppendInfluenceReport(l, R.Tables, listing);
+  AppendInfluenceReport(l, R.ExtendedTables, R.Tables, listing);
 }
 
-void AppendInfluenceReport(std::vector<std::string>& Lines, std::vector<TReportTable>& Tables,
-                           const TInfluenceListing& L)
+void AppendInfluenceReport(std::vector<std::string>& Lines, std::vector<TPlacedTable>& Placed,
+                           std::vector<TReportTable>& Tables, const TInfluenceListing& L)
 {
   std::vector<std::string>& l = Lines;
   const double k = L.Rank;
@@ -177,8 +163,7 @@ void AppendInfluenceReport(std::vector<std::string>& Lines, std::vector<TReportT
     TReportTable shown = t;
     if (shown.Rows.size() > MaxListedObjects)
       shown.Rows.resize(MaxListedObjects);
-    for (const std::string& line : RenderTableText(shown))
-      l.push_back(line);
+    AppendTable(l, Placed, std::move(shown));
     if (static_cast<std::size_t>(L.NrOfFlagged) > MaxListedObjects)
       l.push_back(" and " + std::to_string(static_cast<std::size_t>(L.NrOfFlagged) - MaxListedObjects) + " more");
   }

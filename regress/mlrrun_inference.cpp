@@ -4,6 +4,7 @@
 // report lines that shows them. The distributions come from Boost.Math.
 #include "mlrrun.h"
 #include "mlrrun_text.h"
+#include "mlrtable.h"
 
 #include "orvex_datatable.h"
 #include "orvex_stringl.h"
@@ -90,11 +91,6 @@ bool RightSingular(TMatrix& A, TMatrix& V, TVector& W)
   if (!ReduceToTriangle(A, b, r, qtb, rho))
     return false;
   return SVDecompose(r, V, W);
-}
-
-std::string Number(double V)
-{
-  return RightJustify(FormatSig5(V), NumberWidth);
 }
 
 }  // namespace
@@ -403,18 +399,39 @@ TFitCondition FitConditionOf(bool ConstantTarget, long double EstimateMean, long
 
 void TMLRRun::MakeExtendedLines()
 {
-  FExtendedLines = orvex::MakeExtendedLines(FSummary, Form(), FInference);
+  FExtendedTables.clear();
+  FExtendedLines = orvex::MakeExtendedLines(FSummary, Form(), FInference, FExtendedTables);
+}
+
+TReportTable CoefficientTestTable(const TFitInference& Inference, int NameWidth)
+{
+  TReportTable t;
+  t.Columns = {{"Coefficient", NameWidth, TColumnAlign::Left}};
+  for (const char* h : {"Estimate", "Std. Error", "t value", "Pr(>|t|)", "CI 2.5 %", "CI 97.5 %", "VIF"})
+    t.Columns.push_back({h, NumberWidth, TColumnAlign::Right});
+  for (const TCoefficientInference& c : Inference.Coefficients) {
+    std::vector<std::string> row = {c.Name, FormatSig5(c.Estimate), FormatSig5(c.StdError)};
+    if (c.Collinear || c.ZeroStdError) {
+      // One text across the four columns of the tests and the interval, centred.
+      t.Spans.push_back({t.Rows.size(), row.size(), 4});
+      row.push_back(c.Collinear ? CollinearText : ZeroStdErrorText);
+      row.insert(row.end(), 3, "");
+    } else {
+      row.insert(row.end(), {FormatSig5(c.TValue), FormatPValue(c.PValue), FormatSig5(c.CILow), FormatSig5(c.CIHigh)});
+    }
+    row.push_back(c.Column > 0 ? FormatSig5(c.VIF) : "");
+    t.Rows.push_back(std::move(row));
+  }
+  return t;
 }
 
 std::vector<std::string> MakeExtendedLines(const TFitSummary& Summary, const TModelForm& Form,
-                                           const TFitInference& Inference)
+                                           const TFitInference& Inference, std::vector<TPlacedTable>& Placed)
 {
   const TFitSummary& s = Summary;
   const TFitInference& inf = Inference;
   // Indicator names ("Region[north]") are shown whole; other names keep the fixed width.
   const int nameWidth = Form.Categorical ? CoefficientNameWidth(inf.Coefficients) : NameWidth;
-  const int tableWidth = 1 + nameWidth + 7 * (1 + NumberWidth);
-  const std::string dash = " " + std::string(static_cast<std::size_t>(tableWidth - 1), '-');
   // The F value of a perfect fit is a stand-in for infinity, and that of a constant target 0 / 0.
   const bool undefined = inf.Condition != TFitCondition::Regular;
   std::vector<std::string> lines;
@@ -424,43 +441,14 @@ std::vector<std::string> MakeExtendedLines(const TFitSummary& Summary, const TMo
     l.push_back(std::string(" ") + PerfectFitText);
   else if (inf.Condition == TFitCondition::ConstantTarget)
     l.push_back(std::string(" ") + ConstantTargetText);
-  l.push_back(" Coefficient tests and 95 % confidence intervals (t distribution, " +
-              std::to_string(inf.DFRes) + " degrees of freedom):");
-  l.push_back(dash);
-  std::string head = " " + LeftJustify("Coefficient", nameWidth);
-  for (const char* h : {"Estimate", "Std. Error", "t value", "Pr(>|t|)", "CI 2.5 %",
-                        "CI 97.5 %", "VIF"})
-    head += " " + RightJustify(h, NumberWidth);
-  l.push_back(head);
-  l.push_back(dash);
+  TReportTable table = CoefficientTestTable(inf, nameWidth);
+  table.Title = " Coefficient tests and 95 % confidence intervals (t distribution, " + std::to_string(inf.DFRes) +
+                " degrees of freedom):";
+  AppendTable(l, Placed, std::move(table));
   std::vector<std::string> collinear;
-  for (const TCoefficientInference& c : inf.Coefficients) {
-    std::string line = " " + LeftJustify(c.Name, nameWidth) + " " + Number(c.Estimate) + " " +
-                       Number(c.StdError);
-    if (c.Collinear || c.ZeroStdError) {
-      // One text across the four columns of the tests and the interval, centred.
-      const char* reason = c.Collinear ? CollinearText : ZeroStdErrorText;
-      const int span = 4 * (1 + NumberWidth);
-      const int text = static_cast<int>(CharCount(reason));
-      const int left = (span - text) / 2;
-      line += std::string(static_cast<std::size_t>(left), ' ') + reason +
-              std::string(static_cast<std::size_t>(span - text - left), ' ');
-    } else {
-      line += " " + Number(c.TValue) + " " + RightJustify(FormatPValue(c.PValue), NumberWidth) +
-              " " + Number(c.CILow) + " " + Number(c.CIHigh);
-    }
+  for (const TCoefficientInference& c : inf.Coefficients)
     if (c.Collinear)
-      collinear.push_back(c.Column > 0
-                              ? "\"" + c.Name + "\" (column " + std::to_string(c.Column) + ")"
-                              : c.Name);
-    if (c.Column > 0)
-      line += " " + Number(c.VIF);
-    // The intercept row ends after its interval, without trailing spaces.
-    while (!line.empty() && line.back() == ' ')
-      line.pop_back();
-    l.push_back(line);
-  }
-  l.push_back(dash);
+      collinear.push_back(c.Column > 0 ? "\"" + c.Name + "\" (column " + std::to_string(c.Column) + ")" : c.Name);
 
   l.push_back(" Residual standard error: " + FormatSig5(s.SRes) + " on " +
               std::to_string(inf.DFRes) + " degrees of freedom");

@@ -88,8 +88,7 @@ void AppendOptionsReport(TMLRResult& R)
     for (const TCategoricalTerm& c : R.CategoricalTerms)
       t.Rows.push_back({c.Name, std::to_string(c.DF), FormatSig5(c.SumOfSquares), FormatSig5(c.FValue),
                         FormatPValue(c.PValue), FormatSig5(c.GVIF), FormatSig5(c.ScaledGVIF)});
-    for (const std::string& line : RenderTableText(t))
-      l.push_back(line);
+    AppendTable(l, R.ExtendedTables, t);
     R.Tables.push_back(t);
   }
   const TRobustInference& ri = R.Robust;
@@ -105,8 +104,7 @@ void AppendOptionsReport(TMLRResult& R)
       t.Rows.push_back({c.Name, FormatSig5(c.Estimate), FormatSig5(ri.StdErrors[j]), FormatSig5(ri.TValues[j]),
                         FormatPValue(ri.PValues[j]), FormatSig5(ri.CILow[j]), FormatSig5(ri.CIHigh[j])});
     }
-    for (const std::string& line : RenderTableText(t))
-      l.push_back(line);
+    AppendTable(l, R.ExtendedTables, t);
     R.Tables.push_back(t);
     if (ri.NrOfUnitLeverage > 0)
       l.push_back(" " + type + " standard errors are n/a: " + std::to_string(ri.NrOfUnitLeverage) +

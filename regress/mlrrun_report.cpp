@@ -2,6 +2,7 @@
 // report line by line, and the binning of the residuals. Every number goes through FormatReal,
 // so the report reads the same in the window, in the command-line tool and in the tests.
 #include "mlrrun.h"
+#include "mlrtable.h"
 
 #include "orvex_datatable.h"
 #include "orvex_datatable_text.h"
@@ -14,18 +15,15 @@ namespace orvex {
 
 namespace {
 
-// " " and 55 dashes, the rule between the report's blocks.
-std::string DashLine()
-{
-  return " " + RepeatChar('-', 55);
-}
+// The rules between the report's blocks: " " and 55 dashes.
+constexpr int ReportWidth = 56;
 
-// Degrees of freedom in the ANOVA table: right-justified under "DF" in four characters; a
-// larger count widens the field instead of losing its trailing digits.
-std::string DFField(int DF)
+// A number of the report's tables: FormatReal's text for a field of Width characters without
+// the padding, which the table's column gives back.
+std::string Number(long double Value, int Width)
 {
-  const std::string s = std::to_string(DF);
-  return s.size() >= 4 ? s : RightJustify(s, 4);
+  const std::string s = FormatReal(Value, Width, -2);
+  return s.substr(std::min(s.find_first_not_of(' '), s.size()));
 }
 
 }  // namespace
@@ -53,7 +51,7 @@ std::string MakeCaption(const TFitSummary& Summary)
 
 std::vector<std::string> MakeReportLines(const TFitSummary& Summary, const TModelForm& Form,
                                          const std::string& TargetName, const std::vector<std::string>& InputNames,
-                                         const double* Coef, const double* Dx)
+                                         const double* Coef, const double* Dx, std::vector<TPlacedTable>& Placed)
 {
   const TFitSummary& s = Summary;
   const TAnovaTable& a = s.Anova;
@@ -79,31 +77,45 @@ std::vector<std::string> MakeReportLines(const TFitSummary& Summary, const TMode
   if (!Form.Intercept)
     r.push_back(NoInterceptNote);
   r.push_back("");
-  r.push_back(DashLine());
-  r.push_back(" ANOVA        DF  sum of squares   mean square      F");
-  r.push_back(DashLine());
-  r.push_back(" Regression " + DFField(a.DFReg) + "   " + FormatReal(a.SSReg, 12, -2) + "   " +
-              FormatReal(a.MSReg, 12, -2) + "   " + fText);
-  r.push_back("   Residual " + DFField(a.DFRes) + "   " + FormatReal(a.SSRes, 12, -2) + "   " +
-              FormatReal(a.MSRes, 12, -2));
-  r.push_back("      Total " + DFField(a.DFTot) + "   " + FormatReal(a.SSTot, 12, -2));
-  r.push_back(DashLine());
+
+  // The analysis of variance: the source right-aligned, the degrees of freedom in four
+  // characters, the numbers after three spaces; the heading is the report's own line.
+  TReportTable anova;
+  anova.Columns = {{"Source", 10, TColumnAlign::Right},
+                   {"DF", 4, TColumnAlign::Right, " ", true},
+                   {"Sum of squares", 12, TColumnAlign::Right, "   ", true},
+                   {"Mean square", 12, TColumnAlign::Right, "   ", true},
+                   {"F", 7, TColumnAlign::Left, "   ", true}};
+  anova.TextHeader = std::vector<std::string>{" ANOVA        DF  sum of squares   mean square      F"};
+  anova.TextWidth = ReportWidth;
+  anova.Rows = {{"Regression", std::to_string(a.DFReg), Number(a.SSReg, 12), Number(a.MSReg, 12), fText},
+                {"Residual", std::to_string(a.DFRes), Number(a.SSRes, 12), Number(a.MSRes, 12)},
+                {"Total", std::to_string(a.DFTot), Number(a.SSTot, 12)}};
+  AppendTable(r, Placed, std::move(anova));
   r.push_back("");
-  r.push_back(" Regression coefficients:");
-  r.push_back(DashLine());
+
+  // The coefficients, the intercept first, each with its standard error after "+/-"; no heading.
+  TReportTable coef;
+  coef.Title = " Regression coefficients:";
+  coef.Columns = {{"Coefficient", 12, TColumnAlign::Left},
+                  {"Estimate", 14, TColumnAlign::Right, "  ", true},
+                  {"Std. Error", 14, TColumnAlign::Right, " +/-", true}};
+  coef.TextHeader = std::vector<std::string>();
+  coef.TextWidth = ReportWidth;
   if (Form.Intercept)
-    r.push_back(" INTERCEPT     " + FormatReal(Coef[p], 14, -2) + " +/-" + FormatReal(stdErr(p + 1), 14, -2));
+    coef.Rows.push_back({"INTERCEPT", Number(Coef[p], 14), Number(stdErr(p + 1), 14)});
   for (int j = 1; j <= p; ++j)
-    r.push_back(" " + LeftJustify(ReportName(InputNames[static_cast<std::size_t>(j - 1)]), 12) + "  " +
-                FormatReal(Coef[j - 1], 14, -2) + " +/-" + FormatReal(stdErr(j), 14, -2));
-  r.push_back(DashLine());
+    coef.Rows.push_back({ReportName(InputNames[static_cast<std::size_t>(j - 1)]), Number(Coef[j - 1], 14),
+                         Number(stdErr(j), 14)});
+  AppendTable(r, Placed, std::move(coef));
   return r;
 }
 
 void TMLRRun::MakeReport(const TDataTable& Table)
 {
-  FReportLines =
-      MakeReportLines(FSummary, Form(), Table.ColName(FTargetCol), FDesign.ColumnNames, FVecX.Data(), FVecDx.Data());
+  FReportTables.clear();
+  FReportLines = MakeReportLines(FSummary, Form(), Table.ColName(FTargetCol), FDesign.ColumnNames, FVecX.Data(),
+                                 FVecDx.Data(), FReportTables);
 }
 
 // Bins the residuals (estimated minus actual) of the pairs in Stats between ResidMin and

@@ -82,7 +82,9 @@ void TMLRRun::MakeResult(const TDataTable& Table)
   r->Caption = FCaption;
   r->Histogram = FHistogram;
   r->ReportLines = FReportLines;
+  r->ReportTables = FReportTables;
   r->ExtendedLines = FExtendedLines;
+  r->ExtendedTables = FExtendedTables;
   // Without the factor the rank is known only when the solve zeroed nothing.
   r->Rank = FSummary.NearSingular ? 0 : n;
   std::vector<double> factor;
@@ -97,6 +99,7 @@ void TMLRRun::MakeResult(const TDataTable& Table)
   AppendResultReport(Table, *r);
   AppendOptionsReport(*r);
   FExtendedLines = r->ExtendedLines;
+  FExtendedTables = r->ExtendedTables;
   FResult = std::move(r);
 }
 

@@ -21,6 +21,10 @@ void AppendWrapped(std::vector<std::string>& Lines, const std::string& Prefix,
 // the categorical inputs' tests, weights, Ordinal inputs taken as numbers).
 void AppendOptionsReport(TMLRResult& R);
 
+// The coefficient tests of the extended block (no title): the name, the estimate, its standard
+// error, t, p, the interval and the VIF, a collinear coefficient's reason across the tests.
+TReportTable CoefficientTestTable(const TFitInference& Inference, int NameWidth);
+
 // The width of the coefficient names' column that shows every name whole: at least 12.
 int CoefficientNameWidth(const std::vector<TCoefficientInference>& Coefficients);
 

@@ -493,15 +493,16 @@ bool TMLRStream::Execute(std::unique_ptr<TBlockReader> First, const TBlockSource
   R.Inference = MakeFitInference(summary, TModelForm(), condition, coef.data(), dev.data(), vif, weights, InputCols, rawInputNames);
   R.Inference.MissingRows = R.LeftOutRows;
   R.Caption = MakeCaption(summary);
-  R.ReportLines = MakeReportLines(summary, TModelForm(), rawTargetName, rawInputNames, coef.data(), dev.data());
-  R.ExtendedLines = MakeExtendedLines(summary, TModelForm(), R.Inference);
+  R.ReportLines = MakeReportLines(summary, TModelForm(), rawTargetName, rawInputNames, coef.data(), dev.data(),
+                                  R.ReportTables);
+  R.ExtendedLines = MakeExtendedLines(summary, TModelForm(), R.Inference, R.ExtendedTables);
   R.Influence.Rank = rank;
   R.Influence.NrOfCoefficients = n;
   R.Influence.Available = influence && listing.NrOfPositive > rank;
   MakeModelMeasures(R, rss, 0, static_cast<int>(m), centred);
   AppendModelReport(R);
   if (R.Influence.Available)
-    AppendInfluenceReport(R.ExtendedLines, R.Tables, listing);
+    AppendInfluenceReport(R.ExtendedLines, R.ExtendedTables, R.Tables, listing);
   FResult = std::move(result);
   return true;
 }

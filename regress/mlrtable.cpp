@@ -1,7 +1,10 @@
 // Rendering of the report's tables to fixed text, tab-separated text and HTML.
 #include "mlrtable.h"
 
+#include "mlrrun_text.h"
 #include "orvex_stringl.h"
+
+#include <algorithm>
 
 namespace orvex {
 
@@ -46,27 +49,68 @@ std::string HtmlEscaped(const std::string& S)
 
 std::vector<std::string> RenderTableText(const TReportTable& Table)
 {
+  const std::size_t nc = Table.Columns.size();
   int width = 0;
   for (const TReportColumn& c : Table.Columns)
-    width += 1 + c.Width;
+    width += static_cast<int>(CharCount(c.Before)) + c.Width;
+  if (Table.TextWidth > 0)
+    width = Table.TextWidth;
   const std::string dash = " " + std::string(static_cast<std::size_t>(std::max(width - 1, 0)), '-');
+  auto cell = [](const TReportColumn& C, const std::string& Text) {
+    if (C.Widen && static_cast<int>(CharCount(Text)) >= C.Width)
+      return Text;
+    return Cell(C, Text);
+  };
   std::vector<std::string> lines;
   if (!Table.Title.empty())
     lines.push_back(Table.Title);
   lines.push_back(dash);
-  std::string head;
-  for (const TReportColumn& c : Table.Columns)
-    head += " " + Cell(c, c.Header);
-  lines.push_back(TrimRight(head));
-  lines.push_back(dash);
-  for (const std::vector<std::string>& row : Table.Rows) {
+  if (Table.TextHeader) {
+    for (const std::string& h : *Table.TextHeader)
+      lines.push_back(h);
+    if (!Table.TextHeader->empty())
+      lines.push_back(dash);
+  } else {
+    std::string head;
+    for (const TReportColumn& c : Table.Columns)
+      head += c.Before + cell(c, c.Header);
+    lines.push_back(TrimRight(head));
+    lines.push_back(dash);
+  }
+  for (std::size_t r = 0; r < Table.Rows.size(); ++r) {
+    const std::vector<std::string>& row = Table.Rows[r];
     std::string line;
-    for (std::size_t k = 0; k < Table.Columns.size(); ++k)
-      line += " " + Cell(Table.Columns[k], k < row.size() ? row[k] : std::string());
+    for (std::size_t k = 0; k < nc; ++k) {
+      const TReportColumn& c = Table.Columns[k];
+      const std::string text = k < row.size() ? row[k] : std::string();
+      const auto span = std::find_if(Table.Spans.begin(), Table.Spans.end(),
+                                     [&](const TReportSpan& S) { return S.Row == r && S.Column == k; });
+      if (span == Table.Spans.end() || span->Count < 2) {
+        line += c.Before + cell(c, text);
+        continue;
+      }
+      // The span's width takes in the Before texts of all its columns.
+      const std::size_t last = std::min(nc, k + span->Count);
+      int w = 0;
+      for (std::size_t j = k; j < last; ++j)
+        w += static_cast<int>(CharCount(Table.Columns[j].Before)) + Table.Columns[j].Width;
+      const int len = static_cast<int>(CharCount(text));
+      const int left = std::max((w - len) / 2, 0);
+      line += std::string(static_cast<std::size_t>(left), ' ') + text +
+              std::string(static_cast<std::size_t>(std::max(w - len - left, 0)), ' ');
+      k = last - 1;
+    }
     lines.push_back(TrimRight(line));
   }
   lines.push_back(dash);
   return lines;
+}
+
+void AppendTable(std::vector<std::string>& Lines, std::vector<TPlacedTable>& Placed, TReportTable Table)
+{
+  const std::vector<std::string> text = RenderTableText(Table);
+  Placed.push_back({Lines.size(), text.size(), std::move(Table)});
+  Lines.insert(Lines.end(), text.begin(), text.end());
 }
 
 std::vector<std::string> RenderTableTsv(const TReportTable& Table)
@@ -107,6 +151,62 @@ std::string RenderTableHtml(const TReportTable& Table)
     h += "</tr>\n";
   }
   return h + "</table>\n";
+}
+
+TReportDocument DocumentOf(const std::vector<std::string>& Lines, const std::vector<TPlacedTable>& Placed)
+{
+  TReportDocument doc;
+  std::size_t next = 0;
+  auto text = [&](std::size_t End) {
+    if (End > next)
+      doc.push_back({std::vector<std::string>(Lines.begin() + static_cast<std::ptrdiff_t>(next),
+                                              Lines.begin() + static_cast<std::ptrdiff_t>(End)),
+                     std::nullopt});
+  };
+  for (const TPlacedTable& t : Placed) {
+    text(t.FirstLine);
+    doc.push_back({{}, t.Table});
+    next = t.FirstLine + t.NrOfLines;
+  }
+  text(Lines.size());
+  return doc;
+}
+
+TReportDocument ReportDocument(const TMLRResult& Result, bool Extended)
+{
+  TReportDocument doc = DocumentOf(Result.ReportLines, Result.ReportTables);
+  if (Extended) {
+    doc.push_back({{""}, std::nullopt});
+    const TReportDocument ext = DocumentOf(Result.ExtendedLines, Result.ExtendedTables);
+    doc.insert(doc.end(), ext.begin(), ext.end());
+  }
+  return doc;
+}
+
+std::vector<std::string> RenderDocumentText(const TReportDocument& Document)
+{
+  std::vector<std::string> lines;
+  for (const TReportBlock& b : Document) {
+    const std::vector<std::string> text = b.Table ? RenderTableText(*b.Table) : b.Lines;
+    lines.insert(lines.end(), text.begin(), text.end());
+  }
+  return lines;
+}
+
+std::string RenderDocumentHtml(const TReportDocument& Document)
+{
+  std::string h;
+  for (const TReportBlock& b : Document) {
+    if (b.Table) {
+      h += RenderTableHtml(*b.Table);
+      continue;
+    }
+    h += "<pre>";
+    for (const std::string& line : b.Lines)
+      h += HtmlEscaped(line) + "\n";
+    h += "</pre>\n";
+  }
+  return h;
 }
 
 }  // namespace orvex

@@ -2,8 +2,13 @@
 #pragma once
 
 #include "mlrrun.h"
+#include "mlrtable.h"
+
+#include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <string>
+#include <vector>
 
 namespace orvex {
 
@@ -16,6 +21,25 @@ inline TRoleState MakeRoles(int NrOfColumns, std::initializer_list<int> Inputs, 
   if (Target > 0)
     roles.SetTarget(Target, true);
   return roles;
+}
+
+// The report as a document gives the report's lines exactly, every table block in its place,
+// and NrOfTables tables in all.
+inline void ExpectDocumentIsTheReport(const TMLRResult& R, std::size_t NrOfTables)
+{
+  std::vector<std::string> all = R.ReportLines;
+  all.push_back("");
+  all.insert(all.end(), R.ExtendedLines.begin(), R.ExtendedLines.end());
+  const TReportDocument doc = ReportDocument(R, true);
+  EXPECT_EQ(RenderDocumentText(doc), all);
+  EXPECT_EQ(RenderDocumentText(ReportDocument(R, false)), R.ReportLines);
+  std::size_t tables = 0;
+  for (const TReportBlock& b : doc) {
+    tables += b.Table.has_value();
+    EXPECT_EQ(b.Table.has_value(), b.Lines.empty());
+  }
+  EXPECT_EQ(tables, NrOfTables);
+  EXPECT_EQ(R.ReportTables.size() + R.ExtendedTables.size(), NrOfTables);
 }
 
 }  // namespace orvex

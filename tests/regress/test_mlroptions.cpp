@@ -424,6 +424,9 @@ TEST(MLROptions, ExactCollinearityAndUnitLeverageAreReportedNotHidden)
   EXPECT_TRUE(std::isnan(c.CategoricalTerms[0].FValue));
   EXPECT_TRUE(std::isnan(c.Robust.StdErrors[0]));
   EXPECT_EQ(c.ExtendedLines.back(), " HC3 standard errors are n/a: the inputs are collinear");
+  // The details report's two tables, the coefficient tests, the categorical inputs and the
+  // robust standard errors, each in its place in the document.
+  ExpectDocumentIsTheReport(c, 5 + (c.Influence.Flagged.empty() ? 0 : 1));
 
   // A level with a single object: its indicator fits that object exactly (h = 1), which HC2
   // and HC3 divide by.

@@ -5,6 +5,7 @@
 #include "mlrrun_testutil.h"
 #include "mlrtable.h"
 #include "orvex_datatable.h"
+#include "orvex_stringl.h"
 
 #include <gtest/gtest.h>
 
@@ -374,6 +375,80 @@ TEST(MLRResult, RecycledBuffersAndRunsWithoutInfluenceGiveFreshFigures)
   EXPECT_TRUE(c.Predictions.Rows.empty());
   EXPECT_EQ(c.Measures.AIC, a.Measures.AIC);  // the rank of a fit without a dependence
   EXPECT_EQ(c.ReportLines, a.ReportLines);
+}
+
+// The report as blocks of lines and tables: rendered whole it is the report character for
+// character; the details report's analysis of variance and coefficients are tables of their
+// own, whose other renderings hold the bare numbers.
+TEST(MLRResult, ReportDocumentIsTheReportWithItsTables)
+{
+  TDataTable table;
+  LoadDemoData(table);
+  TMLRRun run;
+  ASSERT_TRUE(run.Execute(table, MakeRoles(6, {Length, Width}, NetWeight)));
+  const TMLRResult& r = *run.Result();
+  // The details report's two tables, the coefficient tests and the influential objects.
+  ExpectDocumentIsTheReport(r, r.Influence.Flagged.empty() ? 3 : 4);
+  ASSERT_EQ(r.ReportTables.size(), 2u);
+  const std::vector<std::string> anova = RenderTableTsv(r.ReportTables[0].Table);
+  ASSERT_EQ(anova.size(), 4u);
+  EXPECT_EQ(anova[0], "Source\tDF\tSum of squares\tMean square\tF");
+  // The numbers as the report writes them, without the padding of their fields.
+  auto bare = [](std::string S) { return S.substr(S.find_first_not_of(' ')); };
+  EXPECT_EQ(anova[3], "Total\t39\t" + bare(FormatReal(r.Summary.Anova.SSTot, 12, -2)));
+  const std::vector<std::string> coef = RenderTableTsv(r.ReportTables[1].Table);
+  ASSERT_EQ(coef.size(), 4u);
+  EXPECT_EQ(coef[1].substr(0, 20), "INTERCEPT\t" + bare(FormatReal(r.Coefficients[2], 14, -2)).substr(0, 10));
+  // The table sits where its lines are: its first line is the title above the coefficients.
+  EXPECT_EQ(r.ReportLines[r.ReportTables[1].FirstLine], " Regression coefficients:");
+  const std::string html = RenderDocumentHtml(ReportDocument(r, false));
+  EXPECT_EQ(html.substr(0, 34), "<pre>Number of Objects ...........");
+  EXPECT_NE(html.find("<td>INTERCEPT</td>"), std::string::npos) << html;
+
+  // A column that repeats another times two: its tests are one centred text, also through the
+  // document; without an intercept the coefficients' table has no intercept row.
+  table.InsertColumn(7);
+  for (int row = 1; row <= table.NrOfRows(); ++row)
+    table.SetElem(7, row, 2 * table.Elem(Length, row));
+  ASSERT_TRUE(run.Execute(table, MakeRoles(7, {Length, Width, 7}, NetWeight)));
+  const TMLRResult& c = *run.Result();
+  ASSERT_TRUE(c.NearSingular);
+  ExpectDocumentIsTheReport(c, c.ExtendedTables.size() + 2);
+  TMLRModelOptions noIntercept;
+  noIntercept.Intercept = false;
+  ASSERT_TRUE(run.Execute(table, MakeRoles(7, {Length, Width}, NetWeight), noIntercept));
+  ExpectDocumentIsTheReport(*run.Result(), run.Result()->ExtendedTables.size() + 2);
+  EXPECT_EQ(run.Result()->ReportTables[1].Table.Rows.size(), 2u);
+}
+
+// The fixed text of a table: each cell after its column's text, numbers that widen their line,
+// a span centred over its columns' whole width, and a heading of its own or none.
+TEST(MLRResult, TableTextHonoursWideningSpansAndOwnHeadings)
+{
+  TReportTable t;
+  t.Title = "T";
+  t.Columns = {{"Name", 4, TColumnAlign::Left}, {"A", 5, TColumnAlign::Right, " +/-", true},
+               {"B", 3, TColumnAlign::Right}, {"C", 3, TColumnAlign::Right}};
+  t.Rows = {{"abcdef", "1234567", "12345", "1"}, {"x", "1", "wide", ""}, {"y", "2", "3", "4"}};
+  t.Spans = {{1, 2, 2}};
+  std::vector<std::string> text = RenderTableText(t);
+  ASSERT_EQ(text.size(), 8u);
+  EXPECT_EQ(text[1], " " + std::string(21, '-'));  // 1+4 + 4+5 + 1+3 + 1+3 = 22
+  EXPECT_EQ(text[2], " Name +/-    A   B   C");
+  EXPECT_EQ(text[4], " abcd +/-1234567 123   1");  // the name and B cut, A widened
+  EXPECT_EQ(text[5], " x    +/-    1  wide");      // "wide" centred over 8 characters
+  EXPECT_EQ(text[6], " y    +/-    2   3   4");
+  t.TextHeader = std::vector<std::string>{" own heading"};
+  t.TextWidth = 10;
+  text = RenderTableText(t);
+  EXPECT_EQ(text[1], " ---------");
+  EXPECT_EQ(text[2], " own heading");
+  t.TextHeader = std::vector<std::string>();
+  text = RenderTableText(t);
+  ASSERT_EQ(text.size(), 6u);
+  EXPECT_EQ(text[2], " abcd +/-1234567 123   1");
+  // Only the fixed text is shaped: the TSV keeps every cell whole.
+  EXPECT_EQ(RenderTableTsv(t)[1], "abcdef\t1234567\t12345\t1");
 }
 
 }  // namespace
