@@ -45,6 +45,12 @@ bool MultiLinearRegression(TMatrix& A, const TVector& B, TVector& X, TVector* Si
 // copy of a large design.
 bool MultiLinearRegressionScaled(const TMatrix& A, const std::vector<int>& Exponents, const TVector& B,
                                  TVector& X, TVector* Sig, bool& NearSingular);
+// The same, also giving in R the unscaled triangular factor of A exactly as ReduceToTriangle
+// gives it, when the solve reduced A to one (a tall design beyond the small size); R is
+// resized to 0 x 0 otherwise. Callers that need the factor after the fit save a second
+// reduction of the design.
+bool MultiLinearRegressionScaled(const TMatrix& A, const std::vector<int>& Exponents, const TVector& B,
+                                 TVector& X, TVector* Sig, bool& NearSingular, TMatrix& R);
 
 // Scaled receives A with column k multiplied by 2^-Exponents[k - 1] (exactly, also where the
 // factor is no normal double).

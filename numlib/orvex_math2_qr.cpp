@@ -697,7 +697,15 @@ void ScaleColumns(const TMatrix& A, const std::vector<int>& Exponents, TMatrix& 
 bool MultiLinearRegressionScaled(const TMatrix& A, const std::vector<int>& Exponents, const TVector& B,
                                  TVector& X, TVector* Sig, bool& NearSingular)
 {
+  TMatrix r;
+  return MultiLinearRegressionScaled(A, Exponents, B, X, Sig, NearSingular, r);
+}
+
+bool MultiLinearRegressionScaled(const TMatrix& A, const std::vector<int>& Exponents, const TVector& B,
+                                 TVector& X, TVector* Sig, bool& NearSingular, TMatrix& R)
+{
   NearSingular = false;
+  R.Resize(0, 0);
   const int n = A.NrOfColumns();
   if (!IsTall(A) || detail::IsExtendedSize(A)) {
     TMatrix scaled;
@@ -710,6 +718,10 @@ bool MultiLinearRegressionScaled(const TMatrix& A, const std::vector<int>& Expon
   TTriangle t;
   if (!ReduceTall(A, B, t, GlobalProgressContext()))
     return true;
+  R.Resize(n, n);
+  for (int c = 0; c < n; ++c)
+    for (int i = 0; i < n; ++i)
+      R.Column(c + 1)[i] = TriangleEntry(t, i, c, 0);
   // Scaling a column by a power of two scales the same column of the factor exactly.
   for (int c = 0; c < n; ++c)
     if (t.Exponent[static_cast<std::size_t>(c)] != NoExponent)

@@ -556,7 +556,9 @@ bool TMLRRun::Solve()
   dx.Resize(n);
   bool nearSingular = false;
   const bool solved = FSolver ? FSolver(FWork, FVecC, x, &dx, nearSingular)
-                              : MultiLinearRegressionScaled(FMatD, exponents, FVecC, x, &dx, nearSingular);
+                              : MultiLinearRegressionScaled(FMatD, exponents, FVecC, x, &dx, nearSingular, FTriangle);
+  if (FSolver)
+    FTriangle.Resize(0, 0);
   if (!solved)
     return Fail(TRunStatus::SolveFailed, "Regression failed: the decomposition did not converge");
 

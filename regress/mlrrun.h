@@ -250,6 +250,9 @@ private:
   TVector FVecDx;
   TCurveFit FStats;
   TMatrix FWork;   // scaled copy of MatD that the solver overwrites
+  // The design's triangular factor as the solve made it (0 x 0 when it made none), which the
+  // influence measures, predictions and covariances take instead of a second reduction.
+  TMatrix FTriangle;
 
   int FTargetCol = 0;
   int FNumInputs = 0;

@@ -94,10 +94,14 @@ void StorePrediction(TPredictions& Pr, std::size_t A, double Est, const TPredict
 bool TMLRRun::MakeLeverageFactor(std::vector<double>& M, int& Rank) const
 {
   TMatrix r;
-  TVector qtb;
-  double rho = 0;
-  if (!ReduceToTriangle(FMatD, FVecC, r, qtb, rho))
-    return false;
+  if (FTriangle.NrOfColumns() == FMatD.NrOfColumns() && FTriangle.NrOfColumns() > 0) {
+    r.Assign(FTriangle);
+  } else {
+    TVector qtb;
+    double rho = 0;
+    if (!ReduceToTriangle(FMatD, FVecC, r, qtb, rho))
+      return false;
+  }
   return LeverageFactor(r, FExponents, M, Rank);
 }
 

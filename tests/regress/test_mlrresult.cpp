@@ -451,4 +451,43 @@ TEST(MLRResult, TableTextHonoursWideningSpansAndOwnHeadings)
   EXPECT_EQ(RenderTableTsv(t)[1], "abcdef\t1234567\t12345\t1");
 }
 
+// The influence measures and predictions take the solve's own triangular factor: they equal, bit
+// for bit, those of a run whose solver leaves no factor behind and that reduces the design
+// again, on a design large enough to be reduced, on one and two threads.
+TEST(MLRResult, InfluenceFromTheSolvesFactorEqualsASecondReduction)
+{
+  TDataTable table;
+  const int rows = 5000;  // beyond the small designs the solve takes in extended precision
+  table.Resize(4, rows);
+  for (int r = 1; r <= rows; ++r) {
+    const double a = std::sin(r * 0.37) * 5, b = std::cos(r * 0.11) + r * 1e-3, c = std::sin(r * 1.7);
+    table.SetElem(1, r, a);
+    table.SetElem(2, r, b);
+    table.SetElem(3, r, c);
+    table.SetElem(4, r, 1 + 2 * a - b + 0.1 * c + std::sin(r * 12.9898) * 0.2);
+  }
+  table.SetCellState(4, 17, csEmpty);  // predicted, not used
+  const TRoleState roles = MakeRoles(4, {1, 2, 3}, 4);
+  for (int threads : {1, 2}) {
+    SetMathThreadCount(threads);
+    TMLRRun own, again;
+    again.SetSolver([](TMatrix& A, const TVector& B, TVector& X, TVector* Sig, bool& NearSingular) {
+      return MultiLinearRegression(A, B, X, Sig, NearSingular);
+    });
+    ASSERT_TRUE(own.Execute(table, roles));
+    ASSERT_TRUE(again.Execute(table, roles));
+    const TMLRResult& a = *own.Result();
+    const TMLRResult& b = *again.Result();
+    ASSERT_EQ(a.Coefficients, b.Coefficients);
+    ASSERT_EQ(a.Influence.Hat.size(), static_cast<std::size_t>(rows - 1));
+    EXPECT_EQ(a.Influence.Hat, b.Influence.Hat);
+    EXPECT_EQ(a.Influence.DFBetas, b.Influence.DFBetas);
+    EXPECT_EQ(a.Influence.CovRatio, b.Influence.CovRatio);
+    EXPECT_EQ(a.Predictions.SEFit, b.Predictions.SEFit);
+    EXPECT_EQ(a.Predictions.Rows.size(), static_cast<std::size_t>(rows));
+    EXPECT_EQ(a.ExtendedLines, b.ExtendedLines);
+  }
+  SetMathThreadCount(0);
+}
+
 }  // namespace
