@@ -104,6 +104,12 @@ struct TLayerView {
 // duplicate marks depends on the marks drawn before and is applied by the caller.
 bool ItemGeometry(const TrcChartItem& Item, const TLayerView& Layer, TItemShape& Shape);
 
+// ItemGeometry of the first Count items at once, in fixed blocks on the math threads: Shapes gets
+// one entry per item, of Kind 0 for an item not drawn (ItemGeometry false, or a layer outside
+// 1..16). Layers holds the view of each layer.
+void ItemShapes(const TrcChartItem* Items, int Count, const std::array<TLayerView, MaxLayers>& Layers,
+                std::vector<TItemShape>& Shapes);
+
 // The rule of duplicate marks: a mark is left out when a mark of the same type was drawn within
 // Dist pixels (on both axes) before it. Cells holds one entry per control pixel with a border of
 // Dist; it is reset by the constructor.
@@ -832,6 +838,11 @@ private:
     // between them are set, so rows can be copied as whole runs.
     std::vector<std::pair<int, int>> Rows;
     bool Solid = false;
+    // Image's pixels, row after row (its width is its stride), as copied into the plot, and its
+    // size (0 x 0 for a mark that sets no pixel).
+    const std::uint32_t* Bits = nullptr;
+    int W = 0;
+    int H = 0;
   };
   using TStampCache = std::unordered_map<std::uint64_t, TMarkStamp>;
 
@@ -880,7 +891,8 @@ private:
   int FrameWidth() const { return FFrameWidth >= 0 ? FFrameWidth : width(); }
   int FrameHeight() const { return FFrameHeight >= 0 ? FFrameHeight : height(); }
   void PaintPlotBackground(TCanvas& Canvas);
-  void ItemPass(TCanvas& Canvas, bool BlackWhite);
+  // Record: the shapes drawn are kept for the hit index (the screen paint).
+  void ItemPass(TCanvas& Canvas, bool BlackWhite, bool Record);
   void DrawGrid(TCanvas& Canvas);
   void DrawTextLabels(TCanvas& Canvas, int OriginX, int OriginY);
   // The anchor point of a text label in control pixels, by its AttachToData.
@@ -974,9 +986,11 @@ private:
     int Columns = 0;
     int Rows = 0;
     std::vector<int> CellStart;
-    std::vector<int> Entries;  // positions in Shapes
+    std::vector<int> Entries;  // item indexes, ascending in each cell
+    // The shape of every item of the last paint (Kind 0: not drawn). The screen paint leaves
+    // them here as it drew them (FromPaint), so the index needs no geometry of its own.
     std::vector<TItemShape> Shapes;
-    std::vector<int> ItemOf;  // item index of each shape
+    bool FromPaint = false;
   };
   static constexpr int HitCell = 8;
   TLayerView LayerView(int LayerIdx) const;

@@ -94,8 +94,11 @@ void TCustomRChart::ClearChart()
   FStore->Items.clear();
   FTrace.clear();
   FTraceRendered = 0;
-  FHitIndex = THitIndex{};
-  FHitIndex.Valid = true;  // the plot below is emptied too: nothing to hit until the next paint
+  // The plot below is emptied too: nothing to hit until the next paint (the memory is kept).
+  FHitIndex.Shapes.clear();
+  FHitIndex.Entries.clear();
+  FHitIndex.FromPaint = true;
+  FHitIndex.Valid = true;
   ResizePlotBitmap();
   TCanvas& c = FPlotBmp.Canvas();
   PaintPlotBackground(c);

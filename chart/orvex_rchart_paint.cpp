@@ -17,6 +17,7 @@
 #include <cmath>
 #include <cstring>
 #include <sstream>
+#include <utility>
 
 namespace orvex {
 
@@ -193,7 +194,8 @@ void TCustomRChart::RenderPlot(TCanvas& Canvas, bool BlackWhite)
   if (plot.Width() < 0 || plot.Height() < 0 || (&Canvas == &FPlotBmp.Canvas() && FPlotBmp.Empty()))
     return;
   PaintPlotBackground(Canvas);
-  ItemPass(Canvas, BlackWhite);
+  // Only the screen's plot bitmap leaves its shapes for the hit index.
+  ItemPass(Canvas, BlackWhite, &Canvas == &FPlotBmp.Canvas());
   DrawMouseTrace(Canvas, FPlot.MarginLeft, FPlot.MarginTop, 0);
   if (&Canvas == &FPlotBmp.Canvas())
     FTraceRendered = FTrace.size();
@@ -203,9 +205,10 @@ void TCustomRChart::RenderPlot(TCanvas& Canvas, bool BlackWhite)
 
 // Draws marks from their stamps (see the top of the file). On a 32-bit image without transform
 // or clipping, marks are collected and copied into the image's pixels in one go by Flush: the
-// image is cut into a fixed number of row bands that the math threads fill at the same time, each
-// band taking its marks in drawing order, so the pixels are the same whatever the thread count.
-// Flush must run before anything else draws on the canvas (lines, rectangles, texts).
+// image is cut into row bands that the math threads fill at the same time, each band taking its
+// marks in drawing order. A pixel lies in one band and gets every mark over it in drawing order,
+// so the pixels are the same whatever the number of bands and threads. Flush must run before
+// anything else draws on the canvas (lines, rectangles, texts).
 class TRChartPainter {
 public:
   TRChartPainter(TCanvas& Canvas, TCustomRChart::TStampCache& Cache) : FCanvas(Canvas), FCache(Cache)
@@ -215,11 +218,26 @@ public:
     if (image && image->depth() == 32 && image->devicePixelRatio() == 1.0 && !p->hasClipping() &&
         p->transform().isIdentity() &&
         (image->format() == QImage::Format_RGB32 || image->format() == QImage::Format_ARGB32 ||
-         image->format() == QImage::Format_ARGB32_Premultiplied))
+         image->format() == QImage::Format_ARGB32_Premultiplied)) {
       FTarget = image;
+      FTargetW = image->width();
+      FTargetH = image->height();
+      const int bands = std::clamp(2 * MathThreadCount(), 1, std::max(1, FTargetH / 8));
+      FBands.resize(static_cast<size_t>(bands));
+      FBandStart.resize(static_cast<size_t>(bands) + 1);
+      FBandOf.resize(static_cast<size_t>(FTargetH));
+      for (int b = 0; b <= bands; ++b)
+        FBandStart[static_cast<size_t>(b)] = static_cast<int>(static_cast<long long>(FTargetH) * b / bands);
+      for (int b = 0; b < bands; ++b)
+        std::fill(FBandOf.begin() + FBandStart[static_cast<size_t>(b)], FBandOf.begin() + FBandStart[static_cast<size_t>(b) + 1],
+                  static_cast<std::uint8_t>(b));
+    }
   }
   TRChartPainter(const TRChartPainter&) = delete;
   TRChartPainter& operator=(const TRChartPainter&) = delete;
+
+  // Whether marks go into the image's pixels by Flush, so that the canvas's pen plays no part.
+  bool Direct() const { return FTarget != nullptr && !FCanvas.VectorMode(); }
 
   void Mark(int MarkType, int X, int Y, TColor Color, TPenStyle Style, int Width)
   {
@@ -231,76 +249,118 @@ public:
     const std::uint64_t key = (static_cast<std::uint64_t>(ColorToRGB(Color)) << 24) |
                               (static_cast<std::uint64_t>(Style) << 16) |
                               (static_cast<std::uint64_t>(Width) << 8) | static_cast<std::uint64_t>(MarkType);
-    if (!FLast || key != FLastKey) {
-      auto it = FCache.find(key);
-      if (it == FCache.end()) {
-        if (FCache.size() > 4096) {
-          Flush();  // pending marks point into the cache
-          FCache.clear();
-        }
-        it = FCache.emplace(key, MakeStamp(MarkType, Color, Style, Width)).first;
-      }
-      FLast = &it->second;
-      FLastKey = key;
-    }
-    const TCustomRChart::TMarkStamp& s = *FLast;
-    if (s.Image.isNull())
+    // Marks of a few kinds alternate (one per class colour, say): a small table of the kinds in
+    // use answers before the cache is asked.
+    const TRecent& slot = Recent(key, MarkType, Color, Style, Width);
+    const TCustomRChart::TMarkStamp& s = *slot.Stamp;
+    if (s.W == 0)
       return;
     if (!FTarget) {
       FCanvas.DrawImage(X + s.Dx, Y + s.Dy, s.Image);
       return;
     }
-    FPending.push_back({X + s.Dx, Y + s.Dy, &s});
+    const int x = X + s.Dx, y = Y + s.Dy;
+    if (x >= FTargetW || y >= FTargetH || x + s.W <= 0 || y + s.H <= 0)
+      return;
+    const TPendingMark m{static_cast<std::int16_t>(x), static_cast<std::int16_t>(y), slot.Used};
+    const int last = std::min(FTargetH, y + s.H) - 1;
+    for (int b = FBandOf[static_cast<size_t>(std::max(0, y))]; b <= FBandOf[static_cast<size_t>(last)]; ++b)
+      FBands[static_cast<size_t>(b)].push_back(m);
+    FPending = true;
   }
 
   // Copies the collected marks into the image.
   void Flush()
   {
-    if (FPending.empty())
+    if (!FPending)
       return;
     QImage& img = *FTarget;
-    const int w = img.width(), h = img.height();
-    const int bandRows = std::max(1, (h + Bands - 1) / Bands);
-    std::array<std::vector<int>, Bands> members;
-    for (size_t i = 0; i < FPending.size(); ++i) {
-      const TPendingMark& m = FPending[i];
-      const int top = std::max(0, m.Y), bottom = std::min(h, m.Y + m.Stamp->Image.height());
-      if (top >= bottom || m.X >= w || m.X + m.Stamp->Image.width() <= 0)
-        continue;
-      for (int b = top / bandRows; b <= (bottom - 1) / bandRows; ++b)
-        members[static_cast<size_t>(b)].push_back(static_cast<int>(i));
-    }
-    uchar* bits = const_cast<uchar*>(img.constBits());  // the painter's own buffer, no detach
-    const qsizetype stride = img.bytesPerLine();
-    ForEachMathTask(Bands, [&](int b) {
-      const int y0 = b * bandRows, y1 = std::min(h, y0 + bandRows);
-      for (int i : members[static_cast<size_t>(b)]) {
-        const TPendingMark& m = FPending[static_cast<size_t>(i)];
-        const QImage& st = m.Stamp->Image;
-        const int sy0 = std::max(y0, m.Y), sy1 = std::min(y1, m.Y + st.height());
-        const int sx0 = std::max(0, m.X), sx1 = std::min(w, m.X + st.width());
-        for (int y = sy0; y < sy1; ++y) {
-          const auto* src = reinterpret_cast<const QRgb*>(st.constScanLine(y - m.Y));
-          auto* dst = reinterpret_cast<QRgb*>(bits + y * stride);
-          const auto [first, end] = m.Stamp->Rows[static_cast<size_t>(y - m.Y)];
-          const int rx0 = std::max(sx0, m.X + first), rx1 = std::min(sx1, m.X + end);
-          if (m.Stamp->Solid) {
-            if (rx0 < rx1)
-              std::memcpy(dst + rx0, src + (rx0 - m.X), static_cast<size_t>(rx1 - rx0) * sizeof(QRgb));
-            continue;
+    const int w = FTargetW;
+    auto* bits = reinterpret_cast<QRgb*>(const_cast<uchar*>(img.constBits()));  // the painter's own buffer, no detach
+    const qsizetype stride = img.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb));
+    ForEachMathTask(static_cast<int>(FBands.size()), [&](int b) {
+      const int y0 = FBandStart[static_cast<size_t>(b)], y1 = FBandStart[static_cast<size_t>(b) + 1];
+      std::vector<TPendingMark>& marks = FBands[static_cast<size_t>(b)];
+      for (const TPendingMark& m : marks) {
+        const TCustomRChart::TMarkStamp& s = *FUsed[m.Stamp];
+        const int sw = s.W;
+        const int ry0 = std::max(y0, static_cast<int>(m.Y)), ry1 = std::min(y1, m.Y + s.H);
+        const bool inside = m.X >= 0 && m.X + sw <= w;
+        for (int y = ry0; y < ry1; ++y) {
+          const int r = y - m.Y;
+          const auto [first, end] = s.Rows[static_cast<size_t>(r)];
+          int x0 = m.X + first, x1 = m.X + end;
+          if (!inside) {
+            x0 = std::max(x0, 0);
+            x1 = std::min(x1, w);
           }
-          for (int x = rx0; x < rx1; ++x) {
-            const QRgb v = src[x - m.X];
-            if (v >> 24)
-              dst[x] = v;
+          const std::uint32_t* src = s.Bits + static_cast<qsizetype>(r) * sw - m.X;
+          QRgb* dst = bits + static_cast<qsizetype>(y) * stride;
+          if (s.Solid) {
+            for (int x = x0; x < x1; ++x)
+              dst[x] = src[x];
+          } else {
+            for (int x = x0; x < x1; ++x)
+              if (src[x] >> 24)
+                dst[x] = src[x];
           }
         }
       }
+      marks.clear();
     });
-    FPending.clear();
+    FPending = false;
   }
 
 private:
+  struct TRecent {
+    std::uint64_t Key = 0;
+    const TCustomRChart::TMarkStamp* Stamp = nullptr;
+    std::uint32_t Used = 0;  // its place in FUsed
+  };
+
+  // The stamp of Key through the table of recent kinds: a few places probed from the key's hash,
+  // an empty one taken, or the first one replaced.
+  const TRecent& Recent(std::uint64_t Key, int MarkType, TColor Color, TPenStyle Style, int Width)
+  {
+    const size_t home = static_cast<size_t>((Key * 0x9E3779B97F4A7C15ull) >> 56);
+    for (size_t i = 0; i < 4; ++i) {
+      TRecent& slot = FRecent[(home + i) % FRecent.size()];
+      if (slot.Stamp && slot.Key == Key)
+        return slot;
+      if (!slot.Stamp) {
+        slot = Lookup(Key, MarkType, Color, Style, Width);
+        return slot;
+      }
+    }
+    TRecent& slot = FRecent[home];
+    slot = Lookup(Key, MarkType, Color, Style, Width);
+    return slot;
+  }
+
+  TRecent Lookup(std::uint64_t Key, int MarkType, TColor Color, TPenStyle Style, int Width)
+  {
+    auto it = FCache.find(Key);
+    if (it == FCache.end()) {
+      if (FCache.size() > 4096) {
+        Flush();  // pending marks point into the cache
+        FCache.clear();
+        FUsed.clear();
+        FUsedAt.clear();
+        FRecent = {};
+      }
+      it = FCache.emplace(Key, MakeStamp(MarkType, Color, Style, Width)).first;
+      TCustomRChart::TMarkStamp& s = it->second;
+      s.Bits = reinterpret_cast<const std::uint32_t*>(std::as_const(s.Image).constBits());
+      s.W = s.Image.width();
+      s.H = s.Image.height();
+    }
+    const TCustomRChart::TMarkStamp* stamp = &it->second;
+    auto [at, added] = FUsedAt.emplace(stamp, static_cast<std::uint32_t>(FUsed.size()));
+    if (added)
+      FUsed.push_back(stamp);
+    return {Key, stamp, at->second};
+  }
+
   static TCustomRChart::TMarkStamp MakeStamp(int MarkType, TColor Color, TPenStyle Style, int Width)
   {
     const int r = 10 + Width;
@@ -360,22 +420,29 @@ private:
     return s;
   }
 
+  // A mark's top-left corner in the image (clamped plot pixels plus the stamp's offset fit in 16
+  // bits) and its stamp's place in FUsed.
   struct TPendingMark {
-    int X;
-    int Y;
-    const TCustomRChart::TMarkStamp* Stamp;
+    std::int16_t X;
+    std::int16_t Y;
+    std::uint32_t Stamp;
   };
-  static constexpr int Bands = 16;
 
   TCanvas& FCanvas;
   TCustomRChart::TStampCache& FCache;
   QImage* FTarget = nullptr;
-  std::vector<TPendingMark> FPending;
-  const TCustomRChart::TMarkStamp* FLast = nullptr;
-  std::uint64_t FLastKey = 0;
+  int FTargetW = 0;
+  int FTargetH = 0;
+  std::vector<int> FBandStart;         // the first row of each band, and the image's height
+  std::vector<std::uint8_t> FBandOf;  // the band of each row (at most 64 bands)
+  std::vector<std::vector<TPendingMark>> FBands;  // the marks over each band, in drawing order
+  bool FPending = false;
+  std::vector<const TCustomRChart::TMarkStamp*> FUsed;  // the stamps this pass has used
+  std::unordered_map<const TCustomRChart::TMarkStamp*, std::uint32_t> FUsedAt;
+  std::array<TRecent, 256> FRecent{};
 };
 
-void TCustomRChart::ItemPass(TCanvas& Canvas, bool BlackWhite)
+void TCustomRChart::ItemPass(TCanvas& Canvas, bool BlackWhite, bool Record)
 {
   TCanvas& c = Canvas;
   const TRect plot = PlotRect();
@@ -406,7 +473,7 @@ void TCustomRChart::ItemPass(TCanvas& Canvas, bool BlackWhite)
   TColor curPen = FLook.ChartColor, curBrush = FLook.ChartColor;
   TPenStyle curStyle = psSolid;
   int curWidth = std::max(1, static_cast<int>(FAttr.LineWidth));
-  auto usePen = [&](TColor Color, TPenStyle Style) {
+  auto usePen = [&](TColor Color, TPenStyle Style, int Width) {
     if (Color != curPen) {
       c.Pen().SetColor(Color);
       curPen = Color;
@@ -414,6 +481,10 @@ void TCustomRChart::ItemPass(TCanvas& Canvas, bool BlackWhite)
     if (Style != curStyle) {
       c.Pen().SetStyle(Style);
       curStyle = Style;
+    }
+    if (Width != curWidth) {
+      c.Pen().SetWidth(Width);
+      curWidth = Width;
     }
   };
   auto useBrush = [&](TColor Color) {
@@ -429,42 +500,67 @@ void TCustomRChart::ItemPass(TCanvas& Canvas, bool BlackWhite)
   for (int i = 0; i < MaxLayers; ++i)
     views[static_cast<size_t>(i)] = LayerView(i);
   const TRcItemStore& store = *FStore;
+  // Without a handler that may change what is drawn, the shapes of all items are computed first,
+  // on the math threads; the screen paint keeps them for the hit index.
+  const bool ahead = !OnBeforeRenderChartItem;
+  std::vector<TItemShape> ownShapes;
+  std::vector<TItemShape>& shapes = Record ? FHitIndex.Shapes : ownShapes;
+  if (Record)
+    FHitIndex.FromPaint = ahead;
+  if (ahead)
+    ItemShapes(store.Items.data(), store.Count, views, shapes);
+  // The pen of the last mark copied straight into the pixels, set on the canvas at the end.
+  bool markPen = false;
+  TColor markColor = 0;
+  TPenStyle markStyle = psSolid;
+  int markWidth = 1;
   TrcChartItem copy;
   TItemShape shape;
   for (int k = 0; k < store.Count; ++k) {
     const TrcChartItem* item = &store.Items[static_cast<size_t>(k)];
-    if (item->Layer < 1 || item->Layer > MaxLayers)
-      continue;
-    if (item->Kind != ikMark && item->Kind != ikLine && item->Kind != ikRect)
-      continue;
-    if (OnBeforeRenderChartItem) {
+    if (ahead) {
+      shape = shapes[static_cast<size_t>(k)];
+      if (shape.Kind == 0)
+        continue;
+    } else {
+      if (item->Layer < 1 || item->Layer > MaxLayers)
+        continue;
+      if (item->Kind != ikMark && item->Kind != ikLine && item->Kind != ikRect)
+        continue;
       copy = *item;
       OnBeforeRenderChartItem(this, copy, k, false);
       item = &copy;
       if (item->Layer < 1 || item->Layer > MaxLayers)
         continue;
+      if (!ItemGeometry(*item, views[static_cast<size_t>(item->Layer - 1)], shape))
+        continue;
     }
     const TrcChartItem& it = *item;
     const int width = std::max(1, static_cast<int>(it.LineWidth));
-    if (width != curWidth) {
-      c.Pen().SetWidth(width);
-      curWidth = width;
-    }
-    if (!ItemGeometry(it, views[static_cast<size_t>(it.Layer - 1)], shape))
-      continue;
     const TColor penColor = BlackWhite ? clBlack : it.Color;
     const auto style = it.PenStyle <= psInsideFrame ? static_cast<TPenStyle>(it.PenStyle) : psSolid;
 
     switch (it.Kind) {
       case ikMark:
-        usePen(penColor, style);
-        if (FLook.AvoidDuplicateMarks && !dup.Admit(shape.X1 + ml, shape.Y1 + mt, it.MarkType))
+        if (FLook.AvoidDuplicateMarks && !dup.Admit(shape.X1 + ml, shape.Y1 + mt, it.MarkType)) {
+          if (ahead)
+            shapes[static_cast<size_t>(k)].Kind = 0;  // not drawn: not hit either
           break;
+        }
+        if (stamps.Direct()) {
+          markPen = true;
+          markColor = penColor;
+          markStyle = style;
+          markWidth = width;
+        } else {
+          usePen(penColor, style, width);
+        }
         stamps.Mark(it.MarkType & 0xFF, shape.X1, shape.Y1, penColor, style, width);
         break;
       case ikLine:
         stamps.Flush();
-        usePen(penColor, style);
+        markPen = false;
+        usePen(penColor, style, width);
         useBrush(BlackWhite ? clWhite : it.FillColor);
         if (shape.X1 == shape.X2 && shape.Y1 == shape.Y2) {
           c.SetPixels(shape.X1, shape.Y1, penColor);
@@ -475,7 +571,8 @@ void TCustomRChart::ItemPass(TCanvas& Canvas, bool BlackWhite)
         break;
       case ikRect:
         stamps.Flush();
-        usePen(BlackWhite ? clBlack : it.Color, style);
+        markPen = false;
+        usePen(BlackWhite ? clBlack : it.Color, style, width);
         useBrush(BlackWhite ? clSilver : it.FillColor);
         c.Brush().SetStyle(it.TransparentFill ? bsClear : bsSolid);
         if (shape.X1 == shape.X2 && shape.Y1 == shape.Y2)
@@ -490,6 +587,8 @@ void TCustomRChart::ItemPass(TCanvas& Canvas, bool BlackWhite)
   }
 
   stamps.Flush();
+  if (markPen)
+    usePen(markColor, markStyle, markWidth);  // the canvas ends with the last item's pen
   DrawTextLabels(c, ml, mt);
   c.Pen().SetWidth(1);
   Fire(OnDataRendered, this, c, 0, 0);
