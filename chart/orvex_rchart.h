@@ -826,7 +826,8 @@ protected:
   void showEvent(QShowEvent* Event) override;
 
 private:
-  friend class TRChartPainter;
+  friend class TRcPainter;
+  friend class TRcStamper;
 
   // The pixels of one mark shape in one colour, pen style and width, with the offset of the
   // image's top-left corner from the mark's centre.
@@ -878,28 +879,19 @@ private:
 
   // axes
   void CreateAxes();
+  // The axis control's place and range for the frame size (each paint), and all its settings
+  // from the scale properties (when they change).
+  void PlaceAxis(int LayerIdx, bool Vertical);
+  void PlaceAllAxes();
   void ApplyAxis(int LayerIdx, bool Vertical);
   void ApplyAllAxes();
-  void PaintAxes(TCanvas& Canvas);
 
-  // painting
-  // The whole frame onto Canvas at the frame size (the control bitmap's, or RenderTo's); Direct
-  // draws the plot straight onto Canvas instead of through the plot bitmap.
-  void RenderFrame(TCanvas& Canvas, bool Direct);
-  void RenderPlot(TCanvas& Canvas, bool BlackWhite);
+  // painting (TRcPainter, orvex_rchart_painter.cpp, does the drawing)
   // The size the frame is laid out for: the control's, or RenderTo's while it renders.
   int FrameWidth() const { return FFrameWidth >= 0 ? FFrameWidth : width(); }
   int FrameHeight() const { return FFrameHeight >= 0 ? FFrameHeight : height(); }
-  void PaintPlotBackground(TCanvas& Canvas);
-  // Record: the shapes drawn are kept for the hit index (the screen paint).
-  void ItemPass(TCanvas& Canvas, bool BlackWhite, bool Record);
-  void DrawGrid(TCanvas& Canvas);
-  void DrawTextLabels(TCanvas& Canvas, int OriginX, int OriginY);
   // The anchor point of a text label in control pixels, by its AttachToData.
   TPoint TextLabelAnchor(const TTextLabel& Label) const;
-  void DrawCrossHairs(TCanvas& Canvas, int OriginX, int OriginY);
-  void PaintShadow(TCanvas& Canvas);
-  void PaintCaption(TCanvas& Canvas);
   void ResizePlotBitmap();
   void ApplyLayout(TrcLayout Layout);
 
@@ -925,7 +917,6 @@ private:
   void TraceMove(int X, int Y);
   void EndRectDrag(bool Cancel);
   void UpdateCursor(int X, int Y);
-  void DrawMouseTrace(TCanvas& Canvas, int OriginX, int OriginY, size_t From);
 
   // the parts (see "The parts of the chart" above)
   TRcItemAttributes FAttr;

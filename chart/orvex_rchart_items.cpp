@@ -5,7 +5,7 @@
 // A group shares one TRcItemStore (array and count together), so an item added through any
 // member is at once part of every member's list, and growth always works from the array's real
 // length whoever adds.
-#include "orvex_rchart.h"
+#include "orvex_rchart_painter.h"
 
 #include <QMessageBox>
 #include <algorithm>
@@ -101,7 +101,7 @@ void TCustomRChart::ClearChart()
   FHitIndex.Valid = true;
   ResizePlotBitmap();
   TCanvas& c = FPlotBmp.Canvas();
-  PaintPlotBackground(c);
+  TRcPainter(*this).PaintPlotBackground(c);
 }
 
 // The members whose full paint ShowChart runs besides its own: the owner and all its users when

@@ -8,7 +8,7 @@
 // release. Their figure is not drawn on the widget directly: the paint event shows the control
 // bitmap and PaintOverlay draws the figure over it with an exclusive-or pen, so a repaint
 // without the figure erases it.
-#include "orvex_rchart.h"
+#include "orvex_rchart_painter.h"
 #include "orvex_resources.h"
 
 #include <QEnterEvent>
@@ -611,37 +611,11 @@ void TCustomRChart::leaveEvent(QEvent* Event)
 
 // --- figures ---------------------------------------------------------------------------------
 
-// The segments between consecutive trace points of one stroke, from point From on; Origin is
-// the canvas's top-left corner in control pixels.
-void TCustomRChart::DrawMouseTrace(TCanvas& Canvas, int OriginX, int OriginY, size_t From)
-{
-  if (FTrace.size() < 2)
-    return;
-  const int layer = FirstActiveLayer();
-  TCanvas& c = Canvas;
-  c.Pen().SetStyle(psSolid);
-  c.Pen().SetWidth(1);
-  for (size_t k = std::max<size_t>(From, 1); k < FTrace.size(); ++k) {
-    const TMouseTracePoint& a = FTrace[k - 1];
-    const TMouseTracePoint& b = FTrace[k];
-    if (a.EndOfStroke)
-      continue;
-    int x0, y0, x1, y1;
-    WorldToPixel(layer, a.X, a.Y, x0, y0);
-    WorldToPixel(layer, b.X, b.Y, x1, y1);
-    c.Pen().SetColor(b.Color);
-    c.Pen().SetMode(b.Invert ? pmXor : pmCopy);
-    c.MoveTo(x0 - OriginX, y0 - OriginY);
-    c.LineTo(x1 - OriginX, y1 - OriginY);
-  }
-  c.Pen().SetMode(pmCopy);
-}
-
 void TCustomRChart::PaintOverlay(TCanvas& Canvas)
 {
   TCanvas& c = Canvas;
   if (FTraceRendered < FTrace.size())
-    DrawMouseTrace(c, 0, 0, FTraceRendered);
+    TRcPainter(*this).DrawMouseTrace(c, 0, 0, FTraceRendered);
   if (!FRectDrag)
     return;
   c.Pen().SetMode(pmXor);
