@@ -92,8 +92,7 @@ void TCustomRChart::ClearChart()
   // Count and reported capacity 0; the memory behind the array is kept, so that filling the
   // chart again with as many items (a refit) neither frees nor regrows nor faults it in anew.
   FStore->Items.clear();
-  FTrace.clear();
-  FTraceRendered = 0;
+  FMouseHandler.ClearTrace();
   // The plot below is emptied too: nothing to hit until the next paint (the memory is kept).
   FHitIndex.Shapes.clear();
   FHitIndex.Entries.clear();

@@ -29,7 +29,7 @@ int ClampPix(int v) { return std::clamp(v, -PixClamp, PixClamp); }
 
 TRcPainter::TRcPainter(TCustomRChart& Chart)
     : FChart(Chart), FAttr(Chart.FAttr), FPlot(Chart.FPlot), FLayers(Chart.FLayers), FAxes(Chart.FAxes),
-      FLook(Chart.FLook), FDecor(Chart.FDecor), FStore(*Chart.FStore), FTrace(Chart.FTrace)
+      FLook(Chart.FLook), FDecor(Chart.FDecor), FStore(*Chart.FStore), FTrace(Chart.FMouseHandler.Trace())
 {
 }
 
@@ -82,7 +82,7 @@ void TRcPainter::RenderPlot(TCanvas& Canvas, bool BlackWhite)
   ItemPass(Canvas, BlackWhite, &Canvas == &FChart.FPlotBmp.Canvas());
   DrawMouseTrace(Canvas, FPlot.MarginLeft, FPlot.MarginTop, 0);
   if (&Canvas == &FChart.FPlotBmp.Canvas())
-    FChart.FTraceRendered = FTrace.size();
+    FChart.FMouseHandler.SetTraceRendered(FTrace.size());
 }
 
 // --- item pass -------------------------------------------------------------------------------
@@ -917,7 +917,7 @@ void TRcPainter::DrawMouseTrace(TCanvas& Canvas, int OriginX, int OriginY, size_
 {
   if (FTrace.size() < 2)
     return;
-  const int layer = FChart.FirstActiveLayer();
+  const int layer = FChart.FMouseHandler.FirstActiveLayer();
   TCanvas& c = Canvas;
   c.Pen().SetStyle(psSolid);
   c.Pen().SetWidth(1);

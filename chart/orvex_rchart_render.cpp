@@ -56,11 +56,11 @@ void TCustomRChart::RenderTo(QPaintDevice& Device, int Width, int Height, double
       Chart.FLayers.MapY = MapY;
       Chart.FAxes.TicksX = std::move(TicksX);
       Chart.FAxes.TicksY = std::move(TicksY);
-      Chart.FTraceRendered = TraceRendered;
+      Chart.FMouseHandler.SetTraceRendered(TraceRendered);
       Chart.FHitIndex.Valid = false;
       Chart.PlaceAllAxes();
     }
-  } keep{*this, FLayers.MapX, FLayers.MapY, FAxes.TicksX, FAxes.TicksY, FTraceRendered};
+  } keep{*this, FLayers.MapX, FLayers.MapY, FAxes.TicksX, FAxes.TicksY, FMouseHandler.TraceRendered()};
   FFrameWidth = w;
   FFrameHeight = h;
   TCanvas canvas(&painter);
