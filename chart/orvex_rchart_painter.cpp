@@ -25,6 +25,17 @@ constexpr int PixClamp = 30000;
 
 int ClampPix(int v) { return std::clamp(v, -PixClamp, PixClamp); }
 
+// A solid 1-pixel pen of Pen in copy mode and a solid brush of Brush.
+void PlainPenAndBrush(TCanvas& c, TColor Pen, TColor Brush)
+{
+  c.Pen().SetMode(pmCopy);
+  c.Pen().SetStyle(psSolid);
+  c.Pen().SetWidth(1);
+  c.Pen().SetColor(Pen);
+  c.Brush().SetStyle(bsSolid);
+  c.Brush().SetColor(Brush);
+}
+
 }  // namespace
 
 TRcPainter::TRcPainter(TCustomRChart& Chart)
@@ -38,12 +49,7 @@ TRcPainter::TRcPainter(TCustomRChart& Chart)
 void TRcPainter::RenderFrame(TCanvas& Canvas, bool Direct)
 {
   TCanvas& c = Canvas;
-  c.Pen().SetMode(pmCopy);
-  c.Pen().SetStyle(psSolid);
-  c.Pen().SetWidth(1);
-  c.Pen().SetColor(FLook.WindColor);
-  c.Brush().SetStyle(bsSolid);
-  c.Brush().SetColor(FLook.WindColor);
+  PlainPenAndBrush(c, FLook.WindColor, FLook.WindColor);
   c.FillRect(Rect(0, 0, FrameWidth(), FrameHeight()));
   if (FPlot.ShadowWidth > 0)
     PaintShadow(c);
@@ -748,12 +754,7 @@ void TRcPainter::PaintPlotBackground(TCanvas& Canvas)
   const int w = std::max(0, p.Width() + 1), h = std::max(0, p.Height() + 1);
   if (w <= 0 || h <= 0)
     return;
-  c.Pen().SetStyle(psSolid);
-  c.Pen().SetMode(pmCopy);
-  c.Pen().SetWidth(1);
-  c.Pen().SetColor(FLook.ChartFrameColor);
-  c.Brush().SetStyle(bsSolid);
-  c.Brush().SetColor(FLook.ChartColor);
+  PlainPenAndBrush(c, FLook.ChartFrameColor, FLook.ChartColor);
   auto plain = [&]() { c.Rectangle(0, 0, w, h); };
 
   if (!FDecor.BackGroundImg.Name().empty()) {
