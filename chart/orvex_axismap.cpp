@@ -7,14 +7,6 @@
 
 namespace orvex {
 
-int RoundPixel(long double P)
-{
-  // Halves to even (the default rounding mode). Rounded as a double: callers pass values within
-  // the int range, where halves are exact as doubles, and the extended-precision rounding call is
-  // several times slower than the whole mapping.
-  return static_cast<int>(std::nearbyint(static_cast<double>(P)));
-}
-
 TAxisMap TAxisMap::Make(long double Low, long double High, bool Logarithmic, long double PixLow,
                         long double PixHigh, long double Centre, long double LogFloorPixel)
 {
@@ -51,8 +43,6 @@ long double TAxisMap::ToPixelF(double V) const
     return -PixelLimit;
   return std::clamp(p, -PixelLimit, PixelLimit);
 }
-
-int TAxisMap::ToPixel(double V) const { return RoundPixel(ToPixelF(V)); }
 
 double TAxisMap::ToWorld(long double Pixel) const
 {

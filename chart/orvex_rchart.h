@@ -15,9 +15,12 @@
 //
 // The unit is split by concern: orvex_rchart_items.cpp (item list, sharing, paint control),
 // orvex_rchart_layers.cpp (scale properties, joint layers, transforms, ranges, margins),
-// orvex_rchart_axes.cpp (the TScale axis controls), orvex_rchart_paint.cpp (full paint, item
-// pass, grid, text labels, cross-hairs) and orvex_rchart_decor.cpp (background image, shadow,
-// caption, standard layouts).
+// orvex_rchart_axes.cpp (the TScale axis controls), orvex_rchart_paint.cpp (full paint,
+// plot-only refresh and the paint event, which hand the drawing to TRcPainter in
+// orvex_rchart_painter.h/.cpp), orvex_rchart_geometry.cpp (item shapes and the hit test),
+// orvex_rchart_decor.cpp (background image, caption, standard layouts),
+// orvex_rchart_mouse.cpp (TRcMouseHandler, the mouse on top of the layer mappings) and
+// orvex_rchart_render.cpp (RenderTo and the file exports).
 #pragma once
 
 #include "orvex_axismap.h"
@@ -27,6 +30,7 @@
 #include "orvex_scale.h"
 
 #include <QCursor>
+#include <QMouseEvent>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -103,6 +107,12 @@ struct TLayerView {
 // outside its layer's ranges or a line that lies entirely beyond the clipping square. The rule of
 // duplicate marks depends on the marks drawn before and is applied by the caller.
 bool ItemGeometry(const TrcChartItem& Item, const TLayerView& Layer, TItemShape& Shape);
+
+// ItemGeometry of the first Count items at once, in fixed blocks on the math threads: Shapes gets
+// one entry per item, of Kind 0 for an item not drawn (ItemGeometry false, or a layer outside
+// 1..16). Layers holds the view of each layer.
+void ItemShapes(const TrcChartItem* Items, int Count, const std::array<TLayerView, MaxLayers>& Layers,
+                std::vector<TItemShape>& Shapes);
 
 // The rule of duplicate marks: a mark is left out when a mark of the same type was drawn within
 // Dist pixels (on both axes) before it. Cells holds one entry per control pixel with a border of
@@ -426,6 +436,9 @@ private:
 //    cross-hairs (orvex_rchart_paint.cpp);
 //  - TRcDecorations, background image, caption and shadow (orvex_rchart_decor.cpp);
 //  - TRcMouseSettings, the chart-level mouse mode and its settings (orvex_rchart_mouse.cpp).
+// Two classes work on the parts: TRcPainter draws them onto any canvas (orvex_rchart_painter.h),
+// and TRcMouseHandler turns mouse events into range changes, drags and events through the
+// layers' mappings, holding the state of a running drag and the free-hand trace.
 
 // Drawing attributes of new items and the item array's growth step.
 struct TRcItemAttributes {
@@ -514,6 +527,86 @@ struct TRcMouseSettings {
   double PanGridOffsY = 0.0;
   TColor MouseTraceColor = clWhite;
   bool MouseTraceInvert = true;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Mouse handling of the chart
+
+// The mouse on a chart: the position report, drags on the axes, the chart-level drag modes, the
+// cursor rule and the figures of running drags, all through the chart's layer mappings
+// (orvex_rchart_mouse.cpp). The chart's Qt event handlers call it; it holds the state of the
+// running drag and the free-hand trace, and changes the chart only through its ranges, its
+// cross-hairs and text labels, and its events.
+class TRcMouseHandler {
+public:
+  explicit TRcMouseHandler(TCustomRChart& Chart) : FChart(Chart) {}
+  TRcMouseHandler(const TRcMouseHandler&) = delete;
+  TRcMouseHandler& operator=(const TRcMouseHandler&) = delete;
+
+  // properties
+  const std::vector<TMouseTracePoint>& Trace() const { return FTrace; }
+  bool MouseActiveLayer(int Layer) const { return Layer >= 1 && Layer <= MaxLayers && FMouseActive[static_cast<size_t>(Layer - 1)]; }
+  QCursor ChartCursor(int Number) const;
+  bool RectDragging() const { return FRectDrag; }
+  TPoint RectDragStart() const { return FRectStart; }
+  TPoint RectDragEnd() const { return FRectEnd; }
+  int FirstActiveLayer() const;
+
+  // operations, in the order the chart's event handlers call them
+  // The drags of a move; false while a position report runs (the move is then ignored).
+  bool Move(QMouseEvent* Event);
+  void ReportMove(QMouseEvent* Event);
+  // False for the button that follows a double click, which is ignored.
+  bool TakeButton();
+  void Press(QMouseEvent* Event);
+  void Release(QMouseEvent* Event);
+  void DoubleClick(QMouseEvent* Event);
+  // The figure of a running rectangle drag and the trace points not yet in the plot bitmap.
+  void PaintOverlay(TCanvas& Canvas);
+  // The trace is emptied (ClearChart); Rendered: the points drawn into the plot bitmap so far.
+  void ClearTrace();
+  size_t TraceRendered() const { return FTraceRendered; }
+  void SetTraceRendered(size_t Value) { FTraceRendered = Value; }
+
+private:
+  enum TAxisZone { azDrag, azDblClick };
+  static std::array<QCursor, 4> LoadChartCursors();
+  bool InPlot(int X, int Y) const;
+  TPoint ClampToPlot(int X, int Y) const;
+  bool InAxisZone(int Layer, bool Vertical, int X, int Y, TAxisZone Zone) const;
+  TZoomPanInput ZoomPanInput(int Layer, bool Vertical, int X, int Y, TMouseActMode Action) const;
+  void TakeDragSnapshot(int X, int Y);
+  void ApplyRanges(const std::function<bool()>& Change);
+  using TLayerWindowChange = std::function<void(int Layer, double& LowX, double& LowY, double& HighX, double& HighY)>;
+  void ChangeActiveLayers(const TLayerWindowChange& Change);
+  void MoveRectDrag(int X, int Y);
+  bool MoveAxisDrag(bool Left, int X, int Y);
+  void MoveChartMode(bool Left, int X, int Y);
+  void PanMove(int X, int Y);
+  void ZoomDragMove(int X, int Y);
+  void CrossHairMove(int X, int Y);
+  void LabelMove(int X, int Y);
+  void TraceMove(int X, int Y);
+  void EndRectDrag(bool Cancel);
+  void UpdateCursor(int X, int Y);
+
+  std::array<bool, MaxLayers> FMouseActive{true};
+  std::array<QCursor, 4> FCursors = LoadChartCursors();
+  TCustomRChart& FChart;
+  bool FDragging = false;     // pan, zoom drag, cross-hair, label and axis drags
+  bool FAxisDrag = false;     // the running drag began on a reacting axis
+  bool FDragRefused = false;  // OnBeforeCrossHairMove refused until the button is let go
+  bool FRectDrag = false;
+  TPoint FRectStart{0, 0};
+  TPoint FRectEnd{0, 0};
+  TPoint FDragStart{0, 0};
+  std::array<double, MaxLayers> FStartLowX{}, FStartHighX{}, FStartLowY{}, FStartHighY{};
+  int FDragCrossHair = 1;
+  int FDragLabel = 1;
+  std::vector<TMouseTracePoint> FTrace;
+  size_t FTraceRendered = 0;  // points already drawn into the plot bitmap
+  bool FIgnoreNextButton = false;
+  bool FInMoveReport = false;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -784,15 +877,15 @@ public:
   bool MouseTraceInvert() const { return FMouse.MouseTraceInvert; }
   void SetMouseTraceInvert(bool Value) { FMouse.MouseTraceInvert = Value; }
   // The free-hand trace drawn with maDrawMTrace (emptied by ClearChart).
-  const std::vector<TMouseTracePoint>& MouseTrace() const { return FTrace; }
+  const std::vector<TMouseTracePoint>& MouseTrace() const { return FMouseHandler.Trace(); }
   // Whether the chart-level modes change Layer (1..16); only layer 1 does.
-  bool MouseActiveLayer(int Layer) const { return Layer >= 1 && Layer <= MaxLayers && FMouseActive[static_cast<size_t>(Layer - 1)]; }
+  bool MouseActiveLayer(int Layer) const { return FMouseHandler.MouseActiveLayer(Layer); }
   // The chart's cursors 1..4 ("CURHAND", "CURZOOMW", "CURZOOMD", "CURZOOMP"); others: the arrow.
-  QCursor ChartCursor(int Number) const;
+  QCursor ChartCursor(int Number) const { return FMouseHandler.ChartCursor(Number); }
   // Whether a rectangle or line drag runs, with its corners in control pixels.
-  bool RectDragging() const { return FRectDrag; }
-  TPoint RectDragStart() const { return FRectStart; }
-  TPoint RectDragEnd() const { return FRectEnd; }
+  bool RectDragging() const { return FMouseHandler.RectDragging(); }
+  TPoint RectDragStart() const { return FMouseHandler.RectDragStart(); }
+  TPoint RectDragEnd() const { return FMouseHandler.RectDragEnd(); }
 
   TMouseMoveInChartEvent OnMouseMoveInChart;
   TNotifyEvent OnMouseEnter;
@@ -820,7 +913,9 @@ protected:
   void showEvent(QShowEvent* Event) override;
 
 private:
-  friend class TRChartPainter;
+  friend class TRcPainter;
+  friend class TRcStamper;
+  friend class TRcMouseHandler;
 
   // The pixels of one mark shape in one colour, pen style and width, with the offset of the
   // image's top-left corner from the mark's centre.
@@ -832,6 +927,11 @@ private:
     // between them are set, so rows can be copied as whole runs.
     std::vector<std::pair<int, int>> Rows;
     bool Solid = false;
+    // Image's pixels, row after row (its width is its stride), as copied into the plot, and its
+    // size (0 x 0 for a mark that sets no pixel).
+    const std::uint32_t* Bits = nullptr;
+    int W = 0;
+    int H = 0;
   };
   using TStampCache = std::unordered_map<std::uint64_t, TMarkStamp>;
 
@@ -867,53 +967,22 @@ private:
 
   // axes
   void CreateAxes();
+  // The axis control's place and range for the frame size (each paint), and all its settings
+  // from the scale properties (when they change).
+  void PlaceAxis(int LayerIdx, bool Vertical);
+  void PlaceAllAxes();
   void ApplyAxis(int LayerIdx, bool Vertical);
   void ApplyAllAxes();
-  void PaintAxes(TCanvas& Canvas);
 
-  // painting
-  // The whole frame onto Canvas at the frame size (the control bitmap's, or RenderTo's); Direct
-  // draws the plot straight onto Canvas instead of through the plot bitmap.
-  void RenderFrame(TCanvas& Canvas, bool Direct);
-  void RenderPlot(TCanvas& Canvas, bool BlackWhite);
+  // painting (TRcPainter, orvex_rchart_painter.cpp, does the drawing)
   // The size the frame is laid out for: the control's, or RenderTo's while it renders.
   int FrameWidth() const { return FFrameWidth >= 0 ? FFrameWidth : width(); }
   int FrameHeight() const { return FFrameHeight >= 0 ? FFrameHeight : height(); }
-  void PaintPlotBackground(TCanvas& Canvas);
-  void ItemPass(TCanvas& Canvas, bool BlackWhite);
-  void DrawGrid(TCanvas& Canvas);
-  void DrawTextLabels(TCanvas& Canvas, int OriginX, int OriginY);
   // The anchor point of a text label in control pixels, by its AttachToData.
   TPoint TextLabelAnchor(const TTextLabel& Label) const;
-  void DrawCrossHairs(TCanvas& Canvas, int OriginX, int OriginY);
-  void PaintShadow(TCanvas& Canvas);
-  void PaintCaption(TCanvas& Canvas);
   void ResizePlotBitmap();
   void ApplyLayout(TrcLayout Layout);
 
-  // mouse
-  enum TAxisZone { azDrag, azDblClick };
-  static std::array<QCursor, 4> LoadChartCursors();
-  bool InPlot(int X, int Y) const;
-  TPoint ClampToPlot(int X, int Y) const;
-  bool InAxisZone(int Layer, bool Vertical, int X, int Y, TAxisZone Zone) const;
-  TZoomPanInput ZoomPanInput(int Layer, bool Vertical, int X, int Y, TMouseActMode Action) const;
-  void TakeDragSnapshot(int X, int Y);
-  void ApplyRanges(const std::function<bool()>& Change);
-  using TLayerWindowChange = std::function<void(int Layer, double& LowX, double& LowY, double& HighX, double& HighY)>;
-  void ChangeActiveLayers(const TLayerWindowChange& Change);
-  int FirstActiveLayer() const;
-  void MoveRectDrag(int X, int Y);
-  bool MoveAxisDrag(bool Left, int X, int Y);
-  void MoveChartMode(bool Left, int X, int Y);
-  void PanMove(int X, int Y);
-  void ZoomDragMove(int X, int Y);
-  void CrossHairMove(int X, int Y);
-  void LabelMove(int X, int Y);
-  void TraceMove(int X, int Y);
-  void EndRectDrag(bool Cancel);
-  void UpdateCursor(int X, int Y);
-  void DrawMouseTrace(TCanvas& Canvas, int OriginX, int OriginY, size_t From);
 
   // the parts (see "The parts of the chart" above)
   TRcItemAttributes FAttr;
@@ -947,25 +1016,8 @@ private:
   std::vector<std::int16_t> FDupGrid;
   TStampCache FStamps;
 
-  // decorations
-
-  // mouse interaction
-  std::array<bool, MaxLayers> FMouseActive{true};
-  std::array<QCursor, 4> FCursors = LoadChartCursors();
-  bool FDragging = false;     // pan, zoom drag, cross-hair, label and axis drags
-  bool FAxisDrag = false;     // the running drag began on a reacting axis
-  bool FDragRefused = false;  // OnBeforeCrossHairMove refused until the button is let go
-  bool FRectDrag = false;
-  TPoint FRectStart{0, 0};
-  TPoint FRectEnd{0, 0};
-  TPoint FDragStart{0, 0};
-  std::array<double, MaxLayers> FStartLowX{}, FStartHighX{}, FStartLowY{}, FStartHighY{};
-  int FDragCrossHair = 1;
-  int FDragLabel = 1;
-  std::vector<TMouseTracePoint> FTrace;
-  size_t FTraceRendered = 0;  // points already drawn into the plot bitmap
-  bool FIgnoreNextButton = false;
-  bool FInMoveReport = false;
+  // mouse interaction (orvex_rchart_mouse.cpp)
+  TRcMouseHandler FMouseHandler{*this};
 
   // hit testing: the drawn items of the last paint, grouped by cells of HitCell x HitCell plot
   // pixels (CellStart holds each cell's first entry in Entries, plus one end entry)
@@ -974,9 +1026,11 @@ private:
     int Columns = 0;
     int Rows = 0;
     std::vector<int> CellStart;
-    std::vector<int> Entries;  // positions in Shapes
+    std::vector<int> Entries;  // item indexes, ascending in each cell
+    // The shape of every item of the last paint (Kind 0: not drawn). The screen paint leaves
+    // them here as it drew them (FromPaint), so the index needs no geometry of its own.
     std::vector<TItemShape> Shapes;
-    std::vector<int> ItemOf;  // item index of each shape
+    bool FromPaint = false;
   };
   static constexpr int HitCell = 8;
   TLayerView LayerView(int LayerIdx) const;

@@ -1,7 +1,8 @@
 // The 32 TScale axis controls of the chart: creation, configuration from the scale properties,
 // their margins along the plot edges, and painting them onto the chart's canvas from the ticks
-// computed once per full paint, which the grid reads too. The controls never appear as windows of their own: they live
-// under a hidden host widget and paint only when the chart asks them to.
+// computed once per full paint, which the grid reads too (the painting itself is TRcPainter's).
+// The controls never appear as windows of their own: they live under a hidden host widget and
+// paint only when the chart asks them to.
 #include "orvex_rchart.h"
 
 #include <QWidget>
@@ -48,7 +49,10 @@ void TCustomRChart::CreateAxes()
   }
 }
 
-void TCustomRChart::ApplyAxis(int LayerIdx, bool Vertical)
+// Where an axis lies follows the frame's size and the plot layout, so each paint lays the axes
+// out again (RenderTo paints at another size); its settings are copied from the scale properties
+// only when they change (ScalePropsChanged, the wind colour, a joint layer).
+void TCustomRChart::PlaceAxis(int LayerIdx, bool Vertical)
 {
   TScale* axis = (Vertical ? FAxes.AxisY : FAxes.AxisX)[static_cast<size_t>(LayerIdx)];
   if (!axis)
@@ -61,7 +65,6 @@ void TCustomRChart::ApplyAxis(int LayerIdx, bool Vertical)
   const bool oldSuppress = a.SuppressPaint();
   a.SetSuppressPaint(true);
   a.resize(FrameWidth(), FrameHeight());
-  a.SetColorBackGnd(FLook.WindColor);
   a.SetScaleType(type);
   // Margins that lay the axis along its plot edge, ScalePos pixels away from it.
   const int w = FrameWidth(), h = FrameHeight(), sw = FPlot.ShadowWidth;
@@ -91,6 +94,21 @@ void TCustomRChart::ApplyAxis(int LayerIdx, bool Vertical)
     a.SetMarginBottom(FPlot.MarginBottom + sw - 1);
   }
   a.SetRange(p.RangeLow(), p.RangeHigh());
+  a.SetSuppressPaint(oldSuppress);
+}
+
+void TCustomRChart::ApplyAxis(int LayerIdx, bool Vertical)
+{
+  TScale* axis = (Vertical ? FAxes.AxisY : FAxes.AxisX)[static_cast<size_t>(LayerIdx)];
+  if (!axis)
+    return;
+  PlaceAxis(LayerIdx, Vertical);
+  TScale& a = *axis;
+  const TScaleProps& p = Vertical ? static_cast<const TScaleProps&>(*FLayers.ScaleY[static_cast<size_t>(LayerIdx)])
+                                  : static_cast<const TScaleProps&>(*FLayers.ScaleX[static_cast<size_t>(LayerIdx)]);
+  const bool oldSuppress = a.SuppressPaint();
+  a.SetSuppressPaint(true);
+  a.SetColorBackGnd(FLook.WindColor);
   a.SetCaption(p.Caption());
   a.SetCaptionPosX(p.CaptionPosX());
   a.SetCaptionPosY(p.CaptionPosY());
@@ -116,29 +134,20 @@ void TCustomRChart::ApplyAxis(int LayerIdx, bool Vertical)
   a.SetSuppressPaint(oldSuppress);
 }
 
+void TCustomRChart::PlaceAllAxes()
+{
+  for (int i = 0; i < MaxLayers; ++i) {
+    PlaceAxis(i, false);
+    PlaceAxis(i, true);
+  }
+}
+
 void TCustomRChart::ApplyAllAxes()
 {
   for (int i = 0; i < MaxLayers; ++i) {
     ApplyAxis(i, false);
     ApplyAxis(i, true);
   }
-}
-
-void TCustomRChart::PaintAxes(TCanvas& Canvas)
-{
-  ApplyAllAxes();
-  for (int v = 0; v < 2; ++v)
-    for (int i = 0; i < MaxLayers; ++i) {
-      const TScaleProps& p = v == 0 ? static_cast<const TScaleProps&>(*FLayers.ScaleX[static_cast<size_t>(i)])
-                                    : static_cast<const TScaleProps&>(*FLayers.ScaleY[static_cast<size_t>(i)]);
-      TScale* a = (v == 0 ? FAxes.AxisX : FAxes.AxisY)[static_cast<size_t>(i)];
-      TScaleWalk& ticks = (v == 0 ? FAxes.TicksX : FAxes.TicksY)[static_cast<size_t>(i)];
-      ticks = {};
-      if (!a || !p.Visible() || !Canvas.HasPainter())
-        continue;
-      ticks = a->Walk(Canvas, 0, 0);
-      a->PaintTo(Canvas, 0, 0, ticks);
-    }
 }
 
 const TScaleWalk& TCustomRChart::AxisTicks(int Layer, bool Vertical) const

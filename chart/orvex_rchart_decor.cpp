@@ -1,7 +1,6 @@
-// Decorations of the chart around and behind the data: the plot background (colour, image
-// file or a coloured area in world coordinates), the drop shadow, the chart caption with its
-// trimming and anchors, and the standard layouts that place margins, caption and axes in one
-// step.
+// Decorations of the chart around and behind the data: the background image settings, the
+// caption's settings with its trimming, and the standard layouts that place margins, caption and
+// axes in one step. TRcPainter draws them (plot background, shadow, caption).
 #include "orvex_rchart.h"
 
 #include <algorithm>
@@ -96,125 +95,6 @@ void TBakGndImg::AssignTo(TPersistent& Dest) const
   d->FAreaBottom = FAreaBottom;
 }
 
-// --- plot background -------------------------------------------------------------------------
-
-void TCustomRChart::PaintPlotBackground(TCanvas& Canvas)
-{
-  TCanvas& c = Canvas;
-  const TRect p = PlotRect();
-  const int w = std::max(0, p.Width() + 1), h = std::max(0, p.Height() + 1);
-  if (w <= 0 || h <= 0)
-    return;
-  c.Pen().SetStyle(psSolid);
-  c.Pen().SetMode(pmCopy);
-  c.Pen().SetWidth(1);
-  c.Pen().SetColor(FLook.ChartFrameColor);
-  c.Brush().SetStyle(bsSolid);
-  c.Brush().SetColor(FLook.ChartColor);
-  auto plain = [&]() { c.Rectangle(0, 0, w, h); };
-
-  if (!FDecor.BackGroundImg.Name().empty()) {
-    if (!FImageBmp.LoadFromFile(FDecor.BackGroundImg.Name()) || FImageBmp.Empty()) {
-      plain();
-      // Cleared without a repaint of its own: this very paint already shows the plain plot.
-      const TNotifyEvent keep = FDecor.BackGroundImg.OnChange;
-      FDecor.BackGroundImg.OnChange = nullptr;
-      FDecor.BackGroundImg.SetName("");
-      FDecor.BackGroundImg.OnChange = keep;
-      return;
-    }
-    switch (FDecor.BackGroundImg.FillMode()) {
-      case bfSimple:
-        c.FillRect(Rect(0, 0, w, h));
-        c.Draw(0, 0, FImageBmp);
-        break;
-      case bfTile: {
-        const int iw = FImageBmp.Width(), ih = FImageBmp.Height();
-        const int cols = (w - 1) / iw + 1, rows = (h - 1) / ih + 1;
-        for (int r = 0; r < rows; ++r)
-          for (int k = 0; k < cols; ++k)
-            c.Draw(k * iw, r * ih, FImageBmp);
-        break;
-      }
-      default: c.StretchDraw(Rect(0, 0, w, h), FImageBmp); break;
-    }
-    return;
-  }
-
-  plain();
-  const TBGAreaMode mode = FDecor.BackGroundImg.AreaMode();
-  if (mode == bamNone)
-    return;
-  c.Pen().SetColor(FDecor.BackGroundImg.AreaColor());
-  c.Brush().SetColor(FDecor.BackGroundImg.AreaColor());
-  const int li = ActiveLayer() - 1;
-  auto clampPix = [](int v) { return std::clamp(v, -30000, 30000); };
-  const int xl = clampPix(MapX(li).ToPixel(FDecor.BackGroundImg.AreaLeft()) - FPlot.MarginLeft);
-  const int xr = clampPix(MapX(li).ToPixel(FDecor.BackGroundImg.AreaRight()) - FPlot.MarginLeft);
-  const int yt = clampPix(MapY(li).ToPixel(FDecor.BackGroundImg.AreaTop()) - FPlot.MarginTop);
-  const int yb = clampPix(MapY(li).ToPixel(FDecor.BackGroundImg.AreaBottom()) - FPlot.MarginTop);
-  auto top = [&]() { c.Rectangle(0, 0, w, yt); };
-  auto bottom = [&]() { c.Rectangle(0, yb, w, h); };
-  auto left = [&]() { c.Rectangle(0, 0, xl, h); };
-  auto right = [&]() { c.Rectangle(xr, 0, w, h); };
-  switch (mode) {
-    case bamLeft: left(); break;
-    case bamRight: right(); break;
-    case bamTop: top(); break;
-    case bamBottom: bottom(); break;
-    case bamVStripe: c.Rectangle(xl, 0, xr, h); break;
-    case bamHStripe: c.Rectangle(0, yt, w, yb); break;
-    case bamRect: c.Rectangle(xl, yt, xr, yb); break;
-    case bamRectInv:
-      top();
-      bottom();
-      left();
-      right();
-      break;
-    case bamVStripeInv:
-      left();
-      right();
-      break;
-    case bamHStripeInv:
-      top();
-      bottom();
-      break;
-    default: break;
-  }
-}
-
-// --- shadow ----------------------------------------------------------------------------------
-
-void TCustomRChart::PaintShadow(TCanvas& Canvas)
-{
-  TCanvas& c = Canvas;
-  const int s = FPlot.ShadowWidth, wc = FrameWidth(), hc = FrameHeight();
-  c.Pen().SetStyle(psSolid);
-  c.Pen().SetWidth(1);
-  c.Pen().SetColor(FDecor.ShadowBakColor);
-  c.Brush().SetStyle(bsSolid);
-  c.Brush().SetColor(FDecor.ShadowBakColor);
-  c.Rectangle(wc - s, 0, wc, s);
-  c.Rectangle(0, hc - s, s, hc);
-  c.Brush().SetColor(FDecor.ShadowColor);
-  int f;
-  if (FDecor.ShadowStyle == ssFlying) {
-    c.Pen().SetColor(FDecor.ShadowColor);
-    f = s - 1;
-  } else {
-    c.Pen().SetColor(clBlack);
-    f = 0;
-  }
-  const TPoint bottomShadow[4] = {Point(f, hc - s), Point(s - 1, hc - 1), Point(wc - 1, hc - 1), Point(wc - s, hc - s)};
-  c.Polygon(bottomShadow, 4);
-  const TPoint rightShadow[4] = {Point(wc - s, hc - s), Point(wc - 1, hc - 1), Point(wc - 1, s - 1), Point(wc - s, f)};
-  c.Polygon(rightShadow, 4);
-  c.Pen().SetColor(clBlack);
-  const TPoint outline[5] = {Point(0, 0), Point(wc - s, 0), Point(wc - s, hc - s), Point(0, hc - s), Point(0, 0)};
-  c.Polyline(outline, 5);
-  // The polyline leaves its last point unset; the outline is closed, so (0, 0) is its first.
-}
-
 // --- caption ---------------------------------------------------------------------------------
 
 void TCustomRChart::SetCaption(const std::string& Value)
@@ -281,42 +161,6 @@ std::string TCustomRChart::TrimmedCaption(const TCanvas& Canvas) const
   // Characters, not bytes, so a cut never splits a character.
   const int n = static_cast<int>(std::nearbyint(static_cast<double>(text.size()) * avail / w)) - 2;
   return (text.left(std::max(0, n)) + "...").toStdString();
-}
-
-void TCustomRChart::PaintCaption(TCanvas& Canvas)
-{
-  if (FDecor.Caption.empty())
-    return;
-  TCanvas& c = Canvas;
-  c.SetFont(Font());
-  c.Pen().SetColor(FLook.ChartFrameColor);
-  c.Brush().SetStyle(bsClear);
-  const std::string text = TrimmedCaption(c);
-  const TRect p = PlotRect();
-  int x = 0, y = 0;
-  switch (FDecor.CaptionAnchorHoriz) {
-    case cahControlLeft: x = 0; break;
-    case cahChartLeft: x = FPlot.MarginLeft; break;
-    case cahChartCenter: x = FPlot.MarginLeft + p.Width() / 2; break;
-    case cahChartRight: x = FrameWidth() - FPlot.MarginRight - FPlot.ShadowWidth; break;
-    case cahControlRight: x = FrameWidth(); break;
-  }
-  switch (FDecor.CaptionAnchorVert) {
-    case cavControlTop: y = 0; break;
-    case cavChartTop: y = FPlot.MarginTop; break;
-    case cavChartCenter: y = FPlot.MarginTop + p.Height() / 2; break;
-    case cavChartBottom: y = FrameHeight() - FPlot.MarginBottom; break;
-    case cavControlBottom: y = FrameHeight(); break;
-  }
-  x += FDecor.CaptionPosX;
-  y += FDecor.CaptionPosY;
-  const int w = c.TextWidth(text);
-  if (FDecor.CaptionAlignment == taRightJustify)
-    x -= w;
-  else if (FDecor.CaptionAlignment == taCenter)
-    x -= w / 2;
-  c.TextOut(x, y, text);
-  c.Brush().SetStyle(bsSolid);
 }
 
 // --- standard layouts ------------------------------------------------------------------------

@@ -161,64 +161,43 @@ TLayerView TCustomRChart::LayerView(int LayerIdx) const
   return v;
 }
 
+void ItemShapes(const TrcChartItem* Items, int Count, const std::array<TLayerView, MaxLayers>& Layers,
+                std::vector<TItemShape>& Shapes)
+{
+  Shapes.resize(static_cast<size_t>(std::max(0, Count)));
+  constexpr int BlockSize = 1 << 15;
+  ForEachMathTask(BlockCount(Count, BlockSize), [&](int b) {
+    const int from = b * BlockSize, to = std::min(Count, from + BlockSize);
+    for (int k = from; k < to; ++k) {
+      const TrcChartItem& it = Items[k];
+      TItemShape& s = Shapes[static_cast<size_t>(k)];
+      if (it.Layer < 1 || it.Layer > MaxLayers || !ItemGeometry(it, Layers[static_cast<size_t>(it.Layer - 1)], s))
+        s.Kind = 0;
+    }
+  });
+}
+
 void TCustomRChart::BuildHitIndex() const
 {
   THitIndex& h = FHitIndex;
-  h.Shapes.clear();
-  h.ItemOf.clear();
-  std::array<TLayerView, MaxLayers> views;
-  for (int i = 0; i < MaxLayers; ++i)
-    views[static_cast<size_t>(i)] = LayerView(i);
   const TRcItemStore& store = *FStore;
-  const auto geometry = [&](int From, int To, std::vector<TItemShape>& Shapes, std::vector<int>& ItemOf) {
-    TItemShape s;
-    for (int k = From; k < To; ++k) {
-      const TrcChartItem& it = store.Items[static_cast<size_t>(k)];
-      if (it.Layer < 1 || it.Layer > MaxLayers)
-        continue;
-      if (!ItemGeometry(it, views[static_cast<size_t>(it.Layer - 1)], s))
-        continue;
-      Shapes.push_back(s);
-      ItemOf.push_back(k);
+  if (!h.FromPaint) {
+    // The last paint left no shapes (an OnBeforeRenderChartItem handler may have moved what it
+    // drew): the items' own shapes, with the duplicate-mark rule in drawing order.
+    std::array<TLayerView, MaxLayers> views;
+    for (int i = 0; i < MaxLayers; ++i)
+      views[static_cast<size_t>(i)] = LayerView(i);
+    ItemShapes(store.Items.data(), store.Count, views, h.Shapes);
+    if (FLook.AvoidDuplicateMarks) {
+      std::vector<std::int16_t> dupCells;
+      TDupMarkFilter dup(FrameWidth(), FrameHeight(), FLook.MinDupMarkDist, dupCells);
+      for (size_t k = 0; k < h.Shapes.size(); ++k) {
+        TItemShape& sh = h.Shapes[k];
+        if (sh.Kind == ikMark && !dup.Admit(sh.X1 + FPlot.MarginLeft, sh.Y1 + FPlot.MarginTop, store.Items[k].MarkType))
+          sh.Kind = 0;
+      }
     }
-  };
-  if (FLook.AvoidDuplicateMarks) {
-    // The duplicate-mark rule depends on the marks before: one pass in drawing order.
-    std::vector<std::int16_t> dupCells;
-    TDupMarkFilter dup(FrameWidth(), FrameHeight(), FLook.MinDupMarkDist, dupCells);
-    std::vector<TItemShape> shapes;
-    std::vector<int> items;
-    geometry(0, store.Count, shapes, items);
-    for (size_t i = 0; i < shapes.size(); ++i) {
-      const TItemShape& sh = shapes[i];
-      const int type = store.Items[static_cast<size_t>(items[i])].MarkType;
-      if (sh.Kind == ikMark && !dup.Admit(sh.X1 + FPlot.MarginLeft, sh.Y1 + FPlot.MarginTop, type))
-        continue;
-      h.Shapes.push_back(sh);
-      h.ItemOf.push_back(items[i]);
-    }
-  } else {
-    // Fixed blocks on the math threads, joined in item order: the same index whatever the
-    // thread count.
-    constexpr int Blocks = 16;
-    std::array<std::vector<TItemShape>, Blocks> shapes;
-    std::array<std::vector<int>, Blocks> items;
-    const auto bound = [&](int b) { return static_cast<int>(static_cast<long long>(store.Count) * b / Blocks); };
-    ForEachMathTask(Blocks, [&](int b) {
-      const size_t n = static_cast<size_t>(bound(b + 1) - bound(b));
-      shapes[static_cast<size_t>(b)].reserve(n);
-      items[static_cast<size_t>(b)].reserve(n);
-      geometry(bound(b), bound(b + 1), shapes[static_cast<size_t>(b)], items[static_cast<size_t>(b)]);
-    });
-    size_t total = 0;
-    for (const auto& v : shapes)
-      total += v.size();
-    h.Shapes.reserve(total);
-    h.ItemOf.reserve(total);
-    for (int b = 0; b < Blocks; ++b) {
-      h.Shapes.insert(h.Shapes.end(), shapes[static_cast<size_t>(b)].begin(), shapes[static_cast<size_t>(b)].end());
-      h.ItemOf.insert(h.ItemOf.end(), items[static_cast<size_t>(b)].begin(), items[static_cast<size_t>(b)].end());
-    }
+    h.FromPaint = true;
   }
 
   // Cells over the plot and a border of one cell; shapes beyond it are kept in the border cells.
@@ -228,8 +207,6 @@ void TCustomRChart::BuildHitIndex() const
   const auto cellX = [&](int x) { return std::clamp(x / HitCell + (x < 0 ? 0 : 1), 0, h.Columns - 1); };
   const auto cellY = [&](int y) { return std::clamp(y / HitCell + (y < 0 ? 0 : 1), 0, h.Rows - 1); };
   const size_t cells = static_cast<size_t>(h.Columns) * static_cast<size_t>(h.Rows);
-  h.CellStart.assign(cells + 1, 0);
-  // Two passes: count the entries of each cell, then place them (positions ascend in each cell).
   auto forCells = [&](const TItemShape& Sh, auto&& Visit) {
     if (Sh.Kind == ikMark) {  // a mark counts by its centre: one cell
       Visit(static_cast<size_t>(cellY(Sh.Y1)) * static_cast<size_t>(h.Columns) + static_cast<size_t>(cellX(Sh.X1)));
@@ -241,14 +218,37 @@ void TCustomRChart::BuildHitIndex() const
       for (int cx = x0; cx <= x1; ++cx)
         Visit(static_cast<size_t>(cy) * static_cast<size_t>(h.Columns) + static_cast<size_t>(cx));
   };
-  for (const TItemShape& sh : h.Shapes)
-    forCells(sh, [&](size_t c) { ++h.CellStart[c + 1]; });
-  for (size_t c = 0; c < cells; ++c)
-    h.CellStart[c + 1] += h.CellStart[c];
-  h.Entries.resize(static_cast<size_t>(h.CellStart[cells]));
-  std::vector<int> fill(h.CellStart.begin(), h.CellStart.end() - 1);
-  for (size_t i = 0; i < h.Shapes.size(); ++i)
-    forCells(h.Shapes[i], [&](size_t c) { h.Entries[static_cast<size_t>(fill[c]++)] = static_cast<int>(i); });
+  // A counting sort in fixed blocks of items on the math threads: each block counts its entries
+  // per cell, the counts are laid out cell by cell and block by block, and each block places its
+  // entries from there. Entries ascend by item in every cell, whatever the thread count.
+  const int count = static_cast<int>(h.Shapes.size());
+  const int blocks = std::min(16, BlockCount(count, 1 << 14));
+  const auto bound = [&](int b) { return static_cast<int>(static_cast<long long>(count) * b / std::max(1, blocks)); };
+  std::vector<std::vector<int>> starts(static_cast<size_t>(blocks), std::vector<int>(cells, 0));
+  ForEachMathTask(blocks, [&](int b) {
+    std::vector<int>& n = starts[static_cast<size_t>(b)];
+    for (int k = bound(b); k < bound(b + 1); ++k)
+      if (h.Shapes[static_cast<size_t>(k)].Kind != 0)
+        forCells(h.Shapes[static_cast<size_t>(k)], [&](size_t c) { ++n[c]; });
+  });
+  h.CellStart.assign(cells + 1, 0);
+  int total = 0;
+  for (size_t c = 0; c < cells; ++c) {
+    h.CellStart[c] = total;
+    for (auto& n : starts) {
+      const int k = n[c];
+      n[c] = total;
+      total += k;
+    }
+  }
+  h.CellStart[cells] = total;
+  h.Entries.resize(static_cast<size_t>(total));
+  ForEachMathTask(blocks, [&](int b) {
+    std::vector<int>& next = starts[static_cast<size_t>(b)];
+    for (int k = bound(b); k < bound(b + 1); ++k)
+      if (h.Shapes[static_cast<size_t>(k)].Kind != 0)
+        forCells(h.Shapes[static_cast<size_t>(k)], [&](size_t c) { h.Entries[static_cast<size_t>(next[c]++)] = k; });
+  });
   h.Valid = true;
 }
 
@@ -259,7 +259,7 @@ int TCustomRChart::ItemAt(int X, int Y, int Tolerance) const
   if (!FHitIndex.Valid)
     BuildHitIndex();
   const THitIndex& h = FHitIndex;
-  if (h.Shapes.empty())
+  if (h.Entries.empty())
     return -1;
   const int px = X - FPlot.MarginLeft, py = Y - FPlot.MarginTop;
   const int tol = std::min(Tolerance, PixClamp);
@@ -287,10 +287,7 @@ int TCustomRChart::ItemAt(int X, int Y, int Tolerance) const
         }
       }
     }
-  if (bestShape < 0)
-    return -1;
-  const int item = h.ItemOf[static_cast<size_t>(bestShape)];
-  return item < FStore->Count ? item : -1;
+  return bestShape >= 0 && bestShape < FStore->Count ? bestShape : -1;
 }
 
 }  // namespace orvex

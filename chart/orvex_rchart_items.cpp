@@ -5,7 +5,7 @@
 // A group shares one TRcItemStore (array and count together), so an item added through any
 // member is at once part of every member's list, and growth always works from the array's real
 // length whoever adds.
-#include "orvex_rchart.h"
+#include "orvex_rchart_painter.h"
 
 #include <QMessageBox>
 #include <algorithm>
@@ -92,13 +92,15 @@ void TCustomRChart::ClearChart()
   // Count and reported capacity 0; the memory behind the array is kept, so that filling the
   // chart again with as many items (a refit) neither frees nor regrows nor faults it in anew.
   FStore->Items.clear();
-  FTrace.clear();
-  FTraceRendered = 0;
-  FHitIndex = THitIndex{};
-  FHitIndex.Valid = true;  // the plot below is emptied too: nothing to hit until the next paint
+  FMouseHandler.ClearTrace();
+  // The plot below is emptied too: nothing to hit until the next paint (the memory is kept).
+  FHitIndex.Shapes.clear();
+  FHitIndex.Entries.clear();
+  FHitIndex.FromPaint = true;
+  FHitIndex.Valid = true;
   ResizePlotBitmap();
   TCanvas& c = FPlotBmp.Canvas();
-  PaintPlotBackground(c);
+  TRcPainter(*this).PaintPlotBackground(c);
 }
 
 // The members whose full paint ShowChart runs besides its own: the owner and all its users when

@@ -1,4 +1,5 @@
-// Mouse interaction of the chart: the position report, drags on the axes (each by its own
+// Mouse interaction of the chart (TRcMouseHandler, and the chart's Qt event handlers that call
+// it): the position report, drags on the axes (each by its own
 // MouseAction, through CalcZoomPan), the chart-level drag modes, the cursor rule and the
 // figures of running drags.
 //
@@ -8,7 +9,7 @@
 // release. Their figure is not drawn on the widget directly: the paint event shows the control
 // bitmap and PaintOverlay draws the figure over it with an exclusive-or pen, so a repaint
 // without the figure erases it.
-#include "orvex_rchart.h"
+#include "orvex_rchart_painter.h"
 #include "orvex_resources.h"
 
 #include <QEnterEvent>
@@ -41,13 +42,13 @@ void OrderLike(double Low, double High, double& A, double& B)
 
 }  // namespace
 
-std::array<QCursor, 4> TCustomRChart::LoadChartCursors()
+std::array<QCursor, 4> TRcMouseHandler::LoadChartCursors()
 {
   return {ResourceCursor("CURHAND"), ResourceCursor("CURZOOMW"), ResourceCursor("CURZOOMD"),
           ResourceCursor("CURZOOMP")};
 }
 
-QCursor TCustomRChart::ChartCursor(int Number) const
+QCursor TRcMouseHandler::ChartCursor(int Number) const
 {
   if (Number < 1 || Number > 4)
     return QCursor(Qt::ArrowCursor);
@@ -56,24 +57,24 @@ QCursor TCustomRChart::ChartCursor(int Number) const
 
 // --- geometry --------------------------------------------------------------------------------
 
-bool TCustomRChart::InPlot(int X, int Y) const
+bool TRcMouseHandler::InPlot(int X, int Y) const
 {
-  const TRect p = PlotRect();
+  const TRect p = FChart.PlotRect();
   return X >= p.Left && X <= p.Right && Y >= p.Top && Y <= p.Bottom;
 }
 
-TPoint TCustomRChart::ClampToPlot(int X, int Y) const
+TPoint TRcMouseHandler::ClampToPlot(int X, int Y) const
 {
-  const TRect p = PlotRect();
+  const TRect p = FChart.PlotRect();
   return {std::clamp(X, p.Left, std::max(p.Left, p.Right)), std::clamp(Y, p.Top, std::max(p.Top, p.Bottom))};
 }
 
 // The strip beside the plot where the axis of Layer lies, ScalePos pixels off the plot edge.
-bool TCustomRChart::InAxisZone(int Layer, bool Vertical, int X, int Y, TAxisZone Zone) const
+bool TRcMouseHandler::InAxisZone(int Layer, bool Vertical, int X, int Y, TAxisZone Zone) const
 {
-  const TRect p = PlotRect();
+  const TRect p = FChart.PlotRect();
   if (Vertical) {
-    const TScalePropsVert& s = ScalePropsY(Layer);
+    const TScalePropsVert& s = FChart.ScalePropsY(Layer);
     if (!s.Visible() || Y <= p.Top || Y >= p.Bottom)
       return false;
     if (s.ScaleLocation() == slRight) {
@@ -83,7 +84,7 @@ bool TCustomRChart::InAxisZone(int Layer, bool Vertical, int X, int Y, TAxisZone
     const int edge = p.Left - s.ScalePos();
     return X >= edge - AxisDepthY && X < edge;
   }
-  const TScalePropsHoriz& s = ScalePropsX(Layer);
+  const TScalePropsHoriz& s = FChart.ScalePropsX(Layer);
   if (!s.Visible() || X <= p.Left || X >= p.Right)
     return false;
   const int depth = Zone == azDrag ? AxisDragDepth : AxisDblClickDepth;
@@ -97,12 +98,12 @@ bool TCustomRChart::InAxisZone(int Layer, bool Vertical, int X, int Y, TAxisZone
 
 // CalcZoomPan's view of one axis of a layer: the drag from the snapshot to (X, Y) over a span
 // equal to the plot's width or height.
-TZoomPanInput TCustomRChart::ZoomPanInput(int Layer, bool Vertical, int X, int Y, TMouseActMode Action) const
+TZoomPanInput TRcMouseHandler::ZoomPanInput(int Layer, bool Vertical, int X, int Y, TMouseActMode Action) const
 {
   const size_t i = static_cast<size_t>(Layer - 1);
-  const TScaleProps& s = Vertical ? static_cast<const TScaleProps&>(ScalePropsY(Layer))
-                                  : static_cast<const TScaleProps&>(ScalePropsX(Layer));
-  const TRect p = PlotRect();
+  const TScaleProps& s = Vertical ? static_cast<const TScaleProps&>(FChart.ScalePropsY(Layer))
+                                  : static_cast<const TScaleProps&>(FChart.ScalePropsX(Layer));
+  const TRect p = FChart.PlotRect();
   TZoomPanInput in;
   in.X = X;
   in.Y = Y;
@@ -117,61 +118,61 @@ TZoomPanInput TCustomRChart::ZoomPanInput(int Layer, bool Vertical, int X, int Y
   in.Action = Action;
   in.MarginLeft = p.Left;
   in.MarginTop = p.Top;
-  in.MarginRight = width() - p.Right;
-  in.MarginBottom = height() - p.Bottom;
-  in.Width = width();
-  in.Height = height();
+  in.MarginRight = FChart.width() - p.Right;
+  in.MarginBottom = FChart.height() - p.Bottom;
+  in.Width = FChart.width();
+  in.Height = FChart.height();
   return in;
 }
 
-void TCustomRChart::TakeDragSnapshot(int X, int Y)
+void TRcMouseHandler::TakeDragSnapshot(int X, int Y)
 {
   FDragStart = {X, Y};
   for (size_t i = 0; i < MaxLayers; ++i) {
-    FStartLowX[i] = FLayers.ScaleX[i]->RangeLow();
-    FStartHighX[i] = FLayers.ScaleX[i]->RangeHigh();
-    FStartLowY[i] = FLayers.ScaleY[i]->RangeLow();
-    FStartHighY[i] = FLayers.ScaleY[i]->RangeHigh();
+    FStartLowX[i] = FChart.FLayers.ScaleX[i]->RangeLow();
+    FStartHighX[i] = FChart.FLayers.ScaleX[i]->RangeHigh();
+    FStartLowY[i] = FChart.FLayers.ScaleY[i]->RangeLow();
+    FStartHighY[i] = FChart.FLayers.ScaleY[i]->RangeHigh();
   }
   FDragging = true;
 }
 
 // Runs Change with painting suppressed, restores the suppression (one paint) and fires
-// OnZoomPan when Change reports that it set a range.
-void TCustomRChart::ApplyRanges(const std::function<bool()>& Change)
+// FChart.OnZoomPan when Change reports that it set a range.
+void TRcMouseHandler::ApplyRanges(const std::function<bool()>& Change)
 {
-  const bool old = FSuppressPaint;
-  SetSuppressPaint(true);
+  const bool old = FChart.FSuppressPaint;
+  FChart.SetSuppressPaint(true);
   bool changed = false;
   try {
     changed = Change();
   } catch (const EOrvexError&) {
     // A window the layers cannot show (a logarithmic axis dragged below zero) keeps what was set.
   }
-  SetSuppressPaint(old);
+  FChart.SetSuppressPaint(old);
   if (changed)
-    Fire(OnZoomPan, this);
+    Fire(FChart.OnZoomPan, &FChart);
 }
 
 // Gives every mouse-active layer its new window from Change (which starts from the current one)
-// through the range path, with one paint and OnZoomPan.
-void TCustomRChart::ChangeActiveLayers(const TLayerWindowChange& Change)
+// through the range path, with one paint and FChart.OnZoomPan.
+void TRcMouseHandler::ChangeActiveLayers(const TLayerWindowChange& Change)
 {
   ApplyRanges([&] {
     for (int n = 1; n <= MaxLayers; ++n) {
       if (!MouseActiveLayer(n))
         continue;
       const size_t i = static_cast<size_t>(n - 1);
-      double lx = FLayers.ScaleX[i]->RangeLow(), hx = FLayers.ScaleX[i]->RangeHigh();
-      double ly = FLayers.ScaleY[i]->RangeLow(), hy = FLayers.ScaleY[i]->RangeHigh();
+      double lx = FChart.FLayers.ScaleX[i]->RangeLow(), hx = FChart.FLayers.ScaleX[i]->RangeHigh();
+      double ly = FChart.FLayers.ScaleY[i]->RangeLow(), hy = FChart.FLayers.ScaleY[i]->RangeHigh();
       Change(n, lx, ly, hx, hy);
-      CommonRangePath(n, lx, ly, hx, hy);
+      FChart.CommonRangePath(n, lx, ly, hx, hy);
     }
     return true;
   });
 }
 
-int TCustomRChart::FirstActiveLayer() const
+int TRcMouseHandler::FirstActiveLayer() const
 {
   int layer = 1;
   while (layer < MaxLayers && !MouseActiveLayer(layer))
@@ -181,59 +182,59 @@ int TCustomRChart::FirstActiveLayer() const
 
 // --- rectangle drags -------------------------------------------------------------------------
 
-void TCustomRChart::MoveRectDrag(int X, int Y)
+void TRcMouseHandler::MoveRectDrag(int X, int Y)
 {
   TPoint e = ClampToPlot(X, Y);
-  if (FPlot.Isometric && (FMouse.MouseAction == maZoomWind || FMouse.MouseAction == maZoomWindPos)) {
+  if (FChart.FPlot.Isometric && (FChart.FMouse.MouseAction == maZoomWind || FChart.FMouse.MouseAction == maZoomWindPos)) {
     const int side = std::abs(e.X - FRectStart.X);
     e = ClampToPlot(e.X, FRectStart.Y + (Y < FRectStart.Y ? -side : side));
   }
   if (e.X != FRectEnd.X || e.Y != FRectEnd.Y) {
     FRectEnd = e;
-    update();
+    FChart.update();
   }
 }
 
-void TCustomRChart::EndRectDrag(bool Cancel)
+void TRcMouseHandler::EndRectDrag(bool Cancel)
 {
   FRectDrag = false;
-  update();  // the next paint no longer shows the figure
+  FChart.update();  // the next paint no longer shows the figure
   if (Cancel)
     return;
   const TPoint a = FRectStart, b = FRectEnd;
   // A line needs only a length; a rectangle needs both a width and a height.
-  if (FMouse.MouseAction == maRubberBand ? (a.X == b.X && a.Y == b.Y) : (a.X == b.X || a.Y == b.Y))
+  if (FChart.FMouse.MouseAction == maRubberBand ? (a.X == b.X && a.Y == b.Y) : (a.X == b.X || a.Y == b.Y))
     return;
-  const bool old = FSuppressPaint;
-  SetSuppressPaint(true);
+  const bool old = FChart.FSuppressPaint;
+  FChart.SetSuppressPaint(true);
   try {
     for (int n = 1; n <= MaxLayers; ++n) {
       if (!MouseActiveLayer(n))
         continue;
       double x1, y1, x2, y2;
-      PixelToWorld(n, a.X, a.Y, x1, y1);
-      PixelToWorld(n, b.X, b.Y, x2, y2);
-      const TScaleProps& sx = ScalePropsX(n);
-      const TScaleProps& sy = ScalePropsY(n);
-      switch (FMouse.MouseAction) {
+      FChart.PixelToWorld(n, a.X, a.Y, x1, y1);
+      FChart.PixelToWorld(n, b.X, b.Y, x2, y2);
+      const TScaleProps& sx = FChart.ScalePropsX(n);
+      const TScaleProps& sy = FChart.ScalePropsY(n);
+      switch (FChart.FMouse.MouseAction) {
       case maRubberBand:
-        Fire(OnRubberBand, this, n, x1, y1, x2, y2);
+        Fire(FChart.OnRubberBand, &FChart, n, x1, y1, x2, y2);
         break;
       case maSelectRect:
         OrderLike(sx.RangeLow(), sx.RangeHigh(), x1, x2);
         OrderLike(sy.RangeLow(), sy.RangeHigh(), y1, y2);
-        Fire(OnSelectRect, this, n, x1, y1, x2, y2);
+        Fire(FChart.OnSelectRect, &FChart, n, x1, y1, x2, y2);
         break;
       case maZoomWindPos:
         OrderLike(sx.RangeLow(), sx.RangeHigh(), x1, x2);
         OrderLike(sy.RangeLow(), sy.RangeHigh(), y1, y2);
-        CommonRangePath(n, x1, y1, x2, y2);
+        FChart.CommonRangePath(n, x1, y1, x2, y2);
         break;
       case maZoomWind:
         // The window keeps the drag's direction on the screen: the start point's X goes to the
         // left edge and its Y to the top edge, so a drag from right to left (or upwards)
         // mirrors that axis.
-        CommonRangePath(n, x1, y2, x2, y1);
+        FChart.CommonRangePath(n, x1, y2, x2, y1);
         break;
       default:
         break;
@@ -242,14 +243,14 @@ void TCustomRChart::EndRectDrag(bool Cancel)
   } catch (const EOrvexError&) {
     // A window the layers cannot show keeps what was set.
   }
-  Fire(OnZoomPan, this);
-  SetSuppressPaint(old);
+  Fire(FChart.OnZoomPan, &FChart);
+  FChart.SetSuppressPaint(old);
 }
 
 // --- axis drags ------------------------------------------------------------------------------
 
 // Returns whether an axis drag runs (the chart-level modes then stay out of it).
-bool TCustomRChart::MoveAxisDrag(bool Left, int X, int Y)
+bool TRcMouseHandler::MoveAxisDrag(bool Left, int X, int Y)
 {
   if (!Left) {
     FDragging = false;
@@ -260,8 +261,8 @@ bool TCustomRChart::MoveAxisDrag(bool Left, int X, int Y)
   if (!FDragging) {
     bool onAxis = false;
     for (int n = 1; n <= MaxLayers && !onAxis; ++n)
-      onAxis = (InAxisZone(n, false, X, Y, azDrag) && ScalePropsX(n).MouseAction() != maNone) ||
-               (InAxisZone(n, true, X, Y, azDrag) && ScalePropsY(n).MouseAction() != maNone);
+      onAxis = (InAxisZone(n, false, X, Y, azDrag) && FChart.ScalePropsX(n).MouseAction() != maNone) ||
+               (InAxisZone(n, true, X, Y, azDrag) && FChart.ScalePropsY(n).MouseAction() != maNone);
     if (onAxis) {
       TakeDragSnapshot(X, Y);
       FAxisDrag = true;
@@ -276,17 +277,17 @@ bool TCustomRChart::MoveAxisDrag(bool Left, int X, int Y)
     bool changed = false;
     for (int n = 1; n <= MaxLayers; ++n) {
       const size_t i = static_cast<size_t>(n - 1);
-      const TScalePropsHoriz& sx = *FLayers.ScaleX[i];
-      const TScalePropsVert& sy = *FLayers.ScaleY[i];
+      const TScalePropsHoriz& sx = *FChart.FLayers.ScaleX[i];
+      const TScalePropsVert& sy = *FChart.FLayers.ScaleY[i];
       double lo, hi;
       if (sx.MouseAction() != maNone && InAxisZone(n, false, X, Y, azDrag) &&
           CalcZoomPan(ZoomPanInput(n, false, X, Y, sx.MouseAction()), lo, hi)) {
-        CommonRangePath(n, lo, sy.RangeLow(), hi, sy.RangeHigh());
+        FChart.CommonRangePath(n, lo, sy.RangeLow(), hi, sy.RangeHigh());
         changed = true;
       }
       if (sy.MouseAction() != maNone && InAxisZone(n, true, X, Y, azDrag) &&
           CalcZoomPan(ZoomPanInput(n, true, X, Y, sy.MouseAction()), lo, hi)) {
-        CommonRangePath(n, sx.RangeLow(), lo, sx.RangeHigh(), hi);
+        FChart.CommonRangePath(n, sx.RangeLow(), lo, sx.RangeHigh(), hi);
         changed = true;
       }
     }
@@ -297,22 +298,22 @@ bool TCustomRChart::MoveAxisDrag(bool Left, int X, int Y)
 
 // --- chart-level modes -----------------------------------------------------------------------
 
-void TCustomRChart::PanMove(int X, int Y)
+void TRcMouseHandler::PanMove(int X, int Y)
 {
-  const bool doX = FMouse.MouseAction != maPanVert, doY = FMouse.MouseAction != maPanHoriz;
-  const bool grid = FMouse.MouseAction == maPanGrid;
+  const bool doX = FChart.FMouse.MouseAction != maPanVert, doY = FChart.FMouse.MouseAction != maPanHoriz;
+  const bool grid = FChart.FMouse.MouseAction == maPanGrid;
   // Moves the snapshot range by the pan of CalcZoomPan, snapping the low end to the grid.
   auto pan = [&](int n, bool vertical, double& lo, double& hi) {
     const size_t i = static_cast<size_t>(n - 1);
-    const TScaleProps& s = vertical ? static_cast<TScaleProps&>(*FLayers.ScaleY[i]) : static_cast<TScaleProps&>(*FLayers.ScaleX[i]);
+    const TScaleProps& s = vertical ? static_cast<TScaleProps&>(*FChart.FLayers.ScaleY[i]) : static_cast<TScaleProps&>(*FChart.FLayers.ScaleX[i]);
     lo = vertical ? FStartLowY[i] : FStartLowX[i];
     hi = vertical ? FStartHighY[i] : FStartHighX[i];
     double newLo, newHi;
     if (!CalcZoomPan(ZoomPanInput(n, vertical, X, Y, maPan), newLo, newHi))
       return;
-    const double step = vertical ? FMouse.PanGridDy : FMouse.PanGridDx;
+    const double step = vertical ? FChart.FMouse.PanGridDy : FChart.FMouse.PanGridDx;
     if (grid && !s.Logarithmic() && step > 0) {
-      const double offs = vertical ? FMouse.PanGridOffsY : FMouse.PanGridOffsX;
+      const double offs = vertical ? FChart.FMouse.PanGridOffsY : FChart.FMouse.PanGridOffsX;
       const double snapped = std::trunc(newLo / step) * step + offs;
       hi += snapped - lo;
       lo = snapped;
@@ -329,14 +330,14 @@ void TCustomRChart::PanMove(int X, int Y)
   });
 }
 
-void TCustomRChart::ZoomDragMove(int X, int Y)
+void TRcMouseHandler::ZoomDragMove(int X, int Y)
 {
   ChangeActiveLayers([&](int n, double& lx, double& ly, double& hx, double& hy) {
     const size_t i = static_cast<size_t>(n - 1);
     CalcZoomPan(ZoomPanInput(n, false, X, Y, maZoomDrag), lx, hx);
-    if (FPlot.Isometric && !FLayers.ScaleY[i]->Logarithmic()) {
+    if (FChart.FPlot.Isometric && !FChart.FLayers.ScaleY[i]->Logarithmic()) {
       // The same factor on both axes.
-      const double f = 1.0 - static_cast<double>(X - FDragStart.X) / std::max(1, width());
+      const double f = 1.0 - static_cast<double>(X - FDragStart.X) / std::max(1, FChart.width());
       const double mid = (FStartLowY[i] + FStartHighY[i]) / 2, half = (FStartHighY[i] - FStartLowY[i]) * f / 2;
       ly = mid - half;
       hy = mid + half;
@@ -346,7 +347,7 @@ void TCustomRChart::ZoomDragMove(int X, int Y)
   });
 }
 
-void TCustomRChart::CrossHairMove(int X, int Y)
+void TRcMouseHandler::CrossHairMove(int X, int Y)
 {
   if (!FDragging) {
     if (FDragRefused)
@@ -354,12 +355,12 @@ void TCustomRChart::CrossHairMove(int X, int Y)
     long long best = -1;
     FDragCrossHair = 1;
     for (int n = 1; n <= MaxCrossHairs; ++n) {
-      const TCrossHair& ch = *FLook.CrossHairs[static_cast<size_t>(n - 1)];
+      const TCrossHair& ch = *FChart.FLook.CrossHairs[static_cast<size_t>(n - 1)];
       const TCrossHMode m = ch.Mode();
       const bool vert = m == chVert || m == chBoth || m == chCrossBox || m == chBox;
       const bool horiz = m == chHoriz || m == chBoth || m == chCrossBox || m == chBox;
       int px, py;
-      WorldToPixel(ch.Layer(), ch.PosX(), ch.PosY(), px, py);
+      FChart.WorldToPixel(ch.Layer(), ch.PosX(), ch.PosY(), px, py);
       const long long dx = X - px, dy = Y - py;
       if (vert && (best < 0 || dx * dx < best)) {
         best = dx * dx;
@@ -370,38 +371,38 @@ void TCustomRChart::CrossHairMove(int X, int Y)
         FDragCrossHair = n;
       }
     }
-    TCrossHair& ch = *FLook.CrossHairs[static_cast<size_t>(FDragCrossHair - 1)];
+    TCrossHair& ch = *FChart.FLook.CrossHairs[static_cast<size_t>(FDragCrossHair - 1)];
     int px, py;
-    WorldToPixel(ch.Layer(), ch.PosX(), ch.PosY(), px, py);
+    FChart.WorldToPixel(ch.Layer(), ch.PosX(), ch.PosY(), px, py);
     bool allow = true;
-    Fire(OnBeforeCrossHairMove, this, ch, X - px, Y - py, allow);
+    Fire(FChart.OnBeforeCrossHairMove, &FChart, ch, X - px, Y - py, allow);
     if (allow)
       TakeDragSnapshot(X, Y);
     else
       FDragRefused = true;
     return;
   }
-  TCrossHair& ch = *FLook.CrossHairs[static_cast<size_t>(FDragCrossHair - 1)];
+  TCrossHair& ch = *FChart.FLook.CrossHairs[static_cast<size_t>(FDragCrossHair - 1)];
   double wx, wy;
-  PixelToWorld(ch.Layer(), X, Y, wx, wy);
-  const bool old = FSuppressPaint;
-  SetSuppressPaint(true);
+  FChart.PixelToWorld(ch.Layer(), X, Y, wx, wy);
+  const bool old = FChart.FSuppressPaint;
+  FChart.SetSuppressPaint(true);
   ch.SetPosX(wx);
   ch.SetPosY(wy);
-  SetSuppressPaint(old);
-  Fire(OnCrossHairMove, this, ch);
+  FChart.SetSuppressPaint(old);
+  Fire(FChart.OnCrossHairMove, &FChart, ch);
 }
 
-void TCustomRChart::LabelMove(int X, int Y)
+void TRcMouseHandler::LabelMove(int X, int Y)
 {
   if (!FDragging) {
     long long best = -1;
     FDragLabel = 1;
     for (int n = 1; n <= MaxTextLabels; ++n) {
-      const TTextLabel& l = *FLook.TextLabels[static_cast<size_t>(n - 1)];
+      const TTextLabel& l = *FChart.FLook.TextLabels[static_cast<size_t>(n - 1)];
       if (l.Mode() == tlOff || !l.Visible())
         continue;
-      const TPoint a = TextLabelAnchor(l);
+      const TPoint a = FChart.TextLabelAnchor(l);
       const long long ax = a.X, ay = a.Y;
       const long long d = (X - ax) * (X - ax) + (Y - ay) * (Y - ay);
       if (best < 0 || d < best) {
@@ -412,40 +413,40 @@ void TCustomRChart::LabelMove(int X, int Y)
     TakeDragSnapshot(X, Y);
     return;
   }
-  TTextLabel& l = *FLook.TextLabels[static_cast<size_t>(FDragLabel - 1)];
+  TTextLabel& l = *FChart.FLook.TextLabels[static_cast<size_t>(FDragLabel - 1)];
   double wx, wy;
-  PixelToWorld(l.Layer(), X, Y, wx, wy);
+  FChart.PixelToWorld(l.Layer(), X, Y, wx, wy);
   const bool attX = l.AttachToData() == tlamBoth || l.AttachToData() == tlamXOnly;
   const bool attY = l.AttachToData() == tlamBoth || l.AttachToData() == tlamYOnly;
-  const bool old = FSuppressPaint;
-  SetSuppressPaint(true);
+  const bool old = FChart.FSuppressPaint;
+  FChart.SetSuppressPaint(true);
   l.SetPosX(attX ? wx : X);
   l.SetPosY(attY ? wy : Y);
-  SetSuppressPaint(old);
-  Fire(OnTextLabelMove, this, l);
+  FChart.SetSuppressPaint(old);
+  Fire(FChart.OnTextLabelMove, &FChart, l);
 }
 
-void TCustomRChart::TraceMove(int X, int Y)
+void TRcMouseHandler::TraceMove(int X, int Y)
 {
   if (FTrace.size() >= static_cast<size_t>(MaxMouseTrace))
     return;
   const TPoint p = ClampToPlot(X, Y);
   const int layer = FirstActiveLayer();
   TMouseTracePoint t;
-  PixelToWorld(layer, p.X, p.Y, t.X, t.Y);
-  t.Color = FMouse.MouseTraceColor;
-  t.Invert = FMouse.MouseTraceInvert;
+  FChart.PixelToWorld(layer, p.X, p.Y, t.X, t.Y);
+  t.Color = FChart.FMouse.MouseTraceColor;
+  t.Invert = FChart.FMouse.MouseTraceInvert;
   FTrace.push_back(t);
   if (FTrace.size() > 1 && !FTrace[FTrace.size() - 2].EndOfStroke)
-    update();
+    FChart.update();
 }
 
-void TCustomRChart::MoveChartMode(bool Left, int X, int Y)
+void TRcMouseHandler::MoveChartMode(bool Left, int X, int Y)
 {
   if (!Left)
     return;
   const bool inside = InPlot(X, Y);
-  switch (FMouse.MouseAction) {
+  switch (FChart.FMouse.MouseAction) {
   case maPan:
   case maPanHoriz:
   case maPanVert:
@@ -454,7 +455,7 @@ void TCustomRChart::MoveChartMode(bool Left, int X, int Y)
     if (!FDragging)
       TakeDragSnapshot(X, Y);
     else if (inside)
-      FMouse.MouseAction == maZoomDrag ? ZoomDragMove(X, Y) : PanMove(X, Y);
+      FChart.FMouse.MouseAction == maZoomDrag ? ZoomDragMove(X, Y) : PanMove(X, Y);
     break;
   case maDragCrossH:
     if (inside)
@@ -473,48 +474,48 @@ void TCustomRChart::MoveChartMode(bool Left, int X, int Y)
 }
 
 // The cursor is the chart widget's own: it shows only while the pointer is over the chart.
-void TCustomRChart::UpdateCursor(int X, int Y)
+void TRcMouseHandler::UpdateCursor(int X, int Y)
 {
-  if (FMouse.MouseCursorFixed || !InPlot(X, Y)) {
-    setCursor(Qt::ArrowCursor);
+  if (FChart.FMouse.MouseCursorFixed || !InPlot(X, Y)) {
+    FChart.setCursor(Qt::ArrowCursor);
     return;
   }
-  switch (FMouse.MouseAction) {
+  switch (FChart.FMouse.MouseAction) {
   case maNone:
-    setCursor(Qt::CrossCursor);
+    FChart.setCursor(Qt::CrossCursor);
     break;
   case maPan:
   case maPanHoriz:
   case maPanVert:
   case maPanGrid:
-    setCursor(FCursors[0]);
+    FChart.setCursor(FCursors[0]);
     break;
   case maRubberBand:
   case maDragCrossH:
   case maDragLabel:
   case maSelectRect:
-    setCursor(Qt::ArrowCursor);
+    FChart.setCursor(Qt::ArrowCursor);
     break;
   case maZoomWind:
-    setCursor(FCursors[1]);
+    FChart.setCursor(FCursors[1]);
     break;
   case maZoomWindPos:
-    setCursor(FCursors[3]);
+    FChart.setCursor(FCursors[3]);
     break;
   case maZoomDrag:
-    setCursor(FCursors[2]);
+    FChart.setCursor(FCursors[2]);
     break;
   default:
     break;
   }
 }
 
-// --- Qt events -------------------------------------------------------------------------------
+// --- Qt events (the chart's handlers call these) -----------------------------------------------
 
-void TCustomRChart::mouseMoveEvent(QMouseEvent* Event)
+bool TRcMouseHandler::Move(QMouseEvent* Event)
 {
   if (FInMoveReport)
-    return;
+    return false;
   const QPoint pos = Event->position().toPoint();
   const int x = pos.x(), y = pos.y();
   const bool left = LeftHeld(Event);
@@ -527,46 +528,51 @@ void TCustomRChart::mouseMoveEvent(QMouseEvent* Event)
   } catch (const std::exception&) {
     // Nothing leaves the event handler; the drag goes on with the next move.
   }
-  TCustomControl::mouseMoveEvent(Event);
-  if (!OnMouseMoveInChart)
+  return true;
+}
+
+void TRcMouseHandler::ReportMove(QMouseEvent* Event)
+{
+  if (!FChart.OnMouseMoveInChart)
     return;
+  const QPoint pos = Event->position().toPoint();
+  const int x = pos.x(), y = pos.y();
   FInMoveReport = true;
   const int layer = FirstActiveLayer();
   double wx, wy;
-  PixelToWorld(layer, x, y, wx, wy);
+  FChart.PixelToWorld(layer, x, y, wx, wy);
   try {
-    OnMouseMoveInChart(this, InPlot(x, y), ShiftStateOf(Event->modifiers(), Event->buttons()), wx, wy);
+    FChart.OnMouseMoveInChart(&FChart, InPlot(x, y), ShiftStateOf(Event->modifiers(), Event->buttons()), wx, wy);
   } catch (const std::exception&) {
     // A failing handler must not leave the event handler.
   }
   FInMoveReport = false;
 }
 
-void TCustomRChart::mousePressEvent(QMouseEvent* Event)
+bool TRcMouseHandler::TakeButton()
 {
-  if (FIgnoreNextButton) {
-    FIgnoreNextButton = false;
-    return;
-  }
-  TCustomControl::mousePressEvent(Event);
+  if (!FIgnoreNextButton)
+    return true;
+  FIgnoreNextButton = false;
+  return false;
+}
+
+void TRcMouseHandler::Press(QMouseEvent* Event)
+{
   const QPoint pos = Event->position().toPoint();
-  if (IsRectMode(FMouse.MouseAction) && !FRectDrag && Event->button() == Qt::LeftButton && InPlot(pos.x(), pos.y())) {
+  if (IsRectMode(FChart.FMouse.MouseAction) && !FRectDrag && Event->button() == Qt::LeftButton && InPlot(pos.x(), pos.y())) {
     FRectDrag = true;
     FRectStart = FRectEnd = {pos.x(), pos.y()};
-    update();
+    FChart.update();
   }
 }
 
-void TCustomRChart::mouseReleaseEvent(QMouseEvent* Event)
+void TRcMouseHandler::Release(QMouseEvent* Event)
 {
-  if (FIgnoreNextButton) {
-    FIgnoreNextButton = false;
-    return;
-  }
   FDragging = false;
   FAxisDrag = false;
   FDragRefused = false;
-  if (FMouse.MouseAction == maDrawMTrace && !FTrace.empty())
+  if (FChart.FMouse.MouseAction == maDrawMTrace && !FTrace.empty())
     FTrace.back().EndOfStroke = true;
   if (FRectDrag) {
     try {
@@ -575,10 +581,9 @@ void TCustomRChart::mouseReleaseEvent(QMouseEvent* Event)
       // The drag is over whatever a handler did.
     }
   }
-  TCustomControl::mouseReleaseEvent(Event);
 }
 
-void TCustomRChart::mouseDoubleClickEvent(QMouseEvent* Event)
+void TRcMouseHandler::DoubleClick(QMouseEvent* Event)
 {
   FIgnoreNextButton = true;
   const QPoint pos = Event->position().toPoint();
@@ -590,10 +595,45 @@ void TCustomRChart::mouseDoubleClickEvent(QMouseEvent* Event)
   };
   for (int n = 1; n <= MaxLayers; ++n) {
     if (InAxisZone(n, false, pos.x(), pos.y(), azDblClick))
-      toggle(ScalePropsX(n));
+      toggle(FChart.ScalePropsX(n));
     if (InAxisZone(n, true, pos.x(), pos.y(), azDblClick))
-      toggle(ScalePropsY(n));
+      toggle(FChart.ScalePropsY(n));
   }
+}
+
+void TRcMouseHandler::ClearTrace()
+{
+  FTrace.clear();
+  FTraceRendered = 0;
+}
+
+void TCustomRChart::mouseMoveEvent(QMouseEvent* Event)
+{
+  if (!FMouseHandler.Move(Event))
+    return;
+  TCustomControl::mouseMoveEvent(Event);
+  FMouseHandler.ReportMove(Event);
+}
+
+void TCustomRChart::mousePressEvent(QMouseEvent* Event)
+{
+  if (!FMouseHandler.TakeButton())
+    return;
+  TCustomControl::mousePressEvent(Event);
+  FMouseHandler.Press(Event);
+}
+
+void TCustomRChart::mouseReleaseEvent(QMouseEvent* Event)
+{
+  if (!FMouseHandler.TakeButton())
+    return;
+  FMouseHandler.Release(Event);
+  TCustomControl::mouseReleaseEvent(Event);
+}
+
+void TCustomRChart::mouseDoubleClickEvent(QMouseEvent* Event)
+{
+  FMouseHandler.DoubleClick(Event);
   TCustomControl::mouseDoubleClickEvent(Event);
 }
 
@@ -609,46 +649,22 @@ void TCustomRChart::leaveEvent(QEvent* Event)
   Fire(OnMouseLeave, this);
 }
 
+void TCustomRChart::PaintOverlay(TCanvas& Canvas) { FMouseHandler.PaintOverlay(Canvas); }
+
 // --- figures ---------------------------------------------------------------------------------
 
-// The segments between consecutive trace points of one stroke, from point From on; Origin is
-// the canvas's top-left corner in control pixels.
-void TCustomRChart::DrawMouseTrace(TCanvas& Canvas, int OriginX, int OriginY, size_t From)
-{
-  if (FTrace.size() < 2)
-    return;
-  const int layer = FirstActiveLayer();
-  TCanvas& c = Canvas;
-  c.Pen().SetStyle(psSolid);
-  c.Pen().SetWidth(1);
-  for (size_t k = std::max<size_t>(From, 1); k < FTrace.size(); ++k) {
-    const TMouseTracePoint& a = FTrace[k - 1];
-    const TMouseTracePoint& b = FTrace[k];
-    if (a.EndOfStroke)
-      continue;
-    int x0, y0, x1, y1;
-    WorldToPixel(layer, a.X, a.Y, x0, y0);
-    WorldToPixel(layer, b.X, b.Y, x1, y1);
-    c.Pen().SetColor(b.Color);
-    c.Pen().SetMode(b.Invert ? pmXor : pmCopy);
-    c.MoveTo(x0 - OriginX, y0 - OriginY);
-    c.LineTo(x1 - OriginX, y1 - OriginY);
-  }
-  c.Pen().SetMode(pmCopy);
-}
-
-void TCustomRChart::PaintOverlay(TCanvas& Canvas)
+void TRcMouseHandler::PaintOverlay(TCanvas& Canvas)
 {
   TCanvas& c = Canvas;
   if (FTraceRendered < FTrace.size())
-    DrawMouseTrace(c, 0, 0, FTraceRendered);
+    TRcPainter(FChart).DrawMouseTrace(c, 0, 0, FTraceRendered);
   if (!FRectDrag)
     return;
   c.Pen().SetMode(pmXor);
   c.Pen().SetColor(clWhite);
   c.Pen().SetStyle(psSolid);
   c.Pen().SetWidth(1);
-  if (FMouse.MouseAction == maRubberBand) {
+  if (FChart.FMouse.MouseAction == maRubberBand) {
     c.MoveTo(FRectStart.X, FRectStart.Y);
     c.LineTo(FRectEnd.X, FRectEnd.Y);
   } else {

@@ -8,7 +8,7 @@
 // paint's pixel stamps. While it renders, the frame size is the rendering's; afterwards the
 // chart's mappings, its ticks and its axis controls are as before, so the screen, the mouse and
 // ItemAt do not notice.
-#include "orvex_rchart.h"
+#include "orvex_rchart_painter.h"
 
 #include <QFile>
 #include <QPageSize>
@@ -56,16 +56,16 @@ void TCustomRChart::RenderTo(QPaintDevice& Device, int Width, int Height, double
       Chart.FLayers.MapY = MapY;
       Chart.FAxes.TicksX = std::move(TicksX);
       Chart.FAxes.TicksY = std::move(TicksY);
-      Chart.FTraceRendered = TraceRendered;
+      Chart.FMouseHandler.SetTraceRendered(TraceRendered);
       Chart.FHitIndex.Valid = false;
-      Chart.ApplyAllAxes();
+      Chart.PlaceAllAxes();
     }
-  } keep{*this, FLayers.MapX, FLayers.MapY, FAxes.TicksX, FAxes.TicksY, FTraceRendered};
+  } keep{*this, FLayers.MapX, FLayers.MapY, FAxes.TicksX, FAxes.TicksY, FMouseHandler.TraceRendered()};
   FFrameWidth = w;
   FFrameHeight = h;
   TCanvas canvas(&painter);
   canvas.SetVectorMode(true);
-  RenderFrame(canvas, true);
+  TRcPainter(*this).RenderFrame(canvas, true);
   canvas.SetPainter(nullptr);
   painter.end();
 }

@@ -66,6 +66,20 @@ TEST(AxisMap, WorkedExamplesAndTheRoundingRule)
   half.O = -0.5L;
   EXPECT_EQ(half.ToPixel(0), 0);
   EXPECT_EQ(half.ToPixel(-1), -2);
+  // The rule holds on the long double: a pixel a little above or below a half, by less than a
+  // double can tell, still rounds away from the half (as a double it would be the half itself,
+  // and go to the even side).
+  const long double tiny = 1e-17L;  // far below half a double's step at 2.5 (2.2e-16)
+  ASSERT_NE(2.5L + tiny, 2.5L);
+  ASSERT_EQ(static_cast<double>(2.5L + tiny), 2.5);
+  EXPECT_EQ(RoundPixel(2.5L + tiny), 3);
+  EXPECT_EQ(RoundPixel(3.5L - tiny), 3);
+  EXPECT_EQ(RoundPixel(-2.5L - tiny), -3);
+  EXPECT_EQ(RoundPixel(-3.5L + tiny), -3);
+  EXPECT_EQ(RoundPixel(2.5L), 2);
+  EXPECT_EQ(RoundPixel(-2.5L), -2);
+  half.O = 2.5L + tiny;  // and through the mapping's inline path
+  EXPECT_EQ(half.ToPixel(0), 3);
 }
 
 TEST(AxisMap, PixelToWorldToPixelIsTheIdentityOnEveryPixel)
@@ -229,6 +243,36 @@ TEST(RChartItemAt, HiddenItemsAreNeverHit)
   EXPECT_EQ(t.Chart.ItemAt(91, 110, 1), 0);   // the first is
   t.Chart.SetAvoidDuplicateMarks(false);
   EXPECT_EQ(t.Chart.ItemAt(91, 110, 0), 1);
+}
+
+TEST(RChartItemAt, AnswersForTheItemsAsThePaintLeftThem)
+{
+  TShownChart t;
+  t.Chart.SetRange(1, 0, 0, W, H);
+  t.Chart.AddMark(20, 100, 26);  // 0: at (70, 60)
+  t.Chart.AddMark(40, 100, 26);  // 1: at (90, 60)
+  t.Chart.FullPaint();
+  t.Chart.AddMark(25, 100, 26);  // 2: at (75, 60), not painted yet, even for the first query
+  EXPECT_EQ(t.Chart.ItemAt(74, 60, 10), 0);
+  t.Chart.ShowChart();
+  EXPECT_EQ(t.Chart.ItemAt(74, 60, 10), 2);
+
+  // A handler that moves what is drawn does not move what is hit: the items' own places count.
+  t.Chart.OnBeforeRenderChartItem = [](TObject*, TrcChartItem& Item, int, bool) { Item.X1 += 100; };
+  t.Chart.FullPaint();
+  EXPECT_EQ(t.Chart.PlotBitmap().Image().pixel(20 + 100, H - 100) & 0xFFFFFFu, 0u);  // drawn 100 pixels to the right
+  EXPECT_EQ(t.Chart.PlotBitmap().Image().pixel(20, H - 100) & 0xFFFFFFu, 0xFFFFFFu);
+  EXPECT_EQ(t.Chart.ItemAt(90, 60, 0), 1);
+  EXPECT_EQ(t.Chart.ItemAt(190, 60, 3), -1);
+  // and the duplicate-mark rule then applies to the items' own places too
+  t.Chart.AddMark(40, 100, 26);  // 3: on top of 1
+  t.Chart.SetAvoidDuplicateMarks(true);
+  EXPECT_EQ(t.Chart.ItemAt(90, 60, 0), 1);
+  t.Chart.OnBeforeRenderChartItem = nullptr;
+  t.Chart.FullPaint();
+  EXPECT_EQ(t.Chart.ItemAt(90, 60, 0), 1);  // the shapes of the paint, duplicates left out
+  t.Chart.SetAvoidDuplicateMarks(false);
+  EXPECT_EQ(t.Chart.ItemAt(90, 60, 0), 3);
 }
 
 TEST(RChartItemAt, AgreesWithASearchOverEveryMark)

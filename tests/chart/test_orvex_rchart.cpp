@@ -430,6 +430,40 @@ TEST(RChartLayers, ScalePropertyRules)
   EXPECT_EQ(c.ScaleControlY(1).ScaleType(), sctYR);
 }
 
+TEST(RChartLayers, AxisControlsTakeSettingsWhenTheyChangeAndTheirPlaceFromEachPaint)
+{
+  TRChart c;
+  c.resize(300, 200);
+  c.show();
+  QApplication::processEvents();
+  TScale& axis = c.ScaleControlY(1);
+  // A change of the scale properties reaches the control at once, without a paint.
+  c.SetSuppressPaint(true);
+  c.Scale1Y().SetCaption("height");
+  c.Scale1Y().SetDecPlaces(3);
+  c.Scale1Y().Font().SetSize(14);
+  EXPECT_EQ(axis.Caption(), "height");
+  EXPECT_EQ(axis.DecPlaces(), 3);
+  EXPECT_EQ(axis.Font().Size(), 14);
+  c.SetSuppressPaint(false);
+  // A paint lays the control out along the plot's edge but copies no settings into it: what the
+  // control holds otherwise stays as the properties last set it.
+  axis.SetDecPlaces(5);
+  c.FullPaint();
+  EXPECT_EQ(axis.DecPlaces(), 5);
+  EXPECT_EQ(axis.MarginTop(), c.MarginTop());
+  c.SetMarginTop(40);
+  c.FullPaint();
+  EXPECT_EQ(axis.MarginTop(), 40);
+  // Rendering at another size leaves the control laid out for the screen again.
+  const QImage big = c.RenderImage(900, 600, 96);
+  EXPECT_EQ(big.width(), 900);
+  EXPECT_EQ(axis.width(), 300);
+  EXPECT_EQ(axis.MarginTop(), 40);
+  c.Scale1Y().SetDecPlaces(2);
+  EXPECT_EQ(axis.DecPlaces(), 2);
+}
+
 TEST(RChartLayers, AutoRange)
 {
   TRChart c;

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,40 @@ struct TShownChart {
     return n;
   }
 };
+
+// The tests' own random numbers (a linear congruential generator), the same on every platform.
+struct TLcg {
+  unsigned Seed;
+  int Next(int Mod)
+  {
+    Seed = Seed * 1103515245u + 12345u;
+    return static_cast<int>((Seed >> 8) % static_cast<unsigned>(Mod));
+  }
+};
+
+// A white reference plot of Width x Height pixels to draw the expected items on.
+std::unique_ptr<TBitmap> WhitePlot(int Width, int Height)
+{
+  auto b = std::make_unique<TBitmap>(Width, Height);
+  b->Canvas().Brush().SetColor(clWhite);
+  b->Canvas().FillRect(Rect(0, 0, Width, Height));
+  return b;
+}
+
+// The plot of each thread count from a paint: the first must have the reference's colours inside
+// a plot frame of W x H (which the background does not cover), the others its pixels bit for bit.
+void ExpectAsReferenceAndTheSameForEach(const std::vector<QImage>& Plots, const QImage& Reference, int W, int H)
+{
+  SetMathThreadCount(0);
+  ASSERT_EQ(Plots[0].size(), Reference.size());
+  int differ = 0;
+  for (int y = 1; y < H; ++y)
+    for (int x = 1; x < W; ++x)
+      differ += (Plots[0].pixel(x, y) & 0xFFFFFFu) != (Reference.pixel(x, y) & 0xFFFFFFu);
+  EXPECT_EQ(differ, 0);
+  for (size_t i = 1; i < Plots.size(); ++i)
+    EXPECT_EQ(Plots[i], Plots[0]) << "plot " << i;
+}
 
 }  // namespace
 
@@ -388,24 +423,18 @@ TEST(RChartPaint, ManyMarksMatchDrawMarkInOrderWhateverTheThreadCount)
 {
   // Marks in 16 colours over the plot and across its edges, a line drawn between two batches of
   // them: the plot must equal DrawMark's own pixels put down item by item in the same order, with
-  // one, two or five math threads.
+  // one, two, four or five math threads.
   const TColor colors[4] = {clRed, clBlue, clGreen, clFuchsia};
   std::vector<QImage> plots;
   QImage reference;
-  for (int threads : {1, 2, 5}) {
+  for (int threads : {1, 2, 4, 5}) {
     SetMathThreadCount(threads);
     TShownChart t;
     t.Chart.SetSuppressPaint(true);
     t.Chart.SetRange(1, 0, 0, W, H);
-    TBitmap ref(W + 1, H + 1);
-    TCanvas& rc = ref.Canvas();
-    rc.Brush().SetColor(clWhite);
-    rc.FillRect(Rect(0, 0, W + 1, H + 1));
-    unsigned seed = 11;
-    auto next = [&seed](int Mod) {
-      seed = seed * 1103515245u + 12345u;
-      return static_cast<int>((seed >> 8) % static_cast<unsigned>(Mod));
-    };
+    const auto ref = WhitePlot(W + 1, H + 1);
+    TCanvas& rc = ref->Canvas();
+    TLcg rng{11};
     for (int i = 0; i < 3000; ++i) {
       if (i == 1500) {
         t.Chart.SetDataColor(clBlack);
@@ -414,7 +443,7 @@ TEST(RChartPaint, ManyMarksMatchDrawMarkInOrderWhateverTheThreadCount)
         rc.MoveTo(0, 70);
         rc.LineTo(W, 70);
       }
-      const int x = next(W + 1), y = next(H + 1);
+      const int x = rng.Next(W + 1), y = rng.Next(H + 1);
       const TColor col = colors[i % 4];
       t.Chart.SetDataColor(col);
       t.Chart.AddMark(x, H - y, 26);
@@ -424,15 +453,62 @@ TEST(RChartPaint, ManyMarksMatchDrawMarkInOrderWhateverTheThreadCount)
     t.Chart.SetSuppressPaint(false);
     t.Chart.FullPaint();
     plots.push_back(t.PlotBeforeFrame.copy());
-    reference = ref.Image().copy();
+    reference = ref->Image().copy();
   }
-  SetMathThreadCount(0);
-  ASSERT_EQ(plots[0].size(), reference.size());
-  int differ = 0;  // inside the plot frame, which the background does not cover
-  for (int y = 1; y < H; ++y)
-    for (int x = 1; x < W; ++x)
-      differ += (plots[0].pixel(x, y) & 0xFFFFFFu) != (reference.pixel(x, y) & 0xFFFFFFu);
-  EXPECT_EQ(differ, 0);
-  EXPECT_EQ(plots[1], plots[0]);
-  EXPECT_EQ(plots[2], plots[0]);
+  ExpectAsReferenceAndTheSameForEach(plots, reference, W, H);
+}
+
+TEST(RChartPaint, ABusyLargePlotIsTheSameWhateverTheThreadCount)
+{
+  // An 800 x 600 chart with 60,000 marks of several types (solid, hollow and crossed shapes),
+  // widths and pen styles in 16 colours, many across the plot's edges and band boundaries, with
+  // lines and rectangles between them: the plot must equal DrawMark's own pixels put down item by
+  // item, and the plot bitmap must be the same bit for bit with 1, 2 and 4 math threads.
+  int w = 0, h = 0;
+  const std::uint8_t types[6] = {26, 27, 7, 3, 12, 30};
+  std::vector<QImage> plots;
+  QImage reference;
+  for (int threads : {1, 2, 4}) {
+    SetMathThreadCount(threads);
+    TShownChart t(800, 600);
+    w = t.Chart.PlotRect().Width();
+    h = t.Chart.PlotRect().Height();
+    t.Chart.SetSuppressPaint(true);
+    t.Chart.SetRange(1, 0, 0, w, h);
+    const auto ref = WhitePlot(w + 1, h + 1);
+    TCanvas& rc = ref->Canvas();
+    TLcg rng{5};
+    for (int i = 0; i < 60000; ++i) {
+      const TColor col = static_cast<TColor>(0x10101u * static_cast<unsigned>(i % 16) * 15u) ^ (i % 3 == 0 ? clRed : 0);
+      const std::uint8_t width = static_cast<std::uint8_t>(1 + (i / 7) % 3);
+      t.Chart.SetDataColor(col);
+      t.Chart.SetLineWidth(width);
+      rc.Pen().SetColor(col);
+      rc.Pen().SetWidth(width);
+      if (i % 20000 == 10000) {  // a line and a rectangle between the marks
+        t.Chart.SetLineWidth(1);
+        t.Chart.SetFillColor(clYellow);
+        t.Chart.AddLine(0, 100, w, 300);
+        t.Chart.AddRect(100, 100, 300, 200);
+        rc.Pen().SetWidth(1);
+        rc.MoveTo(0, h - 100);
+        rc.LineTo(w, h - 300);
+        rc.Brush().SetColor(clYellow);
+        rc.Rectangle(100, h - 200, 301, h - 99);
+        rc.Pen().SetWidth(width);
+        t.Chart.SetLineWidth(width);
+      }
+      const int x = rng.Next(w + 21) - 10, y = rng.Next(h + 21) - 10;
+      if (x < 0 || x > w || y < 0 || y > h)
+        continue;  // outside the range: not drawn (the reference cannot clip it the same way)
+      const std::uint8_t type = types[i % 6];
+      t.Chart.AddMark(x, h - y, type);
+      DrawMark(rc, type, x, y);
+    }
+    t.Chart.SetSuppressPaint(false);
+    t.Chart.FullPaint();
+    plots.push_back(t.PlotBeforeFrame.copy());
+    reference = ref->Image().copy();
+  }
+  ExpectAsReferenceAndTheSameForEach(plots, reference, w, h);
 }
