@@ -166,7 +166,7 @@ void TFrmMLRCalc::RunRegression()
   FillFitChart();
   RCFit->SetCaption(FRun.Result()->Caption);
   FillResidualHistogram();
-  FillDiagnosticCharts();
+  DiagnosticChartsOutOfDate();
   FillDetails();
   SetExplanation(SelectVariablesText);
 }
