@@ -80,10 +80,8 @@ void BeginChart(TCustomRChart& Chart, const TDiagnosticData& Data, const char* T
 {
   Chart.SetSuppressPaint(true);
   Chart.ClearChart();
-  // The item array grows in steps of AllocSize: one step for all marks and lines saves the
-  // repeated growth of a large chart.
-  Chart.SetAllocSize(static_cast<int>(std::clamp<std::size_t>(Data.Points.size() + 2 * MaxCurveVertices + 500,
-                                                               1000, 1000000)));
+  // Room for the marks, two curves and the few reference lines.
+  Chart.SetAllocSize(ItemAllocStep(Data.Points.size() + 2 * MaxCurveVertices + 500));
   Chart.ClearTextLabels();
   Chart.SetCaption(Title);
   Chart.Scale1X().SetCaption(XCaption);
@@ -255,6 +253,14 @@ TLowessCurve ScaleLocationCurve(const TDiagnosticData& Data, std::span<const dou
 }
 
 }  // namespace
+
+int ItemAllocStep(std::size_t Items)
+{
+  // The chart's own limits of the step.
+  constexpr std::size_t MinStep = 1000, MaxStep = 1000000;
+  const std::size_t steps = std::max<std::size_t>(1, (Items + MaxStep - 1) / MaxStep);
+  return static_cast<int>(std::clamp((Items + steps - 1) / steps, MinStep, MaxStep));
+}
 
 void FillResidualsVsEstimated(TCustomRChart& Chart, const TDiagnosticData& Input)
 {
