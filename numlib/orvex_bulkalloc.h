@@ -26,6 +26,14 @@ void AdviseHugePages(void* Begin, std::size_t Bytes) noexcept;
 
 }  // namespace detail
 
+// For programs (the window, the benchmarks; call once at start, before other threads run): freed
+// heap blocks under 32 MiB stay with the heap for the next allocation instead of going back to
+// the system at once. A refit or refill of the same size (a role click, a chart page shown, a
+// smoother's sort buffers) then reuses memory instead of faulting in and zeroing fresh pages,
+// which on a virtual machine costs more than the work itself. At most 256 MiB of free heap is
+// kept. Larger blocks (a table, a design matrix) come and go as before.
+void KeepFreedMemoryForReuse() noexcept;
+
 template <typename T>
 struct TBulkAllocator {
   using value_type = T;
