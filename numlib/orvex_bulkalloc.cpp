@@ -13,8 +13,16 @@ namespace orvex::detail {
 void AdviseHugePages(void* Begin, std::size_t Bytes) noexcept
 {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
-  if (Bytes >= HugePageSize)
+  if (Bytes >= HugePageSize) {
     ::madvise(Begin, Bytes, MADV_HUGEPAGE);
+#if defined(MADV_POPULATE_WRITE)
+    // The pages are faulted in here, in one call, instead of one trap per page at first touch:
+    // in one-shot runs of 1,000,000 x 21 the slowest of nine runs came closer to the median
+    // (slowest/median 1.14-1.34 against 1.21-1.70, four paired series), at the same median.
+    // A kernel without it answers EINVAL and the pages fault in as before.
+    ::madvise(Begin, Bytes, MADV_POPULATE_WRITE);
+#endif
+  }
 #else
   (void)Begin;
   (void)Bytes;
