@@ -322,7 +322,12 @@ private:
   void OptionsChanged();
   // Reference levels by table column; cleared when the list is rebuilt.
   std::map<int, int> FReferenceLevels;
-  void FillDiagnosticCharts();
+  // The diagnostic charts are filled when their page is shown, not by every run: a run marks
+  // them all out of date and fills the one whose page is current (the smoothers and four sets of
+  // marks would otherwise cost more than the run itself on a large table).
+  void DiagnosticChartsOutOfDate();
+  void FillShownDiagnosticChart();
+  unsigned FStaleDiagnostics = 0;  // one bit per diagnostic page, in tab order
   // Shows or hides every result chart at once (the explanation labels show where they are hidden).
   void ShowResultCharts(bool Visible);
   std::vector<QLabel*> ExplanationLabels() const;

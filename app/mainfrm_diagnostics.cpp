@@ -14,6 +14,8 @@
 #include <QLabel>
 #include <QTabWidget>
 #include <QToolButton>
+#include <algorithm>
+#include <iterator>
 
 namespace orvex {
 
@@ -38,6 +40,7 @@ void TFrmMLRCalc::CreateDiagnosticPages()
   addPage(NormalQQTitle, "NormalQQ", TSNormalQQ, LabelNormalQQ, RCNormalQQ);
   addPage(ScaleLocationTitle, "ScaleLoc", TSScaleLoc, LabelScaleLoc, RCScaleLoc);
   addPage(ResidVsLeverageTitle, "ResidLev", TSResidLev, LabelResidLev, RCResidLev);
+  connect(PageControl2, &QTabWidget::currentChanged, this, [this] { Guarded([this] { FillShownDiagnosticChart(); }); });
 }
 
 QWidget* TFrmMLRCalc::CreateEstimatesBar(QWidget* Parent)
@@ -73,15 +76,30 @@ void TFrmMLRCalc::ShowResultCharts(bool Visible)
   SButAddEstimates->setEnabled(Visible);
 }
 
-void TFrmMLRCalc::FillDiagnosticCharts()
+void TFrmMLRCalc::DiagnosticChartsOutOfDate()
 {
-  if (!FRun.Result())
+  FStaleDiagnostics = (1u << 4) - 1;
+  FillShownDiagnosticChart();
+}
+
+void TFrmMLRCalc::FillShownDiagnosticChart()
+{
+  using TFill = void (*)(TCustomRChart&, const TDiagnosticData&);
+  const QWidget* pages[] = {TSResidEst, TSNormalQQ, TSScaleLoc, TSResidLev};
+  TRChart* const charts[] = {RCResidEst, RCNormalQQ, RCScaleLoc, RCResidLev};
+  const TFill fills[] = {FillResidualsVsEstimated, FillNormalQQ, FillScaleLocation, FillResidualsVsLeverage};
+  const auto k = std::find(std::begin(pages), std::end(pages), PageControl2->currentWidget()) - std::begin(pages);
+  if (k == std::ssize(pages) || !FRun.Result() || !(FStaleDiagnostics & (1u << k)))
     return;
   const TDataTable& table = NTData->DataTable();
-  orvex::FillDiagnosticCharts({RCResidEst, RCNormalQQ, RCScaleLoc, RCResidLev}, *FRun.Result(), [&table](int Row) {
+  TDiagnosticData data = DiagnosticDataOf(*FRun.Result());
+  data.RowLabel = [&table](int Row) {
     const std::string name = table.RowName(Row);
     return name.empty() ? std::to_string(Row) : name;
-  });
+  };
+  // Marked as filled first: a fill that fails is not tried again on every page change.
+  FStaleDiagnostics &= ~(1u << k);
+  fills[k](*charts[k], data);
 }
 
 bool TFrmMLRCalc::AddEstimatesToTable(bool WithIntervals)

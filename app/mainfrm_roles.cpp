@@ -6,6 +6,7 @@
 #include "orvex_ntabed.h"
 #include "orvex_rchart.h"
 #include "orvex_replist.h"
+#include "resultcharts.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -164,9 +165,8 @@ void TFrmMLRCalc::RunRegression()
   }
   LblNearSing->setVisible(FRun.Result()->NearSingular);
   FillFitChart();
-  RCFit->SetCaption(FRun.Result()->Caption);
   FillResidualHistogram();
-  FillDiagnosticCharts();
+  DiagnosticChartsOutOfDate();
   FillDetails();
   SetExplanation(SelectVariablesText);
 }
@@ -185,6 +185,7 @@ void TFrmMLRCalc::FillFitChart()
   chart.Scale1Y().SetDecPlaces(-2);
   chart.SetDataColor(clBlack);
   const TMLRResultPtr result = FRun.Result();
+  chart.SetAllocSize(ItemAllocStep(result->FitPoints.size() + 1));  // the marks and the diagonal
   for (const TFitPoint& p : result->FitPoints) {
     chart.SetDataColor(ClassColors[static_cast<std::size_t>(p.ColorIndex)]);
     chart.SetItemTag(p.Row);
@@ -195,6 +196,8 @@ void TFrmMLRCalc::FillFitChart()
   const double low = std::max(chart.Scale1X().RangeLow(), chart.Scale1Y().RangeLow());
   const double high = std::max(chart.Scale1X().RangeHigh(), chart.Scale1Y().RangeHigh());
   chart.AddLine(low, low, high, high);
+  // The caption before the one paint: set afterwards, it would paint every mark again.
+  chart.SetCaption(result->Caption);
   chart.SetSuppressPaint(false);
 }
 

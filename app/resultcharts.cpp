@@ -80,10 +80,8 @@ void BeginChart(TCustomRChart& Chart, const TDiagnosticData& Data, const char* T
 {
   Chart.SetSuppressPaint(true);
   Chart.ClearChart();
-  // The item array grows in steps of AllocSize: one step for all marks and lines saves the
-  // repeated growth of a large chart.
-  Chart.SetAllocSize(static_cast<int>(std::clamp<std::size_t>(Data.Points.size() + 2 * MaxCurveVertices + 500,
-                                                               1000, 1000000)));
+  // Room for the marks, two curves and the few reference lines.
+  Chart.SetAllocSize(ItemAllocStep(Data.Points.size() + 2 * MaxCurveVertices + 500));
   Chart.ClearTextLabels();
   Chart.SetCaption(Title);
   Chart.Scale1X().SetCaption(XCaption);
@@ -249,12 +247,37 @@ void FillScaleLocationWith(TCustomRChart& Chart, const TDiagnosticData& Data, st
   EndChart(Chart, x, y);
 }
 
+void FillNormalQQWith(TCustomRChart& Chart, const TDiagnosticData& Data, const TNormalQQ& qq)
+{
+  BeginChart(Chart, Data, NormalQQTitle, TheoreticalQuantilesCaption, StdResidualsCaption);
+  AddMarks(Chart, Data, qq.Theoretical, Data.StdResiduals);
+  const TRange x = RangeOf(qq.Theoretical, RangeMargin);
+  const TRange y = RangeOf(Data.StdResiduals, RangeMargin);
+  if (std::isfinite(qq.LineSlope) && std::isfinite(qq.LineIntercept)) {
+    double x1 = x.Low, y1 = qq.LineIntercept + qq.LineSlope * x.Low;
+    double x2 = x.High, y2 = qq.LineIntercept + qq.LineSlope * x.High;
+    SetLinePen(Chart, ReferenceLineColor, psDot);
+    if (ClipToRows(x1, y1, x2, y2, y))
+      Chart.AddLine(x1, y1, x2, y2);
+  }
+  LabelExtremes(Chart, Data, Data.StdResiduals, qq.Theoretical, Data.StdResiduals, x);
+  EndChart(Chart, x, y);
+}
+
 TLowessCurve ScaleLocationCurve(const TDiagnosticData& Data, std::span<const double> Root)
 {
   return Lowess(Data.Estimated, Root);
 }
 
 }  // namespace
+
+int ItemAllocStep(std::size_t Items)
+{
+  // The chart's own limits of the step.
+  constexpr std::size_t MinStep = 1000, MaxStep = 1000000;
+  const std::size_t steps = std::max<std::size_t>(1, (Items + MaxStep - 1) / MaxStep);
+  return static_cast<int>(std::clamp((Items + steps - 1) / steps, MinStep, MaxStep));
+}
 
 void FillResidualsVsEstimated(TCustomRChart& Chart, const TDiagnosticData& Input)
 {
@@ -272,20 +295,7 @@ void FillScaleLocation(TCustomRChart& Chart, const TDiagnosticData& Input)
 void FillNormalQQ(TCustomRChart& Chart, const TDiagnosticData& Input)
 {
   const TDiagnosticData Data = Checked(Input);
-  BeginChart(Chart, Data, NormalQQTitle, TheoreticalQuantilesCaption, StdResidualsCaption);
-  const TNormalQQ qq = NormalQQ(Data.StdResiduals);
-  AddMarks(Chart, Data, qq.Theoretical, Data.StdResiduals);
-  const TRange x = RangeOf(qq.Theoretical, RangeMargin);
-  const TRange y = RangeOf(Data.StdResiduals, RangeMargin);
-  if (std::isfinite(qq.LineSlope) && std::isfinite(qq.LineIntercept)) {
-    double x1 = x.Low, y1 = qq.LineIntercept + qq.LineSlope * x.Low;
-    double x2 = x.High, y2 = qq.LineIntercept + qq.LineSlope * x.High;
-    SetLinePen(Chart, ReferenceLineColor, psDot);
-    if (ClipToRows(x1, y1, x2, y2, y))
-      Chart.AddLine(x1, y1, x2, y2);
-  }
-  LabelExtremes(Chart, Data, Data.StdResiduals, qq.Theoretical, Data.StdResiduals, x);
-  EndChart(Chart, x, y);
+  FillNormalQQWith(Chart, Data, NormalQQ(Data.StdResiduals));
 }
 
 void FillResidualsVsLeverage(TCustomRChart& Chart, const TDiagnosticData& Input)
@@ -344,27 +354,31 @@ void FillResidualsVsLeverage(TCustomRChart& Chart, const TDiagnosticData& Input)
 void FillDiagnosticCharts(const TDiagnosticCharts& Charts, const TDiagnosticData& Input)
 {
   const TDiagnosticData Data = Checked(Input);
-  // The two smoothers are the expensive part: they run side by side.
+  // The two smoothers are the expensive part: they run side by side, and the Q-Q positions
+  // beside them; the charts are filled on the calling thread afterwards.
   const std::vector<double> root = RootAbs(Data.StdResiduals);
   TLowessCurve residCurve, rootCurve;
-  bool failed[2] = {false, false};
-  ForEachMathTask(2, [&](int Task) {
+  TNormalQQ qq;
+  bool failed[3] = {false, false, false};
+  ForEachMathTask(3, [&](int Task) {
     // A task must not throw: an exhausted memory is reported on the calling thread.
     try {
       if (Task == 0)
         residCurve = Lowess(Data.Estimated, Data.Residuals);
-      else
+      else if (Task == 1)
         rootCurve = ScaleLocationCurve(Data, root);
+      else if (Charts.NormalQQ)
+        qq = NormalQQ(Data.StdResiduals);
     } catch (const std::bad_alloc&) {
       failed[Task] = true;
     }
   });
-  if (failed[0] || failed[1])
+  if (failed[0] || failed[1] || failed[2])
     throw std::bad_alloc();
   if (Charts.ResidVsEstimated)
     FillResidualsVsEstimatedWith(*Charts.ResidVsEstimated, Data, residCurve);
   if (Charts.NormalQQ)
-    FillNormalQQ(*Charts.NormalQQ, Data);
+    FillNormalQQWith(*Charts.NormalQQ, Data, qq);
   if (Charts.ScaleLocation)
     FillScaleLocationWith(*Charts.ScaleLocation, Data, root, rootCurve);
   if (Charts.ResidVsLeverage)

@@ -13,6 +13,7 @@
 
 #include "mlrresult.h"
 
+#include <cstddef>
 #include <functional>
 #include <span>
 #include <string>
@@ -61,6 +62,12 @@ inline constexpr double CookLevels[] = {0.5, 1.0};
 // Colours of the added lines (0x00BBGGRR): the smoothers and contours red, the reference lines grey.
 inline constexpr unsigned SmootherColor = 0x0000FF;
 inline constexpr unsigned ReferenceLineColor = 0x808080;
+
+// The step of a chart's item array (TCustomRChart::SetAllocSize) that takes Items items in the
+// fewest whole steps: the array then grows once (twice beyond the largest step a chart accepts)
+// instead of a thousand items at a time, so a first fill of a million marks neither copies the
+// array again and again nor faults in its memory several times over.
+int ItemAllocStep(std::size_t Items);
 
 // Each fill empties the chart (items and text labels), sets its title and axis captions, adds
 // the marks and lines, sets the range and shows the chart once.

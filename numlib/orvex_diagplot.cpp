@@ -4,6 +4,9 @@
 // several passes), which makes 100,000 points cheap and changes the curve only by rounding.
 #include "orvex_diagplot.h"
 
+#include "orvex_math2.h"
+#include "orvex_taskpool.h"
+
 #include <boost/math/distributions/normal.hpp>
 
 #include <algorithm>
@@ -140,6 +143,42 @@ bool LocalFit(const double* X, const double* Y, std::size_t N, double Xs, double
   return true;
 }
 
+// One local fit of a pass: the point fitted, its neighbourhood Left..Right, and the last of the
+// points tied with it, which take its value (TieEnd = Point without ties).
+struct TFitStep {
+  std::size_t Point, Left, Right, TieEnd;
+};
+
+// The classic walk over the sorted x values: the neighbourhood of ns points moves right while
+// that makes its radius smaller; after each fitted point, the points within Delta of it are
+// skipped (to be interpolated), except the last of them, which is fitted next.
+std::vector<TFitStep> FitSteps(const double* X, std::size_t N, std::size_t Ns, double Delta)
+{
+  std::vector<TFitStep> steps;
+  std::size_t left = 0, right = Ns - 1, i = 0;
+  for (;;) {
+    if (right < N - 1 && X[i] - X[left] > X[right + 1] - X[i]) {
+      ++left;
+      ++right;
+      continue;
+    }
+    std::size_t last = i;
+    const double cut = X[i] + Delta;
+    std::size_t k = i + 1;
+    for (; k < N && X[k] <= cut; ++k)
+      if (X[k] == X[last])
+        last = k;
+    steps.push_back({i, left, right, last});
+    if (last >= N - 1)
+      return steps;
+    i = std::max(last + 1, k - 1);
+  }
+}
+
+// Points of neighbourhood sums per task of a pass (a few fits at most of a large input; a small
+// input is one task, done on the calling thread).
+constexpr std::size_t FitBlockPoints = std::size_t{1} << 18;
+
 }  // namespace
 
 void LowessSorted(std::span<const double> Xs, std::span<const double> Ys, double Span, int Iterations, double Delta,
@@ -160,50 +199,40 @@ void LowessSorted(std::span<const double> Xs, std::span<const double> Ys, double
   const auto wanted = static_cast<long long>(Span * static_cast<double>(n) + 1e-7);
   const std::size_t ns = static_cast<std::size_t>(std::max(2LL, std::min(static_cast<long long>(n), wanted)));
 
+  // The fitted points and their neighbourhoods depend on x alone: the same for every pass. The
+  // local fits of a pass are independent of each other and run in blocks of fits on the math
+  // threads; the blocks hold a fixed amount of work, so they depend only on the input.
+  const std::vector<TFitStep> steps = FitSteps(x, n, ns, Delta);
+  const std::size_t stepsPerBlock = std::max<std::size_t>(1, FitBlockPoints / ns);
+  const int blocks = BlockCount(static_cast<long long>(steps.size()), static_cast<long long>(stepsPerBlock));
+
   std::vector<double> work(n);  // the residuals
   std::vector<double> rw(n);    // robustness weights
   for (int iter = 1; iter <= Iterations + 1; ++iter) {
-    std::size_t left = 0;
-    std::size_t right = ns - 1;
-    std::size_t last = 0;   // index of the last fitted point
-    bool anyFitted = false;
-    std::size_t i = 0;      // index of the current point
-    for (;;) {
-      if (right < n - 1) {
-        // Move the neighbourhood right while that makes its radius smaller.
-        const double d1 = x[i] - x[left];
-        const double d2 = x[right + 1] - x[i];
-        if (d1 > d2) {
-          ++left;
-          ++right;
-          continue;
-        }
+    const double* robustness = iter > 1 ? rw.data() : nullptr;
+    ForEachMathTask(blocks, [&](int Block) {
+      const std::size_t from = static_cast<std::size_t>(Block) * stepsPerBlock;
+      const std::size_t to = std::min(steps.size(), from + stepsPerBlock);
+      for (std::size_t k = from; k < to; ++k) {
+        const TFitStep& s = steps[k];
+        if (!LocalFit(x, y, n, x[s.Point], ys[s.Point], s.Left, s.Right, robustness))
+          ys[s.Point] = y[s.Point];
       }
-      if (!LocalFit(x, y, n, x[i], ys[i], left, right, iter > 1 ? rw.data() : nullptr))
-        ys[i] = y[i];
-      // Points skipped since the last fit are interpolated linearly.
-      if (anyFitted && last + 1 < i) {
-        const double denom = x[i] - x[last];
-        for (std::size_t j = last + 1; j < i; ++j) {
+    });
+    // Ties of a fitted point take its value; the points skipped between two fits are
+    // interpolated linearly.
+    for (std::size_t k = 0; k < steps.size(); ++k) {
+      const TFitStep& s = steps[k];
+      if (k > 0) {
+        const std::size_t last = steps[k - 1].TieEnd;
+        const double denom = x[s.Point] - x[last];
+        for (std::size_t j = last + 1; j < s.Point; ++j) {
           const double alpha = (x[j] - x[last]) / denom;
-          ys[j] = alpha * ys[i] + (1.0 - alpha) * ys[last];
+          ys[j] = alpha * ys[s.Point] + (1.0 - alpha) * ys[last];
         }
       }
-      last = i;
-      anyFitted = true;
-      // Points within Delta are skipped; ties of the fitted point take its value.
-      const double cut = x[last] + Delta;
-      for (i = last + 1; i < n; ++i) {
-        if (x[i] > cut)
-          break;
-        if (x[i] == x[last]) {
-          ys[i] = ys[last];
-          last = i;
-        }
-      }
-      i = std::max(last + 1, i - 1);
-      if (last >= n - 1)
-        break;
+      for (std::size_t j = s.Point + 1; j <= s.TieEnd; ++j)
+        ys[j] = ys[s.Point];
     }
 
     for (std::size_t j = 0; j < n; ++j)
@@ -243,8 +272,9 @@ namespace {
 
 // The finite values of Key (where Also is finite too, when given) with their indexes, ordered by
 // value and, among equal values, by index (a stable order). A least-significant-digit radix sort
-// on the values' bit patterns (flipped so that they order as unsigned integers) in four passes of
-// 16 bits: each pass is stable, and the pairs start in index order.
+// on the values' bit patterns (flipped so that they order as unsigned integers) in six passes of
+// 11 bits (a count table that stays in the first-level cache): each pass is stable, and the
+// pairs start in index order. A pass whose digit is the same for all is skipped.
 std::vector<std::pair<double, std::size_t>> StableOrder(std::span<const double> Key, std::span<const double> Also)
 {
   struct TItem {
@@ -263,7 +293,7 @@ std::vector<std::pair<double, std::size_t>> StableOrder(std::span<const double> 
     items.push_back({bits, i});
   }
   spare.resize(items.size());
-  constexpr int DigitBits = 16;
+  constexpr int DigitBits = 11;
   constexpr std::size_t Buckets = std::size_t{1} << DigitBits;
   std::vector<std::size_t> count(Buckets);
   for (int shift = 0; shift < 64; shift += DigitBits) {

@@ -57,10 +57,35 @@ TEST(MainWindowDiagnostics, PagesFilledByARunAndHiddenByAFailure)
   t.ClickBox(2, 4);
   t.ClickBox(3, 6);
   ASSERT_TRUE(w.Run().Succeeded());
+  // A page is filled when it is shown, not by the run while it is hidden; a run while a page is
+  // shown refills that page at once, and the others again when they are shown.
+  const std::vector<QWidget*> pages{w.TSResidEst, w.TSNormalQQ, w.TSScaleLoc, w.TSResidLev};
   for (TRChart* chart : DiagnosticCharts(w)) {
     EXPECT_TRUE(t.Shown(chart));
-    EXPECT_EQ(CountMarks(*chart), 40) << chart->Caption();
+    EXPECT_EQ(CountMarks(*chart), 0) << chart->Caption();
   }
+  for (std::size_t i = 0; i < pages.size(); ++i) {
+    w.PageControl2->setCurrentWidget(pages[i]);
+    EXPECT_EQ(CountMarks(*DiagnosticCharts(w)[i]), 40) << DiagnosticCharts(w)[i]->Caption();
+  }
+  // With Width left out the leverage page, shown, is refilled at once; the hidden residual page
+  // keeps the old fit until it is shown.
+  const double residHigh = w.RCResidEst->Scale1Y().RangeHigh();
+  const double leverageHigh = w.RCResidLev->Scale1X().RangeHigh();
+  t.ClickBox(2, 4);
+  ASSERT_TRUE(w.Run().Succeeded());
+  EXPECT_NE(w.RCResidLev->Scale1X().RangeHigh(), leverageHigh);
+  EXPECT_EQ(CountMarks(*w.RCResidLev), 40);
+  EXPECT_EQ(w.RCResidEst->Scale1Y().RangeHigh(), residHigh);
+  w.PageControl2->setCurrentWidget(w.TSResidEst);
+  EXPECT_NE(w.RCResidEst->Scale1Y().RangeHigh(), residHigh);
+  // Width back in: the first fit again, on every page once it is shown.
+  t.ClickBox(2, 4);
+  ASSERT_TRUE(w.Run().Succeeded());
+  EXPECT_EQ(w.RCResidEst->Scale1Y().RangeHigh(), residHigh);
+  w.PageControl2->setCurrentWidget(w.TSResidLev);
+  EXPECT_EQ(w.RCResidLev->Scale1X().RangeHigh(), leverageHigh);
+
   // The three most extreme objects by their row names: the largest residuals (rows 31, 29 and
   // 14) and the largest Cook's distances (rows 31, 29 and 5), as R's plot of the same fit.
   auto labels = [](TRChart& Chart) {

@@ -244,3 +244,25 @@ TEST(ResultCharts, FromTheResultValueAndInconsistentArrays)
   FillScaleLocation(resid, d);
   EXPECT_EQ(ItemsOf(resid).Marks.size(), 11u);
 }
+
+// A fill sized by ItemAllocStep grows the chart's item array in as few whole steps as the
+// chart's largest step allows: once up to a million items, twice just above, and never to much
+// more than it needs.
+TEST(ResultCharts, ItemArrayGrowsInTheFewestSteps)
+{
+  TRChart chart;
+  chart.SetSuppressPaint(true);
+  for (const std::size_t items :
+       {std::size_t{1}, std::size_t{999}, std::size_t{40001}, std::size_t{1000000}, std::size_t{1000001}}) {
+    chart.ClearChart();
+    chart.SetAllocSize(ItemAllocStep(items));
+    const std::size_t step = static_cast<std::size_t>(chart.AllocSize());
+    EXPECT_EQ(step, static_cast<std::size_t>(ItemAllocStep(items))) << items;  // accepted as given
+    for (std::size_t i = 0; i < items; ++i)
+      chart.AddMark(1.0, 2.0, 26);
+    const auto capacity = static_cast<std::size_t>(chart.Capacity());
+    const std::size_t fewest = (items + 999999) / 1000000;
+    EXPECT_EQ(capacity / step, fewest) << items;
+    EXPECT_LT(capacity, items + std::max<std::size_t>(1000, fewest)) << items;
+  }
+}

@@ -3,11 +3,13 @@
 // robustness iterations; plotting positions on both sides of the n = 10 switch; Q-Q positions
 // with ties and the quartile reference line; the contour curves against their definition.
 #include "orvex_diagplot.h"
+#include "orvex_taskpool.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <vector>
 
@@ -140,6 +142,34 @@ TEST(Lowess, MatchesReferenceWithTiesSkippedPointsAndRobustness)
   // The input order does not matter: reversed pairs give the same curve.
   std::vector<double> rx(x.rbegin(), x.rend()), ry(y.rbegin(), y.rend());
   ExpectNear(Lowess(rx, ry).Y, RSpreadDefault, "reversed input");
+}
+
+// The local fits of a pass run in blocks on the math threads: the curve of a large input with
+// many ties and skipped points is the same, bit for bit, on one, two and four threads.
+TEST(Lowess, SameCurveOnAnyThreadCount)
+{
+  std::vector<double> x, y;
+  std::uint64_t state = 17;
+  for (int i = 0; i < 120000; ++i) {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    const double u = static_cast<double>(state >> 11) * 0x1.0p-53;
+    x.push_back(std::round(u * 5000.0) / 50.0);  // about 24 ties per value
+    y.push_back(2.0 * x.back() + (u * 7919.0 - std::floor(u * 7919.0)) - 0.5);
+  }
+  std::vector<TLowessCurve> curves;
+  for (int threads : {1, 2, 4}) {
+    SetMathThreadCount(threads);
+    curves.push_back(Lowess(x, y));
+  }
+  SetMathThreadCount(0);
+  ASSERT_EQ(curves[0].Y.size(), x.size());
+  for (std::size_t k = 1; k < curves.size(); ++k) {
+    EXPECT_EQ(curves[k].X, curves[0].X);
+    EXPECT_EQ(curves[k].Y, curves[0].Y) << "threads differ";
+  }
+  // The smoother follows the line underneath the noise (uniform, +-0.5).
+  for (std::size_t i = 0; i < x.size(); i += 997)
+    EXPECT_NEAR(curves[0].Y[i], 2.0 * curves[0].X[i], 0.02) << curves[0].X[i];
 }
 
 TEST(Lowess, DegenerateInputs)
