@@ -169,6 +169,7 @@ void TFrmMLRCalc::RunRegression()
   FillDiagnosticCharts();
   FillDetails();
   SetExplanation(SelectVariablesText);
+  ChartsRefitted();
 }
 
 void TFrmMLRCalc::FillFitChart()
