@@ -109,6 +109,8 @@ void TFrmMLRCalc::ChartsRefitted()
 {
   for (TChartInteraction* ci : FChartInteractions)
     ci->ResetHistory();
+  // The marks carry the rows of the new fit.
+  ShowSelectionOnCharts();
 }
 
 }  // namespace orvex

@@ -593,7 +593,8 @@ void TNTabEd::ClearRowSelection()
 }
 
 // The set keeps naming the same objects when rows are inserted or deleted before them; a new
-// table drops it, a table cut at the end the rows it lost.
+// table drops it, a table cut at the end the rows it lost. (Notices are held back while the
+// editor's own commands run.)
 void TNTabEd::FollowRowSet(const TTableChange& Change)
 {
   std::vector<int>& rows = FRowSet;
@@ -613,15 +614,20 @@ void TNTabEd::FollowRowSet(const TTableChange& Change)
     std::erase_if(rows, [this](int r) { return r > NrOfRows(); });
     break;
   case TTableChangeKind::Contents:
-    // The whole row the set left as the block would name an object of the new table.
     rows.clear();
-    if (HasSelection())
-      SetSelection({Col(), Row(), Col(), Row()});
     break;
   default:
     return;
   }
   FHasRowSet = !rows.empty();
+  // The block is the set's first row: it moves with it. Without a set the whole row it was would
+  // name another object: the block shrinks to the current cell.
+  if (FHasRowSet && NrOfColumns() > 0)
+    SelectData(1, rows.front(), NrOfColumns(), rows.front());
+  else if (HasSelection())
+    SetSelection({Col(), Row(), Col(), Row()});
+  FLastSel = Selection();
+  Notify(OnSelectionChanged);
 }
 
 void TNTabEd::TopLeftChanged()

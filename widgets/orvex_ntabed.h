@@ -257,7 +257,7 @@ public:
   // selected, the block becomes the first one's whole row, scrolled into view. The set follows
   // its rows when rows are inserted or deleted above them; any other change of the block by the
   // user, and a new table, drop it. An empty list clears as ClearRowSelection. Both fire
-  // OnSelectionChanged.
+  // OnSelectionChanged, as does a table change that moves or drops rows of the set.
   void SetSelectedRows(std::vector<int> Rows);
   // Drops the selected objects (also Escape when no cell editor is open): the set, and a block
   // larger than the current cell.

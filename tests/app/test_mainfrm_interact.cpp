@@ -213,10 +213,14 @@ TEST_F(TInteractFixture, AClickSelectsTheMarksRowAlsoAfterRowsMovedOrWereDeleted
   Click(w.RCNormalQQ, MarkOf(*w.RCNormalQQ, RowNamed("obj3")));
   EXPECT_EQ(w.SelectedObjects(), Rows{RowNamed("obj3")});
 
-  // Three rows deleted above obj35: it is row 3 now, and a click there names row 3.
+  // Three rows deleted above obj35: it is row 3 now, and a click there names row 3. The
+  // selection (obj3) moves with its row, and so do its rings.
+  const int obj3 = RowNamed("obj3");
   for (int k = 0; k < 3; ++k)
     w.NTData->DeleteRow(1);
   Settle();
+  EXPECT_EQ(w.SelectedObjects(), Rows{obj3 - 3});
+  EXPECT_EQ(CI(w.RCFit).SelectedRows(), Rows{obj3 - 3});
   ShowChart(w.TSActEstimate);
   ASSERT_EQ(RowNamed("obj35"), 3);
   Click(w.RCFit, MarkOf(*w.RCFit, 3));

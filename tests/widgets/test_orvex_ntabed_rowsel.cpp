@@ -62,10 +62,17 @@ TEST_F(TRowSelFixture, ASetIsDrawnSelectedFollowsItsRowsAndIsDroppedByANewBlock)
 
   E.InsertRow(6);  // between the two: the later one moves down
   EXPECT_EQ(E.SelectedRows(), (Rows{4, 10}));
+  EXPECT_EQ(E.Row(), 4);
   E.DeleteRow(2);  // above both
   EXPECT_EQ(E.SelectedRows(), (Rows{3, 9}));
-  E.DeleteRow(3);  // one of them
+  E.DeleteRow(3);  // one of them: the block follows the other
   EXPECT_EQ(E.SelectedRows(), (Rows{8}));
+  EXPECT_EQ(E.Row(), 8);
+  E.DeleteRow(8);  // the last one: nothing is selected, not even the row now in its place
+  EXPECT_EQ(E.SelectedRows(), Rows{});
+  E.SetSelectedRows({E.NrOfRows()});
+  E.DeleteRow(1);  // the block moves up with the last row, which is still selected
+  EXPECT_EQ(E.SelectedRows(), Rows{E.NrOfRows()});
 
   // A block chosen by the user replaces the set.
   E.SetSelectedRows({2, 5});
