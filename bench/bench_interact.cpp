@@ -104,7 +104,7 @@ BENCHMARK(BM_HoverMove)->Unit(benchmark::kMicrosecond);
 // The baseline: the chart's hit test alone at the same points.
 void BM_ItemAtAlone(benchmark::State& State)
 {
-  TRChart& chart = *Window().RCFit;
+  const TRChart& chart = *Window().RCFit;
   const std::vector<QPoint> points = MarkPixels(chart);
   chart.ItemAt(0, 0, 1);
   std::size_t k = 0;

@@ -125,6 +125,12 @@ struct TInteractFixture : ::testing::Test {
         n += Img.rect().contains(x, y) && Img.pixel(x, y) == ring;
     return n;
   }
+  // The window the chart shows, read from its scales.
+  static TZoomWindow Shown(TRChart& Chart)
+  {
+    return {Chart.Scale1X().RangeLow(), Chart.Scale1Y().RangeLow(), Chart.Scale1X().RangeHigh(),
+            Chart.Scale1Y().RangeHigh()};
+  }
   static QImage Grab(TRChart* Chart) { return Chart->grab().toImage().convertToFormat(QImage::Format_RGB32); }
 };
 
@@ -355,13 +361,13 @@ TEST_F(TInteractFixture, ZoomGesturesKeepAHistoryThatANewFitClears)
 
   // Back and Forward walk the steps; Home fits all marks and drops the steps ahead.
   Key(&chart, Qt::Key_Left, Qt::AltModifier);
-  EXPECT_EQ(ci.CurrentWindow(), panned);
+  EXPECT_EQ(Shown(chart), panned);
   Key(&chart, Qt::Key_Left, Qt::AltModifier);
-  EXPECT_EQ(ci.CurrentWindow(), z2);
+  EXPECT_EQ(Shown(chart), z2);
   Key(&chart, Qt::Key_Right, Qt::AltModifier);
-  EXPECT_EQ(ci.CurrentWindow(), panned);
+  EXPECT_EQ(Shown(chart), panned);
   Key(&chart, Qt::Key_Home);
-  EXPECT_EQ(ci.CurrentWindow(), home);
+  EXPECT_EQ(Shown(chart), home);
   EXPECT_EQ(ci.History().size(), 4u);  // home, z2, panned, home
   EXPECT_FALSE(ci.CanGoForward());
   for (int r = 1; r <= w.NTData->NrOfRows(); ++r) {
@@ -371,11 +377,11 @@ TEST_F(TInteractFixture, ZoomGesturesKeepAHistoryThatANewFitClears)
     EXPECT_TRUE(m.x() >= plot.Left && m.x() <= plot.Right && m.y() >= plot.Top && m.y() <= plot.Bottom) << r;
   }
   Key(&chart, Qt::Key_Left, Qt::AltModifier);
-  EXPECT_EQ(ci.CurrentWindow(), panned);
+  EXPECT_EQ(Shown(chart), panned);
   // A double click fits as Home does.
   Mouse(&chart, QEvent::MouseButtonDblClick, p, Qt::LeftButton, Qt::LeftButton);
   Mouse(&chart, QEvent::MouseButtonRelease, p, Qt::LeftButton, Qt::NoButton);
-  EXPECT_EQ(ci.CurrentWindow(), home);
+  EXPECT_EQ(Shown(chart), home);
 
   // A new fit (another input) starts the history again at its own window.
   Wheel(&chart, p, -120);
@@ -386,5 +392,5 @@ TEST_F(TInteractFixture, ZoomGesturesKeepAHistoryThatANewFitClears)
   EXPECT_FALSE(ci.CanGoBack());
   EXPECT_EQ(ci.HomeWindow(), ci.CurrentWindow());
   Key(&chart, Qt::Key_Left, Qt::AltModifier);
-  EXPECT_EQ(ci.CurrentWindow(), ci.HomeWindow());
+  EXPECT_EQ(Shown(chart), ci.HomeWindow());
 }
