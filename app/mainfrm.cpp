@@ -94,6 +94,7 @@ TFrmMLRCalc::TFrmMLRCalc(QWidget* Parent) : QWidget(Parent)
   AvailableMemory = AvailableMemoryBytes;
   ShowError = ShowWarning;
   CreateControls();
+  CreateChartInteraction();
 }
 
 TFrmMLRCalc::~TFrmMLRCalc()

@@ -11,8 +11,9 @@
 // dialog, "Load Data", guarding of the entry points), mainfrm_roles.cpp (variable list, role
 // rules, the run and filling the charts and the memo), mainfrm_load.cpp (opening a data file:
 // the format, the import dialog, the background load with its progress strip, dropped files),
-// mainfrm_save.cpp ("Save Data" and "Save Data As") and mainfrm_undo.cpp (undo and redo, unsaved
-// changes, and the work that follows each edit: the refit and the roles kept on their columns).
+// mainfrm_save.cpp ("Save Data" and "Save Data As"), mainfrm_undo.cpp (undo and redo, unsaved
+// changes, and the work that follows each edit: the refit and the roles kept on their columns)
+// and mainfrm_selection.cpp (hover, linked selection and zoom on the scatter charts).
 #pragma once
 
 #include "mlrrun.h"
@@ -44,6 +45,7 @@ class QToolButton;
 namespace orvex {
 
 struct TAddedEstimates;
+class TChartInteraction;
 class TGradFill;
 class TImportDialog;
 class TSheetImportDialog;
@@ -186,6 +188,11 @@ public:
   QMenu* CreateVariableMenu(int Row);
   // The memo's lines.
   std::vector<std::string> DetailsLines() const;
+  // The selected objects: the rows selected in the table editor (TNTabEd::SelectedRows), which
+  // the scatter charts show with rings and choose by click and Shift+drag (mainfrm_selection.cpp).
+  std::vector<int> SelectedObjects() const;
+  // The hover, selection and zoom of a scatter chart; null for the histogram.
+  TChartInteraction* ChartInteraction(const TRChart* Chart) const;
 
   // Opens a data file as "Load Data" does once a file is chosen: an ASC file without a dialog,
   // a delimited text file through the import dialog; files of BackgroundLoadSize bytes or more are
@@ -314,6 +321,13 @@ private:
   // Diagnostic pages and the estimates command (mainfrm_diagnostics.cpp).
   void CreateDiagnosticPages();
   QWidget* CreateEstimatesBar(QWidget* Parent);
+  // mainfrm_selection.cpp
+  void CreateChartInteraction();
+  void MarkClicked(int Row, Qt::KeyboardModifiers Modifiers);
+  void ShowSelectionOnCharts();
+  // A new fit: the zoom histories start again from the fitted windows.
+  void ChartsRefitted();
+  std::vector<TChartInteraction*> FChartInteractions;
   // mainfrm_options.cpp
   QWidget* CreateOptionsBar(QWidget* Parent);
   // The weight rule of the list: one "Weight" column at most, never an input or the target.

@@ -169,6 +169,7 @@ void TFrmMLRCalc::RunRegression()
   DiagnosticChartsOutOfDate();
   FillDetails();
   SetExplanation(SelectVariablesText);
+  ChartsRefitted();
 }
 
 void TFrmMLRCalc::FillFitChart()

@@ -811,7 +811,10 @@ public:
   // drawn on top. Answers for the items and mappings of the last paint, duplicate-mark rule
   // included (OnBeforeRenderChartItem is not consulted); the first query after a paint builds an
   // index of pixel cells over the plot.
-  int ItemAt(int X, int Y, int Tolerance) const;
+  int ItemAt(int X, int Y, int Tolerance) const { return ItemAt(X, Y, Tolerance, ikMark | ikLine | ikRect); }
+  // The same among the items of the kinds in Kinds (ikMark, ikLine, ikRect or'ed): a mark on a
+  // line stays found where the line, drawn later, would win.
+  int ItemAt(int X, int Y, int Tolerance, std::uint8_t Kinds) const;
 
   // --- operations: painting
   // Renders the whole control into the control bitmap and schedules its display.

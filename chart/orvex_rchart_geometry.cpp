@@ -252,7 +252,7 @@ void TCustomRChart::BuildHitIndex() const
   h.Valid = true;
 }
 
-int TCustomRChart::ItemAt(int X, int Y, int Tolerance) const
+int TCustomRChart::ItemAt(int X, int Y, int Tolerance, std::uint8_t Kinds) const
 {
   if (Tolerance < 0)
     return -1;
@@ -279,6 +279,8 @@ int TCustomRChart::ItemAt(int X, int Y, int Tolerance) const
       const size_t c = static_cast<size_t>(cy) * static_cast<size_t>(h.Columns) + static_cast<size_t>(cx);
       for (int e = h.CellStart[c]; e < h.CellStart[c + 1]; ++e) {
         const int i = h.Entries[static_cast<size_t>(e)];
+        if ((h.Shapes[static_cast<size_t>(i)].Kind & Kinds) == 0)
+          continue;
         const double d = ShapeDistance2(h.Shapes[static_cast<size_t>(i)], px, py);
         // Later shapes are drawn on top: they win ties.
         if (d <= limit && (d < best || (d == best && i > bestShape))) {

@@ -107,6 +107,8 @@ void TNTabEd::BindTable()
   FListenerKey = FData->AddListener([this](const TDataTable&, const TTableChange& Change) {
     if (Change.Kind == TTableChangeKind::ColumnsInserted || Change.Kind == TTableChangeKind::ColumnsDeleted)
       ColumnsMoved(Change);
+    if (FHasRowSet)
+      FollowRowSet(Change);
   });
 }
 
@@ -533,6 +535,98 @@ void TNTabEd::ReportSelection(bool Force)
   if (!Force && s == FLastSel)
     return;
   FLastSel = s;
+  // The user chose another block: the rows it spans are the selection now.
+  FHasRowSet = false;
+  FRowSet.clear();
+  Notify(OnSelectionChanged);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Selected objects
+
+bool TNTabEd::RowInSet(int Row) const
+{
+  return FHasRowSet && std::binary_search(FRowSet.begin(), FRowSet.end(), Row);
+}
+
+std::vector<int> TNTabEd::SelectedRows() const
+{
+  if (FHasRowSet)
+    return FRowSet;
+  std::vector<int> rows;
+  if (!HasSelection() || NrOfRows() == 0)
+    return rows;
+  const TGridRect s = DataSelection();
+  const bool wholeRows = s.Left <= 1 && s.Right >= NrOfColumns();
+  if (s.Top < 1 || s.Bottom < s.Top || (!wholeRows && s.Top == s.Bottom))
+    return rows;
+  for (int r = s.Top; r <= s.Bottom; ++r)
+    rows.push_back(r);
+  return rows;
+}
+
+void TNTabEd::SetSelectedRows(std::vector<int> Rows)
+{
+  const int n = NrOfRows();
+  std::erase_if(Rows, [n](int r) { return r < 1 || r > n; });
+  std::sort(Rows.begin(), Rows.end());
+  Rows.erase(std::unique(Rows.begin(), Rows.end()), Rows.end());
+  if (Rows.empty() || NrOfColumns() == 0) {
+    ClearRowSelection();
+    return;
+  }
+  SetRow(Rows.front() + FAR);
+  SelectData(1, Rows.front(), NrOfColumns(), Rows.front());
+  FLastSel = Selection();
+  FRowSet = std::move(Rows);
+  FHasRowSet = true;
+  Repaint();
+  Notify(OnSelectionChanged);
+}
+
+void TNTabEd::ClearRowSelection()
+{
+  if (HasSelection())
+    SetSelection({Col(), Row(), Col(), Row()});
+  Repaint();
+  ReportSelection(true);
+}
+
+// The set keeps naming the same objects when rows are inserted or deleted before them; a new
+// table drops it, a table cut at the end the rows it lost. (Notices are held back while the
+// editor's own commands run.)
+void TNTabEd::FollowRowSet(const TTableChange& Change)
+{
+  std::vector<int>& rows = FRowSet;
+  switch (Change.Kind) {
+  case TTableChangeKind::RowsInserted:
+    for (int& r : rows)
+      if (r >= Change.Row)
+        r += Change.Count;
+    break;
+  case TTableChangeKind::RowsDeleted:
+    std::erase_if(rows, [&](int r) { return r >= Change.Row && r < Change.Row + Change.Count; });
+    for (int& r : rows)
+      if (r >= Change.Row + Change.Count)
+        r -= Change.Count;
+    break;
+  case TTableChangeKind::Resized:
+    std::erase_if(rows, [this](int r) { return r > NrOfRows(); });
+    break;
+  case TTableChangeKind::Contents:
+    rows.clear();
+    break;
+  default:
+    return;
+  }
+  FHasRowSet = !rows.empty();
+  // The block is the set's first row: it moves with it. Without a set the whole row it was would
+  // name another object: the block shrinks to the current cell.
+  if (FHasRowSet && NrOfColumns() > 0)
+    SelectData(1, rows.front(), NrOfColumns(), rows.front());
+  else if (HasSelection())
+    SetSelection({Col(), Row(), Col(), Row()});
+  FLastSel = Selection();
   Notify(OnSelectionChanged);
 }
 

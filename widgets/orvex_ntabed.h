@@ -249,6 +249,19 @@ public:
   void ToggleEmptyState();
   void ResetAllEmptyStates();
   void SelectAll();
+  // The selected objects, increasing: the rows chosen as a set (SetSelectedRows, as a chart's
+  // marks choose them), or, while no set is held, the rows of the selection block when it spans
+  // whole rows or more than one row (a single cell or a part of one row is only the cursor).
+  std::vector<int> SelectedRows() const;
+  // Chooses Rows as the selected objects (rows outside the table dropped): they are drawn
+  // selected, the block becomes the first one's whole row, scrolled into view. The set follows
+  // its rows when rows are inserted or deleted above them; any other change of the block by the
+  // user, and a new table, drop it. An empty list clears as ClearRowSelection. Both fire
+  // OnSelectionChanged, as does a table change that moves or drops rows of the set.
+  void SetSelectedRows(std::vector<int> Rows);
+  // Drops the selected objects (also Escape when no cell editor is open): the set, and a block
+  // larger than the current cell.
+  void ClearRowSelection();
   void ToggleDataReadOnly();
   // Stores what is still being typed in the cell editor, the heading edit box and the comment
   // memo, as Enter would, so that an owner about to save or discard sees every edit.
@@ -380,6 +393,11 @@ private:
   bool FSuspended = false;
   bool FUpdateLock = false;
   TGridRect FLastSel{-1, -1, -1, -1};
+  // The rows chosen by SetSelectedRows, increasing; valid while FHasRowSet.
+  std::vector<int> FRowSet;
+  bool FHasRowSet = false;
+  bool RowInSet(int Row) const;
+  void FollowRowSet(const TTableChange& Change);
   TGridCoord FClickedCell{-1, -1};
   TGridCoord FPrevClickedCell{-1, -1};
   QPoint FLastClickPos;

@@ -82,7 +82,7 @@ void TNTabEd::DrawCell(int ACol, int ARow, const TRect& Rect, TGridDrawState Sta
     const int r = ARow - FAR;
     const std::uint8_t s = FData->CellState(j, r);
     std::string text = DataCellText(*FData, j, r, s, FNumWidth, ColPrecision(j));
-    const bool selected = State.Contains(gdSelected);
+    const bool selected = State.Contains(gdSelected) || RowInSet(r);
     TColor fore = FColorNormal;
     switch (s & (csMarkA | csMarkB)) {
     case 0:
@@ -135,7 +135,7 @@ void TNTabEd::DrawCell(int ACol, int ARow, const TRect& Rect, TGridDrawState Sta
   } else if (ACol == 0) {
     text = FData->RowName(ARow - FAR);
     dy = 0;
-    highlight = ARow == sel.Top;
+    highlight = ARow == sel.Top || RowInSet(ARow - FAR);
   } else if (ACol <= FAC) {
     text = FormatReal(FData->RowAttrib(ARow - FAR), 1, 0);
     highlight = ARow == sel.Top;

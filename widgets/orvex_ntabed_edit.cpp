@@ -258,6 +258,10 @@ void TNTabEd::keyPressEvent(QKeyEvent* e)
       SetEditingAllowed(false);
       return;
     }
+    if (key == Qt::Key_Escape) {
+      ClearRowSelection();
+      return;
+    }
     if (readOnlyCell && !enter && !arrow)
       return;
     const QString text = e->text();

@@ -1,8 +1,12 @@
-// Monkey test of the main window: 10,000 random clicks, drags, wheel turns, key presses and
-// resizes with a fixed seed (printed, and settable through MAINFRM_MONKEY_SEED), then checks
-// that the window is still consistent: the list has a row per table column and a role click
-// gives a report of the current table, or its failure text.
+// Monkey test of the main window: 10,000 random clicks, drags (plain, with Shift or Ctrl), wheel
+// turns, key presses (some with Alt), gestures on the shown scatter chart and resizes with a
+// fixed seed (printed, and settable through MAINFRM_MONKEY_SEED), then checks that the window is
+// still consistent: the list has a row per table column, the charts ring exactly the editor's
+// selected rows, each chart's zoom history holds its window, and a role click gives a report of
+// the current table, or its failure text.
 #include "mainfrm_testutil.h"
+
+#include "chartinteraction.h"
 
 #include "orvex_ntabed.h"
 #include "orvex_rchart.h"
@@ -16,7 +20,6 @@
 #include <random>
 
 using namespace orvex;
-using mainfrm_test::SendMouse;
 using mainfrm_test::TShownWindow;
 
 TEST(MainWindowMonkey, TenThousandRandomEvents)
@@ -48,6 +51,70 @@ TEST(MainWindowMonkey, TenThousandRandomEvents)
   w.RCFit->ShowMessage = [](const std::string&) {};
   w.RCHisto->ShowMessage = [](const std::string&) {};
 
+  const Qt::KeyboardModifiers modifierChoice[] = {Qt::NoModifier, Qt::NoModifier, Qt::ShiftModifier,
+                                                   Qt::ControlModifier};
+  auto Mouse = [](QWidget* W, QEvent::Type Type, QPoint P, Qt::MouseButton Button, Qt::KeyboardModifiers Mods) {
+    const Qt::MouseButtons buttons = Type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(Button);
+    QMouseEvent e(Type, QPointF(P), W->mapToGlobal(QPointF(P)), Type == QEvent::MouseMove ? Qt::NoButton : Button,
+                  buttons, Mods);
+    QApplication::sendEvent(W, &e);
+  };
+  // A gesture on a scatter chart, brought to the front while a fit is shown: hover or click on a
+  // mark, a drag, a double click, the wheel, or one of the chart's keys.
+  int chartGestures = 0;
+  std::vector<TRChart*> scatter = {w.RCFit, w.RCResidEst, w.RCNormalQQ, w.RCScaleLoc, w.RCResidLev};
+  auto ChartGesture = [&](Qt::KeyboardModifiers Mods) {
+    TRChart* chart = scatter[static_cast<std::size_t>(uniform(0, static_cast<int>(scatter.size()) - 1))];
+    if (chart->isHidden())
+      return;  // no fit to show
+    w.PageControl1->setCurrentWidget(w.TSMLR);
+    w.PageControl2->setCurrentWidget(chart->parentWidget());
+    ++chartGestures;
+    QPoint p(uniform(0, chart->width() - 1), uniform(0, chart->height() - 1));
+    if (chart->NumItems() > 0 && uniform(0, 1) == 0) {
+      const TrcChartItem& it = chart->Item(uniform(0, chart->NumItems() - 1));
+      int x, y;
+      chart->WorldToPixel(1, it.X1, it.Y1, x, y);
+      p = QPoint(x, y);
+    }
+    const QPoint to = p + QPoint(uniform(-60, 60), uniform(-60, 60));
+    switch (uniform(0, 6)) {
+    case 0:
+      Mouse(chart, QEvent::MouseMove, p, Qt::NoButton, Qt::NoModifier);
+      break;
+    case 1:
+      Mouse(chart, QEvent::MouseButtonPress, p, Qt::LeftButton, Mods);
+      Mouse(chart, QEvent::MouseButtonRelease, p, Qt::LeftButton, Mods);
+      break;
+    case 2:
+      Mouse(chart, QEvent::MouseButtonPress, p, Qt::LeftButton, Mods);
+      Mouse(chart, QEvent::MouseMove, (p + to) / 2, Qt::LeftButton, Mods);
+      Mouse(chart, QEvent::MouseMove, to, Qt::LeftButton, Mods);
+      Mouse(chart, QEvent::MouseButtonRelease, to, Qt::LeftButton, Mods);
+      break;
+    case 3:
+      Mouse(chart, QEvent::MouseButtonPress, p, Qt::LeftButton, Mods);
+      Mouse(chart, QEvent::MouseButtonRelease, p, Qt::LeftButton, Mods);
+      Mouse(chart, QEvent::MouseButtonDblClick, p, Qt::LeftButton, Mods);
+      Mouse(chart, QEvent::MouseButtonRelease, p, Qt::LeftButton, Mods);
+      break;
+    case 4: {
+      QWheelEvent e(QPointF(p), chart->mapToGlobal(QPointF(p)), QPoint(), QPoint(0, uniform(-3, 3) * 120),
+                    Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+      QApplication::sendEvent(chart, &e);
+      break;
+    }
+    default: {
+      static const std::pair<int, Qt::KeyboardModifiers> chartKeys[] = {
+          {Qt::Key_Home, Qt::NoModifier}, {Qt::Key_Left, Qt::AltModifier}, {Qt::Key_Right, Qt::AltModifier},
+          {Qt::Key_Escape, Qt::NoModifier}, {Qt::Key_Back, Qt::NoModifier}};
+      const auto& k = chartKeys[uniform(0, 4)];
+      QKeyEvent press(QEvent::KeyPress, k.first, k.second);
+      QApplication::sendEvent(chart, &press);
+      break;
+    }
+    }
+  };
   const int keys[] = {Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down, Qt::Key_Return, Qt::Key_Escape,
                       Qt::Key_Tab, Qt::Key_Delete, Qt::Key_Backspace, Qt::Key_Space, Qt::Key_Home, Qt::Key_End,
                       Qt::Key_PageDown, Qt::Key_PageUp, Qt::Key_1, Qt::Key_5, Qt::Key_Minus, Qt::Key_Period,
@@ -62,34 +129,40 @@ TEST(MainWindowMonkey, TenThousandRandomEvents)
       target = &w;
     const QPoint local = target->mapFrom(&w, p);
     const int kind = uniform(0, 99);
+    const Qt::KeyboardModifiers mods = modifierChoice[uniform(0, 3)];
     if (kind < 15 && w.RLVarSel->NrOfRows() > 0) {
       // Clicks at random positions rarely hit the small boxes: a share goes to the boxes.
       t.ClickBox(uniform(2, 3), uniform(1, w.RLVarSel->NrOfRows()));
     } else if (kind < 45) {
       const Qt::MouseButton button = uniform(0, 9) == 0 ? Qt::RightButton : Qt::LeftButton;
-      SendMouse(target, QEvent::MouseButtonPress, local, button);
-      SendMouse(target, QEvent::MouseButtonRelease, local, button);
+      Mouse(target, QEvent::MouseButtonPress, local, button, mods);
+      Mouse(target, QEvent::MouseButtonRelease, local, button, mods);
     } else if (kind < 55) {
-      SendMouse(target, QEvent::MouseButtonPress, local);
+      Mouse(target, QEvent::MouseButtonPress, local, Qt::LeftButton, mods);
       const QPoint to = local + QPoint(uniform(-80, 80), uniform(-80, 80));
-      SendMouse(target, QEvent::MouseMove, to);
-      SendMouse(target, QEvent::MouseButtonRelease, to);
+      Mouse(target, QEvent::MouseMove, to, Qt::LeftButton, mods);
+      Mouse(target, QEvent::MouseButtonRelease, to, Qt::LeftButton, mods);
     } else if (kind < 65) {
       QWheelEvent e(QPointF(local), target->mapToGlobal(QPointF(local)), QPoint(), QPoint(0, uniform(0, 1) ? 120 : -120),
                     Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
       QApplication::sendEvent(target, &e);
-    } else if (kind < 95) {
+    } else if (kind < 88) {
       const int key = keys[uniform(0, static_cast<int>(std::size(keys)) - 1)];
+      const Qt::KeyboardModifiers keyMods = uniform(0, 4) == 0 ? Qt::AltModifier : Qt::NoModifier;
       const QString text = key >= Qt::Key_Space && key <= Qt::Key_Z ? QString(QChar(key)).toLower() : QString();
       QWidget* focus = QApplication::focusWidget() ? QApplication::focusWidget() : target;
-      QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+      QKeyEvent press(QEvent::KeyPress, key, keyMods, text);
       QApplication::sendEvent(focus, &press);
-      QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+      QKeyEvent release(QEvent::KeyRelease, key, keyMods, text);
       QApplication::sendEvent(focus, &release);
+    } else if (kind < 95) {
+      ChartGesture(mods);
     } else if (kind < 98) {
       w.resize(uniform(600, 1100), uniform(400, 800));
-    } else {
+    } else if (uniform(0, 1) == 0) {
       w.PageControl1->setCurrentIndex(uniform(0, 2));
+    } else {
+      w.PageControl2->setCurrentIndex(uniform(0, w.PageControl2->count() - 1));
     }
     if (w.Run().Status() != lastStatus || w.Run().Caption() != lastCaption) {
       lastStatus = w.Run().Status();
@@ -100,11 +173,23 @@ TEST(MainWindowMonkey, TenThousandRandomEvents)
       QApplication::processEvents();
   }
   QApplication::processEvents();
+  std::printf("%d gestures on a shown scatter chart\n", chartGestures);
   std::printf("runs %d succeeded, %d failed; after the monkey: table %d x %d, run status %d, %d memo lines\n", succeeded, failed, w.NTData->NrOfColumns(),
               w.NTData->NrOfRows(), static_cast<int>(w.Run().Status()), static_cast<int>(w.DetailsLines().size()));
 
   EXPECT_GE(w.width(), 700);
   EXPECT_GE(w.height(), 500);
+  // The rings show the editor's selected rows on every scatter chart, and each chart's window is
+  // the step of its history it stands on.
+  const std::vector<int> selected = w.SelectedObjects();
+  for (int r : selected)
+    EXPECT_TRUE(r >= 1 && r <= w.NTData->NrOfRows()) << r;
+  for (TRChart* c : scatter) {
+    const TChartInteraction& ci = *w.ChartInteraction(c);
+    EXPECT_EQ(ci.SelectedRows(), selected) << c->Name();
+    ASSERT_LT(ci.HistoryIndex(), static_cast<int>(ci.History().size()));
+    EXPECT_EQ(ci.CurrentWindow(), ci.History()[static_cast<std::size_t>(ci.HistoryIndex())]) << c->Name();
+  }
   ASSERT_EQ(w.RLVarSel->NrOfRows(), w.NTData->NrOfColumns());
   // A role set made by clicks: input 1, target 2 (when the table has two columns).
   if (w.NTData->NrOfColumns() >= 2) {
@@ -115,6 +200,7 @@ TEST(MainWindowMonkey, TenThousandRandomEvents)
     if (w.Run().Succeeded()) {
       EXPECT_EQ(w.DetailsLines().front(), w.Run().ReportLines().front());
       EXPECT_FALSE(w.RCFit->isHidden());
+      EXPECT_EQ(w.ChartInteraction(w.RCFit)->History().size(), 1u);  // the new fit's window only
     } else {
       EXPECT_EQ(w.DetailsLines(), std::vector<std::string>{w.Run().ErrorText()});
       EXPECT_TRUE(w.RCFit->isHidden());

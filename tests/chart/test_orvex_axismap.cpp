@@ -219,6 +219,21 @@ TEST(RChartItemAt, MarksLinesAndRectangles)
   EXPECT_EQ(t.Chart.ItemAt(70, 60, 10), -1);
 }
 
+TEST(RChartItemAt, KindsFilterFindsAMarkUnderALine)
+{
+  TShownChart t;
+  t.Chart.SetRange(1, 0, 0, W, H);
+  t.Chart.AddMark(50, 50, 26);       // 0: at (100, 110)
+  t.Chart.AddLine(0, 50, W, 50);     // 1: through the mark, added later: it wins the tie
+  t.Chart.AddRect(45, 45, 55, 55);   // 2: around both
+  t.Chart.FullPaint();
+  EXPECT_EQ(t.Chart.ItemAt(100, 110, 3), 2);
+  EXPECT_EQ(t.Chart.ItemAt(100, 110, 3, ikMark), 0);
+  EXPECT_EQ(t.Chart.ItemAt(102, 110, 3, ikMark | ikLine), 1);  // the line is 0 away, the mark 2
+  EXPECT_EQ(t.Chart.ItemAt(130, 110, 3, ikMark), -1);          // only the line is near
+  EXPECT_EQ(t.Chart.ItemAt(130, 110, 3, ikLine), 1);
+}
+
 TEST(RChartItemAt, HiddenItemsAreNeverHit)
 {
   TShownChart t;

@@ -1,0 +1,116 @@
+// TFrmMLRCalc: the scatter charts' interaction (TChartInteraction on the actual-versus-estimated
+// chart and the four diagnostic charts) wired to the table editor. The editor's selected rows are
+// the selected objects: a click on a mark or a Shift+drag over marks chooses them there, and every
+// change of the editor's selection puts the rings on every chart. The tooltips read the result
+// the charts show.
+#include "mainfrm.h"
+
+#include "chartinteraction.h"
+#include "mlrrun.h"
+#include "orvex_datatable.h"
+#include "orvex_ntabed.h"
+#include "orvex_rchart.h"
+
+#include <algorithm>
+
+namespace orvex {
+
+std::string MarkToolTipText(const TMLRResult& Result, const TDataTable& Table, int Row, bool Influence)
+{
+  const auto used = std::lower_bound(Result.UsedRows.begin(), Result.UsedRows.end(), Row);
+  if (used == Result.UsedRows.end() || *used != Row)
+    return {};
+  const std::size_t o = static_cast<std::size_t>(used - Result.UsedRows.begin());
+  if (o >= Result.Estimates.size() || o >= Result.Residuals.size())
+    return {};
+  const double estimated = Result.Estimates[o];
+  const double residual = Result.Residuals[o];
+  const std::string name = Table.RowName(Row);
+  std::string text = "Row " + std::to_string(Row) + (name.empty() ? "" : ": " + name);
+  text += "\nClass: " + std::to_string(Table.RowAttrib(Row) & 0xFF);
+  text += "\nActual: " + FormatSig5(estimated + residual);
+  text += "\nEstimated: " + FormatSig5(estimated);
+  text += "\nResidual: " + FormatSig5(residual);
+  const TInfluence& f = Result.Influence;
+  if (Influence && f.Available && o < f.Hat.size() && o < f.CooksDistance.size()) {
+    text += "\nLeverage: " + FormatSig5(f.Hat[o]);
+    text += "\nCook's distance: " + FormatSig5(f.CooksDistance[o]);
+  }
+  return text;
+}
+
+void TFrmMLRCalc::CreateChartInteraction()
+{
+  for (TRChart* chart : {RCFit, RCResidEst, RCNormalQQ, RCScaleLoc, RCResidLev}) {
+    auto* ci = new TChartInteraction(*chart);
+    const bool influence = chart != RCFit;
+    ci->OnToolTip = [this, influence](TChartInteraction*, int Row) {
+      const TMLRResultPtr result = FRun.Result();
+      return result ? MarkToolTipText(*result, NTData->DataTable(), Row, influence) : std::string();
+    };
+    ci->OnClickMark = [this](TChartInteraction*, int Row, Qt::KeyboardModifiers Modifiers) {
+      Guarded([&] { MarkClicked(Row, Modifiers); });
+    };
+    ci->OnSelectRows = [this](TChartInteraction*, const std::vector<int>& Rows) {
+      Guarded([&] { NTData->SetSelectedRows(Rows); });
+    };
+    ci->OnClearSelection = [this](TChartInteraction*) { Guarded([&] { NTData->ClearRowSelection(); }); };
+    FChartInteractions.push_back(ci);
+  }
+  NTData->OnSelectionChanged = [this](TObject*) { ShowSelectionOnCharts(); };
+}
+
+void TFrmMLRCalc::MarkClicked(int Row, Qt::KeyboardModifiers Modifiers)
+{
+  const bool adding = Modifiers.testFlag(Qt::ControlModifier) || Modifiers.testFlag(Qt::ShiftModifier);
+  if (Row <= 0) {
+    if (!adding)
+      NTData->ClearRowSelection();
+    return;
+  }
+  if (!adding) {
+    NTData->SetSelectedRows({Row});
+    return;
+  }
+  // Ctrl or Shift with a click adds the object to the selection, or takes it out again.
+  std::vector<int> rows = NTData->SelectedRows();
+  const auto at = std::lower_bound(rows.begin(), rows.end(), Row);
+  if (at != rows.end() && *at == Row)
+    rows.erase(at);
+  else
+    rows.insert(at, Row);
+  if (rows.empty())
+    NTData->ClearRowSelection();
+  else
+    NTData->SetSelectedRows(std::move(rows));
+}
+
+std::vector<int> TFrmMLRCalc::SelectedObjects() const
+{
+  return NTData->SelectedRows();
+}
+
+TChartInteraction* TFrmMLRCalc::ChartInteraction(const TRChart* Chart) const
+{
+  for (TChartInteraction* ci : FChartInteractions)
+    if (&ci->Chart() == Chart)
+      return ci;
+  return nullptr;
+}
+
+void TFrmMLRCalc::ShowSelectionOnCharts()
+{
+  const std::vector<int> rows = NTData->SelectedRows();
+  for (TChartInteraction* ci : FChartInteractions)
+    ci->SetSelectedRows(rows);
+}
+
+void TFrmMLRCalc::ChartsRefitted()
+{
+  for (TChartInteraction* ci : FChartInteractions)
+    ci->ResetHistory();
+  // The marks carry the rows of the new fit.
+  ShowSelectionOnCharts();
+}
+
+}  // namespace orvex

@@ -1,0 +1,164 @@
+// The scatter charts' interaction on a fit of 1,000,000 objects in the shown window (offscreen):
+// - hover: one mouse move over a mark, each to another mark than the last, through the chart's
+//   event filter (the hit test, the tooltip's text and showing it), against ItemAt alone at the
+//   same points; and the first move after a paint, which builds the chart's hit index;
+// - click to select: press and release on a mark, through the table editor's selection to the
+//   rings on every scatter chart and the shown chart's repaint, against the repaint alone.
+#include "chartinteraction.h"
+#include "mainfrm.h"
+#include "orvex_datatable.h"
+#include "orvex_ntabed.h"
+#include "orvex_rchart.h"
+#include "orvex_replist.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QTabWidget>
+#include <benchmark/benchmark.h>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+using namespace orvex;
+
+namespace {
+
+constexpr int NrOfObjects = 1000000;
+
+void Send(QWidget* W, QEvent::Type Type, QPoint P, Qt::MouseButton Button, Qt::MouseButtons Buttons)
+{
+  QMouseEvent e(Type, QPointF(P), W->mapToGlobal(QPointF(P)), Button, Buttons, Qt::NoModifier);
+  QApplication::sendEvent(W, &e);
+}
+
+// The shown window with a fit of NrOfObjects objects (y = 2 x + noise) on the fit chart's page,
+// made once for the whole program.
+TFrmMLRCalc& Window()
+{
+  static std::unique_ptr<TFrmMLRCalc> window;
+  if (!window) {
+    qAddPostRoutine([] { window.reset(); });
+    window = std::make_unique<TFrmMLRCalc>();
+    window->show();
+    TDataTable& t = window->NTData->DataTable();
+    t.Resize(2, NrOfObjects);
+    std::uint64_t s = 4711;
+    for (int r = 1; r <= NrOfObjects; ++r) {
+      s = s * 6364136223846793005ULL + 1442695040888963407ULL;
+      const double x = static_cast<double>(s >> 11) * 0x1.0p-53 * 100;
+      s = s * 6364136223846793005ULL + 1442695040888963407ULL;
+      t.SetElem(1, r, x);
+      t.SetElem(2, r, 2 * x + (static_cast<double>(s >> 11) * 0x1.0p-53 - 0.5) * 20);
+    }
+    window->RebuildVariableList();
+    window->PageControl1->setCurrentWidget(window->TSMLR);
+    QApplication::processEvents();
+    // Input x and target y, clicked as the user does.
+    TReportListView& lv = *window->RLVarSel;
+    for (const auto& [col, row] : {std::pair{2, 1}, std::pair{3, 2}}) {
+      const TRect r = lv.CellRect(col - 1, lv.GridRowOf(row));
+      const QPoint p(r.Left + 8, (r.Top + r.Bottom) / 2);
+      Send(lv.viewport(), QEvent::MouseButtonPress, p, Qt::LeftButton, Qt::LeftButton);
+      Send(lv.viewport(), QEvent::MouseButtonRelease, p, Qt::LeftButton, Qt::NoButton);
+    }
+    window->PageControl2->setCurrentWidget(window->TSActEstimate);
+    QApplication::processEvents();
+    std::printf("fit %s, %d items on the shown fit chart: %s\n", window->Run().Succeeded() ? "made" : "failed",
+                window->RCFit->NumItems(), window->RCFit->isVisible() ? "visible" : "hidden");
+  }
+  return *window;
+}
+
+// Control pixels of marks spread over the plot: every 997th item.
+std::vector<QPoint> MarkPixels(const TRChart& Chart)
+{
+  std::vector<QPoint> points;
+  for (int i = 0; i < Chart.NumItems(); i += 997) {
+    const TrcChartItem& it = Chart.Item(i);
+    if (it.Kind != ikMark)
+      continue;
+    int x, y;
+    Chart.WorldToPixel(1, it.X1, it.Y1, x, y);
+    points.emplace_back(x, y);
+  }
+  return points;
+}
+
+void BM_HoverMove(benchmark::State& State)
+{
+  TFrmMLRCalc& w = Window();
+  TRChart& chart = *w.RCFit;
+  const std::vector<QPoint> points = MarkPixels(chart);
+  chart.ItemAt(0, 0, 1);  // the hit index of the last paint
+  std::size_t k = 0;
+  int hits = 0;
+  for (auto _ : State) {
+    Send(&chart, QEvent::MouseMove, points[k++ % points.size()], Qt::NoButton, Qt::NoButton);
+    hits += w.ChartInteraction(&chart)->HoverRow() > 0;
+  }
+  State.counters["hit share"] = static_cast<double>(hits) / static_cast<double>(State.iterations());
+}
+BENCHMARK(BM_HoverMove)->Unit(benchmark::kMicrosecond);
+
+// The baseline: the chart's hit test alone at the same points.
+void BM_ItemAtAlone(benchmark::State& State)
+{
+  const TRChart& chart = *Window().RCFit;
+  const std::vector<QPoint> points = MarkPixels(chart);
+  chart.ItemAt(0, 0, 1);
+  std::size_t k = 0;
+  for (auto _ : State) {
+    const QPoint p = points[k++ % points.size()];
+    benchmark::DoNotOptimize(chart.ItemAt(p.x(), p.y(), 5, ikMark));
+  }
+}
+BENCHMARK(BM_ItemAtAlone)->Unit(benchmark::kMicrosecond);
+
+// The first move after the chart was painted again (a zoom, a pan, a refit): the hit index is
+// built then.
+void BM_HoverFirstAfterPaint(benchmark::State& State)
+{
+  TRChart& chart = *Window().RCFit;
+  const std::vector<QPoint> points = MarkPixels(chart);
+  std::size_t k = 0;
+  for (auto _ : State) {
+    State.PauseTiming();
+    chart.FullPaint();
+    State.ResumeTiming();
+    Send(&chart, QEvent::MouseMove, points[k++ % points.size()], Qt::NoButton, Qt::NoButton);
+  }
+}
+BENCHMARK(BM_HoverFirstAfterPaint)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+void BM_ClickSelect(benchmark::State& State)
+{
+  TFrmMLRCalc& w = Window();
+  TRChart& chart = *w.RCFit;
+  const std::vector<QPoint> points = MarkPixels(chart);
+  std::size_t k = 0;
+  int selected = 0;
+  for (auto _ : State) {
+    const QPoint p = points[k++ % points.size()];
+    Send(&chart, QEvent::MouseButtonPress, p, Qt::LeftButton, Qt::LeftButton);
+    Send(&chart, QEvent::MouseButtonRelease, p, Qt::LeftButton, Qt::NoButton);
+    QApplication::processEvents();  // the chart shows its rings
+    selected += !w.SelectedObjects().empty();
+  }
+  State.counters["selected share"] = static_cast<double>(selected) / static_cast<double>(State.iterations());
+}
+BENCHMARK(BM_ClickSelect)->Unit(benchmark::kMillisecond);
+
+// The baseline: the shown chart's repaint alone (its frame, and the rings of the selection the
+// last click left).
+void BM_RepaintAlone(benchmark::State& State)
+{
+  TRChart& chart = *Window().RCFit;
+  for (auto _ : State) {
+    chart.update();
+    QApplication::processEvents();
+  }
+}
+BENCHMARK(BM_RepaintAlone)->Unit(benchmark::kMillisecond);
+
+}  // namespace
