@@ -46,11 +46,11 @@ bool MultiLinearRegression(TMatrix& A, const TVector& B, TVector& X, TVector* Si
 bool MultiLinearRegressionScaled(const TMatrix& A, const std::vector<int>& Exponents, const TVector& B,
                                  TVector& X, TVector* Sig, bool& NearSingular);
 // The same, also giving in R the unscaled triangular factor of A exactly as ReduceToTriangle
-// gives it, when the solve reduced A to one (a tall design beyond the small size); R is
-// resized to 0 x 0 otherwise. Callers that need the factor after the fit save a second
-// reduction of the design.
+// gives it, when the solve reduced A to one (a tall design beyond the small size): Factored
+// tells, and R is not written otherwise. Callers that need the factor after the fit save a
+// second reduction of the design.
 bool MultiLinearRegressionScaled(const TMatrix& A, const std::vector<int>& Exponents, const TVector& B,
-                                 TVector& X, TVector* Sig, bool& NearSingular, TMatrix& R);
+                                 TVector& X, TVector* Sig, bool& NearSingular, TMatrix& R, bool& Factored);
 
 // Scaled receives A with column k multiplied by 2^-Exponents[k - 1] (exactly, also where the
 // factor is no normal double).

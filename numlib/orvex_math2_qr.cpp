@@ -698,14 +698,15 @@ bool MultiLinearRegressionScaled(const TMatrix& A, const std::vector<int>& Expon
                                  TVector& X, TVector* Sig, bool& NearSingular)
 {
   TMatrix r;
-  return MultiLinearRegressionScaled(A, Exponents, B, X, Sig, NearSingular, r);
+  bool factored = false;
+  return MultiLinearRegressionScaled(A, Exponents, B, X, Sig, NearSingular, r, factored);
 }
 
 bool MultiLinearRegressionScaled(const TMatrix& A, const std::vector<int>& Exponents, const TVector& B,
-                                 TVector& X, TVector* Sig, bool& NearSingular, TMatrix& R)
+                                 TVector& X, TVector* Sig, bool& NearSingular, TMatrix& R, bool& Factored)
 {
   NearSingular = false;
-  R.Resize(0, 0);
+  Factored = false;
   const int n = A.NrOfColumns();
   if (!IsTall(A) || detail::IsExtendedSize(A)) {
     TMatrix scaled;
@@ -722,6 +723,7 @@ bool MultiLinearRegressionScaled(const TMatrix& A, const std::vector<int>& Expon
   for (int c = 0; c < n; ++c)
     for (int i = 0; i < n; ++i)
       R.Column(c + 1)[i] = TriangleEntry(t, i, c, 0);
+  Factored = true;
   // Scaling a column by a power of two scales the same column of the factor exactly.
   for (int c = 0; c < n; ++c)
     if (t.Exponent[static_cast<std::size_t>(c)] != NoExponent)

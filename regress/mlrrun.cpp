@@ -555,10 +555,10 @@ bool TMLRRun::Solve()
   x.Resize(n);
   dx.Resize(n);
   bool nearSingular = false;
+  FHaveTriangle = false;
   const bool solved = FSolver ? FSolver(FWork, FVecC, x, &dx, nearSingular)
-                              : MultiLinearRegressionScaled(FMatD, exponents, FVecC, x, &dx, nearSingular, FTriangle);
-  if (FSolver)
-    FTriangle.Resize(0, 0);
+                              : MultiLinearRegressionScaled(FMatD, exponents, FVecC, x, &dx, nearSingular, FTriangle,
+                                                            FHaveTriangle);
   if (!solved)
     return Fail(TRunStatus::SolveFailed, "Regression failed: the decomposition did not converge");
 

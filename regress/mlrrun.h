@@ -250,9 +250,10 @@ private:
   TVector FVecDx;
   TCurveFit FStats;
   TMatrix FWork;   // scaled copy of MatD that the solver overwrites
-  // The design's triangular factor as the solve made it (0 x 0 when it made none), which the
+  // The design's triangular factor as the solve made it (when FHaveTriangle), which the
   // influence measures, predictions and covariances take instead of a second reduction.
   TMatrix FTriangle;
+  bool FHaveTriangle = false;
 
   int FTargetCol = 0;
   int FNumInputs = 0;

@@ -94,7 +94,7 @@ void StorePrediction(TPredictions& Pr, std::size_t A, double Est, const TPredict
 bool TMLRRun::MakeLeverageFactor(std::vector<double>& M, int& Rank) const
 {
   TMatrix r;
-  if (FTriangle.NrOfColumns() == FMatD.NrOfColumns() && FTriangle.NrOfColumns() > 0) {
+  if (FHaveTriangle) {
     r.Assign(FTriangle);
   } else {
     TVector qtb;

@@ -488,6 +488,17 @@ TEST(MLRResult, InfluenceFromTheSolvesFactorEqualsASecondReduction)
     EXPECT_EQ(a.ExtendedLines, b.ExtendedLines);
   }
   SetMathThreadCount(0);
+  // A small design, solved without a factor, after the large one: nothing of its factor stays.
+  TDataTable small;
+  small.Resize(4, 30);
+  for (int c = 1; c <= 4; ++c)
+    for (int r = 1; r <= 30; ++r)
+      small.SetElem(c, r, table.Elem(c, r));
+  TMLRRun reused, fresh;
+  ASSERT_TRUE(reused.Execute(table, roles));
+  ASSERT_TRUE(reused.Execute(small, roles));
+  ASSERT_TRUE(fresh.Execute(small, roles));
+  EXPECT_EQ(reused.Result()->Influence.Hat, fresh.Result()->Influence.Hat);
 }
 
 }  // namespace
