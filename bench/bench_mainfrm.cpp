@@ -92,6 +92,14 @@ void ShowLastRow(TReportListView& Lv)
   QApplication::processEvents();
 }
 
+// Both table sizes, one click (or run) per repetition, so that the repetitions give the
+// distribution of single clicks (bench/live.sh prints their median and the slowest); wall time,
+// with the CPU time of all threads beside it.
+void OnePerRepetition(benchmark::internal::Benchmark* B)
+{
+  B->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime()->MeasureProcessCPUTime();
+}
+
 void BM_RoleClick(benchmark::State& State)
 {
   TFrmMLRCalc& w = WindowFor(static_cast<int>(State.range(0)));
@@ -111,16 +119,7 @@ void BM_RoleClick(benchmark::State& State)
       State.SkipWithError(("the run failed: " + w.Run().ErrorText()).c_str());
   }
 }
-// One click per repetition, so that the repetitions give the distribution of single clicks
-// (bench/live.sh prints their median and the slowest).
-BENCHMARK(BM_RoleClick)
-    ->Arg(100000)
-    ->Arg(1000000)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1)
-    ->Repetitions(9)
-    ->UseRealTime()
-    ->MeasureProcessCPUTime();
+BENCHMARK(BM_RoleClick)->Apply(OnePerRepetition)->Repetitions(9);
 
 // The first role click after a table was filled: a fresh window each time (not timed), so the
 // run's buffers, the chart's item list and the point lists are all new.
@@ -148,14 +147,7 @@ void BM_FirstRoleClick(benchmark::State& State)
     State.ResumeTiming();
   }
 }
-BENCHMARK(BM_FirstRoleClick)
-    ->Arg(100000)
-    ->Arg(1000000)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1)
-    ->Repetitions(5)
-    ->UseRealTime()
-    ->MeasureProcessCPUTime();
+BENCHMARK(BM_FirstRoleClick)->Apply(OnePerRepetition)->Repetitions(5);
 
 // The baseline: the run alone, repeated on one run object (as the window's clicks are).
 void BM_RunAlone(benchmark::State& State)
@@ -170,13 +162,6 @@ void BM_RunAlone(benchmark::State& State)
   for (auto _ : State)
     benchmark::DoNotOptimize(run.Execute(w.NTData->DataTable(), roles));
 }
-BENCHMARK(BM_RunAlone)
-    ->Arg(100000)
-    ->Arg(1000000)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1)
-    ->Repetitions(9)
-    ->UseRealTime()
-    ->MeasureProcessCPUTime();
+BENCHMARK(BM_RunAlone)->Apply(OnePerRepetition)->Repetitions(9);
 
 }  // namespace
