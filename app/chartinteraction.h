@@ -134,7 +134,7 @@ private:
   void DrawRings();
 
   TCustomRChart& FChart;
-  QPointer<TCustomRChart> FAlive;  // null once the chart is being destroyed
+  QPointer<QObject> FAlive;  // null once the chart is being destroyed (no downcast then)
   int FClickTolerance = 3;
   int FHitTolerance = 5;
   double FWheelFactor = 1.25;
