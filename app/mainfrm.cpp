@@ -12,6 +12,7 @@
 #include "orvex_rchart.h"
 #include "orvex_replist.h"
 #include "orvex_resources.h"
+#include "resultcharts.h"
 #include "tablehistory.h"
 
 #include <QCheckBox>
@@ -269,7 +270,7 @@ void TFrmMLRCalc::CreateControls()
   RCHisto = new TRChart(TSDistriResid);
   RCHisto->SetName("RCHisto");
   SetupChart(*RCHisto);
-  RCHisto->SetCaption("Distribution of the Residuals");
+  RCHisto->SetCaption(HistogramTitle);
   RCHisto->Scale1Y().SetDecPlaces(0);
   CreateDiagnosticPages();
 
@@ -302,21 +303,7 @@ void TFrmMLRCalc::SetupChart(TRChart& Chart)
   Chart.SetSuppressPaint(true);
   Chart.hide();
   Chart.SetAutoRedraw(true);
-  Chart.SetMarginRight(20);
-  Chart.SetMarginTop(20);
-  Chart.SetMarginBottom(40);
-  for (TScaleProps* scale : {static_cast<TScaleProps*>(&Chart.Scale1X()), static_cast<TScaleProps*>(&Chart.Scale1Y())}) {
-    scale->SetVisible(true);
-    scale->SetDecPlaces(-2);
-    scale->SetMinTicks(3);
-    TFont f = scale->Font();
-    f.SetName("Arial");
-    f.SetHeight(-13);
-    scale->SetFont(f);
-  }
-  Chart.SetCaptionAnchorHoriz(cahChartRight);
-  Chart.SetCaptionAnchorVert(cavChartTop);
-  Chart.SetCaptionAlignment(taRightJustify);
+  SetupResultChart(Chart);
   Chart.SetMouseAction(maNone);
   Chart.SetAlign(alClient);
   Chart.raise();

@@ -82,3 +82,23 @@ void FillDiagnosticCharts(const TDiagnosticCharts& Charts, const TMLRResult& Res
                           std::function<std::string(int Row)> RowLabel);
 
 }  // namespace orvex
+
+namespace orvex {
+
+// The actual-versus-estimated chart and the residual histogram, filled from a result value as
+// the window shows them (the command-line plot tool draws the same).
+inline constexpr const char* HistogramTitle = "Distribution of the Residuals";
+
+// The look every result chart of the window has: margins right 20, top 20 and bottom 40, both
+// scales of layer 1 shown with automatic decimals, at least 3 ticks and Arial of 13 pixels, the
+// title at the chart's top right, right-justified.
+void SetupResultChart(TCustomRChart& Chart);
+// One mark of type 26 per object at (actual, estimated) in its class colour with its table row
+// as item tag, the range fitted to the marks with 5 % margins, the diagonal reference line in
+// the colour of the last mark, the result's caption as title; painted once.
+void FillFitChart(TCustomRChart& Chart, const TMLRResult& Result);
+// The bins of the result's histogram as yellow rectangles over the histogram's range, the
+// scale captions "residuals of" the target and "count"; painted once.
+void FillResidualHistogram(TCustomRChart& Chart, const TMLRResult& Result);
+
+}  // namespace orvex
