@@ -296,6 +296,7 @@ void TFrmMLRCalc::CreateControls()
   CreateStatusLines();
   CreateSaveControls();
   CreateUndoControls();
+  CreateExportControls();
 }
 
 void TFrmMLRCalc::SetupChart(TRChart& Chart)
@@ -315,6 +316,8 @@ void TFrmMLRCalc::SetupChart(TRChart& Chart)
 
 bool TFrmMLRCalc::eventFilter(QObject* Watched, QEvent* Event)
 {
+  if (ChartContextMenu(Watched, Event))
+    return true;
   if (Watched == RLVarSel->viewport() && Event->type() == QEvent::ContextMenu) {
     // A categorical variable's menu of reference levels; shown without blocking.
     const QPoint pos = static_cast<QContextMenuEvent*>(Event)->pos();

@@ -15,6 +15,7 @@
 // changes, and the work that follows each edit: the refit and the roles kept on their columns).
 #pragma once
 
+#include "chartexport.h"
 #include "mlrrun.h"
 #include "orvex_controls.h"
 #include "orvex_datatable.h"
@@ -45,6 +46,7 @@ namespace orvex {
 
 struct TAddedEstimates;
 class TGradFill;
+class TImageExportDialog;
 class TImportDialog;
 class TSheetImportDialog;
 class TNTabEd;
@@ -148,6 +150,11 @@ public:
   QComboBox* CBRobust = nullptr;
   QWidget* TSDetails = nullptr;
   QPlainTextEdit* MMDetails = nullptr;
+  // The bar above the memo with the report commands (mainfrm_export.cpp).
+  QWidget* PnlDetailsBar = nullptr;
+  QToolButton* SButCopyReport = nullptr;
+  QToolButton* SButSaveReport = nullptr;
+  QToolButton* SButCopyCoefficients = nullptr;
   TOpenDialog ODiag;
   // The table editor's message line under it on the data page (how a paste was read).
   QLabel* LblDataMessage = nullptr;
@@ -186,6 +193,23 @@ public:
   QMenu* CreateVariableMenu(int Row);
   // The memo's lines.
   std::vector<std::string> DetailsLines() const;
+
+  // Export (mainfrm_export.cpp). The result charts in the order of their tabs.
+  std::vector<TRChart*> ResultCharts() const;
+  // The context menu of a result chart: "Copy Image", "Save Image As...", "Exclude Selected
+  // Objects", "Include All Objects". The caller owns the menu.
+  QMenu* CreateChartMenu(TRChart* Chart);
+  // "Copy Image": the chart rendered at its size on the screen, as an image on the clipboard.
+  void CopyChartImage(TRChart* Chart);
+  // "Save Image As...": the export dialog, then the file; true when it was written. A failure is
+  // shown with the file's name and the reason, and an old file stays whole.
+  bool SaveChartImageAs(TRChart* Chart);
+  // The details page: "Copy Report" (the memo's text, and the report as HTML), "Save Report
+  // As..." (.txt, or .html/.htm with the tables as HTML tables; true when written) and "Copy
+  // Coefficient Table" (tab-separated text and an HTML table, every number in full).
+  void CopyReport();
+  bool SaveReportAs();
+  void CopyCoefficientTable();
 
   // Opens a data file as "Load Data" does once a file is chosen: an ASC file without a dialog,
   // a delimited text file through the import dialog; files of BackgroundLoadSize bytes or more are
@@ -241,6 +265,13 @@ public:
   // Asks for the file name of "Save Data As", FileName holding a suggestion; a modal save
   // dialog by default. False when the user cancels.
   std::function<bool(std::string& FileName)> ExecuteSaveHook;
+  // Runs the dialog of "Save Image As..." (modal by default); true when the user chose OK.
+  std::function<bool(TImageExportDialog& Dialog)> ExecuteImageExportHook;
+  // Asks for the file name of "Save Report As...", FileName holding a suggestion; a modal save
+  // dialog by default. False when the user cancels.
+  std::function<bool(std::string& FileName)> ExecuteSaveReportHook;
+  // Opens the charts' and the memo's context menus without blocking (QMenu::popup by default).
+  std::function<void(QMenu* Menu, const QPoint& GlobalPos)> ChartPopupHook;
   // Fired when a background load has ended: adopted, failed or cancelled.
   std::function<void(TFrmMLRCalc* Sender)> OnLoadEnded;
   // The memory "Load Data" may take for a table, in bytes (below 0: unknown, every table is
@@ -291,6 +322,16 @@ private:
   void PollLoad();
   void EndLoad();
   void SetupChart(TRChart& Chart);
+  // mainfrm_export.cpp
+  void CreateExportControls();
+  bool ChartContextMenu(QObject* Watched, QEvent* Event);
+  void AddReportActions(QMenu* Menu);
+  void UpdateExportCommands();
+  std::string ReportTitle() const;
+  std::string FLastExportFolder;
+  std::string FLastReportFile;
+  TImageFormat FLastImageFormat = TImageFormat::Png;
+  int FLastImageDpi = 0;  // 0: the format's default
   // mainfrm_save.cpp
   void CreateSaveControls();
   void PlaceSaveButtons();

@@ -155,6 +155,7 @@ void TFrmMLRCalc::ShowRunFailure(const std::string& Text)
   LblNearSing->hide();
   MMDetails->setPlainText(QString::fromStdString(Text));
   SetExplanation(Text);
+  UpdateExportCommands();
 }
 
 void TFrmMLRCalc::RunRegression()
@@ -169,6 +170,7 @@ void TFrmMLRCalc::RunRegression()
   FillDiagnosticCharts();
   FillDetails();
   SetExplanation(SelectVariablesText);
+  UpdateExportCommands();
 }
 
 void TFrmMLRCalc::FillFitChart()
