@@ -244,6 +244,7 @@ void TFrmMLRCalc::CreateControls()
   listColumn->addWidget(RLVarSel, 1);
   listColumn->addWidget(CreateOptionsBar(TSMLR));
   listColumn->addWidget(CreateEstimatesBar(TSMLR));
+  listColumn->addWidget(CreateExclusionBar(TSMLR));
   connect(SButAddEstimates, &QToolButton::clicked, this,
           [this] { Guarded([this] { AddEstimatesToTable(CBIntervals->isChecked()); }); });
   mlrLayout->addLayout(listColumn);

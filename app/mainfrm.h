@@ -31,6 +31,7 @@
 #include <string>
 #include <vector>
 
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -94,6 +95,10 @@ inline constexpr int ListColWeight = 4;
 // The answers to "Save changes to NAME?".
 enum class TSaveAnswer { Save, Discard, Cancel };
 
+// The exclusion commands (buttons, the charts' context menu, the editor's row menu).
+inline constexpr const char* ExcludeSelectedText = "Exclude Selected Objects";
+inline constexpr const char* IncludeAllText = "Include All Objects";
+
 // The window's caption while the demonstration data are untouched.
 inline constexpr const char* MainCaption = "Multiple Linear Regression";
 
@@ -144,6 +149,9 @@ public:
   // "Add Estimates to Table" under the variable list, with the choice of the interval columns.
   QToolButton* SButAddEstimates = nullptr;
   QCheckBox* CBIntervals = nullptr;
+  // "Exclude Selected Objects" and "Include All Objects" under them (mainfrm_exclude.cpp).
+  QToolButton* SButExclude = nullptr;
+  QToolButton* SButIncludeAll = nullptr;
   // The model options under the variable list (mainfrm_options.cpp): "Intercept" (on by
   // default) and the type of robust standard errors ("None", "HC0" .. "HC3").
   QCheckBox* CBIntercept = nullptr;
@@ -210,6 +218,14 @@ public:
   void CopyReport();
   bool SaveReportAs();
   void CopyCoefficientTable();
+
+  // Objects excluded by the user (mainfrm_exclude.cpp): table rows left out of the fit with
+  // their values kept, increasing. The selected objects are the rows selected in the editor.
+  const std::vector<int>& ExcludedRows() const { return FExcludedRows; }
+  std::vector<int> SelectedObjects() const;
+  // Each is one step of the undo history and refits at once.
+  void ExcludeSelectedObjects();
+  void IncludeAllObjects();
 
   // Opens a data file as "Load Data" does once a file is chosen: an ASC file without a dialog,
   // a delimited text file through the import dialog; files of BackgroundLoadSize bytes or more are
@@ -328,6 +344,16 @@ private:
   void AddReportActions(QMenu* Menu);
   void UpdateExportCommands();
   std::string ReportTitle() const;
+  // mainfrm_exclude.cpp
+  QWidget* CreateExclusionBar(QWidget* Parent);
+  void AddExclusionActions(QMenu* Menu);
+  void SetExcludedRows(std::vector<int> Rows, const char* Command);
+  void ApplyExcludedRows(const std::vector<int>& Rows);
+  void UpdateExclusionCommands();
+  // Keeps the excluded rows on their rows as rows come and go; a load clears them.
+  void MoveExcludedRows(const TTableChange& Change);
+  std::vector<int> FExcludedRows;
+  std::vector<QAction*> FRowMenuActions;  // added to the editor's heading menu
   std::string FLastExportFolder;
   std::string FLastReportFile;
   TImageFormat FLastImageFormat = TImageFormat::Png;

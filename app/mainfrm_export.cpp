@@ -149,6 +149,7 @@ QMenu* TFrmMLRCalc::CreateChartMenu(TRChart* Chart)
   menu->setObjectName("ChartMenu");
   menu->addAction("Copy Image", this, [this, Chart] { Guarded([&] { CopyChartImage(Chart); }); });
   menu->addAction("Save Image As...", this, [this, Chart] { Guarded([&] { SaveChartImageAs(Chart); }); });
+  AddExclusionActions(menu);
   return menu;
 }
 

@@ -41,6 +41,13 @@ void FillFitChart(TCustomRChart& Chart, const TMLRResult& Result)
   Chart.Scale1Y().SetCaption(FitChartYCaption);
   Chart.Scale1Y().SetDecPlaces(-2);
   Chart.SetDataColor(clBlack);
+  // Objects excluded by the user first, hollow, so that the reference line keeps the colour of
+  // the last object of the fit.
+  for (const TFitPoint& p : Result.ExcludedPoints) {
+    Chart.SetDataColor(ClassColors[static_cast<std::size_t>(p.ColorIndex)]);
+    Chart.SetItemTag(p.Row);
+    Chart.AddMark(p.Actual, p.Estimated, ExcludedMarkType);
+  }
   for (const TFitPoint& p : Result.FitPoints) {
     Chart.SetDataColor(ClassColors[static_cast<std::size_t>(p.ColorIndex)]);
     Chart.SetItemTag(p.Row);

@@ -56,6 +56,7 @@ struct TFitSummary {
   int NrOfObjects = 0;    // objects used (n)
   int NrOfInputs = 0;     // p
   int NrOfMissing = 0;    // objects left out for a missing value
+  int NrOfExcluded = 0;   // objects left out by the user
   bool NearSingular = false;
   double SRes = 0;        // standard deviation of the residuals
   double R2 = 0;          // squared correlation of actual and estimated values
@@ -230,6 +231,10 @@ struct TMLRResult {
   int NrOfRows = 0;                 // rows of the table
   std::vector<int> UsedRows;        // table rows in the fit, increasing
   std::vector<int> LeftOutRows;     // the others (a missing or non-finite value), increasing
+  std::vector<int> ExcludedRows;    // rows left out by the user (model options), increasing
+  // The excluded rows whose inputs and target are valid, at (actual, estimated) as the fit
+  // predicts them: drawn hollow beside the objects of the fit (made with the predictions).
+  std::vector<TFitPoint> ExcludedPoints;
 
   // design and coefficients (inputs, then the intercept when the model has one)
   bool NearSingular = false;

@@ -95,6 +95,7 @@ bool TMLRRun::Execute(const TDataTable& Table, const TRoleState& Roles,
   FDesign = TDesign{};
   FSqrtW.clear();
   FZeroWeightRows.clear();
+  FExcludedRows.clear();
 
   if (!ReadRoles(Table, Roles))
     return false;
@@ -102,6 +103,7 @@ bool TMLRRun::Execute(const TDataTable& Table, const TRoleState& Roles,
   for (int j = 1; j <= FNumInputs; ++j)
     FPlain = FPlain && Table.VarType(FSelColumns.Elem(j)) != vtNominal;
   SelectRows(Table);
+  LeaveOutExcludedRows(Table);
   if (FPlain) {
     // Numeric inputs only: the design's terms need no pass over the rows.
     BuildDesign(Table, std::vector<int>(FSelColumns.Data(), FSelColumns.Data() + FNumInputs),
@@ -148,7 +150,8 @@ bool TMLRRun::Execute(const TDataTable& Table, const TRoleState& Roles,
   TFitSummary summary;
   summary.NrOfObjects = m;
   summary.NrOfInputs = p;
-  summary.NrOfMissing = Table.NrOfRows() - m - static_cast<int>(FZeroWeightRows.size());
+  summary.NrOfExcluded = static_cast<int>(FExcludedRows.size());
+  summary.NrOfMissing = Table.NrOfRows() - m - static_cast<int>(FZeroWeightRows.size()) - summary.NrOfExcluded;
   summary.NearSingular = FNearSingular;
   summary.Statistics = FStats.GetStatistics();
   if (FPlain) {

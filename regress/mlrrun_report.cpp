@@ -67,6 +67,8 @@ void TMLRRun::MakeReport(const TDataTable& Table)
   r.push_back("Number of Objects .............: " + std::to_string(s.NrOfObjects));
   if (s.NrOfMissing > 0)
     r.push_back("Objects with Missing Values ...: " + std::to_string(s.NrOfMissing));
+  if (s.NrOfExcluded > 0)
+    r.push_back("Objects Excluded by the User ...: " + std::to_string(s.NrOfExcluded));
   r.push_back("Number of Input Variables .....: " + std::to_string(p));
   const int n = NrOfCoefficients();
   r.push_back("Degrees of Freedom ............: " + std::to_string(s.NrOfObjects - n));
