@@ -67,7 +67,7 @@ QWidget* TFrmMLRCalc::CreateExclusionBar(QWidget* Parent)
   bar->setObjectName("PanelExclusion");
   bar->setFixedWidth(RLVarSel->width());
   auto* row = new QHBoxLayout(bar);
-  row->setContentsMargins(4, 0, 4, 2);
+  row->setContentsMargins(4, 2, 4, 2);
   SButExclude = new QToolButton(bar);
   SButExclude->setObjectName("SButExclude");
   SButExclude->setText(ExcludeSelectedText);
