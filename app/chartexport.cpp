@@ -4,6 +4,11 @@
 
 #include "orvex_rchart.h"
 
+#include <QBuffer>
+#include <QPageSize>
+#include <QPdfWriter>
+#include <QSvgGenerator>
+
 #include <atomic>
 #include <cerrno>
 #include <cmath>
@@ -177,19 +182,40 @@ void SaveChartImage(TCustomRChart& Chart, const std::string& FileName, TImageFor
     Fail(FileName, problem);
   const int w = DevicePixels(Settings.Width, Settings.Dpi), h = DevicePixels(Settings.Height, Settings.Dpi);
   const double dpi = Settings.Dpi;
-  ReplaceFileWith(FileName, [&](const std::string& TempName) -> std::string {
-    bool written = false;
-    try {
-      switch (Format) {
-      case TImageFormat::Png: written = Chart.SaveImage(TempName, w, h, dpi); break;
-      case TImageFormat::Svg: written = Chart.SaveSvg(TempName, w, h, dpi); break;
-      case TImageFormat::Pdf: written = Chart.SavePdf(TempName, w, h, dpi); break;
+  if (Format == TImageFormat::Png) {
+    ReplaceFileWith(FileName, [&](const std::string& TempName) -> std::string {
+      try {
+        return Chart.SaveImage(TempName, w, h, dpi) ? std::string() : std::string("cannot write it");
+      } catch (const EOrvexError& e) {
+        return e.what();
       }
-    } catch (const EOrvexError& e) {
-      return e.what();
+    });
+    return;
+  }
+  // The vector formats are drawn into memory and written with every write checked: their
+  // generators do not report a write that the disk refused.
+  QBuffer buffer;
+  buffer.open(QIODevice::WriteOnly);
+  try {
+    if (Format == TImageFormat::Svg) {
+      QSvgGenerator svg;
+      svg.setOutputDevice(&buffer);
+      svg.setSize(QSize(w, h));
+      svg.setViewBox(QRect(0, 0, w, h));
+      svg.setResolution(Settings.Dpi);
+      Chart.RenderTo(svg, w, h, dpi);
+    } else {
+      QPdfWriter pdf(&buffer);
+      pdf.setResolution(Settings.Dpi);
+      pdf.setPageSize(QPageSize(QSizeF(w / dpi, h / dpi), QPageSize::Inch));
+      pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+      Chart.RenderTo(pdf, pdf.width(), pdf.height(), dpi);
     }
-    return written ? std::string() : std::string("cannot write it");
-  });
+  } catch (const EOrvexError& e) {
+    Fail(FileName, e.what());
+  }
+  buffer.close();
+  ReplaceFileWithBytes(FileName, buffer.data().toStdString());
 }
 
 void SaveChartImage(TCustomRChart& Chart, const std::string& FileName, const TImageSettings& Settings)

@@ -14,13 +14,7 @@ command -v hyperfine >/dev/null || { echo "hyperfine is not installed" >&2; exit
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 file=$dir/oneshot.asc
-awk -v rows="$rows" 'BEGIN {
-  srand(7); printf "one-shot benchmark\n21\n%d\nFALSE FALSE FALSE FALSE\n", rows
-  for (r = 0; r < rows; r++) {
-    y = 3; line = ""
-    for (c = 1; c <= 20; c++) { v = rand() * (2 ^ (c % 8)) + c; y += (c % 5 - 2) * 0.5 * v; line = line sprintf("%.6g ", v) }
-    printf "%s%.6g\n", line, y + rand() - 0.5
-  } }' >"$file"
+bash "$(dirname "$0")/gen_asc.sh" "$file" "$rows" "one-shot benchmark"
 cat >"$dir/nohint.c" <<'C'
 #define _GNU_SOURCE
 #include <dlfcn.h>

@@ -396,7 +396,7 @@ bool TDataTable::ScanQuotedWord(char Ch, char Quote, std::string& Text, int& Sta
 namespace {
 
 constexpr int QuoteChar = '"';
-constexpr std::string_view EmptyNameMark = "(.;#;.)";
+using asc::EmptyNameMark;
 // Raw bytes kept of a name or label before it is cut to its characters: enough for 50
 // characters of up to four bytes, so that a runaway quoted name cannot fill the memory.
 constexpr std::size_t RawNameCap = 4 * static_cast<std::size_t>(MaxNameLength) + 8;
@@ -516,6 +516,17 @@ std::string ReadName(TASCTextFile& F)
 }
 
 }  // namespace
+
+int asc::ReadHeader(TASCTextFile& F, std::string& Comment, int& NrCols, int& NrRows, bool& Flag1, bool& Flag2,
+                    bool& Flag3, bool& Flag4)
+{
+  return ReadHeaderLines(F, Comment, NrCols, NrRows, Flag1, Flag2, Flag3, Flag4);
+}
+
+std::string asc::ReadName(TASCTextFile& F)
+{
+  return orvex::ReadName(F);
+}
 
 // Reads one file into a table: collects everything aside, then commits.
 class TASCReader {

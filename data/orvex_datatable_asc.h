@@ -105,6 +105,15 @@ bool ParseInteger(std::string_view Token, int& Value);
 // the first three words is neither; the fourth counts as TRUE only when it is TRUE.
 bool ParseFlags(std::string_view Line, bool& Flag1, bool& Flag2, bool& Flag3, bool& Flag4);
 
+// The header as the reader takes it (comment line, column and row counts, flag line), leaving
+// F after the flag line: ascOK, ascBadColumnCount, ascBadRowCount or ascBadFlags.
+int ReadHeader(TASCTextFile& F, std::string& Comment, int& NrCols, int& NrRows, bool& Flag1, bool& Flag2,
+               bool& Flag3, bool& Flag4);
+// The next column or row name as the reader takes it, raw (cut to what 50 characters may take);
+// EmptyNameMark stands for an empty name.
+std::string ReadName(TASCTextFile& F);
+inline constexpr std::string_view EmptyNameMark = "(.;#;.)";
+
 // Where ParseRows puts the rows: NrCols columns of NrRows values, the column-major states and,
 // with Attribs (flag 1), the row attributes.
 struct TRowTarget {

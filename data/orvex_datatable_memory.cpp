@@ -2,6 +2,8 @@
 // group's limit on Linux; elsewhere the available memory is unknown and every table fits.
 #include "orvex_datatable_memory.h"
 
+#include "orvex_delimited.h"
+
 #include "orvex_datatable.h"
 #include "orvex_datatable_asc.h"
 
@@ -101,6 +103,31 @@ TMemoryCheck CheckAscFileFitsInMemory(const std::string& FileName, std::int64_t 
   if (!error && asc::SizeExceedsText(static_cast<std::int64_t>(cols) * rows, static_cast<std::int64_t>(size)))
     return check;
   check.NeededBytes = TableFitMemoryBytes(cols, rows);
+  check.AvailableBytes = AvailableBytes >= 0 ? AvailableBytes : AvailableMemoryBytes();
+  check.Fits = check.AvailableBytes < 0 || check.NeededBytes <= check.AvailableBytes;
+  return check;
+}
+
+TMemoryCheck CheckDelimitedFileFitsInMemory(const std::string& FileName, const TDelimitedDialect& Dialect,
+                                            std::int64_t AvailableBytes)
+{
+  TMemoryCheck check;
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(FileName, error))
+    return check;
+  const auto size = static_cast<std::int64_t>(std::filesystem::file_size(FileName, error));
+  if (error)
+    return check;
+  const std::string sample = ReadFileSample(FileName);
+  const std::size_t lastLine = sample.rfind('\n');
+  if (lastLine == std::string::npos)
+    return check;
+  // The whole lines of the sample stand for the rest of the file.
+  const auto lines = static_cast<std::int64_t>(std::count(sample.begin(), sample.end(), '\n'));
+  const auto wholeBytes = static_cast<std::int64_t>(lastLine) + 1;
+  const std::int64_t rows = size / wholeBytes * lines + (size % wholeBytes) * lines / wholeBytes;
+  const int cols = std::max(1, DetectDialect(sample, Dialect).Fields);
+  check.NeededBytes = TableFitMemoryBytes(cols, rows) + size;
   check.AvailableBytes = AvailableBytes >= 0 ? AvailableBytes : AvailableMemoryBytes();
   check.Fits = check.AvailableBytes < 0 || check.NeededBytes <= check.AvailableBytes;
   return check;

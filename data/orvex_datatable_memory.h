@@ -29,4 +29,12 @@ struct TMemoryCheck {
 // wrong. So does anything but a regular file (a pipe is not opened, its text stays unread). AvailableBytes below 0 takes AvailableMemoryBytes().
 TMemoryCheck CheckAscFileFitsInMemory(const std::string& FileName, std::int64_t AvailableBytes = -1);
 
+// The same for a delimited file, whose row count is not written in it: the rows are estimated
+// from the file's size and the line ends of its first 64 KiB, the columns from the dialect
+// (Dialect's choices kept), and the whole text, which the reader holds while it parses, counts
+// too. Anything but a regular file, and a file without a line in its start, counts as fitting.
+struct TDelimitedDialect;
+TMemoryCheck CheckDelimitedFileFitsInMemory(const std::string& FileName, const TDelimitedDialect& Dialect,
+                                            std::int64_t AvailableBytes = -1);
+
 }  // namespace orvex

@@ -16,6 +16,8 @@
 // outcome, so the result, also a failure, is the same for any block size and thread count.
 #include "orvex_delimited.h"
 
+#include "orvex_blockreader.h"
+
 #include "orvex_datatable_text.h"
 #include "orvex_delimited_scan.h"
 #include "orvex_math2.h"
@@ -453,12 +455,13 @@ TDelimitedResult Failure(TDelimitedResult R, TReadStatus Status, std::string Mes
   return R;
 }
 
-TDelimitedResult ReadText(std::string_view Whole, const TDelimitedDialect& Dialect, TTableBuilder& Builder,
-                          const TReadControl& Control, double ProgressFrom)
+// What a read decides before the rows: the dialect, the column kinds and the header, from the
+// start of the text (Text, after the byte-order mark; the whole text when Whole). Res receives
+// the dialect, Plan the plan of the parse (pointing into Res and HeaderFields), Pos the start
+// of the rows. False, with Res telling why, when the header does not read.
+bool PrepareRead(std::string_view text, bool Whole, const TDelimitedDialect& Dialect, TDelimitedResult& res,
+                 TPlan& plan, std::vector<std::string>& headerFields, std::size_t& pos)
 {
-  TDelimitedResult res;
-  const std::string_view text = delim::DropBom(Whole);
-
   // The sample: the first 64 KiB as the dialog shows them, more only when it holds fewer than
   // two whole records (a very long first line).
   std::size_t sampleSize = std::min(text.size(), SampleSize);
@@ -473,7 +476,6 @@ TDelimitedResult ReadText(std::string_view Whole, const TDelimitedDialect& Diale
   const delim::TScanDialect scan{d.Delimiter, d.Quote};
   const bool header = d.Header == TPresence::Yes;
 
-  TPlan plan;
   plan.Scan = scan;
   plan.Mark = d.DecimalMark == TDecimalMark::Comma ? ',' : '.';
   plan.Missing = &d.MissingTokens;
@@ -481,13 +483,12 @@ TDelimitedResult ReadText(std::string_view Whole, const TDelimitedDialect& Diale
   plan.FirstField = d.RowNames == TPresence::Yes && plan.Fields >= 2 ? 1 : 0;
   {
     const std::vector<delim::TSampleRecord> records =
-        delim::SampleRecords(sample, scan, d.SkipLines, sample.size() == text.size(), 5000);
+        delim::SampleRecords(sample, scan, d.SkipLines, Whole && sample.size() == text.size(), 5000);
     plan.Kinds = delim::SampleKinds(records, header ? 1 : 0, plan.Fields, plan.FirstField, plan.Mark, d.MissingTokens);
   }
 
   // The header, from the text itself.
-  std::size_t pos = delim::SkipToRecord(text, delim::SkipLines(text, std::max(0, d.SkipLines)), scan);
-  std::vector<std::string> headerFields;
+  pos = delim::SkipToRecord(text, delim::SkipLines(text, std::max(0, d.SkipLines)), scan);
   if (header && pos < text.size()) {
     std::string scratch;
     TScanError error = TScanError::None;
@@ -504,20 +505,22 @@ TDelimitedResult ReadText(std::string_view Whole, const TDelimitedDialect& Diale
       res.Line = 1 + delim::CountLineEnds(text, 0, errorPos);
       res.Field = errorField + 1;
       res.Text = delim::FieldForMessage(delim::QuotedFieldStart(text, errorPos));
-      return Failure(res, TReadStatus::OpenQuote,
-                     delim::FailureMessage(res.Line, res.Field, res.Text,
-                                           error == TScanError::OpenQuote ? "a quote is never closed"
-                                                                          : "text follows the closing quote"));
+      res = Failure(res, TReadStatus::OpenQuote,
+                    delim::FailureMessage(res.Line, res.Field, res.Text,
+                                          error == TScanError::OpenQuote ? "a quote is never closed"
+                                                                         : "text follows the closing quote"));
+      return false;
     }
     const int n = static_cast<int>(headerFields.size());
     if (n != plan.Fields && !(n == plan.Fields - 1 && plan.FirstField == 1)) {
       res.Line = 1 + delim::CountLineEnds(text, 0, pos);
       res.Field = std::min(n, plan.Fields) + 1;
       res.Text = n > plan.Fields ? delim::FieldForMessage(headerFields[static_cast<std::size_t>(plan.Fields)]) : "";
-      return Failure(res, TReadStatus::BadShape,
-                     delim::FailureMessage(res.Line, res.Field, res.Text,
-                                           "the header has " + std::to_string(n) + " fields, the table " +
-                                               std::to_string(plan.Fields)));
+      res = Failure(res, TReadStatus::BadShape,
+                    delim::FailureMessage(res.Line, res.Field, res.Text,
+                                          "the header has " + std::to_string(n) + " fields, the table " +
+                                              std::to_string(plan.Fields)));
+      return false;
     }
     pos = next;
   }
@@ -526,6 +529,21 @@ TDelimitedResult ReadText(std::string_view Whole, const TDelimitedDialect& Diale
   for (std::size_t c = 0; c < plan.Kinds.size(); ++c)
     if (plan.Kinds[c] == TColumnKind::Levels)
       plan.LevelSlot[c] = plan.LevelColumns++;
+  return true;
+}
+
+TDelimitedResult ReadText(std::string_view Whole, const TDelimitedDialect& Dialect, TTableBuilder& Builder,
+                          const TReadControl& Control, double ProgressFrom)
+{
+  TDelimitedResult res;
+  const std::string_view text = delim::DropBom(Whole);
+  TPlan plan;
+  std::vector<std::string> headerFields;
+  std::size_t pos = 0;
+  if (!PrepareRead(text, true, Dialect, res, plan, headerFields, pos))
+    return res;
+  const TDelimitedDialect& d = res.Detected.Dialect;
+  const delim::TScanDialect scan = plan.Scan;
 
   // Blocks, then pass 1: records and line ends per block.
   const std::size_t chunkSize = Control.ChunkSize > 0 ? Control.ChunkSize : DefaultChunkSize;
@@ -797,6 +815,327 @@ TDelimitedResult ReadDelimitedFile(const std::string& FileName, const TDelimited
       std::fclose(f);
     return Failure(TDelimitedResult(), TReadStatus::TooLarge, "not enough memory for the table");
   }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The block reader: the text read a block at a time, each block's complete records cut into
+// chunks and parsed as the whole-file read parses its chunks.
+
+namespace {
+
+// Text per block and per parsing task: a block of short fields (two bytes a value) parses into
+// about a million values, some 20 MB with the block's copy.
+constexpr std::size_t StreamBlockSize = std::size_t(2) << 20;
+constexpr std::size_t StreamChunkSize = std::size_t(512) << 10;
+
+class TDelimitedBlockReader : public TBlockReader {
+public:
+  TDelimitedBlockReader(const std::string& FileName, const TBlockReadOptions& Options) : FFileName(FileName), FOptions(Options)
+  {
+    FFormat = TFileFormat::Delimited;
+  }
+  ~TDelimitedBlockReader() override
+  {
+    if (FFile)
+      std::fclose(FFile);
+  }
+  TDelimitedBlockReader(const TDelimitedBlockReader&) = delete;
+  TDelimitedBlockReader& operator=(const TDelimitedBlockReader&) = delete;
+
+  bool Open(const TDelimitedDialect& Dialect)
+  {
+    FFile = std::fopen(FFileName.c_str(), "rb");
+    if (!FFile)
+      return Fail("the file does not exist or cannot be read");
+    FBlock = FOptions.BlockBytes > 0 ? FOptions.BlockBytes : StreamBlockSize;
+    // The start holds the sample the dialect is decided from, and the header.
+    FBuffer.resize(std::max(FBlock, 2 * SampleSize));
+    while (!FEof && FEnd < 2 * SampleSize)
+      if (!Fill())
+        return false;
+    std::string_view text(FBuffer.data(), FEnd);
+    const std::string_view body = delim::DropBom(text);
+    FBegin = FEnd - body.size();
+    // A header that does not fit the first piece of text gets more of it.
+    std::size_t pos = 0;
+    for (;;) {
+      FResult = TDelimitedResult();
+      FHeaderFields.clear();
+      FPlan = TPlan();
+      text = std::string_view(FBuffer.data() + FBegin, FEnd - FBegin);
+      if (!PrepareRead(text, FEof, Dialect, FResult, FPlan, FHeaderFields, pos))
+        return Fail(FResult.Message);
+      const bool headerComplete = FPlan.Header == nullptr || pos < text.size() || FEof;
+      if (headerComplete && (FEof || text.size() >= 2 * SampleSize))
+        break;
+      if (!Grow())
+        return false;
+    }
+    FLine = 1 + delim::CountLineEnds(std::string_view(FBuffer.data() + FBegin, FEnd - FBegin), 0, pos);
+    FBegin += pos;
+    const int nrCols = FPlan.Fields - FPlan.FirstField;
+    FUtf8 = FResult.Detected.Dialect.Encoding == TTextEncoding::Utf8;
+    if (FResult.Detected.Dialect.Encoding == TTextEncoding::Detect) {
+      FUtf8 = true;
+      if (FPlan.Header)
+        for (const std::string& n : *FPlan.Header)
+          FUtf8 = FUtf8 && dtext::IsValidUtf8(n);
+    }
+    TTableBuilder names;
+    names.Resize(nrCols, 1);
+    for (int c = 0; c < nrCols; ++c) {
+      const auto col = static_cast<std::size_t>(c);
+      if (FPlan.Kinds[col] == TColumnKind::LeftOut) {
+        FLeftOut.push_back({c + 1 + FPlan.FirstField, FPlan.Name(col),
+                            "more than " + std::to_string(delim::MaxLevels) + " different texts"});
+        continue;
+      }
+      names.SetColName(c + 1, Text8(FPlan.Name(col)));
+      FColNames.push_back(names.ColName(c + 1));
+      FLevelColumns.push_back(FPlan.Kinds[col] == TColumnKind::Levels);
+      FKept.push_back(c);
+    }
+    if (FKept.empty())
+      return Fail("no column is left: every column holds more than " + std::to_string(delim::MaxLevels) +
+                  " different texts");
+    FLabels.resize(static_cast<std::size_t>(FPlan.LevelColumns));
+    FGlobal.resize(static_cast<std::size_t>(FPlan.LevelColumns));
+    return true;
+  }
+
+  bool Next(TRowBlock& Block) override
+  {
+    if (Failed())
+      return false;
+    for (;;) {
+      const std::size_t cut = CompleteEnd();
+      if (cut == FBegin) {
+        if (FEof) {
+          if (FRowsRead == 0)
+            Fail("the file holds no rows of data");
+          return false;
+        }
+        if (!Grow())
+          return false;
+        continue;
+      }
+      const std::int64_t rows = ParseBlock(cut, Block);
+      if (rows < 0)
+        return false;
+      FBegin = cut;
+      if (!Fill())
+        return false;
+      if (rows > 0)
+        return true;
+    }
+  }
+
+private:
+  bool Fail(const std::string& Why)
+  {
+    FMessage = "cannot read the file \"" + FFileName + "\": " + Why;
+    return false;
+  }
+
+  std::string Text8(const std::string& S) const { return FUtf8 ? S : dtext::Cp1252ToUtf8(S); }
+
+  // Moves the unread text to the front and reads up to a block more; false (Message set) when
+  // the file fails.
+  bool Fill()
+  {
+    if (FBegin > 0) {
+      std::memmove(FBuffer.data(), FBuffer.data() + FBegin, FEnd - FBegin);
+      FEnd -= FBegin;
+      FBegin = 0;
+    }
+    const std::size_t want = std::min(FBlock, FBuffer.size() - FEnd);
+    std::size_t got = 0;
+    while (!FEof && got < want) {
+      const std::size_t n = std::fread(FBuffer.data() + FEnd, 1, want - got, FFile);
+      FEnd += n;
+      got += n;
+      if (n == 0) {
+        if (std::ferror(FFile))
+          return Fail("the file cannot be read");
+        FEof = true;
+      }
+    }
+    return true;
+  }
+
+  // More text: twice the buffer when the unread part fills it.
+  bool Grow()
+  {
+    if (FEnd - FBegin == FBuffer.size())
+      FBuffer.resize(2 * FBuffer.size());
+    return Fill();
+  }
+
+  // The end of the last record of the unread text that is surely complete: after its line
+  // end, with a quoted field never cut (records walked from a known start where quotes are).
+  // At the end of the file, the end of the text.
+  std::size_t CompleteEnd()
+  {
+    if (FEof)
+      return FEnd;
+    if (FBegin == FEnd)
+      return FBegin;
+    const char* s = FBuffer.data();
+    // A carriage return as the last byte may be the first half of CR LF.
+    std::size_t cut = FBegin;
+    for (std::size_t q = FEnd; q > FBegin; --q) {
+      const char c = s[q - 1];
+      if (c == '\n' || (c == '\r' && q < FEnd)) {
+        cut = q;
+        break;
+      }
+    }
+    const char quote = FPlan.Scan.Quote;
+    if (cut == FBegin || quote == '\0' || !std::memchr(s + FBegin, quote, cut - FBegin))
+      return cut;
+    const std::string_view all(s, FEnd);
+    std::size_t p = FBegin;
+    for (;;) {
+      const std::size_t start = delim::SkipToRecord(all.substr(0, cut), p, FPlan.Scan);
+      if (start >= cut)
+        return cut;
+      const std::size_t next = NextRecord(all, start, FPlan.Scan);
+      if (next > cut || (next == FEnd && s[FEnd - 1] != '\n' && s[FEnd - 1] != '\r'))
+        return p;
+      p = next;
+    }
+  }
+
+  // Parses the records of [FBegin, Cut) into Block; the rows parsed, or -1 on a failure.
+  std::int64_t ParseBlock(std::size_t Cut, TRowBlock& Block)
+  {
+    const std::string_view text(FBuffer.data(), Cut);
+    const std::size_t chunkSize = FOptions.ChunkSize > 0 ? FOptions.ChunkSize : StreamChunkSize;
+    std::vector<TChunk> chunks = CutChunks(text, FBegin, chunkSize, FPlan.Scan);
+    TTaskContext context;
+    context.Threads = FOptions.Threads;
+    TTaskPool::Shared().Run(
+        static_cast<int>(chunks.size()), [&](int i) { CountChunk(text, chunks[static_cast<std::size_t>(i)], FPlan.Scan); },
+        context);
+    std::int64_t rows = 0;
+    std::int64_t line = FLine;
+    for (TChunk& c : chunks) {
+      c.FirstRow = rows;
+      c.FirstLine = line;
+      rows += c.Records;
+      line += c.LineEnds;
+    }
+    FLine = line;
+    if (rows == 0)
+      return 0;
+    if (FRowsRead + rows > INT_MAX)
+      return Fail("the file holds more rows than a table can"), -1;
+    // Every column of the file is parsed into the scratch columns; the kept ones are the block.
+    const int nrCols = FPlan.Fields - FPlan.FirstField;
+    const auto nrRows = static_cast<std::size_t>(rows);
+    FValues.resize(static_cast<std::size_t>(nrCols) * nrRows);
+    FStates.assign(static_cast<std::size_t>(nrCols) * nrRows, 0);
+    std::vector<double*> columns(static_cast<std::size_t>(nrCols));
+    std::vector<std::uint8_t*> states(static_cast<std::size_t>(nrCols));
+    for (int c = 0; c < nrCols; ++c) {
+      columns[static_cast<std::size_t>(c)] = FValues.data() + static_cast<std::size_t>(c) * nrRows;
+      states[static_cast<std::size_t>(c)] = FStates.data() + static_cast<std::size_t>(c) * nrRows;
+    }
+    TTaskPool::Shared().Run(
+        static_cast<int>(chunks.size()),
+        [&](int i) { ParseChunk(text, chunks[static_cast<std::size_t>(i)], FPlan, columns.data(), states.data(), nullptr); },
+        context);
+    for (const TChunk& c : chunks)
+      if (c.Failed) {
+        const std::int64_t at = c.FirstLine + delim::CountLineEnds(text, c.Begin, c.ErrorPos);
+        return Fail(delim::FailureMessage(at, c.ErrorField, c.ErrorText, c.ErrorWhat)), -1;
+      }
+    // Level columns: the chunks' texts join the labels in file order, the codes follow.
+    for (int c = 0; c < nrCols; ++c) {
+      const auto col = static_cast<std::size_t>(c);
+      if (FPlan.Kinds[col] != TColumnKind::Levels)
+        continue;
+      const auto slot = static_cast<std::size_t>(FPlan.LevelSlot[col]);
+      std::vector<std::string>& labels = FLabels[slot];
+      std::unordered_map<std::string, int>& global = FGlobal[slot];
+      for (const TChunk& ch : chunks) {
+        if (ch.Levels.empty())
+          continue;
+        const TLevelDict& dict = ch.Levels[slot];
+        std::vector<int> remap;
+        for (const std::string& t : dict.Texts) {
+          auto [it, added] = global.emplace(t, static_cast<int>(labels.size()));
+          if (added)
+            labels.push_back(t);
+          remap.push_back(it->second);
+        }
+        if (dict.Overflow || labels.size() > delim::MaxLevels)
+          return Fail("column " + std::to_string(c + 1 + FPlan.FirstField) + " \"" + delim::FieldForMessage(FPlan.Name(col)) +
+                      "\" holds more than " + std::to_string(delim::MaxLevels) +
+                      " different texts, which a read in blocks cannot leave out"),
+                 -1;
+        double* values = columns[col];
+        const std::uint8_t* st = states[col];
+        for (std::int64_t r = ch.FirstRow; r < ch.FirstRow + ch.Records; ++r)
+          if (st[r] == 0)
+            values[r] = remap[static_cast<std::size_t>(values[r])];
+      }
+    }
+    Block.Reset(static_cast<int>(FKept.size()), static_cast<int>(rows), FRowsRead + 1);
+    for (std::size_t k = 0; k < FKept.size(); ++k) {
+      const auto from = static_cast<std::size_t>(FKept[k]) * nrRows;
+      std::copy(FValues.begin() + static_cast<std::ptrdiff_t>(from),
+                FValues.begin() + static_cast<std::ptrdiff_t>(from + nrRows),
+                Block.Values.begin() + static_cast<std::ptrdiff_t>(k * nrRows));
+      std::copy(FStates.begin() + static_cast<std::ptrdiff_t>(from),
+                FStates.begin() + static_cast<std::ptrdiff_t>(from + nrRows),
+                Block.States.begin() + static_cast<std::ptrdiff_t>(k * nrRows));
+    }
+    if (FPlan.FirstField == 1)
+      for (const TChunk& ch : chunks)
+        for (const std::string& n : ch.RowNames)
+          Block.RowNames.push_back(
+              dtext::Utf8Left(dtext::ToUtf8(Text8(n)), static_cast<std::size_t>(MaxNameLength)));
+    FRowsRead += rows;
+    return rows;
+  }
+
+  std::string FFileName;
+  TBlockReadOptions FOptions;
+  std::FILE* FFile = nullptr;
+  std::size_t FBlock = 0;
+  std::vector<char> FBuffer;
+  std::size_t FBegin = 0;
+  std::size_t FEnd = 0;
+  bool FEof = false;
+  std::int64_t FLine = 1;  // the line FBegin is on
+  TDelimitedResult FResult;
+  TPlan FPlan;
+  std::vector<std::string> FHeaderFields;
+  bool FUtf8 = true;
+  std::vector<int> FKept;  // the file's columns (0-based, row names not counted) that the table keeps
+  std::vector<std::vector<std::string>> FLabels;
+  std::vector<std::unordered_map<std::string, int>> FGlobal;
+  std::vector<double> FValues;
+  std::vector<std::uint8_t> FStates;
+};
+
+}  // namespace
+
+std::unique_ptr<TBlockReader> OpenDelimitedBlockReader(const std::string& FileName, const TDelimitedDialect& Dialect,
+                                                       std::string& Message, const TBlockReadOptions& Options)
+{
+  auto reader = std::make_unique<TDelimitedBlockReader>(FileName, Options);
+  try {
+    if (!reader->Open(Dialect)) {
+      Message = reader->Message();
+      return nullptr;
+    }
+  } catch (const std::bad_alloc&) {
+    Message = "cannot read the file \"" + FileName + "\": not enough memory";
+    return nullptr;
+  }
+  return reader;
 }
 
 }  // namespace orvex

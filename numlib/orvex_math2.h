@@ -10,6 +10,7 @@
 #include "orvex_vector.h"
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace orvex {
@@ -66,6 +67,47 @@ bool ReduceToTriangle(const TMatrix& A, const TVector& B, TMatrix& R, TVector& Q
 bool ReduceToTriangle(const TMatrix& A, const TVector& B, TMatrix& R, TVector& QtB, double& ResidualNorm,
                       const TTaskContext& Context);
 
+// A least-squares fit whose rows arrive in pieces, as from a file read block by block. The rows
+// of [A B] are reduced as they come, in the very chunks and blocks in which
+// MultiLinearRegressionScaled reduces a whole tall design, so the triangular factor and the
+// solution are the same bit for bit and no more than one chunk of rows is ever held. A fit of
+// at most one chunk of rows is solved by MultiLinearRegressionScaled itself (the small and
+// extended-precision paths included). An ill-conditioned tall fit needs the rows once more for
+// its refinement step: NeedsRefinement tells, AddRefinementRows takes them in the same order,
+// FinishRefinement writes the refined solution.
+class TStreamedRegression {
+public:
+  // Rows held before the first reduction: the reduction's chunk.
+  static constexpr int ChunkRows = 8192;
+
+  explicit TStreamedRegression(int NrOfColumns);
+  ~TStreamedRegression();
+  TStreamedRegression(const TStreamedRegression&) = delete;
+  TStreamedRegression& operator=(const TStreamedRegression&) = delete;
+
+  // properties
+  int NrOfColumns() const;
+  long long NrOfRows() const;
+  bool NeedsRefinement() const;
+
+  // operations
+  // Adds Count rows: Columns[j][i] is column j + 1 of row i, B[i] its right-hand side.
+  void AddRows(const double* const* Columns, const double* B, int Count);
+  // After the last AddRows: X, Sig and NearSingular as MultiLinearRegressionScaled gives them
+  // for all rows added and Exponents. False when the decomposition fails.
+  bool Solve(const std::vector<int>& Exponents, TVector& X, TVector* Sig, bool& NearSingular);
+  void AddRefinementRows(const double* const* Columns, const double* B, int Count);
+  // False, with X and Sig as Solve wrote them, when the correction is not finite.
+  bool FinishRefinement(TVector& X, TVector* Sig);
+  // The unscaled triangular factor as ReduceToTriangle gives it for all rows added; valid
+  // after Solve.
+  void Triangle(TMatrix& R, TVector& QtB, double& ResidualNorm) const;
+
+private:
+  struct TState;
+  std::unique_ptr<TState> F;
+};
+
 // Calls Work(Task) for every Task in 0..Count-1 through the library's task runner on up to
 // MathThreadCount threads, the calling thread included, and returns when all are done. Tasks
 // run in any order and at the same time, so each must write only its own results and must not
@@ -94,6 +136,10 @@ public:
 
   // properties
   int NumPairs() const;
+  // Whether the pairs are kept (the default) or only their sums, as for a fit over more
+  // pairs than memory holds; DataX and DataY then read 0.
+  bool StorePairs() const { return FStorePairs; }
+  void SetStorePairs(bool Value) { FStorePairs = Value; }
   // Pair i (1-based); 0 outside 1..NumPairs.
   double DataX(int i) const;
   double DataY(int i) const;
@@ -123,6 +169,7 @@ private:
   // StoreGrowth rows (see AddPair).
   TMatrix FStore;
   int FNumPairs = 0;
+  bool FStorePairs = true;
   // Running sums in extended precision: x, y, x^2, y^2, x - y, (x - y)^2, x y.
   long double FSx = 0, FSy = 0, FSxx = 0, FSyy = 0, FSd = 0, FSdd = 0, FSxy = 0;
 };

@@ -21,12 +21,12 @@ int TCurveFit::NumPairs() const
 
 double TCurveFit::DataX(int i) const
 {
-  return i >= 1 && i <= FNumPairs ? FStore.Elem(1, i) : 0.0;
+  return FStorePairs && i >= 1 && i <= FNumPairs ? FStore.Elem(1, i) : 0.0;
 }
 
 double TCurveFit::DataY(int i) const
 {
-  return i >= 1 && i <= FNumPairs ? FStore.Elem(2, i) : 0.0;
+  return FStorePairs && i >= 1 && i <= FNumPairs ? FStore.Elem(2, i) : 0.0;
 }
 
 void TCurveFit::Clear()
@@ -89,13 +89,14 @@ int TCurveFit::AddPairs(const double* X, const double* Y, int Count)
 {
   if (Count <= 0)
     return FNumPairs;
-  GrowStore(static_cast<long long>(FNumPairs) + Count);
+  if (FStorePairs)
+    GrowStore(static_cast<long long>(FNumPairs) + Count);
   // Each running sum is its own chain of additions in pair order, so the sums can be formed in
   // separate passes and on separate math threads with the very same result: three groups of at
   // most three sums (few enough for the extended-precision registers) and the two copies into
   // the store are the tasks.
-  double* storeX = FStore.Column(1) + FNumPairs;
-  double* storeY = FStore.Column(2) + FNumPairs;
+  double* storeX = FStorePairs ? FStore.Column(1) + FNumPairs : nullptr;
+  double* storeY = FStorePairs ? FStore.Column(2) + FNumPairs : nullptr;
   auto task = [&](int k) {
     switch (k) {
       case 0: {
@@ -120,10 +121,12 @@ int TCurveFit::AddPairs(const double* X, const double* Y, int Count)
             FSd, FSdd);
         break;
       case 3:
-        std::copy(X, X + Count, storeX);
+        if (storeX)
+          std::copy(X, X + Count, storeX);
         break;
       default:
-        std::copy(Y, Y + Count, storeY);
+        if (storeY)
+          std::copy(Y, Y + Count, storeY);
         break;
     }
   };

@@ -281,12 +281,12 @@ double CopyWithMaxAbs(const double* __restrict Src, double* __restrict Dst, int 
   return mx;
 }
 
-// Reduces rows First..First+Count-1 (0-based) of [A B] into T.
-void ReduceRows(const TMatrix& A, const TVector& B, int First, int Count, TTriangle& T, TBlockBuffers& Buf)
+// Reduces rows First..First+Count-1 (0-based) of the design whose n columns are Cols, with
+// the right-hand side B (NrOfB values; rows beyond them read as 0), into T.
+void ReduceColumns(const double* const* Cols, int n, const double* B, int NrOfB, int First, int Count, TTriangle& T,
+                   TBlockBuffers& Buf)
 {
-  const int n = A.NrOfColumns();
   const int n1 = n + 1;
-  const int nb = B.NrOfElem();
   T.Reset(n1);
   double* maxAbs = Buf.MaxAbs.data();
   for (int start = First; start < First + Count; start += BlockRows) {
@@ -295,17 +295,15 @@ void ReduceRows(const TMatrix& A, const TVector& B, int First, int Count, TTrian
       double* y = Buf.Y.data() + static_cast<std::size_t>(c) * static_cast<std::size_t>(rows);
       double mx = 0.0;
       if (c < n) {
-        const double* src = A.Column(c + 1) + start;
+        const double* src = Cols[c] + start;
         mx = CopyWithMaxAbs(src, y, rows);
         // The same column of the next block, one cache line in eight per request.
         if (start + 2 * BlockRows <= First + Count)
           for (int k = BlockRows; k < 2 * BlockRows; k += 8)
             __builtin_prefetch(src + k);
       } else {
-        // Rows beyond the end of B read as 0.
-        const double* src = B.Data();
         for (int i = 0; i < rows; ++i) {
-          const double b = start + i < nb ? src[start + i] : 0.0;
+          const double b = start + i < NrOfB ? B[start + i] : 0.0;
           y[i] = b;
           mx = std::max(mx, std::fabs(b));
         }
@@ -314,6 +312,21 @@ void ReduceRows(const TMatrix& A, const TVector& B, int First, int Count, TTrian
     }
     AbsorbScaled(T, rows, Buf, maxAbs);
   }
+}
+
+std::vector<const double*> ColumnPointers(const TMatrix& A)
+{
+  std::vector<const double*> cols;
+  for (int c = 1; c <= A.NrOfColumns(); ++c)
+    cols.push_back(A.Column(c));
+  return cols;
+}
+
+// Reduces rows First..First+Count-1 (0-based) of [A B] into T.
+void ReduceRows(const TMatrix& A, const TVector& B, int First, int Count, TTriangle& T, TBlockBuffers& Buf)
+{
+  const std::vector<const double*> cols = ColumnPointers(A);
+  ReduceColumns(cols.data(), A.NrOfColumns(), B.Data(), B.NrOfElem(), First, Count, T, Buf);
 }
 
 // Stacks the triangle Other under Into. Each column joins the larger of the two units, so the
@@ -397,54 +410,45 @@ double TriangleEntry(const TTriangle& T, int i, int c, int Unit)
                     e - Unit);
 }
 
-// One step of iterative refinement of the least-squares solution X of the m x n design whose
-// columns are Cols against B: r = B - A X and g = A^T r in extended precision, then the
-// correction d = (A^T A)^-1 g through the decomposition V diag(W) of A's triangular factor
-// (A^T A = 2^(2 Unit) V diag(W^2) V^T; zero W entries are left out). False, with X unchanged,
-// when the correction is not finite.
-// With ColExp, design column j is Cols[j] times 2^-ColExp[j] (exactly).
-bool RefineOnce(const std::vector<const double*>& Cols, int m, const double* B, int NrOfB, const TMatrix& V,
-                const TVector& W, int Unit, std::vector<double>& X, const int* ColExp = nullptr)
+// The gradient A^T r of one chunk's rows First..First+Count-1 (0-based; rows beyond NrOfB
+// read B as 0), r = B - A X in extended precision, added to Gc (n sums, each a chain in row
+// order). Shift[j] is the power of two that turns X[j] into the coefficient of Cols[j].
+void AddChunkGradient(const double* const* Cols, int n, const double* B, int NrOfB, int First, int Count,
+                      const std::vector<double>& X, const int* Shift, long double* Gc)
 {
-  const int n = static_cast<int>(Cols.size());
-  auto shift = [&](int j) { return ColExp ? -ColExp[j] : 0; };
-  const int mb = std::min(m, NrOfB);
-  // The chunks of the reduction, each on whichever thread takes it, give partial gradients
-  // that are added in chunk order: the result does not depend on the number of threads.
-  const int chunks = (m + ChunkRows - 1) / ChunkRows;
-  std::vector<long double> parts(static_cast<std::size_t>(chunks) * static_cast<std::size_t>(n), 0.0L);
-  ForEachMathTask(chunks, [&](int c) {
-    long double* gc = parts.data() + static_cast<std::size_t>(c) * static_cast<std::size_t>(n);
-    // Block by block of rows, so that the block's residuals stay in the cache between the two
-    // passes.
-    constexpr int RefineBlock = 256;
-    long double r[RefineBlock];
-    const int end = std::min(m, (c + 1) * ChunkRows);
-    for (int start = c * ChunkRows; start < end; start += RefineBlock) {
-      const int rows = std::min(RefineBlock, end - start);
+  // Block by block of rows, so that the block's residuals stay in the cache between the two
+  // passes.
+  constexpr int RefineBlock = 256;
+  long double r[RefineBlock];
+  const int end = First + Count;
+  for (int start = First; start < end; start += RefineBlock) {
+    const int rows = std::min(RefineBlock, end - start);
+    for (int i = 0; i < rows; ++i)
+      r[i] = start + i < NrOfB ? B[start + i] : 0.0L;
+    for (int j = 0; j < n; ++j) {
+      const long double xj = std::ldexp(static_cast<long double>(X[static_cast<std::size_t>(j)]), Shift[j]);
+      const double* a = Cols[j] + start;
       for (int i = 0; i < rows; ++i)
-        r[i] = start + i < mb ? B[start + i] : 0.0L;
-      for (int j = 0; j < n; ++j) {
-        const long double xj = std::ldexp(static_cast<long double>(X[static_cast<std::size_t>(j)]), shift(j));
-        const double* a = Cols[static_cast<std::size_t>(j)] + start;
-        for (int i = 0; i < rows; ++i)
-          r[i] -= a[i] * xj;
-      }
-      for (int j = 0; j < n; ++j) {
-        const double* a = Cols[static_cast<std::size_t>(j)] + start;
-        long double sum = gc[j];
-        for (int i = 0; i < rows; ++i)
-          sum += a[i] * r[i];
-        gc[j] = sum;
-      }
+        r[i] -= a[i] * xj;
     }
-  });
-  std::vector<long double> g(static_cast<std::size_t>(n), 0.0L);
-  for (int c = 0; c < chunks; ++c)
-    for (int j = 0; j < n; ++j)
-      g[static_cast<std::size_t>(j)] += parts[static_cast<std::size_t>(c) * static_cast<std::size_t>(n) + static_cast<std::size_t>(j)];
-  for (int j = 0; j < n; ++j)
-    g[static_cast<std::size_t>(j)] = std::ldexp(g[static_cast<std::size_t>(j)], shift(j));
+    for (int j = 0; j < n; ++j) {
+      const double* a = Cols[j] + start;
+      long double sum = Gc[j];
+      for (int i = 0; i < rows; ++i)
+        sum += a[i] * r[i];
+      Gc[j] = sum;
+    }
+  }
+}
+
+// The correction d = (A^T A)^-1 g of a refinement step through the decomposition V diag(W) of
+// A's triangular factor (A^T A = 2^(2 Unit) V diag(W^2) V^T; zero W entries are left out),
+// added to X. G is the gradient in the units of X's design. False, with X unchanged, when the
+// correction is not finite.
+bool ApplyCorrection(const std::vector<long double>& G, const TMatrix& V, const TVector& W, int Unit,
+                     std::vector<double>& X)
+{
+  const int n = static_cast<int>(G.size());
   std::vector<long double> t(static_cast<std::size_t>(n), 0.0L);
   for (int k = 1; k <= n; ++k) {
     const double wk = W.Elem(k);
@@ -452,7 +456,7 @@ bool RefineOnce(const std::vector<const double*>& Cols, int m, const double* B, 
       continue;
     long double s = 0.0L;
     for (int j = 1; j <= n; ++j)
-      s += V.Elem(k, j) * g[static_cast<std::size_t>(j - 1)];
+      s += V.Elem(k, j) * G[static_cast<std::size_t>(j - 1)];
     t[static_cast<std::size_t>(k - 1)] = s / (static_cast<long double>(wk) * wk);
   }
   std::vector<double> refined(X);
@@ -467,6 +471,50 @@ bool RefineOnce(const std::vector<const double*>& Cols, int m, const double* B, 
   }
   X = std::move(refined);
   return true;
+}
+
+// The shifts of AddChunkGradient for the column exponents ColExp (none: 0).
+std::vector<int> GradientShifts(int n, const int* ColExp)
+{
+  std::vector<int> shift(static_cast<std::size_t>(n), 0);
+  if (ColExp)
+    for (int j = 0; j < n; ++j)
+      shift[static_cast<std::size_t>(j)] = -ColExp[j];
+  return shift;
+}
+
+// The chunks' gradients added in chunk order, then brought into the units of X's design.
+std::vector<long double> SumGradients(const std::vector<long double>& Parts, int n, const std::vector<int>& Shift)
+{
+  std::vector<long double> g(static_cast<std::size_t>(n), 0.0L);
+  const std::size_t chunks = Parts.size() / static_cast<std::size_t>(std::max(n, 1));
+  for (std::size_t c = 0; c < chunks; ++c)
+    for (int j = 0; j < n; ++j)
+      g[static_cast<std::size_t>(j)] += Parts[c * static_cast<std::size_t>(n) + static_cast<std::size_t>(j)];
+  for (int j = 0; j < n; ++j)
+    g[static_cast<std::size_t>(j)] = std::ldexp(g[static_cast<std::size_t>(j)], Shift[static_cast<std::size_t>(j)]);
+  return g;
+}
+
+// One step of iterative refinement of the least-squares solution X of the m x n design whose
+// columns are Cols against B: r = B - A X and g = A^T r in extended precision, then
+// ApplyCorrection. False, with X unchanged, when the correction is not finite.
+// With ColExp, design column j is Cols[j] times 2^-ColExp[j] (exactly).
+bool RefineOnce(const std::vector<const double*>& Cols, int m, const double* B, int NrOfB, const TMatrix& V,
+                const TVector& W, int Unit, std::vector<double>& X, const int* ColExp = nullptr)
+{
+  const int n = static_cast<int>(Cols.size());
+  const std::vector<int> shift = GradientShifts(n, ColExp);
+  // The chunks of the reduction, each on whichever thread takes it, give partial gradients
+  // that are added in chunk order: the result does not depend on the number of threads.
+  const int chunks = (m + ChunkRows - 1) / ChunkRows;
+  std::vector<long double> parts(static_cast<std::size_t>(chunks) * static_cast<std::size_t>(n), 0.0L);
+  ForEachMathTask(chunks, [&](int c) {
+    const int first = c * ChunkRows;
+    AddChunkGradient(Cols.data(), n, B, std::min(m, NrOfB), first, std::min(m, first + ChunkRows) - first, X,
+                     shift.data(), parts.data() + static_cast<std::size_t>(c) * static_cast<std::size_t>(n));
+  });
+  return ApplyCorrection(SumGradients(parts, n, shift), V, W, Unit, X);
 }
 
 // The ratio of the largest to the smallest nonzero singular value (0 without any).
@@ -490,42 +538,56 @@ bool IsTall(const TMatrix& A)
   return m >= TallMinRows && m / TallRatio >= n;
 }
 
-// The solve of the small triangle T (units: A columns 2^Unit, B column 2^BUnit), refined
-// against A when ill-conditioned.
-bool SolveTriangle(const TMatrix& A, const TVector& B, const TTriangle& T, TVector& X, TVector* Sig,
-                   bool& NearSingular, const int* ColExp = nullptr)
+// The decomposition of the small triangle T (units: A columns 2^Unit, B column 2^BUnit) and
+// the solution it gives, before any refinement.
+struct TTriangleSolution {
+  TMatrix V;
+  TVector W;
+  std::vector<double> X, Sig;
+  int Unit = 0;
+  bool NearSingular = false;
+  // Whether the fit is ill-conditioned enough for a step of refinement against the design.
+  bool Refine = false;
+};
+
+bool DecomposeTriangle(const TTriangle& T, int n, bool WantSig, TTriangleSolution& S)
 {
-  const int n = A.NrOfColumns();
-  const int unit = CommonExponent(T);
+  S.Unit = CommonExponent(T);
   const int be = T.Exponent[static_cast<std::size_t>(n)];
   const int bUnit = be == NoExponent ? 0 : be;
   TMatrix R;
-  TVector W, z;
-  TMatrix V;
+  TVector z;
   R.Resize(n, n);
-  V.Resize(n, n);
-  W.Resize(n);
+  S.V.Resize(n, n);
+  S.W.Resize(n);
   z.Resize(n);
   for (int c = 0; c < n; ++c)
     for (int i = 0; i <= c; ++i)
-      R.Column(c + 1)[i] = TriangleEntry(T, i, c, unit);
+      R.Column(c + 1)[i] = TriangleEntry(T, i, c, S.Unit);
   for (int i = 0; i < n; ++i)
     z.Data()[i] = TriangleEntry(T, i, n, bUnit);
-  if (!SVDecompose(R, V, W))
+  if (!SVDecompose(R, S.V, S.W))
     return false;
-  NearSingular = detail::ZeroSmallSingularValues(W);
-  std::vector<double> x, sig;
-  detail::SvdSolution(R, V, W, z.Data(), n, x, Sig ? &sig : nullptr);
+  S.NearSingular = detail::ZeroSmallSingularValues(S.W);
+  detail::SvdSolution(R, S.V, S.W, z.Data(), n, S.X, WantSig ? &S.Sig : nullptr);
   // R x = z in the scaled units gives 2^(unit - bUnit) times the coefficients.
-  for (double& v : x)
-    v = std::ldexp(v, bUnit - unit);
-  if (!NearSingular && Condition(W) > RefineConditionLimit) {
-    std::vector<const double*> cols;
-    for (int c = 1; c <= n; ++c)
-      cols.push_back(A.Column(c));
-    RefineOnce(cols, A.NrOfRows(), B.Data(), B.NrOfElem(), V, W, unit, x, ColExp);
-  }
-  detail::WriteSolution(x, 0, &sig, -unit, X, Sig);
+  for (double& v : S.X)
+    v = std::ldexp(v, bUnit - S.Unit);
+  S.Refine = !S.NearSingular && Condition(S.W) > RefineConditionLimit;
+  return true;
+}
+
+// The solve of the small triangle T, refined against A when ill-conditioned.
+bool SolveTriangle(const TMatrix& A, const TVector& B, const TTriangle& T, TVector& X, TVector* Sig,
+                   bool& NearSingular, const int* ColExp = nullptr)
+{
+  TTriangleSolution s;
+  if (!DecomposeTriangle(T, A.NrOfColumns(), Sig != nullptr, s))
+    return false;
+  NearSingular = s.NearSingular;
+  if (s.Refine)
+    RefineOnce(ColumnPointers(A), A.NrOfRows(), B.Data(), B.NrOfElem(), s.V, s.W, s.Unit, s.X, ColExp);
+  detail::WriteSolution(s.X, 0, &s.Sig, -s.Unit, X, Sig);
   return true;
 }
 
@@ -659,6 +721,171 @@ bool MultiLinearRegressionDirect(TMatrix& A, const TVector& B, TVector& X, TVect
 {
   NearSingular = false;
   return SolveDirect(A, B, X, Sig, NearSingular, false);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TStreamedRegression
+
+struct TStreamedRegression::TState {
+  int N = 0;
+  long long Rows = 0;
+  // The chunk being filled: N design columns and B, ChunkRows rows each.
+  std::vector<double> Chunk;
+  int Fill = 0;
+  bool Reduced = false;  // Result holds at least one chunk
+  TTriangle Result;
+  TTriangle Part;
+  TBlockBuffers Buf;
+  std::vector<int> Exponents;
+  TTriangleSolution Solution;
+  bool SolvedInMemory = false;
+  // refinement: the gradient of every chunk, and the rows taken so far
+  std::vector<int> Shift;
+  std::vector<long double> Parts;
+  long long RefineRows = 0;
+
+  double* ChunkColumn(int c) { return Chunk.data() + static_cast<std::size_t>(c) * ChunkRows; }
+  std::vector<const double*> ChunkColumns()
+  {
+    std::vector<const double*> cols;
+    for (int c = 0; c < N; ++c)
+      cols.push_back(ChunkColumn(c));
+    return cols;
+  }
+  void ReduceChunk()
+  {
+    if (Fill == 0)
+      return;
+    const std::vector<const double*> cols = ChunkColumns();
+    TTriangle& into = Reduced ? Part : Result;
+    ReduceColumns(cols.data(), N, ChunkColumn(N), Fill, 0, Fill, into, Buf);
+    if (Reduced)
+      MergeTriangles(Result, Part, Buf);
+    Reduced = true;
+    Fill = 0;
+  }
+};
+
+TStreamedRegression::TStreamedRegression(int NrOfColumns) : F(std::make_unique<TState>())
+{
+  F->N = NrOfColumns;
+  F->Chunk.resize(static_cast<std::size_t>(NrOfColumns + 1) * ChunkRows);
+  F->Buf.Reserve(NrOfColumns + 1);
+}
+
+TStreamedRegression::~TStreamedRegression() = default;
+
+int TStreamedRegression::NrOfColumns() const
+{
+  return F->N;
+}
+
+long long TStreamedRegression::NrOfRows() const
+{
+  return F->Rows;
+}
+
+bool TStreamedRegression::NeedsRefinement() const
+{
+  return !F->SolvedInMemory && F->Solution.Refine;
+}
+
+void TStreamedRegression::AddRows(const double* const* Columns, const double* B, int Count)
+{
+  TState& s = *F;
+  int done = 0;
+  while (done < Count) {
+    // A full chunk is reduced only once more rows come, so that a fit of one chunk is solved
+    // whole.
+    if (s.Fill == ChunkRows)
+      s.ReduceChunk();
+    const int take = std::min(Count - done, ChunkRows - s.Fill);
+    for (int c = 0; c <= s.N; ++c) {
+      const double* src = (c < s.N ? Columns[c] : B) + done;
+      std::copy(src, src + take, s.ChunkColumn(c) + s.Fill);
+    }
+    s.Fill += take;
+    done += take;
+    s.Rows += take;
+  }
+}
+
+bool TStreamedRegression::Solve(const std::vector<int>& Exponents, TVector& X, TVector* Sig, bool& NearSingular)
+{
+  TState& s = *F;
+  s.Exponents = Exponents;
+  s.SolvedInMemory = !s.Reduced;
+  if (s.SolvedInMemory) {
+    // One chunk at most: the whole design is at hand.
+    TMatrix a;
+    TVector b;
+    a.Resize(s.N, s.Fill);
+    b.Resize(s.Fill);
+    for (int c = 0; c < s.N; ++c)
+      std::copy(s.ChunkColumn(c), s.ChunkColumn(c) + s.Fill, a.Column(c + 1));
+    std::copy(s.ChunkColumn(s.N), s.ChunkColumn(s.N) + s.Fill, b.Data());
+    const bool ok = MultiLinearRegressionScaled(a, Exponents, b, X, Sig, NearSingular);
+    s.ReduceChunk();
+    return ok;
+  }
+  s.ReduceChunk();
+  TTriangle t = s.Result;
+  for (int c = 0; c < s.N; ++c)
+    if (t.Exponent[static_cast<std::size_t>(c)] != NoExponent)
+      t.Exponent[static_cast<std::size_t>(c)] -= Exponents[static_cast<std::size_t>(c)];
+  if (!DecomposeTriangle(t, s.N, Sig != nullptr, s.Solution))
+    return false;
+  NearSingular = s.Solution.NearSingular;
+  detail::WriteSolution(s.Solution.X, 0, &s.Solution.Sig, -s.Solution.Unit, X, Sig);
+  s.Shift = GradientShifts(s.N, s.Exponents.data());
+  s.Parts.assign(static_cast<std::size_t>(BlockCount(s.Rows, ChunkRows)) * static_cast<std::size_t>(s.N), 0.0L);
+  s.RefineRows = 0;
+  return true;
+}
+
+void TStreamedRegression::AddRefinementRows(const double* const* Columns, const double* B, int Count)
+{
+  TState& s = *F;
+  if (!NeedsRefinement())
+    return;
+  std::vector<const double*> cols(static_cast<std::size_t>(s.N));
+  int done = 0;
+  while (done < Count && s.RefineRows < s.Rows) {
+    const long long chunk = s.RefineRows / ChunkRows;
+    const int take = static_cast<int>(std::min<long long>(Count - done, (chunk + 1) * ChunkRows - s.RefineRows));
+    for (int c = 0; c < s.N; ++c)
+      cols[static_cast<std::size_t>(c)] = Columns[c] + done;
+    AddChunkGradient(cols.data(), s.N, B + done, take, 0, take, s.Solution.X, s.Shift.data(),
+                     s.Parts.data() + static_cast<std::size_t>(chunk) * static_cast<std::size_t>(s.N));
+    done += take;
+    s.RefineRows += take;
+  }
+}
+
+bool TStreamedRegression::FinishRefinement(TVector& X, TVector* Sig)
+{
+  TState& s = *F;
+  if (!NeedsRefinement())
+    return true;
+  if (!ApplyCorrection(SumGradients(s.Parts, s.N, s.Shift), s.Solution.V, s.Solution.W, s.Solution.Unit,
+                       s.Solution.X))
+    return false;
+  detail::WriteSolution(s.Solution.X, 0, &s.Solution.Sig, -s.Solution.Unit, X, Sig);
+  return true;
+}
+
+void TStreamedRegression::Triangle(TMatrix& R, TVector& QtB, double& ResidualNorm) const
+{
+  const TState& s = *F;
+  const int n = s.N;
+  R.Resize(n, n);
+  QtB.Resize(n);
+  for (int c = 0; c < n; ++c)
+    for (int i = 0; i < n; ++i)
+      R.Column(c + 1)[i] = TriangleEntry(s.Result, i, c, 0);
+  for (int i = 0; i < n; ++i)
+    QtB.Data()[i] = TriangleEntry(s.Result, i, n, 0);
+  ResidualNorm = std::fabs(TriangleEntry(s.Result, n, n, 0));
 }
 
 }  // namespace orvex

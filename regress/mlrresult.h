@@ -102,6 +102,8 @@ struct TFitInference {
   std::vector<TCoefficientInference> Coefficients;
   // Table rows left out of the fit for a missing or non-finite value, increasing.
   std::vector<int> MissingRows;
+  // Table rows left out of the fit by the user, increasing.
+  std::vector<int> ExcludedRows;
 };
 
 // The influence measures of the objects used, as R's influence.measures defines them, with k the

@@ -147,25 +147,22 @@ bool TMLRRun::Execute(const TDataTable& Table, const TRoleState& Roles,
   TBulkVector<TFitPoint>& points = FSparePoints;
   Evaluate(Table, points);
 
+  const int nrExcluded = static_cast<int>(FExcludedRows.size());
+  const int nrMissing = Table.NrOfRows() - m - static_cast<int>(FZeroWeightRows.size()) - nrExcluded;
   TFitSummary summary;
-  summary.NrOfObjects = m;
-  summary.NrOfInputs = p;
-  summary.NrOfExcluded = static_cast<int>(FExcludedRows.size());
-  summary.NrOfMissing = Table.NrOfRows() - m - static_cast<int>(FZeroWeightRows.size()) - summary.NrOfExcluded;
-  summary.NearSingular = FNearSingular;
-  summary.Statistics = FStats.GetStatistics();
   if (FPlain) {
-    summary.Anova = FStats.CalcAnova(p, true);
-    // m >= p + 2 keeps both degrees of freedom in the quotient positive.
-    const long double dfRatio =
-        static_cast<long double>(m - p - 1) / static_cast<long double>(m - 1);
-    summary.SRes = static_cast<double>(summary.Statistics.StdDevDiff / std::sqrt(dfRatio));
+    summary = MakeFitSummary(FStats, p, nrMissing, FNearSingular);
     if (static_cast<long long>(m) * (p + 2) <= ExtendedResidualElements)
       summary.SRes = ExtendedSRes();
-    summary.R2 = summary.Statistics.RCorr * summary.Statistics.RCorr;
   } else {
+    summary.NrOfObjects = m;
+    summary.NrOfInputs = p;
+    summary.NrOfMissing = nrMissing;
+    summary.NearSingular = FNearSingular;
+    summary.Statistics = FStats.GetStatistics();
     MakeOptionsSummary(summary);
   }
+  summary.NrOfExcluded = nrExcluded;
 
   const TAnovaTable& a = summary.Anova;
   std::vector<double> shown = {summary.SRes, summary.R2, a.SSRes, a.SSReg, a.SSTot,
@@ -188,6 +185,34 @@ bool TMLRRun::Execute(const TDataTable& Table, const TRoleState& Roles,
   MakeResult(Table);
   FStatus = TRunStatus::Succeeded;
   return true;
+}
+
+TModelForm TMLRRun::Form() const
+{
+  TModelForm f;
+  f.Intercept = FDesign.Intercept;
+  f.Categorical = FDesign.HasCategorical();
+  f.NrOfZeroWeight = static_cast<int>(FZeroWeightRows.size());
+  return f;
+}
+
+TFitSummary MakeFitSummary(const TCurveFit& Stats, int NrOfInputs, int NrOfMissing, bool NearSingular)
+{
+  const int m = Stats.NumPairs();
+  const int p = NrOfInputs;
+  TFitSummary summary;
+  summary.NrOfObjects = m;
+  summary.NrOfInputs = p;
+  summary.NrOfMissing = NrOfMissing;
+  summary.NearSingular = NearSingular;
+  summary.Statistics = Stats.GetStatistics();
+  summary.Anova = Stats.CalcAnova(p, true);
+  // m >= p + 2 keeps both degrees of freedom in the quotient positive.
+  const long double dfRatio =
+      static_cast<long double>(m - p - 1) / static_cast<long double>(m - 1);
+  summary.SRes = static_cast<double>(summary.Statistics.StdDevDiff / std::sqrt(dfRatio));
+  summary.R2 = summary.Statistics.RCorr * summary.Statistics.RCorr;
+  return summary;
 }
 
 // Steps 1 and 2 of the run: the target column and the input columns in increasing order.

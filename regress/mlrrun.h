@@ -87,6 +87,14 @@ enum class TRunStatus {
   InvalidOptions, // a weight that is negative or not finite, a categorical input that cannot be coded
 };
 
+// What the model options change in the writers that the run on the table and the run over a
+// file share; the default is the plain model.
+struct TModelForm {
+  bool Intercept = true;
+  bool Categorical = false;  // indicator columns among the inputs: their names are shown whole
+  int NrOfZeroWeight = 0;    // rows of weight 0, left out of the fit but not missing
+};
+
 class TMLRRun {
 public:
   TMLRRun();
@@ -198,6 +206,8 @@ private:
   void MakeOptionsSummary(TFitSummary& Summary) const;
   void MakeOptionsResult(const TDataTable& Table, TMLRResult& Result) const;
   bool Weighted() const { return !FSqrtW.empty(); }
+  // The shape of the last run's model, for the shared writers.
+  TModelForm Form() const;
   // The residual sum of squares of the (scaled) problem the solve saw, in extended precision.
   long double ScaledResidualSS() const;
   // The unscaled covariance (X'X)^-1 of the (scaled) design, row-major over its columns; false
@@ -301,6 +311,118 @@ private:
 // character (a quoted name in an ASC file may hold tabs and line breaks) becomes a space, so
 // that a report line stays one line and a tab-separated value line keeps its fields.
 std::string ReportName(const std::string& Name);
+
+// The summary of a plain fit (numeric inputs, an intercept, no weights) from the (actual,
+// estimated) pairs of its objects: the counts, the
+// statistics, the analysis of variance, the residual deviation on n - p - 1 degrees of freedom
+// and R squared.
+TFitSummary MakeFitSummary(const TCurveFit& Stats, int NrOfInputs, int NrOfMissing, bool NearSingular);
+
+// The lines of the details report of a fit: the names of the target and of the design's columns
+// besides the intercept, Coef and Dx (coefficients and unscaled deviations) one per design column,
+// then the intercept when Form has one.
+std::vector<std::string> MakeReportLines(const TFitSummary& Summary, const TModelForm& Form,
+                                         const std::string& TargetName, const std::vector<std::string>& InputNames,
+                                         const double* Coef, const double* Dx);
+
+// The inference of a fit from its numbers: Coef and Dx as for MakeReportLines, VIF one per design
+// column, Weights (with NearSingular) each coefficient's weight in the design's null space, the
+// design columns' table columns and names. MissingRows stays empty.
+TFitInference MakeFitInference(const TFitSummary& Summary, const TModelForm& Form, TFitCondition Condition,
+                               const double* Coef, const double* Dx, const std::vector<double>& VIF,
+                               const std::vector<double>& Weights, const std::vector<int>& InputCols,
+                               const std::vector<std::string>& InputNames);
+// The condition of a fit: a constant target, else a perfect fit when the residual variance
+// falls below 1e-30 of the estimates' mean square plus their variance (EstimateSS: their centred
+// sum of squares).
+TFitCondition FitConditionOf(bool ConstantTarget, long double EstimateMean, long double EstimateSS, int NrOfObjects,
+                             double SRes);
+// The weight of every column in the null space of the design whose columns are scaled to unit
+// length, from that design or any matrix with the same right singular vectors and values (its
+// triangular factor); Normalized is used up.
+std::vector<double> NullSpaceWeights(TMatrix& Normalized);
+// The extended block of a fit.
+std::vector<std::string> MakeExtendedLines(const TFitSummary& Summary, const TModelForm& Form,
+                                           const TFitInference& Inference);
+
+// The influence measures of objects in blocks, for a run that holds its design and for one that
+// reads it a block at a time alike. From the triangular factor R of the design (used up) and its
+// columns' power-of-two exponents: M (n x Rank, column-major, one column per kept singular
+// value) with x (A'A)^+ x' = |x M|^2. False when the decomposition fails or nothing is kept.
+bool LeverageFactor(TMatrix& R, const std::vector<int>& Exponents, std::vector<double>& M, int& Rank);
+
+struct TInfluenceModel {
+  int NrOfObjects = 0;      // m
+  int Rank = 0;             // k
+  int NrOfCoefficients = 0; // n
+  std::vector<double> M, MT;
+  std::vector<double> InvSqrtC;  // 1 / sqrt of the diagonal of (A'A)^+, NaN where collinear
+  long double RSS = 0;
+  double S = 0;                  // sqrt(RSS / (m - k))
+};
+TInfluenceModel MakeInfluenceModel(const std::vector<double>& M, int Rank, int NrOfObjects, long double RSS,
+                                   const TFitInference& Inference);
+
+// Where InfluenceOfBlock writes the measures of Count objects: one value per object, and the
+// DFBETAS of coefficient j at DFBetas[j * DFBetaStride + i].
+struct TInfluenceRows {
+  double *Hat = nullptr, *RStandard = nullptr, *RStudent = nullptr, *CooksDistance = nullptr, *DFFits = nullptr,
+         *CovRatio = nullptr, *SigmaWithout = nullptr, *DFBetas = nullptr;
+  std::size_t DFBetaStride = 0;
+};
+// The measures of Count objects whose design columns (inputs, then the ones) are Cols and whose
+// residuals (actual minus estimate) are E.
+void InfluenceOfBlock(const TInfluenceModel& Model, const double* const* Cols, const double* E, int Count,
+                      const TInfluenceRows& Out);
+
+// The rules of influence for rank k over NrOfPositive objects of leverage above 0.
+struct TInfluenceLimits {
+  double DFFit = 0, CovRatio = 0, Hat = 0, CooksD = 0;
+};
+TInfluenceLimits InfluenceLimitsOf(int Rank, int NrOfPositive);
+std::uint8_t InfluenceFlagsOf(const TInfluenceLimits& L, double MaxAbsDFBeta, double DFFits, double CovRatio,
+                              double CooksDistance, double Hat);
+
+// The log-likelihood, AIC, BIC, beta coefficients and equation of a result that holds its
+// coefficients, rank, names, intercept, summary and inference, from the residual sum of squares
+// (of the sqrt(w) scaled problem), the sum of the logarithms of the weights (0 without) and the
+// design columns' centred sums of squares.
+void MakeModelMeasures(TMLRResult& Result, long double RSS, long double LogWeights, int NrOfObjects,
+                       const std::vector<double>& CentredSS);
+
+// x (A'A)^+ x' = |x M|^2 of a row x of the design (inputs, then the 1).
+double LeverageOf(const double* X, int NrOfCoefficients, const std::vector<double>& M, int Rank);
+// The standard error and the 95 % intervals of an estimate of leverage Hat, with the residual
+// deviation S and the t quantile of the fit; a new observation of weight Weight varies about its
+// mean by S^2 / Weight, as R's predict takes the fit's weights.
+struct TPredictionRow {
+  double SEFit = 0, CILow = 0, CIHigh = 0, PILow = 0, PIHigh = 0;
+};
+TPredictionRow PredictionOf(double Estimate, double Hat, double S, double TQuantile, double Weight = 1);
+
+// The extended block's model lines (the equation, the beta coefficients, the log-likelihood) and
+// the analysis-of-variance and coefficient tables of a result that holds its numbers.
+void AppendModelReport(TMLRResult& R);
+
+// The influential objects of a fit as the extended block lists them.
+struct TListedObject {
+  int Row = 0;
+  std::string Name;
+  double MaxAbsDFBeta = 0, DFFits = 0, CovRatio = 0, CooksDistance = 0, Hat = 0;
+  std::uint8_t Flags = 0;
+};
+struct TInfluenceListing {
+  int Rank = 0;
+  int NrOfObjects = 0;   // objects used
+  int NrOfPositive = 0;  // of leverage above 0
+  int NrOfFlagged = 0;
+  std::vector<TListedObject> Listed;  // the flagged objects in row order, at least the first 20
+  int NrOfUnitLeverage = 0;
+  std::vector<int> UnitLeverageRows;  // the first 10 rows of leverage 1
+};
+// The rules and the influential objects' lines; Tables receives the table of the listed ones.
+void AppendInfluenceReport(std::vector<std::string>& Lines, std::vector<TReportTable>& Tables,
+                           const TInfluenceListing& L);
 
 // The caption and report texts of a fit, exposed for callers that hold the numbers already.
 std::string MakeFText(double FValue);

@@ -95,7 +95,7 @@ TReportTable CoefficientTable(const TMLRResult& R)
 
 }  // namespace
 
-void TMLRRun::AppendResultReport(const TDataTable& Table, TMLRResult& R) const
+void AppendModelReport(TMLRResult& R)
 {
   std::vector<std::string>& l = R.ExtendedLines;
   AppendEquation(l, R);
@@ -109,28 +109,22 @@ void TMLRRun::AppendResultReport(const TDataTable& Table, TMLRResult& R) const
 
   R.Tables.push_back(AnovaTable(R));
   R.Tables.push_back(CoefficientTable(R));
+}
+
+void TMLRRun::AppendResultReport(const TDataTable& Table, TMLRResult& R) const
+{
+  AppendModelReport(R);
+  std::vector<std::string>& l = R.ExtendedLines;
 
   const TInfluence& f = R.Influence;
   if (!f.Available)
     return;
-  const double k = f.Rank;
-  double n = 0;
+  TInfluenceListing listing;
+  listing.Rank = f.Rank;
+  listing.NrOfObjects = static_cast<int>(f.Hat.size());
   for (double h : f.Hat)
-    n += h > 0;
-  const boost::math::fisher_f_distribution<double> fdist(k, n - k);
-  std::vector<std::string> rules = {
-      "|DFBETAS| > 1", "|DFFITS| > " + FormatSig5(3 * std::sqrt(k / (n - k))),
-      "|1 - COVRATIO| > " + FormatSig5(3 * k / (n - k)),
-      "Cook's D > " + FormatSig5(boost::math::quantile(fdist, 0.5)), "h > " + FormatSig5(3 * k / n)};
-
-  TReportTable t;
-  t.Title = " Influential objects (" + std::to_string(f.Flagged.size()) + " of " +
-            std::to_string(f.Hat.size()) + "; a * marks a broken rule):";
-  t.Columns = {{"Row", 7, TColumnAlign::Right}, {"Name", 10, TColumnAlign::Left}};
-  // The headers end over the digits, before the marks' place.
-  t.Columns.push_back({"max|DFBETAS| ", NumberWidth + 2, TColumnAlign::Right});
-  for (const char* h : {"DFFITS ", "COVRATIO ", "Cook's D ", "h "})
-    t.Columns.push_back({h, NumberWidth + 1, TColumnAlign::Right});
+    listing.NrOfPositive += h > 0;
+  listing.NrOfFlagged = static_cast<int>(f.Flagged.size());
   const int nc = f.NrOfCoefficients;
   for (int i : f.Flagged) {
     const std::size_t o = static_cast<std::size_t>(i);
@@ -138,14 +132,45 @@ void TMLRRun::AppendResultReport(const TDataTable& Table, TMLRResult& R) const
     for (int j = 0; j < nc; ++j)
       dfb = std::max(dfb, std::fabs(f.DFBeta(i, j)));
     const int row = R.UsedRows[o];
-    const std::uint8_t fl = f.Flags[o];
-    t.Rows.push_back({std::to_string(row), Table.RowName(row), Marked(dfb, fl & ifDFBeta),
-                      Marked(f.DFFits[o], fl & ifDFFit), Marked(f.CovRatio[o], fl & ifCovRatio),
-                      Marked(f.CooksDistance[o], fl & ifCooksD), Marked(f.Hat[o], fl & ifHat)});
+    listing.Listed.push_back({row, Table.RowName(row), dfb, f.DFFits[o], f.CovRatio[o], f.CooksDistance[o], f.Hat[o],
+                              f.Flags[o]});
   }
-  R.Tables.push_back(t);
+  listing.NrOfUnitLeverage = f.NrOfUnitLeverage;
+  for (std::size_t o = 0; o < f.Hat.size() && listing.UnitLeverageRows.size() < 10; ++o)
+    if (f.Hat[o] == 1)
+      listing.UnitLeverageRows.push_back(R.UsedRows[o]);
+  AppendInfluenceReport(l, R.Tables, listing);
+}
 
-  if (f.Flagged.empty()) {
+void AppendInfluenceReport(std::vector<std::string>& Lines, std::vector<TReportTable>& Tables,
+                           const TInfluenceListing& L)
+{
+  std::vector<std::string>& l = Lines;
+  const double k = L.Rank;
+  const double n = L.NrOfPositive;
+  const boost::math::fisher_f_distribution<double> fdist(k, n - k);
+  std::vector<std::string> rules = {
+      "|DFBETAS| > 1", "|DFFITS| > " + FormatSig5(3 * std::sqrt(k / (n - k))),
+      "|1 - COVRATIO| > " + FormatSig5(3 * k / (n - k)),
+      "Cook's D > " + FormatSig5(boost::math::quantile(fdist, 0.5)), "h > " + FormatSig5(3 * k / n)};
+
+  TReportTable t;
+  t.Title = " Influential objects (" + std::to_string(L.NrOfFlagged) + " of " +
+            std::to_string(L.NrOfObjects) + "; a * marks a broken rule):";
+  t.Columns = {{"Row", 7, TColumnAlign::Right}, {"Name", 10, TColumnAlign::Left}};
+  // The headers end over the digits, before the marks' place.
+  t.Columns.push_back({"max|DFBETAS| ", NumberWidth + 2, TColumnAlign::Right});
+  for (const char* h : {"DFFITS ", "COVRATIO ", "Cook's D ", "h "})
+    t.Columns.push_back({h, NumberWidth + 1, TColumnAlign::Right});
+  for (const TListedObject& o : L.Listed) {
+    const std::uint8_t fl = o.Flags;
+    t.Rows.push_back({std::to_string(o.Row), o.Name, Marked(o.MaxAbsDFBeta, fl & ifDFBeta),
+                      Marked(o.DFFits, fl & ifDFFit), Marked(o.CovRatio, fl & ifCovRatio),
+                      Marked(o.CooksDistance, fl & ifCooksD), Marked(o.Hat, fl & ifHat)});
+  }
+  Tables.push_back(t);
+
+  if (L.NrOfFlagged == 0) {
     AppendWrapped(l, " Influential objects: none by the rules ", rules);
   } else {
     AppendWrapped(l, " Rules of influence: ", rules);
@@ -154,16 +179,15 @@ void TMLRRun::AppendResultReport(const TDataTable& Table, TMLRResult& R) const
       shown.Rows.resize(MaxListedObjects);
     for (const std::string& line : RenderTableText(shown))
       l.push_back(line);
-    if (t.Rows.size() > MaxListedObjects)
-      l.push_back(" and " + std::to_string(t.Rows.size() - MaxListedObjects) + " more");
+    if (static_cast<std::size_t>(L.NrOfFlagged) > MaxListedObjects)
+      l.push_back(" and " + std::to_string(static_cast<std::size_t>(L.NrOfFlagged) - MaxListedObjects) + " more");
   }
-  if (f.NrOfUnitLeverage > 0) {
+  if (L.NrOfUnitLeverage > 0) {
     std::vector<std::string> rows;
-    for (std::size_t o = 0; o < f.Hat.size() && rows.size() < 10; ++o)
-      if (f.Hat[o] == 1)
-        rows.push_back(std::to_string(R.UsedRows[o]));
-    if (f.NrOfUnitLeverage > static_cast<int>(rows.size()))
-      rows.back() += " and " + std::to_string(f.NrOfUnitLeverage - static_cast<int>(rows.size())) + " more";
+    for (int r : L.UnitLeverageRows)
+      rows.push_back(std::to_string(r));
+    if (L.NrOfUnitLeverage > static_cast<int>(rows.size()))
+      rows.back() += " and " + std::to_string(L.NrOfUnitLeverage - static_cast<int>(rows.size())) + " more";
     AppendWrapped(l, " Objects of leverage 1 (the measures that divide by 1 - h are n/a): rows ", rows);
   }
 }

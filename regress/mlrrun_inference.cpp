@@ -177,8 +177,7 @@ std::vector<double> TMLRRun::InvolvedWeights() const
 {
   const int m = FMatD.NrOfRows();
   const int n = FMatD.NrOfColumns();
-  TMatrix a, v;
-  TVector w;
+  TMatrix a;
   a.Resize(n, m);
   for (int k = 1; k <= n; ++k) {
     const double* src = FMatD.Column(k);
@@ -190,6 +189,15 @@ std::vector<double> TMLRRun::InvolvedWeights() const
     for (int i = 0; i < m; ++i)
       dst[i] = src[i] * scale;
   }
+  return NullSpaceWeights(a);
+}
+
+std::vector<double> NullSpaceWeights(TMatrix& Normalized)
+{
+  const int n = Normalized.NrOfColumns();
+  TMatrix& a = Normalized;
+  TMatrix v;
+  TVector w;
   std::vector<double> weights(static_cast<std::size_t>(n), 0.0);
   if (!RightSingular(a, v, w))
     return weights;
@@ -217,24 +225,6 @@ void TMLRRun::MakeInference(const TDataTable& Table)
   const TFitSummary& s = FSummary;
   const int m = s.NrOfObjects;
   const int p = s.NrOfInputs;
-  TFitInference& inf = FInference;
-  inf = TFitInference{};
-  const bool intercept = FDesign.Intercept;
-  inf.DFRes = m - NrOfCoefficients();
-  // Without an intercept the total is uncentred and keeps all m degrees of freedom, as in R.
-  inf.AdjR2 = static_cast<double>(
-      1.0L - (1.0L - s.R2) * static_cast<long double>(intercept ? m - 1 : m) /
-                 static_cast<long double>(inf.DFRes));
-  inf.FValue = s.Anova.FValue;
-  inf.FPValue = FTestP(p, inf.DFRes, inf.FValue);
-  const TStudentsT dist(inf.DFRes);
-  inf.TQuantile = boost::math::quantile(boost::math::complement(dist, 0.025));
-  inf.Condition = FitCondition();
-  const bool undefined = inf.Condition != TFitCondition::Regular;
-  if (undefined)
-    inf.FPValue = NaN;
-  if (inf.Condition == TFitCondition::ConstantTarget)
-    inf.AdjR2 = NaN;  // 0 / 0: no variation to explain
 
   // Variance inflation factors. VIF_j is element j of the diagonal of the inverse of the
   // inputs' correlation matrix, that is ss_j times element j of the diagonal of (Xc^T Xc)^-1,
@@ -303,33 +293,12 @@ void TMLRRun::MakeInference(const TDataTable& Table)
   if (s.NearSingular)
     weights = InvolvedWeights();
 
-  for (int j = 1; j <= NrOfCoefficients(); ++j) {
-    TCoefficientInference c;
-    if (j <= p) {
-      const auto col = static_cast<std::size_t>(j - 1);
-      c.Column = FDesign.Terms[static_cast<std::size_t>(FDesign.ColumnTerm[col])].Column;
-      c.Name = FDesign.ColumnNames[col];
-      c.VIF = vif[static_cast<std::size_t>(j - 1)];
-    } else {
-      c.Name = "INTERCEPT";
-      c.VIF = NaN;
-    }
-    c.Estimate = FVecX.Elem(j);
-    c.StdError = static_cast<double>(static_cast<long double>(FVecDx.Elem(j)) * s.SRes);
-    c.Collinear = s.NearSingular && weights[static_cast<std::size_t>(j - 1)] >= InvolvedWeight;
-    // A zero standard error would give an infinite t and p = 0, a claim the data cannot make.
-    c.ZeroStdError = !undefined && !c.Collinear && c.StdError == 0;
-    if (c.Collinear || undefined || c.ZeroStdError) {
-      c.TValue = c.PValue = c.CILow = c.CIHigh = NaN;
-    } else {
-      c.TValue = c.Estimate / c.StdError;
-      c.PValue = TwoSidedP(dist, c.TValue);
-      const double half = inf.TQuantile * c.StdError;
-      c.CILow = c.Estimate - half;
-      c.CIHigh = c.Estimate + half;
-    }
-    inf.Coefficients.push_back(c);
-  }
+  std::vector<int> inputCols;
+  for (int j = 0; j < p; ++j)
+    inputCols.push_back(FDesign.Terms[static_cast<std::size_t>(FDesign.ColumnTerm[static_cast<std::size_t>(j)])].Column);
+  FInference = MakeFitInference(s, Form(), FitCondition(), FVecX.Data(), FVecDx.Data(), vif, weights, inputCols,
+                                FDesign.ColumnNames);
+  TFitInference& inf = FInference;
 
   // Rows of the table that the run did not use.
   const int nr = Table.NrOfRows();
@@ -344,8 +313,64 @@ void TMLRRun::MakeInference(const TDataTable& Table)
     else
       inf.MissingRows.push_back(r);
   }
+  inf.ExcludedRows = FExcludedRows;
 
   MakeExtendedLines();
+}
+
+TFitInference MakeFitInference(const TFitSummary& Summary, const TModelForm& Form, TFitCondition Condition,
+                               const double* Coef, const double* Dx, const std::vector<double>& VIF,
+                               const std::vector<double>& Weights, const std::vector<int>& InputCols,
+                               const std::vector<std::string>& InputNames)
+{
+  const TFitSummary& s = Summary;
+  const int m = s.NrOfObjects;
+  const int p = s.NrOfInputs;
+  const int n = p + (Form.Intercept ? 1 : 0);
+  TFitInference inf;
+  inf.DFRes = m - n;
+  // Without an intercept the total is uncentred and keeps all m degrees of freedom, as in R.
+  inf.AdjR2 = static_cast<double>(
+      1.0L - (1.0L - s.R2) * static_cast<long double>(Form.Intercept ? m - 1 : m) /
+                 static_cast<long double>(inf.DFRes));
+  inf.FValue = s.Anova.FValue;
+  inf.FPValue = FTestP(p, inf.DFRes, inf.FValue);
+  const TStudentsT dist(inf.DFRes);
+  inf.TQuantile = boost::math::quantile(boost::math::complement(dist, 0.025));
+  inf.Condition = Condition;
+  const bool undefined = inf.Condition != TFitCondition::Regular;
+  if (undefined)
+    inf.FPValue = NaN;
+  if (inf.Condition == TFitCondition::ConstantTarget)
+    inf.AdjR2 = NaN;  // 0 / 0: no variation to explain
+
+  for (int j = 1; j <= n; ++j) {
+    TCoefficientInference c;
+    if (j <= p) {
+      c.Column = InputCols[static_cast<std::size_t>(j - 1)];
+      c.Name = ReportName(InputNames[static_cast<std::size_t>(j - 1)]);
+      c.VIF = VIF[static_cast<std::size_t>(j - 1)];
+    } else {
+      c.Name = "INTERCEPT";
+      c.VIF = NaN;
+    }
+    c.Estimate = Coef[j - 1];
+    c.StdError = static_cast<double>(static_cast<long double>(Dx[j - 1]) * s.SRes);
+    c.Collinear = s.NearSingular && Weights[static_cast<std::size_t>(j - 1)] >= InvolvedWeight;
+    // A zero standard error would give an infinite t and p = 0, a claim the data cannot make.
+    c.ZeroStdError = !undefined && !c.Collinear && c.StdError == 0;
+    if (c.Collinear || undefined || c.ZeroStdError) {
+      c.TValue = c.PValue = c.CILow = c.CIHigh = NaN;
+    } else {
+      c.TValue = c.Estimate / c.StdError;
+      c.PValue = TwoSidedP(dist, c.TValue);
+      const double half = inf.TQuantile * c.StdError;
+      c.CILow = c.Estimate - half;
+      c.CIHigh = c.Estimate + half;
+    }
+    inf.Coefficients.push_back(c);
+  }
+  return inf;
 }
 
 // The rule of an essentially perfect fit: a residual variance below 1e-30 of the estimates'
@@ -365,24 +390,38 @@ TFitCondition TMLRRun::FitCondition() const
   long double ss = 0;
   for (int i = 0; i < m; ++i)
     ss += (est[i] - mean) * (est[i] - mean);
-  const long double resVar = static_cast<long double>(FSummary.SRes) * FSummary.SRes;
-  if (resVar < (mean * mean + ss / (m - 1)) * 1e-30L)
+  return FitConditionOf(false, mean, ss, m, FSummary.SRes);
+}
+
+TFitCondition FitConditionOf(bool ConstantTarget, long double EstimateMean, long double EstimateSS, int NrOfObjects,
+                             double SRes)
+{
+  if (ConstantTarget)
+    return TFitCondition::ConstantTarget;
+  const long double resVar = static_cast<long double>(SRes) * SRes;
+  if (resVar < (EstimateMean * EstimateMean + EstimateSS / (NrOfObjects - 1)) * 1e-30L)
     return TFitCondition::PerfectFit;
   return TFitCondition::Regular;
 }
 
 void TMLRRun::MakeExtendedLines()
 {
-  const TFitSummary& s = FSummary;
-  const TFitInference& inf = FInference;
+  FExtendedLines = orvex::MakeExtendedLines(FSummary, Form(), FInference);
+}
+
+std::vector<std::string> MakeExtendedLines(const TFitSummary& Summary, const TModelForm& Form,
+                                           const TFitInference& Inference)
+{
+  const TFitSummary& s = Summary;
+  const TFitInference& inf = Inference;
   // Indicator names ("Region[north]") are shown whole; other names keep the fixed width.
-  const int nameWidth = FDesign.HasCategorical() ? CoefficientNameWidth(inf.Coefficients) : NameWidth;
+  const int nameWidth = Form.Categorical ? CoefficientNameWidth(inf.Coefficients) : NameWidth;
   const int tableWidth = 1 + nameWidth + 7 * (1 + NumberWidth);
   const std::string dash = " " + std::string(static_cast<std::size_t>(tableWidth - 1), '-');
   // The F value of a perfect fit is a stand-in for infinity, and that of a constant target 0 / 0.
   const bool undefined = inf.Condition != TFitCondition::Regular;
-  std::vector<std::string>& l = FExtendedLines;
-  l.clear();
+  std::vector<std::string> lines;
+  std::vector<std::string>& l = lines;
 
   if (inf.Condition == TFitCondition::PerfectFit)
     l.push_back(std::string(" ") + PerfectFitText);
@@ -429,12 +468,12 @@ void TMLRRun::MakeExtendedLines()
   l.push_back(" Residual standard error: " + FormatSig5(s.SRes) + " on " +
               std::to_string(inf.DFRes) + " degrees of freedom");
   l.push_back(" R-squared: " + FormatSig5(s.R2) + ",  Adjusted R-squared: " +
-              FormatSig5(inf.AdjR2) + (FDesign.Intercept ? "" : std::string(" ") + NoInterceptNote));
+              FormatSig5(inf.AdjR2) + (Form.Intercept ? "" : std::string(" ") + NoInterceptNote));
   l.push_back(" F-statistic: " + FormatSig5(undefined ? NaN : inf.FValue) + " on " + std::to_string(s.NrOfInputs) +
               " and " + std::to_string(inf.DFRes) + " DF,  p-value: " +
               FormatPValue(inf.FPValue));
-  const int nrRows = s.NrOfObjects +
-                     static_cast<int>(inf.MissingRows.size() + FZeroWeightRows.size() + FExcludedRows.size());
+  const int nrRows = s.NrOfObjects + static_cast<int>(inf.MissingRows.size() + inf.ExcludedRows.size()) +
+                     Form.NrOfZeroWeight;
   l.push_back(" Objects used: " + std::to_string(s.NrOfObjects) + " of " + std::to_string(nrRows));
   // Rows left out, listed up to MaxListedRows.
   auto listRows = [&l](const char* Head, const std::vector<int>& Rows) {
@@ -449,9 +488,10 @@ void TMLRRun::MakeExtendedLines()
     AppendWrapped(l, Head, rows);
   };
   listRows(" Rows left out for missing values: ", inf.MissingRows);
-  listRows(" Rows excluded by the user: ", FExcludedRows);
+  listRows(" Rows excluded by the user: ", inf.ExcludedRows);
   if (!collinear.empty())
     AppendWrapped(l, " Collinear (t, p and intervals not available): ", collinear);
+  return lines;
 }
 
 }  // namespace orvex

@@ -76,18 +76,15 @@ void MultiplyBlock(const double* const* Cols, int NCols, const double* Coef, int
   }
 }
 
-// Prediction A: the estimate, its standard error SE and the 95 % intervals (TQ the t quantile,
-// PredVar the variance of a new observation about its mean).
-void SetPrediction(TPredictions& Pr, std::size_t A, double Est, double SE, double TQ, double PredVar)
+// Prediction A: the estimate, its standard error and the 95 % intervals.
+void StorePrediction(TPredictions& Pr, std::size_t A, double Est, const TPredictionRow& Row)
 {
-  const double ci = TQ * SE;
-  const double pi = TQ * std::sqrt(PredVar + SE * SE);
   Pr.Estimate[A] = Est;
-  Pr.SEFit[A] = SE;
-  Pr.CILow[A] = Est - ci;
-  Pr.CIHigh[A] = Est + ci;
-  Pr.PILow[A] = Est - pi;
-  Pr.PIHigh[A] = Est + pi;
+  Pr.SEFit[A] = Row.SEFit;
+  Pr.CILow[A] = Row.CILow;
+  Pr.CIHigh[A] = Row.CIHigh;
+  Pr.PILow[A] = Row.PILow;
+  Pr.PIHigh[A] = Row.PIHigh;
 }
 
 }  // namespace
@@ -96,12 +93,21 @@ void SetPrediction(TPredictions& Pr, std::size_t A, double Est, double SE, doubl
 // the design. False when the reduction or the small decomposition fails.
 bool TMLRRun::MakeLeverageFactor(std::vector<double>& M, int& Rank) const
 {
-  const int n = FMatD.NrOfColumns();
-  TMatrix r, v;
-  TVector qtb, w;
+  TMatrix r;
+  TVector qtb;
   double rho = 0;
   if (!ReduceToTriangle(FMatD, FVecC, r, qtb, rho))
     return false;
+  return LeverageFactor(r, FExponents, M, Rank);
+}
+
+bool LeverageFactor(TMatrix& R, const std::vector<int>& Exponents, std::vector<double>& M, int& Rank)
+{
+  const int n = R.NrOfColumns();
+  TMatrix& r = R;
+  TMatrix v;
+  TVector w;
+  const std::vector<int>& FExponents = Exponents;
   // A D = Q (R D): scaling a column of the design scales the same column of the factor.
   for (int c = 1; c <= n; ++c) {
     double* col = r.Column(c);
@@ -127,6 +133,143 @@ bool TMLRRun::MakeLeverageFactor(std::vector<double>& M, int& Rank) const
       M.push_back(std::ldexp(vk[j], -FExponents[static_cast<std::size_t>(j)]) / wk);
   }
   return Rank > 0;
+}
+
+TInfluenceModel MakeInfluenceModel(const std::vector<double>& M, int Rank, int NrOfObjects, long double RSS,
+                                   const TFitInference& Inference)
+{
+  TInfluenceModel mo;
+  const int k = Rank;
+  const int n = static_cast<int>(Inference.Coefficients.size());
+  const int m = NrOfObjects;
+  mo.M = M;
+  mo.Rank = k;
+  mo.NrOfCoefficients = n;
+  mo.NrOfObjects = m;
+  mo.RSS = RSS;
+  mo.S = std::sqrt(static_cast<double>(RSS / (m - k)));
+  // The diagonal of (A'A)^+, for the DFBETAS' scale; a coefficient of the collinear part of the
+  // design has no DFBETAS.
+  std::vector<double> cjj(static_cast<std::size_t>(n), 0.0);
+  for (int j = 0; j < n; ++j) {
+    for (int c = 0; c < k; ++c) {
+      const double mjc = M[static_cast<std::size_t>(c * n + j)];
+      cjj[static_cast<std::size_t>(j)] += mjc * mjc;
+    }
+    if (Inference.Coefficients[static_cast<std::size_t>(j)].Collinear)
+      cjj[static_cast<std::size_t>(j)] = NaN;
+  }
+  mo.InvSqrtC.resize(cjj.size());
+  for (std::size_t j = 0; j < cjj.size(); ++j)
+    mo.InvSqrtC[j] = 1.0 / std::sqrt(cjj[j]);
+  // M transposed: row j of M as the coefficients of DFBETAS column j.
+  mo.MT.resize(M.size());
+  for (int c = 0; c < k; ++c)
+    for (int j = 0; j < n; ++j)
+      mo.MT[static_cast<std::size_t>(j * k + c)] = M[static_cast<std::size_t>(c * n + j)];
+  return mo;
+}
+
+void InfluenceOfBlock(const TInfluenceModel& Model, const double* const* Cols, const double* E, int Count,
+                      const TInfluenceRows& Out)
+{
+  const int n = Model.NrOfCoefficients;
+  const int k = Model.Rank;
+  const int m = Model.NrOfObjects;
+  const long double rss = Model.RSS;
+  const double s = Model.S;
+  const auto cnt = static_cast<std::size_t>(Count);
+  // z = x M for the block's rows, one column per kept singular value; every step below is a
+  // pass over contiguous columns of the block.
+  std::vector<double> z(cnt * static_cast<std::size_t>(k));
+  std::vector<const double*> cols(static_cast<std::size_t>(std::max(n, k)));
+  for (int j = 0; j < n; ++j)
+    cols[static_cast<std::size_t>(j)] = Cols[j];
+  MultiplyBlock(cols.data(), n, Model.M.data(), k, Count, z.data(), cnt);
+  double* hat = Out.Hat;
+  std::fill(hat, hat + Count, 0.0);
+  for (int c = 0; c < k; ++c) {
+    const double* zc = z.data() + static_cast<std::size_t>(c) * cnt;
+    for (int i = 0; i < Count; ++i)
+      hat[i] += zc[i] * zc[i];
+  }
+  // The coefficients' change M (x M)' e / (1 - h) per coefficient column; scaled below.
+  for (int c = 0; c < k; ++c)
+    cols[static_cast<std::size_t>(c)] = z.data() + static_cast<std::size_t>(c) * cnt;
+  MultiplyBlock(cols.data(), k, Model.MT.data(), n, Count, Out.DFBetas, Out.DFBetaStride);
+  std::vector<double> scale(cnt);
+  for (int i = 0; i < Count; ++i) {
+    double h = hat[i];
+    const bool unit = h > 1 - UnitLeverageGap;
+    if (unit)
+      h = hat[i] = 1;
+    const double ei = E[i];
+    const double oneMinusH = 1 - h;
+    // Leaving out an object of leverage 1 changes no other residual.
+    const double si2 = unit ? static_cast<double>(rss / (m - k - 1))
+                            : (static_cast<double>(rss) - ei * ei / oneMinusH) / (m - k - 1);
+    const double si = m - k - 1 > 0 ? std::sqrt(std::max(si2, 0.0)) : NaN;
+    Out.SigmaWithout[i] = si;
+    if (unit) {
+      Out.RStandard[i] = Out.RStudent[i] = Out.CooksDistance[i] = Out.DFFits[i] = Out.CovRatio[i] = NaN;
+    } else {
+      const double rs = ei / (s * std::sqrt(oneMinusH));
+      const double rt = ei / (si * std::sqrt(oneMinusH));
+      Out.RStandard[i] = rs;
+      Out.RStudent[i] = rt;
+      Out.CooksDistance[i] = rs * rs * h / (k * oneMinusH);
+      Out.DFFits[i] = ei * std::sqrt(h) / (si * oneMinusH);
+      Out.CovRatio[i] = std::pow(si / s, 2 * k) / oneMinusH;
+    }
+    // DFBETAS: the change over s_(i) sqrt(C_jj).
+    scale[static_cast<std::size_t>(i)] = unit ? NaN : ei / (oneMinusH * si);
+  }
+  for (int j = 0; j < n; ++j) {
+    double* d = Out.DFBetas + static_cast<std::size_t>(j) * Out.DFBetaStride;
+    const double cj = Model.InvSqrtC[static_cast<std::size_t>(j)];
+    for (int i = 0; i < Count; ++i)
+      d[i] *= scale[static_cast<std::size_t>(i)] * cj;
+  }
+  // As R: an infinite measure means nothing.
+  for (double* v : {Out.RStandard, Out.RStudent, Out.CooksDistance, Out.DFFits, Out.CovRatio})
+    for (int i = 0; i < Count; ++i)
+      if (std::isinf(v[i]))
+        v[i] = NaN;
+  for (int j = 0; j < n; ++j)
+    for (int i = 0; i < Count; ++i) {
+      double& x = Out.DFBetas[static_cast<std::size_t>(j) * Out.DFBetaStride + static_cast<std::size_t>(i)];
+      if (std::isinf(x))
+        x = NaN;
+    }
+}
+
+TInfluenceLimits InfluenceLimitsOf(int Rank, int NrOfPositive)
+{
+  const double dk = Rank, dn = NrOfPositive;
+  TInfluenceLimits l;
+  l.DFFit = 3 * std::sqrt(dk / (dn - dk));
+  l.CovRatio = 3 * dk / (dn - dk);
+  l.Hat = 3 * dk / dn;
+  const boost::math::fisher_f_distribution<double> fdist(dk, dn - dk);
+  l.CooksD = boost::math::quantile(fdist, 0.5);
+  return l;
+}
+
+std::uint8_t InfluenceFlagsOf(const TInfluenceLimits& L, double MaxAbsDFBeta, double DFFits, double CovRatio,
+                              double CooksDistance, double Hat)
+{
+  std::uint8_t flags = 0;
+  if (MaxAbsDFBeta > 1)
+    flags |= ifDFBeta;
+  if (std::fabs(DFFits) > L.DFFit)
+    flags |= ifDFFit;
+  if (std::fabs(1 - CovRatio) > L.CovRatio)
+    flags |= ifCovRatio;
+  if (CooksDistance > L.CooksD)
+    flags |= ifCooksD;
+  if (Hat > L.Hat)
+    flags |= ifHat;
+  return flags;
 }
 
 void TMLRRun::MakeInfluence(TMLRResult& Result, const std::vector<double>& M, int Rank) const
@@ -157,92 +300,26 @@ void TMLRRun::MakeInfluence(TMLRResult& Result, const std::vector<double>& M, in
   long double rss = 0;
   for (int i = 0; i < m; ++i)
     rss += static_cast<long double>(e[i]) * e[i];
-  const double s2 = static_cast<double>(rss / (m - k));
-  const double s = std::sqrt(s2);
-  // The diagonal of (A'A)^+, for the DFBETAS' scale; a coefficient of the collinear part of the
-  // design has no DFBETAS.
-  std::vector<double> cjj(static_cast<std::size_t>(n), 0.0);
-  for (int j = 0; j < n; ++j) {
-    for (int c = 0; c < k; ++c) {
-      const double mjc = M[static_cast<std::size_t>(c * n + j)];
-      cjj[static_cast<std::size_t>(j)] += mjc * mjc;
-    }
-    const TCoefficientInference& ci = Result.Inference.Coefficients[static_cast<std::size_t>(j)];
-    if (ci.Collinear)
-      cjj[static_cast<std::size_t>(j)] = NaN;
-  }
-  std::vector<double> invSqrtC(cjj.size());
-  for (std::size_t j = 0; j < cjj.size(); ++j)
-    invSqrtC[j] = 1.0 / std::sqrt(cjj[j]);
-
-  // M transposed: row j of M as the coefficients of DFBETAS column j.
-  std::vector<double> MT(M.size());
-  for (int c = 0; c < k; ++c)
-    for (int j = 0; j < n; ++j)
-      MT[static_cast<std::size_t>(j * k + c)] = M[static_cast<std::size_t>(c * n + j)];
+  const TInfluenceModel model = MakeInfluenceModel(M, k, m, rss, Result.Inference);
   const int blocks = (m + InfluenceBlock - 1) / InfluenceBlock;
   ForEachMathTask(blocks, [&](int b) {
     const int start = b * InfluenceBlock;
     const int count = std::min(m, start + InfluenceBlock) - start;
-    const auto cnt = static_cast<std::size_t>(count);
-    // z = x M for the block's rows, one column per kept singular value; every step below is a
-    // pass over contiguous columns of the block.
-    std::vector<double> z(cnt * static_cast<std::size_t>(k));
-    std::vector<const double*> cols(static_cast<std::size_t>(std::max(n, k)));
+    std::vector<const double*> cols(static_cast<std::size_t>(n));
     for (int j = 0; j < n; ++j)
       cols[static_cast<std::size_t>(j)] = FMatD.Column(j + 1) + start;
-    MultiplyBlock(cols.data(), n, M.data(), k, count, z.data(), cnt);
-    double* hat = f.Hat.data() + start;
-    std::fill(hat, hat + count, 0.0);
-    for (int c = 0; c < k; ++c) {
-      const double* zc = z.data() + static_cast<std::size_t>(c) * cnt;
-      for (int i = 0; i < count; ++i)
-        hat[i] += zc[i] * zc[i];
-    }
-    // The coefficients' change M (x M)' e / (1 - h) per coefficient column; scaled below.
-    for (int c = 0; c < k; ++c)
-      cols[static_cast<std::size_t>(c)] = z.data() + static_cast<std::size_t>(c) * cnt;
-    MultiplyBlock(cols.data(), k, MT.data(), n, count, f.DFBetas.data() + start, size);
-    std::vector<double> scale(cnt);
-    for (int i = 0; i < count; ++i) {
-      const std::size_t o = static_cast<std::size_t>(start + i);
-      double h = hat[i];
-      const bool unit = h > 1 - UnitLeverageGap;
-      if (unit)
-        h = hat[i] = 1;
-      const double ei = e[o];
-      const double oneMinusH = 1 - h;
-      // Leaving out an object of leverage 1 changes no other residual.
-      const double si2 = unit ? static_cast<double>(rss / (m - k - 1))
-                              : (static_cast<double>(rss) - ei * ei / oneMinusH) / (m - k - 1);
-      const double si = m - k - 1 > 0 ? std::sqrt(std::max(si2, 0.0)) : NaN;
-      f.SigmaWithout[o] = si;
-      if (unit) {
-        f.RStandard[o] = f.RStudent[o] = f.CooksDistance[o] = f.DFFits[o] = f.CovRatio[o] = NaN;
-      } else {
-        const double rs = ei / (s * std::sqrt(oneMinusH));
-        const double rt = ei / (si * std::sqrt(oneMinusH));
-        f.RStandard[o] = rs;
-        f.RStudent[o] = rt;
-        f.CooksDistance[o] = rs * rs * h / (k * oneMinusH);
-        f.DFFits[o] = ei * std::sqrt(h) / (si * oneMinusH);
-        f.CovRatio[o] = std::pow(si / s, 2 * k) / oneMinusH;
-      }
-      // DFBETAS: the change over s_(i) sqrt(C_jj).
-      scale[static_cast<std::size_t>(i)] = unit ? NaN : ei / (oneMinusH * si);
-    }
-    for (int j = 0; j < n; ++j) {
-      double* d = f.DFBetas.data() + static_cast<std::size_t>(j) * size + static_cast<std::size_t>(start);
-      const double cj = invSqrtC[static_cast<std::size_t>(j)];
-      for (int i = 0; i < count; ++i)
-        d[i] *= scale[static_cast<std::size_t>(i)] * cj;
-    }
+    TInfluenceRows out;
+    out.Hat = f.Hat.data() + start;
+    out.RStandard = f.RStandard.data() + start;
+    out.RStudent = f.RStudent.data() + start;
+    out.CooksDistance = f.CooksDistance.data() + start;
+    out.DFFits = f.DFFits.data() + start;
+    out.CovRatio = f.CovRatio.data() + start;
+    out.SigmaWithout = f.SigmaWithout.data() + start;
+    out.DFBetas = f.DFBetas.data() + start;
+    out.DFBetaStride = size;
+    InfluenceOfBlock(model, cols.data(), e + start, count, out);
   });
-  for (TBulkVector<double>* v : {&f.RStandard, &f.RStudent, &f.CooksDistance, &f.DFFits, &f.CovRatio,
-                                 &f.DFBetas})
-    for (double& x : *v)
-      if (std::isinf(x))
-        x = NaN;  // as R: an infinite measure means nothing
 
   // The flags. The rules' n counts the objects with leverage above 0.
   int nPositive = 0;
@@ -251,31 +328,45 @@ void TMLRRun::MakeInfluence(TMLRResult& Result, const std::vector<double>& M, in
   f.Available = nPositive > k;
   if (!f.Available)
     return;
-  const double dk = k, dn = nPositive;
-  const double dffitLimit = 3 * std::sqrt(dk / (dn - dk));
-  const double covLimit = 3 * dk / (dn - dk);
-  const double hatLimit = 3 * dk / dn;
-  const boost::math::fisher_f_distribution<double> fdist(dk, dn - dk);
-  const double cookLimit = boost::math::quantile(fdist, 0.5);
+  const TInfluenceLimits limits = InfluenceLimitsOf(k, nPositive);
   for (int i = 0; i < m; ++i) {
     const std::size_t o = static_cast<std::size_t>(i);
-    std::uint8_t flags = 0;
+    double dfb = 0;
     for (int j = 0; j < n; ++j)
-      if (std::fabs(f.DFBetas[static_cast<std::size_t>(j) * size + o]) > 1)
-        flags |= ifDFBeta;
-    if (std::fabs(f.DFFits[o]) > dffitLimit)
-      flags |= ifDFFit;
-    if (std::fabs(1 - f.CovRatio[o]) > covLimit)
-      flags |= ifCovRatio;
-    if (f.CooksDistance[o] > cookLimit)
-      flags |= ifCooksD;
-    if (f.Hat[o] > hatLimit)
-      flags |= ifHat;
+      dfb = std::max(dfb, std::fabs(f.DFBetas[static_cast<std::size_t>(j) * size + o]));
+    const std::uint8_t flags =
+        InfluenceFlagsOf(limits, dfb, f.DFFits[o], f.CovRatio[o], f.CooksDistance[o], f.Hat[o]);
     f.Flags[o] = flags;
     if (flags)
       f.Flagged.push_back(i);
     f.NrOfUnitLeverage += f.Hat[o] == 1;
   }
+}
+
+double LeverageOf(const double* X, int NrOfCoefficients, const std::vector<double>& M, int Rank)
+{
+  const int n = NrOfCoefficients;
+  double h = 0;
+  for (int c = 0; c < Rank; ++c) {
+    double zc = 0;
+    for (int j = 0; j < n; ++j)
+      zc += X[j] * M[static_cast<std::size_t>(c * n + j)];
+    h += zc * zc;
+  }
+  return h;
+}
+
+TPredictionRow PredictionOf(double Estimate, double Hat, double S, double TQuantile, double Weight)
+{
+  TPredictionRow r;
+  r.SEFit = S * std::sqrt(Hat);
+  const double ci = TQuantile * r.SEFit;
+  const double pi = TQuantile * std::sqrt(S * S / Weight + r.SEFit * r.SEFit);
+  r.CILow = Estimate - ci;
+  r.CIHigh = Estimate + ci;
+  r.PILow = Estimate - pi;
+  r.PIHigh = Estimate + pi;
+  return r;
 }
 
 void TMLRRun::MakePredictions(const TDataTable& Table, TMLRResult& Result, const std::vector<double>& M,
@@ -364,15 +455,9 @@ void TMLRRun::MakePredictions(const TDataTable& Table, TMLRResult& Result, const
           est += coef[j] * x[static_cast<std::size_t>(j)];
         }
         x[static_cast<std::size_t>(p)] = 1;
-        h = 0;
-        for (int c = 0; c < k; ++c) {
-          double zc = 0;
-          for (int j = 0; j < n; ++j)
-            zc += x[static_cast<std::size_t>(j)] * M[static_cast<std::size_t>(c * n + j)];
-          h += zc * zc;
-        }
+        h = LeverageOf(x.data(), n, M, k);
       }
-      SetPrediction(pr, a, est, s * std::sqrt(h), tq, s * s);
+      StorePrediction(pr, a, est, PredictionOf(est, h, s, tq));
       pr.Used[a] = u >= 0;
       double actual = NaN;
       if ((ys[r] & (csNotANumber | csEmpty)) == 0)
@@ -389,14 +474,24 @@ void TMLRRun::MakePredictions(const TDataTable& Table, TMLRResult& Result, const
 // parameters), AIC and BIC; the beta coefficients and the fitted equation.
 void TMLRRun::MakeMeasures(TMLRResult& Result) const
 {
-  TModelMeasures& mm = Result.Measures;
-  const int m = FMatD.NrOfRows();
-  const int p = FNumInputs;
-  const long double rss = ScaledResidualSS();
+  std::vector<double> centred;
+  for (const TColumnMoments& mo : FInputMoments)
+    centred.push_back(mo.CentredSS);
   long double logW = 0;
   // R's logLik of a weighted fit adds half the sum of the logarithms of the weights.
   for (double sw : FSqrtW)
     logW += 2 * std::log(static_cast<long double>(sw));
+  MakeModelMeasures(Result, ScaledResidualSS(), logW, FMatD.NrOfRows(), centred);
+}
+
+void MakeModelMeasures(TMLRResult& Result, long double RSS, long double LogWeights, int NrOfObjects,
+                       const std::vector<double>& CentredSS)
+{
+  TModelMeasures& mm = Result.Measures;
+  const int m = NrOfObjects;
+  const int p = static_cast<int>(CentredSS.size());
+  const long double rss = RSS;
+  const long double logW = LogWeights;
   const long double dn = m;
   const long double ll =
       0.5L * logW -
@@ -414,15 +509,15 @@ void TMLRRun::MakeMeasures(TMLRResult& Result) const
     if (!c.Collinear && ssTot > 0)
       mm.Beta[static_cast<std::size_t>(j)] =
           static_cast<double>(static_cast<long double>(Result.Coefficients[static_cast<std::size_t>(j)]) *
-                              std::sqrt(static_cast<long double>(FInputMoments[static_cast<std::size_t>(j)].CentredSS) / ssTot));
+                              std::sqrt(static_cast<long double>(CentredSS[static_cast<std::size_t>(j)]) / ssTot));
   }
 
   std::string eq = Result.TargetName + " =";
-  if (FDesign.Intercept)
+  if (Result.Intercept)
     eq += " " + FormatSig5(Result.Coefficients[static_cast<std::size_t>(p)]);
   for (int j = 0; j < p; ++j) {
     const double b = Result.Coefficients[static_cast<std::size_t>(j)];
-    if (j == 0 && !FDesign.Intercept)
+    if (j == 0 && !Result.Intercept)
       eq += std::string(std::signbit(b) ? " -" : " ") + FormatSig5(std::fabs(b)) + " * " +
             Result.InputNames[static_cast<std::size_t>(j)];
     else
@@ -470,15 +565,10 @@ void TMLRRun::MakeOptionsPredictions(const TDataTable& Table, TMLRResult& Result
     DesignRow(Table, FDesign, row, x.data());
     if (FDesign.Intercept)
       x[nn - 1] = 1;
-    double est = 0, h = 0;
+    double est = 0;
     for (std::size_t j = 0; j < nn; ++j)
       est += coef[j] * x[j];
-    for (int c = 0; c < k; ++c) {
-      double zc = 0;
-      for (std::size_t j = 0; j < nn; ++j)
-        zc += x[j] * M[static_cast<std::size_t>(c) * nn + j];
-      h += zc * zc;
-    }
+    const double h = LeverageOf(x.data(), static_cast<int>(nn), M, k);
     double w = 1;
     if (wc != 0 && (Table.ColumnStates(wc)[row - 1] & (csNotANumber | csEmpty)) == 0) {
       const double v = Table.ColumnValues(wc)[row - 1];
@@ -487,7 +577,7 @@ void TMLRRun::MakeOptionsPredictions(const TDataTable& Table, TMLRResult& Result
     }
     if (used)
       est = Result.Estimates[u];
-    SetPrediction(pr, a, est, s * std::sqrt(h), tq, s * s / w);
+    StorePrediction(pr, a, est, PredictionOf(est, h, s, tq, w));
     pr.Used[a] = used;
     double actual = NaN;
     if ((Table.ColumnStates(FTargetCol)[row - 1] & (csNotANumber | csEmpty)) == 0) {

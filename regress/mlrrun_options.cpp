@@ -321,7 +321,6 @@ std::vector<double> TMLRRun::OptionsVIFs() const
 
 void TMLRRun::MakeOptionsResult(const TDataTable& Table, TMLRResult& R) const
 {
-  R.Intercept = FDesign.Intercept;
   R.WeightCol = FOptions.WeightCol;
   if (R.WeightCol != 0)
     R.WeightName = ReportName(Table.ColName(R.WeightCol));

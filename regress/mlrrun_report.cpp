@@ -51,33 +51,34 @@ std::string MakeCaption(const TFitSummary& Summary)
   return "r2 = " + FormatReal(Summary.R2, 1, 6) + "  F = " + MakeFText(Summary.Anova.FValue);
 }
 
-void TMLRRun::MakeReport(const TDataTable& Table)
+std::vector<std::string> MakeReportLines(const TFitSummary& Summary, const TModelForm& Form,
+                                         const std::string& TargetName, const std::vector<std::string>& InputNames,
+                                         const double* Coef, const double* Dx)
 {
-  const TFitSummary& s = FSummary;
+  const TFitSummary& s = Summary;
   const TAnovaTable& a = s.Anova;
   const int p = s.NrOfInputs;
   const std::string fText = MakeFText(a.FValue);
   // Standard error of a coefficient: its unscaled deviation times the residual deviation.
-  auto stdErr = [this, &s](int j) {
-    return static_cast<long double>(FVecDx.Elem(j)) * static_cast<long double>(s.SRes);
+  auto stdErr = [Dx, &s](int j) {
+    return static_cast<long double>(Dx[j - 1]) * static_cast<long double>(s.SRes);
   };
 
-  std::vector<std::string>& r = FReportLines;
-  r.clear();
+  std::vector<std::string> r;
   r.push_back("Number of Objects .............: " + std::to_string(s.NrOfObjects));
   if (s.NrOfMissing > 0)
     r.push_back("Objects with Missing Values ...: " + std::to_string(s.NrOfMissing));
   if (s.NrOfExcluded > 0)
     r.push_back("Objects Excluded by the User ...: " + std::to_string(s.NrOfExcluded));
   r.push_back("Number of Input Variables .....: " + std::to_string(p));
-  const int n = NrOfCoefficients();
+  const int n = p + (Form.Intercept ? 1 : 0);
   r.push_back("Degrees of Freedom ............: " + std::to_string(s.NrOfObjects - n));
   // The line holds at most 83 characters; names (at most 50) always fit whole.
-  r.push_back(dtext::Utf8Left("Target Variable ...............: " + ReportName(Table.ColName(FTargetCol)), 83));
+  r.push_back(dtext::Utf8Left("Target Variable ...............: " + ReportName(TargetName), 83));
   r.push_back("");
   r.push_back("Standard Dev. of Residuals ....: " + FormatReal(s.SRes, 1, 4));
   r.push_back("Quality of Fit ................: " + FormatReal(s.R2, 1, 4));
-  if (!FDesign.Intercept)
+  if (!Form.Intercept)
     r.push_back(NoInterceptNote);
   r.push_back("");
   r.push_back(DashLine());
@@ -92,13 +93,19 @@ void TMLRRun::MakeReport(const TDataTable& Table)
   r.push_back("");
   r.push_back(" Regression coefficients:");
   r.push_back(DashLine());
-  if (FDesign.Intercept)
-    r.push_back(" INTERCEPT     " + FormatReal(FVecX.Elem(p + 1), 14, -2) + " +/-" +
-                FormatReal(stdErr(p + 1), 14, -2));
+  if (Form.Intercept)
+    r.push_back(" INTERCEPT     " + FormatReal(Coef[p], 14, -2) + " +/-" + FormatReal(stdErr(p + 1), 14, -2));
   for (int j = 1; j <= p; ++j)
-    r.push_back(" " + LeftJustify(FDesign.ColumnNames[static_cast<std::size_t>(j - 1)], 12) + "  " +
-                FormatReal(FVecX.Elem(j), 14, -2) + " +/-" + FormatReal(stdErr(j), 14, -2));
+    r.push_back(" " + LeftJustify(ReportName(InputNames[static_cast<std::size_t>(j - 1)]), 12) + "  " +
+                FormatReal(Coef[j - 1], 14, -2) + " +/-" + FormatReal(stdErr(j), 14, -2));
   r.push_back(DashLine());
+  return r;
+}
+
+void TMLRRun::MakeReport(const TDataTable& Table)
+{
+  FReportLines =
+      MakeReportLines(FSummary, Form(), Table.ColName(FTargetCol), FDesign.ColumnNames, FVecX.Data(), FVecDx.Data());
 }
 
 // Bins the residuals (estimated minus actual) of the pairs in Stats between ResidMin and

@@ -44,6 +44,7 @@ void TMLRRun::MakeResult(const TDataTable& Table)
     RecycleBuffers(*FResult, *r);
   const int p = FNumInputs;
   const int n = NrOfCoefficients();
+  r->Intercept = FDesign.Intercept;
   r->TargetCol = FTargetCol;
   r->TargetName = ReportName(Table.ColName(FTargetCol));
   for (int j = 0; j < p; ++j) {

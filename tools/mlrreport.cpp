@@ -2,22 +2,26 @@
 // text file (or takes the demonstration data), runs the regression of one target column on a list of input
 // columns and prints the details report exactly as the window's memo shows it, optionally with
 // the chart caption, or the fit's numbers with all digits for other programs. It can also print
-// a table as CSV, or save it as an ASC or delimited text file. Errors go to standard error and end the program with status 2.
-#include "demodata.h"
+// a table as CSV, or save it as an ASC or delimited text file. Errors go to standard error and
+// end the program with status 2. The file, role and model options are those of toolargs.h.
 #include "mlrrun.h"
+#include "mlrstream.h"
+#include "orvex_blockreader.h"
 #include "orvex_datatable.h"
-#include "orvex_tablefile.h"
-#include "orvex_tablewriter.h"
-#include "orvex_datatable_memory.h"
 #include "orvex_math2.h"
+#include "orvex_tablewriter.h"
+#include "toolargs.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <exception>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 using namespace orvex;
 
@@ -106,6 +110,12 @@ const char* const HelpText =
     "                 it is completely written\n"
     "  --threads N    use N threads for reading and fitting (1 to 64); by default one per\n"
     "                 processor core\n"
+    "  --stream       fit a FILE larger than memory: read it in blocks, never holding the table\n"
+    "                 (two or three passes over the file, memory independent of its size); the\n"
+    "                 outputs are those of the run without it, the --influence and --predict\n"
+    "                 lines written after the pass that makes them. It fits the plain model:\n"
+    "                 not with --csv, --save or the model options, and no column of texts\n"
+    "                 as an input; ASC and delimited text files only\n"
     "  --help         show this text\n"
     "\n"
     "Reading delimited text (CSV, TSV, semicolon, pipe or blank separated values): the\n"
@@ -145,8 +155,9 @@ const char* const HelpText =
     "error.\n"
     "\n"
     "Exit status: 0 on success, 2 on any error, with a message on standard error:\n"
-    "  - the ASC file's table would need more memory than is available (the message gives\n"
-    "    both figures); nothing is read then;\n"
+    "  - the file's table would need more memory than is available (the message gives\n"
+    "    both figures, for a delimited file an estimate from its start, and points to\n"
+    "    --stream); nothing is read then;\n"
     "  - a delimited file cannot be read as a table (the line, the column and the field, cut\n"
     "    to 40 characters: a line with another number of fields, a quote never closed, a\n"
     "    text in a number column);\n"
@@ -162,168 +173,20 @@ const char* const HelpText =
     "  - unknown or incomplete options.\n";
 
 struct TOptions {
-  std::optional<std::string> FileName;
-  TTableReadOptions Reading;  // overrides of the readers' detection, the sheet of a workbook
-  std::optional<std::string> Inputs;
-  std::optional<std::string> Target;
+  TFitArgs Fit;  // the file, how it is read, the roles, --threads and the model options
   bool Caption = false;
   bool Values = false;
   bool Extended = false;
   bool Csv = false;
   bool Help = false;
-  // Resources
-  int Threads = 0;  // 0: one per core
   // machine-readable outputs beside --values
   bool Influence = false;
   bool Predict = false;
-  // Model options, as given (columns resolved once the table is read)
-  std::optional<std::string> Weights;
-  bool NoIntercept = false;
-  TRobustType Robust = TRobustType::None;
-  std::vector<std::string> References;  // COL=LEVEL
   // --save OUT
   std::optional<std::string> SaveAs;
+  // reading the file in blocks
+  bool Stream = false;
 };
-
-// Thrown for every error the user can cause; main prints it and exits with status 2.
-struct TToolError {
-  std::string Text;
-  bool ShowUsageHint = false;
-};
-
-[[noreturn]] void UsageError(const std::string& Text)
-{
-  throw TToolError{Text, true};
-}
-
-[[noreturn]] void ToolError(const std::string& Text)
-{
-  throw TToolError{Text, false};
-}
-
-// ---------------------------------------------------------------------------------------------
-// Reading options: how a delimited file is read, which sheet of a workbook. Returns false when
-// Arg is none of them; takes the value of --delimiter and --sheet from the next argument (or
-// after "=").
-
-bool ParseReadingOption(const std::string& Arg, int& I, int Argc, char** Argv, TTableReadOptions& R)
-{
-  TDelimitedDialect& D = R.Delimited;
-  if (Arg == "--sheet" || Arg.rfind("--sheet=", 0) == 0) {
-    if (Arg == "--sheet" && I + 1 >= Argc)
-      UsageError("option --sheet needs a value");
-    R.Workbook.Sheet = Arg == "--sheet" ? Argv[++I] : Arg.substr(8);
-    if (R.Workbook.Sheet.empty())
-      UsageError("option --sheet needs a sheet name or number");
-  } else if (Arg == "--delimiter" || Arg.rfind("--delimiter=", 0) == 0) {
-    std::string v;
-    if (Arg == "--delimiter") {
-      if (I + 1 >= Argc)
-        UsageError("option --delimiter needs a value");
-      v = Argv[++I];
-    } else {
-      v = Arg.substr(12);
-    }
-    if (v == "," || v == "comma")
-      D.Delimiter = dlComma;
-    else if (v == ";" || v == "semicolon")
-      D.Delimiter = dlSemicolon;
-    else if (v == "tab" || v == "\t")
-      D.Delimiter = dlTab;
-    else if (v == "|" || v == "pipe")
-      D.Delimiter = dlPipe;
-    else if (v == "space" || v == " ")
-      D.Delimiter = dlBlanks;
-    else
-      UsageError("unknown delimiter \"" + v + "\" (use , ; tab | or space)");
-  } else if (Arg == "--decimal-comma") {
-    D.DecimalMark = TDecimalMark::Comma;
-  } else if (Arg == "--decimal-point") {
-    D.DecimalMark = TDecimalMark::Point;
-  } else if (Arg == "--header") {
-    D.Header = TPresence::Yes;
-  } else if (Arg == "--no-header") {
-    D.Header = TPresence::No;
-  } else {
-    return false;
-  }
-  return true;
-}
-
-// What a save needs to know of the file read: its format, the dialect used, an ASC file's
-// key/value section.
-struct TReadSource {
-  bool FromFile = false;
-  TFileFormat Format = TFileFormat::Asc;
-  TDelimitedDialect Dialect;
-  TCustomData CustomData;
-};
-
-// Reads the file by its format into the table; a file that cannot be read leaves the table.
-void LoadTableFile(const std::string& FileName, const TTableReadOptions& Reading, TDataTable& Table,
-                   TReadSource* Source = nullptr)
-{
-  TTableBuilder builder;
-  TCustomData custom;
-  const TTableFileResult r = ReadTableFileWith(FileName, Reading, builder, TReadControl(), &custom);
-  if (Source && r.Ok()) {
-    Source->FromFile = true;
-    Source->Format = r.Format;
-    Source->Dialect = r.Delimited.Detected.Dialect;
-    Source->CustomData = std::move(custom);
-  }
-  if (!r.Ok())
-    ToolError(r.Message);
-  for (const TLeftOutColumn& c : r.Delimited.LeftOut)
-    std::fprintf(stderr, "mlrreport: column %d \"%s\" left out: %s\n", c.Field, c.Name.c_str(), c.Reason.c_str());
-  for (const std::string& note : r.Stat.Notes)
-    std::fprintf(stderr, "mlrreport: %s\n", note.c_str());
-  const TSheetTableResult& sheet = r.Workbook.Table;
-  if (sheet.ErrorCells > 0 || sheet.NoValueCells > 0)
-    std::fprintf(stderr, "mlrreport: sheet \"%s\": %lld error values read as not-a-number, %lld formulas without a "
-                 "cached value read as empty\n", r.Workbook.SheetUsed.c_str(), static_cast<long long>(sheet.ErrorCells),
-                 static_cast<long long>(sheet.NoValueCells));
-  Table.Adopt(std::move(builder));
-}
-
-// ---- Resources: threads, and the memory a table needs ---------------------------------------
-
-// The options about the machine's resources; false when Arg is none of them. Value(option)
-// takes the option's value from the next argument.
-template <typename TValue>
-bool ParseResourceOption(const std::string& Arg, TValue&& Value, TOptions& O)
-{
-  std::string text;
-  if (Arg == "--threads")
-    text = Value("--threads");
-  else if (Arg.rfind("--threads=", 0) == 0)
-    text = Arg.substr(10);
-  else
-    return false;
-  int n = 0;
-  const bool digits = !text.empty() && text.size() <= 2 &&
-                      std::all_of(text.begin(), text.end(), [](char C) { return C >= '0' && C <= '9'; });
-  if (digits)
-    n = std::stoi(text);
-  if (n < 1 || n > TTaskPool::MaxThreads)
-    UsageError("--threads needs a whole number from 1 to 64, not \"" + text + "\"");
-  O.Threads = n;
-  return true;
-}
-
-std::string Mebibytes(std::int64_t Bytes)
-{
-  return std::to_string((Bytes + (std::int64_t(1) << 20) - 1) >> 20) + " MiB";
-}
-
-// Refuses, before reading anything, a file whose table would not fit in the memory available.
-void CheckMemory(const std::string& FileName)
-{
-  const TMemoryCheck check = CheckAscFileFitsInMemory(FileName);
-  if (!check.Fits)
-    ToolError("the table of \"" + FileName + "\" needs about " + Mebibytes(check.NeededBytes) +
-              " of memory, but only " + Mebibytes(check.AvailableBytes) + " are available");
-}
 
 // ---- Saving: --save OUT --------------------------------------------------------------------
 
@@ -347,8 +210,8 @@ void CheckSaveOptions(const TOptions& O)
 {
   if (!O.SaveAs)
     return;
-  if (O.Inputs || O.Target || O.Caption || O.Values || O.Extended || O.Influence || O.Predict || O.Csv ||
-      O.Weights || O.NoIntercept || O.Robust != TRobustType::None || !O.References.empty())
+  if (O.Fit.Inputs || O.Fit.Target || O.Caption || O.Values || O.Extended || O.Influence || O.Predict || O.Csv ||
+      O.Fit.HasModelOptions())
     UsageError("--save cannot be combined with --inputs, --target, --caption, --values, --extended, "
                "--influence, --predict, --csv or the model options");
   try {
@@ -384,75 +247,11 @@ bool ParseOutputOption(const std::string& Arg, TOptions& Options)
     Options.Influence = true;
   else if (Arg == "--predict")
     Options.Predict = true;
+  else if (Arg == "--stream")
+    Options.Stream = true;
   else
     return false;
   return true;
-}
-
-// ---- Model options: weights, intercept, robust standard errors, reference levels ----------
-
-// The model options; false when Arg is none of them. Value(option) takes the option's value
-// from the next argument.
-template <typename TValue>
-bool ParseModelOption(const std::string& Arg, TValue&& Value, TOptions& O)
-{
-  auto valueOf = [&](const char* Name) -> std::optional<std::string> {
-    const std::string name = Name;
-    if (Arg == name)
-      return Value(Name);
-    if (Arg.rfind(name + "=", 0) == 0)
-      return Arg.substr(name.size() + 1);
-    return std::nullopt;
-  };
-  if (Arg == "--no-intercept") {
-    O.NoIntercept = true;
-  } else if (auto w = valueOf("--weights")) {
-    O.Weights = *w;
-  } else if (auto r = valueOf("--robust")) {
-    if (!ParseRobustType(*r, O.Robust) || O.Robust == TRobustType::None)
-      UsageError("--robust needs HC0, HC1, HC2 or HC3, not \"" + *r + "\"");
-  } else if (auto ref = valueOf("--reference")) {
-    if (ref->find('=') == std::string::npos)
-      UsageError("--reference needs COL=LEVEL, not \"" + *ref + "\"");
-    O.References.push_back(*ref);
-  } else {
-    return false;
-  }
-  return true;
-}
-
-int ResolveColumn(const TDataTable& Table, const std::string& Column, const char* Option);
-bool IsWholeNumber(const std::string& S);
-
-// The model options with their columns and levels resolved in the table.
-TMLRModelOptions MakeModelOptions(const TOptions& O, const TDataTable& Table, const TRoleState& Roles)
-{
-  TMLRModelOptions m;
-  m.Intercept = !O.NoIntercept;
-  m.Robust = O.Robust;
-  if (O.Weights) {
-    m.WeightCol = ResolveColumn(Table, *O.Weights, "--weights");
-    if (Roles.Target(m.WeightCol) || Roles.Input(m.WeightCol))
-      ToolError("the weight column \"" + Table.ColName(m.WeightCol) + "\" is also " +
-                (Roles.Target(m.WeightCol) ? "the target" : "among the inputs"));
-  }
-  for (const std::string& ref : O.References) {
-    // The column name may itself hold "=": the level is after the last one.
-    const std::size_t eq = ref.rfind('=');
-    const int col = ResolveColumn(Table, ref.substr(0, eq), "--reference");
-    const std::string level = ref.substr(eq + 1);
-    if (Table.VarType(col) != vtNominal)
-      ToolError("--reference: column \"" + Table.ColName(col) + "\" is not categorical (Nominal)");
-    if (!Roles.Input(col))
-      ToolError("--reference: column \"" + Table.ColName(col) + "\" is not among the inputs");
-    int found = Table.FindLevel(col, level, false);
-    if (found < 0 && IsWholeNumber(level) && level.size() <= 3 && std::stoi(level) <= MaxLevel)
-      found = std::stoi(level);
-    if (found < 0)
-      ToolError("--reference: column \"" + Table.ColName(col) + "\" has no level \"" + level + "\"");
-    m.ReferenceLevels[col] = found;
-  }
-  return m;
 }
 
 // The options' lines of --values: robust standard errors, the categorical inputs' F tests and
@@ -475,14 +274,6 @@ TOptions ParseArguments(int argc, char** argv)
       continue;
     if (arg == "--help" || arg == "-h")
       o.Help = true;
-    else if (arg == "--inputs")
-      o.Inputs = value("--inputs");
-    else if (arg.rfind("--inputs=", 0) == 0)
-      o.Inputs = arg.substr(9);
-    else if (arg == "--target")
-      o.Target = value("--target");
-    else if (arg.rfind("--target=", 0) == 0)
-      o.Target = arg.substr(9);
     else if (arg == "--caption")
       o.Caption = true;
     else if (arg == "--values")
@@ -491,109 +282,14 @@ TOptions ParseArguments(int argc, char** argv)
       o.Extended = true;
     else if (arg == "--csv")
       o.Csv = true;
-    else if (ParseReadingOption(arg, i, argc, argv, o.Reading))
-      continue;
-    else if (ParseResourceOption(arg, value, o))
-      continue;
-    else if (ParseModelOption(arg, value, o))
-      continue;
     else if (ParseSaveOption(arg, value, o))
       continue;
-    else if (arg.size() > 1 && arg[0] == '-')
-      UsageError("unknown option " + arg);
-    else if (o.FileName)
-      UsageError("more than one file given: " + *o.FileName + " and " + arg);
+    else if (ParseFitArg(i, argc, argv, o.Fit))
+      continue;
     else
-      o.FileName = arg;
+      UsageError("unknown option " + arg);
   }
   return o;
-}
-
-void LoadTable(const TOptions& Options, TDataTable& Table, TReadSource* Source = nullptr)
-{
-  if (!Options.FileName) {
-    LoadDemoData(Table);
-    return;
-  }
-  if (DecideFileFormat(*Options.FileName) == TFileFormat::Asc)
-    CheckMemory(*Options.FileName);
-  LoadTableFile(*Options.FileName, Options.Reading, Table, Source);
-}
-
-bool IsWholeNumber(const std::string& S)
-{
-  if (S.empty())
-    return false;
-  for (char c : S)
-    if (c < '0' || c > '9')
-      return false;
-  return true;
-}
-
-// A column given by its 1-based number or its exact name.
-int ResolveColumn(const TDataTable& Table, const std::string& Column, const char* Option)
-{
-  if (Column.empty())
-    ToolError(std::string("empty column in ") + Option);
-  if (IsWholeNumber(Column)) {
-    const std::string digits = Column.substr(std::min(Column.find_first_not_of('0'), Column.size()));
-    const int n = Table.NrOfColumns();
-    if (digits.empty() || digits.size() > 9 || std::stoi(digits) > n)
-      ToolError(std::string("unknown column number ") + Column + " in " + Option +
-                " (the table has " + std::to_string(n) + " columns)");
-    return std::stoi(digits);
-  }
-  // A name that several columns share would pick one of them silently: ask for the number.
-  int found = 0;
-  for (int i = 1; i <= Table.NrOfColumns(); ++i)
-    if (Table.ColName(i) == Column) {
-      if (found != 0)
-        ToolError(std::string("column name \"") + Column + "\" in " + Option +
-                  " is ambiguous (columns " + std::to_string(found) + " and " + std::to_string(i) +
-                  "); give the column number");
-      found = i;
-    }
-  if (found == 0)
-    ToolError(std::string("unknown column \"") + Column + "\" in " + Option);
-  return found;
-}
-
-std::vector<int> ResolveColumnList(const TDataTable& Table, const std::string& List)
-{
-  std::vector<int> cols;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t comma = List.find(',', start);
-    cols.push_back(ResolveColumn(Table, List.substr(start, comma - start), "--inputs"));
-    if (comma == std::string::npos)
-      break;
-    start = comma + 1;
-  }
-  return cols;
-}
-
-TRoleState MakeRoles(const TOptions& Options, const TDataTable& Table)
-{
-  if (!Options.Inputs)
-    UsageError("no input variable given (--inputs LIST)");
-  if (!Options.Target)
-    UsageError("no target variable given (--target COL)");
-  const std::vector<int> inputs = ResolveColumnList(Table, *Options.Inputs);
-  const int target = ResolveColumn(Table, *Options.Target, "--target");
-
-  TRoleState roles(Table.NrOfColumns());
-  for (int c : inputs) {
-    if (c == target)
-      ToolError("the target variable \"" + Table.ColName(target) +
-                "\" is also among the inputs");
-    // The roles are one flag per column: a repeated column would silently fit a model with
-    // fewer inputs than the user listed (often a typing slip for another column).
-    if (roles.Input(c))
-      ToolError("column \"" + Table.ColName(c) + "\" is given twice in --inputs");
-    roles.SetInput(c, true);
-  }
-  roles.SetTarget(target, true);
-  return roles;
 }
 
 void PrintLine(const std::string& S)
@@ -611,16 +307,16 @@ std::string Digits(double V)
   return buf;
 }
 
-void PrintValues(const TMLRRun& Run)
+void PrintValues(const TMLRResult& R)
 {
-  const TFitSummary& s = Run.Summary();
+  const TFitSummary& s = R.Summary;
   const TAnovaTable& a = s.Anova;
   auto key = [](const char* Key, const std::string& Value) {
     PrintLine(std::string(Key) + "\t" + Value);
   };
   key("n", std::to_string(s.NrOfObjects));
   key("p", std::to_string(s.NrOfInputs));
-  key("df", std::to_string(s.NrOfObjects - Run.NrOfCoefficients()));
+  key("df", std::to_string(s.NrOfObjects - static_cast<int>(R.Coefficients.size())));
   key("missing", std::to_string(s.NrOfMissing));
   key("near_singular", s.NearSingular ? "1" : "0");
   key("sres", Digits(s.SRes));
@@ -629,17 +325,16 @@ void PrintValues(const TMLRRun& Run)
   key("ssreg", Digits(a.SSReg));
   key("ssres", Digits(a.SSRes));
   key("sstot", Digits(a.SSTot));
-  const int p = Run.NumInputs();
-  auto coef = [&](const std::string& Name, int j) {
-    PrintLine("coef\t" + Name + "\t" + Digits(Run.VecX().Elem(j)) + "\t" +
-              Digits(Run.VecDx().Elem(j) * s.SRes));
+  const std::size_t p = R.InputNames.size();
+  auto coef = [&](const std::string& Name, std::size_t j) {
+    PrintLine("coef\t" + Name + "\t" + Digits(R.Coefficients[j]) + "\t" + Digits(R.StdErrors[j]));
   };
-  for (int j = 1; j <= p; ++j)
-    coef(Run.Design().ColumnNames[static_cast<std::size_t>(j - 1)], j);
-  if (Run.Design().Intercept)
-    coef("INTERCEPT", p + 1);
+  for (std::size_t j = 0; j < p; ++j)
+    coef(R.InputNames[j], j);
+  if (R.Intercept)
+    coef("INTERCEPT", p);
 
-  const TFitInference& inf = Run.Inference();
+  const TFitInference& inf = R.Inference;
   key("adj_r2", Digits(inf.AdjR2));
   key("f_p", Digits(inf.FPValue));
   for (const TCoefficientInference& c : inf.Coefficients)
@@ -647,13 +342,12 @@ void PrintValues(const TMLRRun& Run)
               Digits(c.CILow) + "\t" + Digits(c.CIHigh) + "\t" +
               (c.Column > 0 ? Digits(c.VIF) : std::string()));
 
-  const TMLRResult& r = *Run.Result();
-  key("loglik", Digits(r.Measures.LogLik));
-  key("aic", Digits(r.Measures.AIC));
-  key("bic", Digits(r.Measures.BIC));
-  for (std::size_t j = 0; j < r.Measures.Beta.size(); ++j)
-    PrintLine("beta\t" + r.InputNames[j] + "\t" + Digits(r.Measures.Beta[j]));
-  PrintOptionValues(r);
+  key("loglik", Digits(R.Measures.LogLik));
+  key("aic", Digits(R.Measures.AIC));
+  key("bic", Digits(R.Measures.BIC));
+  for (std::size_t j = 0; j < R.Measures.Beta.size(); ++j)
+    PrintLine("beta\t" + R.InputNames[j] + "\t" + Digits(R.Measures.Beta[j]));
+  PrintOptionValues(R);
 }
 
 void PrintOptionValues(const TMLRResult& R)
@@ -670,35 +364,48 @@ void PrintOptionValues(const TMLRResult& R)
               Digits(c.ScaledGVIF));
 }
 
+// An object's influence line and its DFBETAS line.
+std::string InfluenceLines(const TObjectInfluence& O)
+{
+  std::string flags;
+  for (int b = 0; b < 5; ++b)
+    if (O.Flags & (1u << b))
+      flags += (flags.empty() ? "" : ",") + std::string(InfluenceFlagNames[b]);
+  const std::string row = std::to_string(O.Row);
+  std::string line = "infl\t" + row + "\t" + Digits(O.Hat) + "\t" + Digits(O.RStandard) + "\t" +
+                     Digits(O.RStudent) + "\t" + Digits(O.CooksDistance) + "\t" + Digits(O.DFFits) + "\t" +
+                     Digits(O.CovRatio) + "\t" + flags + "\ndfbetas\t" + row;
+  for (int j = 0; j < O.NrOfCoefficients; ++j)
+    line += "\t" + Digits(O.DFBetas[static_cast<std::size_t>(j) * O.Stride]);
+  return line;
+}
+
+std::string PredictionLine(const TObjectPrediction& P)
+{
+  const TPredictionRow& v = P.Interval;
+  return "pred\t" + std::to_string(P.Row) + "\t" + Digits(P.Estimate) + "\t" + Digits(v.SEFit) + "\t" +
+         Digits(v.CILow) + "\t" + Digits(v.CIHigh) + "\t" + Digits(v.PILow) + "\t" + Digits(v.PIHigh) + "\t" +
+         (std::isnan(P.Residual) ? std::string() : Digits(P.Residual));
+}
+
 // Per object used its influence line and its DFBETAS line; a buffer per line keeps a million
 // objects quick.
 void PrintInfluence(const TMLRResult& R)
 {
   const TInfluence& f = R.Influence;
-  for (std::size_t i = 0; i < f.Hat.size(); ++i) {
-    std::string flags;
-    for (int b = 0; b < 5; ++b)
-      if (f.Flags[i] & (1u << b))
-        flags += (flags.empty() ? "" : ",") + std::string(InfluenceFlagNames[b]);
-    const std::string row = std::to_string(R.UsedRows[i]);
-    PrintLine("infl\t" + row + "\t" + Digits(f.Hat[i]) + "\t" + Digits(f.RStandard[i]) + "\t" +
-              Digits(f.RStudent[i]) + "\t" + Digits(f.CooksDistance[i]) + "\t" +
-              Digits(f.DFFits[i]) + "\t" + Digits(f.CovRatio[i]) + "\t" + flags);
-    std::string line = "dfbetas\t" + row;
-    for (int j = 0; j < f.NrOfCoefficients; ++j)
-      line += "\t" + Digits(f.DFBeta(static_cast<int>(i), j));
-    PrintLine(line);
-  }
+  for (std::size_t i = 0; i < f.Hat.size(); ++i)
+    PrintLine(InfluenceLines(TObjectInfluence{R.UsedRows[i], f.Hat[i], f.RStandard[i], f.RStudent[i],
+                                              f.CooksDistance[i], f.DFFits[i], f.CovRatio[i], f.Flags[i],
+                                              f.DFBetas.data() + i, f.Hat.size(), f.NrOfCoefficients}));
 }
 
 void PrintPredictions(const TMLRResult& R)
 {
   const TPredictions& p = R.Predictions;
   for (std::size_t a = 0; a < p.Rows.size(); ++a)
-    PrintLine("pred\t" + std::to_string(p.Rows[a]) + "\t" + Digits(p.Estimate[a]) + "\t" +
-              Digits(p.SEFit[a]) + "\t" + Digits(p.CILow[a]) + "\t" + Digits(p.CIHigh[a]) + "\t" +
-              Digits(p.PILow[a]) + "\t" + Digits(p.PIHigh[a]) + "\t" +
-              (std::isnan(p.Residual[a]) ? std::string() : Digits(p.Residual[a])));
+    PrintLine(PredictionLine(
+        TObjectPrediction{p.Rows[a], p.Estimate[a], {p.SEFit[a], p.CILow[a], p.CIHigh[a], p.PILow[a], p.PIHigh[a]},
+                          p.Residual[a]}));
 }
 
 std::string CsvQuoted(const std::string& S)
@@ -734,6 +441,114 @@ void PrintCsv(const TDataTable& Table)
   }
 }
 
+// Copies the lines a pass wrote aside to the output.
+void CopyToOutput(std::FILE* F)
+{
+  std::rewind(F);
+  char buf[1 << 16];
+  std::size_t got;
+  while ((got = std::fread(buf, 1, sizeof buf, F)) > 0)
+    std::fwrite(buf, 1, got, stdout);
+  if (std::ferror(F))
+    ToolError("cannot read back the lines written aside");
+}
+
+// The fit of a file read in blocks (--stream): the same outputs in the same order as the run
+// on the table. The per-row lines come during the last pass, before the numbers that precede
+// them are known, so they wait in temporary files.
+int RunStream(const TOptions& O)
+{
+  if (!O.Fit.FileName)
+    UsageError("--stream needs a FILE");
+  // The run over a file in blocks fits the plain model only.
+  const std::pair<bool, const char*> unsupported[] = {
+      {O.Csv, "--csv"},       {O.SaveAs.has_value(), "--save"},         {O.Fit.Weights.has_value(), "--weights"},
+      {O.Fit.NoIntercept, "--no-intercept"}, {O.Fit.Robust != TRobustType::None, "--robust"},
+      {!O.Fit.References.empty(), "--reference"}};
+  for (const auto& [given, option] : unsupported)
+    if (given)
+      UsageError(std::string("--stream cannot be combined with ") + option);
+  const TFileFormat format = DecideFileFormat(*O.Fit.FileName);
+  if (format != TFileFormat::Asc && format != TFileFormat::Delimited)
+    ToolError("--stream reads ASC and delimited text files only, not \"" + *O.Fit.FileName + "\"");
+  TBlockReadOptions reading;
+  reading.Threads = O.Fit.Threads;
+  auto open = [&](std::string& Message) {
+    return OpenBlockReader(*O.Fit.FileName, O.Fit.Reading.Delimited, Message, reading);
+  };
+  std::string message;
+  std::unique_ptr<TBlockReader> first = open(message);
+  if (!first)
+    ToolError(message);
+  for (const TLeftOutColumn& c : first->LeftOut())
+    std::fprintf(stderr, "mlrreport: column %d \"%s\" left out: %s\n", c.Field, c.Name.c_str(), c.Reason.c_str());
+  std::vector<std::string> names;
+  for (int c = 1; c <= first->NrOfColumns(); ++c)
+    names.push_back(first->ColName(c));
+  const TRoleState roles = MakeRoles(O.Fit, names);
+  std::vector<int> inputs;
+  int target = 0;
+  for (int c = 1; c <= roles.NrOfColumns(); ++c) {
+    if (roles.Input(c))
+      inputs.push_back(c);
+    if (roles.Target(c))
+      target = c;
+  }
+
+  struct TFileCloser {
+    void operator()(std::FILE* F) const { std::fclose(F); }
+  };
+  std::unique_ptr<std::FILE, TFileCloser> influence, predict;
+  TMLRStream run;
+  if (O.Influence) {
+    influence.reset(std::tmpfile());
+    if (!influence)
+      ToolError("cannot create a temporary file for the influence lines");
+    run.OnInfluence = [&](TMLRStream*, const TObjectInfluence& Object) {
+      const std::string lines = InfluenceLines(Object) + "\n";
+      std::fwrite(lines.data(), 1, lines.size(), influence.get());
+    };
+  }
+  if (O.Predict) {
+    predict.reset(std::tmpfile());
+    if (!predict)
+      ToolError("cannot create a temporary file for the prediction lines");
+    run.OnPrediction = [&](TMLRStream*, const TObjectPrediction& Row) {
+      const std::string line = PredictionLine(Row) + "\n";
+      std::fwrite(line.data(), 1, line.size(), predict.get());
+    };
+  }
+  run.OnRestart = [&](TMLRStream*) {
+    for (std::FILE* f : {influence.get(), predict.get()})
+      if (f && (std::fflush(f) != 0 || ::ftruncate(::fileno(f), 0) != 0 || std::fseek(f, 0, SEEK_SET) != 0))
+        ToolError("cannot start the temporary file of the per-row lines again");
+  };
+  if (!run.Execute(std::move(first), open, inputs, target))
+    ToolError(run.ErrorText());
+  const TMLRResult& r = *run.Result();
+  if (r.NearSingular)
+    std::fprintf(stderr, "mlrreport: %s\n", NearSingularWarning);
+  if (O.Caption)
+    PrintLine(r.Caption);
+  if (O.Values)
+    PrintValues(r);
+  for (auto* f : {influence.get(), predict.get()})
+    if (f) {
+      if (std::fflush(f) != 0 || std::ferror(f))
+        ToolError("cannot write the temporary file of the per-row lines");
+      CopyToOutput(f);
+    }
+  if (!(O.Values || O.Influence || O.Predict))
+    for (const std::string& line : r.ReportLines)
+      PrintLine(line);
+  if (O.Extended) {
+    PrintLine("");
+    for (const std::string& line : r.ExtendedLines)
+      PrintLine(line);
+  }
+  return 0;
+}
+
 int Run(int argc, char** argv)
 {
   const TOptions o = ParseArguments(argc, argv);
@@ -741,7 +556,7 @@ int Run(int argc, char** argv)
     std::fputs(HelpText, stdout);
     return 0;
   }
-  if (o.Csv && (o.Inputs || o.Target || o.Caption || o.Values || o.Extended))
+  if (o.Csv && (o.Fit.Inputs || o.Fit.Target || o.Caption || o.Values || o.Extended))
     UsageError("--csv cannot be combined with --inputs, --target, --caption, --values or --extended");
   const bool machine = o.Values || o.Influence || o.Predict;
   if (o.Values && o.Extended)
@@ -752,11 +567,13 @@ int Run(int argc, char** argv)
     UsageError("--csv cannot be combined with --influence or --predict");
   CheckSaveOptions(o);
 
-  if (o.Threads > 0)
-    SetMathThreadCount(o.Threads);
+  if (o.Fit.Threads > 0)
+    SetMathThreadCount(o.Fit.Threads);
+  if (o.Stream)
+    return RunStream(o);
   TDataTable table;
   TReadSource source;
-  LoadTable(o, table, &source);
+  LoadFitTable(o.Fit, table, &source, "; --stream fits it without holding the table");
   if (o.SaveAs) {
     SaveTable(*o.SaveAs, table, source);
     return 0;
@@ -766,8 +583,8 @@ int Run(int argc, char** argv)
     return 0;
   }
 
-  const TRoleState roles = MakeRoles(o, table);
-  const TMLRModelOptions model = MakeModelOptions(o, table, roles);
+  const TRoleState roles = MakeRoles(o.Fit, ColumnNames(table));
+  const TMLRModelOptions model = MakeModelOptions(o.Fit, table, roles);
   TMLRRun run;
   // The influence measures and predictions cost more than the fit: made only when printed.
   run.SetInfluence(o.Influence || o.Predict || o.Extended);
@@ -778,7 +595,7 @@ int Run(int argc, char** argv)
   if (o.Caption)
     PrintLine(run.Caption());
   if (o.Values)
-    PrintValues(run);
+    PrintValues(*run.Result());
   if (o.Influence)
     PrintInfluence(*run.Result());
   if (o.Predict)

@@ -162,7 +162,7 @@ TEST_F(MLRPlotTool, EveryPlotInEveryFormat)
 
     // SVG: parsed, one ellipse per mark, the chart's texts as texts, 400 x 300 at 96 per inch.
     const std::string svg = (Dir / (std::string(c.Plot) + ".svg")).string();
-    r = Run(With(DemoFit, {"--plot=" + std::string(c.Plot), "--out=" + svg, "--size=400x300", "--dpi=150"}));
+    r = Run(With(DemoFit, {"--plot=" + std::string(c.Plot), "--out=" + svg, "--size=400x300", "--dpi=192"}));
     ASSERT_EQ(r.Status, 0) << r.Err;
     const TSvgShapes shapes = ReadSvg(svg);
     EXPECT_TRUE(shapes.Parsed);
@@ -244,7 +244,9 @@ TEST_F(MLRPlotTool, BadOptionsAndFailuresExitWithStatusTwo)
     const TToolResult r = Run(c.Args);
     EXPECT_EQ(r.Status, 2) << c.Err;
     EXPECT_EQ(r.Out, "");
-    const std::string first = r.Err.substr(0, r.Err.find('\n'));
+    // The tool's own message (Qt may note its setup before it).
+    const std::size_t at = r.Err.find("mlrplot: ");
+    const std::string first = at == std::string::npos ? r.Err : r.Err.substr(at, r.Err.find('\n', at) - at);
     if (!c.Err.empty())
       EXPECT_EQ(first, c.Err);
     else
@@ -267,7 +269,8 @@ TEST_F(MLRPlotTool, AFullDiskKeepsTheOldFile)
   std::ofstream(old, std::ios::binary) << "old";
   const TToolResult r = Run(With(DemoFit, {"--plot", "fit", "--out", old}), "sh -c 'trap \"\" XFSZ; ulimit -f 1; exec \"$0\" \"$@\"' ");
   EXPECT_EQ(r.Status, 2);
-  EXPECT_EQ(r.Err, "mlrplot: cannot save the file \"" + old + "\": cannot write it\n");
+  EXPECT_NE(r.Err.find("mlrplot: cannot save the file \"" + old + "\": cannot write it: File too large\n"),
+            std::string::npos) << r.Err;
   EXPECT_EQ(ReadFile(old), "old");
   EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
 }

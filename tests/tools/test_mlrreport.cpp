@@ -622,7 +622,33 @@ TEST_F(MLRReportTool, ATooLargeTableIsRefusedBeforeReading)
   EXPECT_EQ(refused.Out, "");
   EXPECT_EQ(refused.Err.rfind("mlrreport: the table of \"" + wideFile + "\" needs about 225 MiB of memory, but only ", 0), 0u)
       << refused.Err;
-  EXPECT_NE(refused.Err.find(" MiB are available\n"), std::string::npos) << refused.Err;
+  EXPECT_NE(refused.Err.find(" MiB are available; --stream fits it without holding the table\n"), std::string::npos)
+      << refused.Err;
+  // Read in blocks, the same file fits under the same cap and gives the report of the run on
+  // the table.
+  const TToolResult streamed = Run({wideFile, "--inputs", "1", "--target", "2", "--stream"}, "ulimit -v 150000; ");
+  EXPECT_EQ(streamed.Status, 0) << streamed.Err;
+  const TToolResult inMemory = Run({wideFile, "--inputs", "1", "--target", "2"});
+  EXPECT_EQ(inMemory.Status, 0) << inMemory.Err;
+  EXPECT_EQ(streamed.Out, inMemory.Out);
+  EXPECT_NE(streamed.Out.find("Number of Objects .............: 400000\n"), std::string::npos) << streamed.Out;
+  // The same table as CSV: its size is estimated from its start, and --stream reads it.
+  std::string csv;
+  csv.reserve(2 * 21 * 400000);
+  for (int r = 0; r < 400000; ++r)
+    for (int c = 1; c <= 21; ++c)
+      csv += c == 21 ? "1\n" : "1,";
+  const std::string csvFile = WriteFile("wide.csv", csv);
+  const TToolResult csvRefused = Run({csvFile, "--inputs", "1", "--target", "2"}, "ulimit -v 150000; ");
+  EXPECT_EQ(csvRefused.Status, 2);
+  EXPECT_EQ(csvRefused.Err.rfind("mlrreport: the table of \"" + csvFile + "\" needs about 241 MiB of memory", 0), 0u)
+      << csvRefused.Err;
+  EXPECT_NE(csvRefused.Err.find("--stream"), std::string::npos);
+  const TToolResult csvStreamed = Run({csvFile, "--inputs", "1", "--target", "2", "--stream"}, "ulimit -v 150000; ");
+  EXPECT_EQ(csvStreamed.Status, 0) << csvStreamed.Err;
+  const TToolResult csvInMemory = Run({csvFile, "--inputs", "1", "--target", "2"});
+  EXPECT_EQ(csvStreamed.Out, csvInMemory.Out);
+  EXPECT_NE(csvStreamed.Out.find("Number of Objects .............: 400000\n"), std::string::npos) << csvStreamed.Out;
   const std::string shortFile = WriteFile("short.asc", "short\n21\n400000000\nFALSE FALSE FALSE FALSE\n1 2 3\n");
   const TToolResult tooShort = Run({shortFile, "--inputs", "1", "--target", "2"}, "ulimit -v 150000; ");
   EXPECT_EQ(tooShort.Status, 2);
@@ -906,4 +932,69 @@ TEST_F(MLRReportTool, WorkbookSheetsAndStatFilesReadAsTheirCsv)
   const TToolResult noValue = Run({files + "/same.xlsx", "--sheet"});
   EXPECT_EQ(noValue.Status, 2);
   EXPECT_NE(noValue.Err.find("option --sheet needs a value"), std::string::npos) << noValue.Err;
+}
+
+// --stream against the run on the table: a delimited file with row names, CR LF and missing
+// values, and an ASC file with a Ctrl-Z; every output the same, the per-row lines included.
+TEST_F(MLRReportTool, StreamGivesTheOutputsOfTheRunOnTheTable)
+{
+  std::string csv = "\"\",\"a\",\"b\",\"y\"\r\n";
+  std::string asc = "streamed\r\n3\r\n2500\r\nFALSE TRUE FALSE FALSE\r\na b y\r\n";
+  for (int r = 1; r <= 2500; ++r) {
+    const double a = std::sin(r * 0.7) * 10, b = std::cos(r * 1.3) + r * 1e-3;
+    const double y = 3 + 0.5 * a - 2 * b + std::sin(r * 12.9898) * 0.3;
+    const std::string ys = r % 31 == 0 ? "NA" : std::to_string(y);
+    csv += "\"row " + std::to_string(r) + "\"," + std::to_string(a) + "," + std::to_string(b) + "," + ys + "\r\n";
+    asc += std::to_string(a) + " " + std::to_string(b) + " " + (r % 31 == 0 ? "###" : ys) + "\r\n";
+  }
+  const std::string files[] = {WriteFile("s.csv", csv), WriteFile("s.asc", asc + "\x1a" "junk")};
+  for (const std::string& f : files)
+    for (const std::vector<std::string>& outputs :
+         {std::vector<std::string>{"--extended", "--caption"}, {"--values", "--influence", "--predict"}}) {
+      std::vector<std::string> args = {f, "--inputs", "a,b", "--target", "y"};
+      args.insert(args.end(), outputs.begin(), outputs.end());
+      const TToolResult table = Run(args);
+      args.push_back("--stream");
+      const TToolResult stream = Run(args);
+      ASSERT_EQ(table.Status, 0) << table.Err;
+      ASSERT_EQ(stream.Status, 0) << stream.Err;
+      const std::vector<std::string> t = Lines(table.Out), s = Lines(stream.Out);
+      ASSERT_EQ(s.size(), t.size()) << f;
+      // The report's lines are the same text; the numbers of the other lines agree to 1e-12
+      // (the VIFs and beta coefficients take the inputs' moments in another order of sums).
+      for (std::size_t i = 0; i < t.size(); ++i) {
+        const std::vector<std::string> tf = Fields(t[i]), sf = Fields(s[i]);
+        ASSERT_EQ(sf.size(), tf.size()) << t[i] << "\n" << s[i];
+        for (std::size_t k = 0; k < tf.size(); ++k) {
+          if (tf[k] == sf[k])
+            continue;
+          const double x = std::strtod(tf[k].c_str(), nullptr), z = std::strtod(sf[k].c_str(), nullptr);
+          EXPECT_LE(std::fabs(x - z), 1e-12 * std::fabs(x)) << t[i] << "\n" << s[i];
+        }
+      }
+      if (outputs[0] == "--extended") {
+        EXPECT_EQ(stream.Out, table.Out);
+      }
+    }
+  const TToolResult noFile = Run({"--inputs", "1", "--target", "2", "--stream"});
+  EXPECT_EQ(noFile.Status, 2);
+  EXPECT_EQ(noFile.Err, "mlrreport: --stream needs a FILE\nTry 'mlrreport --help' for more information.\n");
+
+  // Only the plain model: every model option is refused by name, and so is a text column as
+  // an input, which the run on the table would code as indicators.
+  for (const std::vector<std::string>& option :
+       {std::vector<std::string>{"--weights", "b"}, {"--no-intercept"}, {"--robust", "HC1"},
+        {"--reference", "a=1"}}) {
+    std::vector<std::string> args = {files[0], "--inputs", "a", "--target", "y", "--stream"};
+    args.insert(args.end(), option.begin(), option.end());
+    const TToolResult refused = Run(args);
+    EXPECT_EQ(refused.Status, 2);
+    EXPECT_EQ(refused.Err, "mlrreport: --stream cannot be combined with " + option[0] +
+                               "\nTry 'mlrreport --help' for more information.\n");
+  }
+  const TToolResult texts = Run({WriteFile("t.csv", "g,x,y\nu,1,2\nv,2,3.5\nu,3,3.9\nv,4,6\n"), "--inputs", "g,x",
+                                 "--target", "y", "--stream"});
+  EXPECT_EQ(texts.Status, 2);
+  EXPECT_EQ(texts.Err, "mlrreport: The input \"g\" is categorical (a column of texts): a run over a file in blocks "
+                       "takes numeric inputs only\n");
 }
