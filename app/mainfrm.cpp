@@ -12,6 +12,7 @@
 #include "orvex_rchart.h"
 #include "orvex_replist.h"
 #include "orvex_resources.h"
+#include "resultcharts.h"
 #include "tablehistory.h"
 
 #include <QCheckBox>
@@ -244,6 +245,7 @@ void TFrmMLRCalc::CreateControls()
   listColumn->addWidget(RLVarSel, 1);
   listColumn->addWidget(CreateOptionsBar(TSMLR));
   listColumn->addWidget(CreateEstimatesBar(TSMLR));
+  listColumn->addWidget(CreateExclusionBar(TSMLR));
   connect(SButAddEstimates, &QToolButton::clicked, this,
           [this] { Guarded([this] { AddEstimatesToTable(CBIntervals->isChecked()); }); });
   mlrLayout->addLayout(listColumn);
@@ -270,7 +272,7 @@ void TFrmMLRCalc::CreateControls()
   RCHisto = new TRChart(TSDistriResid);
   RCHisto->SetName("RCHisto");
   SetupChart(*RCHisto);
-  RCHisto->SetCaption("Distribution of the Residuals");
+  RCHisto->SetCaption(HistogramTitle);
   RCHisto->Scale1Y().SetDecPlaces(0);
   CreateDiagnosticPages();
 
@@ -296,6 +298,7 @@ void TFrmMLRCalc::CreateControls()
   CreateStatusLines();
   CreateSaveControls();
   CreateUndoControls();
+  CreateExportControls();
 }
 
 void TFrmMLRCalc::SetupChart(TRChart& Chart)
@@ -303,21 +306,7 @@ void TFrmMLRCalc::SetupChart(TRChart& Chart)
   Chart.SetSuppressPaint(true);
   Chart.hide();
   Chart.SetAutoRedraw(true);
-  Chart.SetMarginRight(20);
-  Chart.SetMarginTop(20);
-  Chart.SetMarginBottom(40);
-  for (TScaleProps* scale : {static_cast<TScaleProps*>(&Chart.Scale1X()), static_cast<TScaleProps*>(&Chart.Scale1Y())}) {
-    scale->SetVisible(true);
-    scale->SetDecPlaces(-2);
-    scale->SetMinTicks(3);
-    TFont f = scale->Font();
-    f.SetName("Arial");
-    f.SetHeight(-13);
-    scale->SetFont(f);
-  }
-  Chart.SetCaptionAnchorHoriz(cahChartRight);
-  Chart.SetCaptionAnchorVert(cavChartTop);
-  Chart.SetCaptionAlignment(taRightJustify);
+  SetupResultChart(Chart);
   Chart.SetMouseAction(maNone);
   Chart.SetAlign(alClient);
   Chart.raise();
@@ -329,6 +318,8 @@ void TFrmMLRCalc::SetupChart(TRChart& Chart)
 
 bool TFrmMLRCalc::eventFilter(QObject* Watched, QEvent* Event)
 {
+  if (ChartContextMenu(Watched, Event))
+    return true;
   if (Watched == RLVarSel->viewport() && Event->type() == QEvent::ContextMenu) {
     // A categorical variable's menu of reference levels; shown without blocking.
     const QPoint pos = static_cast<QContextMenuEvent*>(Event)->pos();

@@ -16,6 +16,7 @@
 // and mainfrm_selection.cpp (hover, linked selection and zoom on the scatter charts).
 #pragma once
 
+#include "chartexport.h"
 #include "mlrrun.h"
 #include "orvex_controls.h"
 #include "orvex_datatable.h"
@@ -31,6 +32,7 @@
 #include <string>
 #include <vector>
 
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -47,6 +49,7 @@ namespace orvex {
 struct TAddedEstimates;
 class TChartInteraction;
 class TGradFill;
+class TImageExportDialog;
 class TImportDialog;
 class TSheetImportDialog;
 class TNTabEd;
@@ -93,6 +96,10 @@ inline constexpr int ListColTarget = 3;
 inline constexpr int ListColWeight = 4;
 // The answers to "Save changes to NAME?".
 enum class TSaveAnswer { Save, Discard, Cancel };
+
+// The exclusion commands (buttons, the charts' context menu, the editor's row menu).
+inline constexpr const char* ExcludeSelectedText = "Exclude Selected Objects";
+inline constexpr const char* IncludeAllText = "Include All Objects";
 
 // The window's caption while the demonstration data are untouched.
 inline constexpr const char* MainCaption = "Multiple Linear Regression";
@@ -144,12 +151,20 @@ public:
   // "Add Estimates to Table" under the variable list, with the choice of the interval columns.
   QToolButton* SButAddEstimates = nullptr;
   QCheckBox* CBIntervals = nullptr;
+  // "Exclude Selected Objects" and "Include All Objects" under them (mainfrm_exclude.cpp).
+  QToolButton* SButExclude = nullptr;
+  QToolButton* SButIncludeAll = nullptr;
   // The model options under the variable list (mainfrm_options.cpp): "Intercept" (on by
   // default) and the type of robust standard errors ("None", "HC0" .. "HC3").
   QCheckBox* CBIntercept = nullptr;
   QComboBox* CBRobust = nullptr;
   QWidget* TSDetails = nullptr;
   QPlainTextEdit* MMDetails = nullptr;
+  // The bar above the memo with the report commands (mainfrm_export.cpp).
+  QWidget* PnlDetailsBar = nullptr;
+  QToolButton* SButCopyReport = nullptr;
+  QToolButton* SButSaveReport = nullptr;
+  QToolButton* SButCopyCoefficients = nullptr;
   TOpenDialog ODiag;
   // The table editor's message line under it on the data page (how a paste was read).
   QLabel* LblDataMessage = nullptr;
@@ -193,6 +208,31 @@ public:
   std::vector<int> SelectedObjects() const;
   // The hover, selection and zoom of a scatter chart; null for the histogram.
   TChartInteraction* ChartInteraction(const TRChart* Chart) const;
+
+  // Export (mainfrm_export.cpp). The result charts in the order of their tabs.
+  std::vector<TRChart*> ResultCharts() const;
+  // The context menu of a result chart: "Copy Image", "Save Image As...", "Exclude Selected
+  // Objects", "Include All Objects". The caller owns the menu.
+  QMenu* CreateChartMenu(TRChart* Chart);
+  // "Copy Image": the chart rendered at its size on the screen, as an image on the clipboard.
+  void CopyChartImage(TRChart* Chart);
+  // "Save Image As...": the export dialog, then the file; true when it was written. A failure is
+  // shown with the file's name and the reason, and an old file stays whole.
+  bool SaveChartImageAs(TRChart* Chart);
+  // The details page: "Copy Report" (the memo's text, and the report as HTML), "Save Report
+  // As..." (.txt, or .html/.htm with the tables as HTML tables; true when written) and "Copy
+  // Coefficient Table" (tab-separated text and an HTML table, every number in full).
+  void CopyReport();
+  bool SaveReportAs();
+  void CopyCoefficientTable();
+
+  // Objects excluded by the user (mainfrm_exclude.cpp): table rows left out of the fit with
+  // their values kept, increasing. The selected objects are the rows selected in the editor.
+  const std::vector<int>& ExcludedRows() const { return FExcludedRows; }
+  std::vector<int> SelectedObjects() const;
+  // Each is one step of the undo history and refits at once.
+  void ExcludeSelectedObjects();
+  void IncludeAllObjects();
 
   // Opens a data file as "Load Data" does once a file is chosen: an ASC file without a dialog,
   // a delimited text file through the import dialog; files of BackgroundLoadSize bytes or more are
@@ -248,6 +288,13 @@ public:
   // Asks for the file name of "Save Data As", FileName holding a suggestion; a modal save
   // dialog by default. False when the user cancels.
   std::function<bool(std::string& FileName)> ExecuteSaveHook;
+  // Runs the dialog of "Save Image As..." (modal by default); true when the user chose OK.
+  std::function<bool(TImageExportDialog& Dialog)> ExecuteImageExportHook;
+  // Asks for the file name of "Save Report As...", FileName holding a suggestion; a modal save
+  // dialog by default. False when the user cancels.
+  std::function<bool(std::string& FileName)> ExecuteSaveReportHook;
+  // Opens the charts' and the memo's context menus without blocking (QMenu::popup by default).
+  std::function<void(QMenu* Menu, const QPoint& GlobalPos)> ChartPopupHook;
   // Fired when a background load has ended: adopted, failed or cancelled.
   std::function<void(TFrmMLRCalc* Sender)> OnLoadEnded;
   // The memory "Load Data" may take for a table, in bytes (below 0: unknown, every table is
@@ -298,6 +345,26 @@ private:
   void PollLoad();
   void EndLoad();
   void SetupChart(TRChart& Chart);
+  // mainfrm_export.cpp
+  void CreateExportControls();
+  bool ChartContextMenu(QObject* Watched, QEvent* Event);
+  void AddReportActions(QMenu* Menu);
+  void UpdateExportCommands();
+  std::string ReportTitle() const;
+  // mainfrm_exclude.cpp
+  QWidget* CreateExclusionBar(QWidget* Parent);
+  void AddExclusionActions(QMenu* Menu);
+  void SetExcludedRows(std::vector<int> Rows, const char* Command);
+  void ApplyExcludedRows(const std::vector<int>& Rows);
+  void UpdateExclusionCommands();
+  // Keeps the excluded rows on their rows as rows come and go; a load clears them.
+  void MoveExcludedRows(const TTableChange& Change);
+  std::vector<int> FExcludedRows;
+  std::vector<QAction*> FRowMenuActions;  // added to the editor's heading menu
+  std::string FLastExportFolder;
+  std::string FLastReportFile;
+  TImageFormat FLastImageFormat = TImageFormat::Png;
+  int FLastImageDpi = 0;  // 0: the format's default
   // mainfrm_save.cpp
   void CreateSaveControls();
   void PlaceSaveButtons();

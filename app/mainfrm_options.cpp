@@ -54,6 +54,7 @@ TMLRModelOptions TFrmMLRCalc::ModelOptions() const
   o.Intercept = CBIntercept->isChecked();
   ParseRobustType(CBRobust->currentText().toStdString(), o.Robust);
   o.ReferenceLevels = FReferenceLevels;
+  o.ExcludedRows = FExcludedRows;
   return o;
 }
 

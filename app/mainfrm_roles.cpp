@@ -155,6 +155,7 @@ void TFrmMLRCalc::ShowRunFailure(const std::string& Text)
   LblNearSing->hide();
   MMDetails->setPlainText(QString::fromStdString(Text));
   SetExplanation(Text);
+  UpdateExportCommands();
 }
 
 void TFrmMLRCalc::RunRegression()
@@ -170,53 +171,17 @@ void TFrmMLRCalc::RunRegression()
   FillDetails();
   SetExplanation(SelectVariablesText);
   ChartsRefitted();
+  UpdateExportCommands();
 }
 
 void TFrmMLRCalc::FillFitChart()
 {
-  TRChart& chart = *RCFit;
-  chart.SetSuppressPaint(true);
-  chart.ClearChart();
-  chart.ClearTextLabels();
-  chart.Scale1X().SetMinTicks(2);
-  chart.Scale1X().SetCaption(FitChartXCaption);
-  chart.Scale1X().SetDecPlaces(-2);
-  chart.Scale1Y().SetMinTicks(3);
-  chart.Scale1Y().SetCaption(FitChartYCaption);
-  chart.Scale1Y().SetDecPlaces(-2);
-  chart.SetDataColor(clBlack);
-  const TMLRResultPtr result = FRun.Result();
-  chart.SetAllocSize(ItemAllocStep(result->FitPoints.size() + 1));  // the marks and the diagonal
-  for (const TFitPoint& p : result->FitPoints) {
-    chart.SetDataColor(ClassColors[static_cast<std::size_t>(p.ColorIndex)]);
-    chart.SetItemTag(p.Row);
-    chart.AddMark(p.Actual, p.Estimated, FitChartMarkType);
-  }
-  chart.AutoRange(1, 5.0);
-  chart.SetItemTag(0);
-  const double low = std::max(chart.Scale1X().RangeLow(), chart.Scale1Y().RangeLow());
-  const double high = std::max(chart.Scale1X().RangeHigh(), chart.Scale1Y().RangeHigh());
-  chart.AddLine(low, low, high, high);
-  // The caption before the one paint: set afterwards, it would paint every mark again.
-  chart.SetCaption(result->Caption);
-  chart.SetSuppressPaint(false);
+  orvex::FillFitChart(*RCFit, *FRun.Result());
 }
 
 void TFrmMLRCalc::FillResidualHistogram()
 {
-  TRChart& chart = *RCHisto;
-  const TMLRResultPtr result = FRun.Result();
-  const TResidualHistogram& h = result->Histogram;
-  chart.ClearChart();
-  chart.ClearTextLabels();
-  chart.SetDataColor(clBlack);
-  chart.SetFillColor(clYellow);
-  for (const THistogramBar& bar : h.Bars)
-    chart.AddRect(bar.Left, 0, bar.Right, bar.Count);
-  chart.SetRange(1, h.LowX, h.LowY, h.HighX, h.HighY);
-  chart.Scale1X().SetCaption(h.XCaption);
-  chart.Scale1Y().SetCaption(h.YCaption);
-  chart.ShowChart();
+  orvex::FillResidualHistogram(*RCHisto, *FRun.Result());
 }
 
 void TFrmMLRCalc::FillDetails()

@@ -150,6 +150,7 @@ void TFrmMLRCalc::PushAddEstimates(std::vector<TEstimateColumn> Columns, const T
 
 void TFrmMLRCalc::TableChanged(const TTableChange& Change)
 {
+  MoveExcludedRows(Change);
   if (Change.Kind == TTableChangeKind::Contents) {
     // A load: the loader rebuilds the variable list, which clears the roles.
     FKeptRoles.reset();

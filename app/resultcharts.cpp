@@ -223,9 +223,19 @@ std::vector<double> RootAbs(std::span<const double> Values)
 void FillResidualsVsEstimatedWith(TCustomRChart& Chart, const TDiagnosticData& Data, const TLowessCurve& Curve)
 {
   BeginChart(Chart, Data, ResidVsEstimatedTitle, EstimatedCaption, ResidualsCaption);
+  // Objects excluded by the user: hollow, under the others, inside the range.
+  std::vector<double> xs(Data.Estimated.begin(), Data.Estimated.end());
+  std::vector<double> ys(Data.Residuals.begin(), Data.Residuals.end());
+  for (const TFitPoint& p : Data.Excluded) {
+    Chart.SetDataColor(ClassColors[static_cast<std::size_t>(p.ColorIndex)]);
+    Chart.SetItemTag(p.Row);
+    Chart.AddMark(p.Estimated, p.Actual - p.Estimated, ExcludedMarkType);
+    xs.push_back(p.Estimated);
+    ys.push_back(p.Actual - p.Estimated);
+  }
   AddMarks(Chart, Data, Data.Estimated, Data.Residuals);
-  const TRange x = RangeOf(Data.Estimated, RangeMargin);
-  const TRange y = RangeOf(Data.Residuals, RangeMargin);
+  const TRange x = RangeOf(xs, RangeMargin);
+  const TRange y = RangeOf(ys, RangeMargin);
   HorizontalLine(Chart, 0.0, x);
   SetLinePen(Chart, SmootherColor, psSolid);
   AddCurve(Chart, Curve, y);
@@ -391,6 +401,7 @@ TDiagnosticData DiagnosticDataOf(const TMLRResult& Result)
   d.Points = Result.FitPoints;
   d.Estimated = Result.Estimates;
   d.Residuals = Result.Residuals;
+  d.Excluded = Result.ExcludedPoints;
   if (Result.Influence.Available) {
     d.StdResiduals = Result.Influence.RStandard;
     d.Leverage = Result.Influence.Hat;

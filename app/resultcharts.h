@@ -14,6 +14,7 @@
 #include "mlrresult.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <span>
 #include <string>
@@ -35,6 +36,9 @@ struct TDiagnosticData {
   std::span<const double> StdResiduals;
   std::span<const double> Leverage;
   int NrOfCoefficients = 0;  // k: the rank of the design
+  // Objects excluded by the user at (actual, estimated): drawn hollow on the chart of residuals
+  // against estimates (the other charts need the object's own place in the fit).
+  std::span<const TFitPoint> Excluded;
   // The label of an object by its table row (its row name, or the row number when it has none).
   std::function<std::string(int Row)> RowLabel;
 };
@@ -87,5 +91,27 @@ void FillDiagnosticCharts(const TDiagnosticCharts& Charts, const TDiagnosticData
 // From the result value itself (its influence measures must be available).
 void FillDiagnosticCharts(const TDiagnosticCharts& Charts, const TMLRResult& Result,
                           std::function<std::string(int Row)> RowLabel);
+
+}  // namespace orvex
+
+namespace orvex {
+
+// The actual-versus-estimated chart and the residual histogram, filled from a result value as
+// the window shows them (the command-line plot tool draws the same).
+inline constexpr const char* HistogramTitle = "Distribution of the Residuals";
+// The hollow circle of an object the user excluded, the size of the filled mark 26.
+inline constexpr std::uint8_t ExcludedMarkType = 16;
+
+// The look every result chart of the window has: margins right 20, top 20 and bottom 40, both
+// scales of layer 1 shown with automatic decimals, at least 3 ticks and Arial of 13 pixels, the
+// title at the chart's top right, right-justified.
+void SetupResultChart(TCustomRChart& Chart);
+// One mark of type 26 per object at (actual, estimated) in its class colour with its table row
+// as item tag (an object excluded by the user hollow, of type ExcludedMarkType), the range fitted to the marks with 5 % margins, the diagonal reference line in
+// the colour of the last mark, the result's caption as title; painted once.
+void FillFitChart(TCustomRChart& Chart, const TMLRResult& Result);
+// The bins of the result's histogram as yellow rectangles over the histogram's range, the
+// scale captions "residuals of" the target and "count"; painted once.
+void FillResidualHistogram(TCustomRChart& Chart, const TMLRResult& Result);
 
 }  // namespace orvex

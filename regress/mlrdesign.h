@@ -35,6 +35,9 @@ struct TMLRModelOptions {
   // Per table column of a categorical input, the level number of its reference level; a
   // column not listed (or whose level has no rows) takes its lowest level present.
   std::map<int, int> ReferenceLevels;
+  // Table rows the user left out of the fit (increasing): they are not used, whatever their
+  // values, and are counted apart from the rows with missing values.
+  std::vector<int> ExcludedRows;
 
   bool operator==(const TMLRModelOptions&) const = default;
 };

@@ -57,6 +57,7 @@ struct TFitSummary {
   int NrOfObjects = 0;    // objects used (n)
   int NrOfInputs = 0;     // p
   int NrOfMissing = 0;    // objects left out for a missing value
+  int NrOfExcluded = 0;   // objects left out by the user
   bool NearSingular = false;
   double SRes = 0;        // standard deviation of the residuals
   double R2 = 0;          // squared correlation of actual and estimated values
@@ -102,6 +103,8 @@ struct TFitInference {
   std::vector<TCoefficientInference> Coefficients;
   // Table rows left out of the fit for a missing or non-finite value, increasing.
   std::vector<int> MissingRows;
+  // Table rows left out of the fit by the user, increasing.
+  std::vector<int> ExcludedRows;
 };
 
 // The influence measures of the objects used, as R's influence.measures defines them, with k the
@@ -254,6 +257,10 @@ struct TMLRResult {
   int NrOfRows = 0;                 // rows of the table
   std::vector<int> UsedRows;        // table rows in the fit, increasing
   std::vector<int> LeftOutRows;     // the others (a missing or non-finite value), increasing
+  std::vector<int> ExcludedRows;    // rows left out by the user (model options), increasing
+  // The excluded rows whose inputs and target are valid, at (actual, estimated) as the fit
+  // predicts them: drawn hollow beside the objects of the fit (made with the predictions).
+  std::vector<TFitPoint> ExcludedPoints;
 
   // design and coefficients (inputs, then the intercept when the model has one)
   bool NearSingular = false;

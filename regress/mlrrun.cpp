@@ -95,6 +95,7 @@ bool TMLRRun::Execute(const TDataTable& Table, const TRoleState& Roles,
   FDesign = TDesign{};
   FSqrtW.clear();
   FZeroWeightRows.clear();
+  FExcludedRows.clear();
 
   if (!ReadRoles(Table, Roles))
     return false;
@@ -102,6 +103,7 @@ bool TMLRRun::Execute(const TDataTable& Table, const TRoleState& Roles,
   for (int j = 1; j <= FNumInputs; ++j)
     FPlain = FPlain && Table.VarType(FSelColumns.Elem(j)) != vtNominal;
   SelectRows(Table);
+  LeaveOutExcludedRows(Table);
   if (FPlain) {
     // Numeric inputs only: the design's terms need no pass over the rows.
     BuildDesign(Table, std::vector<int>(FSelColumns.Data(), FSelColumns.Data() + FNumInputs),
@@ -145,7 +147,8 @@ bool TMLRRun::Execute(const TDataTable& Table, const TRoleState& Roles,
   TBulkVector<TFitPoint>& points = FSparePoints;
   Evaluate(Table, points);
 
-  const int nrMissing = Table.NrOfRows() - m - static_cast<int>(FZeroWeightRows.size());
+  const int nrExcluded = static_cast<int>(FExcludedRows.size());
+  const int nrMissing = Table.NrOfRows() - m - static_cast<int>(FZeroWeightRows.size()) - nrExcluded;
   TFitSummary summary;
   if (FPlain) {
     summary = MakeFitSummary(FStats, p, nrMissing, FNearSingular);
@@ -159,6 +162,7 @@ bool TMLRRun::Execute(const TDataTable& Table, const TRoleState& Roles,
     summary.Statistics = FStats.GetStatistics();
     MakeOptionsSummary(summary);
   }
+  summary.NrOfExcluded = nrExcluded;
 
   const TAnovaTable& a = summary.Anova;
   std::vector<double> shown = {summary.SRes, summary.R2, a.SSRes, a.SSReg, a.SSTot,

@@ -192,6 +192,10 @@ private:
   bool Fail(TRunStatus Status, const std::string& Text);
   bool ReadRoles(const TDataTable& Table, const TRoleState& Roles);
   void SelectRows(const TDataTable& Table);
+  // Takes the rows the user excluded (the model options) out of the rows used.
+  void LeaveOutExcludedRows(const TDataTable& Table);
+  // The excluded rows whose inputs and target are valid, as points at their predicted value.
+  void MakeExcludedPoints(const TDataTable& Table, TMLRResult& Result) const;
   bool DropNonFiniteRows();
   void FillDesign(const TDataTable& Table);
   // The steps of a run with options (mlrrun_options.cpp): the weights and the design's terms
@@ -237,6 +241,7 @@ private:
   std::vector<double> FSqrtW;
   // Table rows of weight 0, left out of the fit.
   std::vector<int> FZeroWeightRows;
+  std::vector<int> FExcludedRows;  // in the table, increasing
 
   TRunStatus FStatus = TRunStatus::NotRun;
   std::string FErrorText;

@@ -298,15 +298,18 @@ void TMLRRun::MakeInference(const TDataTable& Table)
 
   // Rows of the table that the run did not use.
   const int nr = Table.NrOfRows();
-  std::size_t u = 0, z = 0;
+  std::size_t u = 0, z = 0, x = 0;
   for (int r = 1; r <= nr; ++r) {
     if (u < FUsedRows.size() && FUsedRows[u] == r)
       ++u;
     else if (z < FZeroWeightRows.size() && FZeroWeightRows[z] == r)
       ++z;
+    else if (x < FExcludedRows.size() && FExcludedRows[x] == r)
+      ++x;
     else
       inf.MissingRows.push_back(r);
   }
+  inf.ExcludedRows = FExcludedRows;
 
   MakeExtendedLines();
 }
@@ -457,17 +460,23 @@ std::vector<std::string> MakeExtendedLines(const TFitSummary& Summary, const TMo
   l.push_back(" F-statistic: " + FormatSig5(undefined ? NaN : inf.FValue) + " on " + std::to_string(s.NrOfInputs) +
               " and " + std::to_string(inf.DFRes) + " DF,  p-value: " +
               FormatPValue(inf.FPValue));
-  const int nrRows = s.NrOfObjects + static_cast<int>(inf.MissingRows.size()) + Form.NrOfZeroWeight;
+  const int nrRows = s.NrOfObjects + static_cast<int>(inf.MissingRows.size() + inf.ExcludedRows.size()) +
+                     Form.NrOfZeroWeight;
   l.push_back(" Objects used: " + std::to_string(s.NrOfObjects) + " of " + std::to_string(nrRows));
-  if (!inf.MissingRows.empty()) {
+  // Rows left out, listed up to MaxListedRows.
+  auto listRows = [&l](const char* Head, const std::vector<int>& Rows) {
+    if (Rows.empty())
+      return;
     std::vector<std::string> rows;
-    const std::size_t shown = std::min(inf.MissingRows.size(), MaxListedRows);
+    const std::size_t shown = std::min(Rows.size(), MaxListedRows);
     for (std::size_t i = 0; i < shown; ++i)
-      rows.push_back(std::to_string(inf.MissingRows[i]));
-    if (inf.MissingRows.size() > shown)
-      rows.back() += " and " + std::to_string(inf.MissingRows.size() - shown) + " more";
-    AppendWrapped(l, " Rows left out for missing values: ", rows);
-  }
+      rows.push_back(std::to_string(Rows[i]));
+    if (Rows.size() > shown)
+      rows.back() += " and " + std::to_string(Rows.size() - shown) + " more";
+    AppendWrapped(l, Head, rows);
+  };
+  listRows(" Rows left out for missing values: ", inf.MissingRows);
+  listRows(" Rows excluded by the user: ", inf.ExcludedRows);
   if (!collinear.empty())
     AppendWrapped(l, " Collinear (t, p and intervals not available): ", collinear);
   return lines;

@@ -3,6 +3,7 @@
 // indicators, the fill of the sqrt(w) scaled design, the statistics as R's summary.lm gives
 // them for a weighted fit or one without intercept, and the options' part of the result and
 // of the extended block (robust standard errors, the categorical inputs' F tests and GVIFs).
+#include "demodata.h"
 #include "mlrrobust.h"
 #include "mlrrun.h"
 #include "mlrrun_text.h"
@@ -395,6 +396,39 @@ void TMLRRun::MakeOptionsResult(const TDataTable& Table, TMLRResult& R) const
       }
       R.CategoricalTerms.push_back(c);
     }
+  }
+}
+
+void TMLRRun::LeaveOutExcludedRows(const TDataTable& Table)
+{
+  const std::vector<int>& given = FOptions.ExcludedRows;
+  if (given.empty())
+    return;
+  for (int r : given)
+    if (r >= 1 && r <= Table.NrOfRows())
+      FExcludedRows.push_back(r);
+  std::sort(FExcludedRows.begin(), FExcludedRows.end());
+  FExcludedRows.erase(std::unique(FExcludedRows.begin(), FExcludedRows.end()), FExcludedRows.end());
+  std::vector<int> kept;
+  kept.reserve(FUsedRows.size());
+  for (int r : FUsedRows)
+    if (!std::binary_search(FExcludedRows.begin(), FExcludedRows.end(), r))
+      kept.push_back(r);
+  FUsedRows.swap(kept);
+}
+
+void TMLRRun::MakeExcludedPoints(const TDataTable& Table, TMLRResult& Result) const
+{
+  Result.ExcludedPoints.clear();
+  const TPredictions& pr = Result.Predictions;
+  for (int row : FExcludedRows) {
+    const auto at = std::lower_bound(pr.Rows.begin(), pr.Rows.end(), row);
+    if (at == pr.Rows.end() || *at != row || !Table.ElemValid(FTargetCol, row))
+      continue;
+    const double actual = Table.Elem(FTargetCol, row);
+    const double estimate = pr.Estimate[static_cast<std::size_t>(at - pr.Rows.begin())];
+    if (std::isfinite(actual) && std::isfinite(estimate))
+      Result.ExcludedPoints.push_back(TFitPoint{row, ClassColorIndex(Table.RowAttrib(row)), actual, estimate});
   }
 }
 

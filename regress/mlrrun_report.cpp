@@ -66,6 +66,8 @@ std::vector<std::string> MakeReportLines(const TFitSummary& Summary, const TMode
   r.push_back("Number of Objects .............: " + std::to_string(s.NrOfObjects));
   if (s.NrOfMissing > 0)
     r.push_back("Objects with Missing Values ...: " + std::to_string(s.NrOfMissing));
+  if (s.NrOfExcluded > 0)
+    r.push_back("Objects Excluded by the User ...: " + std::to_string(s.NrOfExcluded));
   r.push_back("Number of Input Variables .....: " + std::to_string(p));
   const int n = p + (Form.Intercept ? 1 : 0);
   r.push_back("Degrees of Freedom ............: " + std::to_string(s.NrOfObjects - n));

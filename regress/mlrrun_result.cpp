@@ -94,6 +94,8 @@ void TMLRRun::MakeResult(const TDataTable& Table)
     MakeInfluence(*r, factor, rank);
     MakePredictions(Table, *r, factor, rank);
   }
+  r->ExcludedRows = FExcludedRows;
+  MakeExcludedPoints(Table, *r);
   MakeMeasures(*r);
   MakeOptionsResult(Table, *r);
   AppendResultReport(Table, *r);

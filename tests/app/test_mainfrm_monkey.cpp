@@ -1,26 +1,32 @@
 // Monkey test of the main window: 10,000 random clicks, drags (plain, with Shift or Ctrl), wheel
-// turns, key presses (some with Alt), gestures on the shown scatter chart and resizes with a
-// fixed seed (printed, and settable through MAINFRM_MONKEY_SEED), then checks that the window is
-// still consistent: the list has a row per table column, the charts ring exactly the editor's
-// selected rows, each chart's zoom history holds its window, and a role click gives a report of
-// the current table, or its failure text.
+// turns, key presses (some with Alt), gestures on the shown scatter chart, context menus with
+// their commands (the export dialogs answered) and resizes with a fixed seed (printed, and
+// settable through MAINFRM_MONKEY_SEED), then checks that the window is still consistent: the
+// list has a row per table column, the charts ring exactly the editor's selected rows, each
+// chart's zoom history holds its window, and a role click gives a report of the current table,
+// or its failure text.
 #include "mainfrm_testutil.h"
 
 #include "chartinteraction.h"
 
 #include "orvex_ntabed.h"
+#include "imageexportdlg.h"
 #include "orvex_rchart.h"
 
+#include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QWheelEvent>
 #include <cstdio>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <filesystem>
 #include <random>
 
 using namespace orvex;
 using mainfrm_test::TShownWindow;
+namespace fs = std::filesystem;
 
 TEST(MainWindowMonkey, TenThousandRandomEvents)
 {
@@ -45,6 +51,32 @@ TEST(MainWindowMonkey, TenThousandRandomEvents)
   w.ExecuteSaveHook = [&](std::string& FileName) {
     FileName = saved;
     return ++saveDialogs % 2 == 0;
+  };
+  // The export dialogs alternately cancel and write small scratch files; a chart's or the memo's
+  // context menu runs one of its enabled commands or closes.
+  const fs::path scratch = fs::path(saved).parent_path();
+  const char* imageNames[] = {"monkey.png", "monkey.svg", "monkey.pdf"};
+  int imageDialogs = 0, reportDialogs = 0, menuCommands = 0;
+  w.ExecuteImageExportHook = [&](TImageExportDialog& d) {
+    d.SetFileName((scratch / imageNames[imageDialogs % 3]).string());
+    d.SetSettings({160, 120, 96});
+    return ++imageDialogs % 2 == 0;
+  };
+  w.ExecuteSaveReportHook = [&](std::string& FileName) {
+    FileName = (scratch / (reportDialogs % 4 < 2 ? "monkey.txt" : "monkey.html")).string();
+    return ++reportDialogs % 2 == 0;
+  };
+  w.ChartPopupHook = [&](QMenu* Menu, const QPoint&) {
+    std::vector<QAction*> enabled;
+    for (QAction* a : Menu->actions())
+      if (a->isEnabled() && !a->isSeparator() && !a->menu())
+        enabled.push_back(a);
+    const int pick = uniform(0, static_cast<int>(enabled.size()));
+    if (pick < static_cast<int>(enabled.size())) {
+      enabled[static_cast<std::size_t>(pick)]->trigger();
+      ++menuCommands;
+    }
+    Menu->deleteLater();
   };
   w.NTData->ShowMessageHook = [](const std::string&) {};
   w.NTData->PopupHook = [](QMenu*, const QPoint&) {};
@@ -155,10 +187,19 @@ TEST(MainWindowMonkey, TenThousandRandomEvents)
       QApplication::sendEvent(focus, &press);
       QKeyEvent release(QEvent::KeyRelease, key, keyMods, text);
       QApplication::sendEvent(focus, &release);
-    } else if (kind < 95) {
+    } else if (kind < 94) {
       ChartGesture(mods);
-    } else if (kind < 98) {
+    } else if (kind < 97) {
       w.resize(uniform(600, 1100), uniform(400, 800));
+    } else if (kind < 98) {
+      // The context menu of a result chart or of the memo, as the right button opens it.
+      const std::vector<TRChart*> charts = w.ResultCharts();
+      std::vector<QWidget*> menuOwners(charts.begin(), charts.end());
+      menuOwners.push_back(w.MMDetails);
+      QWidget* owner = menuOwners[static_cast<std::size_t>(uniform(0, static_cast<int>(menuOwners.size()) - 1))];
+      const QPoint at(uniform(0, std::max(owner->width() - 1, 0)), uniform(0, std::max(owner->height() - 1, 0)));
+      QContextMenuEvent e(QContextMenuEvent::Mouse, at, owner->mapToGlobal(at));
+      QApplication::sendEvent(owner == w.MMDetails ? w.MMDetails->viewport() : owner, &e);
     } else if (uniform(0, 1) == 0) {
       w.PageControl1->setCurrentIndex(uniform(0, 2));
     } else {
@@ -174,6 +215,7 @@ TEST(MainWindowMonkey, TenThousandRandomEvents)
   }
   QApplication::processEvents();
   std::printf("%d gestures on a shown scatter chart\n", chartGestures);
+  std::printf("menu commands %d, image dialogs %d, report dialogs %d\n", menuCommands, imageDialogs, reportDialogs);
   std::printf("runs %d succeeded, %d failed; after the monkey: table %d x %d, run status %d, %d memo lines\n", succeeded, failed, w.NTData->NrOfColumns(),
               w.NTData->NrOfRows(), static_cast<int>(w.Run().Status()), static_cast<int>(w.DetailsLines().size()));
 
