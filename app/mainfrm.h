@@ -227,9 +227,8 @@ public:
   void CopyCoefficientTable();
 
   // Objects excluded by the user (mainfrm_exclude.cpp): table rows left out of the fit with
-  // their values kept, increasing. The selected objects are the rows selected in the editor.
+  // their values kept, increasing. The selected objects are SelectedObjects() above.
   const std::vector<int>& ExcludedRows() const { return FExcludedRows; }
-  std::vector<int> SelectedObjects() const;
   // Each is one step of the undo history and refits at once.
   void ExcludeSelectedObjects();
   void IncludeAllObjects();

@@ -120,21 +120,6 @@ void TFrmMLRCalc::AddExclusionActions(QMenu* Menu)
       ->setEnabled(!FExcludedRows.empty());
 }
 
-std::vector<int> TFrmMLRCalc::SelectedObjects() const
-{
-  std::vector<int> rows;
-  if (!NTData->HasSelection())
-    return rows;
-  // Grid rows to table rows: the first data row follows the fixed rows.
-  const TGridRect sel = NTData->Selection();
-  const int offset = NTData->FixedRows() - 1;
-  const int first = std::max(sel.Top - offset, 1);
-  const int last = std::min(sel.Bottom - offset, NTData->NrOfRows());
-  for (int r = first; r <= last; ++r)
-    rows.push_back(r);
-  return rows;
-}
-
 void TFrmMLRCalc::ExcludeSelectedObjects()
 {
   std::vector<int> rows = FExcludedRows;

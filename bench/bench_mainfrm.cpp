@@ -166,12 +166,11 @@ void BM_ExcludeOneRow(benchmark::State& State)
     lv.SetChecked(2, c, true);
   lv.SetChecked(3, NrOfColumns, false);
   ClickBox(lv, 3, NrOfColumns);
-  const int offset = w.NTData->FixedRows() - 1;
   int row = 1;
   for (auto _ : State) {
     State.PauseTiming();
     row = row % n + 1;
-    w.NTData->SetSelection(TGridRect{1, row + offset, 1, row + offset});
+    w.NTData->SetSelectedRows({row});
     State.ResumeTiming();
     w.SButExclude->click();
     QApplication::processEvents();

@@ -44,7 +44,8 @@ struct TExcludeWindow : TShownWindow {
       if (m->testAttribute(Qt::WA_DeleteOnClose))
         delete m;
   }
-  // Selects table rows First..Last by a click in column 1 and a shift-click, as the user does.
+  // Selects table rows First..Last by a click in column 1 and a shift-click, as the user does; a
+  // single cell is only the cursor, so one row is chosen as a chart's click chooses it.
   void SelectRows(int First, int Last)
   {
     TNTabEd& ed = *W->NTData;
@@ -53,9 +54,12 @@ struct TExcludeWindow : TShownWindow {
       const TRect r = ed.CellRect(ed.FixedCols(), Row + offset);
       return QPoint((r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2);
     };
+    if (Last == First) {
+      ed.SetSelectedRows({First});
+      return;
+    }
     QTest::mouseClick(ed.viewport(), Qt::LeftButton, Qt::NoModifier, at(First));
-    if (Last != First)
-      QTest::mouseClick(ed.viewport(), Qt::LeftButton, Qt::ShiftModifier, at(Last));
+    QTest::mouseClick(ed.viewport(), Qt::LeftButton, Qt::ShiftModifier, at(Last));
   }
   static QAction* Action(QMenu* Menu, const char* Text)
   {
