@@ -10,22 +10,6 @@ namespace orvex {
 
 namespace {
 
-std::string Escaped(const std::string& S)
-{
-  std::string e;
-  e.reserve(S.size());
-  for (char c : S) {
-    switch (c) {
-    case '&': e += "&amp;"; break;
-    case '<': e += "&lt;"; break;
-    case '>': e += "&gt;"; break;
-    case '"': e += "&quot;"; break;
-    default: e += c;
-    }
-  }
-  return e;
-}
-
 std::string Cell(double Value)
 {
   if (std::isnan(Value))
@@ -56,16 +40,16 @@ std::string ReportText(const std::vector<std::string>& Lines)
 
 std::string ReportHtml(const std::string& Title, const std::vector<std::string>& Lines, const TMLRResult* Result)
 {
-  std::string h = "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>" + Escaped(Title) +
+  std::string h = "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>" + HtmlEscaped(Title) +
                   "</title>\n<style>\ntable { border-collapse: collapse; margin: 1em 0; }\n"
                   "th, td { border: 1px solid #999; padding: 2px 8px; }\n"
-                  "caption { text-align: left; font-weight: bold; }\n</style>\n</head>\n<body>\n<pre>\n";
-  for (const std::string& line : Lines)
-    h += Escaped(line) + '\n';
-  h += "</pre>\n";
+                  "caption { text-align: left; font-weight: bold; }\n</style>\n</head>\n<body>\n";
   if (Result)
-    for (const TReportTable& table : Result->Tables)
-      h += RenderTableHtml(table);
+    return h + RenderDocumentHtml(ReportDocument(*Result, true)) + "</body>\n</html>\n";
+  h += "<pre>";
+  for (const std::string& line : Lines)
+    h += HtmlEscaped(line) + '\n';
+  h += "</pre>\n";
   return h + "</body>\n</html>\n";
 }
 

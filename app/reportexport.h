@@ -14,8 +14,9 @@ namespace orvex {
 
 // Lines joined by line feeds, with one after the last.
 std::string ReportText(const std::vector<std::string>& Lines);
-// A whole HTML document (UTF-8): the report's lines as preformatted text and, when Result is
-// given, its tables as HTML tables after them. Title becomes the document's title.
+// A whole HTML document (UTF-8). With a Result, its report and extended block (the memo's text)
+// with every table in place as an HTML table and the lines between as preformatted text;
+// without one (a failed run), Lines as preformatted text. Title becomes the document's title.
 std::string ReportHtml(const std::string& Title, const std::vector<std::string>& Lines, const TMLRResult* Result);
 // The coefficients of Result as a table: name, estimate, standard error, t value, p-value, the
 // 95 % interval and the VIF (robust standard errors and their tests when the fit has them).

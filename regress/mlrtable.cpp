@@ -30,6 +30,8 @@ std::string TsvField(std::string S)
   return S;
 }
 
+}  // namespace
+
 std::string HtmlEscaped(const std::string& S)
 {
   std::string e;
@@ -44,8 +46,6 @@ std::string HtmlEscaped(const std::string& S)
   }
   return e;
 }
-
-}  // namespace
 
 std::vector<std::string> RenderTableText(const TReportTable& Table)
 {

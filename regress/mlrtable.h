@@ -44,6 +44,8 @@ TReportDocument ReportDocument(const TMLRResult& Result, bool Extended);
 TReportDocument DocumentOf(const std::vector<std::string>& Lines, const std::vector<TPlacedTable>& Placed);
 // Every block's fixed text, one entry per line.
 std::vector<std::string> RenderDocumentText(const TReportDocument& Document);
+// &, <, > and " as HTML entities.
+std::string HtmlEscaped(const std::string& S);
 // Text blocks as <pre> (escaped), tables by RenderTableHtml.
 std::string RenderDocumentHtml(const TReportDocument& Document);
 
