@@ -67,7 +67,9 @@ QWidget* TFrmMLRCalc::CreateExclusionBar(QWidget* Parent)
   bar->setObjectName("PanelExclusion");
   bar->setFixedWidth(RLVarSel->width());
   auto* row = new QHBoxLayout(bar);
-  row->setContentsMargins(4, 2, 4, 2);
+  // Both buttons in full at the list's width: the margins and spacing are the layout's slack.
+  row->setContentsMargins(2, 2, 0, 2);
+  row->setSpacing(3);
   SButExclude = new QToolButton(bar);
   SButExclude->setObjectName("SButExclude");
   SButExclude->setText(ExcludeSelectedText);
