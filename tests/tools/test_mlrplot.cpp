@@ -9,6 +9,8 @@
 #include <QImage>
 #include <QRegularExpression>
 #include <QXmlStreamReader>
+#include "tool_testutil.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -24,30 +26,11 @@
 
 using namespace orvex;
 namespace fs = std::filesystem;
+using tool_test::ReadFile;
+using tool_test::ShellQuoted;
+using tool_test::TToolResult;
 
 namespace {
-
-struct TToolResult {
-  int Status = -1;
-  std::string Out;
-  std::string Err;
-};
-
-std::string ReadFile(const fs::path& P)
-{
-  std::ifstream f(P, std::ios::binary);
-  std::stringstream ss;
-  ss << f.rdbuf();
-  return ss.str();
-}
-
-std::string ShellQuoted(const std::string& S)
-{
-  std::string q = "'";
-  for (char c : S)
-    q += (c == '\'') ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
 
 // The marks and lines of an SVG file, which must parse as XML.
 struct TSvgShapes {
@@ -84,31 +67,10 @@ std::pair<double, double> PdfPage(const std::string& FileName)
   return m.hasMatch() ? std::pair{m.captured(1).toDouble(), m.captured(2).toDouble()} : std::pair{0.0, 0.0};
 }
 
-class MLRPlotTool : public ::testing::Test {
+// Runs the tool without a display: no DISPLAY and no platform named, unless a prefix sets one.
+class MLRPlotTool : public tool_test::TToolProcessTest {
 protected:
-  void SetUp() override
-  {
-    Dir = fs::temp_directory_path() / ("mlrplot_test_" + std::to_string(::getpid()));
-    fs::create_directories(Dir);
-  }
-  void TearDown() override { fs::remove_all(Dir); }
-
-  // Runs the tool without a display: no DISPLAY and no platform named, unless Prefix sets one.
-  TToolResult Run(const std::vector<std::string>& Args, const std::string& Prefix = "") const
-  {
-    std::string cmd = "env -u DISPLAY -u QT_QPA_PLATFORM " + Prefix + ShellQuoted(MLRPLOT_PATH);
-    for (const std::string& a : Args)
-      cmd += " " + ShellQuoted(a);
-    cmd += " >" + ShellQuoted((Dir / "out").string()) + " 2>" + ShellQuoted((Dir / "err").string());
-    const int raw = std::system(cmd.c_str());
-    TToolResult r;
-    r.Status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.Out = ReadFile(Dir / "out");
-    r.Err = ReadFile(Dir / "err");
-    return r;
-  }
-
-  fs::path Dir;
+  MLRPlotTool() : TToolProcessTest(MLRPLOT_PATH, "mlrplot", "env -u DISPLAY -u QT_QPA_PLATFORM ") {}
 };
 
 // The demonstration example: Net Weight on Length and Width.

@@ -6,6 +6,8 @@
 #include "data/table_dump.h"
 #include "regress/mlrrun_testutil.h"
 
+#include "tool_testutil.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -23,63 +25,15 @@
 
 using namespace orvex;
 namespace fs = std::filesystem;
+using tool_test::ReadFile;
+using tool_test::ShellQuoted;
+using tool_test::TToolResult;
 
 namespace {
 
-struct TToolResult {
-  int Status = -1;
-  std::string Out;
-  std::string Err;
-};
-
-std::string ReadFile(const fs::path& P)
-{
-  std::ifstream f(P, std::ios::binary);
-  std::stringstream ss;
-  ss << f.rdbuf();
-  return ss.str();
-}
-
-std::string ShellQuoted(const std::string& S)
-{
-  std::string q = "'";
-  for (char c : S)
-    q += (c == '\'') ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-class MLRReportTool : public ::testing::Test {
+class MLRReportTool : public tool_test::TToolProcessTest {
 protected:
-  void SetUp() override
-  {
-    Dir = fs::temp_directory_path() / ("mlrreport_test_" + std::to_string(::getpid()));
-    fs::create_directories(Dir);
-  }
-  void TearDown() override { fs::remove_all(Dir); }
-
-  // Prefix: shell commands run before the tool (a resource limit, say).
-  TToolResult Run(const std::vector<std::string>& Args, const std::string& Prefix = "") const
-  {
-    std::string cmd = Prefix + ShellQuoted(MLRREPORT_PATH);
-    for (const std::string& a : Args)
-      cmd += " " + ShellQuoted(a);
-    cmd += " >" + ShellQuoted((Dir / "out").string()) + " 2>" + ShellQuoted((Dir / "err").string());
-    const int raw = std::system(cmd.c_str());
-    TToolResult r;
-    r.Status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.Out = ReadFile(Dir / "out");
-    r.Err = ReadFile(Dir / "err");
-    return r;
-  }
-
-  std::string WriteFile(const std::string& Name, const std::string& Text) const
-  {
-    const fs::path p = Dir / Name;
-    std::ofstream(p, std::ios::binary) << Text;
-    return p.string();
-  }
-
-  fs::path Dir;
+  MLRReportTool() : TToolProcessTest(MLRREPORT_PATH, "mlrreport") {}
 };
 
 std::vector<std::string> Lines(const std::string& S)
