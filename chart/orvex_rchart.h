@@ -186,35 +186,35 @@ public:
   std::string ClassName() const override { return "TScaleProps"; }
 
   // properties (every setter fires OnChange unless stated)
-  const std::string& Caption() const { return FCaption; }
+  const std::string& Caption() const { return FAxis.Caption; }
   void SetCaption(const std::string& Value);
-  int CaptionPosX() const { return FCaptionPosX; }
+  int CaptionPosX() const { return FAxis.CaptionPosX; }
   void SetCaptionPosX(int Value);
-  int CaptionPosY() const { return FCaptionPosY; }
+  int CaptionPosY() const { return FAxis.CaptionPosY; }
   void SetCaptionPosY(int Value);
-  TAlignment CaptionAlignment() const { return FCaptionAlignment; }
+  TAlignment CaptionAlignment() const { return FAxis.CaptionAlignment; }
   void SetCaptionAlignment(TAlignment Value);
-  TScaleUnitAnchor CaptionAnchor() const { return FCaptionAnchor; }
+  TScaleUnitAnchor CaptionAnchor() const { return FAxis.CaptionAnchor; }
   void SetCaptionAnchor(TScaleUnitAnchor Value);
-  TColor ColorScale() const { return FColorScale; }
+  TColor ColorScale() const { return FAxis.ColorScale; }
   void SetColorScale(TColor Value);
-  TDTLabel& DateFormat() { return FDateFormat; }
-  const TDTLabel& DateFormat() const { return FDateFormat; }
+  TDTLabel& DateFormat() { return FAxis.DateFormat; }
+  const TDTLabel& DateFormat() const { return FAxis.DateFormat; }
   // Takes the settings of Value; the owned object keeps its own change handler.
   void SetDateFormat(const TDTLabel& Value);
   // Clamped to -3..12.
-  int DecPlaces() const { return FDecPlaces; }
+  int DecPlaces() const { return FAxis.DecPlaces; }
   void SetDecPlaces(int Value);
   TFont& Font() { return FFont; }
   const TFont& Font() const { return FFont; }
   void SetFont(const TFont& Value);
   // True only with both bounds at least 1e-100 and no calendar labels (unless loading).
-  bool Logarithmic() const { return FLogarithmic; }
+  bool Logarithmic() const { return FAxis.Logarithmic; }
   void SetLogarithmic(bool Value);
   // ftDateTime also clears Logarithmic; ftTime also sets DecPlaces to 4.
-  TFigType LabelType() const { return FLabelType; }
+  TFigType LabelType() const { return FAxis.LabelType; }
   void SetLabelType(TFigType Value);
-  int MinTicks() const { return FMinTicks; }
+  int MinTicks() const { return FAxis.MinTicks; }
   void SetMinTicks(int Value);
   // Values of 1e-100 or less are ignored; a narrower range is widened about its midpoint (and
   // only then OnChange fires).
@@ -227,13 +227,13 @@ public:
   void SetRangeLow(double Value);
   double RangeHigh() const { return FRangeHigh; }
   void SetRangeHigh(double Value);
-  bool ShortTicks() const { return FShortTicks; }
+  bool ShortTicks() const { return FAxis.ShortTicks; }
   void SetShortTicks(bool Value);
-  const std::string& ScaleInscript() const { return FScaleInscript; }
+  const std::string& ScaleInscript() const { return FAxis.ScaleInscript; }
   void SetScaleInscript(const std::string& Value);
   int ScalePos() const { return FScalePos; }
   void SetScalePos(int Value);
-  const std::string& UserTickText() const { return FUserTickText; }
+  const std::string& UserTickText() const { return FAxis.UserTickText; }
   void SetUserTickText(const std::string& Value);
   bool Visible() const { return FVisible; }
   void SetVisible(bool Value);
@@ -242,6 +242,9 @@ public:
 
   // operations
   void Assign(const TPersistent& Source) override;
+  // Points the chart's axis control of this layer at these settings, once: the control reads
+  // them in place (TScale::ShareSettings).
+  void ShareWith(TScale& Axis) { Axis.ShareSettings(FAxis, FFont, FVisible); }
   // Writes both range ends without any rule or event (the chart's range path).
   void StoreRange(double Low, double High)
   {
@@ -257,26 +260,14 @@ protected:
   void AssignTo(TPersistent& Dest) const override;
   virtual void CopyFrom(const TScaleProps& Source);
 
-  std::string FCaption;
-  int FCaptionPosX = 0;
-  int FCaptionPosY = 0;
-  TAlignment FCaptionAlignment = taCenter;
-  TScaleUnitAnchor FCaptionAnchor = uaSclTopLft;
-  TColor FColorScale = clBlack;
-  TDTLabel FDateFormat;
-  int FDecPlaces = -2;
+  // The settings the layer's axis control reads in place (ShareWith); the rest are the layer's.
+  TAxisSettings FAxis;
   TFont FFont;
-  bool FLogarithmic = false;
-  TFigType FLabelType = ftNum;
-  int FMinTicks = 3;
   double FMinRange = 1e-10;
   TMouseActMode FMouseAction = maNone;
   double FRangeLow = 0.0;
   double FRangeHigh = 1.0;
-  bool FShortTicks = true;
-  std::string FScaleInscript;
   int FScalePos = 0;
-  std::string FUserTickText;
   bool FVisible = false;
   bool FLoading = true;
 };
@@ -974,8 +965,8 @@ private:
   // from the scale properties (when they change).
   void PlaceAxis(int LayerIdx, bool Vertical);
   void PlaceAllAxes();
-  void ApplyAxis(int LayerIdx, bool Vertical);
-  void ApplyAllAxes();
+  // The axis controls' own background (the wind colour); their other settings are the layers'.
+  void SetAxesBackground(TColor Value);
 
   // painting (TRcPainter, orvex_rchart_painter.cpp, does the drawing)
   // The size the frame is laid out for: the control's, or RenderTo's while it renders.

@@ -1,6 +1,8 @@
-// The 32 TScale axis controls of the chart: creation, configuration from the scale properties,
-// their margins along the plot edges, and painting them onto the chart's canvas from the ticks
-// computed once per full paint, which the grid reads too (the painting itself is TRcPainter's).
+// The 32 TScale axis controls of the chart: creation, where each reads its layer's axis settings
+// in place (caption, colours, decimals, labels, ticks, font, shown: held once, by the layer's
+// TScaleProps), their margins and range along the plot edges, and painting them onto the chart's
+// canvas from the ticks computed once per full paint, which the grid reads too (the painting
+// itself is TRcPainter's).
 // The controls never appear as windows of their own: they live under a hidden host widget and
 // paint only when the chart asks them to.
 #include "orvex_rchart.h"
@@ -44,14 +46,19 @@ void TCustomRChart::CreateAxes()
       s->SetColorBackGnd(FLook.WindColor);
       s->SetFrameStyle(fsNone);
       s->SetChartEmbedded(true);
+      // The layer outlives its control (the axes are destroyed before the layers).
+      if (v == 0)
+        FLayers.ScaleX[static_cast<size_t>(i)]->ShareWith(*s);
+      else
+        FLayers.ScaleY[static_cast<size_t>(i)]->ShareWith(*s);
       (v == 0 ? FAxes.AxisX : FAxes.AxisY)[static_cast<size_t>(i)] = s;
     }
   }
 }
 
 // Where an axis lies follows the frame's size and the plot layout, so each paint lays the axes
-// out again (RenderTo paints at another size); its settings are copied from the scale properties
-// only when they change (ScalePropsChanged, the wind colour, a joint layer).
+// out again (RenderTo paints at another size), and so does a change of a range; its settings are
+// the layer's own, read in place.
 void TCustomRChart::PlaceAxis(int LayerIdx, bool Vertical)
 {
   TScale* axis = (Vertical ? FAxes.AxisY : FAxes.AxisX)[static_cast<size_t>(LayerIdx)];
@@ -97,43 +104,6 @@ void TCustomRChart::PlaceAxis(int LayerIdx, bool Vertical)
   a.SetSuppressPaint(oldSuppress);
 }
 
-void TCustomRChart::ApplyAxis(int LayerIdx, bool Vertical)
-{
-  TScale* axis = (Vertical ? FAxes.AxisY : FAxes.AxisX)[static_cast<size_t>(LayerIdx)];
-  if (!axis)
-    return;
-  PlaceAxis(LayerIdx, Vertical);
-  TScale& a = *axis;
-  const TScaleProps& p = Vertical ? static_cast<const TScaleProps&>(*FLayers.ScaleY[static_cast<size_t>(LayerIdx)])
-                                  : static_cast<const TScaleProps&>(*FLayers.ScaleX[static_cast<size_t>(LayerIdx)]);
-  const bool oldSuppress = a.SuppressPaint();
-  a.SetSuppressPaint(true);
-  a.SetColorBackGnd(FLook.WindColor);
-  a.SetCaption(p.Caption());
-  a.SetCaptionPosX(p.CaptionPosX());
-  a.SetCaptionPosY(p.CaptionPosY());
-  a.SetCaptionAlignment(p.CaptionAlignment());
-  a.SetCaptionAnchor(p.CaptionAnchor());
-  a.SetColorScale(p.ColorScale());
-  a.SetDecPlaces(p.DecPlaces());
-  a.SetLogarithmic(p.Logarithmic());
-  a.SetLabelType(p.LabelType());
-  a.SetShortTicks(p.ShortTicks());
-  a.SetMinTicks(p.MinTicks());
-  a.SetScaleInscript(p.ScaleInscript());
-  a.SetUserTickText(p.UserTickText());
-  a.Font().Assign(p.Font());
-  a.DateFormat().SetTimeFormat(p.DateFormat().TimeFormat());
-  a.DateFormat().SetDateSeparator(p.DateFormat().DateSeparator());
-  a.DateFormat().SetTimeSeparator(p.DateFormat().TimeSeparator());
-  a.DateFormat().SetYearLength(p.DateFormat().YearLength());
-  a.DateFormat().SetMonthName(p.DateFormat().MonthName());
-  a.DateFormat().SetDateOrder(p.DateFormat().DateOrder());
-  a.DateFormat().SetDateForTime(p.DateFormat().DateForTime());
-  a.SetVisible(p.Visible());
-  a.SetSuppressPaint(oldSuppress);
-}
-
 void TCustomRChart::PlaceAllAxes()
 {
   for (int i = 0; i < MaxLayers; ++i) {
@@ -142,12 +112,12 @@ void TCustomRChart::PlaceAllAxes()
   }
 }
 
-void TCustomRChart::ApplyAllAxes()
+void TCustomRChart::SetAxesBackground(TColor Value)
 {
-  for (int i = 0; i < MaxLayers; ++i) {
-    ApplyAxis(i, false);
-    ApplyAxis(i, true);
-  }
+  for (int v = 0; v < 2; ++v)
+    for (TScale* a : v == 0 ? FAxes.AxisX : FAxes.AxisY)
+      if (a)
+        a->SetColorBackGnd(Value);
 }
 
 const TScaleWalk& TCustomRChart::AxisTicks(int Layer, bool Vertical) const

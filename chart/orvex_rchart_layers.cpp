@@ -40,21 +40,15 @@ private:
 
 TScaleProps::TScaleProps()
 {
-  FDateFormat.SetTimeFormat(tfHHMMSS);
-  FDateFormat.SetDateSeparator('-');
-  FDateFormat.SetTimeSeparator(':');
-  FDateFormat.SetYearLength(ylYYYY);
-  FDateFormat.SetMonthName(true);
-  FDateFormat.SetDateForTime(dtOnePerDay);
-  FDateFormat.SetDateOrder(doDDMMYY);
-  FDateFormat.OnChange = [this](TObject*) { Changed(); };
+  FAxis.Reset(0);
+  FAxis.DateFormat.OnChange = [this](TObject*) { Changed(); };
   FFont.OnChange = [this](TObject*) { Changed(); };
 }
 
 TScaleProps::~TScaleProps()
 {
   OnChange = nullptr;
-  FDateFormat.OnChange = nullptr;
+  FAxis.DateFormat.OnChange = nullptr;
   FFont.OnChange = nullptr;
 }
 
@@ -62,44 +56,44 @@ void TScaleProps::Changed() { Fire(OnChange, this); }
 
 void TScaleProps::SetCaption(const std::string& Value)
 {
-  FCaption = Value;
+  FAxis.Caption = Value;
   Changed();
 }
 void TScaleProps::SetCaptionPosX(int Value)
 {
-  FCaptionPosX = Value;
+  FAxis.CaptionPosX = Value;
   Changed();
 }
 void TScaleProps::SetCaptionPosY(int Value)
 {
-  FCaptionPosY = Value;
+  FAxis.CaptionPosY = Value;
   Changed();
 }
 void TScaleProps::SetCaptionAlignment(TAlignment Value)
 {
-  FCaptionAlignment = Value;
+  FAxis.CaptionAlignment = Value;
   Changed();
 }
 void TScaleProps::SetCaptionAnchor(TScaleUnitAnchor Value)
 {
-  FCaptionAnchor = Value;
+  FAxis.CaptionAnchor = Value;
   Changed();
 }
 void TScaleProps::SetColorScale(TColor Value)
 {
-  FColorScale = Value;
+  FAxis.ColorScale = Value;
   Changed();
 }
 void TScaleProps::SetDateFormat(const TDTLabel& Value)
 {
-  TNotifyEvent keep = FDateFormat.OnChange;
-  FDateFormat.Assign(Value);
-  FDateFormat.OnChange = keep;
+  TNotifyEvent keep = FAxis.DateFormat.OnChange;
+  FAxis.DateFormat.Assign(Value);
+  FAxis.DateFormat.OnChange = keep;
   Changed();
 }
 void TScaleProps::SetDecPlaces(int Value)
 {
-  FDecPlaces = std::clamp(Value, -3, 12);
+  FAxis.DecPlaces = std::clamp(Value, -3, 12);
   Changed();
 }
 void TScaleProps::SetFont(const TFont& Value)
@@ -109,23 +103,23 @@ void TScaleProps::SetFont(const TFont& Value)
 void TScaleProps::SetLogarithmic(bool Value)
 {
   if (Value && !FLoading &&
-      (FRangeLow < LogFloor || FRangeHigh < LogFloor || FLabelType == ftDateTime))
+      (FRangeLow < LogFloor || FRangeHigh < LogFloor || FAxis.LabelType == ftDateTime))
     return;
-  FLogarithmic = Value;
+  FAxis.Logarithmic = Value;
   Changed();
 }
 void TScaleProps::SetLabelType(TFigType Value)
 {
-  FLabelType = Value;
+  FAxis.LabelType = Value;
   if (Value == ftDateTime)
-    FLogarithmic = false;
+    FAxis.Logarithmic = false;
   if (Value == ftTime)
-    FDecPlaces = 4;
+    FAxis.DecPlaces = 4;
   Changed();
 }
 void TScaleProps::SetMinTicks(int Value)
 {
-  FMinTicks = Value;
+  FAxis.MinTicks = Value;
   Changed();
 }
 void TScaleProps::SetMinRange(double Value)
@@ -147,7 +141,7 @@ void TScaleProps::SetRangeLow(double Value)
   if (std::fabs(FRangeHigh - Value) < FMinRange) {
     FRangeLow = Value;
     FRangeHigh = Value + FMinRange;
-  } else if (FLogarithmic && Value < LogFloor) {
+  } else if (FAxis.Logarithmic && Value < LogFloor) {
     return;
   } else {
     FRangeLow = Value;
@@ -161,7 +155,7 @@ void TScaleProps::SetRangeHigh(double Value)
   if (std::fabs(Value - FRangeLow) < FMinRange) {
     FRangeHigh = Value;
     FRangeLow = Value - FMinRange;
-  } else if (FLogarithmic && Value < LogFloor) {
+  } else if (FAxis.Logarithmic && Value < LogFloor) {
     return;
   } else {
     FRangeHigh = Value;
@@ -170,12 +164,12 @@ void TScaleProps::SetRangeHigh(double Value)
 }
 void TScaleProps::SetShortTicks(bool Value)
 {
-  FShortTicks = Value;
+  FAxis.ShortTicks = Value;
   Changed();
 }
 void TScaleProps::SetScaleInscript(const std::string& Value)
 {
-  FScaleInscript = Value;
+  FAxis.ScaleInscript = Value;
   Changed();
 }
 void TScaleProps::SetScalePos(int Value)
@@ -185,7 +179,7 @@ void TScaleProps::SetScalePos(int Value)
 }
 void TScaleProps::SetUserTickText(const std::string& Value)
 {
-  FUserTickText = Value;
+  FAxis.UserTickText = Value;
   Changed();
 }
 void TScaleProps::SetVisible(bool Value)
@@ -215,31 +209,16 @@ void TScaleProps::AssignTo(TPersistent& Dest) const
 // Copies the settings without events; each object keeps its own change handlers.
 void TScaleProps::CopyFrom(const TScaleProps& Source)
 {
-  FCaption = Source.FCaption;
-  FCaptionPosX = Source.FCaptionPosX;
-  FCaptionPosY = Source.FCaptionPosY;
-  FCaptionAlignment = Source.FCaptionAlignment;
-  FCaptionAnchor = Source.FCaptionAnchor;
-  FColorScale = Source.FColorScale;
-  TNotifyEvent keepDf = FDateFormat.OnChange;
-  FDateFormat.Assign(Source.FDateFormat);
-  FDateFormat.OnChange = keepDf;
-  FDecPlaces = Source.FDecPlaces;
+  FAxis.Assign(Source.FAxis);
   TNotifyEvent keepFont = FFont.OnChange;
   FFont.OnChange = nullptr;
   FFont.Assign(Source.FFont);
   FFont.OnChange = keepFont;
-  FLogarithmic = Source.FLogarithmic;
-  FLabelType = Source.FLabelType;
-  FMinTicks = Source.FMinTicks;
   FMinRange = Source.FMinRange;
   FMouseAction = Source.FMouseAction;
   FRangeLow = Source.FRangeLow;
   FRangeHigh = Source.FRangeHigh;
-  FShortTicks = Source.FShortTicks;
-  FScaleInscript = Source.FScaleInscript;
   FScalePos = Source.FScalePos;
-  FUserTickText = Source.FUserTickText;
   FVisible = Source.FVisible;
 }
 
@@ -439,7 +418,7 @@ void TCustomRChart::GeometryChanged()
       IsometricY(x.RangeLow(), x.RangeHigh(), lo, hi);
       y.StoreRange(static_cast<double>(lo), static_cast<double>(hi));
     }
-  ApplyAllAxes();
+  PlaceAllAxes();
   try {
     CalcTransforms();
   } catch (const EOrvexRChartError&) {
@@ -554,8 +533,8 @@ void TCustomRChart::StoreLayerRange(int Layer, long double LowX, long double Low
   const int i = Layer - 1;
   store(*FLayers.ScaleX[static_cast<size_t>(i)], LowX, HighX);
   store(*FLayers.ScaleY[static_cast<size_t>(i)], LowY, HighY);
-  ApplyAxis(i, false);
-  ApplyAxis(i, true);
+  PlaceAxis(i, false);
+  PlaceAxis(i, true);
   CalcTransforms();
 }
 
@@ -682,7 +661,7 @@ void TCustomRChart::JoinLayer(int Axis, int Layer, int Leader)
   const auto& lead = Axis == 0 ? static_cast<const TScaleProps&>(*FLayers.ScaleX[static_cast<size_t>(Leader - 1)])
                                : static_cast<const TScaleProps&>(*FLayers.ScaleY[static_cast<size_t>(Leader - 1)]);
   follower.StoreRange(lead.RangeLow(), lead.RangeHigh());
-  ApplyAxis(Layer - 1, Axis == 1);
+  PlaceAxis(Layer - 1, Axis == 1);
   try {
     CalcTransforms();
   } catch (const EOrvexRChartError&) {
@@ -693,7 +672,7 @@ void TCustomRChart::ScalePropsChanged()
 {
   const bool old = FSuppressPaint;
   FSuppressPaint = true;
-  ApplyAllAxes();
+  PlaceAllAxes();
   try {
     for (int n = 1; n <= MaxLayers; ++n) {
       const auto& sx = *FLayers.ScaleX[static_cast<size_t>(n - 1)];

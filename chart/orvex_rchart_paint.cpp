@@ -18,7 +18,7 @@ void TCustomRChart::SetChartColor(TColor Value)
 void TCustomRChart::SetWindColor(TColor Value)
 {
   FLook.WindColor = Value;
-  ApplyAllAxes();
+  SetAxesBackground(Value);
   RepaintIfWanted();
 }
 void TCustomRChart::SetChartFrameColor(TColor Value)

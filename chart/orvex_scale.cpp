@@ -23,38 +23,74 @@ double StepAbove(double V) {
 
 }  // namespace
 
+TAxisSettings::TAxisSettings() { Reset(4); }
+
+void TAxisSettings::Reset(int CaptionPos) {
+  Caption.clear();
+  CaptionPosX = CaptionPosY = CaptionPos;
+  CaptionAlignment = taCenter;
+  CaptionAnchor = uaSclTopLft;
+  ColorScale = clBlack;
+  DecPlaces = -2;
+  Logarithmic = false;
+  LabelType = ftNum;
+  MinTicks = 3;
+  ShortTicks = true;
+  ScaleInscript.clear();
+  UserTickText.clear();
+  TNotifyEvent keep = std::move(DateFormat.OnChange);
+  DateFormat.OnChange = nullptr;
+  DateFormat.SetTimeFormat(tfHHMMSS);
+  DateFormat.SetDateSeparator('-');
+  DateFormat.SetTimeSeparator(':');
+  DateFormat.SetYearLength(ylYYYY);
+  DateFormat.SetMonthName(true);
+  DateFormat.SetDateForTime(dtOnePerDay);
+  DateFormat.SetDateOrder(doDDMMYY);
+  DateFormat.OnChange = std::move(keep);
+}
+
+void TAxisSettings::Assign(const TAxisSettings& Source) {
+  if (&Source == this) return;
+  Caption = Source.Caption;
+  CaptionPosX = Source.CaptionPosX;
+  CaptionPosY = Source.CaptionPosY;
+  CaptionAlignment = Source.CaptionAlignment;
+  CaptionAnchor = Source.CaptionAnchor;
+  ColorScale = Source.ColorScale;
+  DecPlaces = Source.DecPlaces;
+  Logarithmic = Source.Logarithmic;
+  LabelType = Source.LabelType;
+  MinTicks = Source.MinTicks;
+  ShortTicks = Source.ShortTicks;
+  ScaleInscript = Source.ScaleInscript;
+  UserTickText = Source.UserTickText;
+  TNotifyEvent keep = std::move(DateFormat.OnChange);
+  DateFormat.Assign(Source.DateFormat);
+  DateFormat.OnChange = std::move(keep);
+}
+
 TScale::TScale(QWidget* Parent) : TCustomControl(Parent) {
-  FDateFormat = new TDTLabel;
+  FFont = &TCustomControl::Font();
+  FOwnSettings.DateFormat.OnChange = [this](TObject*) { Redraw(); };
   resize(400, 400);
   ResetState();
 }
 
-TScale::~TScale() { delete FDateFormat; }
+TScale::~TScale() { FOwnSettings.DateFormat.OnChange = nullptr; }
 
 void TScale::ResetState() {
-  FCaption.clear();
-  FCaptionPosX = 4;
-  FCaptionPosY = 4;
-  FCaptionAlignment = taCenter;
-  FCaptionAnchor = uaSclTopLft;
+  FOwnSettings.Reset(4);
   FColorBackGnd = clBtnFace;
-  FColorScale = clBlack;
   FColorScheme = csBWG;
-  FDecPlaces = -2;
   FFrameStyle = fsLowered;
-  FLabelType = ftNum;
-  FLogarithmic = false;
   FMarginTop = FMarginBottom = FMarginLeft = FMarginRight = 20;
-  FMinTicks = 3;
   FMouseAction = maNone;
   FRangeLow = 0;
   FRangeHigh = 100;
-  FScaleInscript.clear();
   FScaleType = sctXB;
-  FShortTicks = true;
   FShowBaseLine = true;
   FTransparent = false;
-  FUserTickText.clear();
   FChartEmbedded = false;
   FFirstLoad = true;
   FTransform = TScaleTransform{};
@@ -67,16 +103,18 @@ void TScale::ResetState() {
   FDragging = false;
   FAnchorX = FAnchorY = 0;
   FAnchorLow = FAnchorHigh = 0;
-  TDTLabel& f = *FDateFormat;
-  f.OnChange = nullptr;
-  f.SetTimeFormat(tfHHMMSS);
-  f.SetDateSeparator('-');
-  f.SetTimeSeparator(':');
-  f.SetYearLength(ylYYYY);
-  f.SetMonthName(true);
-  f.SetDateForTime(dtOnePerDay);
-  f.SetDateOrder(doDDMMYY);
-  f.OnChange = [this](TObject*) { Redraw(); };
+}
+
+void TScale::ShareSettings(TAxisSettings& Settings, TFont& Font, bool& Shown) {
+  FSettings = &Settings;
+  FFont = &Font;
+  FShown = &Shown;
+  Remap();
+}
+
+void TScale::SetVisible(bool Value) {
+  if (FShown) *FShown = Value;
+  else TCustomControl::SetVisible(Value);
 }
 
 void TScale::InitDefaults() {
@@ -104,13 +142,13 @@ void TScale::Remap() {
   Redraw();
 }
 
-void TScale::SetCaption(const std::string& Value) { FCaption = Value; Redraw(); }
-void TScale::SetCaptionPosX(int Value) { FCaptionPosX = Value; Redraw(); }
-void TScale::SetCaptionPosY(int Value) { FCaptionPosY = Value; Redraw(); }
-void TScale::SetCaptionAlignment(TAlignment Value) { FCaptionAlignment = Value; Redraw(); }
-void TScale::SetCaptionAnchor(TScaleUnitAnchor Value) { FCaptionAnchor = Value; Redraw(); }
-void TScale::SetScaleInscript(const std::string& Value) { FScaleInscript = Value; Redraw(); }
-void TScale::SetUserTickText(const std::string& Value) { FUserTickText = Value; Redraw(); }
+void TScale::SetCaption(const std::string& Value) { FSettings->Caption = Value; Redraw(); }
+void TScale::SetCaptionPosX(int Value) { FSettings->CaptionPosX = Value; Redraw(); }
+void TScale::SetCaptionPosY(int Value) { FSettings->CaptionPosY = Value; Redraw(); }
+void TScale::SetCaptionAlignment(TAlignment Value) { FSettings->CaptionAlignment = Value; Redraw(); }
+void TScale::SetCaptionAnchor(TScaleUnitAnchor Value) { FSettings->CaptionAnchor = Value; Redraw(); }
+void TScale::SetScaleInscript(const std::string& Value) { FSettings->ScaleInscript = Value; Redraw(); }
+void TScale::SetUserTickText(const std::string& Value) { FSettings->UserTickText = Value; Redraw(); }
 void TScale::SetShowBaseLine(bool Value) { FShowBaseLine = Value; Redraw(); }
 void TScale::SetTransparent(bool Value) { FTransparent = Value; Redraw(); }
 
@@ -121,8 +159,8 @@ void TScale::SetColorBackGnd(TColor Value) {
 }
 
 void TScale::SetColorScale(TColor Value) {
-  if (Value == FColorScale) return;
-  FColorScale = Value;
+  if (Value == FSettings->ColorScale) return;
+  FSettings->ColorScale = Value;
   Redraw();
 }
 
@@ -140,8 +178,8 @@ void TScale::SetFrameStyle(TFrameStyle Value) {
 }
 
 void TScale::SetShortTicks(bool Value) {
-  if (Value == FShortTicks) return;
-  FShortTicks = Value;
+  if (Value == FSettings->ShortTicks) return;
+  FSettings->ShortTicks = Value;
   Redraw();
 }
 
@@ -156,20 +194,23 @@ void TScale::SetDateFormat(const TDTLabel& Value) {
   Redraw();
 }
 
-// TDTLabel's copy takes over the source's change handler as well; the owned object keeps
-// reporting to this scale, or a change of it would repaint the source's owner instead.
+// TDTLabel's copy takes over the source's change handler as well; the held object keeps
+// reporting where it did, or a change of it would repaint the source's owner instead.
 void TScale::CopyDateFormat(const TDTLabel& Value) {
-  FDateFormat->Assign(Value);
-  FDateFormat->OnChange = [this](TObject*) { Redraw(); };
+  TDTLabel& f = FSettings->DateFormat;
+  if (&f == &Value) return;
+  TNotifyEvent keep = std::move(f.OnChange);
+  f.Assign(Value);
+  f.OnChange = std::move(keep);
 }
 
 void TScale::SetDecPlaces(int Value) {
-  FDecPlaces = std::clamp(Value, -3, 12);
+  FSettings->DecPlaces = std::clamp(Value, -3, 12);
   Remap();
 }
 
 void TScale::SetMinTicks(int Value) {
-  FMinTicks = Value == 0 ? 0 : std::clamp(Value, 2, 10);
+  FSettings->MinTicks = ClampMinTicks(Value);
   Redraw();
 }
 
@@ -206,18 +247,19 @@ void TScale::SetRange(double Low, double High) {
 }
 
 void TScale::SetLogarithmic(bool Value) {
-  if (Value && !FFirstLoad && (FRangeLow < 1e-100 || FRangeHigh < 1e-100 || FLabelType == ftDateTime)) return;
-  FLogarithmic = Value;
+  if (Value && !FFirstLoad && (FRangeLow < 1e-100 || FRangeHigh < 1e-100 || FSettings->LabelType == ftDateTime))
+    return;
+  FSettings->Logarithmic = Value;
   Remap();
 }
 
 void TScale::SetLabelType(TFigType Value) {
-  FLabelType = Value;
+  FSettings->LabelType = Value;
   if (Value == ftDateTime) {
-    FLogarithmic = false;
+    FSettings->Logarithmic = false;
     CalcTransform();
   } else if (Value == ftTime) {
-    FDecPlaces = 4;
+    FSettings->DecPlaces = 4;
   }
   Redraw();
 }
@@ -237,14 +279,14 @@ TScaleSettings TScale::Settings() const {
   TScaleSettings s;
   s.RangeLow = FRangeLow;
   s.RangeHigh = FRangeHigh;
-  s.MinTicks = FMinTicks;
-  s.DecPlaces = FDecPlaces;
-  s.ShortTicks = FShortTicks;
-  s.Logarithmic = FLogarithmic;
-  s.LabelType = FLabelType;
-  s.DateFormat = DateLabelSettingsOf(*FDateFormat);
-  s.UserTickText = FUserTickText;
-  s.ScaleInscript = FScaleInscript;
+  s.MinTicks = MinTicks();
+  s.DecPlaces = FSettings->DecPlaces;
+  s.ShortTicks = FSettings->ShortTicks;
+  s.Logarithmic = FSettings->Logarithmic;
+  s.LabelType = FSettings->LabelType;
+  s.DateFormat = DateLabelSettingsOf(FSettings->DateFormat);
+  s.UserTickText = FSettings->UserTickText;
+  s.ScaleInscript = FSettings->ScaleInscript;
   s.ScaleType = FScaleType;
   s.Width = width();
   s.Height = height();
@@ -262,14 +304,17 @@ void TScale::CalcTransform() { ComputeTransform(); }
 
 void TScale::ComputeTransform() const {
   if (FLoading || FRangeHigh == FRangeLow) return;
-  FTransform = CalcScaleTransform(FTransform, FScaleType, FRangeLow, FRangeHigh, FLogarithmic, width(), height(),
-                                  FMarginLeft, FMarginTop, FMarginRight, FMarginBottom);
+  FTransform = CalcScaleTransform(FTransform, FScaleType, FRangeLow, FRangeHigh, FSettings->Logarithmic, width(),
+                                  height(), FMarginLeft, FMarginTop, FMarginRight, FMarginBottom);
   FMappedWidth = width();
   FMappedHeight = height();
+  FMappedLogarithmic = FSettings->Logarithmic;
 }
 
+// A shared Logarithmic setting may change under the control: the mapping follows it when read.
 const TScaleTransform& TScale::Transform() const {
-  if (FMappedWidth != width() || FMappedHeight != height()) ComputeTransform();
+  if (FMappedWidth != width() || FMappedHeight != height() || FMappedLogarithmic != FSettings->Logarithmic)
+    ComputeTransform();
   return FTransform;
 }
 
@@ -315,38 +360,26 @@ void TScale::Loaded() {
 void TScale::Assign(const TScale& Source) {
   FFrameStyle = Source.FFrameStyle;
   FColorBackGnd = Source.FColorBackGnd;
-  FColorScale = Source.FColorScale;
   FFrameHighlight = Source.FFrameHighlight;
   FFrameShadow = Source.FFrameShadow;
   FFrameDarkShadow = Source.FFrameDarkShadow;
   FColorScheme = Source.FColorScheme;
   OnScaleTickDrawn = Source.OnScaleTickDrawn;
   OnBeforeTickLabel = Source.OnBeforeTickLabel;
-  FLogarithmic = Source.FLogarithmic;
   FTransform = Source.FTransform;
   FMappedWidth = Source.FMappedWidth;
   FMappedHeight = Source.FMappedHeight;
+  FMappedLogarithmic = Source.FMappedLogarithmic;
   FRangeLow = Source.FRangeLow;
   FRangeHigh = Source.FRangeHigh;
-  FShortTicks = Source.FShortTicks;
-  FMinTicks = Source.FMinTicks;
-  FDecPlaces = Source.FDecPlaces;
+  FSettings->Assign(*Source.FSettings);
   FShowBaseLine = Source.FShowBaseLine;
   FTransparent = Source.FTransparent;
-  FLabelType = Source.FLabelType;
-  CopyDateFormat(*Source.FDateFormat);
   FMarginTop = Source.FMarginTop;
   FMarginBottom = Source.FMarginBottom;
   FMarginLeft = Source.FMarginLeft;
   FMarginRight = Source.FMarginRight;
-  FCaptionPosX = Source.FCaptionPosX;
-  FCaptionPosY = Source.FCaptionPosY;
-  FUserTickText = Source.FUserTickText;
-  FScaleInscript = Source.FScaleInscript;
   FTickValues = Source.FTickValues;
-  FCaption = Source.FCaption;
-  FCaptionAnchor = Source.FCaptionAnchor;
-  FCaptionAlignment = Source.FCaptionAlignment;
   FTargetLeft = Source.FTargetLeft;
   FTargetTop = Source.FTargetTop;
   FScaleType = Source.FScaleType;
@@ -397,7 +430,7 @@ void TScale::Render(TCanvas& Target, int OffX, int OffY, const TScaleWalk& Walk)
   Target.SetFont(Font());
   if (OnBeforeScaleRendered) OnBeforeScaleRendered(this, Target);
   if (FTransparent) {
-    Target.Pen().SetColor(FColorScale);
+    Target.Pen().SetColor(FSettings->ColorScale);
     PaintAxis(Target, OffX, OffY, Walk);
     if (OnAfterScaleRendered) OnAfterScaleRendered(this, Target);
   } else {
@@ -409,7 +442,7 @@ void TScale::Render(TCanvas& Target, int OffX, int OffY, const TScaleWalk& Walk)
     bc.Brush().SetStyle(bsSolid);
     bc.FillRect({0, 0, width(), height()});
     bc.SetFont(Font());
-    bc.Pen().SetColor(FColorScale);
+    bc.Pen().SetColor(FSettings->ColorScale);
     PaintAxis(bc, 0, 0, Walk);
     if (OnAfterScaleRendered) OnAfterScaleRendered(this, bc);
     DrawFrame(bc, FFrameStyle, 0, 0, width() - 1, height() - 1, FFrameHighlight, RGB(192, 192, 192), FFrameShadow,
@@ -454,22 +487,24 @@ void TScale::DrawTickLabel(TCanvas& C, const TScaleWalk& Walk, const TScaleSetti
 }
 
 void TScale::PaintCaption(TCanvas& C, const TScaleWalk& Walk) {
-  if (FCaption.empty()) return;
+  const TAxisSettings& s = *FSettings;
+  if (s.Caption.empty()) return;
   int x, y;
   if (FScaleType == sctYL || FScaleType == sctYR) {
-    x = FCaptionPosX + Walk.BaseX;
-    y = FCaptionPosY + (FCaptionAnchor == uaSclTopLft   ? FMarginTop
-                        : FCaptionAnchor == uaSclCenter ? FMarginTop + (height() - FMarginTop - FMarginBottom) / 2
-                                                        : height() - FMarginBottom);
+    x = s.CaptionPosX + Walk.BaseX;
+    y = s.CaptionPosY + (s.CaptionAnchor == uaSclTopLft   ? FMarginTop
+                         : s.CaptionAnchor == uaSclCenter ? FMarginTop + (height() - FMarginTop - FMarginBottom) / 2
+                                                          : height() - FMarginBottom);
   } else {
-    y = FCaptionPosY + Walk.BaseY;
-    x = FCaptionPosX + (FCaptionAnchor == uaSclTopLft   ? FMarginLeft
-                        : FCaptionAnchor == uaSclCenter ? FMarginLeft + (width() - FMarginLeft - FMarginRight) / 2
-                                                        : width() - FMarginRight);
+    y = s.CaptionPosY + Walk.BaseY;
+    x = s.CaptionPosX + (s.CaptionAnchor == uaSclTopLft   ? FMarginLeft
+                         : s.CaptionAnchor == uaSclCenter ? FMarginLeft + (width() - FMarginLeft - FMarginRight) / 2
+                                                          : width() - FMarginRight);
   }
-  const int w = C.TextWidth(FCaption);
-  const int left = FCaptionAlignment == taLeftJustify ? x : FCaptionAlignment == taRightJustify ? x - w : x - w / 2;
-  C.TextOut(left, y, FCaption);
+  const int w = C.TextWidth(s.Caption);
+  const int left =
+      s.CaptionAlignment == taLeftJustify ? x : s.CaptionAlignment == taRightJustify ? x - w : x - w / 2;
+  C.TextOut(left, y, s.Caption);
 }
 
 void TScale::PaintBaseLine(TCanvas& C, const TScaleWalk& Walk) {
@@ -526,7 +561,7 @@ void TScale::mouseMoveEvent(QMouseEvent* Event) {
   in.AnchorHigh = FAnchorHigh;
   in.Low = FRangeLow;
   in.High = FRangeHigh;
-  in.Logarithmic = FLogarithmic;
+  in.Logarithmic = FSettings->Logarithmic;
   in.Horizontal = horizontal;
   in.Action = FMouseAction;
   in.MarginLeft = FMarginLeft;

@@ -13,9 +13,11 @@
 //
 // How the chart drives a scale: it creates one TScale per axis, calls InitDefaults, connects its
 // own OnScaleTickDrawn, OnBeforeTickLabel and OnZoomPan handlers, sets Transparent, ColorBackGnd,
-// FrameStyle fsNone and ChartEmbedded, and copies its axis settings with the setters (ScaleType,
-// margins, RangeLow, RangeHigh, Caption..., ShortTicks, MinTicks, ScaleInscript, UserTickText)
-// while SuppressPaint is true. To paint it takes the scale's Walk on its canvas once and hands
+// FrameStyle fsNone and ChartEmbedded, and points the scale once at its layer's axis settings
+// (ShareSettings: caption, colours, decimals, labels, ticks, font, shown), which the scale then
+// reads and writes in place, so no setting is ever copied. What the control lays out for itself
+// (ScaleType, margins, the range it paints) it holds on its own; the chart sets those with the
+// setters while SuppressPaint is true. To paint it takes the scale's Walk on its canvas once and hands
 // that value both to PaintTo and to its own grid (NumTicks and TickPos still report the tick
 // values of the last paint). Drags inside
 // the chart's plot area go through the free function CalcZoomPan, the same one the scale uses; it
@@ -26,6 +28,7 @@
 #include "orvex_controls.h"
 #include "orvex_orvexbase.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -201,6 +204,38 @@ bool CalcZoomPan(const TZoomPanInput& In, double& NewLow, double& NewHigh);
 // ---------------------------------------------------------------------------------------------
 // The control
 
+// The axis settings a scale control has in common with the scale properties of a chart layer,
+// held in one place: a standalone TScale holds its own, with its defaults; the axis control of a
+// chart reads and writes its layer's (TScale::ShareSettings). The defaults here are the
+// standalone control's.
+struct TAxisSettings {
+  TAxisSettings();
+  TAxisSettings(const TAxisSettings&) = delete;
+  TAxisSettings& operator=(const TAxisSettings&) = delete;
+  // Every setting back to the defaults; DateFormat raises no event and keeps its handler.
+  void Reset(int CaptionPos);
+  // Takes every setting of Source; DateFormat keeps its handler, and no event fires.
+  void Assign(const TAxisSettings& Source);
+
+  std::string Caption;
+  int CaptionPosX = 4;
+  int CaptionPosY = 4;
+  TAlignment CaptionAlignment = taCenter;
+  TScaleUnitAnchor CaptionAnchor = uaSclTopLft;
+  TColor ColorScale = clBlack;
+  TDTLabel DateFormat;
+  int DecPlaces = -2;
+  bool Logarithmic = false;
+  TFigType LabelType = ftNum;
+  int MinTicks = 3;
+  bool ShortTicks = true;
+  std::string ScaleInscript;
+  std::string UserTickText;
+};
+
+// The number of long ticks a walk aims at: 0 (the walk's own choice) or 2..10.
+inline int ClampMinTicks(int Value) { return Value == 0 ? 0 : std::clamp(Value, 2, 10); }
+
 using TScaleTickDrawnEvent = std::function<void(TObject* Sender, TCanvas& Canvas, TScaleType ScaleType,
                                                 double CurrentTickPos, int ChartX, int ChartY)>;
 using TBeforeTickLabelEvent =
@@ -216,34 +251,34 @@ public:
   std::string ClassName() const override { return "TScale"; }
 
   // properties
-  const std::string& Caption() const { return FCaption; }
+  const std::string& Caption() const { return FSettings->Caption; }
   void SetCaption(const std::string& Value);
-  int CaptionPosX() const { return FCaptionPosX; }
+  int CaptionPosX() const { return FSettings->CaptionPosX; }
   void SetCaptionPosX(int Value);
-  int CaptionPosY() const { return FCaptionPosY; }
+  int CaptionPosY() const { return FSettings->CaptionPosY; }
   void SetCaptionPosY(int Value);
-  TAlignment CaptionAlignment() const { return FCaptionAlignment; }
+  TAlignment CaptionAlignment() const { return FSettings->CaptionAlignment; }
   void SetCaptionAlignment(TAlignment Value);
-  TScaleUnitAnchor CaptionAnchor() const { return FCaptionAnchor; }
+  TScaleUnitAnchor CaptionAnchor() const { return FSettings->CaptionAnchor; }
   void SetCaptionAnchor(TScaleUnitAnchor Value);
   TColor ColorBackGnd() const { return FColorBackGnd; }
   void SetColorBackGnd(TColor Value);
-  TColor ColorScale() const { return FColorScale; }
+  TColor ColorScale() const { return FSettings->ColorScale; }
   void SetColorScale(TColor Value);
   TColorScheme ColorScheme() const { return FColorScheme; }
   void SetColorScheme(TColorScheme Value);
-  TDTLabel& DateFormat() { return *FDateFormat; }
-  const TDTLabel& DateFormat() const { return *FDateFormat; }
-  // Copies the settings of Value into the owned object, which keeps reporting its changes to
-  // this scale.
+  TDTLabel& DateFormat() { return FSettings->DateFormat; }
+  const TDTLabel& DateFormat() const { return FSettings->DateFormat; }
+  // Copies the settings of Value into the held object, which keeps reporting its changes where
+  // it did (to this scale, or to the layer that holds the settings).
   void SetDateFormat(const TDTLabel& Value);
-  int DecPlaces() const { return FDecPlaces; }
+  int DecPlaces() const { return FSettings->DecPlaces; }
   void SetDecPlaces(int Value);  // clamped to -3..12
   TFrameStyle FrameStyle() const { return FFrameStyle; }
   void SetFrameStyle(TFrameStyle Value);
-  TFigType LabelType() const { return FLabelType; }
+  TFigType LabelType() const { return FSettings->LabelType; }
   void SetLabelType(TFigType Value);
-  bool Logarithmic() const { return FLogarithmic; }
+  bool Logarithmic() const { return FSettings->Logarithmic; }
   void SetLogarithmic(bool Value);
   int MarginTop() const { return FMarginTop; }
   void SetMarginTop(int Value);
@@ -253,8 +288,9 @@ public:
   void SetMarginLeft(int Value);
   int MarginRight() const { return FMarginRight; }
   void SetMarginRight(int Value);
-  int MinTicks() const { return FMinTicks; }
-  void SetMinTicks(int Value);  // 0 kept, else clamped to 2..10
+  // 0 kept, else clamped to 2..10 (a layer's value is read through the same clamp).
+  int MinTicks() const { return ClampMinTicks(FSettings->MinTicks); }
+  void SetMinTicks(int Value);
   TMouseActMode MouseAction() const { return FMouseAction; }
   void SetMouseAction(TMouseActMode Value) { FMouseAction = Value; }
   int NumTicks() const { return static_cast<int>(FTickValues.size()); }
@@ -262,18 +298,26 @@ public:
   void SetRangeLow(double Value);
   double RangeHigh() const { return FRangeHigh; }
   void SetRangeHigh(double Value);
-  const std::string& ScaleInscript() const { return FScaleInscript; }
+  const std::string& ScaleInscript() const { return FSettings->ScaleInscript; }
   void SetScaleInscript(const std::string& Value);
   TScaleType ScaleType() const { return FScaleType; }
   void SetScaleType(TScaleType Value);
-  bool ShortTicks() const { return FShortTicks; }
+  bool ShortTicks() const { return FSettings->ShortTicks; }
   void SetShortTicks(bool Value);
   bool ShowBaseLine() const { return FShowBaseLine; }
   void SetShowBaseLine(bool Value);
   bool Transparent() const { return FTransparent; }
   void SetTransparent(bool Value);
-  const std::string& UserTickText() const { return FUserTickText; }
+  const std::string& UserTickText() const { return FSettings->UserTickText; }
   void SetUserTickText(const std::string& Value);
+  // The font of labels and caption: the control's own, or its layer's once shared.
+  TFont& Font() { return *FFont; }
+  const TFont& Font() const { return *FFont; }
+  // Shown: the window's visibility, or whether the layer shows its axis once shared.
+  bool Visible() const { return FShown ? *FShown : TCustomControl::Visible(); }
+  void SetVisible(bool Value);
+  // True once ShareSettings pointed the control at a layer's settings.
+  bool SharesSettings() const { return FSettings != &FOwnSettings; }
   bool ChartEmbedded() const { return FChartEmbedded; }
   void SetChartEmbedded(bool Value);
   bool SuppressPaint() const { return FSuppressPaint; }
@@ -305,8 +349,15 @@ public:
   // Canvas must be drawing (have a painter) when the scale paints, or nothing is drawn. A scale
   // embedded in a chart paints onto it whether or not its own window is shown.
   void SetTargetCanvas(TCanvas* Canvas, int Left, int Top);
-  // Every property and the internal state back to the defaults of a new scale.
+  // Every property and the internal state back to the defaults of a new scale (settings shared
+  // with a layer are the layer's and stay as they are).
   void InitDefaults();
+  // From now on the control reads and writes Settings, Font and Shown, which the caller (a chart
+  // layer) holds and keeps alive as long as the control: a change of the layer's settings shows
+  // in the control's getters and its next paint without being applied to it, and a setter of the
+  // control changes the layer's setting (without the layer's change event). Called once, when
+  // the chart creates its axes.
+  void ShareSettings(TAxisSettings& Settings, TFont& Font, bool& Shown);
   // Copies the settings of another scale (not MouseAction, OnZoomPan, the font or the target
   // canvas), then redraws.
   void Assign(const TScale& Source);
@@ -357,33 +408,25 @@ private:
   void CopyDateFormat(const TDTLabel& Value);
   void ResetState();
 
-  std::string FCaption;
-  int FCaptionPosX = 4;
-  int FCaptionPosY = 4;
-  TAlignment FCaptionAlignment = taCenter;
-  TScaleUnitAnchor FCaptionAnchor = uaSclTopLft;
+  // The shared settings: FSettings points at FOwnSettings, or at a layer's after ShareSettings;
+  // FFont at the control's own font or the layer's; FShown at the layer's flag, if shared.
+  TAxisSettings FOwnSettings;
+  TAxisSettings* FSettings = &FOwnSettings;
+  TFont* FFont = nullptr;
+  bool* FShown = nullptr;
   TColor FColorBackGnd = clBtnFace;
-  TColor FColorScale = clBlack;
   TColorScheme FColorScheme = csBWG;
-  TDTLabel* FDateFormat = nullptr;
-  int FDecPlaces = -2;
   TFrameStyle FFrameStyle = fsLowered;
-  TFigType FLabelType = ftNum;
-  bool FLogarithmic = false;
   int FMarginTop = 20;
   int FMarginBottom = 20;
   int FMarginLeft = 20;
   int FMarginRight = 20;
-  int FMinTicks = 3;
   TMouseActMode FMouseAction = maNone;
   double FRangeLow = 0.0;
   double FRangeHigh = 100.0;
-  std::string FScaleInscript;
   TScaleType FScaleType = sctXB;
-  bool FShortTicks = true;
   bool FShowBaseLine = true;
   bool FTransparent = false;
-  std::string FUserTickText;
   bool FChartEmbedded = false;
   bool FSuppressPaint = true;
   bool FFirstLoad = true;   // until Loaded: Logarithmic is taken without the range check
@@ -391,6 +434,7 @@ private:
   mutable TScaleTransform FTransform;
   mutable int FMappedWidth = -1;  // the size FTransform was computed for
   mutable int FMappedHeight = -1;
+  mutable bool FMappedLogarithmic = false;  // and the Logarithmic setting it was computed for
   TColor FFrameHighlight = clWhite;
   TColor FFrameShadow = clGray;
   TColor FFrameDarkShadow = clBlack;

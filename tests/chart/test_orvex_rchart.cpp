@@ -464,6 +464,125 @@ TEST(RChartLayers, AxisControlsTakeSettingsWhenTheyChangeAndTheirPlaceFromEachPa
   EXPECT_EQ(axis.DecPlaces(), 2);
 }
 
+namespace {
+
+// The labelled ticks' texts of the walk the last paint made for an axis.
+std::vector<std::string> LabelTexts(const TScaleWalk& Walk)
+{
+  std::vector<std::string> texts;
+  for (const TScaleTick& t : Walk.Ticks)
+    if (t.Labelled)
+      texts.push_back(t.Label.Text);
+  return texts;
+}
+
+// Pixels of the control bitmap in Color.
+int CountControl(TRChart& Chart, TColor Color)
+{
+  const QImage& img = Chart.ControlBitmap().Image();
+  int n = 0;
+  for (int y = 0; y < img.height(); ++y)
+    for (int x = 0; x < img.width(); ++x)
+      n += FromQColor(QColor::fromRgb(img.pixel(x, y))) == Color;
+  return n;
+}
+
+}  // namespace
+
+TEST(RChartLayers, AxisControlsReadTheirLayersSettingsInPlace)
+{
+  TRChart c;
+  c.resize(300, 200);
+  c.show();
+  QApplication::processEvents();
+  TScaleProps& p = c.Scale1Y();
+  TScale& axis = c.ScaleControlY(1);
+  // One value seen from both sides: the layer's settings (caption offsets, not the standalone
+  // control's 4), its date format and font objects themselves, and a setter of the control
+  // changing what the layer reports.
+  ASSERT_TRUE(axis.SharesSettings());
+  p.SetCaptionPosX(-7);
+  EXPECT_EQ(axis.CaptionPosX(), -7);
+  EXPECT_EQ(axis.CaptionPosY(), p.CaptionPosY());
+  EXPECT_EQ(&axis.DateFormat(), &p.DateFormat());
+  EXPECT_EQ(&axis.Font(), &p.Font());
+  axis.SetCaption("from the control");
+  axis.SetUserTickText("a|b");
+  EXPECT_EQ(p.Caption(), "from the control");
+  EXPECT_EQ(p.UserTickText(), "a|b");
+  axis.SetUserTickText("");
+  p.SetVisible(false);
+  EXPECT_FALSE(axis.Visible());
+  p.SetVisible(true);
+  EXPECT_TRUE(axis.Visible());
+  // The layer keeps any MinTicks; the control reads it through its own clamp, as it paints.
+  p.SetMinTicks(20);
+  EXPECT_EQ(p.MinTicks(), 20);
+  EXPECT_EQ(axis.MinTicks(), 10);
+  p.SetMinTicks(3);
+  // A logarithmic layer: the control's mapping follows at once.
+  p.SetRangeLow(1);
+  p.SetRangeHigh(1000);
+  p.SetLogarithmic(true);
+  EXPECT_TRUE(axis.Logarithmic());
+  EXPECT_TRUE(axis.Transform().Logarithmic);
+  p.SetLogarithmic(false);
+  EXPECT_FALSE(axis.Transform().Logarithmic);
+  p.SetRangeLow(0);
+  p.SetRangeHigh(1);
+
+  // The next paint draws the layer's decimals and caption.
+  p.SetCaption("");
+  p.SetDecPlaces(3);
+  p.Font().SetColor(clRed);
+  c.FullPaint();
+  const std::vector<std::string> three = LabelTexts(c.AxisTicks(1, true));
+  ASSERT_FALSE(three.empty());
+  for (const std::string& t : three)
+    EXPECT_EQ(t.size() - t.find('.'), 4u) << t;
+  const int labelsOnly = CountControl(c, clRed);
+  EXPECT_GT(labelsOnly, 0);
+  p.SetDecPlaces(1);
+  p.SetCaption("HEIGHT");
+  c.FullPaint();
+  const std::vector<std::string> one = LabelTexts(c.AxisTicks(1, true));
+  ASSERT_EQ(one.size(), three.size());
+  for (const std::string& t : one)
+    EXPECT_EQ(t.size() - t.find('.'), 2u) << t;
+  // Fewer label pixels with one decimal, yet more red in all: the caption is drawn.
+  EXPECT_GT(CountControl(c, clRed), labelsOnly);
+}
+
+TEST(RChartLayers, AStandaloneScaleKeepsItsOwnSettings)
+{
+  TScale s;
+  TRChart c;
+  c.Scale1X().SetCaption("X of the chart");
+  c.Scale1X().SetDecPlaces(5);
+  c.Scale1X().Font().SetSize(20);
+  EXPECT_FALSE(s.SharesSettings());
+  EXPECT_EQ(s.Caption(), "");
+  EXPECT_EQ(s.DecPlaces(), -2);
+  EXPECT_EQ(s.CaptionPosX(), 4);
+  EXPECT_EQ(s.RangeHigh(), 100);
+  EXPECT_NE(s.Font().Size(), 20);
+  EXPECT_EQ(&s.Font(), &static_cast<TCustomControl&>(s).Font());
+  s.SetCaption("own");
+  EXPECT_EQ(c.Scale1X().Caption(), "X of the chart");
+  // Its visibility is its window's.
+  s.SetVisible(false);
+  EXPECT_TRUE(s.isHidden());
+  // A copy of an axis control takes the values, not the layer: later layer changes stay away.
+  s.Assign(c.ScaleControlX(1));
+  EXPECT_EQ(s.Caption(), "X of the chart");
+  EXPECT_EQ(s.DecPlaces(), 5);
+  c.Scale1X().SetCaption("changed");
+  c.Scale1X().DateFormat().SetDateSeparator('/');
+  EXPECT_EQ(s.Caption(), "X of the chart");
+  EXPECT_EQ(s.DateFormat().DateSeparator(), '-');
+  EXPECT_FALSE(s.SharesSettings());
+}
+
 TEST(RChartLayers, AutoRange)
 {
   TRChart c;
