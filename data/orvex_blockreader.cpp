@@ -65,6 +65,8 @@ public:
                                                                              : dtext::Cp1252ToUtf8(raw[c]));
     for (int c = 1; c <= FNrCols; ++c)
       FColNames.push_back(names.ColName(c));
+    if (flag4 && !ReadVarTypes())
+      return false;
     FBlockRows = FOptions.BlockRows > 0
                      ? FOptions.BlockRows
                      : static_cast<int>(std::max<std::size_t>(1, AscBlockValues / static_cast<std::size_t>(FNrCols)));
@@ -125,6 +127,31 @@ public:
   }
 
 private:
+  // The measurement types declared after the rows, read through a second handle on the file
+  // (the whole-file reader applies them in file order, so a later line for a column wins).
+  bool ReadVarTypes()
+  {
+    TASCTextFile file;
+    if (!file.Open(FFileName, FOptions.BlockBytes > 0 ? FOptions.BlockBytes : std::size_t(1) << 20))
+      return Fail(ascCannotRead);
+    std::string comment;
+    int cols = 0, rows = 0;
+    bool flag1 = false, flag2 = false, flag3 = false, flag4 = false;
+    if (asc::ReadHeader(file, comment, cols, rows, flag1, flag2, flag3, flag4) != ascOK)
+      return Fail(ascCannotRead);
+    if (flag2)
+      for (int c = 1; c <= cols && !file.Eof(); ++c)
+        asc::ReadName(file);
+    const std::vector<asc::TVarTypeLine> lines = asc::FindVarTypes(file);
+    if (file.Failed())
+      return Fail(ascCannotRead);
+    FVarTypes.assign(static_cast<std::size_t>(FNrCols), vtInterval);
+    for (const asc::TVarTypeLine& t : lines)
+      if (t.Col >= 1 && t.Col <= FNrCols)
+        FVarTypes[static_cast<std::size_t>(t.Col - 1)] = t.Type;
+    return true;
+  }
+
   bool Fail(int Code)
   {
     FMessage = "cannot read the ASC file \"" + FFileName + "\": result code " + std::to_string(Code) + " (" +

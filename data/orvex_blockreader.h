@@ -14,7 +14,9 @@
 // exceptions, which end the read with a message instead: an ASC file with row names, and a
 // text column whose different texts pass 150 only after the first 64 KiB (the whole-file
 // reader would then leave it out, which changes the column numbers). The measurement types of
-// an ASC file come after its rows and are not read: every column reads as written.
+// an ASC file come after its rows: they are looked up when the file is opened (one quick read of
+// the file for the first "<" after the names, only when its flag 4 announces them), so that
+// they are known before the first block.
 #pragma once
 
 #include "orvex_delimited.h"
@@ -81,6 +83,17 @@ public:
     return Col >= 1 && Col <= static_cast<int>(FLevelColumns.size()) && FLevelColumns[static_cast<std::size_t>(Col - 1)];
   }
 
+  // The measurement type of column Col as a table read from the file holds it: an ASC file's
+  // declared type, Nominal for a delimited file's column of texts, Interval otherwise. The
+  // values of the blocks are as written; a Nominal or Ordinal column's values read rounded in a
+  // table (TDataTable::Elem), which the reader's caller applies.
+  TVarType VarType(int Col) const
+  {
+    if (Col >= 1 && Col <= static_cast<int>(FVarTypes.size()))
+      return FVarTypes[static_cast<std::size_t>(Col - 1)];
+    return LevelColumn(Col) ? vtNominal : vtInterval;
+  }
+
   // operations
   // The next block of at least one row; false at the end of the rows or on a failure (then
   // Message says why).
@@ -93,6 +106,7 @@ protected:
   std::string FMessage;
   std::vector<TLeftOutColumn> FLeftOut;
   std::vector<bool> FLevelColumns;  // per column; empty when there are none
+  std::vector<TVarType> FVarTypes;  // per column; empty when none was declared
 };
 
 // Opens FileName, decides its format as ReadTableFile does and reads its header. Null, with

@@ -453,13 +453,6 @@ struct TSparseState {
   std::uint8_t State;
 };
 
-// One parsed VARTYPES line of a Nominal, Ordinal or Ratio column.
-struct TVarTypeLine {
-  int Col = 0;
-  TVarType Type = vtInterval;
-  std::vector<std::pair<int, std::string>> Labels;  // level, raw label
-};
-
 // Reads the header; shared by ReadASCHeader and the reader. The counts are tokens, so blank
 // lines before each count are passed over; the flag line is the line after the row count's.
 // The names and rows then follow where the header ended, the flag line. (Reading the header
@@ -542,7 +535,6 @@ private:
   int ReadContents();
   int ReadRows();
   int ReadRowsDirect();
-  void ReadVarTypes();
   void ReadCustomData();
   void Commit();
   void ApplyVarTypes();
@@ -574,7 +566,7 @@ private:
   TChunkedBuffer<double> FValues;  // row-major
   std::vector<TSparseState> FStates;
   int FRowsRead = 0;
-  std::vector<TVarTypeLine> FVarTypes;
+  std::vector<asc::TVarTypeLine> FVarTypes;
   TCustomData FCustom;
   // The direct path: the rows parsed in place into storage of the declared size.
   bool FDirect = false;
@@ -632,7 +624,7 @@ int TASCReader::ReadContents()
   if (result == ascCancelled)
     return result;
   if (FFlag4)
-    ReadVarTypes();
+    FVarTypes = asc::ReadVarTypes(F);
   else
     ReadCustomData();
   // The whole file decides the encoding of its texts, also the part after the key/value
@@ -779,8 +771,9 @@ int TASCReader::ReadRowsDirect()
   return out.Code;
 }
 
-void TASCReader::ReadVarTypes()
+std::vector<asc::TVarTypeLine> asc::ReadVarTypes(TASCTextFile& F)
 {
+  std::vector<TVarTypeLine> types;
   std::string line;
   bool inside = false;
   while (F.ReadLine(line)) {
@@ -822,13 +815,40 @@ void TASCReader::ReadVarTypes()
               continue;
             vt.Labels.emplace_back(level, std::string(item.substr(eq + 1, std::min(item.size() - eq - 2, RawNameCap))));
           }
-          FVarTypes.push_back(std::move(vt));
+          types.push_back(std::move(vt));
         }
       }
       upper = dtext::UpperAscii(rest);
     }
     if (upper.find("<VARTYPES>") != std::string::npos)
       inside = true;
+  }
+  return types;
+}
+
+std::vector<asc::TVarTypeLine> asc::FindVarTypes(TASCTextFile& F)
+{
+  // Block by block to the first "<"; the unfinished last line of a block moves on with the
+  // next one, so the section's lines are read from the start of the line that holds it. The
+  // lines before it cannot name a section: ReadVarTypes reads the same from there as from the
+  // end of the rows.
+  auto lineStart = [&](std::size_t Pos) {
+    const char* d = F.BlockData();
+    while (Pos > F.BlockPos() && d[Pos - 1] != '\n' && d[Pos - 1] != '\r')
+      --Pos;
+    return Pos;
+  };
+  for (;;) {
+    const std::size_t pos = F.BlockPos();
+    const std::size_t end = F.BlockEnd();
+    const void* open = std::memchr(F.BlockData() + pos, '<', end - pos);
+    if (open) {
+      F.Seek(lineStart(static_cast<std::size_t>(static_cast<const char*>(open) - F.BlockData())));
+      return ReadVarTypes(F);
+    }
+    F.Seek(lineStart(end));
+    if (F.AllRead() || !F.Fill())
+      return {};
   }
 }
 
@@ -959,7 +979,7 @@ void TASCReader::Commit()
 // OnChangeSetup, as if written through the table's setters.
 void TASCReader::ApplyVarTypes()
 {
-  for (const TVarTypeLine& vt : FVarTypes) {
+  for (const asc::TVarTypeLine& vt : FVarTypes) {
     if (vt.Col < 1 || vt.Col > B.NrOfColumns())
       continue;
     B.SetVarType(vt.Col, vt.Type);

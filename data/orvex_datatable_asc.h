@@ -114,6 +114,21 @@ int ReadHeader(TASCTextFile& F, std::string& Comment, int& NrCols, int& NrRows, 
 std::string ReadName(TASCTextFile& F);
 inline constexpr std::string_view EmptyNameMark = "(.;#;.)";
 
+// One line of the measurement-type section (after the rows, with flag 4) that names a
+// Nominal, Ordinal or Ratio column, with the raw level labels in range.
+struct TVarTypeLine {
+  int Col = 0;
+  TVarType Type = vtInterval;
+  std::vector<std::pair<int, std::string>> Labels;  // level, raw label
+};
+// The type lines of every measurement-type section in the lines from F's read position to the
+// end of the file, in file order.
+std::vector<TVarTypeLine> ReadVarTypes(TASCTextFile& F);
+// The type lines of the file F after its header and column names have been read (F after
+// them), without parsing the rows: the section follows the first "<" after the names, which a
+// row cannot hold. Reads the rest of the file once; empty when there is no section.
+std::vector<TVarTypeLine> FindVarTypes(TASCTextFile& F);
+
 // Where ParseRows puts the rows: NrCols columns of NrRows values, the column-major states and,
 // with Attribs (flag 1), the row attributes.
 struct TRowTarget {

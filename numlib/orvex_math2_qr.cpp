@@ -41,88 +41,144 @@ constexpr double RefineConditionLimit = 1e4;
 constexpr int NoExponent = INT_MIN;
 
 #if defined(__GNUC__) && defined(__x86_64__) && !defined(__clang__)
-// AVX2 and FMA where the processor has them, plain x86-64 elsewhere.
-#define ORVEX_KERNEL_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
+// AVX-512 or AVX2 with FMA where the processor has them, plain x86-64 elsewhere.
+#define ORVEX_KERNEL_CLONES __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default")))
 #else
 #define ORVEX_KERNEL_CLONES
 #endif
 #define ORVEX_INLINE inline __attribute__((always_inline))
 
-// Four doubles as one value: a register of the AVX2 clone, a pair of registers in the plain
-// one. The unaligned form loads and stores anywhere.
-typedef double TQuad __attribute__((vector_size(32)));
-typedef double TQuadU __attribute__((vector_size(32), aligned(8)));
+// Eight doubles as one value: a register of the AVX-512 clone, two of the AVX2 one, four of the
+// plain one. Every clone therefore adds in the same lanes and the same order. The unaligned form
+// loads and stores anywhere.
+constexpr int Lanes = 8;
+typedef double TLanes __attribute__((vector_size(64)));
+typedef double TLanesU __attribute__((vector_size(64), aligned(8)));
 
-#define ORVEX_LOAD_QUAD(p) (*reinterpret_cast<const TQuadU*>(p))
-#define ORVEX_STORE_QUAD(p, q) (*reinterpret_cast<TQuadU*>(p) = (q))
+// The helpers that take or give such a value are always inlined, so the call convention of
+// 64-byte vectors outside the AVX-512 clone, of which GCC warns, never applies.
+#pragma GCC diagnostic ignored "-Wpsabi"
 
-// Sum of squares with four interleaved partial sums (a fixed order, vectorisable).
+#define ORVEX_LOAD_LANES(p) (*reinterpret_cast<const TLanesU*>(p))
+#define ORVEX_STORE_LANES(p, q) (*reinterpret_cast<TLanesU*>(p) = (q))
+
+// The scalar in all eight lanes.
+ORVEX_INLINE TLanes Splat(double x)
+{
+  return TLanes{x, x, x, x, x, x, x, x};
+}
+
+// The sum of the eight partial sums, in a fixed order.
+ORVEX_INLINE double LaneSum(TLanes a)
+{
+  return ((a[0] + a[4]) + (a[2] + a[6])) + ((a[1] + a[5]) + (a[3] + a[7]));
+}
+
+// Sum of squares in two sets of eight partial sums (rows 16 k + l and 16 k + 8 + l), so that
+// two chains of additions run side by side; a fixed order, vectorisable.
 ORVEX_INLINE double SumSquares(const double* y, int rows)
 {
-  TQuad a = {};
+  TLanes a = {}, b = {};
   int i = 0;
-  for (; i + 4 <= rows; i += 4) {
-    const TQuad q = ORVEX_LOAD_QUAD(y + i);
+  for (; i + 2 * Lanes <= rows; i += 2 * Lanes) {
+    const TLanes p = ORVEX_LOAD_LANES(y + i);
+    const TLanes q = ORVEX_LOAD_LANES(y + i + Lanes);
+    a += p * p;
+    b += q * q;
+  }
+  for (; i + Lanes <= rows; i += Lanes) {
+    const TLanes q = ORVEX_LOAD_LANES(y + i);
     a += q * q;
   }
-  double s = (a[0] + a[2]) + (a[1] + a[3]);
+  double s = LaneSum(a + b);
   for (; i < rows; ++i)
     s += y[i] * y[i];
   return s;
 }
 
-// Householder reflection H = I - tau (1, v)(1, v)^T that maps (rjj, y) to (beta, 0): y becomes
-// v and rjj becomes beta. Returns tau; 0 (H = I) when y is zero.
-ORVEX_INLINE double MakeReflector(double& rjj, double* y, int rows)
+// y -= g v, giving the sum of squares of the updated y in the same pass (summed as by
+// SumSquares).
+ORVEX_INLINE double UpdateWithSquares(double* __restrict y, double g, const double* __restrict v, int rows)
 {
-  const double s = SumSquares(y, rows);
-  if (s == 0.0)
-    return 0.0;
-  const double alpha = rjj;
-  const double beta = -std::copysign(std::sqrt(alpha * alpha + s), alpha);
-  const double tau = (beta - alpha) / beta;
-  const double scale = 1.0 / (alpha - beta);
-  const TQuad sq = scale - TQuad{};
+  const TLanes gq = Splat(g);
+  TLanes a = {}, b = {};
   int i = 0;
-  for (; i + 4 <= rows; i += 4)
-    ORVEX_STORE_QUAD(y + i, ORVEX_LOAD_QUAD(y + i) * sq);
-  for (; i < rows; ++i)
-    y[i] *= scale;
-  rjj = beta;
-  return tau;
+  for (; i + 2 * Lanes <= rows; i += 2 * Lanes) {
+    const TLanes p = ORVEX_LOAD_LANES(y + i) - gq * ORVEX_LOAD_LANES(v + i);
+    const TLanes q = ORVEX_LOAD_LANES(y + i + Lanes) - gq * ORVEX_LOAD_LANES(v + i + Lanes);
+    ORVEX_STORE_LANES(y + i, p);
+    ORVEX_STORE_LANES(y + i + Lanes, q);
+    a += p * p;
+    b += q * q;
+  }
+  for (; i + Lanes <= rows; i += Lanes) {
+    const TLanes t = ORVEX_LOAD_LANES(y + i) - gq * ORVEX_LOAD_LANES(v + i);
+    ORVEX_STORE_LANES(y + i, t);
+    a += t * t;
+  }
+  double s = LaneSum(a + b);
+  for (; i < rows; ++i) {
+    const double t = y[i] - g * v[i];
+    y[i] = t;
+    s += t * t;
+  }
+  return s;
 }
 
-// For C columns at once: y_c -= f_c v (the reflection with vector v), then d_c = u . y_c (the
-// products of the next reflection, whose vector is u, with the updated columns). One pass over
-// the columns does both. Each column keeps four partial sums, one per lane, in a register.
+// The Householder reflection H = I - Tau (1, Scale y)(1, Scale y)^T that maps (rjj, y) to
+// (beta, 0), for the column y whose sum of squares is SumSq: rjj becomes beta. The vector is
+// kept unscaled in y, and Scale goes into the factors of the updates instead, which saves a
+// pass over the column. Tau is 0 (H = I) when y is zero.
+struct TReflector {
+  double Tau = 0.0;
+  double Scale = 0.0;
+};
+
+ORVEX_INLINE TReflector MakeReflector(double& rjj, double SumSq)
+{
+  TReflector h;
+  if (SumSq == 0.0)
+    return h;
+  const double alpha = rjj;
+  const double beta = -std::copysign(std::sqrt(alpha * alpha + SumSq), alpha);
+  h.Tau = (beta - alpha) / beta;
+  h.Scale = 1.0 / (alpha - beta);
+  rjj = beta;
+  return h;
+}
+
+// For C columns at once: y_c -= g_c v (the update by the reflection whose vector is v), then
+// d_c = u . y_c (the products of the next reflection, whose vector is u, with the updated
+// columns). One pass over the columns does both. Each column keeps eight partial sums, one per
+// lane, in a register.
 template <int C>
-ORVEX_INLINE void UpdateAndDot(double* const* cols, const double* f, const double* __restrict v,
+ORVEX_INLINE void UpdateAndDot(double* const* cols, const double* g, const double* __restrict v,
                                const double* __restrict u, int rows, double* d)
 {
-  TQuad fc[C];
-  TQuad a[C];
+  TLanes gc[C];
+  TLanes a[C];
   double* __restrict y[C];
   for (int c = 0; c < C; ++c) {
-    fc[c] = f[c] - TQuad{};  // the scalar broadcast to all four lanes
-    a[c] = TQuad{};
+    gc[c] = Splat(g[c]);
+    a[c] = TLanes{};
     y[c] = cols[c];
   }
   int i = 0;
-  for (; i + 4 <= rows; i += 4) {
-    const TQuad vi = ORVEX_LOAD_QUAD(v + i);
-    const TQuad ui = ORVEX_LOAD_QUAD(u + i);
+  for (; i + Lanes <= rows; i += Lanes) {
+    const TLanes vi = ORVEX_LOAD_LANES(v + i);
+    const TLanes ui = ORVEX_LOAD_LANES(u + i);
 #pragma GCC unroll 4
     for (int c = 0; c < C; ++c) {
-      const TQuad t = ORVEX_LOAD_QUAD(y[c] + i) - fc[c] * vi;
-      ORVEX_STORE_QUAD(y[c] + i, t);
+      const TLanes t = ORVEX_LOAD_LANES(y[c] + i) - gc[c] * vi;
+      ORVEX_STORE_LANES(y[c] + i, t);
       a[c] += ui * t;
     }
   }
 #pragma GCC unroll 4
   for (int c = 0; c < C; ++c) {
-    double s = (a[c][0] + a[c][2]) + (a[c][1] + a[c][3]);
+    double s = LaneSum(a[c]);
     for (int k = i; k < rows; ++k) {
-      const double t = y[c][k] - f[c] * v[k];
+      const double t = y[c][k] - g[c] * v[k];
       y[c][k] = t;
       s += u[k] * t;
     }
@@ -130,60 +186,56 @@ ORVEX_INLINE void UpdateAndDot(double* const* cols, const double* f, const doubl
   }
 }
 
+// UpdateAndDot for the columns First..Count-1 of the block: four at a time, the rest together.
+ORVEX_INLINE void UpdateAndDotColumns(double* Y, int rows, int First, int Count, const double* g,
+                                      const double* v, const double* u, double* d)
+{
+  double* cols[4];
+  auto fill = [&](int k, int n) {
+    for (int c = 0; c < n; ++c)
+      cols[c] = Y + static_cast<std::size_t>(k + c) * static_cast<std::size_t>(rows);
+  };
+  int k = First;
+  for (; k + 4 <= Count; k += 4) {
+    fill(k, 4);
+    UpdateAndDot<4>(cols, g + k, v, u, rows, d + k);
+  }
+  fill(k, Count - k);
+  switch (Count - k) {
+    case 3: UpdateAndDot<3>(cols, g + k, v, u, rows, d + k); break;
+    case 2: UpdateAndDot<2>(cols, g + k, v, u, rows, d + k); break;
+    case 1: UpdateAndDot<1>(cols, g + k, v, u, rows, d + k); break;
+    default: break;
+  }
+}
+
 // Stacks the rows x n1 block Y (column-major) under the n1 x n1 upper triangle R (column-major)
-// and triangularises the stack: R receives the new triangle, Y is used up. d and f are work
+// and triangularises the stack: R receives the new triangle, Y is used up. d and g are work
 // arrays of n1 elements.
 ORVEX_KERNEL_CLONES
-void AbsorbBlock(double* R, int n1, double* Y, int rows, double* d, double* f)
+void AbsorbBlock(double* R, int n1, double* Y, int rows, double* d, double* g)
 {
   auto col = [&](int k) { return Y + static_cast<std::size_t>(k) * static_cast<std::size_t>(rows); };
   auto r = [&](int i, int k) -> double& { return R[static_cast<std::size_t>(k) * n1 + i]; };
-  double* cols[4];
-  // Reflection 0 and its products with the other columns (no update yet: f = 0).
-  double tau = MakeReflector(r(0, 0), col(0), rows);
+  // Reflection 0 and its products with the other columns (no update yet: g = 0).
+  TReflector h = MakeReflector(r(0, 0), SumSquares(col(0), rows));
   for (int k = 1; k < n1; ++k)
-    f[k] = 0.0;
-  {
-    int k = 1;
-    for (; k + 4 <= n1; k += 4) {
-      for (int c = 0; c < 4; ++c)
-        cols[c] = col(k + c);
-      UpdateAndDot<4>(cols, f + k, col(0), col(0), rows, d + k);
-    }
-    for (; k < n1; ++k) {
-      cols[0] = col(k);
-      UpdateAndDot<1>(cols, f + k, col(0), col(0), rows, d + k);
-    }
-  }
+    g[k] = 0.0;
+  UpdateAndDotColumns(Y, rows, 1, n1, g, col(0), col(0), d);
   for (int j = 0; j + 1 < n1; ++j) {
     // Apply reflection j to row j of R, giving the factors of its update of the block.
     for (int k = j + 1; k < n1; ++k) {
-      f[k] = tau * (r(j, k) + d[k]);
-      r(j, k) -= f[k];
+      const double f = h.Tau * (r(j, k) + h.Scale * d[k]);
+      r(j, k) -= f;
+      g[k] = f * h.Scale;
     }
     // Column j + 1 first: it yields the next reflection.
-    double* next = col(j + 1);
     const double* v = col(j);
-    const double fj = f[j + 1];
-    const TQuad fq = fj - TQuad{};
-    int i = 0;
-    for (; i + 4 <= rows; i += 4)
-      ORVEX_STORE_QUAD(next + i, ORVEX_LOAD_QUAD(next + i) - fq * ORVEX_LOAD_QUAD(v + i));
-    for (; i < rows; ++i)
-      next[i] -= fj * v[i];
-    const double nextTau = MakeReflector(r(j + 1, j + 1), next, rows);
+    double* next = col(j + 1);
+    const TReflector nextH = MakeReflector(r(j + 1, j + 1), UpdateWithSquares(next, g[j + 1], v, rows));
     // The remaining columns take reflection j and meet reflection j + 1 in the same pass.
-    int k = j + 2;
-    for (; k + 4 <= n1; k += 4) {
-      for (int c = 0; c < 4; ++c)
-        cols[c] = col(k + c);
-      UpdateAndDot<4>(cols, f + k, v, next, rows, d + k);
-    }
-    for (; k < n1; ++k) {
-      cols[0] = col(k);
-      UpdateAndDot<1>(cols, f + k, v, next, rows, d + k);
-    }
-    tau = nextTau;
+    UpdateAndDotColumns(Y, rows, j + 2, n1, g, v, next, d);
+    h = nextH;
   }
 }
 
@@ -218,26 +270,32 @@ struct TTriangle {
 };
 
 // Multiplies Count values by 2^-e (exactly; ldexp when the factor is not a normal number).
+ORVEX_KERNEL_CLONES
 void ScaleDown(double* y, int Count, int e)
 {
   const double factor = std::ldexp(1.0, -e);
-  if (std::isnormal(factor))
-    for (int i = 0; i < Count; ++i)
-      y[i] *= factor;
-  else
+  if (!std::isnormal(factor)) {
     for (int i = 0; i < Count; ++i)
       y[i] = std::ldexp(y[i], -e);
+    return;
+  }
+  const TLanes fq = Splat(factor);
+  int i = 0;
+  for (; i + Lanes <= Count; i += Lanes)
+    ORVEX_STORE_LANES(y + i, ORVEX_LOAD_LANES(y + i) * fq);
+  for (; i < Count; ++i)
+    y[i] *= factor;
 }
 
 // Work buffers of one thread.
 struct TBlockBuffers {
-  std::vector<double> Y, D, F, MaxAbs;
+  std::vector<double> Y, D, G, MaxAbs;
   void Reserve(int n1)
   {
     MaxAbs.resize(static_cast<std::size_t>(n1));
     Y.resize(static_cast<std::size_t>(BlockRows) * static_cast<std::size_t>(n1));
     D.resize(static_cast<std::size_t>(n1));
-    F.resize(static_cast<std::size_t>(n1));
+    G.resize(static_cast<std::size_t>(n1));
   }
 };
 
@@ -258,22 +316,24 @@ void AbsorbScaled(TTriangle& T, int rows, TBlockBuffers& Buf, const double* MaxA
     if (e != NoExponent && e != 0)
       ScaleDown(y, rows, e);
   }
-  AbsorbBlock(T.R.data(), n1, Buf.Y.data(), rows, Buf.D.data(), Buf.F.data());
+  AbsorbBlock(T.R.data(), n1, Buf.Y.data(), rows, Buf.D.data(), Buf.G.data());
 }
 
 // Copies Count values to Dst and returns their largest magnitude (NaN does not count).
 ORVEX_KERNEL_CLONES
 double CopyWithMaxAbs(const double* __restrict Src, double* __restrict Dst, int Count)
 {
-  TQuad mq = {};
+  TLanes mq = {};
   int i = 0;
-  for (; i + 4 <= Count; i += 4) {
-    const TQuad q = ORVEX_LOAD_QUAD(Src + i);
-    ORVEX_STORE_QUAD(Dst + i, q);
-    const TQuad aq = q < 0 ? -q : q;
+  for (; i + Lanes <= Count; i += Lanes) {
+    const TLanes q = ORVEX_LOAD_LANES(Src + i);
+    ORVEX_STORE_LANES(Dst + i, q);
+    const TLanes aq = q < 0 ? -q : q;
     mq = aq > mq ? aq : mq;
   }
-  double mx = std::max(std::max(mq[0], mq[1]), std::max(mq[2], mq[3]));
+  double mx = 0.0;
+  for (int l = 0; l < Lanes; ++l)
+    mx = std::max(mx, mq[l]);
   for (; i < Count; ++i) {
     Dst[i] = Src[i];
     mx = std::max(mx, std::fabs(Src[i]));
@@ -347,7 +407,7 @@ void MergeTriangles(TTriangle& Into, const TTriangle& Other, TBlockBuffers& Buf)
     for (int i = 0; i < n1; ++i)
       y[i] = std::ldexp(src[i], shift);
   }
-  AbsorbBlock(Into.R.data(), n1, Buf.Y.data(), n1, Buf.D.data(), Buf.F.data());
+  AbsorbBlock(Into.R.data(), n1, Buf.Y.data(), n1, Buf.D.data(), Buf.G.data());
 }
 
 // The whole reduction: the chunks as tasks of the task runner, merged in chunk order. Each

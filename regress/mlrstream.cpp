@@ -3,6 +3,7 @@
 // the same kernels the in-memory run uses.
 #include "mlrstream.h"
 
+#include "mlrrun_text.h"
 #include "orvex_datatable.h"
 #include "orvex_math2.h"
 
@@ -121,9 +122,20 @@ bool TMLRStream::Fail(const std::string& Text)
 
 bool TMLRStream::ReadPass(TBlockReader& Reader, const std::function<void(const TRowBlock&)>& Block)
 {
+  // Nominal and Ordinal columns take part with their values rounded, as a table gives them.
+  std::vector<int> levelCols;
+  for (int c = 1; c <= Reader.NrOfColumns(); ++c)
+    if (IsLevelType(Reader.VarType(c)))
+      levelCols.push_back(c);
   TRowBlock b;
-  while (Reader.Next(b))
+  while (Reader.Next(b)) {
+    for (int c : levelCols) {
+      double* v = b.Values.data() + static_cast<std::size_t>(c - 1) * static_cast<std::size_t>(b.NrOfRows);
+      for (int i = 0; i < b.NrOfRows; ++i)
+        v[i] = std::nearbyint(v[i]);
+    }
     Block(b);
+  }
   if (Reader.Failed())
     return Fail(Reader.Message());
   return true;
@@ -140,11 +152,16 @@ bool TMLRStream::Execute(std::unique_ptr<TBlockReader> First, const TBlockSource
     return Fail("No target variable selected");
   if (p == 0)
     return Fail("No input variable selected");
-  // A column of texts is a categorical input, which the run on the table codes as indicators.
+  // A column of texts or a Nominal column is a categorical input, which the run on the table
+  // codes as indicators.
   for (int c : InputCols)
-    if (First->LevelColumn(c))
-      return Fail("The input \"" + ReportName(First->ColName(c)) +
-                  "\" is categorical (a column of texts): a run over a file in blocks takes numeric inputs only");
+    if (First->VarType(c) == vtNominal)
+      return Fail("The input \"" + ReportName(First->ColName(c)) + "\" is categorical (" +
+                  (First->LevelColumn(c) ? "a column of texts" : "Nominal") +
+                  "): a run over a file in blocks takes numeric inputs only");
+  std::vector<bool> ordinal;
+  for (int c : InputCols)
+    ordinal.push_back(First->VarType(c) == vtOrdinal);
   auto reopen = [&]() -> std::unique_ptr<TBlockReader> {
     std::string message;
     std::unique_ptr<TBlockReader> r = Reopen(message);
@@ -503,6 +520,11 @@ bool TMLRStream::Execute(std::unique_ptr<TBlockReader> First, const TBlockSource
   AppendModelReport(R);
   if (R.Influence.Available)
     AppendInfluenceReport(R.ExtendedLines, R.ExtendedTables, R.Tables, listing);
+  // Ordinal inputs enter with their (rounded) level numbers, which the extended block says.
+  for (std::size_t j = 0; j < InputCols.size(); ++j)
+    if (ordinal[j])
+      R.OrdinalNames.push_back(R.InputNames[j]);
+  AppendOptionsReport(R);
   FResult = std::move(result);
   return true;
 }

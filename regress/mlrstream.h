@@ -16,6 +16,10 @@
 // triangular factor, and when that is off from the residuals' own (an ill-conditioned fit), the
 // measures are made again in a pass of their own (OnRestart).
 //
+// Nominal and Ordinal columns (a file's declared types, a delimited file's columns of texts)
+// take part with their values rounded, as in a table; a Nominal input, which the run on the
+// table codes as indicators, is refused.
+//
 // Not covered: the histogram (no reader of this run shows one), and the VIFs of a fit whose
 // solve zeroed a singular value or that has a constant input, which read NaN.
 #pragma once

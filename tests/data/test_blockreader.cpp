@@ -43,7 +43,8 @@ std::string Cell(double V, int State)
   return buf;
 }
 
-// The names and every row of a file as the whole-file reader takes it, or its message.
+// The names with the measurement types and every row of a file as the whole-file reader takes
+// it, or its message.
 std::string WholeDump(const std::string& File, const TDelimitedDialect& Dialect = {})
 {
   TTableBuilder b;
@@ -54,7 +55,7 @@ std::string WholeDump(const std::string& File, const TDelimitedDialect& Dialect 
   t.Adopt(std::move(b));
   std::string s;
   for (int c = 1; c <= t.NrOfColumns(); ++c)
-    s += t.ColName(c) + "|";
+    s += t.ColName(c) + " " + VarTypeNames[t.VarType(c)] + "|";
   s += "\n";
   for (int r = 1; r <= t.NrOfRows(); ++r) {
     s += t.RowName(r);
@@ -75,7 +76,7 @@ std::string BlockDump(const std::string& File, const TBlockReadOptions& Options,
     return message;
   std::string s;
   for (int c = 1; c <= reader->NrOfColumns(); ++c)
-    s += reader->ColName(c) + "|";
+    s += reader->ColName(c) + " " + VarTypeNames[reader->VarType(c)] + "|";
   s += "\n";
   TRowBlock b;
   int blocks = 0;
@@ -120,7 +121,8 @@ TEST_F(BlockReader, DelimitedBlocksGiveTheWholeFilesTable)
 {
   const std::string file = WriteFile("d.csv", DelimitedText(6000));
   const std::string whole = WholeDump(file);
-  ASSERT_EQ(whole.substr(0, 31), "x|y, quoted|kind|z|\nr1 0.25/0 -") << whole.substr(0, 200);
+  ASSERT_EQ(whole.substr(0, 66), "x Interval|y, quoted Interval|kind Nominal|z Interval|\nr1 0.25/0 -")
+      << whole.substr(0, 200);
   struct TCase {
     std::size_t BlockBytes, ChunkSize;
     int Threads;
@@ -145,7 +147,7 @@ TEST_F(BlockReader, RowNamesAndTheDecimalCommaComeThroughEveryBlock)
     text += "name " + std::to_string(r) + ";" + std::to_string(r) + ",5;" + (r % 11 ? "-0,125" : "") + "\n";
   const std::string file = WriteFile("names.txt", text);
   const std::string whole = WholeDump(file);
-  ASSERT_EQ(whole.substr(0, 27), "a|b|\nname 1 1.5/0 -0.125/0\n");
+  ASSERT_EQ(whole.substr(0, 45), "a Interval|b Interval|\nname 1 1.5/0 -0.125/0\n");
   TBlockReadOptions o;
   o.BlockBytes = 33;
   EXPECT_EQ(BlockDump(file, o), whole);
@@ -165,7 +167,7 @@ TEST_F(BlockReader, AscBlocksGiveTheWholeFilesTable)
           "1 2 3 garbage\r\n";
   const std::string file = WriteFile("a.asc", text);
   const std::string whole = WholeDump(file);
-  ASSERT_EQ(whole.substr(0, 12), "first one|b|") << whole.substr(0, 100);
+  ASSERT_EQ(whole.substr(0, 30), "first one Interval|b Interval|") << whole.substr(0, 100);
   for (int rows : {0, 1, 7, 499}) {
     TBlockReadOptions o;
     o.BlockRows = rows;
@@ -173,6 +175,39 @@ TEST_F(BlockReader, AscBlocksGiveTheWholeFilesTable)
     o.ChunkSize = rows == 7 ? 16 : 0;
     EXPECT_EQ(BlockDump(file, o), whole) << rows;
   }
+}
+
+TEST_F(BlockReader, AscMeasurementTypesAfterTheRowsAreKnownBeforeTheFirstBlock)
+{
+  // Names with "<" in them, rows over several lines, two type sections (a later line for a
+  // column wins), a line for a column the file does not have, labels, and a Ctrl-Z with a
+  // section after it that the file's text does not hold.
+  std::string rows;
+  for (int r = 1; r <= 300; ++r)
+    rows += std::to_string(r * 0.37) + " " + std::to_string(r % 5) + ".5\r\n" + std::to_string(r % 3) + " " +
+            std::to_string(-r) + "\r\n";
+  const std::string head = "types\r\n4\r\n300\r\nFALSE TRUE FALSE TRUE\r\n\"<a>\" b<c c d\r\n";
+  const std::string types = "free text\r\n<VarTypes>\r\n1 ordinal\r\n3 nominal <0=zero><1=one>\r\n9 nominal\r\n"
+                            "</VARTYPES>\r\n<VARTYPES>\r\n1 ratio\r\n2 ordinal\r\n</VARTYPES>\r\n\x1a"
+                            "<VARTYPES>\r\n4 nominal\r\n</VARTYPES>\r\n";
+  const std::string file = WriteFile("types.asc", head + rows + types);
+  const std::string whole = WholeDump(file);
+  ASSERT_EQ(whole.substr(0, whole.find('\n')), "<a> Ratio|b<c Ordinal|c Nominal|d Interval|");
+  for (std::size_t bytes : {std::size_t(0), std::size_t(16), std::size_t(100)}) {
+    TBlockReadOptions o;
+    o.BlockBytes = bytes;
+    o.BlockRows = bytes == 0 ? 0 : 7;
+    EXPECT_EQ(BlockDump(file, o), whole) << bytes;
+  }
+  // Without flag 4 the section is not read: every column is as written.
+  std::string noFlag = head + rows + types;
+  noFlag.replace(noFlag.find("FALSE TRUE FALSE TRUE"), 21, "FALSE TRUE FALSE FALSE");
+  const std::string plain = WriteFile("plain.asc", noFlag);
+  const std::string plainWhole = WholeDump(plain);
+  ASSERT_EQ(plainWhole.substr(0, plainWhole.find('\n')), "<a> Interval|b<c Interval|c Interval|d Interval|");
+  TBlockReadOptions o;
+  o.BlockBytes = 16;
+  EXPECT_EQ(BlockDump(plain, o), plainWhole);
 }
 
 TEST_F(BlockReader, FailuresGiveTheWholeFileReadersMessages)

@@ -227,6 +227,36 @@ TEST_F(MLRStream, AscFileWithCtrlZAndASmallDesignGivesTheTablesFit)
   }
 }
 
+TEST_F(MLRStream, AscMeasurementTypesGiveTheTablesFitOrTheRefusalOfACategoricalInput)
+{
+  // An Ordinal input and a Nominal column whose values are not whole numbers (a table rounds
+  // them), a numeric input, a target, and the types declared after the rows.
+  std::mt19937 gen(5);
+  std::normal_distribution<double> n01;
+  std::string text = "typed\n4\n2000\nFALSE TRUE FALSE TRUE\no x g y\n";
+  for (int r = 1; r <= 2000; ++r) {
+    const double o = 2.5 + 1.3 * n01(gen), x = n01(gen), g = 1.5 + n01(gen);
+    const double y = 1 + 0.7 * std::nearbyint(o) - x + 0.5 * std::nearbyint(g) + 0.2 * n01(gen);
+    text += std::to_string(o) + " " + std::to_string(x) + " " + (r % 29 ? std::to_string(g) : "###") + " " +
+            std::to_string(y) + "\n";
+  }
+  text += "<VARTYPES>\n1 ordinal\n3 nominal <0=a><1=b><2=c>\n</VARTYPES>\n";
+  const std::string file = WriteFile("typed.asc", text);
+  TBlockReadOptions o;
+  o.BlockRows = 300;
+  o.BlockBytes = 700;
+  // The Ordinal input and the Nominal column as the target: rounded as in the table.
+  const TMLRResultPtr m = RunTable(file, {1, 2}, 3);
+  ASSERT_TRUE(m);
+  ASSERT_EQ(m->LeftOutRows.size(), 68u);
+  ExpectSameFit(*m, RunStream(file, {1, 2}, 3, o));
+  // The Nominal column as an input: the table codes it as indicators, the stream refuses it.
+  ASSERT_TRUE(RunTable(file, {1, 2, 3}, 4));
+  const TStreamRun s = RunStream(file, {1, 2, 3}, 4, o);
+  EXPECT_FALSE(s.Ok);
+  EXPECT_EQ(s.Error, "The input \"g\" is categorical (Nominal): a run over a file in blocks takes numeric inputs only");
+}
+
 TEST_F(MLRStream, IllConditionedFitTakesTheRefinementPass)
 {
   // An input far from zero next to the intercept: the solver refines the solution against the
