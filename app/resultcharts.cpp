@@ -13,7 +13,9 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <exception>
 #include <new>
+#include <thread>
 #include <utility>
 
 namespace orvex {
@@ -219,21 +221,28 @@ std::vector<double> RootAbs(std::span<const double> Values)
 }
 
 // The fills with the smoother curves computed beforehand (FillDiagnosticCharts computes both at
-// once on the math threads).
-void FillResidualsVsEstimatedWith(TCustomRChart& Chart, const TDiagnosticData& Data, const TLowessCurve& Curve)
+// once on the math threads, and adds the marks meanwhile): the marks, then the rest.
+void ResidualsVsEstimatedMarks(TCustomRChart& Chart, const TDiagnosticData& Data)
 {
   BeginChart(Chart, Data, ResidVsEstimatedTitle, EstimatedCaption, ResidualsCaption);
-  // Objects excluded by the user: hollow, under the others, inside the range.
-  std::vector<double> xs(Data.Estimated.begin(), Data.Estimated.end());
-  std::vector<double> ys(Data.Residuals.begin(), Data.Residuals.end());
+  // Objects excluded by the user: hollow, under the others.
   for (const TFitPoint& p : Data.Excluded) {
     Chart.SetDataColor(ClassColors[static_cast<std::size_t>(p.ColorIndex)]);
     Chart.SetItemTag(p.Row);
     Chart.AddMark(p.Estimated, p.Actual - p.Estimated, ExcludedMarkType);
+  }
+  AddMarks(Chart, Data, Data.Estimated, Data.Residuals);
+}
+
+void FinishResidualsVsEstimated(TCustomRChart& Chart, const TDiagnosticData& Data, const TLowessCurve& Curve)
+{
+  // The range takes in the excluded objects too.
+  std::vector<double> xs(Data.Estimated.begin(), Data.Estimated.end());
+  std::vector<double> ys(Data.Residuals.begin(), Data.Residuals.end());
+  for (const TFitPoint& p : Data.Excluded) {
     xs.push_back(p.Estimated);
     ys.push_back(p.Actual - p.Estimated);
   }
-  AddMarks(Chart, Data, Data.Estimated, Data.Residuals);
   const TRange x = RangeOf(xs, RangeMargin);
   const TRange y = RangeOf(ys, RangeMargin);
   HorizontalLine(Chart, 0.0, x);
@@ -243,11 +252,21 @@ void FillResidualsVsEstimatedWith(TCustomRChart& Chart, const TDiagnosticData& D
   EndChart(Chart, x, y);
 }
 
-void FillScaleLocationWith(TCustomRChart& Chart, const TDiagnosticData& Data, std::span<const double> Root,
-                           const TLowessCurve& Curve)
+void FillResidualsVsEstimatedWith(TCustomRChart& Chart, const TDiagnosticData& Data, const TLowessCurve& Curve)
+{
+  ResidualsVsEstimatedMarks(Chart, Data);
+  FinishResidualsVsEstimated(Chart, Data, Curve);
+}
+
+void ScaleLocationMarks(TCustomRChart& Chart, const TDiagnosticData& Data, std::span<const double> Root)
 {
   BeginChart(Chart, Data, ScaleLocationTitle, EstimatedCaption, RootStdResidualsCaption);
   AddMarks(Chart, Data, Data.Estimated, Root);
+}
+
+void FinishScaleLocation(TCustomRChart& Chart, const TDiagnosticData& Data, std::span<const double> Root,
+                         const TLowessCurve& Curve)
+{
   const TRange x = RangeOf(Data.Estimated, RangeMargin);
   TRange y = RangeOf(Root, RangeMargin);
   y.Low = 0.0;  // the axis starts at zero: these are magnitudes
@@ -255,6 +274,13 @@ void FillScaleLocationWith(TCustomRChart& Chart, const TDiagnosticData& Data, st
   AddCurve(Chart, Curve, y);
   LabelExtremes(Chart, Data, Data.StdResiduals, Data.Estimated, Root, x);
   EndChart(Chart, x, y);
+}
+
+void FillScaleLocationWith(TCustomRChart& Chart, const TDiagnosticData& Data, std::span<const double> Root,
+                           const TLowessCurve& Curve)
+{
+  ScaleLocationMarks(Chart, Data, Root);
+  FinishScaleLocation(Chart, Data, Root, Curve);
 }
 
 void FillNormalQQWith(TCustomRChart& Chart, const TDiagnosticData& Data, const TNormalQQ& qq)
@@ -364,35 +390,60 @@ void FillResidualsVsLeverage(TCustomRChart& Chart, const TDiagnosticData& Input)
 void FillDiagnosticCharts(const TDiagnosticCharts& Charts, const TDiagnosticData& Input)
 {
   const TDiagnosticData Data = Checked(Input);
-  // The two smoothers are the expensive part: they run side by side, and the Q-Q positions
-  // beside them; the charts are filled on the calling thread afterwards.
+  // The two smoothers are the expensive part: they run side by side on one order of the
+  // estimates, with the Q-Q positions beside them. The calling thread, in the first task it
+  // takes, adds the marks that need no curve (the charts are only ever touched on that thread,
+  // so the fills and their item order are those of the one-chart fills); the curves, lines and
+  // labels follow once all tasks are done.
   const std::vector<double> root = RootAbs(Data.StdResiduals);
+  TLowessOrder order;
   TLowessCurve residCurve, rootCurve;
   TNormalQQ qq;
-  bool failed[3] = {false, false, false};
+  const std::thread::id caller = std::this_thread::get_id();
+  bool marksAdded = false;
+  std::exception_ptr failure[4];
+  auto addMarks = [&] {
+    if (Charts.ResidVsEstimated)
+      ResidualsVsEstimatedMarks(*Charts.ResidVsEstimated, Data);
+    if (Charts.ScaleLocation)
+      ScaleLocationMarks(*Charts.ScaleLocation, Data, root);
+    if (Charts.ResidVsLeverage)
+      FillResidualsVsLeverage(*Charts.ResidVsLeverage, Data);
+  };
+  // The order first (both smoothers need it), then the smoothers and the Q-Q positions.
+  order = LowessOrderOf(Data.Estimated);
   ForEachMathTask(3, [&](int Task) {
-    // A task must not throw: an exhausted memory is reported on the calling thread.
+    // A task must not throw: a failure is reported on the calling thread.
     try {
+      if (std::this_thread::get_id() == caller && !marksAdded) {
+        marksAdded = true;
+        try {
+          addMarks();
+        } catch (...) {
+          failure[3] = std::current_exception();
+        }
+      }
       if (Task == 0)
-        residCurve = Lowess(Data.Estimated, Data.Residuals);
+        residCurve = Lowess(order, Data.Residuals);
       else if (Task == 1)
-        rootCurve = ScaleLocationCurve(Data, root);
+        rootCurve = Lowess(order, root);
       else if (Charts.NormalQQ)
         qq = NormalQQ(Data.StdResiduals);
-    } catch (const std::bad_alloc&) {
-      failed[Task] = true;
+    } catch (...) {
+      failure[Task] = std::current_exception();
     }
   });
-  if (failed[0] || failed[1] || failed[2])
-    throw std::bad_alloc();
+  for (const std::exception_ptr& f : failure)
+    if (f)
+      std::rethrow_exception(f);
+  if (!marksAdded)
+    addMarks();
   if (Charts.ResidVsEstimated)
-    FillResidualsVsEstimatedWith(*Charts.ResidVsEstimated, Data, residCurve);
+    FinishResidualsVsEstimated(*Charts.ResidVsEstimated, Data, residCurve);
   if (Charts.NormalQQ)
     FillNormalQQWith(*Charts.NormalQQ, Data, qq);
   if (Charts.ScaleLocation)
-    FillScaleLocationWith(*Charts.ScaleLocation, Data, root, rootCurve);
-  if (Charts.ResidVsLeverage)
-    FillResidualsVsLeverage(*Charts.ResidVsLeverage, Data);
+    FinishScaleLocation(*Charts.ScaleLocation, Data, root, rootCurve);
 }
 
 TDiagnosticData DiagnosticDataOf(const TMLRResult& Result)

@@ -270,12 +270,12 @@ void LowessSorted(std::span<const double> Xs, std::span<const double> Ys, double
 
 namespace {
 
-// The finite values of Key (where Also is finite too, when given) with their indexes, ordered by
+// The finite values of Key with their indexes, ordered by
 // value and, among equal values, by index (a stable order). A least-significant-digit radix sort
 // on the values' bit patterns (flipped so that they order as unsigned integers) in six passes of
 // 11 bits (a count table that stays in the first-level cache): each pass is stable, and the
 // pairs start in index order. A pass whose digit is the same for all is skipped.
-std::vector<std::pair<double, std::size_t>> StableOrder(std::span<const double> Key, std::span<const double> Also)
+std::vector<std::pair<double, std::size_t>> StableOrder(std::span<const double> Key)
 {
   struct TItem {
     std::uint64_t Bits;
@@ -284,7 +284,7 @@ std::vector<std::pair<double, std::size_t>> StableOrder(std::span<const double> 
   std::vector<TItem> items, spare;
   items.reserve(Key.size());
   for (std::size_t i = 0; i < Key.size(); ++i) {
-    if (!std::isfinite(Key[i]) || (!Also.empty() && !std::isfinite(Also[i])))
+    if (!std::isfinite(Key[i]))
       continue;
     const double v = Key[i] + 0.0;  // -0 becomes +0, which compares equal to it
     std::uint64_t bits = 0;
@@ -321,22 +321,35 @@ std::vector<std::pair<double, std::size_t>> StableOrder(std::span<const double> 
 
 }  // namespace
 
+TLowessOrder LowessOrderOf(std::span<const double> X)
+{
+  return {StableOrder(X)};
+}
+
+TLowessCurve Lowess(const TLowessOrder& Order, std::span<const double> Y, double Span, int Iterations)
+{
+  // The order is stable (by value, then index), so leaving out the pairs with a non-finite Y
+  // afterwards gives the order of the remaining pairs themselves.
+  TLowessCurve curve;
+  curve.X.reserve(Order.Pairs.size());
+  std::vector<double> y;
+  y.reserve(Order.Pairs.size());
+  for (const auto& [x, index] : Order.Pairs) {
+    if (index >= Y.size() || !std::isfinite(Y[index]))
+      continue;
+    curve.X.push_back(x);
+    y.push_back(Y[index]);
+  }
+  curve.Y.resize(curve.X.size());
+  const double delta = curve.X.empty() ? 0.0 : 0.01 * (curve.X.back() - curve.X.front());
+  LowessSorted(curve.X, y, Span, Iterations, delta, curve.Y);
+  return curve;
+}
+
 TLowessCurve Lowess(std::span<const double> X, std::span<const double> Y, double Span, int Iterations)
 {
   const std::size_t n = std::min(X.size(), Y.size());
-  const auto order = StableOrder(X.first(n), Y.first(n));
-
-  TLowessCurve curve;
-  curve.X.resize(order.size());
-  curve.Y.resize(order.size());
-  std::vector<double> y(order.size());
-  for (std::size_t k = 0; k < order.size(); ++k) {
-    curve.X[k] = order[k].first;
-    y[k] = Y[order[k].second];
-  }
-  const double delta = order.empty() ? 0.0 : 0.01 * (curve.X.back() - curve.X.front());
-  LowessSorted(curve.X, y, Span, Iterations, delta, curve.Y);
-  return curve;
+  return Lowess(LowessOrderOf(X.first(n)), Y.first(n), Span, Iterations);
 }
 
 std::vector<double> PlotPositions(std::size_t N)
@@ -383,7 +396,7 @@ TNormalQQ NormalQQ(std::span<const double> Sample)
 {
   TNormalQQ qq;
   qq.Theoretical.assign(Sample.size(), NaN);
-  const auto order = StableOrder(Sample, {});
+  const auto order = StableOrder(Sample);
   const std::vector<double> p = PlotPositions(order.size());
   std::vector<double> sorted(order.size());
   for (std::size_t k = 0; k < order.size(); ++k) {

@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace orvex {
@@ -32,6 +33,17 @@ inline constexpr int LowessDefaultIterations = 3;
 // ordered by X (ties keep their original order), Delta is 1 % of the range of X. An empty input
 // gives an empty curve, a single pair itself.
 TLowessCurve Lowess(std::span<const double> X, std::span<const double> Y, double Span = LowessDefaultSpan,
+                    int Iterations = LowessDefaultIterations);
+
+// The stable order of the finite values of X, made once for several smoothers of the same X
+// (the residual charts smooth two series against the estimates).
+struct TLowessOrder {
+  std::vector<std::pair<double, std::size_t>> Pairs;  // value and index, increasing
+};
+TLowessOrder LowessOrderOf(std::span<const double> X);
+// Lowess of Y against the X that Order was made from (pairs with a non-finite Y are left out):
+// the same curve as Lowess(X, Y).
+TLowessCurve Lowess(const TLowessOrder& Order, std::span<const double> Y, double Span = LowessDefaultSpan,
                     int Iterations = LowessDefaultIterations);
 
 // The smoother's core on pairs already ordered by increasing X (all finite): Smoothed receives

@@ -17,6 +17,7 @@
 #include "mlrdesign.h"
 #include "orvex_bulkalloc.h"
 #include "orvex_math2.h"
+#include "orvex_matrix.h"
 
 #include <cstdint>
 #include <memory>
@@ -120,6 +121,24 @@ enum TInfluenceFlag : std::uint8_t {
   ifHat = 16,       // h > 3 k / n
 };
 
+// What the DFBETAS of any object are computed from when asked for: the leverage factor M of the
+// fit (x (A'A)^+ x' = |x M|^2), M transposed, 1 / sqrt(C_jj) per coefficient and the design
+// whose rows are the objects (sqrt(w) scaled with weights), shared with the run that made it.
+// Nothing of n x p size is made per run: the DFBETAS matrix of a million objects would cost more
+// to write than all the other measures together.
+struct TDFBetaModel {
+  int Rank = 0;              // k
+  int NrOfCoefficients = 0;  // n
+  std::vector<double> M, MT; // n x k and k x n, column-major
+  std::vector<double> InvSqrtC;
+  std::shared_ptr<const TMatrix> Design;
+};
+
+// The DFBETAS of one object from its design row X (NrOfCoefficients values) and its scale
+// e / ((1 - h) s_(i)): Out[j] = Scale (M M' X')_j / sqrt(C_jj), NaN where that is infinite. The
+// influence pass makes the same products in the same order, so both give the same bits.
+void DFBetaRowOf(const TDFBetaModel& Model, const double* X, double Scale, double* Out);
+
 struct TInfluence {
   bool Available = false;   // false when n <= k (no residual degrees of freedom)
   int Rank = 0;             // k
@@ -131,17 +150,19 @@ struct TInfluence {
   TBulkVector<double> DFFits;
   TBulkVector<double> CovRatio;
   TBulkVector<double> SigmaWithout; // s_(i)
-  // Column-major: the DFBETAS of coefficient j (0-based, inputs then intercept) for object i
-  // is DFBetas[j * n + i]; NaN for a coefficient of the collinear part of the design.
-  TBulkVector<double> DFBetas;
+  // e / ((1 - h) s_(i)) with e the (sqrt(w) scaled) residual: the DFBETAS' common factor; NaN
+  // for h = 1.
+  TBulkVector<double> DFBetaScale;
+  std::shared_ptr<const TDFBetaModel> DFBetaSource;  // null when the run made no measures
   TBulkVector<std::uint8_t> Flags;  // TInfluenceFlag bits
   std::vector<int> Flagged;         // indices (0-based, objects used) with any flag, increasing
   int NrOfUnitLeverage = 0;         // objects with h = 1
 
-  double DFBeta(int Object, int Coefficient) const
-  {
-    return DFBetas[static_cast<std::size_t>(Coefficient) * Hat.size() + static_cast<std::size_t>(Object)];
-  }
+  // The DFBETAS of coefficient j (0-based, inputs then intercept) for object i, computed when
+  // asked for; NaN for a coefficient of the collinear part of the design. DFBetaRow writes all
+  // NrOfCoefficients of an object at once (what a listing of every object should use).
+  double DFBeta(int Object, int Coefficient) const;
+  void DFBetaRow(int Object, double* Out) const;
 };
 
 // The flag names in the order of their bits, as --influence and the report write them.

@@ -20,6 +20,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -27,6 +28,30 @@
 namespace orvex {
 
 class TDataTable;
+
+// The run's design matrix, shared with the results that compute their DFBETAS from it. A result
+// keeps the design it was made from; the next run fills the other of two buffers when a result
+// still holds this one, so that a repeated run of the same size neither copies nor allocates.
+// Writing access to a design that a result holds gives the run a copy first.
+class TSharedDesign {
+public:
+  TSharedDesign();
+  int NrOfColumns() const { return FCurrent->NrOfColumns(); }
+  int NrOfRows() const { return FCurrent->NrOfRows(); }
+  const double* Column(int Col) const { return FCurrent->Column(Col); }
+  double* Column(int Col) { return Own().Column(Col); }
+  // The contents are replaced: a held design is left to its result without a copy.
+  bool Resize(int NewNrOfColumns, int NewNrOfRows);
+  void SetName(const std::string& Value) { FCurrent->SetName(Value); }
+  operator const TMatrix&() const { return *FCurrent; }
+  operator TMatrix&() { return Own(); }
+  // The design as it stands, for a result to keep.
+  std::shared_ptr<const TMatrix> Share() const { return FCurrent; }
+
+private:
+  TMatrix& Own();
+  std::shared_ptr<TMatrix> FCurrent, FSpare;
+};
 
 // Per table column (1-based) an input flag and a target flag, as the variable list holds them.
 // Columns beyond NrOfColumns read as neither input nor target.
@@ -249,7 +274,7 @@ private:
   bool FInfluence = true;
 
   TIntVector FSelColumns;
-  TMatrix FMatD;
+  TSharedDesign FMatD;
   TVector FVecC;
   TVector FVecX;
   TVector FVecDx;
@@ -361,20 +386,25 @@ struct TInfluenceModel {
   int NrOfObjects = 0;      // m
   int Rank = 0;             // k
   int NrOfCoefficients = 0; // n
-  std::vector<double> M, MT;
-  std::vector<double> InvSqrtC;  // 1 / sqrt of the diagonal of (A'A)^+, NaN where collinear
+  // M, its transpose and 1 / sqrt of the diagonal of (A'A)^+ (NaN where collinear); a result
+  // keeps it, with its design, for the DFBETAS asked for later.
+  std::shared_ptr<TDFBetaModel> Factor;
   long double RSS = 0;
   double S = 0;                  // sqrt(RSS / (m - k))
 };
 TInfluenceModel MakeInfluenceModel(const std::vector<double>& M, int Rank, int NrOfObjects, long double RSS,
                                    const TFitInference& Inference);
 
-// Where InfluenceOfBlock writes the measures of Count objects: one value per object, and the
-// DFBETAS of coefficient j at DFBetas[j * DFBetaStride + i].
+// Where InfluenceOfBlock writes the measures of Count objects: one value per object. DFBetas
+// (optional) receives the DFBETAS of coefficient j at DFBetas[j * DFBetaStride + i];
+// DFBetaScale (optional) each object's DFBETAS factor; MaxAbsDFBeta (optional) the largest
+// |DFBETAS| of each object, which is 0 unless |DFFITS| reaches about 1 (|DFBETAS_j| <= |DFFITS|
+// always, so only those objects need their DFBETAS for the flag).
 struct TInfluenceRows {
   double *Hat = nullptr, *RStandard = nullptr, *RStudent = nullptr, *CooksDistance = nullptr, *DFFits = nullptr,
          *CovRatio = nullptr, *SigmaWithout = nullptr, *DFBetas = nullptr;
   std::size_t DFBetaStride = 0;
+  double *DFBetaScale = nullptr, *MaxAbsDFBeta = nullptr;
 };
 // The measures of Count objects whose design columns (inputs, then the ones) are Cols and whose
 // residuals (actual minus estimate) are E.

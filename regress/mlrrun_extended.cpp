@@ -111,12 +111,13 @@ void TMLRRun::AppendResultReport(const TDataTable& Table, TMLRResult& R) const
   for (double h : f.Hat)
     listing.NrOfPositive += h > 0;
   listing.NrOfFlagged = static_cast<int>(f.Flagged.size());
-  const int nc = f.NrOfCoefficients;
+  std::vector<double> dfbetas(static_cast<std::size_t>(f.NrOfCoefficients));
   for (int i : f.Flagged) {
     const std::size_t o = static_cast<std::size_t>(i);
+    f.DFBetaRow(i, dfbetas.data());
     double dfb = 0;
-    for (int j = 0; j < nc; ++j)
-      dfb = std::max(dfb, std::fabs(f.DFBeta(i, j)));
+    for (double d : dfbetas)
+      dfb = std::max(dfb, std::fabs(d));
     const int row = R.UsedRows[o];
     listing.Listed.push_back({row, Table.RowName(row), dfb, f.DFFits[o], f.CovRatio[o], f.CooksDistance[o], f.Hat[o],
                               f.Flags[o]});

@@ -21,7 +21,7 @@ void RecycleBuffers(TMLRResult& From, TMLRResult& To)
   TInfluence& ti = To.Influence;
   for (auto member : {&TInfluence::Hat, &TInfluence::RStandard, &TInfluence::RStudent,
                       &TInfluence::CooksDistance, &TInfluence::DFFits, &TInfluence::CovRatio,
-                      &TInfluence::SigmaWithout, &TInfluence::DFBetas})
+                      &TInfluence::SigmaWithout, &TInfluence::DFBetaScale})
     (ti.*member).swap(fi.*member);
   ti.Flags.swap(fi.Flags);
   TPredictions& fp = From.Predictions;

@@ -393,10 +393,13 @@ std::string PredictionLine(const TObjectPrediction& P)
 void PrintInfluence(const TMLRResult& R)
 {
   const TInfluence& f = R.Influence;
-  for (std::size_t i = 0; i < f.Hat.size(); ++i)
+  std::vector<double> dfbetas(static_cast<std::size_t>(f.NrOfCoefficients));
+  for (std::size_t i = 0; i < f.Hat.size(); ++i) {
+    f.DFBetaRow(static_cast<int>(i), dfbetas.data());
     PrintLine(InfluenceLines(TObjectInfluence{R.UsedRows[i], f.Hat[i], f.RStandard[i], f.RStudent[i],
                                               f.CooksDistance[i], f.DFFits[i], f.CovRatio[i], f.Flags[i],
-                                              f.DFBetas.data() + i, f.Hat.size(), f.NrOfCoefficients}));
+                                              dfbetas.data(), 1, f.NrOfCoefficients}));
+  }
 }
 
 void PrintPredictions(const TMLRResult& R)

@@ -172,6 +172,38 @@ TEST(Lowess, SameCurveOnAnyThreadCount)
     EXPECT_NEAR(curves[0].Y[i], 2.0 * curves[0].X[i], 0.02) << curves[0].X[i];
 }
 
+TEST(Lowess, OneOrderServesSeveralSeriesWithTheirOwnGaps)
+{
+  // X with ties, a NaN and an infinity; two series against it, the second with gaps of its own.
+  // Each curve from the shared order equals the curve of that series' complete pairs alone.
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  std::vector<double> x, y1, y2;
+  std::uint64_t state = 5;
+  for (int i = 0; i < 3000; ++i) {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    const double u = static_cast<double>(state >> 11) * 0x1.0p-53;
+    x.push_back(std::round(u * 400.0) / 4.0);
+    y1.push_back(std::sin(x.back() / 10.0) + u);
+    y2.push_back(i % 7 == 3 ? nan : std::sqrt(x.back()) - u);
+  }
+  x[10] = nan;
+  x[20] = std::numeric_limits<double>::infinity();
+  const TLowessOrder order = LowessOrderOf(x);
+  for (const std::vector<double>* y : {&y1, &y2}) {
+    std::vector<double> xf, yf;
+    for (std::size_t i = 0; i < x.size(); ++i)
+      if (std::isfinite(x[i]) && std::isfinite((*y)[i])) {
+        xf.push_back(x[i]);
+        yf.push_back((*y)[i]);
+      }
+    const TLowessCurve shared = Lowess(order, *y);
+    const TLowessCurve alone = Lowess(xf, yf);
+    ASSERT_EQ(shared.X.size(), xf.size());
+    EXPECT_EQ(shared.X, alone.X);
+    EXPECT_EQ(shared.Y, alone.Y);
+  }
+}
+
 TEST(Lowess, DegenerateInputs)
 {
   EXPECT_TRUE(Lowess(std::vector<double>{}, std::vector<double>{}).Y.empty());
