@@ -7,7 +7,7 @@
 // with the painter, and marks are drawn shape by shape instead of being copied from the screen
 // paint's pixel stamps. While it renders, the frame size is the rendering's; afterwards the
 // chart's mappings, its ticks and its axis controls are as before, so the screen, the mouse and
-// ItemAt do not notice.
+// ItemAt do not notice (the hit index of the last screen paint stays as it was).
 #include "orvex_rchart_painter.h"
 
 #include <QFile>
@@ -57,7 +57,6 @@ void TCustomRChart::RenderTo(QPaintDevice& Device, int Width, int Height, double
       Chart.FAxes.TicksX = std::move(TicksX);
       Chart.FAxes.TicksY = std::move(TicksY);
       Chart.FMouseHandler.SetTraceRendered(TraceRendered);
-      Chart.FHitIndex.Valid = false;
       Chart.PlaceAllAxes();
     }
   } keep{*this, FLayers.MapX, FLayers.MapY, FAxes.TicksX, FAxes.TicksY, FMouseHandler.TraceRendered()};
