@@ -1,7 +1,7 @@
 // The scatter charts' interaction on a fit of 1,000,000 objects in the shown window (offscreen):
 // - hover: one mouse move over a mark, each to another mark than the last, through the chart's
 //   event filter (the hit test, the tooltip's text and showing it), against ItemAt alone at the
-//   same points; and the first move after a paint, which builds the chart's hit index;
+//   same points; and the first move after a paint (the paint built the chart's hit index);
 // - click to select: press and release on a mark, through the table editor's selection to the
 //   rings on every scatter chart and the shown chart's repaint, against the repaint alone.
 #include "chartinteraction.h"
@@ -115,8 +115,8 @@ void BM_ItemAtAlone(benchmark::State& State)
 }
 BENCHMARK(BM_ItemAtAlone)->Unit(benchmark::kMicrosecond);
 
-// The first move after the chart was painted again (a zoom, a pan, a refit): the hit index is
-// built then.
+// The first move after the chart was painted again (a zoom, a pan, a refit): the paint left the
+// hit index built, so the move costs what any other does.
 void BM_HoverFirstAfterPaint(benchmark::State& State)
 {
   TRChart& chart = *Window().RCFit;

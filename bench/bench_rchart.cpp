@@ -1,7 +1,8 @@
 // Painting the chart: the full paint (frame, axes, plot) and the plot-only refresh of an 800 x 600
 // chart holding N marks of type 26 in the 16 class colours, against the full paint of the same
-// chart without items (the baseline). The time per mark should not grow with N. Then the hit test:
-// building its index of pixel cells after a paint, and 1,000 queries at spread-out pixels. Last,
+// chart without items (the baseline). The time per mark should not grow with N; both paints build
+// the hit test's index of pixel cells as their last step. Then the hit test: the first query after
+// a refresh (what the first hover after a repaint costs), and 1,000 queries at spread-out pixels. Last,
 // RenderTo into an SVG and a PDF document in memory (one vector shape per mark).
 #include "orvex_rchart.h"
 
@@ -69,8 +70,10 @@ void BM_PlotRefresh(benchmark::State& state)
 }
 BENCHMARK(BM_PlotRefresh)->Arg(0)->Arg(100000)->Arg(1000000)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
 
-// The first ItemAt after a plot-only refresh builds the index; the refresh itself is not timed.
-void BM_HitIndexBuild(benchmark::State& state)
+// The first ItemAt after a plot-only refresh, which left the index built; the refresh itself is
+// not timed. (The index's own cost is the refresh's time less that of a build from before the
+// paint built it.)
+void BM_FirstQueryAfterRefresh(benchmark::State& state)
 {
   const int marks = static_cast<int>(state.range(0));
   auto c = MakeChart(marks);
@@ -82,7 +85,12 @@ void BM_HitIndexBuild(benchmark::State& state)
   }
   state.counters["marks"] = marks;
 }
-BENCHMARK(BM_HitIndexBuild)->Arg(100000)->Arg(1000000)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FirstQueryAfterRefresh)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->Iterations(20);  // the untimed refresh dominates: a fixed count keeps the run short
 
 void BM_HitQueries1000(benchmark::State& state)
 {

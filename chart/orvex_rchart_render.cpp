@@ -7,16 +7,19 @@
 // with the painter, and marks are drawn shape by shape instead of being copied from the screen
 // paint's pixel stamps. While it renders, the frame size is the rendering's; afterwards the
 // chart's mappings, its ticks and its axis controls are as before, so the screen, the mouse and
-// ItemAt do not notice.
+// ItemAt do not notice (the hit index of the last screen paint stays as it was).
 #include "orvex_rchart_painter.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QImageWriter>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSvgGenerator>
 
 #include <cmath>
+#include <functional>
 
 namespace orvex {
 
@@ -26,6 +29,19 @@ void CheckRenderSize(int Width, int Height, double Dpi)
 {
   if (Width < 1 || Height < 1 || !(Dpi > 0) || !std::isfinite(Dpi))
     throw EOrvexRChartError(TCustomRChart::MsgRenderSize);
+}
+
+// Writes a file through Write and tells whether every byte reached it. A write that fails on the
+// way (a full disk) leaves an error that closing the file would clear once its buffer is empty,
+// and a short file fails only when its buffer is flushed: both are read before the close.
+bool WriteFile(const std::string& FileName, const std::function<bool(QFile&)>& Write)
+{
+  QFile file(QString::fromStdString(FileName));
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    return false;
+  const bool written = Write(file) && file.flush() && file.error() == QFileDevice::NoError;
+  file.close();
+  return written && file.error() == QFileDevice::NoError;
 }
 
 }  // namespace
@@ -57,7 +73,6 @@ void TCustomRChart::RenderTo(QPaintDevice& Device, int Width, int Height, double
       Chart.FAxes.TicksX = std::move(TicksX);
       Chart.FAxes.TicksY = std::move(TicksY);
       Chart.FMouseHandler.SetTraceRendered(TraceRendered);
-      Chart.FHitIndex.Valid = false;
       Chart.PlaceAllAxes();
     }
   } keep{*this, FLayers.MapX, FLayers.MapY, FAxes.TicksX, FAxes.TicksY, FMouseHandler.TraceRendered()};
@@ -87,42 +102,43 @@ QImage TCustomRChart::RenderImage(int Width, int Height, double Dpi)
 bool TCustomRChart::SaveImage(const std::string& FileName, int Width, int Height, double Dpi)
 {
   const QImage image = RenderImage(Width, Height, Dpi);
-  return image.save(QString::fromStdString(FileName));
+  // The format by the name's extension, as QImage::save chooses it.
+  const QByteArray format = QFileInfo(QString::fromStdString(FileName)).suffix().toLatin1();
+  if (!QImageWriter::supportedImageFormats().contains(format.toLower()))
+    return false;
+  return WriteFile(FileName, [&](QFile& File) {
+    QImageWriter writer(&File, format.toLower());
+    return writer.write(image);
+  });
 }
 
 bool TCustomRChart::SaveSvg(const std::string& FileName, int Width, int Height, double Dpi)
 {
   CheckRenderSize(Width, Height, Dpi);
-  QFile file(QString::fromStdString(FileName));
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-    return false;
-  QSvgGenerator svg;
-  svg.setOutputDevice(&file);
-  svg.setSize(QSize(Width, Height));
-  svg.setViewBox(QRect(0, 0, Width, Height));
-  svg.setResolution(static_cast<int>(std::lround(Dpi)));
-  RenderTo(svg, Width, Height, Dpi);
-  file.close();
-  return file.error() == QFileDevice::NoError;
+  return WriteFile(FileName, [&](QFile& File) {
+    QSvgGenerator svg;
+    svg.setOutputDevice(&File);
+    svg.setSize(QSize(Width, Height));
+    svg.setViewBox(QRect(0, 0, Width, Height));
+    svg.setResolution(static_cast<int>(std::lround(Dpi)));
+    RenderTo(svg, Width, Height, Dpi);
+    return true;
+  });
 }
 
 bool TCustomRChart::SavePdf(const std::string& FileName, int Width, int Height, double Dpi)
 {
   CheckRenderSize(Width, Height, Dpi);
-  QFile file(QString::fromStdString(FileName));
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-    return false;
-  {
-    QPdfWriter pdf(&file);
+  return WriteFile(FileName, [&](QFile& File) {
+    QPdfWriter pdf(&File);
     pdf.setResolution(static_cast<int>(std::lround(Dpi)));
     pdf.setPageSize(QPageSize(QSizeF(Width / Dpi, Height / Dpi), QPageSize::Inch));
     pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
     // The page in device units at that resolution, which may differ from Width x Height by a
     // rounding of the page size.
     RenderTo(pdf, pdf.width(), pdf.height(), Dpi);
-  }
-  file.close();
-  return file.error() == QFileDevice::NoError;
+    return true;
+  });
 }
 
 }  // namespace orvex

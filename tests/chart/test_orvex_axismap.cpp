@@ -290,6 +290,30 @@ TEST(RChartItemAt, AnswersForTheItemsAsThePaintLeftThem)
   EXPECT_EQ(t.Chart.ItemAt(90, 60, 0), 3);
 }
 
+TEST(RChartItemAt, ThePaintBuildsTheIndexForItsOwnMappings)
+{
+  // A paint that computes no shapes ahead (a handler is set) still leaves the index of what it
+  // drew: a range changed without a paint does not move what is hit, and neither does a
+  // rendering at another size.
+  TShownChart t;
+  t.Chart.SetRange(1, 0, 0, W, H);
+  t.Chart.AddMark(20, 100, 26);  // 0: at (70, 60)
+  t.Chart.OnBeforeRenderChartItem = [](TObject*, TrcChartItem&, int, bool) {};
+  t.Chart.FullPaint();
+  t.Chart.SetSuppressPaint(true);
+  t.Chart.SetRange(1, 0, 0, 2 * W, 2 * H);  // the mark's place would be (60, 110)
+  EXPECT_EQ(t.Chart.ItemAt(70, 60, 0), 0);
+  EXPECT_EQ(t.Chart.ItemAt(60, 110, 3), -1);
+  t.Chart.SetSuppressPaint(false);
+  t.Chart.FullPaint();
+  EXPECT_EQ(t.Chart.ItemAt(60, 110, 0), 0);
+  EXPECT_EQ(t.Chart.ItemAt(70, 60, 3), -1);
+  const QImage big = t.Chart.RenderImage(4 * (ML + W), 4 * (MT + H), 4 * 96);
+  EXPECT_FALSE(big.isNull());
+  EXPECT_EQ(t.Chart.ItemAt(60, 110, 0), 0);
+  EXPECT_EQ(t.Chart.ItemAt(4 * 60, 4 * 110, 3), -1);
+}
+
 TEST(RChartItemAt, AgreesWithASearchOverEveryMark)
 {
   // Marks scattered over the plot and beyond it; each query is answered by the cell index and,

@@ -161,3 +161,25 @@ TEST(RChartRender, RefusedSizesAndFiles)
   EXPECT_FALSE(chart.SavePdf("/nonexistent-dir/chart.pdf", 100, 100, 96));
   EXPECT_FALSE(chart.SaveImage("/nonexistent-dir/chart.png", 100, 100, 96));
 }
+
+TEST(RChartRender, AFullDiskIsAFailure)
+{
+  // /dev/full opens and takes writes into the file's buffer, then fails each write that
+  // reaches it: small files fail only when the buffer is flushed at the end, large ones early.
+  // Links with the formats' extensions lead there (a PNG is chosen by its name).
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const std::string png = dir.filePath("chart.png").toStdString();
+  ASSERT_TRUE(QFile::link("/dev/full", QString::fromStdString(png)));
+  TRChart chart;
+  Fill(chart);
+  for (int size : {20, 2000}) {
+    EXPECT_FALSE(chart.SaveSvg("/dev/full", size, size, 96)) << size;
+    EXPECT_FALSE(chart.SavePdf("/dev/full", size, size, 96)) << size;
+    EXPECT_FALSE(chart.SaveImage(png, size, size, 96)) << size;
+  }
+  // The same files where there is room.
+  EXPECT_TRUE(chart.SaveImage(dir.filePath("ok.png").toStdString(), 20, 20, 96));
+  EXPECT_TRUE(chart.SaveSvg(dir.filePath("ok.svg").toStdString(), 20, 20, 96));
+  EXPECT_TRUE(chart.SavePdf(dir.filePath("ok.pdf").toStdString(), 20, 20, 96));
+}
