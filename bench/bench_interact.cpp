@@ -3,7 +3,8 @@
 //   event filter (the hit test, the tooltip's text and showing it), against ItemAt alone at the
 //   same points; and the first move after a paint, which builds the chart's hit index;
 // - click to select: press and release on a mark, through the table editor's selection to the
-//   rings on every scatter chart and the shown chart's repaint, against the repaint alone;
+//   rings on every scatter chart and the shown chart's repaint, against the repaint alone; and
+//   the first click after a paint, which builds the chart's hit index;
 // - exclusion of one row: "Exclude Selected Objects" on one selected row of a 1,000,000 x 20
 //   table, through the history step, the refit, both charts and the memo, against a role click
 //   that completes the same roles, measured between the exclusions in the same loop (the machine
@@ -159,6 +160,28 @@ void BM_ClickSelect(benchmark::State& State)
   State.counters["selected share"] = static_cast<double>(selected) / static_cast<double>(State.iterations());
 }
 BENCHMARK(BM_ClickSelect)->Unit(benchmark::kMillisecond);
+
+// The first click after the chart was painted anew (a refit, a zoom): the hit test then builds
+// the chart's hit index first.
+void BM_ClickSelectFirstAfterPaint(benchmark::State& State)
+{
+  TFrmMLRCalc& w = Window();
+  TRChart& chart = *w.RCFit;
+  const std::vector<QPoint> points = MarkPixels(chart);
+  std::size_t k = 0;
+  for (auto _ : State) {
+    State.PauseTiming();
+    chart.FullPaint();
+    State.ResumeTiming();
+    const QPoint p = points[k++ % points.size()];
+    Send(&chart, QEvent::MouseButtonPress, p, Qt::LeftButton, Qt::LeftButton);
+    Send(&chart, QEvent::MouseButtonRelease, p, Qt::LeftButton, Qt::NoButton);
+    QApplication::processEvents();
+    if (w.SelectedObjects().empty())
+      State.SkipWithError("the click selected nothing");
+  }
+}
+BENCHMARK(BM_ClickSelectFirstAfterPaint)->Unit(benchmark::kMillisecond)->Iterations(10)->Repetitions(3);
 
 // The baseline: the shown chart's repaint alone (its frame, and the rings of the selection the
 // last click left).
