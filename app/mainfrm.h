@@ -355,6 +355,8 @@ private:
   void AddExclusionActions(QMenu* Menu);
   void SetExcludedRows(std::vector<int> Rows, const char* Command);
   void ApplyExcludedRows(const std::vector<int>& Rows);
+  // The set as an edit's undo or redo left it.
+  void RestoreExcludedRows(const std::vector<int>& Rows);
   void UpdateExclusionCommands();
   // Keeps the excluded rows on their rows as rows come and go; a load clears them.
   void MoveExcludedRows(const TTableChange& Change);

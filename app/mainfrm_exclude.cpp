@@ -6,8 +6,9 @@
 // once. Excluded rows are greyed in the editor and drawn as hollow marks on the charts.
 //
 // Each change of the set is a step of the undo history. The set follows the table's rows: an
-// inserted or deleted row moves the rows after it, a deleted excluded row leaves the set, and a
-// load clears it.
+// inserted or deleted row moves the rows after it, a deleted excluded row leaves the set (and
+// comes back excluded when the deletion is undone: the edit's step keeps the set before and
+// after it), and a load clears it.
 #include "mainfrm.h"
 
 #include "orvex_datatable.h"
@@ -155,6 +156,14 @@ void TFrmMLRCalc::ApplyExcludedRows(const std::vector<int>& Rows)
   // The fit follows at once, on the roles as they are.
   if (FRun.Status() != TRunStatus::NotRun)
     Refit();
+}
+
+void TFrmMLRCalc::RestoreExcludedRows(const std::vector<int>& Rows)
+{
+  // The table change that goes with it refits.
+  FExcludedRows = Rows;
+  NTData->viewport()->update();
+  UpdateExclusionCommands();
 }
 
 void TFrmMLRCalc::UpdateExclusionCommands()

@@ -92,6 +92,11 @@ void TFrmMLRCalc::CreateUndoControls()
 {
   FHistory = std::make_unique<TTableHistory>(NTData->DataTable());
   FHistory->OnStepStarted = [this] { ScheduleAfterEvent(); };
+  // The excluded rows go with their rows through an edit's undo and redo (a deleted excluded
+  // row comes back excluded). The window's listener below comes after the history's, as the
+  // history needs to read the set before the window moves it.
+  FHistory->OnReadRowState = [this] { return FExcludedRows; };
+  FHistory->OnRestoreRowState = [this](const std::vector<int>& Rows) { RestoreExcludedRows(Rows); };
   FTableListenerKey = NTData->DataTable().AddListener(
       [this](const TDataTable&, const TTableChange& Change) { TableChanged(Change); });
 

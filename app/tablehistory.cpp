@@ -23,11 +23,19 @@ private:
 
 namespace {
 
-// One recorded step: its journal swaps the table between the states before and after it.
+// The owner's row state before and after a step, where the step changed it.
+struct TRowStateChange {
+  std::vector<int> Before, After;
+  std::function<void(const std::vector<int>&)> Restore;
+};
+
+// One recorded step: its journal swaps the table between the states before and after it; the
+// owner's row state follows.
 class TJournalCommand : public THistoryCommand {
 public:
-  TJournalCommand(TDataTable& Table, TTableJournal Journal, const std::function<void(bool)>& Applying)
-      : FTable(Table), FJournal(std::move(Journal)), FApplying(Applying)
+  TJournalCommand(TDataTable& Table, TTableJournal Journal, const std::function<void(bool)>& Applying,
+                  std::unique_ptr<TRowStateChange> RowState)
+      : FTable(Table), FJournal(std::move(Journal)), FApplying(Applying), FRowState(std::move(RowState))
   {
     setText(QStringLiteral("Edit"));
   }
@@ -36,6 +44,8 @@ public:
     FApplying(true);
     FJournal.Undo(FTable);
     FApplying(false);
+    if (FRowState)
+      FRowState->Restore(FRowState->Before);
   }
   void redo() override
   {
@@ -44,11 +54,19 @@ public:
     FApplying(true);
     FJournal.Redo(FTable);
     FApplying(false);
+    if (FRowState)
+      FRowState->Restore(FRowState->After);
   }
-  std::size_t Bytes() const override { return sizeof(*this) + FJournal.Bytes(); }
+  std::size_t Bytes() const override
+  {
+    std::size_t n = sizeof(*this) + FJournal.Bytes();
+    if (FRowState)
+      n += sizeof(TRowStateChange) + (FRowState->Before.size() + FRowState->After.size()) * sizeof(int);
+    return n;
+  }
   THistoryCommand* MoveOut() override
   {
-    auto* c = new TJournalCommand(FTable, std::move(FJournal), FApplying);
+    auto* c = new TJournalCommand(FTable, std::move(FJournal), FApplying, std::move(FRowState));
     c->SkipNextRedo();
     return c;
   }
@@ -57,6 +75,7 @@ private:
   TDataTable& FTable;
   TTableJournal FJournal;
   std::function<void(bool)> FApplying;
+  std::unique_ptr<TRowStateChange> FRowState;
 };
 
 }  // namespace
@@ -81,8 +100,11 @@ void TTableHistory::TableChanged(const TDataTable& Table, const TTableChange& Ch
     return;
   }
   const bool started = !FStep;
-  if (started)
+  if (started) {
     FStep = std::make_unique<TTableJournal>();
+    // The owner listens after the history, so its state is still the one before the change.
+    FRowStateBefore = OnReadRowState ? OnReadRowState() : std::vector<int>{};
+  }
   FStep->Record(Table, Change);
   if (started && OnStepStarted)
     OnStepStarted();
@@ -101,7 +123,15 @@ void TTableHistory::EndStep()
   }
   if (step->Empty())
     return;
-  auto* command = new TJournalCommand(FTable, std::move(*step), [this](bool On) { FApplying += On ? 1 : -1; });
+  std::unique_ptr<TRowStateChange> rowState;
+  if (OnReadRowState && OnRestoreRowState) {
+    std::vector<int> after = OnReadRowState();
+    if (after != FRowStateBefore)
+      rowState.reset(new TRowStateChange{std::move(FRowStateBefore), std::move(after), OnRestoreRowState});
+  }
+  FRowStateBefore.clear();
+  auto* command = new TJournalCommand(FTable, std::move(*step), [this](bool On) { FApplying += On ? 1 : -1; },
+                                      std::move(rowState));
   command->SkipNextRedo();  // the change is made already
   FStack.push(command);
   TrimToBudget();

@@ -7,6 +7,12 @@
 // it writes, and every command of the editor is undoable without the editor knowing of the
 // history. Commands that make their own change (THistoryCommand) are pushed with Push.
 //
+// State the owner keeps beside the table that follows its rows (the rows the user excluded) is
+// read when a step starts and when it ends; where the two differ, the step sets it back after
+// its undo and forward after its redo. A row that an undo brings back is a new row to the
+// owner, and only the step knows what went with it. The owner adds its own table listener after
+// making the history, so that the history reads the state before the owner moves it.
+//
 // New contents (a load) start a new history, clean. The stack's clean state is the one truth
 // about unsaved changes. The history keeps at most MaxBytes: when a step takes it over, the
 // oldest steps are dropped (the newest is always kept); a clean point among them is lost, so the
@@ -20,6 +26,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace orvex {
 
@@ -79,6 +86,9 @@ public:
   // The first change of a new step was recorded: the owner should call EndStep when the event
   // that makes the changes has finished.
   std::function<void()> OnStepStarted;
+  // The owner's row state: read when a step starts and ends, set after the step's undo and redo.
+  std::function<std::vector<int>()> OnReadRowState;
+  std::function<void(const std::vector<int>&)> OnRestoreRowState;
 
 private:
   friend class TApplying;
@@ -88,6 +98,7 @@ private:
   TDataTable& FTable;
   QUndoStack FStack;
   std::unique_ptr<TTableJournal> FStep;
+  std::vector<int> FRowStateBefore;  // when FStep started
   int FListenerKey = 0;
   int FApplying = 0;
   std::size_t FMaxBytes = DefaultMaxBytes;

@@ -3,7 +3,14 @@
 //   event filter (the hit test, the tooltip's text and showing it), against ItemAt alone at the
 //   same points; and the first move after a paint (the paint built the chart's hit index);
 // - click to select: press and release on a mark, through the table editor's selection to the
-//   rings on every scatter chart and the shown chart's repaint, against the repaint alone.
+//   rings on every scatter chart and the shown chart's repaint, against the repaint alone; and
+//   the first click after a paint, which builds the chart's hit index;
+// - exclusion of one row: "Exclude Selected Objects" on one selected row of a 1,000,000 x 20
+//   table, through the history step, the refit, both charts and the memo, against a role click
+//   that completes the same roles, measured between the exclusions in the same loop (the machine
+//   is shared, so only the ratio in one run counts). Each exclusion takes another row, and
+//   "Include All Objects" (not timed) takes it back, so every exclusion changes the fit's row
+//   count as the user's does.
 #include "chartinteraction.h"
 #include "mainfrm.h"
 #include "orvex_datatable.h"
@@ -11,10 +18,15 @@
 #include "orvex_rchart.h"
 #include "orvex_replist.h"
 
+#include "orvex_tablebuilder.h"
+
 #include <QApplication>
 #include <QMouseEvent>
 #include <QTabWidget>
+#include <QToolButton>
+#include <algorithm>
 #include <benchmark/benchmark.h>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -149,6 +161,28 @@ void BM_ClickSelect(benchmark::State& State)
 }
 BENCHMARK(BM_ClickSelect)->Unit(benchmark::kMillisecond);
 
+// The first click after the chart was painted anew (a refit, a zoom): the hit test then builds
+// the chart's hit index first.
+void BM_ClickSelectFirstAfterPaint(benchmark::State& State)
+{
+  TFrmMLRCalc& w = Window();
+  TRChart& chart = *w.RCFit;
+  const std::vector<QPoint> points = MarkPixels(chart);
+  std::size_t k = 0;
+  for (auto _ : State) {
+    State.PauseTiming();
+    chart.FullPaint();
+    State.ResumeTiming();
+    const QPoint p = points[k++ % points.size()];
+    Send(&chart, QEvent::MouseButtonPress, p, Qt::LeftButton, Qt::LeftButton);
+    Send(&chart, QEvent::MouseButtonRelease, p, Qt::LeftButton, Qt::NoButton);
+    QApplication::processEvents();
+    if (w.SelectedObjects().empty())
+      State.SkipWithError("the click selected nothing");
+  }
+}
+BENCHMARK(BM_ClickSelectFirstAfterPaint)->Unit(benchmark::kMillisecond)->Iterations(10)->Repetitions(3);
+
 // The baseline: the shown chart's repaint alone (its frame, and the rings of the selection the
 // last click left).
 void BM_RepaintAlone(benchmark::State& State)
@@ -160,5 +194,120 @@ void BM_RepaintAlone(benchmark::State& State)
   }
 }
 BENCHMARK(BM_RepaintAlone)->Unit(benchmark::kMillisecond);
+
+// ---------------------------------------------------------------------------------------------
+// Exclusion of one row against the role click
+
+constexpr int ExclusionColumns = 20;
+
+void ClickTargetBox(TFrmMLRCalc& W);
+
+// The window of the role-click benchmarks: 19 inputs and a target over 1,000,000 objects,
+// adopted as a load does, the regression page shown.
+TFrmMLRCalc& ExclusionWindow()
+{
+  static std::unique_ptr<TFrmMLRCalc> window;
+  if (!window) {
+    qAddPostRoutine([] { window.reset(); });
+    window = std::make_unique<TFrmMLRCalc>();
+    window->resize(900, 800);
+    window->show();
+    window->PageControl1->setCurrentWidget(window->TSMLR);
+    TTableBuilder b;
+    b.Resize(ExclusionColumns, NrOfObjects);
+    std::uint64_t s = 4711;
+    auto next = [&s] {
+      s = s * 6364136223846793005ULL + 1442695040888963407ULL;
+      return static_cast<double>(s >> 11) * 0x1.0p-53;
+    };
+    for (int row = 0; row < NrOfObjects; ++row) {
+      double y = 3.0;
+      for (int c = 1; c < ExclusionColumns; ++c) {
+        const double v = next() * (1 << (c % 8)) + c;
+        b.Column(c)[row] = v;
+        y += (c % 5 - 2) * 0.5 * v;
+      }
+      b.Column(ExclusionColumns)[row] = y + next() - 0.5;
+    }
+    window->NTData->DataTable().Adopt(std::move(b));
+    window->RebuildVariableList();
+    QApplication::processEvents();
+    TReportListView& lv = *window->RLVarSel;
+    for (int c = 1; c < ExclusionColumns; ++c)
+      lv.SetChecked(2, c, true);
+    lv.SetTopRow(ExclusionColumns);
+    QApplication::processEvents();
+  }
+  return *window;
+}
+
+// The window after its first role click (the first after a load is the live benchmarks' own
+// case).
+TFrmMLRCalc& FittedExclusionWindow()
+{
+  static bool fitted = false;
+  TFrmMLRCalc& w = ExclusionWindow();
+  if (!fitted) {
+    ClickTargetBox(w);
+    fitted = true;
+  }
+  return w;
+}
+
+// The target box of the last column clicked after it was cleared: the role click that
+// completes the roles, through the run to the painted widgets.
+void ClickTargetBox(TFrmMLRCalc& W)
+{
+  TReportListView& lv = *W.RLVarSel;
+  lv.SetChecked(3, ExclusionColumns, false);
+  const TRect r = lv.CellRect(2, lv.GridRowOf(ExclusionColumns));
+  const QPoint p(r.Left + 8, (r.Top + r.Bottom) / 2);
+  Send(lv.viewport(), QEvent::MouseButtonPress, p, Qt::LeftButton, Qt::LeftButton);
+  Send(lv.viewport(), QEvent::MouseButtonRelease, p, Qt::LeftButton, Qt::NoButton);
+  QApplication::processEvents();
+}
+
+// One exclusion per repetition (bench/live.sh style: the repetitions give the distribution);
+// the counter "role click ms" is the median of the role clicks made between them, and
+// "/ role click" the exclusion's time over it.
+void BM_ExcludeOneRow(benchmark::State& State)
+{
+  using TClock = std::chrono::steady_clock;
+  TFrmMLRCalc& w = FittedExclusionWindow();
+  static int row = 0;
+  static std::vector<double> roleClicks;
+  double excluded = 0;
+  for (auto _ : State) {
+    State.PauseTiming();
+    const TClock::time_point start = TClock::now();
+    ClickTargetBox(w);
+    roleClicks.push_back(std::chrono::duration<double, std::milli>(TClock::now() - start).count());
+    row = row % NrOfObjects + 997;
+    w.NTData->SetSelectedRows({row});
+    QApplication::processEvents();
+    const TClock::time_point excludeStart = TClock::now();
+    State.ResumeTiming();
+    w.SButExclude->click();
+    QApplication::processEvents();
+    State.PauseTiming();
+    excluded = std::chrono::duration<double, std::milli>(TClock::now() - excludeStart).count();
+    if (!w.Run().Succeeded() || w.Run().Result()->Summary.NrOfExcluded != 1)
+      State.SkipWithError("the exclusion did not refit");
+    w.IncludeAllObjects();
+    QApplication::processEvents();
+    State.ResumeTiming();
+  }
+  std::vector<double> sorted = roleClicks;
+  std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2), sorted.end());
+  const double median = sorted[sorted.size() / 2];
+  State.counters["role click ms"] = median;
+  State.counters["/ role click"] = excluded / median;
+}
+BENCHMARK(BM_ExcludeOneRow)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(9)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime();
 
 }  // namespace

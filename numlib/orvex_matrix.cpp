@@ -31,6 +31,20 @@ bool TMatrix::Resize(int NewNrOfColumns, int NewNrOfRows)
     return false;
   if (NewNrOfColumns == FNrOfColumns && NewNrOfRows == FNrOfRows)
     return false;
+  const std::size_t total = static_cast<std::size_t>(NewNrOfColumns) * static_cast<std::size_t>(NewNrOfRows);
+  if (total <= FData.capacity() && total >= FData.capacity() / 2)
+    ReshapeInPlace(NewNrOfColumns, NewNrOfRows);
+  else
+    ReshapeIntoNewBlock(NewNrOfColumns, NewNrOfRows);
+  FNrOfColumns = NewNrOfColumns;
+  FNrOfRows = NewNrOfRows;
+  Fire(OnChange, this);
+  Fire(OnResize, this);
+  return true;
+}
+
+void TMatrix::ReshapeIntoNewBlock(int NewNrOfColumns, int NewNrOfRows)
+{
   TBulkVector<double> data;
   try {
     data.assign(static_cast<std::size_t>(NewNrOfColumns) * static_cast<std::size_t>(NewNrOfRows), 0.0);
@@ -46,11 +60,35 @@ bool TMatrix::Resize(int NewNrOfColumns, int NewNrOfRows)
     std::copy(src, src + keepRows, data.begin() + static_cast<std::ptrdiff_t>(c - 1) * NewNrOfRows);
   }
   FData.swap(data);
-  FNrOfColumns = NewNrOfColumns;
-  FNrOfRows = NewNrOfRows;
-  Fire(OnChange, this);
-  Fire(OnResize, this);
-  return true;
+}
+
+// The block has room (and is not more than twice the size): the kept columns move to their new
+// places inside it. A refit whose row count changes by a few (an excluded or deleted row) then
+// neither allocates nor faults in and zeroes a fresh block of the design's size, which on a
+// virtual machine costs more than the fit. Fewer rows move the columns down, first column
+// first; more rows move them up, last column first, so that no column is overwritten before it
+// has moved.
+void TMatrix::ReshapeInPlace(int NewNrOfColumns, int NewNrOfRows)
+{
+  const auto oldRows = static_cast<std::size_t>(FNrOfRows);
+  const auto newRows = static_cast<std::size_t>(NewNrOfRows);
+  const auto keepCols = static_cast<std::size_t>(std::min(FNrOfColumns, NewNrOfColumns));
+  const std::size_t keepRows = std::min(oldRows, newRows);
+  const std::size_t total = static_cast<std::size_t>(NewNrOfColumns) * newRows;
+  if (total > FData.size())
+    FData.resize(total);  // within the capacity: no new block
+  double* d = FData.data();
+  if (newRows < oldRows) {
+    for (std::size_t c = 1; c < keepCols; ++c)
+      std::copy(d + c * oldRows, d + c * oldRows + keepRows, d + c * newRows);
+  } else if (newRows > oldRows) {
+    for (std::size_t c = keepCols; c-- > 0;) {
+      std::copy_backward(d + c * oldRows, d + c * oldRows + keepRows, d + c * newRows + keepRows);
+      std::fill(d + c * newRows + keepRows, d + (c + 1) * newRows, 0.0);
+    }
+  }
+  std::fill(d + keepCols * newRows, d + total, 0.0);
+  FData.resize(total);
 }
 
 void TMatrix::Fill(double Value)

@@ -1,7 +1,9 @@
 // TMatrix: a resizable matrix of doubles addressed column first, Elem(Col, Row), both 1-based.
 // Storage is column-major in one block, so each column is contiguous: Column(c) gives
 // unchecked access to it for inner loops. Reads outside the matrix give 0, writes there are
-// dropped; every write raises OnChange, every effective resize OnChange then OnResize.
+// dropped; every write raises OnChange, every effective resize OnChange then OnResize. A resize
+// keeps the block when it has room for the new size and is at most twice as large, so a refit
+// with a few rows more or fewer does not fault in a fresh block.
 #pragma once
 
 #include "orvex_bulkalloc.h"
@@ -63,6 +65,8 @@ public:
   TOnPercentDoneEvent OnPercentDone;
 
 private:
+  void ReshapeInPlace(int NewNrOfColumns, int NewNrOfRows);
+  void ReshapeIntoNewBlock(int NewNrOfColumns, int NewNrOfRows);
   std::size_t Index(int Col, int Row) const
   {
     return static_cast<std::size_t>(Col - 1) * static_cast<std::size_t>(FNrOfRows) +

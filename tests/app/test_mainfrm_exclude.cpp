@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 
 using namespace orvex;
 using mainfrm_test::TShownWindow;
@@ -67,6 +68,21 @@ struct TExcludeWindow : TShownWindow {
       if (a->text() == QString::fromUtf8(Text))
         return a;
     return nullptr;
+  }
+  // Opens the heading menu of table row Row with a right press and triggers its item Text.
+  void RowHeadingCommand(int Row, const char* Text)
+  {
+    TNTabEd& ed = *W->NTData;
+    const TRect head = ed.CellRect(0, Row + ed.FixedRows() - 1);
+    const std::size_t before = Menus.size();
+    QTest::mousePress(ed.viewport(), Qt::RightButton, Qt::NoModifier, QPoint(head.Left + 5, head.Top + 5));
+    QTest::mouseRelease(ed.viewport(), Qt::RightButton, Qt::NoModifier, QPoint(head.Left + 5, head.Top + 5));
+    ASSERT_EQ(Menus.size(), before + 1) << "no menu on row " << Row;
+    QAction* a = Action(Menus.back(), Text);
+    ASSERT_NE(a, nullptr) << Text;
+    ASSERT_TRUE(a->isEnabled()) << Text;
+    a->trigger();
+    QApplication::processEvents();  // the step closes and the fit follows
   }
   // The report line of the excluded objects, or "" when there is none.
   std::string Line() const
@@ -279,5 +295,72 @@ TEST(MainWindowExclusion, TheSetMovesWithItsRowsAndALoadClearsIt)
   QApplication::processEvents();
   EXPECT_TRUE(w.ExcludedRows().empty());
   EXPECT_FALSE(w.SButIncludeAll->isEnabled());
+  EXPECT_TRUE(t.Errors.empty());
+}
+
+// An excluded row that is deleted and brought back by undo is excluded again, with the fit and
+// the report; redo takes it away again; a row inserted above moves the exclusion, and undoing
+// the insertion moves it back. All through the editor's row menu and the keys.
+TEST(MainWindowExclusion, UndoBringsADeletedRowBackWithItsExclusion)
+{
+  TExcludeWindow t;
+  TFrmMLRCalc& w = *t.W;
+  w.PageControl1->setCurrentWidget(w.TSData);
+  QApplication::processEvents();
+  const std::string name7 = w.NTData->DataTable().RowName(7);
+  t.SelectRows(7, 7);
+  t.RowHeadingCommand(7, ExcludeSelectedText);
+  t.SelectRows(20, 20);
+  t.RowHeadingCommand(20, ExcludeSelectedText);
+  ASSERT_EQ(w.ExcludedRows(), (std::vector<int>{7, 20}));
+  const std::vector<double> without7and20 = FitWithout({7, 20});
+
+  t.RowHeadingCommand(7, "Delete Row");
+  EXPECT_EQ(w.ExcludedRows(), std::vector<int>{19});
+  EXPECT_EQ(t.Line(), std::string(ExcludedLine) + "1");
+  EXPECT_EQ(w.Run().Result()->Summary.NrOfObjects, 38);
+
+  QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier);
+  QApplication::processEvents();
+  EXPECT_EQ(w.NTData->DataTable().RowName(7), name7);
+  EXPECT_EQ(w.ExcludedRows(), (std::vector<int>{7, 20}));
+  EXPECT_EQ(t.Line(), std::string(ExcludedLine) + "2");
+  EXPECT_EQ(w.Run().Result()->ExcludedRows, (std::vector<int>{7, 20}));
+  const std::vector<double> coef = w.Run().Result()->Coefficients;
+  ASSERT_EQ(coef.size(), without7and20.size());
+  for (std::size_t j = 0; j < coef.size(); ++j)
+    EXPECT_NEAR(coef[j], without7and20[j], 1e-9 * (1 + std::abs(without7and20[j]))) << j;
+  // Greyed again: the cell of row 7 is painted in the excluded rows' background.
+  const TRect cell = w.NTData->CellRect(w.NTData->FixedCols() + 1, 7 + w.NTData->FixedRows() - 1);
+  const QImage shot = w.NTData->viewport()->grab().toImage();
+  EXPECT_EQ(shot.pixel(cell.Left + 2, cell.Bottom - 2) & 0xFFFFFF, 0xEEEEEEu);
+
+  QTest::keyClick(&w, Qt::Key_Y, Qt::ControlModifier);
+  QApplication::processEvents();
+  EXPECT_EQ(w.ExcludedRows(), std::vector<int>{19});
+  EXPECT_EQ(t.Line(), std::string(ExcludedLine) + "1");
+  QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier);
+  QApplication::processEvents();
+  ASSERT_EQ(w.ExcludedRows(), (std::vector<int>{7, 20}));
+
+  // A row inserted at row 7 moves both down; undo puts them back, redo moves them again.
+  t.RowHeadingCommand(7, "Insert Row");
+  EXPECT_EQ(w.ExcludedRows(), (std::vector<int>{8, 21}));
+  EXPECT_EQ(w.NTData->DataTable().RowName(8), name7);
+  QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier);
+  QApplication::processEvents();
+  EXPECT_EQ(w.ExcludedRows(), (std::vector<int>{7, 20}));
+  QTest::keyClick(&w, Qt::Key_Y, Qt::ControlModifier);
+  QApplication::processEvents();
+  EXPECT_EQ(w.ExcludedRows(), (std::vector<int>{8, 21}));
+  EXPECT_EQ(t.Line(), std::string(ExcludedLine) + "2");
+
+  // Back through every step to the table as loaded: nothing excluded.
+  for (int i = 0; i < 6; ++i)
+    QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier);
+  QApplication::processEvents();
+  EXPECT_TRUE(w.ExcludedRows().empty());
+  EXPECT_FALSE(w.Modified());
+  EXPECT_EQ(t.Line(), "");
   EXPECT_TRUE(t.Errors.empty());
 }

@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 using namespace orvex;
 
@@ -71,6 +72,48 @@ TEST(TMatrix, GrowKeepsValuesAtTheirPlacesAndRaisesChangeThenResize)
   EXPECT_EQ(m.NrOfRows(), 6);
   EXPECT_EQ(m.Elem(1, 2), 12.0);
   EXPECT_EQ(log.Text, "CR");
+}
+
+// Every resize, in the block it has or in a new one, keeps each value of the overlap at its
+// (column, row) and makes the rest zero; a change of a few rows stays in the block.
+TEST(TMatrix, ResizeInPlaceAndIntoNewBlockKeepTheOverlap)
+{
+  struct TStep {
+    int Cols, Rows;
+    bool SameBlock;
+  };
+  // From 4 x 100: fewer rows, more rows again, fewer columns with more rows, more columns with
+  // fewer rows, and sizes that leave the block (too small for it, too large).
+  const TStep steps[] = {{4, 99, true}, {4, 100, true}, {3, 120, true}, {5, 70, true}, {5, 80, true},
+                         {2, 50, false}, {2, 49, true},  {6, 200, false}, {1, 1, false}};
+  TMatrix m;
+  m.Resize(4, 100);
+  int cols = 4, rows = 100;
+  std::vector<std::vector<double>> model(4, std::vector<double>(100));
+  auto fill = [&] {
+    for (int c = 1; c <= cols; ++c)
+      for (int r = 1; r <= rows; ++r) {
+        const double v = 1000.0 * c + r + 0.5 * (cols + rows);
+        m.SetElem(c, r, v);
+        model[static_cast<std::size_t>(c - 1)][static_cast<std::size_t>(r - 1)] = v;
+      }
+  };
+  fill();
+  for (const TStep& s : steps) {
+    const double* before = m.Column(1);
+    ASSERT_TRUE(m.Resize(s.Cols, s.Rows));
+    EXPECT_EQ(m.Column(1) == before, s.SameBlock) << s.Cols << " x " << s.Rows;
+    for (int c = 1; c <= s.Cols; ++c)
+      for (int r = 1; r <= s.Rows; ++r) {
+        const double want = c <= cols && r <= rows ? model[static_cast<std::size_t>(c - 1)][static_cast<std::size_t>(r - 1)] : 0.0;
+        ASSERT_EQ(m.Elem(c, r), want) << s.Cols << " x " << s.Rows << " at " << c << "," << r;
+        ASSERT_EQ(m.Column(c)[r - 1], want);
+      }
+    cols = s.Cols;
+    rows = s.Rows;
+    model.assign(static_cast<std::size_t>(cols), std::vector<double>(static_cast<std::size_t>(rows)));
+    fill();
+  }
 }
 
 TEST(TMatrix, FillRaisesOneChange)
