@@ -104,33 +104,33 @@ void EndChart(TCustomRChart& Chart, const TRange& X, const TRange& Y)
   Chart.SetSuppressPaint(false);
 }
 
-// One mark per object whose X and Y are finite, in its class colour, tagged with its row.
-void AddMarks(TCustomRChart& Chart, const TDiagnosticData& Data, std::span<const double> X, std::span<const double> Y)
+// One mark of MarkType per object whose X and Y are finite, in its class colour, tagged with its
+// row.
+void AddMarksOf(TCustomRChart& Chart, std::span<const TFitPoint> Points, std::span<const double> X,
+                std::span<const double> Y, std::uint8_t MarkType)
 {
-  for (std::size_t i = 0; i < X.size(); ++i) {
+  const std::size_t n = std::min({X.size(), Y.size(), Points.size()});
+  for (std::size_t i = 0; i < n; ++i) {
     if (!std::isfinite(X[i]) || !std::isfinite(Y[i]))
       continue;
-    Chart.SetDataColor(ClassColors[static_cast<std::size_t>(Data.Points[i].ColorIndex)]);
-    Chart.SetItemTag(Data.Points[i].Row);
-    Chart.AddMark(X[i], Y[i], DiagnosticMarkType);
+    Chart.SetDataColor(ClassColors[static_cast<std::size_t>(Points[i].ColorIndex)]);
+    Chart.SetItemTag(Points[i].Row);
+    Chart.AddMark(X[i], Y[i], MarkType);
   }
   Chart.SetItemTag(0);
 }
 
-// The hollow mark of each excluded object whose X and Y are finite, in its class colour,
-// tagged with its row; drawn before the fit's marks, so under them.
+// The fit's objects.
+void AddMarks(TCustomRChart& Chart, const TDiagnosticData& Data, std::span<const double> X, std::span<const double> Y)
+{
+  AddMarksOf(Chart, Data.Points, X, Y, DiagnosticMarkType);
+}
+
+// The objects the user excluded, hollow; drawn before the fit's marks, so under them.
 void AddExcludedMarks(TCustomRChart& Chart, const TDiagnosticData& Data, std::span<const double> X,
                       std::span<const double> Y)
 {
-  const std::size_t n = std::min({X.size(), Y.size(), Data.Excluded.size()});
-  for (std::size_t i = 0; i < n; ++i) {
-    if (!std::isfinite(X[i]) || !std::isfinite(Y[i]))
-      continue;
-    Chart.SetDataColor(ClassColors[static_cast<std::size_t>(Data.Excluded[i].ColorIndex)]);
-    Chart.SetItemTag(Data.Excluded[i].Row);
-    Chart.AddMark(X[i], Y[i], ExcludedMarkType);
-  }
-  Chart.SetItemTag(0);
+  AddMarksOf(Chart, Data.Excluded, X, Y, ExcludedMarkType);
 }
 
 // The values of the fit's objects followed by those of the excluded ones, for the ranges.

@@ -478,7 +478,7 @@ void TMLRRun::MakeInfluence(TMLRResult& Result, const std::vector<double>& M, in
     std::vector<const double*> cols(static_cast<std::size_t>(n));
     for (int j = 0; j < n; ++j)
       cols[static_cast<std::size_t>(j)] = FMatD.Column(j + 1) + start;
-    double maxAbs[InfluenceBlock];
+    double maxAbs[InfluenceBlock] = {};
     TInfluenceRows out;
     out.Hat = f.Hat.data() + start;
     out.RStandard = f.RStandard.data() + start;
