@@ -74,6 +74,10 @@ TDiagnosticData Checked(const TDiagnosticData& Input)
     d.StdResiduals = {};
   if (d.Leverage.size() != d.StdResiduals.size())
     d.Leverage = {};
+  if (d.ExcludedLeverage.size() != d.Excluded.size() || d.ExcludedStdError.size() != d.Excluded.size()) {
+    d.ExcludedLeverage = {};
+    d.ExcludedStdError = {};
+  }
   return d;
 }
 
@@ -100,17 +104,50 @@ void EndChart(TCustomRChart& Chart, const TRange& X, const TRange& Y)
   Chart.SetSuppressPaint(false);
 }
 
-// One mark per object whose X and Y are finite, in its class colour, tagged with its row.
-void AddMarks(TCustomRChart& Chart, const TDiagnosticData& Data, std::span<const double> X, std::span<const double> Y)
+// One mark of MarkType per object whose X and Y are finite, in its class colour, tagged with its
+// row.
+void AddMarksOf(TCustomRChart& Chart, std::span<const TFitPoint> Points, std::span<const double> X,
+                std::span<const double> Y, std::uint8_t MarkType)
 {
-  for (std::size_t i = 0; i < X.size(); ++i) {
+  const std::size_t n = std::min({X.size(), Y.size(), Points.size()});
+  for (std::size_t i = 0; i < n; ++i) {
     if (!std::isfinite(X[i]) || !std::isfinite(Y[i]))
       continue;
-    Chart.SetDataColor(ClassColors[static_cast<std::size_t>(Data.Points[i].ColorIndex)]);
-    Chart.SetItemTag(Data.Points[i].Row);
-    Chart.AddMark(X[i], Y[i], DiagnosticMarkType);
+    Chart.SetDataColor(ClassColors[static_cast<std::size_t>(Points[i].ColorIndex)]);
+    Chart.SetItemTag(Points[i].Row);
+    Chart.AddMark(X[i], Y[i], MarkType);
   }
   Chart.SetItemTag(0);
+}
+
+// The fit's objects.
+void AddMarks(TCustomRChart& Chart, const TDiagnosticData& Data, std::span<const double> X, std::span<const double> Y)
+{
+  AddMarksOf(Chart, Data.Points, X, Y, DiagnosticMarkType);
+}
+
+// The objects the user excluded, hollow; drawn before the fit's marks, so under them.
+void AddExcludedMarks(TCustomRChart& Chart, const TDiagnosticData& Data, std::span<const double> X,
+                      std::span<const double> Y)
+{
+  AddMarksOf(Chart, Data.Excluded, X, Y, ExcludedMarkType);
+}
+
+// The values of the fit's objects followed by those of the excluded ones, for the ranges.
+std::vector<double> Joined(std::span<const double> Fit, std::span<const double> Excluded)
+{
+  std::vector<double> all(Fit.begin(), Fit.end());
+  all.insert(all.end(), Excluded.begin(), Excluded.end());
+  return all;
+}
+
+// Per excluded object: its estimate.
+std::vector<double> ExcludedEstimates(const TDiagnosticData& Data)
+{
+  std::vector<double> v;
+  for (const TFitPoint& p : Data.Excluded)
+    v.push_back(p.Estimated);
+  return v;
 }
 
 void SetLinePen(TCustomRChart& Chart, TColor Color, TPenStyle Style)
@@ -261,14 +298,19 @@ void FillResidualsVsEstimatedWith(TCustomRChart& Chart, const TDiagnosticData& D
 void ScaleLocationMarks(TCustomRChart& Chart, const TDiagnosticData& Data, std::span<const double> Root)
 {
   BeginChart(Chart, Data, ScaleLocationTitle, EstimatedCaption, RootStdResidualsCaption);
+  // Objects excluded by the user: hollow, at (estimate, sqrt(|standardized prediction error|)).
+  AddExcludedMarks(Chart, Data, ExcludedEstimates(Data), RootAbs(Data.ExcludedStdError));
   AddMarks(Chart, Data, Data.Estimated, Root);
 }
 
 void FinishScaleLocation(TCustomRChart& Chart, const TDiagnosticData& Data, std::span<const double> Root,
                          const TLowessCurve& Curve)
 {
-  const TRange x = RangeOf(Data.Estimated, RangeMargin);
-  TRange y = RangeOf(Root, RangeMargin);
+  // The ranges take in the excluded objects too.
+  const TRange x = RangeOf(Joined(Data.Estimated, Data.ExcludedStdError.empty() ? std::vector<double>()
+                                                                                 : ExcludedEstimates(Data)),
+                           RangeMargin);
+  TRange y = RangeOf(Joined(Root, RootAbs(Data.ExcludedStdError)), RangeMargin);
   y.Low = 0.0;  // the axis starts at zero: these are magnitudes
   SetLinePen(Chart, SmootherColor, psSolid);
   AddCurve(Chart, Curve, y);
@@ -283,6 +325,8 @@ void FillScaleLocationWith(TCustomRChart& Chart, const TDiagnosticData& Data, st
   FinishScaleLocation(Chart, Data, Root, Curve);
 }
 
+// The Q-Q chart is the sample distribution of the fit's standardized residuals: an object the
+// user excluded is no member of that sample and has no place on it, so it is not drawn.
 void FillNormalQQWith(TCustomRChart& Chart, const TDiagnosticData& Data, const TNormalQQ& qq)
 {
   BeginChart(Chart, Data, NormalQQTitle, TheoreticalQuantilesCaption, StdResidualsCaption);
@@ -353,13 +397,15 @@ void FillResidualsVsLeverage(TCustomRChart& Chart, const TDiagnosticData& Input)
     hMin = std::min(hMin, h[i]);
     hMax = std::max(hMax, h[i]);
   }
+  // Objects excluded by the user: hollow, at (leverage, standardized prediction error).
+  AddExcludedMarks(Chart, Data, Data.ExcludedLeverage, Data.ExcludedStdError);
   AddMarks(Chart, Data, h, Data.StdResiduals);
-  TRange x = RangeOf(h, RangeMargin);
+  TRange x = RangeOf(Joined(h, Data.ExcludedLeverage), RangeMargin);
   x.Low = 0.0;  // leverage is never negative; the axis starts at zero
   if (x.High <= 0.0)
     x.High = 1.0;
   // The residual range widened a little more than usual, so that the contours' labels fit.
-  const TRange y = RangeOf(Data.StdResiduals, 8.0);
+  const TRange y = RangeOf(Joined(Data.StdResiduals, Data.ExcludedStdError), 8.0);
   SetLinePen(Chart, ReferenceLineColor, psDot);
   Chart.AddLine(x.Low, 0.0, x.High, 0.0);
   if (hMin <= hMax) {
@@ -453,6 +499,8 @@ TDiagnosticData DiagnosticDataOf(const TMLRResult& Result)
   d.Estimated = Result.Estimates;
   d.Residuals = Result.Residuals;
   d.Excluded = Result.ExcludedPoints;
+  d.ExcludedLeverage = Result.ExcludedLeverage;
+  d.ExcludedStdError = Result.ExcludedStdError;
   if (Result.Influence.Available) {
     d.StdResiduals = Result.Influence.RStandard;
     d.Leverage = Result.Influence.Hat;

@@ -36,9 +36,14 @@ struct TDiagnosticData {
   std::span<const double> StdResiduals;
   std::span<const double> Leverage;
   int NrOfCoefficients = 0;  // k: the rank of the design
-  // Objects excluded by the user at (actual, estimated): drawn hollow on the chart of residuals
-  // against estimates (the other charts need the object's own place in the fit).
+  // Objects excluded by the user at (actual, estimated), with their leverage and standardized
+  // prediction error (as the result gives them; both may be empty): drawn hollow where their
+  // quantities are defined from the prediction. Residuals against estimates and scale-location
+  // take e = actual - estimated and the prediction error, residuals against leverage the two
+  // of them; the Q-Q chart shows the distribution of the fit's own residuals and leaves them out.
   std::span<const TFitPoint> Excluded;
+  std::span<const double> ExcludedLeverage;
+  std::span<const double> ExcludedStdError;
   // The label of an object by its table row (its row name, or the row number when it has none).
   std::function<std::string(int Row)> RowLabel;
 };

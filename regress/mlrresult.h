@@ -282,6 +282,11 @@ struct TMLRResult {
   // The excluded rows whose inputs and target are valid, at (actual, estimated) as the fit
   // predicts them: drawn hollow beside the objects of the fit (made with the predictions).
   std::vector<TFitPoint> ExcludedPoints;
+  // Per excluded point, where the diagnostic charts draw it, from the fit's own factor: its
+  // leverage x (A'A)^+ x' and its standardized prediction error e / (s sqrt(1 / w + h)) (w the
+  // row's weight, 1 without weights). NaN where the run made no influence measures.
+  std::vector<double> ExcludedLeverage;
+  std::vector<double> ExcludedStdError;
 
   // design and coefficients (inputs, then the intercept when the model has one)
   bool NearSingular = false;

@@ -329,6 +329,8 @@ private:
   void MakeOptionsPredictions(const TDataTable& Table, TMLRResult& Result,
                               const std::vector<double>& M, int Rank) const;
   void MakeMeasures(TMLRResult& Result) const;
+  void MakeExcludedDiagnostics(const TDataTable& Table, TMLRResult& Result, const std::vector<double>& M,
+                               int Rank) const;
   // the extended block's additions and the report tables (mlrrun_extended.cpp)
   void AppendResultReport(const TDataTable& Table, TMLRResult& Result) const;
   // The power-of-two exponents of the design's columns in the last solve.

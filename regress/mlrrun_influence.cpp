@@ -478,7 +478,7 @@ void TMLRRun::MakeInfluence(TMLRResult& Result, const std::vector<double>& M, in
     std::vector<const double*> cols(static_cast<std::size_t>(n));
     for (int j = 0; j < n; ++j)
       cols[static_cast<std::size_t>(j)] = FMatD.Column(j + 1) + start;
-    double maxAbs[InfluenceBlock];
+    double maxAbs[InfluenceBlock] = {};
     TInfluenceRows out;
     out.Hat = f.Hat.data() + start;
     out.RStandard = f.RStandard.data() + start;
@@ -663,6 +663,46 @@ void TMLRRun::MakePredictions(const TDataTable& Table, TMLRResult& Result, const
   pr.NrOfPredictedOnly = 0;
   for (int c : predictedOnly)
     pr.NrOfPredictedOnly += c;
+}
+
+// The excluded points' leverage and standardized prediction error: the design row of each
+// (inputs, then the intercept's 1; a categorical input's indicators), the same product with
+// the factor as a prediction's, and the residual over the prediction's deviation.
+void TMLRRun::MakeExcludedDiagnostics(const TDataTable& Table, TMLRResult& Result, const std::vector<double>& M,
+                                      int Rank) const
+{
+  const int m = FMatD.NrOfRows(), k = Rank;
+  if (m <= k)
+    return;
+  const auto nn = static_cast<std::size_t>(NrOfCoefficients());
+  const double s = static_cast<double>(std::sqrt(ScaledResidualSS() / (m - k)));
+  const int wc = FOptions.WeightCol;
+  std::vector<double> x(nn + 1);
+  for (std::size_t i = 0; i < Result.ExcludedPoints.size(); ++i) {
+    const TFitPoint& p = Result.ExcludedPoints[i];
+    if (FPlain) {
+      for (std::size_t j = 0; j + 1 < nn; ++j) {
+        const int col = FSelColumns.Elem(static_cast<int>(j) + 1);
+        const double v = Table.Elem(col, p.Row);
+        x[j] = IsLevelType(Table.VarType(col)) ? std::nearbyint(v) : v;
+      }
+      x[nn - 1] = 1;
+    } else {
+      if (!DesignRow(Table, FDesign, p.Row, x.data()))
+        continue;
+      if (FDesign.Intercept)
+        x[nn - 1] = 1;
+    }
+    const double h = LeverageOf(x.data(), static_cast<int>(nn), M, k);
+    double w = 1;
+    if (wc != 0 && Table.ElemValid(wc, p.Row)) {
+      const double v = Table.Elem(wc, p.Row);
+      if (std::isfinite(v) && v > 0)
+        w = v;
+    }
+    Result.ExcludedLeverage[i] = h;
+    Result.ExcludedStdError[i] = (p.Actual - p.Estimated) / (s * std::sqrt(1 / w + h));
+  }
 }
 
 // R's log-likelihood of a linear model with normal errors (k coefficients and the variance as

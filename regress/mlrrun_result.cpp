@@ -6,6 +6,7 @@
 #include "orvex_datatable.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace orvex {
 
@@ -96,6 +97,10 @@ void TMLRRun::MakeResult(const TDataTable& Table)
   }
   r->ExcludedRows = FExcludedRows;
   MakeExcludedPoints(Table, *r);
+  r->ExcludedLeverage.assign(r->ExcludedPoints.size(), std::numeric_limits<double>::quiet_NaN());
+  r->ExcludedStdError = r->ExcludedLeverage;
+  if (!factor.empty() && r->Influence.Available)
+    MakeExcludedDiagnostics(Table, *r, factor, rank);
   MakeMeasures(*r);
   MakeOptionsResult(Table, *r);
   AppendResultReport(Table, *r);

@@ -3,13 +3,17 @@
 // left out, the three most extreme objects labelled with their row names, and those labels
 // really painted.
 #include "demodata.h"
+#include "mlrrun.h"
+#include "orvex_datatable.h"
 #include "orvex_diagplot.h"
+#include "orvex_graphics.h"
 #include "orvex_rchart.h"
 #include "resultcharts.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <set>
@@ -243,6 +247,108 @@ TEST(ResultCharts, FromTheResultValueAndInconsistentArrays)
   EXPECT_TRUE(ItemsOf(lev).Marks.empty());
   FillScaleLocation(resid, d);
   EXPECT_EQ(ItemsOf(resid).Marks.size(), 11u);
+}
+
+// Objects the user excluded, on the diagnostic charts of a real fit of the demonstration data
+// without rows 29 and 31 (the two influential ones, so their marks lie apart): hollow in their
+// class colour where drawn, at the quantities their prediction defines, found by the hit test;
+// not on the Q-Q chart. The prediction's own figures are the oracle: h = (se_fit / s)^2 and
+// e / (s sqrt(1 + h)) = e t / (PI high - estimate).
+TEST(ResultCharts, ExcludedObjectsAreHollowWhereTheirPredictionPlacesThem)
+{
+  constexpr int Length = 3, Width = 4, NetWeight = 6;
+  TDataTable table;
+  LoadDemoData(table);
+  TRoleState roles(6);
+  roles.SetInput(Length, true);
+  roles.SetInput(Width, true);
+  roles.SetTarget(NetWeight, true);
+  TMLRModelOptions options;
+  options.ExcludedRows = {29, 31};
+  TMLRRun run;
+  ASSERT_TRUE(run.Execute(table, roles, options)) << run.ErrorText();
+  const TMLRResult& r = *run.Result();
+  ASSERT_EQ(r.ExcludedPoints.size(), 2u);
+  ASSERT_EQ(r.ExcludedLeverage.size(), 2u);
+  const double s = r.Summary.SRes;
+  std::vector<double> stdError(2), root(2);
+  for (std::size_t i = 0; i < 2; ++i) {
+    const TFitPoint& p = r.ExcludedPoints[i];
+    const auto a = static_cast<std::size_t>(
+        std::lower_bound(r.Predictions.Rows.begin(), r.Predictions.Rows.end(), p.Row) - r.Predictions.Rows.begin());
+    ASSERT_EQ(r.Predictions.Rows[a], p.Row);
+    EXPECT_EQ(r.Predictions.Used[a], 0);
+    const double se = r.Predictions.SEFit[a];
+    EXPECT_NEAR(r.ExcludedLeverage[i], (se / s) * (se / s), 1e-12) << p.Row;
+    const double e = p.Actual - p.Estimated;
+    const double expected = e * r.Inference.TQuantile / (r.Predictions.PIHigh[a] - r.Predictions.Estimate[a]);
+    EXPECT_NEAR(r.ExcludedStdError[i], expected, 1e-12 * std::fabs(expected)) << p.Row;
+    stdError[i] = r.ExcludedStdError[i];
+    root[i] = std::sqrt(std::fabs(stdError[i]));
+  }
+
+  TRChart resid, qq, scale, lev;
+  for (TRChart* c : {&resid, &qq, &scale, &lev}) {
+    c->resize(600, 400);
+    c->show();
+  }
+  QApplication::processEvents();
+  FillDiagnosticCharts({&resid, &qq, &scale, &lev}, r, nullptr);
+  for (TRChart* c : {&resid, &qq, &scale, &lev})
+    c->FullPaint();
+  // Per chart where drawn: the world position of each excluded object.
+  struct TCase {
+    TRChart* Chart;
+    std::vector<double> X, Y;
+  };
+  const std::vector<TCase> cases = {
+      {&resid,
+       {r.ExcludedPoints[0].Estimated, r.ExcludedPoints[1].Estimated},
+       {r.ExcludedPoints[0].Actual - r.ExcludedPoints[0].Estimated,
+        r.ExcludedPoints[1].Actual - r.ExcludedPoints[1].Estimated}},
+      {&scale, {r.ExcludedPoints[0].Estimated, r.ExcludedPoints[1].Estimated}, root},
+      {&lev, {r.ExcludedLeverage[0], r.ExcludedLeverage[1]}, stdError}};
+  for (const TCase& c : cases) {
+    const TRChart& chart = *c.Chart;
+    const QImage image = c.Chart->RenderImage(chart.width(), chart.height(), 96);
+    for (std::size_t i = 0; i < 2; ++i) {
+      const TFitPoint& p = r.ExcludedPoints[i];
+      int hollow = -1, filled = 0;
+      for (int k = 0; k < chart.NumItems(); ++k) {
+        const TrcChartItem& it = chart.Item(k);
+        if (it.Kind == ikMark && it.Tag == p.Row)
+          (it.MarkType == ExcludedMarkType ? hollow : filled) = k;
+      }
+      ASSERT_GE(hollow, 0) << chart.Caption() << " row " << p.Row;
+      EXPECT_EQ(filled, 0) << chart.Caption() << " row " << p.Row;
+      const TrcChartItem& it = chart.Item(hollow);
+      EXPECT_EQ(it.X1, c.X[i]);
+      EXPECT_EQ(it.Y1, c.Y[i]);
+      int px = 0, py = 0;
+      chart.WorldToPixel(1, it.X1, it.Y1, px, py);
+      ASSERT_TRUE(image.rect().contains(px, py)) << chart.Caption() << " row " << p.Row << " outside the range";
+      // The ring in the class colour, white inside.
+      const QRgb ring = image.pixel(px - 2, py);
+      EXPECT_EQ(ring & 0xFFFFFF, ToQColor(ClassColors[static_cast<std::size_t>(p.ColorIndex)]).rgb() & 0xFFFFFF)
+          << chart.Caption() << " row " << p.Row;
+      EXPECT_EQ(image.pixel(px, py) & 0xFFFFFF, 0xFFFFFFu) << chart.Caption() << " row " << p.Row;
+      // The hit test at the mark's centre finds it.
+      const int found = chart.ItemAt(px, py, 3, ikMark);
+      ASSERT_GE(found, 0) << chart.Caption() << " row " << p.Row;
+      EXPECT_EQ(chart.Item(found).Tag, p.Row) << chart.Caption();
+    }
+  }
+  // The Q-Q chart shows the fit's own residuals only.
+  int qqMarks = 0;
+  for (int k = 0; k < qq.NumItems(); ++k) {
+    const TrcChartItem& it = qq.Item(k);
+    if (it.Kind != ikMark)
+      continue;
+    ++qqMarks;
+    EXPECT_NE(it.Tag, 29);
+    EXPECT_NE(it.Tag, 31);
+  }
+  EXPECT_EQ(qqMarks, 38);
 }
 
 // A fill sized by ItemAllocStep grows the chart's item array in as few whole steps as the
