@@ -103,6 +103,7 @@ void TFrmMLRCalc::ShowSelectionOnCharts()
   const std::vector<int> rows = NTData->SelectedRows();
   for (TChartInteraction* ci : FChartInteractions)
     ci->SetSelectedRows(rows);
+  UpdateExclusionCommands(!rows.empty());
 }
 
 void TFrmMLRCalc::ChartsRefitted()
