@@ -402,6 +402,8 @@ private:
   void ShowSelectionOnCharts();
   // A new fit: the zoom histories start again from the fitted windows.
   void ChartsRefitted();
+  // A chart filled after the fit (a diagnostic chart's page shown): its history starts there.
+  void ChartRefilled(TRChart* Chart);
   std::vector<TChartInteraction*> FChartInteractions;
   // mainfrm_options.cpp
   QWidget* CreateOptionsBar(QWidget* Parent);

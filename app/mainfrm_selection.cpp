@@ -114,4 +114,14 @@ void TFrmMLRCalc::ChartsRefitted()
   ShowSelectionOnCharts();
 }
 
+void TFrmMLRCalc::ChartRefilled(TRChart* Chart)
+{
+  // A diagnostic chart is filled when its page is first shown after a fit: its history starts
+  // at the window of that fill, not at the one the chart had when the fit was made.
+  if (TChartInteraction* ci = ChartInteraction(Chart)) {
+    ci->ResetHistory();
+    ci->SetSelectedRows(NTData->SelectedRows());
+  }
+}
+
 }  // namespace orvex

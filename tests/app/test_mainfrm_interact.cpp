@@ -461,3 +461,29 @@ TEST_F(TInteractFixture, ChartMenuZoomEntriesAndExcludeFollowTheirState)
   delete menu;
   EXPECT_TRUE(t.Errors.empty());
 }
+
+// A diagnostic chart is filled when its page is shown after a fit: its zoom history starts at
+// the window of that fill, so Home and Back lead to the new marks, not to the last fit's window.
+TEST_F(TInteractFixture, ADiagnosticChartFilledLaterStartsItsHistoryAtItsFill)
+{
+  TRChart& chart = *w.RCScaleLoc;
+  TChartInteraction& ci = CI(&chart);
+  ShowChart(w.TSScaleLoc);
+  const TZoomWindow first = ci.CurrentWindow();
+  // A refit with another input while the fit chart is shown; the Scale-Location page after it.
+  ShowChart(w.TSActEstimate);
+  t.ClickBox(2, 5);
+  Settle();
+  ShowChart(w.TSScaleLoc);
+  const TZoomWindow refilled = Shown(chart);
+  ASSERT_NE(refilled, first) << "the new fit should move the chart's window";
+  EXPECT_EQ(ci.CurrentWindow(), refilled);
+  EXPECT_EQ(ci.HomeWindow(), refilled);
+  ASSERT_EQ(ci.History().size(), 1u);
+  EXPECT_EQ(ci.History()[0], refilled);
+  const TRect plot = chart.PlotRect();
+  Wheel(&chart, QPoint((plot.Left + plot.Right) / 2, (plot.Top + plot.Bottom) / 2), 120);
+  Key(&chart, Qt::Key_Left, Qt::AltModifier);
+  EXPECT_EQ(Shown(chart), refilled);
+  EXPECT_TRUE(t.Errors.empty());
+}
