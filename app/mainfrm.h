@@ -99,6 +99,10 @@ enum class TSaveAnswer { Save, Discard, Cancel };
 
 // The exclusion commands (buttons, the charts' context menu, the editor's row menu).
 inline constexpr const char* ExcludeSelectedText = "Exclude Selected Objects";
+// The zoom commands of a scatter chart's context menu, with their keys.
+inline constexpr const char* ZoomBackText = "Zoom Back\tAlt+Left";
+inline constexpr const char* ZoomForwardText = "Zoom Forward\tAlt+Right";
+inline constexpr const char* FitAllMarksText = "Show All Marks\tHome";
 inline constexpr const char* IncludeAllText = "Include All Objects";
 
 // The window's caption while the demonstration data are untouched.
@@ -357,7 +361,10 @@ private:
   void ApplyExcludedRows(const std::vector<int>& Rows);
   // The set as an edit's undo or redo left it.
   void RestoreExcludedRows(const std::vector<int>& Rows);
+  // "Exclude Selected Objects" only with objects selected, "Include All Objects" only with
+  // objects excluded.
   void UpdateExclusionCommands();
+  void UpdateExclusionCommands(bool AnySelected);
   // Keeps the excluded rows on their rows as rows come and go; a load clears them.
   void MoveExcludedRows(const TTableChange& Change);
   std::vector<int> FExcludedRows;
@@ -395,6 +402,8 @@ private:
   void ShowSelectionOnCharts();
   // A new fit: the zoom histories start again from the fitted windows.
   void ChartsRefitted();
+  // A chart filled after the fit (a diagnostic chart's page shown): its history starts there.
+  void ChartRefilled(TRChart* Chart);
   std::vector<TChartInteraction*> FChartInteractions;
   // mainfrm_options.cpp
   QWidget* CreateOptionsBar(QWidget* Parent);

@@ -100,6 +100,7 @@ void TFrmMLRCalc::FillShownDiagnosticChart()
   // Marked as filled first: a fill that fails is not tried again on every page change.
   FStaleDiagnostics &= ~(1u << k);
   fills[k](*charts[k], data);
+  ChartRefilled(charts[k]);
 }
 
 bool TFrmMLRCalc::AddEstimatesToTable(bool WithIntervals)

@@ -166,10 +166,17 @@ void TFrmMLRCalc::RestoreExcludedRows(const std::vector<int>& Rows)
   UpdateExclusionCommands();
 }
 
-void TFrmMLRCalc::UpdateExclusionCommands()
+void TFrmMLRCalc::UpdateExclusionCommands(bool AnySelected)
 {
+  if (SButExclude)
+    SButExclude->setEnabled(AnySelected);
   if (SButIncludeAll)
     SButIncludeAll->setEnabled(!FExcludedRows.empty());
+}
+
+void TFrmMLRCalc::UpdateExclusionCommands()
+{
+  UpdateExclusionCommands(!SelectedObjects().empty());
 }
 
 void TFrmMLRCalc::MoveExcludedRows(const TTableChange& Change)

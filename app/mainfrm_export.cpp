@@ -10,6 +10,7 @@
 #include "mainfrm.h"
 
 #include "chartexport.h"
+#include "chartinteraction.h"
 #include "imageexportdlg.h"
 #include "mlrtable.h"
 #include "orvex_rchart.h"
@@ -149,6 +150,15 @@ QMenu* TFrmMLRCalc::CreateChartMenu(TRChart* Chart)
   menu->setObjectName("ChartMenu");
   menu->addAction("Copy Image", this, [this, Chart] { Guarded([&] { CopyChartImage(Chart); }); });
   menu->addAction("Save Image As...", this, [this, Chart] { Guarded([&] { SaveChartImageAs(Chart); }); });
+  // The zoom of a scatter chart, with the keys that do the same.
+  if (TChartInteraction* ci = ChartInteraction(Chart)) {
+    menu->addSeparator();
+    menu->addAction(ZoomBackText, this, [this, ci] { Guarded([ci] { ci->Back(); }); })->setEnabled(ci->CanGoBack());
+    menu->addAction(ZoomForwardText, this, [this, ci] { Guarded([ci] { ci->Forward(); }); })
+        ->setEnabled(ci->CanGoForward());
+    menu->addAction(FitAllMarksText, this, [this, ci] { Guarded([ci] { ci->FitAll(); }); })
+        ->setEnabled(ci->CurrentWindow() != ci->HomeWindow());
+  }
   AddExclusionActions(menu);
   return menu;
 }

@@ -103,6 +103,7 @@ void TFrmMLRCalc::ShowSelectionOnCharts()
   const std::vector<int> rows = NTData->SelectedRows();
   for (TChartInteraction* ci : FChartInteractions)
     ci->SetSelectedRows(rows);
+  UpdateExclusionCommands(!rows.empty());
 }
 
 void TFrmMLRCalc::ChartsRefitted()
@@ -111,6 +112,16 @@ void TFrmMLRCalc::ChartsRefitted()
     ci->ResetHistory();
   // The marks carry the rows of the new fit.
   ShowSelectionOnCharts();
+}
+
+void TFrmMLRCalc::ChartRefilled(TRChart* Chart)
+{
+  // A diagnostic chart is filled when its page is first shown after a fit: its history starts
+  // at the window of that fill, not at the one the chart had when the fit was made.
+  if (TChartInteraction* ci = ChartInteraction(Chart)) {
+    ci->ResetHistory();
+    ci->SetSelectedRows(NTData->SelectedRows());
+  }
 }
 
 }  // namespace orvex

@@ -11,7 +11,9 @@
 #include "orvex_ntabed.h"
 #include "orvex_rchart.h"
 
+#include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QTabWidget>
 #include <QToolTip>
 #include <QWheelEvent>
@@ -393,4 +395,95 @@ TEST_F(TInteractFixture, ZoomGesturesKeepAHistoryThatANewFitClears)
   EXPECT_EQ(ci.HomeWindow(), ci.CurrentWindow());
   Key(&chart, Qt::Key_Left, Qt::AltModifier);
   EXPECT_EQ(Shown(chart), ci.HomeWindow());
+}
+
+// The chart's context menu offers the zoom history as the keys walk it, each entry enabled only
+// where it leads somewhere; "Exclude Selected Objects" (the button and the menu) only with
+// objects selected.
+TEST_F(TInteractFixture, ChartMenuZoomEntriesAndExcludeFollowTheirState)
+{
+  TRChart& chart = *w.RCFit;
+  TChartInteraction& ci = CI(&chart);
+  QMenu* menu = nullptr;
+  w.ChartPopupHook = [&menu](QMenu* Menu, const QPoint&) { menu = Menu; };
+  auto openMenu = [&] {
+    const QPoint c(chart.width() / 2, chart.height() / 2);
+    QContextMenuEvent e(QContextMenuEvent::Mouse, c, chart.mapToGlobal(c));
+    delete menu;
+    menu = nullptr;
+    QApplication::sendEvent(&chart, &e);
+    EXPECT_NE(menu, nullptr);
+  };
+  auto action = [&menu](const char* Text) -> QAction& {
+    for (QAction* a : menu->actions())
+      if (a->text() == QString::fromUtf8(Text))
+        return *a;
+    ADD_FAILURE() << Text;
+    static QAction none;
+    return none;
+  };
+  const TZoomWindow home = ci.CurrentWindow();
+
+  openMenu();
+  EXPECT_FALSE(action(ZoomBackText).isEnabled());
+  EXPECT_FALSE(action(ZoomForwardText).isEnabled());
+  EXPECT_FALSE(action(FitAllMarksText).isEnabled());
+  EXPECT_FALSE(action(ExcludeSelectedText).isEnabled());
+  EXPECT_FALSE(w.SButExclude->isEnabled());
+
+  const TRect plot = chart.PlotRect();
+  Wheel(&chart, QPoint((plot.Left + plot.Right) / 2, (plot.Top + plot.Bottom) / 2), 120);
+  const TZoomWindow zoomed = ci.CurrentWindow();
+  ASSERT_NE(zoomed, home);
+  openMenu();
+  EXPECT_TRUE(action(ZoomBackText).isEnabled());
+  EXPECT_FALSE(action(ZoomForwardText).isEnabled());
+  action(ZoomBackText).trigger();
+  EXPECT_EQ(Shown(chart), home);
+  openMenu();
+  EXPECT_FALSE(action(ZoomBackText).isEnabled());
+  ASSERT_TRUE(action(ZoomForwardText).isEnabled());
+  action(ZoomForwardText).trigger();
+  EXPECT_EQ(Shown(chart), zoomed);
+  openMenu();
+  ASSERT_TRUE(action(FitAllMarksText).isEnabled());
+  action(FitAllMarksText).trigger();
+  EXPECT_EQ(Shown(chart), home);
+
+  // A click on a mark selects its row: the exclusion commands come alive; Escape ends them.
+  Click(&chart, MarkOf(chart, 9));
+  ASSERT_EQ(w.SelectedObjects(), Rows{9});
+  EXPECT_TRUE(w.SButExclude->isEnabled());
+  openMenu();
+  EXPECT_TRUE(action(ExcludeSelectedText).isEnabled());
+  Key(&chart, Qt::Key_Escape);
+  EXPECT_FALSE(w.SButExclude->isEnabled());
+  delete menu;
+  EXPECT_TRUE(t.Errors.empty());
+}
+
+// A diagnostic chart is filled when its page is shown after a fit: its zoom history starts at
+// the window of that fill, so Home and Back lead to the new marks, not to the last fit's window.
+TEST_F(TInteractFixture, ADiagnosticChartFilledLaterStartsItsHistoryAtItsFill)
+{
+  TRChart& chart = *w.RCScaleLoc;
+  TChartInteraction& ci = CI(&chart);
+  ShowChart(w.TSScaleLoc);
+  const TZoomWindow first = ci.CurrentWindow();
+  // A refit with another input while the fit chart is shown; the Scale-Location page after it.
+  ShowChart(w.TSActEstimate);
+  t.ClickBox(2, 5);
+  Settle();
+  ShowChart(w.TSScaleLoc);
+  const TZoomWindow refilled = Shown(chart);
+  ASSERT_NE(refilled, first) << "the new fit should move the chart's window";
+  EXPECT_EQ(ci.CurrentWindow(), refilled);
+  EXPECT_EQ(ci.HomeWindow(), refilled);
+  ASSERT_EQ(ci.History().size(), 1u);
+  EXPECT_EQ(ci.History()[0], refilled);
+  const TRect plot = chart.PlotRect();
+  Wheel(&chart, QPoint((plot.Left + plot.Right) / 2, (plot.Top + plot.Bottom) / 2), 120);
+  Key(&chart, Qt::Key_Left, Qt::AltModifier);
+  EXPECT_EQ(Shown(chart), refilled);
+  EXPECT_TRUE(t.Errors.empty());
 }

@@ -21,6 +21,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <gtest/gtest.h>
+
+#include <algorithm>
 #include <filesystem>
 #include <random>
 
@@ -79,7 +81,24 @@ TEST(MainWindowMonkey, TenThousandRandomEvents)
     Menu->deleteLater();
   };
   w.NTData->ShowMessageHook = [](const std::string&) {};
-  w.NTData->PopupHook = [](QMenu*, const QPoint&) {};
+  // The editor's row and column heading menu runs one of its row and column commands or the
+  // exclusion's (the other items open editors and dialogs of their own).
+  int headingCommands = 0;
+  w.NTData->PopupHook = [&](QMenu* Menu, const QPoint&) {
+    if (Menu != w.NTData->PopupHTAction())
+      return;
+    const QString chosen[] = {"Insert Row",         "Delete Row",          "Insert Column",      "Delete Column",
+                              "Select Row",         "Select Column",       ExcludeSelectedText, IncludeAllText};
+    std::vector<QAction*> enabled;
+    for (QAction* a : Menu->actions())
+      if (a->isEnabled() && a->isVisible() && std::find(std::begin(chosen), std::end(chosen), a->text()) != std::end(chosen))
+        enabled.push_back(a);
+    const int pick = uniform(0, static_cast<int>(enabled.size()));
+    if (pick < static_cast<int>(enabled.size())) {
+      enabled[static_cast<std::size_t>(pick)]->trigger();
+      ++headingCommands;
+    }
+  };
   w.RCFit->ShowMessage = [](const std::string&) {};
   w.RCHisto->ShowMessage = [](const std::string&) {};
 
@@ -150,7 +169,7 @@ TEST(MainWindowMonkey, TenThousandRandomEvents)
   const int keys[] = {Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down, Qt::Key_Return, Qt::Key_Escape,
                       Qt::Key_Tab, Qt::Key_Delete, Qt::Key_Backspace, Qt::Key_Space, Qt::Key_Home, Qt::Key_End,
                       Qt::Key_PageDown, Qt::Key_PageUp, Qt::Key_1, Qt::Key_5, Qt::Key_Minus, Qt::Key_Period,
-                      Qt::Key_A, Qt::Key_E, Qt::Key_X};
+                      Qt::Key_A, Qt::Key_E, Qt::Key_X, Qt::Key_Z, Qt::Key_Y};
   int succeeded = 0, failed = 0;
   TRunStatus lastStatus = w.Run().Status();
   std::string lastCaption;
@@ -180,7 +199,10 @@ TEST(MainWindowMonkey, TenThousandRandomEvents)
       QApplication::sendEvent(target, &e);
     } else if (kind < 88) {
       const int key = keys[uniform(0, static_cast<int>(std::size(keys)) - 1)];
-      const Qt::KeyboardModifiers keyMods = uniform(0, 4) == 0 ? Qt::AltModifier : Qt::NoModifier;
+      // Alt for the charts' history keys, Ctrl for undo and redo (Ctrl+Z, Ctrl+Y) and the
+      // editor's own.
+      const int modChoice = uniform(0, 9);
+      const Qt::KeyboardModifiers keyMods = modChoice < 2 ? Qt::AltModifier : modChoice < 3 ? Qt::ControlModifier : Qt::NoModifier;
       const QString text = key >= Qt::Key_Space && key <= Qt::Key_Z ? QString(QChar(key)).toLower() : QString();
       QWidget* focus = QApplication::focusWidget() ? QApplication::focusWidget() : target;
       QKeyEvent press(QEvent::KeyPress, key, keyMods, text);
@@ -191,6 +213,15 @@ TEST(MainWindowMonkey, TenThousandRandomEvents)
       ChartGesture(mods);
     } else if (kind < 97) {
       w.resize(uniform(600, 1100), uniform(400, 800));
+    } else if (kind < 98 && uniform(0, 1) == 0) {
+      // The heading menu of a row or a column of the editor, as the right button opens it there.
+      w.PageControl1->setCurrentWidget(w.TSData);
+      TNTabEd& ed = *w.NTData;
+      const bool row = uniform(0, 2) > 0;
+      const TRect head = row ? ed.CellRect(0, ed.FixedRows() + uniform(0, 6)) : ed.CellRect(ed.FixedCols() + uniform(0, 2), 0);
+      const QPoint at(head.Left + 3, head.Top + 3);
+      Mouse(ed.viewport(), QEvent::MouseButtonPress, at, Qt::RightButton, Qt::NoModifier);
+      Mouse(ed.viewport(), QEvent::MouseButtonRelease, at, Qt::RightButton, Qt::NoModifier);
     } else if (kind < 98) {
       // The context menu of a result chart or of the memo, as the right button opens it.
       const std::vector<TRChart*> charts = w.ResultCharts();
@@ -215,7 +246,8 @@ TEST(MainWindowMonkey, TenThousandRandomEvents)
   }
   QApplication::processEvents();
   std::printf("%d gestures on a shown scatter chart\n", chartGestures);
-  std::printf("menu commands %d, image dialogs %d, report dialogs %d\n", menuCommands, imageDialogs, reportDialogs);
+  std::printf("menu commands %d, heading commands %d, image dialogs %d, report dialogs %d\n", menuCommands,
+              headingCommands, imageDialogs, reportDialogs);
   std::printf("runs %d succeeded, %d failed; after the monkey: table %d x %d, run status %d, %d memo lines\n", succeeded, failed, w.NTData->NrOfColumns(),
               w.NTData->NrOfRows(), static_cast<int>(w.Run().Status()), static_cast<int>(w.DetailsLines().size()));
 
@@ -232,6 +264,12 @@ TEST(MainWindowMonkey, TenThousandRandomEvents)
     ASSERT_LT(ci.HistoryIndex(), static_cast<int>(ci.History().size()));
     EXPECT_EQ(ci.CurrentWindow(), ci.History()[static_cast<std::size_t>(ci.HistoryIndex())]) << c->Name();
   }
+  // The excluded rows are rows of the table, in order, and the last fit left out those.
+  const std::vector<int>& excluded = w.ExcludedRows();
+  EXPECT_TRUE(std::is_sorted(excluded.begin(), excluded.end()));
+  EXPECT_EQ(std::adjacent_find(excluded.begin(), excluded.end()), excluded.end());
+  for (int r : excluded)
+    EXPECT_TRUE(r >= 1 && r <= w.NTData->NrOfRows()) << r;
   ASSERT_EQ(w.RLVarSel->NrOfRows(), w.NTData->NrOfColumns());
   // A role set made by clicks: input 1, target 2 (when the table has two columns).
   if (w.NTData->NrOfColumns() >= 2) {
@@ -241,6 +279,7 @@ TEST(MainWindowMonkey, TenThousandRandomEvents)
     ASSERT_NE(w.Run().Status(), TRunStatus::NotRun);
     if (w.Run().Succeeded()) {
       EXPECT_EQ(w.DetailsLines().front(), w.Run().ReportLines().front());
+      EXPECT_EQ(w.Run().Result()->ExcludedRows, excluded);
       EXPECT_FALSE(w.RCFit->isHidden());
       EXPECT_EQ(w.ChartInteraction(w.RCFit)->History().size(), 1u);  // the new fit's window only
     } else {
