@@ -8,6 +8,11 @@
 #include <malloc.h>
 #endif
 
+#include <atomic>
+#include <deque>
+#include <mutex>
+#include <new>
+
 namespace orvex::detail {
 
 void AdviseHugePages(void* Begin, std::size_t Bytes) noexcept
@@ -29,6 +34,90 @@ void AdviseHugePages(void* Begin, std::size_t Bytes) noexcept
 #endif
 }
 
+namespace {
+
+struct TKeptBlock {
+  void* Block;
+  std::size_t Bytes;
+};
+
+// The waiting blocks, oldest first. A few large blocks at a time: a plain list under a lock.
+struct TKeptBlocks {
+  std::atomic<bool> Enabled{false};
+  std::mutex Lock;
+  std::deque<TKeptBlock> Blocks;
+  std::size_t Bytes = 0;
+};
+
+TKeptBlocks& Kept()
+{
+  // Never destroyed: containers of static storage may give their blocks back after it would be.
+  static TKeptBlocks* kept = new TKeptBlocks;
+  return *kept;
+}
+
+void FreeBlock(void* Block) noexcept
+{
+  ::operator delete(static_cast<void**>(Block)[-1]);
+}
+
+}  // namespace
+
+void* TakeKeptBlock(std::size_t Bytes) noexcept
+{
+  TKeptBlocks& k = Kept();
+  if (!k.Enabled.load(std::memory_order_relaxed))
+    return nullptr;
+  {
+    std::lock_guard<std::mutex> guard(k.Lock);
+    // The newest first: its pages are the likeliest to be in the caches still.
+    for (auto it = k.Blocks.rbegin(); it != k.Blocks.rend(); ++it)
+      if (it->Bytes == Bytes) {
+        void* block = it->Block;
+        k.Bytes -= Bytes;
+        k.Blocks.erase(std::next(it).base());
+        return block;
+      }
+  }
+  // A size not seen before (a new table, other roles): the waiting blocks are of the old sizes
+  // and would only hold memory.
+  ReleaseKeptBlocks();
+  return nullptr;
+}
+
+bool KeepBlock(void* Block, std::size_t Bytes) noexcept
+{
+  TKeptBlocks& k = Kept();
+  if (!k.Enabled.load(std::memory_order_relaxed) || Bytes > KeptBlocksLimit)
+    return false;
+  std::lock_guard<std::mutex> guard(k.Lock);
+  while (!k.Blocks.empty() && k.Bytes + Bytes > KeptBlocksLimit) {
+    FreeBlock(k.Blocks.front().Block);
+    k.Bytes -= k.Blocks.front().Bytes;
+    k.Blocks.pop_front();
+  }
+  try {
+    k.Blocks.push_back({Block, Bytes});
+  } catch (const std::bad_alloc&) {
+    return false;  // no room for the entry: the caller gives the block back
+  }
+  k.Bytes += Bytes;
+  return true;
+}
+
+void ReleaseKeptBlocks() noexcept
+{
+  TKeptBlocks& k = Kept();
+  std::deque<TKeptBlock> blocks;
+  {
+    std::lock_guard<std::mutex> guard(k.Lock);
+    blocks.swap(k.Blocks);
+    k.Bytes = 0;
+  }
+  for (const TKeptBlock& b : blocks)
+    FreeBlock(b.Block);
+}
+
 }  // namespace orvex::detail
 
 namespace orvex {
@@ -41,6 +130,7 @@ void KeepFreedMemoryForReuse() noexcept
   ::mallopt(M_MMAP_THRESHOLD, 32 << 20);
   ::mallopt(M_TRIM_THRESHOLD, 256 << 20);
 #endif
+  detail::Kept().Enabled.store(true, std::memory_order_relaxed);
 }
 
 }  // namespace orvex

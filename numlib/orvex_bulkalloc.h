@@ -26,6 +26,19 @@ inline constexpr std::size_t HugePageHintBytes = std::size_t(4) << 20;
 // to fault them in at once; nothing happens where the system has neither.
 void AdviseHugePages(void* Begin, std::size_t Bytes) noexcept;
 
+// In programs that keep freed memory (KeepFreedMemoryForReuse), a freed huge-page block waits
+// for the next request of the same size, which then takes pages already faulted in instead of
+// fresh ones that the system must zero (a refit allocates its result vectors anew, at the size
+// of the last one). At most KeptBlocksLimit bytes wait; the oldest block goes first, and a
+// request of a size that none has gives them all back (they are of an earlier table's sizes).
+inline constexpr std::size_t KeptBlocksLimit = std::size_t(512) << 20;
+// A waiting block of exactly Bytes (given back by KeepBlock), or null.
+void* TakeKeptBlock(std::size_t Bytes) noexcept;
+// Lets the block of Bytes wait; false, with nothing done, when blocks are not kept.
+bool KeepBlock(void* Block, std::size_t Bytes) noexcept;
+// Gives every waiting block back to the heap.
+void ReleaseKeptBlocks() noexcept;
+
 }  // namespace detail
 
 // For programs (the window, the benchmarks; call once at start, before other threads run): freed
@@ -33,7 +46,8 @@ void AdviseHugePages(void* Begin, std::size_t Bytes) noexcept;
 // the system at once. A refit or refill of the same size (a role click, a chart page shown, a
 // smoother's sort buffers) then reuses memory instead of faulting in and zeroing fresh pages,
 // which on a virtual machine costs more than the work itself. At most 256 MiB of free heap is
-// kept. Larger blocks (a table, a design matrix) come and go as before.
+// kept. Larger blocks of the bulk allocator wait for the next request of their size (see
+// detail::KeepBlock).
 void KeepFreedMemoryForReuse() noexcept;
 
 template <typename T>
@@ -55,6 +69,8 @@ struct TBulkAllocator {
     const std::size_t bytes = N * sizeof(T);
     if (bytes < detail::HugePageHintBytes)
       return static_cast<T*>(::operator new(bytes));
+    if (void* kept = detail::TakeKeptBlock(bytes))
+      return static_cast<T*>(kept);
     // One huge page more than asked, so that the block can start on a boundary; the heap
     // block's own address is kept just before it.
     void* raw = ::operator new(bytes + detail::HugePageSize);
@@ -70,7 +86,7 @@ struct TBulkAllocator {
   {
     if (N * sizeof(T) < detail::HugePageHintBytes)
       ::operator delete(P);
-    else
+    else if (!detail::KeepBlock(P, N * sizeof(T)))
       ::operator delete(reinterpret_cast<void**>(P)[-1]);
   }
 
