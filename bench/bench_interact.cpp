@@ -127,8 +127,9 @@ void BM_ItemAtAlone(benchmark::State& State)
 }
 BENCHMARK(BM_ItemAtAlone)->Unit(benchmark::kMicrosecond);
 
-// The first move after the chart was painted again (a zoom, a pan, a refit): the paint left the
-// hit index built, so the move costs what any other does.
+// The first move after the chart was painted again (a zoom, a pan, a refit), before the event
+// loop ran: the move builds the hit index and then queries it (the worst case; once the loop has
+// run, the index is already built and a move costs what any other does).
 void BM_HoverFirstAfterPaint(benchmark::State& State)
 {
   TRChart& chart = *Window().RCFit;

@@ -800,9 +800,9 @@ public:
   // Tolerance pixels, or -1 for none. A mark counts by its centre, a line by its nearest pixel, a
   // rectangle by its area; among items at the same distance the one added last wins, as it is
   // drawn on top. Answers for the items and mappings of the last paint, duplicate-mark rule
-  // included (OnBeforeRenderChartItem is not consulted). The paint builds an index of pixel
-  // cells over the plot as its last step on the math threads, so a query after a paint costs
-  // only the query; a chart never painted builds it on the first query.
+  // included (OnBeforeRenderChartItem is not consulted). An index of pixel cells over the plot,
+  // built on the math threads when the event loop runs after a paint (or by the first query that
+  // comes before it), makes a query cheap.
   int ItemAt(int X, int Y, int Tolerance) const { return ItemAt(X, Y, Tolerance, ikMark | ikLine | ikRect); }
   // The same among the items of the kinds in Kinds (ikMark, ikLine, ikRect or'ed): a mark on a
   // line stays found where the line, drawn later, would win.

@@ -1,6 +1,6 @@
 // Where the chart's items are drawn: the pixel shape of one item (used by the item pass and the
 // hit test alike), the duplicate-mark rule, and the hit test ItemAt over an index of pixel cells
-// that the screen paint builds as its last step (or the first query, before any paint).
+// built after the screen paint (or by the first query, if that comes first).
 #include "orvex_rchart.h"
 
 #include "orvex_math2.h"
