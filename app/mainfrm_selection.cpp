@@ -12,29 +12,55 @@
 #include "orvex_rchart.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 namespace orvex {
 
 std::string MarkToolTipText(const TMLRResult& Result, const TDataTable& Table, int Row, bool Influence)
 {
+  // An object of the fit, or one the user excluded (a hollow mark placed by its prediction).
+  constexpr double none = std::numeric_limits<double>::quiet_NaN();
+  double actual = 0, estimated = 0, residual = 0, leverage = none, cooks = none;
+  bool excluded = false;
   const auto used = std::lower_bound(Result.UsedRows.begin(), Result.UsedRows.end(), Row);
-  if (used == Result.UsedRows.end() || *used != Row)
-    return {};
-  const std::size_t o = static_cast<std::size_t>(used - Result.UsedRows.begin());
-  if (o >= Result.Estimates.size() || o >= Result.Residuals.size())
-    return {};
-  const double estimated = Result.Estimates[o];
-  const double residual = Result.Residuals[o];
+  if (used != Result.UsedRows.end() && *used == Row) {
+    const std::size_t o = static_cast<std::size_t>(used - Result.UsedRows.begin());
+    if (o >= Result.Estimates.size() || o >= Result.Residuals.size())
+      return {};
+    estimated = Result.Estimates[o];
+    residual = Result.Residuals[o];
+    actual = estimated + residual;
+    const TInfluence& f = Result.Influence;
+    if (f.Available && o < f.Hat.size() && o < f.CooksDistance.size()) {
+      leverage = f.Hat[o];
+      cooks = f.CooksDistance[o];
+    }
+  } else {
+    const auto& points = Result.ExcludedPoints;
+    const auto p = std::find_if(points.begin(), points.end(), [Row](const TFitPoint& P) { return P.Row == Row; });
+    if (p == points.end())
+      return {};
+    const std::size_t k = static_cast<std::size_t>(p - points.begin());
+    excluded = true;
+    actual = p->Actual;
+    estimated = p->Estimated;
+    residual = actual - estimated;
+    if (k < Result.ExcludedLeverage.size())
+      leverage = Result.ExcludedLeverage[k];
+  }
   const std::string name = Table.RowName(Row);
   std::string text = "Row " + std::to_string(Row) + (name.empty() ? "" : ": " + name);
+  if (excluded)
+    text += " (excluded)";
   text += "\nClass: " + std::to_string(Table.RowAttrib(Row) & 0xFF);
-  text += "\nActual: " + FormatSig5(estimated + residual);
+  text += "\nActual: " + FormatSig5(actual);
   text += "\nEstimated: " + FormatSig5(estimated);
   text += "\nResidual: " + FormatSig5(residual);
-  const TInfluence& f = Result.Influence;
-  if (Influence && f.Available && o < f.Hat.size() && o < f.CooksDistance.size()) {
-    text += "\nLeverage: " + FormatSig5(f.Hat[o]);
-    text += "\nCook's distance: " + FormatSig5(f.CooksDistance[o]);
+  if (Influence && std::isfinite(leverage)) {
+    text += "\nLeverage: " + FormatSig5(leverage);
+    if (std::isfinite(cooks))
+      text += "\nCook's distance: " + FormatSig5(cooks);
   }
   return text;
 }

@@ -17,6 +17,7 @@
 #include <QTabWidget>
 #include <QToolTip>
 #include <QWheelEvent>
+#include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -172,6 +173,38 @@ TEST_F(TInteractFixture, HoverShowsTheRowsFiguresOnTheFitAndTheDiagnosticCharts)
                                    "\nCook's distance: " + FormatSig5(result->Influence.CooksDistance[4]));
   // The histogram has no interaction.
   EXPECT_EQ(w.ChartInteraction(w.RCHisto), nullptr);
+}
+
+TEST_F(TInteractFixture, AnExcludedObjectsHollowMarkShowsItsPredictionAndLeverage)
+{
+  // Row 7 left out of the fit: its hollow mark sits at its prediction from the other objects,
+  // and hovering over it names it as excluded, with the same figures (and its leverage, but no
+  // Cook's distance, on the leverage chart).
+  w.NTData->SetSelectedRows({7});
+  w.ExcludeSelectedObjects();
+  const TDataTable& table = w.NTData->DataTable();
+  const TMLRResultPtr result = w.Run().Result();
+  ASSERT_EQ(result->ExcludedRows, Rows{7});
+  ASSERT_FALSE(std::binary_search(result->UsedRows.begin(), result->UsedRows.end(), 7));
+  const double actual = table.Elem(TargetCol, 7);
+  const double est = result->Coefficients[0] * table.Elem(3, 7) + result->Coefficients[1] * table.Elem(4, 7) +
+                     result->Coefficients[2];
+  ASSERT_EQ(result->ExcludedPoints.size(), 1U);
+  EXPECT_NEAR(result->ExcludedPoints[0].Estimated, est, 1e-9 * std::fabs(est));
+  const std::string text = "Row 7: obj7 (excluded)\nClass: 3\nActual: " + FormatSig5(actual) +
+                           "\nEstimated: " + FormatSig5(est) + "\nResidual: " + FormatSig5(actual - est);
+  const QPoint p = MarkOf(*w.RCFit, 7);
+  ASSERT_GE(p.x(), 0);
+  Hover(w.RCFit, p);
+  EXPECT_EQ(CI(w.RCFit).HoverRow(), 7);
+  EXPECT_EQ(CI(w.RCFit).ToolTipText(), text);
+
+  ShowChart(w.TSResidLev);
+  ASSERT_EQ(result->ExcludedLeverage.size(), 1U);
+  const double h = result->ExcludedLeverage[0];
+  ASSERT_TRUE(std::isfinite(h));
+  Hover(w.RCResidLev, MarkOf(*w.RCResidLev, 7));
+  EXPECT_EQ(CI(w.RCResidLev).ToolTipText(), text + "\nLeverage: " + FormatSig5(h));
 }
 
 TEST_F(TInteractFixture, AClickSelectsTheMarksRowAlsoAfterRowsMovedOrWereDeleted)
