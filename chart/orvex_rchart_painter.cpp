@@ -20,6 +20,9 @@
 
 namespace orvex {
 
+// How long the paints must pause before the hit index of the last one is built.
+constexpr int HitIndexDelayMs = 50;
+
 namespace {
 
 constexpr int PixClamp = 30000;
@@ -484,16 +487,27 @@ void TRcPainter::ItemPass(TCanvas& Canvas, bool BlackWhite, bool Record)
     usePen(markColor, markStyle, markWidth);  // the canvas ends with the last item's pen
   // The hit index of this paint. A paint through an OnBeforeRenderChartItem handler kept no
   // shapes, so the index is built now, for this paint's mappings. Otherwise the shapes just drawn
-  // are kept and the cells are sorted when the event loop next runs, after the frame is shown
-  // (about 5 ms on two cores at 1,000,000 marks), or by a query that comes first.
+  // are kept, and the cells are sorted (about 5 ms on two cores at 1,000,000 marks) once the
+  // paints have paused for HitIndexDelayMs, so a pan or a zoom that paints frame after frame
+  // builds no index between its frames; a query that comes first builds it itself.
   if (Record) {
     if (!FChart.FHitIndex.FromPaint)
       FChart.BuildHitIndex();
-    else
-      QTimer::singleShot(0, &FChart, [&Chart = FChart] {
-        if (!Chart.FHitIndex.Valid)
-          Chart.BuildHitIndex();
-      });
+    else {
+      // The chart's one timer for it, a child made at its first screen paint.
+      auto* timer = FChart.findChild<QTimer*>(QStringLiteral("HitIndexTimer"), Qt::FindDirectChildrenOnly);
+      if (!timer) {
+        timer = new QTimer(&FChart);
+        timer->setObjectName(QStringLiteral("HitIndexTimer"));
+        timer->setSingleShot(true);
+        timer->setInterval(HitIndexDelayMs);
+        QObject::connect(timer, &QTimer::timeout, &FChart, [&Chart = FChart] {
+          if (!Chart.FHitIndex.Valid)
+            Chart.BuildHitIndex();
+        });
+      }
+      timer->start();  // restarts a pending wait
+    }
   }
   DrawTextLabels(c, ml, mt);
   c.Pen().SetWidth(1);
