@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <exception>
 #include <memory>
 #include <new>
@@ -482,10 +483,48 @@ struct TNoHandler : THandlerBase {
   void end_element(std::string_view) {}
 };
 
+// Refuses a package whose central directory declares a part larger than its compressed data can
+// inflate to (deflate gives at most 1032 bytes per byte) or whose compressed data lies beyond
+// the package: the unpacker allocates the declared size before it inflates anything.
+void CheckDeclaredSizes(std::string_view Package)
+{
+  auto u16 = [&](std::size_t At) {
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(Package[At])) |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(Package[At + 1])) << 8;
+  };
+  auto u32 = [&](std::size_t At) { return u16(At) | u16(At + 2) << 16; };
+  const std::size_t n = Package.size();
+  if (n < 22)
+    return;  // no directory: the unpacker refuses it
+  // The end-of-directory record: within the last 22 + 65,535 bytes.
+  std::size_t end = std::string_view::npos;
+  for (std::size_t at = n - 22;; --at) {
+    if (u32(at) == 0x06054b50U) {
+      end = at;
+      break;
+    }
+    if (at == 0 || n - at > 22 + 65535)
+      break;
+  }
+  if (end == std::string_view::npos)
+    return;
+  // The directory's entries, followed from the first one at or after its recorded start (the
+  // unpacker accepts a start that is a little off, and a damaged entry count), up to the record.
+  const std::size_t declared = u32(end + 16);
+  std::size_t at = Package.find("PK\x01\x02", declared > 16 ? declared - 16 : 0);
+  for (; at != std::string_view::npos && at + 46 <= end && u32(at) == 0x02014b50U;) {
+    const std::uint64_t compressed = u32(at + 20), size = u32(at + 24);
+    if (compressed > n || size > compressed * 1032 + 1024)
+      throw EOrvexSheetError("the package declares a part larger than its data (it is damaged)");
+    at += 46 + u16(at + 28) + u16(at + 30) + u16(at + 32);
+  }
+}
+
 }  // namespace
 
 void CheckXmlParts(std::string_view Package)
 {
+  CheckDeclaredSizes(Package);
   orcus::zip_archive_stream_blob stream(reinterpret_cast<const std::uint8_t*>(Package.data()), Package.size());
   orcus::zip_archive zip(&stream);
   zip.load();
@@ -504,6 +543,7 @@ void CheckXmlParts(std::string_view Package)
 TPackageRead ReadXlsxPackage(std::string_view Package, const TSheetChoice& Choice, TSheetGrid* Grid,
                              const TReadControl& Control)
 {
+  CheckDeclaredSizes(Package);
   orcus::zip_archive_stream_blob stream(reinterpret_cast<const std::uint8_t*>(Package.data()), Package.size());
   orcus::zip_archive zip(&stream);
   zip.load();
