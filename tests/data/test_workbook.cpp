@@ -223,6 +223,40 @@ TEST_F(SheetFiles, BrokenWorkbooksSayWhy)
   EXPECT_EQ(gone.Message, "cannot read the workbook \"" + Path("gone.xlsx") + "\": the file does not exist or cannot be read");
 }
 
+// A directory entry that declares more packed data than the package holds, or more unpacked
+// data than deflate can make of its packed data, is refused before anything is unpacked: the
+// entry count of the end record is damaged to 1, so that only the directory walk sees the
+// second entry.
+TEST_F(SheetFiles, PartsLargerThanTheirDataAreRefusedBeforeUnpacking)
+{
+  const std::string good = XlsxWithSheet("<row><c r=\"A1\"><v>1</v></c></row>");
+  auto damaged = [&](int Field, std::uint32_t Value) {
+    std::string zip = good;
+    const std::size_t end = zip.rfind(std::string("PK\x05\x06", 4));
+    zip[end + 8] = zip[end + 10] = 1, zip[end + 9] = zip[end + 11] = 0;
+    // The last directory entry: the sheet's.
+    const std::size_t entry = zip.rfind(std::string("PK\x01\x02", 4));
+    for (int i = 0; i < 4; ++i)
+      zip[entry + static_cast<std::size_t>(Field + i)] = static_cast<char>((Value >> (8 * i)) & 0xFF);
+    return zip;
+  };
+  struct TCase {
+    std::string Name, Content;
+  } const cases[] = {
+      {"packed.xlsx", damaged(20, 0x60000000)},
+      {"unpacked.xlsx", damaged(24, 0x60000000)},
+  };
+  for (const TCase& c : cases) {
+    TDataTable t;
+    const TTableFileResult r = Load(Write(c.Name, c.Content), t);
+    EXPECT_FALSE(r.Ok()) << c.Name;
+    EXPECT_NE(r.Message.find("declares a part larger than its data"), std::string::npos) << c.Name << ": " << r.Message;
+  }
+  TDataTable t;
+  EXPECT_TRUE(Load(Write("good.xlsx", good), t).Ok());
+  EXPECT_DOUBLE_EQ(t.Elem(1, 1), 1);
+}
+
 TEST_F(SheetFiles, FormatsAreDecidedByNameThenContent)
 {
   EXPECT_EQ(DecideFileFormat(SampleFile("same.xlsx")), TFileFormat::Workbook);
