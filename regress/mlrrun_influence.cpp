@@ -266,6 +266,55 @@ ObjectMeasures(const TObjectConstants& C, const double* E, int Count, const TInf
   }
 }
 
+// Where PredictionIntervals writes: one value per estimate.
+struct TIntervalRows {
+  double *SEFit, *CILow, *CIHigh, *PILow, *PIHigh;
+};
+
+// The standard errors and 95 % intervals of four estimates at I of leverages Hat (a fit without
+// weights), as PredictionOf gives them.
+__attribute__((always_inline)) inline void QuadIntervals(const double* Est, const double* Hat, double S,
+                                                         double TQuantile, const TIntervalRows& Out, int I)
+{
+  const TQuad est = *reinterpret_cast<const TQuadU*>(Est + I);
+  TQuad se, pi;
+  SqrtQuad(*reinterpret_cast<const TQuadU*>(Hat + I), se);
+  se = S * se;
+  SqrtQuad(S * S / 1.0 + se * se, pi);
+  pi = TQuantile * pi;
+  const TQuad ci = TQuantile * se;
+  StoreQuad(Out.SEFit + I, se);
+  StoreQuad(Out.CILow + I, est - ci);
+  StoreQuad(Out.CIHigh + I, est + ci);
+  StoreQuad(Out.PILow + I, est - pi);
+  StoreQuad(Out.PIHigh + I, est + pi);
+}
+
+// QuadIntervals for Count estimates; the last few through a padded copy.
+__attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) void
+PredictionIntervals(const double* Est, const double* Hat, int Count, double S, double TQuantile,
+                    const TIntervalRows& Out)
+{
+  int i = 0;
+  for (; i + 4 <= Count; i += 4)
+    QuadIntervals(Est, Hat, S, TQuantile, Out, i);
+  if (i == Count)
+    return;
+  double tail[7][4] = {};
+  for (int t = 0; i + t < Count; ++t) {
+    tail[0][t] = Est[i + t];
+    tail[1][t] = Hat[i + t];
+  }
+  QuadIntervals(tail[0], tail[1], S, TQuantile, TIntervalRows{tail[2], tail[3], tail[4], tail[5], tail[6]}, 0);
+  for (int t = 0; i + t < Count; ++t) {
+    Out.SEFit[i + t] = tail[2][t];
+    Out.CILow[i + t] = tail[3][t];
+    Out.CIHigh[i + t] = tail[4][t];
+    Out.PILow[i + t] = tail[5][t];
+    Out.PIHigh[i + t] = tail[6][t];
+  }
+}
+
 // Prediction A: the estimate, its standard error and the 95 % intervals.
 void StorePrediction(TPredictions& Pr, std::size_t A, double Est, const TPredictionRow& Row)
 {
@@ -683,8 +732,19 @@ void TMLRRun::MakePredictions(const TDataTable& Table, TMLRResult& Result, const
     return;
   }
 
-  // Rows whose inputs all hold valid finite numbers (the target may be missing), marked in
-  // fixed blocks of table rows, column after column.
+  long double rss = 0;
+  for (double e : Result.Residuals)
+    rss += static_cast<long double>(e) * e;
+  const double s = static_cast<double>(std::sqrt(rss / (m - k)));
+  const boost::math::students_t_distribution<double> tdist(m - k);
+  const double tq = boost::math::quantile(boost::math::complement(tdist, 0.025));
+
+  // Every row of the fit has valid finite inputs. Of the other rows (a missing or non-finite
+  // value, or excluded by the user), those whose inputs all hold valid finite numbers are
+  // predicted too: found, and their estimates, leverages and residuals made, in fixed blocks of
+  // table rows without reading the rows of the fit. Their inputs are read column after column,
+  // at a steady stride that the processor fetches ahead; then each row as the fit orders its
+  // terms (the intercept, then each input's term).
   std::vector<const double*> cols;
   std::vector<const std::uint8_t*> states;
   std::vector<bool> round;
@@ -694,97 +754,124 @@ void TMLRRun::MakePredictions(const TDataTable& Table, TMLRResult& Result, const
     states.push_back(Table.ColumnStates(col));
     round.push_back(IsLevelType(Table.VarType(col)));
   }
-  auto value = [&](int j, int r) {
-    const double v = cols[static_cast<std::size_t>(j)][r];
-    return round[static_cast<std::size_t>(j)] ? std::nearbyint(v) : v;
+  const double* coef = FVecX.Data();
+  const double* y = Table.ColumnValues(FTargetCol);
+  const std::uint8_t* ys = Table.ColumnStates(FTargetCol);
+  const bool roundY = IsLevelType(Table.VarType(FTargetCol));
+  const std::vector<int>& used = FUsedRows;
+  // Per row predicted only: its table row, the number of rows of the fit before it (its place
+  // among the predictions is that plus its own index), estimate, leverage and residual.
+  struct TOtherRows {
+    std::vector<int> Rows;
+    std::vector<std::size_t> UsedBefore;
+    std::vector<double> Estimate, Hat, Residual;
   };
   const int rowBlocks = (nr + PredictionBlock - 1) / PredictionBlock;
-  std::vector<std::uint8_t> valid(static_cast<std::size_t>(nr));
-  std::vector<std::size_t> offset(static_cast<std::size_t>(rowBlocks) + 1, 0);
+  std::vector<TOtherRows> blockOthers(static_cast<std::size_t>(rowBlocks));
   ForEachMathTask(rowBlocks, [&](int b) {
     const int r0 = b * PredictionBlock, r1 = std::min(nr, r0 + PredictionBlock);
-    std::uint8_t* v = valid.data() + r0;
-    std::fill(v, v + (r1 - r0), std::uint8_t{1});
-    // A rounded value is finite exactly when the value is.
+    auto u = std::lower_bound(used.begin(), used.end(), r0 + 1);
+    std::vector<int> candidates;
+    std::vector<std::size_t> usedBefore;
+    for (int r = r0; r < r1; ++r) {
+      if (u != used.end() && *u == r + 1) {
+        ++u;
+        continue;
+      }
+      candidates.push_back(r);
+      usedBefore.push_back(static_cast<std::size_t>(u - used.begin()));
+    }
+    if (candidates.empty())
+      return;
+    const std::size_t nc = candidates.size();
+    const auto nn = static_cast<std::size_t>(n);
+    std::vector<double> x(nc * nn);
+    std::vector<std::uint8_t> valid(nc, 1);
     for (int j = 0; j < p; ++j) {
       const std::uint8_t* st = states[static_cast<std::size_t>(j)];
-      const double* x = cols[static_cast<std::size_t>(j)];
-      for (int r = r0; r < r1; ++r)
-        v[r - r0] &= static_cast<std::uint8_t>(((st[r] & (csNotANumber | csEmpty)) == 0) &
-                                               (std::fabs(x[r]) <= std::numeric_limits<double>::max()));
+      const double* v = cols[static_cast<std::size_t>(j)];
+      const bool rounded = round[static_cast<std::size_t>(j)];
+      // A rounded value is finite exactly when the value is.
+      for (std::size_t c = 0; c < nc; ++c) {
+        const int r = candidates[c];
+        valid[c] &= static_cast<std::uint8_t>(((st[r] & (csNotANumber | csEmpty)) == 0) &
+                                              (std::fabs(v[r]) <= std::numeric_limits<double>::max()));
+        x[c * nn + static_cast<std::size_t>(j)] = rounded ? std::nearbyint(v[r]) : v[r];
+      }
     }
-    offset[static_cast<std::size_t>(b) + 1] = static_cast<std::size_t>(std::count(v, v + (r1 - r0), 1));
+    TOtherRows& o = blockOthers[static_cast<std::size_t>(b)];
+    for (std::size_t c = 0; c < nc; ++c) {
+      if (!valid[c])
+        continue;
+      const int r = candidates[c];
+      double* xc = x.data() + c * nn;
+      double est = coef[p];
+      for (int j = 0; j < p; ++j)
+        est += coef[j] * xc[j];
+      xc[p] = 1;
+      double actual = NaN;
+      if ((ys[r] & (csNotANumber | csEmpty)) == 0)
+        actual = roundY ? std::nearbyint(y[r]) : y[r];
+      o.Rows.push_back(r + 1);
+      o.UsedBefore.push_back(usedBefore[c]);
+      o.Estimate.push_back(est);
+      o.Hat.push_back(LeverageOf(xc, n, M, k));
+      o.Residual.push_back(std::isfinite(actual) ? actual - est : NaN);
+    }
   });
-  for (std::size_t b = 1; b < offset.size(); ++b)
-    offset[b] += offset[b - 1];
-  const std::size_t count = offset.back();
+  std::vector<int> others;
+  for (const TOtherRows& o : blockOthers)
+    others.insert(others.end(), o.Rows.begin(), o.Rows.end());
+  const std::size_t count = used.size() + others.size();
   pr.Rows.resize(count);
   for (TBulkVector<double>* v : {&pr.Estimate, &pr.SEFit, &pr.CILow, &pr.CIHigh, &pr.PILow, &pr.PIHigh, &pr.Residual})
     v->resize(count);
   pr.Used.resize(count);
 
-  const double* y = Table.ColumnValues(FTargetCol);
-  const std::uint8_t* ys = Table.ColumnStates(FTargetCol);
-  const bool roundY = IsLevelType(Table.VarType(FTargetCol));
-  long double rss = 0;
-  for (double e : Result.Residuals)
-    rss += static_cast<long double>(e) * e;
-  const double s = static_cast<double>(std::sqrt(rss / (m - k)));
-  const boost::math::students_t_distribution<double> tdist(m - k);
-  const double tq = boost::math::quantile(boost::math::complement(tdist, 0.025));
-  const double* coef = FVecX.Data();
-
-  // The used rows are matched in order, so that their estimates and leverages are the fit's own;
-  // only a row outside the fit needs its own product.
-  const std::vector<int>& used = FUsedRows;
-  std::vector<int> predictedOnly(static_cast<std::size_t>(rowBlocks), 0);
-  ForEachMathTask(rowBlocks, [&](int b) {
-    const int r0 = b * PredictionBlock, r1 = std::min(nr, r0 + PredictionBlock);
-    const std::size_t a0 = offset[static_cast<std::size_t>(b)];
-    auto u = static_cast<std::size_t>(std::lower_bound(used.begin(), used.end(), r0 + 1) - used.begin());
-    std::vector<double> x(static_cast<std::size_t>(n));
-    std::vector<double> hat(offset[static_cast<std::size_t>(b) + 1] - a0);
-    int only = 0;
-    // The rows, their estimates, leverages and residuals; then the intervals in one sweep.
-    std::size_t a = a0;
-    for (int r = r0; r < r1; ++r) {
-      if (!valid[static_cast<std::size_t>(r)])
-        continue;
-      const int row = r + 1;
-      pr.Rows[a] = row;
-      while (u < used.size() && used[u] < row)
-        ++u;
-      const bool isUsed = u < used.size() && used[u] == row;
-      pr.Used[a] = isUsed;
-      if (isUsed) {
-        pr.Estimate[a] = Result.Estimates[u];
-        hat[a - a0] = Result.Influence.Hat[u];
-        pr.Residual[a] = Result.Residuals[u];
-      } else {
-        // The fit's order: the intercept, then each input's term.
-        double est = coef[p];
-        for (int j = 0; j < p; ++j) {
-          x[static_cast<std::size_t>(j)] = value(j, r);
-          est += coef[j] * x[static_cast<std::size_t>(j)];
-        }
-        x[static_cast<std::size_t>(p)] = 1;
-        pr.Estimate[a] = est;
-        hat[a - a0] = LeverageOf(x.data(), n, M, k);
-        double actual = NaN;
-        if ((ys[r] & (csNotANumber | csEmpty)) == 0)
-          actual = roundY ? std::nearbyint(y[r]) : y[r];
-        pr.Residual[a] = std::isfinite(actual) ? actual - est : NaN;
-        only += std::isnan(pr.Residual[a]);
-      }
-      ++a;
+  // The rows of the fit, in fixed blocks of objects: their estimates, residuals and leverages
+  // are the fit's own. Between two rows predicted only, the objects' places among the
+  // predictions are consecutive, so each such run is written with whole vectors.
+  const auto mm = static_cast<std::size_t>(m);
+  const int usedBlocks = (m + PredictionBlock - 1) / PredictionBlock;
+  const int* usedRows = used.data();
+  ForEachMathTask(usedBlocks, [&](int b) {
+    const std::size_t u1 = std::min(mm, static_cast<std::size_t>(b + 1) * PredictionBlock);
+    std::size_t u = static_cast<std::size_t>(b) * PredictionBlock;
+    // The rows predicted only before object u.
+    auto o = static_cast<std::size_t>(std::lower_bound(others.begin(), others.end(), usedRows[u]) - others.begin());
+    while (u < u1) {
+      // The objects up to the next row predicted only stand at u + o on.
+      const std::size_t end =
+          o < others.size()
+              ? static_cast<std::size_t>(std::lower_bound(usedRows + u, usedRows + u1, others[o]) - usedRows)
+              : u1;
+      const std::size_t a = u + o;
+      std::copy(usedRows + u, usedRows + end, pr.Rows.data() + a);
+      std::fill(pr.Used.data() + a, pr.Used.data() + a + (end - u), std::uint8_t{1});
+      std::copy(Result.Estimates.data() + u, Result.Estimates.data() + end, pr.Estimate.data() + a);
+      std::copy(Result.Residuals.data() + u, Result.Residuals.data() + end, pr.Residual.data() + a);
+      const TIntervalRows out{pr.SEFit.data() + a, pr.CILow.data() + a, pr.CIHigh.data() + a, pr.PILow.data() + a,
+                              pr.PIHigh.data() + a};
+      PredictionIntervals(Result.Estimates.data() + u, Result.Influence.Hat.data() + u, static_cast<int>(end - u), s,
+                          tq, out);
+      u = end;
+      while (u < u1 && o < others.size() && others[o] < usedRows[u])
+        ++o;
     }
-    for (std::size_t i = a0; i < a; ++i)
-      StorePrediction(pr, i, pr.Estimate[i], PredictionOf(pr.Estimate[i], hat[i - a0], s, tq));
-    predictedOnly[static_cast<std::size_t>(b)] = only;
   });
+
+  // The rows predicted only, at their places.
   pr.NrOfPredictedOnly = 0;
-  for (int c : predictedOnly)
-    pr.NrOfPredictedOnly += c;
+  std::size_t index = 0;
+  for (const TOtherRows& o : blockOthers)
+    for (std::size_t i = 0; i < o.Rows.size(); ++i, ++index) {
+      const std::size_t a = index + o.UsedBefore[i];
+      pr.Rows[a] = o.Rows[i];
+      pr.Used[a] = 0;
+      pr.Residual[a] = o.Residual[i];
+      pr.NrOfPredictedOnly += std::isnan(o.Residual[i]);
+      StorePrediction(pr, a, o.Estimate[i], PredictionOf(o.Estimate[i], o.Hat[i], s, tq));
+    }
 }
 
 // The excluded points' leverage and standardized prediction error: the design row of each
