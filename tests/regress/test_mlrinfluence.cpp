@@ -403,4 +403,35 @@ TEST(MLRInfluence, PredictionsPlaceTheRowsOutsideTheFitAtTheBlocksEdges)
   }
   EXPECT_EQ(u, r.UsedRows.size());
 }
+TEST(MLRInfluence, RulesCountOnlyTheObjectsOfPositiveLeverageAsR)
+{
+  // Without an intercept, row 3 (all inputs 0) has leverage 0, so R's rules take n = 11, not
+  // 12: row 9's leverage 0.5158 lies between 3k/12 and 3k/11 and breaks no "hat" rule.
+  // R 4.2:
+  //   x1 <- c(2.5, 3.1, 0, 5.2, 6.8, 7.1, 8.9, 9.4, 10.2, 11.8, 12.5, 13.3)
+  //   x2 <- c(1.2, 0.8, 0, 1.7, 3.3, 2.1, 4.8, 2.6, 6.0, 5.1, 4.4, 5.0)
+  //   y  <- c(3.9, 4.4, 0.7, 7.1, 10.9, 9.2, 14.3, 11.0, 11.8, 17.7, 16.1, 19.9)
+  //   fit <- lm(y ~ 0 + x1 + x2); im <- influence.measures(fit)
+  //   im$is.inf[apply(im$is.inf, 1, any), ]   # row 9: dfb, dffit, cov.r, cook.d; not hat
+  //   hatvalues(fit)[c(3, 9)]                 # 0, 0.51580057516891276
+  const std::vector<std::array<double, 3>> rows = {
+      {2.5, 1.2, 3.9},  {3.1, 0.8, 4.4},  {0, 0, 0.7},       {5.2, 1.7, 7.1},   {6.8, 3.3, 10.9},  {7.1, 2.1, 9.2},
+      {8.9, 4.8, 14.3}, {9.4, 2.6, 11.0}, {10.2, 6.0, 11.8}, {11.8, 5.1, 17.7}, {12.5, 4.4, 16.1}, {13.3, 5.0, 19.9}};
+  TDataTable table;
+  table.Resize(3, static_cast<int>(rows.size()));
+  for (int r = 1; r <= static_cast<int>(rows.size()); ++r)
+    for (int c = 1; c <= 3; ++c)
+      table.SetElem(c, r, rows[static_cast<std::size_t>(r - 1)][static_cast<std::size_t>(c - 1)]);
+  TMLRModelOptions options;
+  options.Intercept = false;
+  TMLRRun run;
+  ASSERT_TRUE(run.Execute(table, MakeRoles(3, {1, 2}, 3), options)) << run.ErrorText();
+  const TInfluence& f = run.Result()->Influence;
+  ASSERT_TRUE(f.Available);
+  EXPECT_EQ(f.Hat[2], 0.0);
+  EXPECT_NEAR(f.Hat[8], 0.51580057516891276, 1e-9);
+  EXPECT_EQ(f.Flagged, std::vector<int>{8});
+  EXPECT_EQ(f.Flags[8], ifDFBeta | ifDFFit | ifCovRatio | ifCooksD);
+}
+
 }  // namespace
