@@ -30,35 +30,58 @@ constexpr double UnitLeverageGap = 10 * std::numeric_limits<double>::epsilon();
 // Rows per task of the influence and prediction passes; a block's products (256 rows of at
 // most a few dozen columns) stay in the first cache levels.
 constexpr int InfluenceBlock = 256;
+// Blocks per task of the influence pass: a thread takes consecutive blocks, so that what it
+// fetches ahead is its own next block.
+constexpr int BlocksPerTask = 16;
 // The rank up to which a DFBETAS row keeps its products on the stack.
 constexpr int MaxFactorRank = 64;
 // Table rows per task of the predictions.
 constexpr int PredictionBlock = 4096;
 
+// Four doubles as one value (GCC's vector extension): the arithmetic on them runs on whole
+// vectors in every clone (two SSE2 halves in the portable one). Vectors pass between functions
+// by reference: by value their calling convention would differ between the clones.
+typedef double TQuad __attribute__((vector_size(32)));
+typedef double TQuadU __attribute__((vector_size(32), aligned(8)));
+typedef double TPair __attribute__((vector_size(16)));
+
 // Out[c * OutStride + i] = sum over j of Cols[j][i] * Coef[c * NCols + j], for c < NOut and
 // i < Count: the block's rows times a small matrix, four outputs at a time. With Lower, Coef is
-// lower trapezoidal (Coef[c * NCols + j] = 0 for j < c) and the sums start at the diagonal. The
-// one kernel of the influence pass, built also for AVX2 with FMA.
-__attribute__((target_clones("arch=x86-64-v3", "default")))
-void MultiplyBlock(const double* const* Cols, int NCols, const double* Coef, int NOut, int Count,
-                   double* Out, std::size_t OutStride, bool Lower = false)
+// lower trapezoidal (Coef[c * NCols + j] = 0 for j < c) and the sums start at the diagonal. With
+// SumSq (zeroed by the caller), SumSq[i] gains the squares of the sums in the order of c, and
+// Out may be null: the leverages without storing the products. With Prefetch, the input lines
+// Prefetch rows ahead are asked for while the first outputs are summed, so that reading the
+// next block of a tall design overlaps this block's arithmetic. The one kernel of the influence
+// pass, built also for AVX2 and AVX-512 with FMA.
+__attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) void
+MultiplyBlock(const double* const* Cols, int NCols, const double* Coef, int NOut, int Count, double* Out,
+              std::size_t OutStride, bool Lower = false, double* SumSq = nullptr, int Prefetch = 0)
 {
   // Four outputs by eight rows of sums stay in registers (named, so that the compiler keeps
   // them there) over the input columns: two loads of a column's rows feed eight multiply-adds.
-  typedef double TQuad __attribute__((vector_size(32)));
-  typedef double TQuadU __attribute__((vector_size(32), aligned(8)));
   const auto nCols = static_cast<std::size_t>(NCols);
-  std::vector<double> zero(nCols, 0.0);
+  double zero[MaxFactorRank] = {};
+  std::vector<double> wideZero;
+  const double* zeros = zero;
+  if (NCols > MaxFactorRank) {
+    wideZero.assign(nCols, 0.0);
+    zeros = wideZero.data();
+  }
   for (int c0 = 0; c0 < NOut; c0 += 4) {
     const int nc = std::min(4, NOut - c0);
     const double* a[4];
     for (int t = 0; t < 4; ++t)
-      a[t] = t < nc ? Coef + static_cast<std::size_t>(c0 + t) * nCols : zero.data();
+      a[t] = t < nc ? Coef + static_cast<std::size_t>(c0 + t) * nCols : zeros;
     const std::size_t j0 = Lower ? static_cast<std::size_t>(std::min(c0, NCols)) : 0;
+    // The first group reads every input column (the later ones start at the diagonal).
+    const bool prefetch = Prefetch > 0 && c0 == 0;
     int i0 = 0;
     for (; i0 + 8 <= Count; i0 += 8) {
       TQuad s00 = {}, s01 = {}, s10 = {}, s11 = {}, s20 = {}, s21 = {}, s30 = {}, s31 = {};
       for (std::size_t j = j0; j < nCols; ++j) {
+        // Eight rows are one 64-byte line of a column (when the column is so aligned).
+        if (prefetch)
+          __builtin_prefetch(Cols[j] + i0 + Prefetch);
         const TQuad x0 = *reinterpret_cast<const TQuadU*>(Cols[j] + i0);
         const TQuad x1 = *reinterpret_cast<const TQuadU*>(Cols[j] + i0 + 4);
         const double a0 = a[0][j], a1 = a[1][j], a2 = a[2][j], a3 = a[3][j];
@@ -72,21 +95,33 @@ void MultiplyBlock(const double* const* Cols, int NCols, const double* Coef, int
         s31 += x1 * a3;
       }
       const TQuad sums[4][2] = {{s00, s01}, {s10, s11}, {s20, s21}, {s30, s31}};
-      for (int t = 0; t < nc; ++t) {
-        double* out = Out + static_cast<std::size_t>(c0 + t) * OutStride + i0;
-        *reinterpret_cast<TQuadU*>(out) = sums[t][0];
-        *reinterpret_cast<TQuadU*>(out + 4) = sums[t][1];
+      if (Out)
+        for (int t = 0; t < nc; ++t) {
+          double* out = Out + static_cast<std::size_t>(c0 + t) * OutStride + i0;
+          *reinterpret_cast<TQuadU*>(out) = sums[t][0];
+          *reinterpret_cast<TQuadU*>(out + 4) = sums[t][1];
+        }
+      if (SumSq) {
+        TQuad h0 = *reinterpret_cast<const TQuadU*>(SumSq + i0);
+        TQuad h1 = *reinterpret_cast<const TQuadU*>(SumSq + i0 + 4);
+        for (int t = 0; t < nc; ++t) {
+          h0 += sums[t][0] * sums[t][0];
+          h1 += sums[t][1] * sums[t][1];
+        }
+        *reinterpret_cast<TQuadU*>(SumSq + i0) = h0;
+        *reinterpret_cast<TQuadU*>(SumSq + i0 + 4) = h1;
       }
     }
-    for (int t = 0; t < nc; ++t) {
-      double* out = Out + static_cast<std::size_t>(c0 + t) * OutStride;
-      for (int i = i0; i < Count; ++i) {
+    for (int i = i0; i < Count; ++i)
+      for (int t = 0; t < nc; ++t) {
         double sum = 0;
         for (std::size_t j = j0; j < nCols; ++j)
           sum += Cols[j][i] * a[t][j];
-        out[i] = sum;
+        if (Out)
+          Out[static_cast<std::size_t>(c0 + t) * OutStride + static_cast<std::size_t>(i)] = sum;
+        if (SumSq)
+          SumSq[i] += sum * sum;
       }
-    }
   }
 }
 
@@ -126,15 +161,158 @@ void LowerTrapezoidal(std::vector<double>& M, int N, int K)
   }
 }
 
-// X^N for N >= 0 by squaring: within a few units in the last place of pow, at a fraction of its
-// time (a power per object).
-double IntegerPower(double X, int N)
+// Square roots go through SSE2's exact vector root (as std::sqrt, but without the error number
+// that keeps a scalar call from being vectorised).
+__attribute__((always_inline)) inline void StoreQuad(double* P, const TQuad& V)
 {
-  double result = 1;
-  for (; N > 0; N >>= 1, X *= X)
-    if (N & 1)
-      result *= X;
-  return result;
+  *reinterpret_cast<TQuadU*>(P) = V;
+}
+__attribute__((always_inline)) inline void SqrtQuad(const TQuad& V, TQuad& Root)
+{
+  const TPair lo = __builtin_ia32_sqrtpd(TPair{V[0], V[1]});
+  const TPair hi = __builtin_ia32_sqrtpd(TPair{V[2], V[3]});
+  Root = TQuad{lo[0], lo[1], hi[0], hi[1]};
+}
+
+// What every object's measures share: the residual sum of squares, its degrees of freedom
+// without an object (m - k - 1; NaN when there are none), s_(i) of an object of leverage 1
+// (sqrt(rss / (m - k - 1))), 1 / s, 1 / k and COVRATIO's power 2k.
+struct TObjectConstants {
+  double RSS = 0;
+  double DF = 0;
+  double UnitSigma = 0;
+  double InvS = 0, InvK = 0;
+  int Power = 0;
+};
+
+// The measures of four objects at I from their leverages Out.Hat and residuals EIn (one
+// reciprocal of 1 - h and one of s_(i), three roots), written to Out at I; an object of leverage 1 is computed like
+// the others and its measures replaced by NaN, as is every infinite measure (R: an infinite
+// measure means nothing). The DFBETAS factor e / ((1 - h) s_(i)) goes to Scale at I.
+__attribute__((always_inline)) inline void QuadMeasures(const TObjectConstants& C, const double* EIn,
+                                                        const TInfluenceRows& Out, double* Scale, int I)
+{
+  const TQuad H = *reinterpret_cast<const TQuadU*>(Out.Hat + I);
+  const TQuad E = *reinterpret_cast<const TQuadU*>(EIn + I);
+  const TQuad nan = TQuad{} + NaN, one = TQuad{} + 1.0, zero = TQuad{};
+  constexpr double Huge = std::numeric_limits<double>::max();
+  const auto unit = H > 1 - UnitLeverageGap;
+  const TQuad h = unit ? one : H;
+  const TQuad inv = 1 / (1 - h);
+  const TQuad si2 = (C.RSS - E * E * inv) / C.DF;
+  // Leaving out an object of leverage 1 changes no other residual.
+  TQuad si, invSqrt, sqrtH;
+  SqrtQuad(si2 < 0 ? zero : si2, si);
+  si = unit ? TQuad{} + C.UnitSigma : si;
+  const TQuad invSi = 1 / si;
+  SqrtQuad(inv, invSqrt);
+  SqrtQuad(h, sqrtH);
+  const TQuad rs = E * C.InvS * invSqrt;
+  const TQuad rt = E * invSi * invSqrt;
+  const TQuad cd = rs * rs * h * inv * C.InvK;
+  const TQuad dffits = E * sqrtH * invSi * inv;
+  // COVRATIO = (s_(i) / s)^(2k) / (1 - h), the power by squaring.
+  TQuad x = si * C.InvS, power = one;
+  for (int p = C.Power; p > 0; p >>= 1, x *= x)
+    if (p & 1)
+      power *= x;
+  const TQuad cov = power * inv;
+  auto measure = [&](double* P, const TQuad& V) { StoreQuad(P, unit ? nan : ((V <= Huge) & (V >= -Huge)) ? V : nan); };
+  StoreQuad(Out.Hat + I, h);
+  StoreQuad(Out.SigmaWithout + I, si);
+  measure(Out.RStandard + I, rs);
+  measure(Out.RStudent + I, rt);
+  measure(Out.CooksDistance + I, cd);
+  measure(Out.DFFits + I, dffits);
+  measure(Out.CovRatio + I, cov);
+  // DFBETAS: the change over s_(i) sqrt(C_jj).
+  StoreQuad(Scale + I, unit ? nan : E * inv * invSi);
+}
+
+// The measures of Count objects from their leverages (Out.Hat, set to exactly 1 within
+// UnitLeverageGap of 1) and residuals E, each object's DFBETAS factor into Scale, four objects
+// at a time; the last few go through a padded copy, with the same arithmetic.
+__attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) void
+ObjectMeasures(const TObjectConstants& C, const double* E, int Count, const TInfluenceRows& Out, double* Scale)
+{
+  int i = 0;
+  for (; i + 4 <= Count; i += 4)
+    QuadMeasures(C, E, Out, Scale, i);
+  if (i == Count)
+    return;
+  double tail[9][4] = {};
+  for (int t = 0; i + t < Count; ++t) {
+    tail[0][t] = Out.Hat[i + t];
+    tail[1][t] = E[i + t];
+  }
+  TInfluenceRows padded;
+  padded.Hat = tail[0];
+  padded.SigmaWithout = tail[2];
+  padded.RStandard = tail[3];
+  padded.RStudent = tail[4];
+  padded.CooksDistance = tail[5];
+  padded.DFFits = tail[6];
+  padded.CovRatio = tail[7];
+  QuadMeasures(C, tail[1], padded, tail[8], 0);
+  for (int t = 0; i + t < Count; ++t) {
+    Out.Hat[i + t] = tail[0][t];
+    Out.SigmaWithout[i + t] = tail[2][t];
+    Out.RStandard[i + t] = tail[3][t];
+    Out.RStudent[i + t] = tail[4][t];
+    Out.CooksDistance[i + t] = tail[5][t];
+    Out.DFFits[i + t] = tail[6][t];
+    Out.CovRatio[i + t] = tail[7][t];
+    Scale[i + t] = tail[8][t];
+  }
+}
+
+// Where PredictionIntervals writes: one value per estimate.
+struct TIntervalRows {
+  double *SEFit, *CILow, *CIHigh, *PILow, *PIHigh;
+};
+
+// The standard errors and 95 % intervals of four estimates at I of leverages Hat (a fit without
+// weights), as PredictionOf gives them.
+__attribute__((always_inline)) inline void QuadIntervals(const double* Est, const double* Hat, double S,
+                                                         double TQuantile, const TIntervalRows& Out, int I)
+{
+  const TQuad est = *reinterpret_cast<const TQuadU*>(Est + I);
+  TQuad se, pi;
+  SqrtQuad(*reinterpret_cast<const TQuadU*>(Hat + I), se);
+  se = S * se;
+  SqrtQuad(S * S / 1.0 + se * se, pi);
+  pi = TQuantile * pi;
+  const TQuad ci = TQuantile * se;
+  StoreQuad(Out.SEFit + I, se);
+  StoreQuad(Out.CILow + I, est - ci);
+  StoreQuad(Out.CIHigh + I, est + ci);
+  StoreQuad(Out.PILow + I, est - pi);
+  StoreQuad(Out.PIHigh + I, est + pi);
+}
+
+// QuadIntervals for Count estimates; the last few through a padded copy.
+__attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) void
+PredictionIntervals(const double* Est, const double* Hat, int Count, double S, double TQuantile,
+                    const TIntervalRows& Out)
+{
+  int i = 0;
+  for (; i + 4 <= Count; i += 4)
+    QuadIntervals(Est, Hat, S, TQuantile, Out, i);
+  if (i == Count)
+    return;
+  double tail[7][4] = {};
+  for (int t = 0; i + t < Count; ++t) {
+    tail[0][t] = Est[i + t];
+    tail[1][t] = Hat[i + t];
+  }
+  QuadIntervals(tail[0], tail[1], S, TQuantile, TIntervalRows{tail[2], tail[3], tail[4], tail[5], tail[6]}, 0);
+  for (int t = 0; i + t < Count; ++t) {
+    Out.SEFit[i + t] = tail[2][t];
+    Out.CILow[i + t] = tail[3][t];
+    Out.CIHigh[i + t] = tail[4][t];
+    Out.PILow[i + t] = tail[5][t];
+    Out.PIHigh[i + t] = tail[6][t];
+  }
 }
 
 // Prediction A: the estimate, its standard error and the 95 % intervals.
@@ -314,63 +492,42 @@ void InfluenceOfBlock(const TInfluenceModel& Model, const double* const* Cols, c
 {
   const int n = Model.NrOfCoefficients;
   const int k = Model.Rank;
-  const int m = Model.NrOfObjects;
-  const long double rss = Model.RSS;
-  const double s = Model.S;
   const TDFBetaModel& factor = *Model.Factor;
   const auto cnt = static_cast<std::size_t>(Count);
-  // z = x M for the block's rows, one column per kept singular value; every step below is a
-  // pass over contiguous columns of the block.
-  std::vector<double> z(cnt * static_cast<std::size_t>(k));
-  std::vector<const double*> cols(static_cast<std::size_t>(std::max(n, k)));
+  // The block's work space, kept per thread from block to block (never zero-filled again).
+  thread_local std::vector<double> zSpace, scaleSpace;
+  thread_local std::vector<const double*> colSpace;
+  if (Out.DFBetas && zSpace.size() < cnt * static_cast<std::size_t>(k))
+    zSpace.resize(cnt * static_cast<std::size_t>(k));
+  if (scaleSpace.size() < cnt)
+    scaleSpace.resize(cnt);
+  if (colSpace.size() < static_cast<std::size_t>(std::max(n, k)))
+    colSpace.resize(static_cast<std::size_t>(std::max(n, k)));
+  const double** cols = colSpace.data();
+  // h = |x M|^2 for the block's rows, with z = x M (one column per kept singular value) kept only
+  // for the DFBETAS; the next block's rows are fetched meanwhile. Every step below is a pass
+  // over contiguous columns of the block.
   for (int j = 0; j < n; ++j)
-    cols[static_cast<std::size_t>(j)] = Cols[j];
-  MultiplyBlock(cols.data(), n, factor.M.data(), k, Count, z.data(), cnt, true);
-  double* hat = Out.Hat;
-  std::fill(hat, hat + Count, 0.0);
-  for (int c = 0; c < k; ++c) {
-    const double* zc = z.data() + static_cast<std::size_t>(c) * cnt;
-    for (int i = 0; i < Count; ++i)
-      hat[i] += zc[i] * zc[i];
-  }
+    cols[j] = Cols[j];
+  double* z = Out.DFBetas ? zSpace.data() : nullptr;
+  std::fill(Out.Hat, Out.Hat + Count, 0.0);
+  MultiplyBlock(cols, n, factor.M.data(), k, Count, z, cnt, true, Out.Hat, Count);
   // The coefficients' change M (x M)' e / (1 - h) per coefficient column; scaled below.
   if (Out.DFBetas) {
     for (int c = 0; c < k; ++c)
-      cols[static_cast<std::size_t>(c)] = z.data() + static_cast<std::size_t>(c) * cnt;
-    MultiplyBlock(cols.data(), k, factor.MT.data(), n, Count, Out.DFBetas, Out.DFBetaStride);
+      cols[c] = z + static_cast<std::size_t>(c) * cnt;
+    MultiplyBlock(cols, k, factor.MT.data(), n, Count, Out.DFBetas, Out.DFBetaStride);
   }
-  std::vector<double> ownScale;
-  double* scale = Out.DFBetaScale;
-  if (!scale) {
-    ownScale.resize(cnt);
-    scale = ownScale.data();
-  }
-  for (int i = 0; i < Count; ++i) {
-    double h = hat[i];
-    const bool unit = h > 1 - UnitLeverageGap;
-    if (unit)
-      h = hat[i] = 1;
-    const double ei = E[i];
-    const double oneMinusH = 1 - h;
-    // Leaving out an object of leverage 1 changes no other residual.
-    const double si2 = unit ? static_cast<double>(rss / (m - k - 1))
-                            : (static_cast<double>(rss) - ei * ei / oneMinusH) / (m - k - 1);
-    const double si = m - k - 1 > 0 ? std::sqrt(std::max(si2, 0.0)) : NaN;
-    Out.SigmaWithout[i] = si;
-    if (unit) {
-      Out.RStandard[i] = Out.RStudent[i] = Out.CooksDistance[i] = Out.DFFits[i] = Out.CovRatio[i] = NaN;
-    } else {
-      const double rs = ei / (s * std::sqrt(oneMinusH));
-      const double rt = ei / (si * std::sqrt(oneMinusH));
-      Out.RStandard[i] = rs;
-      Out.RStudent[i] = rt;
-      Out.CooksDistance[i] = rs * rs * h / (k * oneMinusH);
-      Out.DFFits[i] = ei * std::sqrt(h) / (si * oneMinusH);
-      Out.CovRatio[i] = IntegerPower(si / s, 2 * k) / oneMinusH;
-    }
-    // DFBETAS: the change over s_(i) sqrt(C_jj).
-    scale[i] = unit ? NaN : ei / (oneMinusH * si);
-  }
+  double* scale = Out.DFBetaScale ? Out.DFBetaScale : scaleSpace.data();
+  TObjectConstants oc;
+  const int m = Model.NrOfObjects;
+  oc.RSS = static_cast<double>(Model.RSS);
+  oc.DF = m - k - 1 > 0 ? m - k - 1 : NaN;
+  oc.UnitSigma = m - k - 1 > 0 ? std::sqrt(static_cast<double>(Model.RSS / (m - k - 1))) : NaN;
+  oc.InvS = 1 / Model.S;
+  oc.InvK = 1.0 / k;
+  oc.Power = 2 * k;
+  ObjectMeasures(oc, E, Count, Out, scale);
   if (Out.DFBetas) {
     for (int j = 0; j < n; ++j) {
       double* d = Out.DFBetas + static_cast<std::size_t>(j) * Out.DFBetaStride;
@@ -385,24 +542,27 @@ void InfluenceOfBlock(const TInfluenceModel& Model, const double* const* Cols, c
           x = NaN;
       }
   }
-  // As R: an infinite measure means nothing.
-  for (double* v : {Out.RStandard, Out.RStudent, Out.CooksDistance, Out.DFFits, Out.CovRatio})
-    for (int i = 0; i < Count; ++i)
-      if (std::isinf(v[i]))
-        v[i] = NaN;
   if (Out.MaxAbsDFBeta) {
     // |(M z')_j| <= |row j of M| |z| = sqrt(C_jj h), so |DFBETAS_j| <= |DFFITS|: only an object
     // whose DFFITS reaches 1 (or means nothing) can break the DFBETAS rule. The margin covers
     // the rounding of the two sides, some 1e-13 of them.
-    std::vector<double> x(static_cast<std::size_t>(n)), row(static_cast<std::size_t>(n));
+    double x[MaxFactorRank], row[MaxFactorRank];
+    std::vector<double> wide;
+    double* xs = x;
+    double* rows = row;
+    if (n > MaxFactorRank) {
+      wide.resize(2 * static_cast<std::size_t>(n));
+      xs = wide.data();
+      rows = wide.data() + n;
+    }
     for (int i = 0; i < Count; ++i) {
       double dfb = 0;
       if (!(std::fabs(Out.DFFits[i]) < 1 - 1e-6)) {
         for (int j = 0; j < n; ++j)
-          x[static_cast<std::size_t>(j)] = Cols[j][i];
-        DFBetaRowOf(factor, x.data(), scale[i], row.data());
-        for (double d : row)
-          dfb = std::max(dfb, std::fabs(d));
+          xs[j] = Cols[j][i];
+        DFBetaRowOf(factor, xs, scale[i], rows);
+        for (int j = 0; j < n; ++j)
+          dfb = std::max(dfb, std::fabs(rows[j]));
       }
       Out.MaxAbsDFBeta[i] = dfb;
     }
@@ -449,8 +609,8 @@ void TMLRRun::MakeInfluence(TMLRResult& Result, const std::vector<double>& M, in
   if (m <= k)
     return;
   const auto size = static_cast<std::size_t>(m);
-  for (TBulkVector<double>* v : {&f.Hat, &f.RStandard, &f.RStudent, &f.CooksDistance, &f.DFFits,
-                                 &f.CovRatio, &f.SigmaWithout, &f.DFBetaScale})
+  for (TBulkVector<double>* v :
+       {&f.Hat, &f.RStandard, &f.RStudent, &f.CooksDistance, &f.DFFits, &f.CovRatio, &f.SigmaWithout, &f.DFBetaScale})
     v->resize(size);
   f.Flags.resize(size);
 
@@ -468,66 +628,90 @@ void TMLRRun::MakeInfluence(TMLRResult& Result, const std::vector<double>& M, in
   const TInfluenceModel model = MakeInfluenceModel(M, k, m, rss, Result.Inference);
   model.Factor->Design = FMatD.Share();
   f.DFBetaSource = model.Factor;
-  // One pass in fixed blocks: the measures, each object's DFBETAS factor and whether some
-  // |DFBETAS| exceeds 1 (the rule's bit, set here; the other rules need the count of positive
-  // leverages first).
+  // One pass in fixed blocks, a task of several consecutive blocks per thread (so that a block's
+  // arithmetic overlaps the reading of the next one): the measures, each object's DFBETAS factor
+  // and the flags. The rules' n counts the objects with leverage above 0; each is taken to count
+  // (as it does with an intercept), and the flags are decided again in the rare case it does not.
   const int blocks = (m + InfluenceBlock - 1) / InfluenceBlock;
-  ForEachMathTask(blocks, [&](int b) {
-    const int start = b * InfluenceBlock;
-    const int count = std::min(m, start + InfluenceBlock) - start;
+  const int tasks = (blocks + BlocksPerTask - 1) / BlocksPerTask;
+  const TInfluenceLimits guess = InfluenceLimitsOf(k, m);
+  std::vector<int> positive(static_cast<std::size_t>(tasks)), unit(static_cast<std::size_t>(tasks));
+  ForEachMathTask(tasks, [&](int t) {
     std::vector<const double*> cols(static_cast<std::size_t>(n));
-    for (int j = 0; j < n; ++j)
-      cols[static_cast<std::size_t>(j)] = FMatD.Column(j + 1) + start;
-    double maxAbs[InfluenceBlock] = {};
-    TInfluenceRows out;
-    out.Hat = f.Hat.data() + start;
-    out.RStandard = f.RStandard.data() + start;
-    out.RStudent = f.RStudent.data() + start;
-    out.CooksDistance = f.CooksDistance.data() + start;
-    out.DFFits = f.DFFits.data() + start;
-    out.CovRatio = f.CovRatio.data() + start;
-    out.SigmaWithout = f.SigmaWithout.data() + start;
-    out.DFBetaScale = f.DFBetaScale.data() + start;
-    out.MaxAbsDFBeta = maxAbs;
-    InfluenceOfBlock(model, cols.data(), e + start, count, out);
-    for (int i = 0; i < count; ++i)
-      f.Flags[static_cast<std::size_t>(start + i)] = maxAbs[i] > 1 ? ifDFBeta : 0;
+    double maxAbs[InfluenceBlock];
+    int nPositive = 0, nUnit = 0;
+    for (int b = t * BlocksPerTask; b < std::min(blocks, (t + 1) * BlocksPerTask); ++b) {
+      const int start = b * InfluenceBlock;
+      const int count = std::min(m, start + InfluenceBlock) - start;
+      for (int j = 0; j < n; ++j)
+        cols[static_cast<std::size_t>(j)] = FMatD.Column(j + 1) + start;
+      TInfluenceRows out;
+      out.Hat = f.Hat.data() + start;
+      out.RStandard = f.RStandard.data() + start;
+      out.RStudent = f.RStudent.data() + start;
+      out.CooksDistance = f.CooksDistance.data() + start;
+      out.DFFits = f.DFFits.data() + start;
+      out.CovRatio = f.CovRatio.data() + start;
+      out.SigmaWithout = f.SigmaWithout.data() + start;
+      out.DFBetaScale = f.DFBetaScale.data() + start;
+      out.MaxAbsDFBeta = maxAbs;
+      InfluenceOfBlock(model, cols.data(), e + start, count, out);
+      std::uint8_t* flags = f.Flags.data() + start;
+      for (int i = 0; i < count; ++i) {
+        flags[i] = InfluenceFlagsOf(guess, maxAbs[i], out.DFFits[i], out.CovRatio[i], out.CooksDistance[i], out.Hat[i]);
+        nPositive += out.Hat[i] > 0;
+        nUnit += out.Hat[i] == 1;
+      }
+    }
+    positive[static_cast<std::size_t>(t)] = nPositive;
+    unit[static_cast<std::size_t>(t)] = nUnit;
   });
-
-  // The other rules. Their n counts the objects with leverage above 0.
   int nPositive = 0;
-  for (double h : f.Hat)
-    nPositive += h > 0;
+  for (std::size_t t = 0; t < positive.size(); ++t) {
+    nPositive += positive[t];
+    f.NrOfUnitLeverage += unit[t];
+  }
   f.Available = nPositive > k;
   if (!f.Available) {
     std::fill(f.Flags.begin(), f.Flags.end(), 0);
     return;
   }
-  const TInfluenceLimits limits = InfluenceLimitsOf(k, nPositive);
-  ForEachMathTask(blocks, [&](int b) {
-    const std::size_t start = static_cast<std::size_t>(b) * InfluenceBlock;
-    const std::size_t end = std::min(size, start + InfluenceBlock);
-    for (std::size_t o = start; o < end; ++o)
-      f.Flags[o] = InfluenceFlagsOf(limits, (f.Flags[o] & ifDFBeta) ? 2.0 : 0.0, f.DFFits[o], f.CovRatio[o],
-                                    f.CooksDistance[o], f.Hat[o]);
-  });
-  for (std::size_t o = 0; o < size; ++o) {
+  if (nPositive != m) {
+    const TInfluenceLimits limits = InfluenceLimitsOf(k, nPositive);
+    ForEachMathTask(blocks, [&](int b) {
+      const std::size_t start = static_cast<std::size_t>(b) * InfluenceBlock;
+      const std::size_t end = std::min(size, start + InfluenceBlock);
+      for (std::size_t o = start; o < end; ++o)
+        f.Flags[o] = InfluenceFlagsOf(limits, (f.Flags[o] & ifDFBeta) ? 2.0 : 0.0, f.DFFits[o], f.CovRatio[o],
+                                      f.CooksDistance[o], f.Hat[o]);
+    });
+  }
+  for (std::size_t o = 0; o < size; ++o)
     if (f.Flags[o])
       f.Flagged.push_back(static_cast<int>(o));
-    f.NrOfUnitLeverage += f.Hat[o] == 1;
-  }
 }
 
 double LeverageOf(const double* X, int NrOfCoefficients, const std::vector<double>& M, int Rank)
 {
   const int n = NrOfCoefficients;
-  double h = 0;
-  for (int c = 0; c < Rank; ++c) {
-    double zc = 0;
-    for (int j = 0; j < n; ++j)
-      zc += X[j] * M[static_cast<std::size_t>(c * n + j)];
-    h += zc * zc;
+  // z = x M with every sum of z in the order of j, the sums side by side (independent, so that
+  // they overlap instead of waiting on one another), then h = |z|^2 in the order of c.
+  double z[MaxFactorRank];
+  std::vector<double> wide;
+  double* zs = z;
+  if (Rank > MaxFactorRank) {
+    wide.resize(static_cast<std::size_t>(Rank));
+    zs = wide.data();
   }
+  std::fill(zs, zs + Rank, 0.0);
+  for (int j = 0; j < n; ++j) {
+    const double xj = X[j];
+    for (int c = 0; c < Rank; ++c)
+      zs[c] += xj * M[static_cast<std::size_t>(c * n + j)];
+  }
+  double h = 0;
+  for (int c = 0; c < Rank; ++c)
+    h += zs[c] * zs[c];
   return h;
 }
 
@@ -544,8 +728,7 @@ TPredictionRow PredictionOf(double Estimate, double Hat, double S, double TQuant
   return r;
 }
 
-void TMLRRun::MakePredictions(const TDataTable& Table, TMLRResult& Result, const std::vector<double>& M,
-                              int Rank) const
+void TMLRRun::MakePredictions(const TDataTable& Table, TMLRResult& Result, const std::vector<double>& M, int Rank) const
 {
   TPredictions& pr = Result.Predictions;
   const int nr = std::max(Table.NrOfRows(), 0);
@@ -560,8 +743,19 @@ void TMLRRun::MakePredictions(const TDataTable& Table, TMLRResult& Result, const
     return;
   }
 
-  // Rows whose inputs all hold valid finite numbers (the target may be missing), marked in
-  // fixed blocks of table rows, column after column.
+  long double rss = 0;
+  for (double e : Result.Residuals)
+    rss += static_cast<long double>(e) * e;
+  const double s = static_cast<double>(std::sqrt(rss / (m - k)));
+  const boost::math::students_t_distribution<double> tdist(m - k);
+  const double tq = boost::math::quantile(boost::math::complement(tdist, 0.025));
+
+  // Every row of the fit has valid finite inputs. Of the other rows (a missing or non-finite
+  // value, or excluded by the user), those whose inputs all hold valid finite numbers are
+  // predicted too: found, and their estimates, leverages and residuals made, in fixed blocks of
+  // table rows without reading the rows of the fit. Their inputs are read column after column,
+  // at a steady stride that the processor fetches ahead; then each row as the fit orders its
+  // terms (the intercept, then each input's term).
   std::vector<const double*> cols;
   std::vector<const std::uint8_t*> states;
   std::vector<bool> round;
@@ -571,98 +765,134 @@ void TMLRRun::MakePredictions(const TDataTable& Table, TMLRResult& Result, const
     states.push_back(Table.ColumnStates(col));
     round.push_back(IsLevelType(Table.VarType(col)));
   }
-  auto value = [&](int j, int r) {
-    const double v = cols[static_cast<std::size_t>(j)][r];
-    return round[static_cast<std::size_t>(j)] ? std::nearbyint(v) : v;
-  };
-  const int rowBlocks = (nr + PredictionBlock - 1) / PredictionBlock;
-  std::vector<std::uint8_t> valid(static_cast<std::size_t>(nr));
-  std::vector<std::size_t> offset(static_cast<std::size_t>(rowBlocks) + 1, 0);
-  ForEachMathTask(rowBlocks, [&](int b) {
-    const int r0 = b * PredictionBlock, r1 = std::min(nr, r0 + PredictionBlock);
-    std::uint8_t* v = valid.data() + r0;
-    std::fill(v, v + (r1 - r0), std::uint8_t{1});
-    // A rounded value is finite exactly when the value is.
-    for (int j = 0; j < p; ++j) {
-      const std::uint8_t* st = states[static_cast<std::size_t>(j)];
-      const double* x = cols[static_cast<std::size_t>(j)];
-      for (int r = r0; r < r1; ++r)
-        v[r - r0] &= static_cast<std::uint8_t>(((st[r] & (csNotANumber | csEmpty)) == 0) &
-                                               (std::fabs(x[r]) <= std::numeric_limits<double>::max()));
-    }
-    offset[static_cast<std::size_t>(b) + 1] = static_cast<std::size_t>(std::count(v, v + (r1 - r0), 1));
-  });
-  for (std::size_t b = 1; b < offset.size(); ++b)
-    offset[b] += offset[b - 1];
-  const std::size_t count = offset.back();
-  pr.Rows.resize(count);
-  for (TBulkVector<double>* v : {&pr.Estimate, &pr.SEFit, &pr.CILow, &pr.CIHigh, &pr.PILow,
-                                 &pr.PIHigh, &pr.Residual})
-    v->resize(count);
-  pr.Used.resize(count);
-
+  const double* coef = FVecX.Data();
   const double* y = Table.ColumnValues(FTargetCol);
   const std::uint8_t* ys = Table.ColumnStates(FTargetCol);
   const bool roundY = IsLevelType(Table.VarType(FTargetCol));
-  long double rss = 0;
-  for (double e : Result.Residuals)
-    rss += static_cast<long double>(e) * e;
-  const double s = static_cast<double>(std::sqrt(rss / (m - k)));
-  const boost::math::students_t_distribution<double> tdist(m - k);
-  const double tq = boost::math::quantile(boost::math::complement(tdist, 0.025));
-  const double* coef = FVecX.Data();
-
-  // The used rows are matched in order, so that their estimates and leverages are the fit's own;
-  // only a row outside the fit needs its own product.
   const std::vector<int>& used = FUsedRows;
-  std::vector<int> predictedOnly(static_cast<std::size_t>(rowBlocks), 0);
+  // Per row predicted only: its table row, the number of rows of the fit before it (its place
+  // among the predictions is that plus its own index), estimate, leverage and residual.
+  struct TOtherRows {
+    std::vector<int> Rows;
+    std::vector<std::size_t> UsedBefore;
+    std::vector<double> Estimate, Hat, Residual;
+  };
+  const int rowBlocks = (nr + PredictionBlock - 1) / PredictionBlock;
+  std::vector<TOtherRows> blockOthers(static_cast<std::size_t>(rowBlocks));
   ForEachMathTask(rowBlocks, [&](int b) {
     const int r0 = b * PredictionBlock, r1 = std::min(nr, r0 + PredictionBlock);
-    const std::size_t a0 = offset[static_cast<std::size_t>(b)];
-    auto u = static_cast<std::size_t>(std::lower_bound(used.begin(), used.end(), r0 + 1) - used.begin());
-    std::vector<double> x(static_cast<std::size_t>(n));
-    std::vector<double> hat(offset[static_cast<std::size_t>(b) + 1] - a0);
-    int only = 0;
-    // The rows, their estimates, leverages and residuals; then the intervals in one sweep.
-    std::size_t a = a0;
+    auto u = std::lower_bound(used.begin(), used.end(), r0 + 1);
+    std::vector<int> candidates;
+    std::vector<std::size_t> usedBefore;
     for (int r = r0; r < r1; ++r) {
-      if (!valid[static_cast<std::size_t>(r)])
-        continue;
-      const int row = r + 1;
-      pr.Rows[a] = row;
-      while (u < used.size() && used[u] < row)
+      if (u != used.end() && *u == r + 1) {
         ++u;
-      const bool isUsed = u < used.size() && used[u] == row;
-      pr.Used[a] = isUsed;
-      if (isUsed) {
-        pr.Estimate[a] = Result.Estimates[u];
-        hat[a - a0] = Result.Influence.Hat[u];
-        pr.Residual[a] = Result.Residuals[u];
-      } else {
-        // The fit's order: the intercept, then each input's term.
-        double est = coef[p];
-        for (int j = 0; j < p; ++j) {
-          x[static_cast<std::size_t>(j)] = value(j, r);
-          est += coef[j] * x[static_cast<std::size_t>(j)];
-        }
-        x[static_cast<std::size_t>(p)] = 1;
-        pr.Estimate[a] = est;
-        hat[a - a0] = LeverageOf(x.data(), n, M, k);
-        double actual = NaN;
-        if ((ys[r] & (csNotANumber | csEmpty)) == 0)
-          actual = roundY ? std::nearbyint(y[r]) : y[r];
-        pr.Residual[a] = std::isfinite(actual) ? actual - est : NaN;
-        only += std::isnan(pr.Residual[a]);
+        continue;
       }
-      ++a;
+      candidates.push_back(r);
+      usedBefore.push_back(static_cast<std::size_t>(u - used.begin()));
     }
-    for (std::size_t i = a0; i < a; ++i)
-      StorePrediction(pr, i, pr.Estimate[i], PredictionOf(pr.Estimate[i], hat[i - a0], s, tq));
-    predictedOnly[static_cast<std::size_t>(b)] = only;
+    if (candidates.empty())
+      return;
+    const std::size_t nc = candidates.size();
+    const auto nn = static_cast<std::size_t>(n);
+    std::vector<double> x(nc * nn);
+    std::vector<std::uint8_t> valid(nc, 1);
+    // Each column's cells are asked for a column ahead: the rows lie far apart.
+    auto fetch = [&](int J) {
+      if (J < p)
+        for (int r : candidates) {
+          __builtin_prefetch(cols[static_cast<std::size_t>(J)] + r);
+          __builtin_prefetch(states[static_cast<std::size_t>(J)] + r);
+        }
+    };
+    fetch(0);
+    for (int j = 0; j < p; ++j) {
+      const std::uint8_t* st = states[static_cast<std::size_t>(j)];
+      const double* v = cols[static_cast<std::size_t>(j)];
+      const bool rounded = round[static_cast<std::size_t>(j)];
+      fetch(j + 1);
+      // A rounded value is finite exactly when the value is.
+      for (std::size_t c = 0; c < nc; ++c) {
+        const int r = candidates[c];
+        valid[c] &= static_cast<std::uint8_t>(((st[r] & (csNotANumber | csEmpty)) == 0) &
+                                              (std::fabs(v[r]) <= std::numeric_limits<double>::max()));
+        x[c * nn + static_cast<std::size_t>(j)] = rounded ? std::nearbyint(v[r]) : v[r];
+      }
+    }
+    TOtherRows& o = blockOthers[static_cast<std::size_t>(b)];
+    for (std::size_t c = 0; c < nc; ++c) {
+      if (!valid[c])
+        continue;
+      const int r = candidates[c];
+      double* xc = x.data() + c * nn;
+      double est = coef[p];
+      for (int j = 0; j < p; ++j)
+        est += coef[j] * xc[j];
+      xc[p] = 1;
+      double actual = NaN;
+      if ((ys[r] & (csNotANumber | csEmpty)) == 0)
+        actual = roundY ? std::nearbyint(y[r]) : y[r];
+      o.Rows.push_back(r + 1);
+      o.UsedBefore.push_back(usedBefore[c]);
+      o.Estimate.push_back(est);
+      o.Hat.push_back(LeverageOf(xc, n, M, k));
+      o.Residual.push_back(std::isfinite(actual) ? actual - est : NaN);
+    }
   });
+  std::vector<int> others;
+  for (const TOtherRows& o : blockOthers)
+    others.insert(others.end(), o.Rows.begin(), o.Rows.end());
+  const std::size_t count = used.size() + others.size();
+  pr.Rows.resize(count);
+  for (TBulkVector<double>* v : {&pr.Estimate, &pr.SEFit, &pr.CILow, &pr.CIHigh, &pr.PILow, &pr.PIHigh, &pr.Residual})
+    v->resize(count);
+  pr.Used.resize(count);
+
+  // The rows of the fit, in fixed blocks of objects: their estimates, residuals and leverages
+  // are the fit's own. Between two rows predicted only, the objects' places among the
+  // predictions are consecutive, so each such run is written with whole vectors.
+  const auto mm = static_cast<std::size_t>(m);
+  const int usedBlocks = (m + PredictionBlock - 1) / PredictionBlock;
+  const int* usedRows = used.data();
+  ForEachMathTask(usedBlocks, [&](int b) {
+    const std::size_t u1 = std::min(mm, static_cast<std::size_t>(b + 1) * PredictionBlock);
+    std::size_t u = static_cast<std::size_t>(b) * PredictionBlock;
+    // The rows predicted only before object u.
+    auto o = static_cast<std::size_t>(std::lower_bound(others.begin(), others.end(), usedRows[u]) - others.begin());
+    while (u < u1) {
+      // The objects up to the next row predicted only stand at u + o on.
+      const std::size_t end =
+          o < others.size()
+              ? static_cast<std::size_t>(std::lower_bound(usedRows + u, usedRows + u1, others[o]) - usedRows)
+              : u1;
+      const std::size_t a = u + o;
+      std::copy(usedRows + u, usedRows + end, pr.Rows.data() + a);
+      std::fill(pr.Used.data() + a, pr.Used.data() + a + (end - u), std::uint8_t{1});
+      std::copy(Result.Estimates.data() + u, Result.Estimates.data() + end, pr.Estimate.data() + a);
+      std::copy(Result.Residuals.data() + u, Result.Residuals.data() + end, pr.Residual.data() + a);
+      const TIntervalRows out{pr.SEFit.data() + a, pr.CILow.data() + a, pr.CIHigh.data() + a, pr.PILow.data() + a,
+                              pr.PIHigh.data() + a};
+      PredictionIntervals(Result.Estimates.data() + u, Result.Influence.Hat.data() + u, static_cast<int>(end - u), s,
+                          tq, out);
+      u = end;
+      while (u < u1 && o < others.size() && others[o] < usedRows[u])
+        ++o;
+    }
+  });
+
+  // The rows predicted only, at their places.
   pr.NrOfPredictedOnly = 0;
-  for (int c : predictedOnly)
-    pr.NrOfPredictedOnly += c;
+  std::size_t index = 0;
+  for (const TOtherRows& o : blockOthers)
+    for (std::size_t i = 0; i < o.Rows.size(); ++i, ++index) {
+      const std::size_t a = index + o.UsedBefore[i];
+      pr.Rows[a] = o.Rows[i];
+      pr.Used[a] = 0;
+      pr.Residual[a] = o.Residual[i];
+      pr.NrOfPredictedOnly += std::isnan(o.Residual[i]);
+      StorePrediction(pr, a, o.Estimate[i], PredictionOf(o.Estimate[i], o.Hat[i], s, tq));
+    }
 }
 
 // The excluded points' leverage and standardized prediction error: the design row of each
@@ -729,8 +959,7 @@ void MakeModelMeasures(TMLRResult& Result, long double RSS, long double LogWeigh
   const long double logW = LogWeights;
   const long double dn = m;
   const long double ll =
-      0.5L * logW -
-      0.5L * dn * (std::log(2 * std::numbers::pi_v<long double>) + 1 - std::log(dn) + std::log(rss));
+      0.5L * logW - 0.5L * dn * (std::log(2 * std::numbers::pi_v<long double>) + 1 - std::log(dn) + std::log(rss));
   // The parameters: the coefficients (the design's rank) and the residual variance.
   const double params = Result.Rank > 0 ? Result.Rank + 1 : NaN;
   mm.LogLik = static_cast<double>(ll);
@@ -768,8 +997,8 @@ void MakeModelMeasures(TMLRResult& Result, long double RSS, long double LogWeigh
 // standard error of the estimate; the prediction interval takes the variance
 // s^2 / w of a row with a valid positive weight and s^2 otherwise, as R's predict does with
 // the fit's weights and with new data.
-void TMLRRun::MakeOptionsPredictions(const TDataTable& Table, TMLRResult& Result,
-                                     const std::vector<double>& M, int Rank) const
+void TMLRRun::MakeOptionsPredictions(const TDataTable& Table, TMLRResult& Result, const std::vector<double>& M,
+                                     int Rank) const
 {
   // Rows of the design and its width, the rank k of the fit (MakePredictions checked m > k).
   const int m = FMatD.NrOfRows(), k = Rank;
@@ -781,8 +1010,7 @@ void TMLRRun::MakeOptionsPredictions(const TDataTable& Table, TMLRResult& Result
     if (DesignRow(Table, FDesign, r, x.data()))
       pr.Rows.push_back(r);
   const std::size_t count = pr.Rows.size();
-  for (TBulkVector<double>* v : {&pr.Estimate, &pr.SEFit, &pr.CILow, &pr.CIHigh, &pr.PILow,
-                                 &pr.PIHigh, &pr.Residual})
+  for (TBulkVector<double>* v : {&pr.Estimate, &pr.SEFit, &pr.CILow, &pr.CIHigh, &pr.PILow, &pr.PIHigh, &pr.Residual})
     v->resize(count);
   pr.Used.assign(count, 0);
 
@@ -821,8 +1049,8 @@ void TMLRRun::MakeOptionsPredictions(const TDataTable& Table, TMLRResult& Result
     }
     pr.Residual[a] = used ? Result.Residuals[u] : (std::isfinite(actual) ? actual - est : NaN);
   }
-  pr.NrOfPredictedOnly = static_cast<int>(
-      std::count_if(pr.Residual.begin(), pr.Residual.end(), [](double v) { return std::isnan(v); }));
+  pr.NrOfPredictedOnly =
+      static_cast<int>(std::count_if(pr.Residual.begin(), pr.Residual.end(), [](double v) { return std::isnan(v); }));
 }
 
 }  // namespace orvex

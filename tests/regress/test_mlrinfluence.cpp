@@ -1,6 +1,8 @@
 // The influence pass of the regression run: DFBETAS computed when asked for against their
-// definition by leaving each object out and fitting again, the design a result keeps, and the
-// measures' independence of the thread count.
+// definition by leaving each object out and fitting again, the design a result keeps, the
+// measures' independence of the thread count, and the measures and predictions of thousands of
+// objects (many blocks, rows outside the fit at the blocks' edges) against their definitions
+// with an independent inverse of the normal equations.
 #include "mlrrun.h"
 #include "mlrrun_testutil.h"
 #include "orvex_datatable.h"
@@ -8,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -198,6 +202,236 @@ TEST(MLRInfluence, MeasuresFlagsAndPredictionsDoNotDependOnTheThreadCount)
     }
   }
   EXPECT_GT(broken, 0);
+}
+
+// A table of Rows rows: inputs A and B, a dummy D that is 1 in row UnitRow only (leverage 1),
+// the target Y. The target is empty in every row of TargetMissing, input B in every row of
+// InputMissing.
+constexpr int A = 1, B = 2, D = 3, T = 4;
+void FillWide(TDataTable& Table, int Rows, int UnitRow, const std::vector<int>& TargetMissing,
+              const std::vector<int>& InputMissing)
+{
+  Table.Resize(4, Rows);
+  std::uint64_t s = 2024;
+  auto next = [&] {
+    s = s * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<double>(s >> 11) * 0x1.0p-53;
+  };
+  for (int r = 1; r <= Rows; ++r) {
+    const double a = 10 * next(), b = 5 * next() - 2;
+    Table.SetElem(A, r, a);
+    Table.SetElem(B, r, b);
+    Table.SetElem(D, r, r == UnitRow ? 1 : 0);
+    Table.SetElem(T, r, 1.5 + 0.75 * a - 2 * b + next());
+  }
+  for (int r : TargetMissing)
+    Table.SetCellState(T, r, csEmpty);
+  for (int r : InputMissing)
+    Table.SetCellState(B, r, csNotANumber);
+}
+
+// The design rows of the given table rows: the inputs' values, then the intercept's 1.
+template <std::size_t N>
+std::vector<std::array<long double, N>> DesignRows(const TDataTable& Table, const std::vector<int>& Inputs,
+                                                   const std::vector<int>& Rows)
+{
+  std::vector<std::array<long double, N>> x;
+  for (int row : Rows) {
+    std::array<long double, N> v{};
+    for (std::size_t j = 0; j + 1 < N; ++j)
+      v[j] = Table.Elem(Inputs[j], row);
+    v[N - 1] = 1;
+    x.push_back(v);
+  }
+  return x;
+}
+
+// (X'X)^-1 by Gauss-Jordan elimination with partial pivoting in extended precision: the oracle
+// of the leverages x (X'X)^-1 x'.
+template <std::size_t N>
+std::array<std::array<long double, N>, N> InverseNormalMatrix(const std::vector<std::array<long double, N>>& X)
+{
+  std::array<std::array<long double, 2 * N>, N> g{};
+  for (const auto& x : X)
+    for (std::size_t i = 0; i < N; ++i)
+      for (std::size_t j = 0; j < N; ++j)
+        g[i][j] += x[i] * x[j];
+  for (std::size_t i = 0; i < N; ++i)
+    g[i][i + N] = 1;
+  for (std::size_t c = 0; c < N; ++c) {
+    std::size_t pivot = c;
+    for (std::size_t r = c + 1; r < N; ++r)
+      if (std::fabs(g[r][c]) > std::fabs(g[pivot][c]))
+        pivot = r;
+    std::swap(g[c], g[pivot]);
+    const long double d = g[c][c];
+    for (long double& v : g[c])
+      v /= d;
+    for (std::size_t r = 0; r < N; ++r)
+      if (r != c) {
+        const long double f = g[r][c];
+        for (std::size_t j = 0; j < 2 * N; ++j)
+          g[r][j] -= f * g[c][j];
+      }
+  }
+  std::array<std::array<long double, N>, N> inv{};
+  for (std::size_t i = 0; i < N; ++i)
+    for (std::size_t j = 0; j < N; ++j)
+      inv[i][j] = g[i][j + N];
+  return inv;
+}
+
+template <std::size_t N>
+long double Leverage(const std::array<std::array<long double, N>, N>& Inv, const std::array<long double, N>& X)
+{
+  long double h = 0;
+  for (std::size_t i = 0; i < N; ++i)
+    for (std::size_t j = 0; j < N; ++j)
+      h += X[i] * Inv[i][j] * X[j];
+  return h;
+}
+
+void ExpectRel(double Actual, long double Expected, double Tol, const std::string& What)
+{
+  EXPECT_NEAR(Actual, static_cast<double>(Expected), Tol * std::fabs(static_cast<double>(Expected))) << What;
+}
+
+TEST(MLRInfluence, EveryObjectsMeasuresFollowTheirDefinitions)
+{
+  // 5003 objects: two tasks of the pass, a last block of 139 objects (not a multiple of four),
+  // an object of leverage 1 among ordinary ones in the same block.
+  const int rows = 5003, unitRow = 4098;
+  TDataTable table;
+  FillWide(table, rows, unitRow, {}, {});
+  TMLRRun run;
+  ASSERT_TRUE(run.Execute(table, MakeRoles(4, {A, B, D}, T))) << run.ErrorText();
+  const TMLRResult& r = *run.Result();
+  const TInfluence& f = r.Influence;
+  ASSERT_EQ(f.Hat.size(), static_cast<std::size_t>(rows));
+  const std::vector<int> inputs = {A, B, D};
+  const auto inv = InverseNormalMatrix(DesignRows<4>(table, inputs, r.UsedRows));
+  const int m = rows, k = 4;
+  long double rss = 0;
+  for (double e : r.Residuals)
+    rss += static_cast<long double>(e) * e;
+  const long double s = std::sqrt(rss / (m - k));
+  int unit = 0;
+  for (std::size_t i = 0; i < f.Hat.size(); ++i) {
+    const int row = r.UsedRows[i];
+    const std::string at = " of row " + std::to_string(row);
+    const long double e = r.Residuals[i];
+    if (row == unitRow) {
+      // The fit passes through the object: every measure that divides by 1 - h means nothing.
+      EXPECT_EQ(f.Hat[i], 1.0);
+      for (double v : {f.RStandard[i], f.RStudent[i], f.CooksDistance[i], f.DFFits[i], f.CovRatio[i]})
+        EXPECT_TRUE(std::isnan(v)) << at;
+      ExpectRel(f.SigmaWithout[i], std::sqrt(rss / (m - k - 1)), 1e-12, "s_(i)" + at);
+      ++unit;
+      continue;
+    }
+    // Leverages near 1e-4: the factor's rounding is some 1e-12 of them.
+    const long double h = Leverage(inv, DesignRows<4>(table, inputs, {row})[0]);
+    ExpectRel(f.Hat[i], h, 1e-9, "h" + at);
+    const long double si = std::sqrt((rss - e * e / (1 - h)) / (m - k - 1));
+    const long double rs = e / (s * std::sqrt(1 - h)), rt = e / (si * std::sqrt(1 - h));
+    ExpectRel(f.SigmaWithout[i], si, 1e-12, "s_(i)" + at);
+    ExpectRel(f.RStandard[i], rs, 1e-9, "standardized residual" + at);
+    ExpectRel(f.RStudent[i], rt, 1e-9, "studentized residual" + at);
+    ExpectRel(f.CooksDistance[i], rs * rs * h / (k * (1 - h)), 1e-9, "Cook's distance" + at);
+    ExpectRel(f.DFFits[i], rt * std::sqrt(h / (1 - h)), 1e-9, "DFFITS" + at);
+    ExpectRel(f.CovRatio[i], std::pow(si / s, 2 * k) / (1 - h), 1e-9, "COVRATIO" + at);
+  }
+  EXPECT_EQ(unit, 1);
+  EXPECT_EQ(f.NrOfUnitLeverage, 1);
+}
+
+TEST(MLRInfluence, PredictionsPlaceTheRowsOutsideTheFitAtTheBlocksEdges)
+{
+  // Rows outside the fit (an empty target, an excluded row) around the edges of the blocks of
+  // table rows and of objects (4096 each), in runs and alone, in the first and last rows;
+  // rows with an empty input are not predicted.
+  const int rows = 9001;
+  std::vector<int> targetMissing = {1, 2, 3, 777, 8190, 8191, 8192, 8193, rows};
+  for (int row = 4080; row <= 4130; row += 3)
+    targetMissing.push_back(row);
+  const std::vector<int> inputMissing = {5, 4096, 4097, 8194, 9000};
+  const std::vector<int> excluded = {4, 4099, 6000};
+  TDataTable table;
+  FillWide(table, rows, 0, targetMissing, inputMissing);
+  TMLRModelOptions options;
+  options.ExcludedRows = excluded;
+  TMLRRun run;
+  ASSERT_TRUE(run.Execute(table, MakeRoles(4, {A, B}, T), options)) << run.ErrorText();
+  const TMLRResult& r = *run.Result();
+  const TPredictions& p = r.Predictions;
+  auto in = [](const std::vector<int>& Rows, int Row) {
+    return std::find(Rows.begin(), Rows.end(), Row) != Rows.end();
+  };
+  std::vector<int> expected;
+  for (int row = 1; row <= rows; ++row)
+    if (!in(inputMissing, row))
+      expected.push_back(row);
+  ASSERT_EQ(p.Rows, expected);
+  EXPECT_EQ(p.NrOfPredictedOnly, static_cast<int>(targetMissing.size()));
+
+  const std::vector<int> inputs = {A, B};
+  const auto inv = InverseNormalMatrix(DesignRows<3>(table, inputs, r.UsedRows));
+  const std::vector<double>& b = r.Coefficients;  // A, B, intercept
+  const long double s = r.Summary.SRes, tq = r.Inference.TQuantile;
+  std::size_t u = 0;
+  for (std::size_t a = 0; a < p.Rows.size(); ++a) {
+    const int row = p.Rows[a];
+    const std::string at = " of row " + std::to_string(row);
+    const bool used = u < r.UsedRows.size() && r.UsedRows[u] == row;
+    EXPECT_EQ(p.Used[a], used ? 1 : 0) << at;
+    const long double xa = table.Elem(A, row), xb = table.Elem(B, row);
+    const long double est = b[2] + b[0] * xa + b[1] * xb;
+    ExpectRel(p.Estimate[a], est, 1e-12, "estimate" + at);
+    if (used) {
+      EXPECT_EQ(p.Estimate[a], r.Estimates[u]) << at;
+      EXPECT_EQ(p.Residual[a], r.Residuals[u]) << at;
+      ++u;
+    } else if (in(targetMissing, row)) {
+      EXPECT_TRUE(std::isnan(p.Residual[a])) << at;
+    } else {
+      ExpectRel(p.Residual[a], table.Elem(T, row) - est, 1e-9, "residual" + at);
+    }
+    const long double se = s * std::sqrt(Leverage(inv, DesignRows<3>(table, inputs, {row})[0]));
+    ExpectRel(p.SEFit[a], se, 1e-9, "standard error" + at);
+    EXPECT_NEAR(p.CIHigh[a] - p.Estimate[a], static_cast<double>(tq * se), 1e-12) << at;
+    EXPECT_NEAR(p.Estimate[a] - p.PILow[a], static_cast<double>(tq * std::sqrt(s * s + se * se)), 1e-12) << at;
+  }
+  EXPECT_EQ(u, r.UsedRows.size());
+}
+TEST(MLRInfluence, RulesCountOnlyTheObjectsOfPositiveLeverageAsR)
+{
+  // Without an intercept, row 3 (all inputs 0) has leverage 0, so R's rules take n = 11, not
+  // 12: row 9's leverage 0.5158 lies between 3k/12 and 3k/11 and breaks no "hat" rule.
+  // R 4.2:
+  //   x1 <- c(2.5, 3.1, 0, 5.2, 6.8, 7.1, 8.9, 9.4, 10.2, 11.8, 12.5, 13.3)
+  //   x2 <- c(1.2, 0.8, 0, 1.7, 3.3, 2.1, 4.8, 2.6, 6.0, 5.1, 4.4, 5.0)
+  //   y  <- c(3.9, 4.4, 0.7, 7.1, 10.9, 9.2, 14.3, 11.0, 11.8, 17.7, 16.1, 19.9)
+  //   fit <- lm(y ~ 0 + x1 + x2); im <- influence.measures(fit)
+  //   im$is.inf[apply(im$is.inf, 1, any), ]   # row 9: dfb, dffit, cov.r, cook.d; not hat
+  //   hatvalues(fit)[c(3, 9)]                 # 0, 0.51580057516891276
+  const std::vector<std::array<double, 3>> rows = {
+      {2.5, 1.2, 3.9},  {3.1, 0.8, 4.4},  {0, 0, 0.7},       {5.2, 1.7, 7.1},   {6.8, 3.3, 10.9},  {7.1, 2.1, 9.2},
+      {8.9, 4.8, 14.3}, {9.4, 2.6, 11.0}, {10.2, 6.0, 11.8}, {11.8, 5.1, 17.7}, {12.5, 4.4, 16.1}, {13.3, 5.0, 19.9}};
+  TDataTable table;
+  table.Resize(3, static_cast<int>(rows.size()));
+  for (int r = 1; r <= static_cast<int>(rows.size()); ++r)
+    for (int c = 1; c <= 3; ++c)
+      table.SetElem(c, r, rows[static_cast<std::size_t>(r - 1)][static_cast<std::size_t>(c - 1)]);
+  TMLRModelOptions options;
+  options.Intercept = false;
+  TMLRRun run;
+  ASSERT_TRUE(run.Execute(table, MakeRoles(3, {1, 2}, 3), options)) << run.ErrorText();
+  const TInfluence& f = run.Result()->Influence;
+  ASSERT_TRUE(f.Available);
+  EXPECT_EQ(f.Hat[2], 0.0);
+  EXPECT_NEAR(f.Hat[8], 0.51580057516891276, 1e-9);
+  EXPECT_EQ(f.Flagged, std::vector<int>{8});
+  EXPECT_EQ(f.Flags[8], ifDFBeta | ifDFFit | ifCovRatio | ifCooksD);
 }
 
 }  // namespace
