@@ -3,13 +3,16 @@
 # nine runs each in one hyperfine session: median and slowest, on one and two threads, with and
 # without the huge-page hint of the bulk allocator (switched off by a preloaded madvise that
 # ignores MADV_HUGEPAGE, so the tool itself is unchanged).
-#   bench/oneshot.sh [BUILD_DIR] [ROWS]
+#   bench/oneshot.sh [BUILD_DIR] [ROWS] [BASELINE_BUILD_DIR]
+# With BASELINE_BUILD_DIR each configuration also runs that build's mlrreport, named "... base"
+# and timed just before the same configuration of BUILD_DIR, so old and new share one session.
 # The file (ROWS x 21, 20 inputs and a target, 6 significant digits) is generated in a
 # temporary folder and deleted afterwards. R is skipped with a message when absent.
 set -euo pipefail
 build=${1:-build}
 rows=${2:-1000000}
 tool=$(realpath "$build/tools/mlrreport")
+base=${3:+$(realpath "$3/tools/mlrreport")}
 command -v hyperfine >/dev/null || { echo "hyperfine is not installed" >&2; exit 1; }
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
@@ -31,10 +34,15 @@ int madvise(void* a, size_t n, int advice)
 C
 cc -O2 -shared -fPIC -o "$dir/nohint.so" "$dir/nohint.c" -ldl
 inputs=$(seq -s, 1 20)
-run="$tool $file --inputs $inputs --target 21 --extended"
-cmds=(-n "threads1" "$run --threads 1" -n "threads2" "$run --threads 2"
-      -n "threads1-nohint" "env LD_PRELOAD=$dir/nohint.so $run --threads 1"
-      -n "threads2-nohint" "env LD_PRELOAD=$dir/nohint.so $run --threads 2")
+args="$file --inputs $inputs --target 21 --extended"
+cmds=()
+for config in "threads1|--threads 1|" "threads2|--threads 2|" \
+              "threads1-nohint|--threads 1|env LD_PRELOAD=$dir/nohint.so " \
+              "threads2-nohint|--threads 2|env LD_PRELOAD=$dir/nohint.so "; do
+  IFS='|' read -r name threads env <<<"$config"
+  [ -n "$base" ] && cmds+=(-n "$name base" "$env$base $args $threads")
+  cmds+=(-n "$name" "$env$tool $args $threads")
+done
 if command -v Rscript >/dev/null && Rscript -e 'library(data.table)' >/dev/null 2>&1; then
   cat >"$dir/peer.R" <<R
 library(data.table)

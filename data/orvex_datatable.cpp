@@ -62,6 +62,27 @@ private:
 
 }  // namespace
 
+namespace detail {
+
+std::string RowNameOf(const TBulkVector<std::string>& Stored, int Row)
+{
+  return static_cast<std::size_t>(Row) <= Stored.size() ? Stored[static_cast<std::size_t>(Row - 1)]
+                                                        : DefaultRowName(Row);
+}
+
+std::string& StoredRowName(TBulkVector<std::string>& Stored, int Row)
+{
+  const auto row = static_cast<std::size_t>(Row);
+  if (row > Stored.size()) {
+    Stored.reserve(row);
+    for (std::size_t r = Stored.size() + 1; r <= row; ++r)
+      Stored.push_back(DefaultRowName(static_cast<int>(r)));
+  }
+  return Stored[row - 1];
+}
+
+}  // namespace detail
+
 TDataTable::TDataTable(TComponent* AOwner) : TComponent(AOwner)
 {
   try {
@@ -128,10 +149,9 @@ void TDataTable::ResizeArrays(int NrCols, int NrRows)
     colNames.reserve(static_cast<std::size_t>(NrCols));
     for (int c = keepCols + 1; c <= NrCols; ++c)
       colNames.push_back(DefaultColName(c));
-    TBulkVector<std::string> rowNames(FRowNames.begin(), FRowNames.begin() + keepRows);
-    rowNames.reserve(static_cast<std::size_t>(NrRows));
-    for (int r = keepRows + 1; r <= NrRows; ++r)
-      rowNames.push_back(DefaultRowName(r));
+    // The new rows carry their default names without storing them.
+    const auto keptNames = std::min(FRowNames.size(), static_cast<std::size_t>(keepRows));
+    TBulkVector<std::string> rowNames(FRowNames.begin(), FRowNames.begin() + static_cast<std::ptrdiff_t>(keptNames));
     std::vector<std::int32_t> colAttribs(FColAttribs.begin(), FColAttribs.begin() + keepCols);
     colAttribs.resize(static_cast<std::size_t>(NrCols), 0);
     std::vector<std::int32_t> rowAttribs(FRowAttribs.begin(), FRowAttribs.begin() + keepRows);
@@ -328,14 +348,14 @@ void TDataTable::SetColName(int Col, const std::string& Value)
 
 std::string TDataTable::RowName(int Row) const
 {
-  return RowInRange(Row) ? FRowNames[static_cast<std::size_t>(Row - 1)] : std::string();
+  return RowInRange(Row) ? detail::RowNameOf(FRowNames, Row) : std::string();
 }
 
 void TDataTable::SetRowName(int Row, const std::string& Value)
 {
   if (!RowInRange(Row))
     return;
-  std::string old = std::exchange(FRowNames[static_cast<std::size_t>(Row - 1)], LimitName(Value));
+  std::string old = std::exchange(detail::StoredRowName(FRowNames, Row), LimitName(Value));
   if (Telling()) {
     TTableChange c = EditNotice(TTableChangeKind::RowName, 0, Row);
     c.OldText = std::move(old);
@@ -797,7 +817,7 @@ std::shared_ptr<const TTableSlice> TDataTable::SliceRows(int First, int Last, in
   for (int row = First; row <= Last; ++row) {
     TTableSlice::TRow r;
     const auto i = static_cast<std::size_t>(row - 1);
-    r.Name = FRowNames[i];
+    r.Name = detail::RowNameOf(FRowNames, row);
     r.Attrib = FRowAttribs[i];
     for (int col = 1; col <= KeepCols; ++col) {
       r.Values.push_back(FMatrix->Elem(col, row));
@@ -832,7 +852,7 @@ void TDataTable::PutRows(const TTableSlice& Slice, int Row)
   for (const TTableSlice::TRow& r : Slice.Rows) {
     if (RowInRange(Row)) {
       const auto i = static_cast<std::size_t>(Row - 1);
-      FRowNames[i] = r.Name;
+      detail::StoredRowName(FRowNames, Row) = r.Name;
       FRowAttribs[i] = r.Attrib;
       const int cols = std::min(FNrOfColumns, static_cast<int>(r.Values.size()));
       for (int col = 1; col <= cols; ++col) {

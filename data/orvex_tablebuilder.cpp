@@ -2,10 +2,8 @@
 #include "orvex_tablebuilder.h"
 
 #include "orvex_datatable_text.h"
-#include "orvex_math2.h"
 
 #include <algorithm>
-#include <charconv>
 #include <new>
 #include <stdexcept>
 #include <utility>
@@ -69,18 +67,6 @@ void TTableBuilder::TakeOver(std::unique_ptr<TMatrix> Values, TBulkVector<std::u
     colNames.reserve(cols);
     for (std::size_t c = 1; c <= cols; ++c)
       colNames.push_back("C-" + std::to_string(c));
-    // A million default names cost more than the rows' values: written without a temporary
-    // string each (short names live inside the string), in fixed blocks on the math threads.
-    TBulkVector<std::string> rowNames(rows);
-    constexpr std::size_t Block = 1 << 16;
-    ForEachMathTask(static_cast<int>((rows + Block - 1) / Block), [&rowNames, rows](int Task) {
-      char buf[24] = {'R', '-'};
-      const std::size_t end = std::min(rows, (static_cast<std::size_t>(Task) + 1) * Block);
-      for (std::size_t r = static_cast<std::size_t>(Task) * Block; r < end; ++r) {
-        const auto res = std::to_chars(buf + 2, buf + sizeof buf, r + 1);
-        rowNames[r].assign(buf, res.ptr);
-      }
-    });
     std::vector<std::int32_t> colAttribs(cols, 0);
     std::vector<std::int32_t> rowAttribs(rows, 0);
     std::vector<TColumnDescriptor> columns(cols);
@@ -88,7 +74,8 @@ void TTableBuilder::TakeOver(std::unique_ptr<TMatrix> Values, TBulkVector<std::u
     FMatrix = std::move(Values);
     FCellStates = std::move(States);
     FColNames = std::move(colNames);
-    FRowNames = std::move(rowNames);
+    // Every row carries its default name until one is set (see detail::RowNameOf).
+    FRowNames.clear();
     FColAttribs = std::move(colAttribs);
     FRowAttribs = std::move(rowAttribs);
     FColumns = std::move(columns);
@@ -126,7 +113,8 @@ void TTableBuilder::TruncateRows(int NrRows)
       std::copy_n(FCellStates.begin() + static_cast<std::ptrdiff_t>(c * oldRows), rows,
                   states.begin() + static_cast<std::ptrdiff_t>(c * rows));
     }
-    FRowNames.resize(rows);
+    if (FRowNames.size() > rows)
+      FRowNames.resize(rows);
     FRowAttribs.resize(rows);
     FMatrix = std::move(matrix);
     FCellStates = std::move(states);
@@ -242,13 +230,13 @@ void TTableBuilder::SetColName(int Col, const std::string& Value)
 
 std::string TTableBuilder::RowName(int Row) const
 {
-  return InRange(Row, FNrOfRows) ? FRowNames[static_cast<std::size_t>(Row - 1)] : std::string();
+  return InRange(Row, FNrOfRows) ? detail::RowNameOf(FRowNames, Row) : std::string();
 }
 
 void TTableBuilder::SetRowName(int Row, const std::string& Value)
 {
   if (InRange(Row, FNrOfRows))
-    FRowNames[static_cast<std::size_t>(Row - 1)] = LimitName(Value);
+    detail::StoredRowName(FRowNames, Row) = LimitName(Value);
 }
 
 std::int32_t TTableBuilder::ColAttrib(int Col) const

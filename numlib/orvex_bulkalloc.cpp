@@ -1,6 +1,8 @@
 // The huge-page hint of TBulkAllocator, and the heap's keeping of freed blocks.
 #include "orvex_bulkalloc.h"
 
+#include "orvex_taskpool.h"
+
 #if defined(__linux__)
 #include <sys/mman.h>
 #endif
@@ -8,6 +10,7 @@
 #include <malloc.h>
 #endif
 
+#include <algorithm>
 #include <atomic>
 #include <deque>
 #include <mutex>
@@ -21,11 +24,30 @@ void AdviseHugePages(void* Begin, std::size_t Bytes) noexcept
   if (Bytes >= HugePageSize) {
     ::madvise(Begin, Bytes, MADV_HUGEPAGE);
 #if defined(MADV_POPULATE_WRITE)
-    // The pages are faulted in here, in one call, instead of one trap per page at first touch:
-    // in one-shot runs of 1,000,000 x 21 the slowest of nine runs came closer to the median
-    // (slowest/median 1.14-1.34 against 1.21-1.70, four paired series), at the same median.
-    // A kernel without it answers EINVAL and the pages fault in as before.
-    ::madvise(Begin, Bytes, MADV_POPULATE_WRITE);
+    // The pages are faulted in here, in one call per part, instead of one trap per page at
+    // first touch: in one-shot runs of 1,000,000 x 21 the slowest of nine runs came closer to
+    // the median (slowest/median 1.14-1.34 against 1.21-1.70, four paired series), at the same
+    // median. A kernel without it answers EINVAL and the pages fault in as before.
+    // On a virtual machine that hands free memory back to its host, a fresh page can cost the
+    // host's fault and zeroing too (600 MB: 20-30 ms when the host still holds the pages,
+    // 0.5-1.3 s when it took them back); large blocks are therefore faulted in by all math
+    // threads, in parts of PopulatePart bytes.
+    auto* begin = static_cast<char*>(Begin);
+    const int parts = Bytes >= 2 * PopulatePart && MathThreadCount() > 1
+                          ? static_cast<int>((Bytes + PopulatePart - 1) / PopulatePart)
+                          : 1;
+    if (parts == 1) {
+      ::madvise(Begin, Bytes, MADV_POPULATE_WRITE);
+    } else {
+      try {
+        TTaskPool::Shared().Run(parts, [begin, Bytes](int k) {
+          const std::size_t first = static_cast<std::size_t>(k) * PopulatePart;
+          ::madvise(begin + first, std::min(PopulatePart, Bytes - first), MADV_POPULATE_WRITE);
+        });
+      } catch (...) {
+        // Without the pool (no thread could be started) the pages fault in at first touch.
+      }
+    }
 #endif
   }
 #else

@@ -22,6 +22,10 @@ inline constexpr std::size_t HugePageSize = std::size_t(2) << 20;
 // Blocks from this size on are placed for huge pages.
 inline constexpr std::size_t HugePageHintBytes = std::size_t(4) << 20;
 
+// The part of a large block that one task of the math threads faults in (a multiple of
+// HugePageSize).
+inline constexpr std::size_t PopulatePart = std::size_t(16) << 20;
+
 // Asks the system to back [Begin, Begin + Bytes) with huge pages (Begin on a 2 MiB boundary) and
 // to fault them in at once; nothing happens where the system has neither.
 void AdviseHugePages(void* Begin, std::size_t Bytes) noexcept;

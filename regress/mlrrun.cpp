@@ -77,6 +77,8 @@ TMLRRun::TMLRRun()
   FVecX.SetName("VecX");
   FVecDx.SetName("VecDx");
   FStats.SetName("Stats");
+  // The pairs are the run's own estimates and actual values: the statistics keep their sums.
+  FStats.SetStorePairs(false);
 }
 
 bool TMLRRun::Fail(TRunStatus Status, const std::string& Text)

@@ -3,6 +3,7 @@
 #include "allocation_limit.h"
 #include "datatable_event_log.h"
 #include "orvex_datatable.h"
+#include "orvex_tablebuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -436,4 +437,52 @@ TEST(DataTable, ResizeBeyondMemoryRaisesAndKeepsTheTable)
   EXPECT_TRUE(log.Events.empty());
   t.SetElem(1, 1, 1.0);  // still connected to its matrix
   EXPECT_EQ(log.Count("Change"), 2);
+}
+
+// Default row names are not stored; they must still follow their rows through every edit, and
+// a name set far down must leave the rows above it with their own default names.
+TEST(DataTable, UnstoredDefaultRowNamesFollowTheirRows)
+{
+  TDataTable t;
+  t.Resize(1, 6);
+  t.SetRowName(4, "four");
+  EXPECT_EQ(t.RowName(3), "R-3");
+  EXPECT_EQ(t.RowName(4), "four");
+  EXPECT_EQ(t.RowName(6), "R-6");
+
+  t.InsertRow(2);  // the rows from 2 on keep the names they had
+  ASSERT_EQ(t.NrOfRows(), 7);
+  EXPECT_EQ(t.RowName(1), "R-1");
+  EXPECT_EQ(t.RowName(2), "");
+  EXPECT_EQ(t.RowName(3), "R-2");
+  EXPECT_EQ(t.RowName(5), "four");
+  EXPECT_EQ(t.RowName(7), "R-6");
+  t.DeleteRow(1);
+  EXPECT_EQ(t.RowName(1), "");
+  EXPECT_EQ(t.RowName(6), "R-6");
+
+  // Shrinking drops the names of the rows cut off; rows that come back are new, with the
+  // default names of their positions.
+  t.Resize(1, 3);
+  t.Resize(1, 8);
+  EXPECT_EQ(t.RowName(3), "R-3");
+  EXPECT_EQ(t.RowName(4), "R-4");
+  EXPECT_EQ(t.RowName(8), "R-8");
+
+  // A builder's table starts with default names, which a set name and an assignment keep.
+  TTableBuilder b;
+  b.Resize(2, 5);
+  b.SetRowName(3, "three");
+  EXPECT_EQ(b.RowName(2), "R-2");
+  b.TruncateRows(4);
+  TDataTable adopted;
+  adopted.Adopt(std::move(b));
+  TDataTable copy;
+  copy.Assign(adopted);
+  const std::vector<std::string> expected = {"R-1", "R-2", "three", "R-4"};
+  ASSERT_EQ(copy.NrOfRows(), 4);
+  for (int r = 1; r <= 4; ++r) {
+    EXPECT_EQ(adopted.RowName(r), expected[static_cast<std::size_t>(r - 1)]) << r;
+    EXPECT_EQ(copy.RowName(r), expected[static_cast<std::size_t>(r - 1)]) << r;
+  }
 }

@@ -678,13 +678,14 @@ TEST_F(AscFiles, RunningOutOfMemoryWhileReadingKeepsThePreviousTable)
   GTEST_SKIP() << "AddressSanitizer reserves far more address space than RLIMIT_AS leaves the "
                   "child, and the child then deadlocks inside the sanitizer's error report";
 #endif
-  // 4,000,000 one-digit values need about 32 MB aside while being read. In a child process
-  // whose address space is capped a little above its current size, the read must fail with the
-  // table's out-of-memory error and leave the previous table as it was.
-  std::string content = "big\n1\n4000000\nFALSE FALSE FALSE FALSE\n";
-  content.reserve(content.size() + 8000000);
+  // 4,000,000 rows of four one-digit values need about 128 MB aside while being read (the
+  // rows' default names take no memory). In a child process whose address space is capped a
+  // little above its current size, the read must fail with the table's out-of-memory error and
+  // leave the previous table as it was.
+  std::string content = "big\n4\n4000000\nFALSE FALSE FALSE FALSE\n";
+  content.reserve(content.size() + 32000000);
   for (int i = 0; i < 4000000; ++i)
-    content += "1\n";
+    content += "1 2 3 4\n";
   const std::string file = Write(content);
   const auto readCapped = [&file] {
     TDataTable t;

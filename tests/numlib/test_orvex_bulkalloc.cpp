@@ -2,12 +2,14 @@
 // whole; and the program-wide keeping of freed blocks, checked by the page faults a refill of
 // the same size takes.
 #include "orvex_bulkalloc.h"
+#include "orvex_taskpool.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstring>
 #include <malloc.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <vector>
 
@@ -22,7 +24,50 @@ long MinorFaults()
   return usage.ru_minflt;
 }
 
+bool KernelPopulatesPages()
+{
+#if defined(MADV_POPULATE_WRITE)
+  const std::size_t bytes = 1 << 16;
+  void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED)
+    return false;
+  const bool done = ::madvise(p, bytes, MADV_POPULATE_WRITE) == 0;
+  ::munmap(p, bytes);
+  return done;
+#else
+  return false;
+#endif
+}
+
 }  // namespace
+
+// A large block is faulted in by the math threads in parts: every part, the short last one
+// included, must be in place and zero when the block is handed out, on one thread and on two.
+TEST(BulkAllocator, LargeBlocksAreFaultedInWholeByEveryThreadCount)
+{
+  if (!KernelPopulatesPages())
+    GTEST_SKIP() << "the kernel cannot fault pages in on request";
+  // Two and a half parts and a little more: a short last part, and a tail past the last
+  // huge-page boundary that is left to fault in at first touch (not counted).
+  const std::size_t n = (5 * detail::PopulatePart / 2 + 3 * detail::HugePageSize / 2) / sizeof(double) + 3;
+  const std::size_t populated = (n * sizeof(double)) & ~(detail::HugePageSize - 1);
+  for (int threads : {1, 2}) {
+    SetMathThreadCount(threads);
+    TBulkAllocator<double> a;
+    double* block = a.allocate(n);
+    const long before = MinorFaults();
+    const auto* bytes = reinterpret_cast<const unsigned char*>(block);
+    unsigned char any = 0;
+    for (std::size_t i = 0; i < populated; i += 4096)
+      any |= bytes[i];
+    std::memset(block, 1, populated);
+    // Unfaulted 16 MiB would take 8 faults with huge pages and 4096 without.
+    EXPECT_LT(MinorFaults() - before, 4) << threads << " threads";
+    EXPECT_EQ(any, 0) << threads << " threads";
+    a.deallocate(block, n);
+  }
+  SetMathThreadCount(0);
+}
 
 TEST(BulkAllocator, LargeBlocksStartOnHugePageBoundariesAndAllSizesRoundTrip)
 {

@@ -142,13 +142,18 @@ TEST(MLRRun, DemonstrationExampleGivesTheDocumentedReportAndCaption)
   // One chart point per object, in table order, with the same residuals that Stats holds.
   ASSERT_EQ(run.FitPoints().size(), 40u);
   EXPECT_EQ(run.Stats().NumPairs(), 40);
+  EXPECT_FALSE(run.Stats().StorePairs());
   double lo = 1e300, hi = -1e300;
   for (int i = 1; i <= 40; ++i) {
     const TFitPoint& pt = run.FitPoints()[static_cast<std::size_t>(i - 1)];
     EXPECT_EQ(pt.Row, i);
     EXPECT_EQ(pt.ColorIndex, 0);
     EXPECT_EQ(pt.Actual, table.Elem(NetWeight, i));
-    EXPECT_EQ(run.Stats().DataY(i), pt.Estimated);
+    // The estimate is the fitted linear function of the row's inputs (the statistics keep
+    // their sums only, not a second copy of the pairs).
+    const double fitted = run.VecX().Elem(3) + run.VecX().Elem(1) * table.Elem(Length, i) +
+                          run.VecX().Elem(2) * table.Elem(Width, i);
+    EXPECT_NEAR(pt.Estimated, fitted, 1e-12 * std::fabs(fitted));
     lo = std::min(lo, pt.Estimated - pt.Actual);
     hi = std::max(hi, pt.Estimated - pt.Actual);
   }
