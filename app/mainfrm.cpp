@@ -96,6 +96,7 @@ TFrmMLRCalc::TFrmMLRCalc(QWidget* Parent) : QWidget(Parent)
   ShowError = ShowWarning;
   CreateControls();
   CreateChartInteraction();
+  FRun.SetDeferInfluence(true);
 }
 
 TFrmMLRCalc::~TFrmMLRCalc()

@@ -178,8 +178,21 @@ public:
   QProgressBar* PBLoad = nullptr;
   QPushButton* BtnLoadCancel = nullptr;
 
-  // The run with its containers (SelColumns, MatD, VecC, VecX, VecDx, Stats) and results.
-  TMLRRun& Run() { return FRun; }
+  // The run with its containers (SelColumns, MatD, VecC, VecX, VecDx, Stats) and results; its
+  // result is complete (a pending completion is made first).
+  TMLRRun& Run()
+  {
+    CompleteFit();
+    return FRun;
+  }
+  // A fit is shown in two steps: the run publishes the fit's part, the charts, the histogram
+  // and the report are painted, and then (a posted event of low priority, after the paint's)
+  // the influence measures, the predictions and the report's influential objects are made and
+  // shown. Whether the shown fit still waits for that second step:
+  bool ResultPending() const { return FRun.ResultPending(); }
+  // Makes the pending second step now and shows it (the diagnostic chart on show, the memo);
+  // whatever reads the influence measures or the predictions calls it first.
+  void CompleteFit();
 
   // operations: the handlers, callable directly
   void FormShow();
@@ -205,8 +218,8 @@ public:
   // checkable action per level that holds values, the reference level checked; null for any
   // other column. The caller owns the menu.
   QMenu* CreateVariableMenu(int Row);
-  // The memo's lines.
-  std::vector<std::string> DetailsLines() const;
+  // The memo's lines, complete.
+  std::vector<std::string> DetailsLines();
   // The selected objects: the rows selected in the table editor (TNTabEd::SelectedRows), which
   // the scatter charts show with rings and choose by click and Shift+drag (mainfrm_selection.cpp).
   std::vector<int> SelectedObjects() const;
@@ -306,6 +319,8 @@ public:
 
 protected:
   void showEvent(QShowEvent* Event) override;
+  // The posted second step of a fit (CompleteFit).
+  void customEvent(QEvent* Event) override;
   bool eventFilter(QObject* Watched, QEvent* Event) override;
   void dragEnterEvent(QDragEnterEvent* Event) override;
   void dropEvent(QDropEvent* Event) override;
@@ -392,7 +407,11 @@ private:
   void SetExplanation(const std::string& Text);
   void FillFitChart();
   void FillResidualHistogram();
+  // The memo: the report and the extended block of the run's result; the lines that a
+  // completion changes are replaced, the rest stays (and so does the scroll position).
   void FillDetails();
+  std::vector<std::string> FShownDetails;  // the memo's lines as FillDetails wrote them
+  bool FCompletionPosted = false;
   // Diagnostic pages and the estimates command (mainfrm_diagnostics.cpp).
   void CreateDiagnosticPages();
   QWidget* CreateEstimatesBar(QWidget* Parent);

@@ -91,6 +91,12 @@ void TFrmMLRCalc::FillShownDiagnosticChart()
   const auto k = std::find(std::begin(pages), std::end(pages), PageControl2->currentWidget()) - std::begin(pages);
   if (k == std::ssize(pages) || !FRun.Result() || !(FStaleDiagnostics & (1u << k)))
     return;
+  // The diagnostic charts show the influence measures: a pending completion comes first (and
+  // fills the chart).
+  if (FRun.ResultPending()) {
+    CompleteFit();
+    return;
+  }
   const TDataTable& table = NTData->DataTable();
   TDiagnosticData data = DiagnosticDataOf(*FRun.Result());
   data.RowLabel = [&table](int Row) {
@@ -107,6 +113,7 @@ bool TFrmMLRCalc::AddEstimatesToTable(bool WithIntervals)
 {
   if (!FRun.Succeeded() || !SButAddEstimates->isEnabled())
     return false;
+  CompleteFit();
   TDataTable& table = NTData->DataTable();
   const TRoleState roles = Roles();
   const TMLRModelOptions options = ModelOptions();

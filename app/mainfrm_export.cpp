@@ -260,6 +260,7 @@ bool TFrmMLRCalc::SaveReportAs()
 
 void TFrmMLRCalc::CopyCoefficientTable()
 {
+  CompleteFit();
   const TMLRResultPtr result = FRun.Succeeded() ? FRun.Result() : nullptr;
   if (!result)
     return;

@@ -8,8 +8,13 @@
 #include "orvex_replist.h"
 #include "resultcharts.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <algorithm>
 
 namespace orvex {
@@ -19,6 +24,9 @@ constexpr int ColVariable = 1;
 constexpr int ColInput = 2;
 constexpr int ColTarget = 3;
 constexpr int ColWeight = 4;
+
+// The posted second step of a fit.
+const QEvent::Type CompleteFitEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 
 std::string VariableText(int Col, const std::string& Name)
 {
@@ -154,6 +162,7 @@ void TFrmMLRCalc::ShowRunFailure(const std::string& Text)
   ShowResultCharts(false);
   LblNearSing->hide();
   MMDetails->setPlainText(QString::fromStdString(Text));
+  FShownDetails.clear();
   SetExplanation(Text);
   UpdateExportCommands();
 }
@@ -172,6 +181,31 @@ void TFrmMLRCalc::RunRegression()
   SetExplanation(SelectVariablesText);
   ChartsRefitted();
   UpdateExportCommands();
+  // The second step once the paint that these changes asked for has been made: the paint's
+  // request went first, with the same low priority.
+  if (FRun.ResultPending() && !FCompletionPosted) {
+    FCompletionPosted = true;
+    QCoreApplication::postEvent(this, new QEvent(CompleteFitEvent), Qt::LowEventPriority);
+  }
+}
+
+void TFrmMLRCalc::customEvent(QEvent* Event)
+{
+  if (Event->type() != CompleteFitEvent) {
+    QWidget::customEvent(Event);
+    return;
+  }
+  FCompletionPosted = false;
+  Guarded([this] { CompleteFit(); });
+}
+
+void TFrmMLRCalc::CompleteFit()
+{
+  if (!FRun.ResultPending())
+    return;
+  FRun.CompleteResult(NTData->DataTable());
+  FillDetails();
+  FillShownDiagnosticChart();
 }
 
 void TFrmMLRCalc::FillFitChart()
@@ -187,18 +221,41 @@ void TFrmMLRCalc::FillResidualHistogram()
 void TFrmMLRCalc::FillDetails()
 {
   const TMLRResultPtr result = FRun.Result();
+  std::vector<std::string> lines = result->ReportLines;
+  lines.emplace_back();
+  lines.insert(lines.end(), result->ExtendedLines.begin(), result->ExtendedLines.end());
+  QTextDocument* doc = MMDetails->document();
+  // The memo as FillDetails left it (the user may edit it): only the lines from the first that
+  // differs are replaced.
+  std::size_t same = 0;
+  if (!doc->isModified() && doc->blockCount() == static_cast<int>(FShownDetails.size()))
+    while (same < lines.size() && same < FShownDetails.size() && lines[same] == FShownDetails[same])
+      ++same;
+  if (same == lines.size() && same == FShownDetails.size())
+    return;
   QString text;
-  for (const std::string& line : result->ReportLines)
-    text += QString::fromStdString(line) + '\n';
-  text += '\n';
-  for (const std::string& line : result->ExtendedLines)
-    text += QString::fromStdString(line) + '\n';
-  text.chop(1);
-  MMDetails->setPlainText(text);
+  for (std::size_t i = same; i < lines.size(); ++i) {
+    if (i > 0)
+      text += '\n';
+    text += QString::fromStdString(lines[i]);
+  }
+  if (same == 0) {
+    MMDetails->setPlainText(text);
+  } else {
+    // From the end of the last line that stays (its line break goes with the lines replaced).
+    const QTextBlock kept = doc->findBlockByNumber(static_cast<int>(same) - 1);
+    QTextCursor c(doc);
+    c.setPosition(kept.position() + kept.length() - 1);
+    c.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    c.insertText(text);
+  }
+  doc->setModified(false);
+  FShownDetails = std::move(lines);
 }
 
-std::vector<std::string> TFrmMLRCalc::DetailsLines() const
+std::vector<std::string> TFrmMLRCalc::DetailsLines()
 {
+  CompleteFit();
   std::vector<std::string> lines;
   const QStringList parts = MMDetails->toPlainText().split('\n');
   for (const QString& s : parts)

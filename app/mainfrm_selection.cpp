@@ -71,6 +71,7 @@ void TFrmMLRCalc::CreateChartInteraction()
     auto* ci = new TChartInteraction(*chart);
     const bool influence = chart != RCFit;
     ci->OnToolTip = [this, influence](TChartInteraction*, int Row) {
+      Guarded([this] { CompleteFit(); });
       const TMLRResultPtr result = FRun.Result();
       return result ? MarkToolTipText(*result, NTData->DataTable(), Row, influence) : std::string();
     };

@@ -157,7 +157,9 @@ void TFrmMLRCalc::TableChanged(const TTableChange& Change)
 {
   MoveExcludedRows(Change);
   if (Change.Kind == TTableChangeKind::Contents) {
-    // A load: the loader rebuilds the variable list, which clears the roles.
+    // A load: the loader rebuilds the variable list, which clears the roles. The fit's second
+    // step would read rows that are gone.
+    FRun.DiscardCompletion();
     FKeptRoles.reset();
     FRefitPending = false;
     ScheduleAfterEvent();
@@ -222,8 +224,12 @@ void TFrmMLRCalc::TableChanged(const TTableChange& Change)
   }
   case TTableChangeKind::Contents: break;
   }
-  if (touched)
+  // A change of what the fit read: its second step would no longer match it; the refit brings
+  // its own.
+  if (touched) {
+    FRun.DiscardCompletion();
     FRefitPending = true;
+  }
   ScheduleAfterEvent();
 }
 

@@ -130,11 +130,12 @@ private:
   std::vector<std::int16_t>& FCells;
 };
 
-// The item list of a chart or of a sharing group: the array (its length is the capacity the
-// chart reports) and the number of valid items at its front.
+// The item list of a chart or of a sharing group: the items (Count of them) and the capacity
+// the chart reports, which grows in whole steps of AllocSize.
 struct TRcItemStore {
   TRcItemContainer Items;
   int Count = 0;
+  int Capacity = 0;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -632,8 +633,8 @@ public:
   int AllocSize() const { return FAttr.AllocSize; }
   void SetAllocSize(int Value);
   int NumItems() const { return FStore->Count; }
-  // Entries allocated (the array's length).
-  int Capacity() const { return static_cast<int>(FStore->Items.size()); }
+  // The capacity of the list: AllocSize steps, as many as the items added have needed.
+  int Capacity() const { return FStore->Capacity; }
   // The valid items in insertion order (0-based).
   const TrcChartItem* Items() const { return FStore->Items.data(); }
   const TrcChartItem& Item(int Index) const { return FStore->Items[static_cast<size_t>(Index)]; }

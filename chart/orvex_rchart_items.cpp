@@ -34,15 +34,16 @@ TCustomRChart* TCustomRChart::DataUser(int Index) const
 TrcChartItem& TCustomRChart::AppendItem(std::uint8_t Kind)
 {
   TRcItemStore& s = *FStore;
-  if (static_cast<size_t>(s.Count) >= s.Items.size()) {
+  if (s.Count >= s.Capacity) {
     // The reported capacity grows in whole steps of AllocSize; the memory behind it grows
-    // geometrically, so a million additions do not copy the array a thousand times.
-    const size_t wanted = s.Items.size() + static_cast<size_t>(FAttr.AllocSize);
+    // geometrically, so a million additions do not copy the array a thousand times. Items are
+    // constructed only as they are added: each is written once, not zeroed first.
+    s.Capacity += FAttr.AllocSize;
+    const auto wanted = static_cast<size_t>(s.Capacity);
     if (wanted > s.Items.capacity())
       s.Items.reserve(std::max(wanted, 2 * s.Items.capacity()));
-    s.Items.resize(wanted);
   }
-  TrcChartItem& it = s.Items[static_cast<size_t>(s.Count)];
+  TrcChartItem& it = s.Items.emplace_back();
   it.Kind = Kind;
   it.Color = FAttr.DataColor;
   it.PenStyle = static_cast<std::uint8_t>(FAttr.PenStyle);
@@ -92,6 +93,7 @@ void TCustomRChart::ClearChart()
   // Count and reported capacity 0; the memory behind the array is kept, so that filling the
   // chart again with as many items (a refit) neither frees nor regrows nor faults it in anew.
   FStore->Items.clear();
+  FStore->Capacity = 0;
   FMouseHandler.ClearTrace();
   // The plot below is emptied too: nothing to hit until the next paint (the memory is kept).
   FHitIndex.Shapes.clear();
@@ -244,7 +246,7 @@ void TCustomRChart::Assign(const TCustomRChart& Source)
   // Both counts and all items; the array is sized in whole steps of AllocSize.
   const int n = Source.FStore->Count;
   FStore->Items.assign(Source.FStore->Items.begin(), Source.FStore->Items.begin() + n);
-  FStore->Items.resize(static_cast<size_t>(FAttr.AllocSize) * static_cast<size_t>(n / FAttr.AllocSize + 1));
+  FStore->Capacity = FAttr.AllocSize * (n / FAttr.AllocSize + 1);
   FStore->Count = n;
 
   for (int i = 0; i < MaxLayers; ++i) {

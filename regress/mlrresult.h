@@ -255,6 +255,11 @@ struct TCategoricalTerm {
 };
 
 struct TMLRResult {
+  // The fit's part of a result published before the rest (TMLRRun::DeferInfluence): no
+  // influence measures, predictions or excluded objects' leverages, and the extended block
+  // without its influential objects. The complete result is a separate value.
+  bool Partial = false;
+
   // model options: intercept, weights (their column and the rows of weight 0 left out),
   // robust standard errors, categorical inputs and the Ordinal inputs taken as numbers
   bool Intercept = true;

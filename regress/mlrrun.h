@@ -147,6 +147,23 @@ public:
   bool Influence() const { return FInfluence; }
   void SetInfluence(bool Value) { FInfluence = Value; }
 
+  // properties: whether a successful run publishes its result in two steps (off by default; the
+  // window's choice, so that its charts and report are painted before the influence measures
+  // are made). Execute then makes the fit's part only, with Partial set: everything but the
+  // influence measures, the predictions, the excluded objects' leverages and the extended
+  // block's influential objects. CompleteResult makes the complete result as a new value: a
+  // reader holding the partial one keeps it unchanged.
+  bool DeferInfluence() const { return FDeferInfluence; }
+  void SetDeferInfluence(bool Value) { FDeferInfluence = Value; }
+  // Whether the last successful run still owes its complete result.
+  bool ResultPending() const { return FPending && Succeeded(); }
+  // Makes the complete result of the last run; nothing when none is pending. Table must hold the
+  // rows and the values of the run's columns that Execute saw: a caller that changed them calls
+  // DiscardCompletion instead (or runs again).
+  void CompleteResult(const TDataTable& Table);
+  // Forgets the pending completion; the partial result stays the run's result.
+  void DiscardCompletion() { FPending = false; }
+
   // properties: outcome
   TRunStatus Status() const { return FStatus; }
   bool Succeeded() const { return FStatus == TRunStatus::Succeeded; }
@@ -321,6 +338,21 @@ private:
 
   // the result value (mlrrun_result.cpp)
   void MakeResult(const TDataTable& Table);
+  // The influence measures, the predictions and the excluded objects' points and leverages of a
+  // result, from the leverage factor of the run.
+  void MakeInfluencePart(const TDataTable& Table, TMLRResult& Result) const;
+  // The excluded objects' points of a deferred result, without the predictions.
+  void MakeExcludedEstimates(const TDataTable& Table, TMLRResult& Result) const;
+  bool FDeferInfluence = false;
+  bool FPending = false;
+  // The leverage factor of the last run (empty when it made none) and its rank.
+  std::vector<double> FFactor;
+  int FFactorRank = 0;
+  // The extended block as the inference made it, before the result's additions.
+  std::vector<std::string> FFitExtendedLines;
+  std::vector<TPlacedTable> FFitExtendedTables;
+  // The influence and prediction buffers of an earlier result, kept for the next complete one.
+  TMLRResult FRecycled;
   // influence measures, predictions and model measures (mlrrun_influence.cpp)
   bool MakeLeverageFactor(std::vector<double>& M, int& Rank) const;
   void MakeInfluence(TMLRResult& Result, const std::vector<double>& M, int Rank) const;

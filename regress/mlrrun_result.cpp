@@ -1,11 +1,13 @@
 // The result value of a successful run: what the run computed, gathered into one immutable
 // TMLRResult that the views and tools share.
+#include "demodata.h"
 #include "mlrrun.h"
 #include "mlrrun_text.h"
 
 #include "orvex_datatable.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace orvex {
@@ -13,11 +15,18 @@ namespace orvex {
 namespace {
 
 // The large buffers of a result that nobody else holds any more move to the next result, so
-// that a repeated run on a large table finds their memory in place.
-void RecycleBuffers(TMLRResult& From, TMLRResult& To)
+// that a repeated run on a large table finds their memory in place: those of the fit's part and
+// those of the influence measures and predictions (which a deferred run keeps aside until its
+// complete result is made).
+void RecycleFitBuffers(TMLRResult& From, TMLRResult& To)
 {
   To.Estimates.swap(From.Estimates);
   To.Residuals.swap(From.Residuals);
+  To.FitPoints.swap(From.FitPoints);
+}
+
+void RecycleInfluenceBuffers(TMLRResult& From, TMLRResult& To)
+{
   TInfluence& fi = From.Influence;
   TInfluence& ti = To.Influence;
   for (auto member : {&TInfluence::Hat, &TInfluence::RStandard, &TInfluence::RStudent,
@@ -33,7 +42,6 @@ void RecycleBuffers(TMLRResult& From, TMLRResult& To)
     (tp.*member).swap(fp.*member);
   tp.Used.swap(fp.Used);
   tp.Rows.swap(fp.Rows);
-  To.FitPoints.swap(From.FitPoints);
 }
 
 }  // namespace
@@ -41,8 +49,10 @@ void RecycleBuffers(TMLRResult& From, TMLRResult& To)
 void TMLRRun::MakeResult(const TDataTable& Table)
 {
   auto r = std::make_shared<TMLRResult>();
-  if (FResult && FResult.use_count() == 1)
-    RecycleBuffers(*FResult, *r);
+  if (FResult && FResult.use_count() == 1) {
+    RecycleFitBuffers(*FResult, *r);
+    RecycleInfluenceBuffers(*FResult, FRecycled);
+  }
   const int p = FNumInputs;
   const int n = NrOfCoefficients();
   r->Intercept = FDesign.Intercept;
@@ -86,21 +96,28 @@ void TMLRRun::MakeResult(const TDataTable& Table)
   r->ReportTables = FReportTables;
   r->ExtendedLines = FExtendedLines;
   r->ExtendedTables = FExtendedTables;
+  FFitExtendedLines = FExtendedLines;
+  FFitExtendedTables = FExtendedTables;
   // Without the factor the rank is known only when the solve zeroed nothing.
   r->Rank = FSummary.NearSingular ? 0 : n;
-  std::vector<double> factor;
-  int rank = 0;
-  if (FInfluence && MakeLeverageFactor(factor, rank)) {
-    r->Rank = rank;
-    MakeInfluence(*r, factor, rank);
-    MakePredictions(Table, *r, factor, rank);
-  }
+  FFactor.clear();
+  FFactorRank = 0;
+  if (FInfluence && MakeLeverageFactor(FFactor, FFactorRank))
+    r->Rank = FFactorRank;
+  else
+    FFactor.clear();
   r->ExcludedRows = FExcludedRows;
-  MakeExcludedPoints(Table, *r);
-  r->ExcludedLeverage.assign(r->ExcludedPoints.size(), std::numeric_limits<double>::quiet_NaN());
-  r->ExcludedStdError = r->ExcludedLeverage;
-  if (!factor.empty() && r->Influence.Available)
-    MakeExcludedDiagnostics(Table, *r, factor, rank);
+  FPending = FInfluence && FDeferInfluence;
+  if (FPending) {
+    // The fit's part: the excluded points where the complete result's predictions will put them.
+    r->Partial = true;
+    MakeExcludedEstimates(Table, *r);
+    r->ExcludedLeverage.assign(r->ExcludedPoints.size(), std::numeric_limits<double>::quiet_NaN());
+    r->ExcludedStdError = r->ExcludedLeverage;
+  } else {
+    RecycleInfluenceBuffers(FRecycled, *r);
+    MakeInfluencePart(Table, *r);
+  }
   MakeMeasures(*r);
   MakeOptionsResult(Table, *r);
   AppendResultReport(Table, *r);
@@ -108,6 +125,83 @@ void TMLRRun::MakeResult(const TDataTable& Table)
   FExtendedLines = r->ExtendedLines;
   FExtendedTables = r->ExtendedTables;
   FResult = std::move(r);
+}
+
+void TMLRRun::MakeInfluencePart(const TDataTable& Table, TMLRResult& R) const
+{
+  if (!FFactor.empty()) {
+    MakeInfluence(R, FFactor, FFactorRank);
+    MakePredictions(Table, R, FFactor, FFactorRank);
+  }
+  MakeExcludedPoints(Table, R);
+  R.ExcludedLeverage.assign(R.ExcludedPoints.size(), std::numeric_limits<double>::quiet_NaN());
+  R.ExcludedStdError = R.ExcludedLeverage;
+  if (!FFactor.empty() && R.Influence.Available)
+    MakeExcludedDiagnostics(Table, R, FFactor, FFactorRank);
+}
+
+void TMLRRun::CompleteResult(const TDataTable& Table)
+{
+  if (!ResultPending() || !FResult)
+    return;
+  FPending = false;
+  // The partial value moves into the complete one when no reader holds it; otherwise it stays
+  // as the reader has it and the complete value gets copies.
+  auto r = FResult.use_count() == 1 ? std::make_shared<TMLRResult>(std::move(*FResult))
+                                    : std::make_shared<TMLRResult>(*FResult);
+  FResult.reset();
+  r->Partial = false;
+  RecycleInfluenceBuffers(FRecycled, *r);
+  MakeInfluencePart(Table, *r);
+  // The extended block again from the inference's lines, now with the influential objects.
+  r->ExtendedLines = FFitExtendedLines;
+  r->ExtendedTables = FFitExtendedTables;
+  r->Tables.clear();
+  AppendResultReport(Table, *r);
+  AppendOptionsReport(*r);
+  FExtendedLines = r->ExtendedLines;
+  FExtendedTables = r->ExtendedTables;
+  FResult = std::move(r);
+}
+
+void TMLRRun::MakeExcludedEstimates(const TDataTable& Table, TMLRResult& Result) const
+{
+  // Each excluded row's estimate as the predictions make it: the same products in the same
+  // order, so that the complete result's points are these to the bit.
+  Result.ExcludedPoints.clear();
+  if (FExcludedRows.empty() || FMatD.NrOfRows() <= FFactorRank || FFactor.empty())
+    return;
+  const int p = FNumInputs;
+  const auto nn = static_cast<std::size_t>(NrOfCoefficients());
+  const double* coef = FVecX.Data();
+  std::vector<double> x(nn + 1);
+  for (int row : FExcludedRows) {
+    double estimate = 0;
+    if (FPlain) {
+      bool valid = true;
+      estimate = coef[p];
+      for (int j = 0; j < p && valid; ++j) {
+        const int col = FSelColumns.Elem(j + 1);
+        const double v = Table.Elem(col, row);
+        valid = Table.ElemValid(col, row) && std::fabs(v) <= std::numeric_limits<double>::max();
+        estimate += coef[j] * (IsLevelType(Table.VarType(col)) ? std::nearbyint(v) : v);
+      }
+      if (!valid)
+        continue;
+    } else {
+      if (!DesignRow(Table, FDesign, row, x.data()))
+        continue;
+      if (FDesign.Intercept)
+        x[nn - 1] = 1;
+      for (std::size_t j = 0; j < nn; ++j)
+        estimate += coef[j] * x[j];
+    }
+    if (!Table.ElemValid(FTargetCol, row))
+      continue;
+    const double actual = Table.Elem(FTargetCol, row);
+    if (std::isfinite(actual) && std::isfinite(estimate))
+      Result.ExcludedPoints.push_back(TFitPoint{row, ClassColorIndex(Table.RowAttrib(row)), actual, estimate});
+  }
 }
 
 }  // namespace orvex

@@ -376,6 +376,7 @@ TEST(MainWindowRefit, EditsOfRoleColumnsRunTheFitOncePerEvent)
   PressEnter(t.E);
   EXPECT_EQ(reports, 0);  // not inside the event that made the change
   t.Settle();
+  w.CompleteFit();  // the fit's second step, posted after its paint
   EXPECT_EQ(reports, perRun);
   EXPECT_NE(w.Run().Result(), firstResult);
   EXPECT_NE(w.DetailsLines(), std::vector<std::string>{firstReport});
@@ -386,6 +387,7 @@ TEST(MainWindowRefit, EditsOfRoleColumnsRunTheFitOncePerEvent)
   t.ClickCell(1, 5);
   t.E.DataItem(9)->trigger();
   t.Settle();
+  w.CompleteFit();
   EXPECT_EQ(reports, perRun);
 
   // Undo of the typed target value brings the first fit's numbers back.
