@@ -297,8 +297,9 @@ __attribute__((always_inline)) inline void QuadIntervals(double S, double TQuant
                                                          const std::array<double*, 5>& Out, int I)
 {
   const TQuad est = *reinterpret_cast<const TQuadU*>(In[0] + I);
+  const TQuad hat = *reinterpret_cast<const TQuadU*>(In[1] + I);
   TQuad se, pi;
-  SqrtQuad(*reinterpret_cast<const TQuadU*>(In[1] + I), se);
+  SqrtQuad(hat, se);
   se = S * se;
   SqrtQuad(S * S / 1.0 + se * se, pi);
   pi = TQuantile * pi;
