@@ -28,14 +28,15 @@ inline double Cube(double V) { return V * V * V; }
 
 // Weighted sums over one neighbourhood, in coordinates relative to the fitted point (d = x - Xs,
 // no larger than the radius, so the spread below is formed without cancellation): the sum of the
-// weights and the weighted sums of d, d^2, y and d y. Four lanes of partial sums run in vector
+// weights and the weighted sums of d, d^2, y and d y. Eight lanes of partial sums run in vector
 // registers; the sums therefore differ from a left-to-right sum by rounding only.
 struct TLocalSums {
   double W = 0, D = 0, DD = 0, Y = 0, DY = 0;
 };
 
-// Four doubles in one vector value (AVX registers in the x86-64-v3 clone, SSE pairs otherwise).
-using TLane4 = double __attribute__((vector_size(32)));
+// Eight doubles in one vector value: an AVX-512 register in the x86-64-v4 clone, two AVX
+// registers (two independent chains of sums) in the x86-64-v3 one, SSE pairs otherwise.
+using TLane8 = double __attribute__((vector_size(64)));
 
 template <bool Robust>
 inline __attribute__((always_inline)) TLocalSums NeighbourhoodSumsOf(const double* X, const double* Y,
@@ -45,25 +46,25 @@ inline __attribute__((always_inline)) TLocalSums NeighbourhoodSumsOf(const doubl
   const double h9 = 0.999 * H;
   const double h1 = 0.001 * H;
   const double inv = H > 0.0 ? 1.0 / H : 0.0;
-  const TLane4 zero = {0.0, 0.0, 0.0, 0.0};
-  const TLane4 one = {1.0, 1.0, 1.0, 1.0};
-  TLane4 sw = zero, sd = zero, sdd = zero, sy = zero, sdy = zero;
+  const TLane8 zero = TLane8{} + 0.0;
+  const TLane8 one = TLane8{} + 1.0;
+  TLane8 sw = zero, sd = zero, sdd = zero, sy = zero, sdy = zero;
   std::size_t j = From;
-  TLane4 x, y, rw = one;
-  for (; j + 4 <= To; j += 4) {
+  TLane8 x, y, rw = one;
+  for (; j + 8 <= To; j += 8) {
     std::memcpy(&x, X + j, sizeof x);
     std::memcpy(&y, Y + j, sizeof y);
     if constexpr (Robust)
       std::memcpy(&rw, Rw + j, sizeof rw);
-    const TLane4 d = x - Xs;
-    const TLane4 r = d < 0.0 ? -d : d;
-    const TLane4 q = r * inv;
-    const TLane4 t = one - q * q * q;
-    TLane4 w = r <= h1 ? one : t * t * t;
+    const TLane8 d = x - Xs;
+    const TLane8 r = d < 0.0 ? -d : d;
+    const TLane8 q = r * inv;
+    const TLane8 t = one - q * q * q;
+    TLane8 w = r <= h1 ? one : t * t * t;
     w = r <= h9 ? w : zero;
     if constexpr (Robust)
       w *= rw;
-    const TLane4 wd = w * d;
+    const TLane8 wd = w * d;
     sw += w;
     sd += wd;
     sdd += wd * d;
@@ -71,7 +72,7 @@ inline __attribute__((always_inline)) TLocalSums NeighbourhoodSumsOf(const doubl
     sdy += wd * y;
   }
   TLocalSums s;
-  for (int l = 0; l < 4; ++l) {
+  for (int l = 0; l < 8; ++l) {
     s.W += sw[l];
     s.D += sd[l];
     s.DD += sdd[l];
@@ -94,14 +95,15 @@ inline __attribute__((always_inline)) TLocalSums NeighbourhoodSumsOf(const doubl
   return s;
 }
 
-// The two kinds of sums as plain functions, each cloned for AVX2 (templates cannot be cloned).
-__attribute__((target_clones("arch=x86-64-v3", "default"))) TLocalSums
+// The two kinds of sums as plain functions, each cloned for AVX2 and AVX-512 (templates cannot be
+// cloned).
+__attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) TLocalSums
 NeighbourhoodSums(const double* X, const double* Y, std::size_t From, std::size_t To, double Xs, double H)
 {
   return NeighbourhoodSumsOf<false>(X, Y, nullptr, From, To, Xs, H);
 }
 
-__attribute__((target_clones("arch=x86-64-v3", "default"))) TLocalSums
+__attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) TLocalSums
 RobustNeighbourhoodSums(const double* X, const double* Y, const double* Rw, std::size_t From, std::size_t To,
                         double Xs, double H)
 {

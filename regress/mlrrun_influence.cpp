@@ -14,6 +14,7 @@
 #include <boost/math/distributions/students_t.hpp>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -33,10 +34,28 @@ constexpr int InfluenceBlock = 256;
 // Blocks per task of the influence pass: a thread takes consecutive blocks, so that what it
 // fetches ahead is its own next block.
 constexpr int BlocksPerTask = 16;
-// The rank up to which a DFBETAS row keeps its products on the stack.
+// The width up to which a row of the design or of its products is kept on the stack.
 constexpr int MaxFactorRank = 64;
 // Table rows per task of the predictions.
 constexpr int PredictionBlock = 4096;
+
+// Work space of a row of the design or of its products: Size doubles set to Value, on the stack
+// up to MaxFactorRank of them.
+class TRowSpace {
+public:
+  explicit TRowSpace(std::size_t Size, double Value = 0)
+  {
+    if (Size > MaxFactorRank)
+      FWide.assign(Size, Value);
+    else
+      std::fill(FSmall, FSmall + Size, Value);
+  }
+  double* Data() { return FWide.empty() ? FSmall : FWide.data(); }
+
+private:
+  double FSmall[MaxFactorRank];
+  std::vector<double> FWide;
+};
 
 // Four doubles as one value (GCC's vector extension): the arithmetic on them runs on whole
 // vectors in every clone (two SSE2 halves in the portable one). Vectors pass between functions
@@ -60,13 +79,8 @@ MultiplyBlock(const double* const* Cols, int NCols, const double* Coef, int NOut
   // Four outputs by eight rows of sums stay in registers (named, so that the compiler keeps
   // them there) over the input columns: two loads of a column's rows feed eight multiply-adds.
   const auto nCols = static_cast<std::size_t>(NCols);
-  double zero[MaxFactorRank] = {};
-  std::vector<double> wideZero;
-  const double* zeros = zero;
-  if (NCols > MaxFactorRank) {
-    wideZero.assign(nCols, 0.0);
-    zeros = wideZero.data();
-  }
+  TRowSpace zero(nCols);
+  const double* zeros = zero.Data();
   for (int c0 = 0; c0 < NOut; c0 += 4) {
     const int nc = std::min(4, NOut - c0);
     const double* a[4];
@@ -185,25 +199,56 @@ struct TObjectConstants {
   int Power = 0;
 };
 
-// The measures of four objects at I from their leverages Out.Hat and residuals EIn (one
-// reciprocal of 1 - h and one of s_(i), three roots), written to Out at I; an object of leverage 1 is computed like
-// the others and its measures replaced by NaN, as is every infinite measure (R: an infinite
-// measure means nothing). The DFBETAS factor e / ((1 - h) s_(i)) goes to Scale at I.
-__attribute__((always_inline)) inline void QuadMeasures(const TObjectConstants& C, const double* EIn,
-                                                        const TInfluenceRows& Out, double* Scale, int I)
+// Runs Quad(In, Out, I) for I = 0, 4, 8, ... below Count, four items at a time from the arrays In
+// to the arrays Out; the last few items go through padded copies of both (zeros in the unused
+// lanes), with the same arithmetic.
+template <std::size_t NIn, std::size_t NOut, typename TQuadStep>
+__attribute__((always_inline)) inline void ForEachQuad(const std::array<const double*, NIn>& In,
+                                                       const std::array<double*, NOut>& Out, int Count,
+                                                       const TQuadStep& Quad)
 {
-  const TQuad H = *reinterpret_cast<const TQuadU*>(Out.Hat + I);
-  const TQuad E = *reinterpret_cast<const TQuadU*>(EIn + I);
+  int i = 0;
+  for (; i + 4 <= Count; i += 4)
+    Quad(In, Out, i);
+  if (i == Count)
+    return;
+  double in[NIn][4] = {}, out[NOut][4] = {};
+  std::array<const double*, NIn> paddedIn;
+  std::array<double*, NOut> paddedOut;
+  for (std::size_t k = 0; k < NIn; ++k) {
+    std::copy(In[k] + i, In[k] + Count, in[k]);
+    paddedIn[k] = in[k];
+  }
+  for (std::size_t k = 0; k < NOut; ++k)
+    paddedOut[k] = out[k];
+  Quad(paddedIn, paddedOut, 0);
+  for (std::size_t k = 0; k < NOut; ++k)
+    std::copy(out[k], out[k] + (Count - i), Out[k] + i);
+}
+
+// The measures of four objects at I from their leverages and residuals (one reciprocal of 1 - h
+// and one of s_(i), three roots): In holds h and e; Out h (exactly 1 within UnitLeverageGap of
+// 1), s_(i), the standardized and studentized residuals, Cook's distance, DFFITS, COVRATIO and
+// the DFBETAS factor e / ((1 - h) s_(i)). An object of leverage 1 is computed like the others and
+// its measures replaced by NaN, as is every infinite measure (R: an infinite measure means
+// nothing).
+__attribute__((always_inline)) inline void QuadMeasures(const TObjectConstants& C,
+                                                        const std::array<const double*, 2>& In,
+                                                        const std::array<double*, 8>& Out, int I)
+{
+  const TQuad H = *reinterpret_cast<const TQuadU*>(In[0] + I);
+  const TQuad E = *reinterpret_cast<const TQuadU*>(In[1] + I);
   const TQuad nan = TQuad{} + NaN, one = TQuad{} + 1.0, zero = TQuad{};
   constexpr double Huge = std::numeric_limits<double>::max();
   const auto unit = H > 1 - UnitLeverageGap;
   const TQuad h = unit ? one : H;
   const TQuad inv = 1 / (1 - h);
   const TQuad si2 = (C.RSS - E * E * inv) / C.DF;
+  TQuad root, invSqrt, sqrtH;
+  SqrtQuad(si2 < 0 ? zero : si2, root);
   // Leaving out an object of leverage 1 changes no other residual.
-  TQuad si, invSqrt, sqrtH;
-  SqrtQuad(si2 < 0 ? zero : si2, si);
-  si = unit ? TQuad{} + C.UnitSigma : si;
+  const TQuad unitSigma = TQuad{} + C.UnitSigma;
+  const TQuad si = unit ? unitSigma : root;
   const TQuad invSi = 1 / si;
   SqrtQuad(inv, invSqrt);
   SqrtQuad(h, sqrtH);
@@ -217,102 +262,64 @@ __attribute__((always_inline)) inline void QuadMeasures(const TObjectConstants& 
     if (p & 1)
       power *= x;
   const TQuad cov = power * inv;
-  auto measure = [&](double* P, const TQuad& V) { StoreQuad(P, unit ? nan : ((V <= Huge) & (V >= -Huge)) ? V : nan); };
-  StoreQuad(Out.Hat + I, h);
-  StoreQuad(Out.SigmaWithout + I, si);
-  measure(Out.RStandard + I, rs);
-  measure(Out.RStudent + I, rt);
-  measure(Out.CooksDistance + I, cd);
-  measure(Out.DFFits + I, dffits);
-  measure(Out.CovRatio + I, cov);
+  auto measure = [&](double* P, const TQuad& V) {
+    StoreQuad(P + I, unit ? nan : ((V <= Huge) & (V >= -Huge)) ? V : nan);
+  };
+  StoreQuad(Out[0] + I, h);
+  StoreQuad(Out[1] + I, si);
+  measure(Out[2], rs);
+  measure(Out[3], rt);
+  measure(Out[4], cd);
+  measure(Out[5], dffits);
+  measure(Out[6], cov);
   // DFBETAS: the change over s_(i) sqrt(C_jj).
-  StoreQuad(Scale + I, unit ? nan : E * inv * invSi);
+  StoreQuad(Out[7] + I, unit ? nan : E * inv * invSi);
 }
 
 // The measures of Count objects from their leverages (Out.Hat, set to exactly 1 within
-// UnitLeverageGap of 1) and residuals E, each object's DFBETAS factor into Scale, four objects
-// at a time; the last few go through a padded copy, with the same arithmetic.
+// UnitLeverageGap of 1) and residuals E, each object's DFBETAS factor into Scale.
 __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) void
 ObjectMeasures(const TObjectConstants& C, const double* E, int Count, const TInfluenceRows& Out, double* Scale)
 {
-  int i = 0;
-  for (; i + 4 <= Count; i += 4)
-    QuadMeasures(C, E, Out, Scale, i);
-  if (i == Count)
-    return;
-  double tail[9][4] = {};
-  for (int t = 0; i + t < Count; ++t) {
-    tail[0][t] = Out.Hat[i + t];
-    tail[1][t] = E[i + t];
-  }
-  TInfluenceRows padded;
-  padded.Hat = tail[0];
-  padded.SigmaWithout = tail[2];
-  padded.RStandard = tail[3];
-  padded.RStudent = tail[4];
-  padded.CooksDistance = tail[5];
-  padded.DFFits = tail[6];
-  padded.CovRatio = tail[7];
-  QuadMeasures(C, tail[1], padded, tail[8], 0);
-  for (int t = 0; i + t < Count; ++t) {
-    Out.Hat[i + t] = tail[0][t];
-    Out.SigmaWithout[i + t] = tail[2][t];
-    Out.RStandard[i + t] = tail[3][t];
-    Out.RStudent[i + t] = tail[4][t];
-    Out.CooksDistance[i + t] = tail[5][t];
-    Out.DFFits[i + t] = tail[6][t];
-    Out.CovRatio[i + t] = tail[7][t];
-    Scale[i + t] = tail[8][t];
-  }
+  ForEachQuad<2, 8>(
+      {Out.Hat, E},
+      {Out.Hat, Out.SigmaWithout, Out.RStandard, Out.RStudent, Out.CooksDistance, Out.DFFits, Out.CovRatio, Scale},
+      Count,
+      [&](const std::array<const double*, 2>& In, const std::array<double*, 8>& O, int I)
+          __attribute__((always_inline)) { QuadMeasures(C, In, O, I); });
 }
 
-// Where PredictionIntervals writes: one value per estimate.
-struct TIntervalRows {
-  double *SEFit, *CILow, *CIHigh, *PILow, *PIHigh;
-};
-
-// The standard errors and 95 % intervals of four estimates at I of leverages Hat (a fit without
-// weights), as PredictionOf gives them.
-__attribute__((always_inline)) inline void QuadIntervals(const double* Est, const double* Hat, double S,
-                                                         double TQuantile, const TIntervalRows& Out, int I)
+// The standard errors and 95 % intervals of four estimates at I (In: the estimates and their
+// leverages, a fit without weights), as PredictionOf gives them: Out holds the standard errors,
+// the confidence interval's bounds and the prediction interval's.
+__attribute__((always_inline)) inline void QuadIntervals(double S, double TQuantile,
+                                                         const std::array<const double*, 2>& In,
+                                                         const std::array<double*, 5>& Out, int I)
 {
-  const TQuad est = *reinterpret_cast<const TQuadU*>(Est + I);
+  const TQuad est = *reinterpret_cast<const TQuadU*>(In[0] + I);
+  const TQuad hat = *reinterpret_cast<const TQuadU*>(In[1] + I);
   TQuad se, pi;
-  SqrtQuad(*reinterpret_cast<const TQuadU*>(Hat + I), se);
+  SqrtQuad(hat, se);
   se = S * se;
   SqrtQuad(S * S / 1.0 + se * se, pi);
   pi = TQuantile * pi;
   const TQuad ci = TQuantile * se;
-  StoreQuad(Out.SEFit + I, se);
-  StoreQuad(Out.CILow + I, est - ci);
-  StoreQuad(Out.CIHigh + I, est + ci);
-  StoreQuad(Out.PILow + I, est - pi);
-  StoreQuad(Out.PIHigh + I, est + pi);
+  StoreQuad(Out[0] + I, se);
+  StoreQuad(Out[1] + I, est - ci);
+  StoreQuad(Out[2] + I, est + ci);
+  StoreQuad(Out[3] + I, est - pi);
+  StoreQuad(Out[4] + I, est + pi);
 }
 
-// QuadIntervals for Count estimates; the last few through a padded copy.
+// QuadIntervals for Count estimates: Out as there.
 __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) void
 PredictionIntervals(const double* Est, const double* Hat, int Count, double S, double TQuantile,
-                    const TIntervalRows& Out)
+                    const std::array<double*, 5>& Out)
 {
-  int i = 0;
-  for (; i + 4 <= Count; i += 4)
-    QuadIntervals(Est, Hat, S, TQuantile, Out, i);
-  if (i == Count)
-    return;
-  double tail[7][4] = {};
-  for (int t = 0; i + t < Count; ++t) {
-    tail[0][t] = Est[i + t];
-    tail[1][t] = Hat[i + t];
-  }
-  QuadIntervals(tail[0], tail[1], S, TQuantile, TIntervalRows{tail[2], tail[3], tail[4], tail[5], tail[6]}, 0);
-  for (int t = 0; i + t < Count; ++t) {
-    Out.SEFit[i + t] = tail[2][t];
-    Out.CILow[i + t] = tail[3][t];
-    Out.CIHigh[i + t] = tail[4][t];
-    Out.PILow[i + t] = tail[5][t];
-    Out.PIHigh[i + t] = tail[6][t];
-  }
+  ForEachQuad<2, 5>(
+      {Est, Hat}, Out, Count,
+      [&](const std::array<const double*, 2>& In, const std::array<double*, 5>& O, int I)
+          __attribute__((always_inline)) { QuadIntervals(S, TQuantile, In, O, I); });
 }
 
 // Prediction A: the estimate, its standard error and the 95 % intervals.
@@ -446,13 +453,8 @@ void DFBetaRowOf(const TDFBetaModel& Model, const double* X, double Scale, doubl
 {
   // The products of the influence pass, sum by sum in its order: z = x M, then M z'.
   const int n = Model.NrOfCoefficients, k = Model.Rank;
-  double z[MaxFactorRank];
-  std::vector<double> wide;
-  double* zc = z;
-  if (k > MaxFactorRank) {
-    wide.resize(static_cast<std::size_t>(k));
-    zc = wide.data();
-  }
+  TRowSpace z(static_cast<std::size_t>(k));
+  double* zc = z.Data();
   for (int c = 0; c < k; ++c) {
     double sum = 0;
     for (int j = 0; j < n; ++j)
@@ -546,15 +548,9 @@ void InfluenceOfBlock(const TInfluenceModel& Model, const double* const* Cols, c
     // |(M z')_j| <= |row j of M| |z| = sqrt(C_jj h), so |DFBETAS_j| <= |DFFITS|: only an object
     // whose DFFITS reaches 1 (or means nothing) can break the DFBETAS rule. The margin covers
     // the rounding of the two sides, some 1e-13 of them.
-    double x[MaxFactorRank], row[MaxFactorRank];
-    std::vector<double> wide;
-    double* xs = x;
-    double* rows = row;
-    if (n > MaxFactorRank) {
-      wide.resize(2 * static_cast<std::size_t>(n));
-      xs = wide.data();
-      rows = wide.data() + n;
-    }
+    TRowSpace x(static_cast<std::size_t>(n)), row(static_cast<std::size_t>(n));
+    double* xs = x.Data();
+    double* rows = row.Data();
     for (int i = 0; i < Count; ++i) {
       double dfb = 0;
       if (!(std::fabs(Out.DFFits[i]) < 1 - 1e-6)) {
@@ -696,14 +692,8 @@ double LeverageOf(const double* X, int NrOfCoefficients, const std::vector<doubl
   const int n = NrOfCoefficients;
   // z = x M with every sum of z in the order of j, the sums side by side (independent, so that
   // they overlap instead of waiting on one another), then h = |z|^2 in the order of c.
-  double z[MaxFactorRank];
-  std::vector<double> wide;
-  double* zs = z;
-  if (Rank > MaxFactorRank) {
-    wide.resize(static_cast<std::size_t>(Rank));
-    zs = wide.data();
-  }
-  std::fill(zs, zs + Rank, 0.0);
+  TRowSpace z(static_cast<std::size_t>(Rank));
+  double* zs = z.Data();
   for (int j = 0; j < n; ++j) {
     const double xj = X[j];
     for (int c = 0; c < Rank; ++c)
@@ -871,8 +861,8 @@ void TMLRRun::MakePredictions(const TDataTable& Table, TMLRResult& Result, const
       std::fill(pr.Used.data() + a, pr.Used.data() + a + (end - u), std::uint8_t{1});
       std::copy(Result.Estimates.data() + u, Result.Estimates.data() + end, pr.Estimate.data() + a);
       std::copy(Result.Residuals.data() + u, Result.Residuals.data() + end, pr.Residual.data() + a);
-      const TIntervalRows out{pr.SEFit.data() + a, pr.CILow.data() + a, pr.CIHigh.data() + a, pr.PILow.data() + a,
-                              pr.PIHigh.data() + a};
+      const std::array<double*, 5> out{pr.SEFit.data() + a, pr.CILow.data() + a, pr.CIHigh.data() + a,
+                                       pr.PILow.data() + a, pr.PIHigh.data() + a};
       PredictionIntervals(Result.Estimates.data() + u, Result.Influence.Hat.data() + u, static_cast<int>(end - u), s,
                           tq, out);
       u = end;
