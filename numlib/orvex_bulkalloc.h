@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <limits>
 #include <new>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace orvex {
@@ -26,9 +28,30 @@ inline constexpr std::size_t HugePageHintBytes = std::size_t(4) << 20;
 // HugePageSize).
 inline constexpr std::size_t PopulatePart = std::size_t(16) << 20;
 
+// Blocks from this size on are emptied before they are faulted in, in programs that do not keep
+// freed memory, so that their pages are known to hold zeros (see KnownZeroBytes). The heap gives
+// blocks this large fresh from the system, so emptying them costs nothing.
+inline constexpr std::size_t ZeroedBlockBytes = std::size_t(32) << 20;
+
 // Asks the system to back [Begin, Begin + Bytes) with huge pages (Begin on a 2 MiB boundary) and
-// to fault them in at once; nothing happens where the system has neither.
-void AdviseHugePages(void* Begin, std::size_t Bytes) noexcept;
+// to fault them in at once; nothing happens where the system has neither. True when the pages
+// are known to hold zeros afterwards.
+bool AdviseHugePages(void* Begin, std::size_t Bytes) noexcept;
+
+// The newest block this thread took from TBulkAllocator, with the bytes at its start known to
+// hold zeros.
+struct TZeroBlock {
+  const void* Block = nullptr;
+  std::size_t Bytes = 0;
+};
+inline thread_local TZeroBlock NewestBlock;
+
+// The bytes at the start of Block known to hold zeros, when Block is the newest block this
+// thread took from TBulkAllocator (asked right after the allocation); 0 otherwise.
+inline std::size_t KnownZeroBytes(const void* Block) noexcept
+{
+  return Block && Block == NewestBlock.Block ? NewestBlock.Bytes : 0;
+}
 
 // In programs that keep freed memory (KeepFreedMemoryForReuse), a freed huge-page block waits
 // for the next request of the same size, which then takes pages already faulted in instead of
@@ -71,6 +94,7 @@ struct TBulkAllocator {
     if (N > (std::numeric_limits<std::size_t>::max() - detail::HugePageSize) / sizeof(T))
       throw std::bad_array_new_length();
     const std::size_t bytes = N * sizeof(T);
+    detail::NewestBlock = {};
     if (bytes < detail::HugePageHintBytes)
       return static_cast<T*>(::operator new(bytes));
     if (void* kept = detail::TakeKeptBlock(bytes))
@@ -82,7 +106,9 @@ struct TBulkAllocator {
     const std::uintptr_t aligned = (address + detail::HugePageSize - 1) & ~(detail::HugePageSize - 1);
     void* block = reinterpret_cast<void*>(aligned);
     static_cast<void**>(block)[-1] = raw;
-    detail::AdviseHugePages(block, bytes & ~(detail::HugePageSize - 1));
+    const std::size_t whole = bytes & ~(detail::HugePageSize - 1);
+    if (detail::AdviseHugePages(block, whole))
+      detail::NewestBlock = {block, whole};
     return static_cast<T*>(block);
   }
 
@@ -103,5 +129,34 @@ struct TBulkAllocator {
 
 template <typename T>
 using TBulkVector = std::vector<T, TBulkAllocator<T>>;
+
+// The bulk allocator for storage whose owner writes every element before it is read: resize
+// leaves new elements default-initialized (a double holds what the memory held), so a block
+// that the system has just faulted in as zeros is not written twice. The owner finds the zeros
+// it may rely on with detail::KnownZeroBytes.
+template <typename T>
+struct TBulkAllocatorNoInit : TBulkAllocator<T> {
+  TBulkAllocatorNoInit() noexcept = default;
+  template <typename U>
+  // cppcheck-suppress noExplicitConstructor
+  TBulkAllocatorNoInit(const TBulkAllocatorNoInit<U>&) noexcept
+  {
+  }
+  template <typename U>
+  struct rebind {
+    using other = TBulkAllocatorNoInit<U>;
+  };
+
+  template <typename U>
+  void construct(U* P) noexcept(std::is_nothrow_default_constructible_v<U>)
+  {
+    ::new (static_cast<void*>(P)) U;
+  }
+  template <typename U, typename... TArgs>
+  void construct(U* P, TArgs&&... Args)
+  {
+    ::new (static_cast<void*>(P)) U(std::forward<TArgs>(Args)...);
+  }
+};
 
 }  // namespace orvex

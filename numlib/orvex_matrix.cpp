@@ -45,9 +45,14 @@ bool TMatrix::Resize(int NewNrOfColumns, int NewNrOfRows)
 
 void TMatrix::ReshapeIntoNewBlock(int NewNrOfColumns, int NewNrOfRows)
 {
-  TBulkVector<double> data;
+  const std::size_t total = static_cast<std::size_t>(NewNrOfColumns) * static_cast<std::size_t>(NewNrOfRows);
+  std::vector<double, TBulkAllocatorNoInit<double>> data;
   try {
-    data.assign(static_cast<std::size_t>(NewNrOfColumns) * static_cast<std::size_t>(NewNrOfRows), 0.0);
+    data.resize(total);
+    // New cells are 0; the part that arrived as zeros is not written again (a table or a design
+    // of a million rows: 168 MB less to write).
+    const std::size_t zeros = std::min(total, detail::KnownZeroBytes(data.data()) / sizeof(double));
+    std::fill(data.begin() + static_cast<std::ptrdiff_t>(zeros), data.end(), 0.0);
   } catch (const std::bad_alloc&) {
     throw EOrvexMatrixError(ComponentMessage("not enough memory on heap"));
   } catch (const std::length_error&) {

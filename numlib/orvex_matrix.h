@@ -75,7 +75,9 @@ private:
 
   int FNrOfColumns = 1;
   int FNrOfRows = 1;
-  TBulkVector<double> FData;
+  // Every element is written by this class before it is read: a fresh block the system has
+  // faulted in as zeros is not zeroed again.
+  std::vector<double, TBulkAllocatorNoInit<double>> FData;
   std::string FDataID;
 };
 

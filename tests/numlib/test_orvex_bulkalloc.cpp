@@ -45,6 +45,8 @@ bool KernelPopulatesPages()
 // included, must be in place and zero when the block is handed out, on one thread and on two.
 TEST(BulkAllocator, LargeBlocksAreFaultedInWholeByEveryThreadCount)
 {
+  // Without MADV_POPULATE_WRITE in the system headers the answer is a constant.
+  // cppcheck-suppress knownConditionTrueFalse
   if (!KernelPopulatesPages())
     GTEST_SKIP() << "the kernel cannot fault pages in on request";
   // Two and a half parts and a little more: a short last part, and a tail past the last
@@ -55,14 +57,17 @@ TEST(BulkAllocator, LargeBlocksAreFaultedInWholeByEveryThreadCount)
     SetMathThreadCount(threads);
     TBulkAllocator<double> a;
     double* block = a.allocate(n);
-    const long before = MinorFaults();
+    [[maybe_unused]] const long before = MinorFaults();
     const auto* bytes = reinterpret_cast<const unsigned char*>(block);
     unsigned char any = 0;
     for (std::size_t i = 0; i < populated; i += 4096)
       any |= bytes[i];
     std::memset(block, 1, populated);
-    // Unfaulted 16 MiB would take 8 faults with huge pages and 4096 without.
+#ifndef ORVEX_SANITIZED
+    // Unfaulted 16 MiB would take 8 faults with huge pages and 4096 without. (A sanitizer's
+    // shadow of the block faults in at first touch, so only the zeros are checked there.)
     EXPECT_LT(MinorFaults() - before, 4) << threads << " threads";
+#endif
     EXPECT_EQ(any, 0) << threads << " threads";
     a.deallocate(block, n);
   }

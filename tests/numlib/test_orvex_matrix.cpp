@@ -6,8 +6,13 @@
 
 #include <climits>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 using namespace orvex;
 
@@ -175,4 +180,51 @@ TEST(TMatrix, ImpossibleSizeRaisesTheMemoryMessageAndKeepsTheMatrix)
   }
   EXPECT_EQ(m.NrOfColumns(), 2);
   EXPECT_EQ(m.Elem(2, 2), 4.0);
+}
+
+// Large blocks are not zeroed a second time when the system has just faulted them in as zeros;
+// new cells must still read 0 whatever the memory held before: a fresh matrix, a new row count
+// or a new column next to kept values, and a block of the system's emptied by the allocator.
+TEST(Matrix, NewCellsOfLargeBlocksAreZeroWhateverTheMemoryHeld)
+{
+  constexpr int Rows = 1000000;  // 5 columns: 40 MB, above detail::ZeroedBlockBytes
+  auto allZero = [](const TMatrix& M, int FirstCol, int FirstRow) {
+    for (int c = FirstCol; c <= M.NrOfColumns(); ++c)
+      for (int r = FirstRow; r <= M.NrOfRows(); ++r)
+        if (M.Column(c)[r - 1] != 0.0)
+          return false;
+    return true;
+  };
+  for (int round = 0; round < 2; ++round) {  // the second may get the first's memory back
+    TMatrix m;
+    m.Resize(5, Rows);
+    EXPECT_TRUE(allZero(m, 1, 1)) << round;
+    m.Fill(7.0);
+    m.Resize(5, Rows + 1);
+    EXPECT_EQ(m.Elem(5, Rows), 7.0);
+    EXPECT_EQ(m.Elem(5, Rows + 1), 0.0);
+    m.Resize(6, Rows + 1);
+    EXPECT_EQ(m.Elem(5, Rows), 7.0);
+    EXPECT_TRUE(allZero(m, 6, 1)) << round;
+  }
+
+#if defined(__linux__)
+  // The allocator's promise itself, on memory that certainly held something.
+  const std::size_t bytes = detail::ZeroedBlockBytes;
+  void* raw = ::mmap(nullptr, bytes + detail::HugePageSize, PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  ASSERT_NE(raw, MAP_FAILED);
+  const auto aligned = (reinterpret_cast<std::uintptr_t>(raw) + detail::HugePageSize - 1) & ~(detail::HugePageSize - 1);
+  auto* block = reinterpret_cast<unsigned char*>(aligned);
+  std::memset(block, 0x5a, bytes);
+  if (detail::AdviseHugePages(block, bytes)) {
+    std::size_t nonzero = 0;
+    for (std::size_t i = 0; i < bytes; i += 512)
+      nonzero += block[i] != 0;
+    EXPECT_EQ(nonzero, 0u);
+  } else {
+    ADD_FAILURE() << "a program that keeps no freed memory gets its large blocks as zeros";
+  }
+  ::munmap(raw, bytes + detail::HugePageSize);
+#endif
 }
