@@ -15,7 +15,9 @@
 #include "addestimates.h"
 #include "orvex_datatable.h"
 #include "orvex_ntabed.h"
+#include "orvex_rchart.h"
 #include "orvex_replist.h"
+#include "resultcharts.h"
 #include "tablehistory.h"
 
 #include <QCloseEvent>
@@ -161,6 +163,13 @@ void TFrmMLRCalc::TableChanged(const TTableChange& Change)
     // step would read rows that are gone.
     FRun.DiscardCompletion();
     FKeptRoles.reset();
+    // The fit chart's item arrays at the size a fit of every row needs, taken now: the first
+    // role click after the load would otherwise fault them in.
+    if (RCFit) {
+      const std::size_t marks = static_cast<std::size_t>(NTData->NrOfRows()) + 1;
+      const std::size_t step = static_cast<std::size_t>(ItemAllocStep(marks));
+      RCFit->ReserveItems(static_cast<int>((marks + step - 1) / step * step));
+    }
     FRefitPending = false;
     ScheduleAfterEvent();
     return;

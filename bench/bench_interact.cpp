@@ -269,7 +269,7 @@ double MsSince(TClock::time_point Start)
   return std::chrono::duration<double, std::milli>(TClock::now() - Start).count();
 }
 
-TRefitTimes FinishRefit(TFrmMLRCalc& W, TClock::time_point Start)
+TRefitTimes FinishRefit(const TFrmMLRCalc& W, TClock::time_point Start)
 {
   TRefitTimes t;
   QApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);

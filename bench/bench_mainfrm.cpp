@@ -87,7 +87,7 @@ void Paint()
 }
 
 // Until the fit's second step has been made and shown.
-void Complete(TFrmMLRCalc& W)
+void Complete(const TFrmMLRCalc& W)
 {
   QApplication::processEvents();
   while (W.ResultPending())

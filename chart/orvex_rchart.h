@@ -24,6 +24,7 @@
 #pragma once
 
 #include "orvex_axismap.h"
+#include "orvex_bulkalloc.h"
 #include "orvex_canvas.h"
 #include "orvex_controls.h"
 #include "orvex_orvexbase.h"
@@ -79,7 +80,10 @@ struct TrcChartItem {
   std::uint8_t CoordMode = 0;
 };
 
-using TRcItemContainer = std::vector<TrcChartItem>;
+// Large blocks on huge pages, faulted in at once (and, in programs that keep freed memory, a
+// chart refilled at its size takes its old block): the first fill of a million items would
+// otherwise fault in 64 MB a page at a time.
+using TRcItemContainer = TBulkVector<TrcChartItem>;
 
 // The pixel shape of one drawing item, in the plot's own pixels (the plot's top-left corner is
 // 0, 0), as the item pass draws it: a mark centred at (X1, Y1); a line from (X1, Y1) to
@@ -112,7 +116,7 @@ bool ItemGeometry(const TrcChartItem& Item, const TLayerView& Layer, TItemShape&
 // one entry per item, of Kind 0 for an item not drawn (ItemGeometry false, or a layer outside
 // 1..16). Layers holds the view of each layer.
 void ItemShapes(const TrcChartItem* Items, int Count, const std::array<TLayerView, MaxLayers>& Layers,
-                std::vector<TItemShape>& Shapes);
+                TBulkVector<TItemShape>& Shapes);
 
 // The rule of duplicate marks: a mark is left out when a mark of the same type was drawn within
 // Dist pixels (on both axes) before it. Cells holds one entry per control pixel with a border of
@@ -633,6 +637,9 @@ public:
   int AllocSize() const { return FAttr.AllocSize; }
   void SetAllocSize(int Value);
   int NumItems() const { return FStore->Count; }
+  // Takes the memory of Count items and of their shapes now, ahead of a fill of that size (a
+  // table just loaded): the first fill then neither grows nor faults in its arrays.
+  void ReserveItems(int Count);
   // The capacity of the list: AllocSize steps, as many as the items added have needed.
   int Capacity() const { return FStore->Capacity; }
   // The valid items in insertion order (0-based).
@@ -1025,7 +1032,7 @@ private:
     std::vector<int> Entries;  // item indexes, ascending in each cell
     // The shape of every item of the last paint (Kind 0: not drawn). The screen paint leaves
     // them here as it drew them (FromPaint), so the index needs no geometry of its own.
-    std::vector<TItemShape> Shapes;
+    TBulkVector<TItemShape> Shapes;
     bool FromPaint = false;
   };
   static constexpr int HitCell = 8;

@@ -162,7 +162,7 @@ TLayerView TCustomRChart::LayerView(int LayerIdx) const
 }
 
 void ItemShapes(const TrcChartItem* Items, int Count, const std::array<TLayerView, MaxLayers>& Layers,
-                std::vector<TItemShape>& Shapes)
+                TBulkVector<TItemShape>& Shapes)
 {
   Shapes.resize(static_cast<size_t>(std::max(0, Count)));
   constexpr int BlockSize = 1 << 15;

@@ -86,6 +86,14 @@ void TCustomRChart::AddRect(double X1, double Y1, double X2, double Y2)
   it.TransparentFill = false;
 }
 
+void TCustomRChart::ReserveItems(int Count)
+{
+  if (Count <= 0)
+    return;
+  FStore->Items.reserve(static_cast<size_t>(Count));
+  FHitIndex.Shapes.reserve(static_cast<size_t>(Count));
+}
+
 void TCustomRChart::ClearChart()
 {
   // The store is emptied in place: every member of the group sees the empty list.

@@ -399,8 +399,8 @@ void TRcPainter::ItemPass(TCanvas& Canvas, bool BlackWhite, bool Record)
   // Without a handler that may change what is drawn, the shapes of all items are computed first,
   // on the math threads; the screen paint keeps them for the hit index.
   const bool ahead = !FChart.OnBeforeRenderChartItem;
-  std::vector<TItemShape> ownShapes;
-  std::vector<TItemShape>& shapes = Record ? FChart.FHitIndex.Shapes : ownShapes;
+  TBulkVector<TItemShape> ownShapes;
+  TBulkVector<TItemShape>& shapes = Record ? FChart.FHitIndex.Shapes : ownShapes;
   if (Record)
     FChart.FHitIndex.FromPaint = ahead;
   if (ahead)

@@ -341,6 +341,8 @@ private:
   // The influence measures, the predictions and the excluded objects' points and leverages of a
   // result, from the leverage factor of the run.
   void MakeInfluencePart(const TDataTable& Table, TMLRResult& Result) const;
+  // The extended block's additions of a result made, and the result made the run's.
+  void Publish(const TDataTable& Table, std::shared_ptr<TMLRResult> R);
   // The excluded objects' points of a deferred result, without the predictions.
   void MakeExcludedEstimates(const TDataTable& Table, TMLRResult& Result) const;
   bool FDeferInfluence = false;

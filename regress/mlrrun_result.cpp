@@ -120,11 +120,16 @@ void TMLRRun::MakeResult(const TDataTable& Table)
   }
   MakeMeasures(*r);
   MakeOptionsResult(Table, *r);
-  AppendResultReport(Table, *r);
-  AppendOptionsReport(*r);
-  FExtendedLines = r->ExtendedLines;
-  FExtendedTables = r->ExtendedTables;
-  FResult = std::move(r);
+  Publish(Table, std::move(r));
+}
+
+void TMLRRun::Publish(const TDataTable& Table, std::shared_ptr<TMLRResult> R)
+{
+  AppendResultReport(Table, *R);
+  AppendOptionsReport(*R);
+  FExtendedLines = R->ExtendedLines;
+  FExtendedTables = R->ExtendedTables;
+  FResult = std::move(R);
 }
 
 void TMLRRun::MakeInfluencePart(const TDataTable& Table, TMLRResult& R) const
@@ -157,11 +162,7 @@ void TMLRRun::CompleteResult(const TDataTable& Table)
   r->ExtendedLines = FFitExtendedLines;
   r->ExtendedTables = FFitExtendedTables;
   r->Tables.clear();
-  AppendResultReport(Table, *r);
-  AppendOptionsReport(*r);
-  FExtendedLines = r->ExtendedLines;
-  FExtendedTables = r->ExtendedTables;
-  FResult = std::move(r);
+  Publish(Table, std::move(r));
 }
 
 void TMLRRun::MakeExcludedEstimates(const TDataTable& Table, TMLRResult& Result) const

@@ -77,6 +77,33 @@ TEST(RChartItems, ClearChartKeepsTheMemoryForARefillOfTheSameSize)
   EXPECT_EQ(c.Item(24999).MarkType, 24);
 }
 
+// Items reserved ahead of a fill (a table just loaded): the list still reads empty, and the fill
+// of that many items, in steps of AllocSize, stays in the memory taken; an item added as a step
+// begins holds the defaults of an item, not what a cleared list held before.
+TEST(RChartItems, ReservedItemsTakeAFillWithoutGrowing)
+{
+  TRChart c;
+  c.ReserveItems(30000);
+  EXPECT_EQ(c.NumItems(), 0);
+  EXPECT_EQ(c.Capacity(), 0);
+  c.SetAllocSize(10000);
+  c.AddMark(0, 0, 26);
+  const TrcChartItem* first = c.Items();
+  for (int i = 1; i < 30000; ++i)
+    c.AddMark(i, -i, 26);
+  EXPECT_EQ(c.Items(), first);
+  EXPECT_EQ(c.Capacity(), 30000);
+  c.SetDataColor(0x123456);
+  c.SetFillColor(0x654321);
+  c.AddRect(0, 0, 1, 1);
+  c.ClearChart();
+  c.AddMark(5, 6, 24);
+  EXPECT_EQ(c.Item(0).X2, 0);
+  EXPECT_EQ(c.Item(0).FillColor, 0u);
+  EXPECT_EQ(c.Item(0).Kind, ikMark);
+  EXPECT_EQ(c.Item(0).MarkType, 24);
+}
+
 TEST(RChartItems, ItemsAreStampedWithTheAttributesInForceWhenAdded)
 {
   TRChart c;
