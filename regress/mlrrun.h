@@ -146,6 +146,11 @@ public:
   // default); without them their parts of the result stay empty and the block omits the list.
   bool Influence() const { return FInfluence; }
   void SetInfluence(bool Value) { FInfluence = Value; }
+  // properties: whether the influence measures come with the predictions (on by default). Off,
+  // a run with influence leaves the predictions empty unless rows are excluded, whose points
+  // are read from them; a caller that prints no predictions saves their pass and memory.
+  bool Predictions() const { return FPredictions; }
+  void SetPredictions(bool Value) { FPredictions = Value; }
 
   // properties: whether a successful run publishes its result in two steps (off by default; the
   // window's choice, so that its charts and report are painted before the influence measures
@@ -346,6 +351,7 @@ private:
   // The excluded objects' points of a deferred result, without the predictions.
   void MakeExcludedEstimates(const TDataTable& Table, TMLRResult& Result) const;
   bool FDeferInfluence = false;
+  bool FPredictions = true;
   bool FPending = false;
   // The leverage factor of the last run (empty when it made none) and its rank.
   std::vector<double> FFactor;

@@ -136,7 +136,8 @@ void TMLRRun::MakeInfluencePart(const TDataTable& Table, TMLRResult& R) const
 {
   if (!FFactor.empty()) {
     MakeInfluence(R, FFactor, FFactorRank);
-    MakePredictions(Table, R, FFactor, FFactorRank);
+    if (FPredictions || !FExcludedRows.empty())
+      MakePredictions(Table, R, FFactor, FFactorRank);
   }
   MakeExcludedPoints(Table, R);
   R.ExcludedLeverage.assign(R.ExcludedPoints.size(), std::numeric_limits<double>::quiet_NaN());

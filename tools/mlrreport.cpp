@@ -591,6 +591,7 @@ int Run(int argc, char** argv)
   TMLRRun run;
   // The influence measures and predictions cost more than the fit: made only when printed.
   run.SetInfluence(o.Influence || o.Predict || o.Extended);
+  run.SetPredictions(o.Predict);
   if (!run.Execute(table, roles, model))
     ToolError(run.ErrorText());
   if (run.NearSingular())

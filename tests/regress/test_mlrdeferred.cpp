@@ -268,3 +268,36 @@ TEST(MLRDeferredResult, ANewOrFailedRunEndsThePendingCompletion)
 }
 
 }  // namespace
+
+// A run told to leave out the predictions gives the same report, influence measures and
+// excluded points; its predictions stay empty unless rows are excluded, whose points need them.
+TEST(MLRDeferredResult, ARunWithoutPredictionsKeepsEverythingElse)
+{
+  TDataTable table;
+  LoadTable(table);
+  for (const TCase& c : Cases()) {
+    SCOPED_TRACE(c.Name);
+    TRoleState roles = MakeRoles(6, std::initializer_list<int>(), Y);
+    for (int in : c.Inputs)
+      roles.SetInput(in, true);
+    TMLRRun full, lean;
+    lean.SetPredictions(false);
+    ASSERT_TRUE(full.Execute(table, roles, c.Options));
+    ASSERT_TRUE(lean.Execute(table, roles, c.Options));
+    const TMLRResult &a = *full.Result(), &b = *lean.Result();
+    ASSERT_FALSE(a.Predictions.Rows.empty());
+    if (c.Options.ExcludedRows.empty()) {
+      EXPECT_TRUE(b.Predictions.Rows.empty());
+      EXPECT_TRUE(b.Predictions.Estimate.empty());
+      // The influence measures and the report, to the bit.
+      ExpectSameFit(a, b);
+      EXPECT_EQ(a.ExtendedLines, b.ExtendedLines);
+      EXPECT_TRUE(SameBits(a.Influence.Hat, b.Influence.Hat));
+      EXPECT_TRUE(SameBits(a.Influence.DFFits, b.Influence.DFFits));
+      EXPECT_EQ(a.Influence.Flagged, b.Influence.Flagged);
+    } else {
+      EXPECT_FALSE(b.ExcludedPoints.empty());
+      ExpectSameResult(a, b);
+    }
+  }
+}
