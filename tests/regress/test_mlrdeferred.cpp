@@ -123,6 +123,15 @@ struct TCase {
   TMLRModelOptions Options;
 };
 
+// The case's inputs and the target Y.
+TRoleState RolesOf(const TCase& C)
+{
+  TRoleState r = MakeRoles(6, std::initializer_list<int>(), Y);
+  for (int in : C.Inputs)
+    r.SetInput(in, true);
+  return r;
+}
+
 std::vector<TCase> Cases()
 {
   TMLRModelOptions excluded;
@@ -141,10 +150,7 @@ TEST(MLRDeferredResult, ThePartialValueHoldsTheFitAndTheCompleteOneEqualsTheOneS
   LoadTable(table);
   for (const TCase& c : Cases()) {
     SCOPED_TRACE(c.Name);
-    const TRoleState roles = MakeRoles(6, std::initializer_list<int>(), Y);
-    TRoleState r = roles;
-    for (int in : c.Inputs)
-      r.SetInput(in, true);
+    const TRoleState r = RolesOf(c);
     TMLRRun once, twice;
     twice.SetDeferInfluence(true);
     ASSERT_TRUE(once.Execute(table, r, c.Options));
@@ -197,9 +203,7 @@ TEST(MLRDeferredResult, AReaderKeepsThePartialValueAndRepeatedRunsStayExact)
   for (int round = 0; round < 2 * static_cast<int>(cases.size()); ++round) {
     const TCase& c = cases[static_cast<std::size_t>(round) % cases.size()];
     SCOPED_TRACE(std::string(c.Name) + ", round " + std::to_string(round));
-    TRoleState r = MakeRoles(6, std::initializer_list<int>(), Y);
-    for (int in : c.Inputs)
-      r.SetInput(in, true);
+    const TRoleState r = RolesOf(c);
     ASSERT_TRUE(once.Execute(table, r, c.Options));
     ASSERT_TRUE(run.Execute(table, r, c.Options));
     TMLRResultPtr held;
@@ -277,9 +281,7 @@ TEST(MLRDeferredResult, ARunWithoutPredictionsKeepsEverythingElse)
   LoadTable(table);
   for (const TCase& c : Cases()) {
     SCOPED_TRACE(c.Name);
-    TRoleState roles = MakeRoles(6, std::initializer_list<int>(), Y);
-    for (int in : c.Inputs)
-      roles.SetInput(in, true);
+    const TRoleState roles = RolesOf(c);
     TMLRRun full, lean;
     lean.SetPredictions(false);
     ASSERT_TRUE(full.Execute(table, roles, c.Options));
