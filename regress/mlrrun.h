@@ -147,8 +147,8 @@ public:
   bool Influence() const { return FInfluence; }
   void SetInfluence(bool Value) { FInfluence = Value; }
   // properties: whether the influence measures come with the predictions (on by default). Off,
-  // a run with influence leaves the predictions empty unless rows are excluded, whose points
-  // are read from them; a caller that prints no predictions saves their pass and memory.
+  // a run with influence leaves the predictions empty; a caller that prints none saves their
+  // pass and memory.
   bool Predictions() const { return FPredictions; }
   void SetPredictions(bool Value) { FPredictions = Value; }
 
@@ -348,8 +348,6 @@ private:
   void MakeInfluencePart(const TDataTable& Table, TMLRResult& Result) const;
   // The extended block's additions of a result made, and the result made the run's.
   void Publish(const TDataTable& Table, std::shared_ptr<TMLRResult> R);
-  // The excluded objects' points of a deferred result, without the predictions.
-  void MakeExcludedEstimates(const TDataTable& Table, TMLRResult& Result) const;
   bool FDeferInfluence = false;
   bool FPredictions = true;
   bool FPending = false;

@@ -419,14 +419,39 @@ void TMLRRun::LeaveOutExcludedRows(const TDataTable& Table)
 
 void TMLRRun::MakeExcludedPoints(const TDataTable& Table, TMLRResult& Result) const
 {
+  // Each excluded row's estimate as the predictions make it (the same products in the same
+  // order), without them: a deferred result shows its points before the predictions are made.
   Result.ExcludedPoints.clear();
-  const TPredictions& pr = Result.Predictions;
+  if (FExcludedRows.empty() || FMatD.NrOfRows() <= FFactorRank || FFactor.empty())
+    return;
+  const int p = FNumInputs;
+  const auto nn = static_cast<std::size_t>(NrOfCoefficients());
+  const double* coef = FVecX.Data();
+  std::vector<double> x(nn + 1);
   for (int row : FExcludedRows) {
-    const auto at = std::lower_bound(pr.Rows.begin(), pr.Rows.end(), row);
-    if (at == pr.Rows.end() || *at != row || !Table.ElemValid(FTargetCol, row))
+    double estimate = 0;
+    if (FPlain) {
+      bool valid = true;
+      estimate = coef[p];
+      for (int j = 0; j < p && valid; ++j) {
+        const int col = FSelColumns.Elem(j + 1);
+        const double v = Table.Elem(col, row);
+        valid = Table.ElemValid(col, row) && std::fabs(v) <= std::numeric_limits<double>::max();
+        estimate += coef[j] * (IsLevelType(Table.VarType(col)) ? std::nearbyint(v) : v);
+      }
+      if (!valid)
+        continue;
+    } else {
+      if (!DesignRow(Table, FDesign, row, x.data()))
+        continue;
+      if (FDesign.Intercept)
+        x[nn - 1] = 1;
+      for (std::size_t j = 0; j < nn; ++j)
+        estimate += coef[j] * x[j];
+    }
+    if (!Table.ElemValid(FTargetCol, row))
       continue;
     const double actual = Table.Elem(FTargetCol, row);
-    const double estimate = pr.Estimate[static_cast<std::size_t>(at - pr.Rows.begin())];
     if (std::isfinite(actual) && std::isfinite(estimate))
       Result.ExcludedPoints.push_back(TFitPoint{row, ClassColorIndex(Table.RowAttrib(row)), actual, estimate});
   }

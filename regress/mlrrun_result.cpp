@@ -1,13 +1,11 @@
 // The result value of a successful run: what the run computed, gathered into one immutable
 // TMLRResult that the views and tools share.
-#include "demodata.h"
 #include "mlrrun.h"
 #include "mlrrun_text.h"
 
 #include "orvex_datatable.h"
 
 #include <algorithm>
-#include <cmath>
 #include <limits>
 
 namespace orvex {
@@ -109,9 +107,9 @@ void TMLRRun::MakeResult(const TDataTable& Table)
   r->ExcludedRows = FExcludedRows;
   FPending = FInfluence && FDeferInfluence;
   if (FPending) {
-    // The fit's part: the excluded points where the complete result's predictions will put them.
+    // The fit's part: the excluded points as the complete result has them.
     r->Partial = true;
-    MakeExcludedEstimates(Table, *r);
+    MakeExcludedPoints(Table, *r);
     r->ExcludedLeverage.assign(r->ExcludedPoints.size(), std::numeric_limits<double>::quiet_NaN());
     r->ExcludedStdError = r->ExcludedLeverage;
   } else {
@@ -136,7 +134,7 @@ void TMLRRun::MakeInfluencePart(const TDataTable& Table, TMLRResult& R) const
 {
   if (!FFactor.empty()) {
     MakeInfluence(R, FFactor, FFactorRank);
-    if (FPredictions || !FExcludedRows.empty())
+    if (FPredictions)
       MakePredictions(Table, R, FFactor, FFactorRank);
   }
   MakeExcludedPoints(Table, R);
@@ -164,46 +162,6 @@ void TMLRRun::CompleteResult(const TDataTable& Table)
   r->ExtendedTables = FFitExtendedTables;
   r->Tables.clear();
   Publish(Table, std::move(r));
-}
-
-void TMLRRun::MakeExcludedEstimates(const TDataTable& Table, TMLRResult& Result) const
-{
-  // Each excluded row's estimate as the predictions make it: the same products in the same
-  // order, so that the complete result's points are these to the bit.
-  Result.ExcludedPoints.clear();
-  if (FExcludedRows.empty() || FMatD.NrOfRows() <= FFactorRank || FFactor.empty())
-    return;
-  const int p = FNumInputs;
-  const auto nn = static_cast<std::size_t>(NrOfCoefficients());
-  const double* coef = FVecX.Data();
-  std::vector<double> x(nn + 1);
-  for (int row : FExcludedRows) {
-    double estimate = 0;
-    if (FPlain) {
-      bool valid = true;
-      estimate = coef[p];
-      for (int j = 0; j < p && valid; ++j) {
-        const int col = FSelColumns.Elem(j + 1);
-        const double v = Table.Elem(col, row);
-        valid = Table.ElemValid(col, row) && std::fabs(v) <= std::numeric_limits<double>::max();
-        estimate += coef[j] * (IsLevelType(Table.VarType(col)) ? std::nearbyint(v) : v);
-      }
-      if (!valid)
-        continue;
-    } else {
-      if (!DesignRow(Table, FDesign, row, x.data()))
-        continue;
-      if (FDesign.Intercept)
-        x[nn - 1] = 1;
-      for (std::size_t j = 0; j < nn; ++j)
-        estimate += coef[j] * x[j];
-    }
-    if (!Table.ElemValid(FTargetCol, row))
-      continue;
-    const double actual = Table.Elem(FTargetCol, row);
-    if (std::isfinite(actual) && std::isfinite(estimate))
-      Result.ExcludedPoints.push_back(TFitPoint{row, ClassColorIndex(Table.RowAttrib(row)), actual, estimate});
-  }
 }
 
 }  // namespace orvex

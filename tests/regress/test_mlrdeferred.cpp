@@ -274,7 +274,8 @@ TEST(MLRDeferredResult, ANewOrFailedRunEndsThePendingCompletion)
 }  // namespace
 
 // A run told to leave out the predictions gives the same report, influence measures and
-// excluded points; its predictions stay empty unless rows are excluded, whose points need them.
+// excluded points; its predictions stay empty. The excluded points, made without the
+// predictions, sit at the predictions' estimates to the bit.
 TEST(MLRDeferredResult, ARunWithoutPredictionsKeepsEverythingElse)
 {
   TDataTable table;
@@ -288,18 +289,21 @@ TEST(MLRDeferredResult, ARunWithoutPredictionsKeepsEverythingElse)
     ASSERT_TRUE(lean.Execute(table, roles, c.Options));
     const TMLRResult &a = *full.Result(), &b = *lean.Result();
     ASSERT_FALSE(a.Predictions.Rows.empty());
-    if (c.Options.ExcludedRows.empty()) {
-      EXPECT_TRUE(b.Predictions.Rows.empty());
-      EXPECT_TRUE(b.Predictions.Estimate.empty());
-      // The influence measures and the report, to the bit.
-      ExpectSameFit(a, b);
-      EXPECT_EQ(a.ExtendedLines, b.ExtendedLines);
-      EXPECT_TRUE(SameBits(a.Influence.Hat, b.Influence.Hat));
-      EXPECT_TRUE(SameBits(a.Influence.DFFits, b.Influence.DFFits));
-      EXPECT_EQ(a.Influence.Flagged, b.Influence.Flagged);
-    } else {
-      EXPECT_FALSE(b.ExcludedPoints.empty());
-      ExpectSameResult(a, b);
+    EXPECT_TRUE(b.Predictions.Rows.empty());
+    EXPECT_TRUE(b.Predictions.Estimate.empty());
+    // The influence measures and the report, to the bit.
+    ExpectSameFit(a, b);
+    EXPECT_EQ(a.ExtendedLines, b.ExtendedLines);
+    EXPECT_TRUE(SameBits(a.Influence.Hat, b.Influence.Hat));
+    EXPECT_TRUE(SameBits(a.Influence.DFFits, b.Influence.DFFits));
+    EXPECT_EQ(a.Influence.Flagged, b.Influence.Flagged);
+    EXPECT_TRUE(SameBits(a.ExcludedLeverage, b.ExcludedLeverage));
+    EXPECT_EQ(a.ExcludedPoints.empty(), c.Options.ExcludedRows.empty());
+    const TPredictions& pr = a.Predictions;
+    for (const TFitPoint& pt : a.ExcludedPoints) {
+      const auto at = std::lower_bound(pr.Rows.begin(), pr.Rows.end(), pt.Row);
+      ASSERT_TRUE(at != pr.Rows.end() && *at == pt.Row) << pt.Row;
+      EXPECT_EQ(pt.Estimated, pr.Estimate[static_cast<std::size_t>(at - pr.Rows.begin())]) << pt.Row;
     }
   }
 }
