@@ -32,9 +32,11 @@
 
 #include <QCursor>
 #include <QMouseEvent>
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <QImage>
 #include <memory>
 #include <string>
@@ -134,12 +136,34 @@ private:
   std::vector<std::int16_t>& FCells;
 };
 
-// The item list of a chart or of a sharing group: the items (Count of them) and the capacity
-// the chart reports, which grows in whole steps of AllocSize.
+// The smallest and largest coordinates of a layer's items whose coordinates are all finite
+// numbers (empty: Low above High).
+struct TRcItemBounds {
+  double LowX = std::numeric_limits<double>::infinity();
+  double HighX = -std::numeric_limits<double>::infinity();
+  double LowY = std::numeric_limits<double>::infinity();
+  double HighY = -std::numeric_limits<double>::infinity();
+  void Take(double X, double Y)
+  {
+    LowX = std::min(LowX, X);
+    HighX = std::max(HighX, X);
+    LowY = std::min(LowY, Y);
+    HighY = std::max(HighY, Y);
+  }
+};
+
+// The item list of a chart or of a sharing group: the items (Count of them), the capacity the
+// chart reports, which grows in whole steps of AllocSize, and each layer's bounds over the first
+// Bounded items. Items are only ever added or all cleared, so the bounds are brought up to date
+// by reading the items added since (fitting the ranges again reads nothing).
 struct TRcItemStore {
   TRcItemContainer Items;
   int Count = 0;
   int Capacity = 0;
+  int Bounded = 0;
+  std::array<TRcItemBounds, MaxLayers> Bounds;
+  // The bounds of every layer over all Count items.
+  const std::array<TRcItemBounds, MaxLayers>& CurrentBounds();
 };
 
 // ---------------------------------------------------------------------------------------------

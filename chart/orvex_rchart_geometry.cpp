@@ -177,6 +177,45 @@ void ItemShapes(const TrcChartItem* Items, int Count, const std::array<TLayerVie
   });
 }
 
+const std::array<TRcItemBounds, MaxLayers>& TRcItemStore::CurrentBounds()
+{
+  // The items added since the last call, in fixed blocks on the math threads; minima and maxima
+  // merge exactly in any order.
+  const int from = Bounded, count = Count - Bounded;
+  constexpr int BlockSize = 1 << 16;
+  const int blocks = BlockCount(count, BlockSize);
+  std::vector<std::array<TRcItemBounds, MaxLayers>> parts(static_cast<size_t>(std::max(blocks, 0)));
+  ForEachMathTask(blocks, [&](int b) {
+    std::array<TRcItemBounds, MaxLayers>& part = parts[static_cast<size_t>(b)];
+    const int first = from + b * BlockSize, last = std::min(Count, first + BlockSize);
+    for (int k = first; k < last; ++k) {
+      const TrcChartItem& it = Items[static_cast<size_t>(k)];
+      if (it.Layer < 1 || it.Layer > MaxLayers)
+        continue;
+      // Items with a coordinate that is not a finite number do not take part.
+      const bool twoPoints = it.Kind == ikLine || it.Kind == ikRect;
+      if (!std::isfinite(it.X1) || !std::isfinite(it.Y1) ||
+          (twoPoints && (!std::isfinite(it.X2) || !std::isfinite(it.Y2))))
+        continue;
+      TRcItemBounds& bounds = part[static_cast<size_t>(it.Layer - 1)];
+      bounds.Take(it.X1, it.Y1);
+      if (twoPoints)
+        bounds.Take(it.X2, it.Y2);
+    }
+  });
+  for (const auto& part : parts)
+    for (int i = 0; i < MaxLayers; ++i) {
+      const TRcItemBounds& p = part[static_cast<size_t>(i)];
+      TRcItemBounds& b = Bounds[static_cast<size_t>(i)];
+      b.LowX = std::min(b.LowX, p.LowX);
+      b.HighX = std::max(b.HighX, p.HighX);
+      b.LowY = std::min(b.LowY, p.LowY);
+      b.HighY = std::max(b.HighY, p.HighY);
+    }
+  Bounded = Count;
+  return Bounds;
+}
+
 void TCustomRChart::BuildHitIndex() const
 {
   THitIndex& h = FHitIndex;

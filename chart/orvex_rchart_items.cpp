@@ -102,6 +102,8 @@ void TCustomRChart::ClearChart()
   // chart again with as many items (a refit) neither frees nor regrows nor faults it in anew.
   FStore->Items.clear();
   FStore->Capacity = 0;
+  FStore->Bounded = 0;
+  FStore->Bounds = {};
   FMouseHandler.ClearTrace();
   // The plot below is emptied too: nothing to hit until the next paint (the memory is kept).
   FHitIndex.Shapes.clear();
@@ -256,6 +258,8 @@ void TCustomRChart::Assign(const TCustomRChart& Source)
   FStore->Items.assign(Source.FStore->Items.begin(), Source.FStore->Items.begin() + n);
   FStore->Capacity = FAttr.AllocSize * (n / FAttr.AllocSize + 1);
   FStore->Count = n;
+  FStore->Bounded = 0;
+  FStore->Bounds = {};
 
   for (int i = 0; i < MaxLayers; ++i) {
     FLayers.ScaleX[static_cast<size_t>(i)]->Assign(*Source.FLayers.ScaleX[static_cast<size_t>(i)]);

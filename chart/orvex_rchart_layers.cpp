@@ -605,28 +605,8 @@ void TCustomRChart::AutoRange(int Layer, double Margin)
   const int first = Layer == 0 ? 1 : Layer, last = Layer == 0 ? MaxLayers : Layer;
   const long double m = Margin / 100.0L;
   for (int n = first; n <= last; ++n) {
-    constexpr long double Inf = std::numeric_limits<long double>::infinity();
-    long double lx = Inf, hx = -Inf, ly = Inf, hy = -Inf;
-    auto take = [&](double x, double y) {
-      lx = std::min<long double>(lx, x);
-      hx = std::max<long double>(hx, x);
-      ly = std::min<long double>(ly, y);
-      hy = std::max<long double>(hy, y);
-    };
-    const TRcItemStore& s = *FStore;
-    for (int k = 0; k < s.Count; ++k) {
-      const TrcChartItem& it = s.Items[static_cast<size_t>(k)];
-      if (it.Layer != n)
-        continue;
-      // Items with a coordinate that is not a finite number do not take part.
-      const bool twoPoints = it.Kind == ikLine || it.Kind == ikRect;
-      if (!std::isfinite(it.X1) || !std::isfinite(it.Y1) ||
-          (twoPoints && (!std::isfinite(it.X2) || !std::isfinite(it.Y2))))
-        continue;
-      take(it.X1, it.Y1);
-      if (twoPoints)
-        take(it.X2, it.Y2);
-    }
+    const TRcItemBounds& b = FStore->CurrentBounds()[static_cast<size_t>(n - 1)];
+    long double lx = b.LowX, hx = b.HighX, ly = b.LowY, hy = b.HighY;
     if (lx > hx) {
       lx = hx = ly = hy = 0;
     }

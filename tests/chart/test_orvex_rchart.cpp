@@ -628,6 +628,27 @@ TEST(RChartLayers, AutoRange)
   EXPECT_DOUBLE_EQ(c.Scale1X().RangeHigh(), 11);
   EXPECT_DOUBLE_EQ(c.Scale1Y().RangeLow(), 8);
   EXPECT_DOUBLE_EQ(c.Scale1Y().RangeHigh(), 32);
+
+  // Items added through another member of the group count; a copy takes the same bounds; a
+  // cleared list has none, and the next items alone decide.
+  TRChart user, copy;
+  user.SetUseDataOf(&c);
+  user.AddMark(-50, 0, 26);
+  c.AutoRange(1, 0.0);
+  EXPECT_EQ(c.Scale1X().RangeLow(), -50);
+  EXPECT_EQ(c.Scale1Y().RangeLow(), 0);
+  copy.Assign(c);
+  copy.AutoRange(1, 0.0);
+  EXPECT_EQ(copy.Scale1X().RangeLow(), -50);
+  EXPECT_EQ(copy.Scale1Y().RangeHigh(), 30);
+  c.ClearChart();
+  c.AddMark(3, 4, 26);
+  c.AddMark(5, 7, 26);
+  user.AutoRange(1, 0.0);
+  EXPECT_EQ(user.Scale1X().RangeLow(), 3);
+  EXPECT_EQ(user.Scale1X().RangeHigh(), 5);
+  EXPECT_EQ(user.Scale1Y().RangeLow(), 4);
+  EXPECT_EQ(user.Scale1Y().RangeHigh(), 7);
 }
 
 TEST(RChartLayers, JointLayers)
