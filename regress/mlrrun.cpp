@@ -145,9 +145,7 @@ bool TMLRRun::Execute(const TDataTable& Table, const TRoleState& Roles,
 
   // The evaluation pass and everything made from it go into temporaries first, so that a fit
   // whose statistics cannot be shown leaves the previous results in place.
-  // The points go into the spare buffer of the previous run's points; the two swap on success.
-  TBulkVector<TFitPoint>& points = FSparePoints;
-  Evaluate(Table, points);
+  Evaluate(Table, FPoints);
 
   const int nrExcluded = static_cast<int>(FExcludedRows.size());
   const int nrMissing = Table.NrOfRows() - m - static_cast<int>(FZeroWeightRows.size()) - nrExcluded;
@@ -179,7 +177,6 @@ bool TMLRRun::Execute(const TDataTable& Table, const TRoleState& Roles,
                   "Regression failed: the fit statistics are out of the range of numbers");
 
   FSummary = summary;
-  FFitPoints.swap(points);
   FCaption = MakeCaption(FSummary);
   MakeHistogram(Table, FHistogram);
   MakeReport(Table);

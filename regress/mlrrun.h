@@ -208,11 +208,8 @@ public:
 
   // properties: results of the last successful run
   const TFitSummary& Summary() const { return FSummary; }
-  const TBulkVector<TFitPoint>& FitPoints() const { return FFitPoints; }
-  // ClassColors index of the chart's diagonal reference line: the colour the last mark leaves,
-  // that of the last object used (0 without points). The line's ends come from the chart's
-  // ranges after it has fitted them to the marks, so the chart supplies them.
-  int FitLineColorIndex() const { return FFitPoints.empty() ? 0 : FFitPoints.back().ColorIndex; }
+  // The chart points of the last successful run's result (empty before one).
+  const TBulkVector<TFitPoint>& FitPoints() const;
   // "r2 = ... F = ...", the title of the fit chart.
   const std::string& Caption() const { return FCaption; }
   const TResidualHistogram& Histogram() const { return FHistogram; }
@@ -314,7 +311,8 @@ private:
   double FResidMax = 0;
   std::vector<int> FUsedRows;
   // Work buffers kept between runs: a flag per row (usable, finite), the estimated values, and
-  // the points of the run in progress (swapped with FFitPoints when it succeeds).
+  // the points of the run in progress (the result takes them and leaves the buffer of the result
+  // it recycles).
   TBulkVector<unsigned char> FRowFlags;
   // Of the last fill: the largest magnitude of each design column and whether every value of
   // the design and the target is finite.
@@ -323,10 +321,9 @@ private:
   // Of the last fill: the moments of each input column.
   std::vector<TColumnMoments> FInputMoments;
   TBulkVector<double> FEstimates;
-  TBulkVector<TFitPoint> FSparePoints;
+  TBulkVector<TFitPoint> FPoints;
 
   TFitSummary FSummary;
-  TBulkVector<TFitPoint> FFitPoints;
   std::string FCaption;
   TResidualHistogram FHistogram;
   std::vector<std::string> FReportLines;

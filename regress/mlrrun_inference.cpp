@@ -296,10 +296,11 @@ void TMLRRun::MakeInference(const TDataTable& Table)
                                 FDesign.ColumnNames);
   TFitInference& inf = FInference;
 
-  // Rows of the table that the run did not use.
+  // Rows of the table that the run did not use (none when the counts say so).
   const int nr = Table.NrOfRows();
   std::size_t u = 0, z = 0, x = 0;
-  for (int r = 1; r <= nr; ++r) {
+  const std::size_t accounted = FUsedRows.size() + FZeroWeightRows.size() + FExcludedRows.size();
+  for (int r = accounted == static_cast<std::size_t>(nr) ? nr + 1 : 1; r <= nr; ++r) {
     if (u < FUsedRows.size() && FUsedRows[u] == r)
       ++u;
     else if (z < FZeroWeightRows.size() && FZeroWeightRows[z] == r)
@@ -378,15 +379,11 @@ TFitCondition TMLRRun::FitCondition() const
   const double* c = FVecC.Data();
   if (m > 0 && std::all_of(c, c + m, [c](double v) { return v == c[0]; }))
     return TFitCondition::ConstantTarget;
-  const double* est = FEstimates.data();
-  long double sum = 0;
-  for (int i = 0; i < m; ++i)
-    sum += est[i];
-  const long double mean = sum / m;
-  long double ss = 0;
-  for (int i = 0; i < m; ++i)
-    ss += (est[i] - mean) * (est[i] - mean);
-  return FitConditionOf(false, mean, ss, m, FSummary.SRes);
+  // The estimates' mean and spread from the sums the statistics keep (as the run over a file
+  // takes them): the test compares orders of magnitude, and a million estimates need no pass.
+  const TCurveFitStatistics& st = FSummary.Statistics;
+  const long double sd = st.StdDevY;
+  return FitConditionOf(false, st.MeanY, sd * sd * (m - 1), m, FSummary.SRes);
 }
 
 TFitCondition FitConditionOf(bool ConstantTarget, long double EstimateMean, long double EstimateSS, int NrOfObjects,

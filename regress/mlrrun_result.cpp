@@ -44,6 +44,12 @@ void RecycleInfluenceBuffers(TMLRResult& From, TMLRResult& To)
 
 }  // namespace
 
+const TBulkVector<TFitPoint>& TMLRRun::FitPoints() const
+{
+  static const TBulkVector<TFitPoint> none;
+  return FResult ? FResult->FitPoints : none;
+}
+
 void TMLRRun::MakeResult(const TDataTable& Table)
 {
   auto r = std::make_shared<TMLRResult>();
@@ -85,9 +91,8 @@ void TMLRRun::MakeResult(const TDataTable& Table)
       r->Estimates[static_cast<std::size_t>(i)] /= FSqrtW[static_cast<std::size_t>(i)];
       r->Residuals[static_cast<std::size_t>(i)] /= FSqrtW[static_cast<std::size_t>(i)];
     }
-  r->FitPoints.resize(FFitPoints.size());
-  std::copy(FFitPoints.begin(), FFitPoints.end(), r->FitPoints.begin());
-  r->FitLineColorIndex = FitLineColorIndex();
+  r->FitLineColorIndex = FPoints.empty() ? 0 : FPoints.back().ColorIndex;
+  r->FitPoints.swap(FPoints);
   r->Caption = FCaption;
   r->Histogram = FHistogram;
   r->ReportLines = FReportLines;

@@ -250,7 +250,7 @@ TEST(MLRRun, RowsWithMissingValuesAreLeftOutOfEveryPartOfTheRun)
   EXPECT_EQ(run.FitPoints()[2].Row, 3);
   EXPECT_EQ(run.FitPoints()[2].ColorIndex, 3);
   EXPECT_EQ(run.FitPoints().back().Row, 39);
-  EXPECT_EQ(run.FitLineColorIndex(), 5);
+  EXPECT_EQ(run.Result()->FitLineColorIndex, 5);
   int counted = 0;
   for (const THistogramBar& b : run.Histogram().Bars)
     counted += b.Count;
