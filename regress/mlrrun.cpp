@@ -640,7 +640,7 @@ void TMLRRun::Evaluate(const TDataTable& Table, TBulkVector<TFitPoint>& Points)
   // The chart points and the residual range in blocks on the math threads (the ranges merge
   // exactly), then the pairs into the statistics, whose sums AddPairs spreads itself.
   FStats.Clear();
-  Points.resize(static_cast<std::size_t>(m));
+  Points.resize(FChartPoints ? static_cast<std::size_t>(m) : 0);
   const int pointBlocks = (m + PointBlock - 1) / PointBlock;
   std::vector<std::pair<double, double>> ranges(static_cast<std::size_t>(pointBlocks),
                                                 {ResidRangeStart, -ResidRangeStart});
@@ -651,8 +651,10 @@ void TMLRRun::Evaluate(const TDataTable& Table, TBulkVector<TFitPoint>& Points)
     for (int i = start; i < end; ++i) {
       const double e = sw ? estData[i] / sw[i] : estData[i];
       const double a = sw ? actual[i] / sw[i] : actual[i];
-      const int row = FUsedRows[static_cast<std::size_t>(i)];
-      Points[static_cast<std::size_t>(i)] = TFitPoint{row, ClassColorIndex(Table.RowAttrib(row)), a, e};
+      if (FChartPoints) {
+        const int row = FUsedRows[static_cast<std::size_t>(i)];
+        Points[static_cast<std::size_t>(i)] = TFitPoint{row, ClassColorIndex(Table.RowAttrib(row)), a, e};
+      }
       const double r = e - a;
       if (r < lo)
         lo = r;

@@ -592,6 +592,7 @@ int Run(int argc, char** argv)
   // The influence measures and predictions cost more than the fit: made only when printed.
   run.SetInfluence(o.Influence || o.Predict || o.Extended);
   run.SetPredictions(o.Predict);
+  run.SetChartPoints(false);  // it draws no chart
   if (!run.Execute(table, roles, model))
     ToolError(run.ErrorText());
   if (run.NearSingular())

@@ -275,19 +275,30 @@ TEST(MLRDeferredResult, ANewOrFailedRunEndsThePendingCompletion)
 
 // A run told to leave out the predictions gives the same report, influence measures and
 // excluded points; its predictions stay empty. The excluded points, made without the
-// predictions, sit at the predictions' estimates to the bit.
-TEST(MLRDeferredResult, ARunWithoutPredictionsKeepsEverythingElse)
+// predictions, sit at the predictions' estimates to the bit. A run without the chart points
+// likewise changes nothing but its empty points.
+TEST(MLRDeferredResult, ARunWithoutPredictionsOrChartPointsKeepsEverythingElse)
 {
   TDataTable table;
   LoadTable(table);
   for (const TCase& c : Cases()) {
     SCOPED_TRACE(c.Name);
     const TRoleState roles = RolesOf(c);
-    TMLRRun full, lean;
+    TMLRRun full, lean, pointless;
     lean.SetPredictions(false);
+    pointless.SetChartPoints(false);
     ASSERT_TRUE(full.Execute(table, roles, c.Options));
     ASSERT_TRUE(lean.Execute(table, roles, c.Options));
-    const TMLRResult &a = *full.Result(), &b = *lean.Result();
+    ASSERT_TRUE(pointless.Execute(table, roles, c.Options));
+    const TMLRResult &a = *full.Result(), &b = *lean.Result(), &d = *pointless.Result();
+    ASSERT_FALSE(a.FitPoints.empty());
+    EXPECT_TRUE(d.FitPoints.empty());
+    EXPECT_EQ(a.ReportLines, d.ReportLines);
+    EXPECT_EQ(a.ExtendedLines, d.ExtendedLines);
+    EXPECT_TRUE(SameBits(a.Estimates, d.Estimates));
+    EXPECT_TRUE(SameBits(a.Residuals, d.Residuals));
+    ExpectSamePoints(a.ExcludedPoints, d.ExcludedPoints);
+    EXPECT_EQ(a.Histogram.Bars.size(), d.Histogram.Bars.size());
     ASSERT_FALSE(a.Predictions.Rows.empty());
     EXPECT_TRUE(b.Predictions.Rows.empty());
     EXPECT_TRUE(b.Predictions.Estimate.empty());
