@@ -52,6 +52,21 @@ bool MultiLinearRegressionScaled(const TMatrix& A, const std::vector<int>& Expon
 bool MultiLinearRegressionScaled(const TMatrix& A, const std::vector<int>& Exponents, const TVector& B,
                                  TVector& X, TVector* Sig, bool& NearSingular, TMatrix& R, bool& Factored);
 
+// A design held as column pointers (each column NrOfRows values), for a caller whose columns
+// live elsewhere and that would otherwise copy them into a TMatrix first.
+struct TColumnDesign {
+  std::vector<const double*> Columns;
+  int NrOfRows = 0;
+  int NrOfColumns() const { return static_cast<int>(Columns.size()); }
+};
+// Whether MultiLinearRegressionScaled reduces a design of this size to its triangular factor (a
+// tall design beyond the small size): the only designs the column form below takes.
+bool ReducesBySize(int NrOfRows, int NrOfColumns);
+// MultiLinearRegressionScaled with the factor, of a design given by its columns, with the very
+// same results; false, with nothing written, for a size that ReducesBySize refuses.
+bool MultiLinearRegressionScaled(const TColumnDesign& A, const std::vector<int>& Exponents, const TVector& B,
+                                 TVector& X, TVector* Sig, bool& NearSingular, TMatrix& R, bool& Factored);
+
 // Scaled receives A with column k multiplied by 2^-Exponents[k - 1] (exactly, also where the
 // factor is no normal double).
 void ScaleColumns(const TMatrix& A, const std::vector<int>& Exponents, TMatrix& Scaled);

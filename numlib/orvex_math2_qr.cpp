@@ -382,12 +382,11 @@ std::vector<const double*> ColumnPointers(const TMatrix& A)
   return cols;
 }
 
-// Reduces rows First..First+Count-1 (0-based) of [A B] into T.
-void ReduceRows(const TMatrix& A, const TVector& B, int First, int Count, TTriangle& T, TBlockBuffers& Buf)
+TColumnDesign ColumnDesignOf(const TMatrix& A)
 {
-  const std::vector<const double*> cols = ColumnPointers(A);
-  ReduceColumns(cols.data(), A.NrOfColumns(), B.Data(), B.NrOfElem(), First, Count, T, Buf);
+  return {ColumnPointers(A), A.NrOfRows()};
 }
+
 
 // Stacks the triangle Other under Into. Each column joins the larger of the two units, so the
 // rescaled values only ever shrink.
@@ -413,9 +412,9 @@ void MergeTriangles(TTriangle& Into, const TTriangle& Other, TBlockBuffers& Buf)
 // The whole reduction: the chunks as tasks of the task runner, merged in chunk order. Each
 // finished chunk is one progress step on the calling thread; a cancelled run leaves Result
 // unwritten and gives false.
-bool ReduceTall(const TMatrix& A, const TVector& B, TTriangle& Result, const TTaskContext& Context)
+bool ReduceTall(const TColumnDesign& A, const TVector& B, TTriangle& Result, const TTaskContext& Context)
 {
-  const int m = A.NrOfRows();
+  const int m = A.NrOfRows;
   const int n1 = A.NrOfColumns() + 1;
   const int chunks = BlockCount(m, ChunkRows);
   std::vector<TTriangle> parts(static_cast<std::size_t>(chunks));
@@ -428,7 +427,8 @@ bool ReduceTall(const TMatrix& A, const TVector& B, TTriangle& Result, const TTa
         thread_local TBlockBuffers buf;
         buf.Reserve(std::max(n1, 1));
         const int first = c * ChunkRows;
-        ReduceRows(A, B, first, std::min(ChunkRows, m - first), parts[static_cast<std::size_t>(c)], buf);
+        ReduceColumns(A.Columns.data(), A.NrOfColumns(), B.Data(), B.NrOfElem(), first, std::min(ChunkRows, m - first),
+                      parts[static_cast<std::size_t>(c)], buf);
       },
       Context);
   if (!complete)
@@ -439,6 +439,11 @@ bool ReduceTall(const TMatrix& A, const TVector& B, TTriangle& Result, const TTa
   for (int c = 1; c < chunks; ++c)
     MergeTriangles(Result, parts[static_cast<std::size_t>(c)], merge);
   return true;
+}
+
+bool ReduceTall(const TMatrix& A, const TVector& B, TTriangle& Result, const TTaskContext& Context)
+{
+  return ReduceTall(ColumnDesignOf(A), B, Result, Context);
 }
 
 // The context of a reduction that follows the library's progress globals: one step per chunk,
@@ -638,7 +643,7 @@ bool DecomposeTriangle(const TTriangle& T, int n, bool WantSig, TTriangleSolutio
 }
 
 // The solve of the small triangle T, refined against A when ill-conditioned.
-bool SolveTriangle(const TMatrix& A, const TVector& B, const TTriangle& T, TVector& X, TVector* Sig,
+bool SolveTriangle(const TColumnDesign& A, const TVector& B, const TTriangle& T, TVector& X, TVector* Sig,
                    bool& NearSingular, const int* ColExp = nullptr)
 {
   TTriangleSolution s;
@@ -646,7 +651,7 @@ bool SolveTriangle(const TMatrix& A, const TVector& B, const TTriangle& T, TVect
     return false;
   NearSingular = s.NearSingular;
   if (s.Refine)
-    RefineOnce(ColumnPointers(A), A.NrOfRows(), B.Data(), B.NrOfElem(), s.V, s.W, s.Unit, s.X, ColExp);
+    RefineOnce(A.Columns, A.NrOfRows, B.Data(), B.NrOfElem(), s.V, s.W, s.Unit, s.X, ColExp);
   detail::WriteSolution(s.X, 0, &s.Sig, -s.Unit, X, Sig);
   return true;
 }
@@ -737,7 +742,7 @@ bool MultiLinearRegression(TMatrix& A, const TVector& B, TVector& X, TVector* Si
   // decomposition's does.
   if (!ReduceTall(A, B, t, GlobalProgressContext()))
     return true;
-  return SolveTriangle(A, B, t, X, Sig, NearSingular);
+  return SolveTriangle(ColumnDesignOf(A), B, t, X, Sig, NearSingular);
 }
 
 void ScaleColumns(const TMatrix& A, const std::vector<int>& Exponents, TMatrix& Scaled)
@@ -767,8 +772,7 @@ bool MultiLinearRegressionScaled(const TMatrix& A, const std::vector<int>& Expon
 {
   NearSingular = false;
   Factored = false;
-  const int n = A.NrOfColumns();
-  if (!IsTall(A) || detail::IsExtendedSize(A)) {
+  if (!ReducesBySize(A.NrOfRows(), A.NrOfColumns())) {
     TMatrix scaled;
     ScaleColumns(A, Exponents, scaled);
     if (detail::IsExtendedSize(scaled) && detail::SolveExtended(scaled, B, X, Sig, NearSingular))
@@ -776,6 +780,23 @@ bool MultiLinearRegressionScaled(const TMatrix& A, const std::vector<int>& Expon
     NearSingular = false;
     return SolveDirect(scaled, B, X, Sig, NearSingular, true);
   }
+  return MultiLinearRegressionScaled(ColumnDesignOf(A), Exponents, B, X, Sig, NearSingular, R, Factored);
+}
+
+bool ReducesBySize(int NrOfRows, int NrOfColumns)
+{
+  const long long m = NrOfRows, n = NrOfColumns;
+  return m >= TallMinRows && m / TallRatio >= n && !(m >= n && m * (n + 1) <= detail::ExtendedMaxElements);
+}
+
+bool MultiLinearRegressionScaled(const TColumnDesign& A, const std::vector<int>& Exponents, const TVector& B,
+                                 TVector& X, TVector* Sig, bool& NearSingular, TMatrix& R, bool& Factored)
+{
+  NearSingular = false;
+  Factored = false;
+  const int n = A.NrOfColumns();
+  if (!ReducesBySize(A.NrOfRows, n))
+    return false;
   TTriangle t;
   if (!ReduceTall(A, B, t, GlobalProgressContext()))
     return true;

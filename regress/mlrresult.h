@@ -131,7 +131,8 @@ struct TDFBetaModel {
   int NrOfCoefficients = 0;  // n
   std::vector<double> M, MT; // n x k and k x n, column-major
   std::vector<double> InvSqrtC;
-  std::shared_ptr<const TMatrix> Design;
+  TColumnDesign Design;             // the design's columns
+  std::shared_ptr<const void> Keep;  // what keeps them alive
 };
 
 // The DFBETAS of one object from its design row X (NrOfCoefficients values) and its scale

@@ -374,7 +374,7 @@ inline TPair AbsPair(TPair V)
 // interleaved lanes keep the maximum and the sums from becoming one long dependency chain;
 // lane l takes the values i = l (mod 4), the values beyond the last multiple of 4 go into
 // lane 0.
-template <bool Gather, bool Round>
+template <bool Gather, bool Round, bool Store = true>
 TCopyResult CopyColumnAs(const double* Src, const int* Rows, int Count, double* Dst,
                          TMLRRun::TColumnMoments* Moments)
 {
@@ -398,7 +398,8 @@ TCopyResult CopyColumnAs(const double* Src, const int* Rows, int Count, double* 
   TPairSums lo = {}, hi = {};
   const TPair shq = shift - TPair{};
   auto add = [&](TPairSums& q, double* D, TPair v) __attribute__((always_inline)) {
-    *reinterpret_cast<TPairU*>(D) = v;
+    if constexpr (Store)
+      *reinterpret_cast<TPairU*>(D) = v;
     const TPair a = AbsPair(v);
     q.Max = a > q.Max ? a : q.Max;
     q.Chk += v - v;
@@ -421,7 +422,8 @@ TCopyResult CopyColumnAs(const double* Src, const int* Rows, int Count, double* 
   }
   for (; i < Count; ++i) {
     const double v = fetch(i);
-    Dst[i] = v;
+    if constexpr (Store)
+      Dst[i] = v;
     const double a = std::fabs(v);
     lo.Max[0] = a > lo.Max[0] ? a : lo.Max[0];
     lo.Chk[0] += v - v;
@@ -467,6 +469,13 @@ TCopyResult CopyColumn(const double* Src, const int* Rows, int Count, bool Round
                : CopyColumnAs<false, false>(Src, Rows, Count, Dst, Moments);
 }
 
+// The largest magnitude, finiteness and moments of a column, as CopyColumn finds them, without
+// the copy.
+TCopyResult ScanColumn(const double* Src, int Count, TMLRRun::TColumnMoments* Moments)
+{
+  return CopyColumnAs<false, false, false>(Src, nullptr, Count, nullptr, Moments);
+}
+
 }  // namespace
 
 // The standard deviation of the residuals with the estimates and the residual sum of squares
@@ -497,7 +506,6 @@ void TMLRRun::FillDesign(const TDataTable& Table)
 {
   const int m = static_cast<int>(FUsedRows.size());
   const int n = FNumInputs + 1;
-  FMatD.Resize(n, m);
   FVecC.Resize(m);
   FVecX.Resize(n);
   FVecDx.Resize(n);
@@ -505,6 +513,14 @@ void TMLRRun::FillDesign(const TDataTable& Table)
   // From the raw column storage; the level types read as whole numbers, as Elem gives them.
   // When every row is used the copy is a plain one.
   const bool allRows = m == Table.NrOfRows();
+  bool borrow = FBorrowTable && allRows && !FSolver && ReducesBySize(m, n);
+  for (int k = 0; borrow && k <= FNumInputs; ++k)
+    borrow = !IsLevelType(Table.VarType(k < FNumInputs ? FSelColumns.Data()[k] : FTargetCol));
+  if (borrow) {
+    BorrowDesign(Table);
+    return;
+  }
+  FMatD.Resize(n, m);
   // The copy also finds each column's largest magnitude (for the scaling of the solve),
   // whether a value is not finite, and the moments of each input, so that none of them needs
   // a pass of its own. One task per column (the inputs, the ones, the target) on the math
@@ -514,7 +530,7 @@ void TMLRRun::FillDesign(const TDataTable& Table)
   std::vector<unsigned char> finite(static_cast<std::size_t>(n) + 1, 1);
   ForEachMathTask(n + 1, [&](int k) {
     if (k == FNumInputs) {
-      std::fill(FMatD.Column(n), FMatD.Column(n) + m, 1.0);
+      std::fill(FMatD.OwnColumn(n), FMatD.OwnColumn(n) + m, 1.0);
       return;
     }
     const bool target = k > FNumInputs;
@@ -522,13 +538,44 @@ void TMLRRun::FillDesign(const TDataTable& Table)
     const double* src = Table.ColumnValues(col);
     const bool round = IsLevelType(Table.VarType(col));
     const TCopyResult r = CopyColumn(src, allRows ? nullptr : FUsedRows.data(), m, round,
-                                     target ? FVecC.Data() : FMatD.Column(k + 1),
+                                     target ? FVecC.Data() : FMatD.OwnColumn(k + 1),
                                      target ? nullptr : &FInputMoments[static_cast<std::size_t>(k)]);
     finite[static_cast<std::size_t>(k)] = r.Finite;
     if (!target)
       FColumnMax[static_cast<std::size_t>(k)] = r.MaxAbs;
   });
   FDesignFinite = std::find(finite.begin(), finite.end(), 0) == finite.end();
+}
+
+// FillDesign on the table's own columns: the inputs are only read for their largest magnitudes,
+// finiteness and moments, the target is copied, and the intercept's ones come from a buffer of
+// the run (a new one while a result still holds the last).
+void TMLRRun::BorrowDesign(const TDataTable& Table)
+{
+  const int m = static_cast<int>(FUsedRows.size());
+  const int n = FNumInputs + 1;
+  if (!FOnes || FOnes.use_count() > 1 || static_cast<int>(FOnes->size()) != m) {
+    FOnes = std::make_shared<TBulkVector<double>>(static_cast<std::size_t>(m));
+    std::fill(FOnes->begin(), FOnes->end(), 1.0);
+  }
+  std::vector<const double*> cols;
+  for (int k = 0; k < FNumInputs; ++k)
+    cols.push_back(Table.ColumnValues(FSelColumns.Data()[k]));
+  cols.push_back(FOnes->data());
+  FColumnMax.assign(static_cast<std::size_t>(n), 1.0);
+  FInputMoments.assign(static_cast<std::size_t>(FNumInputs), TColumnMoments{});
+  std::vector<unsigned char> finite(static_cast<std::size_t>(n), 1);
+  ForEachMathTask(n, [&](int k) {
+    const bool target = k == FNumInputs;
+    const TCopyResult r =
+        target ? CopyColumn(Table.ColumnValues(FTargetCol), nullptr, m, false, FVecC.Data(), nullptr)
+               : ScanColumn(cols[static_cast<std::size_t>(k)], m, &FInputMoments[static_cast<std::size_t>(k)]);
+    finite[static_cast<std::size_t>(k)] = r.Finite;
+    if (!target)
+      FColumnMax[static_cast<std::size_t>(k)] = r.MaxAbs;
+  });
+  FDesignFinite = std::find(finite.begin(), finite.end(), 0) == finite.end();
+  FMatD.Borrow(std::move(cols), m, FOnes);
 }
 
 // Step 6 with the scaling: every column of the working copy is multiplied by a power of two
@@ -559,9 +606,12 @@ bool TMLRRun::Solve()
   dx.Resize(n);
   bool nearSingular = false;
   FHaveTriangle = false;
-  const bool solved = FSolver ? FSolver(FWork, FVecC, x, &dx, nearSingular)
-                              : MultiLinearRegressionScaled(FMatD, exponents, FVecC, x, &dx, nearSingular, FTriangle,
-                                                            FHaveTriangle);
+  const bool solved =
+      FSolver            ? FSolver(FWork, FVecC, x, &dx, nearSingular)
+      : FMatD.Borrowed() ? MultiLinearRegressionScaled(FMatD.Columns(), exponents, FVecC, x, &dx, nearSingular,
+                                                       FTriangle, FHaveTriangle)
+                         : MultiLinearRegressionScaled(FMatD, exponents, FVecC, x, &dx, nearSingular, FTriangle,
+                                                       FHaveTriangle);
   if (!solved)
     return Fail(TRunStatus::SolveFailed, "Regression failed: the decomposition did not converge");
 

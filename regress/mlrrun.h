@@ -33,24 +33,39 @@ class TDataTable;
 // keeps the design it was made from; the next run fills the other of two buffers when a result
 // still holds this one, so that a repeated run of the same size neither copies nor allocates.
 // Writing access to a design that a result holds gives the run a copy first.
+//
+// The design can also be borrowed: columns held elsewhere (a table's own columns, which the
+// caller keeps alive and unchanged while the results live) and an owned column of ones. The
+// readers see the same values; writing access or the TMatrix view first copies them into a
+// matrix of its own.
 class TSharedDesign {
 public:
   TSharedDesign();
-  int NrOfColumns() const { return FCurrent->NrOfColumns(); }
-  int NrOfRows() const { return FCurrent->NrOfRows(); }
-  const double* Column(int Col) const { return FCurrent->Column(Col); }
-  double* Column(int Col) { return Own().Column(Col); }
+  int NrOfColumns() const { return Borrowed() ? FBorrowed.NrOfColumns() : FCurrent->NrOfColumns(); }
+  int NrOfRows() const { return Borrowed() ? FBorrowed.NrOfRows : FCurrent->NrOfRows(); }
+  const double* Column(int Col) const
+  {
+    return Borrowed() ? FBorrowed.Columns[static_cast<std::size_t>(Col - 1)] : FCurrent->Column(Col);
+  }
+  double* OwnColumn(int Col) { return Own().Column(Col); }
   // The contents are replaced: a held design is left to its result without a copy.
   bool Resize(int NewNrOfColumns, int NewNrOfRows);
+  // The design becomes Columns (NrOfRows values each); Keep holds what the design owns of them.
+  void Borrow(std::vector<const double*> Columns, int NrOfRows, std::shared_ptr<const void> Keep);
+  bool Borrowed() const { return !FBorrowed.Columns.empty(); }
   void SetName(const std::string& Value) { FCurrent->SetName(Value); }
-  operator const TMatrix&() const { return *FCurrent; }
+  operator const TMatrix&() const { return Materialized(); }
   operator TMatrix&() { return Own(); }
-  // The design as it stands, for a result to keep.
-  std::shared_ptr<const TMatrix> Share() const { return FCurrent; }
+  // The columns as they stand, and what keeps them alive, for a result to keep.
+  TColumnDesign Columns() const;
+  std::shared_ptr<const void> Share() const { return Borrowed() ? FBorrowKeep : FCurrent; }
 
 private:
   TMatrix& Own();
-  std::shared_ptr<TMatrix> FCurrent, FSpare;
+  const TMatrix& Materialized() const;
+  mutable std::shared_ptr<TMatrix> FCurrent, FSpare;
+  mutable TColumnDesign FBorrowed;
+  mutable std::shared_ptr<const void> FBorrowKeep;
 };
 
 // Per table column (1-based) an input flag and a target flag, as the variable list holds them.
@@ -156,6 +171,13 @@ public:
   // made): a caller that draws no chart saves 24 bytes an object.
   bool ChartPoints() const { return FChartPoints; }
   void SetChartPoints(bool Value) { FChartPoints = Value; }
+  // properties: whether the run may read the design from the table's own columns instead of a
+  // copy (off by default), when the plain model uses every row of a large table and no input is
+  // of a level type: a one-shot caller saves the copy of its table. The caller must then keep the
+  // table alive and unchanged while it uses the run's results (their DFBETAS read it), and MatD
+  // makes a copy when asked.
+  bool BorrowTable() const { return FBorrowTable; }
+  void SetBorrowTable(bool Value) { FBorrowTable = Value; }
 
   // properties: whether a successful run publishes its result in two steps (off by default; the
   // window's choice, so that its charts and report are painted before the influence measures
@@ -189,6 +211,8 @@ public:
   // per object used, unscaled (the solve works on a scaled copy). With weights every row is
   // multiplied by sqrt(w), the intercept column included, and so is VecC.
   const TMatrix& MatD() const { return FMatD; }
+  // Whether the last run read its design from the table's own columns (see BorrowTable).
+  bool DesignBorrowed() const { return FMatD.Borrowed(); }
   // Target values of the objects used.
   const TVector& VecC() const { return FVecC; }
   // Coefficients: one per input in SelColumns order, the intercept last.
@@ -247,6 +271,7 @@ private:
   void MakeExcludedPoints(const TDataTable& Table, TMLRResult& Result) const;
   bool DropNonFiniteRows();
   void FillDesign(const TDataTable& Table);
+  void BorrowDesign(const TDataTable& Table);
   // The steps of a run with options (mlrrun_options.cpp): the weights and the design's terms
   // over the rows, the fill of the scaled design, its statistics, and the extended block's
   // lines and tables of the options.
@@ -353,6 +378,9 @@ private:
   bool FDeferInfluence = false;
   bool FPredictions = true;
   bool FChartPoints = true;
+  bool FBorrowTable = false;
+  // The intercept's column of a borrowed design.
+  std::shared_ptr<TBulkVector<double>> FOnes;
   bool FPending = false;
   // The leverage factor of the last run (empty when it made none) and its rank.
   std::vector<double> FFactor;

@@ -339,6 +339,8 @@ TSharedDesign::TSharedDesign() : FCurrent(std::make_shared<TMatrix>()) {}
 
 bool TSharedDesign::Resize(int NewNrOfColumns, int NewNrOfRows)
 {
+  FBorrowed = {};
+  FBorrowKeep.reset();
   if (FCurrent.use_count() > 1) {
     // A result holds this design: fill the spare one, or a new one while both are held.
     std::shared_ptr<TMatrix> next = FSpare && FSpare.use_count() == 1 ? std::move(FSpare) : std::make_shared<TMatrix>();
@@ -349,8 +351,43 @@ bool TSharedDesign::Resize(int NewNrOfColumns, int NewNrOfRows)
   return FCurrent->Resize(NewNrOfColumns, NewNrOfRows);
 }
 
+void TSharedDesign::Borrow(std::vector<const double*> Columns, int NrOfRows, std::shared_ptr<const void> Keep)
+{
+  FBorrowed = {std::move(Columns), NrOfRows};
+  FBorrowKeep = std::move(Keep);
+}
+
+TColumnDesign TSharedDesign::Columns() const
+{
+  if (Borrowed())
+    return FBorrowed;
+  TColumnDesign d{{}, FCurrent->NrOfRows()};
+  for (int c = 1; c <= FCurrent->NrOfColumns(); ++c)
+    d.Columns.push_back(FCurrent->Column(c));
+  return d;
+}
+
+const TMatrix& TSharedDesign::Materialized() const
+{
+  if (Borrowed()) {
+    // A matrix of its own with the borrowed values (a held one is left to its result).
+    auto copy = std::make_shared<TMatrix>();
+    copy->SetName(FCurrent->Name());
+    copy->Resize(FBorrowed.NrOfColumns(), FBorrowed.NrOfRows);
+    for (int c = 1; c <= FBorrowed.NrOfColumns(); ++c)
+      std::copy(FBorrowed.Columns[static_cast<std::size_t>(c - 1)],
+                FBorrowed.Columns[static_cast<std::size_t>(c - 1)] + FBorrowed.NrOfRows, copy->Column(c));
+    FSpare = std::move(FCurrent);
+    FCurrent = std::move(copy);
+    FBorrowed = {};
+    FBorrowKeep.reset();
+  }
+  return *FCurrent;
+}
+
 TMatrix& TSharedDesign::Own()
 {
+  Materialized();
   if (FCurrent.use_count() > 1) {
     auto copy = std::make_shared<TMatrix>();
     copy->Assign(*FCurrent);
@@ -474,11 +511,10 @@ void DFBetaRowOf(const TDFBetaModel& Model, const double* X, double Scale, doubl
 void TInfluence::DFBetaRow(int Object, double* Out) const
 {
   const TDFBetaModel& f = *DFBetaSource;
-  const TMatrix& d = *f.Design;
   const int n = f.NrOfCoefficients;
   std::vector<double> x(static_cast<std::size_t>(n));
   for (int j = 0; j < n; ++j)
-    x[static_cast<std::size_t>(j)] = d.Column(j + 1)[Object];
+    x[static_cast<std::size_t>(j)] = f.Design.Columns[static_cast<std::size_t>(j)][Object];
   DFBetaRowOf(f, x.data(), DFBetaScale[static_cast<std::size_t>(Object)], Out);
 }
 
@@ -622,7 +658,8 @@ void TMLRRun::MakeInfluence(TMLRResult& Result, const std::vector<double>& M, in
   for (int i = 0; i < m; ++i)
     rss += static_cast<long double>(e[i]) * e[i];
   const TInfluenceModel model = MakeInfluenceModel(M, k, m, rss, Result.Inference);
-  model.Factor->Design = FMatD.Share();
+  model.Factor->Design = FMatD.Columns();
+  model.Factor->Keep = FMatD.Share();
   f.DFBetaSource = model.Factor;
   // One pass in fixed blocks, a task of several consecutive blocks per thread (so that a block's
   // arithmetic overlaps the reading of the next one): the measures, each object's DFBETAS factor

@@ -182,7 +182,7 @@ void TMLRRun::FillOptionsDesign(const TDataTable& Table)
   for (int i = 0; i < m; ++i)
     sumW += sw ? static_cast<long double>(sw[i]) * sw[i] : 1.0L;
   for (int j = 0; j < n; ++j) {
-    double* d = FMatD.Column(j + 1);
+    double* d = FMatD.OwnColumn(j + 1);
     if (j < p)
       FillDesignColumn(Table, FDesign, j, FUsedRows, sw, d);
     else

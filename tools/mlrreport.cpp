@@ -593,6 +593,7 @@ int Run(int argc, char** argv)
   run.SetInfluence(o.Influence || o.Predict || o.Extended);
   run.SetPredictions(o.Predict);
   run.SetChartPoints(false);  // it draws no chart
+  run.SetBorrowTable(true);   // the table stays as loaded until the tool ends
   if (!run.Execute(table, roles, model))
     ToolError(run.ErrorText());
   if (run.NearSingular())
