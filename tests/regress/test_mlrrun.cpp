@@ -750,7 +750,7 @@ TEST(MLRRun, BorrowedTableColumnsGiveTheResultsOfTheCopy)
       EXPECT_TRUE(std::equal(a.Estimates.begin(), a.Estimates.end(), r->Estimates.begin(), r->Estimates.end()));
       EXPECT_TRUE(std::equal(a.Influence.CooksDistance.begin(), a.Influence.CooksDistance.end(),
                              r->Influence.CooksDistance.begin(), r->Influence.CooksDistance.end()));
-      const int n = Inputs + 1, m = static_cast<int>(a.UsedRows.size());
+      const int n = a.Influence.NrOfCoefficients, m = static_cast<int>(a.UsedRows.size());
       std::vector<double> da(n), db(n);
       for (int i : {0, m / 3, m - 1}) {
         a.Influence.DFBetaRow(i, da.data());
@@ -761,7 +761,8 @@ TEST(MLRRun, BorrowedTableColumnsGiveTheResultsOfTheCopy)
     // The design matrix is there when asked for, borrowed or not.
     const TMatrix &da = copy.MatD(), &db = borrowed.MatD();
     ASSERT_EQ(da.NrOfRows(), db.NrOfRows());
-    for (int k = 1; k <= Inputs + 1; ++k)
+    ASSERT_EQ(da.NrOfColumns(), db.NrOfColumns());
+    for (int k = 1; k <= da.NrOfColumns(); ++k)
       EXPECT_TRUE(std::equal(da.Column(k), da.Column(k) + da.NrOfRows(), db.Column(k))) << k;
   };
   fill(3000);
