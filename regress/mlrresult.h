@@ -314,6 +314,9 @@ struct TMLRResult {
 
   // charts
   TBulkVector<TFitPoint> FitPoints;
+  // ClassColors index of the chart's diagonal reference line: the colour the last mark leaves,
+  // that of the last object used (0 without points). The line's ends come from the chart's
+  // ranges after it has fitted them to the marks, so the chart supplies them.
   int FitLineColorIndex = 0;
   std::string Caption;
   TResidualHistogram Histogram;
