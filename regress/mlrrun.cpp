@@ -513,69 +513,54 @@ void TMLRRun::FillDesign(const TDataTable& Table)
   // From the raw column storage; the level types read as whole numbers, as Elem gives them.
   // When every row is used the copy is a plain one.
   const bool allRows = m == Table.NrOfRows();
+  // A caller that keeps its table (BorrowTable) gets the table's own columns as the design when
+  // every row is used, nothing is rounded and the solve takes the design by its columns: the
+  // inputs are then only read, and the ones come from a buffer of the run (a new one while a
+  // result still holds the last).
   bool borrow = FBorrowTable && allRows && !FSolver && ReducesBySize(m, n);
   for (int k = 0; borrow && k <= FNumInputs; ++k)
     borrow = !IsLevelType(Table.VarType(k < FNumInputs ? FSelColumns.Data()[k] : FTargetCol));
+  std::vector<const double*> borrowed;
   if (borrow) {
-    BorrowDesign(Table);
-    return;
+    if (!FOnes || FOnes.use_count() > 1 || static_cast<int>(FOnes->size()) != m) {
+      FOnes = std::make_shared<TBulkVector<double>>(static_cast<std::size_t>(m));
+      std::fill(FOnes->begin(), FOnes->end(), 1.0);
+    }
+    for (int k = 0; k < FNumInputs; ++k)
+      borrowed.push_back(Table.ColumnValues(FSelColumns.Data()[k]));
+    borrowed.push_back(FOnes->data());
+  } else {
+    FMatD.Resize(n, m);
   }
-  FMatD.Resize(n, m);
-  // The copy also finds each column's largest magnitude (for the scaling of the solve),
-  // whether a value is not finite, and the moments of each input, so that none of them needs
-  // a pass of its own. One task per column (the inputs, the ones, the target) on the math
-  // threads; each column's sums run in the same order on any number of threads.
+  // The copy (or the reading) also finds each column's largest magnitude (for the scaling of
+  // the solve), whether a value is not finite, and the moments of each input, so that none of
+  // them needs a pass of its own. One task per column (the inputs, the ones, the target) on the
+  // math threads; each column's sums run in the same order on any number of threads.
   FColumnMax.assign(static_cast<std::size_t>(n), 1.0);
   FInputMoments.assign(static_cast<std::size_t>(FNumInputs), TColumnMoments{});
   std::vector<unsigned char> finite(static_cast<std::size_t>(n) + 1, 1);
   ForEachMathTask(n + 1, [&](int k) {
     if (k == FNumInputs) {
-      std::fill(FMatD.OwnColumn(n), FMatD.OwnColumn(n) + m, 1.0);
+      if (!borrow)
+        std::fill(FMatD.OwnColumn(n), FMatD.OwnColumn(n) + m, 1.0);
       return;
     }
     const bool target = k > FNumInputs;
     const int col = target ? FTargetCol : FSelColumns.Data()[k];
     const double* src = Table.ColumnValues(col);
     const bool round = IsLevelType(Table.VarType(col));
-    const TCopyResult r = CopyColumn(src, allRows ? nullptr : FUsedRows.data(), m, round,
-                                     target ? FVecC.Data() : FMatD.OwnColumn(k + 1),
-                                     target ? nullptr : &FInputMoments[static_cast<std::size_t>(k)]);
+    TColumnMoments* moments = target ? nullptr : &FInputMoments[static_cast<std::size_t>(k)];
+    const TCopyResult r = borrow && !target
+                              ? ScanColumn(src, m, moments)
+                              : CopyColumn(src, allRows ? nullptr : FUsedRows.data(), m, round,
+                                           target ? FVecC.Data() : FMatD.OwnColumn(k + 1), moments);
     finite[static_cast<std::size_t>(k)] = r.Finite;
     if (!target)
       FColumnMax[static_cast<std::size_t>(k)] = r.MaxAbs;
   });
   FDesignFinite = std::find(finite.begin(), finite.end(), 0) == finite.end();
-}
-
-// FillDesign on the table's own columns: the inputs are only read for their largest magnitudes,
-// finiteness and moments, the target is copied, and the intercept's ones come from a buffer of
-// the run (a new one while a result still holds the last).
-void TMLRRun::BorrowDesign(const TDataTable& Table)
-{
-  const int m = static_cast<int>(FUsedRows.size());
-  const int n = FNumInputs + 1;
-  if (!FOnes || FOnes.use_count() > 1 || static_cast<int>(FOnes->size()) != m) {
-    FOnes = std::make_shared<TBulkVector<double>>(static_cast<std::size_t>(m));
-    std::fill(FOnes->begin(), FOnes->end(), 1.0);
-  }
-  std::vector<const double*> cols;
-  for (int k = 0; k < FNumInputs; ++k)
-    cols.push_back(Table.ColumnValues(FSelColumns.Data()[k]));
-  cols.push_back(FOnes->data());
-  FColumnMax.assign(static_cast<std::size_t>(n), 1.0);
-  FInputMoments.assign(static_cast<std::size_t>(FNumInputs), TColumnMoments{});
-  std::vector<unsigned char> finite(static_cast<std::size_t>(n), 1);
-  ForEachMathTask(n, [&](int k) {
-    const bool target = k == FNumInputs;
-    const TCopyResult r =
-        target ? CopyColumn(Table.ColumnValues(FTargetCol), nullptr, m, false, FVecC.Data(), nullptr)
-               : ScanColumn(cols[static_cast<std::size_t>(k)], m, &FInputMoments[static_cast<std::size_t>(k)]);
-    finite[static_cast<std::size_t>(k)] = r.Finite;
-    if (!target)
-      FColumnMax[static_cast<std::size_t>(k)] = r.MaxAbs;
-  });
-  FDesignFinite = std::find(finite.begin(), finite.end(), 0) == finite.end();
-  FMatD.Borrow(std::move(cols), m, FOnes);
+  if (borrow)
+    FMatD.Borrow(std::move(borrowed), m, FOnes);
 }
 
 // Step 6 with the scaling: every column of the working copy is multiplied by a power of two

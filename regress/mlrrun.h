@@ -271,7 +271,6 @@ private:
   void MakeExcludedPoints(const TDataTable& Table, TMLRResult& Result) const;
   bool DropNonFiniteRows();
   void FillDesign(const TDataTable& Table);
-  void BorrowDesign(const TDataTable& Table);
   // The steps of a run with options (mlrrun_options.cpp): the weights and the design's terms
   // over the rows, the fill of the scaled design, its statistics, and the extended block's
   // lines and tables of the options.
