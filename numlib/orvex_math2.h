@@ -59,6 +59,8 @@ struct TColumnDesign {
   int NrOfRows = 0;
   int NrOfColumns() const { return static_cast<int>(Columns.size()); }
 };
+// The columns of A.
+TColumnDesign ColumnDesignOf(const TMatrix& A);
 // Whether MultiLinearRegressionScaled reduces a design of this size to its triangular factor (a
 // tall design beyond the small size): the only designs the column form below takes.
 bool ReducesBySize(int NrOfRows, int NrOfColumns);

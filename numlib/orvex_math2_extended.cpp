@@ -166,11 +166,14 @@ std::vector<TLong> InverseApply(const TLongMatrix& L, const TLongMatrix& V, cons
 
 }  // namespace
 
+bool IsExtendedSize(long long NrOfRows, long long NrOfColumns)
+{
+  return NrOfRows >= NrOfColumns && NrOfRows * (NrOfColumns + 1) <= ExtendedMaxElements;
+}
+
 bool IsExtendedSize(const TMatrix& A)
 {
-  const long long m = A.NrOfRows();
-  const long long n = A.NrOfColumns();
-  return m >= n && m * (n + 1) <= ExtendedMaxElements;
+  return IsExtendedSize(A.NrOfRows(), A.NrOfColumns());
 }
 
 bool SolveExtended(const TMatrix& A, const TVector& B, TVector& X, TVector* Sig, bool& NearSingular)

@@ -34,6 +34,7 @@ constexpr long long ExtendedMaxElements = 16384;
 // True for a design that the extended-precision path serves: at least as many rows as columns
 // and at most ExtendedMaxElements elements with the target.
 bool IsExtendedSize(const TMatrix& A);
+bool IsExtendedSize(long long NrOfRows, long long NrOfColumns);
 
 // The least-squares solution in extended precision (see orvex_math2_extended.cpp): X, Sig and
 // NearSingular as MultiLinearRegression gives them; A and B are not changed. False, with X and

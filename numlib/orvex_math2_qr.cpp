@@ -27,6 +27,14 @@
 
 namespace orvex {
 
+TColumnDesign ColumnDesignOf(const TMatrix& A)
+{
+  TColumnDesign d{{}, A.NrOfRows()};
+  for (int c = 1; c <= A.NrOfColumns(); ++c)
+    d.Columns.push_back(A.Column(c));
+  return d;
+}
+
 namespace {
 
 constexpr int BlockRows = 128;
@@ -374,18 +382,6 @@ void ReduceColumns(const double* const* Cols, int n, const double* B, int NrOfB,
   }
 }
 
-std::vector<const double*> ColumnPointers(const TMatrix& A)
-{
-  std::vector<const double*> cols;
-  for (int c = 1; c <= A.NrOfColumns(); ++c)
-    cols.push_back(A.Column(c));
-  return cols;
-}
-
-TColumnDesign ColumnDesignOf(const TMatrix& A)
-{
-  return {ColumnPointers(A), A.NrOfRows()};
-}
 
 
 // Stacks the triangle Other under Into. Each column joins the larger of the two units, so the
@@ -596,11 +592,9 @@ double Condition(const TVector& W)
   return wmin > 0.0 ? wmax / wmin : 0.0;
 }
 
-bool IsTall(const TMatrix& A)
+bool IsTall(int NrOfRows, int NrOfColumns)
 {
-  const int m = A.NrOfRows();
-  const int n = A.NrOfColumns();
-  return m >= TallMinRows && m / TallRatio >= n;
+  return NrOfRows >= TallMinRows && NrOfRows / TallRatio >= NrOfColumns;
 }
 
 // The decomposition of the small triangle T (units: A columns 2^Unit, B column 2^BUnit) and
@@ -735,7 +729,7 @@ bool MultiLinearRegression(TMatrix& A, const TVector& B, TVector& X, TVector* Si
   if (detail::IsExtendedSize(A) && detail::SolveExtended(A, B, X, Sig, NearSingular))
     return true;
   NearSingular = false;
-  if (!IsTall(A))
+  if (!IsTall(A.NrOfRows(), A.NrOfColumns()))
     return SolveDirect(A, B, X, Sig, NearSingular, true);
   TTriangle t;
   // An aborted reduction leaves the outputs unwritten; the result stays True, as an aborted
@@ -785,8 +779,7 @@ bool MultiLinearRegressionScaled(const TMatrix& A, const std::vector<int>& Expon
 
 bool ReducesBySize(int NrOfRows, int NrOfColumns)
 {
-  const long long m = NrOfRows, n = NrOfColumns;
-  return m >= TallMinRows && m / TallRatio >= n && !(m >= n && m * (n + 1) <= detail::ExtendedMaxElements);
+  return IsTall(NrOfRows, NrOfColumns) && !detail::IsExtendedSize(NrOfRows, NrOfColumns);
 }
 
 bool MultiLinearRegressionScaled(const TColumnDesign& A, const std::vector<int>& Exponents, const TVector& B,

@@ -359,12 +359,7 @@ void TSharedDesign::Borrow(std::vector<const double*> Columns, int NrOfRows, std
 
 TColumnDesign TSharedDesign::Columns() const
 {
-  if (Borrowed())
-    return FBorrowed;
-  TColumnDesign d{{}, FCurrent->NrOfRows()};
-  for (int c = 1; c <= FCurrent->NrOfColumns(); ++c)
-    d.Columns.push_back(FCurrent->Column(c));
-  return d;
+  return Borrowed() ? FBorrowed : ColumnDesignOf(*FCurrent);
 }
 
 const TMatrix& TSharedDesign::Materialized() const
