@@ -43,6 +43,11 @@ struct TContext {
   std::string LibraryError;
   std::size_t Polls = 0;
   std::int64_t Missing = 0;
+  // The longest label-set name the variable handler may be given, or 0 for a terminated one:
+  // a Stata file's value-label-name entries are fixed fields that the library hands over in
+  // place, without a terminator when a name fills its field.
+  std::size_t LabelSetLimit = 0;
+  bool Dta = false;
 
   bool Spend(std::size_t Bytes)
   {
@@ -57,6 +62,10 @@ struct TContext {
 int OnMetadata(readstat_metadata_t* Metadata, void* Ctx)
 {
   auto& c = *static_cast<TContext*>(Ctx);
+  if (c.Dta) {
+    const int version = readstat_get_file_format_version(Metadata);
+    c.LabelSetLimit = version < 110 ? 9 : version < 118 ? 33 : 129;
+  }
   const std::int64_t rows = readstat_get_row_count(Metadata);
   const std::int64_t vars = readstat_get_var_count(Metadata);
   // A declared size beyond the budget is refused before anything is stored.
@@ -85,7 +94,8 @@ int OnVariable(int Index, readstat_variable_t* Variable, const char* LabelSet, v
   const char* label = readstat_variable_get_label(Variable);
   v.Name = name ? name : "";
   v.Label = label ? label : "";
-  v.LabelSet = LabelSet ? LabelSet : "";
+  if (LabelSet)
+    v.LabelSet = c.LabelSetLimit ? std::string(LabelSet, strnlen(LabelSet, c.LabelSetLimit)) : std::string(LabelSet);
   v.IsString = readstat_variable_get_type_class(Variable) == READSTAT_TYPE_CLASS_STRING;
   c.Vars.push_back(std::move(v));
   return READSTAT_HANDLER_OK;
@@ -320,7 +330,10 @@ TStatFileResult ReadStatFile(const std::string& FileName, const TStatFileOptions
     switch (kind) {
       case TStatFileKind::Sav: err = readstat_parse_sav(parser.get(), FileName.c_str(), &c); break;
       case TStatFileKind::Por: err = readstat_parse_por(parser.get(), FileName.c_str(), &c); break;
-      case TStatFileKind::Dta: err = readstat_parse_dta(parser.get(), FileName.c_str(), &c); break;
+      case TStatFileKind::Dta:
+        c.Dta = true;
+        err = readstat_parse_dta(parser.get(), FileName.c_str(), &c);
+        break;
       case TStatFileKind::Sas7bdat: err = readstat_parse_sas7bdat(parser.get(), FileName.c_str(), &c); break;
       case TStatFileKind::Xport: err = readstat_parse_xport(parser.get(), FileName.c_str(), &c); break;
     }
