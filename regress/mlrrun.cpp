@@ -550,10 +550,10 @@ void TMLRRun::FillDesign(const TDataTable& Table)
     const double* src = Table.ColumnValues(col);
     const bool round = IsLevelType(Table.VarType(col));
     TColumnMoments* moments = target ? nullptr : &FInputMoments[static_cast<std::size_t>(k)];
-    const TCopyResult r = borrow && !target
-                              ? ScanColumn(src, m, moments)
-                              : CopyColumn(src, allRows ? nullptr : FUsedRows.data(), m, round,
-                                           target ? FVecC.Data() : FMatD.OwnColumn(k + 1), moments);
+    // A borrowed input is only read; the target is always copied.
+    double* dst = target ? FVecC.Data() : borrow ? nullptr : FMatD.OwnColumn(k + 1);
+    const TCopyResult r = dst ? CopyColumn(src, allRows ? nullptr : FUsedRows.data(), m, round, dst, moments)
+                              : ScanColumn(src, m, moments);
     finite[static_cast<std::size_t>(k)] = r.Finite;
     if (!target)
       FColumnMax[static_cast<std::size_t>(k)] = r.MaxAbs;
