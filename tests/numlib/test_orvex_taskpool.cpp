@@ -293,6 +293,10 @@ TEST(TaskPool, ReductionIsIdenticalOnOneTwoAndFourThreadsAndCancelsFromAnotherTh
     context.Cancel = &cancel;
     context.Progress = [&](int Finished) {
       done.store(Finished);
+      // The first step waits for the other thread's cancel, so that a busy machine that does
+      // not schedule that thread cannot let the whole reduction finish first.
+      while (Finished == 1 && !cancel.load())
+        std::this_thread::yield();
       return false;
     };
     std::thread canceller([&] {
