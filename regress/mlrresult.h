@@ -140,6 +140,35 @@ struct TDFBetaModel {
 // influence pass makes the same products in the same order, so both give the same bits.
 void DFBetaRowOf(const TDFBetaModel& Model, const double* X, double Scale, double* Out);
 
+// The influential objects of a fit as the extended block lists them: the counts, and the first
+// flagged objects and objects of leverage 1 in row order (at least the first MaxListed and
+// MaxUnitLeverageRows; a listing of every flagged object, as the window's result has, may hold
+// more).
+struct TListedObject {
+  int Row = 0;
+  std::string Name;
+  double MaxAbsDFBeta = 0, DFFits = 0, CovRatio = 0, CooksDistance = 0, Hat = 0;
+  std::uint8_t Flags = 0;
+};
+struct TInfluenceListing {
+  static constexpr std::size_t MaxListed = 20;
+  static constexpr std::size_t MaxUnitLeverageRows = 10;
+  int Rank = 0;
+  int NrOfObjects = 0;   // objects used
+  int NrOfPositive = 0;  // of leverage above 0
+  int NrOfFlagged = 0;
+  std::vector<TListedObject> Listed;
+  int NrOfUnitLeverage = 0;
+  std::vector<int> UnitLeverageRows;
+
+  // Whether the next flagged object would be listed: its DFBETAS need not be made otherwise.
+  bool Lists() const { return Listed.size() < MaxListed; }
+  void AddFlagged(TListedObject Object);
+  void AddUnitLeverage(int Row);
+  // Adds the counts and lists of the objects that follow this listing's.
+  void Append(const TInfluenceListing& Later);
+};
+
 struct TInfluence {
   bool Available = false;   // false when n <= k (no residual degrees of freedom)
   int Rank = 0;             // k
@@ -158,6 +187,10 @@ struct TInfluence {
   TBulkVector<std::uint8_t> Flags;  // TInfluenceFlag bits
   std::vector<int> Flagged;         // indices (0-based, objects used) with any flag, increasing
   int NrOfUnitLeverage = 0;         // objects with h = 1
+  // A run that keeps no measures per object (TMLRRun::ObjectMeasures off) leaves the vectors
+  // above and Flagged empty and holds what the report lists here instead.
+  bool Summarized = false;
+  TInfluenceListing Listing;
 
   // The DFBETAS of coefficient j (0-based, inputs then intercept) for object i, computed when
   // asked for; NaN for a coefficient of the collinear part of the design. DFBetaRow writes all

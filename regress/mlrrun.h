@@ -171,6 +171,13 @@ public:
   // made): a caller that draws no chart saves 24 bytes an object.
   bool ChartPoints() const { return FChartPoints; }
   void SetChartPoints(bool Value) { FChartPoints = Value; }
+  // properties: whether the influence measures are kept for every object (on by default). Off,
+  // a run with influence keeps only the counts and the first flagged objects that the extended
+  // block lists (TInfluence::Listing), in a pass that writes no per-object vectors: a caller that
+  // prints only the report saves 65 bytes an object. The predictions read every leverage, so a
+  // run with predictions keeps the measures whatever this says.
+  bool ObjectMeasures() const { return FObjectMeasures; }
+  void SetObjectMeasures(bool Value) { FObjectMeasures = Value; }
   // properties: whether the run may read the design from the table's own columns instead of a
   // copy (off by default), when the plain model uses every row of a large table and no input is
   // of a level type: a one-shot caller saves the copy of its table. The caller must then keep the
@@ -377,6 +384,7 @@ private:
   bool FDeferInfluence = false;
   bool FPredictions = true;
   bool FChartPoints = true;
+  bool FObjectMeasures = true;
   bool FBorrowTable = false;
   // The intercept's column of a borrowed design.
   std::shared_ptr<TBulkVector<double>> FOnes;
@@ -391,7 +399,7 @@ private:
   TMLRResult FRecycled;
   // influence measures, predictions and model measures (mlrrun_influence.cpp)
   bool MakeLeverageFactor(std::vector<double>& M, int& Rank) const;
-  void MakeInfluence(TMLRResult& Result, const std::vector<double>& M, int Rank) const;
+  void MakeInfluence(const TDataTable& Table, TMLRResult& Result, const std::vector<double>& M, int Rank) const;
   void MakePredictions(const TDataTable& Table, TMLRResult& Result, const std::vector<double>& M,
                        int Rank) const;
   void MakeOptionsPredictions(const TDataTable& Table, TMLRResult& Result,
@@ -510,22 +518,6 @@ TPredictionRow PredictionOf(double Estimate, double Hat, double S, double TQuant
 // the analysis-of-variance and coefficient tables of a result that holds its numbers.
 void AppendModelReport(TMLRResult& R);
 
-// The influential objects of a fit as the extended block lists them.
-struct TListedObject {
-  int Row = 0;
-  std::string Name;
-  double MaxAbsDFBeta = 0, DFFits = 0, CovRatio = 0, CooksDistance = 0, Hat = 0;
-  std::uint8_t Flags = 0;
-};
-struct TInfluenceListing {
-  int Rank = 0;
-  int NrOfObjects = 0;   // objects used
-  int NrOfPositive = 0;  // of leverage above 0
-  int NrOfFlagged = 0;
-  std::vector<TListedObject> Listed;  // the flagged objects in row order, at least the first 20
-  int NrOfUnitLeverage = 0;
-  std::vector<int> UnitLeverageRows;  // the first 10 rows of leverage 1
-};
 // The rules and the influential objects' lines; Tables receives the table of the listed ones.
 void AppendInfluenceReport(std::vector<std::string>& Lines, std::vector<TPlacedTable>& Placed,
                            std::vector<TReportTable>& Tables, const TInfluenceListing& L);

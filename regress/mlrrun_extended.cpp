@@ -18,7 +18,6 @@ namespace orvex {
 
 namespace {
 
-constexpr std::size_t MaxListedObjects = 20;
 constexpr std::size_t MaxEquationChars = 100;
 constexpr int NumberWidth = 11;
 
@@ -105,6 +104,10 @@ void TMLRRun::AppendResultReport(const TDataTable& Table, TMLRResult& R) const
   const TInfluence& f = R.Influence;
   if (!f.Available)
     return;
+  if (f.Summarized) {
+    AppendInfluenceReport(l, R.ExtendedTables, R.Tables, f.Listing);
+    return;
+  }
   TInfluenceListing listing;
   listing.Rank = f.Rank;
   listing.NrOfObjects = static_cast<int>(f.Hat.size());
@@ -123,10 +126,35 @@ void TMLRRun::AppendResultReport(const TDataTable& Table, TMLRResult& R) const
                               f.Flags[o]});
   }
   listing.NrOfUnitLeverage = f.NrOfUnitLeverage;
-  for (std::size_t o = 0; o < f.Hat.size() && listing.UnitLeverageRows.size() < 10; ++o)
+  for (std::size_t o = 0; o < f.Hat.size() && listing.UnitLeverageRows.size() < TInfluenceListing::MaxUnitLeverageRows; ++o)
     if (f.Hat[o] == 1)
       listing.UnitLeverageRows.push_back(R.UsedRows[o]);
   AppendInfluenceReport(l, R.ExtendedTables, R.Tables, listing);
+}
+
+void TInfluenceListing::AddFlagged(TListedObject Object)
+{
+  ++NrOfFlagged;
+  if (Lists())
+    Listed.push_back(std::move(Object));
+}
+
+void TInfluenceListing::AddUnitLeverage(int Row)
+{
+  ++NrOfUnitLeverage;
+  if (UnitLeverageRows.size() < MaxUnitLeverageRows)
+    UnitLeverageRows.push_back(Row);
+}
+
+void TInfluenceListing::Append(const TInfluenceListing& Later)
+{
+  NrOfPositive += Later.NrOfPositive;
+  NrOfFlagged += Later.NrOfFlagged;
+  NrOfUnitLeverage += Later.NrOfUnitLeverage;
+  for (std::size_t i = 0; i < Later.Listed.size() && Lists(); ++i)
+    Listed.push_back(Later.Listed[i]);
+  for (std::size_t i = 0; i < Later.UnitLeverageRows.size() && UnitLeverageRows.size() < MaxUnitLeverageRows; ++i)
+    UnitLeverageRows.push_back(Later.UnitLeverageRows[i]);
 }
 
 void AppendInfluenceReport(std::vector<std::string>& Lines, std::vector<TPlacedTable>& Placed,
@@ -155,19 +183,21 @@ void AppendInfluenceReport(std::vector<std::string>& Lines, std::vector<TPlacedT
                       Marked(o.DFFits, fl & ifDFFit), Marked(o.CovRatio, fl & ifCovRatio),
                       Marked(o.CooksDistance, fl & ifCooksD), Marked(o.Hat, fl & ifHat)});
   }
-  Tables.push_back(t);
 
   if (L.NrOfFlagged == 0) {
     AppendWrapped(l, " Influential objects: none by the rules ", rules);
   } else {
     AppendWrapped(l, " Rules of influence: ", rules);
-    TReportTable shown = t;
-    if (shown.Rows.size() > MaxListedObjects)
-      shown.Rows.resize(MaxListedObjects);
+    const std::size_t listed = TInfluenceListing::MaxListed;
+    TReportTable shown;
+    shown.Title = t.Title;
+    shown.Columns = t.Columns;
+    shown.Rows.assign(t.Rows.begin(), t.Rows.begin() + static_cast<std::ptrdiff_t>(std::min(listed, t.Rows.size())));
     AppendTable(l, Placed, std::move(shown));
-    if (static_cast<std::size_t>(L.NrOfFlagged) > MaxListedObjects)
-      l.push_back(" and " + std::to_string(static_cast<std::size_t>(L.NrOfFlagged) - MaxListedObjects) + " more");
+    if (static_cast<std::size_t>(L.NrOfFlagged) > listed)
+      l.push_back(" and " + std::to_string(static_cast<std::size_t>(L.NrOfFlagged) - listed) + " more");
   }
+  Tables.push_back(std::move(t));
   if (L.NrOfUnitLeverage > 0) {
     std::vector<std::string> rows;
     for (int r : L.UnitLeverageRows)

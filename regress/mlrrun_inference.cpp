@@ -145,14 +145,15 @@ std::string FormatSig5(double Value)
   // The scientific form fixes the decimal exponent after rounding to 5 digits; that exponent
   // decides the form, so that 99999.6 becomes 1.0000e+05, not 100000.
   auto r = std::to_chars(buf, buf + sizeof buf, Value, std::chars_format::scientific, 4);
-  const std::string sci(buf, r.ptr);
-  const int exponent = std::stoi(sci.substr(sci.find('e') + 1));
+  const char* e = std::find(buf, r.ptr, 'e') + 1;  // "e+05", "e-12"
+  int exponent = 0;
+  std::from_chars(e + (*e == '+'), r.ptr, exponent);
   if (exponent >= -4 && exponent <= 4) {
     r = std::to_chars(buf, buf + sizeof buf, Value, std::chars_format::fixed, 4 - exponent);
     return std::string(buf, r.ptr);
   }
   if (std::abs(exponent) < 100)
-    return sci;
+    return std::string(buf, r.ptr);
   // A three-digit exponent costs one mantissa digit, so the text still fits 11 characters.
   r = std::to_chars(buf, buf + sizeof buf, Value, std::chars_format::scientific, 3);
   return std::string(buf, r.ptr);

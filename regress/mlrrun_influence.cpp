@@ -625,7 +625,71 @@ std::uint8_t InfluenceFlagsOf(const TInfluenceLimits& L, double MaxAbsDFBeta, do
   return flags;
 }
 
-void TMLRRun::MakeInfluence(TMLRResult& Result, const std::vector<double>& M, int Rank) const
+namespace {
+
+// The influence listing of the m objects of a fit under the limits L, in one pass that keeps no
+// measure per object: each task fills block-sized space and a listing of its own (the DFBETAS
+// are made only for the objects it lists), and the tasks' listings are joined in order.
+TInfluenceListing ListInfluence(const TInfluenceModel& Model, const double* E, int NrOfObjects,
+                                const std::vector<int>& UsedRows, const TInfluenceLimits& L)
+{
+  const int m = NrOfObjects;
+  const TDFBetaModel& factor = *Model.Factor;
+  const int n = factor.NrOfCoefficients;
+  const int blocks = (m + InfluenceBlock - 1) / InfluenceBlock;
+  const int tasks = (blocks + BlocksPerTask - 1) / BlocksPerTask;
+  std::vector<TInfluenceListing> parts(static_cast<std::size_t>(tasks));
+  ForEachMathTask(tasks, [&](int t) {
+    std::vector<const double*> cols(static_cast<std::size_t>(n));
+    std::vector<double> x(static_cast<std::size_t>(n)), dfbetas(static_cast<std::size_t>(n));
+    std::vector<double> space(9 * static_cast<std::size_t>(InfluenceBlock));
+    TInfluenceRows out;
+    double** members[] = {&out.Hat,    &out.RStandard,    &out.RStudent,    &out.CooksDistance, &out.DFFits,
+                          &out.CovRatio, &out.SigmaWithout, &out.DFBetaScale, &out.MaxAbsDFBeta};
+    for (std::size_t v = 0; v < std::size(members); ++v)
+      *members[v] = space.data() + v * InfluenceBlock;
+    TInfluenceListing& part = parts[static_cast<std::size_t>(t)];
+    for (int b = t * BlocksPerTask; b < std::min(blocks, (t + 1) * BlocksPerTask); ++b) {
+      const int start = b * InfluenceBlock;
+      const int count = std::min(m, start + InfluenceBlock) - start;
+      for (int j = 0; j < n; ++j)
+        cols[static_cast<std::size_t>(j)] = factor.Design.Columns[static_cast<std::size_t>(j)] + start;
+      InfluenceOfBlock(Model, cols.data(), E + start, count, out);
+      for (int i = 0; i < count; ++i) {
+        const int row = UsedRows[static_cast<std::size_t>(start + i)];
+        part.NrOfPositive += out.Hat[i] > 0;
+        if (out.Hat[i] == 1)
+          part.AddUnitLeverage(row);
+        const std::uint8_t flags =
+            InfluenceFlagsOf(L, out.MaxAbsDFBeta[i], out.DFFits[i], out.CovRatio[i], out.CooksDistance[i], out.Hat[i]);
+        if (!flags)
+          continue;
+        TListedObject o;
+        if (part.Lists()) {
+          // What TInfluence::DFBetaRow makes of the object, to the bit.
+          for (int j = 0; j < n; ++j)
+            x[static_cast<std::size_t>(j)] = cols[static_cast<std::size_t>(j)][i];
+          DFBetaRowOf(factor, x.data(), out.DFBetaScale[i], dfbetas.data());
+          double dfb = 0;
+          for (double d : dfbetas)
+            dfb = std::max(dfb, std::fabs(d));
+          o = {row, std::string(), dfb, out.DFFits[i], out.CovRatio[i], out.CooksDistance[i], out.Hat[i], flags};
+        }
+        part.AddFlagged(std::move(o));
+      }
+    }
+  });
+  TInfluenceListing listing;
+  listing.Rank = Model.Rank;
+  listing.NrOfObjects = m;
+  for (const TInfluenceListing& part : parts)
+    listing.Append(part);
+  return listing;
+}
+
+}  // namespace
+
+void TMLRRun::MakeInfluence(const TDataTable& Table, TMLRResult& Result, const std::vector<double>& M, int Rank) const
 {
   TInfluence& f = Result.Influence;
   const int m = FMatD.NrOfRows();
@@ -636,10 +700,14 @@ void TMLRRun::MakeInfluence(TMLRResult& Result, const std::vector<double>& M, in
   if (m <= k)
     return;
   const auto size = static_cast<std::size_t>(m);
-  for (TBulkVector<double>* v :
-       {&f.Hat, &f.RStandard, &f.RStudent, &f.CooksDistance, &f.DFFits, &f.CovRatio, &f.SigmaWithout, &f.DFBetaScale})
-    v->resize(size);
-  f.Flags.resize(size);
+  // The predictions read every object's leverage.
+  const bool perObject = FObjectMeasures || FPredictions;
+  if (perObject) {
+    for (TBulkVector<double>* v : {&f.Hat, &f.RStandard, &f.RStudent, &f.CooksDistance, &f.DFFits, &f.CovRatio,
+                                   &f.SigmaWithout, &f.DFBetaScale})
+      v->resize(size);
+    f.Flags.resize(size);
+  }
 
   // R's weighted definitions are those of the sqrt(w) scaled problem: its residuals.
   std::vector<double> scaled;
@@ -656,13 +724,26 @@ void TMLRRun::MakeInfluence(TMLRResult& Result, const std::vector<double>& M, in
   model.Factor->Design = FMatD.Columns();
   model.Factor->Keep = FMatD.Share();
   f.DFBetaSource = model.Factor;
+  // The rules' n counts the objects with leverage above 0; each is taken to count (as it does
+  // with an intercept), and the flags are decided again in the rare case it does not.
+  const TInfluenceLimits guess = InfluenceLimitsOf(k, m);
+  if (!perObject) {
+    TInfluenceListing listing = ListInfluence(model, e, m, Result.UsedRows, guess);
+    if (listing.NrOfPositive != m && listing.NrOfPositive > k)
+      listing = ListInfluence(model, e, m, Result.UsedRows, InfluenceLimitsOf(k, listing.NrOfPositive));
+    for (TListedObject& o : listing.Listed)
+      o.Name = Table.RowName(o.Row);
+    f.Available = listing.NrOfPositive > k;
+    f.NrOfUnitLeverage = listing.NrOfUnitLeverage;
+    f.Summarized = true;
+    f.Listing = std::move(listing);
+    return;
+  }
   // One pass in fixed blocks, a task of several consecutive blocks per thread (so that a block's
   // arithmetic overlaps the reading of the next one): the measures, each object's DFBETAS factor
-  // and the flags. The rules' n counts the objects with leverage above 0; each is taken to count
-  // (as it does with an intercept), and the flags are decided again in the rare case it does not.
+  // and the flags.
   const int blocks = (m + InfluenceBlock - 1) / InfluenceBlock;
   const int tasks = (blocks + BlocksPerTask - 1) / BlocksPerTask;
-  const TInfluenceLimits guess = InfluenceLimitsOf(k, m);
   std::vector<int> positive(static_cast<std::size_t>(tasks)), unit(static_cast<std::size_t>(tasks));
   ForEachMathTask(tasks, [&](int t) {
     std::vector<const double*> cols(static_cast<std::size_t>(n));

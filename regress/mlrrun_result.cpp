@@ -138,7 +138,7 @@ void TMLRRun::Publish(const TDataTable& Table, std::shared_ptr<TMLRResult> R)
 void TMLRRun::MakeInfluencePart(const TDataTable& Table, TMLRResult& R) const
 {
   if (!FFactor.empty()) {
-    MakeInfluence(R, FFactor, FFactorRank);
+    MakeInfluence(Table, R, FFactor, FFactorRank);
     if (FPredictions)
       MakePredictions(Table, R, FFactor, FFactorRank);
   }

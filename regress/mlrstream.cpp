@@ -22,8 +22,6 @@ constexpr double Inf = std::numeric_limits<double>::infinity();
 // As the run: designs of at most this many elements (target included) take the residual
 // deviation formed in extended precision, and the first magnitudes of a column seen.
 constexpr long long ExtendedResidualElements = 16384;
-constexpr std::size_t ListedObjects = 20;
-constexpr std::size_t ListedUnitLeverage = 10;
 // The residual sum of squares from the triangular factor stands in for the residuals' own when
 // the two agree to this (relative); the measures then agree to far below 1e-12.
 constexpr double RssAgreement = 1e-14;
@@ -400,17 +398,12 @@ bool TMLRStream::Execute(std::unique_ptr<TBlockReader> First, const TBlockSource
             InfluenceFlagsOf(limits, dfb, out.DFFits[i], out.CovRatio[i], out.CooksDistance[i], out.Hat[i]);
         listing.NrOfPositive += out.Hat[i] > 0;
         const int tableRow = d.Rows[i];
-        if (flags) {
-          ++listing.NrOfFlagged;
-          if (listing.Listed.size() < ListedObjects)
-            listing.Listed.push_back({tableRow, B.RowName(d.Positions[i]), dfb, out.DFFits[i], out.CovRatio[i],
-                                      out.CooksDistance[i], out.Hat[i], flags});
-        }
-        if (out.Hat[i] == 1) {
-          ++listing.NrOfUnitLeverage;
-          if (listing.UnitLeverageRows.size() < ListedUnitLeverage)
-            listing.UnitLeverageRows.push_back(tableRow);
-        }
+        if (flags)
+          listing.AddFlagged(listing.Lists() ? TListedObject{tableRow, B.RowName(d.Positions[i]), dfb, out.DFFits[i],
+                                                             out.CovRatio[i], out.CooksDistance[i], out.Hat[i], flags}
+                                             : TListedObject());
+        if (out.Hat[i] == 1)
+          listing.AddUnitLeverage(tableRow);
         if (OnInfluence)
           OnInfluence(this,
                       TObjectInfluence{tableRow, out.Hat[i], out.RStandard[i], out.RStudent[i], out.CooksDistance[i],

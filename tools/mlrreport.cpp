@@ -592,6 +592,7 @@ int Run(int argc, char** argv)
   // The influence measures and predictions cost more than the fit: made only when printed.
   run.SetInfluence(o.Influence || o.Predict || o.Extended);
   run.SetPredictions(o.Predict);
+  run.SetObjectMeasures(o.Influence);  // --extended lists the first flagged objects only
   run.SetChartPoints(false);  // it draws no chart
   run.SetBorrowTable(true);   // the table stays as loaded until the tool ends
   if (!run.Execute(table, roles, model))

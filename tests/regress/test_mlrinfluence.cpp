@@ -1,8 +1,9 @@
 // The influence pass of the regression run: DFBETAS computed when asked for against their
 // definition by leaving each object out and fitting again, the design a result keeps, the
-// measures' independence of the thread count, and the measures and predictions of thousands of
+// measures' independence of the thread count, the measures and predictions of thousands of
 // objects (many blocks, rows outside the fit at the blocks' edges) against their definitions
-// with an independent inverse of the normal equations.
+// with an independent inverse of the normal equations, and the listing of a run that keeps no
+// measures per object against the measures of one that does.
 #include "mlrrun.h"
 #include "mlrrun_testutil.h"
 #include "orvex_datatable.h"
@@ -432,6 +433,103 @@ TEST(MLRInfluence, RulesCountOnlyTheObjectsOfPositiveLeverageAsR)
   EXPECT_NEAR(f.Hat[8], 0.51580057516891276, 1e-9);
   EXPECT_EQ(f.Flagged, std::vector<int>{8});
   EXPECT_EQ(f.Flags[8], ifDFBeta | ifDFFit | ifCovRatio | ifCooksD);
+}
+
+
+// What a run that keeps every object's measures lists: the counts and the first flagged
+// objects and objects of leverage 1, made from its vectors as the report makes them.
+void ExpectListingOf(const TMLRResult& Full, const TMLRResult& Summarized)
+{
+  const TInfluence& f = Full.Influence;
+  const TInfluence& s = Summarized.Influence;
+  ASSERT_TRUE(s.Summarized);
+  EXPECT_FALSE(f.Summarized);
+  EXPECT_EQ(s.Available, f.Available);
+  EXPECT_TRUE(s.Hat.empty() && s.DFBetaScale.empty() && s.Flags.empty() && s.Flagged.empty());
+  const TInfluenceListing& l = s.Listing;
+  EXPECT_EQ(l.NrOfObjects, static_cast<int>(f.Hat.size()));
+  EXPECT_EQ(l.NrOfPositive, std::count_if(f.Hat.begin(), f.Hat.end(), [](double h) { return h > 0; }));
+  EXPECT_EQ(l.NrOfFlagged, static_cast<int>(f.Flagged.size()));
+  EXPECT_EQ(s.NrOfUnitLeverage, f.NrOfUnitLeverage);
+  std::vector<int> unit;
+  for (std::size_t o = 0; o < f.Hat.size(); ++o)
+    if (f.Hat[o] == 1 && unit.size() < TInfluenceListing::MaxUnitLeverageRows)
+      unit.push_back(Full.UsedRows[o]);
+  EXPECT_EQ(l.UnitLeverageRows, unit);
+  ASSERT_EQ(l.Listed.size(), std::min(f.Flagged.size(), TInfluenceListing::MaxListed));
+  std::vector<double> row(static_cast<std::size_t>(f.NrOfCoefficients));
+  for (std::size_t i = 0; i < l.Listed.size(); ++i) {
+    const int o = f.Flagged[i];
+    const auto u = static_cast<std::size_t>(o);
+    const TListedObject& x = l.Listed[i];
+    f.DFBetaRow(o, row.data());
+    double dfb = 0;
+    for (double d : row)
+      dfb = std::max(dfb, std::fabs(d));
+    EXPECT_EQ(x.Row, Full.UsedRows[u]);
+    EXPECT_EQ(x.Flags, f.Flags[u]) << x.Row;
+    EXPECT_TRUE(SameBits({x.MaxAbsDFBeta, x.DFFits, x.CovRatio, x.CooksDistance, x.Hat},
+                         {dfb, f.DFFits[u], f.CovRatio[u], f.CooksDistance[u], f.Hat[u]}))
+        << x.Row;
+  }
+  // The report reads the same; the result's table of influential objects holds the listed ones.
+  EXPECT_EQ(Summarized.ExtendedLines, Full.ExtendedLines);
+  if (f.Available) {
+    EXPECT_EQ(Summarized.Tables.back().Rows.size(), l.Listed.size());
+  }
+}
+
+TEST(MLRInfluence, ARunWithoutObjectMeasuresListsWhatTheReportShows)
+{
+  // 40,000 objects (tasks of 4,096) close to a plane, an object of leverage 1 and 30 outliers
+  // every 1,300 rows: the first 20 flagged objects come from several tasks.
+  TDataTable table;
+  FillCollinear(table, 40000, 2222);
+  for (int r = 700; r <= 40000; r += 1300)
+    table.SetElem(Y, r, table.Elem(Y, r) + 400);
+  TMLRRun full;
+  ASSERT_TRUE(full.Execute(table, Roles)) << full.ErrorText();
+  ASSERT_GT(full.Result()->Influence.Flagged.size(), TInfluenceListing::MaxListed);
+  EXPECT_GE(full.Result()->Influence.Flagged[TInfluenceListing::MaxListed - 1], 3 * 4096);
+  std::vector<TMLRResultPtr> summarized;
+  for (int threads : {1, 2, 4}) {
+    SetMathThreadCount(threads);
+    TMLRRun run;
+    run.SetObjectMeasures(false);
+    run.SetPredictions(false);
+    ASSERT_TRUE(run.Execute(table, Roles)) << run.ErrorText();
+    ExpectListingOf(*full.Result(), *run.Result());
+    summarized.push_back(run.Result());
+  }
+  SetMathThreadCount(0);
+  EXPECT_EQ(summarized[0]->Influence.Listing.UnitLeverageRows, std::vector<int>{2222});
+
+  // Without an intercept row 3 has leverage 0: the rules are decided again over 11 objects
+  // (see the test above), in a second pass.
+  TDataTable origin;
+  origin.Resize(3, 12);
+  const double rows[12][3] = {{2.5, 1.2, 3.9},  {3.1, 0.8, 4.4},  {0, 0, 0.7},       {5.2, 1.7, 7.1},
+                              {6.8, 3.3, 10.9}, {7.1, 2.1, 9.2},  {8.9, 4.8, 14.3},  {9.4, 2.6, 11.0},
+                              {10.2, 6.0, 11.8}, {11.8, 5.1, 17.7}, {12.5, 4.4, 16.1}, {13.3, 5.0, 19.9}};
+  for (int r = 1; r <= 12; ++r)
+    for (int c = 1; c <= 3; ++c)
+      origin.SetElem(c, r, rows[r - 1][c - 1]);
+  TMLRModelOptions options;
+  options.Intercept = false;
+  TMLRRun originFull, originSummarized;
+  originSummarized.SetObjectMeasures(false);
+  originSummarized.SetPredictions(false);
+  ASSERT_TRUE(originFull.Execute(origin, MakeRoles(3, {1, 2}, 3), options));
+  ASSERT_TRUE(originSummarized.Execute(origin, MakeRoles(3, {1, 2}, 3), options));
+  ExpectListingOf(*originFull.Result(), *originSummarized.Result());
+  EXPECT_EQ(originSummarized.Result()->Influence.Listing.NrOfPositive, 11);
+
+  // The predictions (on by default) read every leverage: with them the measures are kept.
+  TMLRRun predicting;
+  predicting.SetObjectMeasures(false);
+  ASSERT_TRUE(predicting.Execute(origin, MakeRoles(3, {1, 2}, 3), options));
+  EXPECT_FALSE(predicting.Result()->Influence.Summarized);
+  EXPECT_EQ(predicting.Result()->Influence.Hat.size(), 12u);
 }
 
 }  // namespace
