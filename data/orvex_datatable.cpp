@@ -154,7 +154,7 @@ void TDataTable::ResizeArrays(int NrCols, int NrRows)
     TBulkVector<std::string> rowNames(FRowNames.begin(), FRowNames.begin() + static_cast<std::ptrdiff_t>(keptNames));
     std::vector<std::int32_t> colAttribs(FColAttribs.begin(), FColAttribs.begin() + keepCols);
     colAttribs.resize(static_cast<std::size_t>(NrCols), 0);
-    std::vector<std::int32_t> rowAttribs(FRowAttribs.begin(), FRowAttribs.begin() + keepRows);
+    TBulkVector<std::int32_t> rowAttribs(FRowAttribs.begin(), FRowAttribs.begin() + keepRows);
     rowAttribs.resize(static_cast<std::size_t>(NrRows), 0);
     std::vector<TColumnDescriptor> columns(FColumns.begin(), FColumns.begin() + keepCols);
     columns.resize(static_cast<std::size_t>(NrCols));

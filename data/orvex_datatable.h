@@ -254,7 +254,7 @@ private:
   void AnnounceNewContents(int OldColumns, int OldRows);
 
   std::string FComment;
-  std::vector<std::int32_t> FRowAttribs;
+  TBulkVector<std::int32_t> FRowAttribs;
   std::vector<std::int32_t> FColAttribs;
   std::vector<TColumnDescriptor> FColumns;
   TBulkVector<std::uint8_t> FCellStates;  // column-major, NrOfColumns x NrOfRows

@@ -562,7 +562,7 @@ private:
 
   std::vector<std::string> FColNames;  // raw, only with flag 2
   std::vector<std::string> FRowNames;  // raw, only with flag 3
-  std::vector<std::int32_t> FRowAttribs;
+  TBulkVector<std::int32_t> FRowAttribs;
   TChunkedBuffer<double> FValues;  // row-major
   std::vector<TSparseState> FStates;
   int FRowsRead = 0;

@@ -68,7 +68,7 @@ void TTableBuilder::TakeOver(std::unique_ptr<TMatrix> Values, TBulkVector<std::u
     for (std::size_t c = 1; c <= cols; ++c)
       colNames.push_back("C-" + std::to_string(c));
     std::vector<std::int32_t> colAttribs(cols, 0);
-    std::vector<std::int32_t> rowAttribs(rows, 0);
+    TBulkVector<std::int32_t> rowAttribs(rows, 0);
     std::vector<TColumnDescriptor> columns(cols);
 
     FMatrix = std::move(Values);

@@ -98,7 +98,7 @@ private:
   std::vector<std::string> FColNames;
   TBulkVector<std::string> FRowNames;
   std::vector<std::int32_t> FColAttribs;
-  std::vector<std::int32_t> FRowAttribs;
+  TBulkVector<std::int32_t> FRowAttribs;
   std::vector<TColumnDescriptor> FColumns;
 };
 

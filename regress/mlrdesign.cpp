@@ -67,7 +67,7 @@ bool CellValid(const TDataTable& Table, int Col, int Row)
 }  // namespace
 
 std::string BuildDesign(const TDataTable& Table, const std::vector<int>& InputCols,
-                        const std::vector<int>& UsedRows, const TMLRModelOptions& Options,
+                        const TBulkVector<int>& UsedRows, const TMLRModelOptions& Options,
                         TDesign& Design)
 {
   Design = TDesign{};
@@ -131,7 +131,7 @@ std::string BuildDesign(const TDataTable& Table, const std::vector<int>& InputCo
 }
 
 void FillDesignColumn(const TDataTable& Table, const TDesign& Design, int Col,
-                      const std::vector<int>& Rows, const double* SqrtW, double* Dst)
+                      const TBulkVector<int>& Rows, const double* SqrtW, double* Dst)
 {
   const TDesignTerm& t = Design.Terms[static_cast<std::size_t>(Design.ColumnTerm[static_cast<std::size_t>(Col)])];
   const int level = Design.ColumnLevel[static_cast<std::size_t>(Col)];

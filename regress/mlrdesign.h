@@ -13,6 +13,8 @@
 // residuals, the charts).
 #pragma once
 
+#include "orvex_bulkalloc.h"
+
 #include <map>
 #include <string>
 #include <vector>
@@ -80,13 +82,13 @@ std::string LevelText(const TDataTable& Table, int Col, int Level);
 // increasing). Returns an empty text on success, otherwise the message why the design cannot
 // be made (a categorical input with too many levels).
 std::string BuildDesign(const TDataTable& Table, const std::vector<int>& InputCols,
-                        const std::vector<int>& UsedRows, const TMLRModelOptions& Options,
+                        const TBulkVector<int>& UsedRows, const TMLRModelOptions& Options,
                         TDesign& Design);
 
 // Design column Col (0-based, non-intercept) over Rows into Dst, each value times SqrtW[i]
 // when SqrtW is not null.
 void FillDesignColumn(const TDataTable& Table, const TDesign& Design, int Col,
-                      const std::vector<int>& Rows, const double* SqrtW, double* Dst);
+                      const TBulkVector<int>& Rows, const double* SqrtW, double* Dst);
 
 // The non-intercept design values of table row Row (1-based) into X (NrOfColumns values).
 // False when an input is missing or not finite, or a categorical input holds a level that has

@@ -315,7 +315,7 @@ struct TMLRResult {
 
   // objects
   int NrOfRows = 0;                 // rows of the table
-  std::vector<int> UsedRows;        // table rows in the fit, increasing
+  TBulkVector<int> UsedRows;        // table rows in the fit, increasing
   std::vector<int> LeftOutRows;     // the others (a missing or non-finite value), increasing
   std::vector<int> ExcludedRows;    // rows left out by the user (model options), increasing
   // The excluded rows whose inputs and target are valid, at (actual, estimated) as the fit

@@ -240,7 +240,7 @@ public:
   double ResidMin() const { return FResidMin; }
   double ResidMax() const { return FResidMax; }
   // Table rows taken into the fit, increasing; row k of MatD is table row UsedRows()[k - 1].
-  const std::vector<int>& UsedRows() const { return FUsedRows; }
+  const TBulkVector<int>& UsedRows() const { return FUsedRows; }
 
   // properties: results of the last successful run
   const TFitSummary& Summary() const { return FSummary; }
@@ -345,7 +345,7 @@ private:
   bool FNearSingular = false;
   double FResidMin = 0;
   double FResidMax = 0;
-  std::vector<int> FUsedRows;
+  TBulkVector<int> FUsedRows;
   // Work buffers kept between runs: a flag per row (usable, finite), the estimated values, and
   // the points of the run in progress (the result takes them and leaves the buffer of the result
   // it recycles).

@@ -631,7 +631,7 @@ namespace {
 // measure per object: each task fills block-sized space and a listing of its own (the DFBETAS
 // are made only for the objects it lists), and the tasks' listings are joined in order.
 TInfluenceListing ListInfluence(const TInfluenceModel& Model, const double* E, int NrOfObjects,
-                                const std::vector<int>& UsedRows, const TInfluenceLimits& L)
+                                const int* UsedRows, const TInfluenceLimits& L)
 {
   const int m = NrOfObjects;
   const TDFBetaModel& factor = *Model.Factor;
@@ -656,7 +656,7 @@ TInfluenceListing ListInfluence(const TInfluenceModel& Model, const double* E, i
         cols[static_cast<std::size_t>(j)] = factor.Design.Columns[static_cast<std::size_t>(j)] + start;
       InfluenceOfBlock(Model, cols.data(), E + start, count, out);
       for (int i = 0; i < count; ++i) {
-        const int row = UsedRows[static_cast<std::size_t>(start + i)];
+        const int row = UsedRows[start + i];
         part.NrOfPositive += out.Hat[i] > 0;
         if (out.Hat[i] == 1)
           part.AddUnitLeverage(row);
@@ -728,9 +728,9 @@ void TMLRRun::MakeInfluence(const TDataTable& Table, TMLRResult& Result, const s
   // with an intercept), and the flags are decided again in the rare case it does not.
   const TInfluenceLimits guess = InfluenceLimitsOf(k, m);
   if (!perObject) {
-    TInfluenceListing listing = ListInfluence(model, e, m, Result.UsedRows, guess);
+    TInfluenceListing listing = ListInfluence(model, e, m, Result.UsedRows.data(), guess);
     if (listing.NrOfPositive != m && listing.NrOfPositive > k)
-      listing = ListInfluence(model, e, m, Result.UsedRows, InfluenceLimitsOf(k, listing.NrOfPositive));
+      listing = ListInfluence(model, e, m, Result.UsedRows.data(), InfluenceLimitsOf(k, listing.NrOfPositive));
     for (TListedObject& o : listing.Listed)
       o.Name = Table.RowName(o.Row);
     f.Available = listing.NrOfPositive > k;
@@ -872,7 +872,7 @@ void TMLRRun::MakePredictions(const TDataTable& Table, TMLRResult& Result, const
   const double* y = Table.ColumnValues(FTargetCol);
   const std::uint8_t* ys = Table.ColumnStates(FTargetCol);
   const bool roundY = IsLevelType(Table.VarType(FTargetCol));
-  const std::vector<int>& used = FUsedRows;
+  const TBulkVector<int>& used = FUsedRows;
   // Per row predicted only: its table row, the number of rows of the fit before it (its place
   // among the predictions is that plus its own index), estimate, leverage and residual.
   struct TOtherRows {

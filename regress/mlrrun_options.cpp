@@ -121,7 +121,7 @@ bool TMLRRun::PrepareOptions(const TDataTable& Table)
   // A value written by program can be infinite or NaN without the cell's state saying so: its
   // object is left out like one with a missing value.
   std::vector<int> cols(FSelColumns.Data(), FSelColumns.Data() + FNumInputs);
-  std::vector<int> kept;
+  TBulkVector<int> kept;
   kept.reserve(FUsedRows.size());
   for (int r : FUsedRows) {
     bool finite = std::isfinite(CellValue(Table, FTargetCol, r));
@@ -409,7 +409,7 @@ void TMLRRun::LeaveOutExcludedRows(const TDataTable& Table)
       FExcludedRows.push_back(r);
   std::sort(FExcludedRows.begin(), FExcludedRows.end());
   FExcludedRows.erase(std::unique(FExcludedRows.begin(), FExcludedRows.end()), FExcludedRows.end());
-  std::vector<int> kept;
+  TBulkVector<int> kept;
   kept.reserve(FUsedRows.size());
   for (int r : FUsedRows)
     if (!std::binary_search(FExcludedRows.begin(), FExcludedRows.end(), r))

@@ -68,7 +68,7 @@ void TMLRRun::MakeResult(const TDataTable& Table)
     r->InputNames.push_back(FDesign.ColumnNames[col]);
   }
   r->NrOfRows = Table.NrOfRows();
-  r->UsedRows = FUsedRows;
+  r->UsedRows.assign(FUsedRows.begin(), FUsedRows.end());
   r->LeftOutRows = FInference.MissingRows;
   r->NearSingular = FSummary.NearSingular;
   for (int j = 1; j <= n; ++j) {

@@ -234,7 +234,7 @@ void FillWide(TDataTable& Table, int Rows, int UnitRow, const std::vector<int>& 
 // The design rows of the given table rows: the inputs' values, then the intercept's 1.
 template <std::size_t N>
 std::vector<std::array<long double, N>> DesignRows(const TDataTable& Table, const std::vector<int>& Inputs,
-                                                   const std::vector<int>& Rows)
+                                                   const TBulkVector<int>& Rows)
 {
   std::vector<std::array<long double, N>> x;
   for (int row : Rows) {

@@ -231,14 +231,14 @@ TEST(MLRRun, RowsWithMissingValuesAreLeftOutOfEveryPartOfTheRun)
 
   TMLRRun run;
   ASSERT_TRUE(run.Execute(table, MakeRoles(6, {Length, Width}, NetWeight))) << run.ErrorText();
-  const std::vector<int> used = run.UsedRows();
+  const TBulkVector<int> used = run.UsedRows();
   ASSERT_EQ(used.size(), 36u);
   for (int gone : {5, 9, 20, 40})
     EXPECT_EQ(std::count(used.begin(), used.end(), gone), 0) << gone;
   EXPECT_EQ(std::count(used.begin(), used.end(), 12), 1);
 
   // Same coefficients as the normal equations over exactly the rows used.
-  const std::vector<long double> ols = NormalEquations(table, {Length, Width}, NetWeight, used);
+  const std::vector<long double> ols = NormalEquations(table, {Length, Width}, NetWeight, std::vector<int>(used.begin(), used.end()));
   for (int j = 1; j <= 3; ++j)
     EXPECT_NEAR(run.VecX().Elem(j), static_cast<double>(ols[j - 1]),
                 1e-10 * std::fabs(static_cast<double>(ols[j - 1])));
@@ -657,7 +657,7 @@ TEST(MLRRun, ResultsDoNotDependOnTheNumberOfThreads)
   SetMathThreadCount(threads);
   const TMLRRun& a = runs[0];
   const TMLRRun& b = runs[1];
-  std::vector<int> expected;
+  TBulkVector<int> expected;
   for (int r = 1; r <= rows; ++r)
     if (!((r - 11) % 9973 == 0 && r >= 11) && r != 70001 && r != 20002)
       expected.push_back(r);
