@@ -1,10 +1,11 @@
 // The result of a regression run as one immutable value: the roles and the objects used, the
 // design's summary, the coefficients with their standard errors and tests, the analysis of
-// variance, the influence measures of every object used, the predictions for every row whose
-// inputs are valid, the points of the charts and the histogram, and the report's texts and
-// tables. TMLRRun makes it; the window, the charts, the report and the command-line tools read
-// it through a std::shared_ptr<const TMLRResult>, so a view may keep the result it shows while
-// the next run is made.
+// variance, the influence measures of every object used (or only the report's listing of the
+// influential ones), the predictions for every row whose inputs are valid, the points of the
+// charts and the histogram, and the report's texts and tables. TMLRRun makes it; the window,
+// the charts, the report and the command-line tools read it through a
+// std::shared_ptr<const TMLRResult>, so a view may keep the result it shows while the next run
+// is made.
 //
 // Orders and signs, fixed for every reader:
 // - Coefficients: the inputs in increasing table column order, then the intercept.
