@@ -65,19 +65,17 @@ bool AdviseHugePages(void* Begin, std::size_t Bytes) noexcept
     // median. A kernel without it answers EINVAL and the pages fault in as before.
     // On a virtual machine that hands free memory back to its host, a fresh page can cost the
     // host's fault and zeroing too (600 MB: 20-30 ms when the host still holds the pages,
-    // 0.5-1.3 s when it took them back); large blocks are therefore faulted in by all math
-    // threads, in parts of PopulatePart bytes.
+    // 0.5-1.3 s when it took them back; 16 MB: 1 ms against 35-45 ms), so every block of two
+    // huge pages or more is faulted in by all math threads, in balanced parts.
     auto* begin = static_cast<char*>(Begin);
-    const int parts = Bytes >= 2 * PopulatePart && MathThreadCount() > 1
-                          ? static_cast<int>((Bytes + PopulatePart - 1) / PopulatePart)
-                          : 1;
-    if (parts == 1) {
+    const std::size_t part = PopulatePartBytes(Bytes, MathThreadCount());
+    if (part >= Bytes) {
       ::madvise(Begin, Bytes, MADV_POPULATE_WRITE);
     } else {
       try {
-        TTaskPool::Shared().Run(parts, [begin, Bytes](int k) {
-          const std::size_t first = static_cast<std::size_t>(k) * PopulatePart;
-          ::madvise(begin + first, std::min(PopulatePart, Bytes - first), MADV_POPULATE_WRITE);
+        TTaskPool::Shared().Run(static_cast<int>((Bytes + part - 1) / part), [begin, Bytes, part](int k) {
+          const std::size_t first = static_cast<std::size_t>(k) * part;
+          ::madvise(begin + first, std::min(part, Bytes - first), MADV_POPULATE_WRITE);
         });
       } catch (...) {
         // Without the pool (no thread could be started) the pages fault in at first touch.

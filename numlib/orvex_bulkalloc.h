@@ -31,9 +31,17 @@ constexpr std::size_t WholeHugePages(std::size_t Bytes)
   return (Bytes + HugePageSize - 1) & ~(HugePageSize - 1);
 }
 
-// The part of a large block that one task of the math threads faults in (a multiple of
-// HugePageSize).
-inline constexpr std::size_t PopulatePart = std::size_t(16) << 20;
+// The parts in which the math threads fault in a block of Bytes: whole huge pages, about
+// PopulatePartsPerThread per thread so that the threads finish together, and one part (the
+// calling thread alone) below two huge pages or on one thread.
+inline constexpr int PopulatePartsPerThread = 4;
+constexpr std::size_t PopulatePartBytes(std::size_t Bytes, int Threads)
+{
+  if (Threads <= 1 || Bytes < 2 * HugePageSize)
+    return Bytes;
+  const auto parts = static_cast<std::size_t>(Threads) * PopulatePartsPerThread;
+  return WholeHugePages((Bytes + parts - 1) / parts);
+}
 
 // Blocks from this size on are emptied before they are faulted in, in programs that do not keep
 // freed memory, so that their pages are known to hold zeros (see KnownZeroBytes). The heap gives

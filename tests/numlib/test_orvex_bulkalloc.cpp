@@ -49,9 +49,10 @@ TEST(BulkAllocator, LargeBlocksAreFaultedInWholeByEveryThreadCount)
   // cppcheck-suppress knownConditionTrueFalse
   if (!KernelPopulatesPages())
     GTEST_SKIP() << "the kernel cannot fault pages in on request";
-  // Two and a half parts and a little more: a short last part, and a last huge page that the
-  // block fills only in part (it is faulted in with the rest).
-  const std::size_t n = (5 * detail::PopulatePart / 2 + 3 * detail::HugePageSize / 2) / sizeof(double) + 3;
+  // Eight and a half huge pages: on two threads parts of two huge pages and a short last one,
+  // and a last huge page that the block fills only in part (it is faulted in with the rest).
+  const std::size_t n = (17 * detail::HugePageSize / 2) / sizeof(double) + 3;
+  static_assert(detail::PopulatePartBytes(9 * detail::HugePageSize, 2) == 2 * detail::HugePageSize);
   const std::size_t populated = n * sizeof(double);
   for (int threads : {1, 2}) {
     SetMathThreadCount(threads);
