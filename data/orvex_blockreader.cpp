@@ -35,6 +35,7 @@ public:
   // Reads the header and the column names; false (Message set) when they do not read.
   bool Open()
   {
+    FFile.SetThreads(FOptions.Threads);
     if (!FFile.Open(FFileName, FOptions.BlockBytes > 0 ? FOptions.BlockBytes : std::size_t(8) << 20))
       return Fail(ascCannotRead);
     std::string comment;

@@ -15,6 +15,7 @@
 #include "orvex_datatable_asc.h"
 #include "orvex_datatable_text.h"
 #include "orvex_tablebuilder.h"
+#include "orvex_taskpool.h"
 
 #include <algorithm>
 #include <charconv>
@@ -25,6 +26,13 @@
 #include <memory>
 #include <new>
 #include <utility>
+#include <vector>
+
+#if defined(__unix__)
+#include <cerrno>
+#include <unistd.h>
+#define ORVEX_POSITIONED_READ
+#endif
 
 namespace orvex {
 
@@ -76,6 +84,54 @@ void TASCTextFile::Close()
   FPos = FEnd = 0;
 }
 
+namespace {
+
+// What one part of a fill brought: the bytes read, the bytes of text before a Ctrl-Z (all of
+// them without one), whether that text is plain ASCII, and whether the read failed.
+struct TFillPart {
+  std::size_t Got = 0;
+  std::size_t Text = 0;
+  bool Ascii = true;
+  bool Failed = false;
+};
+
+bool IsAscii(const char* Data, std::size_t Size)
+{
+  std::uint64_t any = 0;
+  std::size_t i = 0;
+  for (; i + 8 <= Size; i += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, Data + i, 8);
+    any |= w;
+  }
+  for (; i < Size; ++i)
+    any |= static_cast<unsigned char>(Data[i]);
+  return (any & 0x8080808080808080ULL) == 0;
+}
+
+#if defined(ORVEX_POSITIONED_READ)
+// Reads Size bytes at Offset of the file into To, fewer only at its end.
+void ReadPart(int Fd, char* To, std::size_t Size, std::int64_t Offset, TFillPart& Part)
+{
+  while (Part.Got < Size) {
+    const ssize_t n = ::pread(Fd, To + Part.Got, Size - Part.Got, static_cast<off_t>(Offset) + static_cast<off_t>(Part.Got));
+    if (n > 0) {
+      Part.Got += static_cast<std::size_t>(n);
+    } else if (n == 0) {
+      break;
+    } else if (errno != EINTR) {
+      Part.Failed = true;
+      break;
+    }
+  }
+  const void* z = std::memchr(To, 26, Part.Got);
+  Part.Text = z ? static_cast<std::size_t>(static_cast<const char*>(z) - To) : Part.Got;
+  Part.Ascii = IsAscii(To, Part.Text);
+}
+#endif
+
+}  // namespace
+
 bool TASCTextFile::Fill()
 {
   // What is left unread moves to the front; the buffer grows when that is more than half of it.
@@ -92,21 +148,74 @@ bool TASCTextFile::Fill()
   }
   const std::size_t room = FBuffer.size() - 1 - keep;
   char* const fresh = FBuffer.data() + keep;
-  std::size_t n = std::fread(fresh, 1, room, FFile);
-  FBytesRead += static_cast<std::int64_t>(n);
-  if (n < room) {
-    FEnded = true;
-    if (std::ferror(FFile)) {
-      FFailed = true;
-      n = 0;
+  std::size_t n = 0;
+  bool ascii = false;
+#if defined(ORVEX_POSITIONED_READ)
+  if (FSize >= 0) {
+    // A regular file is read at its offsets, a large block in parts on several threads (the
+    // copy from the system's cache, the search for a Ctrl-Z and the check for plain ASCII would
+    // otherwise keep the other threads waiting between the blocks they parse).
+    const int threads = FThreads > 0 ? FThreads : std::min(MathThreadCount(), 2);
+    const std::size_t parts =
+        threads > 1 && room >= 2 * ParallelReadBytes ? std::min<std::size_t>(threads, room / ParallelReadBytes) : 1;
+    const std::size_t partSize = (room + parts - 1) / parts;
+    std::vector<TFillPart> got(parts);
+    const int fd = ::fileno(FFile);
+    const auto read = [&](int k) {
+      const std::size_t first = static_cast<std::size_t>(k) * partSize;
+      ReadPart(fd, fresh + first, std::min(partSize, room - first), FBytesRead + static_cast<std::int64_t>(first),
+               got[static_cast<std::size_t>(k)]);
+    };
+    if (parts == 1) {
+      read(0);
+    } else {
+      TTaskContext context;
+      context.Threads = threads;
+      TTaskPool::Shared().Run(static_cast<int>(parts), read, context);
+    }
+    // The parts in file order: the text up to a Ctrl-Z, the bytes up to the end of the file.
+    ascii = true;
+    bool ctrlZ = false;
+    for (std::size_t k = 0; k < parts; ++k) {
+      const TFillPart& part = got[k];
+      FBytesRead += static_cast<std::int64_t>(part.Got);
+      if (part.Failed) {
+        FFailed = FEnded = true;
+        n = 0;
+        break;
+      }
+      if (!ctrlZ) {
+        n += part.Text;
+        ascii = ascii && part.Ascii;
+        ctrlZ = part.Text < part.Got;
+      }
+      if (part.Got < std::min(partSize, room - k * partSize)) {
+        FEnded = true;
+        break;
+      }
+    }
+    FEnded = FEnded || ctrlZ;
+  } else
+#endif
+  {
+    n = std::fread(fresh, 1, room, FFile);
+    FBytesRead += static_cast<std::int64_t>(n);
+    if (n < room) {
+      FEnded = true;
+      if (std::ferror(FFile)) {
+        FFailed = true;
+        n = 0;
+      }
+    }
+    // Ctrl-Z ends the file.
+    if (const void* z = std::memchr(fresh, 26, n)) {
+      n = static_cast<std::size_t>(static_cast<const char*>(z) - fresh);
+      FEnded = true;
     }
   }
-  // Ctrl-Z ends the file.
-  if (const void* z = std::memchr(fresh, 26, n)) {
-    n = static_cast<std::size_t>(static_cast<const char*>(z) - fresh);
-    FEnded = true;
-  }
-  FUtf8.Feed(fresh, n);
+  // Plain ASCII changes nothing in the check but ends a character left unfinished before it,
+  // which its first byte shows.
+  FUtf8.Feed(fresh, ascii ? std::min<std::size_t>(n, 1) : n);
   FTextSize += static_cast<std::int64_t>(n);
   FEnd = keep + n;
   FBuffer[FEnd] = '\0';
@@ -1001,6 +1110,7 @@ int ReadASCFileInto(const std::string& FileName, TTableBuilder& Builder, TCustom
   TASCTextFile file;
   if (Opened)
     *Opened = false;
+  file.SetThreads(Options.Threads);
   if (!file.Open(FileName, Options.BlockSize))
     return ascCannotRead;
   if (Opened)

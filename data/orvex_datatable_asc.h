@@ -31,6 +31,9 @@ public:
   // False when the file cannot be opened or its first block cannot be read. The buffer takes
   // BlockSize bytes, or less for a smaller regular file.
   bool Open(const std::string& FileName, std::size_t BlockSize = 1 << 20);
+  // Blocks from twice this size on are read in parts of at least this size when several
+  // threads may read.
+  static constexpr std::size_t ParallelReadBytes = std::size_t(1) << 20;
   void Close();
   bool IsOpen() const { return FFile != nullptr; }
   // The current block: its bytes, the read position in it and its end; the byte at BlockEnd is
@@ -47,6 +50,11 @@ public:
   bool AllRead() const { return FEnded; }
   // True after a read of the file failed; the file then counts as ended.
   bool Failed() const { return FFailed; }
+  // Threads that reading a large block of a regular file may use, the calling thread
+  // included: 1 (the default) reads on the calling thread alone, 0 takes the math threads (at
+  // most two).
+  int Threads() const { return FThreads; }
+  void SetThreads(int Value) { FThreads = Value; }
   // Size of the file in bytes, -1 when unknown (not a regular file).
   std::int64_t Size() const { return FSize; }
   // Bytes taken from the file so far.
@@ -86,6 +94,7 @@ private:
   std::int64_t FSize = -1;
   std::int64_t FBytesRead = 0;
   std::int64_t FTextSize = 0;
+  int FThreads = 1;
   dtext::TUtf8Validator FUtf8;
   std::string FScratch;  // a token split between two blocks
 };

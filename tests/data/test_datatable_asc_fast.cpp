@@ -4,14 +4,19 @@
 #include "datatable_event_log.h"
 #include "orvex_datatable.h"
 #include "orvex_datatable_asc.h"
+#include "orvex_datatable_text.h"
 
 #include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <iterator>
 #include <fstream>
 #include <random>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -213,6 +218,101 @@ TEST(AscFastReader, ParenthesesAndLongTokensAtEveryBlockBoundary)
       }
   }
   fs::remove(file);
+}
+
+// Everything a text file gives, block by block.
+struct TTextRead {
+  std::string Text;
+  std::string Ended;  // per block, whether the file had nothing more to give
+  std::int64_t TextSize = 0;
+  std::int64_t BytesRead = 0;
+  bool Utf8Valid = false;
+  bool Failed = false;
+};
+
+TTextRead ReadText(const std::string& File, int Threads, std::size_t BlockSize)
+{
+  TTextRead r;
+  TASCTextFile f;
+  f.SetThreads(Threads);
+  if (!f.Open(File, BlockSize))
+    return r;
+  do {
+    r.Text.append(f.BlockData() + f.BlockPos(), f.BlockEnd() - f.BlockPos());
+    r.Ended += f.AllRead() ? '1' : '0';
+    f.Seek(f.BlockEnd());
+  } while (f.Fill());
+  r.TextSize = f.TextSize();
+  r.BytesRead = f.BytesRead();
+  r.Utf8Valid = f.Utf8Valid();
+  r.Failed = f.Failed();
+  return r;
+}
+
+// A regular file's large blocks are read in parts on two threads; a pipe is read in one piece
+// on the calling thread. Both must give the same text, sizes and UTF-8 verdict, whatever falls
+// on a part's or a block's boundary: a Ctrl-Z, a character, a byte that is no UTF-8.
+TEST(AscTextFile, ABlockReadInPartsReadsAsAPipeDoes)
+{
+  const std::size_t mib = std::size_t(1) << 20;
+  ASSERT_EQ(TASCTextFile::ParallelReadBytes, mib);
+  const fs::path dir = fs::temp_directory_path() /
+                       ("orvex_asc_parts_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  fs::create_directories(dir);
+  const fs::path file = dir / "text.asc";
+  const fs::path pipe = dir / "pipe";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  // A read that a Ctrl-Z ends closes the pipe before the writer is done.
+  const auto oldPipeAction = ::signal(SIGPIPE, SIG_IGN);
+  std::string plain(5 * mib + 12345, ' ');
+  for (std::size_t i = 0; i < plain.size(); ++i)
+    plain[i] = "0123456789 .e-\n"[i % 15];
+  // One block of the whole file: two parts, split in the middle of the buffer (the file's size
+  // and one byte more). Blocks of 2 MiB: each read in two parts of 1 MiB.
+  const std::size_t middle = (plain.size() + 2) / 2;
+  struct TCase {
+    const char* Name;
+    std::size_t Block;
+    std::vector<std::pair<std::size_t, std::string>> Put;
+    bool Valid;
+    std::size_t Text;
+  };
+  const std::vector<TCase> cases = {
+      {"plain", 8 * mib, {}, true, plain.size()},
+      {"Ctrl-Z in the second part, junk after it", 8 * mib, {{middle + 100, "\x1a\xff"}}, true, middle + 100},
+      {"Ctrl-Z in the first part, junk in the second", 8 * mib, {{1000, "\x1a"}, {middle + 5, "\xff"}}, true, 1000},
+      {"a character across the parts", 8 * mib, {{middle - 1, "\xe2\x82\xac"}}, true, plain.size()},
+      {"no UTF-8 in the second part only", 8 * mib, {{middle + 7, "\xc3"}}, false, plain.size()},
+      {"a character cut by the end of a block", 2 * mib, {{2 * mib - 1, "\xc3"}}, false, plain.size()},
+      {"a character across blocks", 2 * mib, {{2 * mib - 1, "\xc3\xa9"}}, true, plain.size()},
+      {"a cut character, a plain block, a stray continuation byte", 2 * mib, {{2 * mib - 1, "\xc3"}, {4 * mib, "\xa9"}},
+       false, plain.size()},
+      {"Ctrl-Z as the first byte of a part", 2 * mib, {{mib, "\x1a"}}, true, mib},
+  };
+  for (const TCase& c : cases) {
+    std::string content = plain;
+    for (const auto& [at, bytes] : c.Put)
+      content.replace(at, bytes.size(), bytes);
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << content;
+    std::thread writer([&] { std::ofstream(pipe, std::ios::binary) << content; });
+    const TTextRead piped = ReadText(pipe.string(), 1, c.Block);
+    writer.join();
+    EXPECT_EQ(piped.Text.size(), c.Text) << c.Name;
+    EXPECT_EQ(piped.Utf8Valid, c.Valid) << c.Name;
+    EXPECT_EQ(piped.Utf8Valid, dtext::IsValidUtf8(piped.Text)) << c.Name;
+    for (const int threads : {1, 2}) {
+      const TTextRead r = ReadText(file.string(), threads, c.Block);
+      const std::string how = std::string(c.Name) + ", threads " + std::to_string(threads);
+      EXPECT_TRUE(r.Text == piped.Text) << how;
+      EXPECT_EQ(r.Ended, piped.Ended) << how;
+      EXPECT_EQ(r.TextSize, piped.TextSize) << how;
+      EXPECT_EQ(r.BytesRead, piped.BytesRead) << how;
+      EXPECT_EQ(r.Utf8Valid, piped.Utf8Valid) << how;
+      EXPECT_FALSE(r.Failed) << how;
+    }
+  }
+  ::signal(SIGPIPE, oldPipeAction);
+  fs::remove_all(dir);
 }
 
 }  // namespace
