@@ -93,7 +93,8 @@ bool ReduceToTriangle(const TMatrix& A, const TVector& B, TMatrix& R, TVector& Q
 // A least-squares fit whose rows arrive in pieces, as from a file read block by block. The rows
 // of [A B] are reduced as they come, in the very chunks and blocks in which
 // MultiLinearRegressionScaled reduces a whole tall design, so the triangular factor and the
-// solution are the same bit for bit and no more than one chunk of rows is ever held. A fit of
+// solution are the same bit for bit. At most eight chunks of rows are held; they are reduced
+// together on the math threads and merged in chunk order, as the whole design's are. A fit of
 // at most one chunk of rows is solved by MultiLinearRegressionScaled itself (the small and
 // extended-precision paths included). An ill-conditioned tall fit needs the rows once more for
 // its refinement step: NeedsRefinement tells, AddRefinementRows takes them in the same order,

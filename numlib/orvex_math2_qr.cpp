@@ -817,39 +817,49 @@ bool MultiLinearRegressionDirect(TMatrix& A, const TVector& B, TVector& X, TVect
 struct TStreamedRegression::TState {
   int N = 0;
   long long Rows = 0;
-  // The chunk being filled: N design columns and B, ChunkRows rows each.
-  std::vector<double> Chunk;
+  // The batch being filled: N design columns and B, BatchRows rows each. A full batch is
+  // reduced chunk by chunk on the math threads and merged in chunk order, as ReduceTall does,
+  // so the triangle is the same as from chunks reduced one after another.
+  static constexpr int BatchRows = 8 * ChunkRows;
+  std::vector<double> Batch;
   int Fill = 0;
   bool Reduced = false;  // Result holds at least one chunk
   TTriangle Result;
-  TTriangle Part;
+  std::vector<TTriangle> Parts;
   TBlockBuffers Buf;
   std::vector<int> Exponents;
   TTriangleSolution Solution;
   bool SolvedInMemory = false;
   // refinement: the gradient of every chunk, and the rows taken so far
   std::vector<int> Shift;
-  std::vector<long double> Parts;
+  std::vector<long double> Gradients;
   long long RefineRows = 0;
 
-  double* ChunkColumn(int c) { return Chunk.data() + static_cast<std::size_t>(c) * ChunkRows; }
-  std::vector<const double*> ChunkColumns()
-  {
-    std::vector<const double*> cols;
-    for (int c = 0; c < N; ++c)
-      cols.push_back(ChunkColumn(c));
-    return cols;
-  }
-  void ReduceChunk()
+  double* BatchColumn(int c) { return Batch.data() + static_cast<std::size_t>(c) * BatchRows; }
+  void ReduceBatch()
   {
     if (Fill == 0)
       return;
-    const std::vector<const double*> cols = ChunkColumns();
-    TTriangle& into = Reduced ? Part : Result;
-    ReduceColumns(cols.data(), N, ChunkColumn(N), Fill, 0, Fill, into, Buf);
-    if (Reduced)
-      MergeTriangles(Result, Part, Buf);
-    Reduced = true;
+    std::vector<const double*> cols;
+    for (int c = 0; c < N; ++c)
+      cols.push_back(BatchColumn(c));
+    const int chunks = BlockCount(Fill, ChunkRows);
+    Parts.resize(static_cast<std::size_t>(chunks));
+    const int n1 = N + 1;
+    ForEachMathTask(chunks, [&](int k) {
+      thread_local TBlockBuffers buf;
+      buf.Reserve(n1);
+      const int first = k * ChunkRows;
+      ReduceColumns(cols.data(), N, BatchColumn(N), Fill, first, std::min(ChunkRows, Fill - first),
+                    Parts[static_cast<std::size_t>(k)], buf);
+    });
+    for (TTriangle& part : Parts) {
+      if (Reduced)
+        MergeTriangles(Result, part, Buf);
+      else
+        Result = std::move(part);
+      Reduced = true;
+    }
     Fill = 0;
   }
 };
@@ -857,7 +867,7 @@ struct TStreamedRegression::TState {
 TStreamedRegression::TStreamedRegression(int NrOfColumns) : F(std::make_unique<TState>())
 {
   F->N = NrOfColumns;
-  F->Chunk.resize(static_cast<std::size_t>(NrOfColumns + 1) * ChunkRows);
+  F->Batch.resize(static_cast<std::size_t>(NrOfColumns + 1) * TState::BatchRows);
   F->Buf.Reserve(NrOfColumns + 1);
 }
 
@@ -883,14 +893,14 @@ void TStreamedRegression::AddRows(const double* const* Columns, const double* B,
   TState& s = *F;
   int done = 0;
   while (done < Count) {
-    // A full chunk is reduced only once more rows come, so that a fit of one chunk is solved
+    // A full batch is reduced only once more rows come, so that a fit of one chunk is solved
     // whole.
-    if (s.Fill == ChunkRows)
-      s.ReduceChunk();
-    const int take = std::min(Count - done, ChunkRows - s.Fill);
+    if (s.Fill == TState::BatchRows)
+      s.ReduceBatch();
+    const int take = std::min(Count - done, TState::BatchRows - s.Fill);
     for (int c = 0; c <= s.N; ++c) {
       const double* src = (c < s.N ? Columns[c] : B) + done;
-      std::copy(src, src + take, s.ChunkColumn(c) + s.Fill);
+      std::copy(src, src + take, s.BatchColumn(c) + s.Fill);
     }
     s.Fill += take;
     done += take;
@@ -902,7 +912,7 @@ bool TStreamedRegression::Solve(const std::vector<int>& Exponents, TVector& X, T
 {
   TState& s = *F;
   s.Exponents = Exponents;
-  s.SolvedInMemory = !s.Reduced;
+  s.SolvedInMemory = s.Rows <= ChunkRows;
   if (s.SolvedInMemory) {
     // One chunk at most: the whole design is at hand.
     TMatrix a;
@@ -910,13 +920,13 @@ bool TStreamedRegression::Solve(const std::vector<int>& Exponents, TVector& X, T
     a.Resize(s.N, s.Fill);
     b.Resize(s.Fill);
     for (int c = 0; c < s.N; ++c)
-      std::copy(s.ChunkColumn(c), s.ChunkColumn(c) + s.Fill, a.Column(c + 1));
-    std::copy(s.ChunkColumn(s.N), s.ChunkColumn(s.N) + s.Fill, b.Data());
+      std::copy(s.BatchColumn(c), s.BatchColumn(c) + s.Fill, a.Column(c + 1));
+    std::copy(s.BatchColumn(s.N), s.BatchColumn(s.N) + s.Fill, b.Data());
     const bool ok = MultiLinearRegressionScaled(a, Exponents, b, X, Sig, NearSingular);
-    s.ReduceChunk();
+    s.ReduceBatch();
     return ok;
   }
-  s.ReduceChunk();
+  s.ReduceBatch();
   TTriangle t = s.Result;
   for (int c = 0; c < s.N; ++c)
     if (t.Exponent[static_cast<std::size_t>(c)] != NoExponent)
@@ -926,7 +936,7 @@ bool TStreamedRegression::Solve(const std::vector<int>& Exponents, TVector& X, T
   NearSingular = s.Solution.NearSingular;
   detail::WriteSolution(s.Solution.X, 0, &s.Solution.Sig, -s.Solution.Unit, X, Sig);
   s.Shift = GradientShifts(s.N, s.Exponents.data());
-  s.Parts.assign(static_cast<std::size_t>(BlockCount(s.Rows, ChunkRows)) * static_cast<std::size_t>(s.N), 0.0L);
+  s.Gradients.assign(static_cast<std::size_t>(BlockCount(s.Rows, ChunkRows)) * static_cast<std::size_t>(s.N), 0.0L);
   s.RefineRows = 0;
   return true;
 }
@@ -944,7 +954,7 @@ void TStreamedRegression::AddRefinementRows(const double* const* Columns, const 
     for (int c = 0; c < s.N; ++c)
       cols[static_cast<std::size_t>(c)] = Columns[c] + done;
     AddChunkGradient(cols.data(), s.N, B + done, take, 0, take, s.Solution.X, s.Shift.data(),
-                     s.Parts.data() + static_cast<std::size_t>(chunk) * static_cast<std::size_t>(s.N));
+                     s.Gradients.data() + static_cast<std::size_t>(chunk) * static_cast<std::size_t>(s.N));
     done += take;
     s.RefineRows += take;
   }
@@ -955,7 +965,7 @@ bool TStreamedRegression::FinishRefinement(TVector& X, TVector* Sig)
   TState& s = *F;
   if (!NeedsRefinement())
     return true;
-  if (!ApplyCorrection(SumGradients(s.Parts, s.N, s.Shift), s.Solution.V, s.Solution.W, s.Solution.Unit,
+  if (!ApplyCorrection(SumGradients(s.Gradients, s.N, s.Shift), s.Solution.V, s.Solution.W, s.Solution.Unit,
                        s.Solution.X))
     return false;
   detail::WriteSolution(s.Solution.X, 0, &s.Solution.Sig, -s.Solution.Unit, X, Sig);

@@ -325,3 +325,60 @@ TEST(TallRegression, ScaledEntryEqualsTheRegressionOfTheScaledCopy)
     }
   }
 }
+
+// Rows handed in pieces to the streamed fit: whatever the pieces and the threads, the factor
+// and the solution are those of the whole design, bit for bit. 150,077 rows fill two batches
+// of eight chunks and part of a third.
+TEST(TallRegression, RowsInPiecesGiveTheWholeDesignsFactorAndSolution)
+{
+  const int cols = 6;
+  const TTall p(150000 + 77, cols, 11);
+  const std::vector<int> exponents = {1, -2, 0, 3, 0, 0};
+  SetMathThreadCount(1);
+  TVector x, sig;
+  x.Resize(cols);
+  sig.Resize(cols);
+  TMatrix factor;
+  bool nearSingular = true, factored = false;
+  ASSERT_TRUE(MultiLinearRegressionScaled(p.A, exponents, p.B, x, &sig, nearSingular, factor, factored));
+  ASSERT_TRUE(factored);
+  TMatrix r;
+  TVector qtb;
+  double rho = 0;
+  ASSERT_TRUE(ReduceToTriangle(p.A, p.B, r, qtb, rho));
+  for (const int threads : {1, 2})
+    for (const int piece : {777, TStreamedRegression::ChunkRows, 70001}) {
+      SetMathThreadCount(threads);
+      TStreamedRegression s(cols);
+      std::vector<const double*> columns(static_cast<std::size_t>(cols));
+      for (int first = 0; first < p.A.NrOfRows(); first += piece) {
+        for (int c = 0; c < cols; ++c)
+          columns[static_cast<std::size_t>(c)] = p.A.Column(c + 1) + first;
+        s.AddRows(columns.data(), p.B.Data() + first, std::min(piece, p.A.NrOfRows() - first));
+      }
+      EXPECT_EQ(s.NrOfRows(), p.A.NrOfRows());
+      TVector sx, ssig;
+      sx.Resize(cols);
+      ssig.Resize(cols);
+      bool sNear = true;
+      ASSERT_TRUE(s.Solve(exponents, sx, &ssig, sNear));
+      EXPECT_FALSE(s.NeedsRefinement());
+      const std::string how = std::to_string(threads) + " threads, pieces of " + std::to_string(piece);
+      EXPECT_EQ(sNear, nearSingular) << how;
+      for (int j = 1; j <= cols; ++j) {
+        EXPECT_EQ(sx.Elem(j), x.Elem(j)) << how << ", coefficient " << j;
+        EXPECT_EQ(ssig.Elem(j), sig.Elem(j)) << how << ", coefficient " << j;
+      }
+      TMatrix sr;
+      TVector sq;
+      double srho = 0;
+      s.Triangle(sr, sq, srho);
+      EXPECT_EQ(srho, rho) << how;
+      for (int c = 1; c <= cols; ++c) {
+        EXPECT_EQ(sq.Elem(c), qtb.Elem(c)) << how;
+        for (int i = 1; i <= cols; ++i)
+          EXPECT_EQ(sr.Elem(c, i), r.Elem(c, i)) << how;
+      }
+    }
+  SetMathThreadCount(0);
+}
