@@ -6,12 +6,14 @@
 #include "mlrrun_text.h"
 #include "orvex_datatable.h"
 #include "orvex_math2.h"
+#include "orvex_taskpool.h"
 
 #include <boost/math/distributions/students_t.hpp>
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace orvex {
 
@@ -26,15 +28,24 @@ constexpr long long ExtendedResidualElements = 16384;
 // the two agree to this (relative); the measures then agree to far below 1e-12.
 constexpr double RssAgreement = 1e-14;
 
+// Rows of a block per task of the math threads where rows are taken apart (a smaller block
+// stays on the calling thread).
+constexpr int RangeRows = 8192;
+
 // The objects of one block: the rows used, column by column (inputs, the ones, the target).
+// Where the block uses all its rows the columns are the block's own; otherwise they are
+// gathered into Copies.
 struct TDesignBlock {
   int Count = 0;
   std::vector<int> Rows;       // table rows, 1-based
   std::vector<int> Positions;  // their places in the block, 0-based
-  std::vector<std::vector<double>> Columns;
-  std::vector<const double*> Pointers;  // the inputs and the ones, for the kernels
+  std::vector<std::vector<int>> RangePositions;     // the places found per range of rows
+  std::vector<std::vector<std::uint8_t>> RangeMasks;  // per range, whether each row is used
+  std::vector<std::vector<double>> Copies;
+  std::vector<double> Ones;
+  std::vector<const double*> Columns;  // inputs, the ones, the target
 
-  const double* Target() const { return Columns.back().data(); }
+  const double* Target() const { return Columns.back(); }
 };
 
 // Whether the value of a cell is usable: a number (no missing or not-a-number state) and finite.
@@ -43,37 +54,60 @@ inline bool Usable(const TRowBlock& B, int Col, int I)
   return (B.ColumnStates(Col)[I] & (csNotANumber | csEmpty)) == 0 && std::isfinite(B.Column(Col)[I]);
 }
 
-// The objects of Block that the run uses: target and every input usable.
+// The objects of Block that the run uses: target and every input a number (no missing or
+// not-a-number state) and finite. The rows are examined in ranges, column by column, and the
+// columns gathered, on the math threads.
 void GatherDesign(const TRowBlock& Block, const std::vector<int>& Inputs, int Target, TDesignBlock& D)
 {
   const int p = static_cast<int>(Inputs.size());
-  D.Columns.resize(static_cast<std::size_t>(p) + 2);
+  const int ranges = BlockCount(Block.NrOfRows, RangeRows);
+  D.RangePositions.resize(static_cast<std::size_t>(ranges));
+  D.RangeMasks.resize(static_cast<std::size_t>(ranges));
+  ForEachMathTask(ranges, [&](int k) {
+    const int first = k * RangeRows;
+    const int count = std::min(Block.NrOfRows, first + RangeRows) - first;
+    std::vector<std::uint8_t>& used = D.RangeMasks[static_cast<std::size_t>(k)];
+    used.assign(static_cast<std::size_t>(count), 1);
+    for (int j = 0; j <= p; ++j) {
+      const int col = j < p ? Inputs[static_cast<std::size_t>(j)] : Target;
+      const std::uint8_t* states = Block.ColumnStates(col) + first;
+      const double* values = Block.Column(col) + first;
+      // Usable, in a form that the compiler vectorises.
+      for (int i = 0; i < count; ++i)
+        used[static_cast<std::size_t>(i)] &= static_cast<std::uint8_t>(
+            ((states[i] & (csNotANumber | csEmpty)) == 0) & (std::fabs(values[i]) <= std::numeric_limits<double>::max()));
+    }
+    std::vector<int>& places = D.RangePositions[static_cast<std::size_t>(k)];
+    places.clear();
+    for (int i = 0; i < count; ++i)
+      if (used[static_cast<std::size_t>(i)])
+        places.push_back(first + i);
+  });
   D.Rows.clear();
   D.Positions.clear();
-  for (int i = 0; i < Block.NrOfRows; ++i) {
-    bool ok = Usable(Block, Target, i);
-    for (int j = 0; j < p && ok; ++j)
-      ok = Usable(Block, Inputs[static_cast<std::size_t>(j)], i);
-    if (ok) {
+  for (int k = 0; k < ranges; ++k)
+    for (int i : D.RangePositions[static_cast<std::size_t>(k)]) {
       D.Positions.push_back(i);
       D.Rows.push_back(static_cast<int>(Block.FirstRow) + i);
     }
-  }
   D.Count = static_cast<int>(D.Positions.size());
-  for (int j = 0; j <= p + 1; ++j) {
-    std::vector<double>& col = D.Columns[static_cast<std::size_t>(j)];
-    col.resize(static_cast<std::size_t>(D.Count));
-    if (j == p) {
-      std::fill(col.begin(), col.end(), 1.0);
-      continue;
-    }
+  const auto cnt = static_cast<std::size_t>(D.Count);
+  if (D.Ones.size() < cnt)
+    D.Ones.assign(cnt, 1.0);
+  D.Columns.assign(static_cast<std::size_t>(p) + 2, D.Ones.data());
+  const bool whole = D.Count == Block.NrOfRows;
+  if (!whole)
+    D.Copies.resize(static_cast<std::size_t>(p) + 1);
+  ForEachMathTask(whole ? 0 : p + 1, [&](int j) {
+    std::vector<double>& copy = D.Copies[static_cast<std::size_t>(j)];
+    copy.resize(cnt);
     const double* src = Block.Column(j < p ? Inputs[static_cast<std::size_t>(j)] : Target);
-    for (int k = 0; k < D.Count; ++k)
-      col[static_cast<std::size_t>(k)] = src[D.Positions[static_cast<std::size_t>(k)]];
-  }
-  D.Pointers.clear();
+    for (std::size_t k = 0; k < cnt; ++k)
+      copy[k] = src[D.Positions[k]];
+  });
   for (int j = 0; j <= p; ++j)
-    D.Pointers.push_back(D.Columns[static_cast<std::size_t>(j)].data());
+    D.Columns[static_cast<std::size_t>(j < p ? j : p + 1)] =
+        whole ? Block.Column(j < p ? Inputs[static_cast<std::size_t>(j)] : Target) : D.Copies[static_cast<std::size_t>(j)].data();
 }
 
 // Sums of an input column over the objects used, shifted by its first value so that the
@@ -198,9 +232,10 @@ bool TMLRStream::Execute(std::unique_ptr<TBlockReader> First, const TBlockSource
           else
             R.LeftOutRows.push_back(static_cast<int>(B.FirstRow) + i);
         }
-        reduction.AddRows(d.Pointers.data(), d.Target(), d.Count);
-        for (int j = 0; j < p; ++j)
-          sums[static_cast<std::size_t>(j)].Add(d.Columns[static_cast<std::size_t>(j)].data(), d.Count);
+        reduction.AddRows(d.Columns.data(), d.Target(), d.Count);
+        ForEachMathTask(p, [&](int j) {
+          sums[static_cast<std::size_t>(j)].Add(d.Columns[static_cast<std::size_t>(j)], d.Count);
+        });
         const double* c = d.Target();
         if (!haveTarget && d.Count > 0) {
           firstTarget = c[0];
@@ -239,7 +274,7 @@ bool TMLRStream::Execute(std::unique_ptr<TBlockReader> First, const TBlockSource
     ++FPasses;
     if (!ReadPass(*again, [&](const TRowBlock& B) {
           GatherDesign(B, InputCols, TargetCol, d);
-          reduction.AddRefinementRows(d.Pointers.data(), d.Target(), d.Count);
+          reduction.AddRefinementRows(d.Columns.data(), d.Target(), d.Count);
         }))
       return false;
     reduction.FinishRefinement(x, &dx);
@@ -338,16 +373,22 @@ bool TMLRStream::Execute(std::unique_ptr<TBlockReader> First, const TBlockSource
     const int count = d.Count;
     const auto cnt = static_cast<std::size_t>(count);
     const double* actual = d.Target();
-    est.assign(cnt, coef[static_cast<std::size_t>(p)]);
-    for (int j = 0; j < p; ++j) {
-      const double* col = d.Columns[static_cast<std::size_t>(j)].data();
-      const double cj = coef[static_cast<std::size_t>(j)];
-      for (std::size_t i = 0; i < cnt; ++i)
-        est[i] += cj * col[i];
-    }
+    est.resize(cnt);
     resid.resize(cnt);
-    for (std::size_t i = 0; i < cnt; ++i)
-      resid[i] = actual[i] - est[i];
+    ForEachMathTask(BlockCount(count, RangeRows), [&](int k) {
+      const auto first = static_cast<std::size_t>(k) * RangeRows;
+      const std::size_t last = std::min(cnt, first + RangeRows);
+      std::fill(est.begin() + static_cast<std::ptrdiff_t>(first), est.begin() + static_cast<std::ptrdiff_t>(last),
+                coef[static_cast<std::size_t>(p)]);
+      for (int j = 0; j < p; ++j) {
+        const double* col = d.Columns[static_cast<std::size_t>(j)];
+        const double cj = coef[static_cast<std::size_t>(j)];
+        for (std::size_t i = first; i < last; ++i)
+          est[i] += cj * col[i];
+      }
+      for (std::size_t i = first; i < last; ++i)
+        resid[i] = actual[i] - est[i];
+    });
   };
   auto statistics = [&]() {
     const int count = d.Count;
@@ -389,7 +430,18 @@ bool TMLRStream::Execute(std::unique_ptr<TBlockReader> First, const TBlockSource
       out.SigmaWithout = measures.data() + 6 * cnt;
       out.DFBetas = dfbetas.data();
       out.DFBetaStride = cnt;
-      InfluenceOfBlock(model, d.Pointers.data(), resid.data(), count, out);
+      ForEachMathTask(BlockCount(count, RangeRows), [&](int k) {
+        const auto first = static_cast<std::size_t>(k) * RangeRows;
+        std::vector<const double*> cols(d.Columns);
+        for (const double*& c : cols)
+          c += first;
+        TInfluenceRows part = out;
+        for (double** v : {&part.Hat, &part.RStandard, &part.RStudent, &part.CooksDistance, &part.DFFits,
+                           &part.CovRatio, &part.SigmaWithout, &part.DFBetas})
+          *v += first;
+        InfluenceOfBlock(model, cols.data(), resid.data() + first,
+                         static_cast<int>(std::min<std::size_t>(RangeRows, cnt - first)), part);
+      });
       for (std::size_t i = 0; i < cnt; ++i) {
         double dfb = 0;
         for (int j = 0; j < n; ++j)
