@@ -49,10 +49,13 @@ TEST(BulkAllocator, LargeBlocksAreFaultedInWholeByEveryThreadCount)
   // cppcheck-suppress knownConditionTrueFalse
   if (!KernelPopulatesPages())
     GTEST_SKIP() << "the kernel cannot fault pages in on request";
-  // Eight and a half huge pages: on two threads parts of two huge pages and a short last one,
-  // and a last huge page that the block fills only in part (it is faulted in with the rest).
-  const std::size_t n = (17 * detail::HugePageSize / 2) / sizeof(double) + 3;
-  static_assert(detail::PopulatePartBytes(9 * detail::HugePageSize, 2) == 2 * detail::HugePageSize);
+  // Sixteen and a half huge pages: on two threads parts of three huge pages and a short last
+  // one, and a last huge page that the block fills only in part (it is faulted in with the
+  // rest). The block is large enough to be emptied before, so its zeros are known (a sanitizer
+  // fills the start of a smaller fresh block).
+  const std::size_t n = (33 * detail::HugePageSize / 2) / sizeof(double) + 3;
+  static_assert(detail::PopulatePartBytes(17 * detail::HugePageSize, 2) == 3 * detail::HugePageSize);
+  static_assert(33 * detail::HugePageSize / 2 >= detail::ZeroedBlockBytes);
   const std::size_t populated = n * sizeof(double);
   for (int threads : {1, 2}) {
     SetMathThreadCount(threads);
