@@ -149,7 +149,9 @@ bool TASCTextFile::Fill()
   const std::size_t room = FBuffer.size() - 1 - keep;
   char* const fresh = FBuffer.data() + keep;
   std::size_t n = 0;
-  bool ascii = false;
+  // The bytes the UTF-8 check must see: all of them, or the first one of a plain-ASCII fill,
+  // which changes nothing in the check but ends a character left unfinished before it.
+  std::size_t checkBytes = 0;
 #if defined(ORVEX_POSITIONED_READ)
   if (FSize >= 0) {
     // A regular file is read at its offsets, a large block in parts on several threads (the
@@ -174,7 +176,7 @@ bool TASCTextFile::Fill()
       TTaskPool::Shared().Run(static_cast<int>(parts), read, context);
     }
     // The parts in file order: the text up to a Ctrl-Z, the bytes up to the end of the file.
-    ascii = true;
+    bool ascii = true;
     bool ctrlZ = false;
     for (std::size_t k = 0; k < parts; ++k) {
       const TFillPart& part = got[k];
@@ -195,6 +197,7 @@ bool TASCTextFile::Fill()
       }
     }
     FEnded = FEnded || ctrlZ;
+    checkBytes = ascii ? std::min<std::size_t>(n, 1) : n;
   } else
 #endif
   {
@@ -212,10 +215,9 @@ bool TASCTextFile::Fill()
       n = static_cast<std::size_t>(static_cast<const char*>(z) - fresh);
       FEnded = true;
     }
+    checkBytes = n;
   }
-  // Plain ASCII changes nothing in the check but ends a character left unfinished before it,
-  // which its first byte shows.
-  FUtf8.Feed(fresh, ascii ? std::min<std::size_t>(n, 1) : n);
+  FUtf8.Feed(fresh, checkBytes);
   FTextSize += static_cast<std::int64_t>(n);
   FEnd = keep + n;
   FBuffer[FEnd] = '\0';
