@@ -49,10 +49,15 @@ bool TASCTextFile::Open(const std::string& FileName, std::size_t BlockSize)
   std::setvbuf(FFile, nullptr, _IONBF, 0);
   std::error_code ec;
   const std::filesystem::path path(FileName);
+  FSize = -1;
+  FPositioned = false;
   if (std::filesystem::is_regular_file(path, ec)) {
     const auto size = std::filesystem::file_size(path, ec);
     FSize = ec ? -1 : static_cast<std::int64_t>(size);
   }
+#if defined(ORVEX_POSITIONED_READ)
+  FPositioned = FSize >= 0;
+#endif
   // A small file needs no large buffer: one byte more than the file lets the first read see
   // its end.
   std::size_t blockSize = std::max<std::size_t>(BlockSize, 16);
@@ -109,26 +114,38 @@ bool IsAscii(const char* Data, std::size_t Size)
   return (any & 0x8080808080808080ULL) == 0;
 }
 
-#if defined(ORVEX_POSITIONED_READ)
-// Reads Size bytes at Offset of the file into To, fewer only at its end.
-void ReadPart(int Fd, char* To, std::size_t Size, std::int64_t Offset, TFillPart& Part)
+// Reads Size bytes of File into To, fewer only at its end, then finds the text before a Ctrl-Z
+// and whether it is plain ASCII. A regular file is read at Offset (so parts may be read at the
+// same time); any other from the stream's position, which the caller keeps at Offset.
+void ReadPart(std::FILE* File, bool Positioned, char* To, std::size_t Size, std::int64_t Offset, TFillPart& Part)
 {
-  while (Part.Got < Size) {
-    const ssize_t n = ::pread(Fd, To + Part.Got, Size - Part.Got, static_cast<off_t>(Offset) + static_cast<off_t>(Part.Got));
-    if (n > 0) {
-      Part.Got += static_cast<std::size_t>(n);
-    } else if (n == 0) {
-      break;
-    } else if (errno != EINTR) {
-      Part.Failed = true;
-      break;
+#if defined(ORVEX_POSITIONED_READ)
+  if (Positioned) {
+    const int fd = ::fileno(File);
+    while (Part.Got < Size) {
+      const ssize_t n =
+          ::pread(fd, To + Part.Got, Size - Part.Got, static_cast<off_t>(Offset) + static_cast<off_t>(Part.Got));
+      if (n > 0) {
+        Part.Got += static_cast<std::size_t>(n);
+      } else if (n == 0) {
+        break;
+      } else if (errno != EINTR) {
+        Part.Failed = true;
+        break;
+      }
     }
+  } else
+#endif
+  {
+    (void)Positioned;
+    (void)Offset;
+    Part.Got = std::fread(To, 1, Size, File);
+    Part.Failed = Part.Got < Size && std::ferror(File);
   }
   const void* z = std::memchr(To, 26, Part.Got);
   Part.Text = z ? static_cast<std::size_t>(static_cast<const char*>(z) - To) : Part.Got;
   Part.Ascii = IsAscii(To, Part.Text);
 }
-#endif
 
 }  // namespace
 
@@ -148,76 +165,55 @@ bool TASCTextFile::Fill()
   }
   const std::size_t room = FBuffer.size() - 1 - keep;
   char* const fresh = FBuffer.data() + keep;
-  std::size_t n = 0;
-  // The bytes the UTF-8 check must see: all of them, or the first one of a plain-ASCII fill,
-  // which changes nothing in the check but ends a character left unfinished before it.
-  std::size_t checkBytes = 0;
-#if defined(ORVEX_POSITIONED_READ)
-  if (FSize >= 0) {
-    // A regular file is read at its offsets, a large block in parts on several threads (the
-    // copy from the system's cache, the search for a Ctrl-Z and the check for plain ASCII would
-    // otherwise keep the other threads waiting between the blocks they parse).
-    const int threads = FThreads > 0 ? FThreads : std::min(MathThreadCount(), 2);
-    const std::size_t parts =
-        threads > 1 && room >= 2 * ParallelReadBytes ? std::min<std::size_t>(threads, room / ParallelReadBytes) : 1;
-    const std::size_t partSize = (room + parts - 1) / parts;
-    std::vector<TFillPart> got(parts);
-    const int fd = ::fileno(FFile);
-    const auto read = [&](int k) {
-      const std::size_t first = static_cast<std::size_t>(k) * partSize;
-      ReadPart(fd, fresh + first, std::min(partSize, room - first), FBytesRead + static_cast<std::int64_t>(first),
-               got[static_cast<std::size_t>(k)]);
-    };
-    if (parts == 1) {
-      read(0);
-    } else {
-      TTaskContext context;
-      context.Threads = threads;
-      TTaskPool::Shared().Run(static_cast<int>(parts), read, context);
-    }
-    // The parts in file order: the text up to a Ctrl-Z, the bytes up to the end of the file.
-    bool ascii = true;
-    bool ctrlZ = false;
-    for (std::size_t k = 0; k < parts; ++k) {
-      const TFillPart& part = got[k];
-      FBytesRead += static_cast<std::int64_t>(part.Got);
-      if (part.Failed) {
-        FFailed = FEnded = true;
-        n = 0;
-        break;
-      }
-      if (!ctrlZ) {
-        n += part.Text;
-        ascii = ascii && part.Ascii;
-        ctrlZ = part.Text < part.Got;
-      }
-      if (part.Got < std::min(partSize, room - k * partSize)) {
-        FEnded = true;
-        break;
-      }
-    }
-    FEnded = FEnded || ctrlZ;
-    checkBytes = ascii ? std::min<std::size_t>(n, 1) : n;
-  } else
-#endif
-  {
-    n = std::fread(fresh, 1, room, FFile);
-    FBytesRead += static_cast<std::int64_t>(n);
-    if (n < room) {
-      FEnded = true;
-      if (std::ferror(FFile)) {
-        FFailed = true;
-        n = 0;
-      }
-    }
-    // Ctrl-Z ends the file.
-    if (const void* z = std::memchr(fresh, 26, n)) {
-      n = static_cast<std::size_t>(static_cast<const char*>(z) - fresh);
-      FEnded = true;
-    }
-    checkBytes = n;
+  // A large block of a regular file is read in parts on several threads: the copy from the
+  // system's cache, the search for a Ctrl-Z and the check for plain ASCII would otherwise keep
+  // the other threads waiting between the blocks they parse.
+  const bool positioned = FPositioned;
+  const int threads = asc::ReadThreads(FThreads);
+  const std::size_t parts = positioned && threads > 1 && room >= 2 * ParallelReadBytes
+                                ? std::min<std::size_t>(static_cast<std::size_t>(threads), room / ParallelReadBytes)
+                                : 1;
+  const std::size_t partSize = (room + parts - 1) / parts;
+  std::vector<TFillPart> got(parts);
+  const auto read = [&](int k) {
+    const std::size_t first = static_cast<std::size_t>(k) * partSize;
+    ReadPart(FFile, positioned, fresh + first, std::min(partSize, room - first),
+             FBytesRead + static_cast<std::int64_t>(first), got[static_cast<std::size_t>(k)]);
+  };
+  if (parts == 1) {
+    read(0);
+  } else {
+    TTaskContext context;
+    context.Threads = threads;
+    TTaskPool::Shared().Run(static_cast<int>(parts), read, context);
   }
-  FUtf8.Feed(fresh, checkBytes);
+  // The parts in file order: the text up to a Ctrl-Z (which ends the file), the bytes up to the
+  // end of the file; a failed read ends it with nothing taken from this fill.
+  std::size_t n = 0;
+  bool ascii = true;
+  bool ctrlZ = false;
+  for (std::size_t k = 0; k < parts; ++k) {
+    const TFillPart& part = got[k];
+    FBytesRead += static_cast<std::int64_t>(part.Got);
+    if (part.Failed) {
+      FFailed = FEnded = true;
+      n = 0;
+      break;
+    }
+    if (!ctrlZ) {
+      n += part.Text;
+      ascii = ascii && part.Ascii;
+      ctrlZ = part.Text < part.Got;
+    }
+    if (part.Got < std::min(partSize, room - k * partSize)) {
+      FEnded = true;
+      break;
+    }
+  }
+  FEnded = FEnded || ctrlZ;
+  // Plain ASCII changes nothing in the UTF-8 check but ends a character left unfinished before
+  // it, which its first byte shows.
+  FUtf8.Feed(fresh, ascii ? std::min<std::size_t>(n, 1) : n);
   FTextSize += static_cast<std::int64_t>(n);
   FEnd = keep + n;
   FBuffer[FEnd] = '\0';

@@ -51,8 +51,7 @@ public:
   // True after a read of the file failed; the file then counts as ended.
   bool Failed() const { return FFailed; }
   // Threads that reading a large block of a regular file may use, the calling thread
-  // included: 1 (the default) reads on the calling thread alone, 0 takes the math threads (at
-  // most two).
+  // included: 1 (the default) reads on the calling thread alone, 0 as asc::ReadThreads says.
   int Threads() const { return FThreads; }
   void SetThreads(int Value) { FThreads = Value; }
   // Size of the file in bytes, -1 when unknown (not a regular file).
@@ -95,6 +94,7 @@ private:
   std::int64_t FBytesRead = 0;
   std::int64_t FTextSize = 0;
   int FThreads = 1;
+  bool FPositioned = false;  // a regular file, read at its offsets
   dtext::TUtf8Validator FUtf8;
   std::string FScratch;  // a token split between two blocks
 };
@@ -155,6 +155,10 @@ struct TRowsOutcome {
   std::size_t End = 0;      // position after the last token taken
   std::size_t States = 0;   // value tokens taken with a state other than 0
 };
+
+// The threads an ASC read uses for Threads as its options give it: 0 means as many as the
+// machine has, at most two (the parse is limited by memory beyond that).
+int ReadThreads(int Threads);
 
 // Parses the rows (without row names) of Text[Begin, End), which starts with unit FirstUnit,
 // into Target, exactly as a sequential read of the token stream would, on Threads threads (0:

@@ -248,11 +248,15 @@ void RunShared(std::size_t Count, int Threads, F Work)
 
 }  // namespace
 
+int ReadThreads(int Threads)
+{
+  return Threads > 0 ? Threads : std::min(MathThreadCount(), 2);
+}
+
 TRowsOutcome ParseRows(const char* Text, std::size_t Begin, std::size_t End, const TRowTarget& T,
                        std::int64_t FirstUnit, bool Final, int Threads, std::size_t ChunkSize)
 {
-  if (Threads <= 0)
-    Threads = std::min(MathThreadCount(), 2);
+  Threads = ReadThreads(Threads);
   const std::size_t size = End - Begin;
   // One thread takes the text as one chunk, which needs no counting pass.
   if (ChunkSize == 0)
