@@ -405,35 +405,50 @@ void MergeTriangles(TTriangle& Into, const TTriangle& Other, TBlockBuffers& Buf)
   AbsorbBlock(Into.R.data(), n1, Buf.Y.data(), n1, Buf.D.data(), Buf.G.data());
 }
 
-// The whole reduction: the chunks as tasks of the task runner, merged in chunk order. Each
-// finished chunk is one progress step on the calling thread; a cancelled run leaves Result
-// unwritten and gives false.
-bool ReduceTall(const TColumnDesign& A, const TVector& B, TTriangle& Result, const TTaskContext& Context)
+// Rows 0..Rows-1 of the design whose n columns are Cols, with the right-hand side B (NrOfB
+// values), each chunk of ChunkRows rows reduced into its own triangle of Parts as a task of the
+// task runner. False when the run was cancelled.
+bool ReduceChunks(const double* const* Cols, int n, const double* B, int NrOfB, int Rows, std::vector<TTriangle>& Parts,
+                  const TTaskContext& Context)
 {
-  const int m = A.NrOfRows;
-  const int n1 = A.NrOfColumns() + 1;
-  const int chunks = BlockCount(m, ChunkRows);
-  std::vector<TTriangle> parts(static_cast<std::size_t>(chunks));
-  for (TTriangle& t : parts)
-    t.Reset(n1);
-  const bool complete = TTaskPool::Shared().Run(
-      chunks,
+  const int n1 = n + 1;
+  Parts.resize(static_cast<std::size_t>(BlockCount(Rows, ChunkRows)));
+  return TTaskPool::Shared().Run(
+      static_cast<int>(Parts.size()),
       [&](int c) {
         // Each thread keeps its block buffer from run to run (a block of n + 1 columns).
         thread_local TBlockBuffers buf;
         buf.Reserve(std::max(n1, 1));
         const int first = c * ChunkRows;
-        ReduceColumns(A.Columns.data(), A.NrOfColumns(), B.Data(), B.NrOfElem(), first, std::min(ChunkRows, m - first),
-                      parts[static_cast<std::size_t>(c)], buf);
+        ReduceColumns(Cols, n, B, NrOfB, first, std::min(ChunkRows, Rows - first), Parts[static_cast<std::size_t>(c)], buf);
       },
       Context);
-  if (!complete)
+}
+
+// Stacks Parts in order under Into; when Into holds nothing yet (Empty), the first part becomes
+// it.
+void MergeInOrder(TTriangle& Into, bool Empty, std::vector<TTriangle>& Parts, TBlockBuffers& Buf)
+{
+  for (TTriangle& part : Parts) {
+    if (Empty)
+      Into = std::move(part);
+    else
+      MergeTriangles(Into, part, Buf);
+    Empty = false;
+  }
+}
+
+// The whole reduction: the chunks as tasks of the task runner, merged in chunk order. Each
+// finished chunk is one progress step on the calling thread; a cancelled run leaves Result
+// unwritten and gives false.
+bool ReduceTall(const TColumnDesign& A, const TVector& B, TTriangle& Result, const TTaskContext& Context)
+{
+  std::vector<TTriangle> parts;
+  if (!ReduceChunks(A.Columns.data(), A.NrOfColumns(), B.Data(), B.NrOfElem(), A.NrOfRows, parts, Context))
     return false;
   TBlockBuffers merge;
-  merge.Reserve(std::max(n1, 1));
-  Result = std::move(parts[0]);
-  for (int c = 1; c < chunks; ++c)
-    MergeTriangles(Result, parts[static_cast<std::size_t>(c)], merge);
+  merge.Reserve(std::max(A.NrOfColumns() + 1, 1));
+  MergeInOrder(Result, true, parts, merge);
   return true;
 }
 
@@ -843,23 +858,9 @@ struct TStreamedRegression::TState {
     std::vector<const double*> cols;
     for (int c = 0; c < N; ++c)
       cols.push_back(BatchColumn(c));
-    const int chunks = BlockCount(Fill, ChunkRows);
-    Parts.resize(static_cast<std::size_t>(chunks));
-    const int n1 = N + 1;
-    ForEachMathTask(chunks, [&](int k) {
-      thread_local TBlockBuffers buf;
-      buf.Reserve(n1);
-      const int first = k * ChunkRows;
-      ReduceColumns(cols.data(), N, BatchColumn(N), Fill, first, std::min(ChunkRows, Fill - first),
-                    Parts[static_cast<std::size_t>(k)], buf);
-    });
-    for (TTriangle& part : Parts) {
-      if (Reduced)
-        MergeTriangles(Result, part, Buf);
-      else
-        Result = std::move(part);
-      Reduced = true;
-    }
+    ReduceChunks(cols.data(), N, BatchColumn(N), Fill, Fill, Parts, TTaskContext());
+    MergeInOrder(Result, !Reduced, Parts, Buf);
+    Reduced = true;
     Fill = 0;
   }
 };
