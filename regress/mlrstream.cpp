@@ -32,6 +32,17 @@ constexpr double RssAgreement = 1e-14;
 // stays on the calling thread).
 constexpr int RangeRows = 8192;
 
+// Work(K, First, Last) for the K-th range of RangeRows rows of Count rows, as tasks of the math
+// threads.
+template <typename F>
+void ForEachRange(int Count, F Work)
+{
+  ForEachMathTask(BlockCount(Count, RangeRows), [&](int k) {
+    const int first = k * RangeRows;
+    Work(k, first, std::min(Count, first + RangeRows));
+  });
+}
+
 // The objects of one block: the rows used, column by column (inputs, the ones, the target).
 // Where the block uses all its rows the columns are the block's own; otherwise they are
 // gathered into Copies.
@@ -63,9 +74,8 @@ void GatherDesign(const TRowBlock& Block, const std::vector<int>& Inputs, int Ta
   const int ranges = BlockCount(Block.NrOfRows, RangeRows);
   D.RangePositions.resize(static_cast<std::size_t>(ranges));
   D.RangeMasks.resize(static_cast<std::size_t>(ranges));
-  ForEachMathTask(ranges, [&](int k) {
-    const int first = k * RangeRows;
-    const int count = std::min(Block.NrOfRows, first + RangeRows) - first;
+  ForEachRange(Block.NrOfRows, [&](int k, int first, int last) {
+    const int count = last - first;
     std::vector<std::uint8_t>& used = D.RangeMasks[static_cast<std::size_t>(k)];
     used.assign(static_cast<std::size_t>(count), 1);
     for (int j = 0; j <= p; ++j) {
@@ -375,19 +385,16 @@ bool TMLRStream::Execute(std::unique_ptr<TBlockReader> First, const TBlockSource
     const double* actual = d.Target();
     est.resize(cnt);
     resid.resize(cnt);
-    ForEachMathTask(BlockCount(count, RangeRows), [&](int k) {
-      const auto first = static_cast<std::size_t>(k) * RangeRows;
-      const std::size_t last = std::min(cnt, first + RangeRows);
-      std::fill(est.begin() + static_cast<std::ptrdiff_t>(first), est.begin() + static_cast<std::ptrdiff_t>(last),
-                coef[static_cast<std::size_t>(p)]);
+    ForEachRange(count, [&](int, int first, int last) {
+      std::fill(est.begin() + first, est.begin() + last, coef[static_cast<std::size_t>(p)]);
       for (int j = 0; j < p; ++j) {
         const double* col = d.Columns[static_cast<std::size_t>(j)];
         const double cj = coef[static_cast<std::size_t>(j)];
-        for (std::size_t i = first; i < last; ++i)
-          est[i] += cj * col[i];
+        for (int i = first; i < last; ++i)
+          est[static_cast<std::size_t>(i)] += cj * col[i];
       }
-      for (std::size_t i = first; i < last; ++i)
-        resid[i] = actual[i] - est[i];
+      for (int i = first; i < last; ++i)
+        resid[static_cast<std::size_t>(i)] = actual[i] - est[static_cast<std::size_t>(i)];
     });
   };
   auto statistics = [&]() {
@@ -430,8 +437,7 @@ bool TMLRStream::Execute(std::unique_ptr<TBlockReader> First, const TBlockSource
       out.SigmaWithout = measures.data() + 6 * cnt;
       out.DFBetas = dfbetas.data();
       out.DFBetaStride = cnt;
-      ForEachMathTask(BlockCount(count, RangeRows), [&](int k) {
-        const auto first = static_cast<std::size_t>(k) * RangeRows;
+      ForEachRange(count, [&](int, int first, int last) {
         std::vector<const double*> cols(d.Columns);
         for (const double*& c : cols)
           c += first;
@@ -439,8 +445,7 @@ bool TMLRStream::Execute(std::unique_ptr<TBlockReader> First, const TBlockSource
         for (double** v : {&part.Hat, &part.RStandard, &part.RStudent, &part.CooksDistance, &part.DFFits,
                            &part.CovRatio, &part.SigmaWithout, &part.DFBetas})
           *v += first;
-        InfluenceOfBlock(model, cols.data(), resid.data() + first,
-                         static_cast<int>(std::min<std::size_t>(RangeRows, cnt - first)), part);
+        InfluenceOfBlock(model, cols.data(), resid.data() + first, last - first, part);
       });
       for (std::size_t i = 0; i < cnt; ++i) {
         double dfb = 0;
