@@ -170,8 +170,8 @@ bool TASCTextFile::Fill()
   // the other threads waiting between the blocks they parse.
   const bool positioned = FPositioned;
   const int threads = asc::ReadThreads(FThreads);
-  const std::size_t parts = positioned && threads > 1 && room >= 2 * ParallelReadBytes
-                                ? std::min<std::size_t>(static_cast<std::size_t>(threads), room / ParallelReadBytes)
+  const std::size_t parts = positioned && threads > 1 && room >= 2 * FPartBytes
+                                ? std::min<std::size_t>(static_cast<std::size_t>(threads), room / FPartBytes)
                                 : 1;
   const std::size_t partSize = (room + parts - 1) / parts;
   std::vector<TFillPart> got(parts);

@@ -31,9 +31,11 @@ public:
   // False when the file cannot be opened or its first block cannot be read. The buffer takes
   // BlockSize bytes, or less for a smaller regular file.
   bool Open(const std::string& FileName, std::size_t BlockSize = 1 << 20);
-  // Blocks from twice this size on are read in parts of at least this size when several
-  // threads may read.
+  // Blocks from twice PartBytes on are read in parts of at least PartBytes when several threads
+  // may read (ParallelReadBytes unless set; fuzzers and tests make it tiny).
   static constexpr std::size_t ParallelReadBytes = std::size_t(1) << 20;
+  std::size_t PartBytes() const { return FPartBytes; }
+  void SetPartBytes(std::size_t Value) { FPartBytes = std::max<std::size_t>(Value, 1); }
   void Close();
   bool IsOpen() const { return FFile != nullptr; }
   // The current block: its bytes, the read position in it and its end; the byte at BlockEnd is
@@ -94,6 +96,7 @@ private:
   std::int64_t FBytesRead = 0;
   std::int64_t FTextSize = 0;
   int FThreads = 1;
+  std::size_t FPartBytes = ParallelReadBytes;
   bool FPositioned = false;  // a regular file, read at its offsets
   dtext::TUtf8Validator FUtf8;
   std::string FScratch;  // a token split between two blocks

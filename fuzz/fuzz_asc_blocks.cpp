@@ -1,8 +1,9 @@
 // Block boundaries of the ASC reader, at two levels.
 //  - The text file: the same bytes read through a tiny block (a character, a line end or a token
-//    then often straddles two blocks) and through the normal one give the same lines, tokens,
-//    characters, end of file, byte count and UTF-8 verdict, read step by step in an order the
-//    first input byte seeds.
+//    then often straddles two blocks), through a tiny block read in parts of a few bytes on two
+//    threads (a Ctrl-Z or a character then falls in any part) and through the normal one give
+//    the same lines, tokens, characters, end of file, byte count and UTF-8 verdict, read step by
+//    step in an order the first input byte seeds.
 //  - The table: the whole file read by the table reader in blocks of 7 bytes with every value
 //    collected aside, by default (rows straight into the table on up to two threads) and on two
 //    threads in chunks of a few bytes (so that chunk ends fall inside rows and tokens) gives the
@@ -95,25 +96,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     return 0;
   const unsigned seed = Data[0];
   const std::string& file = fuzz::WriteInputFile(Data + 1, Size - 1);
-  TASCTextFile tiny, normal;
+  TASCTextFile tiny, parted, normal;
   fuzz::Check(tiny.Open(file, 16 + seed % 17), "tiny block: open failed");
+  parted.SetThreads(2);
+  parted.SetPartBytes(1 + seed % 5);
+  fuzz::Check(parted.Open(file, 16 + seed % 13), "block in parts: open failed");
   fuzz::Check(normal.Open(file), "normal block: open failed");
   unsigned state = seed * 2654435761u + 1;
   // Enough reads to reach the end of any input: each read takes at least one byte or finds the end.
   for (std::size_t i = 0; i < Size + 2; ++i) {
     state = state * 1103515245u + 12345u;
     const unsigned op = state >> 16;
-    const std::string a = Step(tiny, op), b = Step(normal, op);
+    const std::string a = Step(tiny, op), p = Step(parted, op), b = Step(normal, op);
     if (a != b)
       fuzz::Fail("tiny and normal blocks differ", a + " | " + b);
+    if (p != b)
+      fuzz::Fail("a block read in parts and the normal block differ", p + " | " + b);
   }
-  tiny.SkipToEnd();
-  normal.SkipToEnd();
+  for (TASCTextFile* f : {&tiny, &parted, &normal})
+    f->SkipToEnd();
   // A Ctrl-Z ends the file where it stands, so only then may the bytes taken differ.
-  if (std::memchr(Data + 1, 26, Size - 1) == nullptr)
-    fuzz::Check(tiny.BytesRead() == normal.BytesRead(), "byte counts differ");
-  fuzz::Check(tiny.Utf8Valid() == normal.Utf8Valid(), "UTF-8 verdicts differ");
-  fuzz::Check(tiny.Failed() == normal.Failed(), "read failures differ");
+  const bool ctrlZ = std::memchr(Data + 1, 26, Size - 1) != nullptr;
+  for (const TASCTextFile* f : {&tiny, &parted}) {
+    if (!ctrlZ)
+      fuzz::Check(f->BytesRead() == normal.BytesRead(), "byte counts differ");
+    fuzz::Check(f->Utf8Valid() == normal.Utf8Valid(), "UTF-8 verdicts differ");
+    fuzz::Check(f->Failed() == normal.Failed(), "read failures differ");
+  }
   CompareTables(file, seed);
   return 0;
 }
