@@ -161,6 +161,8 @@ TEST_F(AscFiles, MissingOrUnreadableFileChangesNothingAndFiresNothing)
   EXPECT_EQ(t.LoadFromASCFile((FDir / "none.asc").string()), ascCannotRead);
   fs::create_directories(FDir / "dir.asc");
   EXPECT_EQ(t.LoadFromASCFile((FDir / "dir.asc").string()), ascCannotRead);
+  // A file the system lists as regular whose read fails (the process's memory at address 0).
+  EXPECT_EQ(t.LoadFromASCFile("/proc/self/mem"), ascCannotRead);
   ExpectPrepared(t);
   EXPECT_TRUE(log.Events.empty());
   std::string comment;
